@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the sanitizer build and runs every test.
+# Usage: scripts/test.sh [extra ctest arguments]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+kes_install_deps
+
+build=${KES_BUILD_DIR:-build/asan}
+jobs=$(nproc)
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKES_SANITIZE=ON \
+      -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g" >/dev/null
+cmake --build "$build" -j "$jobs"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+set +e
+(cd "$build" && ctest -j "$jobs" --output-on-failure --timeout 600 "$@") > "$build/ctest.log" 2>&1
+rc=$?
+set -e
+# Failures in full, then ctest's own summary as the last lines.
+grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' "$build/ctest.log" | tail -n 200
+exit $rc
