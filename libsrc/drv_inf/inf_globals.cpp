@@ -1,0 +1,14 @@
+// inf_globals.cpp -- the agent's process-wide handle tables and INF_Mutex.
+// The tables live while the server reference count is above zero; the mutex
+// for the whole process, so that the count itself can be guarded by it.
+
+#include "drv_inf/inf_types.h"
+
+HandleTable INF_EnvHandles{};
+HandleTable INF_ConnHandles{};
+HandleTable INF_CursorHandles{};
+
+std::recursive_mutex& INF_Mutex() {
+  static std::recursive_mutex m;
+  return m;
+}

@@ -1,0 +1,188 @@
+#pragma once
+// inf_types.h -- the agent's records: the server record (InfEnv), connections
+// (InfConn), Informix client sessions (InfSession), cursors (InfCursor) and the
+// error lists every one of them carries, with the agent's three handle tables.
+// Ownership: every record owns the strings it stores (freed with free).
+// Threading: one call at a time per connection and its cursors (the generic
+// layer serialises them); shared state of the agent is guarded by INF_Mutex.
+
+#include <cstdint>
+#include <mutex>
+
+#include "drv_inf/drvops.h"
+#include "drv_inf/inf_escape.h"
+#include "odbc/colinfo.h"
+#include "odbc/connopts.h"
+#include "odbc/dataset.h"
+#include "scrs/scs.h"
+#include "util/handle.h"
+
+struct sqlda;  // the runtime's descriptor area
+struct XaThreadState;
+
+// One Informix error or driver error code, waiting for DRV_GetErrors.
+struct InfError {
+  InfError* next = nullptr;
+  int32_t native = 0;            // the Informix code; 0 for a driver error code
+  char text[2048] = {};          // message, ending " (code)" for Informix codes
+  const char* sqlstate = "";     // a row of the driver error table
+};
+
+// A list holds the entries of its latest failure: recording a failure empties it
+// first unless `keep` is set (nothing sets it).
+struct InfErrorList {
+  uint32_t keep = 0;
+  InfError* head = nullptr;
+};
+
+// The server record: one per process while the reference count is above zero.
+struct InfEnv {
+  std::recursive_mutex lock;  // guards `errors` only: connect failures of many threads
+  InfErrorList errors;        // Informix errors of failed connects
+};
+
+// One client connection of the runtime.
+struct InfSession {
+  InfSession* next = nullptr;
+  InfSession** prev = nullptr;   // the previous session's `next`, or the list head
+  uint8_t key[16] = {};          // MD5 of the session parameters
+  int32_t refCount = 0;
+  int32_t logging = 0;           // the database has a transaction log
+  int32_t online = 0;            // an Online server (not SE)
+  int32_t ansi = 0;              // an ANSI-compliant database
+  int32_t delimIdent = 0;        // delimited identifiers are on
+  int32_t dormant = 0;           // not the thread's current connection now
+  char* database = nullptr;
+  char* service = nullptr;
+  char* protocol = nullptr;
+  char* host = nullptr;
+  char* server = nullptr;
+  char* user = nullptr;
+  char* password = nullptr;
+  char* locale = nullptr;
+  char* name = nullptr;          // the connection name, "DB%08lX_%08lX"
+  int32_t wide = 0;              // wide mode (Unicode build)
+  int32_t xaOwned = 0;           // an XA branch owns it: never made dormant
+  int32_t reserved = 0;          // enters the digest
+};
+
+// The agent's connection record.
+struct InfConn {
+  InfErrorList errors;
+  XaThreadState* xa = nullptr;   // attached by the XA proxy; null at connect
+  uint32_t handle = 0;           // in INF_ConnHandles
+  InfEnv* env = nullptr;
+  int32_t readOnlyAtConnect = 0; // refuses statements other than SELECT
+  int32_t readOnly = 0;          // follows DRVP_READONLY; reported only
+  int32_t autocommit = 0;
+  InfSession* session = nullptr;
+  uint32_t txnState = 0;         // TXN_OPEN
+  int32_t isolation = 0;         // the level asked for (1, 2, 4, 8)
+  int32_t isolationIssued = 0;   // the level the server runs at now
+  int32_t cursorCount = 0;
+  int32_t dynMixAsked = 0;
+  int32_t odbcVersion = 2;
+  int32_t deferLong = 0;
+  ConnectOptionsBlock options{}; // owns initialSql, clientLocale, sqlDbmsName
+  int32_t wide = 0;
+  char* lastUser = nullptr;      // SQL_USER_NAME answer (a lower-cased copy)
+};
+
+inline constexpr uint32_t TXN_OPEN = 0x1;
+
+// A BYTE or TEXT literal taken out of a statement by the -617 rewrite.
+struct InfHiddenParam {
+  char* text;            // the literal's content, owned
+  int32_t paramIndex;    // its '?' among all markers of the rewritten statement
+  int32_t columnPosition;
+  char quote;            // the quote that enclosed it
+  int16_t type;          // 11 BYTE, 12 TEXT
+};
+
+// Statement flags of InfCursor::flags.
+inline constexpr uint16_t CF_PREPARED = 0x1;
+inline constexpr uint16_t CF_EXECUTED = 0x2;
+inline constexpr uint16_t CF_EOD = 0x4;
+inline constexpr uint16_t CF_OPEN = 0x8;
+inline constexpr uint16_t CF_LONG_PARAM = 0x10;
+inline constexpr uint16_t CF_DECIMAL_DOUBLE = 0x40;
+inline constexpr uint16_t CF_BLOB_REWRITE = 0x80;
+inline constexpr uint16_t CF_MERGE_TYPES = 0x100;
+inline constexpr uint16_t CF_MERGE_INFO = 0x200;
+
+// Informix statement types as DESCRIBE reports them.
+inline constexpr int32_t STMT_SELECT = 0;
+inline constexpr int32_t STMT_INSERT = 6;
+inline constexpr int32_t STMT_BEGIN_WORK = 34;
+inline constexpr int32_t STMT_COMMIT_WORK = 35;
+inline constexpr int32_t STMT_ROLLBACK_WORK = 36;
+inline constexpr int32_t STMT_EXECUTE_PROCEDURE = 56;
+
+struct InfCursor;
+using InfRowCallback = void (*)(InfCursor*);
+
+// The agent's cursor record.
+struct InfCursor {
+  InfConn* conn = nullptr;
+  InfErrorList errors;
+  uint16_t flags = 0;               // CF_*
+  InfRequest request;
+  int32_t daeState = 0;
+  int32_t maxLength = 0;            // MAX_LENGTH option, 0 = none
+  SCS scs{};
+  uint32_t handle = 0;
+  char* cursorName = nullptr;       // "CN%X"
+  char* statementName = nullptr;    // "ST%X"
+  char* declaredName = nullptr;     // the name the runtime knows the cursor by
+  int32_t statementType = -1;
+  sqlda* inputArea = nullptr;
+  sqlda* outputArea = nullptr;
+  Dataset* params = nullptr;        // owned
+  const Dataset* hiddenMergedInto = nullptr;  // the Dataset that holds the hidden literals
+  int32_t hiddenColumns = 0;        // added by the ORDER BY retry (the last ones)
+  uint16_t resultCount = 0;
+  ColumnInfo* results = nullptr;
+  uint16_t paramCount = 0;
+  ColumnInfo* paramInfo = nullptr;
+  uint16_t paramSetIndex = 0;
+  InfRowCallback rowCallback = nullptr;
+  int16_t kind = 0;                 // 0 statement, 2 type information, 3 procedure columns
+  int16_t typeInfoType = 0;
+  uint32_t memRow = 0;
+  uint32_t rowCount = 0;            // rows of the last EXECUTE or of the last fetch call
+  uint32_t fetchedTotal = 0;
+  uint32_t maxRows = 0;
+  uint32_t serialValue = 0;
+  uint32_t rowId = 0;
+  int32_t noScan = 0;
+  ParamShadow* paramTypes = nullptr;
+  uint16_t paramTypeCount = 0;
+  void** paramBuffers = nullptr;
+  uint32_t paramBufferCount = 0;
+  Dataset* memResult = nullptr;
+  InfProcName proc;
+  int32_t paramsDescribed = 0;
+  InfHiddenParam* hiddenParams = nullptr;
+  int32_t hiddenCount = 0;
+  ParamShadow* savedParamTypes = nullptr;
+  int16_t savedParamTypeCount = 0;
+};
+
+// The agent's handle tables, alive while the server reference count is above 0.
+extern HandleTable INF_EnvHandles;
+extern HandleTable INF_ConnHandles;
+extern HandleTable INF_CursorHandles;
+
+// Guards the session list, the server reference count and the teardown.
+// Ranks after DriverLock and before the handle-table locks.
+std::recursive_mutex& INF_Mutex();
+
+inline InfConn* InfConnLookup(DrvHandle h) {
+  return static_cast<InfConn*>(HandleLookup(&INF_ConnHandles, h));
+}
+inline InfCursor* InfCursorLookup(DrvHandle h) {
+  return static_cast<InfCursor*>(HandleLookup(&INF_CursorHandles, h));
+}
+inline InfEnv* InfEnvLookup(DrvHandle h) {
+  return static_cast<InfEnv*>(HandleLookup(&INF_EnvHandles, h));
+}
