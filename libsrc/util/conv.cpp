@@ -338,23 +338,23 @@ char* ansi_to_utf8_copy(char* out, const char* text, int64_t size) noexcept {
 
 // Twins for unsigned short.
 
-int64_t wcs_utf8_len(const unsigned short* text, int64_t length) noexcept {
+int64_t wcs_utf8_len_us(const unsigned short* text, int64_t length) noexcept {
   if (text == nullptr || (length < 0 && length != CONV_NTS)) return 0;
   return to_utf8(text, length, static_cast<char*>(nullptr), kUnlimited, nullptr);
 }
 
-int64_t wcs_to_utf8(const unsigned short* text, char* out, int64_t size) noexcept {
+int64_t wcs_to_utf8_us(const unsigned short* text, char* out, int64_t size) noexcept {
   if (text == nullptr || out == nullptr || size <= 0) return 0;
   return to_utf8(text, CONV_NTS, out, size, nullptr);
 }
 
-int wcs_to_utf8_buf(const unsigned short* text, char* out, int64_t size, int16_t* outLen) noexcept {
+int wcs_to_utf8_buf_us(const unsigned short* text, char* out, int64_t size, int16_t* outLen) noexcept {
   return utf8_buf(text, out, size, outLen);
 }
 
-char* wcs_to_utf8_dup(const unsigned short* text) noexcept { return utf8_dup(text, CONV_NTS); }
+char* wcs_to_utf8_dup_us(const unsigned short* text) noexcept { return utf8_dup(text, CONV_NTS); }
 
-int64_t utf8_to_wcs(const char* text, unsigned short* out, int64_t maxUnits) noexcept {
+int64_t utf8_to_wcs_us(const char* text, unsigned short* out, int64_t maxUnits) noexcept {
   if (text == nullptr || out == nullptr || maxUnits <= 0) return 0;
   return to_utf16(text, CONV_NTS, out, maxUnits, nullptr);
 }

@@ -66,10 +66,11 @@ char* wcs_to_ansi_dup(const char16_t* text, int64_t length) noexcept;
 char* wcs_to_ansi_copy(char* out, const char16_t* text, int64_t size) noexcept;
 char* ansi_to_utf8_copy(char* out, const char* text, int64_t size) noexcept;
 
-// Twins for unixODBC's SQLWCHAR (unsigned short), same behaviour.
-int64_t wcs_utf8_len(const unsigned short* text, int64_t length) noexcept;
-int64_t wcs_to_utf8(const unsigned short* text, char* out, int64_t size) noexcept;
-int wcs_to_utf8_buf(const unsigned short* text, char* out, int64_t size, int16_t* outLen) noexcept;
-char* wcs_to_utf8_dup(const unsigned short* text) noexcept;
-int64_t utf8_to_wcs(const char* text, unsigned short* out, int64_t maxUnits) noexcept;
+// Twins for unixODBC's SQLWCHAR (unsigned short), same behaviour; the suffix
+// keeps calls with a null pointer unambiguous.
+int64_t wcs_utf8_len_us(const unsigned short* text, int64_t length) noexcept;
+int64_t wcs_to_utf8_us(const unsigned short* text, char* out, int64_t size) noexcept;
+int wcs_to_utf8_buf_us(const unsigned short* text, char* out, int64_t size, int16_t* outLen) noexcept;
+char* wcs_to_utf8_dup_us(const unsigned short* text) noexcept;
+int64_t utf8_to_wcs_us(const char* text, unsigned short* out, int64_t maxUnits) noexcept;
 unsigned short* utf8_to_wcs_dup_us(const char* text) noexcept;
