@@ -5,7 +5,9 @@
 
 #include <climits>
 #include <cstring>
+#include <cstdlib>
 #include <dlfcn.h>
+#include <link.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -82,24 +84,20 @@ uint32_t GetVersion() noexcept {
 
 uint32_t GetModuleFileNameA(HMODULE module, char* buffer, uint32_t size) noexcept {
   char path[PATH_MAX];
-  if (!module) {
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) {
-      SetLastError(ERROR_FILE_NOT_FOUND);
-      return 0;
+  const char* name = nullptr;
+  if (module) {
+    // This layer is linked into the module itself, so its own code tells where the module lies.
+    Dl_info info{};
+    link_map* map = nullptr;
+    if (dladdr1(reinterpret_cast<const void*>(&kes_library_hooks_anchor), &info,
+                reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) &&
+        map && map->l_name && *map->l_name) {
+      name = map->l_name;
+      // A library opened by a relative path: resolve it while the directory still fits.
+      if (*name != '/' && realpath(name, path)) name = path;
     }
-    path[n] = '\0';
-    return copyName(path, buffer, size);
   }
-  // This layer is linked into the module itself, so its own code tells where the module lies.
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<const void*>(&kes_library_hooks_anchor), &info) || !info.dli_fname) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return 0;
-  }
-  const char* name = info.dli_fname;
-  // The main program's own entry has an empty name in some loaders.
-  if (!*name) {
+  if (!name) {  // the program itself, whose link map has no name
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0) {
       SetLastError(ERROR_FILE_NOT_FOUND);
