@@ -117,12 +117,13 @@ void DatasetFree(Dataset* ds) noexcept;
 // A deep copy in a new record (caller frees with DatasetFree and free); *out is
 // left untouched on failure.
 [[nodiscard]] int32_t DatasetClone(Dataset** out, const Dataset* src) noexcept;
-// Copies row sr of src over row dr of dst (dr >= rowCount appends). With `move` the
-// long values are handed over and src's entries cleared; otherwise duplicated.
+// Copies row sr of src over row dr of dst; a dr at or past rowCount but inside the
+// capacity appends at rowCount. With `move` the long values are handed over and
+// src's entries cleared; otherwise duplicated.
 [[nodiscard]] int32_t DatasetCopyRow(Dataset* dst, Dataset* src, uint32_t dr, uint32_t sr,
                                      int32_t move) noexcept;
-// Appends every row of src (same layout); long values move, src keeps its rows
-// without them.
+// Appends every row of src (same layout, checked); long values move, src keeps its
+// rows without them. On failure neither Dataset changes.
 [[nodiscard]] int32_t DatasetAppend(Dataset* ds, Dataset* src) noexcept;
 // a's columns become b's columns followed by a's own; b's columns lose their
 // storage. Row counts and capacities must agree.
