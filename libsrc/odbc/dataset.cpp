@@ -485,7 +485,7 @@ int32_t DatasetCompareRows(const Dataset* a, uint32_t ra, const Dataset* b, uint
 }
 
 int32_t DatasetClone(Dataset** out, const Dataset* src) noexcept {
-  if (!out || !sane(src) || !stored(*src)) return ERR_GENERAL;
+  if (!out || !sane(src) || (src->rowCount > 0 && !stored(*src))) return ERR_GENERAL;
   auto* ds = static_cast<Dataset*>(ds_calloc(1, sizeof(Dataset)));
   if (!ds) return ERR_MEMORY;
   if (int32_t rc = DatasetInit(ds, src->colCapacity)) {
