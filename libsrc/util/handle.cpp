@@ -61,14 +61,15 @@ int HandleAlloc(HandleTable* table, uint32_t* handle, void* object) noexcept {
   TableGuard guard(table);
   uint32_t index = 0;
   if (table->freeCount != 0) {
+    index = table->searchFrom;
     while (index < table->capacity && table->slots[index].tag != 0) ++index;
   } else {
     uint32_t grown = table->capacity + kGrowth;
     if (grown > kMaxSlots) return HT_ERR_HANDLE_LIMIT;
-    auto* slots = static_cast<HandleSlot*>(calloc(grown, sizeof(HandleSlot)));
+    // realloc keeps the old array when it fails, so the table stays as it was.
+    auto* slots = static_cast<HandleSlot*>(realloc(table->slots, grown * sizeof(HandleSlot)));
     if (slots == nullptr) return HT_ERR_MEMORY;
-    if (table->capacity != 0) memcpy(slots, table->slots, table->capacity * sizeof(HandleSlot));
-    free(table->slots);
+    memset(slots + table->capacity, 0, kGrowth * sizeof(HandleSlot));
     table->slots = slots;
     index = table->capacity;
     table->freeCount = kGrowth;
@@ -79,6 +80,7 @@ int HandleAlloc(HandleTable* table, uint32_t* handle, void* object) noexcept {
   table->slots[index].tag = tag;
   table->slots[index].object = object;
   --table->freeCount;
+  table->searchFrom = static_cast<uint16_t>(index + 1 < 0xFFFF ? index + 1 : 0xFFFF);
   return 0;
 }
 
@@ -103,6 +105,7 @@ void HandleFree(HandleTable* table, uint32_t handle) noexcept {
     slot.tag = 0;
     slot.object = nullptr;
     ++table->freeCount;
+    if (index < table->searchFrom) table->searchFrom = static_cast<uint16_t>(index);
   }
 }
 

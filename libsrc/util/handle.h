@@ -34,6 +34,7 @@ struct HandleTable {
   uint16_t capacity;   // slots in the array: 5, 10, ... at most 65535
   uint16_t freeCount;  // slots whose tag is 0
   HandleSlot* slots;
+  uint16_t searchFrom;   // no slot below this index is free
   uint32_t locking;      // 1 once HandleTableEnableLock ran
   pthread_mutex_t lock;  // recursive; valid only while locking is 1
 };
