@@ -62,7 +62,7 @@ size_t decodeUtf8(const unsigned char* s, size_t n, char32_t* out) {
 template <typename Unit>
 struct Sink {
   Unit* dst;
-  size_t cap;   // 0: count only
+  size_t cap;  // 0: count only
   size_t len = 0;
   bool full = false;
 
@@ -97,8 +97,8 @@ int finish(const Sink<Unit>& sink) {
 
 int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* source, int sourceLength,
                         char16_t* destination, int destinationLength) noexcept {
-  if (!codePageKnown(codePage) || flags != 0 || !source || sourceLength == 0 ||
-      sourceLength < -1 || destinationLength < 0 || (destinationLength > 0 && !destination)) {
+  if (!codePageKnown(codePage) || flags != 0 || !source || sourceLength == 0 || sourceLength < -1 ||
+      destinationLength < 0 || (destinationLength > 0 && !destination)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -121,9 +121,9 @@ int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* source, i
   return finish(sink);
 }
 
-int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* source,
-                        int sourceLength, char* destination, int destinationLength,
-                        const char* defaultChar, int* usedDefault) noexcept {
+int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* source, int sourceLength,
+                        char* destination, int destinationLength, const char* defaultChar,
+                        int* usedDefault) noexcept {
   if (!codePageKnown(codePage) || flags != 0 || defaultChar || !source || sourceLength == 0 ||
       sourceLength < -1 || destinationLength < 0 || (destinationLength > 0 && !destination)) {
     SetLastError(ERROR_INVALID_PARAMETER);

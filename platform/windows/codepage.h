@@ -21,6 +21,6 @@ int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* source, i
                         char16_t* destination, int destinationLength) noexcept;
 // `flags` must be 0, `defaultChar` null; `usedDefault`, when given, is set to 0 (UTF-8 needs no
 // default character). Answers bytes written (or needed), 0 on failure.
-int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* source,
-                        int sourceLength, char* destination, int destinationLength,
-                        const char* defaultChar, int* usedDefault) noexcept;
+int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* source, int sourceLength,
+                        char* destination, int destinationLength, const char* defaultChar,
+                        int* usedDefault) noexcept;

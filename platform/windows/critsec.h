@@ -9,8 +9,9 @@
 // distributed transaction from one coordinator thread to another.
 #pragma once
 
-#include <cstdint>
 #include <pthread.h>
+
+#include <cstdint>
 
 struct CRITICAL_SECTION {
   pthread_mutex_t mutex;  // recursive kind: the lock itself; ownerless kind: guards owner/count

@@ -3,17 +3,19 @@
 // condition variable with each object it waits on, so a change wakes only the threads that wait
 // on that object, and a wait for all takes every object in one step under the lock.
 // An object is freed when its handle is closed and no wait or running thread still uses it.
+#include "platform/windows/kernel.h"
+
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <new>
-#include <pthread.h>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/windows/errors.h"
-#include "platform/windows/kernel.h"
 #include "platform/windows/thread.h"
 
 struct KesObject {
@@ -46,7 +48,8 @@ std::mutex objectLock;
 std::condition_variable threadStarted;
 // The objects whose handle is open: a handle not in here is refused instead of followed.
 std::unordered_set<KesObject*>& openHandles() {
-  static auto* set = new std::unordered_set<KesObject*>;  // never destroyed: threads may outlive exit
+  static auto* set =
+      new std::unordered_set<KesObject*>;  // never destroyed: threads may outlive exit
   return *set;
 }
 
@@ -83,10 +86,14 @@ KesObject* lookup(HANDLE h, Kind kind) {
 
 bool isSignalled(const KesObject* o, uint32_t self) {
   switch (o->kind) {
-    case Kind::Event: return o->signalled;
-    case Kind::Semaphore: return o->count > 0;
-    case Kind::Mutex: return o->depth == 0 || o->owner == self;
-    case Kind::Thread: return o->ended;
+    case Kind::Event:
+      return o->signalled;
+    case Kind::Semaphore:
+      return o->count > 0;
+    case Kind::Mutex:
+      return o->depth == 0 || o->owner == self;
+    case Kind::Thread:
+      return o->ended;
   }
   return false;
 }
@@ -96,12 +103,15 @@ void take(KesObject* o, uint32_t self) {
     case Kind::Event:
       if (!o->manualReset) o->signalled = false;
       break;
-    case Kind::Semaphore: --o->count; break;
+    case Kind::Semaphore:
+      --o->count;
+      break;
     case Kind::Mutex:
       o->owner = self;
       ++o->depth;
       break;
-    case Kind::Thread: break;
+    case Kind::Thread:
+      break;
   }
 }
 
@@ -312,8 +322,8 @@ uint32_t WaitForMultipleObjects(uint32_t count, const HANDLE* handles, int waitA
   return result;
 }
 
-HANDLE _beginthreadex(const void* security, unsigned stackSize, ThreadEntry entry,
-                      void* argument, unsigned initFlag, unsigned* threadId) noexcept {
+HANDLE _beginthreadex(const void* security, unsigned stackSize, ThreadEntry entry, void* argument,
+                      unsigned initFlag, unsigned* threadId) noexcept {
   if (security || initFlag != 0 || !entry) {
     SetLastError(security || initFlag ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER);
     return nullptr;

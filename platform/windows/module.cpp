@@ -3,13 +3,14 @@
 // that uses the layer (see CMakeLists.txt), because nothing else needs to refer to it.
 #include "platform/windows/module.h"
 
-#include <climits>
-#include <cstring>
-#include <cstdlib>
 #include <dlfcn.h>
 #include <link.h>
 #include <pthread.h>
 #include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/windows/errors.h"
 #include "res/strtab.h"

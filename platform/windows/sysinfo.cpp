@@ -1,13 +1,14 @@
 // sysinfo.cpp -- temporary directory, tick count and user name from the POSIX environment.
 #include "platform/windows/sysinfo.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <pwd.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/windows/errors.h"
@@ -28,7 +29,8 @@ uint32_t GetTempPathA(uint32_t bufferLength, char* buffer) noexcept {
 uint32_t GetTickCount() noexcept {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
-  uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+  uint64_t ms =
+      static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
   return static_cast<uint32_t>(ms);
 }
 

@@ -1,9 +1,10 @@
 // thread.cpp -- thread ids and thread-local storage slots over POSIX thread keys.
+#include "platform/windows/thread.h"
+
 #include <pthread.h>
 #include <unistd.h>
 
 #include "platform/windows/errors.h"
-#include "platform/windows/thread.h"
 
 uint32_t GetCurrentThreadId() noexcept {
   static thread_local uint32_t id = static_cast<uint32_t>(gettid());
@@ -26,7 +27,8 @@ void* TlsGetValue(uint32_t index) noexcept {
 }
 
 int TlsSetValue(uint32_t index, void* value) noexcept {
-  if (index == TLS_OUT_OF_INDEXES || pthread_setspecific(static_cast<pthread_key_t>(index), value) != 0) {
+  if (index == TLS_OUT_OF_INDEXES ||
+      pthread_setspecific(static_cast<pthread_key_t>(index), value) != 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }

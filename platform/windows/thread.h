@@ -18,8 +18,7 @@ using ThreadEntry = unsigned (*)(void* argument);
 // `security` must be null and `initFlag` 0; a `stackSize` of 0 takes the default. Stores the new
 // thread's id in `threadId` (when not null) before returning. Null on failure.
 [[nodiscard]] HANDLE _beginthreadex(const void* security, unsigned stackSize, ThreadEntry entry,
-                                    void* argument, unsigned initFlag,
-                                    unsigned* threadId) noexcept;
+                                    void* argument, unsigned initFlag, unsigned* threadId) noexcept;
 // 1 and the exit code, or STILL_ACTIVE while the thread runs; 0 for a handle that is no thread.
 int GetExitCodeThread(HANDLE thread, uint32_t* exitCode) noexcept;
 // A POSIX thread cannot be stopped safely from outside: answers 0 with ERROR_NOT_SUPPORTED and

@@ -1,10 +1,11 @@
 // The "ANSI code page" (UTF-8) to and from UTF-16.
+#include "platform/windows/codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 
-#include "platform/windows/codepage.h"
 #include "platform/windows/errors.h"
 
 namespace {
@@ -36,15 +37,15 @@ TEST(CodePage, Utf8ToUtf16) {
       {"abc", u"abc"},
       {"\xC3\xA9t\xC3\xA9", u"\u00E9t\u00E9"},
       {"\xE2\x82\xAC", u"\u20AC"},
-      {"\xF0\x9F\x98\x80", u"\U0001F600"},                 // one character, a whole pair
+      {"\xF0\x9F\x98\x80", u"\U0001F600"},  // one character, a whole pair
       {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
-      {"a\x80z", u"a\uFFFDz"},                              // stray continuation byte
-      {"\xC0\xAF", u"\uFFFD\uFFFD"},                        // overlong
-      {"\xE2\x82z", u"\uFFFDz"},                            // truncated, decoding goes on
-      {"\xF0\x9F\x98", u"\uFFFD"},                          // cut by the end of the text
-      {"\xF5\x80", u"\uFFFD\uFFFD"},                        // above U+10FFFF
+      {"a\x80z", u"a\uFFFDz"},        // stray continuation byte
+      {"\xC0\xAF", u"\uFFFD\uFFFD"},  // overlong
+      {"\xE2\x82z", u"\uFFFDz"},      // truncated, decoding goes on
+      {"\xF0\x9F\x98", u"\uFFFD"},    // cut by the end of the text
+      {"\xF5\x80", u"\uFFFD\uFFFD"},  // above U+10FFFF
       {"\xFF", u"\uFFFD"},
-      {"\xED\xA0\xBD\xED\xB8\x80", u"\U0001F600"},          // surrogates written one by one
+      {"\xED\xA0\xBD\xED\xB8\x80", u"\U0001F600"},  // surrogates written one by one
       {std::string_view("a\0b", 3), std::u16string_view(u"a\0b", 3)},
   };
   for (const Case& c : kCases) {
@@ -63,8 +64,10 @@ TEST(CodePage, Utf16ToUtf8) {
       {u"\u00E9", "\xC3\xA9"},
       {u"\u20AC", "\xE2\x82\xAC"},
       {u"\U0001F600", "\xF0\x9F\x98\x80"},
-      {u"\xD83D" u"x", "\xEF\xBF\xBDx"},  // lone high surrogate
-      {u"x\xDE00", "x\xEF\xBF\xBD"},      // lone low surrogate
+      {u"\xD83D"
+       u"x",
+       "\xEF\xBF\xBDx"},              // lone high surrogate
+      {u"x\xDE00", "x\xEF\xBF\xBD"},  // lone low surrogate
       {u"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"},
   };
   for (const Case& c : kCases) {

@@ -1,9 +1,10 @@
 // Critical sections across threads: recursion, exclusion, and the ownerless kind.
+#include "platform/windows/critsec.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "platform/windows/critsec.h"
 #include "platform/windows/kernel.h"
 
 namespace {

@@ -1,4 +1,6 @@
 // Events, semaphores, mutexes and the waits on them.
+#include "platform/windows/kernel.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "platform/windows/errors.h"
-#include "platform/windows/kernel.h"
 
 namespace {
 

@@ -1,14 +1,15 @@
 // The library's attach and detach hooks, its identity, file name and version check. This
 // program plays a driver library: it defines the per-build module record and DllMain.
+#include "platform/windows/module.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
-#include "platform/windows/module.h"
 #include "res/strtab.h"
 
 extern "C" const KesModule KesThisModule = {1};
@@ -16,7 +17,7 @@ extern "C" const KesModule KesThisModule = {1};
 namespace {
 int attachCalls = 0;
 int detachCalls = 0;
-int failAttach = 0;          // DllMain refuses the attach while set
+int failAttach = 0;           // DllMain refuses the attach while set
 bool announceDetach = false;  // DllMain writes a line on detach while set
 }  // namespace
 

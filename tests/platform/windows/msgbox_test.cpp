@@ -1,15 +1,17 @@
 // Message boxes: one line on the standard error stream, the same line to the log hook, OK.
+#include "platform/windows/msgbox.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/windows/msgbox.h"
-
 namespace {
 
 std::vector<std::string> logged;
-void record(const char* line, uint32_t type) { logged.push_back(std::to_string(type) + " " + line); }
+void record(const char* line, uint32_t type) {
+  logged.push_back(std::to_string(type) + " " + line);
+}
 
 TEST(MessageBox, OneLineAnsweredOk) {
   struct Case {

@@ -1,5 +1,7 @@
 // Registry lookups served from files: the three answers of a lookup, the value forms, and
 // which file wins.
+#include "platform/windows/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +10,6 @@
 #include <fstream>
 #include <string>
 
-#include "platform/windows/registry.h"
 #include "scoped_env.h"
 
 namespace {
@@ -41,16 +42,19 @@ std::string readText(HKEY key, const char* name) {
   uint32_t size = 0, type = 0;
   if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return "<none>";
   std::string buf(size, '#');
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<uint8_t*>(buf.data()),
-                       &size) != ERROR_SUCCESS || type != REG_SZ || buf.back() != '\0')
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<uint8_t*>(buf.data()), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ || buf.back() != '\0')
     return "<bad>";
   buf.pop_back();
   return buf;
 }
 
 TEST_F(RegistryTest, MissingKeyMissingValueAndShortBufferAreThreeAnswers) {
-  ScopedEnv reg("KES_REGISTRY", write("r.ini", "[HKEY_CURRENT_USER\\Software\\Informix\\Environment]\n"
-                                               "INFORMIXSERVER=ol_demo\n").c_str());
+  ScopedEnv reg("KES_REGISTRY", write("r.ini",
+                                      "[HKEY_CURRENT_USER\\Software\\Informix\\Environment]\n"
+                                      "INFORMIXSERVER=ol_demo\n")
+                                    .c_str());
   HKEY key = nullptr;
   EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Informix\\Nothing", 0, KEY_READ, &key),
             ERROR_FILE_NOT_FOUND);
@@ -107,9 +111,14 @@ TEST_F(RegistryTest, ValueForms) {
     std::string text;
   };
   const Case kCases[] = {
-      {"debugfile", "/tmp/trace $P.log"}, {"Padded", "  kept  "},  {"Empty", ""},
-      {"NotHex", "dword:xyz"},            {nullptr, "the default"}, {"", "the default"},
-      {"TWICE", "second"},                {"no equals sign here", "<none>"},
+      {"debugfile", "/tmp/trace $P.log"},
+      {"Padded", "  kept  "},
+      {"Empty", ""},
+      {"NotHex", "dword:xyz"},
+      {nullptr, "the default"},
+      {"", "the default"},
+      {"TWICE", "second"},
+      {"no equals sign here", "<none>"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name ? c.name : "(null)");
@@ -170,14 +179,14 @@ TEST_F(RegistryTest, FilePrecedence) {
   const Case kCases[] = {
       {named.c_str(), xdg.c_str(), "named", "<none>"},  // the named file alone
       {nullptr, xdg.c_str(), "xdg", "u"},
-      {"", xdg.c_str(), "xdg", "u"},                     // empty counts as unset
+      {"", xdg.c_str(), "xdg", "u"},  // empty counts as unset
       {nullptr, nullptr, "home", "<none>"},
-      {nullptr, "relative/dir", "home", "<none>"},       // not absolute: ignored
+      {nullptr, "relative/dir", "home", "<none>"},  // not absolute: ignored
   };
   ScopedEnv homeEnv("HOME", home.c_str());
   for (const Case& c : kCases) {
-    SCOPED_TRACE(testing::Message() << (c.registry ? c.registry : "-") << " "
-                                    << (c.xdgConfig ? c.xdgConfig : "-"));
+    SCOPED_TRACE(testing::Message()
+                 << (c.registry ? c.registry : "-") << " " << (c.xdgConfig ? c.xdgConfig : "-"));
     ScopedEnv reg("KES_REGISTRY", c.registry);
     ScopedEnv xdgEnv("XDG_CONFIG_HOME", c.xdgConfig);
     HKEY key = nullptr;

@@ -1,4 +1,6 @@
 // String table as each build loads it.
+#include "res/strtab.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 #include <string_view>
 
 #include "platform/windows/module.h"
-#include "res/strtab.h"
 
 namespace {
 
@@ -59,8 +60,12 @@ TEST(StringTable, ShortBufferCutsAndTerminates) {
     int copied;
     std::string_view text;
   };
-  constexpr Cut kCuts[] = {{1, 0, ""}, {2, 1, "K"}, {9, 8, "Kestrane"}, {13, 12, "Kestrane ODB"},
-                           {14, 13, "Kestrane ODBC"}, {15, 13, "Kestrane ODBC"}};
+  constexpr Cut kCuts[] = {{1, 0, ""},
+                           {2, 1, "K"},
+                           {9, 8, "Kestrane"},
+                           {13, 12, "Kestrane ODB"},
+                           {14, 13, "Kestrane ODBC"},
+                           {15, 13, "Kestrane ODBC"}};
   for (const Cut& c : kCuts) {
     SCOPED_TRACE(c.bufferMax);
     char buf[32];

@@ -1,10 +1,11 @@
 // Temporary directory and user name.
+#include "platform/windows/sysinfo.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/windows/errors.h"
-#include "platform/windows/sysinfo.h"
 #include "scoped_env.h"
 
 namespace {

@@ -1,18 +1,18 @@
 // Threads with exit codes, thread ids and thread-local storage.
-#include <gtest/gtest.h>
+#include "platform/windows/thread.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "platform/windows/errors.h"
 #include "platform/windows/kernel.h"
-#include "platform/windows/thread.h"
 
 namespace {
 
 constexpr uint32_t kLong = 10000;
 
 struct Start {
-  HANDLE release = nullptr;  // the thread ends once this is set (null: at once)
+  HANDLE release = nullptr;   // the thread ends once this is set (null: at once)
   HANDLE finished = nullptr;  // set as the entry returns, when given
   unsigned code = 0;
   uint32_t seenId = 0;
@@ -90,9 +90,7 @@ TEST(Thread, RefusesWhatItCannotDo) {
   EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_NOT_SUPPORTED));
 }
 
-TEST(ThreadId, IsTheKernelId) {
-  EXPECT_EQ(GetCurrentThreadId(), static_cast<uint32_t>(gettid()));
-}
+TEST(ThreadId, IsTheKernelId) { EXPECT_EQ(GetCurrentThreadId(), static_cast<uint32_t>(gettid())); }
 
 unsigned storeAndRead(void* p) {
   auto slot = *static_cast<uint32_t*>(p);
