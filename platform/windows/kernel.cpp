@@ -47,9 +47,9 @@ using Clock = std::chrono::steady_clock;
 std::mutex objectLock;
 std::condition_variable threadStarted;
 // The objects whose handle is open: a handle not in here is refused instead of followed.
+// Never destroyed, because detached threads may still end after the static destructors ran.
 std::unordered_set<KesObject*>& openHandles() {
-  static auto* set =
-      new std::unordered_set<KesObject*>;  // never destroyed: threads may outlive exit
+  static auto* set = new std::unordered_set<KesObject*>;
   return *set;
 }
 
