@@ -11,7 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <mutex>
+#include <locale.h>
+#include <pthread.h>
 
 #include "util/utalloc.h"
 
@@ -19,8 +20,36 @@ const char* log_progname = nullptr;
 
 namespace {
 
-std::recursive_mutex list_lock;
+// A plain recursive mutex, constant-initialised and never destroyed, so that
+// logging works from static constructors and from library teardown alike.
+pthread_mutex_t list_lock = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
 LogSink LogSinkList;  // sentinel; next is null until the first log_open
+
+class ListGuard {
+ public:
+  ListGuard() { pthread_mutex_lock(&list_lock); }
+  ~ListGuard() { pthread_mutex_unlock(&list_lock); }
+  ListGuard(const ListGuard&) = delete;
+  ListGuard& operator=(const ListGuard&) = delete;
+};
+
+// Formats numbers in the "C" locale whatever the application set, for the
+// time the guard lives on this thread.
+class ClassicLocale {
+ public:
+  ClassicLocale() {
+    static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    previous_ = classic != static_cast<locale_t>(nullptr) ? uselocale(classic) : static_cast<locale_t>(nullptr);
+  }
+  ~ClassicLocale() {
+    if (previous_ != static_cast<locale_t>(nullptr)) uselocale(previous_);
+  }
+  ClassicLocale(const ClassicLocale&) = delete;
+  ClassicLocale& operator=(const ClassicLocale&) = delete;
+
+ private:
+  locale_t previous_;
+};
 
 constexpr const char* kLevelNames[8] = {"EMERG", "ALERT", "CRIT", "ERROR",
                                         "WARNING", "NOTICE", "INFO", "DEBUG"};
@@ -166,7 +195,8 @@ int log_vprint(int level, const char* file, int line, uint32_t categoryMask, con
   int savedErrno = errno;
   if (format == nullptr) format = "";
   char expanded[LOG_LINE_MAX];
-  std::lock_guard<std::recursive_mutex> guard(list_lock);
+  ClassicLocale classic;
+  ListGuard guard;
   if (LogSinkList.next == nullptr) {
     expand_format(expanded, format, file, line, savedErrno);
     vfprintf(stderr, expanded, args);
@@ -240,7 +270,7 @@ KES_LOG_SHORT(log_debug, LOG_DEBUG)
 
 void log_set_level_mask(LogSink* sink, int level, uint32_t bits) noexcept {
   level = clamp_level(level);
-  std::lock_guard<std::recursive_mutex> guard(list_lock);
+  ListGuard guard;
   for (int i = 0; i < 8; ++i) {
     if (i <= level) sink->levelMask[i] |= bits;
     else sink->levelMask[i] &= ~bits;
@@ -251,7 +281,7 @@ void log_set_level(LogSink* sink, int level) noexcept { log_set_level_mask(sink,
 
 LogSink* log_open(int level, uint32_t categoryMask, uint32_t flags) noexcept {
   auto* sink = static_cast<LogSink*>(calloc(1, sizeof(LogSink)));
-  std::lock_guard<std::recursive_mutex> guard(list_lock);
+  ListGuard guard;
   if (LogSinkList.next == nullptr) LogSinkList.next = LogSinkList.prev = &LogSinkList;
   if (sink == nullptr) return nullptr;
   sink->flags = flags;
@@ -263,7 +293,7 @@ LogSink* log_open(int level, uint32_t categoryMask, uint32_t flags) noexcept {
 LogSink* log_open_callback(LogOutputFn output, LogCloseFn close, int level, uint32_t categoryMask,
                            uint32_t flags) noexcept {
   // The callbacks go in under the lock, before any message can reach the sink.
-  std::lock_guard<std::recursive_mutex> guard(list_lock);
+  ListGuard guard;
   LogSink* sink = log_open(level, categoryMask, flags);
   if (sink == nullptr) return nullptr;
   sink->output = output;
@@ -272,14 +302,14 @@ LogSink* log_open_callback(LogOutputFn output, LogCloseFn close, int level, uint
 }
 
 LogSink* log_open_stream(FILE* stream, int level, uint32_t categoryMask, uint32_t flags) noexcept {
-  std::lock_guard<std::recursive_mutex> guard(list_lock);
+  ListGuard guard;
   LogSink* sink = log_open_callback(log_file_output, nullptr, level, categoryMask, flags);
   if (sink != nullptr) sink->file = stream;
   return sink;
 }
 
 LogSink* log_open_file(FILE* stream, int level, uint32_t categoryMask, uint32_t flags) noexcept {
-  std::lock_guard<std::recursive_mutex> guard(list_lock);
+  ListGuard guard;
   LogSink* sink = log_open_callback(log_file_output, file_close, level, categoryMask, flags);
   if (sink != nullptr) sink->file = stream;
   return sink;
@@ -306,7 +336,7 @@ void log_file_output(LogSink* sink, int, const char* line) noexcept {
 
 int log_close(LogSink* sink) noexcept {
   if (sink == nullptr) return 0;
-  std::lock_guard<std::recursive_mutex> guard(list_lock);
+  ListGuard guard;
   if (sink->close != nullptr) sink->close(sink);
   if (sink->next != nullptr && sink->prev != nullptr) {
     sink->prev->next = sink->next;
@@ -317,7 +347,7 @@ int log_close(LogSink* sink) noexcept {
 }
 
 void log_close_all() noexcept {
-  std::lock_guard<std::recursive_mutex> guard(list_lock);
+  ListGuard guard;
   if (LogSinkList.next == nullptr) return;
   while (LogSinkList.next != &LogSinkList) log_close(LogSinkList.next);
 }
