@@ -59,7 +59,7 @@ TEST(Str, StristrAndAsciiFolding) {
   EXPECT_EQ(str_toupper('i'), 'I');
   EXPECT_EQ(str_toupper(0xE9), 0xE9);
   EXPECT_EQ(str_tolower('Q'), 'q');
-  EXPECT_EQ(str_icmp("Informix", "INFORMIX"), 0);
+  EXPECT_EQ(str_icmp("Cursor", "CURSOR"), 0);
   EXPECT_LT(str_icmp("abc", "ABD"), 0);
   EXPECT_EQ(str_nicmp("abcX", "ABCy", 3), 0);
   setlocale(LC_ALL, "C");
