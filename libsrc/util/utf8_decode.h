@@ -1,4 +1,5 @@
-// utf8_decode.h -- the one UTF-8 decoder and encoder of the library (internal to util):
+// utf8_decode.h -- the one UTF-8 decoder and encoder of the driver (util and the
+// code-page layer of platform/windows share it, header only):
 // the converters and the case mapping walk text with it, so that measuring,
 // converting and mapping always agree on where a character ends.
 // Accepted: well-formed UTF-8, and the three-byte forms of surrogate halves

@@ -6,57 +6,13 @@
 #include <cstddef>
 
 #include "platform/windows/errors.h"
+#include "util/utf8_decode.h"
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool codePageKnown(uint32_t cp) { return cp == CP_ACP || cp == CP_UTF8; }
-
-// Decodes one character starting at s[0] (n > 0 bytes available) and answers the bytes used.
-// An invalid sequence yields U+FFFD and consumes its longest valid prefix (at least one byte).
-size_t decodeUtf8(const unsigned char* s, size_t n, char32_t* out) {
-  unsigned char b = s[0];
-  if (b < 0x80) {
-    *out = b;
-    return 1;
-  }
-  size_t need;
-  char32_t cp;
-  unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
-  if (b >= 0xC2 && b <= 0xDF) {
-    need = 1;
-    cp = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    need = 2;
-    cp = b & 0x0F;
-    if (b == 0xE0) lo = 0xA0;  // overlong below U+0800; ED (surrogates) stays open on purpose
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    need = 3;
-    cp = b & 0x07;
-    if (b == 0xF0) lo = 0x90;  // overlong below U+10000
-    if (b == 0xF4) hi = 0x8F;  // above U+10FFFF
-  } else {
-    *out = kReplacement;
-    return 1;
-  }
-  size_t used = 1;
-  for (size_t k = 0; k < need; ++k, ++used) {
-    if (used >= n) {
-      *out = kReplacement;
-      return used;
-    }
-    unsigned char c = s[used];
-    unsigned char min = k == 0 ? lo : 0x80, max = k == 0 ? hi : 0xBF;
-    if (c < min || c > max) {
-      *out = kReplacement;
-      return used;
-    }
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  *out = cp;
-  return used;
-}
 
 // Appends units to a bounded destination, or only counts them when there is none.
 template <typename Unit>
@@ -106,8 +62,10 @@ int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* source, i
   size_t n = sourceLength == -1 ? __builtin_strlen(source) + 1 : static_cast<size_t>(sourceLength);
   Sink<char16_t> sink{destination, static_cast<size_t>(destinationLength)};
   for (size_t i = 0; i < n && !sink.full;) {
-    char32_t cp;
-    i += decodeUtf8(s + i, n - i, &cp);
+    // A character cut by the end of the text reads as one invalid character.
+    conv_detail::Utf8Char ch = conv_detail::decode_utf8(s + i, static_cast<int64_t>(n - i));
+    i += static_cast<size_t>(ch.bytes);
+    char32_t cp = ch.incomplete ? kReplacement : ch.cp;
     if (cp >= 0x10000) {
       char32_t v = cp - 0x10000;
       char16_t pair[2] = {static_cast<char16_t>(0xD800 + (v >> 10)),
@@ -144,28 +102,9 @@ int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* sourc
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = kReplacement;
     }
-    char bytes[4];
-    size_t len;
-    if (cp < 0x80) {
-      bytes[0] = static_cast<char>(cp);
-      len = 1;
-    } else if (cp < 0x800) {
-      bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
-      bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
-      len = 2;
-    } else if (cp < 0x10000) {
-      bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
-      bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
-      len = 3;
-    } else {
-      bytes[0] = static_cast<char>(0xF0 | (cp >> 18));
-      bytes[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      bytes[3] = static_cast<char>(0x80 | (cp & 0x3F));
-      len = 4;
-    }
-    sink.put(bytes, len);
+    unsigned char bytes[4];
+    conv_detail::put_utf8(cp, bytes);
+    sink.put(reinterpret_cast<const char*>(bytes), static_cast<size_t>(conv_detail::utf8_size(cp)));
   }
   return finish(sink);
 }
