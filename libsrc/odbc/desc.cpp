@@ -1,0 +1,76 @@
+// desc.cpp -- descriptor records: creation and release.
+// An explicit descriptor that statements use as their ARD or APD hands them
+// back their implicit ones when it goes.
+// Threading: under the connection's call lock; the statement table is walked
+// under its own lock, because other connections may allocate statements
+// meanwhile and grow it.
+
+#include "odbc/desc.h"
+
+#include <cstdlib>
+
+#include "odbc/conn.h"
+#include "odbc/dispatch.h"
+#include "odbc/errtab.h"
+#include "odbc/stmt.h"
+
+Conn* DescConn(const Desc* desc) {
+  if (desc->de_dbc != nullptr) return desc->de_dbc;
+  return desc->de_stmt != nullptr ? desc->de_stmt->st_dbc : nullptr;
+}
+
+Desc* DescNew(int16_t type, int16_t allocType, Stmt* stmt, Conn* conn) {
+  auto* d = static_cast<Desc*>(calloc(1, sizeof(Desc)));
+  auto* head = static_cast<DescRecNode*>(calloc(1, sizeof(DescRecNode)));
+  if (d == nullptr || head == nullptr) {
+    free(d);
+    free(head);
+    if (allocType == SQL_DESC_ALLOC_AUTO)
+      stmt->errCode = ERR_MEMORY;
+    else
+      conn->errCode = ERR_MEMORY;
+    return nullptr;
+  }
+  d->de_type = type;
+  d->de_allocType = allocType;
+  if (allocType == SQL_DESC_ALLOC_AUTO)
+    d->de_stmt = stmt;
+  else
+    d->de_dbc = conn;
+  d->magic = DESC_MAGIC;
+  d->de_arraySize = 1;
+  d->de_recs = head;
+  switch (type) {
+    case DESC_IRD: stmt->st_ird = d; break;
+    case DESC_ARD: stmt->st_ard = stmt->st_implicitArd = d; break;
+    case DESC_IPD: stmt->st_ipd = d; break;
+    case DESC_APD: stmt->st_apd = stmt->st_implicitApd = d; break;
+    default: break;
+  }
+  return d;
+}
+
+void DescFree(Desc* desc) {
+  if (desc->de_allocType == SQL_DESC_ALLOC_USER) {
+    HandleTableLock(&StmtHandles);
+    for (uint32_t i = 0; i < StmtHandles.capacity; ++i) {
+      const HandleSlot& slot = StmtHandles.slots[i];
+      if (slot.tag == 0 || slot.object == nullptr) continue;
+      auto* s = static_cast<Stmt*>(slot.object);
+      if (s->st_ard == desc) s->st_ard = s->st_implicitArd;
+      if (s->st_apd == desc) s->st_apd = s->st_implicitApd;
+    }
+    HandleTableUnlock(&StmtHandles);
+  }
+  for (DescRecNode* n = desc->de_recs; n != nullptr;) {
+    DescRecNode* next = n->next;
+    free(n->rec.dr_name);
+    free(n);
+    n = next;
+  }
+  CriticalSectionLock g(&GlobalHandleLock);
+  DiagListFree(&desc->diag);
+  desc->magic = -1;
+  if (desc->handle != 0) HandleFree(&DescHandles, desc->handle);
+  free(desc);
+}

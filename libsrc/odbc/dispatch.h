@@ -1,0 +1,90 @@
+#pragma once
+// dispatch.h -- the one road from an exported entry point to its worker.
+// CallODBC traces the call, turns the handle into its record, refuses invalid
+// handles, admits one call at a time per connection (a second is refused at
+// once, never queued), clears the record's diagnostics, takes the locks the back
+// end needs, runs the worker, and traces the result. This module also owns the
+// process-wide locks of the generic layer and the four handle tables.
+// Lock order: cn_callLock, GlobalSerialLock, DriverLock, GlobalHandleLock, the
+// agent's locks, the handle-table locks, TraceLock. GlobalHandleLock is never
+// held while a cn_callLock is awaited.
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "drv_inf/drvops.h"
+#include "odbc/callargs.h"
+#include "platform/windows/critsec.h"
+#include "util/handle.h"
+
+struct Conn;
+
+inline constexpr int32_t CALL_NOHANDLE = 1;
+inline constexpr int32_t CALL_HENV = 2;
+inline constexpr int32_t CALL_HDBC = 3;
+inline constexpr int32_t CALL_HSTMT = 4;
+inline constexpr int32_t CALL_HDESC = 5;
+
+// worker(record, slots after the handle); record is null for CALL_NOHANDLE.
+using CallWorker = SQLRETURN (*)(void* record, const CallSlot* args);
+
+// One static record per entry-point flavour.
+struct CallDescriptor {
+  const char* name;         // function name without "SQL"
+  const char* traceFormat;  // printf format of the arguments after the handle; "" for none
+  int32_t asyncCapable;     // informative only
+  int32_t resetDiag;        // 1: diagnostics cleared first, failover step after
+  int32_t handleType;       // CALL_*
+  CallWorker worker;
+};
+
+// Adapts a worker with a typed record parameter to CallWorker.
+template <typename Rec>
+struct CallWorkerOf;
+template <typename Rec>
+struct CallWorkerOf<SQLRETURN (*)(Rec*, const CallSlot*)> {
+  template <SQLRETURN (*F)(Rec*, const CallSlot*)>
+  static SQLRETURN Run(void* record, const CallSlot* args) {
+    return F(static_cast<Rec*>(record), args);
+  }
+};
+#define KES_WORKER(f) (&CallWorkerOf<decltype(&f)>::template Run<&f>)
+
+// slots[0] is the handle (its low 32 bits), except for CALL_NOHANDLE; count
+// is the number of slots, the marker included.
+SQLRETURN CallODBC(const CallDescriptor* desc, const CallSlot* slots, size_t count);
+
+// 0, or -1 when a handle table cannot be initialised.
+int HandlesInit();
+// Frees every environment that has no call in progress. While a call is still
+// in progress somewhere (an application calling exit() while another thread is
+// inside the driver) the locks and tables stay alive and only new calls are
+// refused; the answer then is 1, else 0.
+int HandlesTerm();
+bool HandlesInitialised();
+
+void LatchAgentThreadSafety(const DriverRecord* rec);
+SQLRETURN NotifyFailover(Conn* conn, int32_t kind, SQLRETURN result);
+
+// SQLCancel's body: bypasses CallODBC.
+SQLRETURN CancelStatement(uint32_t hstmt);
+
+// Process-wide locks and tables (valid between HandlesInit and HandlesTerm).
+extern CRITICAL_SECTION GlobalHandleLock;
+extern CRITICAL_SECTION DriverLock;
+extern CRITICAL_SECTION GlobalSerialLock;
+extern HandleTable EnvHandles;
+extern HandleTable DbcHandles;
+extern HandleTable StmtHandles;
+extern HandleTable DescHandles;
+
+// Result names of the trace: "SUCCESS" ... "UNKNOWN_ERROR".
+const char* SqlReturnName(SQLRETURN rc);
+// Formats the argument slots with a trace format: every conversion consumes one
+// slot; integer conversions print the 32 bits they mean, %p the whole slot.
+// The text is cut to size - 1 and always terminated.
+void FormatTraceArgs(char* out, size_t size, const char* format, const CallSlot* args,
+                     size_t count);

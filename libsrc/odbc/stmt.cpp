@@ -1,0 +1,178 @@
+// stmt.cpp -- statement records: creation, closing and release, and the
+// services several layers share (back-end message lists, string copy-out).
+// A statement's agent cursor and its four implicit descriptors live exactly as
+// long as the statement. Results, bindings and parameters are filled in by the
+// statement workers.
+// Threading: under the connection's call lock; a statement leaves its handle
+// table under GlobalHandleLock, so that a refused call on another thread never
+// reaches a released record.
+
+#include "odbc/stmt.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "odbc/conn.h"
+#include "odbc/desc.h"
+#include "odbc/dispatch.h"
+#include "odbc/errtab.h"
+#include "odbc/trace.h"
+
+namespace {
+
+void unlink_stmt(Stmt* stmt) {
+  Conn* conn = stmt->st_dbc;
+  for (Stmt** p = &conn->stmts; *p != nullptr; p = &(*p)->next) {
+    if (*p == stmt) {
+      *p = stmt->next;
+      return;
+    }
+  }
+}
+
+void free_implicit(Desc* d) {
+  if (d != nullptr) DescFree(d);
+}
+
+}  // namespace
+
+Stmt* StmtNew(Conn* conn) {
+  auto* stmt = static_cast<Stmt*>(calloc(1, sizeof(Stmt)));
+  if (stmt == nullptr) {
+    conn->errCode = ERR_MEMORY;
+    return nullptr;
+  }
+  DrvHandle hCursor = 0;
+  int32_t code = conn->driver.ops->DRV_AllocCursor(conn->cn_hConn, &hCursor);
+  if (code != 0) {
+    if (TraceLevel.load() != 0) TraceODBC("Unable to allocate statement handle");
+    free(stmt);
+    conn->errCode = code;
+    (void)ConnTakeAgentMessages(conn, nullptr);
+    return nullptr;
+  }
+  stmt->magic = STMT_MAGIC;
+  stmt->st_dbc = conn;
+  stmt->st_drv = &conn->driver;
+  stmt->st_hCursor = hCursor;
+  stmt->next = conn->stmts;
+  conn->stmts = stmt;
+  stmt->state = 1;
+  stmt->st_id = static_cast<uint32_t>(++conn->lastStmtId);
+  stmt->st_maxLength = conn->cn_stmtMaxLength;
+  stmt->st_maxRows = conn->cn_stmtMaxRows;
+  stmt->st_timeout = static_cast<int32_t>(conn->cn_stmtTimeout);
+  stmt->st_bindType = static_cast<int32_t>(conn->cn_stmtBindType);
+  stmt->st_noscan = conn->cn_stmtNoscan;
+  stmt->st_paramsetSize = 1;
+  if (conn->cn_needbind != 0) stmt->st_flags |= STMT_F_NEEDBIND;
+  SCS_InitStmt(&stmt->st_cursor, hCursor, conn->cn_hConn, &conn->driver, stmt,
+               &conn->cn_cursorDefaults);
+
+  static constexpr int16_t kKinds[] = {DESC_ARD, DESC_APD, DESC_IRD, DESC_IPD};
+  Desc* made[4] = {};
+  for (int i = 0; i < 4; ++i) {
+    made[i] = DescNew(kKinds[i], SQL_DESC_ALLOC_AUTO, stmt, nullptr);
+    int rc = made[i] == nullptr ? ERR_MEMORY : HandleAlloc(&DescHandles, &made[i]->handle, made[i]);
+    if (rc != 0) {
+      for (int j = 0; j <= i; ++j) free_implicit(made[j]);
+      stmt->st_implicitArd = stmt->st_implicitApd = stmt->st_ard = stmt->st_apd = nullptr;
+      stmt->st_ird = stmt->st_ipd = nullptr;
+      (void)conn->driver.ops->DRV_EndCursor(hCursor);
+      unlink_stmt(stmt);
+      free(stmt);
+      conn->errCode = rc;
+      return nullptr;
+    }
+  }
+  stmt->st_async = conn->cn_stmtAsync;
+  return stmt;
+}
+
+Stmt* StmtClose(Stmt* stmt) {
+  stmt->st_daeState = 0;
+  SCS_ResetPosition(&stmt->st_cursor);
+  if (stmt->state == 2) {
+    (void)stmt->st_drv->ops->DRV_CloseCursor(stmt->st_hCursor);
+    stmt->state = 1;
+    stmt->st_flags &= static_cast<uint16_t>(~STMT_F_RESULT);
+  }
+  return stmt;
+}
+
+void StmtUnbindCols(Stmt*) {}
+
+void StmtResetParams(Stmt* stmt) { stmt->st_flags &= static_cast<uint16_t>(~STMT_F_TYPES_SENT); }
+
+void StmtFree(Stmt* stmt) {
+  StmtUnbindCols(stmt);
+  StmtResetParams(stmt);
+  free_implicit(stmt->st_implicitArd);
+  free_implicit(stmt->st_ird);
+  free_implicit(stmt->st_implicitApd);
+  free_implicit(stmt->st_ipd);
+  (void)stmt->st_drv->ops->DRV_EndCursor(stmt->st_hCursor);
+  SCS_FreeRowStatus(&stmt->st_cursor);
+  unlink_stmt(stmt);
+  CriticalSectionLock g(&GlobalHandleLock);
+  DiagListFree(&stmt->diag);
+  stmt->magic = -1;
+  stmt->state = 0;
+  if (stmt->handle != 0) HandleFree(&StmtHandles, stmt->handle);
+  free(stmt);
+}
+
+int32_t StmtPostDriverErrors(Stmt* stmt) {
+  DriverMessageList list{};
+  int32_t moved = 0;
+  if (stmt->st_drv->ops->DRV_GetErrors(stmt->st_hCursor, &list) == 0) {
+    for (int32_t i = 0; i < list.count; ++i) StmtAddDiag(stmt, list.texts[i], list.nativeCode);
+    moved = list.count;
+    MessageListFree(&list);
+  }
+  if (ConnTakeAgentMessages(stmt->st_dbc, stmt) > 0) moved = 1;
+  return moved > 0 ? 1 : 0;
+}
+
+int32_t StmtRowCount(Stmt* stmt, int64_t* rows) {
+  int32_t v = 0;
+  uint16_t len = 0;
+  int32_t code = stmt->st_drv->ops->DRV_GetInfo(stmt->st_hCursor, DRVP_ROW_COUNT, &v, 4, &len);
+  if (code != 0) return code;
+  if (rows != nullptr) *rows = v;
+  return 0;
+}
+
+void MessageListFree(DriverMessageList* list) {
+  if (list->texts != nullptr) {
+    for (int32_t i = 0; i < list->count; ++i) free(list->texts[i]);
+    free(list->texts);
+  }
+  list->texts = nullptr;
+  list->count = 0;
+}
+
+int CopyStrOut(const char* src, char* dst, uint16_t size, uint16_t* outLen) {
+  if (src == nullptr) src = "";
+  size_t len = strlen(src);
+  if (dst == nullptr || size == 0) {
+    if (outLen != nullptr) *outLen = 0;
+    return len == 0 ? 0 : -1;
+  }
+  size_t n = len < size ? len : size - 1u;
+  memcpy(dst, src, n);
+  dst[n] = '\0';
+  if (outLen != nullptr) *outLen = static_cast<uint16_t>(n);
+  return n < len ? -1 : 0;
+}
+
+int CopyStrOutLen(const char* src, char* dst, int64_t size, int64_t* fullLen) {
+  if (src == nullptr) src = "";
+  size_t len = strlen(src);
+  if (fullLen != nullptr) *fullLen = static_cast<int64_t>(len);
+  if (dst == nullptr || size <= 0) return len == 0 ? 0 : -1;
+  size_t n = len < static_cast<size_t>(size) ? len : static_cast<size_t>(size - 1);
+  memcpy(dst, src, n);
+  dst[n] = '\0';
+  return n < len ? -1 : 0;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// stmt.h -- the statement record: creation with its agent cursor and its four
+// implicit descriptors, closing, release, its message list, and the small
+// services shared by several layers (message lists, string copy-out).
+// Threading: a statement is used under its connection's call lock.
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+#include "drv_inf/drvops.h"
+#include "odbc/diag.h"
+#include "scrs/scs.h"
+
+struct Conn;
+struct Desc;
+
+inline constexpr int32_t STMT_MAGIC = 0x3344;
+
+// Stmt::st_flags bits.
+inline constexpr uint16_t STMT_F_PREPARED = 0x1;
+inline constexpr uint16_t STMT_F_RESULT = 0x2;      // result set pending or cursor open
+inline constexpr uint16_t STMT_F_NEEDBIND = 0x4;
+inline constexpr uint16_t STMT_F_TYPES_SENT = 0x8;
+
+struct Stmt {
+  int32_t magic;             // STMT_MAGIC while valid; -1 once freed
+  uint32_t handle;           // its handle in the statement table
+  int32_t errCode;
+  int32_t state;             // 1 allocated, 2 prepared or result pending, 0 freed
+  DiagList diag;
+  Stmt* next;                // next statement of the connection
+  Conn* st_dbc;
+  uint32_t st_id;
+  DriverRecord* st_drv;      // the connection's DriverRecord
+  DrvHandle st_hCursor;      // agent cursor
+  int32_t st_timeout;        // statement options, copied from the connection's defaults
+  uint64_t st_maxLength;
+  uint64_t st_maxRows;
+  int32_t st_bindType;
+  uint32_t st_noscan;
+  uint32_t st_async;
+  uint16_t st_flags;         // STMT_F_* bits
+  uint32_t st_isSelect;
+  int16_t st_daeState;
+  uint64_t st_paramsetSize;
+  uint64_t* st_paramsProcessedPtr;
+  SCS st_cursor;             // scroll options and position
+  Desc* st_implicitArd;
+  Desc* st_implicitApd;
+  Desc* st_ard;              // current ARD and APD: implicit or explicit
+  Desc* st_apd;
+  Desc* st_ird;
+  Desc* st_ipd;
+  uint64_t st_rowNumber;
+  int16_t diagRecNo;
+};
+
+// Null with the cause in the connection's errCode.
+Stmt* StmtNew(Conn* conn);
+Stmt* StmtClose(Stmt* stmt);
+void StmtFree(Stmt* stmt);
+void StmtUnbindCols(Stmt* stmt);
+void StmtResetParams(Stmt* stmt);
+int32_t StmtPostDriverErrors(Stmt* stmt);
+// Rows affected by the statement's last INSERT, UPDATE or DELETE (-1 otherwise).
+int32_t StmtRowCount(Stmt* stmt, int64_t* rows);
+// Frees the texts and the array of a back end's message list.
+void MessageListFree(DriverMessageList* list);
+
+// Copies what fits of src into dst (size bytes with its NUL). CopyStrOut
+// reports the bytes copied, CopyStrOutLen the full length; without dst only
+// the length is reported. -1 when the text was cut, else 0.
+int CopyStrOut(const char* src, char* dst, uint16_t size, uint16_t* outLen);
+int CopyStrOutLen(const char* src, char* dst, int64_t size, int64_t* fullLen);
