@@ -1,7 +1,7 @@
 // inf_escape.cpp -- turns ODBC escape clauses into Informix SQL and classifies
 // the statement (SELECT with its select-list width, INSERT/DELETE/UPDATE, other).
 // Owns nothing beyond the request texts it hands back (malloc'd).
-// Threading: pure functions; any number of threads at once.
+// Threading: pure functions (but INF_NativeSql's handle lookup); any thread.
 // Not here: preparing the text (inf_cursor.cpp) or checking it against the server.
 
 #include "drv_inf/inf_escape.h"
@@ -13,10 +13,13 @@
 
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
+#include "drv_inf/inf_text.h"
 #include "drv_inf/inf_types.h"
 #include "odbc/errtab.h"
 
 namespace {
+
+using namespace inf_text;
 
 constexpr const char* kSrc = "drv_inf/i-escape";
 
@@ -25,37 +28,8 @@ constexpr int kMaxNesting = 32;
 
 enum EscKind : uint8_t { BRACE = 1, DASH = 2, DASH_ODBC = 3 };
 
-bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-bool isIdent(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool startsWith(std::string_view s, size_t at, std::string_view w) {
   return s.size() >= at + w.size() && s.compare(at, w.size(), w) == 0;
-}
-bool startsWithCi(std::string_view s, std::string_view w) {
-  if (s.size() < w.size()) return false;
-  for (size_t i = 0; i < w.size(); ++i)
-    if (lower(s[i]) != lower(w[i])) return false;
-  return true;
-}
-size_t findCi(std::string_view s, std::string_view w, size_t from = 0) {
-  if (w.empty()) return from;
-  for (size_t i = from; i + w.size() <= s.size(); ++i)
-    if (startsWithCi(s.substr(i), w)) return i;
-  return std::string_view::npos;
-}
-std::string_view skipSpace(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size() && isSpace(s[i])) ++i;
-  return s.substr(i);
-}
-std::string_view trimRight(std::string_view s) {
-  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-  return s;
 }
 
 // The keyword at the start of s (after blanks), followed by white space or the
@@ -661,15 +635,6 @@ int translate(std::string& out, std::string_view text, InfRequest* req, int* esc
 }
 
 bool belowBang(char c) { return static_cast<unsigned char>(c) < '!'; }
-
-char* dupView(std::string_view s) {
-  char* p = static_cast<char*>(std::malloc(s.size() + 1));
-  if (p != nullptr) {
-    std::memcpy(p, s.data(), s.size());
-    p[s.size()] = '\0';
-  }
-  return p;
-}
 
 }  // namespace
 

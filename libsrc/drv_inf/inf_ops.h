@@ -79,3 +79,5 @@ int32_t INF_NegotiateOption(const SCS* scs, int32_t option, int32_t* value);
 int32_t NegotiateOptionMask(int32_t option, uint32_t supported, int32_t* value);
 // The SQL_SCROLL_OPTIONS answer: 17 with dynamic-cursor sensitivity DISABLED, else 31.
 int32_t INF_ScrollOptions(const InfConn* conn);
+// The DRVP_CAPABILITIES answer.
+int32_t InfCapabilityMask(const InfConn* conn);

@@ -14,10 +14,10 @@
 #include "odbc/colinfo.h"
 #include "odbc/connopts.h"
 #include "odbc/dataset.h"
+#include "platform/informix/ixr_api.h"
 #include "scrs/scs.h"
 #include "util/handle.h"
 
-struct sqlda;  // the runtime's descriptor area
 struct XaThreadState;
 
 // One Informix error or driver error code, waiting for DRV_GetErrors.
@@ -64,6 +64,9 @@ struct InfSession {
   int32_t wide = 0;              // wide mode (Unicode build)
   int32_t xaOwned = 0;           // an XA branch owns it: never made dormant
   int32_t reserved = 0;          // enters the digest
+  uint64_t serial = 0;           // sessions opened before it, plus one
+  uint64_t currentOn = 0;        // token of the thread it was last made current on
+  uint64_t epoch = 0;            // that thread's switch count at that moment
 };
 
 // The agent's connection record.
@@ -135,8 +138,8 @@ struct InfCursor {
   char* statementName = nullptr;    // "ST%X"
   char* declaredName = nullptr;     // the name the runtime knows the cursor by
   int32_t statementType = -1;
-  sqlda* inputArea = nullptr;
-  sqlda* outputArea = nullptr;
+  IxrSqlda* inputArea = nullptr;
+  IxrSqlda* outputArea = nullptr;
   Dataset* params = nullptr;        // owned
   const Dataset* hiddenMergedInto = nullptr;  // the Dataset that holds the hidden literals
   int32_t hiddenColumns = 0;        // added by the ORDER BY retry (the last ones)

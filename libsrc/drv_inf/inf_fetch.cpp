@@ -1,0 +1,294 @@
+// inf_fetch.cpp -- delivers the rows of an executed agent cursor as Datasets.
+// Fixed-width and string values are fetched straight into the Dataset; dates,
+// datetimes, BYTE/TEXT values and wide text are converted afterwards.
+// Owns the per-call conversion buffers; the Dataset belongs to the caller, who
+// passes it initialised (or zero-filled): it is laid out afresh here.
+// Threading: one call at a time per cursor (the core serialises a connection).
+// Not here: the application's C types (data exchange converts from Datasets).
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "drv_inf/inf_connect.h"
+#include "drv_inf/inf_error.h"
+#include "drv_inf/inf_esql.h"
+#include "drv_inf/inf_log.h"
+#include "drv_inf/inf_ops.h"
+#include "odbc/errtab.h"
+#include "util/conv.h"
+
+namespace {
+
+constexpr const char* kSrc = "drv_inf/i-exec";
+
+// The number at text[at..at+n), digits only.
+unsigned digitsAt(const char* text, size_t at, size_t n) {
+  unsigned v = 0;
+  for (size_t i = at; i < at + n; ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') break;
+    v = v * 10 + static_cast<unsigned>(c - '0');
+  }
+  return v;
+}
+
+bool hasLongColumn(const ColumnInfo* info, uint16_t n) {
+  for (uint16_t i = 0; i < n; ++i)
+    if (InfIsBlobType(info[i].nativeType)) return true;
+  return false;
+}
+
+// The per-call buffers of the host variables that cannot point into the Dataset,
+// and the description entries they replace until the call ends.
+struct CallBuffers {
+  std::vector<IxrSqlVar> saved;
+  std::vector<IxrDate> dates;
+  std::vector<IxrDateTime> datetimes;
+  std::vector<IxrLocator> locators;
+  IxrSqlda* area = nullptr;
+
+  ~CallBuffers() {
+    if (area == nullptr) return;
+    // A locator still holding a runtime buffer (a row not converted) gives it back.
+    for (IxrLocator& l : locators) std::free(l.buffer);
+    for (size_t i = 0; i < saved.size(); ++i) area->sqlvar[i] = saved[i];
+  }
+};
+
+int32_t pointHostVars(InfCursor* cur, Dataset* ds, uint32_t r, CallBuffers& b) {
+  for (uint16_t j = 0; j < ds->colCount; ++j) {
+    DatasetColumn& col = ds->cols[j];
+    IxrSqlVar& v = cur->outputArea->sqlvar[j];
+    char* slot = col.data + static_cast<size_t>(r) * col.width;
+    v.sqlind = col.ind + r;
+    v.sqlitype = IXR_HOST_SHORT;
+    v.sqlilen = 2;
+    switch (col.type) {
+      case DS_CHAR:
+        v.sqltype = IXR_HOST_FIXCHAR; v.sqllen = static_cast<int32_t>(col.width); v.sqldata = slot;
+        break;
+      case DS_SMALLINT:
+      case DS_USMALLINT:
+        v.sqltype = IXR_HOST_SHORT; v.sqllen = 2; v.sqldata = slot;
+        break;
+      case DS_INTEGER:
+      case DS_UINTEGER:
+        v.sqltype = IXR_HOST_INT; v.sqllen = 4; v.sqldata = slot;
+        break;
+      case DS_REAL:
+        v.sqltype = IXR_HOST_FLOAT; v.sqllen = 4; v.sqldata = slot;
+        break;
+      case DS_DOUBLE:
+        v.sqltype = IXR_HOST_DOUBLE; v.sqllen = 8; v.sqldata = slot;
+        break;
+      case DS_STRING:
+        v.sqltype = IXR_HOST_STRING; v.sqllen = static_cast<int32_t>(col.width); v.sqldata = slot;
+        break;
+      case DS_WSTRING:
+        if (!kInfWideBuild) goto illegal;
+        v.sqltype = IXR_HOST_STRING; v.sqllen = static_cast<int32_t>(col.width); v.sqldata = slot;
+        break;
+      case DS_DATE:
+        v.sqltype = IXR_HOST_DATE; v.sqllen = 4; v.sqldata = reinterpret_cast<char*>(&b.dates[j]);
+        break;
+      case DS_TIMESTAMP:
+        b.datetimes[j] = IxrDateTime{};
+        b.datetimes[j].qual = IXR_QUAL_YEAR_TO_F5;
+        v.sqltype = IXR_HOST_DATETIME;
+        v.sqllen = static_cast<int32_t>(sizeof(IxrDateTime));
+        v.sqldata = reinterpret_cast<char*>(&b.datetimes[j]);
+        break;
+      case DS_LONGWCHAR:
+        if (!kInfWideBuild) goto illegal;
+        [[fallthrough]];
+      case DS_LONGCHAR:
+      case DS_LONGBINARY: {
+        IxrLocator& l = b.locators[j];
+        std::free(l.buffer);
+        l = IxrLocator{};
+        l.loctype = IXR_LOC_MEMORY;
+        l.bufsize = -1;  // the runtime allocates the buffer; it is ours to free
+        v.sqltype = IXR_HOST_LOCATOR;
+        v.sqllen = static_cast<int32_t>(sizeof(IxrLocator));
+        v.sqldata = reinterpret_cast<char*>(&l);
+        break;
+      }
+      default:
+      illegal:
+        INF_LOG(LOG_WARNING, kSrc, "Fetch: illegal fetch type encountered");
+        return ERR_GENERAL;
+    }
+  }
+  return 0;
+}
+
+int32_t convertValue(DatasetColumn& col, uint32_t r, uint16_t j, CallBuffers& b) {
+  char* slot = col.data + static_cast<size_t>(r) * col.width;
+  switch (col.type) {
+    case DS_DATE: {
+      int16_t mdy[3] = {};
+      (void)ixr_date_to_mdy(b.dates[j], mdy);
+      const int16_t ymd[3] = {mdy[2], mdy[0], mdy[1]};
+      std::memcpy(slot, ymd, 6);
+      return 0;
+    }
+    case DS_TIMESTAMP: {
+      char text[32] = {};
+      (void)ixr_datetime_to_text(&b.datetimes[j], text, sizeof text);
+      const int16_t year = static_cast<int16_t>(digitsAt(text, 0, 4));
+      const uint16_t f[5] = {static_cast<uint16_t>(digitsAt(text, 5, 2)),
+                             static_cast<uint16_t>(digitsAt(text, 8, 2)),
+                             static_cast<uint16_t>(digitsAt(text, 11, 2)),
+                             static_cast<uint16_t>(digitsAt(text, 14, 2)),
+                             static_cast<uint16_t>(digitsAt(text, 17, 2))};
+      // Tens of microseconds become nanoseconds.
+      const uint32_t ns = digitsAt(text, 20, 5) * 10000u;
+      std::memcpy(slot, &year, 2);
+      std::memcpy(slot + 2, f, 10);
+      std::memcpy(slot + 12, &ns, 4);
+      return 0;
+    }
+    case DS_LONGCHAR:
+    case DS_LONGBINARY:
+    case DS_LONGWCHAR: {
+      IxrLocator& l = b.locators[j];
+      const uint32_t size = l.size > 0 ? static_cast<uint32_t>(l.size) : 0;
+      void* copy = std::malloc(size + 1);
+      if (copy == nullptr) return ERR_MEMORY;
+      if (size > 0 && l.buffer != nullptr) std::memcpy(copy, l.buffer, size);
+      static_cast<char*>(copy)[size] = '\0';
+      // The runtime's buffer is released here and only here.
+      std::free(l.buffer);
+      l.buffer = nullptr;
+      const DatasetLong lv{size, copy};
+      std::memcpy(slot, &lv, sizeof lv);
+      return 0;
+    }
+    default:
+      return 0;
+  }
+}
+
+int32_t widen(DatasetColumn& col, uint32_t r) {
+  char* slot = col.data + static_cast<size_t>(r) * col.width;
+  switch (col.type) {
+    case DS_WSTRING: {
+      const size_t len = strnlen(slot, col.width);
+      char* utf8 = static_cast<char*>(std::malloc(len + 1));
+      if (utf8 == nullptr) return ERR_MEMORY;
+      std::memcpy(utf8, slot, len);
+      utf8[len] = '\0';
+      const int64_t maxUnits = static_cast<int64_t>(col.width / 2) - 1;
+      std::vector<char16_t> units(static_cast<size_t>(maxUnits > 0 ? maxUnits : 0) + 1);
+      int64_t consumed = 0;
+      const int64_t n = utf8n_to_wcs(utf8, units.data(), static_cast<int64_t>(len), maxUnits, &consumed);
+      std::free(utf8);
+      const size_t count = n > 0 ? static_cast<size_t>(n) : 0;
+      units[count] = 0;
+      std::memcpy(slot, units.data(), (count + 1) * sizeof(char16_t));
+      return 0;
+    }
+    case DS_LONGWCHAR: {
+      DatasetLong lv;
+      std::memcpy(&lv, slot, sizeof lv);
+      auto* out = static_cast<char16_t*>(std::malloc((static_cast<size_t>(lv.length) + 1) * sizeof(char16_t)));
+      if (out == nullptr) return ERR_MEMORY;
+      int64_t consumed = 0;
+      const int64_t n = lv.length > 0 ? utf8n_to_wcs(static_cast<const char*>(lv.data), out,
+                                                     lv.length, lv.length, &consumed)
+                                      : 0;
+      const uint32_t count = n > 0 ? static_cast<uint32_t>(n) : 0;
+      out[count] = 0;
+      std::free(lv.data);
+      const DatasetLong wide{count, out};
+      std::memcpy(slot, &wide, sizeof wide);
+      return 0;
+    }
+    case DS_WCHAR:
+    case DS_WVARCHAR4:
+      INF_LOG(LOG_WARNING, kSrc, "Fetch: unexpected fetch type (%d) encountered", static_cast<int>(col.type));
+      return ERR_GENERAL;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
+  InfCursor* cur = InfCursorLookup(hCursor);
+  if (cur == nullptr || ds == nullptr) return ERR_ARGUMENT;
+  cur->rowCount = 0;
+  if (cur->kind != 0) return ERR_NOT_CAPABLE;  // in-memory results are not built here
+  if ((cur->flags & CF_EXECUTED) == 0) return ERR_SEQUENCE;
+  InfConn* conn = cur->conn;
+  uint32_t n = rows;
+  if (cur->maxRows != 0 && n > cur->maxRows - cur->fetchedTotal) n = cur->maxRows - cur->fetchedTotal;
+  DatasetFree(ds);
+  if (n == 0 || (cur->flags & CF_EOD) != 0 || cur->outputArea == nullptr || cur->resultCount == 0) {
+    return DatasetInit(ds, 0);
+  }
+  if (hasLongColumn(cur->results, cur->resultCount)) n = 1;
+  if (int32_t rc = DatasetFromColumnInfo(cur->results, cur->resultCount, static_cast<int32_t>(n), ds); rc != 0)
+    return rc;
+  n = static_cast<uint32_t>(ds->rowCapacity);
+  const uint16_t visible = static_cast<uint16_t>(ds->colCount - cur->hiddenColumns);
+  const bool wide = kInfWideBuild && conn->wide != 0;
+
+  int32_t result = 0;
+  {
+    CallBuffers b;
+    b.area = cur->outputArea;
+    b.saved.assign(cur->outputArea->sqlvar, cur->outputArea->sqlvar + cur->outputArea->sqld);
+    b.dates.resize(ds->colCount);
+    b.datetimes.resize(ds->colCount);
+    b.locators.resize(ds->colCount);
+    for (uint32_t r = 0; r < n && result == 0; ++r) {
+      if (int32_t rc = pointHostVars(cur, ds, r, b); rc != 0) {
+        result = rc;
+        break;
+      }
+      const int code = _fetch_cursor(conn->session, cur->declaredName, cur->outputArea, nullptr);
+      if (code == IXR_NOTFOUND) {
+        cur->flags |= CF_EOD;
+        // The end of the result ends the transaction that autocommit opened for it.
+        if (conn->autocommit != 0) (void)INF_TxnControl(conn, TXN_COMMIT);
+        break;
+      }
+      if (code != 0) {
+        ErrListAddInformix(&cur->errors, code);
+        result = InfCodeToDrvCode(code, ERR_SYNTAX);
+        break;
+      }
+      if (cur->rowCallback != nullptr) {
+        cur->rowCallback(cur);
+        if (ixr_sqlca()->sqlcode == IXR_NOTFOUND) break;
+      }
+      ++cur->rowCount;
+      for (uint16_t j = 0; j < visible && result == 0; ++j) {
+        DatasetColumn& col = ds->cols[j];
+        if (col.ind[r] == DS_IND_NULL) continue;
+        col.ind[r] = 0;
+        result = convertValue(col, r, j, b);
+      }
+      for (uint16_t j = 0; wide && j < visible && result == 0; ++j) {
+        DatasetColumn& col = ds->cols[j];
+        if (col.ind[r] == 0) result = widen(col, r);
+      }
+    }
+  }
+  if (result == ERR_GENERAL) {
+    DatasetFree(ds);
+    return result;
+  }
+  ds->rowCount = static_cast<int32_t>(cur->rowCount);
+  cur->fetchedTotal += cur->rowCount;
+  ds->colCount = visible;
+  if (cur->rowCount == 0 && result == 0) {
+    // No rows left: the caller gets an empty Dataset.
+    DatasetFree(ds);
+    return DatasetInit(ds, 0);
+  }
+  return result;
+}
