@@ -361,7 +361,7 @@ int32_t INF_Connect(DrvHandle hServer, const DriverConnectParams* params, DrvHan
   ConnectOptions.sqlDbmsName = nullptr;
 
   const char* srvopts = params->srvopts;
-  if (kInfWideBuild && srvopts != nullptr && std::strlen(srvopts) > 3 &&
+  if (InfWideBuild() && srvopts != nullptr && std::strlen(srvopts) > 3 &&
       std::memcmp(srvopts, WideConnectMarker, 4) == 0)
     conn->wide = 1;
   conn->odbcVersion = 2;
@@ -484,7 +484,7 @@ int32_t INF_Rollback(DrvHandle hConn) {
 }
 
 int32_t DbTypeToSQLtype(int32_t type, int wide) noexcept {
-  const bool w = kInfWideBuild && wide != 0;
+  const bool w = InfWideBuild() && wide != 0;
   switch (static_cast<int16_t>(type & 0xFFFF)) {
     case 0:
       return 1;

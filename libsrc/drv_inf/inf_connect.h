@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "drv_inf/inf_types.h"
+#include "platform/windows/module.h"
 
-// The agent's wide mode exists only in the Unicode build.
-#ifdef KES_ANSI_BUILD
-inline constexpr bool kInfWideBuild = false;
-#else
-inline constexpr bool kInfWideBuild = true;
-#endif
+// The agent's wide mode exists only in the Unicode build; a program without a
+// driver library (a unit test) counts as the Unicode build.
+inline bool InfWideBuild() noexcept {
+  const HMODULE m = kes_this_module();
+  return m == nullptr || m->unicodeBuild != 0;
+}
 
 // Transaction operations of INF_TxnControl.
 inline constexpr int TXN_AUTOCOMMIT_ON = 1;

@@ -26,7 +26,6 @@
 
 namespace {
 
-constexpr const char* kSrc = "infutilms";
 
 int g_forceOnline = 0;
 int g_forceDormant = 0;

@@ -60,7 +60,7 @@ void setLocator(IxrSqlVar& v, IxrLocator* loc) {
   v.sqldata = reinterpret_cast<char*>(loc);
 }
 
-bool isLongSqlType(int32_t t) { return t == -1 || t == -4 || (kInfWideBuild && t == -10); }
+bool isLongSqlType(int32_t t) { return t == -1 || t == -4 || (InfWideBuild() && t == -10); }
 
 bool isWideType(int32_t t) {
   return t == DS_WCHAR || t == DS_WSTRING || t == DS_LONGWCHAR || t == DS_WVARCHAR4;
@@ -244,7 +244,7 @@ int32_t bindValue(InfCursor* cur, IxrSqlVar& v, int c, const DatasetColumn& col,
     }
     case DS_WCHAR:
     case DS_WSTRING:
-      if (kInfWideBuild) {
+      if (InfWideBuild()) {
         const auto* w = reinterpret_cast<const char16_t*>(cell);
         int64_t units = 0;
         const int64_t max = col.width / 2;
@@ -253,7 +253,7 @@ int32_t bindValue(InfCursor* cur, IxrSqlVar& v, int c, const DatasetColumn& col,
       }
       break;
     case DS_LONGWCHAR:
-      if (kInfWideBuild) {
+      if (InfWideBuild()) {
         DatasetLong lv;
         std::memcpy(&lv, cell, sizeof lv);
         static const char16_t none[1] = {0};
@@ -585,11 +585,12 @@ int32_t ExecuteCore(InfCursor* cur) noexcept {
     if ((cur->flags & (CF_LONG_PARAM | CF_BLOB_REWRITE)) != 0) ConvertParams(cur);
 
     const bool wasOpen = (conn->txnState & TXN_OPEN) != 0;
-    // In autocommit a failure rolls back the transaction the agent began for it.
+    // In autocommit a failure rolls back the transaction begun for the statement
+    // (by the agent, or by the server itself on an ANSI database): no locks stay.
     auto failed = [&](int code, int32_t dflt) {
       cur->rowCount = i;
-      if (conn->autocommit != 0 && !wasOpen && (conn->txnState & TXN_OPEN) != 0)
-        (void)INF_TxnControl(conn, TXN_ROLLBACK);
+      const bool began = !wasOpen && (conn->txnState & TXN_OPEN) != 0;
+      if (conn->autocommit != 0 && (began || s->ansi != 0)) (void)INF_TxnControl(conn, TXN_ROLLBACK);
       return InfCodeToDrvCode(code, dflt);
     };
     switch (cur->statementType) {
@@ -716,7 +717,7 @@ int32_t INF_SetParamTypes(DrvHandle hCursor, uint16_t count, const ParamShadow* 
     if (cur->statementType == STMT_INSERT && k < cur->paramCount) {
       const int32_t target = cur->paramInfo[k].sqlType;
       if (t == -1 && target != -1 && target != -10) t = 12;
-      else if (kInfWideBuild && t == -10 && target != -1 && target != -10) t = -9;
+      else if (InfWideBuild() && t == -10 && target != -1 && target != -10) t = -9;
       else if (t == -4 && target != -4) t = -2;
     }
     if (isLongSqlType(t)) anyLong = true;

@@ -86,7 +86,7 @@ int32_t pointHostVars(InfCursor* cur, Dataset* ds, uint32_t r, CallBuffers& b) {
         v.sqltype = IXR_HOST_STRING; v.sqllen = static_cast<int32_t>(col.width); v.sqldata = slot;
         break;
       case DS_WSTRING:
-        if (!kInfWideBuild) goto illegal;
+        if (!InfWideBuild()) goto illegal;
         v.sqltype = IXR_HOST_STRING; v.sqllen = static_cast<int32_t>(col.width); v.sqldata = slot;
         break;
       case DS_DATE:
@@ -100,7 +100,7 @@ int32_t pointHostVars(InfCursor* cur, Dataset* ds, uint32_t r, CallBuffers& b) {
         v.sqldata = reinterpret_cast<char*>(&b.datetimes[j]);
         break;
       case DS_LONGWCHAR:
-        if (!kInfWideBuild) goto illegal;
+        if (!InfWideBuild()) goto illegal;
         [[fallthrough]];
       case DS_LONGCHAR:
       case DS_LONGBINARY: {
@@ -234,7 +234,7 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
     return rc;
   n = static_cast<uint32_t>(ds->rowCapacity);
   const uint16_t visible = static_cast<uint16_t>(ds->colCount - cur->hiddenColumns);
-  const bool wide = kInfWideBuild && conn->wide != 0;
+  const bool wide = InfWideBuild() && conn->wide != 0;
 
   int32_t result = 0;
   {

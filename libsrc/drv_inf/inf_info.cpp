@@ -19,18 +19,12 @@
 
 namespace {
 
-constexpr const char* kSrc = "drv_inf/i-info";
 
 struct Answer {
   std::string text;
   int32_t value = 0;
 };
 
-#ifdef KES_ANSI_BUILD
-constexpr const char* kDriverFile = "libkesdrva.so";
-#else
-constexpr const char* kDriverFile = "libkesdrvw.so";
-#endif
 
 int32_t capabilityMask(const InfConn* conn) {
   return 0x34BF | (conn->options.noAutoCommit == 0 ? 0x100 : 0);
@@ -55,7 +49,7 @@ bool getInfoItem(InfConn* conn, uint32_t item, Answer* a) {
   const InfSession* s = conn->session;
   switch (item) {
     case 2: a->text = " "; return true;
-    case 6: a->text = kDriverFile; return true;
+    case 6: a->text = InfWideBuild() ? "libkesdrvw.so" : "libkesdrva.so"; return true;
     case 7: a->text = "0.9"; return true;
     case 8: a->value = 191; return true;
     case 10: a->text = "03.50.0000"; return true;
@@ -162,7 +156,7 @@ bool connItem(InfConn* conn, DriverPropId id, Answer* a) {
         a->value = capabilityMask(conn);
         return true;
       case 0x13:
-        if (!kInfWideBuild) return false;
+        if (!InfWideBuild()) return false;
         a->value = conn->wide;
         return true;
       case 0x17: case 0x18: return true;
