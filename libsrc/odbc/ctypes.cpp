@@ -212,17 +212,17 @@ SQLRETURN CopyOutCharToWide(const char* src, uint64_t n, int64_t avail, int64_t 
     // The decoder stores whole characters; it writes into a local run first
     // because the application's buffer may not be aligned for char16_t.
     char16_t chunk[256];
-    const char* p = src;
+    const char* at = src;
     int64_t left = static_cast<int64_t>(n);
     while (left > 0 && written < maxUnits) {
       int64_t want = maxUnits - written;
       if (want > static_cast<int64_t>(std::size(chunk))) want = std::size(chunk);
       int64_t took = 0;
-      const int64_t got = utf8n_to_wcs(p, chunk, left, want, &took);
+      const int64_t got = utf8n_to_wcs(at, chunk, left, want, &took);
       if (got <= 0 || took <= 0) break;
       std::memcpy(static_cast<char*>(dst) + written * 2, chunk, static_cast<size_t>(got) * 2);
       written += got;
-      p += took;
+      at += took;
       left -= took;
       consumed += took;
     }

@@ -192,6 +192,9 @@ SQLRETURN ConvertCellValue(int32_t dsType, const void* value, uint64_t length, S
 
 SQLRETURN ConvertBINARY(const void* bytes, uint64_t len, SQLLEN total, int32_t cType, void* data,
                         SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, uint64_t* used) noexcept {
+  if (CvtTracing()) {
+    TraceODBC("ConvertBINARY: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+  }
   if (used != nullptr) *used = 0;
   if (cType != SQL_C_CHAR && cType != SQL_C_WCHAR && cType != SQL_C_BINARY) {
     *err = ERR_RESTRICTED_TYPE;

@@ -16,9 +16,21 @@
 
 namespace {
 
+// "CharToNumber: <text>" for 8-bit text, "WCharToNumber" for UTF-16.
+template <class C>
+void traceParse(const char* name, const C* text, uint64_t len) {
+  if (!CvtTracing()) return;
+  if constexpr (sizeof(C) == 1) {
+    TraceODBC("%s: %.*s", name, static_cast<int>(len < 256 ? len : 256), text);
+  } else {
+    TraceODBC("W%s", name);
+  }
+}
+
 template <class C>
 int toNumber(const C* text, uint64_t len, __int128 min, __int128 max, __int128* out,
              int32_t* err) {
+  traceParse(max > UINT32_MAX || min < INT32_MIN ? "CharToNumber64" : "CharToNumber", text, len);
   DecNum d;
   if (const int32_t rc = DecParse(text, len, 0, &d); rc != 0) {
     *err = rc;
@@ -39,6 +51,7 @@ int toNumberAs(const C* text, uint64_t len, int64_t min, Max max, Out* out, int3
 
 template <class C>
 int toDecimal(const C* text, uint64_t len, double* out, int32_t* err) {
+  traceParse("CharToDecimal", text, len);
   DecNum d;
   int32_t rc = DecParse(text, len, DEC_MONEY, &d);
   if (rc == 0) rc = DecToDouble(d, out);
@@ -52,6 +65,7 @@ int toDecimal(const C* text, uint64_t len, double* out, int32_t* err) {
 template <class C>
 SQLRETURN toNumeric(const C* text, uint64_t len, SQL_NUMERIC_STRUCT* out, int32_t scale,
                     uint32_t precision, int32_t* err) {
+  traceParse("CharToNumeric", text, len);
   DecNum d;
   if (const int32_t rc = DecParse(text, len, 0, &d); rc != 0) {
     *err = rc;
@@ -225,6 +239,9 @@ const char* CTypeName(int32_t cType) noexcept {
 SQLRETURN ConvertCHAR(const char* text, uint64_t len, SQLLEN total, int32_t cType, void* data,
                       SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, int32_t numScale,
                       int32_t numPrecision, uint64_t* used) noexcept {
+  if (CvtTracing()) {
+    TraceODBC("ConvertCHAR: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+  }
   if (used != nullptr) *used = 0;
   const int64_t n = static_cast<int64_t>(len);
   switch (cType) {
@@ -252,6 +269,9 @@ SQLRETURN ConvertCHAR(const char* text, uint64_t len, SQLLEN total, int32_t cTyp
 SQLRETURN ConvertWCHAR(const char16_t* text, uint64_t len, SQLLEN total, int32_t cType,
                        void* data, SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err,
                        int32_t numScale, int32_t numPrecision, uint64_t* used) noexcept {
+  if (CvtTracing()) {
+    TraceODBC("ConvertWCHAR: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+  }
   if (used != nullptr) *used = 0;
   const int64_t n = static_cast<int64_t>(len);
   switch (cType) {

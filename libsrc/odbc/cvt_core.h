@@ -9,6 +9,12 @@
 #include <cstdint>
 
 #include "odbc/ctypes.h"
+#include "odbc/trace.h"
+
+// Targets the converters write whole, with the sizes ODBC gives them.
+static_assert(sizeof(SQL_NUMERIC_STRUCT) == 19);
+static_assert(sizeof(SQLGUID) == 16);
+static_assert(sizeof(SQL_TIMESTAMP_STRUCT) == 16 && sizeof(SQL_DATE_STRUCT) == 6);
 
 // value = (-1 if neg) × D × 10^exp, where D is the integer made of dig[0..nd).
 // dig holds the significant digits without leading or trailing zeros; a zero has
@@ -57,6 +63,9 @@ int DecToNumeric(const DecNum& d, int32_t scale, int32_t precision, SQL_NUMERIC_
 // Plain decimal text of the number (no exponent). Answers the length, or -1 when
 // size (NUL included) is too small.
 int64_t DecToText(const DecNum& d, char* out, uint64_t size) noexcept;
+
+// Converter trace lines are formatted only while the ODBC trace is on.
+inline bool CvtTracing() noexcept { return TraceLevel.load(std::memory_order_relaxed) != 0; }
 
 // ---- target writers ----
 

@@ -88,6 +88,9 @@ SQLRETURN dateOrTime(const void* value, bool isDate, const char* text, uint64_t 
 
 SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int32_t cType, void* data, SQLLEN bufLen,
                       SQLLEN* lenPtr, int32_t* err) noexcept {
+  if (CvtTracing()) {
+    TraceODBC("ConvertDATE: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+  }
   char text[10];
   dateText(text, value->year, value->month, value->day);
   SQL_TIMESTAMP_STRUCT stamp{};
@@ -99,6 +102,9 @@ SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int32_t cType, void* data, S
 
 SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, int32_t cType, void* data, SQLLEN bufLen,
                       SQLLEN* lenPtr, int32_t* err) noexcept {
+  if (CvtTracing()) {
+    TraceODBC("ConvertTIME: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+  }
   char text[8];
   timeText(text, value->hour, value->minute, value->second);
   SQL_TIMESTAMP_STRUCT stamp{};
@@ -110,6 +116,10 @@ SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, int32_t cType, void* data, S
 
 SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int32_t cType, void* data,
                            SQLLEN bufLen, SQLLEN* lenPtr, uint16_t scale, int32_t* err) noexcept {
+  if (CvtTracing()) {
+    TraceODBC("ConvertTIMESTAMP: precision,scale (%ld,%ld) to %s", static_cast<long>(bufLen),
+              static_cast<long>(scale), CTypeName(cType));
+  }
   switch (cType) {
     case SQL_C_CHAR:
     case SQL_C_WCHAR: {
@@ -132,6 +142,9 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int32_t cType, voi
         }
         // Trailing zeros go, but the scale sets the least number of digits.
         while (p - f > scale && p[-1] == '0') --p;
+      }
+      if (CvtTracing()) {
+        TraceODBC("ConvertTIMESTAMP temBuf string = %.*s", static_cast<int>(p - buf), buf);
       }
       return PutText(buf, static_cast<uint64_t>(p - buf), whole, cType, data, bufLen, lenPtr, err);
     }

@@ -26,6 +26,15 @@ constexpr int32_t kPrecision32 = 10;
 constexpr int32_t kPrecisionFloat = 7;
 constexpr int32_t kPrecisionDouble = 15;
 
+// "DoubleToNumeric: <value>" in exponent form, the same in every locale.
+void traceDoubleToNumeric(double v) {
+  if (!CvtTracing()) return;
+  char buf[40];
+  const auto r = std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::scientific, 6);
+  *r.ptr = '\0';
+  TraceODBC("DoubleToNumeric: %s", buf);
+}
+
 SQLRETURN toNumericTarget(const DecNum& d, int32_t scale, int32_t precision, void* data,
                           SQLLEN* lenPtr, int32_t* err) {
   SQL_NUMERIC_STRUCT v;
@@ -89,6 +98,13 @@ uint64_t formatG(char* buf, uint64_t size, double v, int digits) {
 SQLRETURN convertFloating(double v, bool single, const void* raw, int32_t cType, void* data,
                           SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, int32_t numScale,
                           int32_t numPrecision) {
+  if (CvtTracing()) {
+    char text[40];
+    const uint64_t n = formatG(text, sizeof text - 1, v, single ? 8 : 17);
+    text[n] = '\0';
+    TraceODBC("%s: value (%s) to %s", single ? "ConvertFLOAT" : "ConvertDOUBLE", text,
+              CTypeName(cType));
+  }
   IntTarget t;
   if (IntTargetOf(cType, &t)) {
     // Every limit fits a double exactly or rounds to the power of two just above
@@ -134,6 +150,7 @@ SQLRETURN convertFloating(double v, bool single, const void* raw, int32_t cType,
     case SQL_C_BINARY:
       return toBinary(raw, single ? 4 : 8, data, bufLen, lenPtr, err);
     case SQL_C_NUMERIC: {
+      traceDoubleToNumeric(v);
       DecNum d;
       const int32_t rc = single ? DecFromFloat(static_cast<float>(v), &d) : DecFromDouble(v, &d);
       if (rc != 0) {
@@ -155,6 +172,9 @@ SQLRETURN convertFloating(double v, bool single, const void* raw, int32_t cType,
 SQLRETURN ConvertBYTE(uint8_t value, int32_t isSigned, int32_t cType, void* data, SQLLEN bufLen,
                       SQLLEN* lenPtr, int32_t* err, int32_t numScale,
                       int32_t numPrecision) noexcept {
+  if (CvtTracing()) {
+    TraceODBC("ConvertBYTE: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+  }
   const int64_t v = isSigned ? static_cast<int64_t>(static_cast<int8_t>(value)) : value;
   return convertInteger(v, 8, &value, cType, data, bufLen, lenPtr, err, numScale, numPrecision);
 }
@@ -163,6 +183,7 @@ SQLRETURN ConvertSHORT(uint16_t value, int32_t isSigned, int32_t cType, void* da
                        SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, int32_t numScale,
                        int32_t numPrecision) noexcept {
   const int64_t v = isSigned ? static_cast<int64_t>(static_cast<int16_t>(value)) : value;
+  if (CvtTracing()) TraceODBC("ConvertSHORT: value(%ld) to %s", static_cast<long>(v), CTypeName(cType));
   return convertInteger(v, 16, &value, cType, data, bufLen, lenPtr, err, numScale, numPrecision);
 }
 
@@ -187,6 +208,7 @@ SQLRETURN ConvertDOUBLE(double value, int32_t cType, void* data, SQLLEN bufLen, 
 
 int DoubleToNumeric(double value, SQL_NUMERIC_STRUCT* out, int32_t scale, uint32_t precision,
                     int32_t* err) noexcept {
+  traceDoubleToNumeric(value);
   DecNum d;
   if (const int32_t rc = DecFromDouble(value, &d); rc != 0) {
     *err = rc;

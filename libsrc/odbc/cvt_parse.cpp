@@ -167,7 +167,7 @@ bool parsedType(int32_t sqlType) {
 // of the cell zeroed so that a fixed-width character cell ends where it does.
 void copyAsIs(void* dst, const void* src, uint64_t srcBytes, uint64_t len) {
   const uint64_t n = srcBytes < len ? srcBytes : len;
-  if (n > 0) std::memcpy(dst, src, n);
+  if (n > 0) std::memmove(dst, src, n);  // a caller may parse a cell in place
   if (len > n) std::memset(static_cast<char*>(dst) + n, 0, len - n);
 }
 
