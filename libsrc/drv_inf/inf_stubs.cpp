@@ -18,7 +18,6 @@ int32_t INF_DDTables(DrvHandle hCursor, const DDTablesArgs* args) { return ERR_N
 int32_t INF_DDTypeInfo(DrvHandle hCursor, int16_t sqlType) { return ERR_NOT_CAPABLE; }
 int32_t INF_ParamData(DrvHandle hCursor, int32_t* index, int32_t* row, uint16_t** setPosStatuses, int32_t* count) { return ERR_NOT_CAPABLE; }
 int32_t INF_PutData(DrvHandle hCursor, uint32_t dsType, int16_t indicator, const void* data, int32_t length) { return ERR_NOT_CAPABLE; }
-int32_t INF_ColAttributes(DrvHandle hCursor, uint16_t* colCount, int16_t* attrCount, ColumnInfo** cols, ColAttr** attrs) { return ERR_NOT_CAPABLE; }
 int INF_XaClose(DrvHandle hConn, const char* xaInfo, int rmid, long flags) { return XAER_RMERR; }
 int INF_XaCommit(DrvHandle hConn, XID* xid, int rmid, long flags) { return XAER_RMERR; }
 int INF_XaComplete(DrvHandle hConn, int* handle, int* retval, int rmid, long flags) { return XAER_RMERR; }

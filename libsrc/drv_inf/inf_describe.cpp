@@ -1,0 +1,211 @@
+// inf_describe.cpp -- hands out copies of a cursor's result and parameter
+// descriptions, hiding what the prepare retries added, and the per-column
+// attribute overrides of a result.
+// Owns nothing: every array it answers becomes the caller's.
+// Threading: one call at a time per cursor.
+// Not here: describing parameters by probe queries before execute.
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+#include "drv_inf/inf_ops.h"
+#include "drv_inf/inf_types.h"
+#include "odbc/colattr.h"
+#include "odbc/errtab.h"
+
+namespace {
+
+char* dupCStr(const char* s) {
+  const size_t n = std::strlen(s) + 1;
+  char* p = static_cast<char*>(std::malloc(n));
+  if (p != nullptr) std::memcpy(p, s, n);
+  return p;
+}
+
+// The attribute rows of every column, column 0 holding the defaults.
+constexpr ColAttr INF_ColAttrTemplate[] = {
+    {0, 11, COLATTR_INT, {0}},     // auto-increment
+    {0, 12, COLATTR_INT, {0}},     // case-sensitive
+    {0, -13, COLATTR_INT, {0}},    // searchable: not reported
+    {0, 10, COLATTR_INT, {2}},     // updatable: unknown
+    {0, 14, COLATTR_STRING, {0}},  // type name
+    {0, 27, COLATTR_STRING, {0}},  // literal prefix
+    {0, 28, COLATTR_STRING, {0}},  // literal suffix
+    {0, -1053, COLATTR_INT, {0}},  // key column: the cursor layer's to tell
+    {0, 35, COLATTR_INT, {0}},     // row version
+    {0, -1055, COLATTR_INT, {0}},  // expression: the cursor layer's to tell
+};
+constexpr size_t kAttrRows = std::size(INF_ColAttrTemplate);
+static_assert(kAttrRows == 10);
+
+const char* InfTypeName(int16_t type) {
+  switch (type) {
+    case 0: return "CHAR";
+    case 1: return "SMALLINT";
+    case 2: return "INTEGER";
+    case 3: return "FLOAT";
+    case 4: return "SMALLFLOAT";
+    case 5: return "DECIMAL";
+    case 6: return "SERIAL";
+    case 7: return "DATE";
+    case 8: return "MONEY";
+    case 10: return "DATETIME YEAR TO FRACTION(5)";
+    case 11: return "BYTE";
+    case 12: return "TEXT";
+    case 13: return "VCHAR";
+    case 14: return "INTERVAL";
+    case 15: return "NCHAR";
+    case 16: return "NVARCHAR";
+    case 43: return "LVARCHAR";
+    default: return "";
+  }
+}
+
+const char* InfLiteralQuote(int16_t type) {
+  switch (type) {
+    case 0: case 7: case 10: case 12: case 13: case 15: case 16: case 43:
+      return "'";
+    default:
+      return "";
+  }
+}
+
+// REQUIRES: the row is a copy of a template row; strings become its own copies.
+bool fillColAttr(ColAttr& a, int16_t type) {
+  switch (a.attrId) {
+    case 10: a.value.intVal = type == 6 ? 0 : 2; break;
+    case 11: a.value.intVal = type == 6 ? 1 : 0; break;
+    case 12: a.value.intVal = (type == 0 || type == 12 || type == 13 || type == 15 || type == 16); break;
+    case 14: a.value.strVal = dupCStr(InfTypeName(type)); return a.value.strVal != nullptr;
+    case 27:
+    case 28: a.value.strVal = dupCStr(InfLiteralQuote(type)); return a.value.strVal != nullptr;
+    default: break;
+  }
+  return true;
+}
+
+void freeStrings(ColAttr* rows, size_t n, const ColAttr* kept, uint16_t keptCount) {
+  for (size_t i = 0; i < n; ++i) {
+    if (rows[i].valueKind != COLATTR_STRING || rows[i].value.strVal == nullptr) continue;
+    bool inUse = false;
+    for (uint16_t k = 0; k < keptCount && !inUse; ++k)
+      inUse = kept[k].valueKind == COLATTR_STRING && kept[k].value.strVal == rows[i].value.strVal;
+    if (!inUse) std::free(rows[i].value.strVal);
+  }
+}
+
+int32_t buildColAttrs(InfCursor* cur, uint16_t n, ColumnInfo* info, int16_t* count, ColAttr** out) {
+  const size_t stride = static_cast<size_t>(n) + 1;
+  auto* rows = static_cast<ColAttr*>(std::calloc(kAttrRows * stride, sizeof(ColAttr)));
+  if (rows == nullptr) return ERR_MEMORY;
+  bool ok = true;
+  for (size_t t = 0; t < kAttrRows; ++t) {
+    for (size_t j = 0; j < stride; ++j) {
+      ColAttr& a = rows[t * stride + j];
+      a = INF_ColAttrTemplate[t];
+      if (j == 0) continue;
+      a.column = static_cast<uint16_t>(j);
+      ok = ok && fillColAttr(a, cur->results[j - 1].nativeType);
+    }
+  }
+  if (ok && (cur->scs.sc_flags & SCS_F_SELECT_REWRITTEN) != 0) {
+    for (uint16_t j = 1; j <= n; ++j)
+      (void)SCS_GetBaseColAttrs(&cur->scs, j, &info[j - 1], 15, static_cast<uint16_t>(stride),
+                                static_cast<uint16_t>(kAttrRows), rows);
+  }
+  uint16_t kept = 0;
+  ColAttr* compact = nullptr;
+  int32_t rc = ok ? ColAttrCompact(static_cast<uint16_t>(kAttrRows * stride), rows, &kept, &compact, 1)
+                  : ERR_MEMORY;
+  freeStrings(rows, kAttrRows * stride, compact, rc == 0 ? kept : 0);
+  std::free(rows);
+  if (rc != 0) return rc;
+  *count = static_cast<int16_t>(kept);
+  *out = compact;
+  return 0;
+}
+
+}  // namespace
+
+int32_t INF_ColAttributes(DrvHandle hCursor, uint16_t* colCount, int16_t* attrCount,
+                          ColumnInfo** cols, ColAttr** attrs) {
+  if (colCount == nullptr || attrCount == nullptr || cols == nullptr || attrs == nullptr)
+    return ERR_ARGUMENT;
+  *colCount = 0;
+  *attrCount = 0;
+  *cols = nullptr;
+  *attrs = nullptr;
+  InfCursor* cur = InfCursorLookup(hCursor);
+  if (cur == nullptr) return ERR_ARGUMENT;
+  uint16_t n = 0;
+  ColumnInfo* info = nullptr;
+  if (int32_t rc = INF_DescribeColumns(hCursor, &n, &info); rc != 0) return rc;
+  if (int32_t rc = buildColAttrs(cur, n, info, attrCount, attrs); rc != 0) {
+    ColumnInfoFree(info, n);
+    return rc;
+  }
+  *colCount = n;
+  *cols = info;
+  return 0;
+}
+
+int32_t INF_DescribeColumns(DrvHandle hCursor, uint16_t* count, ColumnInfo** cols) {
+  if (count != nullptr) *count = 0;
+  InfCursor* cur = InfCursorLookup(hCursor);
+  if (cur == nullptr) return ERR_ARGUMENT;
+  // Only a SELECT or a procedure with results has columns to report; the caller
+  // frees the array with the count it was given.
+  const bool hasResult =
+      cur->statementType == STMT_SELECT || cur->statementType == STMT_EXECUTE_PROCEDURE;
+  const int n = hasResult ? cur->resultCount - cur->hiddenColumns : 0;
+  const uint16_t un = static_cast<uint16_t>(n > 0 ? n : 0);
+  if (cols != nullptr) {
+    ColumnInfo* out = ColumnInfoAlloc(un);
+    if (out == nullptr) return ERR_MEMORY;
+    for (uint16_t i = 0; i < un; ++i) {
+      out[i] = cur->results[i];
+      out[i].catalog = cur->results[i].catalog ? dupCStr(cur->results[i].catalog) : nullptr;
+      out[i].schema = cur->results[i].schema ? dupCStr(cur->results[i].schema) : nullptr;
+      out[i].table = cur->results[i].table ? dupCStr(cur->results[i].table) : nullptr;
+      out[i].fullName = cur->results[i].fullName ? dupCStr(cur->results[i].fullName) : nullptr;
+      if ((cur->results[i].catalog && !out[i].catalog) || (cur->results[i].schema && !out[i].schema) ||
+          (cur->results[i].table && !out[i].table) || (cur->results[i].fullName && !out[i].fullName)) {
+        ColumnInfoFree(out, static_cast<uint16_t>(i + 1));
+        return ERR_MEMORY;
+      }
+    }
+    *cols = out;
+  }
+  if (count != nullptr) *count = un;
+  return 0;
+}
+
+int32_t INF_DescribeParams(DrvHandle hCursor, uint16_t* count, ColumnInfo** params) {
+  if (count != nullptr) *count = 0;
+  InfCursor* cur = InfCursorLookup(hCursor);
+  if (cur == nullptr) return ERR_ARGUMENT;
+  // The hidden literals stay hidden: an INSERT's description counts them from the
+  // start, any other statement's once they were merged in at execute.
+  const bool skipHidden = (cur->flags & CF_BLOB_REWRITE) != 0 && cur->hiddenCount > 0 &&
+                          (cur->statementType == STMT_INSERT || (cur->flags & CF_MERGE_INFO) == 0);
+  int n = cur->paramCount;
+  if (skipHidden) n -= cur->hiddenCount;
+  if (n < 0) n = 0;
+  if (params != nullptr) {
+    ColumnInfo* out = ColumnInfoAlloc(static_cast<uint16_t>(n));
+    if (out == nullptr) return ERR_MEMORY;
+    int k = 0;
+    int h = 0;
+    for (int i = 0; i < cur->paramCount && k < n; ++i) {
+      if (skipHidden && h < cur->hiddenCount && cur->hiddenParams[h].paramIndex == i) {
+        ++h;
+        continue;
+      }
+      out[k++] = cur->paramInfo[i];
+    }
+    *params = out;
+  }
+  if (count != nullptr) *count = static_cast<uint16_t>(n);
+  return 0;
+}
