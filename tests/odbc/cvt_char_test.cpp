@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "odbc/cvt.h"
@@ -211,28 +215,71 @@ TEST(CvtChar, FixedTargetNeedsData) {
   EXPECT_EQ(err, ERR_ARGUMENT);
 }
 
-// An application that set a German locale (decimal comma) still reads and
-// writes numbers with a point.
-TEST(CvtChar, GermanLocaleStillReadsPoint) {
-  const char* old = std::setlocale(LC_ALL, nullptr);
-  const std::string saved = old != nullptr ? old : "C";
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr &&
-      std::setlocale(LC_ALL, "de_DE.utf8") == nullptr) {
-    GTEST_SKIP() << "no German locale on this machine";
+// Switches the process to a German locale (decimal comma) for one test and back.
+// A machine without one gets it built into a private directory when the locale
+// sources are there, so that the test runs wherever it can.
+class GermanLocale {
+ public:
+  GermanLocale() {
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    saved_ = old != nullptr ? old : "C";
+    if (use()) return;
+    if (access("/usr/bin/localedef", X_OK) != 0 ||
+        access("/usr/share/i18n/locales/de_DE", R_OK) != 0) {
+      return;
+    }
+    char dir[] = "/tmp/kes_locale_XXXXXX";
+    if (mkdtemp(dir) == nullptr) return;
+    dir_ = dir;
+    const std::string cmd =
+        "/usr/bin/localedef -i de_DE -f UTF-8 " + dir_ + "/de_DE.UTF-8 >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) == -1) return;
+    setenv("LOCPATH", dir_.c_str(), 1);
+    use();
   }
+  ~GermanLocale() {
+    std::setlocale(LC_ALL, saved_.c_str());
+    if (!dir_.empty()) {
+      unsetenv("LOCPATH");
+      std::filesystem::remove_all(dir_);
+    }
+  }
+  GermanLocale(const GermanLocale&) = delete;
+  GermanLocale& operator=(const GermanLocale&) = delete;
+
+  bool active() const { return active_; }
+
+ private:
+  bool use() {
+    active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr ||
+              std::setlocale(LC_ALL, "de_DE.utf8") != nullptr;
+    return active_;
+  }
+
+  std::string saved_;
+  std::string dir_;
+  bool active_ = false;
+};
+
+// An application that set a German locale still reads and writes numbers with
+// a point.
+TEST(CvtChar, GermanLocaleStillReadsPoint) {
+  GermanLocale german;
+  if (!german.active()) GTEST_SKIP() << "no German locale on this machine";
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
   int32_t err = 0;
   double d = 0;
   EXPECT_EQ(ConvertCHAR("1.5", 3, 3, SQL_C_DOUBLE, &d, 0, nullptr, &err, 0, 0), SQL_SUCCESS);
   EXPECT_EQ(d, 1.5);
   EXPECT_EQ(ConvertWCHAR(u"1.5", 6, 6, SQL_C_DOUBLE, &d, 0, nullptr, &err, 0, 0), SQL_SUCCESS);
   EXPECT_EQ(d, 1.5);
-  EXPECT_EQ(ConvertCHAR("1,5", 3, 3, SQL_C_LONG, &d, 0, nullptr, &err, 0, 0), SQL_ERROR);
+  int32_t i = 0;
+  EXPECT_EQ(ConvertCHAR("1,5", 3, 3, SQL_C_LONG, &i, 0, nullptr, &err, 0, 0), SQL_ERROR);
   char text[32];
   EXPECT_EQ(ConvertDOUBLE(1.5, SQL_C_CHAR, text, sizeof text, nullptr, &err, 0, 0), SQL_SUCCESS);
   EXPECT_STREQ(text, "1.5");
   EXPECT_EQ(ConvertFLOAT(-0.25f, SQL_C_CHAR, text, sizeof text, nullptr, &err, 0, 0), SQL_SUCCESS);
   EXPECT_STREQ(text, "-0.25");
-  std::setlocale(LC_ALL, saved.c_str());
 }
 
 }  // namespace
