@@ -102,8 +102,6 @@ SQLRETURN toNumeric(const C* text, uint64_t len, SQL_NUMERIC_STRUCT* out, int32_
   return SQL_SUCCESS;
 }
 
-bool isBlank(uint32_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 template <class C>
 int toGuid(const C* text, uint64_t len, SQLGUID* out, int32_t* err) {
   uint64_t b = 0;
@@ -114,8 +112,8 @@ int toGuid(const C* text, uint64_t len, SQLGUID* out, int32_t* err) {
       break;
     }
   }
-  while (b < e && isBlank(static_cast<uint32_t>(text[b]))) ++b;
-  while (e > b && isBlank(static_cast<uint32_t>(text[e - 1]))) --e;
+  while (b < e && CvtIsBlank(static_cast<uint32_t>(text[b]))) ++b;
+  while (e > b && CvtIsBlank(static_cast<uint32_t>(text[e - 1]))) --e;
   if (e - b != 36) {
     *err = ERR_LENGTH_MISMATCH;
     return -1;

@@ -28,7 +28,6 @@ constexpr u128 kNumericLimit = [] {
 // The exponent of a DecNum stays far from int32 overflow whatever the text says.
 constexpr int64_t kExpClamp = int64_t{1} << 30;
 
-bool isBlank(uint32_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool isDigit(uint32_t c) { return c >= '0' && c <= '9'; }
 
 template <class C>
@@ -51,10 +50,10 @@ int32_t parse(const C* s, uint64_t len, unsigned flags, DecNum* d) {
   auto at = [&](uint64_t k) -> uint32_t { return k < n ? unit(s[k]) : 0u; };
   const bool money = (flags & DEC_MONEY) != 0;
 
-  while (isBlank(at(i))) ++i;
+  while (CvtIsBlank(at(i))) ++i;
   if (money && at(i) == '$') {
     ++i;
-    while (isBlank(at(i))) ++i;
+    while (CvtIsBlank(at(i))) ++i;
   }
   if (at(i) == '+' || at(i) == '-') {
     d->neg = at(i) == '-';
@@ -102,7 +101,7 @@ int32_t parse(const C* s, uint64_t len, unsigned flags, DecNum* d) {
     }
     exp += eneg ? -e : e;
   }
-  while (isBlank(at(i))) ++i;
+  while (CvtIsBlank(at(i))) ++i;
   if (i < n) return ERR_ASSIGNMENT;
 
   while (d->nd > 0 && d->dig[d->nd - 1] == 0) {

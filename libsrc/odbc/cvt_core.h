@@ -64,6 +64,9 @@ int DecToNumeric(const DecNum& d, int32_t scale, int32_t precision, SQL_NUMERIC_
 // size (NUL included) is too small.
 int64_t DecToText(const DecNum& d, char* out, uint64_t size) noexcept;
 
+// White space as the C locale has it, whatever locale the application set.
+inline bool CvtIsBlank(uint32_t c) noexcept { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // Converter trace lines are formatted only while the ODBC trace is on.
 inline bool CvtTracing() noexcept { return TraceLevel.load(std::memory_order_relaxed) != 0; }
 

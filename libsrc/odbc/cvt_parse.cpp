@@ -36,13 +36,11 @@ struct Tokens {
   }
 };
 
-bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // The decimal number at the start of a token, as atoi reads it (blanks, a sign,
 // digits); a missing token reads 0.
 long field(const char* tok, const char* end) {
   if (tok == nullptr) return 0;
-  while (tok < end && isBlank(*tok)) ++tok;
+  while (tok < end && CvtIsBlank(static_cast<unsigned char>(*tok))) ++tok;
   bool neg = false;
   if (tok < end && (*tok == '+' || *tok == '-')) neg = *tok++ == '-';
   long v = 0;
@@ -56,7 +54,7 @@ long field(const char* tok, const char* end) {
 // are below a nanosecond and dropped.
 uint32_t fraction(const char* tok, const char* end) {
   if (tok == nullptr) return 0;
-  while (tok < end && isBlank(*tok)) ++tok;
+  while (tok < end && CvtIsBlank(static_cast<unsigned char>(*tok))) ++tok;
   uint32_t v = 0;
   int n = 0;
   for (; tok < end && *tok >= '0' && *tok <= '9'; ++tok) {
