@@ -237,9 +237,11 @@ char* dialog_driver_name() {
 
 bool needs_login(const char* v) { return v == nullptr || v[0] == '\0' || v[0] == ' '; }
 
+// A user that any source gave (the string, the data source, a file DSN) stays;
+// only an empty one is filled from the data source's last user.
 void fill_last_user() {
   const char* uid = ConnKeywordTable[CK_UID].value;
-  if (ConnKeywordTable[CK_UID].supplied != 0 && uid != nullptr && uid[0] != '\0') return;
+  if (uid != nullptr && uid[0] != '\0') return;
   std::string section = ConnKeywordValue(CK_DSN);
   if (section.empty() && ConnKeywordValue(CK_FILEDSN)[0] == '\0') section = "Default";
   char buf[129] = {};

@@ -53,6 +53,7 @@ struct FakeBackend {
   Latch* blockRowCount = nullptr;            // DRV_GetInfo(DRVP_ROW_COUNT) waits here
   Latch* blockCloseCursor = nullptr;
   int32_t rowCount = 7;
+  int32_t rowCountCode = 0;                  // answer of DRV_GetInfo(DRVP_ROW_COUNT)
 
   void Reset();
   void Log(const std::string& entry);

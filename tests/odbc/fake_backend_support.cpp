@@ -62,6 +62,7 @@ int32_t GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, uint16
   fake.Log("GetInfo " + hex(h) + "," + hex(id));
   if (id == DRVP_ROW_COUNT) {
     if (fake.blockRowCount != nullptr) fake.blockRowCount->BlockHere();
+    if (fake.rowCountCode != 0) return fake.rowCountCode;
     memcpy(buf, &fake.rowCount, 4);
     if (outLen != nullptr) *outLen = 4;
     return 0;
@@ -238,6 +239,7 @@ void FakeBackend::Reset() {
   blockRowCount = nullptr;
   blockCloseCursor = nullptr;
   rowCount = 7;
+  rowCountCode = 0;
 }
 
 void FakeBackend::Log(const std::string& entry) {

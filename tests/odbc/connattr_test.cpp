@@ -1,0 +1,123 @@
+// connattr_test.cpp -- connection attributes and ODBC 2 options: what lives in
+// the record, what goes to the back end, and how text answers are cut.
+
+#include <cstring>
+#include <string>
+
+#include "fake_backend.h"
+#include "odbc/conn.h"
+#include "odbc/dispatch.h"
+#include "odbc/errtab.h"
+
+namespace {
+
+class ConnAttrTest : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    env_ = NewEnv();
+    dbc_ = NewDbc(env_);
+  }
+  void Connect() {
+    ASSERT_EQ(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)"DSN=;UID=u;PWD=p", SQL_NTS, nullptr, 0,
+                               nullptr, SQL_DRIVER_NOPROMPT),
+              SQL_SUCCESS);
+  }
+  SQLHENV env_ = nullptr;
+  SQLHDBC dbc_ = nullptr;
+};
+
+struct AttrCase {
+  const char* name;
+  SQLINTEGER attr;
+  SQLULEN value;
+  bool connected;
+  SQLRETURN rc;
+  const char* state;  // null: no diagnostic expected
+};
+
+TEST_F(ConnAttrTest, SetAttributes) {
+  const AttrCase cases[] = {
+      {"driver attribute refused by the ODBC 3 setter", 1201, 1, false, SQL_ERROR, "HY092"},
+      {"driver attribute refused when connected too", 1201, 1, true, SQL_ERROR, "HY092"},
+      {"connection timeout", SQL_ATTR_CONNECTION_TIMEOUT, 5, false, SQL_ERROR, "IM001"},
+      {"unknown", 9, 0, false, SQL_ERROR, "HY092"},
+      {"failover callback before connecting", 1280, 0, false, SQL_ERROR, "HY010"},
+      {"failover callback without the capability", 1280, 0, true, SQL_ERROR, "HYC00"},
+      {"enlist without DTC", SQL_ATTR_ENLIST_IN_DTC, 0, true, SQL_ERROR, "IM001"},
+      {"packet size is accepted", SQL_ATTR_PACKET_SIZE, 8192, false, SQL_SUCCESS, nullptr},
+      {"current catalog before connecting does nothing", SQL_ATTR_CURRENT_CATALOG, 0, false,
+       SQL_SUCCESS, nullptr},
+  };
+  for (const AttrCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.connected) Connect();
+    EXPECT_EQ(SQLSetConnectAttr(dbc_, c.attr, (SQLPOINTER)c.value, 0), c.rc);
+    if (c.state != nullptr) EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), c.state);
+    if (c.connected) ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+  }
+}
+
+TEST_F(ConnAttrTest, OdbcTwoOptions) {
+  // Driver attributes are passed on only to an open connection.
+  EXPECT_EQ(SQLSetConnectOption(dbc_, 1201, 1), SQL_SUCCESS);
+  EXPECT_FALSE(Fake().Called("SetOption"));
+  SQLPOINTER window = (SQLPOINTER)1;
+  EXPECT_EQ(SQLGetConnectOption(dbc_, SQL_QUIET_MODE, &window), SQL_SUCCESS);
+  EXPECT_EQ(window, nullptr);
+  SQLUINTEGER v = 0;
+  EXPECT_EQ(SQLGetConnectOption(dbc_, SQL_PACKET_SIZE, &v), SQL_SUCCESS);
+  EXPECT_EQ(v, 4096u);
+  char name[256];
+  EXPECT_EQ(SQLGetConnectOption(dbc_, SQL_TRANSLATE_DLL, name), SQL_NO_DATA);
+  EXPECT_EQ(SQLSetConnectOption(dbc_, SQL_TRANSLATE_DLL, (SQLULEN) "libxlate.so"), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetConnectOption(dbc_, SQL_TRANSLATE_DLL, name), SQL_SUCCESS);
+  EXPECT_STREQ(name, "libxlate.so");
+  EXPECT_EQ(SQLSetConnectOption(dbc_, SQL_TRANSLATE_DLL, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetConnectOption(dbc_, SQL_TRANSLATE_DLL, name), SQL_NO_DATA);
+  // ODBC 2 statement options on a connection belong to ODBC 2 applications.
+  EXPECT_EQ(SQLSetConnectOption(dbc_, SQL_QUERY_TIMEOUT, 5), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "IM001");
+}
+
+TEST_F(ConnAttrTest, AccessModeAndAutocommitReachAnOpenConnection) {
+  Connect();
+  auto* conn = static_cast<Conn*>(HandleLookup(&DbcHandles, HandleOf(dbc_)));
+  EXPECT_EQ(SQLSetConnectOption(dbc_, SQL_ACCESS_MODE, 5), SQL_SUCCESS);
+  EXPECT_TRUE(Fake().Called("SetOption BBBB0001,22030001,1"));
+  EXPECT_EQ(conn->flags & CONN_F_READONLY, 0);
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0), SQL_SUCCESS);
+  EXPECT_TRUE(Fake().Called("SetOption BBBB0001,22030000,0"));
+  // A refusal leaves the stored value.
+  Fake().setAnswers[DRVP_AUTOCOMMIT] = ERR_TXN_STATE;
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "25000");
+  SQLUINTEGER ac = 9;
+  EXPECT_EQ(SQLGetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, &ac, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(ac, 0u);
+}
+
+TEST_F(ConnAttrTest, CurrentCatalogTextInBothForms) {
+  Fake().texts[DRVP_CURRENT_DB] = "stores7";
+  Connect();
+  char buf[10];
+  SQLINTEGER len = 0;
+  EXPECT_EQ(SQLGetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len), SQL_SUCCESS);
+  EXPECT_STREQ(buf, "stores7");
+  EXPECT_EQ(len, 7);
+  EXPECT_EQ(SQLGetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, buf, 5, &len), SQL_SUCCESS_WITH_INFO);
+  EXPECT_STREQ(buf, "stor");
+  EXPECT_EQ(len, 7);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "01004");
+
+  SQLWCHAR wide[5];
+  EXPECT_EQ(SQLGetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, wide, 10, &len), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(wide)), u"stor");
+  EXPECT_EQ(len, 14);
+
+  // Setting it sends the text to the back end; a counted text is cut first.
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER) "salesXX", 5), SQL_SUCCESS);
+  EXPECT_TRUE(Fake().Called("SetOption BBBB0001,2103006D,sales"));
+}
+
+}  // namespace
