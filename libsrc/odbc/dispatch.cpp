@@ -168,13 +168,13 @@ void FormatTraceArgs(char* out, size_t size, const char* format, const CallSlot*
     }
     // Flags and width are kept; the length modifier is dropped because the
     // value printed is always the 32 bits the conversion means.
-    char spec[16];
+    char fmt[16];
     size_t sn = 0;
-    spec[sn++] = *p++;
+    fmt[sn++] = *p++;
     while ((*p == '0' || *p == '-' || *p == '#' || *p == ' ' || *p == '+' ||
             (*p >= '1' && *p <= '9')) && sn < 8) {
-      spec[sn++] = *p++;
-      while (*p >= '0' && *p <= '9' && sn < 8) spec[sn++] = *p++;
+      fmt[sn++] = *p++;
+      while (*p >= '0' && *p <= '9' && sn < 8) fmt[sn++] = *p++;
     }
     while (*p == 'l' || *p == 'h') ++p;
     char conv = *p;
@@ -187,16 +187,16 @@ void FormatTraceArgs(char* out, size_t size, const char* format, const CallSlot*
     switch (conv) {
       case 'd':
       case 'i':
-        spec[sn++] = 'd';
-        spec[sn] = '\0';
-        n = snprintf(piece, sizeof piece, spec, static_cast<int>(static_cast<int32_t>(v)));
+        fmt[sn++] = 'd';
+        fmt[sn] = '\0';
+        n = snprintf(piece, sizeof piece, fmt, static_cast<int>(static_cast<int32_t>(v)));
         break;
       case 'u':
       case 'x':
       case 'X':
-        spec[sn++] = conv;
-        spec[sn] = '\0';
-        n = snprintf(piece, sizeof piece, spec, static_cast<unsigned>(static_cast<uint32_t>(v)));
+        fmt[sn++] = conv;
+        fmt[sn] = '\0';
+        n = snprintf(piece, sizeof piece, fmt, static_cast<unsigned>(static_cast<uint32_t>(v)));
         break;
       case 'p':
         n = snprintf(piece, sizeof piece, "%p", reinterpret_cast<void*>(static_cast<uintptr_t>(v)));
