@@ -121,3 +121,56 @@ TEST_F(ConnAttrTest, CurrentCatalogTextInBothForms) {
 }
 
 }  // namespace
+
+namespace {
+
+struct FailoverEvent {
+  int32_t event = 0;
+  void* context = nullptr;
+};
+FailoverEvent lastFailover;
+
+SQLRETURN RecordFailover(int32_t event, void* context, int32_t) {
+  lastFailover = {event, context};
+  return SQL_SUCCESS;
+}
+
+struct FailoverCase {
+  const char* name;
+  int32_t code;                  // the back end's answer to a rollback
+  const char* message;           // left in its list, or null
+  SQLRETURN rc;
+  int32_t event;
+};
+
+TEST_F(ConnAttrTest, FailoverCallbackHearsOfFailovers) {
+  Fake().ints[DRVP_CAPABILITIES] = DRV_CAPBIT_FAILOVER;
+  Connect();
+  int context = 0;
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, 1280, reinterpret_cast<SQLPOINTER>(&RecordFailover), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, 1281, &context, 0), SQL_SUCCESS);
+  EXPECT_TRUE(Fake().Called("SetOption BBBB0001,22030500,1"));
+  const FailoverCase cases[] = {
+      {"completed", ERR_FAILOVER_COMPLETED, nullptr, SQL_SUCCESS_WITH_INFO, FAILOVER_COMPLETED},
+      {"aborted", ERR_FAILOVER_ABORTED, nullptr, SQL_ERROR, FAILOVER_ABORTED},
+      {"told by a message", ERR_COMM_LINK, "link lost. Failover aborted.[SQLSTATE:08S01]", SQL_ERROR,
+       FAILOVER_ABORTED},
+      {"an ordinary failure", ERR_COMM_LINK, "link lost[SQLSTATE:08S01]", SQL_ERROR, 0},
+  };
+  for (const FailoverCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    lastFailover = {};
+    Fake().rollbackCode = c.code;
+    if (c.message != nullptr) Fake().connectMessages = {c.message};
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK), c.rc);
+    EXPECT_EQ(lastFailover.event, c.event);
+    if (c.event != 0) EXPECT_EQ(lastFailover.context, &context);
+  }
+  // Diagnostic calls never run the callback.
+  lastFailover = {};
+  SQLCHAR state[6];
+  EXPECT_TRUE(SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc_, 1, state, nullptr, nullptr, 0, nullptr)));
+  EXPECT_EQ(lastFailover.event, 0);
+}
+
+}  // namespace

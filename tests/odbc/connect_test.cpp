@@ -13,6 +13,7 @@
 
 #include "fake_backend.h"
 #include "odbc/conn.h"
+#include "odbc/connconf.h"
 #include "odbc/connopts.h"
 #include "odbc/dispatch.h"
 #include "odbc/errtab.h"
@@ -298,6 +299,22 @@ TEST_F(ConnectTest, SettingsAfterConnect) {
   EXPECT_EQ(iso, 2u);
   EXPECT_EQ(Record()->opTable.type, 1);
   EXPECT_EQ(Fake().lastParams.loginTimeout, 99);
+}
+
+TEST_F(ConnectTest, DriverNameOfTheDataSource) {
+  CriticalSectionLock g(&DriverLock);
+  const struct {
+    const char* in;
+    const char* name;
+  } cases[] = {{"DSN=sales", "Kestrane Test Driver"}, {"DSN=nowhere", ""}, {"UID=u", ""}};
+  for (const auto& c : cases) {
+    ParseConnectString(c.in, 'A');
+    char* name = GetDsnDriverName();
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name, c.name) << c.in;
+    free(name);
+  }
+  ParseConnectString(nullptr, 'A');
 }
 
 }  // namespace
