@@ -53,8 +53,12 @@ TEST_F(ConnAttrTest, SetAttributes) {
     SCOPED_TRACE(c.name);
     if (c.connected) Connect();
     EXPECT_EQ(SQLSetConnectAttr(dbc_, c.attr, (SQLPOINTER)c.value, 0), c.rc);
-    if (c.state != nullptr) EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), c.state);
-    if (c.connected) ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+    if (c.state != nullptr) {
+      EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), c.state);
+    }
+    if (c.connected) {
+      ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+    }
   }
 }
 
@@ -164,7 +168,9 @@ TEST_F(ConnAttrTest, FailoverCallbackHearsOfFailovers) {
     if (c.message != nullptr) Fake().connectMessages = {c.message};
     EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK), c.rc);
     EXPECT_EQ(lastFailover.event, c.event);
-    if (c.event != 0) EXPECT_EQ(lastFailover.context, &context);
+    if (c.event != 0) {
+      EXPECT_EQ(lastFailover.context, &context);
+    }
   }
   // Diagnostic calls never run the callback.
   lastFailover = {};

@@ -87,7 +87,9 @@ TEST_F(ConnectTest, ConnectionStrings) {
     EXPECT_EQ(Fake().lastDsn, c.dsn);
     EXPECT_EQ(Fake().lastDbopts, c.dbopts);
     EXPECT_EQ(Record()->cn_fetchSize, c.fetchSize);
-    if (!c.completed.empty()) EXPECT_EQ(completed, c.completed);
+    if (!c.completed.empty()) {
+      EXPECT_EQ(completed, c.completed);
+    }
     ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
   }
 }
@@ -198,7 +200,9 @@ TEST_F(ConnectTest, PromptDecision) {
     SCOPED_TRACE(c.in + " completion " + std::to_string(c.completion));
     SQLRETURN rc = DriverConnect(c.in, nullptr, c.completion);
     EXPECT_EQ(rc, c.prompted ? SQL_NO_DATA : SQL_SUCCESS);
-    if (rc == SQL_SUCCESS) ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+    if (rc == SQL_SUCCESS) {
+      ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+    }
   }
   // A confirmed dialog replaces the whole string.
   FILE* f = fopen(path, "w");
