@@ -1,0 +1,47 @@
+// ixr_server.h -- servers and databases of the embedded Informix server. A server is a
+// directory under the servers root holding server.conf (its kind and optional user
+// list), sysmaster.db (the list of its databases) and one SQLite file per database.
+// Threading: functions only touch files; the callers serialise creation and dropping
+// under the session registry lock.
+#pragma once
+
+#include "platform/informix/ixr_errors.h"
+
+#include <sqlite3.h>
+
+#include <map>
+#include <string>
+
+namespace ixr {
+
+struct ServerInfo {
+    std::string name;
+    std::string dir;
+    int kind = 0;  // IXR_SERVER_SE or IXR_SERVER_ONLINE
+    bool hasUsers = false;
+    std::map<std::string, std::string> users;  // user -> password
+};
+
+std::string serversRoot();
+IxError serverCreate(const std::string& name, int kind, const char* users);
+// -908 (server name in the error) when there is no such server.
+IxError serverLoad(const std::string& name, ServerInfo& out);
+
+std::string lowerName(const std::string& s);
+bool validDbName(const std::string& s);
+std::string dbPath(const ServerInfo& s, const std::string& db);
+std::string sysmasterPath(const ServerInfo& s);
+bool dbExists(const ServerInfo& s, const std::string& db);
+
+// Opens a SQLite connection the way every session does (WAL, foreign keys, functions
+// registered by the caller). Answers the SQLite code.
+int openSqlite(const std::string& path, bool create, sqlite3** out);
+
+// Creates the database file with its catalog and records it in sysmaster.
+IxError dbCreate(const ServerInfo& s, const std::string& db, int logMode, const std::string& owner);
+// Removes the file and its sysmaster row.
+IxError dbDrop(const ServerInfo& s, const std::string& db);
+// Makes sure sysmaster.db exists.
+IxError sysmasterEnsure(const ServerInfo& s);
+
+}  // namespace ixr

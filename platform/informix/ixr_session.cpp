@@ -1,0 +1,474 @@
+// ixr_session.cpp -- connections of the embedded runtime: the registry of named sessions,
+// the per-thread current session, CONNECT/DISCONNECT/SET CONNECTION, transactions by
+// database kind, lock waits, interrupts, and the frame of every call.
+// Threading: the registry lock guards names, ownership and the session set; a session's
+// own state is touched only by the thread it is current on (ixr_interrupt only sets an
+// atomic that the session's SQLite handlers read).
+#include "platform/informix/ixr_call.h"
+
+#include "platform/informix/ixr_db.h"
+#include "platform/informix/ixr_testing.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace ixr {
+namespace {
+
+struct Registry {
+    std::mutex mu;
+    std::map<std::string, std::unique_ptr<Session>> byName;
+    std::atomic<uint64_t> epoch{1};
+    int64_t sessions = 0;
+};
+
+Registry& reg() {
+    static Registry* r = new Registry();  // lives to the end of the process
+    return *r;
+}
+
+struct ThreadCurrent {
+    Session* s = nullptr;
+    uint64_t epoch = 0;
+    ~ThreadCurrent() {
+        // A thread that ends leaves its current session dormant for other threads.
+        if (!s) return;
+        std::lock_guard<std::mutex> g(reg().mu);
+        if (epoch == reg().epoch.load())
+            for (auto& [n, sp] : reg().byName)
+                if (sp.get() == s) {
+                    s->current = false;
+                    s->owner = std::thread::id();
+                }
+    }
+};
+
+thread_local IxrCommArea tl_ca;
+thread_local IxrConnInfo tl_info;
+thread_local ThreadCurrent tl_cur;
+
+constexpr int kDefaultLockWaitMs = 30000;
+
+int busyHandler(void* p, int count) {
+    auto* s = static_cast<Session*>(p);
+    if (s->interrupt.load(std::memory_order_relaxed)) return 0;
+    constexpr int kStepMs = 5;
+    if (s->lockWaitMs <= 0 || static_cast<int64_t>(count) * kStepMs >= s->lockWaitMs) {
+        s->lockTimedOut = s->lockWaitMs > 0;
+        return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
+    return 1;
+}
+
+int progressHandler(void* p) { return static_cast<Session*>(p)->interrupt.load(std::memory_order_relaxed) ? 1 : 0; }
+
+std::string osUser() {
+    if (const char* u = std::getenv("USER"); u && *u) return u;
+    if (struct passwd* pw = getpwuid(getuid())) return pw->pw_name;
+    return "informix";
+}
+
+void markCurrent(Session* s) {
+    // REQUIRES: registry lock held.
+    Session* prev = tl_cur.epoch == reg().epoch.load() ? tl_cur.s : nullptr;
+    if (prev && prev != s) {
+        prev->current = false;
+        prev->owner = std::thread::id();
+    }
+    if (s) {
+        s->current = true;
+        s->owner = std::this_thread::get_id();
+    }
+    tl_cur.s = s;
+    tl_cur.epoch = reg().epoch.load();
+}
+
+}  // namespace
+
+std::atomic<int> g_testActive{0};
+
+IxrCommArea& commArea() { return tl_ca; }
+
+void commAreaSet(IxrCommArea& ca, const IxError& e) {
+    ca.sqlcode = e.code;
+    if (e.code < 0) {
+        ca.sqlerrd[1] = e.isam;
+        size_t n = std::min(e.name.size(), sizeof ca.sqlerrm - 1);
+        std::memcpy(ca.sqlerrm, e.name.data(), n);
+        ca.sqlerrm[n] = 0;
+    }
+}
+
+Session* currentSession() { return tl_cur.epoch == reg().epoch.load() ? tl_cur.s : nullptr; }
+
+void setCurrentSession(Session* s) {
+    std::lock_guard<std::mutex> g(reg().mu);
+    markCurrent(s);
+}
+
+Call::Call(const char* op, const char* text, bool needSession) : ca_(tl_ca), op_(op), text_(text) {
+    ca_.sqlcode = 0;
+    std::memset(ca_.sqlerrd, 0, sizeof ca_.sqlerrd);
+    std::memset(ca_.sqlwarn, ' ', sizeof ca_.sqlwarn);
+    ca_.sqlerrm[0] = 0;
+    s = currentSession();
+    if (g_testActive.load(std::memory_order_relaxed)) {
+        int32_t code, isam;
+        if (testFault(op, code, isam)) {
+            commAreaSet(ca_, ixErr(code, {}, isam));
+            testRecord(op_, s, text_, code);
+            s = nullptr;
+            return;
+        }
+    }
+    if (needSession) {
+        if (!s) {
+            commAreaSet(ca_, ixErr(IXR_E_NO_CONNECTION));
+            if (g_testActive.load(std::memory_order_relaxed)) testRecord(op_, nullptr, text_, ca_.sqlcode);
+            return;
+        }
+        if (s->broken) {
+            commAreaSet(ca_, ixErr(IXR_E_LINK_LOST));
+            if (g_testActive.load(std::memory_order_relaxed)) testRecord(op_, s, text_, ca_.sqlcode);
+            s = nullptr;
+            return;
+        }
+        s->interrupt.store(false, std::memory_order_relaxed);
+        s->inCall.store(true, std::memory_order_release);
+    }
+    ok_ = true;
+}
+
+Call::~Call() {
+    if (s && ok_) s->inCall.store(false, std::memory_order_release);
+}
+
+int Call::end(const IxError& e) {
+    commAreaSet(ca_, e);
+    return endKeep();
+}
+
+int Call::endKeep() {
+    if (g_testActive.load(std::memory_order_relaxed)) testRecord(op_, s ? s : currentSession(), text_, ca_.sqlcode);
+    return ca_.sqlcode;
+}
+
+// --------------------------------------------------------------------- sessions
+
+Prepared::~Prepared() {
+    for (auto& p : parts) sqlite3_finalize(p.vm);
+}
+
+Cursor::~Cursor() { sqlite3_finalize(vm); }
+
+Session::~Session() { sessionCloseDb(*this); }
+
+void sessionCloseDb(Session& s) {
+    s.cursorIds.clear();
+    s.cursors.clear();
+    s.stmtIds.clear();
+    s.stmts.clear();
+    if (s.cat) s.cat->clearTemps();
+    sqlite3_finalize(s.versionVm);
+    s.versionVm = nullptr;
+    if (s.db) sqlite3_close_v2(s.db);
+    s.db = nullptr;
+    s.dbname.clear();
+    s.logMode = -1;
+    s.inTxn = false;
+}
+
+IxError sessionOpenDb(Session& s, const std::string& dbname) {
+    std::string path = ":memory:";
+    std::string db = lowerName(dbname);
+    if (!db.empty()) {
+        if (!dbExists(s.server, db)) return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
+        path = dbPath(s.server, db);
+    }
+    if (auto e = sysmasterEnsure(s.server)) return e;
+    sqlite3* h = nullptr;
+    int rc = openSqlite(path, false, &h);
+    if (rc) {
+        sqlite3_close_v2(h);
+        return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
+    }
+    int mode = db.empty() ? -1 : catalogLogMode(h);
+    if (!db.empty() && mode < 0) {
+        sqlite3_close_v2(h);
+        return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
+    }
+    registerFunctions(h, &s.fn);
+    std::string attach = "ATTACH DATABASE " + quoteStr(sysmasterPath(s.server)) + " AS sysmaster";
+    bool sysmaster = execSql(h, attach) == SQLITE_OK;
+    sqlite3_busy_handler(h, busyHandler, &s);
+    sqlite3_progress_handler(h, 1000, progressHandler, &s);
+    sessionCloseDb(s);
+    s.db = h;
+    s.dbname = db;
+    s.logMode = mode;
+    s.inTxn = false;
+    s.cat = std::make_unique<Catalog>(h);
+    s.cat->setSysmaster(sysmaster);
+    s.cat->setDbName(db);
+    s.ddlVersion++;
+    return {};
+}
+
+int64_t schemaVersion(Session& s) {
+    if (!s.versionVm) sqlite3_prepare_v2(s.db, "PRAGMA main.schema_version", -1, &s.versionVm, nullptr);
+    int64_t v = 0;
+    if (s.versionVm && sqlite3_step(s.versionVm) == SQLITE_ROW) v = sqlite3_column_int64(s.versionVm, 0);
+    sqlite3_reset(s.versionVm);
+    return (v << 20) + s.ddlVersion;
+}
+
+bool databaseInUse(const Session& self, const std::string& server, const std::string& db) {
+    std::lock_guard<std::mutex> g(reg().mu);
+    for (auto& [n, sp] : reg().byName)
+        if (sp.get() != &self && sp->server.name == server && sp->dbname == db) return true;
+    return false;
+}
+
+// --------------------------------------------------------------------- transactions
+
+IxError runSql(Session& s, const std::string& sql, Op op) {
+    s.lockTimedOut = false;
+    int rc = execSql(s.db, sql);
+    return rc ? fromSqlite(s.db, rc, op, s.lockTimedOut) : IxError{};
+}
+
+IxError txnImplicit(Session& s) {
+    if (!s.ansi() || s.inTxn || !s.db) return {};
+    if (auto e = runSql(s, "BEGIN", Op::Other)) return e;
+    s.inTxn = true;
+    return {};
+}
+
+IxError txnBegin(Session& s) {
+    if (s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
+    if (!s.logged()) return ixErr(IXR_E_NO_TXN);
+    if (s.inTxn) return ixErr(IXR_E_IN_TXN);
+    if (auto e = runSql(s, "BEGIN", Op::Other)) return e;
+    s.inTxn = true;
+    return {};
+}
+
+// COMMIT or ROLLBACK: needs a transaction, except on an ANSI database, which is always
+// in one (an empty one ends without a statement).
+IxError txnEnd(Session& s, bool commit) {
+    if (s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
+    if (!s.logged()) return ixErr(IXR_E_NOT_IN_TXN);
+    if (!s.inTxn) return s.ansi() ? IxError{} : ixErr(IXR_E_NOT_IN_TXN);
+    if (!commit) {
+        // ROLLBACK WORK closes the cursors, hold cursors included.
+        for (auto& [n, c] : s.cursors) {
+            if (c->vm) sqlite3_reset(c->vm);
+            c->open = c->pending = c->hasRow = false;
+        }
+    }
+    if (auto e = runSql(s, commit ? "COMMIT" : "ROLLBACK", Op::Other)) return e;
+    s.inTxn = false;
+    return {};
+}
+
+IxError txnCommit(Session& s) { return txnEnd(s, true); }
+IxError txnRollback(Session& s) { return txnEnd(s, false); }
+
+}  // namespace ixr
+
+using namespace ixr;
+
+namespace {
+
+// "db", "db@server", "@server", "default".
+void splitTarget(const char* target, std::string& db, std::string& server) {
+    std::string t = target ? target : "";
+    size_t at = t.find('@');
+    if (at != std::string::npos) {
+        server = t.substr(at + 1);
+        t = t.substr(0, at);
+    }
+    db = t == "default" ? std::string() : t;
+}
+
+}  // namespace
+
+extern "C" {
+
+IxrCommArea* ixr_sqlca(void) { return &tl_ca; }
+IxrConnInfo* ixr_conninfo(void) { return &tl_info; }
+
+int ixr_server_create(const char* name, int kind, const char* users) {
+    Call c("CREATE SERVER", name, false);
+    if (!c.ok()) return c.code();
+    return c.end(serverCreate(name ? name : "", kind, users));
+}
+
+int ixr_servers_root(char* buf, size_t size) {
+    std::string r = serversRoot();
+    if (!buf || size <= r.size()) return -1;
+    std::memcpy(buf, r.c_str(), r.size() + 1);
+    return 0;
+}
+
+int ixr_connect(const char* database, const char* name) {
+    Call c("CONNECT", database, false);
+    if (!c.ok()) return c.code();
+    std::string db, server;
+    splitTarget(database, db, server);
+    if (server.empty() && tl_info.server) server = tl_info.server;
+    if (server.empty())
+        if (const char* env = std::getenv("INFORMIXSERVER")) server = env;
+    auto s = std::make_unique<Session>();
+    s->name = name && *name ? name : (database && *database ? database : "default");
+    if (auto e = serverLoad(server, s->server)) return c.end(e);
+    std::string user = tl_info.user && *tl_info.user ? tl_info.user : osUser();
+    if (s->server.hasUsers) {
+        auto it = s->server.users.find(user);
+        std::string pw = tl_info.password ? tl_info.password : "";
+        if (it == s->server.users.end() || it->second != pw) return c.end(ixErr(IXR_E_BAD_USER, user));
+    }
+    s->user = user;
+    s->fn.user = user;
+    {
+        std::lock_guard<std::mutex> g(reg().mu);
+        if (reg().byName.count(s->name)) return c.end(ixErr(IXR_E_CONNECTION_IN_USE, s->name));
+        s->fn.sessionId = ++reg().sessions;
+    }
+    if (auto e = sessionOpenDb(*s, db)) return c.end(e);
+    IxrCommArea& ca = c.ca();
+    if (s->logged()) ca.sqlwarn[1] = 'W';
+    if (s->ansi()) ca.sqlwarn[2] = 'W';
+    if (s->online()) ca.sqlwarn[3] = 'W';
+    if (s->logged() || s->ansi() || s->online()) ca.sqlwarn[0] = 'W';
+    Session* raw = s.get();
+    {
+        std::lock_guard<std::mutex> g(reg().mu);
+        if (reg().byName.count(raw->name)) return c.end(ixErr(IXR_E_CONNECTION_IN_USE, raw->name));
+        reg().byName[raw->name] = std::move(s);
+        markCurrent(raw);
+    }
+    c.s = raw;
+    return c.endKeep();
+}
+
+int ixr_disconnect(const char* name) {
+    Call c("DISCONNECT", name, false);
+    if (!c.ok()) return c.code();
+    std::unique_ptr<Session> dead;
+    {
+        std::lock_guard<std::mutex> g(reg().mu);
+        Session* cur = currentSession();
+        Session* target = cur;
+        if (name && *name) {
+            auto it = reg().byName.find(name);
+            if (it == reg().byName.end()) return c.end(ixErr(IXR_E_NO_CONNECTION, name));
+            target = it->second.get();
+            if (target != cur) return c.end(ixErr(IXR_E_NOT_CURRENT, name));
+        }
+        if (!target) return c.end(ixErr(IXR_E_NO_CONNECTION, "CURRENT"));
+        c.s = target;
+        auto it = reg().byName.find(target->name);
+        dead = std::move(it->second);
+        reg().byName.erase(it);
+        markCurrent(nullptr);
+    }
+    if (dead->inTxn && dead->db && !dead->broken) execSql(dead->db, "ROLLBACK");
+    int code = c.end({});
+    c.s = nullptr;
+    dead.reset();
+    return code;
+}
+
+int ixr_set_connection(const char* name, int dormant) {
+    Call c("SET CONNECTION", dormant ? "DORMANT" : "", false);
+    if (!c.ok()) return c.code();
+    std::lock_guard<std::mutex> g(reg().mu);
+    Session* cur = currentSession();
+    Session* target = cur;
+    if (name && *name) {
+        auto it = reg().byName.find(name);
+        if (it == reg().byName.end()) return c.end(ixErr(IXR_E_NO_CONNECTION, name));
+        target = it->second.get();
+    }
+    if (!target) return c.end(ixErr(IXR_E_NO_CONNECTION, "CURRENT"));
+    c.s = target;
+    if (target->broken) return c.end(ixErr(IXR_E_LINK_LOST));
+    if (dormant) {
+        if (target != cur) return c.end(ixErr(IXR_E_NOT_CURRENT, target->name));
+        markCurrent(nullptr);
+        target->current = false;
+        target->owner = std::thread::id();
+        return c.end({});
+    }
+    if (target->current && target->owner != std::this_thread::get_id())
+        return c.end(ixErr(IXR_E_CONNECTION_IN_USE, target->name));
+    markCurrent(target);
+    return c.end({});
+}
+
+int ixr_begin_work(void) {
+    Call c("BEGIN WORK", nullptr);
+    if (!c.ok()) return c.code();
+    if (c.s->ansi()) {
+        // An ANSI database is always in a transaction; BEGIN WORK only opens it early.
+        return c.end(c.s->inTxn ? ixErr(IXR_E_IN_TXN) : txnImplicit(*c.s));
+    }
+    return c.end(txnBegin(*c.s));
+}
+
+int ixr_commit_work(void) {
+    Call c("COMMIT WORK", nullptr);
+    if (!c.ok()) return c.code();
+    return c.end(txnCommit(*c.s));
+}
+
+int ixr_rollback_work(void) {
+    Call c("ROLLBACK WORK", nullptr);
+    if (!c.ok()) return c.code();
+    return c.end(txnRollback(*c.s));
+}
+
+int ixr_interrupt(const char* name) {
+    std::lock_guard<std::mutex> g(reg().mu);
+    Session* target = nullptr;
+    if (name && *name) {
+        auto it = reg().byName.find(name);
+        if (it != reg().byName.end()) target = it->second.get();
+    } else {
+        target = currentSession();
+    }
+    if (!target) return IXR_E_NO_CONNECTION;
+    // Only a request under way is interrupted; the next call clears the flag.
+    if (target->inCall.load(std::memory_order_acquire)) target->interrupt.store(true, std::memory_order_relaxed);
+    return 0;
+}
+
+}  // extern "C"
+
+namespace ixr {
+
+void testBreakSession(const char* name) {
+    std::lock_guard<std::mutex> g(reg().mu);
+    auto it = reg().byName.find(name ? name : "");
+    if (it != reg().byName.end()) it->second->broken = true;
+}
+
+void testDropAll() {
+    std::map<std::string, std::unique_ptr<Session>> all;
+    {
+        std::lock_guard<std::mutex> g(reg().mu);
+        all.swap(reg().byName);
+        reg().epoch++;
+        tl_cur.s = nullptr;
+    }
+    all.clear();
+}
+
+}  // namespace ixr

@@ -1,0 +1,140 @@
+// ixr_session.h -- sessions of the embedded Informix runtime: one per CONNECT, each with
+// its own SQLite connection, catalog cache, prepared statements and cursors. The
+// registry maps connection names to sessions; the current session is per thread.
+// Threading: a session is used by the thread it is current on; the registry lock guards
+// names, ownership and interrupts; ixr_interrupt touches only atomics of a session.
+#pragma once
+
+#include "platform/informix/ixr_api.h"
+#include "platform/informix/ixr_ast.h"
+#include "platform/informix/ixr_catalog.h"
+#include "platform/informix/ixr_server.h"
+#include "platform/informix/ixr_sqlfn.h"
+#include "platform/informix/ixr_translate.h"
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ixr {
+
+struct Prepared {
+    struct Part {
+        Stmt* st = nullptr;
+        Translation tr;
+        sqlite3_stmt* vm = nullptr;  // DML: the prepared SQLite statement
+        bool dml = false;
+        bool ready = false;          // translated (a part after DDL waits for EXECUTE)
+    };
+    std::string name;
+    int32_t id = 0;
+    std::unique_ptr<Ast> ast;
+    std::vector<Part> parts;
+    int type = 0;                    // statement type of the first part
+    int64_t version = 0;             // schema version of the translations
+
+    Prepared() = default;
+    Prepared(const Prepared&) = delete;
+    Prepared& operator=(const Prepared&) = delete;
+    ~Prepared();
+};
+
+struct Cursor {
+    std::string name;
+    int32_t id = 0;
+    std::shared_ptr<Prepared> stmt;  // declared statement (kept alive across re-PREPARE)
+    sqlite3_stmt* vm = nullptr;      // the cursor's own VM, made at OPEN
+    int64_t vmVersion = -1;
+    bool open = false;
+    bool pending = false;            // OPEN already stepped onto the first row
+    bool atEnd = false;
+    bool hasRow = false;             // a row is current (for WHERE CURRENT OF)
+    int64_t rowid = 0;
+    int visible = 0;                 // described columns; a hidden rowid may follow
+    int64_t rows = 0;
+
+    Cursor() = default;
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+    ~Cursor();
+};
+
+struct Session {
+    std::string name;
+    ServerInfo server;
+    std::string dbname;          // empty: connected to the server alone
+    int logMode = -1;            // LogMode of the open database, -1 none
+    std::string user;
+    sqlite3* db = nullptr;
+    std::unique_ptr<Catalog> cat;
+    FnState fn;
+    bool inTxn = false;          // BEGIN WORK given, or an ANSI transaction under way
+    int isolation = 2;
+    int lockWaitMs = 0;          // 0 NOT WAIT, else the bound of a lock wait
+    bool broken = false;         // lost its link (test support): every call answers -25580
+    std::atomic<bool> interrupt{false};
+    std::atomic<bool> inCall{false};
+    bool lockTimedOut = false;
+    int64_t ddlVersion = 0;
+    sqlite3_stmt* versionVm = nullptr;
+    std::map<std::string, int64_t> tempSerial;  // SERIAL counters of temporary tables
+
+    std::map<std::string, std::shared_ptr<Prepared>> stmts;
+    std::map<int32_t, std::shared_ptr<Prepared>> stmtIds;
+    std::map<std::string, std::unique_ptr<Cursor>> cursors;
+    std::map<int32_t, Cursor*> cursorIds;
+    int32_t nextId = 1;
+
+    std::thread::id owner;       // thread it is current on, default id when dormant
+    bool current = false;
+
+    bool logged() const { return logMode > 0; }
+    bool ansi() const { return logMode == kAnsi; }
+    bool online() const { return server.kind == IXR_SERVER_ONLINE; }
+
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    ~Session();
+};
+
+// Opens the database (or none) on a session: SQLite connection, functions, handlers,
+// sysmaster attached, catalog. Answers -329 for a missing database.
+IxError sessionOpenDb(Session& s, const std::string& dbname);
+void sessionCloseDb(Session& s);
+
+// The schema version translations depend on (main schema plus the session's own DDL).
+int64_t schemaVersion(Session& s);
+
+// Transactions.
+IxError txnBegin(Session& s);
+IxError txnCommit(Session& s);
+IxError txnRollback(Session& s);
+// ANSI databases open a transaction implicitly before a statement.
+IxError txnImplicit(Session& s);
+// Runs body as one statement: atomic, and committed at once outside a transaction.
+template <class F>
+IxError inStatement(Session& s, Op op, F&& body);
+
+IxError runSql(Session& s, const std::string& sql, Op op);
+
+// DDL and the other statements that are not SELECT/INSERT/UPDATE/DELETE.
+IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca);
+// Executes DML part (already translated and bound) and fills the communication area.
+IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* input, IxrCommArea& ca);
+// Translates (or re-translates) the parts of a statement.
+IxError prepareParts(Session& s, Prepared& p, bool atPrepare);
+TransCtx transCtx(Session& s);
+int statementType(const Stmt& st);
+
+// Session registry operations used by the DDL statements that switch databases.
+bool databaseInUse(const Session& self, const std::string& server, const std::string& db);
+
+}  // namespace ixr
+
+#include "platform/informix/ixr_session_inl.h"

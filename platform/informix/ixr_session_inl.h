@@ -1,0 +1,34 @@
+// ixr_session_inl.h -- the statement-atomicity wrapper of the embedded runtime.
+// Outside a transaction a statement that writes runs in its own immediate transaction
+// (committed at once); inside one it runs under a savepoint, so that a failing statement
+// leaves the transaction as it was.
+#pragma once
+
+#include "platform/informix/ixr_db.h"
+
+namespace ixr {
+
+template <class F>
+IxError inStatement(Session& s, Op op, F&& body) {
+    if (auto e = txnImplicit(s)) return e;
+    bool own = !s.inTxn && sqlite3_get_autocommit(s.db);
+    s.lockTimedOut = false;
+    int rc = execSql(s.db, own ? "BEGIN IMMEDIATE" : "SAVEPOINT ixr_stmt");
+    if (rc) return fromSqlite(s.db, rc, op, s.lockTimedOut);
+    IxError e = body();
+    if (e) {
+        execSql(s.db, own ? "ROLLBACK" : "ROLLBACK TO ixr_stmt");
+        if (!own) execSql(s.db, "RELEASE ixr_stmt");
+        return e;
+    }
+    rc = execSql(s.db, own ? "COMMIT" : "RELEASE ixr_stmt");
+    if (rc) {
+        IxError c = fromSqlite(s.db, rc, op, s.lockTimedOut);
+        execSql(s.db, own ? "ROLLBACK" : "ROLLBACK TO ixr_stmt");
+        if (!own) execSql(s.db, "RELEASE ixr_stmt");
+        return c;
+    }
+    return {};
+}
+
+}  // namespace ixr

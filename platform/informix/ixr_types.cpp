@@ -1,0 +1,212 @@
+// ixr_types.cpp -- Informix type records, storage classes, widths and names.
+// Threading: pure functions.
+#include "platform/informix/ixr_types.h"
+
+#include "platform/informix/ixr_datetime.h"
+
+namespace ixr {
+
+Store storeOf(int code) {
+    switch (code & 0xFF) {
+    case IXR_TYPE_SMALLINT:
+    case IXR_TYPE_INTEGER:
+    case IXR_TYPE_SERIAL:
+    case IXR_TYPE_DATE:
+    case IXR_TYPE_INTERVAL: return Store::Int;
+    case IXR_TYPE_FLOAT:
+    case IXR_TYPE_SMALLFLOAT: return Store::Real;
+    case IXR_TYPE_DECIMAL:
+    case IXR_TYPE_MONEY: return Store::Decimal;
+    case IXR_TYPE_DATETIME: return Store::DateTime;
+    case IXR_TYPE_BYTE: return Store::Blob;
+    default: return Store::Text;
+    }
+}
+
+bool isCharType(int code) {
+    switch (code & 0xFF) {
+    case IXR_TYPE_CHAR:
+    case IXR_TYPE_NCHAR:
+    case IXR_TYPE_VARCHAR:
+    case IXR_TYPE_NVARCHAR:
+    case IXR_TYPE_LVARCHAR:
+    case IXR_TYPE_LVARCHAR_CATALOG:
+    case IXR_TYPE_TEXT: return true;
+    default: return false;
+    }
+}
+
+bool isPaddedChar(int code) {
+    int c = code & 0xFF;
+    return c == IXR_TYPE_CHAR || c == IXR_TYPE_NCHAR;
+}
+
+bool isIntType(int code) {
+    int c = code & 0xFF;
+    return c == IXR_TYPE_SMALLINT || c == IXR_TYPE_INTEGER || c == IXR_TYPE_SERIAL;
+}
+
+bool isDecimalType(int code) {
+    int c = code & 0xFF;
+    return c == IXR_TYPE_DECIMAL || c == IXR_TYPE_MONEY;
+}
+
+bool isNumericType(int code) {
+    int c = code & 0xFF;
+    return isIntType(c) || isDecimalType(c) || c == IXR_TYPE_FLOAT || c == IXR_TYPE_SMALLFLOAT;
+}
+
+bool isBlobType(int code) {
+    int c = code & 0xFF;
+    return c == IXR_TYPE_BYTE || c == IXR_TYPE_TEXT;
+}
+
+IxType tChar(int n) { return {IXR_TYPE_CHAR, n}; }
+IxType tVarchar(int max, int min) { return {IXR_TYPE_VARCHAR, (min << 8) | max}; }
+IxType tLvarchar(int max) { return {IXR_TYPE_LVARCHAR, max}; }
+IxType tSmallint() { return {IXR_TYPE_SMALLINT, 2}; }
+IxType tInteger() { return {IXR_TYPE_INTEGER, 4}; }
+IxType tSerial() { return {IXR_TYPE_SERIAL, 4}; }
+IxType tFloat() { return {IXR_TYPE_FLOAT, 8}; }
+IxType tSmallfloat() { return {IXR_TYPE_SMALLFLOAT, 4}; }
+IxType tDecimal(int p, int s) { return {IXR_TYPE_DECIMAL, (p << 8) | s}; }
+IxType tMoney(int p, int s) { return {IXR_TYPE_MONEY, (p << 8) | s}; }
+IxType tDate() { return {IXR_TYPE_DATE, 4}; }
+IxType tDatetime(int q) { return {IXR_TYPE_DATETIME, q}; }
+IxType tInterval(int q) { return {IXR_TYPE_INTERVAL, q}; }
+IxType tByte() { return {IXR_TYPE_BYTE, 56}; }
+IxType tText() { return {IXR_TYPE_TEXT, 56}; }
+
+int charLength(const IxType& t) {
+    switch (t.code & 0xFF) {
+    case IXR_TYPE_VARCHAR:
+    case IXR_TYPE_NVARCHAR: return t.len & 0xFF;
+    case IXR_TYPE_TEXT: return 0x7FFFFFFF;
+    default: return t.len;
+    }
+}
+
+int decPrecision(const IxType& t) { return (t.len >> 8) & 0xFF; }
+int decScale(const IxType& t) { return t.len & 0xFF; }
+
+int catalogCode(const IxType& t) {
+    int c = t.code & 0xFF;
+    if (c == IXR_TYPE_LVARCHAR) c = IXR_TYPE_LVARCHAR_CATALOG;
+    return c | (t.notnull ? IXR_TYPE_NOTNULL : 0);
+}
+
+IxType fromCatalog(int coltype, int collength) {
+    IxType t;
+    t.code = static_cast<int16_t>(coltype & 0xFF);
+    if (t.code == IXR_TYPE_LVARCHAR_CATALOG) t.code = IXR_TYPE_LVARCHAR;
+    t.notnull = (coltype & IXR_TYPE_NOTNULL) != 0;
+    // collength is a SMALLINT in the catalog: lengths above 32767 come back negative.
+    t.len = collength < 0 ? collength + 65536 : collength;
+    return t;
+}
+
+int displayWidth(int code, int32_t len) {
+    switch (code & 0xFF) {
+    case IXR_TYPE_CHAR:
+    case IXR_TYPE_NCHAR:
+    case IXR_TYPE_LVARCHAR:
+    case IXR_TYPE_LVARCHAR_CATALOG: return len;
+    case IXR_TYPE_VARCHAR:
+    case IXR_TYPE_NVARCHAR: return len & 0xFF;
+    case IXR_TYPE_SMALLINT: return 6;
+    case IXR_TYPE_INTEGER:
+    case IXR_TYPE_SERIAL: return 11;
+    case IXR_TYPE_FLOAT: return 17;
+    case IXR_TYPE_SMALLFLOAT: return 14;
+    case IXR_TYPE_DECIMAL:
+    case IXR_TYPE_MONEY: {
+        int p = (len >> 8) & 0xFF, s = len & 0xFF;
+        // sign, point and a leading zero; a floating value may need an exponent too.
+        if (s == 255) return p + 8;
+        return p + (s == p ? 4 : 3) + ((code & 0xFF) == IXR_TYPE_MONEY ? 1 : 0);
+    }
+    case IXR_TYPE_DATE: return 10;
+    case IXR_TYPE_DATETIME: return qualTextLength(len, false);
+    case IXR_TYPE_INTERVAL: return qualTextLength(len, true);
+    case IXR_TYPE_BYTE:
+    case IXR_TYPE_TEXT: return 0x7FFFFFF8;
+    default: return len;
+    }
+}
+
+std::string qualName(int qual, bool interval) {
+    static const char* kNames[] = {"YEAR", "", "MONTH", "", "DAY", "", "HOUR", "", "MINUTE", "", "SECOND"};
+    int first = IXR_QUAL_FIRST(qual), last = IXR_QUAL_LAST(qual);
+    std::string s;
+    auto name = [&](int tu, bool lead) {
+        if (tu > 10) {
+            s += "FRACTION";
+            if (tu != IXR_TU_FRACTION + 2) s += "(" + std::to_string(tu - 10) + ")";
+            return;
+        }
+        s += kNames[tu];
+        if (lead && interval) {
+            int digits = IXR_QUAL_DIGITS(qual);
+            int stop = last > 10 ? 10 : last;
+            for (int t = first + 2; t <= stop; t += 2) digits -= 2;
+            if (last > 10) digits -= last - 10;
+            int deflt = first == IXR_TU_YEAR ? 4 : 2;
+            if (digits != deflt) s += "(" + std::to_string(digits) + ")";
+        }
+    };
+    name(first, true);
+    s += " TO ";
+    name(last, false);
+    return s;
+}
+
+std::string typeName(const IxType& t) {
+    auto num = [](int v) { return std::to_string(v); };
+    switch (t.code & 0xFF) {
+    case IXR_TYPE_CHAR: return "CHAR(" + num(t.len) + ")";
+    case IXR_TYPE_NCHAR: return "NCHAR(" + num(t.len) + ")";
+    case IXR_TYPE_SMALLINT: return "SMALLINT";
+    case IXR_TYPE_INTEGER: return "INTEGER";
+    case IXR_TYPE_SERIAL: return "SERIAL";
+    case IXR_TYPE_FLOAT: return "FLOAT";
+    case IXR_TYPE_SMALLFLOAT: return "SMALLFLOAT";
+    case IXR_TYPE_DECIMAL:
+    case IXR_TYPE_MONEY: {
+        std::string s = (t.code & 0xFF) == IXR_TYPE_MONEY ? "MONEY(" : "DECIMAL(";
+        s += num(decPrecision(t));
+        if (decScale(t) != 255) s += "," + num(decScale(t));
+        return s + ")";
+    }
+    case IXR_TYPE_DATE: return "DATE";
+    case IXR_TYPE_DATETIME: return "DATETIME " + qualName(t.len, false);
+    case IXR_TYPE_INTERVAL: return "INTERVAL " + qualName(t.len, true);
+    case IXR_TYPE_BYTE: return "BYTE";
+    case IXR_TYPE_TEXT: return "TEXT";
+    case IXR_TYPE_VARCHAR:
+    case IXR_TYPE_NVARCHAR: {
+        std::string s = (t.code & 0xFF) == IXR_TYPE_VARCHAR ? "VARCHAR(" : "NVARCHAR(";
+        s += num(t.len & 0xFF);
+        if (t.len >> 8) s += "," + num((t.len >> 8) & 0xFF);
+        return s + ")";
+    }
+    case IXR_TYPE_LVARCHAR:
+    case IXR_TYPE_LVARCHAR_CATALOG: return "LVARCHAR(" + num(t.len) + ")";
+    default: return "UNKNOWN";
+    }
+}
+
+const char* sqliteDecl(const IxType& t) {
+    switch (storeOf(t.code)) {
+    case Store::Int: return "INTEGER";
+    case Store::Real: return "REAL";
+    case Store::Decimal: return "TEXT COLLATE IXDEC";
+    case Store::DateTime: return "TEXT";
+    case Store::Blob: return "BLOB";
+    case Store::Text: return (t.code & 0xFF) == IXR_TYPE_TEXT ? "TEXT" : "TEXT COLLATE RTRIM";
+    }
+    return "TEXT";
+}
+
+}  // namespace ixr
+
+extern "C" int ixr_display_width(int type, int32_t length) { return ixr::displayWidth(type, length); }
