@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "odbc/desc.h"
 #include "odbc/dispatch.h"
@@ -199,13 +200,11 @@ void ConnOpen(Conn* conn, char marker) {
     return;
   }
 
-  char target[256];
-  const char* host = conn->cn_dbhost != nullptr ? conn->cn_dbhost : "";
-  snprintf(target, sizeof target, "%s", host);
+  std::string target = conn->cn_dbhost != nullptr ? conn->cn_dbhost : "";
   if (conn->cn_port != nullptr && conn->cn_port[0] != '\0') {
     long port = strtol(conn->cn_port, nullptr, 10);
-    if (port >= 1 && port <= 65535 && strlen(host) + strlen(conn->cn_port) <= 254)
-      snprintf(target, sizeof target, "%s:%s", host, conn->cn_port);
+    if (port >= 1 && port <= 65535 && target.size() + strlen(conn->cn_port) <= 254)
+      target += std::string(":") + conn->cn_port;
   }
   conn->cn_narrowDAE = 0;
 
@@ -227,7 +226,7 @@ void ConnOpen(Conn* conn, char marker) {
 
   const bool presetReadonly = conn->cn_presetReadonly == 1;
   DriverConnectParams params{};
-  params.target = target;
+  params.target = target.c_str();
   params.srvopts = conn->cn_srvopts;
   params.svtype = conn->cn_svtype;
   params.dbpath = conn->cn_dbpath;

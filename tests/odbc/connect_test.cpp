@@ -168,6 +168,19 @@ TEST_F(ConnectTest, ConnectTextsCannotInjectKeywords) {
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HY090");
 }
 
+TEST_F(ConnectTest, LongValuesReachTheBackEndWhole) {
+  const std::string host(300, 'h'), db(2000, 'd'), pwd(5000, 'p');
+  std::string completed;
+  // The completed string does not fit the 2048-byte buffer of the helper.
+  ASSERT_EQ(DriverConnect("DSN=;UID=u;PWD=" + pwd + ";HOST=" + host + ";DATABASE=" + db, &completed),
+            SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(Fake().lastTarget, host);
+  EXPECT_EQ(Fake().lastDbpath, db);
+  EXPECT_EQ(Fake().lastPwd, pwd);
+  EXPECT_EQ(Fake().lastDbopts, " -H " + host);
+  EXPECT_EQ(completed.size(), 2047u);
+}
+
 TEST_F(ConnectTest, SecondConnectIsRefused) {
   ASSERT_EQ(DriverConnect("DSN=sales;UID=u;PWD=p"), SQL_SUCCESS);
   EXPECT_EQ(DriverConnect("DSN=sales;UID=u;PWD=p"), SQL_ERROR);

@@ -47,7 +47,7 @@ struct FakeBackend {
   int32_t endConnectCode = 0;
   std::string lastSrvopts;                   // as DRV_Connect received them
   DriverConnectParams lastParams{};
-  std::string lastUid, lastPwd, lastDsn, lastDbopts;
+  std::string lastUid, lastPwd, lastDsn, lastDbopts, lastTarget, lastDbpath;
   std::vector<std::string> cursorMessages;   // handed out by DRV_GetErrors on a cursor
   uint32_t caps = DRV_CAP_THREADSAFE;
   Latch* blockRowCount = nullptr;            // DRV_GetInfo(DRVP_ROW_COUNT) waits here

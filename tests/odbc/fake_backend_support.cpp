@@ -123,6 +123,8 @@ int32_t Connect(DrvHandle, const DriverConnectParams* p, DrvHandle* h) {
   fake.lastPwd = p->pwd;
   fake.lastDsn = p->dsn;
   fake.lastDbopts = p->dbopts != nullptr ? p->dbopts : "";
+  fake.lastTarget = p->target != nullptr ? p->target : "";
+  fake.lastDbpath = p->dbpath != nullptr ? p->dbpath : "";
   fake.lastParams.srvopts = fake.lastParams.uid = fake.lastParams.pwd = nullptr;
   fake.lastParams.dsn = fake.lastParams.dbopts = nullptr;
   fake.lastParams.target = fake.lastParams.dbpath = fake.lastParams.proto = nullptr;
