@@ -814,6 +814,7 @@ IxError dropIndex(Session& s, Stmt* st) {
         return {};
     }
     int64_t tabid = q.i64(0);
+    q.reset();  // a statement still reading sysindexes would lock out DROP INDEX
     if (!st->name.empty() && st->name[0] == ' ') return ixErr(-999, "a constraint index cannot be dropped");
     if (auto e = runSql(s, "DROP INDEX " + quoteId(st->name), Op::Other)) return e;
     Sql d(s.db, "DELETE FROM sysindexes WHERE idxname = ?1");
@@ -951,6 +952,7 @@ IxError dropProc(Session& s, Stmt* st) {
     q.bind(1, st->name);
     if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_ROUTINE, st->name);
     int64_t id = q.i64(0);
+    q.reset();
     for (const char* sql : {"DELETE FROM sysprocbody WHERE procid = ?1", "DELETE FROM sysprocedures WHERE procid = ?1"}) {
         Sql d(s.db, sql);
         d.bind(1, id);

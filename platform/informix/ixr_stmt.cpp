@@ -281,8 +281,10 @@ IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* i
     if (tr.op == Op::Read) {
         if (auto e = txnImplicit(s)) return e;
         if (!tr.intoTemp.empty()) {
+            bool created = false;
             IxError e = inStatement(s, Op::Insert, [&]() -> IxError {
                 if (auto e2 = makeTempTable(s, tr)) return e2;
+                created = true;
                 // The rows go into the new table through INSERT ... SELECT.
                 std::string sql = "INSERT INTO temp." + quoteId(tr.intoTemp) + " " + tr.sql;
                 sqlite3_stmt* ins = nullptr;
@@ -295,7 +297,8 @@ IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* i
                 return e3;
             });
             if (e) {
-                s.cat->dropTemp(tr.intoTemp);
+                // The statement's rollback took the new table away again.
+                if (created) s.cat->dropTemp(tr.intoTemp);
                 return e;
             }
             ca.sqlerrd[2] = static_cast<int32_t>(rows);

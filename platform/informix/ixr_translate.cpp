@@ -186,7 +186,7 @@ IxError Tr::tableRef(TableRef* r, Scope* sc, Scope* outer) {
     if (r->sub) {
         std::string sql;
         std::vector<ResultCol> cols;
-        if (auto e = query(r->sub, outer, sql, cols, false)) return e;
+        if (auto e = query(r->sub, outer, sql, cols, false)) return fail(e);
         auto def = std::make_shared<TableDef>();
         def->name = r->alias.empty() ? "(subquery)" : r->alias;
         def->tabtype = 'Q';
@@ -203,7 +203,7 @@ IxError Tr::tableRef(TableRef* r, Scope* sc, Scope* outer) {
         answer = r->alias;
     } else {
         TableRefPtr def;
-        if (auto e = ctx_.catalog->lookup(r->tn, def)) return e;
+        if (auto e = ctx_.catalog->lookup(r->tn, def)) return fail(e);
         out_.keep.push_back(def);
         r->def = def.get();
         answer = r->alias.empty() ? r->tn.name : r->alias;
