@@ -221,7 +221,9 @@ TEST_F(TypesTest, HostVariablesConvertBothWays) {
         case IXR_HOST_LOCATOR: {
             auto* l = reinterpret_cast<IxrLocator*>(out.buf(c.col));
             got.assign(l->buffer, static_cast<size_t>(c.col == 10 ? 1 : l->size));
-            if (c.col == 10) EXPECT_EQ(l->size, 3);
+            if (c.col == 10) {
+                EXPECT_EQ(l->size, 3);
+            }
             std::free(l->buffer);
             break;
         }
@@ -272,7 +274,9 @@ TEST_F(TypesTest, TextConvertsIntoEveryColumnType) {
         Area in(1);
         in.str(0, c.text);
         EXPECT_EQ(ixr_execute(ixr_name_id("ins", IXR_ID_STATEMENT), in.get()), c.rc);
-        if (c.back) EXPECT_EQ(scalar(std::string("select ") + c.col + " from k"), c.back);
+        if (c.back) {
+            EXPECT_EQ(scalar(std::string("select ") + c.col + " from k"), c.back);
+        }
     }
 }
 
