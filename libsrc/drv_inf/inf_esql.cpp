@@ -55,9 +55,18 @@ void markCurrentHere(InfSession* s) {
 const char* orEmpty(const char* s) { return s != nullptr ? s : ""; }
 
 // Runs one embedded statement the way every wrapper does.
+// A session that cannot be made current answers the runtime's reason (a
+// connection in use on another thread, a lost link), recorded like any failure.
+int switchFailed(InfErrorList* list) {
+  const int code = ixr_sqlca()->sqlcode;
+  if (code >= 0) return -1;
+  if (list != nullptr) ErrListAddSqlca(list);
+  return code;
+}
+
 template <class Stmt>
 int runWrapped(InfSession* s, InfErrorList* list, bool describe, Stmt&& stmt) {
-  if (!InfSessionIsCurrent(s) && _set_current(s) != 0) return -1;
+  if (!InfSessionIsCurrent(s) && _set_current(s) != 0) return switchFailed(list);
   int code = stmt();
   if ((describe ? code < 0 : code != 0) && list != nullptr) ErrListAddSqlca(list);
   if (g_forceDormant != 0 && s->xaOwned == 0) {
@@ -158,14 +167,9 @@ int _connect(InfSession* s, InfErrorList* list) noexcept {
 }
 
 int _set_current(InfSession* s) noexcept {
-  int code = ixr_set_connection(s->name, 0);
-  if (code != 0 && s->dormant == 0 && s->currentOn != 0 && s->currentOn != threadToken()) {
-    // Still current on the thread that used it last. The generic layer runs one
-    // call at a time per connection, so that thread is not using it now.
-    (void)ixr_set_connection(s->name, 1);
-    code = ixr_set_connection(s->name, 0);
-  }
-  if (code != 0) return -1;
+  // A session still current on another thread cannot be taken over: only that
+  // thread can leave it dormant (FORCEDORMANT does so after every statement).
+  if (ixr_set_connection(s->name, 0) != 0) return -1;
   markCurrentHere(s);
   return 0;
 }
@@ -179,7 +183,7 @@ int _set_dormant(InfSession* s) noexcept {
 }
 
 int _disconnect(InfSession* s, InfErrorList* list) noexcept {
-  if (!InfSessionIsCurrent(s) && _set_current(s) != 0) return -1;
+  if (!InfSessionIsCurrent(s) && _set_current(s) != 0) return switchFailed(list);
   int code = ixr_disconnect(s->name);
   if (code == IXR_E_NOT_CURRENT && _set_current(s) == 0) code = ixr_disconnect(nullptr);
   if (code != 0 && list != nullptr) ErrListAddSqlca(list);

@@ -4,7 +4,8 @@
 // Every wrapper makes its session the calling thread's current connection first
 // and, with FORCEDORMANT, leaves it dormant again afterwards (unless an XA branch
 // owns it). A wrapper answers the communication area's code (0, 100 or a negative
-// Informix code), or -1 when the session cannot be made current or dormant.
+// Informix code); when the session cannot be made current, the runtime's reason
+// (recorded in the list given, like any failure); -1 when it cannot be left dormant.
 
 #include <cstdint>
 

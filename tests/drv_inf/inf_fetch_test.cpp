@@ -1,0 +1,184 @@
+// Execute with parameter Datasets and fetch at the operation-table level.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "agent_support.h"
+#include "drv_inf/inf_connect.h"
+#include "odbc/errtab.h"
+#include "platform/informix/ixr_api.h"
+
+namespace {
+
+using Fetching = AgentTest;
+
+void setInt(Dataset* ds, uint16_t c, int32_t r, int32_t v) {
+  std::memcpy(ds->cols[c].data + static_cast<size_t>(r) * ds->cols[c].width, &v, 4);
+  ds->cols[c].ind[r] = 0;
+}
+
+int32_t getInt(const Dataset& ds, uint16_t c, int32_t r) {
+  int32_t v;
+  std::memcpy(&v, ds.cols[c].data + static_cast<size_t>(r) * ds.cols[c].width, 4);
+  return v;
+}
+
+std::string getLong(const Dataset& ds, uint16_t c, int32_t r) {
+  DatasetLong lv;
+  std::memcpy(&lv, ds.cols[c].data + static_cast<size_t>(r) * ds.cols[c].width, sizeof lv);
+  return std::string(static_cast<const char*>(lv.data), lv.length);
+}
+
+TEST_F(Fetching, BlocksStopAtMaxRows) {
+  DrvHandle conn = connect();
+  DrvHandle cur = 0;
+  ASSERT_EQ(INF_AllocCursor(conn, &cur), 0);
+  int32_t maxRows = 10;
+  ASSERT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + 1, &maxRows), 0);
+  ASSERT_EQ(INF_Prepare(cur, "select t1.a from t t1, t t2"), 0);
+  ASSERT_EQ(INF_Execute(cur), 0);
+  std::vector<int32_t> sizes;
+  ASSERT_EQ(fetchAll(cur, 4, &sizes), 0);
+  EXPECT_EQ(sizes, (std::vector<int32_t>{4, 4, 2, 0}));
+  Dataset ds{};
+  EXPECT_EQ(Fetch(cur, 4, &ds), 0);
+  EXPECT_EQ(ds.colCount, 0);
+  DatasetFree(&ds);
+  EXPECT_EQ(INF_CloseCursor(cur), 0);
+  EXPECT_EQ(Fetch(cur, 4, &ds), ERR_SEQUENCE);
+}
+
+TEST_F(Fetching, FailingFetchKeepsTheRowsBefore) {
+  DrvHandle conn = connect();
+  DrvHandle cur = 0;
+  ASSERT_EQ(exec(conn, "select a from t order by a", &cur), 0);
+  InfCursorLookup(cur)->rowCallback = [](InfCursor* c) {
+    if (c->rowCount == 1) ixr_test_fail_next(-244, -111, "FETCH");
+  };
+  Dataset ds{};
+  EXPECT_EQ(Fetch(cur, 5, &ds), ERR_SYNTAX);
+  EXPECT_EQ(ds.rowCount, 2);
+  EXPECT_EQ(getInt(ds, 0, 1), 2);
+  DatasetFree(&ds);
+  std::vector<std::string> e = errors(cur);
+  ASSERT_FALSE(e.empty());
+  EXPECT_NE(e[0].find("(-244)"), std::string::npos) << e[0];
+}
+
+TEST_F(Fetching, HiddenTextLiteralsRunInEveryRowOnce) {
+  DrvHandle conn = connect();
+  ASSERT_EQ(exec(conn, "create table th (id integer, txt text, bin byte)"), 0);
+  DrvHandle cur = 0;
+  ASSERT_EQ(INF_AllocCursor(conn, &cur), 0);
+  ASSERT_EQ(INF_Prepare(cur, "insert into th (id, txt, bin) values (?, 'it''s', '0x4142')"), 0);
+  Dataset* ds = NewParamDataset(DS_INTEGER, 4, 3);
+  for (int r = 0; r < 3; ++r) setInt(ds, 0, r, r + 1);
+  ASSERT_EQ(INF_SetParams(cur, ds), 0);
+  ASSERT_EQ(INF_Execute(cur), 0);
+  ASSERT_EQ(INF_Execute(cur), 0);
+  EXPECT_EQ(ds->colCount, 3);
+  uint16_t n = 0;
+  ASSERT_EQ(INF_DescribeParams(cur, &n, nullptr), 0);
+  EXPECT_EQ(n, 1);
+
+  // An UPDATE keeps its hidden literal to itself as well.
+  ASSERT_EQ(INF_Prepare(cur, "update th set txt = 'new' where id = ?"), 0);
+  Dataset* one = NewParamDataset(DS_INTEGER, 4, 1);
+  setInt(one, 0, 0, 3);
+  ASSERT_EQ(INF_SetParams(cur, one), 0);
+  ASSERT_EQ(INF_Execute(cur), 0);
+  ASSERT_EQ(INF_DescribeParams(cur, &n, nullptr), 0);
+  EXPECT_EQ(n, 1);
+
+  // BYTE and TEXT results come one row per call.
+  ASSERT_EQ(INF_Prepare(cur, "select id, txt, bin from th order by id"), 0);
+  ASSERT_EQ(INF_Execute(cur), 0);
+  std::vector<std::string> got;
+  for (;;) {
+    Dataset rows{};
+    ASSERT_EQ(Fetch(cur, 100, &rows), 0);
+    if (rows.rowCount == 0) break;
+    EXPECT_EQ(rows.rowCount, 1);
+    got.push_back(std::to_string(getInt(rows, 0, 0)) + ":" + getLong(rows, 1, 0) + ":" +
+                  getLong(rows, 2, 0));
+    DatasetFree(&rows);
+  }
+  EXPECT_EQ(got, (std::vector<std::string>{"1:it's:AB", "1:it's:AB", "2:it's:AB", "2:it's:AB",
+                                           "3:new:AB", "3:new:AB"}));
+}
+
+TEST_F(Fetching, DatesAndTimestampsBothWays) {
+  DrvHandle conn = connect();
+  ASSERT_EQ(exec(conn, "create table td (id integer, ts datetime year to fraction(5), d date)"), 0);
+  DrvHandle cur = 0;
+  ASSERT_EQ(INF_AllocCursor(conn, &cur), 0);
+  ASSERT_EQ(INF_Prepare(cur, "insert into td (id, d) values (1, ?)"), 0);
+  Dataset* ds = NewParamDataset(DS_DATE, 6, 1);
+  const int16_t bad[3] = {2001, 2, 30};
+  std::memcpy(ds->cols[0].data, bad, 6);
+  ds->cols[0].ind[0] = 0;
+  ASSERT_EQ(INF_SetParams(cur, ds), 0);
+  EXPECT_EQ(INF_Execute(cur), ERR_DATE_OVERFLOW);
+  const int16_t good[3] = {2001, 2, 3};
+  std::memcpy(ds->cols[0].data, good, 6);
+  ASSERT_EQ(INF_Execute(cur), 0);
+  ASSERT_EQ(INF_Execute(cur), 0);
+  EXPECT_EQ(std::memcmp(ds->cols[0].data, good, 6), 0);
+
+  ASSERT_EQ(exec(conn, "insert into td (id, ts) values (2, '2001-02-03 04:05:06.12345')"), 0);
+  ASSERT_EQ(INF_Prepare(cur, "insert into td (id, ts) values (3, ?)"), 0);
+  Dataset* ts = NewParamDataset(DS_TIMESTAMP, 16, 1);
+  const uint16_t fields[5] = {2, 3, 4, 5, 6};
+  const int16_t year = 2001;
+  const uint32_t ns = 123456789;
+  std::memcpy(ts->cols[0].data, &year, 2);
+  std::memcpy(ts->cols[0].data + 2, fields, 10);
+  std::memcpy(ts->cols[0].data + 12, &ns, 4);
+  ts->cols[0].ind[0] = 0;
+  ASSERT_EQ(INF_SetParams(cur, ts), 0);
+  ASSERT_EQ(INF_Execute(cur), 0);
+
+  ASSERT_EQ(INF_Prepare(cur, "select d, ts from td order by id"), 0);
+  ASSERT_EQ(INF_Execute(cur), 0);
+  Dataset rows{};
+  ASSERT_EQ(Fetch(cur, 10, &rows), 0);
+  ASSERT_EQ(rows.rowCount, 4);
+  int16_t ymd[3];
+  std::memcpy(ymd, rows.cols[0].data, 6);
+  EXPECT_EQ(ymd[0], 2001);
+  EXPECT_EQ(ymd[1], 2);
+  EXPECT_EQ(ymd[2], 3);
+  EXPECT_EQ(rows.cols[0].ind[2], DS_IND_NULL);
+  uint32_t frac = 0;
+  std::memcpy(&frac, rows.cols[1].data + 2 * 16 + 12, 4);
+  EXPECT_EQ(frac, 123450000u);
+  std::memcpy(&frac, rows.cols[1].data + 3 * 16 + 12, 4);
+  EXPECT_EQ(frac, 123000000u);
+  DatasetFree(&rows);
+}
+
+TEST_F(Fetching, WideConnectionsDeliverUtf16) {
+  std::string marked(WideConnectMarker, 4);
+  DriverConnectParams p{};
+  p.srvopts = marked.c_str();
+  p.dbpath = "logged@ol_test";
+  p.uid = "";
+  p.pwd = "";
+  DrvHandle conn = 0;
+  ASSERT_EQ(INF_Connect(server_, &p, &conn), 0);
+  ASSERT_EQ(exec(conn, "insert into t values (11, 'h\xc3\xa9llo')"), 0);
+  DrvHandle cur = 0;
+  ASSERT_EQ(exec(conn, "select b from t where a = 11", &cur), 0);
+  Dataset rows{};
+  ASSERT_EQ(Fetch(cur, 10, &rows), 0);
+  ASSERT_EQ(rows.rowCount, 1);
+  EXPECT_EQ(rows.cols[0].type, DS_WSTRING);
+  const auto* w = reinterpret_cast<const char16_t*>(rows.cols[0].data);
+  EXPECT_EQ(std::u16string(w), u"h\u00e9llo");
+  DatasetFree(&rows);
+}
+
+}  // namespace

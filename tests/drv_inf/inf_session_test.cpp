@@ -1,0 +1,419 @@
+// The agent over the embedded runtime: connect, transactions by database kind
+// and autocommit, options, and sessions used from several connections and threads.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "agent_support.h"
+#include "drv_inf/inf_connect.h"
+#include "drv_inf/inf_esql.h"
+#include "odbc/errtab.h"
+#include "platform/informix/ixr_api.h"
+
+namespace {
+
+using Agent = AgentTest;
+
+struct TxnCase {
+  const char* db;
+  bool noac;
+  const char* sql;
+  const char* txn;  // B begin, C commit, R rollback, I isolation
+  bool failExecute = false;
+};
+
+// The transaction statements the agent issues around one statement.
+TEST_F(Agent, TransactionsFollowDatabaseKindAndAutocommit) {
+  const char* ddl = "create table d (a integer)";  // numbered per case below
+  const char* dml = "insert into t values (100, 'x')";
+  const char* sel = "select a from t";
+  const TxnCase cases[] = {
+      {"nolog@ol_test", false, ddl, ""},
+      {"nolog@ol_test", false, dml, ""},
+      {"nolog@ol_test", true, dml, ""},
+      {"nolog@ol_test", false, dml, "", true},
+      {"logged@ol_test", false, ddl, "BC"},
+      {"logged@ol_test", false, dml, "BC"},
+      {"logged@ol_test", false, sel, ""},
+      {"logged@ol_test", false, "begin work", "B"},
+      {"logged@ol_test", false, "commit work", ""},
+      {"logged@ol_test", false, dml, "BR", true},
+      {"logged@ol_test", false, "delete from t where a = -1", "BC"},
+      {"logged@ol_test", true, ddl, "B"},
+      {"logged@ol_test", true, dml, "B"},
+      {"logged@ol_test", true, sel, ""},
+      {"logged@ol_test", true, "begin work", "B"},
+      {"logged@ol_test", true, "commit work", ""},
+      {"logged@ol_test", true, dml, "B", true},
+      {"ansi@ol_test", false, ddl, "C"},
+      {"ansi@ol_test", false, dml, "C"},
+      {"ansi@ol_test", false, sel, "C"},
+      {"ansi@ol_test", false, "begin work", "R"},
+      {"ansi@ol_test", false, "commit work", "CR"},
+      {"ansi@ol_test", false, dml, "R", true},
+      {"ansi@ol_test", true, ddl, ""},
+      {"ansi@ol_test", true, dml, ""},
+      {"ansi@ol_test", true, sel, ""},
+      {"ansi@ol_test", true, "begin work", ""},
+      {"ansi@ol_test", true, "commit work", "C"},
+      {"ansi@ol_test", true, dml, "", true},
+  };
+  for (const TxnCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.db << (c.noac ? " NOAC " : " ") << c.sql
+                                    << (c.failExecute ? " (fails)" : ""));
+    DrvHandle conn = connect(c.db, c.noac);
+    std::string sql = c.sql;
+    if (sql == ddl) sql = "create table d" + std::to_string(&c - cases) + " (a integer)";
+    ixr_test_record(true);
+    if (c.failExecute) ixr_test_fail_next(-239, -100, "EXECUTE");
+    int32_t rc = exec(conn, sql.c_str());
+    EXPECT_EQ(rc, c.failExecute ? ERR_SYNTAX : 0);
+    EXPECT_EQ(txnCalls(), c.txn);
+    ixr_test_record(false);
+    EXPECT_EQ(INF_EndConnect(conn), 0);
+  }
+}
+
+TEST_F(Agent, ConnectSetsUpTheSession) {
+  char path[] = "/tmp/kes-initsql-XXXXXX.sql";
+  int fd = mkstemps(path, 4);
+  ASSERT_GE(fd, 0);
+  std::string longName(600, 'c');
+  std::string sql = "# set up\ncreate table " + longName.substr(0, 100) + " (a integer);\n\n" +
+                    "insert into " + longName.substr(0, 100) + "\nvalues (1)\n;\n";
+  ASSERT_EQ(write(fd, sql.data(), sql.size()), static_cast<ssize_t>(sql.size()));
+  close(fd);
+
+  struct Case {
+    ConnectSpec spec;
+    const char* ops;  // the runtime operations of the connect, in order
+  };
+  ConnectSpec plain;
+  ConnectSpec noac;
+  noac.noac = true;
+  ConnectSpec ansiNoac;
+  ansiNoac.dbpath = "ansi@ol_test";
+  ansiNoac.noac = true;
+  ConnectSpec se;
+  se.dbpath = "logged@se_test";
+  ConnectSpec init;
+  init.dbpath = "nolog@ol_test";
+  init.initSql = path;
+  const Case cases[] = {
+      {plain, "CONNECT,STATIC,EXECUTE IMMEDIATE,SET CONNECTION"},
+      {noac, "CONNECT,STATIC,EXECUTE IMMEDIATE,SET CONNECTION"},
+      {ansiNoac, "CONNECT,ROLLBACK WORK,STATIC,EXECUTE IMMEDIATE,SET CONNECTION"},
+      {se, "CONNECT,EXECUTE IMMEDIATE,SET CONNECTION"},
+      {init, "CONNECT,EXECUTE IMMEDIATE,EXECUTE IMMEDIATE,EXECUTE IMMEDIATE,SET CONNECTION"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.spec.dbpath + std::string(c.spec.noac ? " NOAC" : "") +
+                 (c.spec.initSql ? " INITSQL" : ""));
+    ixr_test_record(true);
+    DrvHandle conn = 0;
+    ASSERT_EQ(connect(c.spec, &conn), 0);
+    std::string ops;
+    for (const std::string& op : calls()) ops += (ops.empty() ? "" : ",") + op;
+    EXPECT_EQ(ops, c.ops);
+    ixr_test_record(false);
+    InfConn* ic = InfConnLookup(conn);
+    EXPECT_EQ(ic->autocommit, c.spec.noac || std::string(c.spec.dbpath) == "nolog@ol_test" ? 0 : 1);
+    EXPECT_EQ(ic->session->dormant, 1);
+    EXPECT_EQ(INF_EndConnect(conn), 0);
+  }
+  // The initial statements ran whole, the one over several lines included.
+  DrvHandle conn = connect("nolog@ol_test");
+  DrvHandle cur = 0;
+  ASSERT_EQ(exec(conn, ("select a from " + longName.substr(0, 100)).c_str(), &cur), 0);
+  Dataset ds{};
+  ASSERT_EQ(Fetch(cur, 10, &ds), 0);
+  EXPECT_EQ(ds.rowCount, 1);
+  DatasetFree(&ds);
+  unlink(path);
+}
+
+TEST_F(Agent, ConnectFailuresReportTheirState) {
+  struct Case {
+    ConnectSpec spec;
+    const char* state;
+  };
+  ConnectSpec noServer;
+  noServer.dbpath = "logged@no_such_server";
+  ConnectSpec noDb;
+  noDb.dbpath = "no_such_db@ol_test";
+  ConnectSpec badPw;
+  badPw.dbpath = "logged@pw_test";
+  badPw.uid = "Alice";
+  badPw.pwd = "wrong";
+  for (const Case& c : {Case{noServer, "08001"}, Case{noDb, "S1000"}, Case{badPw, "S1000"}}) {
+    SCOPED_TRACE(c.spec.dbpath);
+    DrvHandle conn = 0;
+    EXPECT_EQ(connect(c.spec, &conn), ERR_CONN_REJECTED);
+    EXPECT_EQ(conn, 0u);
+    std::vector<std::string> e = errors(server_);
+    ASSERT_FALSE(e.empty());
+    EXPECT_NE(e[0].find(std::string("[SQLSTATE:") + c.state + "]"), std::string::npos) << e[0];
+    EXPECT_EQ(e[0].rfind("[Informix Server]", 0), 0u) << e[0];
+    EXPECT_TRUE(errors(server_).empty());
+  }
+}
+
+TEST_F(Agent, CredentialsAndPathReachTheServerWhole) {
+  char path[] = "logged@pw_test";
+  ConnectSpec spec;
+  spec.dbpath = path;
+  spec.uid = "AVeryLongUserNameOfThirtyChars";
+  spec.pwd = "APasswordLongerThanEighteen";
+  spec.dbopts = "-Z odd -H somehost -S other_server";
+  DrvHandle conn = 0;
+  ASSERT_EQ(connect(spec, &conn), 0);
+  EXPECT_STREQ(path, "logged@pw_test");
+  InfSession* s = sessionOf(conn);
+  EXPECT_STREQ(s->server, "pw_test");
+  EXPECT_STREQ(s->host, "somehost");
+  EXPECT_STREQ(s->database, "logged");
+}
+
+TEST_F(Agent, UserNameAndCatalogSwitch) {
+  ConnectSpec spec;
+  spec.dbpath = "logged@pw_test";
+  spec.uid = "Alice";
+  spec.pwd = "secret";
+  DrvHandle conn = 0;
+  ASSERT_EQ(connect(spec, &conn), 0);
+  char user[32] = {};
+  uint16_t len = 0;
+  ASSERT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + 47, user, sizeof user, &len), 0);
+  EXPECT_STREQ(user, "alice");
+  EXPECT_STREQ(sessionOf(conn)->user, "Alice");
+
+  int32_t iso = 8;
+  int32_t off = 0;
+  ASSERT_EQ(INF_SetOption(conn, DRVP_AUTOCOMMIT, &off), 0);
+  ASSERT_EQ(INF_SetOption(conn, DRVP_TXN_ISOLATION, &iso), 0);
+  ixr_test_record(true);
+  ASSERT_EQ(INF_SetOption(conn, DRVP_CURRENT_CATALOG, "other"), 0);
+  EXPECT_EQ(calls(), (std::vector<std::string>{"DISCONNECT", "CONNECT", "STATIC", "EXECUTE IMMEDIATE"}));
+  EXPECT_STREQ(sessionOf(conn)->database, "other");
+
+  // The new database is refused and so is the way back: the link is gone.
+  ixr_test_fail_next(-908, 0, "CONNECT");
+  ixr_test_fail_next(-908, 0, "CONNECT");
+  EXPECT_EQ(INF_SetOption(conn, DRVP_CURRENT_CATALOG, "logged"), ERR_COMM_LINK);
+}
+
+TEST_F(Agent, AutocommitAndIsolationKeepTheWorkAndReportWhatRuns) {
+  DrvHandle conn = connect("logged@ol_test", true);
+  ASSERT_EQ(exec(conn, "insert into t values (50, 'pending')"), 0);
+  ixr_test_record(true);
+  int32_t off = 0;
+  int32_t on = 1;
+  EXPECT_EQ(INF_SetOption(conn, DRVP_AUTOCOMMIT, &off), 0);
+  EXPECT_EQ(txnCalls(), "");
+  EXPECT_EQ(exec(conn, "begin work"), ERR_TXN_STATE);
+  EXPECT_EQ(INF_SetOption(conn, DRVP_AUTOCOMMIT, &on), 0);
+  EXPECT_EQ(txnCalls(), "C");
+
+  int32_t iso = 8;
+  int32_t got = 0;
+  ixr_test_record(true);
+  EXPECT_EQ(INF_SetOption(conn, DRVP_TXN_ISOLATION, &iso), ERR_OPTION_CHANGED);
+  ASSERT_EQ(INF_GetInfo(conn, DRVP_TXN_ISOLATION, &got, 4, nullptr), 0);
+  EXPECT_EQ(got, 2);
+  EXPECT_EQ(INF_SetOption(conn, DRVP_AUTOCOMMIT, &off), 0);
+  ASSERT_EQ(INF_GetInfo(conn, DRVP_TXN_ISOLATION, &got, 4, nullptr), 0);
+  EXPECT_EQ(got, 8);
+  EXPECT_EQ(calls(true), (std::vector<std::string>{"STATIC set isolation to committed read",
+                                                   "STATIC set isolation to repeatable read"}));
+}
+
+TEST_F(Agent, StatementsAndCountsByKind) {
+  DrvHandle conn = connect("logged@ol_test");
+  // Counts are not cut to 16 bits.
+  ASSERT_EQ(exec(conn, "create table big (a integer)"), 0);
+  ASSERT_EQ(exec(conn, "insert into big values (1)"), 0);
+  for (int i = 0; i < 17; ++i) ASSERT_EQ(exec(conn, "insert into big select a from big"), 0);
+  DrvHandle cur = 0;
+  ASSERT_EQ(exec(conn, "update big set a = 2", &cur), 0);
+  int32_t rows = 0;
+  ASSERT_EQ(INF_GetInfo(cur, DRVP_ROW_COUNT, &rows, 4, nullptr), 0);
+  EXPECT_EQ(rows, 131072);
+  // SELECT ... INTO TEMP is executed, not opened, and has no result columns.
+  ASSERT_EQ(INF_Prepare(cur, "select a from t into temp tt"), 0);
+  EXPECT_EQ(INF_Execute(cur), 0);
+  uint16_t n = 9;
+  ASSERT_EQ(INF_DescribeColumns(cur, &n, nullptr), 0);
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(exec(conn, "select count(*) from tt"), 0);
+  // No rows touched is a success with 0 rows.
+  ASSERT_EQ(INF_Prepare(cur, "delete from t where a = -1"), 0);
+  EXPECT_EQ(INF_Execute(cur), 0);
+  ASSERT_EQ(INF_GetInfo(cur, DRVP_ROW_COUNT, &rows, 4, nullptr), 0);
+  EXPECT_EQ(rows, 0);
+  // A failing statement answers the mapped code with the runtime's message.
+  EXPECT_EQ(INF_Prepare(cur, "select a from no_such_table"), ERR_TABLE_NOT_FOUND);
+  std::vector<std::string> e = errors(cur);
+  ASSERT_FALSE(e.empty());
+  EXPECT_NE(e[0].find("(-206)[SQLSTATE:42S02]"), std::string::npos) << e[0];
+}
+
+TEST_F(Agent, CursorNamesComeFromHandlesAndFollowSetCursorName) {
+  DrvHandle conn = connect("logged@ol_test");
+  DrvHandle a = 0;
+  DrvHandle b = 0;
+  ASSERT_EQ(INF_AllocCursor(conn, &a), 0);
+  ASSERT_EQ(INF_AllocCursor(conn, &b), 0);
+  char na[32], nb[32];
+  int16_t len = 0;
+  ASSERT_EQ(INF_GetCursorName(a, na, sizeof na, &len), 0);
+  ASSERT_EQ(INF_GetCursorName(b, nb, sizeof nb, &len), 0);
+  EXPECT_STRNE(na, nb);
+  char small[3];
+  EXPECT_EQ(INF_GetCursorName(a, small, sizeof small, &len), ERR_TRUNCATED);
+  EXPECT_EQ(len, static_cast<int16_t>(std::strlen(na)));
+  EXPECT_STREQ(small, std::string(na, 2).c_str());
+
+  ASSERT_EQ(INF_Prepare(a, "select a from t where a <= 10"), 0);
+  ixr_test_record(true);
+  ASSERT_EQ(INF_SetCursorName(a, "mycursor"), 0);
+  ASSERT_EQ(INF_Execute(a), 0);
+  bool declared = false;
+  for (const std::string& c : calls(true)) declared = declared || c == "DECLARE mycursor";
+  EXPECT_TRUE(declared);
+  std::vector<int32_t> sizes;
+  EXPECT_EQ(fetchAll(a, 4, &sizes), 0);
+  EXPECT_EQ(sizes, (std::vector<int32_t>{4, 4, 2, 0}));
+}
+
+// Each statement of two connections used in turn must run on its own session.
+TEST_F(Agent, InterleavedConnectionsRunOnTheirOwnSessions) {
+  for (bool forceDormant : {false, true}) {
+    SCOPED_TRACE(forceDormant ? "FORCEDORMANT" : "plain");
+    restartAgent(forceDormant);
+    DrvHandle c1 = connect("logged@ol_test");
+    DrvHandle c2 = connect("nolog@ol_test");
+    const std::string s1 = sessionOf(c1)->name;
+    const std::string s2 = sessionOf(c2)->name;
+    // A cursor kept on each connection keeps its session from going dormant
+    // between statements (the last cursor's end would do that).
+    DrvHandle keep1 = 0;
+    DrvHandle keep2 = 0;
+    ASSERT_EQ(INF_AllocCursor(c1, &keep1), 0);
+    ASSERT_EQ(INF_AllocCursor(c2, &keep2), 0);
+    ixr_test_record(true);
+    auto expectOn = [&](DrvHandle conn, const std::string& name) {
+      ixr_test_record(true);
+      ASSERT_EQ(exec(conn, "insert into t values (77, 'x')"), 0);
+      for (const IxrCall& c : ixr_test_calls()) {
+        if (c.op == "PREPARE" || c.op == "EXECUTE") {
+          EXPECT_EQ(c.connection, name) << c.op;
+        }
+      }
+    };
+    expectOn(c1, s1);
+    expectOn(c2, s2);
+    expectOn(c1, s1);
+    // A connection left current here (c2 was not) moves to another thread: only
+    // FORCEDORMANT leaves it free for that thread; without it the statement is
+    // refused with the runtime's reason, and never runs on another session.
+    std::thread([&] { expectOn(c2, s2); }).join();
+    std::thread([&] {
+      if (forceDormant) {
+        expectOn(c1, s1);
+        return;
+      }
+      ixr_test_record(true);
+      DrvHandle cur = 0;
+      ASSERT_EQ(INF_AllocCursor(c1, &cur), 0);
+      EXPECT_EQ(INF_Prepare(cur, "insert into t values (77, 'x')"), ERR_SYNTAX);
+      std::vector<std::string> e = errors(cur);
+      ASSERT_FALSE(e.empty());
+      EXPECT_NE(e[0].find("(-1801)"), std::string::npos) << e[0];
+      for (const IxrCall& c : ixr_test_calls()) EXPECT_NE(c.op, "PREPARE");
+      EXPECT_EQ(INF_EndCursor(cur), 0);
+    }).join();
+    expectOn(c2, s2);
+    expectOn(c1, s1);
+    ASSERT_EQ(INF_EndCursor(keep1), 0);
+    ASSERT_EQ(INF_EndCursor(keep2), 0);
+    ASSERT_EQ(INF_EndConnect(c1), 0);
+    ASSERT_EQ(INF_EndConnect(c2), 0);
+  }
+}
+
+TEST_F(Agent, GetInfoAndOptions) {
+  ConnectOptions.maxRows = 500;
+  DrvHandle conn = connect("logged@ol_test");
+  char text[16] = {};
+  uint16_t len = 0;
+  int32_t v = 0;
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + 17, text, sizeof text, &len), 0);
+  EXPECT_STREQ(text, "INFORMIX");
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 17, &v, 4, &len), 0);
+  EXPECT_EQ(v, 0);
+  EXPECT_EQ(len, 4);
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + 40, text, 5, &len), 0);
+  EXPECT_STREQ(text, "Stor");
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 28, &v, 4, nullptr), 0);
+  EXPECT_EQ(v, 2);  // SQL_IC_LOWER
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 85, &v, 4, nullptr), 0);
+  EXPECT_EQ(v, 1);  // SQL_NC_LOW
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 171, &v, 4, nullptr), ERR_NOT_SUPPORTED);
+  EXPECT_EQ(INF_GetInfo(server_, DRVP_AGENT_ID, text, sizeof text, nullptr), 0);
+  EXPECT_STREQ(text, "informix11");
+
+  DrvHandle cur = 0;
+  ASSERT_EQ(INF_AllocCursor(conn, &cur), 0);
+  EXPECT_EQ(INF_GetInfo(cur, DRVP_CAPABILITIES, &v, 4, nullptr), ERR_ARGUMENT);
+  struct Opt {
+    DriverPropId id;
+    int32_t value;
+    int32_t rc;
+    int32_t inForce;
+  };
+  const Opt before[] = {
+      {DRVP_STMT_OPTION + 8, 6000, ERR_OPTION_CHANGED, 0},  // keyset sizes need the capability asked
+      {DRVP_STMT_OPTION + 6, 2, ERR_OPTION_CHANGED, 1},     // dynamic becomes keyset-driven
+      {DRVP_STMT_OPTION + 9, 150, ERR_OPTION_CHANGED, 100},
+      {DRVP_STMT_OPTION + 1, 0, ERR_OPTION_CHANGED, 500},
+      {DRVP_STMT_OPTION + 7, 2, ERR_OPTION_CHANGED, 4},
+  };
+  for (const Opt& o : before) {
+    SCOPED_TRACE(o.id);
+    int32_t value = o.value;
+    EXPECT_EQ(INF_SetOption(cur, o.id, &value), o.rc);
+    EXPECT_EQ(INF_GetInfo(cur, o.id, &v, 4, nullptr), 0);
+    EXPECT_EQ(v, o.inForce);
+  }
+  ASSERT_EQ(INF_GetInfo(conn, DRVP_CAPABILITIES, &v, 4, nullptr), 0);
+  EXPECT_EQ(v, 0x35BF);
+  int32_t six = 6000;
+  EXPECT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + 8, &six), ERR_OPTION_CHANGED);
+  EXPECT_EQ(INF_GetInfo(cur, DRVP_STMT_OPTION + 8, &v, 4, nullptr), 0);
+  EXPECT_EQ(v, 5000);
+  int32_t dyn = 2;
+  EXPECT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + 6, &dyn), 0);
+
+  OpTable table{};
+  table.type = 2;
+  EXPECT_EQ(INF_GetOpTable(conn, &table), ERR_NOT_CAPABLE);
+  table.type = 1;
+  EXPECT_EQ(INF_GetOpTable(conn, &table), 0);
+  EXPECT_EQ(table.count, 8u);
+  EXPECT_EQ(INF_GetOpTable(0xBBBB7777, &table), ERR_ARGUMENT);
+
+  char native[64];
+  int16_t full = 0;
+  EXPECT_EQ(INF_NativeSql(conn, "select {fn ucase(b)} from t", native, 10, &full),
+            ERR_STRING_TRUNC_WARNING);
+  EXPECT_EQ(full, static_cast<int16_t>(std::strlen("select  upper(b) from t")));
+  EXPECT_EQ(INF_NativeSql(conn, "select 1", native, sizeof native, &full), ERR_SYNTAX);
+}
+
+}  // namespace
