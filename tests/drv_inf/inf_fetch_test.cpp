@@ -68,6 +68,39 @@ TEST_F(Fetching, FailingFetchKeepsTheRowsBefore) {
   EXPECT_NE(e[0].find("(-244)"), std::string::npos) << e[0];
 }
 
+TEST_F(Fetching, AddedOrderByColumnIsNotDelivered) {
+  DrvHandle conn = connect();
+  DrvHandle cur = 0;
+  ASSERT_EQ(exec(conn, "select distinct b from t where a <= 3 order by a desc", &cur), 0);
+  uint16_t n = 0;
+  ColumnInfo* cols = nullptr;
+  ASSERT_EQ(INF_DescribeColumns(cur, &n, &cols), 0);
+  EXPECT_EQ(n, 1);
+  ColumnInfoFree(cols, n);
+  Dataset ds{};
+  ASSERT_EQ(Fetch(cur, 10, &ds), 0);
+  ASSERT_EQ(ds.rowCount, 3);
+  EXPECT_EQ(ds.colCount, 1);
+  EXPECT_STREQ(ds.cols[0].data, "three");
+  EXPECT_STREQ(ds.cols[0].data + 2 * ds.cols[0].width, "one");
+  DatasetFree(&ds);
+
+  // The per-column attributes cover the application's columns only.
+  int16_t attrCount = 0;
+  ColAttr* attrs = nullptr;
+  ASSERT_EQ(INF_ColAttributes(cur, &n, &attrCount, &cols, &attrs), 0);
+  EXPECT_EQ(n, 1);
+  bool typeName = false;
+  for (int16_t i = 0; i < attrCount; ++i) {
+    EXPECT_LE(attrs[i].column, 1);
+    if (attrs[i].attrId == 14 && attrs[i].column == 1) typeName = std::string(attrs[i].value.strVal) == "VCHAR";
+    if (attrs[i].valueKind == 0) std::free(attrs[i].value.strVal);
+  }
+  EXPECT_TRUE(typeName);
+  std::free(attrs);
+  ColumnInfoFree(cols, n);
+}
+
 TEST_F(Fetching, HiddenTextLiteralsRunInEveryRowOnce) {
   DrvHandle conn = connect();
   ASSERT_EQ(exec(conn, "create table th (id integer, txt text, bin byte)"), 0);

@@ -85,8 +85,12 @@ TEST_F(Agent, ConnectSetsUpTheSession) {
   int fd = mkstemps(path, 4);
   ASSERT_GE(fd, 0);
   std::string longName(600, 'c');
-  std::string sql = "# set up\ncreate table " + longName.substr(0, 100) + " (a integer);\n\n" +
-                    "insert into " + longName.substr(0, 100) + "\nvalues (1)\n;\n";
+  // One statement on a line of more than 511 characters, one over three lines.
+  std::string columns;
+  for (int i = 0; i < 60; ++i) columns += (i ? ", c" : "c") + std::to_string(i) + " integer";
+  std::string sql = "# set up\ncreate table " + longName.substr(0, 100) + " (a integer, " + columns +
+                    ");\n\n" + "insert into " + longName.substr(0, 100) + " (a)\nvalues (1)\n;\n";
+  ASSERT_GT(sql.find(");"), 600u);
   ASSERT_EQ(write(fd, sql.data(), sql.size()), static_cast<ssize_t>(sql.size()));
   close(fd);
 
@@ -251,6 +255,13 @@ TEST_F(Agent, StatementsAndCountsByKind) {
   ASSERT_EQ(INF_DescribeColumns(cur, &n, nullptr), 0);
   EXPECT_EQ(n, 0);
   EXPECT_EQ(exec(conn, "select count(*) from tt"), 0);
+  // The CEILING and FLOOR escapes compute what they name.
+  ASSERT_EQ(INF_Prepare(cur, "select a from t where a = {fn ceiling(2.5)} and {fn floor(2.5)} = 2"), 0);
+  ASSERT_EQ(INF_Execute(cur), 0);
+  Dataset ds{};
+  ASSERT_EQ(Fetch(cur, 10, &ds), 0);
+  EXPECT_EQ(ds.rowCount, 1);
+  DatasetFree(&ds);
   // No rows touched is a success with 0 rows.
   ASSERT_EQ(INF_Prepare(cur, "delete from t where a = -1"), 0);
   EXPECT_EQ(INF_Execute(cur), 0);
