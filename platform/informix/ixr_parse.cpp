@@ -523,7 +523,7 @@ private:
         while (!err_ && isOp("||")) {
             Expr* e = ast_.expr(EK::Bin, cur().pos);
             ++i_;
-            e->op = "|";
+            e->op.assign(1, '|');  // the concatenation operator
             e->args = {l, addExpr()};
             l = e;
         }

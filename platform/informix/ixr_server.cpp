@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -22,17 +23,9 @@ namespace ixr {
 namespace {
 
 bool makeDirs(const std::string& path) {
-    std::string cur;
-    std::stringstream ss(path);
-    std::string part;
-    if (!path.empty() && path[0] == '/') cur = "/";
-    while (std::getline(ss, part, '/')) {
-        if (part.empty()) continue;
-        cur += part;
-        if (mkdir(cur.c_str(), 0700) != 0 && errno != EEXIST) return false;
-        cur += "/";
-    }
-    return true;
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    return std::filesystem::is_directory(path, ec);
 }
 
 bool validServerName(const std::string& s) {

@@ -170,6 +170,7 @@ Cursor::~Cursor() { sqlite3_finalize(vm); }
 Session::~Session() { sessionCloseDb(*this); }
 
 void sessionCloseDb(Session& s) {
+    s.lastCursor = nullptr;
     s.cursorIds.clear();
     s.cursors.clear();
     s.stmtIds.clear();

@@ -44,6 +44,15 @@ struct Prepared {
     ~Prepared();
 };
 
+// How FETCH reads one result column, decided once at OPEN.
+struct ColPlan {
+    IxType type;
+    Store store = Store::Text;
+    bool padded = false;   // CHAR/NCHAR: trailing blanks dropped for string hosts
+    bool number = false;   // integer-like: SMALLINT, INTEGER, SERIAL
+    bool date = false;
+};
+
 struct Cursor {
     std::string name;
     int32_t id = 0;
@@ -56,6 +65,8 @@ struct Cursor {
     bool hasRow = false;             // a row is current (for WHERE CURRENT OF)
     int64_t rowid = 0;
     int visible = 0;                 // described columns; a hidden rowid may follow
+    bool hasRowid = false;
+    std::vector<ColPlan> plan;       // one per visible column
     int64_t rows = 0;
 
     Cursor() = default;
@@ -88,6 +99,7 @@ struct Session {
     std::map<int32_t, std::shared_ptr<Prepared>> stmtIds;
     std::map<std::string, std::unique_ptr<Cursor>> cursors;
     std::map<int32_t, Cursor*> cursorIds;
+    Cursor* lastCursor = nullptr;    // the cursor of the last lookup (FETCH loops hit it)
     int32_t nextId = 1;
 
     std::thread::id owner;       // thread it is current on, default id when dormant

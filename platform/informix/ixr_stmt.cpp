@@ -62,8 +62,11 @@ Prepared* statementById(Session& s, int32_t id) {
 }
 
 Cursor* cursorById(Session& s, int32_t id) {
+    if (s.lastCursor && s.lastCursor->id == id) return s.lastCursor;
     auto it = s.cursorIds.find(id);
-    return it == s.cursorIds.end() ? nullptr : it->second;
+    if (it == s.cursorIds.end()) return nullptr;
+    s.lastCursor = it->second;
+    return it->second;
 }
 
 // Finds which unique index a duplicate broke, for the constraint's own error.
@@ -404,14 +407,13 @@ IxrSqlda* makeArea(const std::vector<ResultCol>& cols) {
 }
 
 // Column j of the current row into host variable v; the usual pairs without allocation.
-IxError fetchCol(sqlite3_stmt* vm, int j, const IxType& t, IxrSqlVar& v) {
+IxError fetchCol(sqlite3_stmt* vm, int j, const ColPlan& cp, IxrSqlVar& v) {
     int ct = sqlite3_column_type(vm, j);
     char* d = v.sqldata;
     if (ct != SQLITE_NULL && d) {
-        Store st = storeOf(t.code);
         switch (v.sqltype) {
         case IXR_HOST_INT:
-            if (ct == SQLITE_INTEGER && st == Store::Int && (t.code & 0xFF) != IXR_TYPE_INTERVAL) {
+            if (ct == SQLITE_INTEGER && (cp.number || cp.date)) {
                 int64_t x = sqlite3_column_int64(vm, j);
                 if (x < INT32_MIN || x > INT32_MAX) return ixErr(IXR_E_INT_OVERFLOW);
                 *reinterpret_cast<int32_t*>(d) = static_cast<int32_t>(x);
@@ -420,24 +422,25 @@ IxError fetchCol(sqlite3_stmt* vm, int j, const IxType& t, IxrSqlVar& v) {
             }
             break;
         case IXR_HOST_DOUBLE:
-            if ((ct == SQLITE_FLOAT || ct == SQLITE_INTEGER) && (st == Store::Real || isIntType(t.code))) {
+            if ((ct == SQLITE_FLOAT || ct == SQLITE_INTEGER) && (cp.store == Store::Real || cp.number)) {
                 *reinterpret_cast<double*>(d) = sqlite3_column_double(vm, j);
                 if (v.sqlind) *v.sqlind = 0;
                 return {};
             }
             break;
         case IXR_HOST_DATE:
-            if (ct == SQLITE_INTEGER && (t.code & 0xFF) == IXR_TYPE_DATE) {
+            if (ct == SQLITE_INTEGER && cp.date) {
                 *reinterpret_cast<int32_t*>(d) = sqlite3_column_int(vm, j);
                 if (v.sqlind) *v.sqlind = 0;
                 return {};
             }
             break;
         case IXR_HOST_STRING:
-            if (ct == SQLITE_TEXT && (st == Store::Text || st == Store::Decimal || st == Store::DateTime) && v.sqllen > 0) {
+            if (ct == SQLITE_TEXT && cp.store != Store::Blob && cp.store != Store::Int && cp.store != Store::Real &&
+                v.sqllen > 0) {
                 const char* p = reinterpret_cast<const char*>(sqlite3_column_text(vm, j));
                 size_t n = static_cast<size_t>(sqlite3_column_bytes(vm, j));
-                if (isPaddedChar(t.code))
+                if (cp.padded)
                     while (n > 0 && p[n - 1] == ' ') --n;
                 size_t cap = static_cast<size_t>(v.sqllen) - 1;
                 size_t c = n < cap ? n : cap;
@@ -450,7 +453,7 @@ IxError fetchCol(sqlite3_stmt* vm, int j, const IxType& t, IxrSqlVar& v) {
         default: break;
         }
     }
-    return valToHost(fromColumn(vm, j), t, v);
+    return valToHost(fromColumn(vm, j), cp.type, v);
 }
 
 void finishCursor(Cursor& c) {
@@ -595,6 +598,17 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
         if (rc) return c.end(fromSqlite(s.db, rc, Op::Read, false));
         cur->vmVersion = p.version;
         cur->visible = static_cast<int>(part.tr.cols.size());
+        cur->hasRowid = part.tr.hasRowid;
+        cur->plan.clear();
+        for (const ResultCol& rc : part.tr.cols) {
+            ColPlan cp;
+            cp.type = rc.type;
+            cp.store = storeOf(rc.type.code);
+            cp.padded = isPaddedChar(rc.type.code);
+            cp.number = isIntType(rc.type.code);
+            cp.date = (rc.type.code & 0xFF) == IXR_TYPE_DATE;
+            cur->plan.push_back(cp);
+        }
     } else {
         sqlite3_clear_bindings(cur->vm);
     }
@@ -649,12 +663,12 @@ int ixr_fetch(int32_t cursor, IxrSqlda* output) {
         return c.end(e);
     }
     cur->hasRow = true;
-    const auto& tr = cur->stmt->parts[0].tr;
-    if (tr.hasRowid) cur->rowid = sqlite3_column_int64(cur->vm, cur->visible);
+    if (cur->hasRowid) cur->rowid = sqlite3_column_int64(cur->vm, cur->visible);
     if (output) {
         int n = std::min<int>(output->sqld, cur->visible);
+        const ColPlan* plan = cur->plan.data();
         for (int j = 0; j < n; ++j)
-            if (auto e = fetchCol(cur->vm, j, tr.cols[static_cast<size_t>(j)].type, output->sqlvar[j])) return c.end(e);
+            if (auto e = fetchCol(cur->vm, j, plan[j], output->sqlvar[j])) return c.end(e);
     }
     cur->rows++;
     c.ca().sqlerrd[2] = 1;
@@ -676,6 +690,7 @@ int ixr_free(const char* name) {
     Session& s = *c.s;
     std::string n = name ? name : "";
     if (auto it = s.cursors.find(n); it != s.cursors.end()) {
+        if (s.lastCursor == it->second.get()) s.lastCursor = nullptr;
         s.cursorIds.erase(it->second->id);
         s.cursors.erase(it);
         return c.end({});
