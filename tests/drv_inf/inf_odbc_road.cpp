@@ -1,0 +1,129 @@
+// The agent reached from an application: the Driver Manager loads the built
+// driver libraries through a private configuration and connects to databases
+// that the runtime's shell made.
+
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+std::string g_dir;
+
+void writeFile(const std::string& path, const std::string& text) {
+  FILE* f = std::fopen(path.c_str(), "w");
+  ASSERT_NE(f, nullptr) << path;
+  std::fputs(text.c_str(), f);
+  std::fclose(f);
+}
+
+int shell(const std::string& args) {
+  return std::system((std::string(KES_DBSH) + " " + args + " >/dev/null 2>&1").c_str());
+}
+
+struct Build {
+  const char* name;
+  const char* dsn;
+  const char* driver;
+};
+
+class OdbcRoad : public ::testing::TestWithParam<Build> {
+ public:
+  static void SetUpTestSuite() {
+    if (!g_dir.empty()) return;
+    char tmpl[] = "/tmp/kes-road-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    g_dir = tmpl;
+    setenv("KES_INFORMIX_SERVERS", (g_dir + "/servers").c_str(), 1);
+    ASSERT_EQ(shell("--create-server road_ol"), 0);
+    ASSERT_EQ(shell("--create-server road_pw --users Alice:secret"), 0);
+    ASSERT_EQ(shell("-s road_ol -e 'create database roaddb with log'"), 0);
+    ASSERT_EQ(shell("-s road_pw -u Alice -p secret -e 'create database pwdb with log'"), 0);
+    // Threading 0: the Driver Manager leaves the serialisation to the driver.
+    writeFile(g_dir + "/odbcinst.ini", std::string("[Kestrane W]\nDriver=") + KES_DRIVER_W +
+                                           "\nThreading=0\n\n[Kestrane A]\nDriver=" + KES_DRIVER_A +
+                                           "\nThreading=0\n");
+    writeFile(g_dir + "/odbc.ini",
+              "[ODBC Data Sources]\nroad_w=Kestrane W\nroad_a=Kestrane A\n\n"
+              "[road_w]\nDriver=Kestrane W\nDatabase=roaddb@road_ol\n\n"
+              "[road_a]\nDriver=Kestrane A\nDatabase=roaddb@road_ol\n");
+    setenv("ODBCSYSINI", g_dir.c_str(), 1);
+    setenv("ODBCINI", (g_dir + "/odbc.ini").c_str(), 1);
+  }
+  static void TearDownTestSuite() {
+    std::error_code ec;
+    if (!g_dir.empty()) std::filesystem::remove_all(g_dir, ec);
+    g_dir.clear();
+  }
+
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_), SQL_SUCCESS);
+  }
+  void TearDown() override {
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    SQLFreeHandle(SQL_HANDLE_ENV, env_);
+  }
+
+  SQLRETURN driverConnect(const std::string& rest) {
+    std::string cs = std::string("DRIVER={") + GetParam().driver + "};" + rest;
+    SQLCHAR out[1024];
+    SQLSMALLINT len = 0;
+    return SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()), SQL_NTS, out,
+                            sizeof out, &len, SQL_DRIVER_NOPROMPT);
+  }
+
+  // Every diagnostic record of the connection as "STATE message".
+  std::string diagnostics() {
+    std::string all;
+    for (SQLSMALLINT rec = 1;; ++rec) {
+      SQLCHAR state[6] = {};
+      SQLINTEGER native = 0;
+      SQLCHAR text[1024] = {};
+      SQLSMALLINT len = 0;
+      if (SQLGetDiagRec(SQL_HANDLE_DBC, dbc_, rec, state, &native, text, sizeof text, &len) !=
+          SQL_SUCCESS)
+        return all;
+      all += std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(text) + "\n";
+    }
+  }
+
+  SQLHENV env_ = nullptr;
+  SQLHDBC dbc_ = nullptr;
+};
+
+TEST_P(OdbcRoad, RefusedConnectsCarryTheServersReason) {
+  struct Case {
+    const char* rest;
+    const char* state;  // of the server's message
+    const char* code;
+  };
+  const Case cases[] = {
+      {"DATABASE=roaddb@no_such_server", "08001", "(-908)"},
+      {"DATABASE=no_such_db@road_ol", "HY000", "(-329)"},
+      {"DATABASE=pwdb@road_pw;UID=Alice;PWD=wrong", "HY000", "(-951)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rest);
+    EXPECT_EQ(driverConnect(c.rest), SQL_ERROR);
+    const std::string d = diagnostics();
+    const std::string expected = std::string(c.state) + " [Kestrane][ODBC][Informix Server]";
+    EXPECT_EQ(d.rfind(expected, 0), 0u) << d;
+    EXPECT_NE(d.find(c.code), std::string::npos) << d;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, OdbcRoad,
+                         ::testing::Values(Build{"w", "road_w", "Kestrane W"},
+                                           Build{"a", "road_a", "Kestrane A"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
