@@ -101,7 +101,7 @@ size_t closeParen(std::string_view s, size_t open) {
 }
 
 // The vendor escape of the ODBC form reads
-//   vendor(Microsoft), product(ODBC) <escape>
+//   vendor(Kestrane), product(ODBC) <escape>
 // and the older form keeps its escape after the second comma.
 std::string_view stripVendor(std::string_view s) {
   std::string_view t = skipSpace(s.substr(6));

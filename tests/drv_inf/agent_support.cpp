@@ -129,23 +129,23 @@ void AgentTest::restartAgent(bool forceDormant) {
   ConnectOptions.forceDormant = 0;
 }
 
-int32_t AgentTest::connect(const ConnectSpec& spec, DrvHandle* conn) {
-  ConnectOptions.noAutoCommit = spec.noac ? 1 : 0;
-  ConnectOptions.initialSql = spec.initSql != nullptr ? s_strdup(spec.initSql) : nullptr;
+int32_t AgentTest::connect(const ConnectArgs& a, DrvHandle* conn) {
+  ConnectOptions.noAutoCommit = a.noac ? 1 : 0;
+  ConnectOptions.initialSql = a.initSql != nullptr ? s_strdup(a.initSql) : nullptr;
   DriverConnectParams p{};
-  p.dbpath = spec.dbpath;
-  p.dbopts = spec.dbopts;
-  p.uid = spec.uid;
-  p.pwd = spec.pwd;
+  p.dbpath = a.dbpath;
+  p.dbopts = a.dbopts;
+  p.uid = a.uid;
+  p.pwd = a.pwd;
   return INF_Connect(server_, &p, conn);
 }
 
 DrvHandle AgentTest::connect(const char* dbpath, bool noac) {
-  ConnectSpec spec;
-  spec.dbpath = dbpath;
-  spec.noac = noac;
+  ConnectArgs args;
+  args.dbpath = dbpath;
+  args.noac = noac;
   DrvHandle h = 0;
-  EXPECT_EQ(connect(spec, &h), 0) << dbpath;
+  EXPECT_EQ(connect(args, &h), 0) << dbpath;
   return h;
 }
 

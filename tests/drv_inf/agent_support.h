@@ -17,7 +17,7 @@
 // Empty when the servers are ready, else why not.
 const std::string& AgentServersProblem();
 
-struct ConnectSpec {
+struct ConnectArgs {
   const char* dbpath = "logged@ol_test";
   bool noac = false;
   const char* initSql = nullptr;
@@ -33,7 +33,7 @@ class AgentTest : public ::testing::Test {
 
   // Fixes FORCEDORMANT for the agent's environment (before the first connect).
   void restartAgent(bool forceDormant);
-  int32_t connect(const ConnectSpec& spec, DrvHandle* conn);
+  int32_t connect(const ConnectArgs& a, DrvHandle* conn);
   DrvHandle connect(const char* dbpath = "logged@ol_test", bool noac = false);
   // Prepares and executes on a new cursor; the cursor is ended unless kept.
   int32_t exec(DrvHandle conn, const char* sql, DrvHandle* keep = nullptr);

@@ -48,7 +48,7 @@ constexpr Case kCases[] = {
      "select * from a, OUTER b WHERE a.k = b.k AND x > 0", 0, REQ_SELECT, 1, REQF_STAR},
     {"select * from --*(oj a LEFT OUTER JOIN b ON a.k = b.k--*) where x > 0",
      "select * from a, OUTER b WHERE a.k = b.k AND x > 0", 0, REQ_SELECT, 1, REQF_STAR},
-    {"select * from --(*vendor(Microsoft),product(ODBC) oj a LEFT OUTER JOIN b ON a.k = b.k*)-- "
+    {"select * from --(*vendor(Kestrane),product(ODBC) oj a LEFT OUTER JOIN b ON a.k = b.k*)-- "
      "where x > 0",
      "select * from a, OUTER b WHERE a.k = b.k AND x > 0", 0, REQ_SELECT, 1, REQF_STAR},
     {"select a from {oj a RIGHT OUTER JOIN b ON a.k = b.k} order by 1",

@@ -95,18 +95,18 @@ TEST_F(Agent, ConnectSetsUpTheSession) {
   close(fd);
 
   struct Case {
-    ConnectSpec spec;
+    ConnectArgs args;
     const char* ops;  // the runtime operations of the connect, in order
   };
-  ConnectSpec plain;
-  ConnectSpec noac;
+  ConnectArgs plain;
+  ConnectArgs noac;
   noac.noac = true;
-  ConnectSpec ansiNoac;
+  ConnectArgs ansiNoac;
   ansiNoac.dbpath = "ansi@ol_test";
   ansiNoac.noac = true;
-  ConnectSpec se;
+  ConnectArgs se;
   se.dbpath = "logged@se_test";
-  ConnectSpec init;
+  ConnectArgs init;
   init.dbpath = "nolog@ol_test";
   init.initSql = path;
   const Case cases[] = {
@@ -117,17 +117,17 @@ TEST_F(Agent, ConnectSetsUpTheSession) {
       {init, "CONNECT,EXECUTE IMMEDIATE,EXECUTE IMMEDIATE,EXECUTE IMMEDIATE,SET CONNECTION"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.spec.dbpath + std::string(c.spec.noac ? " NOAC" : "") +
-                 (c.spec.initSql ? " INITSQL" : ""));
+    SCOPED_TRACE(c.args.dbpath + std::string(c.args.noac ? " NOAC" : "") +
+                 (c.args.initSql ? " INITSQL" : ""));
     ixr_test_record(true);
     DrvHandle conn = 0;
-    ASSERT_EQ(connect(c.spec, &conn), 0);
+    ASSERT_EQ(connect(c.args, &conn), 0);
     std::string ops;
     for (const std::string& op : calls()) ops += (ops.empty() ? "" : ",") + op;
     EXPECT_EQ(ops, c.ops);
     ixr_test_record(false);
     InfConn* ic = InfConnLookup(conn);
-    EXPECT_EQ(ic->autocommit, c.spec.noac || std::string(c.spec.dbpath) == "nolog@ol_test" ? 0 : 1);
+    EXPECT_EQ(ic->autocommit, c.args.noac || std::string(c.args.dbpath) == "nolog@ol_test" ? 0 : 1);
     EXPECT_EQ(ic->session->dormant, 1);
     EXPECT_EQ(INF_EndConnect(conn), 0);
   }
@@ -144,21 +144,21 @@ TEST_F(Agent, ConnectSetsUpTheSession) {
 
 TEST_F(Agent, ConnectFailuresReportTheirState) {
   struct Case {
-    ConnectSpec spec;
+    ConnectArgs args;
     const char* state;
   };
-  ConnectSpec noServer;
+  ConnectArgs noServer;
   noServer.dbpath = "logged@no_such_server";
-  ConnectSpec noDb;
+  ConnectArgs noDb;
   noDb.dbpath = "no_such_db@ol_test";
-  ConnectSpec badPw;
+  ConnectArgs badPw;
   badPw.dbpath = "logged@pw_test";
   badPw.uid = "Alice";
   badPw.pwd = "wrong";
   for (const Case& c : {Case{noServer, "08001"}, Case{noDb, "S1000"}, Case{badPw, "S1000"}}) {
-    SCOPED_TRACE(c.spec.dbpath);
+    SCOPED_TRACE(c.args.dbpath);
     DrvHandle conn = 0;
-    EXPECT_EQ(connect(c.spec, &conn), ERR_CONN_REJECTED);
+    EXPECT_EQ(connect(c.args, &conn), ERR_CONN_REJECTED);
     EXPECT_EQ(conn, 0u);
     std::vector<std::string> e = errors(server_);
     ASSERT_FALSE(e.empty());
@@ -170,13 +170,13 @@ TEST_F(Agent, ConnectFailuresReportTheirState) {
 
 TEST_F(Agent, CredentialsAndPathReachTheServerWhole) {
   char path[] = "logged@pw_test";
-  ConnectSpec spec;
-  spec.dbpath = path;
-  spec.uid = "AVeryLongUserNameOfThirtyChars";
-  spec.pwd = "APasswordLongerThanEighteen";
-  spec.dbopts = "-Z odd -H somehost -S other_server";
+  ConnectArgs args;
+  args.dbpath = path;
+  args.uid = "AVeryLongUserNameOfThirtyChars";
+  args.pwd = "APasswordLongerThanEighteen";
+  args.dbopts = "-Z odd -H somehost -S other_server";
   DrvHandle conn = 0;
-  ASSERT_EQ(connect(spec, &conn), 0);
+  ASSERT_EQ(connect(args, &conn), 0);
   EXPECT_STREQ(path, "logged@pw_test");
   InfSession* s = sessionOf(conn);
   EXPECT_STREQ(s->server, "pw_test");
@@ -185,12 +185,12 @@ TEST_F(Agent, CredentialsAndPathReachTheServerWhole) {
 }
 
 TEST_F(Agent, UserNameAndCatalogSwitch) {
-  ConnectSpec spec;
-  spec.dbpath = "logged@pw_test";
-  spec.uid = "Alice";
-  spec.pwd = "secret";
+  ConnectArgs args;
+  args.dbpath = "logged@pw_test";
+  args.uid = "Alice";
+  args.pwd = "secret";
   DrvHandle conn = 0;
-  ASSERT_EQ(connect(spec, &conn), 0);
+  ASSERT_EQ(connect(args, &conn), 0);
   char user[32] = {};
   uint16_t len = 0;
   ASSERT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + 47, user, sizeof user, &len), 0);
