@@ -11,7 +11,6 @@
 #include <getopt.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +22,7 @@
 #include "drv_inf/inf_esql.h"
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
+#include "drv_inf/inf_text.h"
 #include "odbc/errtab.h"
 #include "platform/windows/registry.h"
 #include "util/argv.h"
@@ -154,14 +154,6 @@ int32_t txnControl(InfConn* conn, int op, bool atConnect) {
   }
 }
 
-std::string_view trimView(std::string_view s) {
-  size_t b = 0;
-  while (b < s.size() && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  size_t e = s.size();
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
-
 }  // namespace
 
 int32_t INF_TxnControl(InfConn* conn, int op) noexcept { return txnControl(conn, op, false); }
@@ -260,7 +252,7 @@ int RunInitialSql(InfSession* session, const char* fileName) noexcept {
     ++lines;
     std::string_view l(line, static_cast<size_t>(n));
     while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) l.remove_suffix(1);
-    l = trimView(l);
+    l = inf_text::trim(l);
     if (l.empty() || l.front() == '#') continue;
     if (l.back() == ';') {
       stmt.append(l.substr(0, l.size() - 1));

@@ -1,30 +1,47 @@
-// inf_stubs.cpp -- operations of the agent that are not built yet: each answers
-// "not capable" so that a caller gets a clear diagnostic instead of a crash.
+// inf_stubs.cpp -- the agent's slots for catalog results, type information, data
+// at execution and XA branches, which this agent does not provide: each answers
+// a clear code (43 "not capable", or 22 where nothing can be pending) instead of
+// leaving the caller a crash or a silent success.
 
 #include "drv_inf/inf_ops.h"
+#include "drv_inf/inf_types.h"
 #include "odbc/errtab.h"
 #include "xa/xa_types.h"
 
-int32_t INF_DDColumnPrivileges(DrvHandle hCursor, const DDColumnArgs* args) { return ERR_NOT_CAPABLE; }
-int32_t INF_DDColumns(DrvHandle hCursor, const DDColumnArgs* args) { return ERR_NOT_CAPABLE; }
-int32_t INF_DDForeignKeys(DrvHandle hCursor, const DDForeignKeyArgs* args) { return ERR_NOT_CAPABLE; }
-int32_t INF_DDPrimaryKeys(DrvHandle hCursor, const DDObjectArgs* args) { return ERR_NOT_CAPABLE; }
-int32_t INF_DDProcedureColumns(DrvHandle hCursor, const DDColumnArgs* args) { return ERR_NOT_CAPABLE; }
-int32_t INF_DDProcedures(DrvHandle hCursor, const DDObjectArgs* args) { return ERR_NOT_CAPABLE; }
-int32_t INF_DDSpecialColumns(DrvHandle hCursor, const DDSpecialColumnArgs* args) { return ERR_NOT_CAPABLE; }
-int32_t INF_DDStatistics(DrvHandle hCursor, const DDStatisticsArgs* args) { return ERR_NOT_CAPABLE; }
-int32_t INF_DDTablePrivileges(DrvHandle hCursor, const DDObjectArgs* args) { return ERR_NOT_CAPABLE; }
-int32_t INF_DDTables(DrvHandle hCursor, const DDTablesArgs* args) { return ERR_NOT_CAPABLE; }
-int32_t INF_DDTypeInfo(DrvHandle hCursor, int16_t sqlType) { return ERR_NOT_CAPABLE; }
-int32_t INF_ParamData(DrvHandle hCursor, int32_t* index, int32_t* row, uint16_t** setPosStatuses, int32_t* count) { return ERR_NOT_CAPABLE; }
-int32_t INF_PutData(DrvHandle hCursor, uint32_t dsType, int16_t indicator, const void* data, int32_t length) { return ERR_NOT_CAPABLE; }
-int INF_XaClose(DrvHandle hConn, const char* xaInfo, int rmid, long flags) { return XAER_RMERR; }
-int INF_XaCommit(DrvHandle hConn, XID* xid, int rmid, long flags) { return XAER_RMERR; }
-int INF_XaComplete(DrvHandle hConn, int* handle, int* retval, int rmid, long flags) { return XAER_RMERR; }
-int INF_XaEnd(DrvHandle hConn, XID* xid, int rmid, long flags) { return XAER_RMERR; }
-int INF_XaForget(DrvHandle hConn, XID* xid, int rmid, long flags) { return XAER_RMERR; }
-int INF_XaOpen(DrvHandle hConn, int32_t useWorker, const char* xaInfo, int rmid, long flags) { return XAER_RMERR; }
-int INF_XaPrepare(DrvHandle hConn, XID* xid, int rmid, long flags) { return XAER_RMERR; }
-int INF_XaRecover(DrvHandle hConn, XID* xids, long count, int rmid, long flags) { return XAER_RMERR; }
-int INF_XaRollback(DrvHandle hConn, XID* xid, int rmid, long flags) { return XAER_RMERR; }
-int INF_XaStart(DrvHandle hConn, XID* xid, int rmid, long flags) { return XAER_RMERR; }
+namespace {
+int32_t onCursor(DrvHandle h, int32_t code) {
+  return InfCursorLookup(h) != nullptr ? code : ERR_ARGUMENT;
+}
+int onConn(DrvHandle h) { return InfConnLookup(h) != nullptr ? XAER_RMERR : XAER_INVAL; }
+}  // namespace
+
+int32_t INF_DDColumnPrivileges(DrvHandle h, const DDColumnArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDColumns(DrvHandle h, const DDColumnArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDForeignKeys(DrvHandle h, const DDForeignKeyArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDPrimaryKeys(DrvHandle h, const DDObjectArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDProcedureColumns(DrvHandle h, const DDColumnArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDProcedures(DrvHandle h, const DDObjectArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDSpecialColumns(DrvHandle h, const DDSpecialColumnArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDStatistics(DrvHandle h, const DDStatisticsArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDTablePrivileges(DrvHandle h, const DDObjectArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDTables(DrvHandle h, const DDTablesArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDTypeInfo(DrvHandle h, int16_t) { return onCursor(h, ERR_NOT_CAPABLE); }
+
+// Execute refuses values marked for data at execution, so none is ever pending.
+int32_t INF_ParamData(DrvHandle h, int32_t*, int32_t*, uint16_t**, int32_t*) {
+  return onCursor(h, ERR_SEQUENCE);
+}
+int32_t INF_PutData(DrvHandle h, uint32_t, int16_t, const void*, int32_t) {
+  return onCursor(h, ERR_SEQUENCE);
+}
+
+int INF_XaClose(DrvHandle h, const char*, int, long) { return onConn(h); }
+int INF_XaCommit(DrvHandle h, XID*, int, long) { return onConn(h); }
+int INF_XaComplete(DrvHandle h, int*, int*, int, long) { return onConn(h); }
+int INF_XaEnd(DrvHandle h, XID*, int, long) { return onConn(h); }
+int INF_XaForget(DrvHandle h, XID*, int, long) { return onConn(h); }
+int INF_XaOpen(DrvHandle h, int32_t, const char*, int, long) { return onConn(h); }
+int INF_XaPrepare(DrvHandle h, XID*, int, long) { return onConn(h); }
+int INF_XaRecover(DrvHandle h, XID*, long, int, long) { return onConn(h); }
+int INF_XaRollback(DrvHandle h, XID*, int, long) { return onConn(h); }
+int INF_XaStart(DrvHandle h, XID*, int, long) { return onConn(h); }
