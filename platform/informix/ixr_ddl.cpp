@@ -1069,7 +1069,7 @@ IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca
         s.isolation = st->isolation;
         return {};
     case SK::SetLockMode:
-        s.lockWaitMs = st->lockWait == -2 ? 0 : st->lockWait == -1 ? 30000 : st->lockWait * 1000;
+        s.lockWaitMs = st->lockWait == -2 ? 0 : st->lockWait == -1 ? kDefaultLockWaitMs : st->lockWait * 1000;
         return {};
     case SK::SetOther:
     case SK::UpdateStats: return {};

@@ -52,8 +52,6 @@ thread_local IxrCommArea tl_ca;
 thread_local IxrConnInfo tl_info;
 thread_local ThreadCurrent tl_cur;
 
-constexpr int kDefaultLockWaitMs = 30000;
-
 int busyHandler(void* p, int count) {
     auto* s = static_cast<Session*>(p);
     if (s->interrupt.load(std::memory_order_relaxed)) return 0;

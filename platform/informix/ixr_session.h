@@ -23,6 +23,9 @@
 
 namespace ixr {
 
+// How long "set lock mode to wait" without seconds waits for a lock.
+constexpr int kDefaultLockWaitMs = 30000;
+
 struct Prepared {
     struct Part {
         Stmt* st = nullptr;

@@ -79,6 +79,13 @@ Val litVal(const Expr* e) {
 
 bool isSimpleCol(const Expr* e) { return e->k == EK::Col && !e->rowid; }
 
+bool hasAggregate(const Expr* e) {
+    if (e->aggregate) return true;
+    for (const Expr* a : e->args)
+        if (hasAggregate(a)) return true;
+    return false;
+}
+
 int commonDtQual(int a, int b) {
     int first = std::min(IXR_QUAL_FIRST(a), IXR_QUAL_FIRST(b));
     int last = std::max(IXR_QUAL_LAST(a), IXR_QUAL_LAST(b));
@@ -1103,6 +1110,7 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
             }
         }
         if (ci == 0 && rowid) q += ", " + quoteId(sc->sqlAlias[0]) + ".rowid";
+        bool hasWhere = false;
         if (!c->from.empty()) {
             // Informix OUTER tables: the WHERE conditions that tie an outer table to the
             // tables before it become its LEFT JOIN condition.
@@ -1145,9 +1153,13 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
                 where += where.empty() ? "" : " AND ";
                 where += emit(conj[k], sc);
             }
-            if (!where.empty()) q += " WHERE " + where;
+            if (!where.empty()) {
+                q += " WHERE " + where;
+                hasWhere = true;
+            }
         } else if (c->where) {
             q += " WHERE " + emit(c->where, sc);
+            hasWhere = true;
         }
         if (!c->groupBy.empty()) {
             q += " GROUP BY ";
@@ -1157,7 +1169,14 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
                 q += g->k == EK::Lit ? g->text : emit(g, sc);
             }
         }
-        if (c->having) q += " HAVING " + emit(c->having, sc);
+        if (c->having) {
+            // HAVING without GROUP BY over a query without aggregates filters rows.
+            bool agg = !c->groupBy.empty() || hasAggregate(c->having);
+            for (const SelItem& it : items) agg = agg || hasAggregate(it.e);
+            std::string h = emit(c->having, sc);
+            if (agg) q += " HAVING " + h;
+            else q += (hasWhere ? " AND " : " WHERE ") + h;
+        }
         coreSql.push_back(q);
     }
     if (err_) return err_;

@@ -153,6 +153,8 @@ TEST_F(StmtTest, SelectClauses) {
         {"select count(*), sum(price), max(d) from t", {{"4", "13.74", "03/04/2024"}}},
         {"select name from t where d between '01/01/2024' and '02/28/2024' order by 1", {{"apple"}, {"pear"}}},
         {"select name from t where id in (select id from t where qty > 2) order by 1 for update", {{"apple"}, {"pear"}}},
+        {"select count(*) from t having count(*) > 3", {{"4"}}},
+        {"select name from t where id = 1 having 1 = 1", {{"apple"}}},
         {"select t.name, x.name from t, outer t x where x.id = t.id + 1 and t.id > 2 order by 1",
          {{"fig", "kiwi"}, {"kiwi", "NULL"}}},
     };

@@ -280,6 +280,20 @@ TEST_F(TypesTest, TextConvertsIntoEveryColumnType) {
     }
 }
 
+TEST_F(TypesTest, EmptyTextIntoANumericHostVariableIsNull) {
+    ASSERT_EQ(exec("create table e (v varchar(5))"), 0);
+    ASSERT_EQ(exec("insert into e values ('')"), 0);
+    ASSERT_EQ(ixr_prepare("s", "select v, v from e"), 0);
+    int32_t c = ixr_name_id("c", IXR_ID_NEW_CURSOR);
+    ASSERT_EQ(ixr_declare(c, "c", ixr_name_id("s", IXR_ID_STATEMENT)), 0);
+    ASSERT_EQ(ixr_open(c, nullptr), 0);
+    Area out(2);
+    out.as(0, IXR_HOST_SHORT, 2).as(1, IXR_HOST_DOUBLE, 8);
+    ASSERT_EQ(ixr_fetch(c, out.get()), 0);
+    EXPECT_EQ(out.ind(0), -1);
+    EXPECT_EQ(out.ind(1), -1);
+}
+
 TEST_F(TypesTest, BlobColumnsRefuseQuotedLiterals) {
     ASSERT_EQ(exec("create table b (id int, t text, y byte)"), 0);
     EXPECT_EQ(ixr_prepare("s", "insert into b (id, t) values (1, 'x')"), IXR_E_BLOB_LITERAL);
