@@ -215,3 +215,50 @@ TEST_F(Fetching, WideConnectionsDeliverUtf16) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Fetching, ParameterRowsOfASelectComeAsResults) {
+  DrvHandle conn = connect();
+  DrvHandle cur = 0;
+  ASSERT_EQ(INF_AllocCursor(conn, &cur), 0);
+  ASSERT_EQ(INF_Prepare(cur, "select b from t where a = ?"), 0);
+  Dataset* ds = NewParamDataset(DS_USMALLINT, 2, 3);
+  const uint16_t keys[3] = {2, 40000, 5};
+  for (int r = 0; r < 3; ++r) {
+    std::memcpy(ds->cols[0].data + 2 * r, &keys[r], 2);
+    ds->cols[0].ind[r] = 0;
+  }
+  ASSERT_EQ(INF_PrepareExecute(cur, nullptr, ds, 0, nullptr), 0);
+  std::vector<int32_t> counts;
+  for (int set = 0; set < 3; ++set) {
+    Dataset rows{};
+    ASSERT_EQ(Fetch(cur, 10, &rows), 0);
+    counts.push_back(rows.rowCount);
+    DatasetFree(&rows);
+    EXPECT_EQ(INF_MoreResults(cur), set < 2 ? 0 : ERR_NO_MORE_RESULTS);
+  }
+  EXPECT_EQ(counts, (std::vector<int32_t>{1, 0, 1}));
+}
+
+TEST_F(Fetching, LongTextTypeForAVarcharColumnIsSentAsText) {
+  DrvHandle conn = connect();
+  ASSERT_EQ(exec(conn, "create table tv (v varchar(20))"), 0);
+  DrvHandle cur = 0;
+  ASSERT_EQ(INF_AllocCursor(conn, &cur), 0);
+  ASSERT_EQ(INF_Prepare(cur, "insert into tv values (?)"), 0);
+  Dataset* ds = NewParamDataset(DS_STRING, 21, 1);
+  std::strcpy(ds->cols[0].data, "plain");
+  ds->cols[0].ind[0] = 0;
+  const ParamShadow longText{-1, 1, 20, 0, 1};
+  ASSERT_EQ(INF_PrepareExecute(cur, nullptr, ds, 1, &longText), 0);
+  EXPECT_EQ(InfCursorLookup(cur)->flags & CF_LONG_PARAM, 0);
+  ASSERT_EQ(INF_PrepareExecute(cur, "select v from tv", nullptr, 0, nullptr), 0);
+  Dataset rows{};
+  ASSERT_EQ(Fetch(cur, 10, &rows), 0);
+  ASSERT_EQ(rows.rowCount, 1);
+  EXPECT_STREQ(rows.cols[0].data, "plain");
+  DatasetFree(&rows);
+}
+
+}  // namespace

@@ -428,3 +428,66 @@ TEST_F(Agent, GetInfoAndOptions) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Agent, WrappersKeepTheDormantStateRight) {
+  restartAgent(true);
+  DrvHandle conn = connect();
+  InfSession* s = sessionOf(conn);
+  ixr_test_record(true);
+  ASSERT_EQ(_execute_immediate(s, "update t set b = b where a = 1", nullptr), 0);
+  EXPECT_EQ(calls(true), (std::vector<std::string>{"SET CONNECTION ", "EXECUTE IMMEDIATE update t set b = b where a = 1",
+                                                   "SET CONNECTION DORMANT"}));
+  EXPECT_EQ(_set_dormant(s), -1);  // already dormant: no statement
+  ixr_test_record(true);
+  s->xaOwned = 1;
+  ASSERT_EQ(_execute_immediate(s, "update t set b = b where a = 1", nullptr), 0);
+  EXPECT_EQ(calls(), (std::vector<std::string>{"SET CONNECTION", "EXECUTE IMMEDIATE"}));
+  s->xaOwned = 0;
+  ixr_test_record(true);
+  // A level without a statement runs nothing, but the session is still left dormant.
+  EXPECT_EQ(_set_isolation(s, 3, 0, &InfConnLookup(conn)->errors), -1);
+  EXPECT_EQ(calls(true), (std::vector<std::string>{"SET CONNECTION DORMANT"}));
+  EXPECT_EQ(InfConnLookup(conn)->errors.head, nullptr);
+
+  // Two connects with the same parameters have sessions of their own.
+  DrvHandle twin = connect();
+  EXPECT_STRNE(sessionOf(twin)->name, s->name);
+  ASSERT_EQ(INF_EndConnect(twin), 0);
+  EXPECT_EQ(exec(conn, "select a from t"), 0);
+}
+
+TEST_F(Agent, LastCursorLeavesTheSessionDormant) {
+  DrvHandle conn = connect();
+  DrvHandle a = 0;
+  DrvHandle b = 0;
+  ASSERT_EQ(INF_AllocCursor(conn, &a), 0);
+  ASSERT_EQ(INF_AllocCursor(conn, &b), 0);
+  ASSERT_EQ(INF_Prepare(a, "select a from t"), 0);
+  EXPECT_EQ(sessionOf(conn)->dormant, 0);
+  ASSERT_EQ(INF_EndCursor(a), 0);
+  EXPECT_EQ(sessionOf(conn)->dormant, 0);
+  ASSERT_EQ(INF_EndCursor(b), 0);
+  EXPECT_EQ(sessionOf(conn)->dormant, 1);
+}
+
+TEST_F(Agent, ReadOnlyConnectionsRefuseChanges) {
+  DriverConnectParams p{};
+  p.dbpath = "logged@ol_test";
+  p.uid = "";
+  p.pwd = "";
+  p.readonly = 1;
+  DrvHandle conn = 0;
+  ASSERT_EQ(INF_Connect(server_, &p, &conn), 0);
+  DrvHandle cur = 0;
+  EXPECT_EQ(exec(conn, "delete from t", &cur), ERR_ACCESS);
+  std::vector<std::string> e = errors(cur);
+  ASSERT_EQ(e.size(), 1u);
+  EXPECT_NE(e[0].find("[SQLSTATE:IM916]"), std::string::npos) << e[0];
+  EXPECT_EQ(INF_Prepare(cur, "select a from t"), 0);
+  int32_t on = 1;
+  ASSERT_EQ(INF_SetOption(InfConnLookup(conn)->handle, DRVP_READONLY, &on), 0);
+}
+
+}  // namespace
