@@ -84,11 +84,6 @@ int32_t refuseDataAtExec(const InfCursor* cur) {
   return 0;
 }
 
-int32_t mapped(InfCursor* cur, int code, int32_t dflt) {
-  (void)cur;
-  return InfCodeToDrvCode(code, dflt);
-}
-
 int32_t bindDate(InfCursor* cur, IxrSqlVar& v, int c, const char* cell) {
   int16_t ymd[3];
   std::memcpy(ymd, cell, 6);
@@ -552,7 +547,7 @@ int32_t OpenSelect(InfCursor* cur, uint16_t row) noexcept {
   int code = _open_cursor(conn->session, cur->declaredName, cur->inputArea, &cur->errors);
   if (code != 0) {
     cur->rowCount = 0;
-    return mapped(cur, code, ERR_SYNTAX);
+    return InfCodeToDrvCode(code, ERR_SYNTAX);
   }
   cur->flags |= CF_OPEN | CF_EXECUTED;
   ++cur->paramSetIndex;
