@@ -212,6 +212,19 @@ TEST_F(Fetching, WideConnectionsDeliverUtf16) {
   const auto* w = reinterpret_cast<const char16_t*>(rows.cols[0].data);
   EXPECT_EQ(std::u16string(w), u"h\u00e9llo");
   DatasetFree(&rows);
+
+  // A TEXT value arrives as wide text whose length counts characters.
+  ASSERT_EQ(exec(conn, "create table tw (t text)"), 0);
+  ASSERT_EQ(exec(conn, "insert into tw values ('d\xc3\xa9j\xc3\xa0')"), 0);
+  ASSERT_EQ(exec(conn, "select t from tw", &cur), 0);
+  ASSERT_EQ(Fetch(cur, 10, &rows), 0);
+  ASSERT_EQ(rows.rowCount, 1);
+  EXPECT_EQ(rows.cols[0].type, DS_LONGWCHAR);
+  DatasetLong lv;
+  std::memcpy(&lv, rows.cols[0].data, sizeof lv);
+  EXPECT_EQ(lv.length, 4u);
+  EXPECT_EQ(std::u16string(static_cast<const char16_t*>(lv.data), lv.length), u"d\u00e9j\u00e0");
+  DatasetFree(&rows);
 }
 
 }  // namespace
