@@ -79,6 +79,13 @@ Val litVal(const Expr* e) {
 
 bool isSimpleCol(const Expr* e) { return e->k == EK::Col && !e->rowid; }
 
+// What a constant or marker compared with a value of type t converts to: character
+// values keep their whole length (a longer text must not compare equal to a cut one).
+IxType cmpType(const IxType& t) {
+    if (isCharType(t.code) && (t.code & 0xFF) != IXR_TYPE_TEXT) return tLvarchar(32739);
+    return t;
+}
+
 bool hasAggregate(const Expr* e) {
     if (e->aggregate) return true;
     for (const Expr* a : e->args)
@@ -333,13 +340,13 @@ IxError Tr::type(Expr* e, Scope* sc) {
     case EK::Between:
     case EK::Like:
         for (size_t k = 1; k < e->args.size(); ++k) {
-            if (e->k == EK::Like && k == 2) {
-                target(e->args[k], tChar(1));
+            if (e->k == EK::Like) {
+                target(e->args[k], tLvarchar(32739));
                 continue;
             }
-            if (e->args[k]->k == EK::Marker) target(e->args[k], e->args[0]->type);
+            if (e->args[k]->k == EK::Marker) target(e->args[k], cmpType(e->args[0]->type));
         }
-        if (e->args[0]->k == EK::Marker && e->args.size() > 1) target(e->args[0], e->args[1]->type);
+        if (e->args[0]->k == EK::Marker && e->args.size() > 1) target(e->args[0], cmpType(e->args[1]->type));
         e->type = tSmallint();
         break;
     case EK::In:
@@ -349,11 +356,11 @@ IxError Tr::type(Expr* e, Scope* sc) {
             if (auto er = query(e->sub, sc, sql, cols, false)) return er;
             if (cols.size() != 1) return fail(ixErr(IXR_E_SYNTAX, "IN"));
             subSql_[e->sub] = sql;
-            if (e->args[0]->k == EK::Marker) target(e->args[0], cols[0].type);
+            if (e->args[0]->k == EK::Marker) target(e->args[0], cmpType(cols[0].type));
             subCols_[e->sub] = cols;
         } else {
             for (size_t k = 1; k < e->args.size(); ++k)
-                if (e->args[k]->k == EK::Marker) target(e->args[k], e->args[0]->type);
+                if (e->args[k]->k == EK::Marker) target(e->args[k], cmpType(e->args[0]->type));
         }
         e->type = tSmallint();
         break;
@@ -676,12 +683,12 @@ std::string Tr::emitCmp(Expr* l, const std::string& op, Expr* r, Scope* sc) {
     bool lc = isConst(l) && !isNullLit(l), rc = isConst(r) && !isNullLit(r);
     Store ls = storeOf(lt.code), rs = storeOf(rt.code);
     if (lc && !rc) {
-        a = constSql(l, rt);
+        a = constSql(l, cmpType(rt));
         b = emit(r, sc);
         ls = rs;
     } else if (rc && !lc) {
         a = emit(l, sc);
-        b = constSql(r, lt);
+        b = constSql(r, cmpType(lt));
         rs = ls;
     } else {
         a = emit(l, sc);
@@ -901,7 +908,7 @@ std::string Tr::emit(Expr* e, Scope* sc) {
         } else {
             for (size_t k = 1; k < e->args.size(); ++k) {
                 if (k > 1) s += ", ";
-                s += emitAs(e->args[k], e->args[0]->type, sc);
+                s += emitAs(e->args[k], cmpType(e->args[0]->type), sc);
             }
         }
         s += "))";

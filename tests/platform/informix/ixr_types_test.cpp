@@ -34,6 +34,8 @@ TEST_F(TypesTest, ValuesBehaveAsInformix) {
         {"(select count(*) from v where c = 'ab')", "1"},
         {"(select count(*) from v where c = 'ab   ')", "1"},
         {"(select count(*) from v where vc = 'ab')", "1"},
+        {"(select count(*) from v where c = 'ab    xyz')", "0"},
+        {"(select count(*) from v where c in ('x', 'ab    z'))", "0"},
         {"d", "0.100"},
         {"d + d + d", "0.300"},
         {"d * 3 = 0.3", "1"},
