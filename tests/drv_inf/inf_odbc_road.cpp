@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -31,6 +32,7 @@ struct Build {
   const char* dsn;
   const char* driver;
 };
+void PrintTo(const Build& b, std::ostream* os) { *os << b.name; }
 
 class OdbcRoad : public ::testing::TestWithParam<Build> {
  public:
