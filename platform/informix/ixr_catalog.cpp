@@ -238,12 +238,12 @@ std::string TableDef::sqlName() const {
     return quoteId(schema) + "." + quoteId(name);
 }
 
-IxError Catalog::load(const std::string& schema, const char* where, const std::string& key, int64_t id,
-                      TableRefPtr& out) {
-    std::string sql = "SELECT tabid, tabname, owner, tabtype FROM " + quoteId(schema) + ".systables WHERE " + where;
+IxError Catalog::load(const std::string& schema, bool byId, const std::string& key, int64_t id, TableRefPtr& out) {
+    std::string sql = "SELECT tabid, tabname, owner, tabtype FROM " + quoteId(schema) + ".systables WHERE " +
+                      (byId ? "tabid = ?1" : "tabname = ?1");
     Sql q(db_, sql);
     if (q.prepared()) return ixErr(IXR_E_NO_TABLE, key);
-    if (where[3] == 'i') q.bind(1, id);  // "tabid = ?1"
+    if (byId) q.bind(1, id);
     else q.bind(1, key);
     if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_TABLE, key);
     auto t = std::make_shared<TableDef>();
@@ -258,7 +258,7 @@ IxError Catalog::load(const std::string& schema, const char* where, const std::s
         Sql syn(db_, "SELECT btabid FROM " + quoteId(schema) + ".syssyntable WHERE tabid = ?1");
         syn.bind(1, t->tabid);
         if (syn.step() != SQLITE_ROW || syn.isNull(0)) return ixErr(IXR_E_NO_TABLE, key);
-        return load(schema, "tabid = ?1", key, syn.i64(0), out);
+        return load(schema, true, key, syn.i64(0), out);
     }
     Sql c(db_, "SELECT colname, colno, coltype, collength FROM " + quoteId(schema) +
                    ".syscolumns WHERE tabid = ?1 ORDER BY colno");
@@ -284,13 +284,13 @@ IxError Catalog::lookupByName(const std::string& name, TableRefPtr& out) {
         out = it->second;
         return {};
     }
-    if (auto e = load("main", "tabname = ?1", name, 0, out)) return e;
+    if (auto e = load("main", false, name, 0, out)) return e;
     cache_[name] = out;
     return {};
 }
 
 IxError Catalog::lookupById(int tabid, const std::string& schema, TableRefPtr& out) {
-    return load(schema, "tabid = ?1", std::to_string(tabid), tabid, out);
+    return load(schema, true, std::to_string(tabid), tabid, out);
 }
 
 IxError Catalog::lookup(const TableName& tn, TableRefPtr& out) {
@@ -301,10 +301,11 @@ IxError Catalog::lookup(const TableName& tn, TableRefPtr& out) {
             out = it->second;
             return {};
         }
-        if (auto e = load("sysmaster", "tabname = ?1", tn.name, 0, out)) return e;
+        if (auto e = load("sysmaster", false, tn.name, 0, out)) return e;
         cache_[key] = out;
         return {};
     }
+    if (dbname_.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
     if (!tn.db.empty() && tn.db != dbname_) return ixErr(IXR_E_NO_TABLE, tn.db + ":" + tn.name);
     if (auto e = lookupByName(tn.name, out)) return e;
     if (!tn.owner.empty() && !out->temp) {

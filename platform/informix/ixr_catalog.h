@@ -86,7 +86,7 @@ public:
     void setDbName(const std::string& n) { dbname_ = n; }
 
 private:
-    IxError load(const std::string& schema, const char* where, const std::string& key, int64_t id, TableRefPtr& out);
+    IxError load(const std::string& schema, bool byId, const std::string& key, int64_t id, TableRefPtr& out);
 
     sqlite3* db_;
     bool sysmaster_ = false;

@@ -1008,14 +1008,12 @@ IxError grantRevoke(Session& s, Stmt* st) {
                 if (k < 0) return ixErr(IXR_E_NO_COLUMN, cname);
                 int64_t colno = t->cols[static_cast<size_t>(k)].colno;
                 std::string ca = "---";
-                bool have = false;
                 {
                     Sql q(s.db, "SELECT colauth FROM syscolauth WHERE tabid = ?1 AND grantee = ?2 AND colno = ?3");
                     q.bind(1, t->tabid).bind(2, g).bind(3, colno);
                     if (q.step() == SQLITE_ROW) {
                         ca = q.str(0);
                         ca.resize(3, '-');
-                        have = true;
                     }
                 }
                 ca[cp] = grant ? (st->withGrant ? static_cast<char>(letter & ~0x20) : letter) : '-';
@@ -1026,7 +1024,6 @@ IxError grantRevoke(Session& s, Stmt* st) {
                     i.bind(1, s.user).bind(2, g).bind(3, t->tabid).bind(4, colno).bind(5, ca);
                     if (int rc = i.run()) return sqlFail(s, rc);
                 }
-                (void)have;
             }
             auth[2] = grant ? '*' : auth[2];
         }

@@ -135,8 +135,6 @@ private:
     std::deque<Scope> scopes_;
     std::set<std::string> aliases_;
     std::map<const Select*, std::string> subSql_;
-    std::map<const Select*, std::vector<ResultCol>> subCols_;
-    std::map<const Expr*, int> ordinal_;  // ORDER BY items that name a result column
     IxError err_;
 
     IxError fail(IxError e) {
@@ -357,7 +355,6 @@ IxError Tr::type(Expr* e, Scope* sc) {
             if (cols.size() != 1) return fail(ixErr(IXR_E_SYNTAX, "IN"));
             subSql_[e->sub] = sql;
             if (e->args[0]->k == EK::Marker) target(e->args[0], cmpType(cols[0].type));
-            subCols_[e->sub] = cols;
         } else {
             for (size_t k = 1; k < e->args.size(); ++k)
                 if (e->args[k]->k == EK::Marker) target(e->args[k], cmpType(e->args[0]->type));

@@ -60,6 +60,11 @@ TEST_F(SessionTest, ConnectErrorsAndWarnings) {
     ixr_conninfo()->server = "srv";
     EXPECT_EQ(ixr_connect("k1", "viaBlock"), 0);
     EXPECT_EQ(ixr_connect("k1", "viaBlock"), IXR_E_CONNECTION_IN_USE);
+    // Connected to the server alone: only database statements and sysmaster.
+    EXPECT_EQ(ixr_connect("default", "bare"), 0);
+    EXPECT_EQ(exec("select * from systables"), IXR_E_NO_DB_SELECTED);
+    EXPECT_EQ(ixr_begin_work(), IXR_E_NO_DB_SELECTED);
+    EXPECT_EQ(scalar("select count(*) from sysmaster:sysdatabases"), "3");
 }
 
 TEST_F(SessionTest, CurrentConnectionIsPerThread) {
@@ -177,7 +182,8 @@ TEST_F(SessionTest, InterruptStopsTheRunningRequest) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
-    int rc = exec("select count(*) from t a, t b, t c into temp big");
+    // Long enough to be interrupted, short enough to end the test if the interrupt failed.
+    int rc = exec("select count(*) from t a, t b, (select first 50 x from t) c into temp big");
     stop = true;
     breaker.join();
     EXPECT_EQ(rc, IXR_E_INTERRUPTED);
