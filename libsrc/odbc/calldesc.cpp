@@ -10,6 +10,7 @@
 #include "odbc/diag.h"
 #include "odbc/envr.h"
 #include "odbc/errtab.h"
+#include "odbc/getinfo.h"
 #include "odbc/stmt.h"
 
 SQLRETURN NotCapableDbcImpl(Conn* conn, const CallSlot*) {
@@ -124,9 +125,9 @@ const CallDescriptor CD_GetDiagFieldDesc = {"GetDiagField", "RecNumber=%d DiagId
 const CallDescriptor CD_GetDiagFieldDescW = {"GetDiagFieldW", "RecNumber=%d DiagIdentifier=%d\nDiagInfoPtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 0, CALL_HDESC, KES_WORKER(GetDiagFieldDescImpl)};
 const CallDescriptor CD_GetDiagRecDesc = {"GetDiagRec", "RecNumber=%d, SqlState=%lX, NativeErrorPtr=%lX, MessageText=%lX, BufferLength=%d, TextLengthPtr=%lX", 0, 0, CALL_HDESC, KES_WORKER(GetDiagRecDescImpl)};
 const CallDescriptor CD_GetDiagRecDescW = {"GetDiagRecW", "RecNumber=%d, SqlState=%lX, NativeErrorPtr=%lX, MessageText=%lX, BufferLength=%d, TextLengthPtr=%lX", 0, 0, CALL_HDESC, KES_WORKER(GetDiagRecDescImpl)};
-const CallDescriptor CD_GetFunctions = {"GetFunctions", "fFunction=%u pfExists=%lX", 0, 1, CALL_HDBC, KES_WORKER(NotCapableDbcImpl)};
-const CallDescriptor CD_GetInfo = {"GetInfo", "fInfoType=%u rgbInfoValue=%lX cbInfoValueMax=%d pcbInfoValue=%lX", 0, 1, CALL_HDBC, KES_WORKER(NotCapableDbcImpl)};
-const CallDescriptor CD_GetInfoW = {"GetInfoW", "fInfoType=%u rgbInfoValue=%lX cbInfoValueMax=%d pcbInfoValue=%lX", 0, 1, CALL_HDBC, KES_WORKER(NotCapableDbcImpl)};
+const CallDescriptor CD_GetFunctions = {"GetFunctions", "fFunction=%u pfExists=%lX", 0, 1, CALL_HDBC, KES_WORKER(GetFunctionsImpl)};
+const CallDescriptor CD_GetInfo = {"GetInfo", "fInfoType=%u rgbInfoValue=%lX cbInfoValueMax=%d pcbInfoValue=%lX", 0, 1, CALL_HDBC, KES_WORKER(GetInfoImpl)};
+const CallDescriptor CD_GetInfoW = {"GetInfoW", "fInfoType=%u rgbInfoValue=%lX cbInfoValueMax=%d pcbInfoValue=%lX", 0, 1, CALL_HDBC, KES_WORKER(GetInfoImpl)};
 const CallDescriptor CD_MoreResults = {"MoreResults", "", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_NativeSql = {"NativeSql", "szSqlIn=%lX cbSqlIn=%ld szSqlStr=%lX cbSqlStrMax=%ld pcbSqlStr=%lX", 0, 1, CALL_HDBC, KES_WORKER(NotCapableDbcImpl)};
 const CallDescriptor CD_NativeSqlW = {"NativeSqlW", "szSqlIn=%lX cbSqlIn=%ld szSqlStr=%lX cbSqlStrMax=%ld pcbSqlStr=%lX", 0, 1, CALL_HDBC, KES_WORKER(NotCapableDbcImpl)};

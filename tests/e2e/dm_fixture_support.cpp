@@ -35,6 +35,8 @@ void DmTest::SetUpTestSuite() {
         "[kes_a]\nDriver=Kestrane A\nDatabase=e2e\n");
   setenv("ODBCSYSINI", configDir.c_str(), 1);
   setenv("ODBCINI", (configDir + "/odbc.ini").c_str(), 1);
+  // Servers the driver looks up live here, never under the user's home.
+  setenv("KES_INFORMIX_SERVERS", configDir.c_str(), 1);
 }
 
 void DmTest::SetUp() {
