@@ -370,13 +370,16 @@ IxError executeParts(Session& s, std::shared_ptr<Prepared> keep, const IxrSqlda*
         }
         ca.sqlcode = 0;
         IxError e;
+        sqlite3* before = s.db;
         if (part.dml) {
             e = execDml(s, p, part, input, ca);
         } else {
             e = execOther(s, p, part, ca);
         }
         if (e) return e;
-        if (!s.db) break;
+        // DATABASE and friends switch the connection: the rest runs against the new one.
+        if (s.db != before && i + 1 < p.parts.size())
+            if (auto r = prepareParts(s, p, false)) return r;
     }
     return {};
 }

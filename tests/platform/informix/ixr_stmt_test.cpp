@@ -219,6 +219,12 @@ TEST_F(StmtTest, PrepareTakesSeveralStatements) {
     int32_t s = prepare("s", "create table u (a integer);\ninsert into u values (1);\ninsert into u values (2)");
     ASSERT_EQ(ixr_execute(s, nullptr), 0) << ixr_sqlca()->sqlerrm;
     EXPECT_EQ(scalar("select sum(a) from u"), "3");
+    // Statements after a database switch run in the new database.
+    ASSERT_EQ(exec("create database other; create table u (a integer); insert into u values (7)"), 0)
+        << ixr_sqlca()->sqlerrm;
+    EXPECT_EQ(scalar("select sum(a) from u"), "7");
+    ASSERT_EQ(exec("database db"), 0);
+    EXPECT_EQ(scalar("select sum(a) from u"), "3");
 }
 
 TEST_F(StmtTest, ExecuteReportsRowsSerialAndRowid) {
