@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fake_backend.h"
+#include "odbc/startup.h"
 #include "odbc/trace.h"
 #include "util/log.h"
 
@@ -50,6 +51,25 @@ TEST(TraceName, DollarMacros) {
   EXPECT_EQ(t[8], '-');
   EXPECT_EQ(t.find_first_not_of("0123456789-"), std::string::npos);
   setenv("HOME", savedHome.c_str(), 1);
+}
+
+TEST(TraceName, RegistryValueWhenTheVariableIsUnset) {
+  char root[512];
+  GetSetupRegistry(root, sizeof root);
+  char path[] = "/tmp/kes_registry_XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  std::string ini = std::string("[HKEY_LOCAL_MACHINE\\") + root + "\\ODBC]\nDebugFile=/tmp/from-registry$P\n";
+  ASSERT_EQ(write(fd, ini.data(), ini.size()), static_cast<ssize_t>(ini.size()));
+  close(fd);
+  setenv("KES_REGISTRY", path, 1);
+  unsetenv("KES_DEBUGFILE");
+  EXPECT_EQ(TraceConfiguredName(), "/tmp/from-registry$P");
+  setenv("KES_DEBUGFILE", "/tmp/from-variable", 1);
+  EXPECT_EQ(TraceConfiguredName(), "/tmp/from-variable");
+  unsetenv("KES_DEBUGFILE");
+  unsetenv("KES_REGISTRY");
+  unlink(path);
 }
 
 class TraceFileTest : public CoreTest {
