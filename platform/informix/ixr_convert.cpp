@@ -432,6 +432,23 @@ IxError hostToVal(const IxrSqlVar& var, Val& out, IxType& type) {
 }
 
 namespace {
+// The text of an integer, float, date or interval into buf (64 bytes); -1 for others.
+int smallText(const Val& in, const IxType& from, char* buf) {
+    int fc = from.code & 0xFF;
+    if (in.k == Val::Int) {
+        if (fc == IXR_TYPE_DATE) return dateFormat(static_cast<int32_t>(in.i), buf);
+        if (fc == IXR_TYPE_INTERVAL) return ivFormatTo(in.i, from.len, buf);
+        if (isDecimalType(fc)) return -1;
+        auto res = std::to_chars(buf, buf + 63, in.i);
+        return static_cast<int>(res.ptr - buf);
+    }
+    if (in.k == Val::Real && !isDecimalType(fc)) {
+        auto res = fc == IXR_TYPE_SMALLFLOAT ? std::to_chars(buf, buf + 63, static_cast<float>(in.r)) : std::to_chars(buf, buf + 63, in.r);
+        return res.ec == std::errc() ? static_cast<int>(res.ptr - buf) : -1;
+    }
+    return -1;
+}
+
 void setInd(IxrSqlVar& var, int v) {
     if (var.sqlind) *var.sqlind = static_cast<int16_t>(v > 32767 ? 32767 : v);
 }
@@ -479,12 +496,17 @@ IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
     case IXR_HOST_STRING:
     case IXR_HOST_FIXCHAR: {
         std::string tmp;
+        char small[64];
         const char* p;
         size_t n;
         if ((in.k == Val::Text || in.k == Val::Blob) && (storeOf(fc) == Store::Text || storeOf(fc) == Store::Decimal ||
                                                          storeOf(fc) == Store::DateTime || fc == IXR_TYPE_BYTE)) {
             p = in.p ? in.p : "";
             n = static_cast<size_t>(in.n);
+        } else if (int k = smallText(in, from, small); k >= 0) {
+            // Numbers, dates and intervals print without heap memory (FETCH runs per row).
+            p = small;
+            n = static_cast<size_t>(k);
         } else {
             if (auto e = valueToText(in, from, tmp)) return e;
             p = tmp.data();
@@ -566,13 +588,27 @@ IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
         auto* r = reinterpret_cast<IxrDateTime*>(d);
         int q = r->qual;
         if (q == 0 || !qualValid(q, false)) q = fc == IXR_TYPE_DATETIME ? from.len : IXR_QUAL_YEAR_TO_F5;
+        // DATETIME and DATE columns go straight into the record.
+        DtFields f, g;
+        if (in.k == Val::Text && fc == IXR_TYPE_DATETIME && dtParse(std::string_view(in.p, static_cast<size_t>(in.n)), from.len, f) == 0) {
+            dtExtend(f, from.len, q, g);
+            dtToRecord(g, q, *r);
+            setInd(var, 0);
+            return {};
+        }
+        if (in.k == Val::Int && fc == IXR_TYPE_DATE) {
+            civilFromDays(in.i, f.v[0], f.v[1], f.v[2]);
+            dtExtend(f, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), q, g);
+            dtToRecord(g, q, *r);
+            setInd(var, 0);
+            return {};
+        }
         Val v;
         if (auto e = convertValue(in, from, tDatetime(q), v)) return e;
         if (v.k == Val::Null) {
             nullHost(var);
             return {};
         }
-        DtFields f;
         if (int rc = dtParse(std::string_view(v.p, static_cast<size_t>(v.n)), q, f)) return ixErr(rc);
         dtToRecord(f, q, *r);
         setInd(var, 0);

@@ -513,27 +513,33 @@ int ivParse(std::string_view t, int qual, int64_t& out) {
     return 0;
 }
 
-void ivFormat(int64_t value, int qual, std::string& out) {
+int ivFormatTo(int64_t value, int qual, char* buf) {
     int first = IXR_QUAL_FIRST(qual), last = IXR_QUAL_LAST(qual);
     int a = tuIndex(first), b = tuIndex(last);
     uint64_t rem = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    if (value < 0) out.push_back('-');
-    char buf[32];
+    char* p = buf;
+    if (value < 0) *p++ = '-';
     for (int k = a; k <= b; ++k) {
-        if (k > a) out.push_back(k == 1 ? '-' : (k == 3 ? ' ' : (k == 6 ? '.' : ':')));
+        if (k > a) *p++ = k == 1 ? '-' : (k == 3 ? ' ' : (k == 6 ? '.' : ':'));
         if (k == 6) {
             int fd = last - 10;
             uint64_t v = rem / static_cast<uint64_t>(kPow10[5 - fd]);
-            std::snprintf(buf, sizeof buf, "%0*llu", fd, static_cast<unsigned long long>(v));
-            out += buf;
+            p += std::snprintf(p, 8, "%0*llu", fd, static_cast<unsigned long long>(v));
             break;
         }
         uint64_t unit = static_cast<uint64_t>(ivUnit(kTus[k]));
         uint64_t v = rem / unit;
         rem %= unit;
-        std::snprintf(buf, sizeof buf, k == a ? "%llu" : "%02llu", static_cast<unsigned long long>(v));
-        out += buf;
+        p += std::snprintf(p, 24, k == a ? "%llu" : "%02llu", static_cast<unsigned long long>(v));
     }
+    *p = 0;
+    return static_cast<int>(p - buf);
+}
+
+void ivFormat(int64_t value, int qual, std::string& out) {
+    char buf[48];
+    int n = ivFormatTo(value, qual, buf);
+    out.append(buf, static_cast<size_t>(n));
 }
 
 }  // namespace ixr

@@ -64,6 +64,7 @@ int dtAddInterval(const DtFields& a, int qa, int64_t iv, int qiv, int sign, DtFi
 // INTERVAL: text in the fields of qual, optionally signed.
 int ivParse(std::string_view text, int qual, int64_t& out);
 void ivFormat(int64_t value, int qual, std::string& out);
+int ivFormatTo(int64_t value, int qual, char* buf);  // at least 48 bytes; answers the length
 // Value of one unit of the interval's last field, in the interval's own unit
 // (months or hundred-thousandths of a second).
 int64_t ivUnit(int tu);
