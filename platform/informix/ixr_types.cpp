@@ -134,67 +134,6 @@ int displayWidth(int code, int32_t len) {
     }
 }
 
-std::string qualName(int qual, bool interval) {
-    static const char* kNames[] = {"YEAR", "", "MONTH", "", "DAY", "", "HOUR", "", "MINUTE", "", "SECOND"};
-    int first = IXR_QUAL_FIRST(qual), last = IXR_QUAL_LAST(qual);
-    std::string s;
-    auto name = [&](int tu, bool lead) {
-        if (tu > 10) {
-            s += "FRACTION";
-            if (tu != IXR_TU_FRACTION + 2) s += "(" + std::to_string(tu - 10) + ")";
-            return;
-        }
-        s += kNames[tu];
-        if (lead && interval) {
-            int digits = IXR_QUAL_DIGITS(qual);
-            int stop = last > 10 ? 10 : last;
-            for (int t = first + 2; t <= stop; t += 2) digits -= 2;
-            if (last > 10) digits -= last - 10;
-            int deflt = first == IXR_TU_YEAR ? 4 : 2;
-            if (digits != deflt) s += "(" + std::to_string(digits) + ")";
-        }
-    };
-    name(first, true);
-    s += " TO ";
-    name(last, false);
-    return s;
-}
-
-std::string typeName(const IxType& t) {
-    auto num = [](int v) { return std::to_string(v); };
-    switch (t.code & 0xFF) {
-    case IXR_TYPE_CHAR: return "CHAR(" + num(t.len) + ")";
-    case IXR_TYPE_NCHAR: return "NCHAR(" + num(t.len) + ")";
-    case IXR_TYPE_SMALLINT: return "SMALLINT";
-    case IXR_TYPE_INTEGER: return "INTEGER";
-    case IXR_TYPE_SERIAL: return "SERIAL";
-    case IXR_TYPE_FLOAT: return "FLOAT";
-    case IXR_TYPE_SMALLFLOAT: return "SMALLFLOAT";
-    case IXR_TYPE_DECIMAL:
-    case IXR_TYPE_MONEY: {
-        std::string s = (t.code & 0xFF) == IXR_TYPE_MONEY ? "MONEY(" : "DECIMAL(";
-        s += num(decPrecision(t));
-        if (decScale(t) != 255) s += "," + num(decScale(t));
-        return s + ")";
-    }
-    case IXR_TYPE_DATE: return "DATE";
-    case IXR_TYPE_DATETIME: return "DATETIME " + qualName(t.len, false);
-    case IXR_TYPE_INTERVAL: return "INTERVAL " + qualName(t.len, true);
-    case IXR_TYPE_BYTE: return "BYTE";
-    case IXR_TYPE_TEXT: return "TEXT";
-    case IXR_TYPE_VARCHAR:
-    case IXR_TYPE_NVARCHAR: {
-        std::string s = (t.code & 0xFF) == IXR_TYPE_VARCHAR ? "VARCHAR(" : "NVARCHAR(";
-        s += num(t.len & 0xFF);
-        if (t.len >> 8) s += "," + num((t.len >> 8) & 0xFF);
-        return s + ")";
-    }
-    case IXR_TYPE_LVARCHAR:
-    case IXR_TYPE_LVARCHAR_CATALOG: return "LVARCHAR(" + num(t.len) + ")";
-    default: return "UNKNOWN";
-    }
-}
-
 const char* sqliteDecl(const IxType& t) {
     switch (storeOf(t.code)) {
     case Store::Int: return "INTEGER";

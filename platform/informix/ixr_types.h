@@ -1,6 +1,6 @@
 // ixr_types.h -- Informix column types inside the embedded server: the type record that
 // the catalog, the translator and the conversions share, how each type is stored in
-// SQLite, its display width, and its name as DDL writes it.
+// SQLite and its display width.
 // Threading: pure functions.
 #pragma once
 
@@ -63,10 +63,6 @@ int catalogCode(const IxType& t);
 IxType fromCatalog(int coltype, int collength);
 
 int displayWidth(int code, int32_t len);
-
-// DDL spelling: "CHAR(10)", "DECIMAL(8,2)", "DATETIME YEAR TO SECOND", ...
-std::string typeName(const IxType& t);
-std::string qualName(int qual, bool interval);
 
 // SQLite column declaration for a stored value (affinity and collation).
 const char* sqliteDecl(const IxType& t);
