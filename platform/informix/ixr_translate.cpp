@@ -294,6 +294,9 @@ IxError Tr::type(Expr* e, Scope* sc) {
             int ca = a->type.code & 0xFF;
             target(b, (ca == IXR_TYPE_DATE && e->op != "|") ? tInteger() : a->type);
         }
+        auto strLit = [](const Expr* x) { return x->k == EK::Lit && x->lit == LitKind::Str; };
+        if ((e->op == "+" || e->op == "-") && strLit(a) && (b->type.code & 0xFF) == IXR_TYPE_DATE) a->type = tDate();
+        if ((e->op == "+" || e->op == "-") && strLit(b) && (a->type.code & 0xFF) == IXR_TYPE_DATE) b->type = tDate();
         int ca = a->type.code & 0xFF, cb = b->type.code & 0xFF;
         if (e->op == "|") {
             int la = charLength(a->type), lb = charLength(b->type);
@@ -700,9 +703,6 @@ std::string Tr::emitCmp(Expr* l, const std::string& op, Expr* r, Scope* sc) {
             int q = commonDtQual(lt.len, rt.len);
             a = emitConv(a, lt, tDatetime(q));
             b = emitConv(b, rt, tDatetime(q));
-        } else if (ls == Store::Int && (lcode == IXR_TYPE_DATE) != (rcode == IXR_TYPE_DATE) &&
-                   l->k != EK::Marker && r->k != EK::Marker) {
-            // DATE against a number: the number is a day count.
         }
     }
     bool decimal = (ls == Store::Decimal || rs == Store::Decimal) && (ls != Store::Text && rs != Store::Text);
@@ -752,10 +752,8 @@ std::string Tr::emitBin(Expr* e, Scope* sc) {
         return "(" + emit(a, sc) + " " + e->op + " " + emitAs(b, a->type, sc) + ")";
     }
     if (ct == IXR_TYPE_DATE || (ca == IXR_TYPE_DATE && cb == IXR_TYPE_DATE)) {
-        std::string x = ca == IXR_TYPE_DATE || a->k == EK::Marker ? emitAs(a, ca == IXR_TYPE_DATE ? tDate() : tInteger(), sc) : emitAs(a, tInteger(), sc);
-        std::string y = cb == IXR_TYPE_DATE ? emitAs(b, tDate(), sc) : emitAs(b, tInteger(), sc);
-        if (ca != IXR_TYPE_DATE && cb == IXR_TYPE_DATE && isConst(a) && a->lit == LitKind::Str) x = constSql(a, tDate());
-        if (cb != IXR_TYPE_DATE && ca == IXR_TYPE_DATE && isConst(b) && b->lit == LitKind::Str) y = constSql(b, tDate());
+        std::string x = emitAs(a, ca == IXR_TYPE_DATE ? tDate() : tInteger(), sc);
+        std::string y = emitAs(b, cb == IXR_TYPE_DATE ? tDate() : tInteger(), sc);
         return "(" + x + " " + e->op + " " + y + ")";
     }
     if (isDecimalType(ct)) {
@@ -763,9 +761,7 @@ std::string Tr::emitBin(Expr* e, Scope* sc) {
         IxType dec = tDecimal(32, 255);
         std::string x = isConst(a) ? constSql(a, dec) : emit(a, sc);
         std::string y = isConst(b) ? constSql(b, dec) : emit(b, sc);
-        std::string r = std::string(fn) + "(" + x + ", " + y + ")";
-        if (decScale(t) != 255 && (e->op == "+" || e->op == "-" || e->op == "*")) return r;
-        return r;
+        return std::string(fn) + "(" + x + ", " + y + ")";
     }
     if (ct == IXR_TYPE_FLOAT) {
         std::string x = emitAs(a, tFloat(), sc), y = emitAs(b, tFloat(), sc);
