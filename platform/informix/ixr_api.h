@@ -351,9 +351,10 @@ int32_t ixr_name_id(const char* name, int kind);
  * the same name is replaced (its cursors are closed). */
 int ixr_prepare(const char* name, const char* text);
 
-/* DESCRIBE: sqlcode is the statement type (>= 0) or an error. *out receives a new area
- * (sqld may be 0) for SELECT, EXECUTE PROCEDURE and INSERT (the targets of the markers
- * in VALUES); NULL for other statements. */
+/* DESCRIBE: sqlcode is the statement type (>= 0) or an error. On success *out receives a
+ * new area: the result columns of a SELECT, the return types of an EXECUTE PROCEDURE, the
+ * target columns of the markers in an INSERT's VALUES; sqld is 0 for other statements.
+ * On failure *out is NULL. */
 int ixr_describe(int32_t statement, IxrSqlda** out);
 
 /* Frees an area from ixr_describe (its names included); NULL is ignored. */

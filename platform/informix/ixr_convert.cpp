@@ -30,7 +30,7 @@ std::string realText(double r, bool single) {
 }
 
 // A value as an exact decimal; answers 0, -1213, or 1 for an empty text (NULL).
-int toDec(const Val& in, const IxType& from, Dec& d) {
+int toDec(const Val& in, Dec& d) {
     switch (in.k) {
     case Val::Int: d = decFromInt(in.i); return 0;
     case Val::Real:
@@ -41,7 +41,6 @@ int toDec(const Val& in, const IxType& from, Dec& d) {
     case Val::Blob: {
         std::string_view t = trimmed(in.p, in.n);
         if (t.empty()) return 1;
-        (void)from;
         return decParse(t, d);
     }
     default: return 1;
@@ -59,7 +58,7 @@ int toInt(const Val& in, const IxType& from, int64_t& v) {
         return 0;
     }
     Dec d;
-    int rc = toDec(in, from, d);
+    int rc = toDec(in, d);
     if (rc) return rc;
     return decToInt64(d, v) ? IXR_E_INT_OVERFLOW : 0;
 }
@@ -78,7 +77,7 @@ int toReal(const Val& in, const IxType& from, double& r) {
     auto res = std::from_chars(t.data(), t.data() + t.size(), r);
     if (res.ec == std::errc() && res.ptr == t.data() + t.size()) return 0;
     Dec d;
-    int rc = toDec(in, from, d);
+    int rc = toDec(in, d);
     if (rc) return rc;
     r = decToDouble(d);
     return 0;
@@ -271,7 +270,7 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
     case Store::Decimal: {
         if (fc == IXR_TYPE_DATETIME || fc == IXR_TYPE_INTERVAL) return ixErr(IXR_E_BAD_CONVERSION);
         Dec d, f;
-        int rc = toDec(in, from, d);
+        int rc = toDec(in, d);
         if (rc == 1) {
             out = Val::null();
             return {};

@@ -866,11 +866,11 @@ private:
         ast_.selects.emplace_back();
         Select* s = &ast_.selects.back();
         s->pos = cur().pos;
-        s->cores.push_back(member(s));
+        s->cores.push_back(member());
         while (!err_ && is("union")) {
             ++i_;
             s->unionAll.push_back(accept("all"));
-            s->cores.push_back(member(s));
+            s->cores.push_back(member());
         }
         if (accept("order")) {
             expect("by");
@@ -912,7 +912,7 @@ private:
         }
     }
 
-    SelectCore* member(Select* owner) {
+    SelectCore* member() {
         if (isOp("(")) {
             ++i_;
             Select* inner = query();
@@ -924,7 +924,6 @@ private:
             }
             return inner->cores[0];
         }
-        (void)owner;
         return core();
     }
 
