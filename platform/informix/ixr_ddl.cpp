@@ -1057,9 +1057,7 @@ void setWarnings(Session& s, IxrCommArea& ca) {
 IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca) {
     Stmt* st = part.st;
     switch (st->k) {
-    case SK::Begin:
-        if (s.ansi()) return s.inTxn ? ixErr(IXR_E_IN_TXN) : txnImplicit(s);
-        return txnBegin(s);
+    case SK::Begin: return txnBegin(s);
     case SK::Commit: return txnCommit(s);
     case SK::Rollback: return txnRollback(s);
     case SK::SetIsolation:

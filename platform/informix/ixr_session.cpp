@@ -180,7 +180,7 @@ void sessionCloseDb(Session& s) {
     s.db = nullptr;
     s.dbname.clear();
     s.logMode = -1;
-    s.inTxn = false;
+    s.inTxn = s.sqlTxn = false;
 }
 
 IxError sessionOpenDb(Session& s, const std::string& dbname) {
@@ -242,10 +242,15 @@ IxError runSql(Session& s, const std::string& sql, Op op) {
     return rc ? fromSqlite(s.db, rc, op, s.lockTimedOut) : IxError{};
 }
 
-IxError txnImplicit(Session& s) {
-    if (!s.ansi() || s.inTxn || !s.db) return {};
-    if (auto e = runSql(s, "BEGIN", Op::Other)) return e;
-    s.inTxn = true;
+// The SQLite transaction behind an Informix one starts with its first statement: at once
+// with the write lock when that statement writes (so that a lock wait can wait), deferred
+// when it reads.
+IxError txnImplicit(Session& s, bool write) {
+    if (!s.db) return {};
+    if (s.ansi() && !s.inTxn) s.inTxn = true;
+    if (!s.inTxn || s.sqlTxn) return {};
+    if (auto e = runSql(s, write ? "BEGIN IMMEDIATE" : "BEGIN", write ? Op::Insert : Op::Read)) return e;
+    s.sqlTxn = true;
     return {};
 }
 
@@ -253,7 +258,6 @@ IxError txnBegin(Session& s) {
     if (s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
     if (!s.logged()) return ixErr(IXR_E_NO_TXN);
     if (s.inTxn) return ixErr(IXR_E_IN_TXN);
-    if (auto e = runSql(s, "BEGIN", Op::Other)) return e;
     s.inTxn = true;
     return {};
 }
@@ -271,8 +275,9 @@ IxError txnEnd(Session& s, bool commit) {
             c->open = c->pending = c->hasRow = false;
         }
     }
-    if (auto e = runSql(s, commit ? "COMMIT" : "ROLLBACK", Op::Other)) return e;
-    s.inTxn = false;
+    if (s.sqlTxn)
+        if (auto e = runSql(s, commit ? "COMMIT" : "ROLLBACK", Op::Other)) return e;
+    s.inTxn = s.sqlTxn = false;
     return {};
 }
 
@@ -378,7 +383,7 @@ int ixr_disconnect(const char* name) {
         reg().byName.erase(it);
         markCurrent(nullptr);
     }
-    if (dead->inTxn && dead->db && !dead->broken) execSql(dead->db, "ROLLBACK");
+    if (dead->sqlTxn && dead->db && !dead->broken) execSql(dead->db, "ROLLBACK");
     int code = c.end({});
     c.s = nullptr;
     dead.reset();
@@ -415,10 +420,6 @@ int ixr_set_connection(const char* name, int dormant) {
 int ixr_begin_work(void) {
     Call c("BEGIN WORK", nullptr);
     if (!c.ok()) return c.code();
-    if (c.s->ansi()) {
-        // An ANSI database is always in a transaction; BEGIN WORK only opens it early.
-        return c.end(c.s->inTxn ? ixErr(IXR_E_IN_TXN) : txnImplicit(*c.s));
-    }
     return c.end(txnBegin(*c.s));
 }
 

@@ -88,6 +88,7 @@ struct Session {
     std::unique_ptr<Catalog> cat;
     FnState fn;
     bool inTxn = false;          // BEGIN WORK given, or an ANSI transaction under way
+    bool sqlTxn = false;         // its SQLite transaction has started
     int isolation = 2;
     int lockWaitMs = 0;          // 0 NOT WAIT, else the bound of a lock wait
     bool broken = false;         // lost its link (test support): every call answers -25580
@@ -130,8 +131,9 @@ int64_t schemaVersion(Session& s);
 IxError txnBegin(Session& s);
 IxError txnCommit(Session& s);
 IxError txnRollback(Session& s);
-// ANSI databases open a transaction implicitly before a statement.
-IxError txnImplicit(Session& s);
+// Before a statement: ANSI databases open a transaction implicitly, and an open
+// transaction gets its SQLite transaction.
+IxError txnImplicit(Session& s, bool write);
 // Runs body as one statement: atomic, and committed at once outside a transaction.
 template <class F>
 IxError inStatement(Session& s, Op op, F&& body);

@@ -10,7 +10,7 @@ namespace ixr {
 
 template <class F>
 IxError inStatement(Session& s, Op op, F&& body) {
-    if (auto e = txnImplicit(s)) return e;
+    if (auto e = txnImplicit(s, true)) return e;
     bool own = !s.inTxn && sqlite3_get_autocommit(s.db);
     s.lockTimedOut = false;
     int rc = execSql(s.db, own ? "BEGIN IMMEDIATE" : "SAVEPOINT ixr_stmt");

@@ -282,7 +282,7 @@ IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* i
     if (tr.intoTemp.empty())
         if (auto b = bindInput(s, p, part, vm, input)) return b;
     if (tr.op == Op::Read) {
-        if (auto e = txnImplicit(s)) return e;
+        if (auto e = txnImplicit(s, !tr.intoTemp.empty())) return e;
         if (!tr.intoTemp.empty()) {
             bool created = false;
             IxError e = inStatement(s, Op::Insert, [&]() -> IxError {
@@ -616,7 +616,7 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
         sqlite3_clear_bindings(cur->vm);
     }
     if (auto e = bindInput(s, p, part, cur->vm, input)) return c.end(e);
-    if (auto e = txnImplicit(s)) return c.end(e);
+    if (auto e = txnImplicit(s, false)) return c.end(e);
     // OPEN runs the query up to its first row, so that its errors come from OPEN.
     s.lockTimedOut = false;
     int rc = sqlite3_step(cur->vm);

@@ -170,6 +170,32 @@ TEST_F(SessionTest, LockWaitsAreBounded) {
     EXPECT_EQ(exec("insert into t values (2)"), 0);
 }
 
+TEST_F(SessionTest, ConcurrentWritersWaitForEachOther) {
+    makeDb("db", "log", "setup");
+    ASSERT_EQ(exec("create table t (id serial, who int)"), 0);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 4; ++w) {
+        writers.emplace_back([w, &failures] {
+            std::string name = "w" + std::to_string(w);
+            if (ixr_connect("db@srv", name.c_str()) || ixr_execute_immediate("set lock mode to wait 30")) {
+                failures++;
+                return;
+            }
+            std::string sql = "insert into t (who) values (" + std::to_string(w) + ")";
+            for (int k = 0; k < 100; ++k) {
+                if (k % 25 == 0 && ixr_begin_work()) failures++;
+                if (ixr_execute_immediate(sql.c_str())) failures++;
+                if (k % 25 == 24 && ixr_commit_work()) failures++;
+            }
+            ixr_disconnect(nullptr);
+        });
+    }
+    for (auto& t : writers) t.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(query("select count(*), count(unique id), max(id) from t"), (Rows{{"400", "400", "400"}}));
+}
+
 TEST_F(SessionTest, InterruptStopsTheRunningRequest) {
     makeDb("db", "", "a");
     ASSERT_EQ(exec("create table t (x int)"), 0);
