@@ -102,6 +102,21 @@ class OdbcRoad : public ::testing::TestWithParam<Build> {
   SQLHDBC dbc_ = nullptr;
 };
 
+TEST_P(OdbcRoad, ConnectsByDataSourceAndByConnectionString) {
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLConnect(dbc_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(GetParam().dsn)),
+                                       SQL_NTS, nullptr, 0, nullptr, 0)))
+      << diagnostics();
+  SQLCHAR name[64] = {};
+  SQLSMALLINT len = 0;
+  ASSERT_EQ(SQLGetInfo(dbc_, SQL_DBMS_NAME, name, sizeof name, &len), SQL_SUCCESS);
+  EXPECT_STREQ(reinterpret_cast<char*>(name), "INFORMIX");
+  EXPECT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+
+  ASSERT_TRUE(SQL_SUCCEEDED(driverConnect("DATABASE=pwdb@road_pw;UID=Alice;PWD=secret")))
+      << diagnostics();
+  EXPECT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+}
+
 TEST_P(OdbcRoad, RefusedConnectsCarryTheServersReason) {
   struct Case {
     const char* rest;
