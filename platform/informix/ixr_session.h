@@ -54,6 +54,7 @@ struct ColPlan {
     bool padded = false;   // CHAR/NCHAR: trailing blanks dropped for string hosts
     bool number = false;   // integer-like: SMALLINT, INTEGER, SERIAL
     bool date = false;
+    bool text = false;     // kept as SQLite text: character, DECIMAL, DATETIME
 };
 
 struct Cursor {

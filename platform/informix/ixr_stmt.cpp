@@ -411,8 +411,23 @@ IxrSqlda* makeArea(const std::vector<ResultCol>& cols) {
 
 // Column j of the current row into host variable v; the usual pairs without allocation.
 IxError fetchCol(sqlite3_stmt* vm, int j, const ColPlan& cp, IxrSqlVar& v) {
-    int ct = sqlite3_column_type(vm, j);
     char* d = v.sqldata;
+    if (v.sqltype == IXR_HOST_STRING && cp.text && d && v.sqllen > 0) {
+        // Columns kept as text: a NULL has no text, so no type test is needed.
+        const char* p = reinterpret_cast<const char*>(sqlite3_column_text(vm, j));
+        if (p) {
+            size_t n = static_cast<size_t>(sqlite3_column_bytes(vm, j));
+            if (cp.padded)
+                while (n > 0 && p[n - 1] == ' ') --n;
+            size_t cap = static_cast<size_t>(v.sqllen) - 1;
+            size_t c = n < cap ? n : cap;
+            std::memcpy(d, p, c);
+            d[c] = 0;
+            if (v.sqlind) *v.sqlind = static_cast<int16_t>(c < n ? (n > 32767 ? 32767 : n) : 0);
+            return {};
+        }
+    }
+    int ct = sqlite3_column_type(vm, j);
     if (ct != SQLITE_NULL && d) {
         switch (v.sqltype) {
         case IXR_HOST_INT:
@@ -610,6 +625,7 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
             cp.padded = isPaddedChar(rc.type.code);
             cp.number = isIntType(rc.type.code);
             cp.date = (rc.type.code & 0xFF) == IXR_TYPE_DATE;
+            cp.text = cp.store == Store::Text || cp.store == Store::Decimal || cp.store == Store::DateTime;
             cur->plan.push_back(cp);
         }
     } else {
