@@ -86,6 +86,27 @@ IxType cmpType(const IxType& t) {
     return t;
 }
 
+// The type of a UNION column: the wider of two members' types. t comes from the members
+// so far (first is the first member's expression, a NULL there gives way to any type).
+IxType widerType(const IxType& t, const IxType& u, const Expr* first) {
+    if (first && first->k == EK::Lit && first->lit == LitKind::Null && t.code == IXR_TYPE_CHAR && t.len == 1) return u;
+    int tc = t.code & 0xFF, uc = u.code & 0xFF;
+    if (isCharType(tc) && isCharType(uc) && tc != IXR_TYPE_TEXT && uc != IXR_TYPE_TEXT) {
+        int n = std::max(charLength(t), charLength(u));
+        if (isPaddedChar(tc) && isPaddedChar(uc)) return tChar(n);
+        return n <= 255 ? tVarchar(n) : tLvarchar(std::min(n, 32739));
+    }
+    if (isNumericType(tc) && isNumericType(uc) && !(t == u)) {
+        if (tc == IXR_TYPE_FLOAT || tc == IXR_TYPE_SMALLFLOAT || uc == IXR_TYPE_FLOAT || uc == IXR_TYPE_SMALLFLOAT) return tFloat();
+        if (isDecimalType(tc) || isDecimalType(uc)) {
+            int st = isDecimalType(tc) ? decScale(t) : 0, su = isDecimalType(uc) ? decScale(u) : 0;
+            return tDecimal(32, st == 255 || su == 255 ? 255 : std::max(st, su));
+        }
+        return tInteger();
+    }
+    return t;
+}
+
 bool hasAggregate(const Expr* e) {
     if (e->aggregate) return true;
     for (const Expr* a : e->args)
@@ -1042,9 +1063,12 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
             target(c->skip, tInteger());
         }
         if (ci == 0) {
-            for (SelItem& it : items) cols.push_back({resultName(it), it.e->type});
+            for (SelItem& it : items) cols.push_back({resultName(it), isNullLit(it.e) ? IxType{} : it.e->type});
         } else if (items.size() != cols.size()) {
             return fail(ixErr(IXR_E_INSERT_COUNT));
+        } else {
+            for (size_t k = 0; k < items.size(); ++k)
+                if (!isNullLit(items[k].e)) cols[k].type = widerType(cols[k].type, items[k].e->type, allItems[0][k].e);
         }
         allItems.push_back(std::move(items));
     }
@@ -1102,7 +1126,11 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
         const auto& items = allItems[ci];
         for (size_t k = 0; k < items.size(); ++k) {
             if (k) q += ", ";
-            std::string x = ci == 0 || items[k].e->type == cols[k].type ? emit(items[k].e, sc) : emitAs(items[k].e, cols[k].type, sc);
+            // Members whose values are kept like the result's need no conversion (a shorter
+            // text stays as it is); others convert to the result type.
+            const IxType& it = items[k].e->type;
+            bool keep = !compound || isNullLit(items[k].e) || storeOf(it.code) == storeOf(cols[k].type.code);
+            std::string x = keep ? emit(items[k].e, sc) : emitAs(items[k].e, cols[k].type, sc);
             q += x;
             if (ci == 0) {
                 std::string name = colPrefix ? std::string(colPrefix) + std::to_string(k + 1) : cols[k].name;
