@@ -218,7 +218,8 @@ IxrCommArea* ixr_sqlca(void);
 typedef struct IxrConnInfo {
     const char* server;   /* used when the database text names no server */
     const char* host;     /* accepted and ignored: the server is in process */
-    const char* user;     /* checked against the server's user list, if it has one */
+    const char* user;     /* NULL or empty: the process's login name; checked against the
+                             server's user list when it has one */
     const char* password;
     const char* service;  /* accepted and ignored */
     const char* protocol; /* accepted and ignored */

@@ -11,10 +11,11 @@
 // One recorded runtime call. op is the operation in upper case ("CONNECT",
 // "DISCONNECT", "SET CONNECTION", "BEGIN WORK", "COMMIT WORK", "ROLLBACK WORK",
 // "PREPARE", "DESCRIBE", "EXECUTE", "DECLARE", "OPEN", "FETCH", "CLOSE", "FREE",
-// "EXECUTE IMMEDIATE", "STATIC"); text is the SQL text for PREPARE, EXECUTE IMMEDIATE
-// and STATIC, the database for CONNECT, "DORMANT" or "" for SET CONNECTION, and the
-// statement or cursor name otherwise; connection is the connection it ran on ("" when
-// there was none); code is the sqlcode it answered.
+// "EXECUTE IMMEDIATE", "STATIC", "CREATE SERVER"; name lookups are not recorded);
+// text is the SQL text for PREPARE, EXECUTE IMMEDIATE and STATIC, the database for
+// CONNECT, "DORMANT" or "" for SET CONNECTION, and the cursor name for DECLARE and FREE
+// (empty otherwise); connection is the connection it ran on ("" when there was none);
+// code is the sqlcode it answered.
 struct IxrCall {
     std::string op;
     std::string connection;
