@@ -7,12 +7,15 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <ostream>
 #include <string>
 
 struct DmBuild {
   const char* name;  // "w" or "a"
   const char* dsn;
 };
+// Names the build in test listings (a byte dump there changes with every run).
+inline void PrintTo(const DmBuild& b, std::ostream* os) { *os << b.name; }
 
 class DmTest : public ::testing::TestWithParam<DmBuild> {
  public:
