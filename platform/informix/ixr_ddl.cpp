@@ -269,25 +269,31 @@ IxError loadModel(Session& s, int tabid, TableModel& m) {
     return {};
 }
 
+// The catalog rows that describe a table's columns, defaults, indexes and constraints.
+constexpr const char* kDescribing[] = {
+    "DELETE FROM syscolumns WHERE tabid = ?1",
+    "DELETE FROM sysdefaults WHERE tabid = ?1",
+    "DELETE FROM sysindexes WHERE tabid = ?1",
+    "DELETE FROM sysreferences WHERE constrid IN (SELECT constrid FROM sysconstraints WHERE tabid = ?1)",
+    "DELETE FROM syschecks WHERE constrid IN (SELECT constrid FROM sysconstraints WHERE tabid = ?1)",
+    "DELETE FROM syscoldepend WHERE tabid = ?1",
+    "DELETE FROM sysconstraints WHERE tabid = ?1",
+};
+
+IxError deleteRows(Session& s, int64_t tabid, const char* const* sqls, size_t n) {
+    for (size_t k = 0; k < n; ++k) {
+        Sql d(s.db, sqls[k]);
+        d.bind(1, tabid);
+        if (int rc = d.run()) return sqlFail(s, rc);
+    }
+    return {};
+}
+
 // Replaces every catalog row that describes the table (not its privileges).
 IxError writeModel(Session& s, const TableModel& m, bool fresh) {
     int64_t tabid = m.tabid;
-    if (!fresh) {
-        static const char* kDelete[] = {
-            "DELETE FROM syscolumns WHERE tabid = ?1",
-            "DELETE FROM sysdefaults WHERE tabid = ?1",
-            "DELETE FROM sysindexes WHERE tabid = ?1",
-            "DELETE FROM sysreferences WHERE constrid IN (SELECT constrid FROM sysconstraints WHERE tabid = ?1)",
-            "DELETE FROM syschecks WHERE constrid IN (SELECT constrid FROM sysconstraints WHERE tabid = ?1)",
-            "DELETE FROM syscoldepend WHERE tabid = ?1",
-            "DELETE FROM sysconstraints WHERE tabid = ?1",
-        };
-        for (const char* sql : kDelete) {
-            Sql d(s.db, sql);
-            d.bind(1, tabid);
-            if (int rc = d.run()) return sqlFail(s, rc);
-        }
-    }
+    if (!fresh)
+        if (auto e = deleteRows(s, tabid, kDescribing, std::size(kDescribing))) return e;
     int rowsize = 0;
     Sql col(s.db, "INSERT INTO syscolumns (colname, tabid, colno, coltype, collength, colmin, colmax) VALUES (?1, ?2, ?3, ?4, ?5, NULL, NULL)");
     Sql def(s.db, "INSERT INTO sysdefaults (tabid, colno, type, \"default\", class) VALUES (?1, ?2, ?3, ?4, 'T')");
@@ -468,15 +474,9 @@ IxError grantPublic(Session& s, int tabid) {
 }
 
 IxError createTemp(Session& s, Stmt* st) {
-    const std::string& name = st->table.name;
-    TableRefPtr exists;
-    if (s.cat->temp(name) || !s.cat->lookupByName(name, exists)) return ixErr(IXR_E_TABLE_EXISTS, name);
     auto def = std::make_shared<TableDef>();
-    def->name = name;
-    def->schema = "temp";
-    def->temp = true;
-    std::string sql = "CREATE TEMP TABLE " + quoteId(name) + " (";
-    std::vector<std::string> uniques;
+    def->name = st->table.name;
+    std::vector<std::string> defaults, uniques;
     for (size_t i = 0; i < st->colDefs.size(); ++i) {
         const ColDef& cd = st->colDefs[i];
         if (def->find(cd.name) >= 0) return ixErr(IXR_E_COLUMN_EXISTS, cd.name);
@@ -484,18 +484,18 @@ IxError createTemp(Session& s, Stmt* st) {
         c.name = cd.name;
         c.type = cd.type;
         c.colno = static_cast<int>(i + 1);
-        for (const auto& k : cd.cons)
+        for (const auto& k : cd.cons) {
             if (k.type == 'P') c.type.notnull = true;
+            if (k.type == 'P' || k.type == 'U') uniques.push_back(quoteId(cd.name));
+        }
         std::string dsql;
         if (cd.def.kind == 'L')
             if (auto e = defaultLiteral(cd.def.lit, cd.type, dsql)) return e;
-        sql += (i ? ", " : "") + sqliteColumn(c, dsql);
+        defaults.push_back(dsql);
         if ((c.type.code & 0xFF) == IXR_TYPE_SERIAL) {
             def->serialCol = static_cast<int>(i);
-            s.tempSerial[name] = cd.serialStart - 1;
+            def->serialStart = cd.serialStart;
         }
-        for (const auto& k : cd.cons)
-            if (k.type == 'P' || k.type == 'U') uniques.push_back(quoteId(cd.name));
         def->cols.push_back(c);
     }
     for (const auto& k : st->tcons) {
@@ -504,15 +504,7 @@ IxError createTemp(Session& s, Stmt* st) {
         for (size_t j = 0; j < k.cols.size(); ++j) cols += (j ? ", " : "") + quoteId(k.cols[j]);
         uniques.push_back(cols);
     }
-    sql += ")";
-    if (auto e = runSql(s, sql, Op::Other)) return e;
-    for (size_t k = 0; k < uniques.size(); ++k)
-        if (auto e = runSql(s, "CREATE UNIQUE INDEX temp." + quoteId("ixr_" + name + "_" + std::to_string(k)) + " ON " +
-                                   quoteId(name) + " (" + uniques[k] + ")",
-                               Op::Other))
-            return e;
-    s.cat->addTemp(def);
-    return {};
+    return tempTableCreate(s, def, defaults, uniques);
 }
 
 IxError createTable(Session& s, Stmt* st) {
@@ -569,14 +561,7 @@ IxError tableFor(Session& s, const TableName& tn, char want, TableRefPtr& out) {
 }
 
 IxError deleteTableRows(Session& s, int tabid) {
-    static const char* kDelete[] = {
-        "DELETE FROM syscolumns WHERE tabid = ?1",
-        "DELETE FROM sysdefaults WHERE tabid = ?1",
-        "DELETE FROM sysindexes WHERE tabid = ?1",
-        "DELETE FROM sysreferences WHERE constrid IN (SELECT constrid FROM sysconstraints WHERE tabid = ?1)",
-        "DELETE FROM syschecks WHERE constrid IN (SELECT constrid FROM sysconstraints WHERE tabid = ?1)",
-        "DELETE FROM syscoldepend WHERE tabid = ?1",
-        "DELETE FROM sysconstraints WHERE tabid = ?1",
+    static const char* kRest[] = {
         "DELETE FROM systabauth WHERE tabid = ?1",
         "DELETE FROM syscolauth WHERE tabid = ?1",
         "DELETE FROM sysviews WHERE tabid = ?1",
@@ -584,12 +569,8 @@ IxError deleteTableRows(Session& s, int tabid) {
         "DELETE FROM ixr_serial WHERE tabid = ?1",
         "DELETE FROM systables WHERE tabid = ?1",
     };
-    for (const char* sql : kDelete) {
-        Sql d(s.db, sql);
-        d.bind(1, tabid);
-        if (int rc = d.run()) return sqlFail(s, rc);
-    }
-    return {};
+    if (auto e = deleteRows(s, tabid, kDescribing, std::size(kDescribing))) return e;
+    return deleteRows(s, tabid, kRest, std::size(kRest));
 }
 
 std::string objectType(Session& s, const std::string& name, int& tabid) {
@@ -1053,6 +1034,29 @@ void setWarnings(Session& s, IxrCommArea& ca) {
 }
 
 }  // namespace
+
+IxError tempTableCreate(Session& s, std::shared_ptr<TableDef> def, const std::vector<std::string>& defaults,
+                        const std::vector<std::string>& uniques) {
+    const std::string& name = def->name;
+    TableRefPtr exists;
+    if (s.cat->temp(name) || !s.cat->lookupByName(name, exists)) return ixErr(IXR_E_TABLE_EXISTS, name);
+    def->schema = "temp";
+    def->temp = true;
+    std::string sql = "CREATE TEMP TABLE " + quoteId(name) + " (";
+    for (size_t i = 0; i < def->cols.size(); ++i)
+        sql += (i ? ", " : "") + sqliteColumn(def->cols[i], i < defaults.size() ? defaults[i] : std::string());
+    sql += ")";
+    if (auto e = runSql(s, sql, Op::Other)) return e;
+    for (size_t k = 0; k < uniques.size(); ++k)
+        if (auto e = runSql(s, "CREATE UNIQUE INDEX temp." + quoteId("ixr_" + name + "_" + std::to_string(k)) + " ON " +
+                                   quoteId(name) + " (" + uniques[k] + ")",
+                               Op::Other))
+            return e;
+    if (def->serialCol >= 0) s.tempSerial[name] = def->serialStart - 1;
+    s.cat->addTemp(def);
+    s.ddlVersion++;
+    return {};
+}
 
 IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca) {
     Stmt* st = part.st;

@@ -290,6 +290,19 @@ using namespace ixr;
 
 namespace {
 
+// The session named (NULL or empty: the calling thread's current one).
+// REQUIRES: registry lock held.
+IxError namedOrCurrent(const char* name, Session*& out) {
+    if (name && *name) {
+        auto it = reg().byName.find(name);
+        if (it == reg().byName.end()) return ixErr(IXR_E_NO_CONNECTION, name);
+        out = it->second.get();
+        return {};
+    }
+    out = currentSession();
+    return out ? IxError{} : ixErr(IXR_E_NO_CONNECTION, "CURRENT");
+}
+
 // "db", "db@server", "@server", "default".
 void splitTarget(const char* target, std::string& db, std::string& server) {
     std::string t = target ? target : "";
@@ -368,15 +381,9 @@ int ixr_disconnect(const char* name) {
     std::unique_ptr<Session> dead;
     {
         std::lock_guard<std::mutex> g(reg().mu);
-        Session* cur = currentSession();
-        Session* target = cur;
-        if (name && *name) {
-            auto it = reg().byName.find(name);
-            if (it == reg().byName.end()) return c.end(ixErr(IXR_E_NO_CONNECTION, name));
-            target = it->second.get();
-            if (target != cur) return c.end(ixErr(IXR_E_NOT_CURRENT, name));
-        }
-        if (!target) return c.end(ixErr(IXR_E_NO_CONNECTION, "CURRENT"));
+        Session* target = nullptr;
+        if (auto e = namedOrCurrent(name, target)) return c.end(e);
+        if (target != currentSession()) return c.end(ixErr(IXR_E_NOT_CURRENT, name));
         c.s = target;
         auto it = reg().byName.find(target->name);
         dead = std::move(it->second);
@@ -395,13 +402,8 @@ int ixr_set_connection(const char* name, int dormant) {
     if (!c.ok()) return c.code();
     std::lock_guard<std::mutex> g(reg().mu);
     Session* cur = currentSession();
-    Session* target = cur;
-    if (name && *name) {
-        auto it = reg().byName.find(name);
-        if (it == reg().byName.end()) return c.end(ixErr(IXR_E_NO_CONNECTION, name));
-        target = it->second.get();
-    }
-    if (!target) return c.end(ixErr(IXR_E_NO_CONNECTION, "CURRENT"));
+    Session* target = nullptr;
+    if (auto e = namedOrCurrent(name, target)) return c.end(e);
     c.s = target;
     if (target->broken) return c.end(ixErr(IXR_E_LINK_LOST));
     if (dormant) {

@@ -141,6 +141,9 @@ IxError inStatement(Session& s, Op op, F&& body);
 
 IxError runSql(Session& s, const std::string& sql, Op op);
 
+// Creates a temporary table of the session (defaults as SQL, unique column lists).
+IxError tempTableCreate(Session& s, std::shared_ptr<TableDef> def, const std::vector<std::string>& defaults,
+                        const std::vector<std::string>& uniques);
 // DDL and the other statements that are not SELECT/INSERT/UPDATE/DELETE.
 IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca);
 // Executes DML part (already translated and bound) and fills the communication area.

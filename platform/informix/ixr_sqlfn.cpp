@@ -172,8 +172,10 @@ int charLen(const char* p, const char* end) {
     return p + n <= end ? n : static_cast<int>(end - p);
 }
 
-// LIKE with % and _; case-sensitive.
-bool likeMatch(const char* s, const char* se, const char* p, const char* pe, char esc) {
+// LIKE (% and _) or MATCHES (*, ?, [set], [^set] with ranges); case-sensitive, with an
+// escape character, on UTF-8 text.
+bool patternMatch(const char* s, const char* se, const char* p, const char* pe, char esc, bool matches) {
+    const char any = matches ? '*' : '%', one = matches ? '?' : '_';
     while (p < pe) {
         char c = *p;
         if (c == esc && p + 1 < pe) {
@@ -181,46 +183,17 @@ bool likeMatch(const char* s, const char* se, const char* p, const char* pe, cha
             if (se - s < n || std::memcmp(s, p + 1, static_cast<size_t>(n)) != 0) return false;
             s += n;
             p += 1 + n;
-        } else if (c == '%') {
-            while (p < pe && *p == '%') ++p;
+        } else if (c == any) {
+            while (p < pe && *p == any) ++p;
             if (p == pe) return true;
             for (const char* t = s; t <= se; t += (t < se ? charLen(t, se) : 1))
-                if (likeMatch(t, se, p, pe, esc)) return true;
+                if (patternMatch(t, se, p, pe, esc, matches)) return true;
             return false;
-        } else if (c == '_') {
+        } else if (c == one) {
             if (s >= se) return false;
             s += charLen(s, se);
             ++p;
-        } else {
-            int n = charLen(p, pe);
-            if (se - s < n || std::memcmp(s, p, static_cast<size_t>(n)) != 0) return false;
-            s += n;
-            p += n;
-        }
-    }
-    return s == se;
-}
-
-// MATCHES with *, ?, [set], [^set], ranges; case-sensitive.
-bool matchesMatch(const char* s, const char* se, const char* p, const char* pe, char esc) {
-    while (p < pe) {
-        char c = *p;
-        if (c == esc && p + 1 < pe) {
-            int n = charLen(p + 1, pe);
-            if (se - s < n || std::memcmp(s, p + 1, static_cast<size_t>(n)) != 0) return false;
-            s += n;
-            p += 1 + n;
-        } else if (c == '*') {
-            while (p < pe && *p == '*') ++p;
-            if (p == pe) return true;
-            for (const char* t = s; t <= se; t += (t < se ? charLen(t, se) : 1))
-                if (matchesMatch(t, se, p, pe, esc)) return true;
-            return false;
-        } else if (c == '?') {
-            if (s >= se) return false;
-            s += charLen(s, se);
-            ++p;
-        } else if (c == '[') {
+        } else if (c == '[' && matches) {
             if (s >= se) return false;
             const char* q = p + 1;
             bool negate = q < pe && *q == '^';
@@ -240,7 +213,7 @@ bool matchesMatch(const char* s, const char* se, const char* p, const char* pe, 
                     ++q;
                 }
             }
-            if (q >= pe) return false;  // unclosed set matches nothing
+            if (q >= pe) return false;  // an unclosed set matches nothing
             if (hit == negate) return false;
             s += charLen(s, se);
             p = q + 1;
@@ -272,7 +245,7 @@ void fnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
         while (sn > 0 && s[sn - 1] == ' ') --sn;
         while (pn > 0 && p[pn - 1] == ' ') --pn;
     }
-    bool r = Matches ? matchesMatch(s, s + sn, p, p + pn, esc) : likeMatch(s, s + sn, p, p + pn, esc);
+    bool r = patternMatch(s, s + sn, p, p + pn, esc, Matches);
     sqlite3_result_int(ctx, r);
 }
 

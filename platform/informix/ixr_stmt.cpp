@@ -154,14 +154,8 @@ IxError stepAll(Session& s, sqlite3_stmt* vm, Op op, int64_t& rows) {
 }
 
 IxError makeTempTable(Session& s, const Translation& tr) {
-    const std::string& name = tr.intoTemp;
-    TableRefPtr exists;
-    if (s.cat->temp(name) || !s.cat->lookupByName(name, exists)) return ixErr(IXR_E_TABLE_EXISTS, name);
     auto def = std::make_shared<TableDef>();
-    def->name = name;
-    def->schema = "temp";
-    def->temp = true;
-    std::string sql = "CREATE TEMP TABLE " + quoteId(name) + " (";
+    def->name = tr.intoTemp;
     for (size_t k = 0; k < tr.cols.size(); ++k) {
         ColumnDef c;
         c.name = tr.cols[k].name;
@@ -170,14 +164,9 @@ IxError makeTempTable(Session& s, const Translation& tr) {
         if ((c.type.code & 0xFF) == IXR_TYPE_SERIAL) c.type = tInteger();
         c.type.notnull = false;
         c.colno = static_cast<int>(k + 1);
-        sql += (k ? ", " : "") + sqliteColumn(c, {});
         def->cols.push_back(c);
     }
-    sql += ")";
-    if (auto e = runSql(s, sql, Op::Other)) return e;
-    s.cat->addTemp(def);
-    s.ddlVersion++;
-    return {};
+    return tempTableCreate(s, def, {}, {});
 }
 
 }  // namespace
@@ -450,21 +439,6 @@ IxError fetchCol(sqlite3_stmt* vm, int j, const ColPlan& cp, IxrSqlVar& v) {
             if (ct == SQLITE_INTEGER && cp.date) {
                 *reinterpret_cast<int32_t*>(d) = sqlite3_column_int(vm, j);
                 if (v.sqlind) *v.sqlind = 0;
-                return {};
-            }
-            break;
-        case IXR_HOST_STRING:
-            if (ct == SQLITE_TEXT && cp.store != Store::Blob && cp.store != Store::Int && cp.store != Store::Real &&
-                v.sqllen > 0) {
-                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(vm, j));
-                size_t n = static_cast<size_t>(sqlite3_column_bytes(vm, j));
-                if (cp.padded)
-                    while (n > 0 && p[n - 1] == ' ') --n;
-                size_t cap = static_cast<size_t>(v.sqllen) - 1;
-                size_t c = n < cap ? n : cap;
-                std::memcpy(d, p, c);
-                d[c] = 0;
-                if (v.sqlind) *v.sqlind = static_cast<int16_t>(c < n ? (n > 32767 ? 32767 : n) : 0);
                 return {};
             }
             break;

@@ -174,6 +174,12 @@ TEST_F(StmtTest, IntoTempMakesASessionTable) {
     EXPECT_EQ(query("select name, dbl from tt order by id"), (Rows{{"apple", "6"}, {"pear", "10"}}));
     EXPECT_EQ(exec("select * from t into temp tt"), IXR_E_TABLE_EXISTS);
     EXPECT_EQ(exec("drop table tt"), 0);
+    ASSERT_EQ(exec("create temp table tk (id serial(5), k char(3) primary key, n int default 9)"), 0);
+    ASSERT_EQ(exec("insert into tk (k) values ('a'); insert into tk (k) values ('b')"), 0);
+    EXPECT_EQ(ixr_sqlca()->sqlerrd[1], 6);
+    EXPECT_EQ(exec("insert into tk (k) values ('a')"), IXR_E_DUPLICATE);
+    EXPECT_EQ(query("select id, k, n from tk order by id"), (Rows{{"5", "a", "9"}, {"6", "b", "9"}}));
+    EXPECT_EQ(scalar("select count(*) from systables where tabname = 'tk'"), "0");  // not in the catalog
 }
 
 TEST_F(StmtTest, WhereCurrentOfChangesTheFetchedRow) {
