@@ -10,8 +10,14 @@
 #include "odbc/diag.h"
 #include "odbc/envr.h"
 #include "odbc/errtab.h"
+#include "odbc/colmeta.h"
+#include "odbc/descops.h"
 #include "odbc/getinfo.h"
+#include "odbc/prepare.h"
 #include "odbc/stmt.h"
+#include "odbc/stmtattr.h"
+#include "odbc/stmtbind.h"
+#include "odbc/stmtexec.h"
 
 SQLRETURN NotCapableDbcImpl(Conn* conn, const CallSlot*) {
   conn->errCode = ERR_NOT_CAPABLE;
@@ -41,22 +47,22 @@ const CallDescriptor CD_AllocHandleDesc = {"AllocHandle", "handleType=4", 0, 1, 
 const CallDescriptor CD_Disconnect = {"Disconnect", "", 0, 1, CALL_HDBC, KES_WORKER(DisconnectImpl)};
 const CallDescriptor CD_Fetch = {"Fetch", "", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_GetData = {"GetData", "icol=%u fCType=%d rgbValue=%lX cbValueMax=%ld pcbValue=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_SetParam = {"SetParam", "ipar=%u fCType=%d fSqlType=%d cbColDef=%lu ibScale=%d rgbValue=%lX pcbValue=%lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_BindParameter = {"BindParameter", "ipar=%u fParamType=%d fCType=%d fSqlType=%d cbColDef=%lu ibScale=%d rgbValue=%lX cbValueMax=%lu pcbValue=%lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_SetParam = {"SetParam", "ipar=%u fCType=%d fSqlType=%d cbColDef=%lu ibScale=%d rgbValue=%lX pcbValue=%lX", 0, 1, CALL_HSTMT, KES_WORKER(SetParamImpl)};
+const CallDescriptor CD_BindParameter = {"BindParameter", "ipar=%u fParamType=%d fCType=%d fSqlType=%d cbColDef=%lu ibScale=%d rgbValue=%lX cbValueMax=%lu pcbValue=%lX", 0, 1, CALL_HSTMT, KES_WORKER(BindParameterImpl)};
 const CallDescriptor CD_ParamData = {"ParamData", "prgbValue=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_PutData = {"PutData", "rgbValue=%lX cbValue=%ld", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_DescribeParam = {"DescribeParam", "ipar=%u pfSqlType=%lX pcbColDef=%lX pibScale=%lX pfNullable=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_GetDescField = {"GetDescField", "RecNumber=%d FieldIdentifier=%d\nValuePtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(NotCapableDescImpl)};
-const CallDescriptor CD_GetDescFieldW = {"GetDescFieldW", "RecNumber=%d FieldIdentifier=%d\nValuePtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(NotCapableDescImpl)};
-const CallDescriptor CD_SetDescField = {"SetDescField", "RecNumber=%d FieldIdentifier=%d\nValuePtr=%lX StringLength=%d", 0, 1, CALL_HDESC, KES_WORKER(NotCapableDescImpl)};
-const CallDescriptor CD_SetDescFieldW = {"SetDescFieldW", "RecNumber=%d FieldIdentifier=%d\nValuePtr=%lX StringLength=%d", 0, 1, CALL_HDESC, KES_WORKER(NotCapableDescImpl)};
-const CallDescriptor CD_SetStmtOption = {"SetStmtOption", "fOption=%u vParam=%08lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_GetStmtOption = {"GetStmtOption", "fOption=%u pvParam=%08lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_GetStmtAttr = {"GetStmtAttr", "Attribute=%ld ValuePtr=%08lX BufferLength=%ld StringLengthPtr=%08lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_GetStmtAttrW = {"GetStmtAttrW", "Attribute=%ld ValuePtr=%08lX BufferLength=%ld StringLengthPtr=%08lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_SetStmtAttr = {"SetStmtAttr", "Attribute=%ld ValuePtr=%08lX StringLength=%ld", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_SetStmtAttrW = {"SetStmtAttrW", "Attribute=%ld ValuePtr=%08lX StringLength=%ld", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_BindCol = {"BindCol", "icol=%u fCType=%d rgbValue=%lX cbValueMax=%ld pcbValue=%lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_DescribeParam = {"DescribeParam", "ipar=%u pfSqlType=%lX pcbColDef=%lX pibScale=%lX pfNullable=%lX", 1, 1, CALL_HSTMT, KES_WORKER(DescribeParamImpl)};
+const CallDescriptor CD_GetDescField = {"GetDescField", "RecNumber=%d FieldIdentifier=%d\nValuePtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(GetDescFieldImpl)};
+const CallDescriptor CD_GetDescFieldW = {"GetDescFieldW", "RecNumber=%d FieldIdentifier=%d\nValuePtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(GetDescFieldImpl)};
+const CallDescriptor CD_SetDescField = {"SetDescField", "RecNumber=%d FieldIdentifier=%d\nValuePtr=%lX StringLength=%d", 0, 1, CALL_HDESC, KES_WORKER(SetDescFieldImpl)};
+const CallDescriptor CD_SetDescFieldW = {"SetDescFieldW", "RecNumber=%d FieldIdentifier=%d\nValuePtr=%lX StringLength=%d", 0, 1, CALL_HDESC, KES_WORKER(SetDescFieldImpl)};
+const CallDescriptor CD_SetStmtOption = {"SetStmtOption", "fOption=%u vParam=%08lX", 0, 1, CALL_HSTMT, KES_WORKER(SetStmtOptionImpl)};
+const CallDescriptor CD_GetStmtOption = {"GetStmtOption", "fOption=%u pvParam=%08lX", 0, 1, CALL_HSTMT, KES_WORKER(GetStmtOptionImpl)};
+const CallDescriptor CD_GetStmtAttr = {"GetStmtAttr", "Attribute=%ld ValuePtr=%08lX BufferLength=%ld StringLengthPtr=%08lX", 0, 1, CALL_HSTMT, KES_WORKER(GetStmtAttrImpl)};
+const CallDescriptor CD_GetStmtAttrW = {"GetStmtAttrW", "Attribute=%ld ValuePtr=%08lX BufferLength=%ld StringLengthPtr=%08lX", 0, 1, CALL_HSTMT, KES_WORKER(GetStmtAttrImpl)};
+const CallDescriptor CD_SetStmtAttr = {"SetStmtAttr", "Attribute=%ld ValuePtr=%08lX StringLength=%ld", 0, 1, CALL_HSTMT, KES_WORKER(SetStmtAttrImpl)};
+const CallDescriptor CD_SetStmtAttrW = {"SetStmtAttrW", "Attribute=%ld ValuePtr=%08lX StringLength=%ld", 0, 1, CALL_HSTMT, KES_WORKER(SetStmtAttrImpl)};
+const CallDescriptor CD_BindCol = {"BindCol", "icol=%u fCType=%d rgbValue=%lX cbValueMax=%ld pcbValue=%lX", 0, 1, CALL_HSTMT, KES_WORKER(BindColImpl)};
 const CallDescriptor CD_ErrorEnv = {"Error", "szSqlState=%lX pfNativeError=%lX\nszErrorMsg=%lX cbErrorMsgMax=%d pcbErrorMsg=%lX", 1, 0, CALL_HENV, KES_WORKER(ErrorEnvImpl)};
 const CallDescriptor CD_ErrorDbc = {"Error", "szSqlState=%lX pfNativeError=%lX\nszErrorMsg=%lX cbErrorMsgMax=%d pcbErrorMsg=%lX", 1, 0, CALL_HDBC, KES_WORKER(ErrorDbcImpl)};
 const CallDescriptor CD_ErrorStmt = {"Error", "szSqlState=%lX pfNativeError=%lX\nszErrorMsg=%lX cbErrorMsgMax=%d pcbErrorMsg=%lX", 1, 0, CALL_HSTMT, KES_WORKER(ErrorStmtImpl)};
@@ -66,7 +72,7 @@ const CallDescriptor CD_ErrorStmtW = {"ErrorW", "szSqlState=%lX pfNativeError=%l
 const CallDescriptor CD_FetchScroll = {"FetchScroll", "fOrient=%d, fOffset=%ld", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_SetPos = {"SetPos", "irow=%u fOption=%u fLock=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_BulkOperations = {"BulkOperations", "op=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_Execute = {"Execute", "", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_Execute = {"Execute", "", 1, 1, CALL_HSTMT, KES_WORKER(ExecuteImpl)};
 const CallDescriptor CD_GetTypeInfo = {"GetTypeInfo", "fSqlType=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_GetTypeInfoW = {"GetTypeInfoW", "fSqlType=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_ExtendedFetch = {"ExtendedFetch", "fFetchType=%u irow=%ld pcrow=%lX rgfRowStatus=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
@@ -74,23 +80,23 @@ const CallDescriptor CD_AllocConnect = {"AllocConnect", "phdbc=%08lX", 0, 1, CAL
 const CallDescriptor CD_AllocEnv = {"AllocEnv", "phenv=%lX", 0, 1, CALL_NOHANDLE, KES_WORKER(AllocEnvImpl)};
 const CallDescriptor CD_AllocStmt = {"AllocStmt", "phstmt=%lX", 0, 1, CALL_HDBC, KES_WORKER(AllocStmtImpl)};
 const CallDescriptor CD_CloseCursor = {"CloseCursor", "", 0, 1, CALL_HSTMT, KES_WORKER(CloseCursorImpl)};
-const CallDescriptor CD_ColAttributes = {"ColAttributes", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ColAttributesW = {"ColAttributesW", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ColAttribute = {"ColAttribute", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ColAttributeW = {"ColAttributeW", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_ColAttributes = {"ColAttributes", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(ColAttributesImpl)};
+const CallDescriptor CD_ColAttributesW = {"ColAttributesW", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(ColAttributesImpl)};
+const CallDescriptor CD_ColAttribute = {"ColAttribute", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(ColAttributeImpl)};
+const CallDescriptor CD_ColAttributeW = {"ColAttributeW", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(ColAttributeImpl)};
 const CallDescriptor CD_ColumnPrivileges = {"ColumnPrivileges", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_ColumnPrivilegesW = {"ColumnPrivilegesW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_Columns = {"Columns", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_ColumnsW = {"ColumnsW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_Connect = {"Connect", "szDSN=%lX cbDSN=%d szUID=%lX cbUID=%d szPWD=%lX cbPWD=%d", 1, 1, CALL_HDBC, KES_WORKER(ConnectImpl)};
 const CallDescriptor CD_ConnectW = {"ConnectW", "szDSN=%lX cbDSN=%d szUID=%lX cbUID=%d szPWD=%lX cbPWD=%d", 1, 1, CALL_HDBC, KES_WORKER(ConnectImpl)};
-const CallDescriptor CD_CopyDesc = {"CopyDesc", "TargetDescHandle=%lX", 0, 1, CALL_HDESC, KES_WORKER(NotCapableDescImpl)};
-const CallDescriptor CD_DescribeCol = {"DescribeCol", "icol=%u szColName=%lX cbColNameMax=%d pcbColName=%lX pfSqlType=%lX pcbColDef=%lX pibScale=%lX pfNullable=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_DescribeColW = {"DescribeColW", "icol=%u szColName=%lX cbColNameMax=%d pcbColName=%lX pfSqlType=%lX pcbColDef=%lX pibScale=%lX pfNullable=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_CopyDesc = {"CopyDesc", "TargetDescHandle=%lX", 0, 1, CALL_HDESC, KES_WORKER(CopyDescImpl)};
+const CallDescriptor CD_DescribeCol = {"DescribeCol", "icol=%u szColName=%lX cbColNameMax=%d pcbColName=%lX pfSqlType=%lX pcbColDef=%lX pibScale=%lX pfNullable=%lX", 1, 1, CALL_HSTMT, KES_WORKER(DescribeColImpl)};
+const CallDescriptor CD_DescribeColW = {"DescribeColW", "icol=%u szColName=%lX cbColNameMax=%d pcbColName=%lX pfSqlType=%lX pcbColDef=%lX pibScale=%lX pfNullable=%lX", 1, 1, CALL_HSTMT, KES_WORKER(DescribeColImpl)};
 const CallDescriptor CD_TransactEnv = {"Transact", "fType=%u", 0, 1, CALL_HENV, KES_WORKER(TransactEnvImpl)};
 const CallDescriptor CD_TransactDbc = {"Transact", "fType=%u", 0, 1, CALL_HDBC, KES_WORKER(TransactDbcImpl)};
-const CallDescriptor CD_ExecDirect = {"ExecDirect", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ExecDirectW = {"ExecDirectW", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_ExecDirect = {"ExecDirect", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(ExecDirectImpl)};
+const CallDescriptor CD_ExecDirectW = {"ExecDirectW", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(ExecDirectImpl)};
 const CallDescriptor CD_ForeignKeys = {"ForeignKeys", "szPkTQual=%lX cbPkTQual=%d szPkTOwn=%lX cbPkTOwn=%d szPkTName=%lX cbPkTName=%d szFkTQual=%lX cbFkTQual=%d szFkTOwn=%lX cbFkTOwn=%d szFkTName=%lX cbFkTName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_ForeignKeysW = {"ForeignKeysW", "szPkTQual=%lX cbPkTQual=%d szPkTOwn=%lX cbPkTOwn=%d szPkTName=%lX cbPkTName=%d szFkTQual=%lX cbFkTQual=%d szFkTOwn=%lX cbFkTOwn=%d szFkTName=%lX cbFkTName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_FreeConnect = {"FreeConnect", "", 0, 1, CALL_HDBC, KES_WORKER(FreeConnectImpl)};
@@ -104,11 +110,11 @@ const CallDescriptor CD_SetConnectAttr = {"SetConnectAttr", "Attribute=%u ValueP
 const CallDescriptor CD_SetConnectAttrW = {"SetConnectAttrW", "Attribute=%u ValuePtr=%lX StringLength=%d", 0, 1, CALL_HDBC, KES_WORKER(SetConnectAttrImpl)};
 const CallDescriptor CD_GetConnectAttr = {"GetConnectAttr", "Attribute=%u ValuePtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 1, CALL_HDBC, KES_WORKER(GetConnectAttrImpl)};
 const CallDescriptor CD_GetConnectAttrW = {"GetConnectAttrW", "Attribute=%u ValuePtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 1, CALL_HDBC, KES_WORKER(GetConnectAttrImpl)};
-const CallDescriptor CD_GetCursorName = {"GetCursorName", "szCursor=%lX cbCursorMax=%d pcbCursor=%lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_GetCursorNameW = {"GetCursorNameW", "szCursor=%lX cbCursorMax=%d pcbCursor=%lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_SetDescRec = {"SetDescRec", "RecNumber=%d\nType=%d SubType=%d Length=%d Precision=%d Scale=%d\nDataPtr=%lX StringLengthPtr=%lX IndicatorPtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(NotCapableDescImpl)};
-const CallDescriptor CD_GetDescRec = {"GetDescRec", "RecNumber=%d\nName=%lX BufferLength=%d StringLengthPtr=%lX\nTypePtr=%lX SubTypePtr=%lX LengthPtr=%lX\nPrecisionPtr=%lX ScalePtr=%lX NullablePtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(NotCapableDescImpl)};
-const CallDescriptor CD_GetDescRecW = {"GetDescRecW", "RecNumber=%d\nName=%lX BufferLength=%d StringLengthPtr=%lX\nTypePtr=%lX SubTypePtr=%lX LengthPtr=%lX\nPrecisionPtr=%lX ScalePtr=%lX NullablePtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(NotCapableDescImpl)};
+const CallDescriptor CD_GetCursorName = {"GetCursorName", "szCursor=%lX cbCursorMax=%d pcbCursor=%lX", 0, 1, CALL_HSTMT, KES_WORKER(GetCursorNameImpl)};
+const CallDescriptor CD_GetCursorNameW = {"GetCursorNameW", "szCursor=%lX cbCursorMax=%d pcbCursor=%lX", 0, 1, CALL_HSTMT, KES_WORKER(GetCursorNameImpl)};
+const CallDescriptor CD_SetDescRec = {"SetDescRec", "RecNumber=%d\nType=%d SubType=%d Length=%d Precision=%d Scale=%d\nDataPtr=%lX StringLengthPtr=%lX IndicatorPtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(SetDescRecImpl)};
+const CallDescriptor CD_GetDescRec = {"GetDescRec", "RecNumber=%d\nName=%lX BufferLength=%d StringLengthPtr=%lX\nTypePtr=%lX SubTypePtr=%lX LengthPtr=%lX\nPrecisionPtr=%lX ScalePtr=%lX NullablePtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(GetDescRecImpl)};
+const CallDescriptor CD_GetDescRecW = {"GetDescRecW", "RecNumber=%d\nName=%lX BufferLength=%d StringLengthPtr=%lX\nTypePtr=%lX SubTypePtr=%lX LengthPtr=%lX\nPrecisionPtr=%lX ScalePtr=%lX NullablePtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(GetDescRecImpl)};
 const CallDescriptor CD_GetDiagFieldEnv = {"GetDiagField", "RecNumber=%d DiagIdentifier=%d\nDiagInfoPtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 0, CALL_HENV, KES_WORKER(GetDiagFieldEnvImpl)};
 const CallDescriptor CD_GetDiagFieldEnvW = {"GetDiagFieldW", "RecNumber=%d DiagIdentifier=%d\nDiagInfoPtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 0, CALL_HENV, KES_WORKER(GetDiagFieldEnvImpl)};
 const CallDescriptor CD_GetDiagRecEnv = {"GetDiagRec", "RecNumber=%d, SqlState=%lX, NativeErrorPtr=%lX, MessageText=%lX, BufferLength=%d, TextLengthPtr=%lX", 0, 0, CALL_HENV, KES_WORKER(GetDiagRecEnvImpl)};
@@ -128,23 +134,23 @@ const CallDescriptor CD_GetDiagRecDescW = {"GetDiagRecW", "RecNumber=%d, SqlStat
 const CallDescriptor CD_GetFunctions = {"GetFunctions", "fFunction=%u pfExists=%lX", 0, 1, CALL_HDBC, KES_WORKER(GetFunctionsImpl)};
 const CallDescriptor CD_GetInfo = {"GetInfo", "fInfoType=%u rgbInfoValue=%lX cbInfoValueMax=%d pcbInfoValue=%lX", 0, 1, CALL_HDBC, KES_WORKER(GetInfoImpl)};
 const CallDescriptor CD_GetInfoW = {"GetInfoW", "fInfoType=%u rgbInfoValue=%lX cbInfoValueMax=%d pcbInfoValue=%lX", 0, 1, CALL_HDBC, KES_WORKER(GetInfoImpl)};
-const CallDescriptor CD_MoreResults = {"MoreResults", "", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_NativeSql = {"NativeSql", "szSqlIn=%lX cbSqlIn=%ld szSqlStr=%lX cbSqlStrMax=%ld pcbSqlStr=%lX", 0, 1, CALL_HDBC, KES_WORKER(NotCapableDbcImpl)};
-const CallDescriptor CD_NativeSqlW = {"NativeSqlW", "szSqlIn=%lX cbSqlIn=%ld szSqlStr=%lX cbSqlStrMax=%ld pcbSqlStr=%lX", 0, 1, CALL_HDBC, KES_WORKER(NotCapableDbcImpl)};
-const CallDescriptor CD_NumParams = {"NumParams", "pcpar=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_NumResultCols = {"NumResultCols", "pccol=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ParamOptions = {"ParamOptions", "crow=%lu pirow=%lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_Prepare = {"Prepare", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_PrepareW = {"PrepareW", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_MoreResults = {"MoreResults", "", 1, 1, CALL_HSTMT, KES_WORKER(MoreResultsImpl)};
+const CallDescriptor CD_NativeSql = {"NativeSql", "szSqlIn=%lX cbSqlIn=%ld szSqlStr=%lX cbSqlStrMax=%ld pcbSqlStr=%lX", 0, 1, CALL_HDBC, KES_WORKER(NativeSqlImpl)};
+const CallDescriptor CD_NativeSqlW = {"NativeSqlW", "szSqlIn=%lX cbSqlIn=%ld szSqlStr=%lX cbSqlStrMax=%ld pcbSqlStr=%lX", 0, 1, CALL_HDBC, KES_WORKER(NativeSqlImpl)};
+const CallDescriptor CD_NumParams = {"NumParams", "pcpar=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NumParamsImpl)};
+const CallDescriptor CD_NumResultCols = {"NumResultCols", "pccol=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NumResultColsImpl)};
+const CallDescriptor CD_ParamOptions = {"ParamOptions", "crow=%lu pirow=%lX", 0, 1, CALL_HSTMT, KES_WORKER(ParamOptionsImpl)};
+const CallDescriptor CD_Prepare = {"Prepare", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(PrepareImpl)};
+const CallDescriptor CD_PrepareW = {"PrepareW", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(PrepareImpl)};
 const CallDescriptor CD_PrimaryKeys = {"PrimaryKeys", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_PrimaryKeysW = {"PrimaryKeysW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_ProcedureColumns = {"ProcedureColumns", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_ProcedureColumnsW = {"ProcedureColumnsW", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_Procedures = {"Procedures", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_ProceduresW = {"ProceduresW", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_RowCount = {"RowCount", "pcrow=%lX", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_SetCursorName = {"SetCursorName", "szCursor=%lX cbCursor=%d", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_SetCursorNameW = {"SetCursorNameW", "szCursor=%lX cbCursor=%d", 0, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_RowCount = {"RowCount", "pcrow=%lX", 0, 1, CALL_HSTMT, KES_WORKER(RowCountImpl)};
+const CallDescriptor CD_SetCursorName = {"SetCursorName", "szCursor=%lX cbCursor=%d", 0, 1, CALL_HSTMT, KES_WORKER(SetCursorNameImpl)};
+const CallDescriptor CD_SetCursorNameW = {"SetCursorNameW", "szCursor=%lX cbCursor=%d", 0, 1, CALL_HSTMT, KES_WORKER(SetCursorNameImpl)};
 const CallDescriptor CD_SpecialColumns = {"SpecialColumns", "fColType=%u szTableQual=%lX cbTableQual=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fScope=%u fNullable==%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_SpecialColumnsW = {"SpecialColumnsW", "fColType=%u szTableQual=%lX cbTableQual=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fScope=%u fNullable==%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_Statistics = {"Statistics", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fUnique=%u fAccuracy=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};

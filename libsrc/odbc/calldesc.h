@@ -1,7 +1,7 @@
 #pragma once
 // calldesc.h -- the call descriptors: one static record per entry-point flavour.
-// Entry points whose workers come with the statement, descriptor and catalog
-// work answer "Driver not capable" through NotCapable*Impl until then.
+// Entry points whose workers come with the data exchange and catalog work
+// answer "Driver not capable" through NotCapable*Impl until then.
 
 #include "odbc/dispatch.h"
 

@@ -18,6 +18,7 @@
 #include "odbc/errtab.h"
 #include "odbc/startup.h"
 #include "odbc/stmt.h"
+#include "odbc/stmtattr.h"
 #include "util/conv.h"
 #include "xa/xap.h"
 
@@ -338,6 +339,12 @@ SQLRETURN ConnSetStmtDefault(Conn* conn, uint16_t option, uint64_t value) {
     case SQL_RETRIEVE_DATA: d.sc_retrieveData = low; break;
     case SQL_USE_BOOKMARKS: d.sc_useBookmarks = low; break;
     default: return fail(conn, ERR_OPTION_TYPE);
+  }
+  // Every statement of the connection takes the new default too; the first
+  // that does not stops the walk and keeps its diagnostic.
+  for (Stmt* s = conn->stmts; s != nullptr; s = s->next) {
+    SQLRETURN rc = StmtSetOption(s, option, value);
+    if (rc != SQL_SUCCESS) return rc;
   }
   return SQL_SUCCESS;
 }

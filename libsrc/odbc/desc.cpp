@@ -1,15 +1,15 @@
 // desc.cpp -- descriptor records: creation and release.
 // An explicit descriptor that statements use as their ARD or APD hands them
 // back their implicit ones when it goes.
-// Threading: under the connection's call lock; the statement table is walked
-// under its own lock, because other connections may allocate statements
-// meanwhile and grow it.
+// Threading: under the connection's call lock, which also guards the list of
+// the connection's statements that an explicit descriptor's release walks.
 
 #include "odbc/desc.h"
 
 #include <cstdlib>
 
 #include "odbc/conn.h"
+#include "odbc/descops.h"
 #include "odbc/dispatch.h"
 #include "odbc/errtab.h"
 #include "odbc/stmt.h"
@@ -51,20 +51,23 @@ Desc* DescNew(int16_t type, int16_t allocType, Stmt* stmt, Conn* conn) {
 }
 
 void DescFree(Desc* desc) {
-  if (desc->de_allocType == SQL_DESC_ALLOC_USER) {
-    HandleTableLock(&StmtHandles);
-    for (uint32_t i = 0; i < StmtHandles.capacity; ++i) {
-      const HandleSlot& slot = StmtHandles.slots[i];
-      if (slot.tag == 0 || slot.object == nullptr) continue;
-      auto* s = static_cast<Stmt*>(slot.object);
-      if (s->st_ard == desc) s->st_ard = s->st_implicitArd;
-      if (s->st_apd == desc) s->st_apd = s->st_implicitApd;
+  // Only statements of its own connection can use an explicit descriptor, and
+  // that connection's call lock, which the caller holds, guards their list.
+  if (desc->de_allocType == SQL_DESC_ALLOC_USER && desc->de_dbc != nullptr) {
+    for (Stmt* s = desc->de_dbc->stmts; s != nullptr; s = s->next) {
+      if (s->st_ard == desc) {
+        s->st_ard = s->st_implicitArd;
+        (void)StmtApplyArd(s, s->st_ard);
+      }
+      if (s->st_apd == desc) {
+        s->st_apd = s->st_implicitApd;
+        (void)StmtApplyApd(s, s->st_apd);
+      }
     }
-    HandleTableUnlock(&StmtHandles);
   }
   for (DescRecNode* n = desc->de_recs; n != nullptr;) {
     DescRecNode* next = n->next;
-    free(n->rec.dr_name);
+    DescRecClear(&n->rec);
     free(n);
     n = next;
   }

@@ -28,7 +28,7 @@ struct DescRec {
   uint64_t dr_length;
   char* dr_name;             // owned copy
   int32_t dr_radix;
-  int32_t dr_octetLength;
+  int64_t dr_octetLength;    // buffer length (SQLLEN)
   void* dr_octetLengthPtr;
   int16_t dr_paramType;
   int16_t dr_precision;

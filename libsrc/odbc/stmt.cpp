@@ -16,6 +16,7 @@
 #include "odbc/desc.h"
 #include "odbc/dispatch.h"
 #include "odbc/errtab.h"
+#include "odbc/stmtrec.h"
 #include "odbc/trace.h"
 
 namespace {
@@ -93,19 +94,20 @@ Stmt* StmtClose(Stmt* stmt) {
   stmt->st_daeState = 0;
   SCS_ResetPosition(&stmt->st_cursor);
   if (stmt->state == 2) {
+    StmtFreeResult(stmt);
     (void)stmt->st_drv->ops->DRV_CloseCursor(stmt->st_hCursor);
     stmt->state = 1;
     stmt->st_flags &= static_cast<uint16_t>(~STMT_F_RESULT);
   }
+  // The descriptions and their attribute overrides stay: a prepared statement
+  // still describes its result after its cursor was closed.
   return stmt;
 }
 
-void StmtUnbindCols(Stmt*) {}
-
-void StmtResetParams(Stmt* stmt) { stmt->st_flags &= static_cast<uint16_t>(~STMT_F_TYPES_SENT); }
-
 void StmtFree(Stmt* stmt) {
-  StmtUnbindCols(stmt);
+  StmtFreeResultInfo(stmt);
+  // An explicit ARD keeps its records: it is the application's.
+  StmtDropColBindings(stmt);
   StmtResetParams(stmt);
   free_implicit(stmt->st_implicitArd);
   free_implicit(stmt->st_ird);
@@ -113,6 +115,12 @@ void StmtFree(Stmt* stmt) {
   free_implicit(stmt->st_ipd);
   (void)stmt->st_drv->ops->DRV_EndCursor(stmt->st_hCursor);
   SCS_FreeRowStatus(&stmt->st_cursor);
+  free(stmt->st_setPosStatus);
+  if ((stmt->st_drv->caps & DRV_CAP_CALLER_OWNS_DATA) != 0 && stmt->st_setPosRows != nullptr) {
+    DatasetFree(stmt->st_setPosRows);
+    free(stmt->st_setPosRows);
+    free(stmt->st_setPosCols);
+  }
   unlink_stmt(stmt);
   CriticalSectionLock g(&GlobalHandleLock);
   DiagListFree(&stmt->diag);

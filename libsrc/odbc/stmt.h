@@ -10,11 +10,15 @@
 #include <cstdint>
 
 #include "drv_inf/drvops.h"
+#include "odbc/binding.h"
+#include "odbc/dataset.h"
 #include "odbc/diag.h"
 #include "scrs/scs.h"
 
 struct Conn;
 struct Desc;
+struct ColumnInfo;
+struct HashTable;
 
 inline constexpr int32_t STMT_MAGIC = 0x3344;
 
@@ -43,17 +47,42 @@ struct Stmt {
   uint32_t st_async;
   uint16_t st_flags;         // STMT_F_* bits
   uint32_t st_isSelect;
+  uint32_t st_paramInfoDone; // parameters described for the current preparation
+  uint16_t st_numParams;
+  ColumnInfo* st_paramInfo;  // shares the agent cursor's strings
+  uint16_t st_numCols;       // hidden procedure-parameter columns included
+  ColumnInfo* st_colInfo;    // owns its strings; asked once per result
+  Dataset st_block;          // the current fetch block
+  uint16_t st_rowsPerBlock;
+  uint16_t st_blockRow;      // next row of st_block to deliver
+  ColBindingNode* st_boundCols;  // one node per bound column, in binding order
+  ParamBinding* st_params;   // slot n - 1 for parameter n
+  uint16_t st_numParamSlots; // slots of st_params and st_paramShadow
+  ParamShadow* st_paramShadow;
   int16_t st_daeState;
+  Dataset* st_paramDataset;  // parameters of the execution under way
+  int16_t st_daeScanCol;     // data-at-execution scan position
+  uint32_t st_daeScanRow;
   uint64_t st_paramsetSize;
   uint64_t* st_paramsProcessedPtr;
+  uint16_t st_numInParams;   // parameters by direction, counted at prepare
+  uint16_t st_numOutParams;
+  uint16_t st_numInOutParams;
+  int32_t st_paramDirUnknown;  // a direction is known only from the bindings
   SCS st_cursor;             // scroll options and position
+  uint16_t* st_setPosStatus; // SetPos row-status copy
+  Dataset* st_setPosRows;    // SetPos rows handed down, and their columns
+  uint16_t* st_setPosCols;
   Desc* st_implicitArd;
   Desc* st_implicitApd;
   Desc* st_ard;              // current ARD and APD: implicit or explicit
   Desc* st_apd;
   Desc* st_ird;
   Desc* st_ipd;
+  int64_t* st_fetchBookmarkPtr;
+  uint64_t* st_rowsFetchedPtr;
   uint64_t st_rowNumber;
+  HashTable* st_colAttrs;    // overrides of the current result description, or null
   int16_t diagRecNo;
 };
 

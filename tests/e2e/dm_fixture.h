@@ -20,6 +20,9 @@ inline void PrintTo(const DmBuild& b, std::ostream* os) { *os << b.name; }
 class DmTest : public ::testing::TestWithParam<DmBuild> {
  public:
   static void SetUpTestSuite();
+  // An online server of the embedded runtime with one logged database, made
+  // once per process in the private servers directory.
+  static void MakeDatabase(const char* server, const char* database);
 
  protected:
   void SetUp() override;

@@ -4,7 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
+
+#include "platform/informix/ixr_api.h"
 
 namespace {
 
@@ -37,6 +40,16 @@ void DmTest::SetUpTestSuite() {
   setenv("ODBCINI", (configDir + "/odbc.ini").c_str(), 1);
   // Servers the driver looks up live here, never under the user's home.
   setenv("KES_INFORMIX_SERVERS", configDir.c_str(), 1);
+}
+
+void DmTest::MakeDatabase(const char* server, const char* database) {
+  static std::set<std::string> made;
+  if (!made.insert(server).second) return;
+  // The runtime the driver libraries carry reads the same directory.
+  ASSERT_EQ(ixr_server_create(server, IXR_SERVER_ONLINE, nullptr), 0);
+  ASSERT_EQ(ixr_connect((std::string("@") + server).c_str(), "setup"), 0);
+  ASSERT_EQ(ixr_execute_immediate((std::string("CREATE DATABASE ") + database + " WITH LOG").c_str()), 0);
+  ASSERT_EQ(ixr_disconnect("setup"), 0);
 }
 
 void DmTest::SetUp() {

@@ -1,0 +1,145 @@
+// dm_metadata_test.cpp -- column metadata of a real table with every Informix
+// type, through the Driver Manager and each driver library: SQLDescribeCol,
+// SQLColAttribute and the IRD answer the same for every column, a 45-character
+// alias included.
+
+#include <cstring>
+#include <string>
+
+#include "dm_fixture.h"
+
+namespace {
+
+const char* const kAlias = "total_amount_of_every_order_line_in_this_year";
+
+class DmMetadata : public DmTest {
+ public:
+  static void SetUpTestSuite() {
+    DmTest::SetUpTestSuite();
+    MakeDatabase("kes_meta", "metadb");
+  }
+
+ protected:
+  void SetUp() override {
+    DmTest::SetUp();
+    std::string in = std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=metadb@kes_meta";
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
+                                               nullptr, SQL_DRIVER_NOPROMPT)))
+        << Message(SQL_HANDLE_DBC, dbc_);
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_), SQL_SUCCESS);
+    // Each build makes the table once; a second run finds it there.
+    (void)SQLExecDirect(stmt_,
+                        (SQLCHAR*)"CREATE TABLE every_type (c_char CHAR(10), c_nchar NCHAR(8), "
+                                  "c_varchar VARCHAR(40), c_nvarchar NVARCHAR(20), c_lvarchar LVARCHAR(100), "
+                                  "c_smallint SMALLINT, c_integer INTEGER, c_serial SERIAL, c_float FLOAT, "
+                                  "c_smallfloat SMALLFLOAT, c_decimal DECIMAL(10,2), c_money MONEY(8,2), "
+                                  "c_date DATE, c_datetime DATETIME YEAR TO FRACTION(3), "
+                                  "c_interval INTERVAL DAY TO SECOND, c_byte BYTE, c_text TEXT)",
+                        SQL_NTS);
+    ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+  }
+  void TearDown() override {
+    if (stmt_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    DmTest::TearDown();
+  }
+  SQLLEN Number(SQLUSMALLINT col, SQLUSMALLINT field) {
+    SQLLEN v;
+    memset(&v, 0xFF, sizeof v);
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLColAttribute(stmt_, col, field, nullptr, 0, nullptr, &v)))
+        << field << " " << Message(SQL_HANDLE_STMT, stmt_);
+    return v;
+  }
+  std::string Text(SQLUSMALLINT col, SQLUSMALLINT field) {
+    char buf[256] = {};
+    SQLSMALLINT len = 0;
+    EXPECT_EQ(SQLColAttribute(stmt_, col, field, buf, sizeof buf, &len, nullptr), SQL_SUCCESS)
+        << field << " " << Message(SQL_HANDLE_STMT, stmt_);
+    return buf;
+  }
+  SQLLEN Ird(SQLHDESC ird, SQLUSMALLINT col, SQLSMALLINT field) {
+    SQLLEN v = 0;
+    SQLINTEGER len = 0;
+    EXPECT_EQ(SQLGetDescField(ird, col, field, &v, sizeof v, &len), SQL_SUCCESS) << field;
+    if (len == 2) return static_cast<SQLSMALLINT>(v);
+    if (len == 4) return static_cast<SQLINTEGER>(v);
+    return v;
+  }
+  SQLHSTMT stmt_ = nullptr;
+};
+
+bool is_char(SQLLEN t) {
+  return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR ||
+         t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR;
+}
+bool is_numeric(SQLLEN t) {
+  return t == SQL_DECIMAL || t == SQL_NUMERIC || t == SQL_INTEGER || t == SQL_SMALLINT ||
+         t == SQL_REAL || t == SQL_DOUBLE || t == SQL_FLOAT;
+}
+
+TEST_P(DmMetadata, DescribeColColAttributeAndTheIrdAgree) {
+  const std::string query = std::string("SELECT *, c_integer AS ") + kAlias + " FROM every_type";
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)query.c_str(), SQL_NTS), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  SQLSMALLINT count = 0;
+  ASSERT_EQ(SQLNumResultCols(stmt_, &count), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(count, 18);
+  EXPECT_EQ(Number(1, SQL_DESC_COUNT), count);
+  SQLHDESC ird = nullptr;
+  ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_IMP_ROW_DESC, &ird, SQL_IS_POINTER, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(Ird(ird, 0, SQL_DESC_COUNT), count);
+
+  for (SQLUSMALLINT col = 1; col <= count; ++col) {
+    SQLCHAR name[128] = {};
+    SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    ASSERT_EQ(SQLDescribeCol(stmt_, col, name, sizeof name, &nameLen, &type, &size, &digits, &nullable),
+              SQL_SUCCESS)
+        << Message(SQL_HANDLE_STMT, stmt_);
+    const std::string n = reinterpret_cast<char*>(name);
+    SCOPED_TRACE(n);
+    EXPECT_EQ(nameLen, static_cast<SQLSMALLINT>(n.size()));
+    EXPECT_EQ(Text(col, SQL_DESC_NAME), n);
+    char irdName[128] = {};
+    EXPECT_EQ(SQLGetDescField(ird, col, SQL_DESC_NAME, irdName, sizeof irdName, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(irdName, n);
+    if (col == count) {
+      EXPECT_EQ(n, kAlias);
+    }
+
+    EXPECT_TRUE(type != SQL_DATE && type != SQL_TIME && type != SQL_TIMESTAMP) << type;
+    EXPECT_EQ(Number(col, SQL_DESC_CONCISE_TYPE), type);
+    EXPECT_EQ(Ird(ird, col, SQL_DESC_CONCISE_TYPE), type);
+    EXPECT_EQ(Number(col, SQL_DESC_TYPE), Ird(ird, col, SQL_DESC_TYPE));
+    EXPECT_EQ(Number(col, SQL_DESC_NULLABLE), nullable);
+    EXPECT_EQ(Ird(ird, col, SQL_DESC_NULLABLE), nullable);
+    if (is_char(type) || type == SQL_BINARY || type == SQL_VARBINARY || type == SQL_LONGVARBINARY) {
+      EXPECT_EQ(Number(col, SQL_DESC_LENGTH), static_cast<SQLLEN>(size));
+      EXPECT_EQ(Ird(ird, col, SQL_DESC_LENGTH), static_cast<SQLLEN>(size));
+    }
+    if (is_numeric(type)) {
+      EXPECT_EQ(Number(col, SQL_DESC_PRECISION), static_cast<SQLLEN>(size));
+      EXPECT_EQ(Number(col, SQL_DESC_SCALE), digits);
+      EXPECT_EQ(Ird(ird, col, SQL_DESC_SCALE), digits);
+    }
+    EXPECT_EQ(Number(col, SQL_DESC_OCTET_LENGTH), Ird(ird, col, SQL_DESC_OCTET_LENGTH));
+    EXPECT_EQ(Number(col, SQL_DESC_DISPLAY_SIZE), Ird(ird, col, SQL_DESC_DISPLAY_SIZE));
+    const SQLLEN unsignedness = Number(col, SQL_DESC_UNSIGNED);
+    EXPECT_EQ(unsignedness, Ird(ird, col, SQL_DESC_UNSIGNED));
+    if (is_numeric(type)) {
+      EXPECT_EQ(unsignedness, SQL_FALSE);
+    }
+    if (is_char(type)) {
+      EXPECT_EQ(unsignedness, SQL_TRUE);
+    }
+    EXPECT_EQ(Number(col, SQL_DESC_CASE_SENSITIVE), Ird(ird, col, SQL_DESC_CASE_SENSITIVE));
+    EXPECT_EQ(Number(col, SQL_DESC_SEARCHABLE), Ird(ird, col, SQL_DESC_SEARCHABLE));
+    EXPECT_EQ(Number(col, SQL_DESC_UPDATABLE), Ird(ird, col, SQL_DESC_UPDATABLE));
+    EXPECT_EQ(Number(col, SQL_DESC_FIXED_PREC_SCALE), Ird(ird, col, SQL_DESC_FIXED_PREC_SCALE));
+    EXPECT_EQ(Text(col, SQL_DESC_TYPE_NAME).empty(), false);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, DmMetadata,
+                         ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
