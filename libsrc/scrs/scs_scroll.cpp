@@ -1,0 +1,207 @@
+// scs_scroll.cpp -- the statement side of scrolling: which rowset an
+// orientation and offset name, where that rowset lies against the result, and
+// the one scrolled fetch through the driver chain that reads it.
+// The new rowset's table replaces the statement's current one; a scroll that
+// runs off either end leaves the position before the start or after the end and
+// answers ERR_NO_DATA without a back-end call where the position tells it.
+// Threading: under the statement's connection call lock; the fetch-direction
+// mask is read once per statement under DriverLock.
+
+#include <sqlext.h>
+
+#include "odbc/conn.h"
+#include "odbc/dispatch.h"
+#include "odbc/errtab.h"
+#include "odbc/stmt.h"
+#include "scrs/scs.h"
+#include "scrs/scs_p.h"
+
+namespace {
+
+bool dynamic_or_mixed(const SCS* scs) {
+  return scs->sc_cursorType == SCS_DYNAMIC ||
+         (scs->sc_cursorType == SCS_KEYSET && scs->sc_keysetSize > 0);
+}
+
+uint32_t direction_bit(uint16_t orientation) {
+  switch (orientation) {
+    case SQL_FETCH_NEXT: return SQL_FD_FETCH_NEXT;
+    case SQL_FETCH_FIRST: return SQL_FD_FETCH_FIRST;
+    case SQL_FETCH_LAST: return SQL_FD_FETCH_LAST;
+    case SQL_FETCH_PRIOR: return SQL_FD_FETCH_PRIOR;
+    case SQL_FETCH_ABSOLUTE: return SQL_FD_FETCH_ABSOLUTE;
+    case SQL_FETCH_RELATIVE: return SQL_FD_FETCH_RELATIVE;
+    case SQL_FETCH_BOOKMARK: return SQL_FD_FETCH_BOOKMARK;
+    default: return 0;
+  }
+}
+
+void read_fetch_directions(SCS* scs) {
+  uint32_t mask = 0;
+  uint16_t len = 0;
+  {
+    CriticalSectionLock g(&DriverLock);
+    if (SCR_GetOdbcInfo(scs->sc_driver, scs->sc_hConn, SQL_FETCH_DIRECTION, &mask, 4, &len) != 0)
+      mask = 0;
+  }
+  // Every cursor can move forward; a back end that does not say more gets that.
+  scs->sc_fetchDirections = mask != 0 ? mask : SQL_FD_FETCH_NEXT;
+}
+
+// The rowset lies outside the result: the cursor moves to that end.
+int32_t off_the_end(SCS* scs, int32_t position, uint32_t* rows) {
+  (void)SCS_SetPosition(scs, position);
+  *rows = 0;
+  return ERR_NO_DATA;
+}
+
+}  // namespace
+
+int scs_p_ClassifyRowset(int32_t start, int32_t target, int32_t size, int32_t count) {
+  if (count == -1) {
+    if (target > start) return SCS_ROWSET_FORWARD;
+  } else if (target > count) {
+    return SCS_ROWSET_AFTER;
+  }
+  if (target <= 1 - size) return SCS_ROWSET_BEFORE;
+  // A rowset that starts before row 1 starts at row 1, even in a result
+  // shorter than one rowset.
+  if (target < 1) return SCS_ROWSET_OVERLAPS_START;
+  if (count != -1 && target > count - size + 1) return SCS_ROWSET_SHORT;
+  return SCS_ROWSET_INSIDE;
+}
+
+int scs_p_ResolveRowset(uint16_t orientation, int32_t offset, int32_t rowsetStart,
+                        int32_t rowCount, int32_t rowsetSize, int32_t prevRowsetSize,
+                        int32_t* target) {
+  const int32_t start = rowsetStart == SCS_POS_AFTER_END ? rowCount + 1 : rowsetStart;
+  auto classify = [&](int32_t t) {
+    *target = t;
+    return scs_p_ClassifyRowset(start, t, rowsetSize, rowCount);
+  };
+  switch (orientation) {
+    case SQL_FETCH_NEXT:
+      return classify(start + prevRowsetSize);
+    case SQL_FETCH_FIRST:
+      *target = 1;
+      return SCS_ROWSET_INSIDE;
+    case SQL_FETCH_LAST:
+      *target = rowCount == -1 ? 0 : rowCount - rowsetSize + 1;
+      return SCS_ROWSET_INSIDE;
+    case SQL_FETCH_PRIOR:
+      return classify(start - rowsetSize);
+    case SQL_FETCH_ABSOLUTE: {
+      if (offset == 0) {
+        *target = 0;
+        return SCS_ROWSET_BEFORE;
+      }
+      if (offset > 0) return classify(offset);
+      if (rowCount == -1) {
+        *target = offset;
+        return SCS_ROWSET_FORWARD;
+      }
+      const int cls = classify(rowCount + offset + 1);
+      // Counting back past the first rowset names no row at all.
+      if (cls == SCS_ROWSET_OVERLAPS_START && -offset > rowsetSize) return SCS_ROWSET_BEFORE;
+      return cls;
+    }
+    case SQL_FETCH_RELATIVE:
+      return classify(start + offset);
+    default:
+      *target = 0;
+      return SCS_ROWSET_FORWARD;
+  }
+}
+
+int32_t scs_p_DriverScroll(SCS* scs, uint16_t orientation, int32_t target, uint32_t* rows) {
+  auto* stmt = static_cast<Stmt*>(scs->sc_owner);
+  const DriverOps* ops = scs->sc_driver->ops;
+  int32_t n = 0;
+  int32_t rc = ERR_NOT_CAPABLE;
+  const bool dynMix = stmt != nullptr && stmt->st_dbc != nullptr && stmt->st_dbc->cn_hasDynMixCurs != 0;
+  if (dynMix && ops->DRV_ExtendedFetch2 != nullptr) {
+    rc = ops->DRV_ExtendedFetch2(scs->sc_hCursor, &scs->sc_rowStatus, target, &n, &scs->sc_rowCount,
+                                 orientation);
+  } else if (ops->DRV_ExtendedFetch != nullptr) {
+    rc = ops->DRV_ExtendedFetch(scs->sc_hCursor, &scs->sc_rowStatus, target, &n, &scs->sc_rowCount);
+  }
+  *rows = n > 0 ? static_cast<uint32_t>(n) : 0;
+  const bool endOfData = rc == ERR_NO_DATA || rc == ERR_BEFORE_START || rc == ERR_AFTER_END;
+  if (rc != 0 && !endOfData && stmt != nullptr) (void)StmtPostDriverErrors(stmt);
+  return rc;
+}
+
+int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t* rows) {
+  *rows = 0;
+  SCS_FreeRowStatus(scs);
+  if ((scs->sc_flags & SCS_F_ROWSET_CHANGED) == 0) scs->sc_prevRowsetSize = scs->sc_rowsetSize;
+  const bool forwardOnly = scs->sc_cursorType == SCS_FORWARD_ONLY;
+  const bool dynMix = dynamic_or_mixed(scs);
+  if (forwardOnly && orientation != SQL_FETCH_NEXT) return ERR_FETCH_TYPE;
+  if (scs->sc_fetchDirections == 0) read_fetch_directions(scs);
+  if ((scs->sc_fetchDirections & direction_bit(orientation)) == 0) return ERR_FETCH_TYPE;
+  if (scs->sc_rowsetStart == SCS_START_UNKNOWN && !dynMix && !forwardOnly &&
+      orientation != SQL_FETCH_FIRST && orientation != SQL_FETCH_LAST &&
+      orientation != SQL_FETCH_ABSOLUTE && orientation != SQL_FETCH_BOOKMARK)
+    return ERR_FETCH_TYPE;
+
+  const int32_t pos = scs->sc_position;
+  bool absoluteChecks = true;
+  switch (orientation) {
+    case SQL_FETCH_NEXT:
+      if (pos == SCS_POS_BEFORE_START) orientation = SQL_FETCH_FIRST;
+      break;
+    case SQL_FETCH_PRIOR:
+      if (pos == SCS_POS_AFTER_END) orientation = SQL_FETCH_LAST;
+      break;
+    case SQL_FETCH_RELATIVE:
+      if ((pos == SCS_POS_AFTER_END && offset < 0) || (pos == SCS_POS_BEFORE_START && offset > 0)) {
+        if (dynMix) return ERR_FETCH_TYPE;
+        orientation = SQL_FETCH_ABSOLUTE;
+        absoluteChecks = false;
+      } else if ((pos == SCS_POS_AFTER_END && offset > 0) ||
+                 (pos == SCS_POS_BEFORE_START && offset < 0)) {
+        return ERR_NO_DATA;
+      }
+      break;
+    case SQL_FETCH_BOOKMARK:
+      if (dynMix) return ERR_FETCH_TYPE;
+      if (offset <= 0) return ERR_NO_DATA;
+      orientation = SQL_FETCH_ABSOLUTE;
+      break;
+    default:
+      break;
+  }
+  if (orientation == SQL_FETCH_ABSOLUTE && absoluteChecks) {
+    if (dynMix) return ERR_FETCH_TYPE;
+    if (offset == 0) return off_the_end(scs, SCS_POS_BEFORE_START, rows);
+  }
+
+  int32_t target = offset;
+  if (forwardOnly) {
+    target = scs->sc_rowsetStart + scs->sc_prevRowsetSize;
+  } else if (!dynMix) {
+    switch (scs_p_ResolveRowset(orientation, offset, scs->sc_rowsetStart, scs->sc_rowCount,
+                                scs->sc_rowsetSize, scs->sc_prevRowsetSize, &target)) {
+      case SCS_ROWSET_BEFORE:
+        return off_the_end(scs, SCS_POS_BEFORE_START, rows);
+      case SCS_ROWSET_AFTER:
+        return off_the_end(scs, SCS_POS_AFTER_END, rows);
+      case SCS_ROWSET_OVERLAPS_START:
+        orientation = SQL_FETCH_FIRST;
+        target = 1;
+        break;
+      default:
+        break;
+    }
+  }
+  scs->sc_flags &= static_cast<uint16_t>(~SCS_F_ROWSET_CHANGED);
+
+  const int32_t rc = scs_p_DriverScroll(scs, orientation, target, rows);
+  if (rc == ERR_BEFORE_START) return off_the_end(scs, SCS_POS_BEFORE_START, rows);
+  if (rc == ERR_AFTER_END) return off_the_end(scs, SCS_POS_AFTER_END, rows);
+  if (rc != 0) return rc;
+  (void)SCS_SetPosition(scs, 1);
+  scs->sc_rowsetStart = dynMix ? SCS_START_UNKNOWN : target;
+  return 0;
+}
