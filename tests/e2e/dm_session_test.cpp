@@ -48,13 +48,13 @@ TEST_P(DmSession, AttributesOfALiveConnection) {
   EXPECT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
 }
 
-TEST_P(DmSession, StatementWorkNotYetServedSaysSo) {
+TEST_P(DmSession, UnboundParameterMarkerSaysSo) {
   ASSERT_TRUE(SQL_SUCCEEDED(Connect())) << Message(SQL_HANDLE_DBC, dbc_);
   SQLHSTMT stmt = nullptr;
   ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt), SQL_SUCCESS);
   EXPECT_EQ(SQLExecDirect(stmt, (SQLCHAR*)"SELECT 1 FROM systables WHERE tabid = ?", SQL_NTS), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt), "HYC00");
-  EXPECT_EQ(Message(SQL_HANDLE_STMT, stmt), "[Kestrane][ODBC][Driver]Driver not capable");
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt), "07001");
+  EXPECT_EQ(Message(SQL_HANDLE_STMT, stmt), "[Kestrane][ODBC][Driver]Wrong number of parameters");
   EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
 }
 
