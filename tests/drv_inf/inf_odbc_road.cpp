@@ -117,6 +117,43 @@ TEST_P(OdbcRoad, ConnectsByDataSourceAndByConnectionString) {
   EXPECT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
 }
 
+TEST_P(OdbcRoad, RunsStatementsAndReportsTheirFailures) {
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLConnect(dbc_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(GetParam().dsn)),
+                                       SQL_NTS, nullptr, 0, nullptr, 0)))
+      << diagnostics();
+  SQLHSTMT stmt = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt), SQL_SUCCESS);
+  auto run = [&](std::string sql) {
+    return SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS);
+  };
+  const std::string table = std::string("road_") + GetParam().name;
+  EXPECT_EQ(run("create table " + table + " (a integer, b varchar(10))"), SQL_SUCCESS);
+  EXPECT_EQ(run("insert into " + table + " values (1, 'one')"), SQL_SUCCESS);
+  EXPECT_EQ(run("insert into " + table + " values (2, 'two')"), SQL_SUCCESS);
+  EXPECT_EQ(run("update " + table + " set b = 'x'"), SQL_SUCCESS);
+  SQLLEN rows = 0;
+  EXPECT_EQ(SQLRowCount(stmt, &rows), SQL_SUCCESS);
+  EXPECT_EQ(rows, 2);
+
+  EXPECT_EQ(run("insert into no_such_table values (1)"), SQL_ERROR);
+  SQLCHAR state[6] = {};
+  SQLINTEGER native = 0;
+  SQLCHAR text[1024] = {};
+  SQLSMALLINT len = 0;
+  ASSERT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, text, sizeof text, &len),
+            SQL_SUCCESS);
+  EXPECT_STREQ(reinterpret_cast<char*>(state), "42S02");
+  EXPECT_EQ(native, -206);
+  const std::string message(reinterpret_cast<char*>(text));
+  EXPECT_EQ(message.rfind("[Kestrane][ODBC][Informix Server]", 0), 0u) << message;
+  EXPECT_NE(message.find("no_such_table"), std::string::npos) << message;
+  EXPECT_NE(message.find("(-206)"), std::string::npos) << message;
+
+  EXPECT_EQ(run("drop table " + table), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
+  EXPECT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+}
+
 TEST_P(OdbcRoad, RefusedConnectsCarryTheServersReason) {
   struct Case {
     const char* rest;
