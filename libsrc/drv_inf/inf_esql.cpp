@@ -125,7 +125,7 @@ int _read_delimident() noexcept {
 
 int _esql_init(int forceOnline, int forceDormant) noexcept {
   g_delimIdent = _read_delimident();
-  if (forceOnline != 0) g_forceOnline = 1;
+  g_forceOnline = forceOnline != 0 ? 1 : 0;
   g_forceDormant = forceDormant;
   return 0;
 }
