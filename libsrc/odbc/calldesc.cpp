@@ -10,6 +10,7 @@
 #include "odbc/diag.h"
 #include "odbc/envr.h"
 #include "odbc/errtab.h"
+#include "odbc/fetch.h"
 #include "odbc/colmeta.h"
 #include "odbc/descops.h"
 #include "odbc/getinfo.h"
@@ -45,8 +46,8 @@ const CallDescriptor CD_AllocHandleDbc = {"AllocHandle", "handleType=2", 0, 1, C
 const CallDescriptor CD_AllocHandleStmt = {"AllocHandle", "handleType=3", 0, 1, CALL_HDBC, KES_WORKER(AllocHandleStmtImpl)};
 const CallDescriptor CD_AllocHandleDesc = {"AllocHandle", "handleType=4", 0, 1, CALL_HDBC, KES_WORKER(AllocHandleDescImpl)};
 const CallDescriptor CD_Disconnect = {"Disconnect", "", 0, 1, CALL_HDBC, KES_WORKER(DisconnectImpl)};
-const CallDescriptor CD_Fetch = {"Fetch", "", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_GetData = {"GetData", "icol=%u fCType=%d rgbValue=%lX cbValueMax=%ld pcbValue=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_Fetch = {"Fetch", "", 1, 1, CALL_HSTMT, KES_WORKER(FetchImpl)};
+const CallDescriptor CD_GetData = {"GetData", "icol=%u fCType=%d rgbValue=%lX cbValueMax=%ld pcbValue=%lX", 1, 1, CALL_HSTMT, KES_WORKER(GetDataImpl)};
 const CallDescriptor CD_SetParam = {"SetParam", "ipar=%u fCType=%d fSqlType=%d cbColDef=%lu ibScale=%d rgbValue=%lX pcbValue=%lX", 0, 1, CALL_HSTMT, KES_WORKER(SetParamImpl)};
 const CallDescriptor CD_BindParameter = {"BindParameter", "ipar=%u fParamType=%d fCType=%d fSqlType=%d cbColDef=%lu ibScale=%d rgbValue=%lX cbValueMax=%lu pcbValue=%lX", 0, 1, CALL_HSTMT, KES_WORKER(BindParameterImpl)};
 const CallDescriptor CD_ParamData = {"ParamData", "prgbValue=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
@@ -69,13 +70,13 @@ const CallDescriptor CD_ErrorStmt = {"Error", "szSqlState=%lX pfNativeError=%lX\
 const CallDescriptor CD_ErrorEnvW = {"ErrorW", "szSqlState=%lX pfNativeError=%lX\nszErrorMsg=%lX cbErrorMsgMax=%d pcbErrorMsg=%lX", 1, 0, CALL_HENV, KES_WORKER(ErrorEnvImpl)};
 const CallDescriptor CD_ErrorDbcW = {"ErrorW", "szSqlState=%lX pfNativeError=%lX\nszErrorMsg=%lX cbErrorMsgMax=%d pcbErrorMsg=%lX", 1, 0, CALL_HDBC, KES_WORKER(ErrorDbcImpl)};
 const CallDescriptor CD_ErrorStmtW = {"ErrorW", "szSqlState=%lX pfNativeError=%lX\nszErrorMsg=%lX cbErrorMsgMax=%d pcbErrorMsg=%lX", 1, 0, CALL_HSTMT, KES_WORKER(ErrorStmtImpl)};
-const CallDescriptor CD_FetchScroll = {"FetchScroll", "fOrient=%d, fOffset=%ld", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_FetchScroll = {"FetchScroll", "fOrient=%d, fOffset=%ld", 1, 1, CALL_HSTMT, KES_WORKER(FetchScrollImpl)};
 const CallDescriptor CD_SetPos = {"SetPos", "irow=%u fOption=%u fLock=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_BulkOperations = {"BulkOperations", "op=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_Execute = {"Execute", "", 1, 1, CALL_HSTMT, KES_WORKER(ExecuteImpl)};
 const CallDescriptor CD_GetTypeInfo = {"GetTypeInfo", "fSqlType=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_GetTypeInfoW = {"GetTypeInfoW", "fSqlType=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ExtendedFetch = {"ExtendedFetch", "fFetchType=%u irow=%ld pcrow=%lX rgfRowStatus=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_ExtendedFetch = {"ExtendedFetch", "fFetchType=%u irow=%ld pcrow=%lX rgfRowStatus=%lX", 1, 1, CALL_HSTMT, KES_WORKER(ExtendedFetchImpl)};
 const CallDescriptor CD_AllocConnect = {"AllocConnect", "phdbc=%08lX", 0, 1, CALL_HENV, KES_WORKER(AllocConnectImpl)};
 const CallDescriptor CD_AllocEnv = {"AllocEnv", "phenv=%lX", 0, 1, CALL_NOHANDLE, KES_WORKER(AllocEnvImpl)};
 const CallDescriptor CD_AllocStmt = {"AllocStmt", "phstmt=%lX", 0, 1, CALL_HDBC, KES_WORKER(AllocStmtImpl)};

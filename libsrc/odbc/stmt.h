@@ -13,6 +13,7 @@
 #include "odbc/binding.h"
 #include "odbc/dataset.h"
 #include "odbc/diag.h"
+#include "odbc/getcol.h"
 #include "scrs/scs.h"
 
 struct Conn;
@@ -65,6 +66,7 @@ struct Stmt {
   uint32_t st_daeScanRow;
   uint64_t st_paramsetSize;
   uint64_t* st_paramsProcessedPtr;
+  GetDataState st_getData;   // piecewise SQLGetData of the current row
   uint16_t st_numInParams;   // parameters by direction, counted at prepare
   uint16_t st_numOutParams;
   uint16_t st_numInOutParams;

@@ -1,0 +1,333 @@
+// fetch.cpp -- SQLFetch, SQLFetchScroll, SQLExtendedFetch and SQLGetData.
+// The block Dataset of a forward-only result keeps its columns from block to
+// block; only the rows are reset. A bound buffer's address for a row is its
+// base, the bind offset and the row's stride, computed as the row is delivered
+// so that a fetch costs no walk over the descriptor's records and allocates
+// nothing per row.
+// A conversion failure in one row of a rowset marks that row and the rowset
+// goes on; the answer is an error only when every row failed.
+// Threading: under the statement's connection call lock.
+
+#include "odbc/fetch.h"
+
+#include <cstring>
+
+#include "odbc/binding.h"
+#include "odbc/colinfo.h"
+#include "odbc/conn.h"
+#include "odbc/ctypes.h"
+#include "odbc/dataset.h"
+#include "odbc/desc.h"
+#include "odbc/envr.h"
+#include "odbc/errtab.h"
+#include "odbc/getcol.h"
+#include "odbc/rowstatus.h"
+#include "odbc/stmt.h"
+#include "odbc/stmtrec.h"
+
+namespace {
+
+SQLRETURN fail(Stmt* stmt, int32_t code) {
+  stmt->errCode = code;
+  return SQL_ERROR;
+}
+
+bool forward_only(const Stmt* stmt) { return stmt->st_cursor.sc_cursorType == SCS_FORWARD_ONLY; }
+
+// The ARD's bind offset, read once per fetch.
+int64_t bind_offset(const Stmt* stmt) {
+  const Desc* ard = stmt->st_ard;
+  if (ard == nullptr || ard->de_bindOffsetPtr == nullptr) return 0;
+  int64_t offset = 0;
+  std::memcpy(&offset, ard->de_bindOffsetPtr, sizeof offset);
+  return offset;
+}
+
+template <typename T>
+T* advance(T* p, int64_t bytes) {
+  return p == nullptr ? nullptr : reinterpret_cast<T*>(reinterpret_cast<char*>(p) + bytes);
+}
+
+// The binding's buffers for one row: dataStride and lengthStride bytes per row
+// after the bind offset.
+ColBinding row_binding(const ColBinding& cb, int64_t offset, int64_t k, int64_t dataStride,
+                       int64_t lengthStride) {
+  ColBinding copy = cb;
+  copy.cb_data = advance(cb.cb_data, offset + k * dataStride);
+  copy.cb_octetLengthPtr = advance(cb.cb_octetLengthPtr, offset + k * lengthStride);
+  copy.cb_indicatorPtr = advance(cb.cb_indicatorPtr, offset + k * lengthStride);
+  return copy;
+}
+
+// The element size of a column-wise bound array: a fixed-size C type's own
+// size, whatever length it was bound with; the buffer length otherwise.
+int64_t element_size(Stmt* stmt, const ColBinding& cb) {
+  int32_t cType = cb.cb_cType;
+  if (cType == SQL_C_DEFAULT && cb.cb_column > 0 && cb.cb_column <= stmt->st_numCols)
+    cType = ColumnDefaultCType(stmt, stmt->st_colInfo[cb.cb_column - 1].sqlType);
+  const int16_t size = CTypeSize(static_cast<int16_t>(cType));
+  return size > 0 ? size : cb.cb_bufferLength;
+}
+
+bool ignored(const ColBinding& row) {
+  return row.cb_octetLengthPtr != nullptr && *row.cb_octetLengthPtr == SQL_COLUMN_IGNORE;
+}
+
+// Frees the long values of the block's rows and empties it; the columns and
+// their storage stay for the next block.
+void reset_block(Dataset* block) {
+  for (uint16_t c = 0; c < block->colCount; ++c) {
+    DatasetColumn& col = block->cols[c];
+    if (col.type != DS_LONGCHAR && col.type != DS_LONGBINARY && col.type != DS_LONGWCHAR) continue;
+    if (col.data == nullptr) continue;
+    for (int32_t r = 0; r < block->rowCount; ++r) {
+      char* slot = col.data + static_cast<uint64_t>(r) * col.width;
+      DatasetLong v;
+      std::memcpy(&v, slot, sizeof v);
+      std::free(v.data);
+      std::memset(slot, 0, sizeof v);
+    }
+  }
+  block->rowCount = 0;
+}
+
+// Makes sure a row of the block waits. SQL_SUCCESS with a row, SQL_NO_DATA at
+// the end, SQL_ERROR with the back end's messages on the statement.
+SQLRETURN next_block_row(Stmt* stmt) {
+  if (stmt->st_blockRow < stmt->st_block.rowCount) return SQL_SUCCESS;
+  if (StmtFetchBlock(stmt) != SQL_SUCCESS) {
+    (void)StmtPostDriverErrors(stmt);
+    return SQL_ERROR;
+  }
+  return stmt->st_block.rowCount > 0 ? SQL_SUCCESS : SQL_NO_DATA;
+}
+
+// Merges one conversion's answer into a row's.
+void merge(SQLRETURN r, SQLRETURN* result) {
+  if (r == SQL_ERROR) *result = SQL_ERROR;
+  else if (r != SQL_SUCCESS && *result == SQL_SUCCESS) *result = SQL_SUCCESS_WITH_INFO;
+}
+
+// The bound columns of the block's current row. skip says which bindings an
+// ODBC 3 fetch leaves alone.
+template <typename Skip>
+SQLRETURN deliver_block_row(Stmt* stmt, Skip skip) {
+  const int64_t offset = bind_offset(stmt);
+  SQLRETURN result = SQL_SUCCESS;
+  for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next) {
+    ColBinding row = row_binding(n->cb, offset, 0, 0, 0);
+    if (skip(row)) continue;
+    const SQLRETURN r = GetColumn(stmt, stmt->st_blockRow, &row, &stmt->st_block);
+    merge(r, &result);
+    if (r == SQL_ERROR) break;
+  }
+  return result;
+}
+
+}  // namespace
+
+SQLRETURN StmtFetchBlock(Stmt* stmt) {
+  if (StmtDescribeCols(stmt) == nullptr) {
+    // A statement without result columns has no cursor to fetch from.
+    if (stmt->errCode == 0) stmt->errCode = ERR_CURSOR_STATE;
+    return SQL_ERROR;
+  }
+  GetDataStateFree(&stmt->st_getData);
+  reset_block(&stmt->st_block);
+  stmt->st_blockRow = 0;
+  // Even a row wider than a block travels: a block of none would read as the end.
+  const uint16_t rows = stmt->st_rowsPerBlock > 0 ? stmt->st_rowsPerBlock : 1;
+  stmt->errCode = stmt->st_drv->ops->DRV_Fetch(stmt->st_hCursor, rows, &stmt->st_block);
+  return stmt->errCode == 0 ? SQL_SUCCESS : SQL_ERROR;
+}
+
+SQLRETURN FetchForwardBound(Stmt* stmt) {
+  if (stmt->state != 2) return fail(stmt, ERR_SEQUENCE);
+  if (SQLRETURN rc = next_block_row(stmt); rc != SQL_SUCCESS) return rc;
+  stmt->st_getData.gd_column = 0;
+  stmt->st_getData.gd_row = 0;
+  const SQLRETURN result = deliver_block_row(stmt, [](const ColBinding&) { return false; });
+  ++stmt->st_blockRow;
+  return result;
+}
+
+SQLRETURN FetchSingleRow(Stmt* stmt) {
+  uint16_t* status = stmt->st_ird != nullptr ? stmt->st_ird->de_arrayStatusPtr : nullptr;
+  uint64_t* rows = stmt->st_rowsFetchedPtr;
+  if (status != nullptr) *status = SQL_ROW_NOROW;
+  if (rows != nullptr) *rows = 0;
+  if (SQLRETURN rc = next_block_row(stmt); rc != SQL_SUCCESS) return rc;
+  stmt->st_getData.gd_column = 0;
+  stmt->st_getData.gd_row = 0;
+  if (status != nullptr) *status = SQL_ROW_SUCCESS;
+  if (rows != nullptr) *rows = 1;
+  ++stmt->st_rowNumber;
+  const bool retrieve = stmt->st_cursor.sc_retrieveData != 0;
+  const SQLRETURN result = deliver_block_row(stmt, [retrieve](const ColBinding& row) {
+    return !retrieve || row.cb_column == 0 || ignored(row);
+  });
+  if (status != nullptr && result != SQL_SUCCESS)
+    *status = result == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS_WITH_INFO;
+  ++stmt->st_blockRow;
+  return result;
+}
+
+SQLRETURN StmtFetchScroll(Stmt* stmt, int16_t orientation, int64_t offset) {
+  if (stmt->state != 2) return fail(stmt, ERR_SEQUENCE);
+  SCS& scs = stmt->st_cursor;
+  if (forward_only(stmt) && orientation != SQL_FETCH_NEXT) return fail(stmt, ERR_FETCH_TYPE);
+  if (forward_only(stmt) && scs.sc_rowsetSize == 1) return FetchSingleRow(stmt);
+  uint64_t localRows = 0;
+  uint64_t* rows = stmt->st_rowsFetchedPtr != nullptr ? stmt->st_rowsFetchedPtr : &localRows;
+  uint16_t* status = stmt->st_ird != nullptr ? stmt->st_ird->de_arrayStatusPtr : nullptr;
+  if (orientation == SQL_FETCH_BOOKMARK && stmt->st_fetchBookmarkPtr != nullptr) {
+    int32_t bookmark = 0;
+    std::memcpy(&bookmark, stmt->st_fetchBookmarkPtr, sizeof bookmark);
+    offset += bookmark;
+  }
+  const SQLRETURN r =
+      StmtExtendedFetch(stmt, static_cast<uint16_t>(orientation), offset, rows, status);
+  if (forward_only(stmt)) stmt->st_rowNumber += *rows;
+  return r;
+}
+
+SQLRETURN StmtExtendedFetch(Stmt* stmt, uint16_t fetchType, int64_t offset, uint64_t* rowsFetched,
+                            uint16_t* rowStatus) {
+  SCS& scs = stmt->st_cursor;
+  if (stmt->st_dbc->cn_hasScrlCurs == 0) return fail(stmt, ERR_NOT_SUPPORTED);
+  scs.sc_appRowStatus = rowStatus;
+  const bool fwd = forward_only(stmt);
+  const bool mixed = scs.sc_cursorType == SCS_KEYSET && scs.sc_keysetSize > 0;
+  const bool dynMix = scs.sc_cursorType == SCS_DYNAMIC || mixed;
+  if (stmt->st_paramsetSize > 1 && fetchType != SQL_FETCH_NEXT && !fwd)
+    return fail(stmt, ERR_PARAM_ARRAY_POSITIONED);
+  if (fwd && fetchType != SQL_FETCH_NEXT) return fail(stmt, ERR_FETCH_TYPE);
+  if (dynMix && (fetchType == SQL_FETCH_BOOKMARK || fetchType == SQL_FETCH_ABSOLUTE))
+    return fail(stmt, ERR_FETCH_TYPE);
+  if (mixed && scs.sc_keysetSize < scs.sc_rowsetSize) return fail(stmt, ERR_ROW_VALUE);
+  if (fetchType == SQL_FETCH_ABSOLUTE && offset == 0) {
+    (void)SCS_SetPosition(&scs, SCS_POS_BEFORE_START);
+    return SQL_NO_DATA;
+  }
+  if (stmt->state != 2) return fail(stmt, ERR_CURSOR_STATE);
+  if (StmtDescribeCols(stmt) == nullptr) {
+    if (stmt->errCode == 0) stmt->errCode = ERR_CURSOR_STATE;
+    return SQL_ERROR;
+  }
+  StmtFreeResult(stmt);
+  uint32_t rows = 0;
+  const int32_t code = SCS_FetchScroll(&scs, fetchType, static_cast<int32_t>(offset), &rows);
+  if (code == ERR_NO_DATA) {
+    if (rowsFetched != nullptr) *rowsFetched = 0;
+    return SQL_NO_DATA;
+  }
+  if (code != 0) return fail(stmt, code);
+  if (rowsFetched != nullptr) *rowsFetched = rows;
+  return RowsetToBound(stmt, rowStatus, 0, -1);
+}
+
+SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mode) {
+  SCS& scs = stmt->st_cursor;
+  RowStatusTable* table = scs.sc_rowStatus;
+  if (table == nullptr) return fail(stmt, ERR_GENERAL);
+  // Neither the rowset nor the table is walked past its end.
+  const int32_t size = scs.sc_rowsetSize < table->count ? scs.sc_rowsetSize : table->count;
+  int32_t first = 0;
+  int32_t last = size;
+  if (row > 0) {
+    first = row - 1;
+    last = row <= size ? row : first;
+  }
+  const bool rowWise = stmt->st_bindType != SQL_BIND_BY_COLUMN;
+  const int64_t lengthStride = rowWise ? stmt->st_bindType : static_cast<int64_t>(sizeof(SQLLEN));
+  const int64_t offset = bind_offset(stmt);
+  const uint16_t* operations = stmt->st_ard != nullptr ? stmt->st_ard->de_arrayStatusPtr : nullptr;
+  const bool retrieve = scs.sc_retrieveData != 0;
+
+  int32_t processed = 0;
+  int32_t errors = 0;
+  int32_t firstError = 0;
+  SQLRETURN result = SQL_SUCCESS;
+  for (int32_t k = first; k < last; ++k) {
+    if (mode != -1 && operations != nullptr && operations[k] == SQL_ROW_IGNORE) continue;
+    stmt->st_getData.gd_column = 0;
+    stmt->st_getData.gd_row = 0;
+    const uint16_t st = SCS_GetRowStatus(table, k + 1);
+    if (rowStatus != nullptr) rowStatus[k] = st;
+    if (st == SQL_ROW_NOROW) continue;
+    ++processed;
+    SQLRETURN rowResult = SQL_SUCCESS;
+    if (st == SQL_ROW_ERROR) {
+      rowResult = SQL_ERROR;
+      stmt->errCode = ERR_GENERAL;
+    } else {
+      for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next) {
+        const ColBinding& cb = n->cb;
+        if (cb.cb_column != 0 && (st == SQL_ROW_DELETED || !retrieve)) continue;
+        const int64_t dataStride = rowWise ? stmt->st_bindType : element_size(stmt, cb);
+        ColBinding copy = row_binding(cb, offset, k, dataStride, lengthStride);
+        if (ignored(copy)) continue;
+        const SQLRETURN r = GetColumn(stmt, static_cast<uint32_t>(k), &copy, table->rows);
+        merge(r, &rowResult);
+        if (r == SQL_ERROR) break;
+      }
+      if (rowResult != SQL_SUCCESS && rowStatus != nullptr)
+        rowStatus[k] = rowResult == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS_WITH_INFO;
+    }
+    if (rowResult == SQL_ERROR) {
+      ++errors;
+      if (firstError == 0) firstError = stmt->errCode;
+    }
+    if (mode == SQL_REFRESH && (st == SQL_ROW_UPDATED || st == SQL_ROW_ADDED) && rowStatus != nullptr &&
+        rowResult == SQL_SUCCESS)
+      rowStatus[k] = SQL_ROW_SUCCESS;
+    if (rowResult != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+  }
+  // Entries of the application's rowset that the table has no row for.
+  if (row == 0 && rowStatus != nullptr)
+    for (int32_t k = size; k < scs.sc_rowsetSize; ++k) rowStatus[k] = SQL_ROW_NOROW;
+  // The row that failed tells more than a warning of a later row.
+  if (firstError != 0) stmt->errCode = firstError;
+  if (processed > 0 && errors == processed) return SQL_ERROR;
+  return result;
+}
+
+SQLRETURN StmtGetData(Stmt* stmt, uint16_t column, int16_t cType, void* value, int64_t bufLen,
+                      int64_t* lenInd) {
+  if (stmt->state != 2) return fail(stmt, ERR_SEQUENCE);
+  ColBinding req{};
+  req.cb_column = column;
+  req.cb_cType = cType;
+  req.cb_data = value;
+  req.cb_bufferLength = bufLen;
+  req.cb_octetLengthPtr = lenInd;
+  req.cb_indicatorPtr = lenInd;
+  SCS& scs = stmt->st_cursor;
+  if (scs.sc_rowStatus == nullptr) {
+    // Before the first row, and after the last, there is no row to read.
+    if (stmt->st_blockRow == 0) return fail(stmt, ERR_CURSOR_STATE);
+    return GetColumn(stmt, stmt->st_blockRow - 1u, &req, &stmt->st_block);
+  }
+  const uint16_t st = SCS_GetRowStatus(scs.sc_rowStatus, scs.sc_position);
+  if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED) return fail(stmt, ERR_CURSOR_POSITION);
+  return GetColumn(stmt, static_cast<uint32_t>(scs.sc_position - 1), &req, scs.sc_rowStatus->rows);
+}
+
+SQLRETURN FetchImpl(Stmt* stmt, const CallSlot*) {
+  if (stmt->st_dbc->envr->odbcVersion != SQL_OV_ODBC3) return FetchForwardBound(stmt);
+  return StmtFetchScroll(stmt, SQL_FETCH_NEXT, 0);
+}
+
+SQLRETURN FetchScrollImpl(Stmt* stmt, const CallSlot* args) {
+  return StmtFetchScroll(stmt, SlotI16(args[0]), SlotI64(args[1]));
+}
+
+SQLRETURN ExtendedFetchImpl(Stmt* stmt, const CallSlot* args) {
+  return StmtExtendedFetch(stmt, SlotU16(args[0]), SlotI64(args[1]), SlotAs<uint64_t*>(args[2]),
+                           SlotAs<uint16_t*>(args[3]));
+}
+
+SQLRETURN GetDataImpl(Stmt* stmt, const CallSlot* args) {
+  return StmtGetData(stmt, SlotU16(args[0]), SlotI16(args[1]), SlotAs<void*>(args[2]),
+                     SlotI64(args[3]), SlotAs<int64_t*>(args[4]));
+}

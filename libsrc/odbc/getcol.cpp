@@ -1,0 +1,295 @@
+// getcol.cpp -- delivery of one Dataset cell into an application buffer:
+// column and row checks, the bookmark column, the choice of the C type, NULLs,
+// long values read on demand, and the piecewise state of SQLGetData.
+// A cut value continues from where the converter stopped (the source bytes it
+// reports as used), so text cut at a character boundary resumes at that
+// boundary whatever the encodings on either side.
+// Threading: under the statement's connection call lock.
+
+#include "odbc/getcol.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "odbc/binding.h"
+#include "odbc/colinfo.h"
+#include "odbc/conn.h"
+#include "odbc/ctypes.h"
+#include "odbc/cvt.h"
+#include "odbc/dataset.h"
+#include "odbc/desc.h"
+#include "odbc/descops.h"
+#include "odbc/envr.h"
+#include "odbc/errtab.h"
+#include "odbc/stmt.h"
+#include "odbc/stmtrec.h"
+#include "odbc/trace.h"
+
+namespace {
+
+SQLRETURN fail(Stmt* stmt, int32_t code) {
+  stmt->errCode = code;
+  return SQL_ERROR;
+}
+
+int32_t odbc_version(const Stmt* stmt) {
+  const Envr* env = stmt->st_dbc != nullptr ? stmt->st_dbc->envr : nullptr;
+  return env != nullptr && env->odbcVersion == SQL_OV_ODBC3 ? 3 : 2;
+}
+
+bool is_wide_sql(int32_t sqlType) {
+  return sqlType == SQL_WCHAR || sqlType == SQL_WVARCHAR || sqlType == SQL_WLONGVARCHAR;
+}
+
+bool is_piecewise(int32_t cType) {
+  return cType == SQL_C_CHAR || cType == SQL_C_WCHAR || cType == SQL_C_BINARY;
+}
+
+bool is_wide_ds(uint32_t t) {
+  return t == DS_WCHAR || t == DS_WSTRING || t == DS_LONGWCHAR || t == DS_WVARCHAR4;
+}
+
+bool is_binary_ds(uint32_t t) {
+  return t == DS_BINARY || t == DS_LONGBINARY || t == DS_VARBINARY1 || t == DS_VARBINARY2 ||
+         t == DS_VARBINARY4;
+}
+
+// The converter of a piece is chosen by its group only: bytes, UTF-16 text, or
+// 8-bit text for everything else.
+int32_t piece_group(uint32_t t) {
+  if (is_binary_ds(t)) return DS_LONGBINARY;
+  if (is_wide_ds(t)) return DS_LONGWCHAR;
+  return DS_LONGCHAR;
+}
+
+// Units to ask the back end for in one piece of a deferred value.
+uint64_t piece_size(int32_t cType, int64_t b, const ColumnInfo* info) {
+  if (b <= 0) return static_cast<uint64_t>(b < 0 ? 0 : b);
+  const uint64_t len = static_cast<uint64_t>(b);
+  switch (cType) {
+    case SQL_C_CHAR: return len - 1;
+    case SQL_C_WCHAR: return (len - 1) / 2;
+    case SQL_C_BINARY: return info != nullptr && is_wide_ds(info->bindType) ? len / 2 : len;
+    default: return len;
+  }
+}
+
+// Converts (src, len) with total to report and records where a cut value
+// continues. Owned pieces keep their own position: each is asked anew.
+SQLRETURN convert(Stmt* stmt, int32_t dsType, const void* src, uint64_t len, SQLLEN total,
+                  int32_t m, ColBinding* req, int32_t numScale, int32_t numPrecision,
+                  uint16_t colScale) {
+  GetDataState& gd = stmt->st_getData;
+  int32_t err = 0;
+  uint64_t used = 0;
+  const SQLRETURN rc =
+      ConvertCellValue(dsType, src, len, total, m, req->cb_data, req->cb_bufferLength,
+                       req->cb_octetLengthPtr, &err, numScale, numPrecision, colScale, &used);
+  if (rc != SQL_SUCCESS && err != 0) stmt->errCode = err;
+  if (gd.gd_owned != 0) {
+    if (rc == SQL_SUCCESS_WITH_INFO && is_piecewise(m)) gd.gd_cType = m;
+    return rc;
+  }
+  if (rc == SQL_SUCCESS_WITH_INFO && is_piecewise(m) && used < len) {
+    gd.gd_cType = m;
+    gd.gd_data = static_cast<char*>(const_cast<void*>(src)) + used;
+    gd.gd_left = static_cast<uint32_t>(len - used);
+  } else {
+    gd.gd_left = 0;
+  }
+  return rc;
+}
+
+SQLRETURN null_value(Stmt* stmt, const ColBinding* req, int32_t m) {
+  if (req->cb_indicatorPtr == nullptr) return fail(stmt, ERR_INDICATOR_REQUIRED);
+  *req->cb_indicatorPtr = SQL_NULL_DATA;
+  ClearTarget(req, m);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN bookmark(Stmt* stmt, uint32_t row, const ColBinding* req) {
+  const int32_t m = req->cb_cType;
+  if (m != SQL_C_BINARY && m != SQL_C_UBIGINT) return fail(stmt, ERR_C_TYPE);
+  if (req->cb_data == nullptr) return fail(stmt, ERR_ARGUMENT);
+  // Eight bytes are always written: a shorter binary buffer would be overrun.
+  if (m == SQL_C_BINARY && req->cb_bufferLength < 8) return fail(stmt, ERR_BUFFER_LENGTH);
+  int32_t bm = 0;
+  if (int32_t rc = SCS_GetBookmark(&stmt->st_cursor, row, &bm); rc != 0) return fail(stmt, rc);
+  const int64_t wide = bm;
+  std::memcpy(req->cb_data, &wide, sizeof wide);
+  if (req->cb_indicatorPtr != nullptr) *req->cb_indicatorPtr = 0;
+  if (req->cb_octetLengthPtr != nullptr) *req->cb_octetLengthPtr = sizeof wide;
+  return SQL_SUCCESS;
+}
+
+// A long value left out of the row: its next piece from the back end.
+SQLRETURN deferred(Stmt* stmt, ColBinding* req, int32_t m, const ColumnInfo* info, bool first) {
+  GetDataState& gd = stmt->st_getData;
+  const int32_t r = FetchDeferredLong(stmt, piece_size(m, req->cb_bufferLength, info), m);
+  if (r == ERR_NO_DATA) {
+    if (first && gd.gd_total == -1) return null_value(stmt, req, m);
+    return SQL_NO_DATA;
+  }
+  if (r != 0) return fail(stmt, r);
+  return convert(stmt, piece_group(gd.gd_type), gd.gd_data, gd.gd_left, gd.gd_total, m, req, 0, 0, 0);
+}
+
+SQLRETURN continue_cell(Stmt* stmt, ColBinding* req, const DatasetColumn* col, uint32_t row,
+                        const ColumnInfo* info) {
+  GetDataState& gd = stmt->st_getData;
+  const bool notFetched = col->ind != nullptr && col->ind[row] == DS_IND_NOTFETCHED;
+  if (!notFetched && gd.gd_left == 0) return SQL_NO_DATA;
+  const int32_t m = gd.gd_cType;
+  if (req->cb_cType != m && req->cb_cType != SQL_C_DEFAULT) return SQL_NO_DATA;
+  if (notFetched) return deferred(stmt, req, m, info, false);
+  const SQLLEN left = static_cast<SQLLEN>(gd.gd_left);
+  return convert(stmt, piece_group(gd.gd_type), gd.gd_data, gd.gd_left, left, m, req, 0, 0, 0);
+}
+
+}  // namespace
+
+SQLRETURN GetColumn(Stmt* stmt, uint32_t row, ColBinding* req, Dataset* data) {
+  bool outputMode = false;
+  if (stmt->errCode == ERR_OUTPUT_PARAMS) {
+    outputMode = true;
+    stmt->errCode = 0;
+  }
+  const uint16_t c = req->cb_column;
+  if ((c == 0 && stmt->st_cursor.sc_useBookmarks == 0) || c > data->colCount) {
+    if (TraceLevel.load() != 0) TraceODBC("GetColumn: col out of range (%d,%d)", c, data->colCount);
+    return fail(stmt, ERR_COLUMN_NUMBER);
+  }
+  if (c == 0) return bookmark(stmt, row, req);
+
+  GetDataState& gd = stmt->st_getData;
+  const DatasetColumn* col = &data->cols[c - 1];
+  const ColumnInfo* info = nullptr;
+  const bool paramScale = outputMode && stmt->st_paramDirUnknown != 0;
+  if (!paramScale) {
+    const ColumnInfo* cols = StmtDescribeCols(stmt);
+    if (cols == nullptr) return SQL_ERROR;
+    if (c <= stmt->st_numCols) info = &cols[c - 1];
+  }
+  if (gd.gd_column == c && gd.gd_row == row + 1) return continue_cell(stmt, req, col, row, info);
+
+  if (req->cb_indicatorPtr != nullptr) *req->cb_indicatorPtr = 0;
+  if (row >= static_cast<uint32_t>(data->rowCount)) {
+    if (TraceLevel.load() != 0)
+      TraceODBC("GetColumn: row out of range (%d,%d)", static_cast<int>(row), data->rowCount);
+    return fail(stmt, ERR_CURSOR_STATE);
+  }
+  const uint16_t colScale =
+      static_cast<uint16_t>(paramScale ? req->cb_scale : (info != nullptr ? info->scale : 0));
+  const int32_t sqlType = info != nullptr ? info->sqlType : 0;
+
+  int32_t m = req->cb_cType;
+  if (m == SQL_C_DEFAULT) {
+    m = ColumnDefaultCType(stmt, sqlType);
+    if (req->cb_bufferLength == 0) req->cb_bufferLength = CTypeSize(static_cast<int16_t>(m));
+  } else if (m == SQL_C_BINARY && info != nullptr && sqlType == SQL_BIGINT) {
+    // The 8-byte integer itself; a shorter buffer cannot take it.
+    if (req->cb_bufferLength < 8) return fail(stmt, ERR_NUMERIC_RANGE);
+    m = SQL_C_SBIGINT;
+  }
+
+  gd.gd_column = c;
+  gd.gd_row = row + 1;
+  GetDataStateFree(&gd);
+  gd.gd_left = 0;
+
+  int32_t numPrecision = 0;
+  int32_t numScale = 0;
+  if (req->cb_cType == SQL_ARD_TYPE || req->cb_cType == SQL_C_NUMERIC) {
+    DescRec* rec = DescGetRec(outputMode ? stmt->st_apd : stmt->st_ard, static_cast<int16_t>(c));
+    if (rec == nullptr) {
+      if (req->cb_cType == SQL_ARD_TYPE) return fail(stmt, ERR_DESC_INDEX);
+    } else {
+      if (req->cb_cType == SQL_ARD_TYPE) m = rec->dr_conciseType;
+      if (m == SQL_C_NUMERIC) {
+        numPrecision = rec->dr_precision;
+        numScale = rec->dr_scale;
+      }
+    }
+  }
+
+  const int16_t ind = col->ind != nullptr ? col->ind[row] : DS_IND_NULL;
+  if (ind == DS_IND_NULL) return null_value(stmt, req, m);
+  if (ind == DS_IND_NOTFETCHED) return deferred(stmt, req, m, info, true);
+  if (req->cb_data == nullptr) return fail(stmt, ERR_ARGUMENT);
+  gd.gd_type = static_cast<uint32_t>(col->type);
+  const void* value = nullptr;
+  uint64_t length = 0;
+  CellValue(col, row, &value, &length);
+  return convert(stmt, col->type, value, length, static_cast<SQLLEN>(length), m, req, numScale,
+                 numPrecision, colScale);
+}
+
+int32_t FetchDeferredLong(Stmt* stmt, uint64_t maxUnits, int32_t cType) {
+  (void)cType;
+  GetDataState& gd = stmt->st_getData;
+  GetDataStateFree(&gd);
+  const DriverOps* ops = stmt->st_drv->ops;
+  if (ops->DRV_GetLongData == nullptr) return ERR_NOT_CAPABLE;
+  const uint32_t units = maxUnits > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(maxUnits);
+  const int32_t r = ops->DRV_GetLongData(stmt->st_hCursor, gd.gd_column, gd.gd_row, units,
+                                         &gd.gd_data, &gd.gd_left, &gd.gd_type, &gd.gd_total);
+  if (r != 0) {
+    (void)StmtPostDriverErrors(stmt);
+    return r;
+  }
+  if (gd.gd_left != 0) {
+    gd.gd_owned = 1;
+    return 0;
+  }
+  // A piece of no units is a length enquiry; it finds the total, not the end.
+  return gd.gd_total != 0 && maxUnits == 0 ? 0 : ERR_NO_DATA;
+}
+
+int32_t ColumnDefaultCType(const Stmt* stmt, int32_t sqlType) {
+  const int32_t version = odbc_version(stmt);
+  return version == 2 && is_wide_sql(sqlType) ? SQL_C_CHAR : DefaultCType(sqlType, version);
+}
+
+GetDataState* GetDataStateFree(GetDataState* state) {
+  if (state->gd_owned != 0 && state->gd_data != nullptr) {
+    if (state->gd_type == DS_LONGCHAR || state->gd_type == DS_LONGBINARY ||
+        state->gd_type == DS_LONGWCHAR)
+      std::free(static_cast<DatasetLong*>(state->gd_data)->data);
+    std::free(state->gd_data);
+    state->gd_data = nullptr;
+  }
+  state->gd_owned = 0;
+  return state;
+}
+
+void ClearTarget(const ColBinding* req, int32_t cType) {
+  if (req->cb_data == nullptr) return;
+  size_t n = 0;
+  switch (cType) {
+    case SQL_C_LONG: case SQL_C_SLONG: case SQL_C_ULONG: case SQL_C_FLOAT:
+      n = 4;
+      break;
+    case SQL_C_SBIGINT: case SQL_C_UBIGINT: case SQL_C_DOUBLE:
+      n = 8;
+      break;
+    case SQL_C_SHORT: case SQL_C_SSHORT: case SQL_C_USHORT:
+      n = 2;
+      break;
+    case SQL_C_TINYINT: case SQL_C_BIT: case SQL_C_STINYINT: case SQL_C_UTINYINT:
+      n = 1;
+      break;
+    case SQL_C_DATE: case SQL_C_TYPE_DATE: case SQL_C_TIME: case SQL_C_TYPE_TIME:
+      n = 6;
+      break;
+    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP:
+      n = 16;
+      break;
+    case SQL_C_NUMERIC:
+      n = 19;
+      break;
+    default:
+      n = req->cb_bufferLength > 0 ? static_cast<size_t>(req->cb_bufferLength) : 0;
+      break;
+  }
+  std::memset(req->cb_data, 0, n);
+}

@@ -1,0 +1,328 @@
+// Tests of fetching over the recording back end: blocks of a forward-only
+// result, rowsets into column-wise and row-wise bound arrays, row statuses and
+// rows that fail, and the fetch entry points' refusals.
+
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fetch_fake.h"
+#include "odbc/binding.h"
+#include "odbc/dataset.h"
+#include "odbc/desc.h"
+#include "odbc/errtab.h"
+#include "odbc/stmt.h"
+#include "odbc/stmtrec.h"
+
+namespace {
+
+class FetchRoadTest : public FetchTest {
+ protected:
+  // n rows of (INTEGER i + 1, text "r<i>").
+  void Numbered(int32_t n, bool scroll = false, int version = SQL_OV_ODBC3) {
+    Result({Col(SQL_INTEGER, DS_INTEGER), Col(SQL_VARCHAR, DS_STRING, 8)}, n, scroll, version);
+    for (int32_t i = 0; i < n; ++i) {
+      Value<int32_t>(i, 1, i + 1);
+      Text(i, 2, "r" + std::to_string(i + 1));
+    }
+  }
+  void Rowset(SQLULEN size) {
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0), SQL_SUCCESS);
+  }
+};
+
+TEST_F(FetchRoadTest, BlocksKeepTheirLayoutAndServeEveryRow) {
+  Numbered(130);
+  int32_t a = 0;
+  char b[8];
+  SQLLEN aLen = 0;
+  SQLLEN bLen = 0;
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &a, 0, &aLen), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, b, sizeof b, &bLen), SQL_SUCCESS);
+  int32_t rows = 0;
+  for (SQLRETURN rc; (rc = SQLFetch(stmt_)) != SQL_NO_DATA; ++rows) {
+    ASSERT_EQ(rc, SQL_SUCCESS);
+    ASSERT_EQ(a, rows + 1);
+    ASSERT_EQ(std::string(b), "r" + std::to_string(rows + 1));
+    ASSERT_EQ(bLen, static_cast<SQLLEN>(strlen(b)));
+  }
+  EXPECT_EQ(rows, 130);
+  // One back-end call per block of the connection's fetch size; after the
+  // first block the block comes back with its columns for the next one.
+  EXPECT_EQ(FFake().asked, (std::vector<int32_t>{60, 60, 60, 60}));
+  EXPECT_EQ(FFake().hadColumns, (std::vector<bool>{false, true, true, true}));
+}
+
+TEST_F(FetchRoadTest, ARowWiderThanABlockStillTravels) {
+  for (uint32_t type : {DS_STRING, DS_CHAR}) {
+    SCOPED_TRACE(type);
+    Result({Col(SQL_VARCHAR, type, 70000)}, 3);
+    for (int32_t i = 0; i < 3; ++i) Text(i, 1, std::string(69999, static_cast<char>('a' + i)));
+    std::vector<char> buf(70000);
+    SQLLEN len = 0;
+    ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_CHAR, buf.data(), static_cast<SQLLEN>(buf.size()), &len), SQL_SUCCESS);
+    for (int32_t i = 0; i < 3; ++i) {
+      ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+      EXPECT_EQ(len, 69999);
+      EXPECT_EQ(buf[69998], 'a' + i);
+    }
+    EXPECT_EQ(SQLFetch(stmt_), SQL_NO_DATA);
+    EXPECT_EQ(FFake().asked, (std::vector<int32_t>{1, 1, 1, 1}));
+    TearDown();
+    SetUp();
+  }
+}
+
+TEST_F(FetchRoadTest, ColumnWiseArraysStepByTheCTypesSize) {
+  // Fixed-size types step by their own size, whatever length they were bound
+  // with; character buffers by their length; lengths by an SQLLEN each.
+  Numbered(3, true);
+  Rowset(3);
+  int32_t a[3] = {};
+  int32_t d[3] = {};
+  char b[3][5] = {};
+  SQLLEN aLen[3] = {};
+  SQLLEN bLen[3] = {};
+  SQLLEN dLen[3] = {};
+  SQLULEN fetched = 0;
+  SQLUSMALLINT status[4] = {9, 9, 9, 9};
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, a, 100, aLen), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, b, 5, bLen), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  EXPECT_EQ(fetched, 3u);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(a[i], i + 1);
+    EXPECT_EQ(aLen[i], 4);
+    EXPECT_EQ(std::string(b[i]), "r" + std::to_string(i + 1));
+    EXPECT_EQ(bLen[i], 2);
+    EXPECT_EQ(status[i], SQL_ROW_SUCCESS);
+  }
+  EXPECT_EQ(status[3], 9);
+  EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_NO_DATA);
+
+  // The default C type of an INTEGER column is 4 bytes wide as well.
+  TearDown();
+  SetUp();
+  Numbered(3, true);
+  Rowset(3);
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_DEFAULT, d, 0, dLen), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  EXPECT_EQ(d[0], 1);
+  EXPECT_EQ(d[1], 2);
+  EXPECT_EQ(d[2], 3);
+}
+
+TEST_F(FetchRoadTest, RowWiseRecordsAndTheBindOffset) {
+  struct Row {
+    int32_t a;
+    SQLLEN aLen;
+    char b[6];
+    SQLLEN bLen;
+  };
+  Numbered(3, true);
+  Rowset(3);
+  Row rows[6] = {};
+  SQLULEN offset = 3 * sizeof(Row);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)sizeof(Row), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_OFFSET_PTR, &offset, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &rows[0].a, 0, &rows[0].aLen), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, rows[0].b, sizeof rows[0].b, &rows[0].bLen), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(rows[i].a, 0);
+    EXPECT_EQ(rows[3 + i].a, i + 1);
+    EXPECT_EQ(rows[3 + i].aLen, 4);
+    EXPECT_EQ(std::string(rows[3 + i].b), "r" + std::to_string(i + 1));
+    EXPECT_EQ(rows[3 + i].bLen, 2);
+  }
+}
+
+TEST_F(FetchRoadTest, BookmarkArraysKeepTheApplicationsElementSize) {
+  // An SQL_C_BINARY bookmark array steps by the length it was bound with;
+  // each element gets 8 bytes and the length 8.
+  Fake().ints[DRVP_GETINFO_INT + SQL_FETCH_DIRECTION] = 0xBF;
+  Numbered(3, true);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0), SQL_SUCCESS);
+  Rowset(3);
+  unsigned char marks[3][10];
+  memset(marks, 0x55, sizeof marks);
+  SQLLEN lens[3] = {};
+  ColBinding cb{};
+  cb.cb_column = 0;
+  cb.cb_cType = SQL_C_BINARY;
+  cb.cb_data = marks;
+  cb.cb_bufferLength = sizeof marks[0];
+  cb.cb_octetLengthPtr = lens;
+  cb.cb_indicatorPtr = lens;
+  ASSERT_EQ(StmtAddColBinding(StmtOf(stmt_), &cb), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    int64_t bm = 0;
+    memcpy(&bm, marks[i], 8);
+    EXPECT_EQ(bm, i + 1);
+    EXPECT_EQ(marks[i][8], 0x55);
+    EXPECT_EQ(lens[i], 8);
+  }
+}
+
+TEST_F(FetchRoadTest, ARowThatFailsIsMarkedAndTheRowsetGoesOn) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> values;
+    std::vector<uint16_t> tableStatus;
+    SQLRETURN rc;
+    std::vector<SQLUSMALLINT> status;
+    std::string state;
+  };
+  const Case kCases[] = {
+      {"a bad value and a cut one", {"1", "x", "3.5", "4"}, {}, SQL_SUCCESS_WITH_INFO,
+       {SQL_ROW_SUCCESS, SQL_ROW_ERROR, SQL_ROW_SUCCESS_WITH_INFO, SQL_ROW_SUCCESS}, "22018"},
+      {"every row bad", {"x", "y", "z", "w"}, {}, SQL_ERROR,
+       {SQL_ROW_ERROR, SQL_ROW_ERROR, SQL_ROW_ERROR, SQL_ROW_ERROR}, "22018"},
+      {"a row the cursor could not read", {"1", "2", "3", "4"}, {0, 0, SQL_ROW_ERROR, 0},
+       SQL_SUCCESS_WITH_INFO, {SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_ERROR, SQL_ROW_SUCCESS}, "HY000"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Result({Col(SQL_VARCHAR, DS_STRING, 8)}, 4, true);
+    for (int32_t i = 0; i < 4; ++i) Text(i, 1, c.values[i]);
+    FFake().statuses = c.tableStatus;
+    Rowset(4);
+    int32_t v[4] = {-1, -1, -1, -1};
+    SQLLEN len[4] = {};
+    SQLUSMALLINT status[4] = {};
+    ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, v, 0, len), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), c.rc);
+    EXPECT_EQ(std::vector<SQLUSMALLINT>(status, status + 4), c.status);
+    EXPECT_EQ(State(), c.state);
+    if (c.status[3] == SQL_ROW_SUCCESS) {
+      EXPECT_EQ(v[3], 4);
+    }
+    TearDown();
+    SetUp();
+  }
+}
+
+TEST_F(FetchRoadTest, ALaterColumnKeepsAnEarlierWarning) {
+  Numbered(1);
+  char b[2];
+  int32_t a = 0;
+  SQLLEN bLen = 0;
+  SQLLEN aLen = 0;
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, b, sizeof b, &bLen), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &a, 0, &aLen), SQL_SUCCESS);
+  EXPECT_EQ(SQLFetch(stmt_), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(State(), "01004");
+  EXPECT_EQ(a, 1);
+}
+
+TEST_F(FetchRoadTest, StatusWalksStayInsideRowsetAndTable) {
+  struct Case {
+    int32_t tableSize;
+    std::vector<SQLUSMALLINT> status;
+  };
+  const Case kCases[] = {
+      {5, {SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, 77}},
+      {2, {SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_NOROW, 77}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.tableSize);
+    Numbered(6, true);
+    Rowset(3);
+    FFake().tableSize = c.tableSize;
+    SQLUSMALLINT status[4] = {77, 77, 77, 77};
+    int32_t a[3] = {};
+    SQLLEN len[3] = {};
+    ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, a, 0, len), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+    EXPECT_EQ(std::vector<SQLUSMALLINT>(status, status + 4), c.status);
+    TearDown();
+    SetUp();
+  }
+}
+
+TEST_F(FetchRoadTest, SingleRowsOfOdbc2AndOdbc3Applications) {
+  struct Case {
+    int version;
+    SQLUSMALLINT statusAtEnd;
+    SQLULEN rowsAtEnd;
+    int32_t ignoredColumn;
+  };
+  // An ODBC 2 SQLFetch knows no row counts, statuses or ignored columns.
+  for (const Case c : {Case{SQL_OV_ODBC2, 9, 9, 1}, Case{SQL_OV_ODBC3, SQL_ROW_NOROW, 0, -1}}) {
+    SCOPED_TRACE(c.version);
+    Numbered(1, false, c.version);
+    int32_t a = -1;
+    SQLLEN aLen = SQL_COLUMN_IGNORE;
+    SQLULEN rows = 9;
+    SQLUSMALLINT status = 9;
+    Stmt* s = StmtOf(stmt_);
+    s->st_rowsFetchedPtr = &rows;
+    s->st_ird->de_arrayStatusPtr = &status;
+    ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &a, 0, &aLen), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+    EXPECT_EQ(a, c.ignoredColumn);
+    if (c.version == SQL_OV_ODBC3) {
+      EXPECT_EQ(rows, 1u);
+      EXPECT_EQ(status, SQL_ROW_SUCCESS);
+    }
+    EXPECT_EQ(SQLFetch(stmt_), SQL_NO_DATA);
+    EXPECT_EQ(status, c.statusAtEnd);
+    EXPECT_EQ(rows, c.rowsAtEnd);
+    TearDown();
+    SetUp();
+  }
+}
+
+TEST_F(FetchRoadTest, RetrieveDataOffFillsNothing) {
+  Numbered(2);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_RETRIEVE_DATA, (SQLPOINTER)SQL_RD_OFF, 0), SQL_SUCCESS);
+  int32_t a = -1;
+  SQLLEN aLen = 0;
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &a, 0, &aLen), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+  EXPECT_EQ(a, -1);
+}
+
+TEST_F(FetchRoadTest, Refusals) {
+  Numbered(3);
+  EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_PRIOR, 0), SQL_ERROR);
+  EXPECT_EQ(State(), "HY106");
+  EXPECT_TRUE(FFake().asked.empty());
+  SQLULEN rows = 0;
+  SQLUSMALLINT status[1];
+  // The rowset road needs a back end that serves it.
+  EXPECT_EQ(SQLExtendedFetch(stmt_, SQL_FETCH_NEXT, 0, &rows, status), SQL_ERROR);
+  EXPECT_EQ(State(), "IM001");
+  SQLHSTMT fresh = NewStmt();
+  EXPECT_EQ(SQLFetch(fresh), SQL_ERROR);
+  EXPECT_EQ(CoreTest::State(SQL_HANDLE_STMT, fresh), "HY010");
+}
+
+TEST_F(FetchRoadTest, GetDataOnARowsetRow) {
+  Numbered(2, true);
+  FFake().statuses = {SQL_ROW_DELETED, SQL_ROW_SUCCESS};
+  Rowset(2);
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  int32_t a = 0;
+  SQLLEN len = 0;
+  EXPECT_EQ(SQLGetData(stmt_, 1, SQL_C_SLONG, &a, 0, &len), SQL_ERROR);
+  EXPECT_EQ(State(), "HY109");
+  StmtOf(stmt_)->st_cursor.sc_position = 2;
+  EXPECT_EQ(SQLGetData(stmt_, 1, SQL_C_SLONG, &a, 0, &len), SQL_SUCCESS);
+  EXPECT_EQ(a, 2);
+}
+
+}  // namespace
