@@ -1,0 +1,228 @@
+// fetch_e2e_test.cpp -- reading rows of a real table through the Driver
+// Manager and each driver library: bound columns row by row, rowsets into
+// column-wise and row-wise arrays, long values with SQLGetData in pieces, and
+// the forward-only cursor a scrollable request gets.
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dm_fixture.h"
+
+namespace {
+
+constexpr int kRows = 150;
+
+// Row i (from 1): name "name<i>", amount i + 0.25, born 2000-01-01 plus i days
+// within January and February, note of i * 40 characters.
+std::string Name(int i) { return "name" + std::to_string(i); }
+std::string Note(int i) {
+  std::string s;
+  for (int k = 0; s.size() < static_cast<size_t>(i) * 40; ++k) s += static_cast<char>('a' + (i + k) % 26);
+  return s;
+}
+
+class DmFetch : public DmTest {
+ public:
+  static void SetUpTestSuite() {
+    DmTest::SetUpTestSuite();
+    MakeDatabase("kes_fetch", "fetchdb");
+  }
+
+ protected:
+  void SetUp() override {
+    DmTest::SetUp();
+    Connect("");
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_), SQL_SUCCESS);
+    SQLINTEGER n = -1;
+    SQLLEN ind = 0;
+    if (SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)"SELECT COUNT(*) FROM fetch_rows", SQL_NTS)) &&
+        SQLFetch(stmt_) == SQL_SUCCESS)
+      SQLGetData(stmt_, 1, SQL_C_SLONG, &n, 0, &ind);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    if (n == kRows) return;
+    // The first build to run makes the rows; the other finds them.
+    Exec("CREATE TABLE fetch_rows (id INTEGER, name VARCHAR(20), amount DECIMAL(10,2), born DATE, "
+         "note LVARCHAR(8000))");
+    for (int i = 1; i <= kRows; ++i) {
+      const std::string sql = "INSERT INTO fetch_rows VALUES (" + std::to_string(i) + ", '" + Name(i) + "', " +
+                              std::to_string(i) + ".25, MDY(" + std::to_string(1 + (i - 1) / 31 % 2) + ", " +
+                              std::to_string(1 + (i - 1) % 28) + ", 2000), '" + Note(i) + "')";
+      Exec(sql.c_str());
+    }
+  }
+  void TearDown() override {
+    if (stmt_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    DmTest::TearDown();
+  }
+  void Connect(const char* extra) {
+    std::string in = std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=fetchdb@kes_fetch;" + extra;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
+                                               nullptr, SQL_DRIVER_NOPROMPT)))
+        << Message(SQL_HANDLE_DBC, dbc_);
+  }
+  void Exec(const char* sql) {
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql, SQL_NTS)))
+        << sql << ": " << Message(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+  void Query(const char* sql) {
+    ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)sql, SQL_NTS), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  }
+  SQLHSTMT stmt_ = nullptr;
+};
+
+TEST_P(DmFetch, BoundColumnsRowByRow) {
+  Query("SELECT id, name, amount, born FROM fetch_rows ORDER BY id");
+  SQLINTEGER id = 0;
+  char name[21] = {};
+  double amount = 0;
+  SQL_DATE_STRUCT born{};
+  SQLLEN ind[4] = {};
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &id, 0, &ind[0]), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, name, sizeof name, &ind[1]), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 3, SQL_C_DOUBLE, &amount, 0, &ind[2]), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 4, SQL_C_TYPE_DATE, &born, 0, &ind[3]), SQL_SUCCESS);
+  for (int i = 1; i <= kRows; ++i) {
+    ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(id, i);
+    ASSERT_EQ(name, Name(i));
+    ASSERT_EQ(ind[1], static_cast<SQLLEN>(Name(i).size()));
+    ASSERT_EQ(amount, i + 0.25);
+    ASSERT_EQ(born.year, 2000);
+    ASSERT_EQ(born.day, 1 + (i - 1) % 28);
+  }
+  EXPECT_EQ(SQLFetch(stmt_), SQL_NO_DATA);
+}
+
+TEST_P(DmFetch, RowsetsIntoColumnWiseArrays) {
+  constexpr int kSize = 40;
+  SQLINTEGER ids[kSize];
+  char names[kSize][7];
+  SQLLEN idInd[kSize];
+  SQLLEN nameInd[kSize];
+  SQLUSMALLINT status[kSize];
+  SQLULEN fetched = 0;
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kSize, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, idInd), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, names, sizeof names[0], nameInd), SQL_SUCCESS);
+  Query("SELECT id, name FROM fetch_rows ORDER BY id");
+  int seen = 0;
+  for (SQLRETURN rc; (rc = SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0)) != SQL_NO_DATA;) {
+    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Message(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(fetched, static_cast<SQLULEN>(std::min(kSize, kRows - seen)));
+    for (SQLULEN k = 0; k < fetched; ++k) {
+      ++seen;
+      ASSERT_EQ(ids[k], seen);
+      // Names of seven characters do not fit with their terminator: those rows warn.
+      ASSERT_EQ(status[k], Name(seen).size() < 7 ? SQL_ROW_SUCCESS : SQL_ROW_SUCCESS_WITH_INFO);
+      ASSERT_EQ(std::string(names[k]), Name(seen).substr(0, 6));
+      ASSERT_EQ(nameInd[k], static_cast<SQLLEN>(Name(seen).size()));
+    }
+    for (SQLULEN k = fetched; k < kSize; ++k) ASSERT_EQ(status[k], SQL_ROW_NOROW);
+  }
+  EXPECT_EQ(seen, kRows);
+}
+
+TEST_P(DmFetch, RowsetsIntoRowWiseRecords) {
+  struct Row {
+    SQLINTEGER id;
+    SQLLEN idInd;
+    char amount[16];
+    SQLLEN amountInd;
+  };
+  std::vector<Row> rows(kRows);
+  SQLULEN fetched = 0;
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)sizeof(Row), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)25, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
+  SQLULEN offset = 0;
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_OFFSET_PTR, &offset, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &rows[0].id, 0, &rows[0].idInd), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, rows[0].amount, sizeof rows[0].amount, &rows[0].amountInd),
+            SQL_SUCCESS);
+  Query("SELECT id, amount FROM fetch_rows ORDER BY id");
+  // Each rowset lands after the one before it.
+  while (SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0) == SQL_SUCCESS) offset += fetched * sizeof(Row);
+  ASSERT_EQ(offset, kRows * sizeof(Row));
+  for (int i = 0; i < kRows; ++i) {
+    ASSERT_EQ(rows[i].id, i + 1);
+    ASSERT_EQ(std::string(rows[i].amount), std::to_string(i + 1) + ".25");
+  }
+}
+
+TEST_P(DmFetch, LongTextInPieces) {
+  const int i = 75;  // a note of 3000 characters
+  Query(("SELECT note, note FROM fetch_rows WHERE id = " + std::to_string(i)).c_str());
+  ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+  std::string got;
+  char piece[101];
+  SQLLEN len = 0;
+  SQLRETURN rc;
+  int calls = 0;
+  while ((rc = SQLGetData(stmt_, 1, SQL_C_CHAR, piece, sizeof piece, &len)) != SQL_NO_DATA) {
+    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Message(SQL_HANDLE_STMT, stmt_);
+    if (calls == 0) {
+      ASSERT_EQ(len, 3000);
+    }
+    got += piece;
+    ++calls;
+  }
+  EXPECT_EQ(got, Note(i));
+  EXPECT_EQ(calls, 30);
+  std::u16string wide;
+  SQLWCHAR wpiece[64];
+  while ((rc = SQLGetData(stmt_, 2, SQL_C_WCHAR, wpiece, sizeof wpiece, &len)) != SQL_NO_DATA) {
+    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Message(SQL_HANDLE_STMT, stmt_);
+    for (SQLWCHAR* p = wpiece; *p != 0; ++p) wide += static_cast<char16_t>(*p);
+  }
+  EXPECT_EQ(wide.size(), 3000u);
+  EXPECT_EQ(wide.front(), static_cast<char16_t>(Note(i).front()));
+}
+
+TEST_P(DmFetch, ScrollableRequestsRunForwardOnly) {
+  const SQLRETURN rc = SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0);
+  EXPECT_EQ(rc, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "01S02");
+  SQLULEN type = 99;
+  ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(type, static_cast<SQLULEN>(SQL_CURSOR_FORWARD_ONLY));
+  Query("SELECT id FROM fetch_rows ORDER BY id");
+  EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_LAST, 0), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY106");
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+}
+
+TEST_P(DmFetch, RowsetsOfRowsWithTextValues) {
+  // Rows with TEXT values come from the server one at a time; a rowset still
+  // holds every row that is left.
+  (void)SQLExecDirect(stmt_, (SQLCHAR*)"CREATE TABLE fetch_text (id INTEGER, t TEXT)", SQL_NTS);
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  Exec("DELETE FROM fetch_text");
+  for (int i = 1; i <= 5; ++i)
+    Exec(("INSERT INTO fetch_text VALUES (" + std::to_string(i) + ", '" + Note(i) + "')").c_str());
+  SQLINTEGER ids[5] = {};
+  SQLLEN ind[5] = {};
+  SQLULEN fetched = 0;
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)5, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, ind), SQL_SUCCESS);
+  Query("SELECT id, t FROM fetch_text ORDER BY id");
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ(fetched, 5u);
+  EXPECT_EQ(ids[4], 5);
+  // SQLGetData reads the rowset's current row, the first.
+  std::string got;
+  char piece[33];
+  SQLLEN len = 0;
+  while (SQL_SUCCEEDED(SQLGetData(stmt_, 2, SQL_C_CHAR, piece, sizeof piece, &len))) got += piece;
+  EXPECT_EQ(got, Note(1));
+  EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_NO_DATA);
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, DmFetch, ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
