@@ -428,19 +428,16 @@ int32_t plan_column(const Stmt* stmt, const ParamBinding& pb, const Layout& l, u
     plan->fill = Fill::HexVar;
     return set_width(col, 4 + s.maxlen / 2);
   }
-  uint64_t maxlen = s.maxlen;
-  if (is_datetime_sql(sqlType) && sqlType != 0) {
-    if (s.literals > 0 && s.literals == s.present && !s.literalMixed) {
-      col->type = s.literalType;
-      plan->fill = Fill::Literal;
-      return set_width(col, struct_width(s.literalType));
-    }
-    const bool stamp = sqlType == SQL_TIMESTAMP || sqlType == SQL_TYPE_TIMESTAMP;
-    maxlen = std::max<uint64_t>(maxlen, stamp ? 16 : 6);
-  } else if (sqlType == 0 && s.literals > 0 && s.literals == s.present && !s.literalMixed) {
+  // Only a column of escapes alone travels as date-time structs.
+  if (s.literals > 0 && s.literals == s.present && !s.literalMixed) {
     col->type = s.literalType;
     plan->fill = Fill::Literal;
     return set_width(col, struct_width(s.literalType));
+  }
+  uint64_t maxlen = s.maxlen;
+  if (is_datetime_sql(sqlType) && sqlType != 0) {
+    const bool stamp = sqlType == SQL_TIMESTAMP || sqlType == SQL_TYPE_TIMESTAMP;
+    maxlen = std::max<uint64_t>(maxlen, stamp ? 16 : 6);
   }
   if (s.literals > 0) {
     plan->fill = wide ? Fill::WLiteralText : Fill::LiteralText;
@@ -752,6 +749,8 @@ SQLRETURN execute_params(Stmt* stmt, bool localDae) {
     }
   }
 
+  // The rows of an earlier result must not pass for the new one's.
+  StmtFreeResult(stmt);
   bool handed = false;
   const int32_t code = send(stmt, ds, n, &handed);
   if (!handed) {
