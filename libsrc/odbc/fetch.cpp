@@ -10,6 +10,7 @@
 
 #include "odbc/fetch.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "odbc/binding.h"

@@ -64,11 +64,12 @@ int32_t piece_group(uint32_t t) {
 
 // Units to ask the back end for in one piece of a deferred value.
 uint64_t piece_size(int32_t cType, int64_t b, const ColumnInfo* info) {
-  if (b <= 0) return static_cast<uint64_t>(b < 0 ? 0 : b);
+  if (b <= 0) return 0;
   const uint64_t len = static_cast<uint64_t>(b);
   switch (cType) {
     case SQL_C_CHAR: return len - 1;
-    case SQL_C_WCHAR: return (len - 1) / 2;
+    // Room for the terminator of two bytes: one character more would be lost.
+    case SQL_C_WCHAR: return len < 2 ? 0 : (len - 2) / 2;
     case SQL_C_BINARY: return info != nullptr && is_wide_ds(info->bindType) ? len / 2 : len;
     default: return len;
   }
@@ -131,7 +132,10 @@ SQLRETURN deferred(Stmt* stmt, ColBinding* req, int32_t m, const ColumnInfo* inf
     return SQL_NO_DATA;
   }
   if (r != 0) return fail(stmt, r);
-  return convert(stmt, piece_group(gd.gd_type), gd.gd_data, gd.gd_left, gd.gd_total, m, req, 0, 0, 0);
+  // A piece of a long type comes as a long-value record around its bytes.
+  const bool record = gd.gd_type == DS_LONGCHAR || gd.gd_type == DS_LONGBINARY || gd.gd_type == DS_LONGWCHAR;
+  const void* src = record ? static_cast<const DatasetLong*>(gd.gd_data)->data : gd.gd_data;
+  return convert(stmt, piece_group(gd.gd_type), src, gd.gd_left, gd.gd_total, m, req, 0, 0, 0);
 }
 
 SQLRETURN continue_cell(Stmt* stmt, ColBinding* req, const DatasetColumn* col, uint32_t row,

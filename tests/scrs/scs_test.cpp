@@ -341,4 +341,25 @@ TEST(Bookmarks, ByCursorType) {
   }
 }
 
+TEST(StatementContext, TakesTheConnectionsDefaults) {
+  SCS defaults{};
+  SCS_Init(&defaults, 0, 0, nullptr, nullptr);
+  defaults.sc_cursorType = SCS_STATIC;
+  defaults.sc_rowsetSize = 20;
+  defaults.sc_useBookmarks = 1;
+  defaults.sc_retrieveData = 0;
+  defaults.sc_concurrency = 2;
+  SCS scs{};
+  int owner = 0;
+  SCS_InitStmt(&scs, 3, 4, nullptr, &owner, &defaults);
+  EXPECT_EQ(scs.sc_rowsetSize, 20);
+  EXPECT_EQ(scs.sc_useBookmarks, 1u);
+  EXPECT_EQ(scs.sc_retrieveData, 0u);
+  EXPECT_EQ(scs.sc_concurrency, 2);
+  EXPECT_EQ(scs.sc_cursorType, SCS_FORWARD_ONLY);
+  EXPECT_EQ(scs.sc_hCursor, 3u);
+  EXPECT_EQ(scs.sc_owner, &owner);
+  EXPECT_EQ(scs.sc_rowStatus, nullptr);
+}
+
 }  // namespace
