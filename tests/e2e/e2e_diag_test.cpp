@@ -89,6 +89,20 @@ TEST_P(Diag, ServerErrorsCarryTheirCodeAndState) {
   }
 }
 
+// A parameter array stops at the set the server refuses; the sets before it count
+// as processed, the refused one too.
+TEST_P(Diag, ParamArrayStopsAtTheRefusedSet) {
+  SQLINTEGER keys[5] = {1, 2, 1, 4, 5};
+  SQLULEN processed = 0;
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)5, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, keys, 0, nullptr),
+            SQL_SUCCESS);
+  EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"INSERT INTO diag (k) VALUES (?)", SQL_NTS), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY000");
+  EXPECT_EQ(processed, 3u);
+}
+
 KES_E2E_BUILDS(Diag);
 
 }  // namespace
