@@ -1,0 +1,184 @@
+#!/usr/bin/python3
+"""pyodbc_e2e.py -- a Python application on the driver: Debian's pyodbc through the
+Driver Manager, against a database of the embedded server made for the run.
+
+Creates a private ODBC configuration and server in a temporary directory, runs
+parameterised DML (one row at a time and as parameter arrays), fetches every
+Informix type back as Python values and checks that text outside the Basic
+Multilingual Plane survives the round trip (the Unicode build; an ANSI driver is
+reached through the Driver Manager's UCS-2 conversion, which cannot carry it).
+
+Usage: pyodbc_e2e.py --driver LIBRARY --dbsh KESDBSH [--ansi]
+"""
+
+import argparse
+import datetime
+import decimal
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+FAILURES = []
+
+
+def check(ok, what):
+    if not ok:
+        FAILURES.append(what)
+        print("FAIL: " + what, flush=True)
+
+
+def equal(got, want, what):
+    check(got == want, "%s: got %r, want %r" % (what, got, want))
+
+
+def set_up(args, root):
+    """Private configuration, server and database; nothing outside root is touched."""
+    with open(os.path.join(root, "odbcinst.ini"), "w") as f:
+        f.write("[Kestrane Py]\nDriver=%s\nThreading=0\n" % args.driver)
+    with open(os.path.join(root, "odbc.ini"), "w") as f:
+        f.write("[ODBC Data Sources]\nkes_py=Kestrane Py\n\n"
+                "[kes_py]\nDriver=Kestrane Py\nDatabase=pydb\nInfServer=pysrv\n")
+    os.environ["ODBCSYSINI"] = root
+    os.environ["ODBCINI"] = os.path.join(root, "odbc.ini")
+    os.environ["KES_INFORMIX_SERVERS"] = root
+    subprocess.run([args.dbsh, "--create-server", "pysrv"], check=True)
+    subprocess.run([args.dbsh, "-s", "pysrv", "-e", "CREATE DATABASE pydb WITH LOG"], check=True)
+
+
+COLUMNS = ("id INTEGER NOT NULL PRIMARY KEY, sr SERIAL, c CHAR(6), nc NCHAR(16), vc VARCHAR(40), "
+           "nvc NVARCHAR(60), lvc LVARCHAR(4000), si SMALLINT, i INTEGER, f FLOAT, sf SMALLFLOAT, "
+           "d DECIMAL(12,3), m MONEY(10,2), dt DATE, ts DATETIME YEAR TO FRACTION(5), "
+           "iv INTERVAL DAY TO SECOND, tx TEXT, by BYTE")
+INSERTED = "id, c, nc, vc, nvc, lvc, si, i, f, sf, d, m, dt, ts, iv, tx, by"
+
+
+def rows(wide):
+    """Rows as the application gives them; every column but the key is None once."""
+    far = "\U0001F600\U00010348" if wide else "\u00e9\u4e2d"  # outside the BMP only where it can travel
+    out = []
+    for k in range(6):
+        row = [
+            k + 1,
+            "c%d" % k,
+            "N\u00e4he %d" % k,
+            "plain %d" % k,
+            "\u03a9 %s %d" % (far, k),
+            ("long \u00fc " + far + " ") * (40 * k + 1),
+            [-32767, 32767, 0, -1, 1, 1234][k],
+            [-2147483647, 2147483647, 0, 7, -7, 100000][k],
+            [0.0, -0.1, 1.5e300, 3.141592653589793, -2.5e-300, 1e-5][k],
+            [0.0, 0.5, -2.25, 1024.0, 0.125, -1.0][k],
+            decimal.Decimal(["0.000", "-123456789.123", "999999999.999", "0.001", "-0.500", "42.000"][k]),
+            decimal.Decimal(["0.00", "-123456.78", "99999999.99", "0.01", "-0.50", "12345.00"][k]),
+            [datetime.date(2024, 2, 29), datetime.date(1, 1, 1), datetime.date(9999, 12, 31),
+             datetime.date(1899, 12, 31), datetime.date(1970, 1, 1), datetime.date(2000, 3, 1)][k],
+            # A lone execute sizes its datetime from the type catalogue, which the driver
+            # does not offer yet, so only the array rows carry fractions of a second.
+            [datetime.datetime(2024, 2, 29, 23, 59, 58), datetime.datetime(1, 1, 1, 0, 0, 0, 123000),
+             datetime.datetime(9999, 12, 31, 23, 59, 59, 999000), datetime.datetime(1970, 1, 1, 0, 0, 0, 1000),
+             datetime.datetime(2000, 2, 29, 12, 30), datetime.datetime(1899, 12, 31, 1, 2, 3)][k],
+            ["0 00:00:00", "-5 03:04:05", "99 23:59:59", "1 00:00:01", "-1 12:00:00", "42 01:01:01"][k],
+            "text \u00df " + far + " " + "x" * (300 * k),
+            bytes((n * 7 + k) & 0xFF for n in range(97 * k + 3)),
+        ]
+        row[1 + k] = None
+        row[7 + k] = None
+        row[12 + k % 5] = None
+        out.append(row)
+    return out
+
+
+def expected(row):
+    """What the application reads back: the row with its SERIAL value after the key."""
+    want = list(row)
+    want.insert(1, row[0])  # the SERIAL column numbers the rows in insertion order
+    return want
+
+
+def run(args):
+    import pyodbc
+
+    cn = pyodbc.connect("DSN=kes_py", autocommit=True)
+    cur = cn.cursor()
+    cur.execute("CREATE TABLE t (%s)" % COLUMNS)
+    data = rows(not args.ansi)
+    marks = ", ".join("?" * len(data[0]))
+    insert = "INSERT INTO t (%s) VALUES (%s)" % (INSERTED, marks)
+
+    # One row at a time, then the rest as one parameter array.
+    cur.execute(insert, *data[0])
+    equal(cur.rowcount, 1, "rowcount of one insert")
+    cur.fast_executemany = True
+    # An array holds each value at the size declared for it; TEXT and BYTE are
+    # described as up to 2 GB, so the application names what it needs.
+    sizes = [None] * len(data[0])
+    sizes[15] = (pyodbc.SQL_WLONGVARCHAR, 8000, 0)
+    sizes[16] = (pyodbc.SQL_LONGVARBINARY, 1000, 0)
+    cur.setinputsizes(sizes)
+    cur.executemany(insert, data[1:])
+    cur.fast_executemany = False
+
+    cur.execute("SELECT * FROM t ORDER BY id")
+    names = [d[0] for d in cur.description]
+    got = [list(r) for r in cur.fetchall()]
+    equal(len(got), len(data), "rows read back")
+    for k, (g, row) in enumerate(zip(got, data)):
+        for name, a, b in zip(names, g, expected(row)):
+            if name in ("c", "nc") and isinstance(a, str):
+                a = a.rstrip()  # fixed-width text may come back padded to its width
+            equal(a, b, "row %d column %s" % (k, name))
+
+    # Parameters in a WHERE clause, text outside the BMP among them.
+    target = data[2][4]
+    cur.execute("SELECT id FROM t WHERE nvc = ?", target)
+    equal([r[0] for r in cur.fetchall()], [3], "row found by its wide text")
+    cur.execute("UPDATE t SET vc = ?, f = ? WHERE id > ?", "changed", 2.5, 3)
+    equal(cur.rowcount, 3, "rowcount of an update")
+    cur.execute("SELECT vc, f FROM t WHERE id > ? ORDER BY id", 3)
+    equal([tuple(r) for r in cur.fetchall()], [("changed", 2.5)] * 3, "updated values")
+    cur.execute("DELETE FROM t WHERE id IN (?, ?)", 1, 2)
+    equal(cur.rowcount, 2, "rowcount of a delete")
+    cur.execute("SELECT COUNT(*) FROM t")
+    equal(cur.fetchone()[0], 4, "rows left")
+
+    # Transactions: a rolled back insert leaves nothing behind.
+    cn.autocommit = False
+    cur.execute(insert, *([99] + [None] * (len(data[0]) - 1)))
+    cn.rollback()
+    cn.autocommit = True
+    cur.execute("SELECT COUNT(*) FROM t WHERE id = 99")
+    equal(cur.fetchone()[0], 0, "rolled back row")
+
+    # A refused statement is an exception carrying the server's code.
+    try:
+        cur.execute("SELECT * FROM no_such_table")
+        check(False, "a missing table raises")
+    except pyodbc.Error as e:
+        equal(e.args[0], "42S02", "SQLSTATE of a missing table")
+        check("(-206)" in e.args[1], "message names the server code: " + e.args[1])
+    cn.close()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--driver", required=True)
+    parser.add_argument("--dbsh", required=True)
+    parser.add_argument("--ansi", action="store_true")
+    args = parser.parse_args()
+    root = tempfile.mkdtemp(prefix="kes_pyodbc_")
+    try:
+        set_up(args, root)
+        run(args)
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+    if FAILURES:
+        print("%d check(s) failed" % len(FAILURES))
+        return 1
+    print("pyodbc end-to-end: all checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
