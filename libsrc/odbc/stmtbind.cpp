@@ -87,7 +87,10 @@ int32_t StmtBindColPtrs(Stmt* stmt, uint16_t column, int16_t cType, void* value,
   else if (bufLen == 0 && column != 0 && cType != SQL_C_DEFAULT) bufLen = CTypeSize(cType);
   if (column == 0) {
     if (int32_t rc = bookmark_check(stmt, cType); rc != 0) code = rc;
-    bufLen = 8;
+    // A binary bookmark keeps its length: it is the stride of a column-wise
+    // array. Eight bytes are written into it, so a shorter buffer is refused.
+    if (code == 0 && cType == SQL_C_UBIGINT) bufLen = 8;
+    else if (code == 0 && value != nullptr && bufLen < 8) code = ERR_BUFFER_LENGTH;
   }
   if (code != 0) {
     stmt->errCode = code;

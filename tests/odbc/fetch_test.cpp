@@ -145,25 +145,40 @@ TEST_F(FetchRoadTest, RowWiseRecordsAndTheBindOffset) {
   }
 }
 
-TEST_F(FetchRoadTest, BookmarkArraysKeepTheApplicationsElementSize) {
-  // An SQL_C_BINARY bookmark array steps by the length it was bound with;
-  // each element gets 8 bytes and the length 8.
+TEST_F(FetchRoadTest, BookmarkBindingsAndTheirArrays) {
+  // A binary bookmark keeps the length it was bound with as its array stride
+  // and gets 8 bytes and the length 8 in each element; SQL_C_BOOKMARK is 8
+  // bytes wide whatever length was passed.
   Fake().ints[DRVP_GETINFO_INT + SQL_FETCH_DIRECTION] = 0xBF;
-  Numbered(3, true);
+  Fake().ints[DRVP_GETINFO_INT + SQL_BOOKMARK_PERSISTENCE] = SQL_BP_SCROLL;
+  Numbered(6, true);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0), SQL_SUCCESS);
   Rowset(3);
   unsigned char marks[3][10];
   memset(marks, 0x55, sizeof marks);
   SQLLEN lens[3] = {};
-  ColBinding cb{};
-  cb.cb_column = 0;
-  cb.cb_cType = SQL_C_BINARY;
-  cb.cb_data = marks;
-  cb.cb_bufferLength = sizeof marks[0];
-  cb.cb_octetLengthPtr = lens;
-  cb.cb_indicatorPtr = lens;
-  ASSERT_EQ(StmtAddColBinding(StmtOf(stmt_), &cb), SQL_SUCCESS);
+
+  struct Refused {
+    SQLSMALLINT cType;
+    SQLLEN length;
+    const char* state;
+  };
+  for (const Refused& r : {Refused{SQL_C_VARBOOKMARK, 7, "HY090"}, Refused{SQL_C_BINARY, 0, "HY090"},
+                           Refused{SQL_C_SLONG, 10, "HY003"}}) {
+    SCOPED_TRACE(r.length);
+    EXPECT_EQ(SQLBindCol(stmt_, 0, r.cType, marks, r.length, lens), SQL_ERROR);
+    EXPECT_EQ(State(), r.state);
+  }
+  SQLHDESC ard = DescAttr(stmt_, SQL_ATTR_APP_ROW_DESC);
+  auto boundLength = [ard] {
+    SQLLEN n = -1;
+    EXPECT_EQ(SQLGetDescField(ard, 0, SQL_DESC_OCTET_LENGTH, &n, sizeof n, nullptr), SQL_SUCCESS);
+    return n;
+  };
+
+  ASSERT_EQ(SQLBindCol(stmt_, 0, SQL_C_VARBOOKMARK, marks, sizeof marks[0], lens), SQL_SUCCESS);
+  EXPECT_EQ(boundLength(), 10);
   ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
@@ -173,6 +188,14 @@ TEST_F(FetchRoadTest, BookmarkArraysKeepTheApplicationsElementSize) {
     EXPECT_EQ(marks[i][8], 0x55);
     EXPECT_EQ(lens[i], 8);
   }
+
+  uint64_t wide[3] = {};
+  ASSERT_EQ(SQLBindCol(stmt_, 0, SQL_C_BOOKMARK, wide, 100, lens), SQL_SUCCESS);
+  EXPECT_EQ(boundLength(), 8);
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  EXPECT_EQ(wide[0], 4u);
+  EXPECT_EQ(wide[1], 5u);
+  EXPECT_EQ(wide[2], 6u);
 }
 
 TEST_F(FetchRoadTest, ARowThatFailsIsMarkedAndTheRowsetGoesOn) {
