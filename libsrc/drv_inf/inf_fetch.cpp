@@ -2,12 +2,16 @@
 // Fixed-width and string values are fetched straight into the Dataset; dates,
 // datetimes, BYTE/TEXT values and wide text are converted afterwards.
 // Owns the per-call conversion buffers; the Dataset belongs to the caller, who
-// passes it initialised (or zero-filled): it is laid out afresh here.
+// passes it initialised (or zero-filled). A Dataset that already has the
+// result's layout (the previous block) keeps its column storage: only its rows
+// and long values are reset, so a block costs no allocation beyond its long
+// values.
 // Threading: one call at a time per cursor (the core serialises a connection).
 // Not here: the application's C types (data exchange converts from Datasets).
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "drv_inf/inf_connect.h"
@@ -46,6 +50,9 @@ struct CallBuffers {
   std::vector<IxrDate> dates;
   std::vector<IxrDateTime> datetimes;
   std::vector<IxrLocator> locators;
+  // Wide text is decoded through these, sized once per call for the widest column.
+  std::vector<char> utf8;
+  std::vector<char16_t> units;
   IxrSqlda* area = nullptr;
 
   ~CallBuffers() {
@@ -170,23 +177,19 @@ int32_t convertValue(DatasetColumn& col, uint32_t r, uint16_t j, CallBuffers& b)
   }
 }
 
-int32_t widen(DatasetColumn& col, uint32_t r) {
+int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
   char* slot = col.data + static_cast<size_t>(r) * col.width;
   switch (col.type) {
     case DS_WSTRING: {
       const size_t len = strnlen(slot, col.width);
-      char* utf8 = static_cast<char*>(std::malloc(len + 1));
-      if (utf8 == nullptr) return ERR_MEMORY;
-      std::memcpy(utf8, slot, len);
-      utf8[len] = '\0';
+      std::memcpy(b.utf8.data(), slot, len);
+      b.utf8[len] = '\0';
       const int64_t maxUnits = static_cast<int64_t>(col.width / 2) - 1;
-      std::vector<char16_t> units(static_cast<size_t>(maxUnits > 0 ? maxUnits : 0) + 1);
       int64_t consumed = 0;
-      const int64_t n = utf8n_to_wcs(utf8, units.data(), static_cast<int64_t>(len), maxUnits, &consumed);
-      std::free(utf8);
+      const int64_t n = utf8n_to_wcs(b.utf8.data(), b.units.data(), static_cast<int64_t>(len), maxUnits, &consumed);
       const size_t count = n > 0 ? static_cast<size_t>(n) : 0;
-      units[count] = 0;
-      std::memcpy(slot, units.data(), (count + 1) * sizeof(char16_t));
+      b.units[count] = 0;
+      std::memcpy(slot, b.units.data(), (count + 1) * sizeof(char16_t));
       return 0;
     }
     case DS_LONGWCHAR: {
@@ -214,6 +217,55 @@ int32_t widen(DatasetColumn& col, uint32_t r) {
   }
 }
 
+// True when ds holds the cursor's columns, hidden ones included, with storage
+// for at least n rows.
+bool keepsLayout(const InfCursor* cur, const Dataset* ds, uint32_t n) {
+  if (ds->cols == nullptr || ds->colCapacity != cur->resultCount) return false;
+  if (ds->rowCapacity <= 0 || static_cast<uint32_t>(ds->rowCapacity) < n) return false;
+  for (uint16_t j = 0; j < cur->resultCount; ++j) {
+    const DatasetColumn& col = ds->cols[j];
+    const ColumnInfo& info = cur->results[j];
+    if (col.type != static_cast<int32_t>(info.bindType) ||
+        col.width != DatasetTypeWidth(col.type, info.octetLength) || col.data == nullptr ||
+        col.ind == nullptr)
+      return false;
+  }
+  return true;
+}
+
+// Empties a Dataset for the next block: the long values it still owns are
+// freed (every slot up to the capacity, as DatasetFree would) and the hidden
+// columns count again while rows are fetched.
+void resetRows(const InfCursor* cur, Dataset* ds) {
+  for (uint16_t j = 0; j < cur->resultCount; ++j) {
+    DatasetColumn& col = ds->cols[j];
+    if (col.type != DS_LONGCHAR && col.type != DS_LONGBINARY && col.type != DS_LONGWCHAR) continue;
+    for (int32_t r = 0; r < ds->rowCapacity; ++r) {
+      char* slot = col.data + static_cast<size_t>(r) * col.width;
+      DatasetLong lv;
+      std::memcpy(&lv, slot, sizeof lv);
+      std::free(lv.data);
+      std::memset(slot, 0, sizeof lv);
+    }
+  }
+  ds->colCount = cur->resultCount;
+  ds->rowCount = 0;
+}
+
+// The scratch of the wide pass, for the widest UTF-16 string column.
+int32_t sizeWideScratch(const Dataset* ds, CallBuffers& b) {
+  size_t widest = 0;
+  for (uint16_t j = 0; j < ds->colCount; ++j)
+    if (ds->cols[j].type == DS_WSTRING && ds->cols[j].width > widest) widest = ds->cols[j].width;
+  try {
+    b.utf8.resize(widest + 1);
+    b.units.resize(widest / 2 + 1);
+  } catch (const std::bad_alloc&) {
+    return ERR_MEMORY;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
@@ -225,14 +277,19 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
   InfConn* conn = cur->conn;
   uint32_t n = rows;
   if (cur->maxRows != 0 && n > cur->maxRows - cur->fetchedTotal) n = cur->maxRows - cur->fetchedTotal;
-  DatasetFree(ds);
   if (n == 0 || (cur->flags & CF_EOD) != 0 || cur->outputArea == nullptr || cur->resultCount == 0) {
+    DatasetFree(ds);
     return DatasetInit(ds, 0);
   }
   if (hasLongColumn(cur->results, cur->resultCount)) n = 1;
-  if (int32_t rc = DatasetFromColumnInfo(cur->results, cur->resultCount, static_cast<int32_t>(n), ds); rc != 0)
-    return rc;
-  n = static_cast<uint32_t>(ds->rowCapacity);
+  if (keepsLayout(cur, ds, n)) {
+    resetRows(cur, ds);
+  } else {
+    DatasetFree(ds);
+    if (int32_t rc = DatasetFromColumnInfo(cur->results, cur->resultCount, static_cast<int32_t>(n), ds); rc != 0)
+      return rc;
+    n = static_cast<uint32_t>(ds->rowCapacity);
+  }
   const uint16_t visible = static_cast<uint16_t>(ds->colCount - cur->hiddenColumns);
   const bool wide = InfWideBuild() && conn->wide != 0;
 
@@ -244,6 +301,7 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
     b.dates.resize(ds->colCount);
     b.datetimes.resize(ds->colCount);
     b.locators.resize(ds->colCount);
+    if (wide) result = sizeWideScratch(ds, b);
     for (uint32_t r = 0; r < n && result == 0; ++r) {
       if (int32_t rc = pointHostVars(cur, ds, r, b); rc != 0) {
         result = rc;
@@ -274,7 +332,7 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
       }
       for (uint16_t j = 0; wide && j < visible && result == 0; ++j) {
         DatasetColumn& col = ds->cols[j];
-        if (col.ind[r] == 0) result = widen(col, r);
+        if (col.ind[r] == 0) result = widen(col, r, b);
       }
     }
   }

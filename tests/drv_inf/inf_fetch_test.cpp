@@ -101,6 +101,53 @@ TEST_F(Fetching, AddedOrderByColumnIsNotDelivered) {
   ColumnInfoFree(cols, n);
 }
 
+TEST_F(Fetching, NextBlockReusesTheColumnStorage) {
+  // The caller hands the previous block back: its columns (the hidden ORDER BY
+  // one too) keep their storage, and only a different layout is laid out anew.
+  DrvHandle conn = connect();
+  DrvHandle cur = 0;
+  ASSERT_EQ(exec(conn, "select distinct b from t where a <= 6 order by a desc", &cur), 0);
+  Dataset ds{};
+  ASSERT_EQ(Fetch(cur, 4, &ds), 0);
+  ASSERT_EQ(ds.rowCount, 4);
+  ASSERT_EQ(ds.colCapacity, 2);
+  const char* visible = ds.cols[0].data;
+  const char* hidden = ds.cols[1].data;
+  EXPECT_STREQ(ds.cols[0].data + 3 * ds.cols[0].width, "three");
+  ASSERT_EQ(Fetch(cur, 4, &ds), 0);
+  ASSERT_EQ(ds.rowCount, 2);
+  EXPECT_EQ(ds.colCount, 1);
+  EXPECT_EQ(ds.cols[0].data, visible);
+  EXPECT_EQ(ds.cols[1].data, hidden);
+  EXPECT_STREQ(ds.cols[0].data, "two");
+  EXPECT_STREQ(ds.cols[0].data + ds.cols[0].width, "one");
+
+  DrvHandle other = 0;
+  ASSERT_EQ(exec(conn, "select a from t order by a", &other), 0);
+  ASSERT_EQ(Fetch(other, 4, &ds), 0);
+  ASSERT_EQ(ds.rowCount, 4);
+  EXPECT_EQ(ds.colCount, 1);
+  EXPECT_EQ(ds.cols[0].type, DS_INTEGER);
+  EXPECT_EQ(getInt(ds, 0, 3), 4);
+  DatasetFree(&ds);
+
+  // Long values of the previous block are released as the next one comes in.
+  ASSERT_EQ(exec(conn, "create table tl (id integer, txt text)"), 0);
+  ASSERT_EQ(exec(conn, "insert into tl values (1, 'first')"), 0);
+  ASSERT_EQ(exec(conn, "insert into tl values (2, 'second')"), 0);
+  ASSERT_EQ(exec(conn, "select id, txt from tl order by id", &cur), 0);
+  ASSERT_EQ(Fetch(cur, 10, &ds), 0);
+  ASSERT_EQ(ds.rowCount, 1);
+  const char* ids = ds.cols[0].data;
+  EXPECT_EQ(getLong(ds, 1, 0), "first");
+  ASSERT_EQ(Fetch(cur, 10, &ds), 0);
+  ASSERT_EQ(ds.rowCount, 1);
+  EXPECT_EQ(ds.cols[0].data, ids);
+  EXPECT_EQ(getInt(ds, 0, 0), 2);
+  EXPECT_EQ(getLong(ds, 1, 0), "second");
+  DatasetFree(&ds);
+}
+
 TEST_F(Fetching, HiddenTextLiteralsRunInEveryRowOnce) {
   DrvHandle conn = connect();
   ASSERT_EQ(exec(conn, "create table th (id integer, txt text, bin byte)"), 0);
