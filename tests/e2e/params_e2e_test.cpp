@@ -1,19 +1,18 @@
-// params_e2e_test.cpp -- inserts with bound parameters through the Driver
+// params_e2e_test.cpp -- statements with bound parameters through the Driver
 // Manager, each driver library and the embedded server: column-wise and
 // row-wise parameter arrays with NULLs among them, ignored sets, the status
-// array and processed count, and a failing set. The rows are read back through
-// the embedded runtime's own calls on a connection of the test.
+// array and processed count, a failing set, and a SELECT run once per set.
+// The rows are read back with SQLGetData and SQLBindCol and compared value for
+// value.
 
 #include <sql.h>
 #include <sqlext.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "dm_fixture.h"
-#include "platform/informix/ixr_api.h"
 
 namespace {
 
@@ -51,42 +50,24 @@ class DmParams : public DmTest {
     DmTest::TearDown();
   }
 
-  // The table's rows in id order, every value as text ("NULL" for NULL), read
-  // on a runtime connection of the test's own.
+  // The table's rows in id order, every value as SQL_C_CHAR text ("NULL" for NULL).
   Rows Read() {
     Rows rows;
-    EXPECT_EQ(ixr_connect("paramsdb@kes_params", "reader"), 0);
+    SQLHSTMT q = nullptr;
+    EXPECT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &q), SQL_SUCCESS);
     const std::string sql = "SELECT id, name, amount, born, seen, big, raw FROM " + table_ + " ORDER BY id";
-    EXPECT_EQ(ixr_prepare("rs", sql.c_str()), 0) << ixr_sqlca()->sqlerrm;
-    const int32_t st = ixr_name_id("rs", IXR_ID_STATEMENT);
-    IxrSqlda* d = nullptr;
-    EXPECT_GE(ixr_describe(st, &d), 0);
-    const int n = d != nullptr ? d->sqld : 0;
-    ixr_free_sqlda(d);
-    const int32_t cu = ixr_name_id("rc", IXR_ID_NEW_CURSOR);
-    EXPECT_EQ(ixr_declare(cu, "rc", st), 0);
-    EXPECT_EQ(ixr_open(cu, nullptr), 0);
-    std::vector<IxrSqlVar> vars(static_cast<size_t>(n));
-    std::vector<int16_t> ind(static_cast<size_t>(n));
-    std::vector<std::vector<char>> buf(static_cast<size_t>(n), std::vector<char>(200));
-    IxrSqlda out{};
-    out.sqld = static_cast<int16_t>(n);
-    out.sqlvar = vars.data();
-    for (size_t k = 0; k < vars.size(); ++k) {
-      vars[k].sqltype = IXR_HOST_STRING;
-      vars[k].sqllen = 200;
-      vars[k].sqldata = buf[k].data();
-      vars[k].sqlind = &ind[k];
-    }
-    while (ixr_fetch(cu, &out) == 0) {
+    EXPECT_EQ(SQLExecDirect(q, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, q);
+    while (SQLFetch(q) == SQL_SUCCESS) {
       std::vector<std::string> row;
-      for (size_t k = 0; k < vars.size(); ++k) row.push_back(ind[k] == -1 ? "NULL" : buf[k].data());
+      for (SQLUSMALLINT c = 1; c <= 7; ++c) {
+        char buf[64] = {};
+        SQLLEN len = 0;
+        EXPECT_EQ(SQLGetData(q, c, SQL_C_CHAR, buf, sizeof buf, &len), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, q);
+        row.push_back(len == SQL_NULL_DATA ? "NULL" : buf);
+      }
       rows.push_back(row);
     }
-    ixr_close(cu);
-    ixr_free("rc");
-    ixr_free("rs");
-    EXPECT_EQ(ixr_disconnect("reader"), 0);
+    SQLFreeHandle(SQL_HANDLE_STMT, q);
     return rows;
   }
 
@@ -154,9 +135,9 @@ TEST_P(DmParams, ColumnWiseArrayWithNullsIgnoredSetsAndStatuses) {
   EXPECT_EQ(memcmp(status, ok, sizeof ok), 0);
 
   const Rows expected = {
-      {"1", "anna", "12.50", "02/09/2024", "2024-02-09 10:11:12", "12345678901234567890.123", "\x0A\x1B"},
+      {"1", "anna", "12.50", "2024-02-09", "2024-02-09 10:11:12.00000", "12345678901234567890.123", "0A1B"},
       {"2", "NULL", "NULL", "NULL", "NULL", "5.000", "NULL"},
-      {"4", "bob", "-3.25", "12/31/1999", "1999-12-31 23:59:58", "0.290", "\xFF\xEE"},
+      {"4", "bob", "-3.25", "1999-12-31", "1999-12-31 23:59:58.00000", "0.290", "FFEE"},
   };
   EXPECT_EQ(Read(), expected);
 }
@@ -192,10 +173,65 @@ TEST_P(DmParams, RowWiseArrayAndAFailingSet) {
   const SQLUSMALLINT expectedStatus[3] = {SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS, SQL_PARAM_ERROR};
   EXPECT_EQ(memcmp(status, expectedStatus, sizeof status), 0);
   const Rows expected = {
-      {"10", "z\xC3\xA9", "NULL", "01/02/2001", "NULL", "NULL", "NULL"},
+      {"10", "z\xC3\xA9", "NULL", "2001-01-02", "NULL", "NULL", "NULL"},
       {"11", "NULL", "NULL", "NULL", "NULL", "NULL", "NULL"},
   };
   EXPECT_EQ(Read(), expected);
+}
+
+TEST_P(DmParams, SelectOncePerSetAndExecDirect) {
+  const std::string insert = "INSERT INTO " + table_ + " (id, amount, big) VALUES (?, ?, ?)";
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)insert.c_str(), SQL_NTS), SQL_SUCCESS);
+  SQLINTEGER ids[5] = {1, 2, 3, 4, 5};
+  double amounts[5] = {0.5, 1.5, 2.5, 3.5, 4.5};
+  SQLBIGINT bigs[5] = {-9223372036854775807LL, 0, 7, 1000000000000LL, 12};
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)5, 0), SQL_SUCCESS);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr);
+  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DECIMAL, 10, 2, amounts, 0, nullptr);
+  SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_DECIMAL, 32, 3, bigs, 0, nullptr);
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
+
+  // Each further result of a SELECT run over three sets belongs to the next set.
+  const std::string select = "SELECT id, amount, big FROM " + table_ + " WHERE id >= ? ORDER BY id";
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)select.c_str(), SQL_NTS), SQL_SUCCESS);
+  SQLINTEGER from[3] = {4, 2, 6};
+  SQLULEN processed = 0;
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, from, 0, nullptr);
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  SQLINTEGER id = 0;
+  double amount = 0;
+  SQLBIGINT big = 0;
+  SQLBindCol(stmt_, 1, SQL_C_SLONG, &id, 0, nullptr);
+  SQLBindCol(stmt_, 2, SQL_C_DOUBLE, &amount, 0, nullptr);
+  SQLBindCol(stmt_, 3, SQL_C_SBIGINT, &big, 0, nullptr);
+  const std::vector<std::vector<SQLINTEGER>> results = {{4, 5}, {2, 3, 4, 5}, {}};
+  for (size_t set = 0; set < results.size(); ++set) {
+    SCOPED_TRACE(set);
+    EXPECT_EQ(processed, set + 1);
+    std::vector<SQLINTEGER> seen;
+    while (SQLFetch(stmt_) == SQL_SUCCESS) {
+      seen.push_back(id);
+      EXPECT_EQ(amount, amounts[id - 1]);
+      EXPECT_EQ(big, bigs[id - 1]);
+    }
+    EXPECT_EQ(seen, results[set]);
+    EXPECT_EQ(SQLMoreResults(stmt_), set + 1 < results.size() ? SQL_SUCCESS : SQL_NO_DATA);
+  }
+  ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+  ASSERT_EQ(SQLFreeStmt(stmt_, SQL_UNBIND), SQL_SUCCESS);
+
+  // A parameter of SQLExecDirect, and the rows it touched.
+  SQLINTEGER gone = 3;
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &gone, 0, nullptr);
+  const std::string del = "DELETE FROM " + table_ + " WHERE id <= ?";
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)del.c_str(), SQL_NTS), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  SQLLEN rows = 0;
+  ASSERT_EQ(SQLRowCount(stmt_, &rows), SQL_SUCCESS);
+  EXPECT_EQ(rows, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, DmParams, ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
