@@ -440,6 +440,12 @@ void StmtFreeResultInfo(Stmt* stmt) {
 }
 
 void StmtFreeResult(Stmt* stmt) {
+  // A value read in pieces ends with its result: its piece buffer goes, and
+  // no later SQLGetData continues a cell that no longer exists.
+  GetDataStateFree(&stmt->st_getData);
+  stmt->st_getData.gd_column = 0;
+  stmt->st_getData.gd_row = 0;
+  stmt->st_getData.gd_left = 0;
   DatasetFree(&stmt->st_block);
   SCS_FreeRowStatus(&stmt->st_cursor);
   stmt->st_blockRow = 0;

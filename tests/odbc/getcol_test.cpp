@@ -14,6 +14,7 @@
 #include "fetch_fake.h"
 #include "odbc/dataset.h"
 #include "odbc/errtab.h"
+#include "odbc/stmt.h"
 
 namespace {
 
@@ -334,6 +335,21 @@ TEST_F(GetColumnTest, LongValuesReadOnDemand) {
   EXPECT_EQ(Get(1, SQL_C_CHAR, 8).rc, SQL_ERROR);
   EXPECT_EQ(Message(SQL_HANDLE_STMT, stmt_, 1), "[Kestrane][ODBC][Informix Server]cannot read it");
   EXPECT_EQ(State(), "HYC00");
+}
+
+TEST_F(GetColumnTest, ClosingMidValueReleasesThePiece) {
+  // The piece the back end handed out is the statement's until the value or
+  // its result ends; a cursor closed halfway through the value ends it.
+  Result({Col(SQL_LONGVARCHAR, DS_STRING, 8)}, 2);
+  Deferred(0, 1);
+  FFake().longValue = "0123456789ABCDEFGHIJ";
+  ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+  EXPECT_EQ(Get(1, SQL_C_CHAR, 8).bytes, "0123456");
+  ASSERT_EQ(SQLCloseCursor(stmt_), SQL_SUCCESS);
+  const GetDataState& gd = StmtOf(stmt_)->st_getData;
+  EXPECT_EQ(gd.gd_owned, 0u);
+  EXPECT_EQ(gd.gd_data, nullptr);
+  EXPECT_EQ(gd.gd_column, 0);
 }
 
 }  // namespace
