@@ -16,6 +16,7 @@
 #include "odbc/desc.h"
 #include "odbc/dispatch.h"
 #include "odbc/errtab.h"
+#include "odbc/stmtattr.h"
 #include "odbc/stmtrec.h"
 #include "odbc/trace.h"
 
@@ -87,6 +88,7 @@ Stmt* StmtNew(Conn* conn) {
     }
   }
   stmt->st_async = conn->cn_stmtAsync;
+  StmtSendCursorDefaults(stmt);
   return stmt;
 }
 

@@ -257,6 +257,37 @@ SQLRETURN StmtSetOption(Stmt* stmt, uint16_t option, uint64_t value) {
   }
 }
 
+void StmtSendCursorDefaults(Stmt* stmt) {
+  SCS initial{};
+  (void)SCS_Init(&initial, 0, 0, nullptr, nullptr);
+  SCS& scs = stmt->st_cursor;
+  struct Default {
+    uint16_t option;
+    int64_t wanted;
+    int64_t cursors;
+  };
+  const Default defaults[] = {
+      {SQL_CONCURRENCY, scs.sc_concurrency, initial.sc_concurrency},
+      {SQL_KEYSET_SIZE, scs.sc_keysetSize, initial.sc_keysetSize},
+      {SQL_ROWSET_SIZE, scs.sc_rowsetSize, initial.sc_rowsetSize},
+      {SQL_SIMULATE_CURSOR, scs.sc_simulateCursor, initial.sc_simulateCursor},
+      {SQL_RETRIEVE_DATA, scs.sc_retrieveData, initial.sc_retrieveData},
+  };
+  // The statement starts from what its fresh cursor holds, so that a setting
+  // the cursor refuses leaves both sides on the cursor's value.
+  scs.sc_concurrency = initial.sc_concurrency;
+  scs.sc_keysetSize = initial.sc_keysetSize;
+  scs.sc_rowsetSize = initial.sc_rowsetSize;
+  scs.sc_simulateCursor = initial.sc_simulateCursor;
+  scs.sc_retrieveData = initial.sc_retrieveData;
+  for (const Default& d : defaults)
+    if (d.wanted != d.cursors) (void)StmtSetOption(stmt, d.option, static_cast<uint64_t>(d.wanted));
+  // The rowset size is where the statement starts, not a change of it.
+  scs.sc_prevRowsetSize = scs.sc_rowsetSize;
+  scs.sc_flags &= static_cast<uint16_t>(~SCS_F_ROWSET_CHANGED);
+  stmt->errCode = 0;
+}
+
 SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value) {
   const SCS& scs = stmt->st_cursor;
   // Right after the back end changed a setting, its value is asked for;

@@ -25,6 +25,10 @@ SQLRETURN SetStmtAttrImpl(Stmt* stmt, const CallSlot* args);
 SQLRETURN GetStmtAttrImpl(Stmt* stmt, const CallSlot* args);
 
 SQLRETURN StmtSetOption(Stmt* stmt, uint16_t option, uint64_t value);
+// Gives a new statement's back-end cursor the cursor settings the statement
+// took from its connection's defaults, as if the application had set them;
+// the statement keeps what the cursor put in force. Never fails.
+void StmtSendCursorDefaults(Stmt* stmt);
 // Writes the option's value in its own width (32 or 64 bits); nothing for a
 // null pointer.
 SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value);

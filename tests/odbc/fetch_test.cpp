@@ -198,6 +198,28 @@ TEST_F(FetchRoadTest, BookmarkBindingsAndTheirArrays) {
   EXPECT_EQ(wide[2], 6u);
 }
 
+TEST_F(FetchRoadTest, ANewStatementsCursorTakesTheConnectionsRowsetSize) {
+  // The connection's default reaches the cursor of a statement made after it
+  // was set, so the rowsets the cursor reads are the statement's.
+  Numbered(5, true, SQL_OV_ODBC2);
+  ASSERT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, stmt_), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetConnectOption(dbc_, SQL_ROWSET_SIZE, 2), SQL_SUCCESS);
+  stmt_ = NewStmt();
+  EXPECT_EQ(FFake().rowsetSize, 2);
+  SQLULEN size = 0;
+  ASSERT_EQ(SQLGetStmtOption(stmt_, SQL_ROWSET_SIZE, &size), SQL_SUCCESS);
+  EXPECT_EQ(size, 2u);
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"select", SQL_NTS), SQL_SUCCESS);
+  int32_t a[2] = {};
+  SQLLEN len[2] = {};
+  SQLULEN rows = 0;
+  SQLUSMALLINT status[2] = {};
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, a, 0, len), SQL_SUCCESS);
+  ASSERT_EQ(SQLExtendedFetch(stmt_, SQL_FETCH_NEXT, 0, &rows, status), SQL_SUCCESS);
+  EXPECT_EQ(rows, 2u);
+  EXPECT_EQ(a[1], 2);
+}
+
 TEST_F(FetchRoadTest, ARowThatFailsIsMarkedAndTheRowsetGoesOn) {
   struct Case {
     std::string name;
