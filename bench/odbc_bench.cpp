@@ -1,0 +1,420 @@
+// odbc_bench.cpp -- the driver as an application meets it, through the unixODBC Driver
+// Manager and the embedded Informix server, against the plain SQLite C API doing the
+// same work on the same data: fetching 1,000,000 rows of INTEGER, VARCHAR(20),
+// DECIMAL(10,2), DATE and FLOAT (bound columns one row at a time, rowsets of 1000,
+// SQLGetData), inserting 100,000 rows with parameter arrays of 1000, and the peak
+// memory of a forward-only fetch as the row count grows. Prints each ratio at the end.
+// Both driver libraries are measured; the plain side produces the same C values
+// (date structs from the stored day numbers, decimal text).
+
+#include <benchmark/benchmark.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/informix/ixr_api.h"
+
+namespace {
+
+constexpr int kFetchRows = 1000000;
+constexpr int kInsertRows = 100000;
+constexpr int kArray = 1000;
+
+std::string g_root;
+std::string g_dbFile;
+
+[[noreturn]] void die(const char* what) {
+  std::fprintf(stderr, "odbc_bench: %s failed: %d %s\n", what, ixr_sqlca()->sqlcode, ixr_sqlca()->sqlerrm);
+  std::exit(1);
+}
+
+void odbcCheck(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h, const char* what) {
+  if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) return;
+  SQLCHAR state[6] = {}, text[512] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT len = 0;
+  SQLGetDiagRec(type, h, 1, state, &native, text, sizeof text, &len);
+  std::fprintf(stderr, "odbc_bench: %s failed: %s %s\n", what, state, text);
+  std::exit(1);
+}
+
+// The same rows for both sides: the value of each column follows from the row number.
+void rowText(int k, char* v, size_t vn, char* d, size_t dn) {
+  std::snprintf(v, vn, "name %d", k);
+  std::snprintf(d, dn, "%d.%02d", k % 100000, k % 100);
+}
+int32_t rowDays(int k) { return 40000 + k % 5000; }
+double rowFloat(int k) { return k * 0.5; }
+
+// An embedded server with an empty database and a private ODBC configuration naming
+// both driver libraries; the tables are filled through the driver (loadTables).
+void setUp() {
+  char tmpl[] = "/tmp/kes_odbc_bench_XXXXXX";
+  g_root = mkdtemp(tmpl);
+  setenv("KES_INFORMIX_SERVERS", g_root.c_str(), 1);
+  if (ixr_server_create("bench", IXR_SERVER_ONLINE, nullptr)) die("server");
+  if (ixr_connect("@bench", "load")) die("connect");
+  if (ixr_execute_immediate("CREATE DATABASE b WITH LOG")) die("create database");
+  ixr_disconnect("load");
+  g_dbFile = g_root + "/bench/b.db";
+
+  std::ofstream(g_root + "/odbcinst.ini") << "[Kestrane W]\nDriver=" KES_DRIVER_W "\nThreading=0\n\n"
+                                          << "[Kestrane A]\nDriver=" KES_DRIVER_A "\nThreading=0\n";
+  std::ofstream(g_root + "/odbc.ini") << "[ODBC Data Sources]\nkes_w=Kestrane W\nkes_a=Kestrane A\n\n"
+                                      << "[kes_w]\nDriver=Kestrane W\nDatabase=b@bench\n\n"
+                                      << "[kes_a]\nDriver=Kestrane A\nDatabase=b@bench\n";
+  setenv("ODBCSYSINI", g_root.c_str(), 1);
+  setenv("ODBCINI", (g_root + "/odbc.ini").c_str(), 1);
+}
+
+// One connection with one statement, closed at the end of a benchmark.
+struct Session {
+  SQLHENV env = nullptr;
+  SQLHDBC dbc = nullptr;
+  SQLHSTMT st = nullptr;
+
+  explicit Session(const char* dsn) {
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    std::string in = std::string("DSN=") + dsn;
+    odbcCheck(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+              SQL_HANDLE_DBC, dbc, "connect");
+    odbcCheck(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), SQL_HANDLE_DBC, dbc, "statement");
+  }
+  ~Session() {
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  void exec(const char* sql) {
+    odbcCheck(SQLExecDirect(st, (SQLCHAR*)sql, SQL_NTS), SQL_HANDLE_STMT, st, sql);
+    SQLFreeStmt(st, SQL_CLOSE);
+  }
+};
+
+// The application's values of one row, as every fetch road delivers them.
+struct Row {
+  SQLINTEGER i = 0;
+  char v[24] = {};
+  char d[24] = {};
+  SQL_DATE_STRUCT dt = {};
+  double f = 0;
+  SQLLEN ind[5] = {};
+};
+
+int64_t touch(const Row& r) { return r.i + r.dt.day + r.v[0] + r.d[0] + static_cast<int64_t>(r.f); }
+
+enum class Road { Bound, Rowset, GetData };
+
+constexpr const char* kSelect = "SELECT i, v, d, dt, f FROM r";
+
+// SQLBindCol and SQLGetData take the same arguments: one list of the row's buffers serves both.
+using ColumnCall = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*);
+void eachColumn(ColumnCall call, SQLHSTMT st, Row& row) {
+  call(st, 1, SQL_C_LONG, &row.i, 0, &row.ind[0]);
+  call(st, 2, SQL_C_CHAR, row.v, sizeof row.v, &row.ind[1]);
+  call(st, 3, SQL_C_CHAR, row.d, sizeof row.d, &row.ind[2]);
+  call(st, 4, SQL_C_TYPE_DATE, &row.dt, 0, &row.ind[3]);
+  call(st, 5, SQL_C_DOUBLE, &row.f, 0, &row.ind[4]);
+}
+
+// Fetches every row of the table through one road; answers the number of rows.
+int64_t odbcFetch(Session& s, Road road, const char* sql, int64_t* sum) {
+  SQLHSTMT st = s.st;
+  int64_t n = 0;
+  if (road == Road::Rowset) {
+    static std::vector<SQLINTEGER> i(kArray);
+    static std::vector<char> v(kArray * 24), d(kArray * 24);
+    static std::vector<SQL_DATE_STRUCT> dt(kArray);
+    static std::vector<double> f(kArray);
+    static std::vector<SQLLEN> ind(5 * kArray);
+    SQLULEN fetched = 0;
+    SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)kArray, 0);
+    SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    odbcCheck(SQLExecDirect(st, (SQLCHAR*)sql, SQL_NTS), SQL_HANDLE_STMT, st, "select");
+    SQLBindCol(st, 1, SQL_C_LONG, i.data(), 0, &ind[0]);
+    SQLBindCol(st, 2, SQL_C_CHAR, v.data(), 24, &ind[kArray]);
+    SQLBindCol(st, 3, SQL_C_CHAR, d.data(), 24, &ind[2 * kArray]);
+    SQLBindCol(st, 4, SQL_C_TYPE_DATE, dt.data(), 0, &ind[3 * kArray]);
+    SQLBindCol(st, 5, SQL_C_DOUBLE, f.data(), 0, &ind[4 * kArray]);
+    SQLRETURN rc;
+    while ((rc = SQLFetch(st)) == SQL_SUCCESS) {
+      for (SQLULEN r = 0; r < fetched; ++r)
+        *sum += i[r] + dt[r].day + v[r * 24] + d[r * 24] + static_cast<int64_t>(f[r]);
+      n += static_cast<int64_t>(fetched);
+    }
+    odbcCheck(rc, SQL_HANDLE_STMT, st, "fetch");
+    SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
+    SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+  } else {
+    Row row;
+    odbcCheck(SQLExecDirect(st, (SQLCHAR*)sql, SQL_NTS), SQL_HANDLE_STMT, st, "select");
+    if (road == Road::Bound) eachColumn(SQLBindCol, st, row);
+    SQLRETURN rc;
+    while ((rc = SQLFetch(st)) == SQL_SUCCESS) {
+      if (road == Road::GetData) eachColumn(SQLGetData, st, row);
+      *sum += touch(row);
+      ++n;
+    }
+    odbcCheck(rc, SQL_HANDLE_STMT, st, "fetch");
+  }
+  SQLFreeStmt(st, SQL_CLOSE);
+  SQLFreeStmt(st, SQL_UNBIND);
+  return n;
+}
+
+void BM_OdbcFetch(benchmark::State& state, const char* dsn, Road road) {
+  Session s(dsn);
+  for (auto _ : state) {
+    int64_t sum = 0;
+    if (odbcFetch(s, road, kSelect, &sum) != kFetchRows) {
+      state.SkipWithError("row count");
+      break;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kFetchRows);
+}
+
+sqlite3* plainOpen(const std::string& file) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr))
+    die("sqlite open");
+  // The settings the embedded server gives its own connections.
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+  return db;
+}
+
+void copyText(sqlite3_stmt* st, int col, char* buf, size_t cap) {
+  const unsigned char* p = sqlite3_column_text(st, col);
+  size_t n = static_cast<size_t>(sqlite3_column_bytes(st, col));
+  if (n >= cap) n = cap - 1;
+  std::memcpy(buf, p, n);
+  buf[n] = 0;
+}
+
+void BM_PlainFetch(benchmark::State& state) {
+  sqlite3* db = plainOpen(g_dbFile);
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, kSelect, -1, &st, nullptr)) die("sqlite prepare");
+  Row row;
+  for (auto _ : state) {
+    int64_t n = 0, sum = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      row.i = sqlite3_column_int(st, 0);
+      copyText(st, 1, row.v, sizeof row.v);
+      copyText(st, 2, row.d, sizeof row.d);
+      int16_t mdy[3];
+      ixr_date_to_mdy(sqlite3_column_int(st, 3), mdy);
+      row.dt = {mdy[2], static_cast<SQLUSMALLINT>(mdy[0]), static_cast<SQLUSMALLINT>(mdy[1])};
+      row.f = sqlite3_column_double(st, 4);
+      sum += touch(row);
+      ++n;
+    }
+    if (n != kFetchRows) die("sqlite row count");
+    benchmark::DoNotOptimize(sum);
+    sqlite3_reset(st);
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations() * kFetchRows);
+}
+
+// Inserts rows 0 .. rows-1 with column-wise parameter arrays of 1000, in one transaction.
+void insertRows(Session& s, const char* table, int rows) {
+  std::vector<SQLINTEGER> i(kArray);
+  std::vector<char> v(kArray * 24), d(kArray * 24);
+  std::vector<SQL_DATE_STRUCT> dt(kArray);
+  std::vector<double> f(kArray);
+  std::vector<SQLLEN> vLen(kArray, SQL_NTS), dLen(kArray, SQL_NTS);
+  SQLHSTMT st = s.st;
+  odbcCheck(SQLSetConnectAttr(s.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0), SQL_HANDLE_DBC, s.dbc,
+            "autocommit off");
+  std::string sql = std::string("INSERT INTO ") + table + " VALUES (?, ?, ?, ?, ?)";
+  odbcCheck(SQLPrepare(st, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_HANDLE_STMT, st, "prepare");
+  SQLSetStmtAttr(st, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)(SQLULEN)kArray, 0);
+  SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, i.data(), 0, nullptr);
+  SQLBindParameter(st, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, v.data(), 24, vLen.data());
+  SQLBindParameter(st, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_DECIMAL, 10, 2, d.data(), 24, dLen.data());
+  SQLBindParameter(st, 4, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, dt.data(), 0, nullptr);
+  SQLBindParameter(st, 5, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, f.data(), 0, nullptr);
+  for (int base = 0; base < rows; base += kArray) {
+    for (int r = 0; r < kArray; ++r) {
+      int k = base + r;
+      i[r] = k;
+      rowText(k, &v[r * 24], 24, &d[r * 24], 24);
+      int16_t mdy[3];
+      ixr_date_to_mdy(rowDays(k), mdy);
+      dt[r] = {mdy[2], static_cast<SQLUSMALLINT>(mdy[0]), static_cast<SQLUSMALLINT>(mdy[1])};
+      f[r] = rowFloat(k);
+    }
+    odbcCheck(SQLExecute(st), SQL_HANDLE_STMT, st, "insert");
+  }
+  odbcCheck(SQLEndTran(SQL_HANDLE_DBC, s.dbc, SQL_COMMIT), SQL_HANDLE_DBC, s.dbc, "commit");
+  SQLFreeStmt(st, SQL_RESET_PARAMS);
+  SQLSetStmtAttr(st, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
+  SQLSetConnectAttr(s.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);
+}
+
+constexpr const char* kColumns = "(i INTEGER, v VARCHAR(20), d DECIMAL(10,2), dt DATE, f FLOAT)";
+
+void loadTables() {
+  Session s("kes_a");
+  s.exec((std::string("CREATE TABLE r ") + kColumns).c_str());
+  s.exec((std::string("CREATE TABLE ins ") + kColumns).c_str());
+  insertRows(s, "r", kFetchRows);
+}
+
+void BM_OdbcInsert(benchmark::State& state, const char* dsn) {
+  Session s(dsn);
+  for (auto _ : state) {
+    insertRows(s, "ins", kInsertRows);
+    state.PauseTiming();
+    s.exec("DELETE FROM ins");
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kInsertRows);
+}
+
+// The same rows into a table of the same storage form in a file of its own.
+void BM_PlainInsert(benchmark::State& state) {
+  std::string file = g_root + "/plain_insert.db";
+  sqlite3* db = plainOpen(file);
+  sqlite3_exec(db, "CREATE TABLE ins (i INTEGER, v TEXT COLLATE RTRIM, d TEXT, dt INTEGER, f REAL)", nullptr,
+               nullptr, nullptr);
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, "INSERT INTO ins VALUES (?, ?, ?, ?, ?)", -1, &st, nullptr)) die("sqlite prepare");
+  char v[24], d[24];
+  for (auto _ : state) {
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    for (int k = 0; k < kInsertRows; ++k) {
+      rowText(k, v, sizeof v, d, sizeof d);
+      int16_t mdy[3];
+      ixr_date_to_mdy(rowDays(k), mdy);
+      IxrDate days = 0;
+      ixr_date_from_mdy(mdy, &days);
+      sqlite3_bind_int(st, 1, k);
+      sqlite3_bind_text(st, 2, v, -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(st, 3, d, -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int(st, 4, days);
+      sqlite3_bind_double(st, 5, rowFloat(k));
+      if (sqlite3_step(st) != SQLITE_DONE) die("sqlite insert");
+      sqlite3_reset(st);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    state.PauseTiming();
+    sqlite3_exec(db, "DELETE FROM ins", nullptr, nullptr, nullptr);
+    state.ResumeTiming();
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations() * kInsertRows);
+}
+
+long peakKb() {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  while (std::getline(f, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  return -1;
+}
+
+// A fresh process of this program reads the first N rows one at a time on a
+// forward-only cursor and prints how far its peak resident size grew while it did;
+// a process of its own, so that no heap freed by earlier work hides the growth.
+int peakChild(const char* dsn, long rows) {
+  Session s(dsn);
+  std::string sql = std::string(kSelect) + " WHERE i < " + std::to_string(rows);
+  int64_t sum = 0;
+  odbcFetch(s, Road::Bound, (std::string(kSelect) + " WHERE i < 1000").c_str(), &sum);  // first blocks laid out
+  std::ofstream("/proc/self/clear_refs") << "5";  // the peak restarts from the current size
+  long before = peakKb();
+  if (odbcFetch(s, Road::Bound, sql.c_str(), &sum) != rows) return 1;
+  std::printf("%ld %ld\n", peakKb() - before, peakKb());
+  return 0;
+}
+
+void BM_OdbcFetchPeakMemory(benchmark::State& state, const char* dsn) {
+  long growth = -1, peak = -1;
+  for (auto _ : state) {
+    std::string cmd = std::filesystem::read_symlink("/proc/self/exe").string() + " --peak-child " + dsn + " " +
+                      std::to_string(state.range(0));
+    FILE* p = popen(cmd.c_str(), "r");
+    if (p == nullptr || std::fscanf(p, "%ld %ld", &growth, &peak) != 2) state.SkipWithError("child");
+    if (p != nullptr) pclose(p);
+  }
+  state.counters["peak_growth_kB"] = static_cast<double>(growth);
+  state.counters["peak_kB"] = static_cast<double>(peak);
+}
+
+// Keeps each benchmark's time per iteration for the ratio lines.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "--peak-child") == 0) return peakChild(argv[2], std::atol(argv[3]));
+  benchmark::Initialize(&argc, argv);
+  setUp();
+  loadTables();
+  const struct {
+    const char* name;
+    const char* dsn;
+  } builds[] = {{"kesdrvw", "kes_w"}, {"kesdrva", "kes_a"}};
+  const struct {
+    const char* name;
+    Road road;
+  } roads[] = {{"bound_rowset_1", Road::Bound}, {"rowset_1000", Road::Rowset}, {"getdata", Road::GetData}};
+  benchmark::RegisterBenchmark("plain_sqlite/fetch", BM_PlainFetch)->Unit(benchmark::kMillisecond);
+  for (const auto& b : builds)
+    for (const auto& r : roads)
+      benchmark::RegisterBenchmark((std::string(b.name) + "/fetch_" + r.name).c_str(), BM_OdbcFetch, b.dsn, r.road)
+          ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("plain_sqlite/insert", BM_PlainInsert)->Unit(benchmark::kMillisecond);
+  for (const auto& b : builds)
+    benchmark::RegisterBenchmark((std::string(b.name) + "/insert_arrays_1000").c_str(), BM_OdbcInsert, b.dsn)
+        ->Unit(benchmark::kMillisecond);
+  for (const auto& b : builds)
+    benchmark::RegisterBenchmark((std::string(b.name) + "/fetch_peak_memory").c_str(), BM_OdbcFetchPeakMemory, b.dsn)
+        ->Arg(10000)
+        ->Arg(100000)
+        ->Arg(1000000)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  auto ratio = [&](const std::string& name, const std::string& base) {
+    auto a = reporter.times.find(name), b = reporter.times.find(base);
+    if (a != reporter.times.end() && b != reporter.times.end() && b->second > 0)
+      std::printf("ratio %-34s / %-19s = %.2f\n", name.c_str(), base.c_str(), a->second / b->second);
+  };
+  for (const auto& b : builds) {
+    for (const auto& r : roads) ratio(std::string(b.name) + "/fetch_" + r.name, "plain_sqlite/fetch");
+    ratio(std::string(b.name) + "/insert_arrays_1000", "plain_sqlite/insert");
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(g_root, ec);
+  return 0;
+}
