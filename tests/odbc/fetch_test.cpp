@@ -220,6 +220,26 @@ TEST_F(FetchRoadTest, ANewStatementsCursorTakesTheConnectionsRowsetSize) {
   EXPECT_EQ(a[1], 2);
 }
 
+TEST_F(FetchRoadTest, AColumnUnboundThroughTheArdIsNotWrittenAfterItsBufferIsFreed) {
+  // Under ASan, a write into the released buffers fails the test.
+  for (const bool rowset : {false, true}) {
+    SCOPED_TRACE(rowset);
+    Numbered(4, rowset);
+    if (rowset) Rowset(2);
+    auto* a = static_cast<int32_t*>(malloc(2 * sizeof(int32_t)));
+    auto* len = static_cast<SQLLEN*>(malloc(2 * sizeof(SQLLEN)));
+    ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, a, 0, len), SQL_SUCCESS);
+    SQLHDESC ard = DescAttr(stmt_, SQL_ATTR_APP_ROW_DESC);
+    ASSERT_EQ(SQLSetDescField(ard, 1, SQL_DESC_DATA_PTR, nullptr, 0), SQL_SUCCESS);
+    free(a);
+    free(len);
+    EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+    TearDown();
+    SetUp();
+  }
+}
+
 TEST_F(FetchRoadTest, ARowThatFailsIsMarkedAndTheRowsetGoesOn) {
   struct Case {
     std::string name;
