@@ -29,6 +29,7 @@
 #include "odbc/descops.h"
 #include "odbc/envr.h"
 #include "odbc/errtab.h"
+#include "odbc/getcol.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
 
@@ -130,11 +131,6 @@ struct Value {
   uint64_t len;      // bytes
 };
 
-uint64_t measure(const char* s, uint64_t bound) {
-  const void* end = std::memchr(s, 0, bound);
-  return end != nullptr ? static_cast<uint64_t>(static_cast<const char*>(end) - s) : bound;
-}
-
 uint64_t measure_wide(const char* s, uint64_t boundUnits) {
   uint64_t n = 0;
   for (; n < boundUnits; ++n) {
@@ -187,10 +183,10 @@ int32_t read_value(const ParamBinding& pb, const Layout& l, uint64_t r, Value* o
   if (len == SQL_NTS) {
     // A terminated value is looked for only within the buffer the application
     // declared, when it declared one.
-    uint64_t bound = UINT64_MAX / 4;
+    uint64_t bound = SIZE_MAX / 4;
     if (pb.pb_bufferLength > 0) bound = static_cast<uint64_t>(pb.pb_bufferLength);
     else if (l.rowSize == 0 && l.sets > 1 && element_size(pb) > 0) bound = element_size(pb);
-    n = pb.pb_cType == SQL_C_WCHAR ? measure_wide(value, bound / 2) : measure(value, bound);
+    n = pb.pb_cType == SQL_C_WCHAR ? measure_wide(value, bound / 2) : strnlen(value, bound);
   } else if (len < 0) {
     return ERR_BUFFER_LENGTH;
   } else {
@@ -798,7 +794,7 @@ SQLRETURN deliver_output(Stmt* stmt, uint16_t c, uint16_t i, int64_t offset) {
   const int16_t cType = pb.pb_cType;
   const int64_t bufLen = is_variable(cType) ? pb.pb_bufferLength : pb.pb_transferSize;
   if (indPtr != nullptr) *indPtr = 0;
-  if (col->ind[0] == DS_IND_NULL) {
+  if (col->ind == nullptr || col->ind[0] == DS_IND_NULL) {
     if (indPtr == nullptr) return fail(stmt, ERR_INDICATOR_REQUIRED);
     *indPtr = SQL_NULL_DATA;
     if (bufLen > 0) std::memset(data, 0, static_cast<size_t>(bufLen));
@@ -946,6 +942,10 @@ SQLRETURN FetchOutputParams(Stmt* stmt) {
     (void)StmtPostDriverErrors(stmt);
     return fail(stmt, code);
   }
+  // The output row is a new row: SQLGetData on it starts afresh.
+  GetDataStateFree(&stmt->st_getData);
+  stmt->st_getData.gd_column = 0;
+  stmt->st_getData.gd_row = 0;
   const int64_t offset = bind_offset(stmt);
   stmt->errCode = 0;
   bool cut = false;
