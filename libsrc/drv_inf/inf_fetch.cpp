@@ -233,25 +233,6 @@ bool keepsLayout(const InfCursor* cur, const Dataset* ds, uint32_t n) {
   return true;
 }
 
-// Empties a Dataset for the next block: the long values it still owns are
-// freed (every slot up to the capacity, as DatasetFree would) and the hidden
-// columns count again while rows are fetched.
-void resetRows(const InfCursor* cur, Dataset* ds) {
-  for (uint16_t j = 0; j < cur->resultCount; ++j) {
-    DatasetColumn& col = ds->cols[j];
-    if (col.type != DS_LONGCHAR && col.type != DS_LONGBINARY && col.type != DS_LONGWCHAR) continue;
-    for (int32_t r = 0; r < ds->rowCapacity; ++r) {
-      char* slot = col.data + static_cast<size_t>(r) * col.width;
-      DatasetLong lv;
-      std::memcpy(&lv, slot, sizeof lv);
-      std::free(lv.data);
-      std::memset(slot, 0, sizeof lv);
-    }
-  }
-  ds->colCount = cur->resultCount;
-  ds->rowCount = 0;
-}
-
 // The scratch of the wide pass, for the widest UTF-16 string column.
 int32_t sizeWideScratch(const Dataset* ds, CallBuffers& b) {
   size_t widest = 0;
@@ -283,7 +264,8 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
   }
   if (hasLongColumn(cur->results, cur->resultCount)) n = 1;
   if (keepsLayout(cur, ds, n)) {
-    resetRows(cur, ds);
+    DatasetResetRows(ds);
+    ds->colCount = cur->resultCount;
   } else {
     DatasetFree(ds);
     if (int32_t rc = DatasetFromColumnInfo(cur->results, cur->resultCount, static_cast<int32_t>(n), ds); rc != 0)

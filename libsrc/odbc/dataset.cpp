@@ -427,6 +427,20 @@ void DatasetFree(Dataset* ds) noexcept {
   *ds = Dataset{};
 }
 
+void DatasetResetRows(Dataset* ds) noexcept {
+  if (!ds) return;
+  for (uint16_t i = 0; i < ds->colCount && ds->cols; ++i) {
+    const DatasetColumn& c = ds->cols[i];
+    if (!c.data || !owns_longs(c)) continue;
+    // Up to the capacity: an entry past rowCount may still own a value a caller left there.
+    for (uint64_t r = 0; r < count_of(ds->rowCapacity); ++r) {
+      std::free(get_long(c, r).data);
+      set_long(c, r, DatasetLong{});
+    }
+  }
+  ds->rowCount = 0;
+}
+
 int32_t DatasetFromColumnInfo(const ColumnInfo* info, uint16_t n, int32_t rows, Dataset* ds) noexcept {
   if (!ds || (n && !info)) return ERR_GENERAL;
   if (int32_t rc = DatasetInit(ds, n)) return rc;

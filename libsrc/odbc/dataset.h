@@ -103,6 +103,9 @@ void DatasetColumnFree(DatasetColumn* col, uint32_t n) noexcept;
 [[nodiscard]] int32_t DatasetSetRows(Dataset* ds, int32_t rows) noexcept;
 // Releases every column and the column array and zeroes the counts; the record stays.
 void DatasetFree(Dataset* ds) noexcept;
+// Empties the rows but keeps the layout and the storage, so that a block read again
+// into the same Dataset allocates nothing: frees the long values and sets rowCount 0.
+void DatasetResetRows(Dataset* ds) noexcept;
 // Lays a Dataset out from n descriptions (type bindType, width from octetLength)
 // with storage for `rows` rows.
 [[nodiscard]] int32_t DatasetFromColumnInfo(const ColumnInfo* info, uint16_t n, int32_t rows,

@@ -74,24 +74,6 @@ bool ignored(const ColBinding& row) {
   return row.cb_octetLengthPtr != nullptr && *row.cb_octetLengthPtr == SQL_COLUMN_IGNORE;
 }
 
-// Frees the long values of the block's rows and empties it; the columns and
-// their storage stay for the next block.
-void reset_block(Dataset* block) {
-  for (uint16_t c = 0; c < block->colCount; ++c) {
-    DatasetColumn& col = block->cols[c];
-    if (col.type != DS_LONGCHAR && col.type != DS_LONGBINARY && col.type != DS_LONGWCHAR) continue;
-    if (col.data == nullptr) continue;
-    for (int32_t r = 0; r < block->rowCount; ++r) {
-      char* slot = col.data + static_cast<uint64_t>(r) * col.width;
-      DatasetLong v;
-      std::memcpy(&v, slot, sizeof v);
-      std::free(v.data);
-      std::memset(slot, 0, sizeof v);
-    }
-  }
-  block->rowCount = 0;
-}
-
 // Makes sure a row of the block waits. SQL_SUCCESS with a row, SQL_NO_DATA at
 // the end, SQL_ERROR with the back end's messages on the statement.
 SQLRETURN next_block_row(Stmt* stmt) {
@@ -134,7 +116,7 @@ SQLRETURN StmtFetchBlock(Stmt* stmt) {
     return SQL_ERROR;
   }
   GetDataStateFree(&stmt->st_getData);
-  reset_block(&stmt->st_block);
+  DatasetResetRows(&stmt->st_block);
   stmt->st_blockRow = 0;
   // Even a row wider than a block travels: a block of none would read as the end.
   const uint16_t rows = stmt->st_rowsPerBlock > 0 ? stmt->st_rowsPerBlock : 1;
