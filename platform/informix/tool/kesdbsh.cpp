@@ -134,7 +134,10 @@ int runOne(const std::string& sql, bool header) {
     if (type < 0) return type;
     int rc = type == IXR_STMT_SELECT ? runSelect(sid, header) : ixr_execute(sid, nullptr);
     if (rc == IXR_NOTFOUND) rc = 0;
+    // FREE resets the communication area; the caller reports the failure from it.
+    const IxrCommArea failure = *ixr_sqlca();
     ixr_free("kesdbsh_s");
+    if (rc) *ixr_sqlca() = failure;
     return rc;
 }
 

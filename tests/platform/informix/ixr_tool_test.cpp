@@ -42,6 +42,10 @@ TEST_F(ToolTest, CreatesADatabaseAndRunsAScript) {
     std::string err = tool("-q -s shop -d sales -e \"select * from nosuch\"", "", &rc);
     EXPECT_EQ(rc, 1);
     EXPECT_NE(err.find("error -206"), std::string::npos) << err;
+    // A failing statement that is not a SELECT reports its own code too.
+    err = tool("-q -s shop -d sales -e \"insert into nosuch values (1)\"", "", &rc);
+    EXPECT_EQ(rc, 1);
+    EXPECT_NE(err.find("error -206"), std::string::npos) << err;
 }
 
 }  // namespace
