@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -28,6 +29,11 @@ void DmTest::SetUpTestSuite() {
   const char* dir = mkdtemp(tmpl);
   ASSERT_NE(dir, nullptr);
   configDir = dir;
+  // Every test runs in a process of its own: each leaves its directory behind otherwise.
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(configDir, ignored);
+  });
   // Threading 0: the Driver Manager leaves the serialisation to the driver.
   write(configDir + "/odbcinst.ini",
         std::string("[Kestrane W]\nDriver=") + KES_DRIVER_W + "\nThreading=0\n\n" +
