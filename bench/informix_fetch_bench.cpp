@@ -13,6 +13,8 @@
 #include <map>
 #include <string>
 
+#include "bench/ratio_reporter.h"
+
 namespace {
 
 constexpr int kRows = 1000000;
@@ -135,15 +137,6 @@ void BM_PlainSqliteFetch(benchmark::State& state) {
 BENCHMARK(BM_RuntimeFetch)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_PlainSqliteFetch)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Keeps each benchmark's time per iteration for the ratio line.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
 
 }  // namespace
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/informix/ixr_api.h"
+#include "bench/ratio_reporter.h"
 
 namespace {
 
@@ -361,15 +362,6 @@ void BM_OdbcFetchPeakMemory(benchmark::State& state, const char* dsn) {
   state.counters["peak_kB"] = static_cast<double>(peak);
 }
 
-// Keeps each benchmark's time per iteration for the ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> times;
-};
 
 }  // namespace
 
