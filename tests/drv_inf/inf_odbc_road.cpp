@@ -12,6 +12,8 @@
 #include <ostream>
 #include <string>
 
+#include "tests/tmpdir.h"
+
 namespace {
 
 std::string g_dir;
@@ -38,9 +40,8 @@ class OdbcRoad : public ::testing::TestWithParam<Build> {
  public:
   static void SetUpTestSuite() {
     if (!g_dir.empty()) return;
-    char tmpl[] = "/tmp/kes-road-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    g_dir = tmpl;
+    g_dir = MakeProcessTempDir("kes-road-");
+    ASSERT_FALSE(g_dir.empty());
     setenv("KES_INFORMIX_SERVERS", (g_dir + "/servers").c_str(), 1);
     ASSERT_EQ(shell("--create-server road_ol"), 0);
     ASSERT_EQ(shell("--create-server road_pw --users Alice:secret"), 0);

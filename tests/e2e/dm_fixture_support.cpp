@@ -4,11 +4,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <set>
 #include <string>
 
 #include "platform/informix/ixr_api.h"
+#include "tests/tmpdir.h"
 
 namespace {
 
@@ -25,15 +25,8 @@ void write(const std::string& path, const std::string& text) {
 
 void DmTest::SetUpTestSuite() {
   if (!configDir.empty()) return;
-  char tmpl[] = "/tmp/kes_e2e_XXXXXX";
-  const char* dir = mkdtemp(tmpl);
-  ASSERT_NE(dir, nullptr);
-  configDir = dir;
-  // Every test runs in a process of its own: each leaves its directory behind otherwise.
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(configDir, ignored);
-  });
+  configDir = MakeProcessTempDir("kes_e2e_");
+  ASSERT_FALSE(configDir.empty());
   // Threading 0: the Driver Manager leaves the serialisation to the driver.
   write(configDir + "/odbcinst.ini",
         std::string("[Kestrane W]\nDriver=") + KES_DRIVER_W + "\nThreading=0\n\n" +

@@ -12,6 +12,7 @@
 #include "odbc/conn.h"
 #include "odbc/dispatch.h"
 #include "odbc/errtab.h"
+#include "tests/tmpdir.h"
 #include "util/utalloc.h"
 
 void Latch::Arm() {
@@ -196,10 +197,9 @@ void private_odbc_ini() {
   static bool done = false;
   if (done) return;
   done = true;
-  char tmpl[] = "/tmp/kes_odbc_test_XXXXXX";
-  const char* dir = mkdtemp(tmpl);
-  ASSERT_NE(dir, nullptr);
-  std::string d = dir;
+  const std::string d = MakeProcessTempDir("kes_odbc_test_");
+  ASSERT_FALSE(d.empty());
+  const char* dir = d.c_str();
   FILE* f = fopen((d + "/odbc.ini").c_str(), "w");
   ASSERT_NE(f, nullptr);
   fputs(
