@@ -30,6 +30,7 @@ constexpr uint32_t kAgent = kNeedBind | kParamOp | kV2DAE | kExecute2;
 struct Received {
   Dataset* params = nullptr;  // owned: the back end keeps what it is given
   std::vector<ParamShadow> types;
+  std::vector<std::string> names;  // of 24-byte type entries ("" for none)
   int executions = 0;
   int32_t executeCode = 0;
   Dataset outputRow{};        // what DRV_Fetch hands out after an execution
@@ -58,6 +59,19 @@ int32_t PrepareExecute(DrvHandle, const char*, Dataset* ds, uint16_t n, const Pa
   Fake().Log("PrepareExecute " + std::to_string(n));
   if (ds != nullptr) keep(ds);
   if (n != 0) got.types.assign(types, types + n);
+  ++got.executions;
+  return got.executeCode;
+}
+
+int32_t PrepareExecute2(DrvHandle, const char*, Dataset* ds, uint16_t n, const ParamTypeEntry* types) {
+  Fake().Log("PrepareExecute2 " + std::to_string(n));
+  if (ds != nullptr) keep(ds);
+  got.types.clear();
+  got.names.clear();
+  for (uint16_t i = 0; i < n; ++i) {
+    got.types.push_back(types[i].shadow);
+    got.names.push_back(types[i].name != nullptr ? types[i].name : "");
+  }
   ++got.executions;
   return got.executeCode;
 }
@@ -103,6 +117,7 @@ int32_t Bind(DriverRecord* rec) {
   StmtFakeBind(rec);
   ops = *rec->ops;
   ops.DRV_PrepareExecute = PrepareExecute;
+  ops.DRV_PrepareExecute2 = PrepareExecute2;
   ops.DRV_SetParams = SetParams;
   ops.DRV_SetParamTypes = SetParamTypes;
   ops.DRV_Execute = Execute;
@@ -390,6 +405,32 @@ TEST_F(ExecuteTest, SixtyFourBitIntegerTextWithoutParameterArrays) {
   ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
   EXPECT_EQ(Col(0).width, 2u);
   EXPECT_EQ(Bytes(0, 0, 0, 2), "-5");
+}
+
+TEST_F(ExecuteTest, TypesTravelOncePerBindingByTheSlotTheBackEndHas) {
+  // Without a prepare-and-execute slot they go with every execution.
+  Prepared({"a", "b"}, kNeedBind | kParamOp);
+  SQLINTEGER v = 1;
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr);
+  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr);
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
+  int typeCalls = 0;
+  for (const std::string& e : Fake().Calls()) typeCalls += e == "SetParamTypes 2";
+  EXPECT_EQ(typeCalls, 2);
+
+  // The 24-byte entries carry the IPD record's name of a named parameter.
+  got.Reset();
+  SFake().Reset();
+  Prepared({"a", "b"}, kAgent | 0x800);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr);
+  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr);
+  SQLHDESC ipd = DescAttr(stmt_, SQL_ATTR_IMP_PARAM_DESC);
+  ASSERT_EQ(SQLSetDescField(ipd, 2, SQL_DESC_NAME, (SQLPOINTER) "@total", SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
+  EXPECT_EQ(got.names, (std::vector<std::string>{"", "@total"}));
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
+  EXPECT_TRUE(Fake().Called("PrepareExecute2 0"));
 }
 
 // ---- Lengths, status array and processed count -----------------------------------
