@@ -201,12 +201,13 @@ int32_t bindValue(InfCursor* cur, IxrSqlVar& v, int c, const DatasetColumn& col,
       std::memcpy(&year, cell, 2);
       std::memcpy(f, cell + 2, 10);
       std::memcpy(&ns, cell + 12, 4);
+      // Every fraction digit a column can keep travels; a column with fewer
+      // digits drops the rest itself.
       char text[64];
-      std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03lu",
+      std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%05lu",
                     static_cast<unsigned>(static_cast<uint16_t>(year)), f[0], f[1], f[2], f[3],
-                    f[4], static_cast<unsigned long>(ns / 1000000u));
-      return bindDateTime(cur, v, c, text, IXR_QUAL(17, IXR_TU_YEAR, IXR_TU_SECOND + 3),
-                          "datetime parameter");
+                    f[4], static_cast<unsigned long>(ns / 10000u));
+      return bindDateTime(cur, v, c, text, IXR_QUAL_YEAR_TO_F5, "datetime parameter");
     }
     case DS_BINARY:
       setLocator(v, memoryLocator(cell, static_cast<int32_t>(col.width), IXR_TYPE_BYTE, 0));
@@ -486,7 +487,10 @@ void ConvertParams(InfCursor* cur) noexcept {
         case IXR_HOST_CHAR:
         case IXR_HOST_FIXCHAR:
         case IXR_HOST_STRING:
-          if (col.type == DS_CHAR) len = static_cast<int32_t>(col.width) - 1;
+          // A text cell of a parameter array is as wide as its longest value and
+          // NUL-padded: the value ends at its terminator, not at the cell's end.
+          if (col.type == DS_CHAR)
+            len = static_cast<int32_t>(strnlen(text, col.width > 0 ? col.width - 1 : 0));
           else if (col.type == DS_STRING || isWideType(col.type))
             len = static_cast<int32_t>(strnlen(text, static_cast<size_t>(v.sqllen > 0 ? v.sqllen : 0)));
           break;
@@ -569,6 +573,8 @@ int32_t ExecuteCore(InfCursor* cur) noexcept {
     cur->flags |= CF_EXECUTED;
     return 0;
   }
+  // The count of a parameter array covers every set that ran.
+  uint32_t total = 0;
   for (uint32_t i = 0; i < rows; ++i) {
     if (cur->paramCount + cur->hiddenCount > 0) {
       if (int32_t rc = BindParams(cur, i); rc != 0) {
@@ -643,7 +649,8 @@ int32_t ExecuteCore(InfCursor* cur) noexcept {
         }
         // No rows found is a success that touched nothing.
         const IxrCommArea* ca = ixr_sqlca();
-        cur->rowCount = code == IXR_NOTFOUND ? 0 : static_cast<uint32_t>(ca->sqlerrd[2]);
+        if (code != IXR_NOTFOUND) total += static_cast<uint32_t>(ca->sqlerrd[2]);
+        cur->rowCount = total;
         cur->serialValue = static_cast<uint32_t>(ca->sqlerrd[1]);
         cur->rowId = static_cast<uint32_t>(ca->sqlerrd[5]);
         if (conn->autocommit != 0) {

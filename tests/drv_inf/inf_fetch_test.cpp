@@ -236,7 +236,7 @@ TEST_F(Fetching, DatesAndTimestampsBothWays) {
   std::memcpy(&frac, rows.cols[1].data + 2 * 16 + 12, 4);
   EXPECT_EQ(frac, 123450000u);
   std::memcpy(&frac, rows.cols[1].data + 3 * 16 + 12, 4);
-  EXPECT_EQ(frac, 123000000u);
+  EXPECT_EQ(frac, 123450000u);
   DatasetFree(&rows);
 }
 
