@@ -46,6 +46,23 @@ TEST_P(Diag, RowCountOfEachStatementKind) {
   }
 }
 
+// The count of a parameter array covers every set.
+TEST_P(Diag, RowCountOfAParameterArray) {
+  ASSERT_TRUE(Exec("INSERT INTO diag VALUES (1, 'a')"));
+  ASSERT_TRUE(Exec("INSERT INTO diag VALUES (2, 'b')"));
+  ASSERT_TRUE(Exec("INSERT INTO diag VALUES (3, 'c')"));
+  SQLINTEGER keys[4] = {1, 3, 7, 2};
+  SQLULEN processed = 0;
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)4, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, keys, 0, nullptr),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"UPDATE diag SET v = 'x' WHERE k = ?", SQL_NTS), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ(RowCount(), 3);
+  EXPECT_EQ(processed, 4u);
+}
+
 // The server's refusal reaches the application as records naming the server, with
 // the server's code as native error and an SQLSTATE by its kind.
 TEST_P(Diag, ServerErrorsCarryTheirCodeAndState) {
