@@ -94,9 +94,10 @@ void MapSqlState3(char* state) {
     const char* from;
     const char* to;
   };
-  // ODBC 3 keeps 24000 (no cursor) and 22003 (overflow) as they are.
+  // ODBC 3 keeps 24000 (no cursor) and 22003 (overflow) as they are; a wrong number
+  // of parameters is 07002 there.
   static constexpr Row kRows[] = {
-      {"S1002", "07009"}, {"S1093", "07009"}, {"01S03", "01001"}, {"01S04", "01001"},
+      {"S1002", "07009"}, {"S1093", "07009"}, {"01S03", "01001"}, {"01S04", "01001"}, {"07001", "07002"},
       {"22008", "22007"}, {"22005", "22018"}, {"37000", "42000"}, {"70100", "HY018"},
   };
   for (const Row& r : kRows) {

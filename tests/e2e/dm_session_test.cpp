@@ -53,7 +53,7 @@ TEST_P(DmSession, UnboundParameterMarkerSaysSo) {
   SQLHSTMT stmt = nullptr;
   ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt), SQL_SUCCESS);
   EXPECT_EQ(SQLExecDirect(stmt, (SQLCHAR*)"SELECT 1 FROM systables WHERE tabid = ?", SQL_NTS), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt), "07001");
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt), "07002");
   EXPECT_EQ(Message(SQL_HANDLE_STMT, stmt), "[Kestrane][ODBC][Driver]Wrong number of parameters");
   EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
 }

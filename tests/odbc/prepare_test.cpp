@@ -124,7 +124,7 @@ TEST_F(PrepareTest, ExecDirectLeavesAResultPending) {
   ASSERT_EQ(SQLCloseCursor(stmt_), SQL_SUCCESS);
   SFake().params = {{"p", SQL_INTEGER}};
   EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"select a from t where a = ?", SQL_NTS), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "07001");
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "07002");
 }
 
 TEST_F(PrepareTest, MoreResults) {
