@@ -176,6 +176,10 @@ void sessionCloseDb(Session& s) {
     if (s.cat) s.cat->clearTemps();
     sqlite3_finalize(s.versionVm);
     s.versionVm = nullptr;
+    for (sqlite3_stmt*& vm : s.ctlVm) {
+        sqlite3_finalize(vm);
+        vm = nullptr;
+    }
     if (s.db) sqlite3_close_v2(s.db);
     s.db = nullptr;
     s.dbname.clear();
@@ -240,6 +244,20 @@ IxError runSql(Session& s, const std::string& sql, Op op) {
     s.lockTimedOut = false;
     int rc = execSql(s.db, sql);
     return rc ? fromSqlite(s.db, rc, op, s.lockTimedOut) : IxError{};
+}
+
+int runCtl(Session& s, Ctl which) {
+    static const char* const kText[] = {"BEGIN IMMEDIATE", "COMMIT",  "ROLLBACK",
+                                        "SAVEPOINT ixr_stmt", "RELEASE ixr_stmt", "ROLLBACK TO ixr_stmt"};
+    static_assert(sizeof kText / sizeof kText[0] == static_cast<size_t>(Ctl::Count));
+    sqlite3_stmt*& vm = s.ctlVm[static_cast<int>(which)];
+    if (!vm) {
+        int rc = sqlite3_prepare_v3(s.db, kText[static_cast<int>(which)], -1, SQLITE_PREPARE_PERSISTENT, &vm, nullptr);
+        if (rc) return rc;
+    }
+    int rc = sqlite3_step(vm);
+    sqlite3_reset(vm);
+    return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
 }
 
 // The SQLite transaction behind an Informix one starts with its first statement: at once

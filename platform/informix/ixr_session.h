@@ -26,6 +26,9 @@ namespace ixr {
 // How long "set lock mode to wait" without seconds waits for a lock.
 constexpr int kDefaultLockWaitMs = 30000;
 
+// The transaction-control statements every writing statement runs around itself.
+enum class Ctl { BeginImmediate, Commit, Rollback, Savepoint, Release, RollbackTo, Count };
+
 struct Prepared {
     struct Part {
         Stmt* st = nullptr;
@@ -98,6 +101,8 @@ struct Session {
     bool lockTimedOut = false;
     int64_t ddlVersion = 0;
     sqlite3_stmt* versionVm = nullptr;
+    // Prepared once per database: an EXECUTE in a loop would otherwise parse them every time.
+    sqlite3_stmt* ctlVm[static_cast<int>(Ctl::Count)] = {};
     std::map<std::string, int64_t> tempSerial;  // SERIAL counters of temporary tables
 
     std::map<std::string, std::shared_ptr<Prepared>> stmts;
@@ -140,6 +145,8 @@ template <class F>
 IxError inStatement(Session& s, Op op, F&& body);
 
 IxError runSql(Session& s, const std::string& sql, Op op);
+// Runs one transaction-control statement; answers the SQLite result code.
+int runCtl(Session& s, Ctl which);
 
 // Creates a temporary table of the session (defaults as SQL, unique column lists).
 IxError tempTableCreate(Session& s, std::shared_ptr<TableDef> def, const std::vector<std::string>& defaults,

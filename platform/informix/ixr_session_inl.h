@@ -13,19 +13,19 @@ IxError inStatement(Session& s, Op op, F&& body) {
     if (auto e = txnImplicit(s, true)) return e;
     bool own = !s.inTxn && sqlite3_get_autocommit(s.db);
     s.lockTimedOut = false;
-    int rc = execSql(s.db, own ? "BEGIN IMMEDIATE" : "SAVEPOINT ixr_stmt");
+    int rc = runCtl(s, own ? Ctl::BeginImmediate : Ctl::Savepoint);
     if (rc) return fromSqlite(s.db, rc, op, s.lockTimedOut);
     IxError e = body();
     if (e) {
-        execSql(s.db, own ? "ROLLBACK" : "ROLLBACK TO ixr_stmt");
-        if (!own) execSql(s.db, "RELEASE ixr_stmt");
+        runCtl(s, own ? Ctl::Rollback : Ctl::RollbackTo);
+        if (!own) runCtl(s, Ctl::Release);
         return e;
     }
-    rc = execSql(s.db, own ? "COMMIT" : "RELEASE ixr_stmt");
+    rc = runCtl(s, own ? Ctl::Commit : Ctl::Release);
     if (rc) {
         IxError c = fromSqlite(s.db, rc, op, s.lockTimedOut);
-        execSql(s.db, own ? "ROLLBACK" : "ROLLBACK TO ixr_stmt");
-        if (!own) execSql(s.db, "RELEASE ixr_stmt");
+        runCtl(s, own ? Ctl::Rollback : Ctl::RollbackTo);
+        if (!own) runCtl(s, Ctl::Release);
         return c;
     }
     return {};
