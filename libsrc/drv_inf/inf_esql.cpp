@@ -149,6 +149,7 @@ void _set_conn_info(const InfSession* s) noexcept {
 
 int _connect(InfSession* s, InfErrorList* list) noexcept {
   _set_conn_info(s);
+  s->fetchCursorId = 0;  // ids belong to the runtime session the connect replaces
   const int code = ixr_connect(orEmpty(s->database), s->name);
   // The block keeps the session's texts only for the call.
   *ixr_conninfo() = IxrConnInfo{};
@@ -308,9 +309,21 @@ int _open_cursor(InfSession* s, const char* cursor, const IxrSqlda* input,
 
 int _fetch_cursor(InfSession* s, const char* cursor, IxrSqlda* output, InfErrorList* list) noexcept {
   return runWrapped(s, list, false, [&] {
+    IxrSqlda* out = output != nullptr && output->sqld != 0 ? output : nullptr;
+    if (s->fetchCursorId > 0 && cursor != nullptr && std::strcmp(s->fetchCursorName, cursor) == 0) {
+      const int code = ixr_fetch(s->fetchCursorId, out);
+      // Runtime ids are never reused: an unknown one means the cursor went away
+      // (freed, or the database switched), and the name decides afresh.
+      if (code != IXR_E_NOT_AVAILABLE) return code;
+    }
+    s->fetchCursorId = 0;
     const int32_t id = ixr_name_id(cursor, IXR_ID_CURSOR);
     if (id <= 0) return ixr_sqlca()->sqlcode;
-    return ixr_fetch(id, output != nullptr && output->sqld != 0 ? output : nullptr);
+    if (cursor != nullptr && std::strlen(cursor) < sizeof s->fetchCursorName) {
+      std::strcpy(s->fetchCursorName, cursor);
+      s->fetchCursorId = id;
+    }
+    return ixr_fetch(id, out);
   });
 }
 

@@ -43,22 +43,31 @@ bool hasLongColumn(const ColumnInfo* info, uint16_t n) {
   return false;
 }
 
-// The per-call buffers of the host variables that cannot point into the Dataset,
-// and the description entries they replace until the call ends.
+// The buffers of the host variables that cannot point into the Dataset, and the
+// description entries they replace until the call ends; the storage is the cursor's.
 struct CallBuffers {
-  std::vector<IxrSqlVar> saved;
-  std::vector<IxrDate> dates;
-  std::vector<IxrDateTime> datetimes;
-  std::vector<IxrLocator> locators;
-  // Wide text is decoded through these, sized once per call for the widest column.
-  std::vector<char> utf8;
-  std::vector<char16_t> units;
+  explicit CallBuffers(InfFetchScratch& s)
+      : saved(s.saved), dates(s.dates), datetimes(s.datetimes), locators(s.locators), utf8(s.utf8),
+        units(s.units) {}
+  CallBuffers(const CallBuffers&) = delete;
+  CallBuffers& operator=(const CallBuffers&) = delete;
+
+  std::vector<IxrSqlVar>& saved;
+  std::vector<IxrDate>& dates;
+  std::vector<IxrDateTime>& datetimes;
+  std::vector<IxrLocator>& locators;
+  // Wide text is decoded through these, sized for the widest column.
+  std::vector<char>& utf8;
+  std::vector<char16_t>& units;
   IxrSqlda* area = nullptr;
 
   ~CallBuffers() {
-    if (area == nullptr) return;
     // A locator still holding a runtime buffer (a row not converted) gives it back.
-    for (IxrLocator& l : locators) std::free(l.buffer);
+    for (IxrLocator& l : locators) {
+      std::free(l.buffer);
+      l.buffer = nullptr;
+    }
+    if (area == nullptr) return;
     for (size_t i = 0; i < saved.size(); ++i) area->sqlvar[i] = saved[i];
   }
 };
@@ -277,7 +286,7 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
 
   int32_t result = 0;
   {
-    CallBuffers b;
+    CallBuffers b(cur->fetchScratch);
     b.area = cur->outputArea;
     b.saved.assign(cur->outputArea->sqlvar, cur->outputArea->sqlvar + cur->outputArea->sqld);
     b.dates.resize(ds->colCount);

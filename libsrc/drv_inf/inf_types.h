@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "drv_inf/drvops.h"
 #include "drv_inf/inf_escape.h"
@@ -67,6 +68,10 @@ struct InfSession {
   uint64_t serial = 0;           // sessions opened before it, plus one
   uint64_t currentOn = 0;        // token of the thread it was last made current on
   uint64_t epoch = 0;            // that thread's switch count at that moment
+  // The runtime's id of the cursor fetched last: a fetch loop names the same cursor
+  // every row, and looking the name up each time costs a runtime call per row.
+  int32_t fetchCursorId = 0;
+  char fetchCursorName[64] = {};
 };
 
 // The agent's connection record.
@@ -124,6 +129,17 @@ inline constexpr int32_t STMT_EXECUTE_PROCEDURE = 56;
 struct InfCursor;
 using InfRowCallback = void (*)(InfCursor*);
 
+// Fetch's host-variable buffers, kept with the cursor so that fetching one row at a
+// time allocates nothing per call.
+struct InfFetchScratch {
+  std::vector<IxrSqlVar> saved;
+  std::vector<IxrDate> dates;
+  std::vector<IxrDateTime> datetimes;
+  std::vector<IxrLocator> locators;
+  std::vector<char> utf8;
+  std::vector<char16_t> units;
+};
+
 // The agent's cursor record.
 struct InfCursor {
   InfConn* conn = nullptr;
@@ -169,6 +185,7 @@ struct InfCursor {
   int32_t hiddenCount = 0;
   ParamShadow* savedParamTypes = nullptr;
   int16_t savedParamTypeCount = 0;
+  InfFetchScratch fetchScratch;
 };
 
 // The agent's handle tables, alive while the server reference count is above 0.
