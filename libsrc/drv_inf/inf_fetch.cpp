@@ -186,11 +186,26 @@ int32_t convertValue(DatasetColumn& col, uint32_t r, uint16_t j, CallBuffers& b)
   }
 }
 
+bool isAscii(const char* text, size_t n) {
+  unsigned char any = 0;
+  for (size_t i = 0; i < n; ++i) any |= static_cast<unsigned char>(text[i]);
+  return any < 0x80;
+}
+
 int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
   char* slot = col.data + static_cast<size_t>(r) * col.width;
   switch (col.type) {
     case DS_WSTRING: {
       const size_t len = strnlen(slot, col.width);
+      if (len + 1 <= col.width / 2 && isAscii(slot, len)) {
+        // Each byte is one unit: widened in place from the end, the terminator included,
+        // without the round trip through the decoder.
+        for (size_t i = len + 1; i-- > 0;) {
+          const char16_t unit = static_cast<unsigned char>(slot[i]);
+          std::memcpy(slot + 2 * i, &unit, sizeof unit);
+        }
+        return 0;
+      }
       std::memcpy(b.utf8.data(), slot, len);
       b.utf8[len] = '\0';
       const int64_t maxUnits = static_cast<int64_t>(col.width / 2) - 1;
