@@ -227,6 +227,15 @@ SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mo
   const uint16_t* operations = stmt->st_ard != nullptr ? stmt->st_ard->de_arrayStatusPtr : nullptr;
   const bool retrieve = scs.sc_retrieveData != 0;
 
+  // The element sizes are the same for every row: worked out once per binding, not once
+  // per cell (a column not described yet leaves them to each cell).
+  constexpr int kKeptStrides = 64;
+  int64_t strides[kKeptStrides];
+  int kept = 0;
+  if (stmt->st_colInfo != nullptr)
+    for (ColBindingNode* n = stmt->st_boundCols; n != nullptr && kept < kKeptStrides; n = n->next)
+      strides[kept++] = rowWise ? stmt->st_bindType : element_size(stmt, n->cb);
+
   int32_t processed = 0;
   int32_t errors = 0;
   int32_t firstError = 0;
@@ -244,10 +253,12 @@ SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mo
       rowResult = SQL_ERROR;
       stmt->errCode = ERR_GENERAL;
     } else {
-      for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next) {
+      int b = 0;
+      for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next, ++b) {
         const ColBinding& cb = n->cb;
         if (cb.cb_column != 0 && (st == SQL_ROW_DELETED || !retrieve)) continue;
-        const int64_t dataStride = rowWise ? stmt->st_bindType : element_size(stmt, cb);
+        const int64_t dataStride =
+            b < kept ? strides[b] : (rowWise ? stmt->st_bindType : element_size(stmt, cb));
         ColBinding copy = row_binding(cb, offset, k, dataStride, lengthStride);
         if (ignored(copy)) continue;
         const SQLRETURN r = GetColumn(stmt, static_cast<uint32_t>(k), &copy, table->rows);

@@ -170,7 +170,8 @@ SQLRETURN GetColumn(Stmt* stmt, uint32_t row, ColBinding* req, Dataset* data) {
   const ColumnInfo* info = nullptr;
   const bool paramScale = outputMode && stmt->st_paramDirUnknown != 0;
   if (!paramScale) {
-    const ColumnInfo* cols = StmtDescribeCols(stmt);
+    // Described once per result; the call is kept for the first cell.
+    const ColumnInfo* cols = stmt->st_colInfo != nullptr ? stmt->st_colInfo : StmtDescribeCols(stmt);
     if (cols == nullptr) return SQL_ERROR;
     if (c <= stmt->st_numCols) info = &cols[c - 1];
   }
