@@ -141,8 +141,9 @@ IxError txnRollback(Session& s);
 // transaction gets its SQLite transaction.
 IxError txnImplicit(Session& s, bool write);
 // Runs body as one statement: atomic, and committed at once outside a transaction.
+// oneStatement: body runs a single SQLite statement (atomic by itself).
 template <class F>
-IxError inStatement(Session& s, Op op, F&& body);
+IxError inStatement(Session& s, Op op, F&& body, bool oneStatement = false);
 
 IxError runSql(Session& s, const std::string& sql, Op op);
 // Runs one transaction-control statement; answers the SQLite result code.

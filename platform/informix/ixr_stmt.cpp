@@ -324,7 +324,7 @@ IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* i
             if (int rc = up.run()) return fromSqlite(s.db, rc, tr.op, false);
         }
         return {};
-    });
+    }, !tr.serial);  // a SERIAL counter is a second statement that must go with the row
     if (e) return e;
     int64_t changes = sqlite3_changes64(s.db);
     ca.sqlerrd[2] = static_cast<int32_t>(changes);

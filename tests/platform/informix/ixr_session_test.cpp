@@ -130,6 +130,23 @@ TEST_F(SessionTest, TransactionsFollowTheDatabaseKind) {
     }
 }
 
+// A statement that fails after changing some rows takes back its own changes and
+// nothing of the transaction's earlier work.
+TEST_F(SessionTest, FailingStatementInATransactionUndoesOnlyItself) {
+    makeDb("atom", "log", "atom");
+    ASSERT_EQ(exec("create table t (x int)"), 0);
+    ASSERT_EQ(exec("create unique index tx on t (x)"), 0);
+    ASSERT_EQ(ixr_begin_work(), 0);
+    for (const char* sql : {"insert into t values (1)", "insert into t values (2)", "insert into t values (12)"})
+        ASSERT_EQ(exec(sql), 0);
+    EXPECT_LT(exec("update t set x = x + 10"), 0);              // 1 became 11 before 2 met 12
+    EXPECT_LT(exec("insert into t select x + 10 from t"), 0);   // 11 went in before 12 failed
+    EXPECT_LT(exec("insert into t values (2)"), 0);
+    ASSERT_EQ(exec("insert into t values (3)"), 0);
+    ASSERT_EQ(ixr_commit_work(), 0);
+    EXPECT_EQ(query("select x from t order by x"), (Rows{{"1"}, {"2"}, {"3"}, {"12"}}));
+}
+
 TEST_F(SessionTest, AnsiDatabaseIsAlwaysInATransaction) {
     makeDb("ansi", "log mode ansi", "a");
     ASSERT_EQ(exec("create table t (x int)"), 0);
