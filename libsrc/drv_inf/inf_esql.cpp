@@ -149,7 +149,9 @@ void _set_conn_info(const InfSession* s) noexcept {
 
 int _connect(InfSession* s, InfErrorList* list) noexcept {
   _set_conn_info(s);
-  s->fetchCursorId = 0;  // ids belong to the runtime session the connect replaces
+  // Ids belong to the runtime session the connect replaces.
+  s->fetchCursorId = 0;
+  s->execStatementId = 0;
   const int code = ixr_connect(orEmpty(s->database), s->name);
   // The block keeps the session's texts only for the call.
   *ixr_conninfo() = IxrConnInfo{};
@@ -277,9 +279,20 @@ int _describe(InfSession* s, const char* stmt, IxrSqlda** out, InfErrorList* lis
 
 int _execute(InfSession* s, const char* stmt, const IxrSqlda* input, InfErrorList* list) noexcept {
   return runWrapped(s, list, false, [&] {
+    const IxrSqlda* in = input != nullptr && input->sqld != 0 ? input : nullptr;
+    if (s->execStatementId > 0 && stmt != nullptr && std::strcmp(s->execStatementName, stmt) == 0) {
+      const int code = ixr_execute(s->execStatementId, in);
+      // As for cursors: an id the runtime no longer knows sends the name to decide.
+      if (code != IXR_E_NOT_PREPARED) return code;
+    }
+    s->execStatementId = 0;
     const int32_t id = ixr_name_id(stmt, IXR_ID_STATEMENT);
     if (id <= 0) return ixr_sqlca()->sqlcode;
-    return ixr_execute(id, input != nullptr && input->sqld != 0 ? input : nullptr);
+    if (stmt != nullptr && std::strlen(stmt) < sizeof s->execStatementName) {
+      std::strcpy(s->execStatementName, stmt);
+      s->execStatementId = id;
+    }
+    return ixr_execute(id, in);
   });
 }
 

@@ -72,6 +72,9 @@ struct InfSession {
   // every row, and looking the name up each time costs a runtime call per row.
   int32_t fetchCursorId = 0;
   char fetchCursorName[64] = {};
+  // Likewise the statement executed last: a parameter array executes it once per set.
+  int32_t execStatementId = 0;
+  char execStatementName[64] = {};
 };
 
 // The agent's connection record.
