@@ -71,8 +71,9 @@ void setUp() {
   std::ofstream(g_root + "/odbcinst.ini") << "[Kestrane W]\nDriver=" KES_DRIVER_W "\nThreading=0\n\n"
                                           << "[Kestrane A]\nDriver=" KES_DRIVER_A "\nThreading=0\n";
   std::ofstream(g_root + "/odbc.ini") << "[ODBC Data Sources]\nkes_w=Kestrane W\nkes_a=Kestrane A\n\n"
-                                      << "[kes_w]\nDriver=Kestrane W\nDatabase=b@bench\n\n"
-                                      << "[kes_a]\nDriver=Kestrane A\nDatabase=b@bench\n";
+                                      // Without NoRowsetSizeLimit the agent serves rowsets of at most 100 rows.
+                                      << "[kes_w]\nDriver=Kestrane W\nDatabase=b@bench\nNoRowsetSizeLimit=1\n\n"
+                                      << "[kes_a]\nDriver=Kestrane A\nDatabase=b@bench\nNoRowsetSizeLimit=1\n";
   setenv("ODBCSYSINI", g_root.c_str(), 1);
   setenv("ODBCINI", (g_root + "/odbc.ini").c_str(), 1);
 }
