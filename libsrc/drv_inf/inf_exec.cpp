@@ -281,13 +281,35 @@ std::string FormatFixed(double v, int width, int scale) {
 }
 
 int32_t AllocInputSqlda(InfCursor* cur) noexcept {
+  const int n = cur->params != nullptr ? cur->params->colCount : 0;
+  // Set after set of a parameter array, and execution after execution, bind into
+  // the same layout: the area is cleared to its fresh state instead of being
+  // freed and allocated again for every set.
+  if (n > 0 && cur->inputArea != nullptr && cur->inputArea->sqld == n && cur->paramBuffers != nullptr &&
+      cur->paramBufferCount == 2u * static_cast<uint32_t>(n)) {
+    for (int i = 0; i < n; ++i) {
+      IxrSqlVar& v = cur->inputArea->sqlvar[i];
+      if (v.sqltype == IXR_HOST_LOCATOR) std::free(v.sqldata);
+      std::free(v.sqlname);
+      v = IxrSqlVar{};
+      v.sqltype = IXR_HOST_STRING;
+      v.sqllen = 1;
+      v.sqlitype = IXR_HOST_SHORT;
+      v.sqlilen = 2;
+    }
+    for (uint32_t i = 0; i < cur->paramBufferCount; ++i) {
+      if (cur->paramBuffers[i] == nullptr) continue;
+      std::free(cur->paramBuffers[i]);
+      cur->paramBuffers[i] = nullptr;
+    }
+    return 0;
+  }
   _free_sqlda(cur->inputArea);
   cur->inputArea = nullptr;
   for (uint32_t i = 0; i < cur->paramBufferCount; ++i) std::free(cur->paramBuffers[i]);
   std::free(cur->paramBuffers);
   cur->paramBuffers = nullptr;
   cur->paramBufferCount = 0;
-  const int n = cur->params != nullptr ? cur->params->colCount : 0;
   if (n == 0) return 0;
   cur->inputArea = _alloc_sqlda(n);
   cur->paramBuffers = static_cast<void**>(std::calloc(2u * static_cast<size_t>(n), sizeof(void*)));
