@@ -6,6 +6,7 @@
 
 #include "odbc/ctypes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -157,6 +158,14 @@ uint64_t utf16Units(const char* src, uint64_t n) {
   return n > 0 ? units + static_cast<uint64_t>(utf8_char_count(src, static_cast<int64_t>(n))) : units;
 }
 
+// Most text is plain ASCII, which narrows unit for unit without the UTF-8
+// encoder measuring it and then encoding it a second time.
+bool allAscii(const char16_t* src, uint64_t n) {
+  for (uint64_t i = 0; i < n; ++i)
+    if (src[i] >= 0x80) return false;
+  return true;
+}
+
 void putUnit(void* dst, uint64_t unitIndex, char16_t u) {
   // Application buffers need not be aligned for 16-bit stores.
   std::memcpy(static_cast<char*>(dst) + unitIndex * 2, &u, 2);
@@ -182,15 +191,24 @@ SQLRETURN CopyOutWideToChar(const char16_t* src, uint64_t n, int64_t avail, int6
                             int32_t terminate, int32_t allowTrunc, void* dst, uint64_t dstLen,
                             SQLLEN* outLen, int32_t* err, uint64_t* used) noexcept {
   const uint64_t term = terminate ? 1 : 0;
-  const uint64_t bytes = n > 0 ? static_cast<uint64_t>(wcs_utf8_len(src, static_cast<int64_t>(n))) : 0;
+  const bool ascii = src != nullptr && allAscii(src, n);
+  const uint64_t bytes =
+      ascii ? n : n > 0 ? static_cast<uint64_t>(wcs_utf8_len(src, static_cast<int64_t>(n))) : 0;
   const SQLLEN report = wholeValue(n, total) ? static_cast<SQLLEN>(bytes) : SQL_NO_TOTAL;
   const Plan p =
       plan(report, bytes + term, term, avail, total, allowTrunc, dst, dstLen, outLen, err, used);
   if (p.room < 0) return p.rc;
   char* out = static_cast<char*>(dst);
   int64_t consumed = 0;
-  const int64_t written =
-      n > 0 ? wcsn_to_utf8(src, out, static_cast<int64_t>(n), p.room, &consumed) : 0;
+  int64_t written = 0;
+  if (ascii) {
+    const uint64_t count = std::min(n, static_cast<uint64_t>(p.room));
+    for (uint64_t i = 0; i < count; ++i) out[i] = static_cast<char>(src[i]);
+    written = static_cast<int64_t>(count);
+    consumed = written;
+  } else if (n > 0) {
+    written = wcsn_to_utf8(src, out, static_cast<int64_t>(n), p.room, &consumed);
+  }
   if (terminate) out[written] = '\0';
   setUsed(used, static_cast<uint64_t>(consumed));
   return answer(err);
