@@ -380,6 +380,8 @@ SQLRETURN StmtSetAttr(Stmt* stmt, int32_t attr, uint64_t value, int32_t length, 
     case SQL_ATTR_ROW_NUMBER: case kAttr1052: case kAttr1054:
       return StmtSetOption(stmt, static_cast<uint16_t>(attr), value);
     case SQL_ATTR_ROW_BIND_TYPE:
+      // A row size the descriptor cannot hold would be cut short and place every later row wrong.
+      if (value > INT32_MAX) return fail(stmt, ERR_ATTR_VALUE);
       return DescSetFieldHandle(stmt->st_ard, 0, SQL_DESC_BIND_TYPE, value, length, marker);
     case SQL_ATTR_ENABLE_AUTO_IPD:
       // The IPD is filled only from the back end's parameter description.
@@ -390,6 +392,7 @@ SQLRETURN StmtSetAttr(Stmt* stmt, int32_t attr, uint64_t value, int32_t length, 
     case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
       return DescSetFieldHandle(stmt->st_apd, 0, SQL_DESC_BIND_OFFSET_PTR, value, length, marker);
     case SQL_ATTR_PARAM_BIND_TYPE:
+      if (value > INT32_MAX) return fail(stmt, ERR_ATTR_VALUE);
       return DescSetFieldHandle(stmt->st_apd, 0, SQL_DESC_BIND_TYPE, value, length, marker);
     case SQL_ATTR_PARAM_OPERATION_PTR:
       return DescSetFieldHandle(stmt->st_apd, 0, SQL_DESC_ARRAY_STATUS_PTR, value, length, marker);

@@ -173,6 +173,18 @@ TEST_F(StmtAttrTest, DescriptorAttributes) {
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY092");
 }
 
+TEST_F(StmtAttrTest, RowSizeBeyondDescriptorRangeRefused) {
+  for (SQLINTEGER attr : {SQL_ATTR_ROW_BIND_TYPE, SQL_ATTR_PARAM_BIND_TYPE}) {
+    SCOPED_TRACE(attr);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, attr, (SQLPOINTER)24, 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLSetStmtAttr(stmt_, attr, (SQLPOINTER)0x100000008ull, 0), SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY024");
+    SQLULEN v = 0;
+    ASSERT_EQ(SQLGetStmtAttr(stmt_, attr, &v, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(v, 24u);
+  }
+}
+
 TEST_F(StmtAttrTest, CursorShapeAttributes) {
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_SENSITIVITY, (SQLPOINTER)SQL_INSENSITIVE, 0), SQL_SUCCESS);
   SQLULEN v = ~SQLULEN{0};
