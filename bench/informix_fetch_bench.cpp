@@ -13,7 +13,7 @@
 #include <map>
 #include <string>
 
-#include "bench/ratio_reporter.h"
+#include "bench/bench_support.h"
 
 namespace {
 
@@ -98,14 +98,6 @@ void BM_RuntimeFetch(benchmark::State& state) {
     ixr_free("cur");
     ixr_free("sel");
     state.SetItemsProcessed(state.iterations() * kRows);
-}
-
-void copyText(sqlite3_stmt* st, int col, char* buf, size_t cap) {
-    const unsigned char* p = sqlite3_column_text(st, col);
-    size_t n = static_cast<size_t>(sqlite3_column_bytes(st, col));
-    if (n >= cap) n = cap - 1;
-    std::memcpy(buf, p, n);
-    buf[n] = 0;
 }
 
 void BM_PlainSqliteFetch(benchmark::State& state) {

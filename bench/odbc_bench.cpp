@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "platform/informix/ixr_api.h"
-#include "bench/ratio_reporter.h"
+#include "bench/bench_support.h"
 
 namespace {
 
@@ -199,14 +199,6 @@ sqlite3* plainOpen(const std::string& file) {
   // The settings the embedded server gives its own connections.
   sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
   return db;
-}
-
-void copyText(sqlite3_stmt* st, int col, char* buf, size_t cap) {
-  const unsigned char* p = sqlite3_column_text(st, col);
-  size_t n = static_cast<size_t>(sqlite3_column_bytes(st, col));
-  if (n >= cap) n = cap - 1;
-  std::memcpy(buf, p, n);
-  buf[n] = 0;
 }
 
 void BM_PlainFetch(benchmark::State& state) {
