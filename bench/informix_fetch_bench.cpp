@@ -27,12 +27,8 @@ void die(const char* what) {
 }
 
 void setUp() {
-    char tmpl[] = "/tmp/ixrbenchXXXXXX";
-    g_root = mkdtemp(tmpl);
-    setenv("KES_INFORMIX_SERVERS", g_root.c_str(), 1);
-    if (ixr_server_create("bench", IXR_SERVER_ONLINE, nullptr)) die("server");
-    if (ixr_connect("@bench", "load")) die("connect");
-    if (ixr_execute_immediate("create database b with log")) die("create database");
+    g_root = BenchServerWithDatabase("ixrbench");
+    if (g_root.empty()) die("embedded server");
     if (ixr_execute_immediate("create table r (i integer, v varchar(30), d decimal(10,2), dt date, f float)"))
         die("create table");
     if (ixr_begin_work()) die("begin");

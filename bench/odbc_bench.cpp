@@ -59,12 +59,8 @@ double rowFloat(int k) { return k * 0.5; }
 // An embedded server with an empty database and a private ODBC configuration naming
 // both driver libraries; the tables are filled through the driver (loadTables).
 void setUp() {
-  char tmpl[] = "/tmp/kes_odbc_bench_XXXXXX";
-  g_root = mkdtemp(tmpl);
-  setenv("KES_INFORMIX_SERVERS", g_root.c_str(), 1);
-  if (ixr_server_create("bench", IXR_SERVER_ONLINE, nullptr)) die("server");
-  if (ixr_connect("@bench", "load")) die("connect");
-  if (ixr_execute_immediate("CREATE DATABASE b WITH LOG")) die("create database");
+  g_root = BenchServerWithDatabase("kes_odbc_bench_");
+  if (g_root.empty()) die("embedded server");
   ixr_disconnect("load");
   g_dbFile = g_root + "/bench/b.db";
 
