@@ -1,7 +1,8 @@
 #pragma once
 // bench_support.h -- what the benchmark programs share: a console reporter that also
 // keeps each benchmark's time per iteration, so that a program can print its ratios
-// against plain SQLite after the runs, the embedded server they run on, and the plain SQLite side's text copy.
+// against plain SQLite after the runs, the embedded server they run on, and the plain SQLite side's
+// text copy.
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -40,7 +41,8 @@ inline std::string BenchServerWithDatabase(const char* prefix) {
   std::string root = std::string("/tmp/") + prefix + "XXXXXX";
   if (mkdtemp(root.data()) == nullptr) return {};
   setenv("KES_INFORMIX_SERVERS", root.c_str(), 1);
-  if (ixr_server_create("bench", IXR_SERVER_ONLINE, nullptr) != 0 || ixr_connect("@bench", "load") != 0 ||
+  if (ixr_server_create("bench", IXR_SERVER_ONLINE, nullptr) != 0 ||
+      ixr_connect("@bench", "load") != 0 ||
       ixr_execute_immediate("CREATE DATABASE b WITH LOG") != 0)
     return {};
   return root;

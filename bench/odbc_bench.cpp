@@ -34,7 +34,8 @@ std::string g_root;
 std::string g_dbFile;
 
 [[noreturn]] void die(const char* what) {
-  std::fprintf(stderr, "odbc_bench: %s failed: %d %s\n", what, ixr_sqlca()->sqlcode, ixr_sqlca()->sqlerrm);
+  std::fprintf(stderr, "odbc_bench: %s failed: %d %s\n", what, ixr_sqlca()->sqlcode,
+               ixr_sqlca()->sqlerrm);
   std::exit(1);
 }
 
@@ -64,12 +65,14 @@ void setUp() {
   ixr_disconnect("load");
   g_dbFile = g_root + "/bench/b.db";
 
-  std::ofstream(g_root + "/odbcinst.ini") << "[Kestrane W]\nDriver=" KES_DRIVER_W "\nThreading=0\n\n"
-                                          << "[Kestrane A]\nDriver=" KES_DRIVER_A "\nThreading=0\n";
-  std::ofstream(g_root + "/odbc.ini") << "[ODBC Data Sources]\nkes_w=Kestrane W\nkes_a=Kestrane A\n\n"
-                                      // Without NoRowsetSizeLimit the agent serves rowsets of at most 100 rows.
-                                      << "[kes_w]\nDriver=Kestrane W\nDatabase=b@bench\nNoRowsetSizeLimit=1\n\n"
-                                      << "[kes_a]\nDriver=Kestrane A\nDatabase=b@bench\nNoRowsetSizeLimit=1\n";
+  std::ofstream(g_root + "/odbcinst.ini")
+      << "[Kestrane W]\nDriver=" KES_DRIVER_W "\nThreading=0\n\n"
+      << "[Kestrane A]\nDriver=" KES_DRIVER_A "\nThreading=0\n";
+  std::ofstream(g_root + "/odbc.ini")
+      << "[ODBC Data Sources]\nkes_w=Kestrane W\nkes_a=Kestrane A\n\n"
+      // Without NoRowsetSizeLimit the agent serves rowsets of at most 100 rows.
+      << "[kes_w]\nDriver=Kestrane W\nDatabase=b@bench\nNoRowsetSizeLimit=1\n\n"
+      << "[kes_a]\nDriver=Kestrane A\nDatabase=b@bench\nNoRowsetSizeLimit=1\n";
   setenv("ODBCSYSINI", g_root.c_str(), 1);
   setenv("ODBCINI", (g_root + "/odbc.ini").c_str(), 1);
 }
@@ -85,7 +88,8 @@ struct Session {
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     std::string in = std::string("DSN=") + dsn;
-    odbcCheck(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+    odbcCheck(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                               SQL_DRIVER_NOPROMPT),
               SQL_HANDLE_DBC, dbc, "connect");
     odbcCheck(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), SQL_HANDLE_DBC, dbc, "statement");
   }
@@ -190,10 +194,12 @@ void BM_OdbcFetch(benchmark::State& state, const char* dsn, Road road) {
 
 sqlite3* plainOpen(const std::string& file) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr))
+  if (sqlite3_open_v2(file.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr))
     die("sqlite open");
   // The settings the embedded server gives its own connections.
-  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
+               nullptr);
   return db;
 }
 
@@ -232,15 +238,18 @@ void insertRows(Session& s, const char* table, int rows) {
   std::vector<double> f(kArray);
   std::vector<SQLLEN> vLen(kArray, SQL_NTS), dLen(kArray, SQL_NTS);
   SQLHSTMT st = s.st;
-  odbcCheck(SQLSetConnectAttr(s.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0), SQL_HANDLE_DBC, s.dbc,
-            "autocommit off");
+  odbcCheck(SQLSetConnectAttr(s.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+            SQL_HANDLE_DBC, s.dbc, "autocommit off");
   std::string sql = std::string("INSERT INTO ") + table + " VALUES (?, ?, ?, ?, ?)";
   odbcCheck(SQLPrepare(st, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_HANDLE_STMT, st, "prepare");
   SQLSetStmtAttr(st, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)(SQLULEN)kArray, 0);
   SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, i.data(), 0, nullptr);
-  SQLBindParameter(st, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, v.data(), 24, vLen.data());
-  SQLBindParameter(st, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_DECIMAL, 10, 2, d.data(), 24, dLen.data());
-  SQLBindParameter(st, 4, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, dt.data(), 0, nullptr);
+  SQLBindParameter(st, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, v.data(), 24,
+                   vLen.data());
+  SQLBindParameter(st, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_DECIMAL, 10, 2, d.data(), 24,
+                   dLen.data());
+  SQLBindParameter(st, 4, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, dt.data(), 0,
+                   nullptr);
   SQLBindParameter(st, 5, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, f.data(), 0, nullptr);
   for (int base = 0; base < rows; base += kArray) {
     for (int r = 0; r < kArray; ++r) {
@@ -284,10 +293,11 @@ void BM_OdbcInsert(benchmark::State& state, const char* dsn) {
 void BM_PlainInsert(benchmark::State& state) {
   std::string file = g_root + "/plain_insert.db";
   sqlite3* db = plainOpen(file);
-  sqlite3_exec(db, "CREATE TABLE ins (i INTEGER, v TEXT COLLATE RTRIM, d TEXT, dt INTEGER, f REAL)", nullptr,
-               nullptr, nullptr);
+  sqlite3_exec(db, "CREATE TABLE ins (i INTEGER, v TEXT COLLATE RTRIM, d TEXT, dt INTEGER, f REAL)",
+               nullptr, nullptr, nullptr);
   sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db, "INSERT INTO ins VALUES (?, ?, ?, ?, ?)", -1, &st, nullptr)) die("sqlite prepare");
+  if (sqlite3_prepare_v2(db, "INSERT INTO ins VALUES (?, ?, ?, ?, ?)", -1, &st, nullptr))
+    die("sqlite prepare");
   char v[24], d[24];
   for (auto _ : state) {
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
@@ -330,7 +340,8 @@ int peakChild(const char* dsn, long rows) {
   Session s(dsn);
   std::string sql = std::string(kSelect) + " WHERE i < " + std::to_string(rows);
   int64_t sum = 0;
-  odbcFetch(s, Road::Bound, (std::string(kSelect) + " WHERE i < 1000").c_str(), &sum);  // first blocks laid out
+  odbcFetch(s, Road::Bound, (std::string(kSelect) + " WHERE i < 1000").c_str(),
+            &sum);                                // first blocks laid out
   std::ofstream("/proc/self/clear_refs") << "5";  // the peak restarts from the current size
   long before = peakKb();
   if (odbcFetch(s, Road::Bound, sql.c_str(), &sum) != rows) return 1;
@@ -341,21 +352,22 @@ int peakChild(const char* dsn, long rows) {
 void BM_OdbcFetchPeakMemory(benchmark::State& state, const char* dsn) {
   long growth = -1, peak = -1;
   for (auto _ : state) {
-    std::string cmd = std::filesystem::read_symlink("/proc/self/exe").string() + " --peak-child " + dsn + " " +
-                      std::to_string(state.range(0));
+    std::string cmd = std::filesystem::read_symlink("/proc/self/exe").string() + " --peak-child " +
+                      dsn + " " + std::to_string(state.range(0));
     FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr || std::fscanf(p, "%ld %ld", &growth, &peak) != 2) state.SkipWithError("child");
+    if (p == nullptr || std::fscanf(p, "%ld %ld", &growth, &peak) != 2)
+      state.SkipWithError("child");
     if (p != nullptr) pclose(p);
   }
   state.counters["peak_growth_kB"] = static_cast<double>(growth);
   state.counters["peak_kB"] = static_cast<double>(peak);
 }
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::strcmp(argv[1], "--peak-child") == 0) return peakChild(argv[2], std::atol(argv[3]));
+  if (argc == 4 && std::strcmp(argv[1], "--peak-child") == 0)
+    return peakChild(argv[2], std::atol(argv[3]));
   benchmark::Initialize(&argc, argv);
   setUp();
   loadTables();
@@ -366,18 +378,23 @@ int main(int argc, char** argv) {
   const struct {
     const char* name;
     Road road;
-  } roads[] = {{"bound_rowset_1", Road::Bound}, {"rowset_1000", Road::Rowset}, {"getdata", Road::GetData}};
+  } roads[] = {
+      {"bound_rowset_1", Road::Bound}, {"rowset_1000", Road::Rowset}, {"getdata", Road::GetData}};
   benchmark::RegisterBenchmark("plain_sqlite/fetch", BM_PlainFetch)->Unit(benchmark::kMillisecond);
   for (const auto& b : builds)
     for (const auto& r : roads)
-      benchmark::RegisterBenchmark((std::string(b.name) + "/fetch_" + r.name).c_str(), BM_OdbcFetch, b.dsn, r.road)
+      benchmark::RegisterBenchmark((std::string(b.name) + "/fetch_" + r.name).c_str(), BM_OdbcFetch,
+                                   b.dsn, r.road)
           ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("plain_sqlite/insert", BM_PlainInsert)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("plain_sqlite/insert", BM_PlainInsert)
+      ->Unit(benchmark::kMillisecond);
   for (const auto& b : builds)
-    benchmark::RegisterBenchmark((std::string(b.name) + "/insert_arrays_1000").c_str(), BM_OdbcInsert, b.dsn)
+    benchmark::RegisterBenchmark((std::string(b.name) + "/insert_arrays_1000").c_str(),
+                                 BM_OdbcInsert, b.dsn)
         ->Unit(benchmark::kMillisecond);
   for (const auto& b : builds)
-    benchmark::RegisterBenchmark((std::string(b.name) + "/fetch_peak_memory").c_str(), BM_OdbcFetchPeakMemory, b.dsn)
+    benchmark::RegisterBenchmark((std::string(b.name) + "/fetch_peak_memory").c_str(),
+                                 BM_OdbcFetchPeakMemory, b.dsn)
         ->Arg(10000)
         ->Arg(100000)
         ->Arg(1000000)
@@ -389,10 +406,12 @@ int main(int argc, char** argv) {
   auto ratio = [&](const std::string& name, const std::string& base) {
     auto a = reporter.times.find(name), b = reporter.times.find(base);
     if (a != reporter.times.end() && b != reporter.times.end() && b->second > 0)
-      std::printf("ratio %-34s / %-19s = %.2f\n", name.c_str(), base.c_str(), a->second / b->second);
+      std::printf("ratio %-34s / %-19s = %.2f\n", name.c_str(), base.c_str(),
+                  a->second / b->second);
   };
   for (const auto& b : builds) {
-    for (const auto& r : roads) ratio(std::string(b.name) + "/fetch_" + r.name, "plain_sqlite/fetch");
+    for (const auto& r : roads)
+      ratio(std::string(b.name) + "/fetch_" + r.name, "plain_sqlite/fetch");
     ratio(std::string(b.name) + "/insert_arrays_1000", "plain_sqlite/insert");
   }
   std::error_code ec;

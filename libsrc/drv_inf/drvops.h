@@ -36,8 +36,8 @@ struct DriverOps;
 // One per process (bound at start-up) and one in every connection (bound by
 // the connect). caps == 0 means "nothing bound": the XA proxy then stays out.
 struct DriverRecord {
-  uint32_t caps;          // DRV_CAP_* bits
-  const DriverOps* ops;   // the table in force (the outermost interposed copy)
+  uint32_t caps;         // DRV_CAP_* bits
+  const DriverOps* ops;  // the table in force (the outermost interposed copy)
 };
 
 // ---------------------------------------------------------------------------
@@ -138,18 +138,18 @@ inline constexpr char WideConnectMarker[4] = {'W', 0x7F, 0x01, 0x01};
 // What DRV_Connect receives. The texts belong to the caller and live only for
 // the call; a layer that keeps the record (the cursor layer) copies them.
 struct DriverConnectParams {
-  const char* target;    // host, or "host:port"
-  const char* srvopts;   // server options; WideConnectMarker first for a wide connect
-  const char* svtype;    // server type
-  const char* dbpath;    // DATABASE value
-  const char* dsn;       // data source name, "Default" when none
-  const char* dbopts;    // "-V service -S server -H host -P proto" as given
-  int32_t readonly;      // 1 for a read-only connection
-  const char* uid;       // never null ("" when unset)
-  const char* pwd;       // never null ("" when unset)
-  uint16_t loginTimeout; // 99 when the application set a login timeout, else 0
-  const char* proto;     // PROTO value
-  int32_t flag;          // reserved connection flag, 0
+  const char* target;     // host, or "host:port"
+  const char* srvopts;    // server options; WideConnectMarker first for a wide connect
+  const char* svtype;     // server type
+  const char* dbpath;     // DATABASE value
+  const char* dsn;        // data source name, "Default" when none
+  const char* dbopts;     // "-V service -S server -H host -P proto" as given
+  int32_t readonly;       // 1 for a read-only connection
+  const char* uid;        // never null ("" when unset)
+  const char* pwd;        // never null ("" when unset)
+  uint16_t loginTimeout;  // 99 when the application set a login timeout, else 0
+  const char* proto;      // PROTO value
+  int32_t flag;           // reserved connection flag, 0
 };
 
 // DRV_AllocServer's arguments.
@@ -176,9 +176,9 @@ struct OpTableRow {
 
 // In/out record of DRV_GetOpTable. The rows stay the back end's.
 struct OpTable {
-  uint16_t type;            // in: 1 asks for the conversion table; 0 after: none held
-  uint32_t count;           // out: number of rows
-  const OpTableRow* rows;   // out
+  uint16_t type;           // in: 1 asks for the conversion table; 0 after: none held
+  uint32_t count;          // out: number of rows
+  const OpTableRow* rows;  // out
 };
 
 // Parameter type entry sent with DRV_SetParamTypes and DRV_PrepareExecute; the
@@ -188,36 +188,36 @@ struct ParamShadow {
   int32_t cType;
   int32_t columnSize;  // low 32 bits of the column size
   int16_t scale;
-  int16_t paramType;   // SQL_PARAM_INPUT ...
+  int16_t paramType;  // SQL_PARAM_INPUT ...
 };
 static_assert(sizeof(ParamShadow) == 16);
 
 // Parameter type entry of DRV_PrepareExecute2 / DRV_SetParamTypes2.
 struct ParamTypeEntry {
   ParamShadow shadow;
-  char* name;          // the IPD record's SQL_DESC_NAME for a named parameter, or null
+  char* name;  // the IPD record's SQL_DESC_NAME for a named parameter, or null
 };
 static_assert(sizeof(ParamTypeEntry) == 24);
 
 // One statement of DRV_ExecuteBatch.
 struct DriverBatchEntry {
-  const char* text;           // null: execute what is prepared on the cursor
+  const char* text;  // null: execute what is prepared on the cursor
   uint16_t typeCount;
   const ParamShadow* types;
-  Dataset* params;            // or null
+  Dataset* params;  // or null
 };
 
 // Catalog arguments: search patterns, null when the application gave none.
-struct DDColumnArgs {          // ColumnPrivileges, Columns, ProcedureColumns
+struct DDColumnArgs {  // ColumnPrivileges, Columns, ProcedureColumns
   const char* catalog;
   const char* schema;
-  const char* object;          // table or procedure
+  const char* object;  // table or procedure
   const char* column;
 };
-struct DDObjectArgs {          // PrimaryKeys, Procedures, TablePrivileges
+struct DDObjectArgs {  // PrimaryKeys, Procedures, TablePrivileges
   const char* catalog;
   const char* schema;
-  const char* object;          // table or procedure
+  const char* object;  // table or procedure
 };
 struct DDForeignKeyArgs {
   const char* pkCatalog;
@@ -256,7 +256,8 @@ struct DDTablesArgs {
 struct DriverOps {
   // 0: text items copied NUL-terminated (cut to the buffer), integer items as
   // 32 bits with *outLen 4; 1 (ERR_NOT_SUPPORTED) for an item not served.
-  int32_t (*DRV_GetInfo)(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, uint16_t* outLen);
+  int32_t (*DRV_GetInfo)(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen,
+                         uint16_t* outLen);
   // 1: value points at a 32-bit integer or is a text; 75 when another value was
   // put in force (read it back with DRV_GetInfo), 43 when not supported.
   int32_t (*DRV_SetOption)(DrvHandle h, DriverPropId id, const void* value);
@@ -264,15 +265,16 @@ struct DriverOps {
   int32_t (*DRV_GetErrors)(DrvHandle h, DriverMessageList* out);
   // 3: the only slot without a handle first.
   int32_t (*DRV_AllocServer)(const DriverServerArgs* args, DrvHandle* hServer);
-  int32_t (*DRV_EndServer)(DrvHandle hServer);                                       // 4
-  int32_t (*DRV_Connect)(DrvHandle hServer, const DriverConnectParams* params, DrvHandle* hConn);  // 5
-  int32_t (*DRV_EndConnect)(DrvHandle hConn);                                        // 6
-  int32_t (*DRV_AllocCursor)(DrvHandle hConn, DrvHandle* hCursor);                   // 7
-  int32_t (*DRV_EndCursor)(DrvHandle hCursor);                                       // 8
+  int32_t (*DRV_EndServer)(DrvHandle hServer);  // 4
+  int32_t (*DRV_Connect)(DrvHandle hServer, const DriverConnectParams* params,
+                         DrvHandle* hConn);                         // 5
+  int32_t (*DRV_EndConnect)(DrvHandle hConn);                       // 6
+  int32_t (*DRV_AllocCursor)(DrvHandle hConn, DrvHandle* hCursor);  // 7
+  int32_t (*DRV_EndCursor)(DrvHandle hCursor);                      // 8
   // 9: 19 (ERR_TRUNCATED) when cut; *outLen is the full length.
   int32_t (*DRV_GetCursorName)(DrvHandle hCursor, char* buf, uint16_t bufSize, int16_t* outLen);
-  int32_t (*DRV_SetCursorName)(DrvHandle hCursor, const char* name);                 // 10
-  int32_t (*DRV_Prepare)(DrvHandle hCursor, const char* sql);                        // 11
+  int32_t (*DRV_SetCursorName)(DrvHandle hCursor, const char* name);  // 10
+  int32_t (*DRV_Prepare)(DrvHandle hCursor, const char* sql);         // 11
   // 12: the cursor takes the Dataset (unless DRV_CAP_CALLER_OWNS_DATA).
   int32_t (*DRV_SetParams)(DrvHandle hCursor, Dataset* params);
   int32_t (*DRV_Execute)(DrvHandle hCursor);                                         // 13
@@ -281,43 +283,44 @@ struct DriverOps {
   int32_t (*DRV_DescribeColumns)(DrvHandle hCursor, uint16_t* count, ColumnInfo** cols);
   int32_t (*DRV_DescribeParams)(DrvHandle hCursor, uint16_t* count, ColumnInfo** params);
   // 17: escape translation only; only the low 16 bits of bufSize count; 109 when cut.
-  int32_t (*DRV_NativeSql)(DrvHandle hConn, const char* sql, char* buf, uint32_t bufSize, int16_t* outLen);
+  int32_t (*DRV_NativeSql)(DrvHandle hConn, const char* sql, char* buf, uint32_t bufSize,
+                           int16_t* outLen);
   int32_t (*DRV_SetParamTypes)(DrvHandle hCursor, uint16_t count, const ParamShadow* types);  // 18
   // 19: lays rows out afresh from the result description and fills up to rows
   // rows; 0 rows only lays out the columns.
   int32_t (*DRV_Fetch)(DrvHandle hCursor, uint16_t rows, Dataset* data);
-  int32_t (*DRV_CloseCursor)(DrvHandle hCursor);                                     // 20
-  int32_t (*DRV_Commit)(DrvHandle hConn);                                            // 21
-  int32_t (*DRV_Rollback)(DrvHandle hConn);                                          // 22
-  int32_t (*DRV_GetOpTable)(DrvHandle hConn, OpTable* table);                        // 23
+  int32_t (*DRV_CloseCursor)(DrvHandle hCursor);               // 20
+  int32_t (*DRV_Commit)(DrvHandle hConn);                      // 21
+  int32_t (*DRV_Rollback)(DrvHandle hConn);                    // 22
+  int32_t (*DRV_GetOpTable)(DrvHandle hConn, OpTable* table);  // 23
   // 24: 73 (ERR_NO_MORE_RESULTS) when there is no further result.
   int32_t (*DRV_MoreResults)(DrvHandle hCursor);
-  int32_t (*DRV_DDColumnPrivileges)(DrvHandle hCursor, const DDColumnArgs* args);    // 25
-  int32_t (*DRV_DDColumns)(DrvHandle hCursor, const DDColumnArgs* args);             // 26
-  int32_t (*DRV_DDForeignKeys)(DrvHandle hCursor, const DDForeignKeyArgs* args);     // 27
-  int32_t (*DRV_DDPrimaryKeys)(DrvHandle hCursor, const DDObjectArgs* args);         // 28
-  int32_t (*DRV_DDProcedureColumns)(DrvHandle hCursor, const DDColumnArgs* args);    // 29
-  int32_t (*DRV_DDProcedures)(DrvHandle hCursor, const DDObjectArgs* args);          // 30
+  int32_t (*DRV_DDColumnPrivileges)(DrvHandle hCursor, const DDColumnArgs* args);       // 25
+  int32_t (*DRV_DDColumns)(DrvHandle hCursor, const DDColumnArgs* args);                // 26
+  int32_t (*DRV_DDForeignKeys)(DrvHandle hCursor, const DDForeignKeyArgs* args);        // 27
+  int32_t (*DRV_DDPrimaryKeys)(DrvHandle hCursor, const DDObjectArgs* args);            // 28
+  int32_t (*DRV_DDProcedureColumns)(DrvHandle hCursor, const DDColumnArgs* args);       // 29
+  int32_t (*DRV_DDProcedures)(DrvHandle hCursor, const DDObjectArgs* args);             // 30
   int32_t (*DRV_DDSpecialColumns)(DrvHandle hCursor, const DDSpecialColumnArgs* args);  // 31
-  int32_t (*DRV_DDStatistics)(DrvHandle hCursor, const DDStatisticsArgs* args);      // 32
-  int32_t (*DRV_DDTablePrivileges)(DrvHandle hCursor, const DDObjectArgs* args);     // 33
-  int32_t (*DRV_DDTables)(DrvHandle hCursor, const DDTablesArgs* args);              // 34
-  int32_t (*DRV_DDTypeInfo)(DrvHandle hCursor, int16_t sqlType);                     // 35
+  int32_t (*DRV_DDStatistics)(DrvHandle hCursor, const DDStatisticsArgs* args);         // 32
+  int32_t (*DRV_DDTablePrivileges)(DrvHandle hCursor, const DDObjectArgs* args);        // 33
+  int32_t (*DRV_DDTables)(DrvHandle hCursor, const DDTablesArgs* args);                 // 34
+  int32_t (*DRV_DDTypeInfo)(DrvHandle hCursor, int16_t sqlType);                        // 35
   // 36: scrolled fetch of a rowset; the RowStatusTable becomes the caller's.
   int32_t (*DRV_ExtendedFetch)(DrvHandle hCursor, RowStatusTable** table, int32_t target,
                                int32_t* rows, int32_t* rowCount);
   // 37: row n, or -2 for the whole rowset; the status array (one u16 per row)
   // is allocated by the back end and freed by the caller.
   int32_t (*DRV_SetPos)(DrvHandle hCursor, int32_t row, uint16_t operation, uint32_t lock,
-                        uint16_t** statuses, int32_t* rowsOut, Dataset* rows,
-                        uint16_t* columns, uint16_t columnCount);
+                        uint16_t** statuses, int32_t* rowsOut, Dataset* rows, uint16_t* columns,
+                        uint16_t columnCount);
   // 38: 102 (ERR_NEED_DAE) with the 0-based index and row wanted now; 22 when
   // nothing is pending.
   int32_t (*DRV_ParamData)(DrvHandle hCursor, int32_t* index, int32_t* row,
                            uint16_t** setPosStatuses, int32_t* count);
   // 39: appends one piece to the value named by the last DRV_ParamData.
-  int32_t (*DRV_PutData)(DrvHandle hCursor, uint32_t dsType, int16_t indicator,
-                         const void* data, int32_t length);
+  int32_t (*DRV_PutData)(DrvHandle hCursor, uint32_t dsType, int16_t indicator, const void* data,
+                         int32_t length);
   // 40: a piece of a deferred long value; *data becomes the caller's.
   int32_t (*DRV_GetLongData)(DrvHandle hCursor, uint32_t column, uint32_t row, uint32_t maxUnits,
                              void** data, uint32_t* left, uint32_t* type, int32_t* total);
@@ -349,22 +352,22 @@ struct DriverOps {
                                 int32_t* rows, int32_t* rowCount, uint16_t orientation);
   // 48: the arguments of slot 40, so that a forward-only cursor can pass them on.
   int32_t (*DRV_GetCachedLongData)(DrvHandle hCursor, uint32_t column, uint32_t row,
-                                   uint32_t maxUnits, void** data, uint32_t* left,
-                                   uint32_t* type, int32_t* total);
+                                   uint32_t maxUnits, void** data, uint32_t* left, uint32_t* type,
+                                   int32_t* total);
   // 49
   int32_t (*DRV_ExecuteBatch)(DrvHandle hCursor, uint16_t count, const DriverBatchEntry* entries,
                               int16_t* done, int32_t** results);
-  int32_t (*DRV_Reserved50)(DrvHandle h);                                            // 50
+  int32_t (*DRV_Reserved50)(DrvHandle h);  // 50
   // 51: 21 when an output pointer is null; both arrays become the caller's.
   int32_t (*DRV_ColAttributes)(DrvHandle hCursor, uint16_t* colCount, int16_t* attrCount,
                                ColumnInfo** cols, ColAttr** attrs);
   // 52: slot 44 and the attribute outputs of slot 51.
   int32_t (*DRV_ExecuteDescribe2)(DrvHandle hCursor, const char* sql, Dataset* params,
-                                  uint16_t typeCount, const ParamShadow* types,
-                                  int32_t* rowsetSize, uint16_t* colCount, ColumnInfo** cols,
-                                  uint16_t* paramCount, ColumnInfo** paramInfo, int32_t* rowCount,
-                                  int16_t* attrCount, ColAttr** attrs);
-  int32_t (*DRV_Cancel)(DrvHandle hCursor);                                          // 53
+                                  uint16_t typeCount, const ParamShadow* types, int32_t* rowsetSize,
+                                  uint16_t* colCount, ColumnInfo** cols, uint16_t* paramCount,
+                                  ColumnInfo** paramInfo, int32_t* rowCount, int16_t* attrCount,
+                                  ColAttr** attrs);
+  int32_t (*DRV_Cancel)(DrvHandle hCursor);  // 53
   // 54: slot 43 with 24-byte type entries.
   int32_t (*DRV_PrepareExecute2)(DrvHandle hCursor, const char* sql, Dataset* params,
                                  uint16_t typeCount, const ParamTypeEntry* types);
@@ -379,7 +382,8 @@ struct DriverOps {
   int (*DRV_XaRecover)(DrvHandle hConn, XID* xids, long count, int rmid, long flags);
   int (*DRV_XaRollback)(DrvHandle hConn, XID* xid, int rmid, long flags);
   int (*DRV_XaStart)(DrvHandle hConn, XID* xid, int rmid, long flags);
-  int32_t (*DRV_SetParamTypes2)(DrvHandle hCursor, uint16_t count, const ParamTypeEntry* types);  // 65
+  int32_t (*DRV_SetParamTypes2)(DrvHandle hCursor, uint16_t count,
+                                const ParamTypeEntry* types);  // 65
 };
 
 inline constexpr std::size_t DRIVER_OPS_SLOTS = 66;

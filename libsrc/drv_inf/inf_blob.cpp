@@ -187,7 +187,7 @@ int32_t ExtractUpdateBlobLiterals(const char* text, const char* table, int count
     Found found;
     int markers = 0;
     int items = 0;
-    int assigned = -1;       // the BYTE/TEXT column of the latest '=', or -1
+    int assigned = -1;  // the BYTE/TEXT column of the latest '=', or -1
     bool afterEquals = false;
     size_t i = p;
     size_t copied = p;
@@ -229,7 +229,8 @@ int32_t ExtractUpdateBlobLiterals(const char* text, const char* table, int count
         size_t b = e;
         while (b > p && !isSpace(t[b - 1]) && t[b - 1] != ',') --b;
         std::string_view col = t.substr(b, e - b);
-        if (col.size() >= 2 && col.front() == '"' && col.back() == '"') col = col.substr(1, col.size() - 2);
+        if (col.size() >= 2 && col.front() == '"' && col.back() == '"')
+          col = col.substr(1, col.size() - 2);
         std::string name(col);
         int idx = -1;
         assigned = NameIndexLookup(name.c_str(), names, count, &idx) ? idx : -1;
@@ -377,12 +378,12 @@ int32_t RewriteBlobLiterals(InfCursor* cur) noexcept {
     InfHiddenParam* list = nullptr;
     int32_t count = 0;
     const int k = static_cast<int>(names.size());
-    int32_t rc = insert ? ExtractInsertBlobLiterals(cur->request.translated, table.c_str(), k,
-                                                    positions.data(), types.data(), names.data(),
-                                                    &rewritten, &list, &count)
-                        : ExtractUpdateBlobLiterals(cur->request.translated, table.c_str(), k,
-                                                    types.data(), names.data(), &rewritten, &list,
-                                                    &count);
+    int32_t rc =
+        insert
+            ? ExtractInsertBlobLiterals(cur->request.translated, table.c_str(), k, positions.data(),
+                                        types.data(), names.data(), &rewritten, &list, &count)
+            : ExtractUpdateBlobLiterals(cur->request.translated, table.c_str(), k, types.data(),
+                                        names.data(), &rewritten, &list, &count);
     if (rc != 0) return rc;
     std::free(cur->request.translated);
     cur->request.translated = rewritten;

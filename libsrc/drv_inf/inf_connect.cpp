@@ -33,8 +33,8 @@ namespace {
 
 constexpr const char* kSrc = "drv_inf/i-glob";
 
-int32_t g_serverRefs = 0;        // REQUIRES: INF_Mutex
-DrvHandle g_serverHandle = 0;    // REQUIRES: INF_Mutex
+int32_t g_serverRefs = 0;      // REQUIRES: INF_Mutex
+DrvHandle g_serverHandle = 0;  // REQUIRES: INF_Mutex
 int (*g_interruptHook)() = nullptr;
 
 // Determined at the first need and kept for the process.
@@ -90,21 +90,13 @@ void parseConnectOptions(const char* dbopts, bool serverFromPath, ConnectParams*
   int c;
   while ((c = getopt(argc + 1, args, "V:P:S:H:")) != -1) {
     switch (c) {
-      case 'H':
-        p->host = optarg;
-        break;
-      case 'P':
-        p->protocol = optarg;
-        break;
-      case 'V':
-        p->service = optarg;
-        break;
+      case 'H': p->host = optarg; break;
+      case 'P': p->protocol = optarg; break;
+      case 'V': p->service = optarg; break;
       case 'S':
         if (!serverFromPath) p->server = optarg;
         break;
-      default:
-        INF_LOG(LOG_WARNING, kSrc, "INF_Connect: invalid connect option specified");
-        break;
+      default: INF_LOG(LOG_WARNING, kSrc, "INF_Connect: invalid connect option specified"); break;
     }
   }
   optind = 0;
@@ -143,14 +135,10 @@ int32_t txnControl(InfConn* conn, int op, bool atConnect) {
       if (rc == 0 && conn->isolation != 0) (void)INF_SetIsolation(conn, conn->isolation);
       return rc;
     }
-    case TXN_BEGIN:
-      return InfBeginWork(conn);
-    case TXN_COMMIT:
-      return InfCommitWork(conn);
-    case TXN_ROLLBACK:
-      return InfRollbackWork(conn);
-    default:
-      return ERR_GENERAL;
+    case TXN_BEGIN: return InfBeginWork(conn);
+    case TXN_COMMIT: return InfCommitWork(conn);
+    case TXN_ROLLBACK: return InfRollbackWork(conn);
+    default: return ERR_GENERAL;
   }
 }
 
@@ -439,7 +427,8 @@ int32_t INF_EndConnect(DrvHandle hConn) {
   InfConn* conn = InfConnLookup(hConn);
   if (conn == nullptr) return ERR_ARGUMENT;
   if (xaActive(conn)) {
-    INF_LOG(LOG_DEBUG, kSrc, "INF_EndConnect: ERROR: Global transaction still active on connection.");
+    INF_LOG(LOG_DEBUG, kSrc,
+            "INF_EndConnect: ERROR: Global transaction still active on connection.");
     ErrListSetCode(&conn->errors, ERR_TXN_STATE);
     return ERR_TXN_STATE;
   }
@@ -478,35 +467,22 @@ int32_t INF_Rollback(DrvHandle hConn) {
 int32_t DbTypeToSQLtype(int32_t type, int wide) noexcept {
   const bool w = InfWideBuild() && wide != 0;
   switch (static_cast<int16_t>(type & 0xFFFF)) {
-    case 0:
-      return 1;
-    case 1:
-      return 5;
+    case 0: return 1;
+    case 1: return 5;
     case 2:
-    case 6:
-      return 4;
-    case 3:
-      return 8;
-    case 4:
-      return 7;
+    case 6: return 4;
+    case 3: return 8;
+    case 4: return 7;
     case 5:
     case 8:
-    case 14:
-      return 3;
-    case 7:
-      return 9;
-    case 10:
-      return 11;
-    case 11:
-      return -4;
-    case 12:
-      return w ? -10 : -1;
-    case 13:
-      return 12;
-    case 15:
-      return w ? -8 : 1;
-    case 16:
-      return w ? -9 : 12;
+    case 14: return 3;
+    case 7: return 9;
+    case 10: return 11;
+    case 11: return -4;
+    case 12: return w ? -10 : -1;
+    case 13: return 12;
+    case 15: return w ? -8 : 1;
+    case 16: return w ? -9 : 12;
     default:
       INF_LOG(LOG_ERR, kSrc, "DbTypeToSQLtype: unimplemented type encountered (%d)",
               static_cast<int>(static_cast<int16_t>(type & 0xFFFF)));
@@ -517,26 +493,16 @@ int32_t DbTypeToSQLtype(int32_t type, int wide) noexcept {
 int32_t InfHostTypeOf(int32_t dsType) noexcept {
   switch (dsType) {
     case DS_SMALLINT:
-    case DS_USMALLINT:
-      return IXR_HOST_SHORT;
+    case DS_USMALLINT: return IXR_HOST_SHORT;
     case DS_INTEGER:
-    case DS_UINTEGER:
-      return IXR_HOST_INT;
-    case DS_REAL:
-      return IXR_HOST_FLOAT;
-    case DS_DOUBLE:
-      return IXR_HOST_DOUBLE;
-    case DS_DATE:
-      return IXR_HOST_DATE;
-    case DS_TIMESTAMP:
-      return IXR_HOST_DATETIME;
-    case DS_LONGCHAR:
-      return IXR_HOST_FIXCHAR;
-    case DS_LONGBINARY:
-      return IXR_HOST_LOCATOR;
-    case DS_STRING:
-      return IXR_HOST_STRING;
-    default:
-      return -9999;
+    case DS_UINTEGER: return IXR_HOST_INT;
+    case DS_REAL: return IXR_HOST_FLOAT;
+    case DS_DOUBLE: return IXR_HOST_DOUBLE;
+    case DS_DATE: return IXR_HOST_DATE;
+    case DS_TIMESTAMP: return IXR_HOST_DATETIME;
+    case DS_LONGCHAR: return IXR_HOST_FIXCHAR;
+    case DS_LONGBINARY: return IXR_HOST_LOCATOR;
+    case DS_STRING: return IXR_HOST_STRING;
+    default: return -9999;
   }
 }

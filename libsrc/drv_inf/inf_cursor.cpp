@@ -73,22 +73,42 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
       }
       break;
     case IXR_TYPE_SMALLINT:
-      ci.sqlType = 5; ci.precision = 5; ci.displaySize = 6; ci.bindType = DS_SMALLINT; ci.octetLength = 2;
+      ci.sqlType = 5;
+      ci.precision = 5;
+      ci.displaySize = 6;
+      ci.bindType = DS_SMALLINT;
+      ci.octetLength = 2;
       break;
     case IXR_TYPE_INTEGER:
     case IXR_TYPE_SERIAL:
-      ci.sqlType = 4; ci.precision = 10; ci.displaySize = 11; ci.bindType = DS_INTEGER; ci.octetLength = 4;
+      ci.sqlType = 4;
+      ci.precision = 10;
+      ci.displaySize = 11;
+      ci.bindType = DS_INTEGER;
+      ci.octetLength = 4;
       break;
     case IXR_TYPE_FLOAT:
-      ci.sqlType = 8; ci.precision = 15; ci.displaySize = 15; ci.bindType = DS_DOUBLE; ci.octetLength = 8;
+      ci.sqlType = 8;
+      ci.precision = 15;
+      ci.displaySize = 15;
+      ci.bindType = DS_DOUBLE;
+      ci.octetLength = 8;
       break;
     case IXR_TYPE_SMALLFLOAT:
-      ci.sqlType = 7; ci.precision = 7; ci.displaySize = 13; ci.bindType = DS_REAL; ci.octetLength = 4;
+      ci.sqlType = 7;
+      ci.precision = 7;
+      ci.displaySize = 13;
+      ci.bindType = DS_REAL;
+      ci.octetLength = 4;
       break;
     case IXR_TYPE_DECIMAL:
     case IXR_TYPE_MONEY:
       if (o.jet != 0) {
-        ci.sqlType = 8; ci.precision = 15; ci.displaySize = 22; ci.bindType = DS_DOUBLE; ci.octetLength = 8;
+        ci.sqlType = 8;
+        ci.precision = 15;
+        ci.displaySize = 22;
+        ci.bindType = DS_DOUBLE;
+        ci.octetLength = 8;
       } else {
         const int32_t p = (v.sqllen >> 8) & 0xFF;
         const int32_t s = v.sqllen & 0xFF;
@@ -105,38 +125,66 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
         }
       }
       if (v.sqlname != nullptr && std::strncmp(v.sqlname, "(count(", 7) == 0) {
-        ci.sqlType = 4; ci.bindType = DS_INTEGER; ci.octetLength = 4; ci.precision = 10;
+        ci.sqlType = 4;
+        ci.bindType = DS_INTEGER;
+        ci.octetLength = 4;
+        ci.precision = 10;
       }
       break;
     case IXR_TYPE_DATE:
-      ci.sqlType = 9; ci.precision = 10; ci.displaySize = 10; ci.bindType = DS_DATE; ci.octetLength = 6;
+      ci.sqlType = 9;
+      ci.precision = 10;
+      ci.displaySize = 10;
+      ci.bindType = DS_DATE;
+      ci.octetLength = 6;
       break;
     case IXR_TYPE_DATETIME:
-      ci.sqlType = 11; ci.precision = 25; ci.scale = 5; ci.displaySize = 25;
-      ci.bindType = DS_TIMESTAMP; ci.octetLength = 16;
+      ci.sqlType = 11;
+      ci.precision = 25;
+      ci.scale = 5;
+      ci.displaySize = 25;
+      ci.bindType = DS_TIMESTAMP;
+      ci.octetLength = 16;
       break;
     case IXR_TYPE_BYTE:
-      ci.sqlType = -4; ci.precision = 2147483640; ci.displaySize = 2 * L;
-      ci.bindType = DS_LONGBINARY; ci.octetLength = static_cast<uint32_t>(L) + 4;
+      ci.sqlType = -4;
+      ci.precision = 2147483640;
+      ci.displaySize = 2 * L;
+      ci.bindType = DS_LONGBINARY;
+      ci.octetLength = static_cast<uint32_t>(L) + 4;
       break;
     case IXR_TYPE_TEXT:
-      ci.sqlType = wide ? -10 : -1; ci.precision = 2147483640; ci.displaySize = L;
-      ci.bindType = wide ? DS_LONGWCHAR : DS_LONGCHAR; ci.octetLength = static_cast<uint32_t>(L) + 4;
+      ci.sqlType = wide ? -10 : -1;
+      ci.precision = 2147483640;
+      ci.displaySize = L;
+      ci.bindType = wide ? DS_LONGWCHAR : DS_LONGCHAR;
+      ci.octetLength = static_cast<uint32_t>(L) + 4;
       break;
     case IXR_TYPE_VARCHAR:
     case IXR_TYPE_NVARCHAR:
-      ci.sqlType = wide ? -9 : 12; ci.precision = w; ci.displaySize = w;
-      ci.bindType = wide ? DS_WSTRING : DS_STRING; ci.octetLength = m * uw + 1;
+      ci.sqlType = wide ? -9 : 12;
+      ci.precision = w;
+      ci.displaySize = w;
+      ci.bindType = wide ? DS_WSTRING : DS_STRING;
+      ci.octetLength = m * uw + 1;
       break;
     case IXR_TYPE_INTERVAL:
-      ci.sqlType = 1; ci.precision = w; ci.displaySize = w; ci.bindType = DS_STRING; ci.octetLength = uw + 1;
+      ci.sqlType = 1;
+      ci.precision = w;
+      ci.displaySize = w;
+      ci.bindType = DS_STRING;
+      ci.octetLength = uw + 1;
       break;
     case IXR_TYPE_LVARCHAR:
-      ci.sqlType = wide ? -9 : 12; ci.precision = 32768; ci.displaySize = 32768;
-      ci.bindType = wide ? DS_WSTRING : DS_STRING; ci.octetLength = 32768;
+      ci.sqlType = wide ? -9 : 12;
+      ci.precision = 32768;
+      ci.displaySize = 32768;
+      ci.bindType = wide ? DS_WSTRING : DS_STRING;
+      ci.octetLength = 32768;
       break;
     default:
-      ci.sqlType = 0; ci.bindType = DS_NONE;
+      ci.sqlType = 0;
+      ci.bindType = DS_NONE;
       break;
   }
   const char* name = v.sqlname != nullptr ? v.sqlname : "";
@@ -227,9 +275,11 @@ int32_t UnPrepareCursor(InfCursor* cur) noexcept {
 int32_t DescribeOutput(InfCursor* cur) noexcept {
   const IxrSqlda* area = cur->outputArea;
   const int n = area != nullptr && area->sqld > 0 ? area->sqld : 0;
-  ColumnInfo* info = static_cast<ColumnInfo*>(s_alloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(ColumnInfo)));
+  ColumnInfo* info =
+      static_cast<ColumnInfo*>(s_alloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(ColumnInfo)));
   bool failed = false;
-  for (int i = 0; i < n; ++i) info[i] = describeVar(area->sqlvar[i], static_cast<unsigned>(i), cur, &failed);
+  for (int i = 0; i < n; ++i)
+    info[i] = describeVar(area->sqlvar[i], static_cast<unsigned>(i), cur, &failed);
   if (failed) {
     ColumnInfoFree(info, static_cast<uint16_t>(n));
     return ERR_MEMORY;
@@ -391,14 +441,17 @@ int32_t INF_EndCursor(DrvHandle hCursor) {
   InfConn* conn = cur->conn;
   InfSession* s = conn->session;
   if (int32_t rc = UnPrepareCursor(cur); rc != 0)
-    INF_LOG(LOG_DEBUG, kSrcCurs, "INF_EndCursor: UnPrepareCursor failed (%ld)", static_cast<long>(rc));
+    INF_LOG(LOG_DEBUG, kSrcCurs, "INF_EndCursor: UnPrepareCursor failed (%ld)",
+            static_cast<long>(rc));
   if (cur->declaredName != nullptr) {
     if (int code = _free_cursor(s, cur->declaredName, nullptr); code != 0)
-      INF_LOG(LOG_DEBUG, kSrcCurs, "INF_EndCursor: _free_cursor failed (%ld)", static_cast<long>(code));
+      INF_LOG(LOG_DEBUG, kSrcCurs, "INF_EndCursor: _free_cursor failed (%ld)",
+              static_cast<long>(code));
   }
   if ((cur->flags & CF_PREPARED) != 0 || cur->statementType != -1 || cur->declaredName != nullptr) {
     if (int code = _free_statement(s, cur->statementName, nullptr); code != 0)
-      INF_LOG(LOG_DEBUG, kSrcCurs, "INF_EndCursor: _free_statement failed (%ld)", static_cast<long>(code));
+      INF_LOG(LOG_DEBUG, kSrcCurs, "INF_EndCursor: _free_statement failed (%ld)",
+              static_cast<long>(code));
   }
   std::free(cur->cursorName);
   std::free(cur->statementName);
@@ -476,7 +529,8 @@ int32_t INF_Prepare(DrvHandle hCursor, const char* sql) {
 
   if (code == IXR_E_BLOB_LITERAL) {
     cur->flags |= CF_BLOB_REWRITE;
-    if (RewriteBlobLiterals(cur) == 0) code = _prepare(s, cur->statementName, cur->request.translated, nullptr);
+    if (RewriteBlobLiterals(cur) == 0)
+      code = _prepare(s, cur->statementName, cur->request.translated, nullptr);
   }
   if (code != 0) {
     ErrListAddInformix(&cur->errors, code);
@@ -491,7 +545,8 @@ int32_t INF_Prepare(DrvHandle hCursor, const char* sql) {
     ErrListSetCode(&cur->errors, ERR_READONLY_CONN);
     return ERR_ACCESS;
   }
-  if (cur->statementType == STMT_EXECUTE_PROCEDURE) (void)ReadProcedureName(cur->request.text, &cur->proc);
+  if (cur->statementType == STMT_EXECUTE_PROCEDURE)
+    (void)ReadProcedureName(cur->request.text, &cur->proc);
   if (int32_t rc = DescribeOutput(cur); rc != 0) return rc;
   if (cur->statementType == STMT_SELECT ||
       (cur->statementType == STMT_EXECUTE_PROCEDURE && cur->resultCount > 0)) {

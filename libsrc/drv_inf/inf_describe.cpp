@@ -64,10 +64,15 @@ const char* InfTypeName(int16_t type) {
 
 const char* InfLiteralQuote(int16_t type) {
   switch (type) {
-    case 0: case 7: case 10: case 12: case 13: case 15: case 16: case 43:
-      return "'";
-    default:
-      return "";
+    case 0:
+    case 7:
+    case 10:
+    case 12:
+    case 13:
+    case 15:
+    case 16:
+    case 43: return "'";
+    default: return "";
   }
 }
 
@@ -76,7 +81,9 @@ bool fillColAttr(ColAttr& a, int16_t type) {
   switch (a.attrId) {
     case 10: a.value.intVal = type == 6 ? 0 : 2; break;
     case 11: a.value.intVal = type == 6 ? 1 : 0; break;
-    case 12: a.value.intVal = (type == 0 || type == 12 || type == 13 || type == 15 || type == 16); break;
+    case 12:
+      a.value.intVal = (type == 0 || type == 12 || type == 13 || type == 15 || type == 16);
+      break;
     case 14: a.value.strVal = dupCStr(InfTypeName(type)); return a.value.strVal != nullptr;
     case 27:
     case 28: a.value.strVal = dupCStr(InfLiteralQuote(type)); return a.value.strVal != nullptr;
@@ -116,8 +123,9 @@ int32_t buildColAttrs(InfCursor* cur, uint16_t n, ColumnInfo* info, int16_t* cou
   }
   uint16_t kept = 0;
   ColAttr* compact = nullptr;
-  int32_t rc = ok ? ColAttrCompact(static_cast<uint16_t>(kAttrRows * stride), rows, &kept, &compact, 1)
-                  : ERR_MEMORY;
+  int32_t rc =
+      ok ? ColAttrCompact(static_cast<uint16_t>(kAttrRows * stride), rows, &kept, &compact, 1)
+         : ERR_MEMORY;
   freeStrings(rows, kAttrRows * stride, compact, rc == 0 ? kept : 0);
   std::free(rows);
   if (rc != 0) return rc;
@@ -169,8 +177,9 @@ int32_t INF_DescribeColumns(DrvHandle hCursor, uint16_t* count, ColumnInfo** col
       out[i].schema = cur->results[i].schema ? dupCStr(cur->results[i].schema) : nullptr;
       out[i].table = cur->results[i].table ? dupCStr(cur->results[i].table) : nullptr;
       out[i].fullName = cur->results[i].fullName ? dupCStr(cur->results[i].fullName) : nullptr;
-      if ((cur->results[i].catalog && !out[i].catalog) || (cur->results[i].schema && !out[i].schema) ||
-          (cur->results[i].table && !out[i].table) || (cur->results[i].fullName && !out[i].fullName)) {
+      if ((cur->results[i].catalog && !out[i].catalog) ||
+          (cur->results[i].schema && !out[i].schema) || (cur->results[i].table && !out[i].table) ||
+          (cur->results[i].fullName && !out[i].fullName)) {
         ColumnInfoFree(out, static_cast<uint16_t>(i + 1));
         return ERR_MEMORY;
       }

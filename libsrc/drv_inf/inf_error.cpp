@@ -99,23 +99,15 @@ InfError* DrvErrorNew(int32_t drvCode) noexcept {
 
 int32_t InfCodeToDrvCode(int32_t code, int32_t dflt) noexcept {
   switch (code) {
-    case 0:
-      return 0;
+    case 0: return 0;
     case -908:
-    case -25588:
-      return ERR_CONNECT;
-    case -25580:
-      return ERR_COMM_LINK;
-    case -1262:
-      return ERR_DATE_OVERFLOW;
-    case -217:
-      return ERR_COLUMN_NOT_FOUND;
-    case -206:
-      return ERR_TABLE_NOT_FOUND;
-    case -201:
-      return ERR_SYNTAX;
-    default:
-      return dflt;
+    case -25588: return ERR_CONNECT;
+    case -25580: return ERR_COMM_LINK;
+    case -1262: return ERR_DATE_OVERFLOW;
+    case -217: return ERR_COLUMN_NOT_FOUND;
+    case -206: return ERR_TABLE_NOT_FOUND;
+    case -201: return ERR_SYNTAX;
+    default: return dflt;
   }
 }
 

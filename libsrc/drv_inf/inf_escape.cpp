@@ -94,8 +94,10 @@ void appendf(std::string& out, const char* fmt, unsigned a, unsigned b, unsigned
 size_t closeParen(std::string_view s, size_t open) {
   int depth = 0;
   for (size_t i = open; i < s.size(); ++i) {
-    if (s[i] == '(') ++depth;
-    else if (s[i] == ')' && --depth == 0) return i + 1;
+    if (s[i] == '(')
+      ++depth;
+    else if (s[i] == ')' && --depth == 0)
+      return i + 1;
   }
   return std::string_view::npos;
 }
@@ -142,8 +144,10 @@ bool twoArgs(std::string_view afterName, std::string_view* a1, std::string_view*
       if (c == quote) quote = 0;
       continue;
     }
-    if (c == '\'' || c == '"') quote = c;
-    else if (c == '(') ++depth;
+    if (c == '\'' || c == '"')
+      quote = c;
+    else if (c == '(')
+      ++depth;
     else if (c == ')') {
       if (depth == 0) {
         if (comma == std::string_view::npos) return false;
@@ -254,9 +258,12 @@ Fn scalarFunction(std::string& out, std::string& escape, std::string_view rest) 
         if (c == quote) quote = 0;
         continue;
       }
-      if (c == '\'' || c == '"') quote = c;
-      else if (c == '(') ++depth;
-      else if (c == ')') --depth;
+      if (c == '\'' || c == '"')
+        quote = c;
+      else if (c == '(')
+        ++depth;
+      else if (c == ')')
+        --depth;
       else if (depth == 0 && (c == 'F' || c == 'f')) {
         if (!startsWithCi(inside.substr(i), "from") || i + 4 >= inside.size() ||
             !isSpace(inside[i + 4]))
@@ -365,12 +372,15 @@ extern constexpr EscapeFunction INF_ScalarFunctions[] = {
 const int INF_ScalarFunctionCount = static_cast<int>(std::size(INF_ScalarFunctions));
 
 extern constexpr EscapeFunction INF_ConvertTypes[] = {
-    {"SQL_BIGINT", "%"},       {"SQL_BINARY", nullptr},        {"SQL_BIT", nullptr},
-    {"SQL_CHAR", "%"},         {"SQL_DATE", nullptr},          {"SQL_DECIMAL", "%"},
-    {"SQL_DOUBLE", "%"},       {"SQL_FLOAT", "%"},             {"SQL_INTEGER", "trunc(%)"},
-    {"SQL_LONGVARBINARY", nullptr}, {"SQL_LONGVARCHAR", "%"},  {"SQL_NUMERIC", "%"},
-    {"SQL_REAL", "%"},         {"SQL_SMALLINT", "trunc(%)"},   {"SQL_TIME", nullptr},
-    {"SQL_TIMESTAMP", nullptr}, {"SQL_TINYINT", "trunc(%)"},   {"SQL_VARBINARY", nullptr},
+    {"SQL_BIGINT", "%"},         {"SQL_BINARY", nullptr},
+    {"SQL_BIT", nullptr},        {"SQL_CHAR", "%"},
+    {"SQL_DATE", nullptr},       {"SQL_DECIMAL", "%"},
+    {"SQL_DOUBLE", "%"},         {"SQL_FLOAT", "%"},
+    {"SQL_INTEGER", "trunc(%)"}, {"SQL_LONGVARBINARY", nullptr},
+    {"SQL_LONGVARCHAR", "%"},    {"SQL_NUMERIC", "%"},
+    {"SQL_REAL", "%"},           {"SQL_SMALLINT", "trunc(%)"},
+    {"SQL_TIME", nullptr},       {"SQL_TIMESTAMP", nullptr},
+    {"SQL_TINYINT", "trunc(%)"}, {"SQL_VARBINARY", nullptr},
     {"SQL_VARCHAR", "%"},
 };
 const int INF_ConvertTypeCount = static_cast<int>(std::size(INF_ConvertTypes));
@@ -414,8 +424,10 @@ const char* FindEscapeFunction(const EscapeFunction* table, int count, std::stri
     // A NUL inside name must not match a shorter table name.
     if (cmp == 0 && i != name.size()) cmp = 1;
     if (cmp == 0) return table[mid].templ;
-    if (cmp < 0) hi = mid - 1;
-    else lo = mid + 1;
+    if (cmp < 0)
+      hi = mid - 1;
+    else
+      lo = mid + 1;
   }
   return nullptr;
 }
@@ -487,13 +499,9 @@ int translateEscape(std::string& out, std::string& escape, bool firstPass, int* 
   }
   if (s.size() >= 3 && lower(s[0]) == 'f' && lower(s[1]) == 'n' && isSpace(s[2])) {
     switch (scalarFunction(out, escape, skipSpace(s.substr(2)))) {
-      case Fn::Done:
-        return 0;
-      case Fn::Again:
-        *escFlags = ESC_AGAIN;
-        return 0;
-      case Fn::Unknown:
-        break;
+      case Fn::Done: return 0;
+      case Fn::Again: *escFlags = ESC_AGAIN; return 0;
+      case Fn::Unknown: break;
     }
   } else if (s.size() >= 3 && lower(s[0]) == 'o' && lower(s[1]) == 'j' && isSpace(s[2])) {
     if (outerJoin(out, skipSpace(s.substr(2)))) {
@@ -534,8 +542,10 @@ int translate(std::string& out, std::string_view text, InfRequest* req, int* esc
 
   auto open = [&](EscKind k, std::string_view marker) -> bool {
     if (depth == kMaxNesting) return false;
-    if (depth == 0) esc.clear();
-    else esc.append(marker);
+    if (depth == 0)
+      esc.clear();
+    else
+      esc.append(marker);
     kinds[depth++] = k;
     i += marker.size();
     return true;
@@ -549,8 +559,7 @@ int translate(std::string& out, std::string_view text, InfRequest* req, int* esc
       return 0;
     }
     int flags = 0;
-    if (int rc = translateOutermost(out, esc, firstPass, &flags, req, countMarkers, level);
-        rc != 0)
+    if (int rc = translateOutermost(out, esc, firstPass, &flags, req, countMarkers, level); rc != 0)
       return rc;
     *escFlags = flags;
     if (flags == ESC_OUTER_JOIN) {
@@ -675,8 +684,8 @@ int AnalyseRequest(InfRequest* req, const char* text) noexcept {
     if (keyword(t.substr(p), "select", &afterSelect)) {
       size_t start = t.size() - afterSelect.size();
       size_t from = std::string_view::npos;
-      for (size_t k = start > 0 ? start - 1 : 0; (k = findCi(t, "from", k)) != std::string_view::npos;
-           ++k) {
+      for (size_t k = start > 0 ? start - 1 : 0;
+           (k = findCi(t, "from", k)) != std::string_view::npos; ++k) {
         bool before = k > 0 && belowBang(t[k - 1]);
         bool after = k + 4 >= t.size() || belowBang(t[k + 4]);
         if (before && after) {
@@ -692,16 +701,23 @@ int AnalyseRequest(InfRequest* req, const char* text) noexcept {
         char c = t[k];
         if (quote != 0) {
           if (c == quote) {
-            if (k + 1 < from && t[k + 1] == quote) ++k;
-            else quote = 0;
+            if (k + 1 < from && t[k + 1] == quote)
+              ++k;
+            else
+              quote = 0;
           }
           continue;
         }
-        if (c == '\'' || c == '"') quote = c;
-        else if (c == '*') req->flags |= REQF_STAR;
-        else if (c == '(') ++depth;
-        else if (c == ')') --depth;
-        else if (c == ',' && depth == 0 && items < UINT16_MAX - 1) ++items;
+        if (c == '\'' || c == '"')
+          quote = c;
+        else if (c == '*')
+          req->flags |= REQF_STAR;
+        else if (c == '(')
+          ++depth;
+        else if (c == ')')
+          --depth;
+        else if (c == ',' && depth == 0 && items < UINT16_MAX - 1)
+          ++items;
       }
       req->columns = static_cast<uint16_t>(items + 1);
       kind = REQ_SELECT;
@@ -756,8 +772,10 @@ int ReadProcedureName(const char* text, InfProcName* out) noexcept {
       if (c == quote) quote = 0;
       continue;
     }
-    if (c == '"') quote = c;
-    else if (c == '(' || c == '}') break;
+    if (c == '"')
+      quote = c;
+    else if (c == '(' || c == '}')
+      break;
   }
   std::string_view name = trimRight(rest.substr(0, end));
   // A name wholly in double quotes that holds a '.' is split as if unquoted.

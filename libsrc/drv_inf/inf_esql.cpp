@@ -26,7 +26,6 @@
 
 namespace {
 
-
 int g_forceOnline = 0;
 int g_forceDormant = 0;
 int g_delimIdent = 0;
@@ -96,8 +95,8 @@ void freeStrings(InfSession* s) {
 void sessionKey(const InfSession* t, uint8_t key[16]) {
   MD5_CTX ctx;
   MD5Init(&ctx);
-  const char* parts[] = {t->database, t->server,   t->user,   t->password,
-                         t->service,  t->protocol, t->host,   t->locale};
+  const char* parts[] = {t->database, t->server,   t->user, t->password,
+                         t->service,  t->protocol, t->host, t->locale};
   for (const char* p : parts) {
     const char* v = orEmpty(p);
     MD5Update(&ctx, reinterpret_cast<const uint8_t*>(v), std::strlen(v));
@@ -320,7 +319,8 @@ int _open_cursor(InfSession* s, const char* cursor, const IxrSqlda* input,
   });
 }
 
-int _fetch_cursor(InfSession* s, const char* cursor, IxrSqlda* output, InfErrorList* list) noexcept {
+int _fetch_cursor(InfSession* s, const char* cursor, IxrSqlda* output,
+                  InfErrorList* list) noexcept {
   return runWrapped(s, list, false, [&] {
     IxrSqlda* out = output != nullptr && output->sqld != 0 ? output : nullptr;
     if (s->fetchCursorId > 0 && cursor != nullptr && std::strcmp(s->fetchCursorName, cursor) == 0) {
@@ -359,18 +359,11 @@ int _execute_immediate(InfSession* s, const char* text, InfErrorList* list) noex
 int _set_isolation(InfSession* s, int32_t level, int /*readOnly*/, InfErrorList* list) noexcept {
   const char* stmt = nullptr;
   switch (level) {
-    case 1:
-      stmt = "set isolation to dirty read";
-      break;
-    case 2:
-      stmt = "set isolation to committed read";
-      break;
+    case 1: stmt = "set isolation to dirty read"; break;
+    case 2: stmt = "set isolation to committed read"; break;
     case 4:
-    case 8:
-      stmt = "set isolation to repeatable read";
-      break;
-    default:
-      break;
+    case 8: stmt = "set isolation to repeatable read"; break;
+    default: break;
   }
   // A level without a statement records nothing: there is no runtime error to report.
   return runWrapped(s, stmt != nullptr ? list : nullptr, false, [&] {
@@ -383,7 +376,8 @@ int _set_isolation(InfSession* s, int32_t level, int /*readOnly*/, InfErrorList*
 IxrSqlda* _alloc_sqlda(int n) noexcept {
   IxrSqlda* a = static_cast<IxrSqlda*>(s_alloc(1, sizeof(IxrSqlda)));
   a->sqld = static_cast<int16_t>(n);
-  a->sqlvar = static_cast<IxrSqlVar*>(s_alloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(IxrSqlVar)));
+  a->sqlvar =
+      static_cast<IxrSqlVar*>(s_alloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(IxrSqlVar)));
   for (int i = 0; i < n; ++i) {
     a->sqlvar[i].sqltype = IXR_HOST_STRING;
     a->sqlvar[i].sqllen = 1;
@@ -397,7 +391,8 @@ IxrSqlda* _copy_sqlda(const IxrSqlda* area) noexcept {
   IxrSqlda* a = static_cast<IxrSqlda*>(s_alloc(1, sizeof(IxrSqlda)));
   *a = *area;
   const int n = area->sqld > 0 ? area->sqld : 0;
-  a->sqlvar = static_cast<IxrSqlVar*>(s_alloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(IxrSqlVar)));
+  a->sqlvar =
+      static_cast<IxrSqlVar*>(s_alloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(IxrSqlVar)));
   for (int i = 0; i < n; ++i) {
     a->sqlvar[i] = area->sqlvar[i];
     a->sqlvar[i].sqlname = dupOrNull(area->sqlvar[i].sqlname);

@@ -126,7 +126,8 @@ int32_t bindUtf8(InfCursor* cur, IxrSqlVar& v, int c, const char16_t* text, int6
 }
 
 // A widened copy of the value in the host variable's own buffer.
-int32_t bindCopy(InfCursor* cur, IxrSqlVar& v, int c, const void* value, size_t size, int16_t type) {
+int32_t bindCopy(InfCursor* cur, IxrSqlVar& v, int c, const void* value, size_t size,
+                 int16_t type) {
   void* buf = keepBuffer(cur, c, 0, s_alloc(1, size));
   std::memcpy(buf, value, size);
   v.sqltype = type;
@@ -149,15 +150,13 @@ int32_t bindValue(InfCursor* cur, IxrSqlVar& v, int c, const DatasetColumn& col,
     case DS_TINYINT:
     case DS_UTINYINT: {
       const uint8_t b = static_cast<uint8_t>(*cell);
-      const int16_t x = col.type == DS_BIT ? (b != 0) : col.type == DS_TINYINT ? static_cast<int8_t>(b) : b;
+      const int16_t x = col.type == DS_BIT       ? (b != 0)
+                        : col.type == DS_TINYINT ? static_cast<int8_t>(b)
+                                                 : b;
       return bindCopy(cur, v, c, &x, sizeof x, IXR_HOST_SHORT);
     }
-    case DS_SMALLINT:
-      v.sqltype = IXR_HOST_SHORT;
-      return 0;
-    case DS_INTEGER:
-      v.sqltype = IXR_HOST_INT;
-      return 0;
+    case DS_SMALLINT: v.sqltype = IXR_HOST_SHORT; return 0;
+    case DS_INTEGER: v.sqltype = IXR_HOST_INT; return 0;
     case DS_USMALLINT: {
       uint16_t u;
       std::memcpy(&u, cell, 2);
@@ -179,14 +178,9 @@ int32_t bindValue(InfCursor* cur, IxrSqlVar& v, int c, const DatasetColumn& col,
       const int64_t x = u;
       return bindCopy(cur, v, c, &x, sizeof x, IXR_HOST_LONG);
     }
-    case DS_REAL:
-      v.sqltype = IXR_HOST_FLOAT;
-      return 0;
-    case DS_DOUBLE:
-      v.sqltype = IXR_HOST_DOUBLE;
-      return 0;
-    case DS_DATE:
-      return bindDate(cur, v, c, cell);
+    case DS_REAL: v.sqltype = IXR_HOST_FLOAT; return 0;
+    case DS_DOUBLE: v.sqltype = IXR_HOST_DOUBLE; return 0;
+    case DS_DATE: return bindDate(cur, v, c, cell);
     case DS_TIME: {
       uint16_t hms[3];
       std::memcpy(hms, cell, 6);
@@ -253,18 +247,20 @@ int32_t bindValue(InfCursor* cur, IxrSqlVar& v, int c, const DatasetColumn& col,
         DatasetLong lv;
         std::memcpy(&lv, cell, sizeof lv);
         static const char16_t none[1] = {0};
-        return bindUtf8(cur, v, c, lv.data != nullptr ? static_cast<const char16_t*>(lv.data) : none,
+        return bindUtf8(cur, v, c,
+                        lv.data != nullptr ? static_cast<const char16_t*>(lv.data) : none,
                         lv.length);
       }
       break;
-    default:
-      break;
+    default: break;
   }
   INF_LOG(LOG_WARNING, kSrcExec, "BindParams: unknown bind type in parameters");
   return ERR_GENERAL;
 }
 
-void appendChars(std::string& out, const char* b, const char* e) { out.append(b, static_cast<size_t>(e - b)); }
+void appendChars(std::string& out, const char* b, const char* e) {
+  out.append(b, static_cast<size_t>(e - b));
+}
 
 }  // namespace
 
@@ -285,8 +281,8 @@ int32_t AllocInputSqlda(InfCursor* cur) noexcept {
   // Set after set of a parameter array, and execution after execution, bind into
   // the same layout: the area is cleared to its fresh state instead of being
   // freed and allocated again for every set.
-  if (n > 0 && cur->inputArea != nullptr && cur->inputArea->sqld == n && cur->paramBuffers != nullptr &&
-      cur->paramBufferCount == 2u * static_cast<uint32_t>(n)) {
+  if (n > 0 && cur->inputArea != nullptr && cur->inputArea->sqld == n &&
+      cur->paramBuffers != nullptr && cur->paramBufferCount == 2u * static_cast<uint32_t>(n)) {
     for (int i = 0; i < n; ++i) {
       IxrSqlVar& v = cur->inputArea->sqlvar[i];
       if (v.sqltype == IXR_HOST_LOCATOR) std::free(v.sqldata);
@@ -322,7 +318,8 @@ int32_t InsertHiddenParamValues(Dataset* ds, const InfHiddenParam* hidden, int32
   for (int32_t h = 0; h < count; ++h) {
     const InfHiddenParam& p = hidden[h];
     const int32_t type = p.type == IXR_TYPE_BYTE ? DS_LONGBINARY : DS_LONGCHAR;
-    const uint16_t at = static_cast<uint16_t>(p.paramIndex <= ds->colCount ? p.paramIndex : ds->colCount);
+    const uint16_t at =
+        static_cast<uint16_t>(p.paramIndex <= ds->colCount ? p.paramIndex : ds->colCount);
     if (int32_t rc = DatasetInsertColumn(ds, at, type, 16); rc != 0) return rc;
     DatasetColumn& col = ds->cols[at];
     // Every row carries the literal: each parameter row runs with it.
@@ -355,7 +352,8 @@ int32_t MergeHiddenParamTypes(InfCursor* cur) noexcept {
   int old = 0;
   int h = 0;
   for (int j = 0; j < n; ++j) {
-    if (h < cur->hiddenCount && (cur->hiddenParams[h].paramIndex <= j || old >= cur->paramTypeCount)) {
+    if (h < cur->hiddenCount &&
+        (cur->hiddenParams[h].paramIndex <= j || old >= cur->paramTypeCount)) {
       const bool isByte = cur->hiddenParams[h].type == IXR_TYPE_BYTE;
       out[j] = ParamShadow{isByte ? -4 : -1, isByte ? 16 : 15, 255, 0, 1};
       ++h;
@@ -409,7 +407,8 @@ int32_t MergeHiddenParams(InfCursor* cur) noexcept {
   }
   // The literals go into a Dataset once, however often it is bound.
   if (cur->hiddenMergedInto != cur->params) {
-    if (int32_t rc = InsertHiddenParamValues(cur->params, cur->hiddenParams, cur->hiddenCount); rc != 0)
+    if (int32_t rc = InsertHiddenParamValues(cur->params, cur->hiddenParams, cur->hiddenCount);
+        rc != 0)
       return rc;
     cur->hiddenMergedInto = cur->params;
   }
@@ -514,7 +513,8 @@ void ConvertParams(InfCursor* cur) noexcept {
           if (col.type == DS_CHAR)
             len = static_cast<int32_t>(strnlen(text, col.width > 0 ? col.width - 1 : 0));
           else if (col.type == DS_STRING || isWideType(col.type))
-            len = static_cast<int32_t>(strnlen(text, static_cast<size_t>(v.sqllen > 0 ? v.sqllen : 0)));
+            len = static_cast<int32_t>(
+                strnlen(text, static_cast<size_t>(v.sqllen > 0 ? v.sqllen : 0)));
           break;
         case IXR_HOST_SHORT:
         case IXR_HOST_INT:
@@ -547,9 +547,7 @@ void ConvertParams(InfCursor* cur) noexcept {
           len = static_cast<int32_t>(s.size());
           break;
         }
-        default:
-          INF_LOG(LOG_WARNING, kSrcDesc, "ConvertParams: unable to convert");
-          continue;
+        default: INF_LOG(LOG_WARNING, kSrcDesc, "ConvertParams: unable to convert"); continue;
       }
     }
     setLocator(v, memoryLocator(text, len, blob, isNull ? -1 : 0));
@@ -613,7 +611,8 @@ int32_t ExecuteCore(InfCursor* cur) noexcept {
     auto failed = [&](int code, int32_t dflt) {
       cur->rowCount = i;
       const bool began = !wasOpen && (conn->txnState & TXN_OPEN) != 0;
-      if (conn->autocommit != 0 && (began || s->ansi != 0)) (void)INF_TxnControl(conn, TXN_ROLLBACK);
+      if (conn->autocommit != 0 && (began || s->ansi != 0))
+        (void)INF_TxnControl(conn, TXN_ROLLBACK);
       return InfCodeToDrvCode(code, dflt);
     };
     switch (cur->statementType) {
@@ -740,9 +739,12 @@ int32_t INF_SetParamTypes(DrvHandle hCursor, uint16_t count, const ParamShadow* 
     // A long type bound to an INSERT column that is not long is sent as plain text.
     if (cur->statementType == STMT_INSERT && k < cur->paramCount) {
       const int32_t target = cur->paramInfo[k].sqlType;
-      if (t == -1 && target != -1 && target != -10) t = 12;
-      else if (InfWideBuild() && t == -10 && target != -1 && target != -10) t = -9;
-      else if (t == -4 && target != -4) t = -2;
+      if (t == -1 && target != -1 && target != -10)
+        t = 12;
+      else if (InfWideBuild() && t == -10 && target != -1 && target != -10)
+        t = -9;
+      else if (t == -4 && target != -4)
+        t = -2;
     }
     if (isLongSqlType(t)) anyLong = true;
     if (types[k].sqlType == 3 && types[k].cType == 8) decimalDouble = true;

@@ -47,7 +47,11 @@ bool hasLongColumn(const ColumnInfo* info, uint16_t n) {
 // description entries they replace until the call ends; the storage is the cursor's.
 struct CallBuffers {
   explicit CallBuffers(InfFetchScratch& s)
-      : saved(s.saved), dates(s.dates), datetimes(s.datetimes), locators(s.locators), utf8(s.utf8),
+      : saved(s.saved),
+        dates(s.dates),
+        datetimes(s.datetimes),
+        locators(s.locators),
+        utf8(s.utf8),
         units(s.units) {}
   CallBuffers(const CallBuffers&) = delete;
   CallBuffers& operator=(const CallBuffers&) = delete;
@@ -82,31 +86,47 @@ int32_t pointHostVars(InfCursor* cur, Dataset* ds, uint32_t r, CallBuffers& b) {
     v.sqlilen = 2;
     switch (col.type) {
       case DS_CHAR:
-        v.sqltype = IXR_HOST_FIXCHAR; v.sqllen = static_cast<int32_t>(col.width); v.sqldata = slot;
+        v.sqltype = IXR_HOST_FIXCHAR;
+        v.sqllen = static_cast<int32_t>(col.width);
+        v.sqldata = slot;
         break;
       case DS_SMALLINT:
       case DS_USMALLINT:
-        v.sqltype = IXR_HOST_SHORT; v.sqllen = 2; v.sqldata = slot;
+        v.sqltype = IXR_HOST_SHORT;
+        v.sqllen = 2;
+        v.sqldata = slot;
         break;
       case DS_INTEGER:
       case DS_UINTEGER:
-        v.sqltype = IXR_HOST_INT; v.sqllen = 4; v.sqldata = slot;
+        v.sqltype = IXR_HOST_INT;
+        v.sqllen = 4;
+        v.sqldata = slot;
         break;
       case DS_REAL:
-        v.sqltype = IXR_HOST_FLOAT; v.sqllen = 4; v.sqldata = slot;
+        v.sqltype = IXR_HOST_FLOAT;
+        v.sqllen = 4;
+        v.sqldata = slot;
         break;
       case DS_DOUBLE:
-        v.sqltype = IXR_HOST_DOUBLE; v.sqllen = 8; v.sqldata = slot;
+        v.sqltype = IXR_HOST_DOUBLE;
+        v.sqllen = 8;
+        v.sqldata = slot;
         break;
       case DS_STRING:
-        v.sqltype = IXR_HOST_STRING; v.sqllen = static_cast<int32_t>(col.width); v.sqldata = slot;
+        v.sqltype = IXR_HOST_STRING;
+        v.sqllen = static_cast<int32_t>(col.width);
+        v.sqldata = slot;
         break;
       case DS_WSTRING:
         if (!InfWideBuild()) goto illegal;
-        v.sqltype = IXR_HOST_STRING; v.sqllen = static_cast<int32_t>(col.width); v.sqldata = slot;
+        v.sqltype = IXR_HOST_STRING;
+        v.sqllen = static_cast<int32_t>(col.width);
+        v.sqldata = slot;
         break;
       case DS_DATE:
-        v.sqltype = IXR_HOST_DATE; v.sqllen = 4; v.sqldata = reinterpret_cast<char*>(&b.dates[j]);
+        v.sqltype = IXR_HOST_DATE;
+        v.sqllen = 4;
+        v.sqldata = reinterpret_cast<char*>(&b.dates[j]);
         break;
       case DS_TIMESTAMP:
         b.datetimes[j] = IxrDateTime{};
@@ -181,8 +201,7 @@ int32_t convertValue(DatasetColumn& col, uint32_t r, uint16_t j, CallBuffers& b)
       std::memcpy(slot, &lv, sizeof lv);
       return 0;
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -210,7 +229,8 @@ int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
       b.utf8[len] = '\0';
       const int64_t maxUnits = static_cast<int64_t>(col.width / 2) - 1;
       int64_t consumed = 0;
-      const int64_t n = utf8n_to_wcs(b.utf8.data(), b.units.data(), static_cast<int64_t>(len), maxUnits, &consumed);
+      const int64_t n = utf8n_to_wcs(b.utf8.data(), b.units.data(), static_cast<int64_t>(len),
+                                     maxUnits, &consumed);
       const size_t count = n > 0 ? static_cast<size_t>(n) : 0;
       b.units[count] = 0;
       std::memcpy(slot, b.units.data(), (count + 1) * sizeof(char16_t));
@@ -219,7 +239,8 @@ int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
     case DS_LONGWCHAR: {
       DatasetLong lv;
       std::memcpy(&lv, slot, sizeof lv);
-      auto* out = static_cast<char16_t*>(std::malloc((static_cast<size_t>(lv.length) + 1) * sizeof(char16_t)));
+      auto* out = static_cast<char16_t*>(
+          std::malloc((static_cast<size_t>(lv.length) + 1) * sizeof(char16_t)));
       if (out == nullptr) return ERR_MEMORY;
       int64_t consumed = 0;
       const int64_t n = lv.length > 0 ? utf8n_to_wcs(static_cast<const char*>(lv.data), out,
@@ -234,10 +255,10 @@ int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
     }
     case DS_WCHAR:
     case DS_WVARCHAR4:
-      INF_LOG(LOG_WARNING, kSrc, "Fetch: unexpected fetch type (%d) encountered", static_cast<int>(col.type));
+      INF_LOG(LOG_WARNING, kSrc, "Fetch: unexpected fetch type (%d) encountered",
+              static_cast<int>(col.type));
       return ERR_GENERAL;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -281,7 +302,8 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
   if ((cur->flags & CF_EXECUTED) == 0) return ERR_SEQUENCE;
   InfConn* conn = cur->conn;
   uint32_t n = rows;
-  if (cur->maxRows != 0 && n > cur->maxRows - cur->fetchedTotal) n = cur->maxRows - cur->fetchedTotal;
+  if (cur->maxRows != 0 && n > cur->maxRows - cur->fetchedTotal)
+    n = cur->maxRows - cur->fetchedTotal;
   if (n == 0 || (cur->flags & CF_EOD) != 0 || cur->outputArea == nullptr || cur->resultCount == 0) {
     DatasetFree(ds);
     return DatasetInit(ds, 0);
@@ -292,7 +314,9 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
     ds->colCount = cur->resultCount;
   } else {
     DatasetFree(ds);
-    if (int32_t rc = DatasetFromColumnInfo(cur->results, cur->resultCount, static_cast<int32_t>(n), ds); rc != 0)
+    if (int32_t rc =
+            DatasetFromColumnInfo(cur->results, cur->resultCount, static_cast<int32_t>(n), ds);
+        rc != 0)
       return rc;
     n = static_cast<uint32_t>(ds->rowCapacity);
   }

@@ -19,12 +19,10 @@
 
 namespace {
 
-
 struct Answer {
   std::string text;
   int32_t value = 0;
 };
-
 
 int32_t capabilityMask(const InfConn* conn) {
   return 0x34BF | (conn->options.noAutoCommit == 0 ? 0x100 : 0);
@@ -123,9 +121,9 @@ bool getInfoItem(InfConn* conn, uint32_t item, Answer* a) {
     a->value = 2;  // 28: identifiers are stored in lower case
   } else if (inList(item, {9, 12, 48, 51, 75, 78, 114, 116, 118, 152, 154, 156})) {
     a->value = 1;
-  } else if (inList(item, {0, 1, 3, 4, 5, 22, 54, 55, 57, 66, 67, 69, 71, 76, 80, 83, 84, 94, 97,
-                           99, 100, 101, 112, 117, 133, 142, 149, 155, 157, 159, 161, 165, 166,
-                           10000, 10001, 10004, 10005, 10022}) ||
+  } else if (inList(item, {0,   1,   3,   4,   5,   22,  54,  55,    57,    66,    67,    69,   71,
+                           76,  80,  83,  84,  94,  97,  99,  100,   101,   112,   117,   133,  142,
+                           149, 155, 157, 159, 161, 165, 166, 10000, 10001, 10004, 10005, 10022}) ||
              (item >= 104 && item <= 110) || (item >= 119 && item <= 130) ||
              (item >= 135 && item <= 140)) {
     // answered, empty
@@ -144,7 +142,12 @@ bool connItem(InfConn* conn, DriverPropId id, Answer* a) {
         a->text = conn->session->online && conn->session->database ? conn->session->database : "";
         return true;
       case 0x01: a->value = 146924; return true;
-      case 0x02: case 0x03: case 0x04: case 0x06: case 0x0A: case 0x0E: a->value = 1; return true;
+      case 0x02:
+      case 0x03:
+      case 0x04:
+      case 0x06:
+      case 0x0A:
+      case 0x0E: a->value = 1; return true;
       case 0x08:
         conn->dynMixAsked = 1;
         a->value = 1;
@@ -159,7 +162,8 @@ bool connItem(InfConn* conn, DriverPropId id, Answer* a) {
         if (!InfWideBuild()) return false;
         a->value = conn->wide;
         return true;
-      case 0x17: case 0x18: return true;
+      case 0x17:
+      case 0x18: return true;
       default: return false;
     }
   }
@@ -196,7 +200,8 @@ bool cursorItem(InfCursor* cur, DriverPropId id, Answer* a) {
     case 0x0A: a->value = static_cast<int32_t>(sc.sc_simulateCursor); return true;
     case 0x0B: a->value = static_cast<int32_t>(sc.sc_retrieveData); return true;
     case 0x0C: a->value = static_cast<int32_t>(sc.sc_useBookmarks); return true;
-    case 0x0D: case 0x0E: return true;
+    case 0x0D:
+    case 0x0E: return true;
     case 0x418: a->value = static_cast<int32_t>(cur->rowId); return true;
     case 0x419: a->value = static_cast<int32_t>(cur->serialValue); return true;
     case 0x41A: a->value = static_cast<int32_t>(sc.sc_stmtAttr1050); return true;
@@ -237,21 +242,13 @@ int32_t setConnOption(InfConn* conn, DriverPropId id, const void* value) {
   if (value == nullptr) return ERR_ARGUMENT;
   const int32_t v = *static_cast<const int32_t*>(value);
   switch (id) {
-    case DRVP_ODBC_VERSION:
-      conn->odbcVersion = v;
-      return 0;
-    case DRVP_DEFER_LONG:
-      conn->deferLong = v;
-      return 0;
+    case DRVP_ODBC_VERSION: conn->odbcVersion = v; return 0;
+    case DRVP_DEFER_LONG: conn->deferLong = v; return 0;
     case DRVP_AUTOCOMMIT:
       return INF_TxnControl(conn, v != 0 ? TXN_AUTOCOMMIT_ON : TXN_AUTOCOMMIT_OFF);
-    case DRVP_READONLY:
-      conn->readOnly = v != 0 ? 1 : 0;
-      return 0;
-    case DRVP_TXN_ISOLATION:
-      return INF_SetIsolation(conn, v);
-    default:
-      return ERR_NOT_CAPABLE;
+    case DRVP_READONLY: conn->readOnly = v != 0 ? 1 : 0; return 0;
+    case DRVP_TXN_ISOLATION: return INF_SetIsolation(conn, v);
+    default: return ERR_NOT_CAPABLE;
   }
 }
 
@@ -278,12 +275,8 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
       cur->maxRows = static_cast<uint32_t>(v);
       return 0;
     }
-    case DRVP_STMT_OPTION + 2:
-      cur->noScan = v != 0 ? 1 : 0;
-      return 0;
-    case DRVP_STMT_OPTION + 3:
-      cur->maxLength = v;
-      return 0;
+    case DRVP_STMT_OPTION + 2: cur->noScan = v != 0 ? 1 : 0; return 0;
+    case DRVP_STMT_OPTION + 3: cur->maxLength = v; return 0;
     case DRVP_STMT_OPTION + 6: {
       int32_t type = 0;
       int32_t rc = negotiate(cur, 6, v, &type);
@@ -327,15 +320,9 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
       sc.sc_aux2Prepared &= static_cast<uint16_t>(~0x30u);
       return rc;
     }
-    case DRVP_STMT_OPTION + 0xA:
-      sc.sc_simulateCursor = static_cast<uint32_t>(v);
-      return 0;
-    case DRVP_STMT_OPTION + 0xB:
-      sc.sc_retrieveData = static_cast<uint32_t>(v);
-      return 0;
-    case DRVP_STMT_OPTION + 0xC:
-      sc.sc_useBookmarks = static_cast<uint32_t>(v);
-      return 0;
+    case DRVP_STMT_OPTION + 0xA: sc.sc_simulateCursor = static_cast<uint32_t>(v); return 0;
+    case DRVP_STMT_OPTION + 0xB: sc.sc_retrieveData = static_cast<uint32_t>(v); return 0;
+    case DRVP_STMT_OPTION + 0xC: sc.sc_useBookmarks = static_cast<uint32_t>(v); return 0;
     case DRVP_DESCRIBE_PARAMS:
       // The default descriptions stand until the parameter describer exists.
       return 0;
@@ -343,14 +330,9 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
       if (v != 1 && v != 2) return ERR_ARGUMENT;
       sc.sc_stmtAttr1050 = static_cast<uint32_t>(v);
       return 0;
-    case DRVP_ATTR_1052:
-      sc.sc_stmtAttr1052 = static_cast<uint32_t>(v);
-      return 0;
-    case DRVP_ATTR_1054:
-      sc.sc_stmtAttr1054 = static_cast<uint32_t>(v);
-      return 0;
-    default:
-      return ERR_NOT_CAPABLE;
+    case DRVP_ATTR_1052: sc.sc_stmtAttr1052 = static_cast<uint32_t>(v); return 0;
+    case DRVP_ATTR_1054: sc.sc_stmtAttr1054 = static_cast<uint32_t>(v); return 0;
+    default: return ERR_NOT_CAPABLE;
   }
 }
 
@@ -382,8 +364,7 @@ int32_t INF_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, ui
         listed = cursorItem(cur, id, &a);
         break;
       }
-      default:
-        return ERR_NOT_SUPPORTED;
+      default: return ERR_NOT_SUPPORTED;
     }
   } catch (...) {
     return ERR_MEMORY;
@@ -406,15 +387,13 @@ int32_t INF_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, ui
       if (buf != nullptr) std::memcpy(buf, &a.value, 4);
       if (outLen != nullptr) *outLen = 4;
       return 0;
-    default:
-      return ERR_NOT_SUPPORTED;
+    default: return ERR_NOT_SUPPORTED;
   }
 }
 
 int32_t INF_SetOption(DrvHandle h, DriverPropId id, const void* value) {
   switch (DrvpClass(id)) {
-    case DRVP_CLASS_SERVER:
-      return InfEnvLookup(h) != nullptr ? ERR_NOT_CAPABLE : ERR_ARGUMENT;
+    case DRVP_CLASS_SERVER: return InfEnvLookup(h) != nullptr ? ERR_NOT_CAPABLE : ERR_ARGUMENT;
     case DRVP_CLASS_CONN: {
       InfConn* conn = InfConnLookup(h);
       if (conn == nullptr) return ERR_ARGUMENT;
@@ -425,7 +404,6 @@ int32_t INF_SetOption(DrvHandle h, DriverPropId id, const void* value) {
       if (cur == nullptr) return ERR_ARGUMENT;
       return setCursorOption(cur, id, value);
     }
-    default:
-      return ERR_NOT_SUPPORTED;
+    default: return ERR_NOT_SUPPORTED;
   }
 }

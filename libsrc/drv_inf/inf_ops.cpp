@@ -99,9 +99,9 @@ constexpr int32_t kEnd = -999;
 
 struct OptionFallbackRow {
   int32_t option;
-  uint16_t infoType;         // the GetInfo item that gives the supported mask
-  const int32_t* fallbacks;  // walked forward from a position that only grows
-  const int32_t* maskValues; // (mask, value) pairs
+  uint16_t infoType;          // the GetInfo item that gives the supported mask
+  const int32_t* fallbacks;   // walked forward from a position that only grows
+  const int32_t* maskValues;  // (mask, value) pairs
 };
 
 constexpr int32_t kTypeFallbacks[] = {2, 1, 3, 1, kEnd};

@@ -55,8 +55,8 @@ int32_t INF_PutData(DrvHandle hCursor, uint32_t dsType, int16_t indicator, const
                     int32_t length);
 int32_t INF_GetLongData(DrvHandle hCursor, uint32_t column, uint32_t row, uint32_t maxUnits,
                         void** data, uint32_t* left, uint32_t* type, int32_t* total);
-int32_t INF_PrepareExecute(DrvHandle hCursor, const char* sql, Dataset* params,
-                           uint16_t typeCount, const ParamShadow* types);
+int32_t INF_PrepareExecute(DrvHandle hCursor, const char* sql, Dataset* params, uint16_t typeCount,
+                           const ParamShadow* types);
 int32_t INF_ColAttributes(DrvHandle hCursor, uint16_t* colCount, int16_t* attrCount,
                           ColumnInfo** cols, ColAttr** attrs);
 int32_t INF_Cancel(DrvHandle hCursor);

@@ -15,15 +15,27 @@ int32_t onCursor(DrvHandle h, int32_t code) {
 int onConn(DrvHandle h) { return InfConnLookup(h) != nullptr ? XAER_RMERR : XAER_INVAL; }
 }  // namespace
 
-int32_t INF_DDColumnPrivileges(DrvHandle h, const DDColumnArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDColumnPrivileges(DrvHandle h, const DDColumnArgs*) {
+  return onCursor(h, ERR_NOT_CAPABLE);
+}
 int32_t INF_DDColumns(DrvHandle h, const DDColumnArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
-int32_t INF_DDForeignKeys(DrvHandle h, const DDForeignKeyArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDForeignKeys(DrvHandle h, const DDForeignKeyArgs*) {
+  return onCursor(h, ERR_NOT_CAPABLE);
+}
 int32_t INF_DDPrimaryKeys(DrvHandle h, const DDObjectArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
-int32_t INF_DDProcedureColumns(DrvHandle h, const DDColumnArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDProcedureColumns(DrvHandle h, const DDColumnArgs*) {
+  return onCursor(h, ERR_NOT_CAPABLE);
+}
 int32_t INF_DDProcedures(DrvHandle h, const DDObjectArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
-int32_t INF_DDSpecialColumns(DrvHandle h, const DDSpecialColumnArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
-int32_t INF_DDStatistics(DrvHandle h, const DDStatisticsArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
-int32_t INF_DDTablePrivileges(DrvHandle h, const DDObjectArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
+int32_t INF_DDSpecialColumns(DrvHandle h, const DDSpecialColumnArgs*) {
+  return onCursor(h, ERR_NOT_CAPABLE);
+}
+int32_t INF_DDStatistics(DrvHandle h, const DDStatisticsArgs*) {
+  return onCursor(h, ERR_NOT_CAPABLE);
+}
+int32_t INF_DDTablePrivileges(DrvHandle h, const DDObjectArgs*) {
+  return onCursor(h, ERR_NOT_CAPABLE);
+}
 int32_t INF_DDTables(DrvHandle h, const DDTablesArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
 int32_t INF_DDTypeInfo(DrvHandle h, int16_t) { return onCursor(h, ERR_NOT_CAPABLE); }
 

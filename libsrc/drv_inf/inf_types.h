@@ -24,9 +24,9 @@ struct XaThreadState;
 // One Informix error or driver error code, waiting for DRV_GetErrors.
 struct InfError {
   InfError* next = nullptr;
-  int32_t native = 0;            // the Informix code; 0 for a driver error code
-  char text[2048] = {};          // message, ending " (code)" for Informix codes
-  const char* sqlstate = "";     // a row of the driver error table
+  int32_t native = 0;         // the Informix code; 0 for a driver error code
+  char text[2048] = {};       // message, ending " (code)" for Informix codes
+  const char* sqlstate = "";  // a row of the driver error table
 };
 
 // A list holds the entries of its latest failure: recording a failure empties it
@@ -45,14 +45,14 @@ struct InfEnv {
 // One client connection of the runtime.
 struct InfSession {
   InfSession* next = nullptr;
-  InfSession** prev = nullptr;   // the previous session's `next`, or the list head
-  uint8_t key[16] = {};          // MD5 of the session parameters
+  InfSession** prev = nullptr;  // the previous session's `next`, or the list head
+  uint8_t key[16] = {};         // MD5 of the session parameters
   int32_t refCount = 0;
-  int32_t logging = 0;           // the database has a transaction log
-  int32_t online = 0;            // an Online server (not SE)
-  int32_t ansi = 0;              // an ANSI-compliant database
-  int32_t delimIdent = 0;        // delimited identifiers are on
-  int32_t dormant = 0;           // not the thread's current connection now
+  int32_t logging = 0;     // the database has a transaction log
+  int32_t online = 0;      // an Online server (not SE)
+  int32_t ansi = 0;        // an ANSI-compliant database
+  int32_t delimIdent = 0;  // delimited identifiers are on
+  int32_t dormant = 0;     // not the thread's current connection now
   char* database = nullptr;
   char* service = nullptr;
   char* protocol = nullptr;
@@ -61,13 +61,13 @@ struct InfSession {
   char* user = nullptr;
   char* password = nullptr;
   char* locale = nullptr;
-  char* name = nullptr;          // the connection name, "DB%08lX_%08lX"
-  int32_t wide = 0;              // wide mode (Unicode build)
-  int32_t xaOwned = 0;           // an XA branch owns it: never made dormant
-  int32_t reserved = 0;          // enters the digest
-  uint64_t serial = 0;           // sessions opened before it, plus one
-  uint64_t currentOn = 0;        // token of the thread it was last made current on
-  uint64_t epoch = 0;            // that thread's switch count at that moment
+  char* name = nullptr;    // the connection name, "DB%08lX_%08lX"
+  int32_t wide = 0;        // wide mode (Unicode build)
+  int32_t xaOwned = 0;     // an XA branch owns it: never made dormant
+  int32_t reserved = 0;    // enters the digest
+  uint64_t serial = 0;     // sessions opened before it, plus one
+  uint64_t currentOn = 0;  // token of the thread it was last made current on
+  uint64_t epoch = 0;      // that thread's switch count at that moment
   // The runtime's id of the cursor fetched last: a fetch loop names the same cursor
   // every row, and looking the name up each time costs a runtime call per row.
   int32_t fetchCursorId = 0;
@@ -80,34 +80,34 @@ struct InfSession {
 // The agent's connection record.
 struct InfConn {
   InfErrorList errors;
-  XaThreadState* xa = nullptr;   // attached by the XA proxy; null at connect
-  uint32_t handle = 0;           // in INF_ConnHandles
+  XaThreadState* xa = nullptr;  // attached by the XA proxy; null at connect
+  uint32_t handle = 0;          // in INF_ConnHandles
   InfEnv* env = nullptr;
-  int32_t readOnlyAtConnect = 0; // refuses statements other than SELECT
-  int32_t readOnly = 0;          // follows DRVP_READONLY; reported only
+  int32_t readOnlyAtConnect = 0;  // refuses statements other than SELECT
+  int32_t readOnly = 0;           // follows DRVP_READONLY; reported only
   int32_t autocommit = 0;
   InfSession* session = nullptr;
-  uint32_t txnState = 0;         // TXN_OPEN
-  int32_t isolation = 0;         // the level asked for (1, 2, 4, 8)
-  int32_t isolationIssued = 0;   // the level the server runs at now
+  uint32_t txnState = 0;        // TXN_OPEN
+  int32_t isolation = 0;        // the level asked for (1, 2, 4, 8)
+  int32_t isolationIssued = 0;  // the level the server runs at now
   int32_t cursorCount = 0;
   int32_t dynMixAsked = 0;
   int32_t odbcVersion = 2;
   int32_t deferLong = 0;
-  ConnectOptionsBlock options{}; // owns initialSql, clientLocale, sqlDbmsName
+  ConnectOptionsBlock options{};  // owns initialSql, clientLocale, sqlDbmsName
   int32_t wide = 0;
-  char* lastUser = nullptr;      // SQL_USER_NAME answer (a lower-cased copy)
+  char* lastUser = nullptr;  // SQL_USER_NAME answer (a lower-cased copy)
 };
 
 inline constexpr uint32_t TXN_OPEN = 0x1;
 
 // A BYTE or TEXT literal taken out of a statement by the -617 rewrite.
 struct InfHiddenParam {
-  char* text;            // the literal's content, owned
-  int32_t paramIndex;    // its '?' among all markers of the rewritten statement
+  char* text;          // the literal's content, owned
+  int32_t paramIndex;  // its '?' among all markers of the rewritten statement
   int32_t columnPosition;
-  char quote;            // the quote that enclosed it
-  int16_t type;          // 11 BYTE, 12 TEXT
+  char quote;    // the quote that enclosed it
+  int16_t type;  // 11 BYTE, 12 TEXT
 };
 
 // Statement flags of InfCursor::flags.
@@ -147,31 +147,31 @@ struct InfFetchScratch {
 struct InfCursor {
   InfConn* conn = nullptr;
   InfErrorList errors;
-  uint16_t flags = 0;               // CF_*
+  uint16_t flags = 0;  // CF_*
   InfRequest request;
   int32_t daeState = 0;
-  int32_t maxLength = 0;            // MAX_LENGTH option, 0 = none
+  int32_t maxLength = 0;  // MAX_LENGTH option, 0 = none
   SCS scs{};
   uint32_t handle = 0;
-  char* cursorName = nullptr;       // "CN%X"
-  char* statementName = nullptr;    // "ST%X"
-  char* declaredName = nullptr;     // the name the runtime knows the cursor by
+  char* cursorName = nullptr;     // "CN%X"
+  char* statementName = nullptr;  // "ST%X"
+  char* declaredName = nullptr;   // the name the runtime knows the cursor by
   int32_t statementType = -1;
   IxrSqlda* inputArea = nullptr;
   IxrSqlda* outputArea = nullptr;
-  Dataset* params = nullptr;        // owned
+  Dataset* params = nullptr;                  // owned
   const Dataset* hiddenMergedInto = nullptr;  // the Dataset that holds the hidden literals
-  int32_t hiddenColumns = 0;        // added by the ORDER BY retry (the last ones)
+  int32_t hiddenColumns = 0;                  // added by the ORDER BY retry (the last ones)
   uint16_t resultCount = 0;
   ColumnInfo* results = nullptr;
   uint16_t paramCount = 0;
   ColumnInfo* paramInfo = nullptr;
   uint16_t paramSetIndex = 0;
   InfRowCallback rowCallback = nullptr;
-  int16_t kind = 0;                 // 0 statement, 2 type information, 3 procedure columns
+  int16_t kind = 0;  // 0 statement, 2 type information, 3 procedure columns
   int16_t typeInfoType = 0;
   uint32_t memRow = 0;
-  uint32_t rowCount = 0;            // rows of the last EXECUTE or of the last fetch call
+  uint32_t rowCount = 0;  // rows of the last EXECUTE or of the last fetch call
   uint32_t fetchedTotal = 0;
   uint32_t maxRows = 0;
   uint32_t serialValue = 0;

@@ -58,7 +58,8 @@ SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen
 SQLRETURN SQL_API SQLPrimaryKeysW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen, SQLWCHAR* sch,
                                   SQLSMALLINT schLen, SQLWCHAR* tab, SQLSMALLINT tabLen) {
   WideIn a(cat, catLen), b(sch, schLen), c(tab, tabLen);
-  return CallWith(CD_PrimaryKeysW, stmt, a.text(), a.len16(), b.text(), b.len16(), c.text(), c.len16());
+  return CallWith(CD_PrimaryKeysW, stmt, a.text(), a.len16(), b.text(), b.len16(), c.text(),
+                  c.len16());
 }
 
 SQLRETURN SQL_API SQLProcedureColumns(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen, SQLCHAR* sch,
@@ -81,7 +82,8 @@ SQLRETURN SQL_API SQLProcedures(SQLHSTMT stmt, SQLCHAR* cat, SQLSMALLINT catLen,
 SQLRETURN SQL_API SQLProceduresW(SQLHSTMT stmt, SQLWCHAR* cat, SQLSMALLINT catLen, SQLWCHAR* sch,
                                  SQLSMALLINT schLen, SQLWCHAR* proc, SQLSMALLINT procLen) {
   WideIn a(cat, catLen), b(sch, schLen), c(proc, procLen);
-  return CallWith(CD_ProceduresW, stmt, a.text(), a.len16(), b.text(), b.len16(), c.text(), c.len16());
+  return CallWith(CD_ProceduresW, stmt, a.text(), a.len16(), b.text(), b.len16(), c.text(),
+                  c.len16());
 }
 
 SQLRETURN SQL_API SQLSpecialColumns(SQLHSTMT stmt, SQLUSMALLINT idType, SQLCHAR* cat,

@@ -24,7 +24,8 @@ SQLRETURN SQL_API SQLConnectW(SQLHDBC dbc, SQLWCHAR* dsn, SQLSMALLINT dsnLen, SQ
 SQLRETURN SQL_API SQLDriverConnect(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT inLen,
                                    SQLCHAR* out, SQLSMALLINT outMax, SQLSMALLINT* outLen,
                                    SQLUSMALLINT completion) {
-  return CallWith(CD_DriverConnect, dbc, window, in, inLen, out, outMax, outLen, completion, MARK_A);
+  return CallWith(CD_DriverConnect, dbc, window, in, inLen, out, outMax, outLen, completion,
+                  MARK_A);
 }
 
 SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT inLen,
@@ -35,10 +36,12 @@ SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, S
                   completion, MARK_W);
 }
 
-SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER len) {
+SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value,
+                                    SQLINTEGER len) {
   return CallWith(CD_SetConnectAttr, dbc, attr, value, len, MARK_A);
 }
-SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER len) {
+SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value,
+                                     SQLINTEGER len) {
   return CallWith(CD_SetConnectAttrW, dbc, attr, value, len, MARK_W);
 }
 SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value,

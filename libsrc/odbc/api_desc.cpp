@@ -28,10 +28,10 @@ SQLRETURN SQL_API SQLGetDescRec(SQLHDESC desc, SQLSMALLINT rec, SQLCHAR* name, S
   return CallWith(CD_GetDescRec, desc, rec, name, bufLen, len, type, subType, length, precision,
                   scale, nullable, MARK_A);
 }
-SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC desc, SQLSMALLINT rec, SQLWCHAR* name,
-                                 SQLSMALLINT bufLen, SQLSMALLINT* len, SQLSMALLINT* type,
-                                 SQLSMALLINT* subType, SQLLEN* length, SQLSMALLINT* precision,
-                                 SQLSMALLINT* scale, SQLSMALLINT* nullable) {
+SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC desc, SQLSMALLINT rec, SQLWCHAR* name, SQLSMALLINT bufLen,
+                                 SQLSMALLINT* len, SQLSMALLINT* type, SQLSMALLINT* subType,
+                                 SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
+                                 SQLSMALLINT* nullable) {
   return CallWith(CD_GetDescRecW, desc, rec, name, bufLen, len, type, subType, length, precision,
                   scale, nullable, MARK_W);
 }

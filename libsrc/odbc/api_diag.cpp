@@ -5,8 +5,9 @@
 
 namespace {
 
-const CallDescriptor* by_type(SQLSMALLINT type, const CallDescriptor* env, const CallDescriptor* dbc,
-                              const CallDescriptor* stmt, const CallDescriptor* desc) {
+const CallDescriptor* by_type(SQLSMALLINT type, const CallDescriptor* env,
+                              const CallDescriptor* dbc, const CallDescriptor* stmt,
+                              const CallDescriptor* desc) {
   switch (type) {
     case SQL_HANDLE_ENV: return env;
     case SQL_HANDLE_DBC: return dbc;
@@ -42,11 +43,13 @@ KES_EXPORT_BEGIN
 extern "C" {
 
 SQLRETURN SQL_API SQLError(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLCHAR* state,
-                           SQLINTEGER* native, SQLCHAR* text, SQLSMALLINT bufLen, SQLSMALLINT* len) {
+                           SQLINTEGER* native, SQLCHAR* text, SQLSMALLINT bufLen,
+                           SQLSMALLINT* len) {
   return error(false, env, dbc, stmt, state, native, text, bufLen, len);
 }
 SQLRETURN SQL_API SQLErrorW(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLWCHAR* state,
-                            SQLINTEGER* native, SQLWCHAR* text, SQLSMALLINT bufLen, SQLSMALLINT* len) {
+                            SQLINTEGER* native, SQLWCHAR* text, SQLSMALLINT bufLen,
+                            SQLSMALLINT* len) {
   return error(true, env, dbc, stmt, state, native, text, bufLen, len);
 }
 

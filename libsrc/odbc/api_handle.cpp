@@ -69,8 +69,7 @@ SQLRETURN SQL_API SQLEndTran(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT com
     case SQL_HANDLE_DBC:
       if (!resolves(&DbcHandles, handle)) return SQL_INVALID_HANDLE;
       return CallWith(CD_TransactDbc, handle, completion);
-    default:
-      return SQL_SUCCESS;
+    default: return SQL_SUCCESS;
   }
 }
 

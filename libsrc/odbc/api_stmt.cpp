@@ -33,7 +33,9 @@ SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT stmt, SQLSMALLINT* count) {
 SQLRETURN SQL_API SQLParamOptions(SQLHSTMT stmt, SQLULEN rows, SQLULEN* processed) {
   return CallWith(CD_ParamOptions, stmt, rows, processed);
 }
-SQLRETURN SQL_API SQLRowCount(SQLHSTMT stmt, SQLLEN* rows) { return CallWith(CD_RowCount, stmt, rows); }
+SQLRETURN SQL_API SQLRowCount(SQLHSTMT stmt, SQLLEN* rows) {
+  return CallWith(CD_RowCount, stmt, rows);
+}
 SQLRETURN SQL_API SQLMoreResults(SQLHSTMT stmt) { return CallWith(CD_MoreResults, stmt); }
 
 SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT stmt, SQLCHAR* name, SQLSMALLINT bufLen,
@@ -61,11 +63,12 @@ SQLRETURN SQL_API SQLGetStmtOption(SQLHSTMT stmt, SQLUSMALLINT option, SQLPOINTE
 SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER len) {
   return CallWith(CD_SetStmtAttr, stmt, attr, value, len, MARK_A);
 }
-SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER len) {
+SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,
+                                  SQLINTEGER len) {
   return CallWith(CD_SetStmtAttrW, stmt, attr, value, len, MARK_W);
 }
-SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER bufLen,
-                                 SQLINTEGER* len) {
+SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,
+                                 SQLINTEGER bufLen, SQLINTEGER* len) {
   return CallWith(CD_GetStmtAttr, stmt, attr, value, bufLen, len);
 }
 SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,
@@ -76,12 +79,14 @@ SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER val
 SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT stmt, SQLUSMALLINT col, SQLCHAR* name, SQLSMALLINT bufLen,
                                  SQLSMALLINT* len, SQLSMALLINT* type, SQLULEN* size,
                                  SQLSMALLINT* digits, SQLSMALLINT* nullable) {
-  return CallWith(CD_DescribeCol, stmt, col, name, bufLen, len, type, size, digits, nullable, MARK_A);
+  return CallWith(CD_DescribeCol, stmt, col, name, bufLen, len, type, size, digits, nullable,
+                  MARK_A);
 }
 SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT stmt, SQLUSMALLINT col, SQLWCHAR* name,
                                   SQLSMALLINT bufLen, SQLSMALLINT* len, SQLSMALLINT* type,
                                   SQLULEN* size, SQLSMALLINT* digits, SQLSMALLINT* nullable) {
-  return CallWith(CD_DescribeColW, stmt, col, name, bufLen, len, type, size, digits, nullable, MARK_W);
+  return CallWith(CD_DescribeColW, stmt, col, name, bufLen, len, type, size, digits, nullable,
+                  MARK_W);
 }
 SQLRETURN SQL_API SQLColAttribute(SQLHSTMT stmt, SQLUSMALLINT col, SQLUSMALLINT field,
                                   SQLPOINTER text, SQLSMALLINT bufLen, SQLSMALLINT* len,

@@ -9,14 +9,14 @@
 
 // One bound column, or a one-off GetData request of the same shape.
 struct ColBinding {
-  uint16_t cb_column;         // 0 = the bookmark column
+  uint16_t cb_column;  // 0 = the bookmark column
   int16_t cb_cType;
   int16_t cb_scale;
   void* cb_data;
   int64_t cb_bufferLength;
   int64_t* cb_octetLengthPtr;
   int64_t* cb_indicatorPtr;
-  uint64_t cb_daeRows;        // entries of the two arrays below
+  uint64_t cb_daeRows;  // entries of the two arrays below
   void** cb_daeBuffers;
   uint64_t* cb_daeLengths;
 };
@@ -30,8 +30,8 @@ struct ColBindingNode {
 // and a slot never bound is all zero.
 struct ParamBinding {
   uint16_t pb_number;
-  int16_t pb_cType;           // resolved: never SQL_C_DEFAULT
-  int64_t pb_transferSize;    // fixed C size, or SQL_NTS for character and binary data
+  int16_t pb_cType;         // resolved: never SQL_C_DEFAULT
+  int64_t pb_transferSize;  // fixed C size, or SQL_NTS for character and binary data
   int16_t pb_sqlType;
   uint64_t pb_columnSize;
   int16_t pb_scale;
@@ -39,8 +39,8 @@ struct ParamBinding {
   int64_t* pb_lengthPtr;
   int64_t* pb_indicatorPtr;
   int64_t pb_bufferLength;
-  int16_t pb_paramType;       // SQL_PARAM_INPUT, SQL_PARAM_OUTPUT, SQL_PARAM_INPUT_OUTPUT
-  uint64_t pb_daeRows;        // entries of the two arrays below
+  int16_t pb_paramType;  // SQL_PARAM_INPUT, SQL_PARAM_OUTPUT, SQL_PARAM_INPUT_OUTPUT
+  uint64_t pb_daeRows;   // entries of the two arrays below
   char** pb_daeBuffers;
   uint64_t* pb_daeLengths;
 };

@@ -33,6 +33,8 @@ SQLRETURN NotCapableDescImpl(Desc* desc, const CallSlot*) {
   return SQL_ERROR;
 }
 
+// One descriptor a line, so that the table reads as a table.
+// clang-format off
 const CallDescriptor CD_DriverConnect = {"DriverConnect", "HWND=%p szConnStrIn=%lX cbConnStrIn=%d szConnStrOut=%lX cbConnStrOutMax=%d pcbConnStrOutMax=%lX fDriverCompletion=%u", 1, 1, CALL_HDBC, KES_WORKER(DriverConnectImpl)};
 const CallDescriptor CD_DriverConnectW = {"DriverConnectW", "HWND=%x szConnStrIn=%lX cbConnStrIn=%d szConnStrOut=%lX cbConnStrOutMax=%d pcbConnStrOutMax=%lX fDriverCompletion=%u", 1, 1, CALL_HDBC, KES_WORKER(DriverConnectImpl)};
 const CallDescriptor CD_FreeHandleEnv = {"FreeHandle", "handleType=1", 0, 1, CALL_HENV, KES_WORKER(FreeHandleEnvImpl)};
@@ -160,3 +162,4 @@ const CallDescriptor CD_TablePrivileges = {"TablePrivileges", "szTableQualifier=
 const CallDescriptor CD_TablePrivilegesW = {"TablePrivilegesW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_Tables = {"Tables", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szTableType=%lX cbTableType=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_TablesW = {"TablesW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szTableType=%lX cbTableType=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+// clang-format on

@@ -24,8 +24,8 @@ uint32_t ColAttrKey(int16_t attrId, uint16_t column) noexcept {
   return (static_cast<uint32_t>(static_cast<int32_t>(attrId)) << 16) | column;
 }
 
-int ColAttrLookup(HashTable* hash, uint16_t attrId, uint16_t column, int32_t* intOut,
-                  char** strOut, double* dblOut) noexcept {
+int ColAttrLookup(HashTable* hash, uint16_t attrId, uint16_t column, int32_t* intOut, char** strOut,
+                  double* dblOut) noexcept {
   if (hash == nullptr) return 0;
   const int16_t id = static_cast<int16_t>(attrId);
   uint32_t key = ColAttrKey(id, column);

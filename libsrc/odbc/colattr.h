@@ -33,8 +33,8 @@ uint32_t ColAttrKey(int16_t attrId, uint16_t column) noexcept;
 // Looks up attrId for the column, else the column-0 default; the item must be
 // enabled and of the kind asked for (an int output for kinds 1 and 2, a string
 // output for kind 0, a double output for kind 3). 1 found, 0 not.
-int ColAttrLookup(HashTable* hash, uint16_t attrId, uint16_t column, int32_t* intOut,
-                  char** strOut, double* dblOut) noexcept;
+int ColAttrLookup(HashTable* hash, uint16_t attrId, uint16_t column, int32_t* intOut, char** strOut,
+                  double* dblOut) noexcept;
 
 // Frees a string value (kind 0) and clears it.
 void ColAttrFreeValue(ColAttr* item) noexcept;

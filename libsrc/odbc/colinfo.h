@@ -11,19 +11,19 @@
 #include <cstdint>
 
 struct ColumnInfo {
-  char name[48];        // NUL-terminated; "*I", "*O", "*B", "*U" lead a procedure parameter
-  char* catalog;        // or NULL
-  char* schema;         // owner, or NULL
-  char* table;          // or NULL
-  char* fullName;       // the whole name when longer than `name`; preferred when non-empty
-  int16_t nativeType;   // the Informix type
-  int32_t sqlType;      // ODBC SQL type
-  uint32_t flags;       // bits 0-3 nullability; bits 4-7 updatability + 1 (0 unknown)
-  int32_t precision;    // column size
-  int16_t scale;        // decimal digits
+  char name[48];       // NUL-terminated; "*I", "*O", "*B", "*U" lead a procedure parameter
+  char* catalog;       // or NULL
+  char* schema;        // owner, or NULL
+  char* table;         // or NULL
+  char* fullName;      // the whole name when longer than `name`; preferred when non-empty
+  int16_t nativeType;  // the Informix type
+  int32_t sqlType;     // ODBC SQL type
+  uint32_t flags;      // bits 0-3 nullability; bits 4-7 updatability + 1 (0 unknown)
+  int32_t precision;   // column size
+  int16_t scale;       // decimal digits
   int32_t displaySize;
-  uint32_t bindType;    // the DatasetType the back end delivers the values in
-  uint32_t octetLength; // size from which the value width is derived (DatasetTypeWidth)
+  uint32_t bindType;     // the DatasetType the back end delivers the values in
+  uint32_t octetLength;  // size from which the value width is derived (DatasetTypeWidth)
 };
 
 // Arrays of these pass between layers by byte layout.
@@ -41,9 +41,9 @@ static_assert(offsetof(ColumnInfo, octetLength) == 108);
 
 // A per-column attribute override; its hash key is attrId << 16 | column.
 struct ColAttr {
-  uint16_t column;   // 0 = default for every column
-  int16_t attrId;    // ODBC or driver column attribute; negative = disabled
-  int16_t valueKind; // 0 text, 1 or 2 integer, 3 double
+  uint16_t column;    // 0 = default for every column
+  int16_t attrId;     // ODBC or driver column attribute; negative = disabled
+  int16_t valueKind;  // 0 text, 1 or 2 integer, 3 double
   union {
     int32_t intVal;
     char* strVal;

@@ -39,27 +39,33 @@ bool is_interval(int32_t t) { return t >= SQL_INTERVAL_YEAR && t <= SQL_INTERVAL
 // The transfer octet length of a type, `unknown` for a type without one.
 int64_t octet_length(int32_t t, int64_t p, int64_t unknown) {
   switch (t) {
-    case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR:
-    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
-      return p;
-    case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
-      return 2 * p;
-    case SQL_NUMERIC: case SQL_DECIMAL:
-      return p + 2;
-    case SQL_FLOAT: case SQL_DOUBLE: case SQL_BIGINT:
-      return 8;
-    case SQL_INTEGER: case SQL_REAL:
-      return 4;
-    case SQL_SMALLINT:
-      return 2;
-    case SQL_TINYINT: case SQL_BIT:
-      return 1;
-    case SQL_DATE: case SQL_TIME: case SQL_TYPE_DATE: case SQL_TYPE_TIME:
-      return 6;
-    case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP: case SQL_GUID:
-      return 16;
-    default:
-      return is_interval(t) ? static_cast<int64_t>(sizeof(SQL_INTERVAL_STRUCT)) : unknown;
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY: return p;
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR: return 2 * p;
+    case SQL_NUMERIC:
+    case SQL_DECIMAL: return p + 2;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_BIGINT: return 8;
+    case SQL_INTEGER:
+    case SQL_REAL: return 4;
+    case SQL_SMALLINT: return 2;
+    case SQL_TINYINT:
+    case SQL_BIT: return 1;
+    case SQL_DATE:
+    case SQL_TIME:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME: return 6;
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_GUID: return 16;
+    default: return is_interval(t) ? static_cast<int64_t>(sizeof(SQL_INTERVAL_STRUCT)) : unknown;
   }
 }
 
@@ -92,7 +98,8 @@ int32_t override_or(Stmt* stmt, uint16_t attr, uint16_t column, int32_t otherwis
 // An IRD field read on the statement's behalf; its failure becomes the statement's.
 SQLRETURN ird_field(Stmt* stmt, uint16_t column, int16_t field, void* buf, int64_t bufLen,
                     int64_t* len, char mode) {
-  SQLRETURN rc = DescGetField(stmt->st_ird, static_cast<int16_t>(column), field, buf, bufLen, len, mode);
+  SQLRETURN rc =
+      DescGetField(stmt->st_ird, static_cast<int16_t>(column), field, buf, bufLen, len, mode);
   if (rc == SQL_ERROR || rc == SQL_SUCCESS_WITH_INFO) stmt->errCode = stmt->st_ird->errCode;
   return rc;
 }
@@ -110,27 +117,45 @@ SQLRETURN bookmark_attribute(Stmt* stmt, uint16_t field, void* buf, int16_t* str
     case SQL_DESC_OCTET_LENGTH:
       if (numeric != nullptr) *numeric = 8;
       return SQL_SUCCESS;
-    case SQL_DESC_COUNT: case SQL_DESC_CONCISE_TYPE: case SQL_DESC_DISPLAY_SIZE:
-    case SQL_DESC_UNSIGNED: case SQL_DESC_FIXED_PREC_SCALE: case SQL_DESC_UPDATABLE:
-    case SQL_DESC_AUTO_UNIQUE_VALUE: case SQL_DESC_CASE_SENSITIVE: case SQL_DESC_SEARCHABLE:
-    case SQL_DESC_NUM_PREC_RADIX: case SQL_DESC_ROWVER: case SQL_DESC_LENGTH:
-    case SQL_DESC_PRECISION: case SQL_DESC_SCALE: case SQL_DESC_NULLABLE: case SQL_DESC_UNNAMED:
+    case SQL_DESC_COUNT:
+    case SQL_DESC_CONCISE_TYPE:
+    case SQL_DESC_DISPLAY_SIZE:
+    case SQL_DESC_UNSIGNED:
+    case SQL_DESC_FIXED_PREC_SCALE:
+    case SQL_DESC_UPDATABLE:
+    case SQL_DESC_AUTO_UNIQUE_VALUE:
+    case SQL_DESC_CASE_SENSITIVE:
+    case SQL_DESC_SEARCHABLE:
+    case SQL_DESC_NUM_PREC_RADIX:
+    case SQL_DESC_ROWVER:
+    case SQL_DESC_LENGTH:
+    case SQL_DESC_PRECISION:
+    case SQL_DESC_SCALE:
+    case SQL_DESC_NULLABLE:
+    case SQL_DESC_UNNAMED:
     case COLATTR_KEY_COLUMN:
       if (numeric != nullptr) *numeric = 0;
       return SQL_SUCCESS;
-    case SQL_DESC_TYPE_NAME: case SQL_DESC_TABLE_NAME: case SQL_DESC_SCHEMA_NAME:
-    case SQL_DESC_CATALOG_NAME: case SQL_DESC_LABEL: case SQL_DESC_BASE_COLUMN_NAME:
-    case SQL_DESC_BASE_TABLE_NAME: case SQL_DESC_LITERAL_PREFIX: case SQL_DESC_LITERAL_SUFFIX:
-    case SQL_DESC_LOCAL_TYPE_NAME: case SQL_DESC_NAME:
+    case SQL_DESC_TYPE_NAME:
+    case SQL_DESC_TABLE_NAME:
+    case SQL_DESC_SCHEMA_NAME:
+    case SQL_DESC_CATALOG_NAME:
+    case SQL_DESC_LABEL:
+    case SQL_DESC_BASE_COLUMN_NAME:
+    case SQL_DESC_BASE_TABLE_NAME:
+    case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX:
+    case SQL_DESC_LOCAL_TYPE_NAME:
+    case SQL_DESC_NAME:
       if (buf != nullptr) {
-        if (mode == 'W') *static_cast<char16_t*>(buf) = 0;
-        else *static_cast<char*>(buf) = '\0';
+        if (mode == 'W')
+          *static_cast<char16_t*>(buf) = 0;
+        else
+          *static_cast<char*>(buf) = '\0';
       }
       if (strLen != nullptr) *strLen = 0;
       return SQL_SUCCESS;
-    default:
-      trace_unknown_field();
-      return fail(stmt, ERR_DESC_TYPE);
+    default: trace_unknown_field(); return fail(stmt, ERR_DESC_TYPE);
   }
 }
 
@@ -145,42 +170,51 @@ int64_t OctetLengthOf(int32_t cType, int64_t bufLen) {
 
 int16_t ColumnUnsigned(const ColumnInfo* info) {
   switch (info->bindType) {
-    case DS_BIT: case DS_UTINYINT: case DS_USMALLINT: case DS_UINTEGER:
-      return SQL_TRUE;
-    default:
-      break;
+    case DS_BIT:
+    case DS_UTINYINT:
+    case DS_USMALLINT:
+    case DS_UINTEGER: return SQL_TRUE;
+    default: break;
   }
   switch (info->sqlType) {
-    case SQL_NUMERIC: case SQL_DECIMAL: case SQL_INTEGER: case SQL_SMALLINT: case SQL_FLOAT:
-    case SQL_REAL: case SQL_DOUBLE: case SQL_BIGINT: case SQL_TINYINT:
-      return SQL_FALSE;
-    default:
-      return is_interval(info->sqlType) ? SQL_FALSE : SQL_TRUE;
+    case SQL_NUMERIC:
+    case SQL_DECIMAL:
+    case SQL_INTEGER:
+    case SQL_SMALLINT:
+    case SQL_FLOAT:
+    case SQL_REAL:
+    case SQL_DOUBLE:
+    case SQL_BIGINT:
+    case SQL_TINYINT: return SQL_FALSE;
+    default: return is_interval(info->sqlType) ? SQL_FALSE : SQL_TRUE;
   }
 }
 
 int16_t ColumnUpdatable(Stmt* stmt, const ColumnInfo* info, uint16_t column) {
   const uint32_t kind = (info->flags >> 4) & 0xF;
-  const int32_t fromDescription = kind != 0 ? static_cast<int32_t>(kind) - 1 : SQL_ATTR_READWRITE_UNKNOWN;
+  const int32_t fromDescription =
+      kind != 0 ? static_cast<int32_t>(kind) - 1 : SQL_ATTR_READWRITE_UNKNOWN;
   return static_cast<int16_t>(override_or(stmt, SQL_DESC_UPDATABLE, column, fromDescription));
 }
 
 int16_t FixedPrecScaleOf(int32_t t, int64_t s) {
-  const bool exact = t == SQL_NUMERIC || t == SQL_DECIMAL || t == SQL_INTEGER || t == SQL_SMALLINT ||
-                     t == SQL_BIGINT || t == SQL_TINYINT;
+  const bool exact = t == SQL_NUMERIC || t == SQL_DECIMAL || t == SQL_INTEGER ||
+                     t == SQL_SMALLINT || t == SQL_BIGINT || t == SQL_TINYINT;
   return exact && s != 0 ? SQL_TRUE : SQL_FALSE;
 }
 
 int16_t SearchableOf(int32_t t) {
   switch (t) {
-    case SQL_CHAR: case SQL_VARCHAR: case SQL_WCHAR: case SQL_WVARCHAR:
-      return SQL_PRED_SEARCHABLE;
-    case SQL_LONGVARCHAR: case SQL_WLONGVARCHAR:
-      return SQL_PRED_CHAR;
-    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
-      return SQL_PRED_NONE;
-    default:
-      return SQL_PRED_BASIC;
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR: return SQL_PRED_SEARCHABLE;
+    case SQL_LONGVARCHAR:
+    case SQL_WLONGVARCHAR: return SQL_PRED_CHAR;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY: return SQL_PRED_NONE;
+    default: return SQL_PRED_BASIC;
   }
 }
 
@@ -196,16 +230,15 @@ SQLRETURN StmtColAttribute(Stmt* stmt, uint16_t column, uint16_t attr, void* buf
   }
   const ColumnInfo* info = StmtColumnInfo(stmt, column);
   if (info == nullptr) return SQL_ERROR;
-  if (numeric == nullptr && attr < SQL_COLUMN_TYPE_NAME && attr != SQL_COLUMN_NAME) return SQL_SUCCESS;
+  if (numeric == nullptr && attr < SQL_COLUMN_TYPE_NAME && attr != SQL_COLUMN_NAME)
+    return SQL_SUCCESS;
   int64_t v = 0;
   switch (attr) {
     case SQL_COLUMN_NAME:
     case SQL_COLUMN_LABEL:
       return string_out(stmt, ColumnDisplayName(info), buf, bufLen, strLen, mode);
-    case SQL_COLUMN_TABLE_NAME:
-      return string_out(stmt, info->table, buf, bufLen, strLen, mode);
-    case SQL_COLUMN_OWNER_NAME:
-      return string_out(stmt, info->schema, buf, bufLen, strLen, mode);
+    case SQL_COLUMN_TABLE_NAME: return string_out(stmt, info->table, buf, bufLen, strLen, mode);
+    case SQL_COLUMN_OWNER_NAME: return string_out(stmt, info->schema, buf, bufLen, strLen, mode);
     case SQL_COLUMN_QUALIFIER_NAME:
       return string_out(stmt, info->catalog, buf, bufLen, strLen, mode);
     case SQL_COLUMN_TYPE_NAME: {
@@ -229,14 +262,12 @@ SQLRETURN StmtColAttribute(Stmt* stmt, uint16_t column, uint16_t attr, void* buf
     case SQL_COLUMN_CASE_SENSITIVE:
       v = override_or(stmt, attr, column, is_char_type(info->sqlType) ? SQL_TRUE : SQL_FALSE);
       break;
-    case SQL_COLUMN_SEARCHABLE: v = override_or(stmt, attr, column, SearchableOf(info->sqlType)); break;
+    case SQL_COLUMN_SEARCHABLE:
+      v = override_or(stmt, attr, column, SearchableOf(info->sqlType));
+      break;
     case SQL_DESC_ROWVER:
-    case COLATTR_KEY_COLUMN:
-      v = override_or(stmt, attr, column, 0);
-      break;
-    default:
-      v = 0;
-      break;
+    case COLATTR_KEY_COLUMN: v = override_or(stmt, attr, column, 0); break;
+    default: v = 0; break;
   }
   if (numeric != nullptr) *numeric = v;
   return SQL_SUCCESS;
@@ -261,14 +292,17 @@ SQLRETURN ColAttributeImpl(Stmt* stmt, const CallSlot* args) {
     return bookmark_attribute(stmt, field, buf, strLen, numeric, mode);
 
   switch (field) {
-    case SQL_COLUMN_COUNT: case SQL_DESC_COUNT:
+    case SQL_COLUMN_COUNT:
+    case SQL_DESC_COUNT:
       return StmtColAttribute(stmt, column, SQL_COLUMN_COUNT, buf, bufLen, strLen, numeric, mode);
-    case SQL_COLUMN_NAME: case SQL_DESC_NAME:
+    case SQL_COLUMN_NAME:
+    case SQL_DESC_NAME:
       return StmtColAttribute(stmt, column, SQL_COLUMN_NAME, buf, bufLen, strLen, numeric, mode);
-    case SQL_COLUMN_NULLABLE: case SQL_DESC_NULLABLE:
-      return StmtColAttribute(stmt, column, SQL_COLUMN_NULLABLE, buf, bufLen, strLen, numeric, mode);
-    default:
-      break;
+    case SQL_COLUMN_NULLABLE:
+    case SQL_DESC_NULLABLE:
+      return StmtColAttribute(stmt, column, SQL_COLUMN_NULLABLE, buf, bufLen, strLen, numeric,
+                              mode);
+    default: break;
   }
   if ((field >= 2 && field <= 18) || field == SQL_DESC_ROWVER ||
       field == static_cast<uint16_t>(COLATTR_KEY_COLUMN))
@@ -306,7 +340,8 @@ SQLRETURN ColAttributeImpl(Stmt* stmt, const CallSlot* args) {
   } else {
     rc = ird_field(stmt, column, static_cast<int16_t>(field), buf, bufLen, &len, mode);
   }
-  if (strLen != nullptr) *strLen = rc == SQL_ERROR ? 0 : static_cast<int16_t>(std::min<int64_t>(len, INT16_MAX));
+  if (strLen != nullptr)
+    *strLen = rc == SQL_ERROR ? 0 : static_cast<int16_t>(std::min<int64_t>(len, INT16_MAX));
   return rc;
 }
 
@@ -333,7 +368,8 @@ SQLRETURN DescribeColImpl(Stmt* stmt, const CallSlot* args) {
   int64_t full = 0;
   const int cut = StrOutText(ColumnDisplayName(info), name, wide ? 2 * int64_t{bufLen} : bufLen,
                              wide ? 'W' : 'A', &full);
-  if (nameLen != nullptr) *nameLen = static_cast<int16_t>(std::min<int64_t>(wide ? full / 2 : full, INT16_MAX));
+  if (nameLen != nullptr)
+    *nameLen = static_cast<int16_t>(std::min<int64_t>(wide ? full / 2 : full, INT16_MAX));
   if (cut == 0) return SQL_SUCCESS;
   stmt->errCode = ERR_TRUNCATED;
   return SQL_SUCCESS_WITH_INFO;

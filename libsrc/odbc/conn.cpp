@@ -156,7 +156,9 @@ void ConnResetInfoCache(Conn* conn) {
   for (char*& s : conn->cn_infoStr) free_text(&s);
 }
 
-int32_t ConnTakeServerMessages(Conn* conn) { return take_messages(conn, conn->cn_hServer, nullptr); }
+int32_t ConnTakeServerMessages(Conn* conn) {
+  return take_messages(conn, conn->cn_hServer, nullptr);
+}
 
 int32_t ConnTakeAgentMessages(Conn* conn, Stmt* stmt) {
   return take_messages(conn, conn->cn_hConn, stmt);

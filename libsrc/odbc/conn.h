@@ -43,45 +43,45 @@ inline constexpr int32_t FAILOVER_COMPLETED = 16;
 inline constexpr int32_t FAILOVER_ABORTED = 17;
 
 struct Conn {
-  int32_t magic;            // CONN_MAGIC while alive; -1 once freed
-  uint32_t handle;          // its handle in the connection table
+  int32_t magic;    // CONN_MAGIC while alive; -1 once freed
+  uint32_t handle;  // its handle in the connection table
   int32_t errCode;
-  int32_t state;            // 1 allocated, 2 connected, 0 freed
-  Conn* next;               // next connection of the environment
-  Stmt* stmts;              // first statement (linked through Stmt::next)
+  int32_t state;  // 1 allocated, 2 connected, 0 freed
+  Conn* next;     // next connection of the environment
+  Stmt* stmts;    // first statement (linked through Stmt::next)
   DiagList diag;
   Envr* envr;
-  char* cn_dsn;             // connection values of the last connect (owned)
+  char* cn_dsn;  // connection values of the last connect (owned)
   char* cn_uid;
   char* cn_pwd;
   char* cn_dbpath;
   char* cn_dbopts;
   char* cn_dbhost;
-  char* cn_port;            // never set; stays null
-  char* cn_svtype;          // never set; stays null
-  char* cn_srvopts;         // WideConnectMarker for a wide connect, else null
+  char* cn_port;     // never set; stays null
+  char* cn_svtype;   // never set; stays null
+  char* cn_srvopts;  // WideConnectMarker for a wide connect, else null
   char* cn_proto;
-  uint16_t flags;           // CONN_F_* bits
-  char* cn_dbmsName;        // DBMS-name override read by GetInfo; never set here
-  int32_t cn_loginTimeout;  // 120 on creation
-  uint32_t cn_stmtBindType; // statement defaults (ODBC 2 options on a connection)
+  uint16_t flags;            // CONN_F_* bits
+  char* cn_dbmsName;         // DBMS-name override read by GetInfo; never set here
+  int32_t cn_loginTimeout;   // 120 on creation
+  uint32_t cn_stmtBindType;  // statement defaults (ODBC 2 options on a connection)
   uint64_t cn_stmtMaxLength;
   uint64_t cn_stmtMaxRows;
   uint32_t cn_stmtNoscan;
   uint32_t cn_stmtTimeout;
-  SCS cn_cursorDefaults;    // default statement options
+  SCS cn_cursorDefaults;  // default statement options
   char* cn_translateLib;
   uint32_t cn_translateOption;
-  uint32_t cn_txnIsolation; // 0: the back end's default
-  int32_t cn_fetchSize;     // FBS: rows per fetch block
-  DriverRecord driver;      // the connection's own back-end binding
-  DrvHandle cn_hServer;     // 0 when none
-  DrvHandle cn_hConn;       // 0 when none
-  int32_t id;               // 1, 2 ... within the environment
+  uint32_t cn_txnIsolation;  // 0: the back end's default
+  int32_t cn_fetchSize;      // FBS: rows per fetch block
+  DriverRecord driver;       // the connection's own back-end binding
+  DrvHandle cn_hServer;      // 0 when none
+  DrvHandle cn_hConn;        // 0 when none
+  int32_t id;                // 1, 2 ... within the environment
   int32_t lastStmtId;
-  OpTable opTable;          // conversion table; type 1 while held
-  void* cn_busy;            // the record whose call is in progress, or null
-  int32_t cn_needbind;      // capability flags, settled by every ConnOpen
+  OpTable opTable;      // conversion table; type 1 while held
+  void* cn_busy;        // the record whose call is in progress, or null
+  int32_t cn_needbind;  // capability flags, settled by every ConnOpen
   int32_t cn_hasMoreRes;
   int32_t cn_hasParamOp;
   int32_t cn_spOutDeferFetch;
@@ -97,12 +97,12 @@ struct Conn {
   int32_t cn_hasFailover;
   int32_t cn_hasDTC;
   int16_t diagRecNo;
-  uint32_t cn_stmtAsync;    // statement default SQL_ASYNC_ENABLE
-  void* cn_dtcDispenser;    // DTC enlistment, or null
+  uint32_t cn_stmtAsync;  // statement default SQL_ASYNC_ENABLE
+  void* cn_dtcDispenser;  // DTC enlistment, or null
   int32_t cn_dtcEnlisted;
   CRITICAL_SECTION cn_dtcLock;
-  CRITICAL_SECTION cn_callLock;  // held around every call on the connection
-  int32_t cn_infoInt[CONN_INFO_INTS];     // GetInfo caches
+  CRITICAL_SECTION cn_callLock;        // held around every call on the connection
+  int32_t cn_infoInt[CONN_INFO_INTS];  // GetInfo caches
   uint16_t cn_infoShort[CONN_INFO_SHORTS];
   char* cn_infoStr[CONN_INFO_STRS];
   FailoverCallback cn_failoverCallback;

@@ -67,8 +67,7 @@ std::string text_arg(const void* value, bool wide, int64_t units = SQL_NTS) {
 int32_t text_option(Conn* conn, int32_t option, std::string* out) {
   out->clear();
   switch (option) {
-    case SQL_OPT_TRACEFILE:
-      return 0;
+    case SQL_OPT_TRACEFILE: return 0;
     case SQL_TRANSLATE_DLL:
       if (conn->cn_translateLib == nullptr) return -1;
       *out = conn->cn_translateLib;
@@ -77,7 +76,8 @@ int32_t text_option(Conn* conn, int32_t option, std::string* out) {
       if (conn->cn_hConn == 0) return 0;
       char buf[256] = {};
       uint16_t len = 0;
-      int32_t rc = conn->driver.ops->DRV_GetInfo(conn->cn_hConn, DRVP_CURRENT_DB, buf, sizeof buf, &len);
+      int32_t rc =
+          conn->driver.ops->DRV_GetInfo(conn->cn_hConn, DRVP_CURRENT_DB, buf, sizeof buf, &len);
       if (rc != 0) return rc == ERR_NOT_SUPPORTED ? ERR_OPTION_TYPE : rc;
       buf[sizeof buf - 1] = '\0';
       *out = buf;
@@ -86,8 +86,9 @@ int32_t text_option(Conn* conn, int32_t option, std::string* out) {
     default: {
       char buf[256] = {};
       uint16_t len = 0;
-      int32_t rc = conn->driver.ops->DRV_GetInfo(conn->cn_hConn, DRVP_CONN_ATTR_TEXT + static_cast<uint32_t>(option),
-                                                 buf, sizeof buf, &len);
+      int32_t rc = conn->driver.ops->DRV_GetInfo(
+          conn->cn_hConn, DRVP_CONN_ATTR_TEXT + static_cast<uint32_t>(option), buf, sizeof buf,
+          &len);
       if (rc != 0) return rc == ERR_NOT_SUPPORTED ? ERR_OPTION_TYPE : rc;
       buf[sizeof buf - 1] = '\0';
       *out = buf;
@@ -142,9 +143,9 @@ SQLRETURN enlist_in_dtc(Conn* conn, void* transaction) {
   for (const char* p : parts)
     if (strchr(p, ';') != nullptr) return fail(conn, ERR_DTC_ENLIST);
   std::string text = std::string("DSN=") + parts[0] + ";UID=" + parts[1] + ";PWD=" + parts[2] + ";";
-  conn->cn_dtcDispenser = DtcCreateDispenser(transaction, conn->cn_hServer, conn->cn_hConn,
-                                             &conn->driver, &conn->cn_dtcLock, &conn->cn_callLock,
-                                             text.c_str());
+  conn->cn_dtcDispenser =
+      DtcCreateDispenser(transaction, conn->cn_hServer, conn->cn_hConn, &conn->driver,
+                         &conn->cn_dtcLock, &conn->cn_callLock, text.c_str());
   std::fill(text.begin(), text.end(), '\0');
   if (conn->cn_dtcDispenser == nullptr) return fail(conn, ERR_DTC_ENLIST);
   if (DtcRMConnect(conn->cn_dtcDispenser) == 0 && DtcRMEnlist(conn->cn_dtcDispenser) == 0) {
@@ -198,13 +199,10 @@ SQLRETURN set_option(Conn* conn, int32_t option, CallSlot value, bool wide) {
         conn->flags &= static_cast<uint16_t>(~CONN_F_AUTOCOMMIT);
       return SQL_SUCCESS;
     }
-    case SQL_LOGIN_TIMEOUT:
-      conn->cn_loginTimeout = v32;
-      return SQL_SUCCESS;
+    case SQL_LOGIN_TIMEOUT: conn->cn_loginTimeout = v32; return SQL_SUCCESS;
     case SQL_OPT_TRACE:
     case SQL_OPT_TRACEFILE:
-    case SQL_PACKET_SIZE:
-      return SQL_SUCCESS;
+    case SQL_PACKET_SIZE: return SQL_SUCCESS;
     case SQL_TRANSLATE_DLL: {
       free(conn->cn_translateLib);
       conn->cn_translateLib = nullptr;
@@ -233,7 +231,8 @@ SQLRETURN set_option(Conn* conn, int32_t option, CallSlot value, bool wide) {
       const void* p = SlotAs<const void*>(value);
       if (p == nullptr) return fail(conn, ERR_ARGUMENT);
       std::string name = text_arg(p, wide);
-      int32_t rc = conn->driver.ops->DRV_SetOption(conn->cn_hConn, DRVP_CURRENT_CATALOG, name.c_str());
+      int32_t rc =
+          conn->driver.ops->DRV_SetOption(conn->cn_hConn, DRVP_CURRENT_CATALOG, name.c_str());
       if (rc != 0) return backend_fail(conn, rc);
       char* copy = strdup(name.c_str());
       if (copy == nullptr) return fail(conn, ERR_MEMORY);
@@ -241,11 +240,8 @@ SQLRETURN set_option(Conn* conn, int32_t option, CallSlot value, bool wide) {
       conn->cn_dbpath = copy;
       return SQL_SUCCESS;
     }
-    case SQL_QUIET_MODE:
-      QuietModeWindow = SlotAs<void*>(value);
-      return SQL_SUCCESS;
-    case SQL_ATTR_ENLIST_IN_DTC:
-      return enlist_in_dtc(conn, SlotAs<void*>(value));
+    case SQL_QUIET_MODE: QuietModeWindow = SlotAs<void*>(value); return SQL_SUCCESS;
+    case SQL_ATTR_ENLIST_IN_DTC: return enlist_in_dtc(conn, SlotAs<void*>(value));
     case ATTR_FAILOVER_CALLBACK: {
       if (!connected(conn)) return fail(conn, ERR_SEQUENCE);
       if (conn->cn_hasFailover == 0) return fail(conn, ERR_NOT_CAPABLE);
@@ -260,8 +256,7 @@ SQLRETURN set_option(Conn* conn, int32_t option, CallSlot value, bool wide) {
       if (conn->cn_hasFailover == 0) return fail(conn, ERR_NOT_CAPABLE);
       conn->cn_failoverContext = SlotAs<void*>(value);
       return SQL_SUCCESS;
-    default:
-      break;
+    default: break;
   }
   if (is_int_driver_attr(option)) {
     if (!connected(conn)) return SQL_SUCCESS;
@@ -284,10 +279,18 @@ SQLRETURN set_option(Conn* conn, int32_t option, CallSlot value, bool wide) {
 SQLRETURN get_int_option(Conn* conn, int32_t option, void* value, bool* handled) {
   *handled = true;
   switch (option) {
-    case SQL_ASYNC_ENABLE: store32(value, (conn->flags & CONN_F_ASYNC) != 0 ? 1 : 0); return SQL_SUCCESS;
-    case SQL_ACCESS_MODE: store32(value, (conn->flags & CONN_F_READONLY) != 0 ? 1 : 0); return SQL_SUCCESS;
-    case SQL_AUTOCOMMIT: store32(value, (conn->flags & CONN_F_AUTOCOMMIT) != 0 ? 1 : 0); return SQL_SUCCESS;
-    case SQL_LOGIN_TIMEOUT: store32(value, static_cast<uint32_t>(conn->cn_loginTimeout)); return SQL_SUCCESS;
+    case SQL_ASYNC_ENABLE:
+      store32(value, (conn->flags & CONN_F_ASYNC) != 0 ? 1 : 0);
+      return SQL_SUCCESS;
+    case SQL_ACCESS_MODE:
+      store32(value, (conn->flags & CONN_F_READONLY) != 0 ? 1 : 0);
+      return SQL_SUCCESS;
+    case SQL_AUTOCOMMIT:
+      store32(value, (conn->flags & CONN_F_AUTOCOMMIT) != 0 ? 1 : 0);
+      return SQL_SUCCESS;
+    case SQL_LOGIN_TIMEOUT:
+      store32(value, static_cast<uint32_t>(conn->cn_loginTimeout));
+      return SQL_SUCCESS;
     case SQL_OPT_TRACE: store32(value, 0); return SQL_SUCCESS;
     case SQL_TRANSLATE_OPTION: store32(value, conn->cn_translateOption); return SQL_SUCCESS;
     case SQL_TXN_ISOLATION: store32(value, conn->cn_txnIsolation); return SQL_SUCCESS;
@@ -298,15 +301,14 @@ SQLRETURN get_int_option(Conn* conn, int32_t option, void* value, bool* handled)
       return SQL_SUCCESS;
     }
     case SQL_PACKET_SIZE: store32(value, 4096); return SQL_SUCCESS;
-    default:
-      break;
+    default: break;
   }
   if (is_int_driver_attr(option) || option == 1207 || option == 1209) {
     if (!connected(conn)) return SQL_SUCCESS;
     int32_t v = 0;
     uint16_t len = 0;
-    int32_t rc = conn->driver.ops->DRV_GetInfo(conn->cn_hConn, DRVP_CONN_ATTR_INT + static_cast<uint32_t>(option),
-                                               &v, 4, &len);
+    int32_t rc = conn->driver.ops->DRV_GetInfo(
+        conn->cn_hConn, DRVP_CONN_ATTR_INT + static_cast<uint32_t>(option), &v, 4, &len);
     if (rc != 0) return fail(conn, rc == ERR_NOT_SUPPORTED ? ERR_OPTION_TYPE : rc);
     store32(value, static_cast<uint32_t>(v));
     return SQL_SUCCESS;
@@ -392,7 +394,8 @@ SQLRETURN SetConnectAttrImpl(Conn* conn, const CallSlot* args) {
     }
     return set_option(conn, attr, value, wide);
   }
-  if (attr == SQL_ATTR_CONNECTION_TIMEOUT || attr == SQL_ATTR_AUTO_IPD || attr == SQL_ATTR_METADATA_ID)
+  if (attr == SQL_ATTR_CONNECTION_TIMEOUT || attr == SQL_ATTR_AUTO_IPD ||
+      attr == SQL_ATTR_METADATA_ID)
     return fail(conn, ERR_NOT_SUPPORTED);
   const bool passed = (attr >= 0 && attr <= 3) || (attr >= 5 && attr <= 8) ||
                       (attr >= 10 && attr <= 12) || attr == 14 || (attr >= 101 && attr <= 108) ||
@@ -413,16 +416,11 @@ SQLRETURN GetConnectAttrImpl(Conn* conn, const CallSlot* args) {
       if (conn->envr->odbcVersion >= 3) return fail(conn, ERR_NOT_SUPPORTED);
       store32(value, conn->cn_stmtTimeout);
       return SQL_SUCCESS;
-    case SQL_ATTR_ASYNC_ENABLE:
-      store32(value, conn->cn_stmtAsync);
-      return SQL_SUCCESS;
+    case SQL_ATTR_ASYNC_ENABLE: store32(value, conn->cn_stmtAsync); return SQL_SUCCESS;
     case SQL_ATTR_CONNECTION_DEAD:
-    case SQL_ATTR_AUTO_IPD:
-      store32(value, 0);
-      return SQL_SUCCESS;
+    case SQL_ATTR_AUTO_IPD: store32(value, 0); return SQL_SUCCESS;
     case SQL_ATTR_CONNECTION_TIMEOUT:
-    case SQL_ATTR_METADATA_ID:
-      return fail(conn, ERR_NOT_SUPPORTED);
+    case SQL_ATTR_METADATA_ID: return fail(conn, ERR_NOT_SUPPORTED);
     case SQL_ATTR_TRACEFILE:
     case SQL_ATTR_TRANSLATE_LIB:
     case SQL_ATTR_CURRENT_CATALOG: {
@@ -433,15 +431,15 @@ SQLRETURN GetConnectAttrImpl(Conn* conn, const CallSlot* args) {
       if (code != 0) return fail(conn, code);
       int64_t full = 0;
       bool cut = text_out(text, value, bufLen, wide, &full);
-      if (lenOut != nullptr) *lenOut = full > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<SQLINTEGER>(full);
+      if (lenOut != nullptr)
+        *lenOut = full > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<SQLINTEGER>(full);
       if (cut && value != nullptr) {
         conn->errCode = ERR_TRUNCATED;
         return SQL_SUCCESS_WITH_INFO;
       }
       return SQL_SUCCESS;
     }
-    default:
-      break;
+    default: break;
   }
   const bool passed = attr == 1 || (attr >= 101 && attr <= 104) || attr == 107 || attr == 108 ||
                       (attr >= 110 && attr <= 112);

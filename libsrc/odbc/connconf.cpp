@@ -100,7 +100,9 @@ void complete_from_configuration() {
   const char* dsn = ConnKeywordValue(CK_DSN);
   const char* filedsn = ConnKeywordValue(CK_FILEDSN);
   enum class Source { Dsn, FileDsn, Default };
-  Source src = dsn[0] != '\0' ? Source::Dsn : filedsn[0] != '\0' ? Source::FileDsn : Source::Default;
+  Source src = dsn[0] != '\0'       ? Source::Dsn
+               : filedsn[0] != '\0' ? Source::FileDsn
+                                    : Source::Default;
   std::string dsnCopy = dsn;
   std::string fileCopy = filedsn;
   for (int i = 0; i < CONN_KEYWORD_COUNT; ++i) {
@@ -158,10 +160,13 @@ std::string masked_for_trace(const char* text) {
 void fill_connect_options() {
   ConnectOptions.jet = ConnKeywordTrue(CK_JET) ? 1 : 0;
   long long maxRows = row_number(CK_MAXROWS);
-  ConnectOptions.maxRows = maxRows < 0 ? 0 : maxRows > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(maxRows);
+  ConnectOptions.maxRows = maxRows < 0            ? 0
+                           : maxRows > 0x7FFFFFFF ? 0x7FFFFFFF
+                                                  : static_cast<int32_t>(maxRows);
   ConnectOptions.noAutoCommit = ConnKeywordTrue(CK_NOAC) ? 1 : 0;
   ConnectOptions.noRowsetSizeLimit = ConnKeywordTrue(CK_NRSSL) ? 1 : 0;
-  ConnectOptions.dynCursSensitivity = CursSensitivityFromText(ConnKeywordValue(CK_DYN_CURS_SENSITIVITY));
+  ConnectOptions.dynCursSensitivity =
+      CursSensitivityFromText(ConnKeywordValue(CK_DYN_CURS_SENSITIVITY));
   ConnectOptions.forceOnlineDb = ConnKeywordTrue(CK_FORCEONLINEDB) ? 1 : 0;
   ConnectOptions.forceDormant = ConnKeywordTrue(CK_FORCEDORMANT) ? 1 : 0;
   ConnectOptions.multiSess = ConnKeywordTrue(CK_MULTISESS) ? 1 : 0;
@@ -182,7 +187,9 @@ const char* tf(int32_t v) { return v != 0 ? "TRUE" : "FALSE"; }
 
 std::string completed_string(const char* user, const char* password, const char* dsn,
                              int32_t fetchSize) {
-  auto kv = [](const char* k, const std::string& v) { return std::string(k) + "=" + ConnStringValue(v) + ";"; };
+  auto kv = [](const char* k, const std::string& v) {
+    return std::string(k) + "=" + ConnStringValue(v) + ";";
+  };
   std::string out;
   const char* driver = ConnKeywordValue(CK_DRIVER);
   if (driver[0] != '\0') {
@@ -231,7 +238,8 @@ char* dialog_driver_name() {
   size_t open = v.find('{');
   size_t start = open == std::string_view::npos ? 0 : open + 1;
   size_t close = v.find('}', start);
-  std::string name(v.substr(start, close == std::string_view::npos ? std::string_view::npos : close - start));
+  std::string name(
+      v.substr(start, close == std::string_view::npos ? std::string_view::npos : close - start));
   return strdup(name.c_str());
 }
 
@@ -373,7 +381,8 @@ char* GetDsnDriverName() {
       continue;
     uint32_t type = 0;
     uint32_t size = 255;
-    int32_t rc = RegQueryValueExA(key, dsn, nullptr, &type, reinterpret_cast<uint8_t*>(name), &size);
+    int32_t rc =
+        RegQueryValueExA(key, dsn, nullptr, &type, reinterpret_cast<uint8_t*>(name), &size);
     RegCloseKey(key);
     if (rc == ERROR_SUCCESS && type == REG_SZ && name[0] != '\0') {
       name[255] = '\0';
@@ -489,7 +498,8 @@ SQLRETURN ConnDriverConnect(Conn* conn, const CallSlot* args) {
     return SQL_ERROR;
   }
   std::string incoming;
-  if (in != nullptr) incoming = inLen == SQL_NTS ? std::string(in) : std::string(in, static_cast<size_t>(inLen));
+  if (in != nullptr)
+    incoming = inLen == SQL_NTS ? std::string(in) : std::string(in, static_cast<size_t>(inLen));
   ParseConnectString(incoming.c_str(), marker);
 
   char* driverName = dialog_driver_name();
@@ -497,13 +507,11 @@ SQLRETURN ConnDriverConnect(Conn* conn, const CallSlot* args) {
   switch (completion) {
     case SQL_DRIVER_COMPLETE:
     case SQL_DRIVER_COMPLETE_REQUIRED:
-      prompt = needs_login(ConnKeywordTable[CK_UID].value) || needs_login(ConnKeywordTable[CK_PWD].value);
+      prompt = needs_login(ConnKeywordTable[CK_UID].value) ||
+               needs_login(ConnKeywordTable[CK_PWD].value);
       break;
-    case SQL_DRIVER_PROMPT:
-      prompt = true;
-      break;
-    default:
-      break;
+    case SQL_DRIVER_PROMPT: prompt = true; break;
+    default: break;
   }
   if (ConnKeywordTrue(CK_NLB)) prompt = false;
   fill_last_user();
@@ -549,7 +557,8 @@ SQLRETURN ConnectImpl(Conn* conn, const CallSlot* args) {
       return SQL_ERROR;
     }
     if (texts[i] != nullptr)
-      values[i] = len == SQL_NTS ? std::string(texts[i]) : std::string(texts[i], static_cast<size_t>(len));
+      values[i] =
+          len == SQL_NTS ? std::string(texts[i]) : std::string(texts[i], static_cast<size_t>(len));
   }
   const char marker = SlotIsWide(args[6]) ? 'W' : 'A';
   // The three texts fill their keyword rows as they are, so a ';' in a user
@@ -562,6 +571,7 @@ SQLRETURN ConnectImpl(Conn* conn, const CallSlot* args) {
   std::fill(values[2].begin(), values[2].end(), '\0');
   std::fill(pairs[2].value.begin(), pairs[2].value.end(), '\0');
   fill_last_user();
-  std::string traceText = "DSN=" + ConnStringValue(values[0]) + ";UID=" + ConnStringValue(values[1]) + ";PWD=***";
+  std::string traceText =
+      "DSN=" + ConnStringValue(values[0]) + ";UID=" + ConnStringValue(values[1]) + ";PWD=***";
   return connect_from_table(conn, traceText.c_str(), nullptr, 0, nullptr, marker);
 }

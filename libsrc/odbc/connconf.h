@@ -19,12 +19,12 @@
 struct Conn;
 
 struct ConnKeyword {
-  const char* keyword;   // matched without regard to ASCII case
-  const char* iniName;   // value name in odbc.ini, or null
-  int32_t traced;        // 0 keeps the row out of the connect trace
-  int32_t maxLen;        // room for a configuration value, NUL included
-  int32_t supplied;      // 1 when the connection string gave the keyword
-  char* value;           // owned, or null
+  const char* keyword;  // matched without regard to ASCII case
+  const char* iniName;  // value name in odbc.ini, or null
+  int32_t traced;       // 0 keeps the row out of the connect trace
+  int32_t maxLen;       // room for a configuration value, NUL included
+  int32_t supplied;     // 1 when the connection string gave the keyword
+  char* value;          // owned, or null
 };
 
 inline constexpr int CK_DSN = 0;

@@ -21,75 +21,53 @@ int32_t DefaultCType(int32_t sqlType, int32_t odbcVersion) noexcept {
     case SQL_DECIMAL:
     case SQL_VARCHAR:
     case SQL_LONGVARCHAR:
-    case SQL_GUID:
-      return SQL_C_CHAR;
-    case SQL_INTEGER:
-      return SQL_C_LONG;
-    case SQL_SMALLINT:
-      return SQL_C_SHORT;
+    case SQL_GUID: return SQL_C_CHAR;
+    case SQL_INTEGER: return SQL_C_LONG;
+    case SQL_SMALLINT: return SQL_C_SHORT;
     case SQL_FLOAT:
-    case SQL_DOUBLE:
-      return SQL_C_DOUBLE;
-    case SQL_REAL:
-      return SQL_C_FLOAT;
-    case SQL_DATE:
-      return v3 ? SQL_C_TYPE_DATE : SQL_C_DATE;
-    case SQL_TIME:
-      return v3 ? SQL_C_TYPE_TIME : SQL_C_TIME;
-    case SQL_TIMESTAMP:
-      return v3 ? SQL_C_TYPE_TIMESTAMP : SQL_C_TIMESTAMP;
-    case SQL_BIT:
-      return SQL_C_BIT;
-    case SQL_TINYINT:
-      return SQL_C_TINYINT;
-    case SQL_BIGINT:
-      return v3 ? SQL_C_SBIGINT : SQL_C_CHAR;
+    case SQL_DOUBLE: return SQL_C_DOUBLE;
+    case SQL_REAL: return SQL_C_FLOAT;
+    case SQL_DATE: return v3 ? SQL_C_TYPE_DATE : SQL_C_DATE;
+    case SQL_TIME: return v3 ? SQL_C_TYPE_TIME : SQL_C_TIME;
+    case SQL_TIMESTAMP: return v3 ? SQL_C_TYPE_TIMESTAMP : SQL_C_TIMESTAMP;
+    case SQL_BIT: return SQL_C_BIT;
+    case SQL_TINYINT: return SQL_C_TINYINT;
+    case SQL_BIGINT: return v3 ? SQL_C_SBIGINT : SQL_C_CHAR;
     case SQL_BINARY:
     case SQL_VARBINARY:
-    case SQL_LONGVARBINARY:
-      return SQL_C_BINARY;
+    case SQL_LONGVARBINARY: return SQL_C_BINARY;
     case SQL_WCHAR:
     case SQL_WVARCHAR:
-    case SQL_WLONGVARCHAR:
-      return SQL_C_WCHAR;
-    default:
-      return sqlType;  // SQL_TYPE_DATE/TIME/TIMESTAMP map to themselves too
+    case SQL_WLONGVARCHAR: return SQL_C_WCHAR;
+    default: return sqlType;  // SQL_TYPE_DATE/TIME/TIMESTAMP map to themselves too
   }
 }
 
 int16_t CTypeSize(int16_t cType) noexcept {
   switch (cType) {
-    case SQL_C_NUMERIC:
-      return 19;
+    case SQL_C_NUMERIC: return 19;
     case SQL_C_TIMESTAMP:
     case SQL_C_TYPE_TIMESTAMP:
-    case SQL_C_GUID:
-      return 16;
+    case SQL_C_GUID: return 16;
     case SQL_C_DOUBLE:
     case SQL_C_SBIGINT:
-    case SQL_C_UBIGINT:
-      return 8;
+    case SQL_C_UBIGINT: return 8;
     case SQL_C_DATE:
     case SQL_C_TIME:
     case SQL_C_TYPE_DATE:
-    case SQL_C_TYPE_TIME:
-      return 6;
+    case SQL_C_TYPE_TIME: return 6;
     case SQL_C_LONG:
     case SQL_C_FLOAT:
     case SQL_C_SLONG:
-    case SQL_C_ULONG:
-      return 4;
+    case SQL_C_ULONG: return 4;
     case SQL_C_SHORT:
     case SQL_C_SSHORT:
-    case SQL_C_USHORT:
-      return 2;
+    case SQL_C_USHORT: return 2;
     case SQL_C_BIT:
     case SQL_C_TINYINT:
     case SQL_C_STINYINT:
-    case SQL_C_UTINYINT:
-      return 1;
-    default:
-      return 0;
+    case SQL_C_UTINYINT: return 1;
+    default: return 0;
   }
 }
 
@@ -155,7 +133,8 @@ uint64_t utf16Units(const char* src, uint64_t n) {
     ++src;
     --n;
   }
-  return n > 0 ? units + static_cast<uint64_t>(utf8_char_count(src, static_cast<int64_t>(n))) : units;
+  return n > 0 ? units + static_cast<uint64_t>(utf8_char_count(src, static_cast<int64_t>(n)))
+               : units;
 }
 
 // Most text is plain ASCII, which narrows unit for unit without the UTF-8
@@ -173,12 +152,12 @@ void putUnit(void* dst, uint64_t unitIndex, char16_t u) {
 
 }  // namespace
 
-SQLRETURN CopyOutChar(const void* src, uint64_t n, int64_t avail, int64_t total,
-                      int32_t terminate, int32_t allowTrunc, void* dst, uint64_t dstLen,
-                      SQLLEN* outLen, int32_t* err, uint64_t* used) noexcept {
+SQLRETURN CopyOutChar(const void* src, uint64_t n, int64_t avail, int64_t total, int32_t terminate,
+                      int32_t allowTrunc, void* dst, uint64_t dstLen, SQLLEN* outLen, int32_t* err,
+                      uint64_t* used) noexcept {
   const uint64_t term = terminate ? 1 : 0;
-  const Plan p =
-      plan(asIs(n, total), n + term, term, avail, total, allowTrunc, dst, dstLen, outLen, err, used);
+  const Plan p = plan(asIs(n, total), n + term, term, avail, total, allowTrunc, dst, dstLen, outLen,
+                      err, used);
   if (p.room < 0) return p.rc;
   const uint64_t count = static_cast<uint64_t>(p.room);
   if (count > 0) std::memcpy(dst, src, count);
@@ -192,8 +171,9 @@ SQLRETURN CopyOutWideToChar(const char16_t* src, uint64_t n, int64_t avail, int6
                             SQLLEN* outLen, int32_t* err, uint64_t* used) noexcept {
   const uint64_t term = terminate ? 1 : 0;
   const bool ascii = src != nullptr && allAscii(src, n);
-  const uint64_t bytes =
-      ascii ? n : n > 0 ? static_cast<uint64_t>(wcs_utf8_len(src, static_cast<int64_t>(n))) : 0;
+  const uint64_t bytes = ascii   ? n
+                         : n > 0 ? static_cast<uint64_t>(wcs_utf8_len(src, static_cast<int64_t>(n)))
+                                 : 0;
   const SQLLEN report = wholeValue(n, total) ? static_cast<SQLLEN>(bytes) : SQL_NO_TOTAL;
   const Plan p =
       plan(report, bytes + term, term, avail, total, allowTrunc, dst, dstLen, outLen, err, used);
@@ -220,8 +200,8 @@ SQLRETURN CopyOutCharToWide(const char* src, uint64_t n, int64_t avail, int64_t 
   const uint64_t term = terminate ? 2 : 0;
   const uint64_t units = utf16Units(src, n);
   const SQLLEN report = wholeValue(n, total) ? static_cast<SQLLEN>(2 * units) : SQL_NO_TOTAL;
-  const Plan p =
-      plan(report, 2 * units + term, term, avail, total, allowTrunc, dst, dstLen, outLen, err, used);
+  const Plan p = plan(report, 2 * units + term, term, avail, total, allowTrunc, dst, dstLen, outLen,
+                      err, used);
   if (p.room < 0) return p.rc;
   const int64_t maxUnits = p.room / 2;
   int64_t consumed = 0;
@@ -250,12 +230,12 @@ SQLRETURN CopyOutCharToWide(const char* src, uint64_t n, int64_t avail, int64_t 
   return answer(err);
 }
 
-SQLRETURN CopyOutWide(const void* src, uint64_t n, int64_t avail, int64_t total,
-                      int32_t terminate, int32_t allowTrunc, void* dst, uint64_t dstLen,
-                      SQLLEN* outLen, int32_t* err, uint64_t* used) noexcept {
+SQLRETURN CopyOutWide(const void* src, uint64_t n, int64_t avail, int64_t total, int32_t terminate,
+                      int32_t allowTrunc, void* dst, uint64_t dstLen, SQLLEN* outLen, int32_t* err,
+                      uint64_t* used) noexcept {
   const uint64_t term = terminate ? 2 : 0;
-  const Plan p =
-      plan(asIs(n, total), n + term, term, avail, total, allowTrunc, dst, dstLen, outLen, err, used);
+  const Plan p = plan(asIs(n, total), n + term, term, avail, total, allowTrunc, dst, dstLen, outLen,
+                      err, used);
   if (p.room < 0) return p.rc;
   uint64_t count = static_cast<uint64_t>(p.room);
   if (p.cut) {
@@ -282,7 +262,8 @@ int HexDigitValue(int ch) noexcept {
 void HexToBinary(void* dst, const char* text, uint64_t n) noexcept {
   auto* out = static_cast<unsigned char*>(dst);
   for (uint64_t i = 0; i < n / 2; ++i) {
-    out[i] = static_cast<unsigned char>(HexDigitValue(static_cast<unsigned char>(text[2 * i])) * 16 +
-                                        HexDigitValue(static_cast<unsigned char>(text[2 * i + 1])));
+    out[i] =
+        static_cast<unsigned char>(HexDigitValue(static_cast<unsigned char>(text[2 * i])) * 16 +
+                                   HexDigitValue(static_cast<unsigned char>(text[2 * i + 1])));
   }
 }

@@ -44,9 +44,9 @@ int16_t CTypeSize(int16_t cType) noexcept;
 //                that a piecewise reader knows where the next piece starts.
 // Answers SQL_SUCCESS, SQL_SUCCESS_WITH_INFO (cut, buffer length 0, or more
 // follows) or SQL_ERROR.
-SQLRETURN CopyOutChar(const void* src, uint64_t n, int64_t avail, int64_t total,
-                      int32_t terminate, int32_t allowTrunc, void* dst, uint64_t dstLen,
-                      SQLLEN* outLen, int32_t* err, uint64_t* used = nullptr) noexcept;
+SQLRETURN CopyOutChar(const void* src, uint64_t n, int64_t avail, int64_t total, int32_t terminate,
+                      int32_t allowTrunc, void* dst, uint64_t dstLen, SQLLEN* outLen, int32_t* err,
+                      uint64_t* used = nullptr) noexcept;
 
 // UTF-16 to UTF-8. n, avail and total count UTF-16 units; the reported length is
 // the UTF-8 byte length of the value (SQL_NO_TOTAL when total names units beyond
@@ -64,9 +64,9 @@ SQLRETURN CopyOutCharToWide(const char* src, uint64_t n, int64_t avail, int64_t 
 
 // UTF-16 to UTF-16, counted in bytes. A cut keeps an even number of bytes and does
 // not end between the halves of a surrogate pair unless that pair is all that fits.
-SQLRETURN CopyOutWide(const void* src, uint64_t n, int64_t avail, int64_t total,
-                      int32_t terminate, int32_t allowTrunc, void* dst, uint64_t dstLen,
-                      SQLLEN* outLen, int32_t* err, uint64_t* used = nullptr) noexcept;
+SQLRETURN CopyOutWide(const void* src, uint64_t n, int64_t avail, int64_t total, int32_t terminate,
+                      int32_t allowTrunc, void* dst, uint64_t dstLen, SQLLEN* outLen, int32_t* err,
+                      uint64_t* used = nullptr) noexcept;
 
 // 0..15 for '0'-'9', 'a'-'f', 'A'-'F'; 0 for any other byte.
 int HexDigitValue(int ch) noexcept;

@@ -42,10 +42,9 @@ SQLRETURN ConvertCHAR(const char* text, uint64_t len, SQLLEN total, int32_t cTyp
                       SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, int32_t numScale,
                       int32_t numPrecision, uint64_t* used = nullptr) noexcept;
 // UTF-16 text; len and total in bytes.
-SQLRETURN ConvertWCHAR(const char16_t* text, uint64_t len, SQLLEN total, int32_t cType,
-                       void* data, SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err,
-                       int32_t numScale, int32_t numPrecision,
-                       uint64_t* used = nullptr) noexcept;
+SQLRETURN ConvertWCHAR(const char16_t* text, uint64_t len, SQLLEN total, int32_t cType, void* data,
+                       SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, int32_t numScale,
+                       int32_t numPrecision, uint64_t* used = nullptr) noexcept;
 
 // Text parsers. Accepted form: optional blanks, optional sign, digits with an
 // optional decimal point, an optional exponent, optional blanks; the text ends
@@ -78,11 +77,11 @@ int CharToGUID(const char* text, uint64_t len, SQLGUID* out, int32_t* err) noexc
 // UTF-16 front ends; len counts UTF-16 units.
 int WCharToNumber(const char16_t* text, uint64_t len, int64_t min, int64_t max, int64_t* out,
                   int32_t* err) noexcept;
-int WCharToNumber64(const char16_t* text, uint64_t len, int64_t min, uint64_t max,
-                    uint64_t* out, int32_t* err) noexcept;
+int WCharToNumber64(const char16_t* text, uint64_t len, int64_t min, uint64_t max, uint64_t* out,
+                    int32_t* err) noexcept;
 int WCharToDecimal(const char16_t* text, uint64_t len, double* out, int32_t* err) noexcept;
-SQLRETURN WCharToNumeric(const char16_t* text, uint64_t len, SQL_NUMERIC_STRUCT* out,
-                         int32_t scale, uint32_t precision, int32_t* err) noexcept;
+SQLRETURN WCharToNumeric(const char16_t* text, uint64_t len, SQL_NUMERIC_STRUCT* out, int32_t scale,
+                         uint32_t precision, int32_t* err) noexcept;
 int WCharToGUID(const char16_t* text, uint64_t len, SQLGUID* out, int32_t* err) noexcept;
 
 // ---- Numeric, date-time and binary sources --------------------------------
@@ -91,8 +90,8 @@ int WCharToGUID(const char16_t* text, uint64_t len, SQLGUID* out, int32_t* err) 
 SQLRETURN ConvertBYTE(uint8_t value, int32_t isSigned, int32_t cType, void* data, SQLLEN bufLen,
                       SQLLEN* lenPtr, int32_t* err, int32_t numScale,
                       int32_t numPrecision) noexcept;
-SQLRETURN ConvertSHORT(uint16_t value, int32_t isSigned, int32_t cType, void* data,
-                       SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, int32_t numScale,
+SQLRETURN ConvertSHORT(uint16_t value, int32_t isSigned, int32_t cType, void* data, SQLLEN bufLen,
+                       SQLLEN* lenPtr, int32_t* err, int32_t numScale,
                        int32_t numPrecision) noexcept;
 SQLRETURN ConvertLONG(uint32_t value, int32_t isSigned, int32_t cType, void* data, SQLLEN bufLen,
                       SQLLEN* lenPtr, int32_t* err, int32_t numScale,
@@ -137,9 +136,9 @@ void CellValue(const DatasetColumn* col, uint32_t row, const void** value,
 // (total: the length to report for text and binary). colScale is the column's
 // scale (timestamps). DS_NONE and unknown types are ERR_RESTRICTED_TYPE.
 SQLRETURN ConvertCellValue(int32_t dsType, const void* value, uint64_t length, SQLLEN total,
-                           int32_t cType, void* data, SQLLEN bufLen, SQLLEN* lenPtr,
-                           int32_t* err, int32_t numScale, int32_t numPrecision,
-                           uint16_t colScale, uint64_t* used = nullptr) noexcept;
+                           int32_t cType, void* data, SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err,
+                           int32_t numScale, int32_t numPrecision, uint16_t colScale,
+                           uint64_t* used = nullptr) noexcept;
 
 // ---- Application values on their way to the back end ------------------------
 

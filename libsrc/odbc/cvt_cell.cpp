@@ -28,14 +28,16 @@ uint64_t wideUnits(const char* p, uint64_t maxUnits) {
 }
 
 // A length prefix of `prefix` bytes, then the value; `unit` bytes per counted unit.
-void prefixed(const char* cell, uint32_t width, uint32_t prefix, uint32_t unit,
-              const void** value, uint64_t* length) {
+void prefixed(const char* cell, uint32_t width, uint32_t prefix, uint32_t unit, const void** value,
+              uint64_t* length) {
   if (width < prefix) {
     *value = cell;
     *length = 0;
     return;
   }
-  uint64_t n = prefix == 1 ? load<uint8_t>(cell) : prefix == 2 ? load<uint16_t>(cell) : load<uint32_t>(cell);
+  uint64_t n = prefix == 1   ? load<uint8_t>(cell)
+               : prefix == 2 ? load<uint16_t>(cell)
+                             : load<uint32_t>(cell);
   const uint64_t room = (width - prefix) / unit;
   if (n > room) n = room;
   *value = cell + prefix;
@@ -56,28 +58,16 @@ void CellValue(const DatasetColumn* col, uint32_t row, const void** value,
   *value = cell;
   switch (col->type) {
     case DS_CHAR:
-    case DS_STRING:
-      *length = strnlen(cell, width);
-      return;
+    case DS_STRING: *length = strnlen(cell, width); return;
     case DS_WCHAR:
-    case DS_WSTRING:
-      *length = 2 * wideUnits(cell, width / 2);
-      return;
+    case DS_WSTRING: *length = 2 * wideUnits(cell, width / 2); return;
     case DS_VARCHAR1:
-    case DS_VARBINARY1:
-      prefixed(cell, width, 1, 1, value, length);
-      return;
+    case DS_VARBINARY1: prefixed(cell, width, 1, 1, value, length); return;
     case DS_VARCHAR2:
-    case DS_VARBINARY2:
-      prefixed(cell, width, 2, 1, value, length);
-      return;
+    case DS_VARBINARY2: prefixed(cell, width, 2, 1, value, length); return;
     case DS_VARCHAR4:
-    case DS_VARBINARY4:
-      prefixed(cell, width, 4, 1, value, length);
-      return;
-    case DS_WVARCHAR4:
-      prefixed(cell, width, 4, 2, value, length);
-      return;
+    case DS_VARBINARY4: prefixed(cell, width, 4, 1, value, length); return;
+    case DS_WVARCHAR4: prefixed(cell, width, 4, 2, value, length); return;
     case DS_LONGCHAR:
     case DS_LONGBINARY:
     case DS_LONGWCHAR: {
@@ -87,16 +77,14 @@ void CellValue(const DatasetColumn* col, uint32_t row, const void** value,
       *length = v.data == nullptr ? 0 : (col->type == DS_LONGWCHAR ? 2ull * v.length : v.length);
       return;
     }
-    default:
-      *length = width;
-      return;
+    default: *length = width; return;
   }
 }
 
 SQLRETURN ConvertCellValue(int32_t dsType, const void* value, uint64_t length, SQLLEN total,
-                           int32_t cType, void* data, SQLLEN bufLen, SQLLEN* lenPtr,
-                           int32_t* err, int32_t numScale, int32_t numPrecision,
-                           uint16_t colScale, uint64_t* used) noexcept {
+                           int32_t cType, void* data, SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err,
+                           int32_t numScale, int32_t numPrecision, uint16_t colScale,
+                           uint64_t* used) noexcept {
   if (used != nullptr) *used = 0;
   const auto* text = static_cast<const char*>(value);
   uint64_t need = 0;  // bytes a fixed-size source must have
@@ -123,31 +111,17 @@ SQLRETURN ConvertCellValue(int32_t dsType, const void* value, uint64_t length, S
       return ConvertBINARY(value, length, total, cType, data, bufLen, lenPtr, err, used);
     case DS_BIT:
     case DS_TINYINT:
-    case DS_UTINYINT:
-      need = 1;
-      break;
+    case DS_UTINYINT: need = 1; break;
     case DS_SMALLINT:
-    case DS_USMALLINT:
-      need = 2;
-      break;
+    case DS_USMALLINT: need = 2; break;
     case DS_INTEGER:
     case DS_UINTEGER:
-    case DS_REAL:
-      need = 4;
-      break;
-    case DS_DOUBLE:
-      need = 8;
-      break;
+    case DS_REAL: need = 4; break;
+    case DS_DOUBLE: need = 8; break;
     case DS_DATE:
-    case DS_TIME:
-      need = 6;
-      break;
-    case DS_TIMESTAMP:
-      need = sizeof(SQL_TIMESTAMP_STRUCT);
-      break;
-    default:
-      *err = ERR_RESTRICTED_TYPE;
-      return SQL_ERROR;
+    case DS_TIME: need = 6; break;
+    case DS_TIMESTAMP: need = sizeof(SQL_TIMESTAMP_STRUCT); break;
+    default: *err = ERR_RESTRICTED_TYPE; return SQL_ERROR;
   }
   if (value == nullptr || length < need) {
     *err = ERR_GENERAL;
@@ -163,8 +137,8 @@ SQLRETURN ConvertCellValue(int32_t dsType, const void* value, uint64_t length, S
                          numPrecision);
     case DS_SMALLINT:
     case DS_USMALLINT:
-      return ConvertSHORT(load<uint16_t>(value), dsType == DS_SMALLINT, cType, data, bufLen,
-                          lenPtr, err, numScale, numPrecision);
+      return ConvertSHORT(load<uint16_t>(value), dsType == DS_SMALLINT, cType, data, bufLen, lenPtr,
+                          err, numScale, numPrecision);
     case DS_INTEGER:
     case DS_UINTEGER:
       return ConvertLONG(load<uint32_t>(value), dsType == DS_INTEGER, cType, data, bufLen, lenPtr,
@@ -193,7 +167,8 @@ SQLRETURN ConvertCellValue(int32_t dsType, const void* value, uint64_t length, S
 SQLRETURN ConvertBINARY(const void* bytes, uint64_t len, SQLLEN total, int32_t cType, void* data,
                         SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, uint64_t* used) noexcept {
   if (CvtTracing()) {
-    TraceODBC("ConvertBINARY: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+    TraceODBC("ConvertBINARY: retBufferLength(%ld) to %s", static_cast<long>(bufLen),
+              CTypeName(cType));
   }
   if (used != nullptr) *used = 0;
   if (cType != SQL_C_CHAR && cType != SQL_C_WCHAR && cType != SQL_C_BINARY) {
@@ -209,7 +184,8 @@ SQLRETURN ConvertBINARY(const void* bytes, uint64_t len, SQLLEN total, int32_t c
   // Two hex digits per byte: characters of one byte, or of two for UTF-16.
   const uint64_t unit = cType == SQL_C_WCHAR ? 2 : 1;
   const SQLLEN whole = total != 0 ? total : static_cast<SQLLEN>(len);
-  if (lenPtr != nullptr) *lenPtr = whole == SQL_NO_TOTAL ? SQL_NO_TOTAL : whole * 2 * static_cast<SQLLEN>(unit);
+  if (lenPtr != nullptr)
+    *lenPtr = whole == SQL_NO_TOTAL ? SQL_NO_TOTAL : whole * 2 * static_cast<SQLLEN>(unit);
   uint64_t n = len;
   if (b < (2 * len + 1) * unit) {
     *err = ERR_TRUNCATED;

@@ -28,8 +28,7 @@ void traceParse(const char* name, const C* text, uint64_t len) {
 }
 
 template <class C>
-int toNumber(const C* text, uint64_t len, __int128 min, __int128 max, __int128* out,
-             int32_t* err) {
+int toNumber(const C* text, uint64_t len, __int128 min, __int128 max, __int128* out, int32_t* err) {
   traceParse(max > UINT32_MAX || min < INT32_MIN ? "CharToNumber64" : "CharToNumber", text, len);
   DecNum d;
   if (const int32_t rc = DecParse(text, len, 0, &d); rc != 0) {
@@ -177,14 +176,17 @@ bool parseTarget(const C* text, uint64_t units, int32_t cType, void* data, SQLLE
     }
     case SQL_C_NUMERIC: {
       SQL_NUMERIC_STRUCT v;
-      const SQLRETURN r = toNumeric(text, units, &v, numScale,
-                                    static_cast<uint32_t>(numPrecision > 0 ? numPrecision : 0), err);
-      *rc = r == SQL_ERROR ? r : PutFixed(&v, sizeof v, r == SQL_SUCCESS_WITH_INFO, data, lenPtr, err);
+      const SQLRETURN r =
+          toNumeric(text, units, &v, numScale,
+                    static_cast<uint32_t>(numPrecision > 0 ? numPrecision : 0), err);
+      *rc = r == SQL_ERROR ? r
+                           : PutFixed(&v, sizeof v, r == SQL_SUCCESS_WITH_INFO, data, lenPtr, err);
       return true;
     }
     case SQL_C_GUID: {
       SQLGUID g;
-      *rc = toGuid(text, units, &g, err) != 0 ? SQL_ERROR : PutFixed(&g, sizeof g, 0, data, lenPtr, err);
+      *rc = toGuid(text, units, &g, err) != 0 ? SQL_ERROR
+                                              : PutFixed(&g, sizeof g, 0, data, lenPtr, err);
       return true;
     }
     case SQL_C_DATE:
@@ -196,8 +198,7 @@ bool parseTarget(const C* text, uint64_t units, int32_t cType, void* data, SQLLE
       *err = ERR_NOT_CAPABLE;
       *rc = SQL_ERROR;
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -238,7 +239,8 @@ SQLRETURN ConvertCHAR(const char* text, uint64_t len, SQLLEN total, int32_t cTyp
                       SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, int32_t numScale,
                       int32_t numPrecision, uint64_t* used) noexcept {
   if (CvtTracing()) {
-    TraceODBC("ConvertCHAR: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+    TraceODBC("ConvertCHAR: retBufferLength(%ld) to %s", static_cast<long>(bufLen),
+              CTypeName(cType));
   }
   if (used != nullptr) *used = 0;
   const int64_t n = static_cast<int64_t>(len);
@@ -255,8 +257,7 @@ SQLRETURN ConvertCHAR(const char* text, uint64_t len, SQLLEN total, int32_t cTyp
       if (BadBufferLength(bufLen, err)) return SQL_ERROR;
       return CopyOutChar(text, len, n, total, 0, 1, data, static_cast<uint64_t>(bufLen), lenPtr,
                          err, used);
-    default:
-      break;
+    default: break;
   }
   SQLRETURN rc;
   if (parseTarget(text, len, cType, data, lenPtr, err, numScale, numPrecision, &rc)) return rc;
@@ -264,11 +265,12 @@ SQLRETURN ConvertCHAR(const char* text, uint64_t len, SQLLEN total, int32_t cTyp
   return SQL_ERROR;
 }
 
-SQLRETURN ConvertWCHAR(const char16_t* text, uint64_t len, SQLLEN total, int32_t cType,
-                       void* data, SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err,
-                       int32_t numScale, int32_t numPrecision, uint64_t* used) noexcept {
+SQLRETURN ConvertWCHAR(const char16_t* text, uint64_t len, SQLLEN total, int32_t cType, void* data,
+                       SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, int32_t numScale,
+                       int32_t numPrecision, uint64_t* used) noexcept {
   if (CvtTracing()) {
-    TraceODBC("ConvertWCHAR: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+    TraceODBC("ConvertWCHAR: retBufferLength(%ld) to %s", static_cast<long>(bufLen),
+              CTypeName(cType));
   }
   if (used != nullptr) *used = 0;
   const int64_t n = static_cast<int64_t>(len);
@@ -290,8 +292,7 @@ SQLRETURN ConvertWCHAR(const char16_t* text, uint64_t len, SQLLEN total, int32_t
       if (BadBufferLength(bufLen, err)) return SQL_ERROR;
       return CopyOutChar(text, len, n, total, 0, 1, data, static_cast<uint64_t>(bufLen), lenPtr,
                          err, used);
-    default:
-      break;
+    default: break;
   }
   SQLRETURN rc;
   if (parseTarget(text, len / 2, cType, data, lenPtr, err, numScale, numPrecision, &rc)) return rc;
@@ -327,8 +328,8 @@ int WCharToNumber(const char16_t* text, uint64_t len, int64_t min, int64_t max, 
   return toNumberAs(text, len, min, max, out, err);
 }
 
-int WCharToNumber64(const char16_t* text, uint64_t len, int64_t min, uint64_t max,
-                    uint64_t* out, int32_t* err) noexcept {
+int WCharToNumber64(const char16_t* text, uint64_t len, int64_t min, uint64_t max, uint64_t* out,
+                    int32_t* err) noexcept {
   return toNumberAs(text, len, min, max, out, err);
 }
 
@@ -336,8 +337,8 @@ int WCharToDecimal(const char16_t* text, uint64_t len, double* out, int32_t* err
   return toDecimal(text, len, out, err);
 }
 
-SQLRETURN WCharToNumeric(const char16_t* text, uint64_t len, SQL_NUMERIC_STRUCT* out,
-                         int32_t scale, uint32_t precision, int32_t* err) noexcept {
+SQLRETURN WCharToNumeric(const char16_t* text, uint64_t len, SQL_NUMERIC_STRUCT* out, int32_t scale,
+                         uint32_t precision, int32_t* err) noexcept {
   return toNumeric(text, len, out, scale, precision, err);
 }
 

@@ -335,38 +335,19 @@ int64_t DecToText(const DecNum& d, char* out, uint64_t size) noexcept {
 
 bool IntTargetOf(int32_t cType, IntTarget* t) noexcept {
   switch (cType) {
-    case SQL_C_BIT:
-      *t = {1, 0, 1};
-      return true;
+    case SQL_C_BIT: *t = {1, 0, 1}; return true;
     case SQL_C_TINYINT:
-    case SQL_C_STINYINT:
-      *t = {1, INT8_MIN, INT8_MAX};
-      return true;
-    case SQL_C_UTINYINT:
-      *t = {1, 0, UINT8_MAX};
-      return true;
+    case SQL_C_STINYINT: *t = {1, INT8_MIN, INT8_MAX}; return true;
+    case SQL_C_UTINYINT: *t = {1, 0, UINT8_MAX}; return true;
     case SQL_C_SHORT:
-    case SQL_C_SSHORT:
-      *t = {2, INT16_MIN, INT16_MAX};
-      return true;
-    case SQL_C_USHORT:
-      *t = {2, 0, UINT16_MAX};
-      return true;
+    case SQL_C_SSHORT: *t = {2, INT16_MIN, INT16_MAX}; return true;
+    case SQL_C_USHORT: *t = {2, 0, UINT16_MAX}; return true;
     case SQL_C_LONG:
-    case SQL_C_SLONG:
-      *t = {4, INT32_MIN, INT32_MAX};
-      return true;
-    case SQL_C_ULONG:
-      *t = {4, 0, UINT32_MAX};
-      return true;
-    case SQL_C_SBIGINT:
-      *t = {8, INT64_MIN, INT64_MAX};
-      return true;
-    case SQL_C_UBIGINT:
-      *t = {8, 0, UINT64_MAX};
-      return true;
-    default:
-      return false;
+    case SQL_C_SLONG: *t = {4, INT32_MIN, INT32_MAX}; return true;
+    case SQL_C_ULONG: *t = {4, 0, UINT32_MAX}; return true;
+    case SQL_C_SBIGINT: *t = {8, INT64_MIN, INT64_MAX}; return true;
+    case SQL_C_UBIGINT: *t = {8, 0, UINT64_MAX}; return true;
+    default: return false;
   }
 }
 
@@ -401,8 +382,7 @@ SQLRETURN PutInteger(const IntTarget& t, __int128 v, int status, void* data, SQL
       const uint32_t b = static_cast<uint32_t>(bits);
       return PutFixed(&b, 4, status, data, lenPtr, err);
     }
-    default:
-      return PutFixed(&bits, 8, status, data, lenPtr, err);
+    default: return PutFixed(&bits, 8, status, data, lenPtr, err);
   }
 }
 

@@ -47,8 +47,7 @@ void DecFromNumeric(const SQL_NUMERIC_STRUCT* v, DecNum* out) noexcept;
 
 // Integer part within [min, max]: status 0, 1 (non-zero fraction dropped,
 // ERR_FRACTION_TRUNC) or -1 (ERR_NUMERIC_RANGE).
-int DecToInteger(const DecNum& d, __int128 min, __int128 max, __int128* out,
-                 int32_t* err) noexcept;
+int DecToInteger(const DecNum& d, __int128 min, __int128 max, __int128* out, int32_t* err) noexcept;
 // Nearest double: 0, or ERR_NUMERIC_RANGE beyond the double range (a value below
 // the smallest double reads as zero).
 int32_t DecToDouble(const DecNum& d, double* out) noexcept;

@@ -66,8 +66,7 @@ SQLRETURN dateOrTime(const void* value, bool isDate, const char* text, uint64_t 
   static_assert(sizeof(SQL_DATE_STRUCT) == 6 && sizeof(SQL_TIME_STRUCT) == 6);
   switch (cType) {
     case SQL_C_CHAR:
-    case SQL_C_WCHAR:
-      return PutText(text, textLen, textLen, cType, data, bufLen, lenPtr, err);
+    case SQL_C_WCHAR: return PutText(text, textLen, textLen, cType, data, bufLen, lenPtr, err);
     case SQL_C_DATE:
     case SQL_C_TYPE_DATE:
       return isDate ? PutFixed(value, 6, 0, data, lenPtr, err) : restricted(err);
@@ -75,12 +74,9 @@ SQLRETURN dateOrTime(const void* value, bool isDate, const char* text, uint64_t 
     case SQL_C_TYPE_TIME:
       return isDate ? restricted(err) : PutFixed(value, 6, 0, data, lenPtr, err);
     case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP:
-      return PutFixed(&stamp, sizeof stamp, 0, data, lenPtr, err);
-    case SQL_C_BINARY:
-      return structBytes(value, 6, data, bufLen, lenPtr, err);
-    default:
-      return restricted(err);
+    case SQL_C_TYPE_TIMESTAMP: return PutFixed(&stamp, sizeof stamp, 0, data, lenPtr, err);
+    case SQL_C_BINARY: return structBytes(value, 6, data, bufLen, lenPtr, err);
+    default: return restricted(err);
   }
 }
 
@@ -89,7 +85,8 @@ SQLRETURN dateOrTime(const void* value, bool isDate, const char* text, uint64_t 
 SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int32_t cType, void* data, SQLLEN bufLen,
                       SQLLEN* lenPtr, int32_t* err) noexcept {
   if (CvtTracing()) {
-    TraceODBC("ConvertDATE: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+    TraceODBC("ConvertDATE: retBufferLength(%ld) to %s", static_cast<long>(bufLen),
+              CTypeName(cType));
   }
   char text[10];
   dateText(text, value->year, value->month, value->day);
@@ -103,7 +100,8 @@ SQLRETURN ConvertDATE(const SQL_DATE_STRUCT* value, int32_t cType, void* data, S
 SQLRETURN ConvertTIME(const SQL_TIME_STRUCT* value, int32_t cType, void* data, SQLLEN bufLen,
                       SQLLEN* lenPtr, int32_t* err) noexcept {
   if (CvtTracing()) {
-    TraceODBC("ConvertTIME: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+    TraceODBC("ConvertTIME: retBufferLength(%ld) to %s", static_cast<long>(bufLen),
+              CTypeName(cType));
   }
   char text[8];
   timeText(text, value->hour, value->minute, value->second);
@@ -151,8 +149,8 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int32_t cType, voi
     case SQL_C_DATE:
     case SQL_C_TYPE_DATE: {
       const SQL_DATE_STRUCT d{value->year, value->month, value->day};
-      const bool lost = value->hour != 0 || value->minute != 0 || value->second != 0 ||
-                        value->fraction != 0;
+      const bool lost =
+          value->hour != 0 || value->minute != 0 || value->second != 0 || value->fraction != 0;
       if (lost) *err = ERR_FRACTION_TRUNC;
       return PutFixed(&d, sizeof d, lost, data, lenPtr, err);
     }
@@ -164,11 +162,8 @@ SQLRETURN ConvertTIMESTAMP(const SQL_TIMESTAMP_STRUCT* value, int32_t cType, voi
       return PutFixed(&t, sizeof t, lost, data, lenPtr, err);
     }
     case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP:
-      return PutFixed(value, sizeof *value, 0, data, lenPtr, err);
-    case SQL_C_BINARY:
-      return structBytes(value, sizeof *value, data, bufLen, lenPtr, err);
-    default:
-      return restricted(err);
+    case SQL_C_TYPE_TIMESTAMP: return PutFixed(value, sizeof *value, 0, data, lenPtr, err);
+    case SQL_C_BINARY: return structBytes(value, sizeof *value, data, bufLen, lenPtr, err);
+    default: return restricted(err);
   }
 }

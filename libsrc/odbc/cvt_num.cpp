@@ -76,14 +76,13 @@ SQLRETURN convertInteger(int64_t v, int bits, const void* raw, int32_t cType, vo
     case SQL_C_NUMERIC: {
       DecNum d;
       DecFromInt(v, &d);
-      const int32_t p = numPrecision != 0
-                            ? numPrecision
-                            : (bits == 8 ? kPrecision8 : bits == 16 ? kPrecision16 : kPrecision32);
+      const int32_t p = numPrecision != 0 ? numPrecision
+                                          : (bits == 8    ? kPrecision8
+                                             : bits == 16 ? kPrecision16
+                                                          : kPrecision32);
       return toNumericTarget(d, numScale, p, data, lenPtr, err);
     }
-    default:
-      *err = ERR_RESTRICTED_TYPE;
-      return SQL_ERROR;
+    default: *err = ERR_RESTRICTED_TYPE; return SQL_ERROR;
   }
 }
 
@@ -145,10 +144,8 @@ SQLRETURN convertFloating(double v, bool single, const void* raw, int32_t cType,
       const float f = static_cast<float>(v);
       return PutFixed(&f, sizeof f, 0, data, lenPtr, err);
     }
-    case SQL_C_DOUBLE:
-      return PutFixed(&v, sizeof v, 0, data, lenPtr, err);
-    case SQL_C_BINARY:
-      return toBinary(raw, single ? 4 : 8, data, bufLen, lenPtr, err);
+    case SQL_C_DOUBLE: return PutFixed(&v, sizeof v, 0, data, lenPtr, err);
+    case SQL_C_BINARY: return toBinary(raw, single ? 4 : 8, data, bufLen, lenPtr, err);
     case SQL_C_NUMERIC: {
       traceDoubleToNumeric(v);
       DecNum d;
@@ -161,9 +158,7 @@ SQLRETURN convertFloating(double v, bool single, const void* raw, int32_t cType,
           numPrecision != 0 ? numPrecision : (single ? kPrecisionFloat : kPrecisionDouble);
       return toNumericTarget(d, numScale, p, data, lenPtr, err);
     }
-    default:
-      *err = ERR_RESTRICTED_TYPE;
-      return SQL_ERROR;
+    default: *err = ERR_RESTRICTED_TYPE; return SQL_ERROR;
   }
 }
 
@@ -173,17 +168,19 @@ SQLRETURN ConvertBYTE(uint8_t value, int32_t isSigned, int32_t cType, void* data
                       SQLLEN* lenPtr, int32_t* err, int32_t numScale,
                       int32_t numPrecision) noexcept {
   if (CvtTracing()) {
-    TraceODBC("ConvertBYTE: retBufferLength(%ld) to %s", static_cast<long>(bufLen), CTypeName(cType));
+    TraceODBC("ConvertBYTE: retBufferLength(%ld) to %s", static_cast<long>(bufLen),
+              CTypeName(cType));
   }
   const int64_t v = isSigned ? static_cast<int64_t>(static_cast<int8_t>(value)) : value;
   return convertInteger(v, 8, &value, cType, data, bufLen, lenPtr, err, numScale, numPrecision);
 }
 
-SQLRETURN ConvertSHORT(uint16_t value, int32_t isSigned, int32_t cType, void* data,
-                       SQLLEN bufLen, SQLLEN* lenPtr, int32_t* err, int32_t numScale,
+SQLRETURN ConvertSHORT(uint16_t value, int32_t isSigned, int32_t cType, void* data, SQLLEN bufLen,
+                       SQLLEN* lenPtr, int32_t* err, int32_t numScale,
                        int32_t numPrecision) noexcept {
   const int64_t v = isSigned ? static_cast<int64_t>(static_cast<int16_t>(value)) : value;
-  if (CvtTracing()) TraceODBC("ConvertSHORT: value(%ld) to %s", static_cast<long>(v), CTypeName(cType));
+  if (CvtTracing())
+    TraceODBC("ConvertSHORT: value(%ld) to %s", static_cast<long>(v), CTypeName(cType));
   return convertInteger(v, 16, &value, cType, data, bufLen, lenPtr, err, numScale, numPrecision);
 }
 

@@ -107,7 +107,8 @@ Kind parse(const char* work, uint64_t n, SQL_TIMESTAMP_STRUCT* ts) {
 bool store(void* dst, uint64_t len, DatasetColumn* column, int32_t sqlType, Kind kind,
            const SQL_TIMESTAMP_STRUCT& ts) {
   if (kind == Kind::None) return false;
-  if (sqlType == 0) sqlType = kind == Kind::Date ? SQL_DATE : kind == Kind::Time ? SQL_TIME : SQL_TIMESTAMP;
+  if (sqlType == 0)
+    sqlType = kind == Kind::Date ? SQL_DATE : kind == Kind::Time ? SQL_TIME : SQL_TIMESTAMP;
   int32_t type;
   uint32_t width;
   switch (sqlType) {
@@ -136,8 +137,7 @@ bool store(void* dst, uint64_t len, DatasetColumn* column, int32_t sqlType, Kind
       type = DS_TIMESTAMP;
       width = sizeof ts;
       break;
-    default:
-      return false;
+    default: return false;
   }
   if (column != nullptr) {
     column->type = type;
@@ -154,10 +154,8 @@ bool parsedType(int32_t sqlType) {
     case SQL_TIMESTAMP:
     case SQL_TYPE_DATE:
     case SQL_TYPE_TIME:
-    case SQL_TYPE_TIMESTAMP:
-      return true;
-    default:
-      return false;
+    case SQL_TYPE_TIMESTAMP: return true;
+    default: return false;
   }
 }
 

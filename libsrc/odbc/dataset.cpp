@@ -53,9 +53,7 @@ void move_bytes(void* to, const void* from, uint64_t n) {
   if (n) std::memmove(to, from, n);
 }
 
-bool is_long_type(int32_t t) {
-  return t == DS_LONGCHAR || t == DS_LONGBINARY || t == DS_LONGWCHAR;
-}
+bool is_long_type(int32_t t) { return t == DS_LONGCHAR || t == DS_LONGBINARY || t == DS_LONGWCHAR; }
 
 // Only a slot wide enough for an entry can hold an owned pointer.
 bool owns_longs(const DatasetColumn& c) {
@@ -110,9 +108,13 @@ void set_prefix(char* s, unsigned k, uint32_t v) {
 // Bytes of the length prefix of a prefixed type, 0 for the others.
 unsigned prefix_size(int32_t t) {
   switch (t) {
-    case DS_VARCHAR1: case DS_VARBINARY1: return 1;
-    case DS_VARCHAR2: case DS_VARBINARY2: return 2;
-    case DS_VARCHAR4: case DS_VARBINARY4: case DS_WVARCHAR4: return 4;
+    case DS_VARCHAR1:
+    case DS_VARBINARY1: return 1;
+    case DS_VARCHAR2:
+    case DS_VARBINARY2: return 2;
+    case DS_VARCHAR4:
+    case DS_VARBINARY4:
+    case DS_WVARCHAR4: return 4;
     default: return 0;
   }
 }
@@ -140,8 +142,8 @@ uint64_t utf8_cut(const char* p, uint64_t len, uint64_t n) {
 int64_t to_ansi(const char16_t* text, uint64_t units, char* out, uint64_t room) {
   if (units == 0) return 0;
   if (units > INT_MAX / 3) return -1;  // a unit gives at most 3 bytes, so the answer fits an int
-  return WideCharToMultiByte(CP_ACP, 0, text, int(units), out, int(std::min<uint64_t>(room, INT_MAX)),
-                             nullptr, nullptr);
+  return WideCharToMultiByte(CP_ACP, 0, text, int(units), out,
+                             int(std::min<uint64_t>(room, INT_MAX)), nullptr, nullptr);
 }
 
 struct Span {
@@ -160,15 +162,12 @@ Span value_span(const DatasetColumn& c, uint64_t r) {
     return {static_cast<const char*>(e.data), long_bytes(c.type, e.length)};
   }
   switch (c.type) {
-    case DS_STRING:
-      return {s, strnlen(s, w)};
-    case DS_WSTRING:
-      return {s, 2 * units_to_nul(s, w / 2)};
+    case DS_STRING: return {s, strnlen(s, w)};
+    case DS_WSTRING: return {s, 2 * units_to_nul(s, w / 2)};
     case DS_WVARCHAR4:
       if (w < 4) return {s, 0};
       return {s + 4, std::min<uint64_t>(uint64_t(get_prefix(s, 4)) * 2, (w - 4) & ~1u)};
-    default:
-      break;
+    default: break;
   }
   if (unsigned k = prefix_size(c.type)) {
     if (w < k) return {s, 0};
@@ -238,7 +237,8 @@ int32_t DatasetWidenColumn(Dataset* ds, uint16_t c, uint64_t size, bool useStrLe
   DatasetColumn& col = ds->cols[c];
   const bool wide = col.type == DS_WCHAR;
   const int32_t type = wide ? DS_WVARCHAR4 : col.type == DS_CHAR ? DS_VARCHAR4 : DS_VARBINARY4;
-  const uint32_t width = DatasetTypeWidth(type, static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX)));
+  const uint32_t width =
+      DatasetTypeWidth(type, static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX)));
   if (width <= col.width) return 0;
   if (!col.data) {
     col.type = type;
@@ -344,15 +344,29 @@ uint32_t DatasetTypeWidth(int32_t type, uint32_t size) noexcept {
   const uint64_t s = size;
   uint64_t w;
   switch (type) {
-    case DS_NONE: case DS_BIT: case DS_TINYINT: case DS_UTINYINT: w = 1; break;
-    case DS_SMALLINT: case DS_USMALLINT: w = 2; break;
-    case DS_INTEGER: case DS_UINTEGER: case DS_REAL: w = 4; break;
+    case DS_NONE:
+    case DS_BIT:
+    case DS_TINYINT:
+    case DS_UTINYINT: w = 1; break;
+    case DS_SMALLINT:
+    case DS_USMALLINT: w = 2; break;
+    case DS_INTEGER:
+    case DS_UINTEGER:
+    case DS_REAL: w = 4; break;
     case DS_DOUBLE: w = 8; break;
-    case DS_DATE: case DS_TIME: w = 6; break;
-    case DS_TIMESTAMP: case DS_LONGCHAR: case DS_LONGBINARY: case DS_LONGWCHAR: w = 16; break;
-    case DS_STRING: case DS_VARCHAR1: case DS_VARBINARY1: w = s + 1; break;
-    case DS_VARCHAR2: case DS_VARBINARY2: w = (s + 3) & ~uint64_t(1); break;
-    case DS_VARCHAR4: case DS_VARBINARY4: w = (s + 7) & ~uint64_t(3); break;
+    case DS_DATE:
+    case DS_TIME: w = 6; break;
+    case DS_TIMESTAMP:
+    case DS_LONGCHAR:
+    case DS_LONGBINARY:
+    case DS_LONGWCHAR: w = 16; break;
+    case DS_STRING:
+    case DS_VARCHAR1:
+    case DS_VARBINARY1: w = s + 1; break;
+    case DS_VARCHAR2:
+    case DS_VARBINARY2: w = (s + 3) & ~uint64_t(1); break;
+    case DS_VARCHAR4:
+    case DS_VARBINARY4: w = (s + 7) & ~uint64_t(3); break;
     case DS_WCHAR: w = 2 * s; break;
     case DS_WSTRING: w = 2 * s + 2; break;
     case DS_WVARCHAR4: w = (2 * s + 7) & ~uint64_t(3); break;
@@ -405,7 +419,8 @@ int32_t DatasetSetRows(Dataset* ds, int32_t rows) noexcept {
   if (ds->colCount > ds->colCapacity) return ERR_MEMORY;
   if (ds->colCount && !ds->cols) return ERR_GENERAL;
   // Storage a column already has would otherwise be lost with its long values.
-  for (uint16_t i = 0; i < ds->colCount; ++i) DatasetColumnFree(&ds->cols[i], count_of(ds->rowCapacity));
+  for (uint16_t i = 0; i < ds->colCount; ++i)
+    DatasetColumnFree(&ds->cols[i], count_of(ds->rowCapacity));
   ds->rowCapacity = 0;
   for (uint16_t i = 0; i < ds->colCount; ++i) {
     if (DatasetColumnAlloc(&ds->cols[i], uint32_t(rows)) != 0) {
@@ -441,7 +456,8 @@ void DatasetResetRows(Dataset* ds) noexcept {
   ds->rowCount = 0;
 }
 
-int32_t DatasetFromColumnInfo(const ColumnInfo* info, uint16_t n, int32_t rows, Dataset* ds) noexcept {
+int32_t DatasetFromColumnInfo(const ColumnInfo* info, uint16_t n, int32_t rows,
+                              Dataset* ds) noexcept {
   if (!ds || (n && !info)) return ERR_GENERAL;
   if (int32_t rc = DatasetInit(ds, n)) return rc;
   for (uint16_t i = 0; i < n; ++i) {
@@ -533,9 +549,10 @@ int32_t DatasetClone(Dataset** out, const Dataset* src) noexcept {
   return 0;
 }
 
-int32_t DatasetCopyRow(Dataset* dst, Dataset* src, uint32_t dr, uint32_t sr, int32_t move) noexcept {
-  if (!sane(dst) || !sane(src) || !stored(*dst) || !stored(*src) || dst->colCount != src->colCount ||
-      src->rowCount == 0 || sr >= uint32_t(src->rowCount))
+int32_t DatasetCopyRow(Dataset* dst, Dataset* src, uint32_t dr, uint32_t sr,
+                       int32_t move) noexcept {
+  if (!sane(dst) || !sane(src) || !stored(*dst) || !stored(*src) ||
+      dst->colCount != src->colCount || src->rowCount == 0 || sr >= uint32_t(src->rowCount))
     return ERR_GENERAL;
   if (dr >= uint32_t(dst->rowCount)) {
     if (dst->rowCapacity == 0 || dr >= uint32_t(dst->rowCapacity)) return ERR_GENERAL;
@@ -631,7 +648,8 @@ int32_t DatasetJoin(Dataset* a, Dataset* b) noexcept {
 }
 
 int32_t DatasetCloneLayout(Dataset** dst, const Dataset* src, int32_t rows) noexcept {
-  if (!dst || !src || *dst == src || src->colCount > src->colCapacity || (src->colCount && !src->cols))
+  if (!dst || !src || *dst == src || src->colCount > src->colCapacity ||
+      (src->colCount && !src->cols))
     return ERR_GENERAL;
   Dataset* ds = *dst;
   const bool mine = ds == nullptr;
@@ -681,7 +699,8 @@ int32_t DatasetDeleteColumn(Dataset* ds, uint16_t c) noexcept {
   if (!sane(ds) || c >= ds->colCount) return ERR_GENERAL;
   // Every slot up to the capacity may own a long value, not only the filled rows.
   DatasetColumnFree(&ds->cols[c], count_of(ds->rowCapacity));
-  move_bytes(ds->cols + c, ds->cols + c + 1, uint64_t(ds->colCount - c - 1) * sizeof(DatasetColumn));
+  move_bytes(ds->cols + c, ds->cols + c + 1,
+             uint64_t(ds->colCount - c - 1) * sizeof(DatasetColumn));
   ds->cols[ds->colCount - 1] = DatasetColumn{};
   --ds->colCount;
   return 0;
@@ -750,7 +769,8 @@ int32_t DatasetCopyColumn(Dataset* dst, const Dataset* src, uint16_t dc, uint16_
   return 0;
 }
 
-int32_t DatasetGetValue(const Dataset* ds, uint32_t r, uint16_t c, void* buf, uint32_t* len) noexcept {
+int32_t DatasetGetValue(const Dataset* ds, uint32_t r, uint16_t c, void* buf,
+                        uint32_t* len) noexcept {
   if (!sane(ds) || !buf || !len || c >= ds->colCount || r >= uint32_t(ds->rowCount) ||
       !ds->cols[c].data || !ds->cols[c].ind)
     return ERR_GENERAL;
@@ -780,8 +800,9 @@ int32_t DatasetToAnsi(Dataset* ds) noexcept {
     }
     // UTF-16 is read in place, so a slot must start on a unit.
     if (col.width % 2) return ERR_GENERAL;
-    int32_t rc = col.type == DS_LONGWCHAR ? (owns_longs(col) ? long_to_ansi(col, rows) : ERR_GENERAL)
-                                          : slot_to_ansi(col, rows, uint32_t(ds->rowCapacity));
+    int32_t rc = col.type == DS_LONGWCHAR
+                     ? (owns_longs(col) ? long_to_ansi(col, rows) : ERR_GENERAL)
+                     : slot_to_ansi(col, rows, uint32_t(ds->rowCapacity));
     if (rc) return rc;
   }
   return 0;
@@ -811,12 +832,17 @@ int32_t DatasetTruncate(Dataset* ds, uint32_t n) noexcept {
       case DS_WSTRING:
         if (w / 2 == 0 || w / 2 - 1 <= n) continue;
         break;
-      case DS_LONGCHAR: case DS_LONGBINARY: case DS_LONGWCHAR:
-      case DS_VARCHAR1: case DS_VARCHAR2: case DS_VARCHAR4:
-      case DS_VARBINARY1: case DS_VARBINARY2: case DS_VARBINARY4: case DS_WVARCHAR4:
-        break;
-      default:
-        continue;
+      case DS_LONGCHAR:
+      case DS_LONGBINARY:
+      case DS_LONGWCHAR:
+      case DS_VARCHAR1:
+      case DS_VARCHAR2:
+      case DS_VARCHAR4:
+      case DS_VARBINARY1:
+      case DS_VARBINARY2:
+      case DS_VARBINARY4:
+      case DS_WVARCHAR4: break;
+      default: continue;
     }
     if (!col.data || !col.ind) continue;
     const bool text = col.type == DS_STRING || col.type == DS_LONGCHAR || col.type == DS_VARCHAR1 ||

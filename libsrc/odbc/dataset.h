@@ -17,7 +17,7 @@ struct ColumnInfo;
 // stored in the cursor cache's files, so they never change.
 enum DatasetType : int32_t {
   DS_NONE = 0,
-  DS_CHAR = 1,          // 8-bit characters, NUL-terminated when shorter than the slot
+  DS_CHAR = 1,  // 8-bit characters, NUL-terminated when shorter than the slot
   DS_BIT = 2,
   DS_TINYINT = 3,
   DS_SMALLINT = 4,
@@ -27,54 +27,54 @@ enum DatasetType : int32_t {
   DS_UINTEGER = 8,
   DS_REAL = 9,
   DS_DOUBLE = 10,
-  DS_DATE = 11,         // {i16 year, u16 month, u16 day}
-  DS_TIME = 12,         // {u16 hour, u16 minute, u16 second}
-  DS_TIMESTAMP = 13,    // {i16 year, u16 month, day, hour, minute, second, u32 fraction ns}
+  DS_DATE = 11,       // {i16 year, u16 month, u16 day}
+  DS_TIME = 12,       // {u16 hour, u16 minute, u16 second}
+  DS_TIMESTAMP = 13,  // {i16 year, u16 month, day, hour, minute, second, u32 fraction ns}
   DS_BINARY = 14,
-  DS_LONGCHAR = 15,     // DatasetLong, length in bytes
-  DS_LONGBINARY = 16,   // DatasetLong, length in bytes
-  DS_STRING = 17,       // NUL-terminated 8-bit text
-  DS_VARCHAR1 = 18,     // u8 length, then the text
-  DS_VARCHAR2 = 19,     // u16 length, then the text
-  DS_VARCHAR4 = 20,     // u32 length, then the text
+  DS_LONGCHAR = 15,    // DatasetLong, length in bytes
+  DS_LONGBINARY = 16,  // DatasetLong, length in bytes
+  DS_STRING = 17,      // NUL-terminated 8-bit text
+  DS_VARCHAR1 = 18,    // u8 length, then the text
+  DS_VARCHAR2 = 19,    // u16 length, then the text
+  DS_VARCHAR4 = 20,    // u32 length, then the text
   DS_VARBINARY1 = 21,
   DS_VARBINARY2 = 22,
   DS_VARBINARY4 = 23,
-  DS_WCHAR = 24,        // UTF-16 units filling the slot
-  DS_WSTRING = 25,      // NUL-terminated UTF-16 text
-  DS_LONGWCHAR = 26,    // DatasetLong, length in UTF-16 units
-  DS_WVARCHAR4 = 27,    // u32 length in units, then the UTF-16 text
+  DS_WCHAR = 24,      // UTF-16 units filling the slot
+  DS_WSTRING = 25,    // NUL-terminated UTF-16 text
+  DS_LONGWCHAR = 26,  // DatasetLong, length in UTF-16 units
+  DS_WVARCHAR4 = 27,  // u32 length in units, then the UTF-16 text
 };
 
 // Row indicators. The library itself tells only DS_IND_NULL from the rest: any
 // other value counts as a value present.
 inline constexpr int16_t DS_IND_NULL = -1;
-inline constexpr int16_t DS_IND_DAE = -2;        // value supplied at execution
-inline constexpr int16_t DS_IND_NOTFETCHED = -3; // long value read on demand
-inline constexpr int16_t DS_IND_IGNORE = -4;     // row skipped by a positioned operation
+inline constexpr int16_t DS_IND_DAE = -2;         // value supplied at execution
+inline constexpr int16_t DS_IND_NOTFETCHED = -3;  // long value read on demand
+inline constexpr int16_t DS_IND_IGNORE = -4;      // row skipped by a positioned operation
 
 // The row slot of DS_LONGCHAR, DS_LONGBINARY and DS_LONGWCHAR. The column owns
 // `data`; a NULL row holds {0, NULL}.
 struct DatasetLong {
-  uint32_t length; // bytes, or UTF-16 units for DS_LONGWCHAR
-  void* data;      // separately allocated (malloc) value, or NULL
+  uint32_t length;  // bytes, or UTF-16 units for DS_LONGWCHAR
+  void* data;       // separately allocated (malloc) value, or NULL
 };
 static_assert(sizeof(DatasetLong) == 16);
 static_assert(offsetof(DatasetLong, data) == 8);
 
 struct DatasetColumn {
-  int32_t type;   // DatasetType
-  uint32_t width; // bytes per row slot
-  int16_t* ind;   // one indicator per row, or NULL without storage
-  char* data;     // rows × width + 1 bytes; row r at data + r × width; or NULL
+  int32_t type;    // DatasetType
+  uint32_t width;  // bytes per row slot
+  int16_t* ind;    // one indicator per row, or NULL without storage
+  char* data;      // rows × width + 1 bytes; row r at data + r × width; or NULL
 };
 
 struct Dataset {
-  uint16_t colCapacity; // entries allocated in cols
-  int32_t rowCapacity;  // rows for which every used column has storage
-  uint16_t colCount;    // entries in use, the first colCount
-  int32_t rowCount;     // rows filled, the first rowCount
-  DatasetColumn* cols;  // colCapacity entries, or NULL
+  uint16_t colCapacity;  // entries allocated in cols
+  int32_t rowCapacity;   // rows for which every used column has storage
+  uint16_t colCount;     // entries in use, the first colCount
+  int32_t rowCount;      // rows filled, the first rowCount
+  DatasetColumn* cols;   // colCapacity entries, or NULL
 };
 
 static_assert(sizeof(DatasetColumn) == 24);

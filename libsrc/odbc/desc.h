@@ -26,9 +26,9 @@ struct DescRec {
   int16_t dr_fixedPrecScale;
   void* dr_indicatorPtr;
   uint64_t dr_length;
-  char* dr_name;             // owned copy
+  char* dr_name;  // owned copy
   int32_t dr_radix;
-  int64_t dr_octetLength;    // buffer length (SQLLEN)
+  int64_t dr_octetLength;  // buffer length (SQLLEN)
   void* dr_octetLengthPtr;
   int16_t dr_paramType;
   int16_t dr_precision;
@@ -44,21 +44,21 @@ struct DescRecNode {
 };
 
 struct Desc {
-  int32_t magic;             // DESC_MAGIC; -1 once freed
+  int32_t magic;  // DESC_MAGIC; -1 once freed
   DiagList diag;
   int32_t errCode;
-  uint32_t handle;           // its handle in the descriptor table
-  Conn* de_dbc;              // owner of an explicit descriptor
-  Stmt* de_stmt;             // owner of an implicit descriptor
-  int16_t de_type;           // DESC_* kind
-  int16_t de_allocType;      // SQL_DESC_ALLOC_AUTO (1) or SQL_DESC_ALLOC_USER (2)
+  uint32_t handle;       // its handle in the descriptor table
+  Conn* de_dbc;          // owner of an explicit descriptor
+  Stmt* de_stmt;         // owner of an implicit descriptor
+  int16_t de_type;       // DESC_* kind
+  int16_t de_allocType;  // SQL_DESC_ALLOC_AUTO (1) or SQL_DESC_ALLOC_USER (2)
   int64_t de_arraySize;
   uint16_t* de_arrayStatusPtr;
   void* de_bindOffsetPtr;
   int32_t de_bindType;
   int16_t de_count;
   void* de_rowsProcessedPtr;
-  DescRecNode* de_recs;      // head node: record 0, the bookmark record
+  DescRecNode* de_recs;  // head node: record 0, the bookmark record
   int16_t diagRecNo;
 };
 

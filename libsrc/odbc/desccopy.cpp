@@ -20,10 +20,15 @@
 namespace {
 
 bool is_row(const Desc* d) {
-  return d->de_allocType != SQL_DESC_ALLOC_USER && (d->de_type == DESC_ARD || d->de_type == DESC_IRD);
+  return d->de_allocType != SQL_DESC_ALLOC_USER &&
+         (d->de_type == DESC_ARD || d->de_type == DESC_IRD);
 }
-bool is_ird(const Desc* d) { return d->de_allocType != SQL_DESC_ALLOC_USER && d->de_type == DESC_IRD; }
-bool is_ipd(const Desc* d) { return d->de_allocType != SQL_DESC_ALLOC_USER && d->de_type == DESC_IPD; }
+bool is_ird(const Desc* d) {
+  return d->de_allocType != SQL_DESC_ALLOC_USER && d->de_type == DESC_IRD;
+}
+bool is_ipd(const Desc* d) {
+  return d->de_allocType != SQL_DESC_ALLOC_USER && d->de_type == DESC_IPD;
+}
 
 struct Copier {
   Desc* src;
@@ -107,7 +112,8 @@ SQLRETURN CopyDescImpl(Desc* source, const CallSlot* args) {
         !c.field(rec, SQL_DESC_DATETIME_INTERVAL_PRECISION) ||
         !c.field(rec, SQL_DESC_INDICATOR_PTR, srcApp, dstApp) || !c.field(rec, SQL_DESC_LENGTH) ||
         !c.name(rec, !srcApp, !dstApp) || !c.field(rec, SQL_DESC_NUM_PREC_RADIX) ||
-        !c.field(rec, SQL_DESC_OCTET_LENGTH) || !c.field(rec, SQL_DESC_OCTET_LENGTH_PTR, srcApp, dstApp) ||
+        !c.field(rec, SQL_DESC_OCTET_LENGTH) ||
+        !c.field(rec, SQL_DESC_OCTET_LENGTH_PTR, srcApp, dstApp) ||
         !c.field(rec, SQL_DESC_PARAMETER_TYPE, is_ipd(source), is_ipd(target)) ||
         !c.field(rec, SQL_DESC_PRECISION) || !c.field(rec, SQL_DESC_SCALE) ||
         !c.field(rec, SQL_DESC_UNNAMED, is_ipd(source), is_ipd(target)) ||
@@ -158,7 +164,8 @@ SQLRETURN GetDescRecImpl(Desc* desc, const CallSlot* args) {
   SQLRETURN rc = SQL_SUCCESS;
   if (type != nullptr || subtype != nullptr) {
     int16_t t = 0;
-    if ((rc = DescGetField(desc, rec, SQL_DESC_TYPE, &t, 2, &len, marker)) != SQL_SUCCESS) return rc;
+    if ((rc = DescGetField(desc, rec, SQL_DESC_TYPE, &t, 2, &len, marker)) != SQL_SUCCESS)
+      return rc;
     if (type != nullptr) *type = t;
     int16_t code = 0;
     if (t == SQL_DATETIME || t == SQL_INTERVAL) {
@@ -168,12 +175,15 @@ SQLRETURN GetDescRecImpl(Desc* desc, const CallSlot* args) {
     }
     if (subtype != nullptr) *subtype = code;
   }
-  if ((rc = DescGetField(desc, rec, SQL_DESC_OCTET_LENGTH, length, 8, &len, marker)) != SQL_SUCCESS ||
-      (rc = DescGetField(desc, rec, SQL_DESC_PRECISION, precision, 2, &len, marker)) != SQL_SUCCESS ||
+  if ((rc = DescGetField(desc, rec, SQL_DESC_OCTET_LENGTH, length, 8, &len, marker)) !=
+          SQL_SUCCESS ||
+      (rc = DescGetField(desc, rec, SQL_DESC_PRECISION, precision, 2, &len, marker)) !=
+          SQL_SUCCESS ||
       (rc = DescGetField(desc, rec, SQL_DESC_SCALE, scale, 2, &len, marker)) != SQL_SUCCESS)
     return rc;
   if (DescIsApplication(desc)) return SQL_SUCCESS;
-  if ((rc = DescGetField(desc, rec, SQL_DESC_NULLABLE, nullable, 2, &len, marker)) != SQL_SUCCESS) return rc;
+  if ((rc = DescGetField(desc, rec, SQL_DESC_NULLABLE, nullable, 2, &len, marker)) != SQL_SUCCESS)
+    return rc;
   // The wide form counts its buffer and the name's length in characters.
   const int64_t bytes = marker == 'W' ? 2 * static_cast<int64_t>(bufLen) : bufLen;
   rc = DescGetField(desc, rec, SQL_DESC_NAME, name, bytes, &len, marker);

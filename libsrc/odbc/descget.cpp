@@ -92,7 +92,8 @@ bool is_exact_or_approx(int32_t t) {
 }
 
 int16_t verbose_of(int32_t t) {
-  if (t == SQL_DATE || t == SQL_TIME || t == SQL_TIMESTAMP || in(t, SQL_TYPE_DATE, SQL_TYPE_TIMESTAMP))
+  if (t == SQL_DATE || t == SQL_TIME || t == SQL_TIMESTAMP ||
+      in(t, SQL_TYPE_DATE, SQL_TYPE_TIMESTAMP))
     return SQL_DATETIME;
   if (is_interval(t)) return SQL_INTERVAL;
   return static_cast<int16_t>(t);
@@ -156,11 +157,11 @@ struct Source {
   Stmt* stmt;  // null for an explicit descriptor
   Kind kind;
   int16_t rec;
-  DescRec* record;       // the stored record, or null
-  ColBinding* cb;        // implicit ARD
-  ParamBinding* pb;      // implicit APD and IPD
-  const ColumnInfo* col; // IRD
-  const ColumnInfo* par; // IPD, when described
+  DescRec* record;        // the stored record, or null
+  ColBinding* cb;         // implicit ARD
+  ParamBinding* pb;       // implicit APD and IPD
+  const ColumnInfo* col;  // IRD
+  const ColumnInfo* par;  // IPD, when described
 };
 
 SQLRETURN need_record(const Source& s) {
@@ -186,10 +187,25 @@ const char* override_text(const Source& s, int16_t field) {
 // answers instead.
 bool type_of(const Source& s, int32_t* t) {
   switch (s.kind) {
-    case Kind::Ard: if (s.cb != nullptr) { *t = s.cb->cb_cType; return true; } return false;
-    case Kind::Apd: if (s.pb != nullptr) { *t = s.pb->pb_cType; return true; } return false;
+    case Kind::Ard:
+      if (s.cb != nullptr) {
+        *t = s.cb->cb_cType;
+        return true;
+      }
+      return false;
+    case Kind::Apd:
+      if (s.pb != nullptr) {
+        *t = s.pb->pb_cType;
+        return true;
+      }
+      return false;
     case Kind::Ird: *t = s.col->sqlType; return true;
-    case Kind::Ipd: if (s.par != nullptr) { *t = s.par->sqlType; return true; } return false;
+    case Kind::Ipd:
+      if (s.par != nullptr) {
+        *t = s.par->sqlType;
+        return true;
+      }
+      return false;
     default: return false;
   }
 }
@@ -245,9 +261,12 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
     case SQL_DESC_OCTET_LENGTH: {
       if (bookmark) return out_len(8, buf, outLen);
       int64_t v = 0;
-      if (s.kind == Kind::Ard && s.cb != nullptr) v = s.cb->cb_bufferLength;
-      else if (s.kind == Kind::Apd && s.pb != nullptr) v = s.pb->pb_bufferLength;
-      else if (info != nullptr) v = ColumnOctetLength(t, static_cast<uint32_t>(info->precision));
+      if (s.kind == Kind::Ard && s.cb != nullptr)
+        v = s.cb->cb_bufferLength;
+      else if (s.kind == Kind::Apd && s.pb != nullptr)
+        v = s.pb->pb_bufferLength;
+      else if (info != nullptr)
+        v = ColumnOctetLength(t, static_cast<uint32_t>(info->precision));
       else {
         if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
         return out_len(r->dr_octetLength, buf, outLen);
@@ -257,7 +276,8 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
     }
     case SQL_DESC_PRECISION:
       if (bookmark) return out_short(0, buf, outLen);
-      if (info != nullptr) return out_short(precision_of(t, info->precision, info->scale), buf, outLen);
+      if (info != nullptr)
+        return out_short(precision_of(t, info->precision, info->scale), buf, outLen);
       if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
       return out_short(r->dr_precision, buf, outLen);
     case SQL_DESC_SCALE:
@@ -277,25 +297,24 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
       if (ird || ipd) return fail(s.desc, ERR_DESC_TYPE);
       const void* p = nullptr;
       if (s.kind == Kind::Ard && s.cb != nullptr) {
-        p = field == SQL_DESC_DATA_PTR ? s.cb->cb_data
+        p = field == SQL_DESC_DATA_PTR        ? s.cb->cb_data
             : field == SQL_DESC_INDICATOR_PTR ? static_cast<const void*>(s.cb->cb_indicatorPtr)
                                               : static_cast<const void*>(s.cb->cb_octetLengthPtr);
       } else if (s.kind == Kind::Apd && s.pb != nullptr) {
-        p = field == SQL_DESC_DATA_PTR ? s.pb->pb_data
+        p = field == SQL_DESC_DATA_PTR        ? s.pb->pb_data
             : field == SQL_DESC_INDICATOR_PTR ? static_cast<const void*>(s.pb->pb_indicatorPtr)
                                               : static_cast<const void*>(s.pb->pb_lengthPtr);
       } else if (implicitApp && field == SQL_DESC_DATA_PTR) {
         p = nullptr;  // Without a binding there is no data pointer in force.
       } else {
         if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
-        p = field == SQL_DESC_DATA_PTR ? r->dr_dataPtr
+        p = field == SQL_DESC_DATA_PTR        ? r->dr_dataPtr
             : field == SQL_DESC_INDICATOR_PTR ? r->dr_indicatorPtr
                                               : r->dr_octetLengthPtr;
       }
       return out_ptr(s.desc, p, buf, bufLen, outLen);
     }
-    default:
-      break;
+    default: break;
   }
 
   // The fields below exist only in the implementation descriptors.
@@ -314,7 +333,8 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
       if (ipd) return out_short(SQL_NULLABLE, buf, outLen);
       return out_short(bookmark ? 0 : (s.col->flags & 0xF), buf, outLen);
     case SQL_DESC_NAME:
-      if (ipd) return out_text(s.desc, r != nullptr ? r->dr_name : nullptr, buf, bufLen, outLen, marker);
+      if (ipd)
+        return out_text(s.desc, r != nullptr ? r->dr_name : nullptr, buf, bufLen, outLen, marker);
       return out_text(s.desc, bookmark ? "BOOKMARK" : ColumnDisplayName(s.col), buf, bufLen, outLen,
                       marker);
     case SQL_DESC_UNNAMED:
@@ -337,7 +357,8 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
     }
     case SQL_DESC_TYPE_NAME: {
       if (ipd) {
-        const int32_t asked = s.par != nullptr ? s.par->sqlType : (r != nullptr ? r->dr_conciseType : 0);
+        const int32_t asked =
+            s.par != nullptr ? s.par->sqlType : (r != nullptr ? r->dr_conciseType : 0);
         text[0] = '\0';
         if (asked != 0 && type_info_text(s.stmt, 1, asked, text) != SQL_SUCCESS) return SQL_ERROR;
         return out_text(s.desc, text, buf, bufLen, outLen, marker);
@@ -349,14 +370,12 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
       if (type_info_text(s.stmt, 1, bookmark ? SQL_CHAR : t, text) != SQL_SUCCESS) return SQL_ERROR;
       return out_text(s.desc, text, buf, bufLen, outLen, marker);
     }
-    case SQL_DESC_LOCAL_TYPE_NAME:
-      return out_text(s.desc, "", buf, bufLen, outLen, marker);
+    case SQL_DESC_LOCAL_TYPE_NAME: return out_text(s.desc, "", buf, bufLen, outLen, marker);
     case SQL_DESC_PARAMETER_TYPE:
       if (!ipd) return fail(s.desc, ERR_DESC_TYPE);
       if (s.pb != nullptr) return out_short(s.pb->pb_paramType, buf, outLen);
       return out_short(r != nullptr ? r->dr_paramType : 0, buf, outLen);
-    default:
-      break;
+    default: break;
   }
 
   // The remaining fields exist only in the IRD.
@@ -392,8 +411,7 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
     case SQL_DESC_TABLE_NAME:
     case SQL_DESC_BASE_TABLE_NAME:
       return out_text(s.desc, s.col->table, buf, bufLen, outLen, marker);
-    case SQL_DESC_SCHEMA_NAME:
-      return out_text(s.desc, s.col->schema, buf, bufLen, outLen, marker);
+    case SQL_DESC_SCHEMA_NAME: return out_text(s.desc, s.col->schema, buf, bufLen, outLen, marker);
     case SQL_DESC_CATALOG_NAME:
       return out_text(s.desc, s.col->catalog, buf, bufLen, outLen, marker);
     case SQL_DESC_LABEL:
@@ -415,8 +433,7 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
       if (type_info_text(s.stmt, column, t, text) != SQL_SUCCESS) return SQL_ERROR;
       return out_text(s.desc, text, buf, bufLen, outLen, marker);
     }
-    default:
-      return fail(s.desc, ERR_NOT_SUPPORTED);
+    default: return fail(s.desc, ERR_NOT_SUPPORTED);
   }
 }
 
@@ -425,19 +442,19 @@ SQLRETURN header_field(Desc* desc, Kind kind, int16_t field, void* buf, int64_t 
   Stmt* stmt = desc->de_stmt;
   const bool app = kind == Kind::Explicit || kind == Kind::Ard || kind == Kind::Apd;
   switch (field) {
-    case SQL_DESC_ALLOC_TYPE:
-      return out_short(desc->de_allocType, buf, outLen);
+    case SQL_DESC_ALLOC_TYPE: return out_short(desc->de_allocType, buf, outLen);
     case SQL_DESC_ARRAY_SIZE:
       switch (kind) {
-        case Kind::Explicit: return out_value<uint64_t>(static_cast<uint64_t>(desc->de_arraySize), buf, outLen);
+        case Kind::Explicit:
+          return out_value<uint64_t>(static_cast<uint64_t>(desc->de_arraySize), buf, outLen);
         case Kind::Ard:
-          return out_value<uint64_t>(static_cast<uint64_t>(static_cast<int64_t>(stmt->st_cursor.sc_rowsetSize)),
-                                     buf, outLen);
+          return out_value<uint64_t>(
+              static_cast<uint64_t>(static_cast<int64_t>(stmt->st_cursor.sc_rowsetSize)), buf,
+              outLen);
         case Kind::Apd: return out_value<uint64_t>(stmt->st_paramsetSize, buf, outLen);
         default: return fail(desc, ERR_DESC_TYPE);
       }
-    case SQL_DESC_ARRAY_STATUS_PTR:
-      return out_ptr(desc, desc->de_arrayStatusPtr, buf, 0, outLen);
+    case SQL_DESC_ARRAY_STATUS_PTR: return out_ptr(desc, desc->de_arrayStatusPtr, buf, 0, outLen);
     case SQL_DESC_BIND_OFFSET_PTR:
       if (!app) return fail(desc, ERR_DESC_TYPE);
       return out_ptr(desc, desc->de_bindOffsetPtr, buf, 0, outLen);
@@ -510,7 +527,8 @@ SQLRETURN GetDescFieldImpl(Desc* desc, const CallSlot* args) {
   int64_t len = 0;
   SQLRETURN rc = DescGetField(desc, SlotI16(args[0]), SlotI16(args[1]), SlotAs<void*>(args[2]),
                               SlotI32(args[3]), &len, SlotIsWide(args[5]) ? 'W' : 'A');
-  if (auto* outLen = SlotAs<int32_t*>(args[4]); outLen != nullptr && rc != SQL_ERROR && rc != SQL_NO_DATA)
+  if (auto* outLen = SlotAs<int32_t*>(args[4]);
+      outLen != nullptr && rc != SQL_ERROR && rc != SQL_NO_DATA)
     *outLen = static_cast<int32_t>(std::min<int64_t>(len, INT32_MAX));
   return rc;
 }
@@ -542,8 +560,8 @@ SQLRETURN ConnTypeInfoValue(Conn* conn, uint16_t column, int16_t sqlType, char* 
         CellValue(c, 0, &value, &n);
         int32_t err = 0;
         SQLLEN got = 0;
-        rc = ConvertCellValue(c->type, value, n, static_cast<SQLLEN>(n), SQL_C_CHAR, buf, bufLen, &got,
-                              &err, 0, 0, 0);
+        rc = ConvertCellValue(c->type, value, n, static_cast<SQLLEN>(n), SQL_C_CHAR, buf, bufLen,
+                              &got, &err, 0, 0, 0);
         if (len != nullptr) *len = got;
       }
     }

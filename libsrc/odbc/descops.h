@@ -54,8 +54,8 @@ SQLRETURN StmtBindParamRecord(Stmt* stmt, int16_t n, const DescRec* app);
 // length matters only for SQL_DESC_NAME; marker 'A' or 'W' tells its form.
 // args: [record, field, value, length, marker].
 SQLRETURN SetDescFieldImpl(Desc* desc, const CallSlot* args);
-SQLRETURN DescSetFieldHandle(Desc* desc, int16_t rec, int16_t field, uint64_t value,
-                             int32_t length, char marker);
+SQLRETURN DescSetFieldHandle(Desc* desc, int16_t rec, int16_t field, uint64_t value, int32_t length,
+                             char marker);
 // The core: app and row say how to treat the descriptor, attached whether stmt
 // uses it. Codes of the descriptor land on it, those of the statement
 // operations on the statement.
@@ -84,5 +84,5 @@ SQLRETURN SetDescRecImpl(Desc* desc, const CallSlot* args);
 // back end's type information for sqlType, as 8-bit text: SQL_NO_DATA when the
 // type is unknown to the back end, SQL_ERROR on failure (a connection not open
 // leaves ERR_CONN_NOT_OPEN on it). *len is -1 (SQL_NULL_DATA) for a NULL value.
-SQLRETURN ConnTypeInfoValue(Conn* conn, uint16_t column, int16_t sqlType, char* buf,
-                            int64_t bufLen, int64_t* len);
+SQLRETURN ConnTypeInfoValue(Conn* conn, uint16_t column, int16_t sqlType, char* buf, int64_t bufLen,
+                            int64_t* len);

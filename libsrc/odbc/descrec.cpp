@@ -51,8 +51,8 @@ bool DescIsApplication(const Desc* desc) {
 
 int16_t DescRecCount(const Desc* desc) {
   int16_t n = 0;
-  for (const DescRecNode* p = desc->de_recs != nullptr ? desc->de_recs->next : nullptr; p != nullptr;
-       p = p->next)
+  for (const DescRecNode* p = desc->de_recs != nullptr ? desc->de_recs->next : nullptr;
+       p != nullptr; p = p->next)
     ++n;
   return n;
 }
@@ -109,26 +109,26 @@ void DescRecDefaults(const Desc* desc, DescRec* rec) {
       rec->dr_indicatorPtr = nullptr;
       rec->dr_octetLengthPtr = nullptr;
       break;
-    case DESC_IPD:
-      rec->dr_paramType = SQL_PARAM_INPUT;
-      break;
-    default:
-      break;
+    case DESC_IPD: rec->dr_paramType = SQL_PARAM_INPUT; break;
+    default: break;
   }
 }
 
 void DescRecTypeFromConcise(DescRec* rec) {
   const int16_t t = rec->dr_conciseType;
   switch (t) {
-    case SQL_DATE: case SQL_TYPE_DATE:
+    case SQL_DATE:
+    case SQL_TYPE_DATE:
       rec->dr_type = SQL_DATETIME;
       rec->dr_intervalCode = SQL_CODE_DATE;
       break;
-    case SQL_TIME: case SQL_TYPE_TIME:
+    case SQL_TIME:
+    case SQL_TYPE_TIME:
       rec->dr_type = SQL_DATETIME;
       rec->dr_intervalCode = SQL_CODE_TIME;
       break;
-    case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_TIMESTAMP:
       rec->dr_type = SQL_DATETIME;
       rec->dr_intervalCode = SQL_CODE_TIMESTAMP;
       break;
@@ -147,20 +147,24 @@ void DescRecTypeFromConcise(DescRec* rec) {
 int32_t StmtApplyArd(Stmt* stmt, Desc* desc) {
   // The buffers of the descriptor that was current are no longer the statement's.
   StmtDropColBindings(stmt);
-  const auto ptr = [](const void* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); };
-  if (StmtSetAttr(stmt, SQL_ATTR_ROW_BIND_OFFSET_PTR, ptr(desc->de_bindOffsetPtr), 8, 'A') != SQL_SUCCESS ||
+  const auto ptr = [](const void* p) {
+    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p));
+  };
+  if (StmtSetAttr(stmt, SQL_ATTR_ROW_BIND_OFFSET_PTR, ptr(desc->de_bindOffsetPtr), 8, 'A') !=
+          SQL_SUCCESS ||
       StmtSetAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, static_cast<uint32_t>(desc->de_bindType), 4, 'A') !=
           SQL_SUCCESS ||
-      StmtSetAttr(stmt, SQL_ATTR_ROW_OPERATION_PTR, ptr(desc->de_arrayStatusPtr), 8, 'A') != SQL_SUCCESS ||
-      StmtSetAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, static_cast<uint64_t>(desc->de_arraySize), 8, 'A') !=
-          SQL_SUCCESS)
+      StmtSetAttr(stmt, SQL_ATTR_ROW_OPERATION_PTR, ptr(desc->de_arrayStatusPtr), 8, 'A') !=
+          SQL_SUCCESS ||
+      StmtSetAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, static_cast<uint64_t>(desc->de_arraySize), 8,
+                  'A') != SQL_SUCCESS)
     return ERR_GENERAL;
   for (int16_t n = 0; n <= desc->de_count; ++n) {
     DescRec* rec = DescGetRec(desc, n);
     if (rec == nullptr || rec->dr_dataPtr == nullptr) continue;
-    int32_t code = StmtBindColPtrs(stmt, static_cast<uint16_t>(n), rec->dr_conciseType, rec->dr_dataPtr,
-                                   rec->dr_octetLength, static_cast<int64_t*>(rec->dr_octetLengthPtr),
-                                   static_cast<int64_t*>(rec->dr_indicatorPtr));
+    int32_t code = StmtBindColPtrs(
+        stmt, static_cast<uint16_t>(n), rec->dr_conciseType, rec->dr_dataPtr, rec->dr_octetLength,
+        static_cast<int64_t*>(rec->dr_octetLengthPtr), static_cast<int64_t*>(rec->dr_indicatorPtr));
     if (code != 0) return code;
   }
   return 0;
@@ -176,8 +180,10 @@ SQLRETURN StmtBindParamRecord(Stmt* stmt, int16_t n, const DescRec* app) {
                             ? i->dr_length
                             : static_cast<uint64_t>(static_cast<int64_t>(i->dr_precision));
   int16_t digits = 0;
-  if (i->dr_conciseType == SQL_NUMERIC || i->dr_conciseType == SQL_DECIMAL) digits = i->dr_scale;
-  else if (i->dr_conciseType == SQL_DATE || i->dr_conciseType == SQL_TIME) digits = i->dr_precision;
+  if (i->dr_conciseType == SQL_NUMERIC || i->dr_conciseType == SQL_DECIMAL)
+    digits = i->dr_scale;
+  else if (i->dr_conciseType == SQL_DATE || i->dr_conciseType == SQL_TIME)
+    digits = i->dr_precision;
   return StmtBindParameter(stmt, static_cast<uint16_t>(n), i->dr_paramType, app->dr_conciseType,
                            i->dr_conciseType, size, digits, app->dr_dataPtr, app->dr_octetLength,
                            static_cast<int64_t*>(app->dr_octetLengthPtr),
@@ -186,15 +192,17 @@ SQLRETURN StmtBindParamRecord(Stmt* stmt, int16_t n, const DescRec* app) {
 
 int32_t StmtApplyApd(Stmt* stmt, Desc* desc) {
   StmtResetParams(stmt);
-  const auto ptr = [](const void* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); };
+  const auto ptr = [](const void* p) {
+    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p));
+  };
   if (StmtSetAttr(stmt, SQL_ATTR_PARAM_BIND_OFFSET_PTR, ptr(desc->de_bindOffsetPtr), 8, 'A') !=
           SQL_SUCCESS ||
-      StmtSetAttr(stmt, SQL_ATTR_PARAM_BIND_TYPE, static_cast<uint32_t>(desc->de_bindType), 4, 'A') !=
-          SQL_SUCCESS ||
+      StmtSetAttr(stmt, SQL_ATTR_PARAM_BIND_TYPE, static_cast<uint32_t>(desc->de_bindType), 4,
+                  'A') != SQL_SUCCESS ||
       StmtSetAttr(stmt, SQL_ATTR_PARAM_OPERATION_PTR, ptr(desc->de_arrayStatusPtr), 8, 'A') !=
           SQL_SUCCESS ||
-      StmtSetAttr(stmt, SQL_ATTR_PARAMSET_SIZE, static_cast<uint64_t>(desc->de_arraySize), 8, 'A') !=
-          SQL_SUCCESS)
+      StmtSetAttr(stmt, SQL_ATTR_PARAMSET_SIZE, static_cast<uint64_t>(desc->de_arraySize), 8,
+                  'A') != SQL_SUCCESS)
     return ERR_GENERAL;
   Desc* ipd = stmt->st_ipd;
   if (ipd->de_count < desc->de_count &&

@@ -38,7 +38,8 @@ SQLRETURN stmt_fail(Stmt* stmt, int32_t code) {
 }
 
 bool read_only_field(int16_t field) {
-  return field == SQL_DESC_DISPLAY_SIZE || (field >= SQL_DESC_UNSIGNED && field <= SQL_DESC_LABEL) ||
+  return field == SQL_DESC_DISPLAY_SIZE ||
+         (field >= SQL_DESC_UNSIGNED && field <= SQL_DESC_LABEL) ||
          field == SQL_DESC_BASE_COLUMN_NAME || field == SQL_DESC_BASE_TABLE_NAME ||
          (field >= SQL_DESC_LITERAL_PREFIX && field <= SQL_DESC_LOCAL_TYPE_NAME) ||
          field == SQL_DESC_NULLABLE || field == SQL_DESC_ALLOC_TYPE;
@@ -164,9 +165,11 @@ SQLRETURN header_field(Stmt* stmt, bool app, bool row, bool attached, Desc* desc
       if (value == 0) return SQL_SUCCESS;
       desc->de_arraySize = static_cast<int64_t>(value);
       if (!attached) return SQL_SUCCESS;
-      if (row) return StmtSetOption(stmt, SQL_ROWSET_SIZE, static_cast<uint64_t>(desc->de_arraySize));
-      if (int32_t code = StmtParamOptions(stmt, static_cast<uint64_t>(desc->de_arraySize),
-                                          static_cast<uint64_t*>(stmt->st_ipd->de_rowsProcessedPtr));
+      if (row)
+        return StmtSetOption(stmt, SQL_ROWSET_SIZE, static_cast<uint64_t>(desc->de_arraySize));
+      if (int32_t code =
+              StmtParamOptions(stmt, static_cast<uint64_t>(desc->de_arraySize),
+                               static_cast<uint64_t*>(stmt->st_ipd->de_rowsProcessedPtr));
           code != 0)
         return stmt_fail(stmt, code);
       return SQL_SUCCESS;
@@ -195,8 +198,7 @@ SQLRETURN header_field(Stmt* stmt, bool app, bool row, bool attached, Desc* desc
           code != 0)
         return stmt_fail(stmt, code);
       return SQL_SUCCESS;
-    default:
-      break;
+    default: break;
   }
   // SQL_DESC_COUNT.
   if (!app && row) return desc_fail(desc, ERR_DESC_TYPE);
@@ -296,8 +298,10 @@ SQLRETURN DescSetField(Stmt* stmt, bool app, bool row, bool attached, Desc* desc
     case SQL_DESC_DATETIME_INTERVAL_CODE:
       if (v16 == 0) return SQL_SUCCESS;
       r->dr_intervalCode = v16;
-      if (r->dr_type == SQL_DATETIME) r->dr_conciseType = static_cast<int16_t>(v16 + 90);
-      else if (r->dr_type == SQL_INTERVAL) r->dr_conciseType = static_cast<int16_t>(v16 + 100);
+      if (r->dr_type == SQL_DATETIME)
+        r->dr_conciseType = static_cast<int16_t>(v16 + 90);
+      else if (r->dr_type == SQL_INTERVAL)
+        r->dr_conciseType = static_cast<int16_t>(v16 + 100);
       return SQL_SUCCESS;
     case SQL_DESC_DATETIME_INTERVAL_PRECISION:
       if (v32 != 0) r->dr_intervalPrecision = v32;
@@ -305,7 +309,8 @@ SQLRETURN DescSetField(Stmt* stmt, bool app, bool row, bool attached, Desc* desc
     case SQL_DESC_LENGTH:
       if (value == 0) return SQL_SUCCESS;
       r->dr_length = value;
-      if (attachedIpd && pb != nullptr && length_sized(pb->pb_sqlType)) pb->pb_columnSize = r->dr_length;
+      if (attachedIpd && pb != nullptr && length_sized(pb->pb_sqlType))
+        pb->pb_columnSize = r->dr_length;
       ipd_changed();
       return SQL_SUCCESS;
     case SQL_DESC_PRECISION:
@@ -372,19 +377,19 @@ SQLRETURN DescSetField(Stmt* stmt, bool app, bool row, bool attached, Desc* desc
       r->dr_dataPtr = ptr;
       if (!attached) return SQL_SUCCESS;
       return bind_record(stmt, row, rec, r);
-    default:
-      return desc_fail(desc, ERR_NOT_SUPPORTED);
+    default: return desc_fail(desc, ERR_NOT_SUPPORTED);
   }
 }
 
-SQLRETURN DescSetFieldHandle(Desc* desc, int16_t rec, int16_t field, uint64_t value,
-                             int32_t length, char marker) {
+SQLRETURN DescSetFieldHandle(Desc* desc, int16_t rec, int16_t field, uint64_t value, int32_t length,
+                             char marker) {
   const bool explicitDesc = desc->de_allocType == SQL_DESC_ALLOC_USER;
   const bool app = desc->de_type == DESC_ARD || desc->de_type == DESC_APD;
   const bool row = desc->de_type == DESC_ARD || desc->de_type == DESC_IRD;
   if (TraceLevel.load() != 0) TraceODBC("Descriptor Type: %s", DescTypeName(desc));
   if (read_only_field(field)) return desc_fail(desc, ERR_DESC_TYPE);
-  if (!explicitDesc) return DescSetField(desc->de_stmt, app, row, true, desc, rec, field, value, length, marker);
+  if (!explicitDesc)
+    return DescSetField(desc->de_stmt, app, row, true, desc, rec, field, value, length, marker);
 
   bool used = false;
   for (Stmt* s = desc->de_dbc->stmts; s != nullptr; s = s->next) {

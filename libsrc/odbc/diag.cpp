@@ -97,8 +97,9 @@ void MapSqlState3(char* state) {
   // ODBC 3 keeps 24000 (no cursor) and 22003 (overflow) as they are; a wrong number
   // of parameters is 07002 there.
   static constexpr Row kRows[] = {
-      {"S1002", "07009"}, {"S1093", "07009"}, {"01S03", "01001"}, {"01S04", "01001"}, {"07001", "07002"},
-      {"22008", "22007"}, {"22005", "22018"}, {"37000", "42000"}, {"70100", "HY018"},
+      {"S1002", "07009"}, {"S1093", "07009"}, {"01S03", "01001"},
+      {"01S04", "01001"}, {"07001", "07002"}, {"22008", "22007"},
+      {"22005", "22018"}, {"37000", "42000"}, {"70100", "HY018"},
   };
   for (const Row& r : kRows) {
     if (memcmp(state, r.from, 5) == 0) {
@@ -123,15 +124,21 @@ char* EnvrPopDiag(Envr* env, int32_t* nativeError) { return DiagListPop(&env->di
 void ConnAddDiag(Conn* conn, const char* text, int32_t nativeError) {
   DiagListAdd(&conn->diag, text, nativeError);
 }
-char* ConnPopDiag(Conn* conn, int32_t* nativeError) { return DiagListPop(&conn->diag, nativeError); }
+char* ConnPopDiag(Conn* conn, int32_t* nativeError) {
+  return DiagListPop(&conn->diag, nativeError);
+}
 void StmtAddDiag(Stmt* stmt, const char* text, int32_t nativeError) {
   DiagListAdd(&stmt->diag, text, nativeError);
 }
-char* StmtPopDiag(Stmt* stmt, int32_t* nativeError) { return DiagListPop(&stmt->diag, nativeError); }
+char* StmtPopDiag(Stmt* stmt, int32_t* nativeError) {
+  return DiagListPop(&stmt->diag, nativeError);
+}
 void DescAddDiag(Desc* desc, const char* text, int32_t nativeError) {
   DiagListAdd(&desc->diag, text, nativeError);
 }
-char* DescPopDiag(Desc* desc, int32_t* nativeError) { return DiagListPop(&desc->diag, nativeError); }
+char* DescPopDiag(Desc* desc, int32_t* nativeError) {
+  return DiagListPop(&desc->diag, nativeError);
+}
 
 // ---------------------------------------------------------------------------
 // Formatting
@@ -155,10 +162,11 @@ DiagRecordView view_of(Envr* env, Conn* conn, Stmt* stmt, Desc* desc) {
             stmt->st_dbc};
   if (conn != nullptr)
     return {&conn->diag, &conn->errCode, &conn->diagRecNo, env_version(conn->envr), conn};
-  if (env != nullptr) return {&env->diag, &env->errCode, &env->diagRecNo, env->odbcVersion, nullptr};
+  if (env != nullptr)
+    return {&env->diag, &env->errCode, &env->diagRecNo, env->odbcVersion, nullptr};
   Conn* dc = DescConn(desc);
-  return {&desc->diag, &desc->errCode, &desc->diagRecNo,
-          dc != nullptr ? env_version(dc->envr) : 3, dc};
+  return {&desc->diag, &desc->errCode, &desc->diagRecNo, dc != nullptr ? env_version(dc->envr) : 3,
+          dc};
 }
 
 // Splits "message[SQLSTATE:xxxxx]..." into the message and its state. A
@@ -269,7 +277,8 @@ bool text_out(const std::string& text, void* buf, int64_t bufLen, bool wide, int
   }
   *fullLen = static_cast<int64_t>(text.size());
   if (buf != nullptr && bufLen > 0) {
-    size_t n = text.size() < static_cast<size_t>(bufLen) ? text.size() : static_cast<size_t>(bufLen - 1);
+    size_t n =
+        text.size() < static_cast<size_t>(bufLen) ? text.size() : static_cast<size_t>(bufLen - 1);
     memcpy(buf, text.data(), n);
     static_cast<char*>(buf)[n] = '\0';
   }
@@ -373,11 +382,8 @@ SQLRETURN get_diag_field(int kind, const DiagRecordView& v, Stmt* stmt, const Ca
 
   if (recNo == 0) {
     switch (id) {
-      case SQL_DIAG_RETURNCODE:
-        return SQL_SUCCESS;
-      case SQL_DIAG_NUMBER:
-        store<SQLINTEGER>(value, count);
-        return SQL_SUCCESS;
+      case SQL_DIAG_RETURNCODE: return SQL_SUCCESS;
+      case SQL_DIAG_NUMBER: store<SQLINTEGER>(value, count); return SQL_SUCCESS;
       case SQL_DIAG_ROW_COUNT:
       case SQL_DIAG_CURSOR_ROW_COUNT: {
         if (kind != 3) return SQL_ERROR;
@@ -397,8 +403,7 @@ SQLRETURN get_diag_field(int kind, const DiagRecordView& v, Stmt* stmt, const Ca
         if (kind != 3) return SQL_ERROR;
         store<SQLINTEGER>(value, stmt->st_isSelect != 0 ? SQL_DIAG_SELECT_CURSOR : 0);
         return SQL_SUCCESS;
-      default:
-        return SQL_ERROR;
+      default: return SQL_ERROR;
     }
   }
   if (recNo < 0) return SQL_ERROR;
@@ -412,9 +417,7 @@ SQLRETURN get_diag_field(int kind, const DiagRecordView& v, Stmt* stmt, const Ca
   switch (id) {
     case SQL_DIAG_SQLSTATE:
       return string_field(found ? state : "00000", value, bufLen, lenOut, wide);
-    case SQL_DIAG_NATIVE:
-      store<SQLINTEGER>(value, native);
-      return SQL_SUCCESS;
+    case SQL_DIAG_NATIVE: store<SQLINTEGER>(value, native); return SQL_SUCCESS;
     case SQL_DIAG_MESSAGE_TEXT:
       if (!found) return SQL_NO_DATA;
       return string_field(text, value, bufLen, lenOut, wide);
@@ -436,8 +439,7 @@ SQLRETURN get_diag_field(int kind, const DiagRecordView& v, Stmt* stmt, const Ca
       if (kind != 3) return SQL_ERROR;
       store<SQLINTEGER>(value, SQL_COLUMN_NUMBER_UNKNOWN);
       return SQL_SUCCESS;
-    default:
-      return SQL_SUCCESS;
+    default: return SQL_SUCCESS;
   }
 }
 

@@ -21,7 +21,7 @@ struct Desc;
 // One message; the text is the record's own copy.
 struct DiagMsg {
   DiagMsg* next;
-  char* text;           // NUL-terminated 8-bit text, may carry "[SQLSTATE:xxxxx]"
+  char* text;  // NUL-terminated 8-bit text, may carry "[SQLSTATE:xxxxx]"
   int32_t nativeError;
 };
 

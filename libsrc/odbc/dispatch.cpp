@@ -110,8 +110,7 @@ void* lookup(int32_t kind, uint32_t handle, Conn** conn) {
       *conn = DescConn(d);
       return *conn != nullptr ? d : nullptr;
     }
-    default:
-      return nullptr;
+    default: return nullptr;
   }
 }
 
@@ -172,7 +171,8 @@ void FormatTraceArgs(char* out, size_t size, const char* format, const CallSlot*
     size_t sn = 0;
     fmt[sn++] = *p++;
     while ((*p == '0' || *p == '-' || *p == '#' || *p == ' ' || *p == '+' ||
-            (*p >= '1' && *p <= '9')) && sn < 8) {
+            (*p >= '1' && *p <= '9')) &&
+           sn < 8) {
       fmt[sn++] = *p++;
       while (*p >= '0' && *p <= '9' && sn < 8) fmt[sn++] = *p++;
     }
@@ -324,8 +324,7 @@ SQLRETURN NotifyFailover(Conn* conn, int32_t kind, SQLRETURN result) {
       code = dsc->errCode;
       break;
     }
-    default:
-      return result;
+    default: return result;
   }
   int32_t event = 0;
   if (code == ERR_FAILOVER_COMPLETED) {
@@ -368,8 +367,7 @@ SQLRETURN CancelStatement(uint32_t hstmt) {
       // The statement's call runs on another thread: interrupt it there. Its
       // record stays untouched; that call reports its own outcome.
       SQLRETURN rc = SQL_SUCCESS;
-      if (stmt->state == 2 && stmt->st_drv->ops->DRV_Cancel(stmt->st_hCursor) != 0)
-        rc = SQL_ERROR;
+      if (stmt->state == 2 && stmt->st_drv->ops->DRV_Cancel(stmt->st_hCursor) != 0) rc = SQL_ERROR;
       TraceODBC("SQLCancel: returning %d", static_cast<int>(rc));
       return rc;
     }

@@ -200,22 +200,14 @@ SQLRETURN FreeHandleStmtImpl(Stmt* stmt, const CallSlot*) {
 
 SQLRETURN FreeStmtImpl(Stmt* stmt, const CallSlot* args) {
   switch (SlotU16(args[0])) {
-    case SQL_CLOSE:
-      StmtClose(stmt);
-      break;
+    case SQL_CLOSE: StmtClose(stmt); break;
     case SQL_DROP:
       StmtClose(stmt);
       StmtFree(stmt);
       return SQL_SUCCESS;
-    case SQL_UNBIND:
-      StmtUnbindCols(stmt);
-      break;
-    case SQL_RESET_PARAMS:
-      StmtResetParams(stmt);
-      break;
-    default:
-      stmt->errCode = ERR_OPTION_TYPE;
-      return SQL_ERROR;
+    case SQL_UNBIND: StmtUnbindCols(stmt); break;
+    case SQL_RESET_PARAMS: StmtResetParams(stmt); break;
+    default: stmt->errCode = ERR_OPTION_TYPE; return SQL_ERROR;
   }
   return stmt->errCode != 0 ? SQL_ERROR : SQL_SUCCESS;
 }
@@ -245,8 +237,7 @@ SQLRETURN SetEnvAttrImpl(Envr* env, const CallSlot* args) {
     case SQL_ATTR_OUTPUT_NTS:
       if (v == 0 || v == 1) env->outputNts = v;
       break;
-    default:
-      break;
+    default: break;
   }
   return SQL_SUCCESS;
 }

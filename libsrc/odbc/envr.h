@@ -20,16 +20,16 @@ inline constexpr int32_t ENVR_MAGIC = 0x3144;
 inline constexpr int32_t RECORD_FREED = -1;
 
 struct Envr {
-  int32_t magic;        // ENVR_MAGIC while alive; RECORD_FREED once freed
-  uint32_t handle;      // its handle in the environment table
-  int32_t errCode;      // driver error code of the last failure
-  int32_t state;        // 1 allocated, 2 open, 0 freed
-  Envr* next;           // global environment list
-  Conn* conns;          // first connection (linked through Conn::next)
+  int32_t magic;    // ENVR_MAGIC while alive; RECORD_FREED once freed
+  uint32_t handle;  // its handle in the environment table
+  int32_t errCode;  // driver error code of the last failure
+  int32_t state;    // 1 allocated, 2 open, 0 freed
+  Envr* next;       // global environment list
+  Conn* conns;      // first connection (linked through Conn::next)
   DiagList diag;
-  int32_t id;           // 1, 2, 3 ... in order of creation in the process
-  int32_t lastConnId;   // last number given to a connection of this environment
-  uint32_t stringCount; // owned texts released with the environment
+  int32_t id;            // 1, 2, 3 ... in order of creation in the process
+  int32_t lastConnId;    // last number given to a connection of this environment
+  uint32_t stringCount;  // owned texts released with the environment
   char** strings;
   int16_t diagRecNo;    // record asked for by the last diagnostic read
   int32_t pooling;      // SQL_ATTR_CONNECTION_POOLING

@@ -58,11 +58,14 @@ bool is_dae_length(int64_t len) {
 
 bool is_datetime_sql(int32_t sqlType) {
   switch (sqlType) {
-    case 0: case SQL_DATE: case SQL_TIME: case SQL_TIMESTAMP:
-    case SQL_TYPE_DATE: case SQL_TYPE_TIME: case SQL_TYPE_TIMESTAMP:
-      return true;
-    default:
-      return false;
+    case 0:
+    case SQL_DATE:
+    case SQL_TIME:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_TIMESTAMP: return true;
+    default: return false;
   }
 }
 
@@ -90,19 +93,19 @@ uint64_t element_size(const ParamBinding& pb) {
     case SQL_C_BINARY:
       return pb.pb_bufferLength > 0 ? static_cast<uint64_t>(pb.pb_bufferLength) : pb.pb_columnSize;
     case SQL_C_WCHAR:
-      return pb.pb_bufferLength > 0 ? static_cast<uint64_t>(pb.pb_bufferLength) : 2 * pb.pb_columnSize;
-    default:
-      return static_cast<uint64_t>(pb.pb_transferSize);
+      return pb.pb_bufferLength > 0 ? static_cast<uint64_t>(pb.pb_bufferLength)
+                                    : 2 * pb.pb_columnSize;
+    default: return static_cast<uint64_t>(pb.pb_transferSize);
   }
 }
 
 // How the sets of one execution are laid out in the application's buffers.
 struct Layout {
-  int64_t offset;      // APD bind offset
-  uint64_t rowSize;    // row-wise binding: bytes per set; 0 column-wise
-  uint64_t sets;       // st_paramsetSize
-  const uint16_t* ops; // APD operation array, or null
-  bool localDae;       // data-at-execution values come from the collected pieces
+  int64_t offset;       // APD bind offset
+  uint64_t rowSize;     // row-wise binding: bytes per set; 0 column-wise
+  uint64_t sets;        // st_paramsetSize
+  const uint16_t* ops;  // APD operation array, or null
+  bool localDae;        // data-at-execution values come from the collected pieces
 };
 
 Layout layout_of(const Stmt* stmt, bool localDae) {
@@ -115,7 +118,9 @@ Layout layout_of(const Stmt* stmt, bool localDae) {
   return l;
 }
 
-bool ignored(const Layout& l, uint64_t r) { return l.ops != nullptr && l.ops[r] == SQL_PARAM_IGNORE; }
+bool ignored(const Layout& l, uint64_t r) {
+  return l.ops != nullptr && l.ops[r] == SQL_PARAM_IGNORE;
+}
 
 char* address(void* base, int64_t offset, uint64_t r, uint64_t stride) {
   if (base == nullptr) return nullptr;
@@ -165,7 +170,8 @@ int32_t read_value(const ParamBinding& pb, const Layout& l, uint64_t r, Value* o
       out->cell = Cell::Dae;
       return 0;
     }
-    const char* piece = pb.pb_daeBuffers != nullptr && r < pb.pb_daeRows ? pb.pb_daeBuffers[r] : nullptr;
+    const char* piece =
+        pb.pb_daeBuffers != nullptr && r < pb.pb_daeRows ? pb.pb_daeBuffers[r] : nullptr;
     if (piece != nullptr) {
       *out = Value{Cell::Value, piece, pb.pb_daeLengths[r]};
     } else if (len == SQL_DATA_AT_EXEC || len == SQL_LEN_DATA_AT_EXEC(0)) {
@@ -184,8 +190,10 @@ int32_t read_value(const ParamBinding& pb, const Layout& l, uint64_t r, Value* o
     // A terminated value is looked for only within the buffer the application
     // declared, when it declared one.
     uint64_t bound = SIZE_MAX / 4;
-    if (pb.pb_bufferLength > 0) bound = static_cast<uint64_t>(pb.pb_bufferLength);
-    else if (l.rowSize == 0 && l.sets > 1 && element_size(pb) > 0) bound = element_size(pb);
+    if (pb.pb_bufferLength > 0)
+      bound = static_cast<uint64_t>(pb.pb_bufferLength);
+    else if (l.rowSize == 0 && l.sets > 1 && element_size(pb) > 0)
+      bound = element_size(pb);
     n = pb.pb_cType == SQL_C_WCHAR ? measure_wide(value, bound / 2) : strnlen(value, bound);
   } else if (len < 0) {
     return ERR_BUFFER_LENGTH;
@@ -234,7 +242,8 @@ uint64_t literal_text(int32_t type, const char (&cell)[16], char (&out)[64]) {
     if (type == DS_TIMESTAMP) std::memcpy(&ns, cell + 12, 4);
     n = std::snprintf(out, sizeof out, "%04d-%02u-%02u", year, f[0], f[1]);
     if (type == DS_TIMESTAMP) {
-      n += std::snprintf(out + n, sizeof out - static_cast<size_t>(n), " %02u:%02u:%02u", f[2], f[3], f[4]);
+      n += std::snprintf(out + n, sizeof out - static_cast<size_t>(n), " %02u:%02u:%02u", f[2],
+                         f[3], f[4]);
       if (ns != 0) {
         char frac[16];
         std::snprintf(frac, sizeof frac, ".%09u", ns);
@@ -251,10 +260,15 @@ uint64_t literal_text(int32_t type, const char (&cell)[16], char (&out)[64]) {
 // The type a column of NULL values only takes from its SQL type.
 int32_t null_type(int16_t cType, int32_t sqlType) {
   switch (sqlType) {
-    case SQL_DATE: case SQL_TYPE_DATE: return DS_DATE;
-    case SQL_TIME: case SQL_TYPE_TIME: return cType == SQL_C_WCHAR ? DS_TIMESTAMP : DS_TIME;
-    case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP: return DS_TIMESTAMP;
-    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY: return cType == SQL_C_CHAR ? DS_BINARY : DS_NONE;
+    case SQL_DATE:
+    case SQL_TYPE_DATE: return DS_DATE;
+    case SQL_TIME:
+    case SQL_TYPE_TIME: return cType == SQL_C_WCHAR ? DS_TIMESTAMP : DS_TIME;
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_TIMESTAMP: return DS_TIMESTAMP;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY: return cType == SQL_C_CHAR ? DS_BINARY : DS_NONE;
     default: return DS_NONE;
   }
 }
@@ -290,15 +304,15 @@ bool numeric_needs_text(const SQL_NUMERIC_STRUCT& n, uint64_t* textLen) {
 // ---- Column plans --------------------------------------------------------------
 
 enum class Fill : uint8_t {
-  Copy,         // the value's bytes, at most the width
-  VarBinary,    // 4-byte length, then the bytes
-  Hex,          // hex text as bytes
-  HexVar,       // 4-byte length, then hex text as bytes
-  Literal,      // an escape as its struct
-  LiteralText,  // 8-bit text; an escape written out as plain text
-  WLiteralText, // the same in UTF-16
-  Numeric,      // SQL_NUMERIC_STRUCT as a double
-  NumericText,  // SQL_NUMERIC_STRUCT as decimal text
+  Copy,          // the value's bytes, at most the width
+  VarBinary,     // 4-byte length, then the bytes
+  Hex,           // hex text as bytes
+  HexVar,        // 4-byte length, then hex text as bytes
+  Literal,       // an escape as its struct
+  LiteralText,   // 8-bit text; an escape written out as plain text
+  WLiteralText,  // the same in UTF-16
+  Numeric,       // SQL_NUMERIC_STRUCT as a double
+  NumericText,   // SQL_NUMERIC_STRUCT as decimal text
   Guid,
   SBigInt,
   UBigInt,
@@ -310,15 +324,15 @@ struct Plan {
 };
 
 struct Scan {
-  uint64_t present = 0;       // sets with a value
-  uint64_t absent = 0;        // NULL or data-at-execution sets
-  uint64_t maxlen = 0;        // longest value, bytes
-  uint64_t literals = 0;      // recognised date-time escapes
+  uint64_t present = 0;   // sets with a value
+  uint64_t absent = 0;    // NULL or data-at-execution sets
+  uint64_t maxlen = 0;    // longest value, bytes
+  uint64_t literals = 0;  // recognised date-time escapes
   int32_t literalType = DS_NONE;
   bool literalMixed = false;  // escapes of different kinds
   bool numericText = false;
   uint64_t numericTextMax = 0;
-  uint64_t bigintLen = 0;     // text length of the last 64-bit integer
+  uint64_t bigintLen = 0;  // text length of the last 64-bit integer
 };
 
 int32_t scan_column(const ParamBinding& pb, const Layout& l, Scan* s) {
@@ -337,7 +351,8 @@ int32_t scan_column(const ParamBinding& pb, const Layout& l, Scan* s) {
     s->maxlen = std::max(s->maxlen, v.len);
     if (literals) {
       char cell[16];
-      if (const int32_t t = parse_literal(v, cType == SQL_C_WCHAR, pb.pb_sqlType, cell); t != DS_NONE) {
+      if (const int32_t t = parse_literal(v, cType == SQL_C_WCHAR, pb.pb_sqlType, cell);
+          t != DS_NONE) {
         if (s->literals != 0 && t != s->literalType) s->literalMixed = true;
         s->literalType = t;
         ++s->literals;
@@ -351,8 +366,9 @@ int32_t scan_column(const ParamBinding& pb, const Layout& l, Scan* s) {
       std::memcpy(&x, v.data, std::min<uint64_t>(v.len, sizeof x));
       char buf[32];
       s->bigintLen = static_cast<uint64_t>(
-          cType == SQL_C_SBIGINT ? std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(x))
-                                 : std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(x)));
+          cType == SQL_C_SBIGINT
+              ? std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(x))
+              : std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(x)));
     }
   }
   return 0;
@@ -401,8 +417,7 @@ int32_t plan_column(const Stmt* stmt, const ParamBinding& pb, const Layout& l, u
       plan->fill = Fill::VarBinary;
       return set_width(col, s.maxlen + 8);
     case SQL_C_CHAR:
-    case SQL_C_WCHAR:
-      break;
+    case SQL_C_WCHAR: break;
     default:
       if (type != DS_CHAR) return set_width(col, fixed);
       break;
@@ -454,16 +469,12 @@ void fill_cell(const Plan& plan, const DatasetColumn& col, char* cell, const Val
   const uint64_t width = col.width;
   if (v.data == nullptr) return;  // an empty value: the zeroed cell
   switch (plan.fill) {
-    case Fill::Copy:
-      std::memcpy(cell, v.data, std::min(v.len, width));
-      return;
+    case Fill::Copy: std::memcpy(cell, v.data, std::min(v.len, width)); return;
     case Fill::VarBinary:
       put_u32(cell, v.len);
       std::memcpy(cell + 4, v.data, std::min(v.len, width - 4));
       return;
-    case Fill::Hex:
-      HexToBinary(cell, v.data, std::min(v.len, 2 * width));
-      return;
+    case Fill::Hex: HexToBinary(cell, v.data, std::min(v.len, 2 * width)); return;
     case Fill::HexVar: {
       const uint64_t n = std::min(v.len, 2 * (width - 4));
       put_u32(cell, n / 2);
@@ -505,7 +516,8 @@ void fill_cell(const Plan& plan, const DatasetColumn& col, char* cell, const Val
       const SQL_NUMERIC_STRUCT n = numeric_of(v);
       char text[NUMERIC_TEXT_SIZE];
       const int64_t len = NumericToText(&n, text, sizeof text);
-      if (len > 0) std::memcpy(cell, text, std::min<uint64_t>(static_cast<uint64_t>(len), width - 1));
+      if (len > 0)
+        std::memcpy(cell, text, std::min<uint64_t>(static_cast<uint64_t>(len), width - 1));
       return;
     }
     case Fill::Guid: {
@@ -519,9 +531,10 @@ void fill_cell(const Plan& plan, const DatasetColumn& col, char* cell, const Val
       int64_t x = 0;
       std::memcpy(&x, v.data, std::min<uint64_t>(v.len, sizeof x));
       char text[32];
-      const int n = plan.fill == Fill::SBigInt
-                        ? std::snprintf(text, sizeof text, "%lld", static_cast<long long>(x))
-                        : std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(x));
+      const int n =
+          plan.fill == Fill::SBigInt
+              ? std::snprintf(text, sizeof text, "%lld", static_cast<long long>(x))
+              : std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(x));
       std::memcpy(cell, text, std::min<uint64_t>(static_cast<uint64_t>(n), width));
       return;
     }
@@ -561,7 +574,9 @@ void recount_directions(Stmt* stmt) {
   stmt->st_numInOutParams = inOut;
 }
 
-bool has_outputs(const Stmt* stmt) { return stmt->st_numOutParams != 0 || stmt->st_numInOutParams != 0; }
+bool has_outputs(const Stmt* stmt) {
+  return stmt->st_numOutParams != 0 || stmt->st_numInOutParams != 0;
+}
 
 // ---- Status array --------------------------------------------------------------
 
@@ -608,7 +623,8 @@ bool narrow_for(const Stmt* stmt, const Dataset* ds) {
   if (!wide) return false;
   int32_t mode = 0;
   uint16_t len = 0;
-  return stmt->st_drv->ops->DRV_GetInfo(conn->cn_hConn, DRVP_WIDE, &mode, 4, &len) != 0 || mode != 1;
+  return stmt->st_drv->ops->DRV_GetInfo(conn->cn_hConn, DRVP_WIDE, &mode, 4, &len) != 0 ||
+         mode != 1;
 }
 
 // Hands the Dataset (or none) and, when the back end wants them and has not had
@@ -656,7 +672,8 @@ int32_t send(Stmt* stmt, Dataset* ds, uint16_t n, bool* handed) {
       return code;
     }
     if (ds == nullptr) return ops->DRV_Execute(cursor);
-    if (conn->cn_hasPrepExec2 != 0) return ops->DRV_PrepareExecute2(cursor, nullptr, ds, 0, nullptr);
+    if (conn->cn_hasPrepExec2 != 0)
+      return ops->DRV_PrepareExecute2(cursor, nullptr, ds, 0, nullptr);
     return ops->DRV_PrepareExecute(cursor, nullptr, ds, 0, nullptr);
   }
   if (ds != nullptr) {
@@ -733,7 +750,7 @@ SQLRETURN execute_params(Stmt* stmt, bool localDae) {
         DatasetColumn& col = ds->cols[j];
         Value v;
         (void)read_value(*plans[j].pb, l, r, &v);  // every set was read once without fault
-        if (v.cell == Cell::Null) continue;      // the indicator is DS_IND_NULL already
+        if (v.cell == Cell::Null) continue;        // the indicator is DS_IND_NULL already
         if (v.cell == Cell::Dae) {
           col.ind[k] = DS_IND_DAE;
           continue;
@@ -803,7 +820,8 @@ SQLRETURN deliver_output(Stmt* stmt, uint16_t c, uint16_t i, int64_t offset) {
   int32_t numScale = 0;
   int32_t numPrecision = 0;
   if (cType == SQL_C_NUMERIC) {
-    if (const DescRec* rec = DescGetRec(stmt->st_apd, static_cast<int16_t>(i + 1)); rec != nullptr) {
+    if (const DescRec* rec = DescGetRec(stmt->st_apd, static_cast<int16_t>(i + 1));
+        rec != nullptr) {
       numScale = rec->dr_scale;
       numPrecision = rec->dr_precision;
     }
@@ -811,8 +829,8 @@ SQLRETURN deliver_output(Stmt* stmt, uint16_t c, uint16_t i, int64_t offset) {
   const void* value = nullptr;
   uint64_t length = 0;
   CellValue(col, 0, &value, &length);
-  return ConvertCellValue(col->type, value, length, static_cast<SQLLEN>(length), cType, data, bufLen,
-                          lenPtr, &stmt->errCode, numScale, numPrecision,
+  return ConvertCellValue(col->type, value, length, static_cast<SQLLEN>(length), cType, data,
+                          bufLen, lenPtr, &stmt->errCode, numScale, numPrecision,
                           static_cast<uint16_t>(std::max<int16_t>(pb.pb_scale, 0)));
 }
 
@@ -822,20 +840,70 @@ int32_t CTypeToDatasetType(int16_t cType, uint32_t* width) {
   int32_t type = DS_CHAR;
   uint32_t w = 0;
   switch (cType) {
-    case SQL_C_BIT: type = DS_BIT; w = 1; break;
-    case SQL_C_TINYINT: case SQL_C_STINYINT: type = DS_TINYINT; w = 1; break;
-    case SQL_C_UTINYINT: type = DS_UTINYINT; w = 1; break;
-    case SQL_C_SHORT: case SQL_C_SSHORT: type = DS_SMALLINT; w = 2; break;
-    case SQL_C_USHORT: type = DS_USMALLINT; w = 2; break;
-    case SQL_C_LONG: case SQL_C_SLONG: type = DS_INTEGER; w = 4; break;
-    case SQL_C_ULONG: type = DS_UINTEGER; w = 4; break;
-    case SQL_C_FLOAT: type = DS_REAL; w = 4; break;
-    case SQL_C_DOUBLE: case SQL_C_NUMERIC: type = DS_DOUBLE; w = 8; break;
-    case SQL_C_DATE: case SQL_C_TYPE_DATE: type = DS_DATE; w = 6; break;
-    case SQL_C_TIME: case SQL_C_TYPE_TIME: type = DS_TIME; w = 6; break;
-    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP: type = DS_TIMESTAMP; w = 16; break;
-    case SQL_C_SBIGINT: case SQL_C_UBIGINT: type = DS_CHAR; w = 32; break;
-    case SQL_C_GUID: type = DS_CHAR; w = 36; break;
+    case SQL_C_BIT:
+      type = DS_BIT;
+      w = 1;
+      break;
+    case SQL_C_TINYINT:
+    case SQL_C_STINYINT:
+      type = DS_TINYINT;
+      w = 1;
+      break;
+    case SQL_C_UTINYINT:
+      type = DS_UTINYINT;
+      w = 1;
+      break;
+    case SQL_C_SHORT:
+    case SQL_C_SSHORT:
+      type = DS_SMALLINT;
+      w = 2;
+      break;
+    case SQL_C_USHORT:
+      type = DS_USMALLINT;
+      w = 2;
+      break;
+    case SQL_C_LONG:
+    case SQL_C_SLONG:
+      type = DS_INTEGER;
+      w = 4;
+      break;
+    case SQL_C_ULONG:
+      type = DS_UINTEGER;
+      w = 4;
+      break;
+    case SQL_C_FLOAT:
+      type = DS_REAL;
+      w = 4;
+      break;
+    case SQL_C_DOUBLE:
+    case SQL_C_NUMERIC:
+      type = DS_DOUBLE;
+      w = 8;
+      break;
+    case SQL_C_DATE:
+    case SQL_C_TYPE_DATE:
+      type = DS_DATE;
+      w = 6;
+      break;
+    case SQL_C_TIME:
+    case SQL_C_TYPE_TIME:
+      type = DS_TIME;
+      w = 6;
+      break;
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP:
+      type = DS_TIMESTAMP;
+      w = 16;
+      break;
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT:
+      type = DS_CHAR;
+      w = 32;
+      break;
+    case SQL_C_GUID:
+      type = DS_CHAR;
+      w = 36;
+      break;
     case SQL_C_WCHAR: type = DS_WCHAR; break;
     case SQL_C_BINARY: type = DS_BINARY; break;
     default: break;
@@ -850,7 +918,8 @@ ParamTypeEntry* ParamTypesBuild(const ParamShadow* shadows, uint16_t n, Desc* ip
   for (uint16_t i = 0; i < n; ++i) {
     entries[i].shadow = shadows[i];
     const DescRec* rec = ipd != nullptr ? DescGetRec(ipd, static_cast<int16_t>(i + 1)) : nullptr;
-    if (rec == nullptr || rec->dr_unnamed != SQL_NAMED || rec->dr_name == nullptr || rec->dr_name[0] == '\0')
+    if (rec == nullptr || rec->dr_unnamed != SQL_NAMED || rec->dr_name == nullptr ||
+        rec->dr_name[0] == '\0')
       continue;
     entries[i].name = strdup(rec->dr_name);
     if (entries[i].name == nullptr) {
@@ -873,9 +942,12 @@ void ParamTypesFree(ParamTypeEntry* entries, uint16_t n) {
 void ParamTypesNarrow(ParamShadow* entries, uint16_t n) {
   for (uint16_t i = 0; i < n; ++i) {
     ParamShadow& e = entries[i];
-    if (e.sqlType == SQL_WLONGVARCHAR) e.sqlType = SQL_LONGVARCHAR;
-    else if (e.sqlType == SQL_WVARCHAR) e.sqlType = SQL_VARCHAR;
-    else if (e.sqlType == SQL_WCHAR) e.sqlType = SQL_CHAR;
+    if (e.sqlType == SQL_WLONGVARCHAR)
+      e.sqlType = SQL_LONGVARCHAR;
+    else if (e.sqlType == SQL_WVARCHAR)
+      e.sqlType = SQL_VARCHAR;
+    else if (e.sqlType == SQL_WCHAR)
+      e.sqlType = SQL_CHAR;
     if (e.cType == SQL_C_WCHAR) e.cType = SQL_C_CHAR;
   }
 }
@@ -915,10 +987,12 @@ SQLRETURN ExecuteFinish(Stmt* stmt, uint32_t rows) {
     // The back end reports how many sets it completed before the failing one.
     int32_t done = -1;
     uint16_t len = 0;
-    if (stmt->st_drv->ops->DRV_GetInfo(stmt->st_hCursor, DRVP_ROW_COUNT, &done, 4, &len) != 0) done = -1;
+    if (stmt->st_drv->ops->DRV_GetInfo(stmt->st_hCursor, DRVP_ROW_COUNT, &done, 4, &len) != 0)
+      done = -1;
     if (done < 0 && rows <= 1) done = 0;
     if (done >= 0) {
-      const uint64_t failed = std::min<uint64_t>(static_cast<uint64_t>(done), rows > 0 ? rows - 1 : 0);
+      const uint64_t failed =
+          std::min<uint64_t>(static_cast<uint64_t>(done), rows > 0 ? rows - 1 : 0);
       if (processed != nullptr) *processed = rows > 0 ? failed + 1 : 0;
       set_statuses(stmt, failed, SQL_PARAM_SUCCESS);
     }
@@ -938,7 +1012,8 @@ SQLRETURN ExecuteFinish(Stmt* stmt, uint32_t rows) {
 SQLRETURN FetchOutputParams(Stmt* stmt) {
   const uint16_t n = std::min(stmt->st_numParams, stmt->st_numParamSlots);
   StmtFreeResult(stmt);
-  if (int32_t code = stmt->st_drv->ops->DRV_Fetch(stmt->st_hCursor, 0, &stmt->st_block); code != 0) {
+  if (int32_t code = stmt->st_drv->ops->DRV_Fetch(stmt->st_hCursor, 0, &stmt->st_block);
+      code != 0) {
     (void)StmtPostDriverErrors(stmt);
     return fail(stmt, code);
   }
@@ -955,8 +1030,10 @@ SQLRETURN FetchOutputParams(Stmt* stmt) {
     ++c;
     if (stmt->st_params[i].pb_data == nullptr) continue;
     const SQLRETURN rc = deliver_output(stmt, c, i, offset);
-    if (rc == SQL_SUCCESS_WITH_INFO) cut = true;
-    else if (rc != SQL_SUCCESS) return rc;
+    if (rc == SQL_SUCCESS_WITH_INFO)
+      cut = true;
+    else if (rc != SQL_SUCCESS)
+      return rc;
   }
   // A value cut to its buffer is reported, as the fetch of a column would be.
   if (cut) {

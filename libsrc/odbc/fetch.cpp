@@ -87,8 +87,10 @@ SQLRETURN next_block_row(Stmt* stmt) {
 
 // Merges one conversion's answer into a row's.
 void merge(SQLRETURN r, SQLRETURN* result) {
-  if (r == SQL_ERROR) *result = SQL_ERROR;
-  else if (r != SQL_SUCCESS && *result == SQL_SUCCESS) *result = SQL_SUCCESS_WITH_INFO;
+  if (r == SQL_ERROR)
+    *result = SQL_ERROR;
+  else if (r != SQL_SUCCESS && *result == SQL_SUCCESS)
+    *result = SQL_SUCCESS_WITH_INFO;
 }
 
 // The bound columns of the block's current row. skip says which bindings an
@@ -272,8 +274,8 @@ SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mo
       ++errors;
       if (firstError == 0) firstError = stmt->errCode;
     }
-    if (mode == SQL_REFRESH && (st == SQL_ROW_UPDATED || st == SQL_ROW_ADDED) && rowStatus != nullptr &&
-        rowResult == SQL_SUCCESS)
+    if (mode == SQL_REFRESH && (st == SQL_ROW_UPDATED || st == SQL_ROW_ADDED) &&
+        rowStatus != nullptr && rowResult == SQL_SUCCESS)
       rowStatus[k] = SQL_ROW_SUCCESS;
     if (rowResult != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   }

@@ -133,7 +133,8 @@ SQLRETURN deferred(Stmt* stmt, ColBinding* req, int32_t m, const ColumnInfo* inf
   }
   if (r != 0) return fail(stmt, r);
   // A piece of a long type comes as a long-value record around its bytes.
-  const bool record = gd.gd_type == DS_LONGCHAR || gd.gd_type == DS_LONGBINARY || gd.gd_type == DS_LONGWCHAR;
+  const bool record =
+      gd.gd_type == DS_LONGCHAR || gd.gd_type == DS_LONGBINARY || gd.gd_type == DS_LONGWCHAR;
   const void* src = record ? static_cast<const DatasetLong*>(gd.gd_data)->data : gd.gd_data;
   return convert(stmt, piece_group(gd.gd_type), src, gd.gd_left, gd.gd_total, m, req, 0, 0, 0);
 }
@@ -171,7 +172,8 @@ SQLRETURN GetColumn(Stmt* stmt, uint32_t row, ColBinding* req, Dataset* data) {
   const bool paramScale = outputMode && stmt->st_paramDirUnknown != 0;
   if (!paramScale) {
     // Described once per result; the call is kept for the first cell.
-    const ColumnInfo* cols = stmt->st_colInfo != nullptr ? stmt->st_colInfo : StmtDescribeCols(stmt);
+    const ColumnInfo* cols =
+        stmt->st_colInfo != nullptr ? stmt->st_colInfo : StmtDescribeCols(stmt);
     if (cols == nullptr) return SQL_ERROR;
     if (c <= stmt->st_numCols) info = &cols[c - 1];
   }
@@ -271,30 +273,28 @@ void ClearTarget(const ColBinding* req, int32_t cType) {
   if (req->cb_data == nullptr) return;
   size_t n = 0;
   switch (cType) {
-    case SQL_C_LONG: case SQL_C_SLONG: case SQL_C_ULONG: case SQL_C_FLOAT:
-      n = 4;
-      break;
-    case SQL_C_SBIGINT: case SQL_C_UBIGINT: case SQL_C_DOUBLE:
-      n = 8;
-      break;
-    case SQL_C_SHORT: case SQL_C_SSHORT: case SQL_C_USHORT:
-      n = 2;
-      break;
-    case SQL_C_TINYINT: case SQL_C_BIT: case SQL_C_STINYINT: case SQL_C_UTINYINT:
-      n = 1;
-      break;
-    case SQL_C_DATE: case SQL_C_TYPE_DATE: case SQL_C_TIME: case SQL_C_TYPE_TIME:
-      n = 6;
-      break;
-    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP:
-      n = 16;
-      break;
-    case SQL_C_NUMERIC:
-      n = 19;
-      break;
-    default:
-      n = req->cb_bufferLength > 0 ? static_cast<size_t>(req->cb_bufferLength) : 0;
-      break;
+    case SQL_C_LONG:
+    case SQL_C_SLONG:
+    case SQL_C_ULONG:
+    case SQL_C_FLOAT: n = 4; break;
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT:
+    case SQL_C_DOUBLE: n = 8; break;
+    case SQL_C_SHORT:
+    case SQL_C_SSHORT:
+    case SQL_C_USHORT: n = 2; break;
+    case SQL_C_TINYINT:
+    case SQL_C_BIT:
+    case SQL_C_STINYINT:
+    case SQL_C_UTINYINT: n = 1; break;
+    case SQL_C_DATE:
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TIME:
+    case SQL_C_TYPE_TIME: n = 6; break;
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP: n = 16; break;
+    case SQL_C_NUMERIC: n = 19; break;
+    default: n = req->cb_bufferLength > 0 ? static_cast<size_t>(req->cb_bufferLength) : 0; break;
   }
   std::memset(req->cb_data, 0, n);
 }

@@ -26,12 +26,11 @@ namespace {
 // ---- Supported functions -----------------------------------------------------
 
 constexpr uint16_t kFunctions[] = {
-    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,
-    15,   16,   17,   18,   19,   20,   21,   22,   23,   24,   40,   41,   42,   43,
-    44,   45,   46,   47,   48,   49,   50,   51,   52,   53,   54,   56,   58,   59,
-    60,   61,   62,   63,   64,   65,   66,   67,   68,   70,   72,   1001, 1003, 1004,
-    1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1014, 1016, 1017, 1018, 1019, 1020,
-    1021};
+    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,   15,
+    16,   17,   18,   19,   20,   21,   22,   23,   24,   40,   41,   42,   43,   44,   45,
+    46,   47,   48,   49,   50,   51,   52,   53,   54,   56,   58,   59,   60,   61,   62,
+    63,   64,   65,   66,   67,   68,   70,   72,   1001, 1003, 1004, 1005, 1006, 1007, 1008,
+    1009, 1010, 1011, 1012, 1014, 1016, 1017, 1018, 1019, 1020, 1021};
 
 constexpr int kOdbc2Size = 100;
 constexpr int kOdbc3Size = SQL_API_ODBC3_ALL_FUNCTIONS_SIZE;
@@ -56,24 +55,23 @@ static_assert((kFunctionSets.odbc3[1002 / 16] & (1u << (1002 % 16))) == 0);
 
 // ---- GetInfo items -------------------------------------------------------------
 
-constexpr uint16_t kStringItems[] = {
-    6,  7,  10, 11, 13, 14, 17, 18, 19,  20,  21,  25,    27,    29,    36,    37,    38, 39,
-    40, 41, 42, 45, 47, 73, 87, 89, 90,  94,  103, 111,   113,   10000, 10002, 10003, 10004};
-constexpr uint16_t kShortItems[] = {0,  1,  12, 15, 22, 23, 24, 28,  30,  31,  32,  33,    34,
-                                    35, 46, 74, 75, 84, 85, 88, 93,  97,  98,  99,  100,   101,
-                                    106, 107, 114, 116, 10005};
+constexpr uint16_t kStringItems[] = {6,  7,  10, 11, 13,  14,  17,  18,    19,    20,    21,   25,
+                                     27, 29, 36, 37, 38,  39,  40,  41,    42,    45,    47,   73,
+                                     87, 89, 90, 94, 103, 111, 113, 10000, 10002, 10003, 10004};
+constexpr uint16_t kShortItems[] = {0,  1,  12,  15,  22,  23,  24,  28,  30,   31, 32,
+                                    33, 34, 35,  46,  74,  75,  84,  85,  88,   93, 97,
+                                    98, 99, 100, 101, 106, 107, 114, 116, 10005};
 // SQL_OJ_CAPABILITIES' ODBC 2 number (65003) shares the slot of 115.
 constexpr uint16_t kIntItems[] = {
-    3,   4,   5,   8,   26,  43,  44,  48,  49,  50,  51,  52,  72,  76,  78,  79,  80,  81,
-    82,  83,  86,  91,  92,  95,  96,  102, 104, 105, 108, 109, 110, 112, 115, 117, 118, 119,
-    120, 121, 123, 124, 127, 128, 129, 130, 131, 132, 133, 134, 135, 136, 137, 138, 139, 140,
-    141, 142, 143, 144, 145, 146, 147, 148, 149, 150, 151, 152, 153, 154, 155, 156, 157, 158,
-    159, 160, 161, 162, 163, 164, 165, 166, 167, 168, 169, 170, 172, 10001, 10021,
+    3, 4, 5, 8, 26, 43, 44, 48, 49, 50, 51, 52, 72, 76, 78, 79, 80, 81, 82, 83, 86, 91, 92, 95, 96,
+    102, 104, 105, 108, 109, 110, 112, 115, 117, 118, 119, 120, 121, 123, 124, 127, 128, 129, 130,
+    131, 132, 133, 134, 135, 136, 137, 138, 139, 140, 141, 142, 143, 144, 145, 146, 147, 148, 149,
+    150, 151, 152, 153, 154, 155, 156, 157, 158, 159, 160, 161, 162, 163, 164, 165, 166, 167, 168,
+    169, 170, 172, 10001, 10021,
     // ODBC defines it as 32 bits wide.
     10022,
     // The conversion items, cached when the back end answers them.
-    53,  54,  55,  56,  57,  58,  59,  60,  61,  62,  63,  64,  65,  66,  67,  68,  69,  70,
-    71,  122, 125, 126};
+    53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 71, 122, 125, 126};
 
 // Slot numbers start at 1 and must stay inside the connection's caches.
 static_assert(std::size(kStringItems) < CONN_INFO_STRS);
@@ -165,7 +163,8 @@ int32_t fetch_string(Conn* conn, uint16_t t, char* work) {
   }
   work[0] = '\0';
   uint16_t len = 0;
-  int32_t code = conn->driver.ops->DRV_GetInfo(conn->cn_hConn, DRVP_GETINFO_TEXT + t, work, kWork, &len);
+  int32_t code =
+      conn->driver.ops->DRV_GetInfo(conn->cn_hConn, DRVP_GETINFO_TEXT + t, work, kWork, &len);
   if (code != 0) return code;
   work[kWork - 1] = '\0';
   // A copy that cannot be made only costs a second back-end call later.
@@ -193,8 +192,7 @@ uint32_t computed_conversion(const Conn* conn, uint16_t t, char form) {
     case SQL_CONVERT_TIMESTAMP:
       value = ConnCanConvert(conn, SQL_TIMESTAMP, 0x800u) != 0 ? 0x38301u : 0u;
       break;
-    default:
-      return defaultMask;
+    default: return defaultMask;
   }
   return value != 0 ? value | wideBits : 0;
 }
@@ -272,18 +270,15 @@ SQLRETURN GetInfoImpl(Conn* conn, const CallSlot* args) {
   if (len < 0) return fail(conn, ERR_BUFFER_LENGTH);
 
   switch (t) {
-    case SQL_DTC_TRANSITION_COST:
-      return InfoOutInt(conn, 3, buf, len, outLen);
+    case SQL_DTC_TRANSITION_COST: return InfoOutInt(conn, 3, buf, len, outLen);
     case SQL_DATA_SOURCE_NAME:
       return form == 'W' ? InfoOutStringW(conn, conn->cn_dsn, buf, len, outLen)
                          : InfoOutString(conn, conn->cn_dsn, buf, len, outLen);
-    case SQL_ODBC_API_CONFORMANCE:
-      return InfoOutShort(conn, 1, buf, len, outLen);
+    case SQL_ODBC_API_CONFORMANCE: return InfoOutShort(conn, 1, buf, len, outLen);
     case SQL_DRIVER_ODBC_VER:
       return form == 'W' ? InfoOutStringW(conn, "03.50", buf, len, outLen)
                          : InfoOutString(conn, "03.50", buf, len, outLen);
-    default:
-      break;
+    default: break;
   }
   if (is_conversion_item(t) && conn->cn_hasConvInfo == 0)
     return InfoOutInt(conn, computed_conversion(conn, t, form), buf, len, outLen);

@@ -69,8 +69,8 @@ void* GetInstallerProc(const char* name) {
   return proc;
 }
 
-int SQLGetPrivateProfileString(const char* section, const char* entry, const char* def,
-                               char* buf, int size, const char* file) {
+int SQLGetPrivateProfileString(const char* section, const char* entry, const char* def, char* buf,
+                               int size, const char* file) {
   if (buf == nullptr || size <= 0) return 0;
   memset(buf, 0, static_cast<size_t>(size));
   auto fn = reinterpret_cast<GetProfileFn>(GetInstallerProc("SQLGetPrivateProfileString"));
@@ -85,8 +85,8 @@ int SQLGetPrivateProfileString(const char* section, const char* entry, const cha
   return static_cast<int>(strlen(buf));
 }
 
-int SQLReadFileDSN(const char* file, const char* section, const char* key, char* buf,
-                   uint16_t size, uint16_t* len) {
+int SQLReadFileDSN(const char* file, const char* section, const char* key, char* buf, uint16_t size,
+                   uint16_t* len) {
   if (buf == nullptr || size == 0) return 0;
   memset(buf, 0, size);
   auto fn = reinterpret_cast<ReadFileDsnFn>(GetInstallerProc("SQLReadFileDSN"));

@@ -11,11 +11,11 @@
 
 // The installer's functions of the same names: the value (empty when absent)
 // and its length; 0 when the library or the function is missing.
-int SQLGetPrivateProfileString(const char* section, const char* entry, const char* def,
-                               char* buf, int size, const char* file);
+int SQLGetPrivateProfileString(const char* section, const char* entry, const char* def, char* buf,
+                               int size, const char* file);
 // Non-zero when the file DSN's key was read.
-int SQLReadFileDSN(const char* file, const char* section, const char* key, char* buf,
-                   uint16_t size, uint16_t* len);
+int SQLReadFileDSN(const char* file, const char* section, const char* key, char* buf, uint16_t size,
+                   uint16_t* len);
 
 // Address of an installer function, loading the library on first use; null
 // (after one message box per process) when the library or function is missing.

@@ -35,9 +35,7 @@ SQLRETURN fail(Stmt* stmt, int32_t code) {
   return SQL_ERROR;
 }
 
-SQLRETURN delegated(Stmt* stmt, int32_t code) {
-  return code == 0 ? SQL_SUCCESS : fail(stmt, code);
-}
+SQLRETURN delegated(Stmt* stmt, int32_t code) { return code == 0 ? SQL_SUCCESS : fail(stmt, code); }
 
 // A copy of the application's statement text, or null with errCode set.
 char* text_copy(Stmt* stmt, const char* text, int32_t length) {
@@ -61,9 +59,12 @@ void count_directions(Stmt* stmt) {
       stmt->st_paramDirUnknown = 1;
       break;
     }
-    if (name[0] == '*' && name[1] == 'O') ++stmt->st_numOutParams;
-    else if (name[0] == '*' && name[1] == 'B') ++stmt->st_numInOutParams;
-    else ++stmt->st_numInParams;
+    if (name[0] == '*' && name[1] == 'O')
+      ++stmt->st_numOutParams;
+    else if (name[0] == '*' && name[1] == 'B')
+      ++stmt->st_numInOutParams;
+    else
+      ++stmt->st_numInParams;
   }
 }
 
@@ -78,9 +79,11 @@ SQLRETURN StmtPrepare(Stmt* stmt, const char* text) {
   SCS& scs = stmt->st_cursor;
 
   if ((scs.sc_flags & kSettingsChanged) != 0) {
-    if (ops->DRV_SetOption(stmt->st_hCursor, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &scs.sc_reqCursorType) == 0)
+    if (ops->DRV_SetOption(stmt->st_hCursor, DRVP_STMT_OPTION + SQL_CURSOR_TYPE,
+                           &scs.sc_reqCursorType) == 0)
       scs.sc_cursorType = scs.sc_reqCursorType;
-    if (ops->DRV_SetOption(stmt->st_hCursor, DRVP_STMT_OPTION + SQL_CONCURRENCY, &scs.sc_reqConcurrency) == 0)
+    if (ops->DRV_SetOption(stmt->st_hCursor, DRVP_STMT_OPTION + SQL_CONCURRENCY,
+                           &scs.sc_reqConcurrency) == 0)
       scs.sc_concurrency = scs.sc_reqConcurrency;
     scs.sc_flags &= static_cast<uint16_t>(~kSettingsChanged);
   }
@@ -96,7 +99,8 @@ SQLRETURN StmtPrepare(Stmt* stmt, const char* text) {
   const auto read_back = [&](uint16_t option, int32_t* inForce) {
     int32_t v = 0;
     uint16_t len = 0;
-    if (ops->DRV_GetInfo(stmt->st_hCursor, DRVP_STMT_OPTION + option, &v, 4, &len) == 0 && v != *inForce) {
+    if (ops->DRV_GetInfo(stmt->st_hCursor, DRVP_STMT_OPTION + option, &v, 4, &len) == 0 &&
+        v != *inForce) {
       *inForce = v;
       scs.sc_flags |= kSettingsChanged;
       changedSettings = true;
@@ -106,7 +110,8 @@ SQLRETURN StmtPrepare(Stmt* stmt, const char* text) {
   if (scs.sc_concurrency != SQL_CONCUR_READ_ONLY) read_back(SQL_CONCURRENCY, &scs.sc_concurrency);
   if (changedSettings) stmt->errCode = ERR_OPTION_CHANGED;
 
-  if (int32_t code = ops->DRV_DescribeParams(stmt->st_hCursor, &stmt->st_numParams, &stmt->st_paramInfo);
+  if (int32_t code =
+          ops->DRV_DescribeParams(stmt->st_hCursor, &stmt->st_numParams, &stmt->st_paramInfo);
       code != 0) {
     free(stmt->st_paramInfo);
     stmt->st_paramInfo = nullptr;
@@ -187,7 +192,8 @@ SQLRETURN NativeSqlImpl(Conn* conn, const CallSlot* args) {
   }
   work[0] = '\0';
   int16_t workLen = 0;
-  int32_t code = conn->driver.ops->DRV_NativeSql(conn->cn_hConn, copy, work, kNativeSqlRoom, &workLen);
+  int32_t code =
+      conn->driver.ops->DRV_NativeSql(conn->cn_hConn, copy, work, kNativeSqlRoom, &workLen);
   free(copy);
   if (code != 0 && code != ERR_STRING_TRUNC_WARNING) {
     free(work);
@@ -197,7 +203,8 @@ SQLRETURN NativeSqlImpl(Conn* conn, const CallSlot* args) {
   work[kNativeSqlRoom - 1] = '\0';
   // The wide form counts its buffer and the text's length in characters.
   int64_t full = 0;
-  const int cut = StrOutText(work, out, wide ? 2 * int64_t{outMax} : outMax, wide ? 'W' : 'A', &full);
+  const int cut =
+      StrOutText(work, out, wide ? 2 * int64_t{outMax} : outMax, wide ? 'W' : 'A', &full);
   free(work);
   if (wide) full /= 2;
   if (outLen != nullptr) *outLen = static_cast<int32_t>(std::min<int64_t>(full, INT32_MAX));
@@ -273,7 +280,8 @@ SQLRETURN GetCursorNameImpl(Stmt* stmt, const CallSlot* args) {
   }
   // The wide form counts its buffer and the name's length in characters.
   int64_t outLen = 0;
-  const int cut = StrOutText(name, buf, wide ? 2 * int64_t{bufMax} : bufMax, wide ? 'W' : 'A', &outLen);
+  const int cut =
+      StrOutText(name, buf, wide ? 2 * int64_t{bufMax} : bufMax, wide ? 'W' : 'A', &outLen);
   if (len != nullptr) *len = static_cast<int16_t>(wide ? outLen / 2 : outLen);
   if (cut == 0 && code == 0) return SQL_SUCCESS;
   stmt->errCode = ERR_TRUNCATED;

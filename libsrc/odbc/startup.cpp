@@ -31,8 +31,8 @@ int IsWin32sOrOld() {
 
 int ShowMessage(void*, const char* text, const char* caption, uint32_t type) {
   if (QuietModeWindow == nullptr) return 0;
-  return MessageBoxA(QuietModeWindow == QUIET_MODE_UNSET ? nullptr : QuietModeWindow, text,
-                     caption, type);
+  return MessageBoxA(QuietModeWindow == QUIET_MODE_UNSET ? nullptr : QuietModeWindow, text, caption,
+                     type);
 }
 
 int DriverMessageBox(const char* text, uint32_t type) {
@@ -83,7 +83,8 @@ int ReadSetupRegistryValue(const char* subkey, const char* name, const char* def
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
     uint32_t type = 0;
     uint32_t size = static_cast<uint32_t>(length - 1);
-    int32_t rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<uint8_t*>(buf), &size);
+    int32_t rc =
+        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<uint8_t*>(buf), &size);
     RegCloseKey(key);
     if (rc == ERROR_SUCCESS && type == REG_SZ) {
       buf[length - 1] = '\0';

@@ -25,40 +25,40 @@ inline constexpr int32_t STMT_MAGIC = 0x3344;
 
 // Stmt::st_flags bits.
 inline constexpr uint16_t STMT_F_PREPARED = 0x1;
-inline constexpr uint16_t STMT_F_RESULT = 0x2;      // result set pending or cursor open
+inline constexpr uint16_t STMT_F_RESULT = 0x2;  // result set pending or cursor open
 inline constexpr uint16_t STMT_F_NEEDBIND = 0x4;
 inline constexpr uint16_t STMT_F_TYPES_SENT = 0x8;
 
 struct Stmt {
-  int32_t magic;             // STMT_MAGIC while valid; -1 once freed
-  uint32_t handle;           // its handle in the statement table
+  int32_t magic;    // STMT_MAGIC while valid; -1 once freed
+  uint32_t handle;  // its handle in the statement table
   int32_t errCode;
-  int32_t state;             // 1 allocated, 2 prepared or result pending, 0 freed
+  int32_t state;  // 1 allocated, 2 prepared or result pending, 0 freed
   DiagList diag;
-  Stmt* next;                // next statement of the connection
+  Stmt* next;  // next statement of the connection
   Conn* st_dbc;
   uint32_t st_id;
-  DriverRecord* st_drv;      // the connection's DriverRecord
-  DrvHandle st_hCursor;      // agent cursor
-  int32_t st_timeout;        // statement options, copied from the connection's defaults
+  DriverRecord* st_drv;  // the connection's DriverRecord
+  DrvHandle st_hCursor;  // agent cursor
+  int32_t st_timeout;    // statement options, copied from the connection's defaults
   uint64_t st_maxLength;
   uint64_t st_maxRows;
   int32_t st_bindType;
   uint32_t st_noscan;
   uint32_t st_async;
-  uint16_t st_flags;         // STMT_F_* bits
+  uint16_t st_flags;  // STMT_F_* bits
   uint32_t st_isSelect;
-  uint32_t st_paramInfoDone; // parameters described for the current preparation
+  uint32_t st_paramInfoDone;  // parameters described for the current preparation
   uint16_t st_numParams;
   ColumnInfo* st_paramInfo;  // shares the agent cursor's strings
   uint16_t st_numCols;       // hidden procedure-parameter columns included
   ColumnInfo* st_colInfo;    // owns its strings; asked once per result
   Dataset st_block;          // the current fetch block
   uint16_t st_rowsPerBlock;
-  uint16_t st_blockRow;      // next row of st_block to deliver
+  uint16_t st_blockRow;          // next row of st_block to deliver
   ColBindingNode* st_boundCols;  // one node per bound column, in binding order
-  ParamBinding* st_params;   // slot n - 1 for parameter n
-  uint16_t st_numParamSlots; // slots of st_params and st_paramShadow
+  ParamBinding* st_params;       // slot n - 1 for parameter n
+  uint16_t st_numParamSlots;     // slots of st_params and st_paramShadow
   ParamShadow* st_paramShadow;
   int16_t st_daeState;
   Dataset* st_paramDataset;  // parameters of the execution under way
@@ -66,25 +66,25 @@ struct Stmt {
   uint32_t st_daeScanRow;
   uint64_t st_paramsetSize;
   uint64_t* st_paramsProcessedPtr;
-  GetDataState st_getData;   // piecewise SQLGetData of the current row
-  uint16_t st_numInParams;   // parameters by direction, counted at prepare
+  GetDataState st_getData;  // piecewise SQLGetData of the current row
+  uint16_t st_numInParams;  // parameters by direction, counted at prepare
   uint16_t st_numOutParams;
   uint16_t st_numInOutParams;
   int32_t st_paramDirUnknown;  // a direction is known only from the bindings
-  SCS st_cursor;             // scroll options and position
-  uint16_t* st_setPosStatus; // SetPos row-status copy
-  Dataset* st_setPosRows;    // SetPos rows handed down, and their columns
+  SCS st_cursor;               // scroll options and position
+  uint16_t* st_setPosStatus;   // SetPos row-status copy
+  Dataset* st_setPosRows;      // SetPos rows handed down, and their columns
   uint16_t* st_setPosCols;
   Desc* st_implicitArd;
   Desc* st_implicitApd;
-  Desc* st_ard;              // current ARD and APD: implicit or explicit
+  Desc* st_ard;  // current ARD and APD: implicit or explicit
   Desc* st_apd;
   Desc* st_ird;
   Desc* st_ipd;
   int64_t* st_fetchBookmarkPtr;
   uint64_t* st_rowsFetchedPtr;
   uint64_t st_rowNumber;
-  HashTable* st_colAttrs;    // overrides of the current result description, or null
+  HashTable* st_colAttrs;  // overrides of the current result description, or null
   int16_t diagRecNo;
 };
 

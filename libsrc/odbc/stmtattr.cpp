@@ -42,11 +42,21 @@ SQLRETURN changed(Stmt* stmt) {
 // Options the back end keeps for the statement without the statement storing them.
 bool is_backend_option(uint16_t option) {
   switch (option) {
-    case 1225: case 1227: case 1228: case 1229: case 1250: case 1251: case 1260: case 1261:
-    case 1264: case 1265: case 1268: case 1276: case 1277: case 1278:
-      return true;
-    default:
-      return false;
+    case 1225:
+    case 1227:
+    case 1228:
+    case 1229:
+    case 1250:
+    case 1251:
+    case 1260:
+    case 1261:
+    case 1264:
+    case 1265:
+    case 1268:
+    case 1276:
+    case 1277:
+    case 1278: return true;
+    default: return false;
   }
 }
 
@@ -202,31 +212,20 @@ SQLRETURN StmtSetOption(Stmt* stmt, uint16_t option, uint64_t value) {
       stmt->st_noscan = v;
       return SQL_SUCCESS;
     }
-    case SQL_MAX_LENGTH:
-      return set_max_length(stmt, value);
-    case SQL_ASYNC_ENABLE:
-      stmt->st_async = value != 0 ? 1 : 0;
-      return SQL_SUCCESS;
-    case SQL_BIND_TYPE:
-      stmt->st_bindType = static_cast<int32_t>(value);
-      return SQL_SUCCESS;
-    case SQL_CURSOR_TYPE:
-      return cursor_setting(stmt, option, value, &scs.sc_cursorType);
-    case SQL_CONCURRENCY:
-      return cursor_setting(stmt, option, value, &scs.sc_concurrency);
-    case SQL_KEYSET_SIZE:
-      return cursor_setting(stmt, option, value, &scs.sc_keysetSize);
-    case SQL_ROWSET_SIZE:
-      return set_rowset_size(stmt, value);
-    case SQL_SIMULATE_CURSOR:
-      return cursor_setting(stmt, option, value, &scs.sc_simulateCursor);
+    case SQL_MAX_LENGTH: return set_max_length(stmt, value);
+    case SQL_ASYNC_ENABLE: stmt->st_async = value != 0 ? 1 : 0; return SQL_SUCCESS;
+    case SQL_BIND_TYPE: stmt->st_bindType = static_cast<int32_t>(value); return SQL_SUCCESS;
+    case SQL_CURSOR_TYPE: return cursor_setting(stmt, option, value, &scs.sc_cursorType);
+    case SQL_CONCURRENCY: return cursor_setting(stmt, option, value, &scs.sc_concurrency);
+    case SQL_KEYSET_SIZE: return cursor_setting(stmt, option, value, &scs.sc_keysetSize);
+    case SQL_ROWSET_SIZE: return set_rowset_size(stmt, value);
+    case SQL_SIMULATE_CURSOR: return cursor_setting(stmt, option, value, &scs.sc_simulateCursor);
     case SQL_RETRIEVE_DATA:
-      if (send(stmt, DRVP_STMT_OPTION + SQL_RETRIEVE_DATA, value) != 0) return fail(stmt, ERR_OPTION_TYPE);
+      if (send(stmt, DRVP_STMT_OPTION + SQL_RETRIEVE_DATA, value) != 0)
+        return fail(stmt, ERR_OPTION_TYPE);
       scs.sc_retrieveData = static_cast<uint32_t>(value);
       return SQL_SUCCESS;
-    case SQL_USE_BOOKMARKS:
-      scs.sc_useBookmarks = value != 0 ? 1 : 0;
-      return SQL_SUCCESS;
+    case SQL_USE_BOOKMARKS: scs.sc_useBookmarks = value != 0 ? 1 : 0; return SQL_SUCCESS;
     case kAttr1050: {
       int32_t code = send(stmt, DRVP_ATTR_1050, value);
       if (code == 0) {
@@ -239,8 +238,10 @@ SQLRETURN StmtSetOption(Stmt* stmt, uint16_t option, uint64_t value) {
     }
     case kAttr1052:
     case kAttr1054: {
-      if (send(stmt, option == kAttr1052 ? DRVP_ATTR_1052 : DRVP_ATTR_1054, value) != 0) return SQL_ERROR;
-      (option == kAttr1052 ? scs.sc_stmtAttr1052 : scs.sc_stmtAttr1054) = static_cast<uint32_t>(value);
+      if (send(stmt, option == kAttr1052 ? DRVP_ATTR_1052 : DRVP_ATTR_1054, value) != 0)
+        return SQL_ERROR;
+      (option == kAttr1052 ? scs.sc_stmtAttr1052 : scs.sc_stmtAttr1054) =
+          static_cast<uint32_t>(value);
       return SQL_SUCCESS;
     }
     case kOptionText: {
@@ -308,7 +309,10 @@ SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value) {
       return put(value, static_cast<int64_t>(v));
     case SQL_ASYNC_ENABLE: return put(value, static_cast<int32_t>(stmt->st_async != 0 ? 1 : 0));
     case SQL_BIND_TYPE: return put(value, stmt->st_bindType);
-    case SQL_CURSOR_TYPE: case SQL_CONCURRENCY: case SQL_ROWSET_SIZE: case SQL_SIMULATE_CURSOR: {
+    case SQL_CURSOR_TYPE:
+    case SQL_CONCURRENCY:
+    case SQL_ROWSET_SIZE:
+    case SQL_SIMULATE_CURSOR: {
       if (changedNow) {
         if (asked(stmt, DRVP_STMT_OPTION + option, &v) != SQL_SUCCESS) return SQL_ERROR;
       } else {
@@ -330,7 +334,8 @@ SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value) {
     case SQL_GET_BOOKMARK: {
       if (stmt->state != 2) return fail(stmt, ERR_CURSOR_STATE);
       if (scs.sc_useBookmarks == 0) return fail(stmt, ERR_INVALID_NOW);
-      if (int32_t code = SCS_GetBookmark(&stmt->st_cursor, static_cast<uint32_t>(scs.sc_position - 1), &v);
+      if (int32_t code =
+              SCS_GetBookmark(&stmt->st_cursor, static_cast<uint32_t>(scs.sc_position - 1), &v);
           code != 0)
         return fail(stmt, code);
       return put(value, v);
@@ -338,15 +343,18 @@ SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value) {
     case SQL_ROW_NUMBER: {
       if (stmt->state != 2) return fail(stmt, ERR_CURSOR_STATE);
       if (scs.sc_cursorType == SQL_CURSOR_FORWARD_ONLY) return put(value, stmt->st_rowNumber);
-      if (int32_t code = SCS_GetRowNumber(&stmt->st_cursor, static_cast<uint32_t>(scs.sc_position - 1), &v);
+      if (int32_t code =
+              SCS_GetRowNumber(&stmt->st_cursor, static_cast<uint32_t>(scs.sc_position - 1), &v);
           code != 0)
         return fail(stmt, code);
       return put(value, static_cast<int64_t>(v));
     }
     case SQL_ATTR_PARAMSET_SIZE: return put(value, stmt->st_paramsetSize);
     case SQL_ATTR_ROW_ARRAY_SIZE: return put(value, static_cast<int64_t>(scs.sc_rowsetSize));
-    case 1048: case 1049:
-      if (asked(stmt, option == 1048 ? DRVP_ROWID : DRVP_SERIAL, &v) != SQL_SUCCESS) return SQL_ERROR;
+    case 1048:
+    case 1049:
+      if (asked(stmt, option == 1048 ? DRVP_ROWID : DRVP_SERIAL, &v) != SQL_SUCCESS)
+        return SQL_ERROR;
       return put(value, v);
     case kAttr1050: return put(value, scs.sc_stmtAttr1050);
     case kAttr1052: return put(value, scs.sc_stmtAttr1052);
@@ -373,12 +381,21 @@ SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value) {
 SQLRETURN StmtSetAttr(Stmt* stmt, int32_t attr, uint64_t value, int32_t length, char marker) {
   void* ptr = reinterpret_cast<void*>(static_cast<uintptr_t>(value));
   switch (attr) {
-    case SQL_ATTR_QUERY_TIMEOUT: case SQL_ATTR_MAX_ROWS: case SQL_ATTR_NOSCAN:
-    case SQL_ATTR_MAX_LENGTH: case SQL_ATTR_ASYNC_ENABLE: case SQL_ATTR_CURSOR_TYPE:
-    case SQL_ATTR_CONCURRENCY: case SQL_ATTR_KEYSET_SIZE: case SQL_ROWSET_SIZE:
-    case SQL_ATTR_SIMULATE_CURSOR: case SQL_ATTR_RETRIEVE_DATA: case SQL_ATTR_USE_BOOKMARKS:
-    case SQL_ATTR_ROW_NUMBER: case kAttr1052: case kAttr1054:
-      return StmtSetOption(stmt, static_cast<uint16_t>(attr), value);
+    case SQL_ATTR_QUERY_TIMEOUT:
+    case SQL_ATTR_MAX_ROWS:
+    case SQL_ATTR_NOSCAN:
+    case SQL_ATTR_MAX_LENGTH:
+    case SQL_ATTR_ASYNC_ENABLE:
+    case SQL_ATTR_CURSOR_TYPE:
+    case SQL_ATTR_CONCURRENCY:
+    case SQL_ATTR_KEYSET_SIZE:
+    case SQL_ROWSET_SIZE:
+    case SQL_ATTR_SIMULATE_CURSOR:
+    case SQL_ATTR_RETRIEVE_DATA:
+    case SQL_ATTR_USE_BOOKMARKS:
+    case SQL_ATTR_ROW_NUMBER:
+    case kAttr1052:
+    case kAttr1054: return StmtSetOption(stmt, static_cast<uint16_t>(attr), value);
     case SQL_ATTR_ROW_BIND_TYPE:
       // A row size the descriptor cannot hold would be cut short and place every later row wrong.
       if (value > INT32_MAX) return fail(stmt, ERR_ATTR_VALUE);
@@ -421,12 +438,11 @@ SQLRETURN StmtSetAttr(Stmt* stmt, int32_t attr, uint64_t value, int32_t length, 
     case SQL_ATTR_ROW_ARRAY_SIZE:
       return DescSetFieldHandle(stmt->st_ard, 0, SQL_DESC_ARRAY_SIZE, value, length, marker);
     case SQL_ATTR_APP_ROW_DESC:
-    case SQL_ATTR_APP_PARAM_DESC:
-      return app_desc(stmt, attr, value);
-    case SQL_ATTR_METADATA_ID:
-      return fail(stmt, ERR_NOT_CAPABLE);
+    case SQL_ATTR_APP_PARAM_DESC: return app_desc(stmt, attr, value);
+    case SQL_ATTR_METADATA_ID: return fail(stmt, ERR_NOT_CAPABLE);
     case SQL_ATTR_CURSOR_SCROLLABLE: {
-      if (value == SQL_NONSCROLLABLE) return StmtSetOption(stmt, SQL_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY);
+      if (value == SQL_NONSCROLLABLE)
+        return StmtSetOption(stmt, SQL_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY);
       if (value != SQL_SCROLLABLE || stmt->st_cursor.sc_cursorType != SQL_CURSOR_FORWARD_ONLY)
         return SQL_SUCCESS;
       SQLRETURN rc = StmtSetOption(stmt, SQL_CURSOR_TYPE, SQL_CURSOR_KEYSET_DRIVEN);
@@ -438,8 +454,7 @@ SQLRETURN StmtSetAttr(Stmt* stmt, int32_t attr, uint64_t value, int32_t length, 
     }
     case SQL_ATTR_CURSOR_SENSITIVITY:
       switch (value) {
-        case SQL_UNSPECIFIED:
-          return SQL_SUCCESS;
+        case SQL_UNSPECIFIED: return SQL_SUCCESS;
         case SQL_INSENSITIVE: {
           SQLRETURN rc = StmtSetOption(stmt, SQL_CONCURRENCY, SQL_CONCUR_READ_ONLY);
           if (rc != SQL_SUCCESS) return rc;
@@ -449,17 +464,16 @@ SQLRETURN StmtSetAttr(Stmt* stmt, int32_t attr, uint64_t value, int32_t length, 
         case SQL_SENSITIVE: {
           if (stmt->st_cursor.sc_concurrency != SQL_CONCUR_READ_ONLY) return SQL_SUCCESS;
           SQLRETURN rc = StmtSetOption(stmt, SQL_CONCURRENCY, SQL_CONCUR_VALUES);
-          if (rc == SQL_SUCCESS_WITH_INFO && stmt->st_cursor.sc_concurrency != SQL_CONCUR_READ_ONLY) {
+          if (rc == SQL_SUCCESS_WITH_INFO &&
+              stmt->st_cursor.sc_concurrency != SQL_CONCUR_READ_ONLY) {
             stmt->errCode = 0;
             return SQL_SUCCESS;
           }
           return rc;
         }
-        default:
-          return fail(stmt, ERR_ATTR_VALUE);
+        default: return fail(stmt, ERR_ATTR_VALUE);
       }
-    default:
-      return fail(stmt, ERR_OPTION_TYPE);
+    default: return fail(stmt, ERR_OPTION_TYPE);
   }
 }
 
@@ -472,7 +486,8 @@ SQLRETURN GetStmtOptionImpl(Stmt* stmt, const CallSlot* args) {
 }
 
 SQLRETURN SetStmtAttrImpl(Stmt* stmt, const CallSlot* args) {
-  return StmtSetAttr(stmt, SlotI32(args[0]), args[1], SlotI32(args[2]), SlotIsWide(args[3]) ? 'W' : 'A');
+  return StmtSetAttr(stmt, SlotI32(args[0]), args[1], SlotI32(args[2]),
+                     SlotIsWide(args[3]) ? 'W' : 'A');
 }
 
 SQLRETURN GetStmtAttrImpl(Stmt* stmt, const CallSlot* args) {
@@ -482,11 +497,20 @@ SQLRETURN GetStmtAttrImpl(Stmt* stmt, const CallSlot* args) {
   // Every ODBC numeric statement attribute is an SQLULEN.
   const auto ulen = [value](uint64_t v) { return put(value, v); };
   switch (attr) {
-    case SQL_ATTR_QUERY_TIMEOUT: case SQL_ATTR_MAX_ROWS: case SQL_ATTR_NOSCAN:
-    case SQL_ATTR_MAX_LENGTH: case SQL_ATTR_ASYNC_ENABLE: case SQL_ATTR_ROW_BIND_TYPE:
-    case SQL_ATTR_CURSOR_TYPE: case SQL_ATTR_CONCURRENCY: case SQL_ATTR_KEYSET_SIZE:
-    case SQL_ROWSET_SIZE: case SQL_ATTR_SIMULATE_CURSOR: case SQL_ATTR_RETRIEVE_DATA:
-    case SQL_ATTR_USE_BOOKMARKS: case SQL_ATTR_ROW_NUMBER: {
+    case SQL_ATTR_QUERY_TIMEOUT:
+    case SQL_ATTR_MAX_ROWS:
+    case SQL_ATTR_NOSCAN:
+    case SQL_ATTR_MAX_LENGTH:
+    case SQL_ATTR_ASYNC_ENABLE:
+    case SQL_ATTR_ROW_BIND_TYPE:
+    case SQL_ATTR_CURSOR_TYPE:
+    case SQL_ATTR_CONCURRENCY:
+    case SQL_ATTR_KEYSET_SIZE:
+    case SQL_ROWSET_SIZE:
+    case SQL_ATTR_SIMULATE_CURSOR:
+    case SQL_ATTR_RETRIEVE_DATA:
+    case SQL_ATTR_USE_BOOKMARKS:
+    case SQL_ATTR_ROW_NUMBER: {
       // The option is written in its own width into a zeroed slot, which then
       // goes out whole.
       uint64_t v = 0;
@@ -494,8 +518,11 @@ SQLRETURN GetStmtAttrImpl(Stmt* stmt, const CallSlot* args) {
       if (rc != SQL_SUCCESS) return rc;
       return ulen(v);
     }
-    case SQL_GET_BOOKMARK: case 1048: case 1049: case kAttr1052: case kAttr1054:
-      return StmtGetOption(stmt, static_cast<uint16_t>(attr), value);
+    case SQL_GET_BOOKMARK:
+    case 1048:
+    case 1049:
+    case kAttr1052:
+    case kAttr1054: return StmtGetOption(stmt, static_cast<uint16_t>(attr), value);
     case SQL_ATTR_ENABLE_AUTO_IPD: return ulen(SQL_FALSE);
     case SQL_ATTR_FETCH_BOOKMARK_PTR: return put_ptr(value, stmt->st_fetchBookmarkPtr);
     case SQL_ATTR_PARAM_BIND_OFFSET_PTR: return put_ptr(value, stmt->st_apd->de_bindOffsetPtr);
@@ -510,24 +537,25 @@ SQLRETURN GetStmtAttrImpl(Stmt* stmt, const CallSlot* args) {
     case SQL_ATTR_ROWS_FETCHED_PTR: return put_ptr(value, stmt->st_rowsFetchedPtr);
     case SQL_ATTR_ROW_ARRAY_SIZE:
       return ulen(static_cast<uint64_t>(static_cast<int64_t>(stmt->st_cursor.sc_rowsetSize)));
-    case SQL_ATTR_APP_ROW_DESC: case SQL_ATTR_APP_PARAM_DESC:
-    case SQL_ATTR_IMP_ROW_DESC: case SQL_ATTR_IMP_PARAM_DESC: {
-      const Desc* d = attr == SQL_ATTR_APP_ROW_DESC    ? stmt->st_ard
+    case SQL_ATTR_APP_ROW_DESC:
+    case SQL_ATTR_APP_PARAM_DESC:
+    case SQL_ATTR_IMP_ROW_DESC:
+    case SQL_ATTR_IMP_PARAM_DESC: {
+      const Desc* d = attr == SQL_ATTR_APP_ROW_DESC     ? stmt->st_ard
                       : attr == SQL_ATTR_APP_PARAM_DESC ? stmt->st_apd
                       : attr == SQL_ATTR_IMP_ROW_DESC   ? stmt->st_ird
                                                         : stmt->st_ipd;
       if (strLen != nullptr) *strLen = SQL_IS_POINTER;
       return put(value, static_cast<uint64_t>(d->handle));
     }
-    case SQL_ATTR_METADATA_ID:
-      return fail(stmt, ERR_NOT_CAPABLE);
+    case SQL_ATTR_METADATA_ID: return fail(stmt, ERR_NOT_CAPABLE);
     case SQL_ATTR_CURSOR_SCROLLABLE: {
       const int32_t t = stmt->st_cursor.sc_cursorType;
       return ulen(t >= 1 && t <= 3 ? SQL_SCROLLABLE : SQL_NONSCROLLABLE);
     }
     case SQL_ATTR_CURSOR_SENSITIVITY:
-      return ulen(stmt->st_cursor.sc_concurrency == SQL_CONCUR_READ_ONLY ? SQL_INSENSITIVE : SQL_SENSITIVE);
-    default:
-      return fail(stmt, ERR_OPTION_TYPE);
+      return ulen(stmt->st_cursor.sc_concurrency == SQL_CONCUR_READ_ONLY ? SQL_INSENSITIVE
+                                                                         : SQL_SENSITIVE);
+    default: return fail(stmt, ERR_OPTION_TYPE);
   }
 }

@@ -83,14 +83,18 @@ int32_t StmtBindColPtrs(Stmt* stmt, uint16_t column, int16_t cType, void* value,
                         int64_t* octetLenPtr, int64_t* indicatorPtr) {
   stmt->errCode = 0;
   int32_t code = 0;
-  if (bufLen < 0) code = ERR_BUFFER_LENGTH;
-  else if (bufLen == 0 && column != 0 && cType != SQL_C_DEFAULT) bufLen = CTypeSize(cType);
+  if (bufLen < 0)
+    code = ERR_BUFFER_LENGTH;
+  else if (bufLen == 0 && column != 0 && cType != SQL_C_DEFAULT)
+    bufLen = CTypeSize(cType);
   if (column == 0) {
     if (int32_t rc = bookmark_check(stmt, cType); rc != 0) code = rc;
     // A binary bookmark keeps its length: it is the stride of a column-wise
     // array. Eight bytes are written into it, so a shorter buffer is refused.
-    if (code == 0 && cType == SQL_C_UBIGINT) bufLen = 8;
-    else if (code == 0 && value != nullptr && bufLen < 8) code = ERR_BUFFER_LENGTH;
+    if (code == 0 && cType == SQL_C_UBIGINT)
+      bufLen = 8;
+    else if (code == 0 && value != nullptr && bufLen < 8)
+      code = ERR_BUFFER_LENGTH;
   }
   if (code != 0) {
     stmt->errCode = code;
@@ -141,10 +145,10 @@ SQLRETURN StmtBindParameter(Stmt* stmt, uint16_t n, int16_t paramType, int16_t c
   };
   if (data == nullptr && indicatorPtr == nullptr && paramType != SQL_PARAM_OUTPUT)
     return fail(ERR_ARGUMENT);
-  const bool secondsType = sqlType == SQL_TYPE_TIME || sqlType == SQL_TYPE_TIMESTAMP ||
-                           sqlType == SQL_INTERVAL_SECOND || sqlType == SQL_INTERVAL_DAY_TO_SECOND ||
-                           sqlType == SQL_INTERVAL_HOUR_TO_SECOND ||
-                           sqlType == SQL_INTERVAL_MINUTE_TO_SECOND;
+  const bool secondsType =
+      sqlType == SQL_TYPE_TIME || sqlType == SQL_TYPE_TIMESTAMP || sqlType == SQL_INTERVAL_SECOND ||
+      sqlType == SQL_INTERVAL_DAY_TO_SECOND || sqlType == SQL_INTERVAL_HOUR_TO_SECOND ||
+      sqlType == SQL_INTERVAL_MINUTE_TO_SECOND;
   if (scale < 0 && secondsType) return fail(ERR_SCALE);
   if (cType == SQL_C_DEFAULT) {
     const int32_t version = stmt->st_dbc->envr->odbcVersion;
@@ -182,29 +186,44 @@ SQLRETURN StmtBindParameter(Stmt* stmt, uint16_t n, int16_t paramType, int16_t c
     DescRecTypeFromConcise(i);
     i->dr_paramType = paramType;
     switch (sqlType) {
-      case SQL_TYPE_TIME: case SQL_TYPE_TIMESTAMP: case SQL_INTERVAL_SECOND:
-      case SQL_INTERVAL_DAY_TO_SECOND: case SQL_INTERVAL_HOUR_TO_SECOND:
+      case SQL_TYPE_TIME:
+      case SQL_TYPE_TIMESTAMP:
+      case SQL_INTERVAL_SECOND:
+      case SQL_INTERVAL_DAY_TO_SECOND:
+      case SQL_INTERVAL_HOUR_TO_SECOND:
       case SQL_INTERVAL_MINUTE_TO_SECOND:
         i->dr_length = columnSize;
         i->dr_precision = scale;
         break;
-      case SQL_NUMERIC: case SQL_DECIMAL:
+      case SQL_NUMERIC:
+      case SQL_DECIMAL:
         i->dr_precision = static_cast<int16_t>(columnSize);
         i->dr_scale = scale;
         break;
-      case SQL_FLOAT: case SQL_REAL: case SQL_DOUBLE:
-        i->dr_precision = static_cast<int16_t>(columnSize);
-        break;
-      case SQL_CHAR: case SQL_VARCHAR: case SQL_TYPE_DATE: case SQL_LONGVARCHAR: case SQL_BINARY:
-      case SQL_VARBINARY: case SQL_LONGVARBINARY: case SQL_WCHAR: case SQL_WVARCHAR:
-      case SQL_WLONGVARCHAR: case SQL_GUID: case SQL_INTERVAL_YEAR: case SQL_INTERVAL_MONTH:
-      case SQL_INTERVAL_DAY: case SQL_INTERVAL_HOUR: case SQL_INTERVAL_MINUTE:
-      case SQL_INTERVAL_YEAR_TO_MONTH: case SQL_INTERVAL_DAY_TO_HOUR:
-      case SQL_INTERVAL_DAY_TO_MINUTE: case SQL_INTERVAL_HOUR_TO_MINUTE:
-        i->dr_length = columnSize;
-        break;
-      default:
-        break;
+      case SQL_FLOAT:
+      case SQL_REAL:
+      case SQL_DOUBLE: i->dr_precision = static_cast<int16_t>(columnSize); break;
+      case SQL_CHAR:
+      case SQL_VARCHAR:
+      case SQL_TYPE_DATE:
+      case SQL_LONGVARCHAR:
+      case SQL_BINARY:
+      case SQL_VARBINARY:
+      case SQL_LONGVARBINARY:
+      case SQL_WCHAR:
+      case SQL_WVARCHAR:
+      case SQL_WLONGVARCHAR:
+      case SQL_GUID:
+      case SQL_INTERVAL_YEAR:
+      case SQL_INTERVAL_MONTH:
+      case SQL_INTERVAL_DAY:
+      case SQL_INTERVAL_HOUR:
+      case SQL_INTERVAL_MINUTE:
+      case SQL_INTERVAL_YEAR_TO_MONTH:
+      case SQL_INTERVAL_DAY_TO_HOUR:
+      case SQL_INTERVAL_DAY_TO_MINUTE:
+      case SQL_INTERVAL_HOUR_TO_MINUTE: i->dr_length = columnSize; break;
+      default: break;
     }
   }
   return SQL_SUCCESS;
@@ -218,9 +237,9 @@ SQLRETURN BindColImpl(Stmt* stmt, const CallSlot* args) {
 
 SQLRETURN BindParameterImpl(Stmt* stmt, const CallSlot* args) {
   auto* lenInd = SlotAs<int64_t*>(args[8]);
-  return StmtBindParameter(stmt, SlotU16(args[0]), SlotI16(args[1]), SlotI16(args[2]), SlotI16(args[3]),
-                           args[4], SlotI16(args[5]), SlotAs<void*>(args[6]), SlotI64(args[7]), lenInd,
-                           lenInd);
+  return StmtBindParameter(stmt, SlotU16(args[0]), SlotI16(args[1]), SlotI16(args[2]),
+                           SlotI16(args[3]), args[4], SlotI16(args[5]), SlotAs<void*>(args[6]),
+                           SlotI64(args[7]), lenInd, lenInd);
 }
 
 SQLRETURN SetParamImpl(Stmt* stmt, const CallSlot* args) {
@@ -235,18 +254,20 @@ SQLRETURN SetParamImpl(Stmt* stmt, const CallSlot* args) {
   if (data == nullptr && lenInd == nullptr) return fail_stmt(stmt, ERR_ARGUMENT);
   if (scale < 0) return fail_stmt(stmt, ERR_SCALE);
   if (cType == SQL_C_DEFAULT)
-    cType = static_cast<int16_t>(DefaultCType(sqlType, stmt->st_dbc->envr->odbcVersion == SQL_OV_ODBC3 ? 3 : 2));
+    cType = static_cast<int16_t>(
+        DefaultCType(sqlType, stmt->st_dbc->envr->odbcVersion == SQL_OV_ODBC3 ? 3 : 2));
   // ODBC 1 has no SQL_C_NUMERIC.
   const int64_t size = cType == SQL_C_NUMERIC ? 0 : transfer_size(cType);
   if (size == 0) return fail_stmt(stmt, ERR_RESTRICTED_TYPE);
-  return store_param(stmt, n, cType, size, sqlType, columnSize, scale, ParamValue{data, lenInd, lenInd, 0},
-                     SQL_PARAM_INPUT);
+  return store_param(stmt, n, cType, size, sqlType, columnSize, scale,
+                     ParamValue{data, lenInd, lenInd, 0}, SQL_PARAM_INPUT);
 }
 
 SQLRETURN DescribeParamImpl(Stmt* stmt, const CallSlot* args) {
   const ColumnInfo* info = StmtParamInfo(stmt, SlotU16(args[0]));
   if (info == nullptr) return SQL_ERROR;
-  if (auto* t = SlotAs<int16_t*>(args[1]); t != nullptr) *t = SqlTypeForVersion(info->sqlType, stmt);
+  if (auto* t = SlotAs<int16_t*>(args[1]); t != nullptr)
+    *t = SqlTypeForVersion(info->sqlType, stmt);
   if (auto* size = SlotAs<uint64_t*>(args[2]); size != nullptr)
     *size = static_cast<uint32_t>(info->precision);
   if (auto* scale = SlotAs<int16_t*>(args[3]); scale != nullptr) *scale = info->scale;

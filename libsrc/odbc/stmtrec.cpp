@@ -68,7 +68,8 @@ SQLRETURN StmtAddColBinding(Stmt* stmt, const ColBinding* cb) {
     if (n->cb.cb_column == cb->cb_column) {
       // The rebound column keeps its place and its data-at-execution buffers
       // go with the old binding.
-      if (owns_dae(stmt)) DAEBuffersFree(&n->cb.cb_daeBuffers, n->cb.cb_daeRows, &n->cb.cb_daeLengths);
+      if (owns_dae(stmt))
+        DAEBuffersFree(&n->cb.cb_daeBuffers, n->cb.cb_daeRows, &n->cb.cb_daeLengths);
       n->cb = *cb;
       return SQL_SUCCESS;
     }
@@ -315,12 +316,21 @@ uint16_t ResultRowWidth(const ColumnInfo* info, uint16_t n) {
   for (uint16_t i = 0; i < n; ++i) {
     uint64_t w = 2;
     switch (info[i].bindType) {
-      case DS_NONE: case DS_BIT: case DS_TINYINT: case DS_UTINYINT: w += 1; break;
-      case DS_SMALLINT: case DS_USMALLINT: w += 2; break;
-      case DS_INTEGER: case DS_UINTEGER: case DS_REAL: w += 4; break;
+      case DS_NONE:
+      case DS_BIT:
+      case DS_TINYINT:
+      case DS_UTINYINT: w += 1; break;
+      case DS_SMALLINT:
+      case DS_USMALLINT: w += 2; break;
+      case DS_INTEGER:
+      case DS_UINTEGER:
+      case DS_REAL: w += 4; break;
       case DS_DOUBLE: w += 8; break;
-      case DS_DATE: case DS_TIME: w += 6; break;
-      case DS_CHAR: case DS_BINARY: case DS_STRING: w += info[i].octetLength; break;
+      case DS_DATE:
+      case DS_TIME: w += 6; break;
+      case DS_CHAR:
+      case DS_BINARY:
+      case DS_STRING: w += info[i].octetLength; break;
       case DS_WCHAR: w += 2ull * info[i].octetLength + 2; break;
       default: w += 16; break;
     }

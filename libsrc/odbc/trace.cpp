@@ -151,13 +151,9 @@ std::string TraceExpandName(const char* name, const char* suffix) {
     if (m == '\0') break;
     ++p;
     switch (m) {
-      case '$':
-        out += '$';
-        break;
+      case '$': out += '$'; break;
       case 'H':
-      case 'h':
-        out += home_dir();
-        break;
+      case 'h': out += home_dir(); break;
       case 'P':
       case 'p': {
         char buf[32];
@@ -175,11 +171,8 @@ std::string TraceExpandName(const char* name, const char* suffix) {
         break;
       }
       case 'U':
-      case 'u':
-        out += user_name();
-        break;
-      default:
-        break;
+      case 'u': out += user_name(); break;
+      default: break;
     }
   }
   out += suffix;

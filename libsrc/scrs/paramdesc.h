@@ -9,13 +9,13 @@
 #include <cstdint>
 
 struct ParamDesc {
-  char** pd_probes;          // probe texts, pd_probeCount of them
+  char** pd_probes;  // probe texts, pd_probeCount of them
   int32_t pd_probeCount;
-  int32_t pd_total;          // result columns of all probes together
-  char* pd_markers;          // INSERT ... VALUES: '?' parameter, 'X' literal; or null
+  int32_t pd_total;            // result columns of all probes together
+  char* pd_markers;            // INSERT ... VALUES: '?' parameter, 'X' literal; or null
   const char* pd_defaultItem;  // select item of a parameter of unknown type (not owned)
-  char* pd_text;             // copy of the analysed statement
-  int32_t pd_kind;           // statement kind, -1 when not analysed
+  char* pd_text;               // copy of the analysed statement
+  int32_t pd_kind;             // statement kind, -1 when not analysed
 };
 
 void ParamDescInit(ParamDesc* pd, const char* defaultItem);

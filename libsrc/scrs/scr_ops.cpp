@@ -52,11 +52,8 @@ bool forward_only_answer(DriverPropId id, int32_t* value) {
     case SQL_KEYSET_CURSOR_ATTRIBUTES1:
     case SQL_KEYSET_CURSOR_ATTRIBUTES2:
     case SQL_STATIC_CURSOR_ATTRIBUTES1:
-    case SQL_STATIC_CURSOR_ATTRIBUTES2:
-      *value = 0;
-      return true;
-    default:
-      return false;
+    case SQL_STATIC_CURSOR_ATTRIBUTES2: *value = 0; return true;
+    default: return false;
   }
 }
 
@@ -158,7 +155,8 @@ int32_t SCS_SetParamTypes(DrvHandle hCursor, uint16_t count, const ParamShadow* 
   InfCursor* cur = InfCursorLookup(hCursor);
   if (cur == nullptr) return ERR_ARGUMENT;
   SCS& scs = cur->scs;
-  if (int32_t rc = scs_p_SetParamTypes(&scs.sc_paramTypes, &scs.sc_paramTypeCount, count, types); rc != 0)
+  if (int32_t rc = scs_p_SetParamTypes(&scs.sc_paramTypes, &scs.sc_paramTypeCount, count, types);
+      rc != 0)
     return rc;
   return base().DRV_SetParamTypes(hCursor, count, types);
 }
@@ -229,8 +227,8 @@ int32_t fetch_rowset(DrvHandle hCursor, int32_t size, Dataset* rows) {
   return 0;
 }
 
-int32_t SCS_ExtendedFetch2(DrvHandle hCursor, RowStatusTable** table, int32_t target,
-                           int32_t* rows, int32_t* rowCount, uint16_t kind) {
+int32_t SCS_ExtendedFetch2(DrvHandle hCursor, RowStatusTable** table, int32_t target, int32_t* rows,
+                           int32_t* rowCount, uint16_t kind) {
   (void)target;
   (void)kind;
   InfCursor* cur = InfCursorLookup(hCursor);

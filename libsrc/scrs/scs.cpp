@@ -23,11 +23,20 @@ namespace {
 
 bool int_info(uint16_t t) {
   switch (t) {
-    case 8: case 26: case 28: case 43: case 44: case 72: case 78: case 79: case 80:
-    case 82: case 83: case 93: case 99:
-      return true;
-    default:
-      return false;
+    case 8:
+    case 26:
+    case 28:
+    case 43:
+    case 44:
+    case 72:
+    case 78:
+    case 79:
+    case 80:
+    case 82:
+    case 83:
+    case 93:
+    case 99: return true;
+    default: return false;
   }
 }
 
@@ -111,8 +120,7 @@ int32_t SCS_InitStmt(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* d
   return 0;
 }
 
-int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* drv,
-                       void* owner) {
+int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* drv, void* owner) {
   // The agent set the defer-long choice when it made the cursor.
   const uint32_t deferLong = scs->sc_deferLong;
   SCS_Init(scs, hCursor, hConn, drv, owner);
@@ -241,12 +249,14 @@ int32_t SCS_GetBookmark(SCS* scs, uint32_t index, int32_t* out) {
     return ERR_ARGUMENT;
   *out = 0;
   if (!has_rowset(scs)) return ERR_CURSOR_STATE;
-  if (scs->sc_cursorType == SCS_STATIC || (scs->sc_cursorType == SCS_KEYSET && scs->sc_keysetSize == 0))
+  if (scs->sc_cursorType == SCS_STATIC ||
+      (scs->sc_cursorType == SCS_KEYSET && scs->sc_keysetSize == 0))
     return SCS_GetRowNumber(scs, index, out);
   return ERR_NOT_CAPABLE;
 }
 
-int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t, ColumnInfo*, uint16_t, uint16_t, uint16_t, ColAttr*) {
+int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t, ColumnInfo*, uint16_t, uint16_t, uint16_t,
+                            ColAttr*) {
   // Base names exist only for a select list the cursor layer rewrote.
   (void)scs;
   return 0;
@@ -278,7 +288,8 @@ int32_t SCR_GetOdbcInfo(DriverRecord* rec, uint32_t hConn, uint16_t infoType, vo
   if (text_info(infoType)) {
     char text[256] = {};
     uint16_t n = 0;
-    if (int32_t rc = rec->ops->DRV_GetInfo(hConn, DRVP_GETINFO_TEXT + infoType, text, sizeof text, &n);
+    if (int32_t rc =
+            rec->ops->DRV_GetInfo(hConn, DRVP_GETINFO_TEXT + infoType, text, sizeof text, &n);
         rc != 0)
       return rc;
     const size_t len = strnlen(text, sizeof text - 1);

@@ -41,32 +41,32 @@ inline constexpr uint16_t SCS_F_SELECT_REWRITTEN = 0x1000;
 inline constexpr uint16_t SCS_F_PREPARED = 0x8000;
 
 struct SCS {
-  int32_t sc_rowsetSize;       // rows per rowset; 1
-  int32_t sc_keysetSize;       // 0 = pure keyset; above 0 makes type 1 a mixed cursor
-  int32_t sc_rowCount;         // -1 while unknown
-  int32_t sc_cursorType;       // SCS_FORWARD_ONLY ... SCS_STATIC
-  int32_t sc_reqCursorType;    // the type asked for while another runs it
-  int32_t sc_concurrency;      // 1 read-only, 2 lock, 3 row versions, 4 values
+  int32_t sc_rowsetSize;     // rows per rowset; 1
+  int32_t sc_keysetSize;     // 0 = pure keyset; above 0 makes type 1 a mixed cursor
+  int32_t sc_rowCount;       // -1 while unknown
+  int32_t sc_cursorType;     // SCS_FORWARD_ONLY ... SCS_STATIC
+  int32_t sc_reqCursorType;  // the type asked for while another runs it
+  int32_t sc_concurrency;    // 1 read-only, 2 lock, 3 row versions, 4 values
   int32_t sc_reqConcurrency;
   uint32_t sc_simulateCursor;
   uint32_t sc_useBookmarks;
-  uint32_t sc_retrieveData;    // 1; 0 drops the values and keeps statuses and counts
-  uint32_t sc_hConn;           // agent connection handle (0 in a connection's copy)
-  uint32_t sc_hCursor;         // agent cursor handle (0 in a connection's copy)
-  int32_t sc_position;         // current row of the rowset (1-based), or a special position
-  int32_t sc_rowsetStart;      // first row of the current rowset, or a special position
-  DriverRecord* sc_driver;     // whole chain (statement copy), table below the layer (cursor copy)
-  void* sc_owner;              // the Stmt or InfCursor embedding the context; none for a connection
-  uint32_t sc_stmtAttr1050;    // 1
-  uint32_t sc_info04;          // (cursor) the agent runs parameter operations
-  int32_t sc_windowState;      // (cursor) window of a mixed cursor; -6 none
-  KS* sc_keyset;               // (cursor)
-  uint16_t sc_flags;           // SCS_F_* bits
-  Dataset* sc_params;          // (cursor) copy of the last parameters while SCS_F_PARAMS_KEPT
-  Dataset* sc_optValues;       // (cursor) old values for value concurrency
-  uint16_t sc_analysisFlags;   // (cursor)
-  char* sc_sqlText;            // (cursor) the prepared text, for a re-prepare after a close
-  uint32_t sc_auxCursor;       // (cursor) auxiliary agent cursors, owned
+  uint32_t sc_retrieveData;   // 1; 0 drops the values and keeps statuses and counts
+  uint32_t sc_hConn;          // agent connection handle (0 in a connection's copy)
+  uint32_t sc_hCursor;        // agent cursor handle (0 in a connection's copy)
+  int32_t sc_position;        // current row of the rowset (1-based), or a special position
+  int32_t sc_rowsetStart;     // first row of the current rowset, or a special position
+  DriverRecord* sc_driver;    // whole chain (statement copy), table below the layer (cursor copy)
+  void* sc_owner;             // the Stmt or InfCursor embedding the context; none for a connection
+  uint32_t sc_stmtAttr1050;   // 1
+  uint32_t sc_info04;         // (cursor) the agent runs parameter operations
+  int32_t sc_windowState;     // (cursor) window of a mixed cursor; -6 none
+  KS* sc_keyset;              // (cursor)
+  uint16_t sc_flags;          // SCS_F_* bits
+  Dataset* sc_params;         // (cursor) copy of the last parameters while SCS_F_PARAMS_KEPT
+  Dataset* sc_optValues;      // (cursor) old values for value concurrency
+  uint16_t sc_analysisFlags;  // (cursor)
+  char* sc_sqlText;           // (cursor) the prepared text, for a re-prepare after a close
+  uint32_t sc_auxCursor;      // (cursor) auxiliary agent cursors, owned
   uint32_t sc_auxCursor2;
   uint16_t sc_aux2Prepared;    // (cursor) 0x10 and 0x20 drop with a new rowset size
   uint16_t sc_resultColCount;  // (cursor)
@@ -74,41 +74,41 @@ struct SCS {
   RowStatusTable* sc_rowStatus;  // statuses and rows of the current rowset; owned
   uint16_t* sc_appRowStatus;     // (statement) the application's row-status array
   uint32_t sc_setPosRow;
-  uint16_t sc_setPosOp;          // 1 refresh, 2 update, 3 delete, 4 add
-  uint32_t sc_fetchDirections;   // (statement) SQL_FETCH_DIRECTION mask; 0 until read
-  int32_t sc_prevRowsetSize;     // (statement) rowset size when the current rowset was fetched
-  uint32_t sc_resendParamTypes;  // (cursor) kept types go again after a re-prepare
-  uint16_t sc_genParamTypeCount; // (cursor)
+  uint16_t sc_setPosOp;           // 1 refresh, 2 update, 3 delete, 4 add
+  uint32_t sc_fetchDirections;    // (statement) SQL_FETCH_DIRECTION mask; 0 until read
+  int32_t sc_prevRowsetSize;      // (statement) rowset size when the current rowset was fetched
+  uint32_t sc_resendParamTypes;   // (cursor) kept types go again after a re-prepare
+  uint16_t sc_genParamTypeCount;  // (cursor)
   ParamShadow* sc_genParamTypes;
-  uint16_t sc_paramTypeCount;    // (cursor) copy of the last DRV_SetParamTypes list
+  uint16_t sc_paramTypeCount;  // (cursor) copy of the last DRV_SetParamTypes list
   ParamShadow* sc_paramTypes;
-  uint32_t sc_lockByUpdate;      // (cursor)
-  char sc_quoteChar;             // (cursor) identifier quote, 0 for none
-  uint32_t sc_quotedIdCase;      // (cursor) 4
-  uint32_t sc_idCase;            // (cursor) 1
-  int32_t sc_maxParams;          // (cursor) 255
-  char* sc_userName;             // (cursor) owned
-  char* sc_dbmsName;             // (cursor) owned
-  Dataset* sc_windowBound;       // (cursor)
-  int16_t sc_nullCollation;      // (cursor)
-  uint16_t sc_orderColCount;     // (cursor)
-  SS* sc_staticSet;              // (cursor)
-  int32_t sc_cacheWindowStart;   // (cursor)
-  Dataset* sc_setPosRows;        // (cursor) values of the SetPos under way
+  uint32_t sc_lockByUpdate;     // (cursor)
+  char sc_quoteChar;            // (cursor) identifier quote, 0 for none
+  uint32_t sc_quotedIdCase;     // (cursor) 4
+  uint32_t sc_idCase;           // (cursor) 1
+  int32_t sc_maxParams;         // (cursor) 255
+  char* sc_userName;            // (cursor) owned
+  char* sc_dbmsName;            // (cursor) owned
+  Dataset* sc_windowBound;      // (cursor)
+  int16_t sc_nullCollation;     // (cursor)
+  uint16_t sc_orderColCount;    // (cursor)
+  SS* sc_staticSet;             // (cursor)
+  int32_t sc_cacheWindowStart;  // (cursor)
+  Dataset* sc_setPosRows;       // (cursor) values of the SetPos under way
   uint16_t* sc_setPosCols;
-  int32_t sc_rowsAffected;       // (cursor) -1 when no positioned operation ran
+  int32_t sc_rowsAffected;  // (cursor) -1 when no positioned operation ran
   uint32_t sc_hasRowVersions;
-  uint32_t sc_keepQualifier;     // (cursor)
+  uint32_t sc_keepQualifier;  // (cursor)
   uint32_t sc_stmtAttr1052;
   uint32_t sc_stmtAttr1054;
-  Dataset* sc_longValues;        // (cursor) side Dataset of long values, owned
-  int16_t sc_longCol;            // (cursor) the long value returned in pieces
+  Dataset* sc_longValues;  // (cursor) side Dataset of long values, owned
+  int16_t sc_longCol;      // (cursor) the long value returned in pieces
   int16_t sc_longRow;
   int32_t sc_longOffset;
   uint32_t sc_longRest;
-  uint32_t sc_wideAgent;         // (cursor)
-  int16_t sc_maxOrderByCols;     // (cursor)
-  uint32_t sc_deferLong;         // (cursor) set by the agent's cursor allocation
+  uint32_t sc_wideAgent;      // (cursor)
+  int16_t sc_maxOrderByCols;  // (cursor)
+  uint32_t sc_deferLong;      // (cursor) set by the agent's cursor allocation
 };
 
 // Fills the table in rec->ops into the cursor layer's copy on the first call in
@@ -130,8 +130,7 @@ int32_t SCS_InitStmt(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* d
                      const SCS* connDefaults);
 // An agent cursor's context, with what the agent says of its connection.
 // 0 or ERR_MEMORY.
-int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* drv,
-                       void* owner);
+int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* drv, void* owner);
 // Releases everything an agent cursor's context holds.
 void SCS_FreeCursor(SCS* scs);
 

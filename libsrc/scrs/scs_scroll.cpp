@@ -71,25 +71,20 @@ int scs_p_ClassifyRowset(int32_t start, int32_t target, int32_t size, int32_t co
   return SCS_ROWSET_INSIDE;
 }
 
-int scs_p_ResolveRowset(uint16_t orientation, int32_t offset, int32_t rowsetStart,
-                        int32_t rowCount, int32_t rowsetSize, int32_t prevRowsetSize,
-                        int32_t* target) {
+int scs_p_ResolveRowset(uint16_t orientation, int32_t offset, int32_t rowsetStart, int32_t rowCount,
+                        int32_t rowsetSize, int32_t prevRowsetSize, int32_t* target) {
   const int32_t start = rowsetStart == SCS_POS_AFTER_END ? rowCount + 1 : rowsetStart;
   auto classify = [&](int32_t t) {
     *target = t;
     return scs_p_ClassifyRowset(start, t, rowsetSize, rowCount);
   };
   switch (orientation) {
-    case SQL_FETCH_NEXT:
-      return classify(start + prevRowsetSize);
-    case SQL_FETCH_FIRST:
-      *target = 1;
-      return SCS_ROWSET_INSIDE;
+    case SQL_FETCH_NEXT: return classify(start + prevRowsetSize);
+    case SQL_FETCH_FIRST: *target = 1; return SCS_ROWSET_INSIDE;
     case SQL_FETCH_LAST:
       *target = rowCount == -1 ? 0 : rowCount - rowsetSize + 1;
       return SCS_ROWSET_INSIDE;
-    case SQL_FETCH_PRIOR:
-      return classify(start - rowsetSize);
+    case SQL_FETCH_PRIOR: return classify(start - rowsetSize);
     case SQL_FETCH_ABSOLUTE: {
       if (offset == 0) {
         *target = 0;
@@ -105,11 +100,8 @@ int scs_p_ResolveRowset(uint16_t orientation, int32_t offset, int32_t rowsetStar
       if (cls == SCS_ROWSET_OVERLAPS_START && -offset > rowsetSize) return SCS_ROWSET_BEFORE;
       return cls;
     }
-    case SQL_FETCH_RELATIVE:
-      return classify(start + offset);
-    default:
-      *target = 0;
-      return SCS_ROWSET_FORWARD;
+    case SQL_FETCH_RELATIVE: return classify(start + offset);
+    default: *target = 0; return SCS_ROWSET_FORWARD;
   }
 }
 
@@ -118,7 +110,8 @@ int32_t scs_p_DriverScroll(SCS* scs, uint16_t orientation, int32_t target, uint3
   const DriverOps* ops = scs->sc_driver->ops;
   int32_t n = 0;
   int32_t rc = ERR_NOT_CAPABLE;
-  const bool dynMix = stmt != nullptr && stmt->st_dbc != nullptr && stmt->st_dbc->cn_hasDynMixCurs != 0;
+  const bool dynMix =
+      stmt != nullptr && stmt->st_dbc != nullptr && stmt->st_dbc->cn_hasDynMixCurs != 0;
   if (dynMix && ops->DRV_ExtendedFetch2 != nullptr) {
     rc = ops->DRV_ExtendedFetch2(scs->sc_hCursor, &scs->sc_rowStatus, target, &n, &scs->sc_rowCount,
                                  orientation);
@@ -169,8 +162,7 @@ int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t
       if (offset <= 0) return ERR_NO_DATA;
       orientation = SQL_FETCH_ABSOLUTE;
       break;
-    default:
-      break;
+    default: break;
   }
   if (orientation == SQL_FETCH_ABSOLUTE && absoluteChecks) {
     if (dynMix) return ERR_FETCH_TYPE;
@@ -183,16 +175,13 @@ int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t
   } else if (!dynMix) {
     switch (scs_p_ResolveRowset(orientation, offset, scs->sc_rowsetStart, scs->sc_rowCount,
                                 scs->sc_rowsetSize, scs->sc_prevRowsetSize, &target)) {
-      case SCS_ROWSET_BEFORE:
-        return off_the_end(scs, SCS_POS_BEFORE_START, rows);
-      case SCS_ROWSET_AFTER:
-        return off_the_end(scs, SCS_POS_AFTER_END, rows);
+      case SCS_ROWSET_BEFORE: return off_the_end(scs, SCS_POS_BEFORE_START, rows);
+      case SCS_ROWSET_AFTER: return off_the_end(scs, SCS_POS_AFTER_END, rows);
       case SCS_ROWSET_OVERLAPS_START:
         orientation = SQL_FETCH_FIRST;
         target = 1;
         break;
-      default:
-        break;
+      default: break;
     }
   }
   scs->sc_flags &= static_cast<uint16_t>(~SCS_F_ROWSET_CHANGED);

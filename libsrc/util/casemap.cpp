@@ -24,8 +24,6 @@ int32_t wide_delta(int32_t ch) {
   return 0;
 }
 
-
-
 char* map_text(char* text, int64_t size, int32_t (*map)(int32_t)) {
   if (text == nullptr || size <= 0) return text;
   auto* r = reinterpret_cast<unsigned char*>(text);
@@ -65,15 +63,21 @@ int32_t case_delta(const uint32_t* table, int count, int32_t ch) noexcept {
       if (magnitude == static_cast<int32_t>(CASE_WIDE_MAGNITUDE)) return wide_delta(ch);
       return (table[mid] & 0x80000000u) ? -magnitude : magnitude;
     }
-    if (ch < code) hi = mid - 1;
-    else lo = mid + 1;
+    if (ch < code)
+      hi = mid - 1;
+    else
+      lo = mid + 1;
   }
   return 0;
 }
 
-int32_t wchar_upper(int32_t ch) noexcept { return ch + case_delta(CaseUpperTable, CASE_UPPER_COUNT, ch); }
+int32_t wchar_upper(int32_t ch) noexcept {
+  return ch + case_delta(CaseUpperTable, CASE_UPPER_COUNT, ch);
+}
 
-int32_t wchar_lower(int32_t ch) noexcept { return ch + case_delta(CaseLowerTable, CASE_LOWER_COUNT, ch); }
+int32_t wchar_lower(int32_t ch) noexcept {
+  return ch + case_delta(CaseLowerTable, CASE_LOWER_COUNT, ch);
+}
 
 char* utf8_upper(char* text, int64_t size) noexcept { return map_text(text, size, wchar_upper); }
 

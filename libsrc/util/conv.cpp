@@ -12,9 +12,9 @@
 
 namespace {
 
-using conv_detail::Utf8Char;
 using conv_detail::decode_utf8;
 using conv_detail::utf8_size;
+using conv_detail::Utf8Char;
 
 constexpr int64_t kUnlimited = INT64_MAX;
 
@@ -35,9 +35,7 @@ Utf16Char decode_utf16(const W* p, int64_t avail) {
   return {u, 1};
 }
 
-
 int utf16_size(char32_t cp) { return cp < 0x10000 ? 1 : 2; }
-
 
 template <class W>
 void put_utf16(char32_t cp, W* out) {
@@ -197,7 +195,9 @@ int64_t wcsn_to_utf8(const char16_t* text, char* out, int64_t length, int64_t si
 
 char* wcs_to_utf8_dup(const char16_t* text) noexcept { return utf8_dup(text, CONV_NTS); }
 
-char* wcsn_to_utf8_dup(const char16_t* text, int64_t length) noexcept { return utf8_dup(text, length); }
+char* wcsn_to_utf8_dup(const char16_t* text, int64_t length) noexcept {
+  return utf8_dup(text, length);
+}
 
 int wcs_to_utf8_buf(const char16_t* text, char* out, int64_t size, int16_t* outLen) noexcept {
   return utf8_buf(text, out, size, outLen);
@@ -219,7 +219,9 @@ int64_t utf8n_to_wcs(const char* text, char16_t* out, int64_t length, int64_t ma
   return to_utf16(text, length, out, maxUnits, consumed);
 }
 
-char16_t* utf8_to_wcs_dup(const char* text) noexcept { return utf16_dup<char16_t>(text, CONV_NTS, 0); }
+char16_t* utf8_to_wcs_dup(const char* text) noexcept {
+  return utf16_dup<char16_t>(text, CONV_NTS, 0);
+}
 
 char16_t* utf8n_to_wcs_dup(const char* text, int64_t length) noexcept {
   return utf16_dup<char16_t>(text, length, 0);
@@ -266,7 +268,8 @@ int wcs_copy_buf(const char16_t* text, char16_t* out, int64_t size, uint16_t* ou
   return n == full ? 0 : -1;
 }
 
-int wcs_copy_buf_len(const char16_t* text, char16_t* out, int64_t size, uint16_t* fullLen) noexcept {
+int wcs_copy_buf_len(const char16_t* text, char16_t* out, int64_t size,
+                     uint16_t* fullLen) noexcept {
   if (text == nullptr) return -1;
   int64_t full = units_of(text);
   if (fullLen != nullptr) *fullLen = saturateU16(full);
@@ -288,7 +291,8 @@ char16_t* ansi_to_wcs_dup(const char* text, int64_t length) noexcept {
   return utf16_dup<char16_t>(text, bytes, bytes);
 }
 
-int ansi_to_wcs_buf(const char* text, char16_t* out, int64_t sizeBytes, int16_t* outLenBytes) noexcept {
+int ansi_to_wcs_buf(const char* text, char16_t* out, int64_t sizeBytes,
+                    int16_t* outLenBytes) noexcept {
   if (text == nullptr) return -1;
   int64_t full = to_utf16(text, CONV_NTS, static_cast<char16_t*>(nullptr), kUnlimited, nullptr);
   if (outLenBytes != nullptr) *outLenBytes = saturate16(2 * full);
@@ -314,7 +318,9 @@ char16_t* ansi_to_wcs_copy(char16_t* out, const char* text, int64_t size) noexce
 
 char* wcs_to_ansi_strdup(const char16_t* text) noexcept { return utf8_dup(text, CONV_NTS); }
 
-char* wcs_to_ansi_dup(const char16_t* text, int64_t length) noexcept { return utf8_dup(text, length); }
+char* wcs_to_ansi_dup(const char16_t* text, int64_t length) noexcept {
+  return utf8_dup(text, length);
+}
 
 char* wcs_to_ansi_copy(char* out, const char16_t* text, int64_t size) noexcept {
   if (out == nullptr || text == nullptr || size <= 0) return out;
@@ -348,7 +354,8 @@ int64_t wcs_to_utf8_us(const unsigned short* text, char* out, int64_t size) noex
   return to_utf8(text, CONV_NTS, out, size, nullptr);
 }
 
-int wcs_to_utf8_buf_us(const unsigned short* text, char* out, int64_t size, int16_t* outLen) noexcept {
+int wcs_to_utf8_buf_us(const unsigned short* text, char* out, int64_t size,
+                       int16_t* outLen) noexcept {
   return utf8_buf(text, out, size, outLen);
 }
 

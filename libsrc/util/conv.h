@@ -56,7 +56,8 @@ int wcs_copy_buf_len(const char16_t* text, char16_t* out, int64_t size, uint16_t
 
 // ANSI code page.
 char16_t* ansi_to_wcs_dup(const char* text, int64_t length) noexcept;
-int ansi_to_wcs_buf(const char* text, char16_t* out, int64_t sizeBytes, int16_t* outLenBytes) noexcept;
+int ansi_to_wcs_buf(const char* text, char16_t* out, int64_t sizeBytes,
+                    int16_t* outLenBytes) noexcept;
 char16_t* ansi_to_wcs_copy_all(char16_t* out, const char* text) noexcept;
 // At most size units; no NUL when the text is cut.
 char16_t* ansi_to_wcs_copy(char16_t* out, const char* text, int64_t size) noexcept;
@@ -70,7 +71,8 @@ char* ansi_to_utf8_copy(char* out, const char* text, int64_t size) noexcept;
 // keeps calls with a null pointer unambiguous.
 int64_t wcs_utf8_len_us(const unsigned short* text, int64_t length) noexcept;
 int64_t wcs_to_utf8_us(const unsigned short* text, char* out, int64_t size) noexcept;
-int wcs_to_utf8_buf_us(const unsigned short* text, char* out, int64_t size, int16_t* outLen) noexcept;
+int wcs_to_utf8_buf_us(const unsigned short* text, char* out, int64_t size,
+                       int16_t* outLen) noexcept;
 char* wcs_to_utf8_dup_us(const unsigned short* text) noexcept;
 int64_t utf8_to_wcs_us(const char* text, unsigned short* out, int64_t maxUnits) noexcept;
 unsigned short* utf8_to_wcs_dup_us(const char* text) noexcept;

@@ -10,7 +10,9 @@
 namespace {
 constexpr uint32_t kStep = 10;
 
-char* element_at(const DynArray* a, uint32_t i) { return static_cast<char*>(a->items) + i * a->elemSize; }
+char* element_at(const DynArray* a, uint32_t i) {
+  return static_cast<char*>(a->items) + i * a->elemSize;
+}
 }  // namespace
 
 DynArray* DynArrayNew(size_t elemSize) noexcept {

@@ -17,7 +17,8 @@ struct HashTable {
   int size;            // at least 1
   int keyLength;       // 0: strcmp keys; n > 0: memcmp over n bytes
   int entries;
-  int collisions;  // nodes added to a non-empty bucket, less those removed from one that stays non-empty
+  int collisions;  // nodes added to a non-empty bucket, less those removed from one that stays
+                   // non-empty
 };
 
 typedef int (*HashForeachFn)(void* value, const void* key, void* user);

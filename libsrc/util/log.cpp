@@ -39,7 +39,8 @@ class ClassicLocale {
  public:
   ClassicLocale() {
     static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    previous_ = classic != static_cast<locale_t>(nullptr) ? uselocale(classic) : static_cast<locale_t>(nullptr);
+    previous_ = classic != static_cast<locale_t>(nullptr) ? uselocale(classic)
+                                                          : static_cast<locale_t>(nullptr);
   }
   ~ClassicLocale() {
     if (previous_ != static_cast<locale_t>(nullptr)) uselocale(previous_);
@@ -51,7 +52,7 @@ class ClassicLocale {
   locale_t previous_;
 };
 
-constexpr const char* kLevelNames[8] = {"EMERG", "ALERT", "CRIT", "ERROR",
+constexpr const char* kLevelNames[8] = {"EMERG",   "ALERT",  "CRIT", "ERROR",
                                         "WARNING", "NOTICE", "INFO", "DEBUG"};
 constexpr const char* kDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -254,13 +255,13 @@ int log_printf_mask(int level, const char* file, int line, uint32_t categoryMask
   return 0;
 }
 
-#define KES_LOG_SHORT(name, level)                        \
-  int name(const char* format, ...) noexcept {            \
-    va_list args;                                         \
-    va_start(args, format);                               \
-    log_vprint(level, nullptr, 0, 1, format, args);       \
-    va_end(args);                                         \
-    return 0;                                             \
+#define KES_LOG_SHORT(name, level)                  \
+  int name(const char* format, ...) noexcept {      \
+    va_list args;                                   \
+    va_start(args, format);                         \
+    log_vprint(level, nullptr, 0, 1, format, args); \
+    va_end(args);                                   \
+    return 0;                                       \
   }
 KES_LOG_SHORT(log_error, LOG_ERR)
 KES_LOG_SHORT(log_warning, LOG_WARNING)
@@ -272,12 +273,16 @@ void log_set_level_mask(LogSink* sink, int level, uint32_t bits) noexcept {
   level = clamp_level(level);
   ListGuard guard;
   for (int i = 0; i < 8; ++i) {
-    if (i <= level) sink->levelMask[i] |= bits;
-    else sink->levelMask[i] &= ~bits;
+    if (i <= level)
+      sink->levelMask[i] |= bits;
+    else
+      sink->levelMask[i] &= ~bits;
   }
 }
 
-void log_set_level(LogSink* sink, int level) noexcept { log_set_level_mask(sink, level, 0xFFFFFFFFu); }
+void log_set_level(LogSink* sink, int level) noexcept {
+  log_set_level_mask(sink, level, 0xFFFFFFFFu);
+}
 
 LogSink* log_open(int level, uint32_t categoryMask, uint32_t flags) noexcept {
   auto* sink = static_cast<LogSink*>(calloc(1, sizeof(LogSink)));
@@ -315,7 +320,8 @@ LogSink* log_open_file(FILE* stream, int level, uint32_t categoryMask, uint32_t 
   return sink;
 }
 
-LogSink* log_open_path(const char* path, int level, uint32_t categoryMask, uint32_t flags) noexcept {
+LogSink* log_open_path(const char* path, int level, uint32_t categoryMask,
+                       uint32_t flags) noexcept {
   if (path == nullptr) return nullptr;
   FILE* stream = fopen(path, "a");
   if (stream == nullptr) return nullptr;

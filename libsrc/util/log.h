@@ -25,11 +25,11 @@
 #define LOG_DEBUG 7
 
 // Prefix flags of a sink.
-inline constexpr uint32_t LOG_F_DATE = 0x1;      // a day line before a new date; time-only stamps
-inline constexpr uint32_t LOG_F_TIME = 0x2;      // local time stamp
-inline constexpr uint32_t LOG_F_LEVEL = 0x4;     // level name
-inline constexpr uint32_t LOG_F_PROGNAME = 0x8;  // log_progname
-inline constexpr uint32_t LOG_F_FILELINE = 0x10; // "(file:line)" when a file is given
+inline constexpr uint32_t LOG_F_DATE = 0x1;       // a day line before a new date; time-only stamps
+inline constexpr uint32_t LOG_F_TIME = 0x2;       // local time stamp
+inline constexpr uint32_t LOG_F_LEVEL = 0x4;      // level name
+inline constexpr uint32_t LOG_F_PROGNAME = 0x8;   // log_progname
+inline constexpr uint32_t LOG_F_FILELINE = 0x10;  // "(file:line)" when a file is given
 
 inline constexpr int LOG_LINE_MAX = 2048;  // bytes of an expanded format and of a line
 

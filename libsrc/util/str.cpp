@@ -77,7 +77,9 @@ char* skip_keyword_ex(const char* keyword, char* text, int exact) noexcept {
   return skip_space(text);
 }
 
-char* skip_keyword(const char* keyword, char* text) noexcept { return skip_keyword_ex(keyword, text, 0); }
+char* skip_keyword(const char* keyword, char* text) noexcept {
+  return skip_keyword_ex(keyword, text, 0);
+}
 
 char* skip_keyword_exact(const char* keyword, char* text) noexcept {
   return skip_keyword_ex(keyword, text, 1);
@@ -218,7 +220,8 @@ const char* get_program_name() noexcept {
     size_t n = strlen(base);
     if (const char* dot = strrchr(base, '.')) n = static_cast<size_t>(dot - base);
     if (n > sizeof buffer - 1) n = sizeof buffer - 1;
-    for (size_t i = 0; i < n; ++i) buffer[i] = static_cast<char>(str_toupper(static_cast<unsigned char>(base[i])));
+    for (size_t i = 0; i < n; ++i)
+      buffer[i] = static_cast<char>(str_toupper(static_cast<unsigned char>(base[i])));
     buffer[n] = 0;
     if (strcmp(buffer, "KRNL386") == 0) return "WOW";
     if (n == 0) return "Unknown";

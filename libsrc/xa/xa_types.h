@@ -9,9 +9,9 @@ inline constexpr int XIDDATASIZE = 128;
 inline constexpr int RMNAMESZ = 32;
 
 struct XID {
-  long formatID;       // -1: null XID
-  long gtrid_length;   // 1..64
-  long bqual_length;   // 1..64
+  long formatID;      // -1: null XID
+  long gtrid_length;  // 1..64
+  long bqual_length;  // 1..64
   char data[XIDDATASIZE];
 };
 

@@ -22,42 +22,42 @@ extern "C" {
  * low byte is the type.
  * ------------------------------------------------------------------------------- */
 enum {
-    IXR_TYPE_CHAR = 0,       /* sqllen: n */
-    IXR_TYPE_SMALLINT = 1,   /* 2 */
-    IXR_TYPE_INTEGER = 2,    /* 4 */
-    IXR_TYPE_FLOAT = 3,      /* 8 */
-    IXR_TYPE_SMALLFLOAT = 4, /* 4 */
-    IXR_TYPE_DECIMAL = 5,    /* precision << 8 | scale; scale 255 = floating */
-    IXR_TYPE_SERIAL = 6,     /* 4 */
-    IXR_TYPE_DATE = 7,       /* 4 */
-    IXR_TYPE_MONEY = 8,      /* as DECIMAL */
-    IXR_TYPE_DATETIME = 10,  /* qualifier, see IXR_QUAL */
-    IXR_TYPE_BYTE = 11,      /* 56 */
-    IXR_TYPE_TEXT = 12,      /* 56 */
-    IXR_TYPE_VARCHAR = 13,   /* min << 8 | max */
-    IXR_TYPE_INTERVAL = 14,  /* qualifier, see IXR_QUAL */
-    IXR_TYPE_NCHAR = 15,     /* n */
-    IXR_TYPE_NVARCHAR = 16,  /* min << 8 | max */
-    IXR_TYPE_LVARCHAR = 43,  /* max length; the catalog stores this type as 40 */
-    IXR_TYPE_LVARCHAR_CATALOG = 40,
-    IXR_TYPE_NOTNULL = 0x100
+  IXR_TYPE_CHAR = 0,       /* sqllen: n */
+  IXR_TYPE_SMALLINT = 1,   /* 2 */
+  IXR_TYPE_INTEGER = 2,    /* 4 */
+  IXR_TYPE_FLOAT = 3,      /* 8 */
+  IXR_TYPE_SMALLFLOAT = 4, /* 4 */
+  IXR_TYPE_DECIMAL = 5,    /* precision << 8 | scale; scale 255 = floating */
+  IXR_TYPE_SERIAL = 6,     /* 4 */
+  IXR_TYPE_DATE = 7,       /* 4 */
+  IXR_TYPE_MONEY = 8,      /* as DECIMAL */
+  IXR_TYPE_DATETIME = 10,  /* qualifier, see IXR_QUAL */
+  IXR_TYPE_BYTE = 11,      /* 56 */
+  IXR_TYPE_TEXT = 12,      /* 56 */
+  IXR_TYPE_VARCHAR = 13,   /* min << 8 | max */
+  IXR_TYPE_INTERVAL = 14,  /* qualifier, see IXR_QUAL */
+  IXR_TYPE_NCHAR = 15,     /* n */
+  IXR_TYPE_NVARCHAR = 16,  /* min << 8 | max */
+  IXR_TYPE_LVARCHAR = 43,  /* max length; the catalog stores this type as 40 */
+  IXR_TYPE_LVARCHAR_CATALOG = 40,
+  IXR_TYPE_NOTNULL = 0x100
 };
 
 /* Datetime and interval qualifiers: digits << 8 | first field << 4 | last field.
  * FRACTION(n) is IXR_TU_SECOND + n (n from 1 to 5). */
 enum {
-    IXR_TU_YEAR = 0,
-    IXR_TU_MONTH = 2,
-    IXR_TU_DAY = 4,
-    IXR_TU_HOUR = 6,
-    IXR_TU_MINUTE = 8,
-    IXR_TU_SECOND = 10,
-    IXR_TU_FRACTION = 11, /* FRACTION(1); FRACTION(n) = 10 + n */
-    IXR_TU_F5 = 15
+  IXR_TU_YEAR = 0,
+  IXR_TU_MONTH = 2,
+  IXR_TU_DAY = 4,
+  IXR_TU_HOUR = 6,
+  IXR_TU_MINUTE = 8,
+  IXR_TU_SECOND = 10,
+  IXR_TU_FRACTION = 11, /* FRACTION(1); FRACTION(n) = 10 + n */
+  IXR_TU_F5 = 15
 };
 #define IXR_QUAL(digits, first, last) ((int16_t)(((digits) << 8) | ((first) << 4) | (last)))
 #define IXR_QUAL_FIRST(q) (((q) >> 4) & 0xF)
-#define IXR_QUAL_LAST(q) ((q) & 0xF)
+#define IXR_QUAL_LAST(q) ((q)&0xF)
 #define IXR_QUAL_DIGITS(q) (((q) >> 8) & 0xFF)
 /* DATETIME YEAR TO FRACTION(5): 4 + 2*5 + 5 = 19 digits (4879). */
 #define IXR_QUAL_YEAR_TO_F5 IXR_QUAL(19, IXR_TU_YEAR, IXR_TU_F5)
@@ -65,133 +65,133 @@ enum {
 /* Host-variable types: what sqltype holds in an area the caller fills for
  * EXECUTE/OPEN (input) or FETCH (output). */
 enum {
-    IXR_HOST_CHAR = 100,     /* out: blank-padded to sqllen-1 and NUL-ended; in: NUL-ended */
-    IXR_HOST_SHORT = 101,    /* int16_t */
-    IXR_HOST_INT = 102,      /* int32_t */
-    IXR_HOST_LONG = 103,     /* int64_t */
-    IXR_HOST_FLOAT = 104,    /* float */
-    IXR_HOST_DOUBLE = 105,   /* double */
-    IXR_HOST_FIXCHAR = 108,  /* exactly sqllen bytes; out blank-padded, in stops at a NUL */
-    IXR_HOST_STRING = 109,   /* NUL-ended; sqllen is the buffer size on output. CHAR values
-                                lose their trailing blanks, VARCHAR values keep them */
-    IXR_HOST_DATE = 110,     /* int32_t day count (IxrDate) */
-    IXR_HOST_DATETIME = 112, /* IxrDateTime; the caller sets qual before FETCH or OPEN */
-    IXR_HOST_LOCATOR = 113   /* IxrLocator */
+  IXR_HOST_CHAR = 100,     /* out: blank-padded to sqllen-1 and NUL-ended; in: NUL-ended */
+  IXR_HOST_SHORT = 101,    /* int16_t */
+  IXR_HOST_INT = 102,      /* int32_t */
+  IXR_HOST_LONG = 103,     /* int64_t */
+  IXR_HOST_FLOAT = 104,    /* float */
+  IXR_HOST_DOUBLE = 105,   /* double */
+  IXR_HOST_FIXCHAR = 108,  /* exactly sqllen bytes; out blank-padded, in stops at a NUL */
+  IXR_HOST_STRING = 109,   /* NUL-ended; sqllen is the buffer size on output. CHAR values
+                              lose their trailing blanks, VARCHAR values keep them */
+  IXR_HOST_DATE = 110,     /* int32_t day count (IxrDate) */
+  IXR_HOST_DATETIME = 112, /* IxrDateTime; the caller sets qual before FETCH or OPEN */
+  IXR_HOST_LOCATOR = 113   /* IxrLocator */
 };
 
 /* Statement types that DESCRIBE answers in sqlcode (all non-negative). */
 enum {
-    IXR_STMT_SELECT = 0,
-    IXR_STMT_DATABASE = 1,
-    IXR_STMT_SELECT_INTO = 3, /* SELECT ... INTO TEMP: executed, not opened */
-    IXR_STMT_UPDATE = 4,
-    IXR_STMT_DELETE = 5,
-    IXR_STMT_INSERT = 6,
-    IXR_STMT_UPDATE_CURRENT = 7,
-    IXR_STMT_DELETE_CURRENT = 8,
-    IXR_STMT_LOCK = 10,
-    IXR_STMT_UNLOCK = 11,
-    IXR_STMT_CREATE_DATABASE = 12,
-    IXR_STMT_DROP_DATABASE = 13,
-    IXR_STMT_CREATE_TABLE = 14,
-    IXR_STMT_DROP_TABLE = 15,
-    IXR_STMT_CREATE_INDEX = 16,
-    IXR_STMT_DROP_INDEX = 17,
-    IXR_STMT_GRANT = 18,
-    IXR_STMT_REVOKE = 19,
-    IXR_STMT_RENAME_TABLE = 20,
-    IXR_STMT_RENAME_COLUMN = 21,
-    IXR_STMT_ALTER_TABLE = 29,
-    IXR_STMT_UPDATE_STATISTICS = 30,
-    IXR_STMT_CLOSE_DATABASE = 31,
-    IXR_STMT_BEGIN_WORK = 34,
-    IXR_STMT_COMMIT_WORK = 35,
-    IXR_STMT_ROLLBACK_WORK = 36,
-    IXR_STMT_CREATE_VIEW = 40,
-    IXR_STMT_DROP_VIEW = 41,
-    IXR_STMT_CREATE_SYNONYM = 43,
-    IXR_STMT_DROP_SYNONYM = 44,
-    IXR_STMT_CREATE_TEMP_TABLE = 45,
-    IXR_STMT_SET_LOCK_MODE = 46,
-    IXR_STMT_SET_ISOLATION = 48,
-    IXR_STMT_SET_OTHER = 50,
-    IXR_STMT_CREATE_PROCEDURE = 53,
-    IXR_STMT_DROP_PROCEDURE = 54,
-    IXR_STMT_EXECUTE_PROCEDURE = 56
+  IXR_STMT_SELECT = 0,
+  IXR_STMT_DATABASE = 1,
+  IXR_STMT_SELECT_INTO = 3, /* SELECT ... INTO TEMP: executed, not opened */
+  IXR_STMT_UPDATE = 4,
+  IXR_STMT_DELETE = 5,
+  IXR_STMT_INSERT = 6,
+  IXR_STMT_UPDATE_CURRENT = 7,
+  IXR_STMT_DELETE_CURRENT = 8,
+  IXR_STMT_LOCK = 10,
+  IXR_STMT_UNLOCK = 11,
+  IXR_STMT_CREATE_DATABASE = 12,
+  IXR_STMT_DROP_DATABASE = 13,
+  IXR_STMT_CREATE_TABLE = 14,
+  IXR_STMT_DROP_TABLE = 15,
+  IXR_STMT_CREATE_INDEX = 16,
+  IXR_STMT_DROP_INDEX = 17,
+  IXR_STMT_GRANT = 18,
+  IXR_STMT_REVOKE = 19,
+  IXR_STMT_RENAME_TABLE = 20,
+  IXR_STMT_RENAME_COLUMN = 21,
+  IXR_STMT_ALTER_TABLE = 29,
+  IXR_STMT_UPDATE_STATISTICS = 30,
+  IXR_STMT_CLOSE_DATABASE = 31,
+  IXR_STMT_BEGIN_WORK = 34,
+  IXR_STMT_COMMIT_WORK = 35,
+  IXR_STMT_ROLLBACK_WORK = 36,
+  IXR_STMT_CREATE_VIEW = 40,
+  IXR_STMT_DROP_VIEW = 41,
+  IXR_STMT_CREATE_SYNONYM = 43,
+  IXR_STMT_DROP_SYNONYM = 44,
+  IXR_STMT_CREATE_TEMP_TABLE = 45,
+  IXR_STMT_SET_LOCK_MODE = 46,
+  IXR_STMT_SET_ISOLATION = 48,
+  IXR_STMT_SET_OTHER = 50,
+  IXR_STMT_CREATE_PROCEDURE = 53,
+  IXR_STMT_DROP_PROCEDURE = 54,
+  IXR_STMT_EXECUTE_PROCEDURE = 56
 };
 
 /* Error codes (sqlcode) that callers test by number. Every failure carries an Informix
  * code; sqlerrd[1] holds the ISAM code when there is one. */
 enum {
-    IXR_NOTFOUND = 100,
-    IXR_E_SYNTAX = -201,
-    IXR_E_NO_TABLE = -206,
-    IXR_E_INTERRUPTED = -213,
-    IXR_E_NO_COLUMN = -217,
-    IXR_E_SERIAL_UPDATE = -232,
-    IXR_E_INSERT_COUNT = -236,
-    IXR_E_DUPLICATE = -239,
-    IXR_E_DELETE_FAILED = -240,
-    IXR_E_READ_FAILED = -244,
-    IXR_E_HOSTVAR_COUNT = -254,
-    IXR_E_NOT_IN_TXN = -255,
-    IXR_E_NO_TXN = -256,
-    IXR_E_LOCK_FAILED = -263,
-    IXR_E_UNIQUE = -268,
-    IXR_E_INSERT_FAILED = -271,
-    IXR_E_SUBQUERY_ROWS = -284,
-    IXR_E_ORDER_NOT_SELECTED = -309,
-    IXR_E_TABLE_EXISTS = -310,
-    IXR_E_INDEX_EXISTS = -316,
-    IXR_E_NO_INDEX = -319,
-    IXR_E_AMBIGUOUS = -324,
-    IXR_E_COLUMN_EXISTS = -328,
-    IXR_E_NO_DATABASE = -329,
-    IXR_E_DATABASE_EXISTS = -330,
-    IXR_E_UPDATE_FAILED = -346,
-    IXR_E_NO_DB_SELECTED = -349,
-    IXR_E_TXN_OPEN = -377,
-    IXR_E_NOT_NULL = -391,
-    IXR_E_CURSOR_NOT_OPEN = -400,
-    IXR_E_NOT_AVAILABLE = -404,
-    IXR_E_NOT_PREPARED = -481,
-    IXR_E_CHECK = -530,
-    IXR_E_IN_TXN = -535,
-    IXR_E_BLOB_LITERAL = -617,
-    IXR_E_NO_ROUTINE = -674,
-    IXR_E_REF_MISSING = -691,
-    IXR_E_REF_IN_USE = -692,
-    IXR_E_NO_SERVER = -908,
-    IXR_E_BAD_USER = -951,
-    IXR_E_DIVIDE_BY_ZERO = -1202,
-    IXR_E_BAD_YEAR = -1204,
-    IXR_E_BAD_MONTH = -1205,
-    IXR_E_BAD_DAY = -1206,
-    IXR_E_CHAR_TO_NUMBER = -1213,
-    IXR_E_INT_OVERFLOW = -1215,
-    IXR_E_BAD_DATE = -1218,
-    IXR_E_DECIMAL_OVERFLOW = -1226,
-    IXR_E_NO_MESSAGE = -1228,
-    IXR_E_BAD_CONVERSION = -1260,
-    IXR_E_DT_NON_NUMERIC = -1262,
-    IXR_E_DT_BAD_FIELD = -1263,
-    IXR_E_DT_EXTRA = -1264,
-    IXR_E_DT_OVERFLOW = -1265,
-    IXR_E_DT_INCOMPATIBLE = -1266,
-    IXR_E_CONNECTION_IN_USE = -1801,
-    IXR_E_NOT_CURRENT = -1802,
-    IXR_E_NO_CONNECTION = -1803,
-    IXR_E_LINK_LOST = -25580,
-    IXR_E_CANNOT_CONNECT = -25588
+  IXR_NOTFOUND = 100,
+  IXR_E_SYNTAX = -201,
+  IXR_E_NO_TABLE = -206,
+  IXR_E_INTERRUPTED = -213,
+  IXR_E_NO_COLUMN = -217,
+  IXR_E_SERIAL_UPDATE = -232,
+  IXR_E_INSERT_COUNT = -236,
+  IXR_E_DUPLICATE = -239,
+  IXR_E_DELETE_FAILED = -240,
+  IXR_E_READ_FAILED = -244,
+  IXR_E_HOSTVAR_COUNT = -254,
+  IXR_E_NOT_IN_TXN = -255,
+  IXR_E_NO_TXN = -256,
+  IXR_E_LOCK_FAILED = -263,
+  IXR_E_UNIQUE = -268,
+  IXR_E_INSERT_FAILED = -271,
+  IXR_E_SUBQUERY_ROWS = -284,
+  IXR_E_ORDER_NOT_SELECTED = -309,
+  IXR_E_TABLE_EXISTS = -310,
+  IXR_E_INDEX_EXISTS = -316,
+  IXR_E_NO_INDEX = -319,
+  IXR_E_AMBIGUOUS = -324,
+  IXR_E_COLUMN_EXISTS = -328,
+  IXR_E_NO_DATABASE = -329,
+  IXR_E_DATABASE_EXISTS = -330,
+  IXR_E_UPDATE_FAILED = -346,
+  IXR_E_NO_DB_SELECTED = -349,
+  IXR_E_TXN_OPEN = -377,
+  IXR_E_NOT_NULL = -391,
+  IXR_E_CURSOR_NOT_OPEN = -400,
+  IXR_E_NOT_AVAILABLE = -404,
+  IXR_E_NOT_PREPARED = -481,
+  IXR_E_CHECK = -530,
+  IXR_E_IN_TXN = -535,
+  IXR_E_BLOB_LITERAL = -617,
+  IXR_E_NO_ROUTINE = -674,
+  IXR_E_REF_MISSING = -691,
+  IXR_E_REF_IN_USE = -692,
+  IXR_E_NO_SERVER = -908,
+  IXR_E_BAD_USER = -951,
+  IXR_E_DIVIDE_BY_ZERO = -1202,
+  IXR_E_BAD_YEAR = -1204,
+  IXR_E_BAD_MONTH = -1205,
+  IXR_E_BAD_DAY = -1206,
+  IXR_E_CHAR_TO_NUMBER = -1213,
+  IXR_E_INT_OVERFLOW = -1215,
+  IXR_E_BAD_DATE = -1218,
+  IXR_E_DECIMAL_OVERFLOW = -1226,
+  IXR_E_NO_MESSAGE = -1228,
+  IXR_E_BAD_CONVERSION = -1260,
+  IXR_E_DT_NON_NUMERIC = -1262,
+  IXR_E_DT_BAD_FIELD = -1263,
+  IXR_E_DT_EXTRA = -1264,
+  IXR_E_DT_OVERFLOW = -1265,
+  IXR_E_DT_INCOMPATIBLE = -1266,
+  IXR_E_CONNECTION_IN_USE = -1801,
+  IXR_E_NOT_CURRENT = -1802,
+  IXR_E_NO_CONNECTION = -1803,
+  IXR_E_LINK_LOST = -25580,
+  IXR_E_CANNOT_CONNECT = -25588
 };
 
 /* ISAM codes in sqlerrd[1]. */
 enum {
-    IXR_ISAM_DUPLICATE = -100,
-    IXR_ISAM_LOCKED = -107,
-    IXR_ISAM_NOT_FOUND = -111,
-    IXR_ISAM_TABLE_LOCKED = -113,
-    IXR_ISAM_LOCK_TIMEOUT = -154
+  IXR_ISAM_DUPLICATE = -100,
+  IXR_ISAM_LOCKED = -107,
+  IXR_ISAM_NOT_FOUND = -111,
+  IXR_ISAM_TABLE_LOCKED = -113,
+  IXR_ISAM_LOCK_TIMEOUT = -154
 };
 
 /* ---------------------------------------------------------------------------------
@@ -199,12 +199,12 @@ enum {
  * (except the pure conversions and ixr_error_message).
  * ------------------------------------------------------------------------------- */
 typedef struct IxrCommArea {
-    int32_t sqlcode;     /* 0, IXR_NOTFOUND, a negative error, or the statement type after DESCRIBE */
-    int32_t sqlerrd[6];  /* [1] ISAM code of a failure, or the SERIAL value after an INSERT;
-                            [2] rows processed; [5] rowid of the last row inserted */
-    char sqlwarn[8];     /* 'W' or ' ': [0] any warning; after CONNECT [1] logged database,
-                            [2] ANSI database, [3] Online server */
-    char sqlerrm[256];   /* object name of an error (table, column, ...), NUL-ended */
+  int32_t sqlcode;    /* 0, IXR_NOTFOUND, a negative error, or the statement type after DESCRIBE */
+  int32_t sqlerrd[6]; /* [1] ISAM code of a failure, or the SERIAL value after an INSERT;
+                         [2] rows processed; [5] rowid of the last row inserted */
+  char sqlwarn[8];    /* 'W' or ' ': [0] any warning; after CONNECT [1] logged database,
+                         [2] ANSI database, [3] Online server */
+  char sqlerrm[256];  /* object name of an error (table, column, ...), NUL-ended */
 } IxrCommArea;
 
 /* The calling thread's communication area; never NULL, valid for the thread's life. */
@@ -216,14 +216,14 @@ IxrCommArea* ixr_sqlca(void);
  * ixr_connect returns. NULL counts as empty.
  * ------------------------------------------------------------------------------- */
 typedef struct IxrConnInfo {
-    const char* server;   /* used when the database text names no server */
-    const char* host;     /* accepted and ignored: the server is in process */
-    const char* user;     /* NULL or empty: the process's login name; checked against the
-                             server's user list when it has one */
-    const char* password;
-    const char* service;  /* accepted and ignored */
-    const char* protocol; /* accepted and ignored */
-    const char* locale;   /* client locale, NULL for the default; text is UTF-8 either way */
+  const char* server; /* used when the database text names no server */
+  const char* host;   /* accepted and ignored: the server is in process */
+  const char* user;   /* NULL or empty: the process's login name; checked against the
+                         server's user list when it has one */
+  const char* password;
+  const char* service;  /* accepted and ignored */
+  const char* protocol; /* accepted and ignored */
+  const char* locale;   /* client locale, NULL for the default; text is UTF-8 either way */
 } IxrConnInfo;
 
 IxrConnInfo* ixr_conninfo(void);
@@ -235,36 +235,36 @@ typedef int32_t IxrDate; /* days since 1899-12-31 (day 1 is 1900-01-01); INT32_M
 
 /* DATETIME value with its qualifier. Fields outside the qualifier are 0. */
 typedef struct IxrDateTime {
-    int16_t qual;     /* set by the caller before a conversion into it or a FETCH */
-    int16_t year;
-    int8_t month, day, hour, minute, second;
-    int8_t isnull;    /* 1 for NULL */
-    int32_t fraction; /* hundred-thousandths of a second (0..99999) */
-    int32_t reserved[3];
+  int16_t qual; /* set by the caller before a conversion into it or a FETCH */
+  int16_t year;
+  int8_t month, day, hour, minute, second;
+  int8_t isnull;    /* 1 for NULL */
+  int32_t fraction; /* hundred-thousandths of a second (0..99999) */
+  int32_t reserved[3];
 } IxrDateTime;
 
 /* INTERVAL value: months for YEAR/MONTH qualifiers, else hundred-thousandths of a
  * second; negative values are negative intervals. */
 typedef struct IxrInterval {
-    int16_t qual;
-    int8_t isnull;
-    int8_t reserved0;
-    int32_t reserved1;
-    int64_t value;
+  int16_t qual;
+  int8_t isnull;
+  int8_t reserved0;
+  int32_t reserved1;
+  int64_t value;
 } IxrInterval;
 
 /* BYTE and TEXT values in memory. */
 enum { IXR_LOC_MEMORY = 1 };
 typedef struct IxrLocator {
-    int16_t loctype;   /* IXR_LOC_MEMORY */
-    int16_t blobtype;  /* IXR_TYPE_BYTE or IXR_TYPE_TEXT on input; set by FETCH */
-    int32_t indicator; /* -1 NULL, 0 present, above 0 truncated (the full size) */
-    int32_t flags;     /* memory flags, 0 */
-    int32_t bufsize;   /* buffer size; -1 on FETCH: the runtime allocates the buffer
-                          with malloc and the caller frees it with free */
-    int32_t size;      /* value size in bytes */
-    int32_t status;    /* 0, or the error of the last transfer */
-    char* buffer;
+  int16_t loctype;   /* IXR_LOC_MEMORY */
+  int16_t blobtype;  /* IXR_TYPE_BYTE or IXR_TYPE_TEXT on input; set by FETCH */
+  int32_t indicator; /* -1 NULL, 0 present, above 0 truncated (the full size) */
+  int32_t flags;     /* memory flags, 0 */
+  int32_t bufsize;   /* buffer size; -1 on FETCH: the runtime allocates the buffer
+                        with malloc and the caller frees it with free */
+  int32_t size;      /* value size in bytes */
+  int32_t status;    /* 0, or the error of the last transfer */
+  char* buffer;
 } IxrLocator;
 
 /* ---------------------------------------------------------------------------------
@@ -274,22 +274,22 @@ typedef struct IxrLocator {
  * area with host-variable types and buffers; the runtime only reads it.
  * ------------------------------------------------------------------------------- */
 typedef struct IxrSqlVar {
-    int16_t sqltype;  /* column type (DESCRIBE) or host type (caller) */
-    int16_t sqlitype; /* indicator type, IXR_HOST_SHORT */
-    int32_t sqllen;   /* DESCRIBE: Informix length encoding; caller: buffer length */
-    char* sqldata;    /* the host variable */
-    int16_t* sqlind;  /* indicator or NULL: -1 NULL, 0 present, above 0 truncated */
-    char* sqlname;    /* column name, "(expression)", "(count(*))"; owned by the area */
-    int16_t sqlilen;  /* indicator length, 2 */
-    int16_t sqlflags; /* reserved, 0 */
-    int32_t sqlxlen;  /* reserved, 0 */
+  int16_t sqltype;  /* column type (DESCRIBE) or host type (caller) */
+  int16_t sqlitype; /* indicator type, IXR_HOST_SHORT */
+  int32_t sqllen;   /* DESCRIBE: Informix length encoding; caller: buffer length */
+  char* sqldata;    /* the host variable */
+  int16_t* sqlind;  /* indicator or NULL: -1 NULL, 0 present, above 0 truncated */
+  char* sqlname;    /* column name, "(expression)", "(count(*))"; owned by the area */
+  int16_t sqlilen;  /* indicator length, 2 */
+  int16_t sqlflags; /* reserved, 0 */
+  int32_t sqlxlen;  /* reserved, 0 */
 } IxrSqlVar;
 
 typedef struct IxrSqlda {
-    int16_t sqld;      /* number of entries */
-    int16_t reserved;
-    int32_t reserved2;
-    IxrSqlVar* sqlvar; /* sqld entries */
+  int16_t sqld; /* number of entries */
+  int16_t reserved;
+  int32_t reserved2;
+  IxrSqlVar* sqlvar; /* sqld entries */
 } IxrSqlda;
 
 /* ---------------------------------------------------------------------------------
@@ -338,9 +338,9 @@ int ixr_rollback_work(void);
  * are valid on the connection that was current when they were resolved.
  * ------------------------------------------------------------------------------- */
 enum {
-    IXR_ID_STATEMENT = 1,  /* an existing prepared statement */
-    IXR_ID_CURSOR = 2,     /* an existing declared cursor */
-    IXR_ID_NEW_CURSOR = 3  /* a cursor name about to be declared */
+  IXR_ID_STATEMENT = 1, /* an existing prepared statement */
+  IXR_ID_CURSOR = 2,    /* an existing declared cursor */
+  IXR_ID_NEW_CURSOR = 3 /* a cursor name about to be declared */
 };
 
 /* Answers an id above 0, or 0 with sqlcode set (IXR_E_NOT_PREPARED for an unknown

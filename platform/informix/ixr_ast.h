@@ -19,216 +19,244 @@ struct Select;
 struct TableDef;
 
 enum class EK {
-    Lit,      // lit: literal kind, text: value (strings unquoted)
-    Marker,   // '?': index
-    Col,      // [qual.]name (qual may hold owner.table)
-    Star,     // * or qual.* in a select list, or COUNT(*)
-    Neg,      // unary minus: args[0]
-    Bin,      // args[0] op args[1]: '+', '-', '*', '/', '|' (concatenation)
-    Cmp,      // args[0] op args[1]: "=", "<>", "<", "<=", ">", ">="
-    And,
-    Or,
-    Not,
-    IsNull,   // neg: IS NOT NULL
-    Between,  // args[0] BETWEEN args[1] AND args[2]
-    In,       // args[0] IN (args[1..]) or IN (sub)
-    Like,     // op "like" or "matches"; args: subject, pattern[, escape]
-    Exists,   // sub
-    SubQ,     // scalar subquery
-    Case,     // args: [operand], when1, then1, ..., [else] (hasOperand, hasElse)
-    Cast,     // args[0] AS castType
-    Func,     // name(args), distinct for aggregates
-    Today,
-    Current,  // qual
-    User,
-    DbServer,
-    DtLit,    // DATETIME(text) qual
-    IvLit,    // INTERVAL(text) qual
-    Units,    // args[0] UNITS unit (qual's first field)
-    Substr,   // args[0][args[1], args[2]]
-    Extend,   // EXTEND(args[0], qual)
+  Lit,     // lit: literal kind, text: value (strings unquoted)
+  Marker,  // '?': index
+  Col,     // [qual.]name (qual may hold owner.table)
+  Star,    // * or qual.* in a select list, or COUNT(*)
+  Neg,     // unary minus: args[0]
+  Bin,     // args[0] op args[1]: '+', '-', '*', '/', '|' (concatenation)
+  Cmp,     // args[0] op args[1]: "=", "<>", "<", "<=", ">", ">="
+  And,
+  Or,
+  Not,
+  IsNull,   // neg: IS NOT NULL
+  Between,  // args[0] BETWEEN args[1] AND args[2]
+  In,       // args[0] IN (args[1..]) or IN (sub)
+  Like,     // op "like" or "matches"; args: subject, pattern[, escape]
+  Exists,   // sub
+  SubQ,     // scalar subquery
+  Case,     // args: [operand], when1, then1, ..., [else] (hasOperand, hasElse)
+  Cast,     // args[0] AS castType
+  Func,     // name(args), distinct for aggregates
+  Today,
+  Current,  // qual
+  User,
+  DbServer,
+  DtLit,   // DATETIME(text) qual
+  IvLit,   // INTERVAL(text) qual
+  Units,   // args[0] UNITS unit (qual's first field)
+  Substr,  // args[0][args[1], args[2]]
+  Extend,  // EXTEND(args[0], qual)
 };
 
 enum class LitKind { Int, Dec, Float, Str, Null };
 
 struct Expr {
-    EK k = EK::Lit;
-    std::string op;          // operator or function/aggregate name (lower case)
-    bool neg = false;        // NOT for IsNull, Between, In, Like, Exists
-    LitKind lit = LitKind::Null;
-    std::string text;        // literal value, column name, alias of a Star
-    std::string qual;        // column qualifier: table or alias (owner dropped)
-    std::vector<Expr*> args;
-    Select* sub = nullptr;
-    IxType castType;
-    int dtQual = 0;          // DATETIME/INTERVAL qualifier of Current, DtLit, IvLit, Units, Extend
-    bool distinct = false;   // aggregate DISTINCT
-    bool hasOperand = false, hasElse = false;
-    int marker = -1;         // marker index (EK::Marker)
-    size_t pos = 0;          // offset in the statement text
+  EK k = EK::Lit;
+  std::string op;    // operator or function/aggregate name (lower case)
+  bool neg = false;  // NOT for IsNull, Between, In, Like, Exists
+  LitKind lit = LitKind::Null;
+  std::string text;  // literal value, column name, alias of a Star
+  std::string qual;  // column qualifier: table or alias (owner dropped)
+  std::vector<Expr*> args;
+  Select* sub = nullptr;
+  IxType castType;
+  int dtQual = 0;         // DATETIME/INTERVAL qualifier of Current, DtLit, IvLit, Units, Extend
+  bool distinct = false;  // aggregate DISTINCT
+  bool hasOperand = false, hasElse = false;
+  int marker = -1;  // marker index (EK::Marker)
+  size_t pos = 0;   // offset in the statement text
 
-    // Analysis.
-    IxType type;             // Informix type of the value
-    bool typed = false;
-    bool aggregate = false;  // the node is or contains an aggregate of this query level
-    int tableIdx = -1, colIdx = -1;  // resolved column: index into the scope's tables
-    int depth = 0;           // 0 this query, >0 an outer query
-    bool rowid = false;      // ROWID pseudo column
+  // Analysis.
+  IxType type;  // Informix type of the value
+  bool typed = false;
+  bool aggregate = false;          // the node is or contains an aggregate of this query level
+  int tableIdx = -1, colIdx = -1;  // resolved column: index into the scope's tables
+  int depth = 0;                   // 0 this query, >0 an outer query
+  bool rowid = false;              // ROWID pseudo column
 };
 
 struct TableName {
-    std::string db;       // database (empty: current); "sysmaster" for the server's list
-    std::string owner;    // as written, lower case unless quoted
-    std::string name;     // lower case
-    size_t pos = 0;
-    bool empty() const { return name.empty(); }
+  std::string db;     // database (empty: current); "sysmaster" for the server's list
+  std::string owner;  // as written, lower case unless quoted
+  std::string name;   // lower case
+  size_t pos = 0;
+  bool empty() const { return name.empty(); }
 };
 
 struct TableRef {
-    TableName tn;
-    std::string alias;
-    Select* sub = nullptr;        // derived table
-    bool outer = false;           // Informix OUTER table (joined on the WHERE conditions)
-    int join = 0;                 // 0 comma, 1 INNER JOIN, 2 LEFT JOIN
-    Expr* on = nullptr;
-    // Analysis.
-    const TableDef* def = nullptr;
-    std::vector<std::string> subNames;  // column names of a derived table
-    std::vector<IxType> subTypes;
+  TableName tn;
+  std::string alias;
+  Select* sub = nullptr;  // derived table
+  bool outer = false;     // Informix OUTER table (joined on the WHERE conditions)
+  int join = 0;           // 0 comma, 1 INNER JOIN, 2 LEFT JOIN
+  Expr* on = nullptr;
+  // Analysis.
+  const TableDef* def = nullptr;
+  std::vector<std::string> subNames;  // column names of a derived table
+  std::vector<IxType> subTypes;
 };
 
 struct SelItem {
-    Expr* e = nullptr;
-    std::string alias;
+  Expr* e = nullptr;
+  std::string alias;
 };
 
 struct SelectCore {
-    Expr* first = nullptr;
-    Expr* skip = nullptr;
-    bool distinct = false;
-    std::vector<SelItem> items;
-    std::vector<TableRef*> from;
-    Expr* where = nullptr;
-    std::vector<Expr*> groupBy;
-    Expr* having = nullptr;
+  Expr* first = nullptr;
+  Expr* skip = nullptr;
+  bool distinct = false;
+  std::vector<SelItem> items;
+  std::vector<TableRef*> from;
+  Expr* where = nullptr;
+  std::vector<Expr*> groupBy;
+  Expr* having = nullptr;
 };
 
 struct OrderItem {
-    Expr* e = nullptr;
-    bool desc = false;
+  Expr* e = nullptr;
+  bool desc = false;
 };
 
 struct Select {
-    std::vector<SelectCore*> cores;   // UNION members in order
-    std::vector<bool> unionAll;       // per member after the first
-    std::vector<OrderItem> order;
-    std::string intoTemp;             // SELECT ... INTO TEMP name
-    bool forUpdate = false;
-    size_t pos = 0, end = 0;          // text span (for views)
+  std::vector<SelectCore*> cores;  // UNION members in order
+  std::vector<bool> unionAll;      // per member after the first
+  std::vector<OrderItem> order;
+  std::string intoTemp;  // SELECT ... INTO TEMP name
+  bool forUpdate = false;
+  size_t pos = 0, end = 0;  // text span (for views)
 };
 
 struct DefaultSpec {
-    char kind = 0;        // 0 none, 'L' literal, 'N' NULL, 'T' TODAY, 'C' CURRENT, 'U' USER, 'S' DBSERVERNAME
-    Expr* lit = nullptr;  // the literal of kind L
-    std::string text;     // the default as sysdefaults keeps it
+  char kind =
+      0;  // 0 none, 'L' literal, 'N' NULL, 'T' TODAY, 'C' CURRENT, 'U' USER, 'S' DBSERVERNAME
+  Expr* lit = nullptr;  // the literal of kind L
+  std::string text;     // the default as sysdefaults keeps it
 };
 
 struct ConstraintDef {
-    char type = 0;        // 'P' primary, 'U' unique, 'R' references, 'C' check, 'N' not null
-    std::string name;     // empty: generated
-    std::vector<std::string> cols;
-    TableName refTable;
-    std::vector<std::string> refCols;
-    bool cascade = false;
-    Expr* check = nullptr;
-    std::string checkText;
+  char type = 0;     // 'P' primary, 'U' unique, 'R' references, 'C' check, 'N' not null
+  std::string name;  // empty: generated
+  std::vector<std::string> cols;
+  TableName refTable;
+  std::vector<std::string> refCols;
+  bool cascade = false;
+  Expr* check = nullptr;
+  std::string checkText;
 };
 
 struct ColDef {
-    std::string name;
-    IxType type;
-    int serialStart = 1;
-    DefaultSpec def;
-    std::vector<ConstraintDef> cons;  // column constraints (cols filled with the column)
+  std::string name;
+  IxType type;
+  int serialStart = 1;
+  DefaultSpec def;
+  std::vector<ConstraintDef> cons;  // column constraints (cols filled with the column)
 };
 
 enum class SK {
-    Select, Insert, Update, Delete,
-    CreateTable, DropTable, AlterTable, RenameTable, RenameColumn,
-    CreateIndex, DropIndex, CreateView, DropView, CreateSynonym, DropSynonym,
-    CreateProc, DropProc, ExecProc, Grant, Revoke,
-    CreateDb, DropDb, Database, CloseDb,
-    Begin, Commit, Rollback,
-    SetIsolation, SetLockMode, SetOther, UpdateStats, Lock, Unlock,
+  Select,
+  Insert,
+  Update,
+  Delete,
+  CreateTable,
+  DropTable,
+  AlterTable,
+  RenameTable,
+  RenameColumn,
+  CreateIndex,
+  DropIndex,
+  CreateView,
+  DropView,
+  CreateSynonym,
+  DropSynonym,
+  CreateProc,
+  DropProc,
+  ExecProc,
+  Grant,
+  Revoke,
+  CreateDb,
+  DropDb,
+  Database,
+  CloseDb,
+  Begin,
+  Commit,
+  Rollback,
+  SetIsolation,
+  SetLockMode,
+  SetOther,
+  UpdateStats,
+  Lock,
+  Unlock,
 };
 
 struct AlterAction {
-    char kind = 0;            // 'A' add column, 'D' drop column, 'M' modify, 'C' add constraint, 'X' drop constraint
-    ColDef col;
-    std::string before;       // ADD ... BEFORE column
-    std::string name;         // DROP column / DROP CONSTRAINT name
-    ConstraintDef cons;
+  char kind =
+      0;  // 'A' add column, 'D' drop column, 'M' modify, 'C' add constraint, 'X' drop constraint
+  ColDef col;
+  std::string before;  // ADD ... BEFORE column
+  std::string name;    // DROP column / DROP CONSTRAINT name
+  ConstraintDef cons;
 };
 
 struct IndexCol {
-    std::string name;
-    bool desc = false;
+  std::string name;
+  bool desc = false;
 };
 
 struct Stmt {
-    SK k = SK::Select;
-    size_t pos = 0, end = 0;  // span in the text
-    Select* sel = nullptr;    // SELECT, INSERT ... SELECT, CREATE VIEW
+  SK k = SK::Select;
+  size_t pos = 0, end = 0;  // span in the text
+  Select* sel = nullptr;    // SELECT, INSERT ... SELECT, CREATE VIEW
 
-    TableName table;          // target of INSERT/UPDATE/DELETE/DDL/GRANT/LOCK
-    std::vector<std::string> cols;
-    std::vector<Expr*> values;
-    std::vector<std::pair<std::string, Expr*>> sets;
-    Expr* where = nullptr;
-    std::string currentOf;
+  TableName table;  // target of INSERT/UPDATE/DELETE/DDL/GRANT/LOCK
+  std::vector<std::string> cols;
+  std::vector<Expr*> values;
+  std::vector<std::pair<std::string, Expr*>> sets;
+  Expr* where = nullptr;
+  std::string currentOf;
 
-    bool temp = false;
-    std::vector<ColDef> colDefs;
-    std::vector<ConstraintDef> tcons;
-    std::vector<AlterAction> alters;
-    std::string name, name2;          // index, view, synonym, database, procedure, new names
-    std::vector<IndexCol> idxCols;
-    bool unique = false;
-    bool isPublic = true;
+  bool temp = false;
+  std::vector<ColDef> colDefs;
+  std::vector<ConstraintDef> tcons;
+  std::vector<AlterAction> alters;
+  std::string name, name2;  // index, view, synonym, database, procedure, new names
+  std::vector<IndexCol> idxCols;
+  bool unique = false;
+  bool isPublic = true;
 
-    std::string privs;                // table privileges as letters (s u i d x a r); "" for database grants
-    std::vector<std::pair<char, std::vector<std::string>>> colPrivs;  // column lists of s, u, r
-    std::string dbPriv;               // CONNECT, RESOURCE or DBA
-    std::vector<std::string> grantees;
-    bool withGrant = false;
+  std::string privs;  // table privileges as letters (s u i d x a r); "" for database grants
+  std::vector<std::pair<char, std::vector<std::string>>> colPrivs;  // column lists of s, u, r
+  std::string dbPriv;                                               // CONNECT, RESOURCE or DBA
+  std::vector<std::string> grantees;
+  bool withGrant = false;
 
-    int logMode = 0;                  // CREATE DATABASE: 0 none, 1 buffered, 2 unbuffered, 3 ANSI
-    bool exclusive = false;
-    int isolation = 0;                // 1 dirty, 2 committed, 3 cursor stability, 4 repeatable
-    int lockWait = 0;                 // -2 NOT WAIT, -1 WAIT (default), n seconds
+  int logMode = 0;  // CREATE DATABASE: 0 none, 1 buffered, 2 unbuffered, 3 ANSI
+  bool exclusive = false;
+  int isolation = 0;  // 1 dirty, 2 committed, 3 cursor stability, 4 repeatable
+  int lockWait = 0;   // -2 NOT WAIT, -1 WAIT (default), n seconds
 
-    int numArgs = 0;                  // CREATE PROCEDURE
-    std::vector<IxType> returns;
-    std::vector<Expr*> args;          // EXECUTE PROCEDURE
+  int numArgs = 0;  // CREATE PROCEDURE
+  std::vector<IxType> returns;
+  std::vector<Expr*> args;  // EXECUTE PROCEDURE
 };
 
 // Arena of one parsed text; statements in order.
 struct Ast {
-    std::string text;                 // the statement text the nodes point into
-    std::vector<Stmt*> stmts;
-    std::deque<Expr> exprs;
-    std::deque<Select> selects;
-    std::deque<SelectCore> cores;
-    std::deque<TableRef> refs;
-    std::deque<Stmt> stmtStore;
-    int markers = 0;
+  std::string text;  // the statement text the nodes point into
+  std::vector<Stmt*> stmts;
+  std::deque<Expr> exprs;
+  std::deque<Select> selects;
+  std::deque<SelectCore> cores;
+  std::deque<TableRef> refs;
+  std::deque<Stmt> stmtStore;
+  int markers = 0;
 
-    Expr* expr(EK k, size_t pos) {
-        exprs.emplace_back();
-        exprs.back().k = k;
-        exprs.back().pos = pos;
-        return &exprs.back();
-    }
+  Expr* expr(EK k, size_t pos) {
+    exprs.emplace_back();
+    exprs.back().k = k;
+    exprs.back().pos = pos;
+    return &exprs.back();
+  }
 };
 
 // Parses text (one or more statements separated by ';'). delimIdent makes "x" an

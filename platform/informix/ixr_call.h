@@ -13,28 +13,28 @@ IxrCommArea& commArea();
 void commAreaSet(IxrCommArea& ca, const IxError& e);
 
 class Call {
-public:
-    // needSession: the operation works on the current session (-1803 without one).
-    Call(const char* op, const char* text, bool needSession = true);
-    ~Call();
-    Call(const Call&) = delete;
-    Call& operator=(const Call&) = delete;
+ public:
+  // needSession: the operation works on the current session (-1803 without one).
+  Call(const char* op, const char* text, bool needSession = true);
+  ~Call();
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
 
-    bool ok() const { return ok_; }
-    // Result of a call that did not get going (fault, no session, lost link).
-    int code() const { return ca_.sqlcode; }
-    int end(const IxError& e);
-    // As end, for operations that already filled the communication area.
-    int endKeep();
+  bool ok() const { return ok_; }
+  // Result of a call that did not get going (fault, no session, lost link).
+  int code() const { return ca_.sqlcode; }
+  int end(const IxError& e);
+  // As end, for operations that already filled the communication area.
+  int endKeep();
 
-    Session* s = nullptr;
-    IxrCommArea& ca() { return ca_; }
+  Session* s = nullptr;
+  IxrCommArea& ca() { return ca_; }
 
-private:
-    IxrCommArea& ca_;
-    const char* op_;
-    const char* text_;
-    bool ok_ = false;
+ private:
+  IxrCommArea& ca_;
+  const char* op_;
+  const char* text_;
+  bool ok_ = false;
 };
 
 // The calling thread's current session, or nullptr.

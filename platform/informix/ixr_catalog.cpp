@@ -14,9 +14,9 @@ namespace ixr {
 namespace {
 
 struct CatalogTable {
-    const char* name;
-    const char* columns;  // "name TYPE, ..." as DDL writes them
-    const char* index;    // SQLite index columns, or nullptr
+  const char* name;
+  const char* columns;  // "name TYPE, ..." as DDL writes them
+  const char* index;    // SQLite index columns, or nullptr
 };
 
 constexpr const char* kSystables =
@@ -45,9 +45,12 @@ constexpr CatalogTable kCatalog[] = {
      "tabid integer, servername varchar(128), dbname varchar(128), owner char(32), "
      "tabname varchar(128), btabid integer",
      "tabid"},
-    {"sysusers", "username char(32), usertype char(1), priority smallint, password char(16), defrole char(32)", nullptr},
+    {"sysusers",
+     "username char(32), usertype char(1), priority smallint, password char(16), defrole char(32)",
+     nullptr},
     {"systabauth", "grantor char(32), grantee char(32), tabid integer, tabauth char(9)", "tabid"},
-    {"syscolauth", "grantor char(32), grantee char(32), tabid integer, colno smallint, colauth char(3)", "tabid"},
+    {"syscolauth",
+     "grantor char(32), grantee char(32), tabid integer, colno smallint, colauth char(3)", "tabid"},
     {"sysviews", "tabid integer, seqno smallint, viewtext char(64)", "tabid"},
     {"sysdepend", "btabid integer, btype char(1), dtabid integer, dtype char(1)", nullptr},
     {"sysconstraints",
@@ -60,7 +63,8 @@ constexpr CatalogTable kCatalog[] = {
      "constrid"},
     {"syschecks", "constrid integer, type char(1), seqno smallint, checktext char(32)", "constrid"},
     {"syscoldepend", "constrid integer, tabid integer, colno smallint", "constrid"},
-    {"sysdefaults", "tabid integer, colno smallint, type char(1), default char(256), class char(1)", "tabid, colno"},
+    {"sysdefaults", "tabid integer, colno smallint, type char(1), default char(256), class char(1)",
+     "tabid, colno"},
     {"sysprocedures",
      "procname varchar(128), owner char(32), procid serial, mode char(1), retsize integer, "
      "symsize integer, datasize integer, codesize integer, numargs smallint, isproc char(1)",
@@ -82,241 +86,254 @@ IxError sqliteFail(sqlite3* db, int rc) { return fromSqlite(db, rc, Op::Other, f
 // Parses "name TYPE, name TYPE(..), ..." (no commas inside type arguments beyond
 // DECIMAL(p,s), which the depth count keeps together).
 IxError parseColumns(const char* spec, std::vector<ColumnDef>& out) {
-    std::string s(spec);
-    size_t i = 0;
-    int colno = 1;
-    while (i < s.size()) {
-        size_t e = i;
-        int depth = 0;
-        while (e < s.size() && !(depth == 0 && s[e] == ',')) {
-            if (s[e] == '(') ++depth;
-            if (s[e] == ')') --depth;
-            ++e;
-        }
-        std::string item = s.substr(i, e - i);
-        size_t b = item.find_first_not_of(' ');
-        size_t sp = item.find(' ', b);
-        ColumnDef c;
-        c.name = item.substr(b, sp - b);
-        if (auto err = parseType(item.substr(sp + 1), c.type)) return err;
-        c.colno = colno++;
-        out.push_back(c);
-        i = e + 1;
+  std::string s(spec);
+  size_t i = 0;
+  int colno = 1;
+  while (i < s.size()) {
+    size_t e = i;
+    int depth = 0;
+    while (e < s.size() && !(depth == 0 && s[e] == ',')) {
+      if (s[e] == '(') ++depth;
+      if (s[e] == ')') --depth;
+      ++e;
     }
-    return {};
+    std::string item = s.substr(i, e - i);
+    size_t b = item.find_first_not_of(' ');
+    size_t sp = item.find(' ', b);
+    ColumnDef c;
+    c.name = item.substr(b, sp - b);
+    if (auto err = parseType(item.substr(sp + 1), c.type)) return err;
+    c.colno = colno++;
+    out.push_back(c);
+    i = e + 1;
+  }
+  return {};
 }
 
 int rowSize(const std::vector<ColumnDef>& cols) {
-    int n = 0;
-    for (const auto& c : cols) {
-        switch (storeOf(c.type.code)) {
-        case Store::Int: n += 4; break;
-        case Store::Real: n += 8; break;
-        case Store::Decimal: n += decPrecision(c.type) / 2 + 2; break;
-        case Store::DateTime: n += 8; break;
-        case Store::Blob: n += 56; break;
-        case Store::Text: n += (c.type.code & 0xFF) == IXR_TYPE_TEXT ? 56 : charLength(c.type); break;
-        }
+  int n = 0;
+  for (const auto& c : cols) {
+    switch (storeOf(c.type.code)) {
+      case Store::Int: n += 4; break;
+      case Store::Real: n += 8; break;
+      case Store::Decimal: n += decPrecision(c.type) / 2 + 2; break;
+      case Store::DateTime: n += 8; break;
+      case Store::Blob: n += 56; break;
+      case Store::Text: n += (c.type.code & 0xFF) == IXR_TYPE_TEXT ? 56 : charLength(c.type); break;
     }
-    return n;
+  }
+  return n;
 }
 
-IxError createTables(sqlite3* db, const CatalogTable* tables, size_t count, const std::string& owner,
-                     const std::string& dbname) {
-    int32_t today = dateToday();
-    std::vector<std::vector<ColumnDef>> all;
-    for (size_t t = 0; t < count; ++t) {
-        std::vector<ColumnDef> cols;
-        if (auto e = parseColumns(tables[t].columns, cols)) return e;
-        std::string sql = "CREATE TABLE " + quoteId(tables[t].name) + " (";
-        for (size_t k = 0; k < cols.size(); ++k) {
-            if (k) sql += ", ";
-            sql += sqliteColumn(cols[k], {});
-        }
-        sql += ")";
-        if (int rc = execSql(db, sql)) return sqliteFail(db, rc);
-        if (tables[t].index) {
-            std::string ix = "CREATE INDEX " + quoteId(std::string("ixr_") + tables[t].name) + " ON " +
-                             quoteId(tables[t].name) + " (" + tables[t].index + ")";
-            if (int rc = execSql(db, ix)) return sqliteFail(db, rc);
-        }
-        all.push_back(std::move(cols));
+IxError createTables(sqlite3* db, const CatalogTable* tables, size_t count,
+                     const std::string& owner, const std::string& dbname) {
+  int32_t today = dateToday();
+  std::vector<std::vector<ColumnDef>> all;
+  for (size_t t = 0; t < count; ++t) {
+    std::vector<ColumnDef> cols;
+    if (auto e = parseColumns(tables[t].columns, cols)) return e;
+    std::string sql = "CREATE TABLE " + quoteId(tables[t].name) + " (";
+    for (size_t k = 0; k < cols.size(); ++k) {
+      if (k) sql += ", ";
+      sql += sqliteColumn(cols[k], {});
     }
-    Sql insTab(db, "INSERT INTO systables (tabname, owner, partnum, tabid, rowsize, ncols, nindexes, nrows, "
-                   "created, version, tabtype, locklevel, npused, fextsize, nextsize, flags, site, dbname) "
-                   "VALUES (?1, ?2, 0, ?3, ?4, ?5, ?6, 0, ?7, 1, ?8, 'R', 0, 16, 16, 0, '', ?9)");
-    Sql insCol(db, "INSERT INTO syscolumns (colname, tabid, colno, coltype, collength, colmin, colmax) "
-                   "VALUES (?1, ?2, ?3, ?4, ?5, NULL, NULL)");
-    if (int rc = insTab.prepared() ? insTab.prepared() : insCol.prepared()) return sqliteFail(db, rc);
-    for (size_t t = 0; t < count; ++t) {
-        const auto& cols = all[t];
-        insTab.reset();
-        insTab.bind(1, tables[t].name).bind(2, owner).bind(3, static_cast<int64_t>(t + 1));
-        insTab.bind(4, rowSize(cols)).bind(5, static_cast<int64_t>(cols.size()));
-        insTab.bind(6, tables[t].index ? 1 : 0).bind(7, today).bind(8, "T").bind(9, dbname);
-        if (int rc = insTab.run()) return sqliteFail(db, rc);
-        for (const auto& c : cols) {
-            insCol.reset();
-            insCol.bind(1, c.name).bind(2, static_cast<int64_t>(t + 1)).bind(3, c.colno);
-            insCol.bind(4, catalogCode(c.type)).bind(5, c.type.len);
-            if (int rc = insCol.run()) return sqliteFail(db, rc);
-        }
+    sql += ")";
+    if (int rc = execSql(db, sql)) return sqliteFail(db, rc);
+    if (tables[t].index) {
+      std::string ix = "CREATE INDEX " + quoteId(std::string("ixr_") + tables[t].name) + " ON " +
+                       quoteId(tables[t].name) + " (" + tables[t].index + ")";
+      if (int rc = execSql(db, ix)) return sqliteFail(db, rc);
     }
-    return {};
+    all.push_back(std::move(cols));
+  }
+  Sql insTab(
+      db,
+      "INSERT INTO systables (tabname, owner, partnum, tabid, rowsize, ncols, nindexes, nrows, "
+      "created, version, tabtype, locklevel, npused, fextsize, nextsize, flags, site, dbname) "
+      "VALUES (?1, ?2, 0, ?3, ?4, ?5, ?6, 0, ?7, 1, ?8, 'R', 0, 16, 16, 0, '', ?9)");
+  Sql insCol(db,
+             "INSERT INTO syscolumns (colname, tabid, colno, coltype, collength, colmin, colmax) "
+             "VALUES (?1, ?2, ?3, ?4, ?5, NULL, NULL)");
+  if (int rc = insTab.prepared() ? insTab.prepared() : insCol.prepared()) return sqliteFail(db, rc);
+  for (size_t t = 0; t < count; ++t) {
+    const auto& cols = all[t];
+    insTab.reset();
+    insTab.bind(1, tables[t].name).bind(2, owner).bind(3, static_cast<int64_t>(t + 1));
+    insTab.bind(4, rowSize(cols)).bind(5, static_cast<int64_t>(cols.size()));
+    insTab.bind(6, tables[t].index ? 1 : 0).bind(7, today).bind(8, "T").bind(9, dbname);
+    if (int rc = insTab.run()) return sqliteFail(db, rc);
+    for (const auto& c : cols) {
+      insCol.reset();
+      insCol.bind(1, c.name).bind(2, static_cast<int64_t>(t + 1)).bind(3, c.colno);
+      insCol.bind(4, catalogCode(c.type)).bind(5, c.type.len);
+      if (int rc = insCol.run()) return sqliteFail(db, rc);
+    }
+  }
+  return {};
 }
 
 IxError createPrivate(sqlite3* db) {
-    const char* sql =
-        "CREATE TABLE ixr_serial (tabid INTEGER PRIMARY KEY, last INTEGER NOT NULL);"
-        "CREATE TABLE ixr_info (key TEXT PRIMARY KEY, value TEXT);";
-    if (int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr)) return sqliteFail(db, rc);
-    return {};
+  const char* sql =
+      "CREATE TABLE ixr_serial (tabid INTEGER PRIMARY KEY, last INTEGER NOT NULL);"
+      "CREATE TABLE ixr_info (key TEXT PRIMARY KEY, value TEXT);";
+  if (int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr)) return sqliteFail(db, rc);
+  return {};
 }
 
 }  // namespace
 
 std::string sqliteColumn(const ColumnDef& c, const std::string& defaultSql) {
-    std::string s = quoteId(c.name) + " " + sqliteDecl(c.type);
-    if (c.type.notnull) s += " NOT NULL";
-    if (!defaultSql.empty()) s += " DEFAULT " + defaultSql;
-    return s;
+  std::string s = quoteId(c.name) + " " + sqliteDecl(c.type);
+  if (c.type.notnull) s += " NOT NULL";
+  if (!defaultSql.empty()) s += " DEFAULT " + defaultSql;
+  return s;
 }
 
-IxError catalogCreate(sqlite3* db, const std::string& dbname, const std::string& owner, int logMode) {
-    if (auto e = createPrivate(db)) return e;
-    if (auto e = createTables(db, kCatalog, std::size(kCatalog), "informix", dbname)) return e;
-    int32_t today = dateToday();
-    Sql v(db, "INSERT INTO systables (tabname, owner, partnum, tabid, rowsize, ncols, nindexes, nrows, created, "
-              "version, tabtype, locklevel, npused, fextsize, nextsize, flags, site, dbname) "
-              "VALUES (' VERSION', 'informix', 0, 99, 0, 0, 0, 0, ?1, 1, ' ', 'R', 0, 0, 0, 0, '', ?2)");
-    v.bind(1, today).bind(2, dbname);
-    if (int rc = v.run()) return sqliteFail(db, rc);
-    Sql u(db, "INSERT INTO sysusers (username, usertype, priority, password, defrole) VALUES (?1, 'D', 9, NULL, NULL)");
-    u.bind(1, owner);
-    if (int rc = u.run()) return sqliteFail(db, rc);
-    // User tables start at tabid 100; the catalog's own rows stay below.
-    Sql s(db, "INSERT INTO ixr_serial (tabid, last) VALUES (1, 99), (11, 0), (16, 0)");
-    if (int rc = s.run()) return sqliteFail(db, rc);
-    Sql info(db, "INSERT INTO ixr_info (key, value) VALUES ('logmode', ?1), ('owner', ?2), ('dbname', ?3)");
-    info.bind(1, std::to_string(logMode)).bind(2, owner).bind(3, dbname);
-    if (int rc = info.run()) return sqliteFail(db, rc);
-    return {};
+IxError catalogCreate(sqlite3* db, const std::string& dbname, const std::string& owner,
+                      int logMode) {
+  if (auto e = createPrivate(db)) return e;
+  if (auto e = createTables(db, kCatalog, std::size(kCatalog), "informix", dbname)) return e;
+  int32_t today = dateToday();
+  Sql v(db,
+        "INSERT INTO systables (tabname, owner, partnum, tabid, rowsize, ncols, nindexes, nrows, "
+        "created, "
+        "version, tabtype, locklevel, npused, fextsize, nextsize, flags, site, dbname) "
+        "VALUES (' VERSION', 'informix', 0, 99, 0, 0, 0, 0, ?1, 1, ' ', 'R', 0, 0, 0, 0, '', ?2)");
+  v.bind(1, today).bind(2, dbname);
+  if (int rc = v.run()) return sqliteFail(db, rc);
+  Sql u(db,
+        "INSERT INTO sysusers (username, usertype, priority, password, defrole) VALUES (?1, 'D', "
+        "9, NULL, NULL)");
+  u.bind(1, owner);
+  if (int rc = u.run()) return sqliteFail(db, rc);
+  // User tables start at tabid 100; the catalog's own rows stay below.
+  Sql s(db, "INSERT INTO ixr_serial (tabid, last) VALUES (1, 99), (11, 0), (16, 0)");
+  if (int rc = s.run()) return sqliteFail(db, rc);
+  Sql info(
+      db,
+      "INSERT INTO ixr_info (key, value) VALUES ('logmode', ?1), ('owner', ?2), ('dbname', ?3)");
+  info.bind(1, std::to_string(logMode)).bind(2, owner).bind(3, dbname);
+  if (int rc = info.run()) return sqliteFail(db, rc);
+  return {};
 }
 
 IxError catalogCreateSysmaster(sqlite3* db) {
-    if (auto e = createPrivate(db)) return e;
-    if (auto e = createTables(db, kSysmaster, std::size(kSysmaster), "informix", "sysmaster")) return e;
-    Sql s(db, "INSERT INTO ixr_serial (tabid, last) VALUES (1, 99)");
-    if (int rc = s.run()) return sqliteFail(db, rc);
-    return {};
+  if (auto e = createPrivate(db)) return e;
+  if (auto e = createTables(db, kSysmaster, std::size(kSysmaster), "informix", "sysmaster"))
+    return e;
+  Sql s(db, "INSERT INTO ixr_serial (tabid, last) VALUES (1, 99)");
+  if (int rc = s.run()) return sqliteFail(db, rc);
+  return {};
 }
 
 int catalogLogMode(sqlite3* db) {
-    Sql q(db, "SELECT value FROM main.ixr_info WHERE key = 'logmode'");
-    if (q.prepared() || q.step() != SQLITE_ROW) return -1;
-    return static_cast<int>(q.i64(0));
+  Sql q(db, "SELECT value FROM main.ixr_info WHERE key = 'logmode'");
+  if (q.prepared() || q.step() != SQLITE_ROW) return -1;
+  return static_cast<int>(q.i64(0));
 }
 
 int64_t catalogNextId(sqlite3* db, const char* table) {
-    int64_t tabid = 0;
-    for (size_t t = 0; t < std::size(kCatalog); ++t)
-        if (std::strcmp(kCatalog[t].name, table) == 0) tabid = static_cast<int64_t>(t + 1);
-    Sql up(db, "UPDATE ixr_serial SET last = last + 1 WHERE tabid = ?1 RETURNING last");
-    up.bind(1, tabid);
-    if (up.step() == SQLITE_ROW) return up.i64(0);
-    return 0;
+  int64_t tabid = 0;
+  for (size_t t = 0; t < std::size(kCatalog); ++t)
+    if (std::strcmp(kCatalog[t].name, table) == 0) tabid = static_cast<int64_t>(t + 1);
+  Sql up(db, "UPDATE ixr_serial SET last = last + 1 WHERE tabid = ?1 RETURNING last");
+  up.bind(1, tabid);
+  if (up.step() == SQLITE_ROW) return up.i64(0);
+  return 0;
 }
 
 int TableDef::find(const std::string& col) const {
-    for (size_t i = 0; i < cols.size(); ++i)
-        if (cols[i].name == col) return static_cast<int>(i);
-    return -1;
+  for (size_t i = 0; i < cols.size(); ++i)
+    if (cols[i].name == col) return static_cast<int>(i);
+  return -1;
 }
 
 std::string TableDef::sqlName() const {
-    if (schema == "main" || schema == "temp") return quoteId(name);
-    return quoteId(schema) + "." + quoteId(name);
+  if (schema == "main" || schema == "temp") return quoteId(name);
+  return quoteId(schema) + "." + quoteId(name);
 }
 
-IxError Catalog::load(const std::string& schema, bool byId, const std::string& key, int64_t id, TableRefPtr& out) {
-    std::string sql = "SELECT tabid, tabname, owner, tabtype FROM " + quoteId(schema) + ".systables WHERE " +
-                      (byId ? "tabid = ?1" : "tabname = ?1");
-    Sql q(db_, sql);
-    if (q.prepared()) return ixErr(IXR_E_NO_TABLE, key);
-    if (byId) q.bind(1, id);
-    else q.bind(1, key);
-    if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_TABLE, key);
-    auto t = std::make_shared<TableDef>();
-    t->tabid = static_cast<int>(q.i64(0));
-    t->name = q.str(1);
-    t->owner = q.str(2);
-    while (!t->owner.empty() && t->owner.back() == ' ') t->owner.pop_back();
-    std::string type = q.str(3);
-    t->tabtype = type.empty() ? 'T' : type[0];
-    t->schema = schema;
-    if (t->tabtype == 'S' || t->tabtype == 'P') {
-        Sql syn(db_, "SELECT btabid FROM " + quoteId(schema) + ".syssyntable WHERE tabid = ?1");
-        syn.bind(1, t->tabid);
-        if (syn.step() != SQLITE_ROW || syn.isNull(0)) return ixErr(IXR_E_NO_TABLE, key);
-        return load(schema, true, key, syn.i64(0), out);
-    }
-    Sql c(db_, "SELECT colname, colno, coltype, collength FROM " + quoteId(schema) +
-                   ".syscolumns WHERE tabid = ?1 ORDER BY colno");
-    c.bind(1, t->tabid);
-    while (c.step() == SQLITE_ROW) {
-        ColumnDef cd;
-        cd.name = c.str(0);
-        cd.colno = static_cast<int>(c.i64(1));
-        cd.type = fromCatalog(static_cast<int>(c.i64(2)), static_cast<int>(c.i64(3)));
-        if ((cd.type.code & 0xFF) == IXR_TYPE_SERIAL) t->serialCol = static_cast<int>(t->cols.size());
-        t->cols.push_back(cd);
-    }
-    out = t;
-    return {};
+IxError Catalog::load(const std::string& schema, bool byId, const std::string& key, int64_t id,
+                      TableRefPtr& out) {
+  std::string sql = "SELECT tabid, tabname, owner, tabtype FROM " + quoteId(schema) +
+                    ".systables WHERE " + (byId ? "tabid = ?1" : "tabname = ?1");
+  Sql q(db_, sql);
+  if (q.prepared()) return ixErr(IXR_E_NO_TABLE, key);
+  if (byId)
+    q.bind(1, id);
+  else
+    q.bind(1, key);
+  if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_TABLE, key);
+  auto t = std::make_shared<TableDef>();
+  t->tabid = static_cast<int>(q.i64(0));
+  t->name = q.str(1);
+  t->owner = q.str(2);
+  while (!t->owner.empty() && t->owner.back() == ' ') t->owner.pop_back();
+  std::string type = q.str(3);
+  t->tabtype = type.empty() ? 'T' : type[0];
+  t->schema = schema;
+  if (t->tabtype == 'S' || t->tabtype == 'P') {
+    Sql syn(db_, "SELECT btabid FROM " + quoteId(schema) + ".syssyntable WHERE tabid = ?1");
+    syn.bind(1, t->tabid);
+    if (syn.step() != SQLITE_ROW || syn.isNull(0)) return ixErr(IXR_E_NO_TABLE, key);
+    return load(schema, true, key, syn.i64(0), out);
+  }
+  Sql c(db_, "SELECT colname, colno, coltype, collength FROM " + quoteId(schema) +
+                 ".syscolumns WHERE tabid = ?1 ORDER BY colno");
+  c.bind(1, t->tabid);
+  while (c.step() == SQLITE_ROW) {
+    ColumnDef cd;
+    cd.name = c.str(0);
+    cd.colno = static_cast<int>(c.i64(1));
+    cd.type = fromCatalog(static_cast<int>(c.i64(2)), static_cast<int>(c.i64(3)));
+    if ((cd.type.code & 0xFF) == IXR_TYPE_SERIAL) t->serialCol = static_cast<int>(t->cols.size());
+    t->cols.push_back(cd);
+  }
+  out = t;
+  return {};
 }
 
 IxError Catalog::lookupByName(const std::string& name, TableRefPtr& out) {
-    if (auto it = temps_.find(name); it != temps_.end()) {
-        out = it->second;
-        return {};
-    }
-    if (auto it = cache_.find(name); it != cache_.end()) {
-        out = it->second;
-        return {};
-    }
-    if (auto e = load("main", false, name, 0, out)) return e;
-    cache_[name] = out;
+  if (auto it = temps_.find(name); it != temps_.end()) {
+    out = it->second;
     return {};
+  }
+  if (auto it = cache_.find(name); it != cache_.end()) {
+    out = it->second;
+    return {};
+  }
+  if (auto e = load("main", false, name, 0, out)) return e;
+  cache_[name] = out;
+  return {};
 }
 
 IxError Catalog::lookupById(int tabid, const std::string& schema, TableRefPtr& out) {
-    return load(schema, true, std::to_string(tabid), tabid, out);
+  return load(schema, true, std::to_string(tabid), tabid, out);
 }
 
 IxError Catalog::lookup(const TableName& tn, TableRefPtr& out) {
-    if (tn.db == "sysmaster") {
-        if (!sysmaster_) return ixErr(IXR_E_NO_TABLE, tn.name);
-        std::string key = "sysmaster:" + tn.name;
-        if (auto it = cache_.find(key); it != cache_.end()) {
-            out = it->second;
-            return {};
-        }
-        if (auto e = load("sysmaster", false, tn.name, 0, out)) return e;
-        cache_[key] = out;
-        return {};
+  if (tn.db == "sysmaster") {
+    if (!sysmaster_) return ixErr(IXR_E_NO_TABLE, tn.name);
+    std::string key = "sysmaster:" + tn.name;
+    if (auto it = cache_.find(key); it != cache_.end()) {
+      out = it->second;
+      return {};
     }
-    if (dbname_.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
-    if (!tn.db.empty() && tn.db != dbname_) return ixErr(IXR_E_NO_TABLE, tn.db + ":" + tn.name);
-    if (auto e = lookupByName(tn.name, out)) return e;
-    if (!tn.owner.empty() && !out->temp) {
-        std::string o = tn.owner;
-        while (!o.empty() && o.back() == ' ') o.pop_back();
-        bool match = o.size() == out->owner.size();
-        for (size_t i = 0; match && i < o.size(); ++i)
-            match = (o[i] | 0x20) == (out->owner[i] | 0x20);
-        if (!match) return ixErr(IXR_E_NO_TABLE, tn.owner + "." + tn.name);
-    }
+    if (auto e = load("sysmaster", false, tn.name, 0, out)) return e;
+    cache_[key] = out;
     return {};
+  }
+  if (dbname_.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
+  if (!tn.db.empty() && tn.db != dbname_) return ixErr(IXR_E_NO_TABLE, tn.db + ":" + tn.name);
+  if (auto e = lookupByName(tn.name, out)) return e;
+  if (!tn.owner.empty() && !out->temp) {
+    std::string o = tn.owner;
+    while (!o.empty() && o.back() == ' ') o.pop_back();
+    bool match = o.size() == out->owner.size();
+    for (size_t i = 0; match && i < o.size(); ++i) match = (o[i] | 0x20) == (out->owner[i] | 0x20);
+    if (!match) return ixErr(IXR_E_NO_TABLE, tn.owner + "." + tn.name);
+  }
+  return {};
 }
 
 }  // namespace ixr

@@ -21,25 +21,25 @@ namespace ixr {
 struct TableName;
 
 struct ColumnDef {
-    std::string name;
-    IxType type;
-    int colno = 0;
+  std::string name;
+  IxType type;
+  int colno = 0;
 };
 
 struct TableDef {
-    int tabid = 0;
-    std::string name;
-    std::string owner;
-    char tabtype = 'T';         // T table, V view
-    std::string schema = "main"; // SQLite schema: main, temp or sysmaster
-    std::vector<ColumnDef> cols;
-    int serialCol = -1;
-    int serialStart = 1;
-    bool temp = false;
+  int tabid = 0;
+  std::string name;
+  std::string owner;
+  char tabtype = 'T';           // T table, V view
+  std::string schema = "main";  // SQLite schema: main, temp or sysmaster
+  std::vector<ColumnDef> cols;
+  int serialCol = -1;
+  int serialStart = 1;
+  bool temp = false;
 
-    int find(const std::string& col) const;
-    // The table as SQLite SQL names it.
-    std::string sqlName() const;
+  int find(const std::string& col) const;
+  // The table as SQLite SQL names it.
+  std::string sqlName() const;
 };
 
 using TableRefPtr = std::shared_ptr<const TableDef>;
@@ -48,7 +48,8 @@ using TableRefPtr = std::shared_ptr<const TableDef>;
 enum LogMode { kNoLog = 0, kBufferedLog = 1, kLog = 2, kAnsi = 3 };
 
 // Creates the catalog tables in a new, empty database file.
-IxError catalogCreate(sqlite3* db, const std::string& dbname, const std::string& owner, int logMode);
+IxError catalogCreate(sqlite3* db, const std::string& dbname, const std::string& owner,
+                      int logMode);
 // Creates the server's sysmaster database (the list of databases).
 IxError catalogCreateSysmaster(sqlite3* db);
 // Reads the database kind recorded at creation; -1 when the file has no catalog.
@@ -62,37 +63,38 @@ int64_t catalogNextId(sqlite3* db, const char* table);
 std::string sqliteColumn(const ColumnDef& c, const std::string& defaultSql);
 
 class Catalog {
-public:
-    explicit Catalog(sqlite3* db) : db_(db) {}
-    void setDb(sqlite3* db) {
-        db_ = db;
-        invalidate();
-    }
-    void invalidate() { cache_.clear(); }
-    // The table, view or synonym target named by tn; -206 when there is none.
-    IxError lookup(const TableName& tn, TableRefPtr& out);
-    IxError lookupByName(const std::string& name, TableRefPtr& out);
-    IxError lookupById(int tabid, const std::string& schema, TableRefPtr& out);
+ public:
+  explicit Catalog(sqlite3* db) : db_(db) {}
+  void setDb(sqlite3* db) {
+    db_ = db;
+    invalidate();
+  }
+  void invalidate() { cache_.clear(); }
+  // The table, view or synonym target named by tn; -206 when there is none.
+  IxError lookup(const TableName& tn, TableRefPtr& out);
+  IxError lookupByName(const std::string& name, TableRefPtr& out);
+  IxError lookupById(int tabid, const std::string& schema, TableRefPtr& out);
 
-    void addTemp(std::shared_ptr<TableDef> t) { temps_[t->name] = std::move(t); }
-    void dropTemp(const std::string& name) { temps_.erase(name); }
-    const TableDef* temp(const std::string& name) const {
-        auto it = temps_.find(name);
-        return it == temps_.end() ? nullptr : it->second.get();
-    }
-    void clearTemps() { temps_.clear(); }
-    const std::map<std::string, std::shared_ptr<TableDef>>& temps() const { return temps_; }
-    void setSysmaster(bool attached) { sysmaster_ = attached; }
-    void setDbName(const std::string& n) { dbname_ = n; }
+  void addTemp(std::shared_ptr<TableDef> t) { temps_[t->name] = std::move(t); }
+  void dropTemp(const std::string& name) { temps_.erase(name); }
+  const TableDef* temp(const std::string& name) const {
+    auto it = temps_.find(name);
+    return it == temps_.end() ? nullptr : it->second.get();
+  }
+  void clearTemps() { temps_.clear(); }
+  const std::map<std::string, std::shared_ptr<TableDef>>& temps() const { return temps_; }
+  void setSysmaster(bool attached) { sysmaster_ = attached; }
+  void setDbName(const std::string& n) { dbname_ = n; }
 
-private:
-    IxError load(const std::string& schema, bool byId, const std::string& key, int64_t id, TableRefPtr& out);
+ private:
+  IxError load(const std::string& schema, bool byId, const std::string& key, int64_t id,
+               TableRefPtr& out);
 
-    sqlite3* db_;
-    bool sysmaster_ = false;
-    std::string dbname_;
-    std::map<std::string, TableRefPtr> cache_;
-    std::map<std::string, std::shared_ptr<TableDef>> temps_;
+  sqlite3* db_;
+  bool sysmaster_ = false;
+  std::string dbname_;
+  std::map<std::string, TableRefPtr> cache_;
+  std::map<std::string, std::shared_ptr<TableDef>> temps_;
 };
 
 }  // namespace ixr

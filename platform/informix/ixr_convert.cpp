@@ -17,453 +17,467 @@ namespace ixr {
 namespace {
 
 std::string_view trimmed(const char* p, int n) {
-    int b = 0, e = n;
-    while (b < e && (p[b] == ' ' || p[b] == '\t')) ++b;
-    while (e > b && (p[e - 1] == ' ' || p[e - 1] == '\t' || p[e - 1] == '\n')) --e;
-    return std::string_view(p + b, static_cast<size_t>(e - b));
+  int b = 0, e = n;
+  while (b < e && (p[b] == ' ' || p[b] == '\t')) ++b;
+  while (e > b && (p[e - 1] == ' ' || p[e - 1] == '\t' || p[e - 1] == '\n')) --e;
+  return std::string_view(p + b, static_cast<size_t>(e - b));
 }
 
 std::string realText(double r, bool single) {
-    char buf[64];
-    auto res = single ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(r)) : std::to_chars(buf, buf + sizeof buf, r);
-    return std::string(buf, res.ptr);
+  char buf[64];
+  auto res = single ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(r))
+                    : std::to_chars(buf, buf + sizeof buf, r);
+  return std::string(buf, res.ptr);
 }
 
 // A value as an exact decimal; answers 0, -1213, or 1 for an empty text (NULL).
 int toDec(const Val& in, Dec& d) {
-    switch (in.k) {
+  switch (in.k) {
     case Val::Int: d = decFromInt(in.i); return 0;
     case Val::Real:
-        if (!std::isfinite(in.r)) return IXR_E_DECIMAL_OVERFLOW;
-        d = decFromDouble(in.r);
-        return 0;
+      if (!std::isfinite(in.r)) return IXR_E_DECIMAL_OVERFLOW;
+      d = decFromDouble(in.r);
+      return 0;
     case Val::Text:
     case Val::Blob: {
-        std::string_view t = trimmed(in.p, in.n);
-        if (t.empty()) return 1;
-        return decParse(t, d);
+      std::string_view t = trimmed(in.p, in.n);
+      if (t.empty()) return 1;
+      return decParse(t, d);
     }
     default: return 1;
-    }
+  }
 }
 
 int toInt(const Val& in, const IxType& from, int64_t& v) {
-    if (in.k == Val::Int) {
-        v = in.i;
-        return 0;
-    }
-    if (in.k == Val::Real) {
-        if (!std::isfinite(in.r) || std::fabs(in.r) > 9.2e18) return IXR_E_INT_OVERFLOW;
-        v = static_cast<int64_t>(in.r);
-        return 0;
-    }
-    Dec d;
-    int rc = toDec(in, d);
-    if (rc) return rc;
-    return decToInt64(d, v) ? IXR_E_INT_OVERFLOW : 0;
+  if (in.k == Val::Int) {
+    v = in.i;
+    return 0;
+  }
+  if (in.k == Val::Real) {
+    if (!std::isfinite(in.r) || std::fabs(in.r) > 9.2e18) return IXR_E_INT_OVERFLOW;
+    v = static_cast<int64_t>(in.r);
+    return 0;
+  }
+  Dec d;
+  int rc = toDec(in, d);
+  if (rc) return rc;
+  return decToInt64(d, v) ? IXR_E_INT_OVERFLOW : 0;
 }
 
 int toReal(const Val& in, const IxType& from, double& r) {
-    if (in.k == Val::Real) {
-        r = in.r;
-        return 0;
-    }
-    if (in.k == Val::Int) {
-        r = static_cast<double>(in.i);
-        return 0;
-    }
-    std::string_view t = trimmed(in.p, in.n);
-    if (t.empty()) return 1;
-    auto res = std::from_chars(t.data(), t.data() + t.size(), r);
-    if (res.ec == std::errc() && res.ptr == t.data() + t.size()) return 0;
-    Dec d;
-    int rc = toDec(in, d);
-    if (rc) return rc;
-    r = decToDouble(d);
+  if (in.k == Val::Real) {
+    r = in.r;
     return 0;
+  }
+  if (in.k == Val::Int) {
+    r = static_cast<double>(in.i);
+    return 0;
+  }
+  std::string_view t = trimmed(in.p, in.n);
+  if (t.empty()) return 1;
+  auto res = std::from_chars(t.data(), t.data() + t.size(), r);
+  if (res.ec == std::errc() && res.ptr == t.data() + t.size()) return 0;
+  Dec d;
+  int rc = toDec(in, d);
+  if (rc) return rc;
+  r = decToDouble(d);
+  return 0;
 }
 
 IxError textToDate(std::string_view t, const IxType& from, int32_t& out) {
-    if ((from.code & 0xFF) == IXR_TYPE_DATETIME) {
-        DtFields f, g;
-        if (int rc = dtParse(t, from.len, f)) return ixErr(rc);
-        dtExtend(f, from.len, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), g);
-        out = static_cast<int32_t>(daysFromCivil(g.v[0], g.v[1], g.v[2]));
-        return {};
-    }
-    int rc = dateParse(t, nullptr, out);
-    if (rc == 0) return {};
-    DtFields f;
-    if (dtParse(t, IXR_QUAL_YEAR_TO_F5, f) == 0 && validYmd(f.v[0], f.v[1], f.v[2])) {
-        out = static_cast<int32_t>(daysFromCivil(f.v[0], f.v[1], f.v[2]));
-        return {};
-    }
-    return ixErr(rc);
+  if ((from.code & 0xFF) == IXR_TYPE_DATETIME) {
+    DtFields f, g;
+    if (int rc = dtParse(t, from.len, f)) return ixErr(rc);
+    dtExtend(f, from.len, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), g);
+    out = static_cast<int32_t>(daysFromCivil(g.v[0], g.v[1], g.v[2]));
+    return {};
+  }
+  int rc = dateParse(t, nullptr, out);
+  if (rc == 0) return {};
+  DtFields f;
+  if (dtParse(t, IXR_QUAL_YEAR_TO_F5, f) == 0 && validYmd(f.v[0], f.v[1], f.v[2])) {
+    out = static_cast<int32_t>(daysFromCivil(f.v[0], f.v[1], f.v[2]));
+    return {};
+  }
+  return ixErr(rc);
 }
 
 void padTo(std::string& s, size_t n, bool pad) {
-    if (s.size() > n) {
-        // Never cut inside a UTF-8 sequence.
-        size_t cut = n;
-        while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
-        s.resize(cut);
-    }
-    if (pad && s.size() < n) s.append(n - s.size(), ' ');
+  if (s.size() > n) {
+    // Never cut inside a UTF-8 sequence.
+    size_t cut = n;
+    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+    s.resize(cut);
+  }
+  if (pad && s.size() < n) s.append(n - s.size(), ' ');
 }
 
 }  // namespace
 
 Val fromSqliteValue(sqlite3_value* v) {
-    switch (sqlite3_value_type(v)) {
+  switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER: return Val::ofInt(sqlite3_value_int64(v));
     case SQLITE_FLOAT: return Val::ofReal(sqlite3_value_double(v));
     case SQLITE_TEXT:
-        return Val::view(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+      return Val::view(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                       sqlite3_value_bytes(v));
     case SQLITE_BLOB: {
-        const void* p = sqlite3_value_blob(v);
-        return Val::view(static_cast<const char*>(p), sqlite3_value_bytes(v), Val::Blob);
+      const void* p = sqlite3_value_blob(v);
+      return Val::view(static_cast<const char*>(p), sqlite3_value_bytes(v), Val::Blob);
     }
     default: return Val::null();
-    }
+  }
 }
 
 Val fromColumn(sqlite3_stmt* st, int col) {
-    switch (sqlite3_column_type(st, col)) {
+  switch (sqlite3_column_type(st, col)) {
     case SQLITE_INTEGER: return Val::ofInt(sqlite3_column_int64(st, col));
     case SQLITE_FLOAT: return Val::ofReal(sqlite3_column_double(st, col));
     case SQLITE_TEXT:
-        return Val::view(reinterpret_cast<const char*>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
+      return Val::view(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
+                       sqlite3_column_bytes(st, col));
     case SQLITE_BLOB: {
-        const void* p = sqlite3_column_blob(st, col);
-        return Val::view(static_cast<const char*>(p), sqlite3_column_bytes(st, col), Val::Blob);
+      const void* p = sqlite3_column_blob(st, col);
+      return Val::view(static_cast<const char*>(p), sqlite3_column_bytes(st, col), Val::Blob);
     }
     default: return Val::null();
-    }
+  }
 }
 
 void bindVal(sqlite3_stmt* st, int idx, const Val& v) {
-    switch (v.k) {
+  switch (v.k) {
     case Val::Null: sqlite3_bind_null(st, idx); break;
     case Val::Int: sqlite3_bind_int64(st, idx, v.i); break;
     case Val::Real: sqlite3_bind_double(st, idx, v.r); break;
     case Val::Text: sqlite3_bind_text(st, idx, v.p ? v.p : "", v.n, SQLITE_TRANSIENT); break;
     case Val::Blob: sqlite3_bind_blob(st, idx, v.p ? v.p : "", v.n, SQLITE_TRANSIENT); break;
-    }
+  }
 }
 
 void resultVal(sqlite3_context* ctx, const Val& v) {
-    switch (v.k) {
+  switch (v.k) {
     case Val::Null: sqlite3_result_null(ctx); break;
     case Val::Int: sqlite3_result_int64(ctx, v.i); break;
     case Val::Real: sqlite3_result_double(ctx, v.r); break;
     case Val::Text: sqlite3_result_text(ctx, v.p ? v.p : "", v.n, SQLITE_TRANSIENT); break;
     case Val::Blob: sqlite3_result_blob(ctx, v.p ? v.p : "", v.n, SQLITE_TRANSIENT); break;
-    }
+  }
 }
 
 IxError valueToText(const Val& in, const IxType& from, std::string& out) {
-    out.clear();
-    int fc = from.code & 0xFF;
-    switch (in.k) {
+  out.clear();
+  int fc = from.code & 0xFF;
+  switch (in.k) {
     case Val::Null: return {};
     case Val::Int:
-        if (fc == IXR_TYPE_DATE) {
-            char buf[16];
-            int n = dateFormat(static_cast<int32_t>(in.i), buf);
-            if (n < 0) return ixErr(IXR_E_BAD_DATE);
-            out.assign(buf, static_cast<size_t>(n));
-        } else if (fc == IXR_TYPE_INTERVAL) {
-            ivFormat(in.i, from.len, out);
-        } else if (isDecimalType(fc) && decScale(from) != 255) {
-            decFormatTo(decFromInt(in.i), decScale(from), out);
-        } else {
-            out = std::to_string(in.i);
-        }
-        return {};
+      if (fc == IXR_TYPE_DATE) {
+        char buf[16];
+        int n = dateFormat(static_cast<int32_t>(in.i), buf);
+        if (n < 0) return ixErr(IXR_E_BAD_DATE);
+        out.assign(buf, static_cast<size_t>(n));
+      } else if (fc == IXR_TYPE_INTERVAL) {
+        ivFormat(in.i, from.len, out);
+      } else if (isDecimalType(fc) && decScale(from) != 255) {
+        decFormatTo(decFromInt(in.i), decScale(from), out);
+      } else {
+        out = std::to_string(in.i);
+      }
+      return {};
     case Val::Real:
-        if (isDecimalType(fc)) decFormatTo(decFromDouble(in.r), decScale(from) == 255 ? -1 : decScale(from), out);
-        else out = realText(in.r, fc == IXR_TYPE_SMALLFLOAT);
-        return {};
+      if (isDecimalType(fc))
+        decFormatTo(decFromDouble(in.r), decScale(from) == 255 ? -1 : decScale(from), out);
+      else
+        out = realText(in.r, fc == IXR_TYPE_SMALLFLOAT);
+      return {};
     case Val::Text:
     case Val::Blob: out.assign(in.p ? in.p : "", static_cast<size_t>(in.n)); return {};
-    }
-    return {};
+  }
+  return {};
 }
 
 IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& out) {
-    if (in.k == Val::Null) {
-        out = Val::null();
-        return {};
-    }
-    int tc = to.code & 0xFF, fc = from.code & 0xFF;
-    switch (storeOf(tc)) {
+  if (in.k == Val::Null) {
+    out = Val::null();
+    return {};
+  }
+  int tc = to.code & 0xFF, fc = from.code & 0xFF;
+  switch (storeOf(tc)) {
     case Store::Int: {
-        if (tc == IXR_TYPE_DATE) {
-            if (in.k == Val::Text || in.k == Val::Blob) {
-                std::string_view t = trimmed(in.p, in.n);
-                if (t.empty()) {
-                    out = Val::null();
-                    return {};
-                }
-                int32_t d;
-                if (auto e = textToDate(t, from, d)) return e;
-                out = Val::ofInt(d);
-                return {};
-            }
-            int64_t v;
-            if (int rc = toInt(in, from, v)) return ixErr(rc);
-            if (v < -693594 || v > 2958464) return ixErr(IXR_E_BAD_YEAR);
-            out = Val::ofInt(v);
-            return {};
-        }
-        if (tc == IXR_TYPE_INTERVAL) {
-            if (fc == IXR_TYPE_INTERVAL && in.k == Val::Int) {
-                if (ivIsMonths(from.len) != ivIsMonths(to.len)) return ixErr(IXR_E_DT_INCOMPATIBLE);
-                int64_t u = ivUnit(IXR_QUAL_LAST(to.len));
-                out = Val::ofInt(in.i / u * u);
-                return {};
-            }
-            if (in.k == Val::Text || in.k == Val::Blob) {
-                std::string_view t = trimmed(in.p, in.n);
-                if (t.empty()) {
-                    out = Val::null();
-                    return {};
-                }
-                int64_t v;
-                int rc = ivParse(t, to.len, v);
-                if (rc && fc == IXR_TYPE_INTERVAL && from.len != to.len && ivParse(t, from.len, v) == 0) rc = 0;
-                if (rc) return ixErr(rc);
-                out = Val::ofInt(v);
-                return {};
-            }
-            double r;
-            if (int rc = toReal(in, from, r)) return ixErr(rc == 1 ? 0 : rc);
-            out = Val::ofInt(static_cast<int64_t>(r * static_cast<double>(ivUnit(IXR_QUAL_LAST(to.len)))));
-            return {};
-        }
-        if (fc == IXR_TYPE_DATETIME || (fc == IXR_TYPE_INTERVAL && in.k != Val::Int)) return ixErr(IXR_E_BAD_CONVERSION);
-        int64_t v;
-        int rc = toInt(in, from, v);
-        if (rc == 1) {
+      if (tc == IXR_TYPE_DATE) {
+        if (in.k == Val::Text || in.k == Val::Blob) {
+          std::string_view t = trimmed(in.p, in.n);
+          if (t.empty()) {
             out = Val::null();
             return {};
+          }
+          int32_t d;
+          if (auto e = textToDate(t, from, d)) return e;
+          out = Val::ofInt(d);
+          return {};
         }
-        if (rc) return ixErr(rc);
-        if (tc == IXR_TYPE_SMALLINT && (v < -32767 || v > 32767)) return ixErr(-1214);
-        if (tc != IXR_TYPE_SMALLINT && (v < -2147483647 || v > 2147483647)) return ixErr(IXR_E_INT_OVERFLOW);
+        int64_t v;
+        if (int rc = toInt(in, from, v)) return ixErr(rc);
+        if (v < -693594 || v > 2958464) return ixErr(IXR_E_BAD_YEAR);
         out = Val::ofInt(v);
         return {};
+      }
+      if (tc == IXR_TYPE_INTERVAL) {
+        if (fc == IXR_TYPE_INTERVAL && in.k == Val::Int) {
+          if (ivIsMonths(from.len) != ivIsMonths(to.len)) return ixErr(IXR_E_DT_INCOMPATIBLE);
+          int64_t u = ivUnit(IXR_QUAL_LAST(to.len));
+          out = Val::ofInt(in.i / u * u);
+          return {};
+        }
+        if (in.k == Val::Text || in.k == Val::Blob) {
+          std::string_view t = trimmed(in.p, in.n);
+          if (t.empty()) {
+            out = Val::null();
+            return {};
+          }
+          int64_t v;
+          int rc = ivParse(t, to.len, v);
+          if (rc && fc == IXR_TYPE_INTERVAL && from.len != to.len && ivParse(t, from.len, v) == 0)
+            rc = 0;
+          if (rc) return ixErr(rc);
+          out = Val::ofInt(v);
+          return {};
+        }
+        double r;
+        if (int rc = toReal(in, from, r)) return ixErr(rc == 1 ? 0 : rc);
+        out = Val::ofInt(
+            static_cast<int64_t>(r * static_cast<double>(ivUnit(IXR_QUAL_LAST(to.len)))));
+        return {};
+      }
+      if (fc == IXR_TYPE_DATETIME || (fc == IXR_TYPE_INTERVAL && in.k != Val::Int))
+        return ixErr(IXR_E_BAD_CONVERSION);
+      int64_t v;
+      int rc = toInt(in, from, v);
+      if (rc == 1) {
+        out = Val::null();
+        return {};
+      }
+      if (rc) return ixErr(rc);
+      if (tc == IXR_TYPE_SMALLINT && (v < -32767 || v > 32767)) return ixErr(-1214);
+      if (tc != IXR_TYPE_SMALLINT && (v < -2147483647 || v > 2147483647))
+        return ixErr(IXR_E_INT_OVERFLOW);
+      out = Val::ofInt(v);
+      return {};
     }
     case Store::Real: {
-        if (fc == IXR_TYPE_DATETIME || fc == IXR_TYPE_INTERVAL) return ixErr(IXR_E_BAD_CONVERSION);
-        double r;
-        int rc = toReal(in, from, r);
-        if (rc == 1) {
-            out = Val::null();
-            return {};
-        }
-        if (rc) return ixErr(rc);
-        if (tc == IXR_TYPE_SMALLFLOAT) r = static_cast<float>(r);
-        out = Val::ofReal(r);
+      if (fc == IXR_TYPE_DATETIME || fc == IXR_TYPE_INTERVAL) return ixErr(IXR_E_BAD_CONVERSION);
+      double r;
+      int rc = toReal(in, from, r);
+      if (rc == 1) {
+        out = Val::null();
         return {};
+      }
+      if (rc) return ixErr(rc);
+      if (tc == IXR_TYPE_SMALLFLOAT) r = static_cast<float>(r);
+      out = Val::ofReal(r);
+      return {};
     }
     case Store::Decimal: {
-        if (fc == IXR_TYPE_DATETIME || fc == IXR_TYPE_INTERVAL) return ixErr(IXR_E_BAD_CONVERSION);
-        Dec d, f;
-        int rc = toDec(in, d);
-        if (rc == 1) {
-            out = Val::null();
-            return {};
-        }
-        if (rc) return ixErr(rc);
-        int p = decPrecision(to), s = decScale(to);
-        if (int e = decFit(d, p, s, f)) return ixErr(e);
-        std::string t;
-        decFormatTo(f, s == 255 ? -1 : s, t);
-        out = Val::ofText(std::move(t));
+      if (fc == IXR_TYPE_DATETIME || fc == IXR_TYPE_INTERVAL) return ixErr(IXR_E_BAD_CONVERSION);
+      Dec d, f;
+      int rc = toDec(in, d);
+      if (rc == 1) {
+        out = Val::null();
         return {};
+      }
+      if (rc) return ixErr(rc);
+      int p = decPrecision(to), s = decScale(to);
+      if (int e = decFit(d, p, s, f)) return ixErr(e);
+      std::string t;
+      decFormatTo(f, s == 255 ? -1 : s, t);
+      out = Val::ofText(std::move(t));
+      return {};
     }
     case Store::DateTime: {
-        DtFields f, g;
-        if (in.k == Val::Int && (fc == IXR_TYPE_DATE || !isCharType(fc))) {
-            if (fc != IXR_TYPE_DATE && fc != IXR_TYPE_INTEGER && fc != IXR_TYPE_SMALLINT) return ixErr(IXR_E_BAD_CONVERSION);
-            civilFromDays(in.i, f.v[0], f.v[1], f.v[2]);
-            dtExtend(f, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), to.len, g);
-        } else if (in.k == Val::Text || in.k == Val::Blob) {
-            std::string_view t = trimmed(in.p, in.n);
-            if (t.empty()) {
-                out = Val::null();
-                return {};
-            }
-            if (fc == IXR_TYPE_DATETIME && from.len != to.len) {
-                if (int rc = dtParse(t, from.len, f)) return ixErr(rc);
-                dtExtend(f, from.len, to.len, g);
-            } else if (int rc = dtParseAny(t, to.len, g)) {
-                return ixErr(rc);
-            }
-        } else {
-            return ixErr(IXR_E_BAD_CONVERSION);
+      DtFields f, g;
+      if (in.k == Val::Int && (fc == IXR_TYPE_DATE || !isCharType(fc))) {
+        if (fc != IXR_TYPE_DATE && fc != IXR_TYPE_INTEGER && fc != IXR_TYPE_SMALLINT)
+          return ixErr(IXR_E_BAD_CONVERSION);
+        civilFromDays(in.i, f.v[0], f.v[1], f.v[2]);
+        dtExtend(f, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), to.len, g);
+      } else if (in.k == Val::Text || in.k == Val::Blob) {
+        std::string_view t = trimmed(in.p, in.n);
+        if (t.empty()) {
+          out = Val::null();
+          return {};
         }
-        std::string s;
-        dtFormat(g, to.len, s);
-        out = Val::ofText(std::move(s));
-        return {};
+        if (fc == IXR_TYPE_DATETIME && from.len != to.len) {
+          if (int rc = dtParse(t, from.len, f)) return ixErr(rc);
+          dtExtend(f, from.len, to.len, g);
+        } else if (int rc = dtParseAny(t, to.len, g)) {
+          return ixErr(rc);
+        }
+      } else {
+        return ixErr(IXR_E_BAD_CONVERSION);
+      }
+      std::string s;
+      dtFormat(g, to.len, s);
+      out = Val::ofText(std::move(s));
+      return {};
     }
     case Store::Blob:
-        if (in.k == Val::Blob) {
-            out = in;
-        } else {
-            std::string s;
-            if (auto e = valueToText(in, from, s)) return e;
-            out = Val::ofText(std::move(s), Val::Blob);
-        }
-        return {};
-    case Store::Text: {
+      if (in.k == Val::Blob) {
+        out = in;
+      } else {
         std::string s;
         if (auto e = valueToText(in, from, s)) return e;
-        if (isPaddedChar(tc)) padTo(s, static_cast<size_t>(to.len), true);
-        else if (tc != IXR_TYPE_TEXT) padTo(s, static_cast<size_t>(charLength(to)), false);
-        out = Val::ofText(std::move(s));
-        return {};
+        out = Val::ofText(std::move(s), Val::Blob);
+      }
+      return {};
+    case Store::Text: {
+      std::string s;
+      if (auto e = valueToText(in, from, s)) return e;
+      if (isPaddedChar(tc))
+        padTo(s, static_cast<size_t>(to.len), true);
+      else if (tc != IXR_TYPE_TEXT)
+        padTo(s, static_cast<size_t>(charLength(to)), false);
+      out = Val::ofText(std::move(s));
+      return {};
     }
-    }
-    return ixErr(IXR_E_BAD_CONVERSION);
+  }
+  return ixErr(IXR_E_BAD_CONVERSION);
 }
 
 std::string sqlLiteral(const Val& v) {
-    switch (v.k) {
+  switch (v.k) {
     case Val::Null: return "NULL";
     case Val::Int: return std::to_string(v.i);
     case Val::Real: {
-        if (!std::isfinite(v.r)) return "NULL";
-        std::string s = realText(v.r, false);
-        if (s.find_first_of(".e") == std::string::npos) s += ".0";
-        return s;
+      if (!std::isfinite(v.r)) return "NULL";
+      std::string s = realText(v.r, false);
+      if (s.find_first_of(".e") == std::string::npos) s += ".0";
+      return s;
     }
     case Val::Text: return quoteStr(std::string_view(v.p, static_cast<size_t>(v.n)));
     case Val::Blob: {
-        static const char* kHex = "0123456789ABCDEF";
-        std::string s = "X'";
-        for (int k = 0; k < v.n; ++k) {
-            unsigned char c = static_cast<unsigned char>(v.p[k]);
-            s.push_back(kHex[c >> 4]);
-            s.push_back(kHex[c & 15]);
-        }
-        return s + "'";
+      static const char* kHex = "0123456789ABCDEF";
+      std::string s = "X'";
+      for (int k = 0; k < v.n; ++k) {
+        unsigned char c = static_cast<unsigned char>(v.p[k]);
+        s.push_back(kHex[c >> 4]);
+        s.push_back(kHex[c & 15]);
+      }
+      return s + "'";
     }
-    }
-    return "NULL";
+  }
+  return "NULL";
 }
 
 IxError hostToVal(const IxrSqlVar& var, Val& out, IxType& type) {
-    const char* d = var.sqldata;
-    bool null = var.sqlind && *var.sqlind == -1;
-    switch (var.sqltype) {
+  const char* d = var.sqldata;
+  bool null = var.sqlind && *var.sqlind == -1;
+  switch (var.sqltype) {
     case IXR_HOST_CHAR:
     case IXR_HOST_STRING:
     case IXR_HOST_FIXCHAR: {
-        type = tText();
-        if (null || !d) break;
-        size_t n = var.sqllen > 0 ? strnlen(d, static_cast<size_t>(var.sqllen)) : std::strlen(d);
-        out = Val::view(d, static_cast<int>(n));
-        return {};
+      type = tText();
+      if (null || !d) break;
+      size_t n = var.sqllen > 0 ? strnlen(d, static_cast<size_t>(var.sqllen)) : std::strlen(d);
+      out = Val::view(d, static_cast<int>(n));
+      return {};
     }
     case IXR_HOST_SHORT:
-        type = tInteger();
-        if (null || !d) break;
-        out = Val::ofInt(*reinterpret_cast<const int16_t*>(d));
-        return {};
+      type = tInteger();
+      if (null || !d) break;
+      out = Val::ofInt(*reinterpret_cast<const int16_t*>(d));
+      return {};
     case IXR_HOST_INT:
-        type = tInteger();
-        if (null || !d) break;
-        out = Val::ofInt(*reinterpret_cast<const int32_t*>(d));
-        return {};
+      type = tInteger();
+      if (null || !d) break;
+      out = Val::ofInt(*reinterpret_cast<const int32_t*>(d));
+      return {};
     case IXR_HOST_LONG:
-        type = tDecimal(19, 0);
-        if (null || !d) break;
-        out = Val::ofInt(*reinterpret_cast<const int64_t*>(d));
-        return {};
+      type = tDecimal(19, 0);
+      if (null || !d) break;
+      out = Val::ofInt(*reinterpret_cast<const int64_t*>(d));
+      return {};
     case IXR_HOST_FLOAT:
-        type = tSmallfloat();
-        if (null || !d) break;
-        out = Val::ofReal(*reinterpret_cast<const float*>(d));
-        return {};
+      type = tSmallfloat();
+      if (null || !d) break;
+      out = Val::ofReal(*reinterpret_cast<const float*>(d));
+      return {};
     case IXR_HOST_DOUBLE:
-        type = tFloat();
-        if (null || !d) break;
-        out = Val::ofReal(*reinterpret_cast<const double*>(d));
-        return {};
+      type = tFloat();
+      if (null || !d) break;
+      out = Val::ofReal(*reinterpret_cast<const double*>(d));
+      return {};
     case IXR_HOST_DATE: {
-        type = tDate();
-        if (null || !d) break;
-        int32_t v = *reinterpret_cast<const int32_t*>(d);
-        if (v == kNullDate) break;
-        out = Val::ofInt(v);
-        return {};
+      type = tDate();
+      if (null || !d) break;
+      int32_t v = *reinterpret_cast<const int32_t*>(d);
+      if (v == kNullDate) break;
+      out = Val::ofInt(v);
+      return {};
     }
     case IXR_HOST_DATETIME: {
-        const IxrDateTime* r = reinterpret_cast<const IxrDateTime*>(d);
-        if (!r) return ixErr(IXR_E_BAD_CONVERSION);
-        type = tDatetime(r->qual);
-        if (null || r->isnull) break;
-        if (!qualValid(r->qual, false)) return ixErr(IXR_E_DT_BAD_FIELD);
-        DtFields f;
-        dtFromRecord(*r, f);
-        if (int rc = dtValidate(f, r->qual)) return ixErr(rc);
-        std::string s;
-        dtFormat(f, r->qual, s);
-        out = Val::ofText(std::move(s));
-        return {};
+      const IxrDateTime* r = reinterpret_cast<const IxrDateTime*>(d);
+      if (!r) return ixErr(IXR_E_BAD_CONVERSION);
+      type = tDatetime(r->qual);
+      if (null || r->isnull) break;
+      if (!qualValid(r->qual, false)) return ixErr(IXR_E_DT_BAD_FIELD);
+      DtFields f;
+      dtFromRecord(*r, f);
+      if (int rc = dtValidate(f, r->qual)) return ixErr(rc);
+      std::string s;
+      dtFormat(f, r->qual, s);
+      out = Val::ofText(std::move(s));
+      return {};
     }
     case IXR_HOST_LOCATOR: {
-        const IxrLocator* l = reinterpret_cast<const IxrLocator*>(d);
-        if (!l) return ixErr(IXR_E_BAD_CONVERSION);
-        bool bytes = l->blobtype == IXR_TYPE_BYTE;
-        type = bytes ? tByte() : tText();
-        if (null || l->indicator == -1) break;
-        out = Val::view(l->buffer ? l->buffer : "", l->buffer ? l->size : 0, bytes ? Val::Blob : Val::Text);
-        return {};
+      const IxrLocator* l = reinterpret_cast<const IxrLocator*>(d);
+      if (!l) return ixErr(IXR_E_BAD_CONVERSION);
+      bool bytes = l->blobtype == IXR_TYPE_BYTE;
+      type = bytes ? tByte() : tText();
+      if (null || l->indicator == -1) break;
+      out = Val::view(l->buffer ? l->buffer : "", l->buffer ? l->size : 0,
+                      bytes ? Val::Blob : Val::Text);
+      return {};
     }
     default: return ixErr(IXR_E_BAD_CONVERSION);
-    }
-    out = Val::null();
-    return {};
+  }
+  out = Val::null();
+  return {};
 }
 
 namespace {
 // The text of an integer, float, date or interval into buf (64 bytes); -1 for others.
 int smallText(const Val& in, const IxType& from, char* buf) {
-    int fc = from.code & 0xFF;
-    if (in.k == Val::Int) {
-        if (fc == IXR_TYPE_DATE) return dateFormat(static_cast<int32_t>(in.i), buf);
-        if (fc == IXR_TYPE_INTERVAL) return ivFormatTo(in.i, from.len, buf);
-        if (isDecimalType(fc)) return -1;
-        auto res = std::to_chars(buf, buf + 63, in.i);
-        return static_cast<int>(res.ptr - buf);
-    }
-    if (in.k == Val::Real && !isDecimalType(fc)) {
-        auto res = fc == IXR_TYPE_SMALLFLOAT ? std::to_chars(buf, buf + 63, static_cast<float>(in.r)) : std::to_chars(buf, buf + 63, in.r);
-        return res.ec == std::errc() ? static_cast<int>(res.ptr - buf) : -1;
-    }
-    return -1;
+  int fc = from.code & 0xFF;
+  if (in.k == Val::Int) {
+    if (fc == IXR_TYPE_DATE) return dateFormat(static_cast<int32_t>(in.i), buf);
+    if (fc == IXR_TYPE_INTERVAL) return ivFormatTo(in.i, from.len, buf);
+    if (isDecimalType(fc)) return -1;
+    auto res = std::to_chars(buf, buf + 63, in.i);
+    return static_cast<int>(res.ptr - buf);
+  }
+  if (in.k == Val::Real && !isDecimalType(fc)) {
+    auto res = fc == IXR_TYPE_SMALLFLOAT ? std::to_chars(buf, buf + 63, static_cast<float>(in.r))
+                                         : std::to_chars(buf, buf + 63, in.r);
+    return res.ec == std::errc() ? static_cast<int>(res.ptr - buf) : -1;
+  }
+  return -1;
 }
 
 void setInd(IxrSqlVar& var, int v) {
-    if (var.sqlind) *var.sqlind = static_cast<int16_t>(v > 32767 ? 32767 : v);
+  if (var.sqlind) *var.sqlind = static_cast<int16_t>(v > 32767 ? 32767 : v);
 }
 
 void nullHost(IxrSqlVar& var) {
-    setInd(var, -1);
-    char* d = var.sqldata;
-    if (!d) return;
-    switch (var.sqltype) {
+  setInd(var, -1);
+  char* d = var.sqldata;
+  if (!d) return;
+  switch (var.sqltype) {
     case IXR_HOST_CHAR:
     case IXR_HOST_STRING:
-        if (var.sqllen > 0) d[0] = 0;
-        break;
+      if (var.sqllen > 0) d[0] = 0;
+      break;
     case IXR_HOST_FIXCHAR:
-        if (var.sqllen > 0) std::memset(d, ' ', static_cast<size_t>(var.sqllen));
-        break;
+      if (var.sqllen > 0) std::memset(d, ' ', static_cast<size_t>(var.sqllen));
+      break;
     case IXR_HOST_SHORT: *reinterpret_cast<int16_t*>(d) = 0; break;
     case IXR_HOST_INT: *reinterpret_cast<int32_t*>(d) = 0; break;
     case IXR_HOST_LONG: *reinterpret_cast<int64_t*>(d) = 0; break;
@@ -472,184 +486,189 @@ void nullHost(IxrSqlVar& var) {
     case IXR_HOST_DATE: *reinterpret_cast<int32_t*>(d) = kNullDate; break;
     case IXR_HOST_DATETIME: reinterpret_cast<IxrDateTime*>(d)->isnull = 1; break;
     case IXR_HOST_LOCATOR: {
-        auto* l = reinterpret_cast<IxrLocator*>(d);
-        l->indicator = -1;
-        l->size = 0;
-        break;
+      auto* l = reinterpret_cast<IxrLocator*>(d);
+      l->indicator = -1;
+      l->size = 0;
+      break;
     }
     default: break;
-    }
+  }
 }
 }  // namespace
 
 IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
-    if (in.k == Val::Null) {
-        nullHost(var);
-        return {};
-    }
-    char* d = var.sqldata;
-    if (!d) return ixErr(IXR_E_BAD_CONVERSION);
-    int fc = from.code & 0xFF;
-    switch (var.sqltype) {
+  if (in.k == Val::Null) {
+    nullHost(var);
+    return {};
+  }
+  char* d = var.sqldata;
+  if (!d) return ixErr(IXR_E_BAD_CONVERSION);
+  int fc = from.code & 0xFF;
+  switch (var.sqltype) {
     case IXR_HOST_CHAR:
     case IXR_HOST_STRING:
     case IXR_HOST_FIXCHAR: {
-        std::string tmp;
-        char small[64];
-        const char* p;
-        size_t n;
-        if ((in.k == Val::Text || in.k == Val::Blob) && (storeOf(fc) == Store::Text || storeOf(fc) == Store::Decimal ||
-                                                         storeOf(fc) == Store::DateTime || fc == IXR_TYPE_BYTE)) {
-            p = in.p ? in.p : "";
-            n = static_cast<size_t>(in.n);
-        } else if (int k = smallText(in, from, small); k >= 0) {
-            // Numbers, dates and intervals print without heap memory (FETCH runs per row).
-            p = small;
-            n = static_cast<size_t>(k);
+      std::string tmp;
+      char small[64];
+      const char* p;
+      size_t n;
+      if ((in.k == Val::Text || in.k == Val::Blob) &&
+          (storeOf(fc) == Store::Text || storeOf(fc) == Store::Decimal ||
+           storeOf(fc) == Store::DateTime || fc == IXR_TYPE_BYTE)) {
+        p = in.p ? in.p : "";
+        n = static_cast<size_t>(in.n);
+      } else if (int k = smallText(in, from, small); k >= 0) {
+        // Numbers, dates and intervals print without heap memory (FETCH runs per row).
+        p = small;
+        n = static_cast<size_t>(k);
+      } else {
+        if (auto e = valueToText(in, from, tmp)) return e;
+        p = tmp.data();
+        n = tmp.size();
+      }
+      if (var.sqltype == IXR_HOST_STRING && isPaddedChar(fc))
+        while (n > 0 && p[n - 1] == ' ') --n;
+      size_t cap = var.sqllen > 0 ? static_cast<size_t>(var.sqllen) : 0;
+      if (var.sqltype != IXR_HOST_FIXCHAR) {
+        if (cap == 0) return ixErr(IXR_E_BAD_CONVERSION);
+        size_t c = n < cap - 1 ? n : cap - 1;
+        std::memcpy(d, p, c);
+        if (var.sqltype == IXR_HOST_CHAR) {
+          std::memset(d + c, ' ', cap - 1 - c);
+          d[cap - 1] = 0;
         } else {
-            if (auto e = valueToText(in, from, tmp)) return e;
-            p = tmp.data();
-            n = tmp.size();
+          d[c] = 0;
         }
-        if (var.sqltype == IXR_HOST_STRING && isPaddedChar(fc))
-            while (n > 0 && p[n - 1] == ' ') --n;
-        size_t cap = var.sqllen > 0 ? static_cast<size_t>(var.sqllen) : 0;
-        if (var.sqltype != IXR_HOST_FIXCHAR) {
-            if (cap == 0) return ixErr(IXR_E_BAD_CONVERSION);
-            size_t c = n < cap - 1 ? n : cap - 1;
-            std::memcpy(d, p, c);
-            if (var.sqltype == IXR_HOST_CHAR) {
-                std::memset(d + c, ' ', cap - 1 - c);
-                d[cap - 1] = 0;
-            } else {
-                d[c] = 0;
-            }
-            setInd(var, c < n ? static_cast<int>(n) : 0);
-        } else {
-            size_t c = n < cap ? n : cap;
-            std::memcpy(d, p, c);
-            std::memset(d + c, ' ', cap - c);
-            setInd(var, c < n ? static_cast<int>(n) : 0);
-        }
-        return {};
+        setInd(var, c < n ? static_cast<int>(n) : 0);
+      } else {
+        size_t c = n < cap ? n : cap;
+        std::memcpy(d, p, c);
+        std::memset(d + c, ' ', cap - c);
+        setInd(var, c < n ? static_cast<int>(n) : 0);
+      }
+      return {};
     }
     case IXR_HOST_SHORT:
     case IXR_HOST_INT:
     case IXR_HOST_LONG: {
-        int64_t v;
-        int rc;
-        if (fc == IXR_TYPE_DATETIME) return ixErr(IXR_E_BAD_CONVERSION);
-        rc = toInt(in, from, v);
-        if (rc == 1) {
-            nullHost(var);
-            return {};
-        }
-        if (rc) return ixErr(rc);
-        if (var.sqltype == IXR_HOST_SHORT) {
-            if (v < -32768 || v > 32767) return ixErr(-1214);
-            *reinterpret_cast<int16_t*>(d) = static_cast<int16_t>(v);
-        } else if (var.sqltype == IXR_HOST_INT) {
-            if (v < INT32_MIN || v > INT32_MAX) return ixErr(IXR_E_INT_OVERFLOW);
-            *reinterpret_cast<int32_t*>(d) = static_cast<int32_t>(v);
-        } else {
-            *reinterpret_cast<int64_t*>(d) = v;
-        }
-        setInd(var, 0);
+      int64_t v;
+      int rc;
+      if (fc == IXR_TYPE_DATETIME) return ixErr(IXR_E_BAD_CONVERSION);
+      rc = toInt(in, from, v);
+      if (rc == 1) {
+        nullHost(var);
         return {};
+      }
+      if (rc) return ixErr(rc);
+      if (var.sqltype == IXR_HOST_SHORT) {
+        if (v < -32768 || v > 32767) return ixErr(-1214);
+        *reinterpret_cast<int16_t*>(d) = static_cast<int16_t>(v);
+      } else if (var.sqltype == IXR_HOST_INT) {
+        if (v < INT32_MIN || v > INT32_MAX) return ixErr(IXR_E_INT_OVERFLOW);
+        *reinterpret_cast<int32_t*>(d) = static_cast<int32_t>(v);
+      } else {
+        *reinterpret_cast<int64_t*>(d) = v;
+      }
+      setInd(var, 0);
+      return {};
     }
     case IXR_HOST_FLOAT:
     case IXR_HOST_DOUBLE: {
-        if (fc == IXR_TYPE_DATETIME) return ixErr(IXR_E_BAD_CONVERSION);
-        double r;
-        int rc = toReal(in, from, r);
-        if (rc == 1) {
-            nullHost(var);
-            return {};
-        }
-        if (rc) return ixErr(rc);
-        if (var.sqltype == IXR_HOST_FLOAT) *reinterpret_cast<float*>(d) = static_cast<float>(r);
-        else *reinterpret_cast<double*>(d) = r;
-        setInd(var, 0);
+      if (fc == IXR_TYPE_DATETIME) return ixErr(IXR_E_BAD_CONVERSION);
+      double r;
+      int rc = toReal(in, from, r);
+      if (rc == 1) {
+        nullHost(var);
         return {};
+      }
+      if (rc) return ixErr(rc);
+      if (var.sqltype == IXR_HOST_FLOAT)
+        *reinterpret_cast<float*>(d) = static_cast<float>(r);
+      else
+        *reinterpret_cast<double*>(d) = r;
+      setInd(var, 0);
+      return {};
     }
     case IXR_HOST_DATE: {
-        Val v;
-        if (auto e = convertValue(in, from, tDate(), v)) return e;
-        if (v.k == Val::Null) {
-            nullHost(var);
-            return {};
-        }
-        *reinterpret_cast<int32_t*>(d) = static_cast<int32_t>(v.i);
-        setInd(var, 0);
+      Val v;
+      if (auto e = convertValue(in, from, tDate(), v)) return e;
+      if (v.k == Val::Null) {
+        nullHost(var);
         return {};
+      }
+      *reinterpret_cast<int32_t*>(d) = static_cast<int32_t>(v.i);
+      setInd(var, 0);
+      return {};
     }
     case IXR_HOST_DATETIME: {
-        auto* r = reinterpret_cast<IxrDateTime*>(d);
-        int q = r->qual;
-        if (q == 0 || !qualValid(q, false)) q = fc == IXR_TYPE_DATETIME ? from.len : IXR_QUAL_YEAR_TO_F5;
-        // DATETIME and DATE columns go straight into the record.
-        DtFields f, g;
-        if (in.k == Val::Text && fc == IXR_TYPE_DATETIME && dtParse(std::string_view(in.p, static_cast<size_t>(in.n)), from.len, f) == 0) {
-            dtExtend(f, from.len, q, g);
-            dtToRecord(g, q, *r);
-            setInd(var, 0);
-            return {};
-        }
-        if (in.k == Val::Int && fc == IXR_TYPE_DATE) {
-            civilFromDays(in.i, f.v[0], f.v[1], f.v[2]);
-            dtExtend(f, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), q, g);
-            dtToRecord(g, q, *r);
-            setInd(var, 0);
-            return {};
-        }
-        Val v;
-        if (auto e = convertValue(in, from, tDatetime(q), v)) return e;
-        if (v.k == Val::Null) {
-            nullHost(var);
-            return {};
-        }
-        if (int rc = dtParse(std::string_view(v.p, static_cast<size_t>(v.n)), q, f)) return ixErr(rc);
-        dtToRecord(f, q, *r);
+      auto* r = reinterpret_cast<IxrDateTime*>(d);
+      int q = r->qual;
+      if (q == 0 || !qualValid(q, false))
+        q = fc == IXR_TYPE_DATETIME ? from.len : IXR_QUAL_YEAR_TO_F5;
+      // DATETIME and DATE columns go straight into the record.
+      DtFields f, g;
+      if (in.k == Val::Text && fc == IXR_TYPE_DATETIME &&
+          dtParse(std::string_view(in.p, static_cast<size_t>(in.n)), from.len, f) == 0) {
+        dtExtend(f, from.len, q, g);
+        dtToRecord(g, q, *r);
         setInd(var, 0);
         return {};
+      }
+      if (in.k == Val::Int && fc == IXR_TYPE_DATE) {
+        civilFromDays(in.i, f.v[0], f.v[1], f.v[2]);
+        dtExtend(f, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), q, g);
+        dtToRecord(g, q, *r);
+        setInd(var, 0);
+        return {};
+      }
+      Val v;
+      if (auto e = convertValue(in, from, tDatetime(q), v)) return e;
+      if (v.k == Val::Null) {
+        nullHost(var);
+        return {};
+      }
+      if (int rc = dtParse(std::string_view(v.p, static_cast<size_t>(v.n)), q, f)) return ixErr(rc);
+      dtToRecord(f, q, *r);
+      setInd(var, 0);
+      return {};
     }
     case IXR_HOST_LOCATOR: {
-        auto* l = reinterpret_cast<IxrLocator*>(d);
-        std::string tmp;
-        const char* p;
-        size_t n;
-        if (in.k == Val::Text || in.k == Val::Blob) {
-            p = in.p ? in.p : "";
-            n = static_cast<size_t>(in.n);
-        } else {
-            if (auto e = valueToText(in, from, tmp)) return e;
-            p = tmp.data();
-            n = tmp.size();
-        }
-        l->blobtype = static_cast<int16_t>(fc == IXR_TYPE_BYTE ? IXR_TYPE_BYTE : IXR_TYPE_TEXT);
-        l->status = 0;
-        if (l->bufsize < 0 || !l->buffer) {
-            // The caller owns the buffer from here and frees it with free().
-            char* b = static_cast<char*>(std::malloc(n + 1));
-            if (!b) return ixErr(-208);
-            std::memcpy(b, p, n);
-            b[n] = 0;
-            l->buffer = b;
-            l->bufsize = static_cast<int32_t>(n);
-            l->size = static_cast<int32_t>(n);
-            l->indicator = 0;
-        } else {
-            size_t cap = static_cast<size_t>(l->bufsize);
-            size_t c = n < cap ? n : cap;
-            std::memcpy(l->buffer, p, c);
-            l->size = static_cast<int32_t>(c);
-            l->indicator = c < n ? static_cast<int32_t>(n) : 0;
-        }
-        setInd(var, l->indicator);
-        return {};
+      auto* l = reinterpret_cast<IxrLocator*>(d);
+      std::string tmp;
+      const char* p;
+      size_t n;
+      if (in.k == Val::Text || in.k == Val::Blob) {
+        p = in.p ? in.p : "";
+        n = static_cast<size_t>(in.n);
+      } else {
+        if (auto e = valueToText(in, from, tmp)) return e;
+        p = tmp.data();
+        n = tmp.size();
+      }
+      l->blobtype = static_cast<int16_t>(fc == IXR_TYPE_BYTE ? IXR_TYPE_BYTE : IXR_TYPE_TEXT);
+      l->status = 0;
+      if (l->bufsize < 0 || !l->buffer) {
+        // The caller owns the buffer from here and frees it with free().
+        char* b = static_cast<char*>(std::malloc(n + 1));
+        if (!b) return ixErr(-208);
+        std::memcpy(b, p, n);
+        b[n] = 0;
+        l->buffer = b;
+        l->bufsize = static_cast<int32_t>(n);
+        l->size = static_cast<int32_t>(n);
+        l->indicator = 0;
+      } else {
+        size_t cap = static_cast<size_t>(l->bufsize);
+        size_t c = n < cap ? n : cap;
+        std::memcpy(l->buffer, p, c);
+        l->size = static_cast<int32_t>(c);
+        l->indicator = c < n ? static_cast<int32_t>(n) : 0;
+      }
+      setInd(var, l->indicator);
+      return {};
     }
     default: return ixErr(IXR_E_BAD_CONVERSION);
-    }
+  }
 }
 
 }  // namespace ixr

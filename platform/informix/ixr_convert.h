@@ -20,52 +20,52 @@ namespace ixr {
 // A value as SQLite keeps it. Text and blobs point at p/n; own holds the bytes when the
 // value was made here.
 struct Val {
-    enum Kind { Null, Int, Real, Text, Blob } k = Null;
-    int64_t i = 0;
-    double r = 0;
-    const char* p = nullptr;
-    int n = 0;
-    std::string own;
+  enum Kind { Null, Int, Real, Text, Blob } k = Null;
+  int64_t i = 0;
+  double r = 0;
+  const char* p = nullptr;
+  int n = 0;
+  std::string own;
 
-    static Val null() { return {}; }
-    static Val ofInt(int64_t v) {
-        Val x;
-        x.k = Int;
-        x.i = v;
-        return x;
-    }
-    static Val ofReal(double v) {
-        Val x;
-        x.k = Real;
-        x.r = v;
-        return x;
-    }
-    static Val ofText(std::string s, Kind k = Text) {
-        Val x;
-        x.k = k;
-        x.own = std::move(s);
-        x.p = x.own.data();
-        x.n = static_cast<int>(x.own.size());
-        return x;
-    }
-    static Val view(const char* p, int n, Kind k = Text) {
-        Val x;
-        x.k = k;
-        x.p = p;
-        x.n = n;
-        return x;
-    }
-    Val(const Val& o) { *this = o; }
-    Val& operator=(const Val& o) {
-        k = o.k;
-        i = o.i;
-        r = o.r;
-        own = o.own;
-        n = o.n;
-        p = o.p == o.own.data() ? own.data() : o.p;
-        return *this;
-    }
-    Val() = default;
+  static Val null() { return {}; }
+  static Val ofInt(int64_t v) {
+    Val x;
+    x.k = Int;
+    x.i = v;
+    return x;
+  }
+  static Val ofReal(double v) {
+    Val x;
+    x.k = Real;
+    x.r = v;
+    return x;
+  }
+  static Val ofText(std::string s, Kind k = Text) {
+    Val x;
+    x.k = k;
+    x.own = std::move(s);
+    x.p = x.own.data();
+    x.n = static_cast<int>(x.own.size());
+    return x;
+  }
+  static Val view(const char* p, int n, Kind k = Text) {
+    Val x;
+    x.k = k;
+    x.p = p;
+    x.n = n;
+    return x;
+  }
+  Val(const Val& o) { *this = o; }
+  Val& operator=(const Val& o) {
+    k = o.k;
+    i = o.i;
+    r = o.r;
+    own = o.own;
+    n = o.n;
+    p = o.p == o.own.data() ? own.data() : o.p;
+    return *this;
+  }
+  Val() = default;
 };
 
 Val fromSqliteValue(sqlite3_value* v);

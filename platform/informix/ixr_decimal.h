@@ -11,14 +11,14 @@
 
 namespace ixr {
 
-constexpr int kDecMaxDigits = 32;     // significant digits a value keeps
-constexpr int kDecFloating = 255;     // scale byte of a floating DECIMAL(p)
+constexpr int kDecMaxDigits = 32;  // significant digits a value keeps
+constexpr int kDecFloating = 255;  // scale byte of a floating DECIMAL(p)
 
 struct Dec {
-    bool neg = false;
-    int scale = 0;      // digits after the point
-    int nd = 0;         // digit count; 0 is zero
-    uint8_t d[96] = {}; // most significant first, no leading zeros
+  bool neg = false;
+  int scale = 0;       // digits after the point
+  int nd = 0;          // digit count; 0 is zero
+  uint8_t d[96] = {};  // most significant first, no leading zeros
 };
 
 // Parses "[-+]digits[.digits][e[-+]n]" (blanks around allowed). Answers 0, or
@@ -41,7 +41,7 @@ int decCmp(const Dec& a, const Dec& b);
 int decAdd(const Dec& a, const Dec& b, Dec& out);
 int decSub(const Dec& a, const Dec& b, Dec& out);
 int decMul(const Dec& a, const Dec& b, Dec& out);
-int decDiv(const Dec& a, const Dec& b, Dec& out); // -1202 on division by zero
+int decDiv(const Dec& a, const Dec& b, Dec& out);  // -1202 on division by zero
 Dec decNeg(const Dec& a);
 // Rounds (or truncates) to `scale` fraction digits.
 Dec decRound(const Dec& a, int scale, bool truncate = false);

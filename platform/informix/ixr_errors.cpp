@@ -18,8 +18,8 @@ namespace ixr {
 namespace {
 
 struct Message {
-    int32_t code;
-    const char* text;
+  int32_t code;
+  const char* text;
 };
 
 // Sorted by code (ascending) for the binary search below.
@@ -98,87 +98,96 @@ constexpr Message kMessages[] = {
 };
 
 constexpr bool sortedByCode() {
-    for (size_t i = 1; i < std::size(kMessages); ++i)
-        if (kMessages[i - 1].code >= kMessages[i].code) return false;
-    return true;
+  for (size_t i = 1; i < std::size(kMessages); ++i)
+    if (kMessages[i - 1].code >= kMessages[i].code) return false;
+  return true;
 }
 static_assert(sortedByCode(), "kMessages must stay sorted by code");
 
 std::string_view afterPrefix(std::string_view msg, std::string_view prefix) {
-    if (msg.substr(0, prefix.size()) == prefix) return msg.substr(prefix.size());
-    return {};
+  if (msg.substr(0, prefix.size()) == prefix) return msg.substr(prefix.size());
+  return {};
 }
 
 int32_t lockCode(Op op) {
-    switch (op) {
+  switch (op) {
     case Op::Read: return IXR_E_READ_FAILED;
     case Op::Insert: return IXR_E_INSERT_FAILED;
     case Op::Update: return IXR_E_UPDATE_FAILED;
     case Op::Delete: return IXR_E_DELETE_FAILED;
     default: return IXR_E_LOCK_FAILED;
-    }
+  }
 }
 
 }  // namespace
 
 const char* errorFormat(int32_t code) {
-    auto it = std::lower_bound(std::begin(kMessages), std::end(kMessages), code,
-                               [](const Message& m, int32_t c) { return m.code < c; });
-    return it != std::end(kMessages) && it->code == code ? it->text : nullptr;
+  auto it = std::lower_bound(std::begin(kMessages), std::end(kMessages), code,
+                             [](const Message& m, int32_t c) { return m.code < c; });
+  return it != std::end(kMessages) && it->code == code ? it->text : nullptr;
 }
 
 std::string functionError(int32_t code, const std::string& name) {
-    return "ixr:" + std::to_string(code) + ":" + name;
+  return "ixr:" + std::to_string(code) + ":" + name;
 }
 
 IxError fromSqlite(sqlite3* db, int rc, Op op, bool lockTimedOut) {
-    std::string_view msg = db ? sqlite3_errmsg(db) : "";
-    int prim = rc & 0xFF;
-    if (auto rest = afterPrefix(msg, "ixr:"); !rest.empty()) {
-        size_t colon = rest.find(':');
-        int32_t code = static_cast<int32_t>(std::strtol(std::string(rest.substr(0, colon)).c_str(), nullptr, 10));
-        return ixErr(code ? code : -999, colon == std::string_view::npos ? "" : std::string(rest.substr(colon + 1)));
-    }
-    switch (prim) {
+  std::string_view msg = db ? sqlite3_errmsg(db) : "";
+  int prim = rc & 0xFF;
+  if (auto rest = afterPrefix(msg, "ixr:"); !rest.empty()) {
+    size_t colon = rest.find(':');
+    int32_t code =
+        static_cast<int32_t>(std::strtol(std::string(rest.substr(0, colon)).c_str(), nullptr, 10));
+    return ixErr(code ? code : -999,
+                 colon == std::string_view::npos ? "" : std::string(rest.substr(colon + 1)));
+  }
+  switch (prim) {
     case SQLITE_INTERRUPT: return ixErr(IXR_E_INTERRUPTED);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return ixErr(lockCode(op), {}, lockTimedOut ? IXR_ISAM_LOCK_TIMEOUT : IXR_ISAM_LOCKED);
+      return ixErr(lockCode(op), {}, lockTimedOut ? IXR_ISAM_LOCK_TIMEOUT : IXR_ISAM_LOCKED);
     case SQLITE_CONSTRAINT: {
-        if (rc == SQLITE_CONSTRAINT_NOTNULL) return ixErr(IXR_E_NOT_NULL, std::string(afterPrefix(msg, "NOT NULL constraint failed: ")));
-        if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
-            return ixErr(IXR_E_DUPLICATE, std::string(afterPrefix(msg, "UNIQUE constraint failed: ")), IXR_ISAM_DUPLICATE);
-        if (rc == SQLITE_CONSTRAINT_CHECK) return ixErr(IXR_E_CHECK, std::string(afterPrefix(msg, "CHECK constraint failed: ")));
-        if (rc == SQLITE_CONSTRAINT_FOREIGNKEY)
-            return ixErr(op == Op::Delete || op == Op::Update ? IXR_E_REF_IN_USE : IXR_E_REF_MISSING);
-        return ixErr(IXR_E_CHECK, std::string(msg));
+      if (rc == SQLITE_CONSTRAINT_NOTNULL)
+        return ixErr(IXR_E_NOT_NULL, std::string(afterPrefix(msg, "NOT NULL constraint failed: ")));
+      if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+        return ixErr(IXR_E_DUPLICATE, std::string(afterPrefix(msg, "UNIQUE constraint failed: ")),
+                     IXR_ISAM_DUPLICATE);
+      if (rc == SQLITE_CONSTRAINT_CHECK)
+        return ixErr(IXR_E_CHECK, std::string(afterPrefix(msg, "CHECK constraint failed: ")));
+      if (rc == SQLITE_CONSTRAINT_FOREIGNKEY)
+        return ixErr(op == Op::Delete || op == Op::Update ? IXR_E_REF_IN_USE : IXR_E_REF_MISSING);
+      return ixErr(IXR_E_CHECK, std::string(msg));
     }
     case SQLITE_NOMEM: return ixErr(-208);
     case SQLITE_CANTOPEN: return ixErr(IXR_E_NO_DATABASE);
     default: break;
-    }
-    if (auto t = afterPrefix(msg, "no such table: "); !t.empty()) return ixErr(IXR_E_NO_TABLE, std::string(t));
-    if (auto t = afterPrefix(msg, "no such column: "); !t.empty()) return ixErr(IXR_E_NO_COLUMN, std::string(t));
-    if (auto t = afterPrefix(msg, "no such function: "); !t.empty()) return ixErr(IXR_E_NO_ROUTINE, std::string(t));
-    if (msg.find("wrong number of arguments to function") != std::string_view::npos) return ixErr(IXR_E_SYNTAX, std::string(msg));
-    return ixErr(-999, std::string(msg));
+  }
+  if (auto t = afterPrefix(msg, "no such table: "); !t.empty())
+    return ixErr(IXR_E_NO_TABLE, std::string(t));
+  if (auto t = afterPrefix(msg, "no such column: "); !t.empty())
+    return ixErr(IXR_E_NO_COLUMN, std::string(t));
+  if (auto t = afterPrefix(msg, "no such function: "); !t.empty())
+    return ixErr(IXR_E_NO_ROUTINE, std::string(t));
+  if (msg.find("wrong number of arguments to function") != std::string_view::npos)
+    return ixErr(IXR_E_SYNTAX, std::string(msg));
+  return ixErr(-999, std::string(msg));
 }
 
 }  // namespace ixr
 
 extern "C" int ixr_error_message(int32_t code, char* buf, size_t size, int32_t* len) {
-    const char* f = ixr::errorFormat(code);
-    if (!f) {
-        if (buf && size) buf[0] = 0;
-        if (len) *len = 0;
-        return IXR_E_NO_MESSAGE;
-    }
-    size_t n = std::strlen(f);
-    if (len) *len = static_cast<int32_t>(n);
-    if (buf && size) {
-        size_t c = std::min(n, size - 1);
-        std::memcpy(buf, f, c);
-        buf[c] = 0;
-    }
-    return 0;
+  const char* f = ixr::errorFormat(code);
+  if (!f) {
+    if (buf && size) buf[0] = 0;
+    if (len) *len = 0;
+    return IXR_E_NO_MESSAGE;
+  }
+  size_t n = std::strlen(f);
+  if (len) *len = static_cast<int32_t>(n);
+  if (buf && size) {
+    size_t c = std::min(n, size - 1);
+    std::memcpy(buf, f, c);
+    buf[c] = 0;
+  }
+  return 0;
 }

@@ -12,19 +12,19 @@ struct sqlite3;
 namespace ixr {
 
 struct IxError {
-    int32_t code = 0;  // Informix code, 0 for none
-    int32_t isam = 0;  // ISAM code or 0
-    std::string name;  // object name for sqlerrm
+  int32_t code = 0;  // Informix code, 0 for none
+  int32_t isam = 0;  // ISAM code or 0
+  std::string name;  // object name for sqlerrm
 
-    explicit operator bool() const { return code != 0; }
+  explicit operator bool() const { return code != 0; }
 };
 
 inline IxError ixErr(int32_t code, std::string name = {}, int32_t isam = 0) {
-    IxError e;
-    e.code = code;
-    e.isam = isam;
-    e.name = std::move(name);
-    return e;
+  IxError e;
+  e.code = code;
+  e.isam = isam;
+  e.name = std::move(name);
+  return e;
 }
 
 // The message format of a code, or nullptr.

@@ -23,195 +23,206 @@ namespace ixr {
 namespace {
 
 bool makeDirs(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    return std::filesystem::is_directory(path, ec);
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  return std::filesystem::is_directory(path, ec);
 }
 
 bool validServerName(const std::string& s) {
-    if (s.empty() || s.size() > 128) return false;
-    for (char c : s)
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-')) return false;
-    return true;
+  if (s.empty() || s.size() > 128) return false;
+  for (char c : s)
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-')) return false;
+  return true;
 }
 
 }  // namespace
 
 std::string lowerName(const std::string& s) {
-    std::string r = s;
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return r;
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return r;
 }
 
 bool validDbName(const std::string& s) {
-    if (s.empty() || s.size() > 128 || s == "sysmaster") return false;
-    if (!((s[0] >= 'a' && s[0] <= 'z') || s[0] == '_')) return false;
-    for (char c : s)
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$')) return false;
-    return true;
+  if (s.empty() || s.size() > 128 || s == "sysmaster") return false;
+  if (!((s[0] >= 'a' && s[0] <= 'z') || s[0] == '_')) return false;
+  for (char c : s)
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$')) return false;
+  return true;
 }
 
 std::string serversRoot() {
-    if (const char* r = std::getenv("KES_INFORMIX_SERVERS"); r && *r) return r;
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-        if (struct passwd* pw = getpwuid(getuid())) home = pw->pw_dir;
-    }
-    if (home && *home) return std::string(home) + "/.kestrane/informix";
-    return "/tmp/kestrane-informix-" + std::to_string(getuid());
+  if (const char* r = std::getenv("KES_INFORMIX_SERVERS"); r && *r) return r;
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) {
+    if (struct passwd* pw = getpwuid(getuid())) home = pw->pw_dir;
+  }
+  if (home && *home) return std::string(home) + "/.kestrane/informix";
+  return "/tmp/kestrane-informix-" + std::to_string(getuid());
 }
 
 IxError serverCreate(const std::string& name0, int kind, const char* users) {
-    std::string name = lowerName(name0);
-    if (!validServerName(name)) return ixErr(IXR_E_NO_SERVER, name0);
-    std::string dir = serversRoot() + "/" + name;
-    if (!makeDirs(dir)) return ixErr(IXR_E_NO_SERVER, name0);
-    std::string tmp = dir + "/server.conf.tmp";
-    {
-        std::ofstream f(tmp, std::ios::trunc);
-        f << "kind=" << (kind == IXR_SERVER_ONLINE ? "online" : "se") << "\n";
-        if (users) {
-            f << "users=on\n";
-            std::stringstream ss(users);
-            std::string item;
-            while (std::getline(ss, item, ',')) {
-                if (item.empty()) continue;
-                f << "user=" << item << "\n";
-            }
-        }
-        if (!f) return ixErr(IXR_E_NO_SERVER, name0);
+  std::string name = lowerName(name0);
+  if (!validServerName(name)) return ixErr(IXR_E_NO_SERVER, name0);
+  std::string dir = serversRoot() + "/" + name;
+  if (!makeDirs(dir)) return ixErr(IXR_E_NO_SERVER, name0);
+  std::string tmp = dir + "/server.conf.tmp";
+  {
+    std::ofstream f(tmp, std::ios::trunc);
+    f << "kind=" << (kind == IXR_SERVER_ONLINE ? "online" : "se") << "\n";
+    if (users) {
+      f << "users=on\n";
+      std::stringstream ss(users);
+      std::string item;
+      while (std::getline(ss, item, ',')) {
+        if (item.empty()) continue;
+        f << "user=" << item << "\n";
+      }
     }
-    if (std::rename(tmp.c_str(), (dir + "/server.conf").c_str()) != 0) return ixErr(IXR_E_NO_SERVER, name0);
-    ServerInfo s;
-    if (auto e = serverLoad(name, s)) return e;
-    return sysmasterEnsure(s);
+    if (!f) return ixErr(IXR_E_NO_SERVER, name0);
+  }
+  if (std::rename(tmp.c_str(), (dir + "/server.conf").c_str()) != 0)
+    return ixErr(IXR_E_NO_SERVER, name0);
+  ServerInfo s;
+  if (auto e = serverLoad(name, s)) return e;
+  return sysmasterEnsure(s);
 }
 
 IxError serverLoad(const std::string& name0, ServerInfo& out) {
-    std::string name = lowerName(name0);
-    if (!validServerName(name)) return ixErr(IXR_E_NO_SERVER, name0);
-    out = ServerInfo{};
-    out.name = name;
-    out.dir = serversRoot() + "/" + name;
-    std::ifstream f(out.dir + "/server.conf");
-    if (!f) return ixErr(IXR_E_NO_SERVER, name0);
-    std::string line;
-    while (std::getline(f, line)) {
-        size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        std::string k = line.substr(0, eq), v = line.substr(eq + 1);
-        if (k == "kind") out.kind = v == "online" ? IXR_SERVER_ONLINE : IXR_SERVER_SE;
-        else if (k == "users") out.hasUsers = true;
-        else if (k == "user") {
-            size_t c = v.find(':');
-            out.users[v.substr(0, c)] = c == std::string::npos ? std::string() : v.substr(c + 1);
-            out.hasUsers = true;
-        }
+  std::string name = lowerName(name0);
+  if (!validServerName(name)) return ixErr(IXR_E_NO_SERVER, name0);
+  out = ServerInfo{};
+  out.name = name;
+  out.dir = serversRoot() + "/" + name;
+  std::ifstream f(out.dir + "/server.conf");
+  if (!f) return ixErr(IXR_E_NO_SERVER, name0);
+  std::string line;
+  while (std::getline(f, line)) {
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string k = line.substr(0, eq), v = line.substr(eq + 1);
+    if (k == "kind")
+      out.kind = v == "online" ? IXR_SERVER_ONLINE : IXR_SERVER_SE;
+    else if (k == "users")
+      out.hasUsers = true;
+    else if (k == "user") {
+      size_t c = v.find(':');
+      out.users[v.substr(0, c)] = c == std::string::npos ? std::string() : v.substr(c + 1);
+      out.hasUsers = true;
     }
-    return {};
+  }
+  return {};
 }
 
-std::string dbPath(const ServerInfo& s, const std::string& db) { return s.dir + "/" + lowerName(db) + ".db"; }
+std::string dbPath(const ServerInfo& s, const std::string& db) {
+  return s.dir + "/" + lowerName(db) + ".db";
+}
 std::string sysmasterPath(const ServerInfo& s) { return s.dir + "/sysmaster.db"; }
 
 bool dbExists(const ServerInfo& s, const std::string& db) {
-    struct stat st;
-    return validDbName(lowerName(db)) && stat(dbPath(s, db).c_str(), &st) == 0;
+  struct stat st;
+  return validDbName(lowerName(db)) && stat(dbPath(s, db).c_str(), &st) == 0;
 }
 
 int openSqlite(const std::string& path, bool create, sqlite3** out) {
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-    int rc = sqlite3_open_v2(path.c_str(), out, flags, nullptr);
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+  int rc = sqlite3_open_v2(path.c_str(), out, flags, nullptr);
+  if (rc) return rc;
+  sqlite3_extended_result_codes(*out, 1);
+  if (path != ":memory:") {
+    sqlite3_busy_timeout(*out, 10000);
+    rc = sqlite3_exec(*out, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
+                      nullptr);
+    sqlite3_busy_timeout(*out, 0);
     if (rc) return rc;
-    sqlite3_extended_result_codes(*out, 1);
-    if (path != ":memory:") {
-        sqlite3_busy_timeout(*out, 10000);
-        rc = sqlite3_exec(*out, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
-        sqlite3_busy_timeout(*out, 0);
-        if (rc) return rc;
-    }
-    return sqlite3_exec(*out, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
+  }
+  return sqlite3_exec(*out, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
 }
 
 IxError sysmasterEnsure(const ServerInfo& s) {
-    std::string path = sysmasterPath(s);
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) return {};
-    std::string tmp = path + ".new";
-    std::remove(tmp.c_str());
-    sqlite3* db = nullptr;
-    int rc = openSqlite(tmp, true, &db);
-    IxError e;
-    if (rc) {
-        e = ixErr(IXR_E_NO_SERVER, s.name);
-    } else {
-        execSql(db, "BEGIN");
-        e = catalogCreateSysmaster(db);
-        execSql(db, e ? "ROLLBACK" : "COMMIT");
-        execSql(db, "PRAGMA journal_mode=DELETE");
-    }
-    sqlite3_close(db);
-    // Renamed into place only when complete, so that a half-made file is never used.
-    if (!e && std::rename(tmp.c_str(), path.c_str()) != 0) e = ixErr(IXR_E_NO_SERVER, s.name);
-    std::remove(tmp.c_str());
-    return e;
+  std::string path = sysmasterPath(s);
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) return {};
+  std::string tmp = path + ".new";
+  std::remove(tmp.c_str());
+  sqlite3* db = nullptr;
+  int rc = openSqlite(tmp, true, &db);
+  IxError e;
+  if (rc) {
+    e = ixErr(IXR_E_NO_SERVER, s.name);
+  } else {
+    execSql(db, "BEGIN");
+    e = catalogCreateSysmaster(db);
+    execSql(db, e ? "ROLLBACK" : "COMMIT");
+    execSql(db, "PRAGMA journal_mode=DELETE");
+  }
+  sqlite3_close(db);
+  // Renamed into place only when complete, so that a half-made file is never used.
+  if (!e && std::rename(tmp.c_str(), path.c_str()) != 0) e = ixErr(IXR_E_NO_SERVER, s.name);
+  std::remove(tmp.c_str());
+  return e;
 }
 
-IxError dbCreate(const ServerInfo& s, const std::string& db0, int logMode, const std::string& owner) {
-    std::string db = lowerName(db0);
-    if (!validDbName(db)) return ixErr(-761, db0);
-    if (auto e = sysmasterEnsure(s)) return e;
-    std::string path = dbPath(s, db);
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) return ixErr(IXR_E_DATABASE_EXISTS, db);
-    std::string tmp = path + ".new";
-    std::remove(tmp.c_str());
-    sqlite3* h = nullptr;
-    IxError e;
-    if (openSqlite(tmp, true, &h)) {
-        e = ixErr(IXR_E_DATABASE_EXISTS, db);
-    } else {
-        execSql(h, "BEGIN");
-        e = catalogCreate(h, db, owner, logMode);
-        execSql(h, e ? "ROLLBACK" : "COMMIT");
-        // A WAL file cannot be renamed with its database: checkpoint and go back to a
-        // rollback journal for the move; sessions switch to WAL when they open it.
-        execSql(h, "PRAGMA journal_mode=DELETE");
-    }
-    sqlite3_close(h);
-    if (!e && std::rename(tmp.c_str(), path.c_str()) != 0) e = ixErr(IXR_E_DATABASE_EXISTS, db);
-    std::remove(tmp.c_str());
-    if (e) return e;
-    sqlite3* m = nullptr;
-    if (openSqlite(sysmasterPath(s), false, &m) == 0) {
-        sqlite3_busy_timeout(m, 10000);
-        Sql ins(m, "INSERT INTO sysdatabases (name, partnum, owner, created, is_logging, is_buff_log, is_ansi, "
-                   "is_nls, flags) VALUES (?1, 0, ?2, ?3, ?4, ?5, ?6, 0, 0)");
-        ins.bind(1, db).bind(2, owner).bind(3, dateToday());
-        ins.bind(4, logMode != kNoLog ? 1 : 0).bind(5, logMode == kBufferedLog ? 1 : 0).bind(6, logMode == kAnsi ? 1 : 0);
-        ins.run();
-    }
-    sqlite3_close(m);
-    return {};
+IxError dbCreate(const ServerInfo& s, const std::string& db0, int logMode,
+                 const std::string& owner) {
+  std::string db = lowerName(db0);
+  if (!validDbName(db)) return ixErr(-761, db0);
+  if (auto e = sysmasterEnsure(s)) return e;
+  std::string path = dbPath(s, db);
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) return ixErr(IXR_E_DATABASE_EXISTS, db);
+  std::string tmp = path + ".new";
+  std::remove(tmp.c_str());
+  sqlite3* h = nullptr;
+  IxError e;
+  if (openSqlite(tmp, true, &h)) {
+    e = ixErr(IXR_E_DATABASE_EXISTS, db);
+  } else {
+    execSql(h, "BEGIN");
+    e = catalogCreate(h, db, owner, logMode);
+    execSql(h, e ? "ROLLBACK" : "COMMIT");
+    // A WAL file cannot be renamed with its database: checkpoint and go back to a
+    // rollback journal for the move; sessions switch to WAL when they open it.
+    execSql(h, "PRAGMA journal_mode=DELETE");
+  }
+  sqlite3_close(h);
+  if (!e && std::rename(tmp.c_str(), path.c_str()) != 0) e = ixErr(IXR_E_DATABASE_EXISTS, db);
+  std::remove(tmp.c_str());
+  if (e) return e;
+  sqlite3* m = nullptr;
+  if (openSqlite(sysmasterPath(s), false, &m) == 0) {
+    sqlite3_busy_timeout(m, 10000);
+    Sql ins(m,
+            "INSERT INTO sysdatabases (name, partnum, owner, created, is_logging, is_buff_log, "
+            "is_ansi, "
+            "is_nls, flags) VALUES (?1, 0, ?2, ?3, ?4, ?5, ?6, 0, 0)");
+    ins.bind(1, db).bind(2, owner).bind(3, dateToday());
+    ins.bind(4, logMode != kNoLog ? 1 : 0)
+        .bind(5, logMode == kBufferedLog ? 1 : 0)
+        .bind(6, logMode == kAnsi ? 1 : 0);
+    ins.run();
+  }
+  sqlite3_close(m);
+  return {};
 }
 
 IxError dbDrop(const ServerInfo& s, const std::string& db0) {
-    std::string db = lowerName(db0);
-    if (!dbExists(s, db)) return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
-    std::string path = dbPath(s, db);
-    if (std::remove(path.c_str()) != 0) return ixErr(IXR_E_DATABASE_EXISTS, db);
-    std::remove((path + "-wal").c_str());
-    std::remove((path + "-shm").c_str());
-    std::remove((path + "-journal").c_str());
-    sqlite3* m = nullptr;
-    if (openSqlite(sysmasterPath(s), false, &m) == 0) {
-        sqlite3_busy_timeout(m, 10000);
-        Sql del(m, "DELETE FROM sysdatabases WHERE name = ?1");
-        del.bind(1, db).run();
-    }
-    sqlite3_close(m);
-    return {};
+  std::string db = lowerName(db0);
+  if (!dbExists(s, db)) return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
+  std::string path = dbPath(s, db);
+  if (std::remove(path.c_str()) != 0) return ixErr(IXR_E_DATABASE_EXISTS, db);
+  std::remove((path + "-wal").c_str());
+  std::remove((path + "-shm").c_str());
+  std::remove((path + "-journal").c_str());
+  sqlite3* m = nullptr;
+  if (openSqlite(sysmasterPath(s), false, &m) == 0) {
+    sqlite3_busy_timeout(m, 10000);
+    Sql del(m, "DELETE FROM sysdatabases WHERE name = ?1");
+    del.bind(1, db).run();
+  }
+  sqlite3_close(m);
+  return {};
 }
 
 }  // namespace ixr

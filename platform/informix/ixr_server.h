@@ -15,11 +15,11 @@
 namespace ixr {
 
 struct ServerInfo {
-    std::string name;
-    std::string dir;
-    int kind = 0;  // IXR_SERVER_SE or IXR_SERVER_ONLINE
-    bool hasUsers = false;
-    std::map<std::string, std::string> users;  // user -> password
+  std::string name;
+  std::string dir;
+  int kind = 0;  // IXR_SERVER_SE or IXR_SERVER_ONLINE
+  bool hasUsers = false;
+  std::map<std::string, std::string> users;  // user -> password
 };
 
 std::string serversRoot();

@@ -21,31 +21,31 @@ namespace ixr {
 namespace {
 
 struct Registry {
-    std::mutex mu;
-    std::map<std::string, std::unique_ptr<Session>> byName;
-    std::atomic<uint64_t> epoch{1};
-    int64_t sessions = 0;
+  std::mutex mu;
+  std::map<std::string, std::unique_ptr<Session>> byName;
+  std::atomic<uint64_t> epoch{1};
+  int64_t sessions = 0;
 };
 
 Registry& reg() {
-    static Registry* r = new Registry();  // lives to the end of the process
-    return *r;
+  static Registry* r = new Registry();  // lives to the end of the process
+  return *r;
 }
 
 struct ThreadCurrent {
-    Session* s = nullptr;
-    uint64_t epoch = 0;
-    ~ThreadCurrent() {
-        // A thread that ends leaves its current session dormant for other threads.
-        if (!s) return;
-        std::lock_guard<std::mutex> g(reg().mu);
-        if (epoch == reg().epoch.load())
-            for (auto& [n, sp] : reg().byName)
-                if (sp.get() == s) {
-                    s->current = false;
-                    s->owner = std::thread::id();
-                }
-    }
+  Session* s = nullptr;
+  uint64_t epoch = 0;
+  ~ThreadCurrent() {
+    // A thread that ends leaves its current session dormant for other threads.
+    if (!s) return;
+    std::lock_guard<std::mutex> g(reg().mu);
+    if (epoch == reg().epoch.load())
+      for (auto& [n, sp] : reg().byName)
+        if (sp.get() == s) {
+          s->current = false;
+          s->owner = std::thread::id();
+        }
+  }
 };
 
 thread_local IxrCommArea tl_ca;
@@ -53,38 +53,40 @@ thread_local IxrConnInfo tl_info;
 thread_local ThreadCurrent tl_cur;
 
 int busyHandler(void* p, int count) {
-    auto* s = static_cast<Session*>(p);
-    if (s->interrupt.load(std::memory_order_relaxed)) return 0;
-    constexpr int kStepMs = 5;
-    if (s->lockWaitMs <= 0 || static_cast<int64_t>(count) * kStepMs >= s->lockWaitMs) {
-        s->lockTimedOut = s->lockWaitMs > 0;
-        return 0;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
-    return 1;
+  auto* s = static_cast<Session*>(p);
+  if (s->interrupt.load(std::memory_order_relaxed)) return 0;
+  constexpr int kStepMs = 5;
+  if (s->lockWaitMs <= 0 || static_cast<int64_t>(count) * kStepMs >= s->lockWaitMs) {
+    s->lockTimedOut = s->lockWaitMs > 0;
+    return 0;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
+  return 1;
 }
 
-int progressHandler(void* p) { return static_cast<Session*>(p)->interrupt.load(std::memory_order_relaxed) ? 1 : 0; }
+int progressHandler(void* p) {
+  return static_cast<Session*>(p)->interrupt.load(std::memory_order_relaxed) ? 1 : 0;
+}
 
 std::string osUser() {
-    if (const char* u = std::getenv("USER"); u && *u) return u;
-    if (struct passwd* pw = getpwuid(getuid())) return pw->pw_name;
-    return "informix";
+  if (const char* u = std::getenv("USER"); u && *u) return u;
+  if (struct passwd* pw = getpwuid(getuid())) return pw->pw_name;
+  return "informix";
 }
 
 void markCurrent(Session* s) {
-    // REQUIRES: registry lock held.
-    Session* prev = tl_cur.epoch == reg().epoch.load() ? tl_cur.s : nullptr;
-    if (prev && prev != s) {
-        prev->current = false;
-        prev->owner = std::thread::id();
-    }
-    if (s) {
-        s->current = true;
-        s->owner = std::this_thread::get_id();
-    }
-    tl_cur.s = s;
-    tl_cur.epoch = reg().epoch.load();
+  // REQUIRES: registry lock held.
+  Session* prev = tl_cur.epoch == reg().epoch.load() ? tl_cur.s : nullptr;
+  if (prev && prev != s) {
+    prev->current = false;
+    prev->owner = std::thread::id();
+  }
+  if (s) {
+    s->current = true;
+    s->owner = std::this_thread::get_id();
+  }
+  tl_cur.s = s;
+  tl_cur.epoch = reg().epoch.load();
 }
 
 }  // namespace
@@ -94,73 +96,75 @@ std::atomic<int> g_testActive{0};
 IxrCommArea& commArea() { return tl_ca; }
 
 void commAreaSet(IxrCommArea& ca, const IxError& e) {
-    ca.sqlcode = e.code;
-    if (e.code < 0) {
-        ca.sqlerrd[1] = e.isam;
-        size_t n = std::min(e.name.size(), sizeof ca.sqlerrm - 1);
-        std::memcpy(ca.sqlerrm, e.name.data(), n);
-        ca.sqlerrm[n] = 0;
-    }
+  ca.sqlcode = e.code;
+  if (e.code < 0) {
+    ca.sqlerrd[1] = e.isam;
+    size_t n = std::min(e.name.size(), sizeof ca.sqlerrm - 1);
+    std::memcpy(ca.sqlerrm, e.name.data(), n);
+    ca.sqlerrm[n] = 0;
+  }
 }
 
 Session* currentSession() { return tl_cur.epoch == reg().epoch.load() ? tl_cur.s : nullptr; }
 
 void setCurrentSession(Session* s) {
-    std::lock_guard<std::mutex> g(reg().mu);
-    markCurrent(s);
+  std::lock_guard<std::mutex> g(reg().mu);
+  markCurrent(s);
 }
 
 Call::Call(const char* op, const char* text, bool needSession) : ca_(tl_ca), op_(op), text_(text) {
-    ca_.sqlcode = 0;
-    std::memset(ca_.sqlerrd, 0, sizeof ca_.sqlerrd);
-    std::memset(ca_.sqlwarn, ' ', sizeof ca_.sqlwarn);
-    ca_.sqlerrm[0] = 0;
-    s = currentSession();
-    if (g_testActive.load(std::memory_order_relaxed)) {
-        int32_t code, isam;
-        if (testFault(op, code, isam)) {
-            commAreaSet(ca_, ixErr(code, {}, isam));
-            testRecord(op_, s, text_, code);
-            s = nullptr;
-            return;
-        }
+  ca_.sqlcode = 0;
+  std::memset(ca_.sqlerrd, 0, sizeof ca_.sqlerrd);
+  std::memset(ca_.sqlwarn, ' ', sizeof ca_.sqlwarn);
+  ca_.sqlerrm[0] = 0;
+  s = currentSession();
+  if (g_testActive.load(std::memory_order_relaxed)) {
+    int32_t code, isam;
+    if (testFault(op, code, isam)) {
+      commAreaSet(ca_, ixErr(code, {}, isam));
+      testRecord(op_, s, text_, code);
+      s = nullptr;
+      return;
     }
-    if (needSession) {
-        if (!s) {
-            commAreaSet(ca_, ixErr(IXR_E_NO_CONNECTION));
-            if (g_testActive.load(std::memory_order_relaxed)) testRecord(op_, nullptr, text_, ca_.sqlcode);
-            return;
-        }
-        if (s->broken) {
-            commAreaSet(ca_, ixErr(IXR_E_LINK_LOST));
-            if (g_testActive.load(std::memory_order_relaxed)) testRecord(op_, s, text_, ca_.sqlcode);
-            s = nullptr;
-            return;
-        }
-        s->interrupt.store(false, std::memory_order_relaxed);
-        s->inCall.store(true, std::memory_order_release);
+  }
+  if (needSession) {
+    if (!s) {
+      commAreaSet(ca_, ixErr(IXR_E_NO_CONNECTION));
+      if (g_testActive.load(std::memory_order_relaxed))
+        testRecord(op_, nullptr, text_, ca_.sqlcode);
+      return;
     }
-    ok_ = true;
+    if (s->broken) {
+      commAreaSet(ca_, ixErr(IXR_E_LINK_LOST));
+      if (g_testActive.load(std::memory_order_relaxed)) testRecord(op_, s, text_, ca_.sqlcode);
+      s = nullptr;
+      return;
+    }
+    s->interrupt.store(false, std::memory_order_relaxed);
+    s->inCall.store(true, std::memory_order_release);
+  }
+  ok_ = true;
 }
 
 Call::~Call() {
-    if (s && ok_) s->inCall.store(false, std::memory_order_release);
+  if (s && ok_) s->inCall.store(false, std::memory_order_release);
 }
 
 int Call::end(const IxError& e) {
-    commAreaSet(ca_, e);
-    return endKeep();
+  commAreaSet(ca_, e);
+  return endKeep();
 }
 
 int Call::endKeep() {
-    if (g_testActive.load(std::memory_order_relaxed)) testRecord(op_, s ? s : currentSession(), text_, ca_.sqlcode);
-    return ca_.sqlcode;
+  if (g_testActive.load(std::memory_order_relaxed))
+    testRecord(op_, s ? s : currentSession(), text_, ca_.sqlcode);
+  return ca_.sqlcode;
 }
 
 // --------------------------------------------------------------------- sessions
 
 Prepared::~Prepared() {
-    for (auto& p : parts) sqlite3_finalize(p.vm);
+  for (auto& p : parts) sqlite3_finalize(p.vm);
 }
 
 Cursor::~Cursor() { sqlite3_finalize(vm); }
@@ -168,135 +172,140 @@ Cursor::~Cursor() { sqlite3_finalize(vm); }
 Session::~Session() { sessionCloseDb(*this); }
 
 void sessionCloseDb(Session& s) {
-    s.lastCursor = nullptr;
-    s.cursorIds.clear();
-    s.cursors.clear();
-    s.stmtIds.clear();
-    s.stmts.clear();
-    if (s.cat) s.cat->clearTemps();
-    sqlite3_finalize(s.versionVm);
-    s.versionVm = nullptr;
-    for (sqlite3_stmt*& vm : s.ctlVm) {
-        sqlite3_finalize(vm);
-        vm = nullptr;
-    }
-    if (s.db) sqlite3_close_v2(s.db);
-    s.db = nullptr;
-    s.dbname.clear();
-    s.logMode = -1;
-    s.inTxn = s.sqlTxn = false;
+  s.lastCursor = nullptr;
+  s.cursorIds.clear();
+  s.cursors.clear();
+  s.stmtIds.clear();
+  s.stmts.clear();
+  if (s.cat) s.cat->clearTemps();
+  sqlite3_finalize(s.versionVm);
+  s.versionVm = nullptr;
+  for (sqlite3_stmt*& vm : s.ctlVm) {
+    sqlite3_finalize(vm);
+    vm = nullptr;
+  }
+  if (s.db) sqlite3_close_v2(s.db);
+  s.db = nullptr;
+  s.dbname.clear();
+  s.logMode = -1;
+  s.inTxn = s.sqlTxn = false;
 }
 
 IxError sessionOpenDb(Session& s, const std::string& dbname) {
-    std::string path = ":memory:";
-    std::string db = lowerName(dbname);
-    if (!db.empty()) {
-        if (!dbExists(s.server, db)) return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
-        path = dbPath(s.server, db);
-    }
-    if (auto e = sysmasterEnsure(s.server)) return e;
-    sqlite3* h = nullptr;
-    int rc = openSqlite(path, false, &h);
-    if (rc) {
-        sqlite3_close_v2(h);
-        return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
-    }
-    int mode = db.empty() ? -1 : catalogLogMode(h);
-    if (!db.empty() && mode < 0) {
-        sqlite3_close_v2(h);
-        return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
-    }
-    registerFunctions(h, &s.fn);
-    std::string attach = "ATTACH DATABASE " + quoteStr(sysmasterPath(s.server)) + " AS sysmaster";
-    bool sysmaster = execSql(h, attach) == SQLITE_OK;
-    sqlite3_busy_handler(h, busyHandler, &s);
-    sqlite3_progress_handler(h, 1000, progressHandler, &s);
-    sessionCloseDb(s);
-    s.db = h;
-    s.dbname = db;
-    s.logMode = mode;
-    s.inTxn = false;
-    s.cat = std::make_unique<Catalog>(h);
-    s.cat->setSysmaster(sysmaster);
-    s.cat->setDbName(db);
-    s.ddlVersion++;
-    return {};
+  std::string path = ":memory:";
+  std::string db = lowerName(dbname);
+  if (!db.empty()) {
+    if (!dbExists(s.server, db)) return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
+    path = dbPath(s.server, db);
+  }
+  if (auto e = sysmasterEnsure(s.server)) return e;
+  sqlite3* h = nullptr;
+  int rc = openSqlite(path, false, &h);
+  if (rc) {
+    sqlite3_close_v2(h);
+    return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
+  }
+  int mode = db.empty() ? -1 : catalogLogMode(h);
+  if (!db.empty() && mode < 0) {
+    sqlite3_close_v2(h);
+    return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
+  }
+  registerFunctions(h, &s.fn);
+  std::string attach = "ATTACH DATABASE " + quoteStr(sysmasterPath(s.server)) + " AS sysmaster";
+  bool sysmaster = execSql(h, attach) == SQLITE_OK;
+  sqlite3_busy_handler(h, busyHandler, &s);
+  sqlite3_progress_handler(h, 1000, progressHandler, &s);
+  sessionCloseDb(s);
+  s.db = h;
+  s.dbname = db;
+  s.logMode = mode;
+  s.inTxn = false;
+  s.cat = std::make_unique<Catalog>(h);
+  s.cat->setSysmaster(sysmaster);
+  s.cat->setDbName(db);
+  s.ddlVersion++;
+  return {};
 }
 
 int64_t schemaVersion(Session& s) {
-    if (!s.versionVm) sqlite3_prepare_v2(s.db, "PRAGMA main.schema_version", -1, &s.versionVm, nullptr);
-    int64_t v = 0;
-    if (s.versionVm && sqlite3_step(s.versionVm) == SQLITE_ROW) v = sqlite3_column_int64(s.versionVm, 0);
-    sqlite3_reset(s.versionVm);
-    return (v << 20) + s.ddlVersion;
+  if (!s.versionVm)
+    sqlite3_prepare_v2(s.db, "PRAGMA main.schema_version", -1, &s.versionVm, nullptr);
+  int64_t v = 0;
+  if (s.versionVm && sqlite3_step(s.versionVm) == SQLITE_ROW)
+    v = sqlite3_column_int64(s.versionVm, 0);
+  sqlite3_reset(s.versionVm);
+  return (v << 20) + s.ddlVersion;
 }
 
 bool databaseInUse(const Session& self, const std::string& server, const std::string& db) {
-    std::lock_guard<std::mutex> g(reg().mu);
-    for (auto& [n, sp] : reg().byName)
-        if (sp.get() != &self && sp->server.name == server && sp->dbname == db) return true;
-    return false;
+  std::lock_guard<std::mutex> g(reg().mu);
+  for (auto& [n, sp] : reg().byName)
+    if (sp.get() != &self && sp->server.name == server && sp->dbname == db) return true;
+  return false;
 }
 
 // --------------------------------------------------------------------- transactions
 
 IxError runSql(Session& s, const std::string& sql, Op op) {
-    s.lockTimedOut = false;
-    int rc = execSql(s.db, sql);
-    return rc ? fromSqlite(s.db, rc, op, s.lockTimedOut) : IxError{};
+  s.lockTimedOut = false;
+  int rc = execSql(s.db, sql);
+  return rc ? fromSqlite(s.db, rc, op, s.lockTimedOut) : IxError{};
 }
 
 int runCtl(Session& s, Ctl which) {
-    static const char* const kText[] = {"BEGIN IMMEDIATE", "COMMIT",  "ROLLBACK",
-                                        "SAVEPOINT ixr_stmt", "RELEASE ixr_stmt", "ROLLBACK TO ixr_stmt"};
-    static_assert(sizeof kText / sizeof kText[0] == static_cast<size_t>(Ctl::Count));
-    sqlite3_stmt*& vm = s.ctlVm[static_cast<int>(which)];
-    if (!vm) {
-        int rc = sqlite3_prepare_v3(s.db, kText[static_cast<int>(which)], -1, SQLITE_PREPARE_PERSISTENT, &vm, nullptr);
-        if (rc) return rc;
-    }
-    int rc = sqlite3_step(vm);
-    sqlite3_reset(vm);
-    return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
+  static const char* const kText[] = {"BEGIN IMMEDIATE",  "COMMIT",
+                                      "ROLLBACK",         "SAVEPOINT ixr_stmt",
+                                      "RELEASE ixr_stmt", "ROLLBACK TO ixr_stmt"};
+  static_assert(sizeof kText / sizeof kText[0] == static_cast<size_t>(Ctl::Count));
+  sqlite3_stmt*& vm = s.ctlVm[static_cast<int>(which)];
+  if (!vm) {
+    int rc = sqlite3_prepare_v3(s.db, kText[static_cast<int>(which)], -1, SQLITE_PREPARE_PERSISTENT,
+                                &vm, nullptr);
+    if (rc) return rc;
+  }
+  int rc = sqlite3_step(vm);
+  sqlite3_reset(vm);
+  return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
 }
 
 // The SQLite transaction behind an Informix one starts with its first statement: at once
 // with the write lock when that statement writes (so that a lock wait can wait), deferred
 // when it reads.
 IxError txnImplicit(Session& s, bool write) {
-    if (!s.db) return {};
-    if (s.ansi() && !s.inTxn) s.inTxn = true;
-    if (!s.inTxn || s.sqlTxn) return {};
-    if (auto e = runSql(s, write ? "BEGIN IMMEDIATE" : "BEGIN", write ? Op::Insert : Op::Read)) return e;
-    s.sqlTxn = true;
-    return {};
+  if (!s.db) return {};
+  if (s.ansi() && !s.inTxn) s.inTxn = true;
+  if (!s.inTxn || s.sqlTxn) return {};
+  if (auto e = runSql(s, write ? "BEGIN IMMEDIATE" : "BEGIN", write ? Op::Insert : Op::Read))
+    return e;
+  s.sqlTxn = true;
+  return {};
 }
 
 IxError txnBegin(Session& s) {
-    if (s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
-    if (!s.logged()) return ixErr(IXR_E_NO_TXN);
-    if (s.inTxn) return ixErr(IXR_E_IN_TXN);
-    s.inTxn = true;
-    return {};
+  if (s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
+  if (!s.logged()) return ixErr(IXR_E_NO_TXN);
+  if (s.inTxn) return ixErr(IXR_E_IN_TXN);
+  s.inTxn = true;
+  return {};
 }
 
 // COMMIT or ROLLBACK: needs a transaction, except on an ANSI database, which is always
 // in one (an empty one ends without a statement).
 IxError txnEnd(Session& s, bool commit) {
-    if (s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
-    if (!s.logged()) return ixErr(IXR_E_NOT_IN_TXN);
-    if (!s.inTxn) return s.ansi() ? IxError{} : ixErr(IXR_E_NOT_IN_TXN);
-    if (!commit) {
-        // ROLLBACK WORK closes the cursors, hold cursors included.
-        for (auto& [n, c] : s.cursors) {
-            if (c->vm) sqlite3_reset(c->vm);
-            c->open = c->pending = c->hasRow = false;
-        }
+  if (s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
+  if (!s.logged()) return ixErr(IXR_E_NOT_IN_TXN);
+  if (!s.inTxn) return s.ansi() ? IxError{} : ixErr(IXR_E_NOT_IN_TXN);
+  if (!commit) {
+    // ROLLBACK WORK closes the cursors, hold cursors included.
+    for (auto& [n, c] : s.cursors) {
+      if (c->vm) sqlite3_reset(c->vm);
+      c->open = c->pending = c->hasRow = false;
     }
-    if (s.sqlTxn)
-        if (auto e = runSql(s, commit ? "COMMIT" : "ROLLBACK", Op::Other)) return e;
-    s.inTxn = s.sqlTxn = false;
-    return {};
+  }
+  if (s.sqlTxn)
+    if (auto e = runSql(s, commit ? "COMMIT" : "ROLLBACK", Op::Other)) return e;
+  s.inTxn = s.sqlTxn = false;
+  return {};
 }
 
 IxError txnCommit(Session& s) { return txnEnd(s, true); }
@@ -311,25 +320,25 @@ namespace {
 // The session named (NULL or empty: the calling thread's current one).
 // REQUIRES: registry lock held.
 IxError namedOrCurrent(const char* name, Session*& out) {
-    if (name && *name) {
-        auto it = reg().byName.find(name);
-        if (it == reg().byName.end()) return ixErr(IXR_E_NO_CONNECTION, name);
-        out = it->second.get();
-        return {};
-    }
-    out = currentSession();
-    return out ? IxError{} : ixErr(IXR_E_NO_CONNECTION, "CURRENT");
+  if (name && *name) {
+    auto it = reg().byName.find(name);
+    if (it == reg().byName.end()) return ixErr(IXR_E_NO_CONNECTION, name);
+    out = it->second.get();
+    return {};
+  }
+  out = currentSession();
+  return out ? IxError{} : ixErr(IXR_E_NO_CONNECTION, "CURRENT");
 }
 
 // "db", "db@server", "@server", "default".
 void splitTarget(const char* target, std::string& db, std::string& server) {
-    std::string t = target ? target : "";
-    size_t at = t.find('@');
-    if (at != std::string::npos) {
-        server = t.substr(at + 1);
-        t = t.substr(0, at);
-    }
-    db = t == "default" ? std::string() : t;
+  std::string t = target ? target : "";
+  size_t at = t.find('@');
+  if (at != std::string::npos) {
+    server = t.substr(at + 1);
+    t = t.substr(0, at);
+  }
+  db = t == "default" ? std::string() : t;
 }
 
 }  // namespace
@@ -340,134 +349,135 @@ IxrCommArea* ixr_sqlca(void) { return &tl_ca; }
 IxrConnInfo* ixr_conninfo(void) { return &tl_info; }
 
 int ixr_server_create(const char* name, int kind, const char* users) {
-    Call c("CREATE SERVER", name, false);
-    if (!c.ok()) return c.code();
-    return c.end(serverCreate(name ? name : "", kind, users));
+  Call c("CREATE SERVER", name, false);
+  if (!c.ok()) return c.code();
+  return c.end(serverCreate(name ? name : "", kind, users));
 }
 
 int ixr_servers_root(char* buf, size_t size) {
-    std::string r = serversRoot();
-    if (!buf || size <= r.size()) return -1;
-    std::memcpy(buf, r.c_str(), r.size() + 1);
-    return 0;
+  std::string r = serversRoot();
+  if (!buf || size <= r.size()) return -1;
+  std::memcpy(buf, r.c_str(), r.size() + 1);
+  return 0;
 }
 
 int ixr_connect(const char* database, const char* name) {
-    Call c("CONNECT", database, false);
-    if (!c.ok()) return c.code();
-    std::string db, server;
-    splitTarget(database, db, server);
-    if (server.empty() && tl_info.server) server = tl_info.server;
-    if (server.empty())
-        if (const char* env = std::getenv("INFORMIXSERVER")) server = env;
-    auto s = std::make_unique<Session>();
-    s->name = name && *name ? name : (database && *database ? database : "default");
-    if (auto e = serverLoad(server, s->server)) return c.end(e);
-    std::string user = tl_info.user && *tl_info.user ? tl_info.user : osUser();
-    if (s->server.hasUsers) {
-        auto it = s->server.users.find(user);
-        std::string pw = tl_info.password ? tl_info.password : "";
-        if (it == s->server.users.end() || it->second != pw) return c.end(ixErr(IXR_E_BAD_USER, user));
-    }
-    s->user = user;
-    s->fn.user = user;
-    {
-        std::lock_guard<std::mutex> g(reg().mu);
-        if (reg().byName.count(s->name)) return c.end(ixErr(IXR_E_CONNECTION_IN_USE, s->name));
-        s->fn.sessionId = ++reg().sessions;
-    }
-    if (auto e = sessionOpenDb(*s, db)) return c.end(e);
-    IxrCommArea& ca = c.ca();
-    if (s->logged()) ca.sqlwarn[1] = 'W';
-    if (s->ansi()) ca.sqlwarn[2] = 'W';
-    if (s->online()) ca.sqlwarn[3] = 'W';
-    if (s->logged() || s->ansi() || s->online()) ca.sqlwarn[0] = 'W';
-    Session* raw = s.get();
-    {
-        std::lock_guard<std::mutex> g(reg().mu);
-        if (reg().byName.count(raw->name)) return c.end(ixErr(IXR_E_CONNECTION_IN_USE, raw->name));
-        reg().byName[raw->name] = std::move(s);
-        markCurrent(raw);
-    }
-    c.s = raw;
-    return c.endKeep();
+  Call c("CONNECT", database, false);
+  if (!c.ok()) return c.code();
+  std::string db, server;
+  splitTarget(database, db, server);
+  if (server.empty() && tl_info.server) server = tl_info.server;
+  if (server.empty())
+    if (const char* env = std::getenv("INFORMIXSERVER")) server = env;
+  auto s = std::make_unique<Session>();
+  s->name = name && *name ? name : (database && *database ? database : "default");
+  if (auto e = serverLoad(server, s->server)) return c.end(e);
+  std::string user = tl_info.user && *tl_info.user ? tl_info.user : osUser();
+  if (s->server.hasUsers) {
+    auto it = s->server.users.find(user);
+    std::string pw = tl_info.password ? tl_info.password : "";
+    if (it == s->server.users.end() || it->second != pw) return c.end(ixErr(IXR_E_BAD_USER, user));
+  }
+  s->user = user;
+  s->fn.user = user;
+  {
+    std::lock_guard<std::mutex> g(reg().mu);
+    if (reg().byName.count(s->name)) return c.end(ixErr(IXR_E_CONNECTION_IN_USE, s->name));
+    s->fn.sessionId = ++reg().sessions;
+  }
+  if (auto e = sessionOpenDb(*s, db)) return c.end(e);
+  IxrCommArea& ca = c.ca();
+  if (s->logged()) ca.sqlwarn[1] = 'W';
+  if (s->ansi()) ca.sqlwarn[2] = 'W';
+  if (s->online()) ca.sqlwarn[3] = 'W';
+  if (s->logged() || s->ansi() || s->online()) ca.sqlwarn[0] = 'W';
+  Session* raw = s.get();
+  {
+    std::lock_guard<std::mutex> g(reg().mu);
+    if (reg().byName.count(raw->name)) return c.end(ixErr(IXR_E_CONNECTION_IN_USE, raw->name));
+    reg().byName[raw->name] = std::move(s);
+    markCurrent(raw);
+  }
+  c.s = raw;
+  return c.endKeep();
 }
 
 int ixr_disconnect(const char* name) {
-    Call c("DISCONNECT", name, false);
-    if (!c.ok()) return c.code();
-    std::unique_ptr<Session> dead;
-    {
-        std::lock_guard<std::mutex> g(reg().mu);
-        Session* target = nullptr;
-        if (auto e = namedOrCurrent(name, target)) return c.end(e);
-        if (target != currentSession()) return c.end(ixErr(IXR_E_NOT_CURRENT, name));
-        c.s = target;
-        auto it = reg().byName.find(target->name);
-        dead = std::move(it->second);
-        reg().byName.erase(it);
-        markCurrent(nullptr);
-    }
-    if (dead->sqlTxn && dead->db && !dead->broken) execSql(dead->db, "ROLLBACK");
-    int code = c.end({});
-    c.s = nullptr;
-    dead.reset();
-    return code;
+  Call c("DISCONNECT", name, false);
+  if (!c.ok()) return c.code();
+  std::unique_ptr<Session> dead;
+  {
+    std::lock_guard<std::mutex> g(reg().mu);
+    Session* target = nullptr;
+    if (auto e = namedOrCurrent(name, target)) return c.end(e);
+    if (target != currentSession()) return c.end(ixErr(IXR_E_NOT_CURRENT, name));
+    c.s = target;
+    auto it = reg().byName.find(target->name);
+    dead = std::move(it->second);
+    reg().byName.erase(it);
+    markCurrent(nullptr);
+  }
+  if (dead->sqlTxn && dead->db && !dead->broken) execSql(dead->db, "ROLLBACK");
+  int code = c.end({});
+  c.s = nullptr;
+  dead.reset();
+  return code;
 }
 
 int ixr_set_connection(const char* name, int dormant) {
-    Call c("SET CONNECTION", dormant ? "DORMANT" : "", false);
-    if (!c.ok()) return c.code();
-    std::lock_guard<std::mutex> g(reg().mu);
-    Session* cur = currentSession();
-    Session* target = nullptr;
-    if (auto e = namedOrCurrent(name, target)) return c.end(e);
-    c.s = target;
-    if (target->broken) return c.end(ixErr(IXR_E_LINK_LOST));
-    if (dormant) {
-        if (target != cur) return c.end(ixErr(IXR_E_NOT_CURRENT, target->name));
-        markCurrent(nullptr);
-        target->current = false;
-        target->owner = std::thread::id();
-        return c.end({});
-    }
-    if (target->current && target->owner != std::this_thread::get_id())
-        return c.end(ixErr(IXR_E_CONNECTION_IN_USE, target->name));
-    markCurrent(target);
+  Call c("SET CONNECTION", dormant ? "DORMANT" : "", false);
+  if (!c.ok()) return c.code();
+  std::lock_guard<std::mutex> g(reg().mu);
+  Session* cur = currentSession();
+  Session* target = nullptr;
+  if (auto e = namedOrCurrent(name, target)) return c.end(e);
+  c.s = target;
+  if (target->broken) return c.end(ixErr(IXR_E_LINK_LOST));
+  if (dormant) {
+    if (target != cur) return c.end(ixErr(IXR_E_NOT_CURRENT, target->name));
+    markCurrent(nullptr);
+    target->current = false;
+    target->owner = std::thread::id();
     return c.end({});
+  }
+  if (target->current && target->owner != std::this_thread::get_id())
+    return c.end(ixErr(IXR_E_CONNECTION_IN_USE, target->name));
+  markCurrent(target);
+  return c.end({});
 }
 
 int ixr_begin_work(void) {
-    Call c("BEGIN WORK", nullptr);
-    if (!c.ok()) return c.code();
-    return c.end(txnBegin(*c.s));
+  Call c("BEGIN WORK", nullptr);
+  if (!c.ok()) return c.code();
+  return c.end(txnBegin(*c.s));
 }
 
 int ixr_commit_work(void) {
-    Call c("COMMIT WORK", nullptr);
-    if (!c.ok()) return c.code();
-    return c.end(txnCommit(*c.s));
+  Call c("COMMIT WORK", nullptr);
+  if (!c.ok()) return c.code();
+  return c.end(txnCommit(*c.s));
 }
 
 int ixr_rollback_work(void) {
-    Call c("ROLLBACK WORK", nullptr);
-    if (!c.ok()) return c.code();
-    return c.end(txnRollback(*c.s));
+  Call c("ROLLBACK WORK", nullptr);
+  if (!c.ok()) return c.code();
+  return c.end(txnRollback(*c.s));
 }
 
 int ixr_interrupt(const char* name) {
-    std::lock_guard<std::mutex> g(reg().mu);
-    Session* target = nullptr;
-    if (name && *name) {
-        auto it = reg().byName.find(name);
-        if (it != reg().byName.end()) target = it->second.get();
-    } else {
-        target = currentSession();
-    }
-    if (!target) return IXR_E_NO_CONNECTION;
-    // Only a request under way is interrupted; the next call clears the flag.
-    if (target->inCall.load(std::memory_order_acquire)) target->interrupt.store(true, std::memory_order_relaxed);
-    return 0;
+  std::lock_guard<std::mutex> g(reg().mu);
+  Session* target = nullptr;
+  if (name && *name) {
+    auto it = reg().byName.find(name);
+    if (it != reg().byName.end()) target = it->second.get();
+  } else {
+    target = currentSession();
+  }
+  if (!target) return IXR_E_NO_CONNECTION;
+  // Only a request under way is interrupted; the next call clears the flag.
+  if (target->inCall.load(std::memory_order_acquire))
+    target->interrupt.store(true, std::memory_order_relaxed);
+  return 0;
 }
 
 }  // extern "C"
@@ -475,20 +485,20 @@ int ixr_interrupt(const char* name) {
 namespace ixr {
 
 void testBreakSession(const char* name) {
-    std::lock_guard<std::mutex> g(reg().mu);
-    auto it = reg().byName.find(name ? name : "");
-    if (it != reg().byName.end()) it->second->broken = true;
+  std::lock_guard<std::mutex> g(reg().mu);
+  auto it = reg().byName.find(name ? name : "");
+  if (it != reg().byName.end()) it->second->broken = true;
 }
 
 void testDropAll() {
-    std::map<std::string, std::unique_ptr<Session>> all;
-    {
-        std::lock_guard<std::mutex> g(reg().mu);
-        all.swap(reg().byName);
-        reg().epoch++;
-        tl_cur.s = nullptr;
-    }
-    all.clear();
+  std::map<std::string, std::unique_ptr<Session>> all;
+  {
+    std::lock_guard<std::mutex> g(reg().mu);
+    all.swap(reg().byName);
+    reg().epoch++;
+    tl_cur.s = nullptr;
+  }
+  all.clear();
 }
 
 }  // namespace ixr

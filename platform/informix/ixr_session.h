@@ -30,99 +30,99 @@ constexpr int kDefaultLockWaitMs = 30000;
 enum class Ctl { BeginImmediate, Commit, Rollback, Savepoint, Release, RollbackTo, Count };
 
 struct Prepared {
-    struct Part {
-        Stmt* st = nullptr;
-        Translation tr;
-        sqlite3_stmt* vm = nullptr;  // DML: the prepared SQLite statement
-        bool dml = false;
-        bool ready = false;          // translated (a part after DDL waits for EXECUTE)
-    };
-    std::string name;
-    int32_t id = 0;
-    std::unique_ptr<Ast> ast;
-    std::vector<Part> parts;
-    int type = 0;                    // statement type of the first part
-    int64_t version = 0;             // schema version of the translations
+  struct Part {
+    Stmt* st = nullptr;
+    Translation tr;
+    sqlite3_stmt* vm = nullptr;  // DML: the prepared SQLite statement
+    bool dml = false;
+    bool ready = false;  // translated (a part after DDL waits for EXECUTE)
+  };
+  std::string name;
+  int32_t id = 0;
+  std::unique_ptr<Ast> ast;
+  std::vector<Part> parts;
+  int type = 0;         // statement type of the first part
+  int64_t version = 0;  // schema version of the translations
 
-    Prepared() = default;
-    Prepared(const Prepared&) = delete;
-    Prepared& operator=(const Prepared&) = delete;
-    ~Prepared();
+  Prepared() = default;
+  Prepared(const Prepared&) = delete;
+  Prepared& operator=(const Prepared&) = delete;
+  ~Prepared();
 };
 
 // How FETCH reads one result column, decided once at OPEN.
 struct ColPlan {
-    IxType type;
-    Store store = Store::Text;
-    bool padded = false;   // CHAR/NCHAR: trailing blanks dropped for string hosts
-    bool number = false;   // integer-like: SMALLINT, INTEGER, SERIAL
-    bool date = false;
-    bool text = false;     // kept as SQLite text: character, DECIMAL, DATETIME
+  IxType type;
+  Store store = Store::Text;
+  bool padded = false;  // CHAR/NCHAR: trailing blanks dropped for string hosts
+  bool number = false;  // integer-like: SMALLINT, INTEGER, SERIAL
+  bool date = false;
+  bool text = false;  // kept as SQLite text: character, DECIMAL, DATETIME
 };
 
 struct Cursor {
-    std::string name;
-    int32_t id = 0;
-    std::shared_ptr<Prepared> stmt;  // declared statement (kept alive across re-PREPARE)
-    sqlite3_stmt* vm = nullptr;      // the cursor's own VM, made at OPEN
-    int64_t vmVersion = -1;
-    bool open = false;
-    bool pending = false;            // OPEN already stepped onto the first row
-    bool atEnd = false;
-    bool hasRow = false;             // a row is current (for WHERE CURRENT OF)
-    int64_t rowid = 0;
-    int visible = 0;                 // described columns; a hidden rowid may follow
-    bool hasRowid = false;
-    std::vector<ColPlan> plan;       // one per visible column
-    int64_t rows = 0;
+  std::string name;
+  int32_t id = 0;
+  std::shared_ptr<Prepared> stmt;  // declared statement (kept alive across re-PREPARE)
+  sqlite3_stmt* vm = nullptr;      // the cursor's own VM, made at OPEN
+  int64_t vmVersion = -1;
+  bool open = false;
+  bool pending = false;  // OPEN already stepped onto the first row
+  bool atEnd = false;
+  bool hasRow = false;  // a row is current (for WHERE CURRENT OF)
+  int64_t rowid = 0;
+  int visible = 0;  // described columns; a hidden rowid may follow
+  bool hasRowid = false;
+  std::vector<ColPlan> plan;  // one per visible column
+  int64_t rows = 0;
 
-    Cursor() = default;
-    Cursor(const Cursor&) = delete;
-    Cursor& operator=(const Cursor&) = delete;
-    ~Cursor();
+  Cursor() = default;
+  Cursor(const Cursor&) = delete;
+  Cursor& operator=(const Cursor&) = delete;
+  ~Cursor();
 };
 
 struct Session {
-    std::string name;
-    ServerInfo server;
-    std::string dbname;          // empty: connected to the server alone
-    int logMode = -1;            // LogMode of the open database, -1 none
-    std::string user;
-    sqlite3* db = nullptr;
-    std::unique_ptr<Catalog> cat;
-    FnState fn;
-    bool inTxn = false;          // BEGIN WORK given, or an ANSI transaction under way
-    bool sqlTxn = false;         // its SQLite transaction has started
-    int isolation = 2;
-    int lockWaitMs = 0;          // 0 NOT WAIT, else the bound of a lock wait
-    bool broken = false;         // lost its link (test support): every call answers -25580
-    std::atomic<bool> interrupt{false};
-    std::atomic<bool> inCall{false};
-    bool lockTimedOut = false;
-    int64_t ddlVersion = 0;
-    sqlite3_stmt* versionVm = nullptr;
-    // Prepared once per database: an EXECUTE in a loop would otherwise parse them every time.
-    sqlite3_stmt* ctlVm[static_cast<int>(Ctl::Count)] = {};
-    std::map<std::string, int64_t> tempSerial;  // SERIAL counters of temporary tables
+  std::string name;
+  ServerInfo server;
+  std::string dbname;  // empty: connected to the server alone
+  int logMode = -1;    // LogMode of the open database, -1 none
+  std::string user;
+  sqlite3* db = nullptr;
+  std::unique_ptr<Catalog> cat;
+  FnState fn;
+  bool inTxn = false;   // BEGIN WORK given, or an ANSI transaction under way
+  bool sqlTxn = false;  // its SQLite transaction has started
+  int isolation = 2;
+  int lockWaitMs = 0;   // 0 NOT WAIT, else the bound of a lock wait
+  bool broken = false;  // lost its link (test support): every call answers -25580
+  std::atomic<bool> interrupt{false};
+  std::atomic<bool> inCall{false};
+  bool lockTimedOut = false;
+  int64_t ddlVersion = 0;
+  sqlite3_stmt* versionVm = nullptr;
+  // Prepared once per database: an EXECUTE in a loop would otherwise parse them every time.
+  sqlite3_stmt* ctlVm[static_cast<int>(Ctl::Count)] = {};
+  std::map<std::string, int64_t> tempSerial;  // SERIAL counters of temporary tables
 
-    std::map<std::string, std::shared_ptr<Prepared>> stmts;
-    std::map<int32_t, std::shared_ptr<Prepared>> stmtIds;
-    std::map<std::string, std::unique_ptr<Cursor>> cursors;
-    std::map<int32_t, Cursor*> cursorIds;
-    Cursor* lastCursor = nullptr;    // the cursor of the last lookup (FETCH loops hit it)
-    int32_t nextId = 1;
+  std::map<std::string, std::shared_ptr<Prepared>> stmts;
+  std::map<int32_t, std::shared_ptr<Prepared>> stmtIds;
+  std::map<std::string, std::unique_ptr<Cursor>> cursors;
+  std::map<int32_t, Cursor*> cursorIds;
+  Cursor* lastCursor = nullptr;  // the cursor of the last lookup (FETCH loops hit it)
+  int32_t nextId = 1;
 
-    std::thread::id owner;       // thread it is current on, default id when dormant
-    bool current = false;
+  std::thread::id owner;  // thread it is current on, default id when dormant
+  bool current = false;
 
-    bool logged() const { return logMode > 0; }
-    bool ansi() const { return logMode == kAnsi; }
-    bool online() const { return server.kind == IXR_SERVER_ONLINE; }
+  bool logged() const { return logMode > 0; }
+  bool ansi() const { return logMode == kAnsi; }
+  bool online() const { return server.kind == IXR_SERVER_ONLINE; }
 
-    Session() = default;
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-    ~Session();
+  Session() = default;
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+  ~Session();
 };
 
 // Opens the database (or none) on a session: SQLite connection, functions, handlers,
@@ -150,12 +150,14 @@ IxError runSql(Session& s, const std::string& sql, Op op);
 int runCtl(Session& s, Ctl which);
 
 // Creates a temporary table of the session (defaults as SQL, unique column lists).
-IxError tempTableCreate(Session& s, std::shared_ptr<TableDef> def, const std::vector<std::string>& defaults,
+IxError tempTableCreate(Session& s, std::shared_ptr<TableDef> def,
+                        const std::vector<std::string>& defaults,
                         const std::vector<std::string>& uniques);
 // DDL and the other statements that are not SELECT/INSERT/UPDATE/DELETE.
 IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca);
 // Executes DML part (already translated and bound) and fills the communication area.
-IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* input, IxrCommArea& ca);
+IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* input,
+                IxrCommArea& ca);
 // Translates (or re-translates) the parts of a statement.
 IxError prepareParts(Session& s, Prepared& p, bool atPrepare);
 TransCtx transCtx(Session& s);

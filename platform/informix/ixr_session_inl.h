@@ -12,26 +12,26 @@ namespace ixr {
 
 template <class F>
 IxError inStatement(Session& s, Op op, F&& body, bool oneStatement) {
-    if (auto e = txnImplicit(s, true)) return e;
-    bool own = !s.inTxn && sqlite3_get_autocommit(s.db);
-    s.lockTimedOut = false;
-    if (oneStatement && !own) return body();
-    int rc = runCtl(s, own ? Ctl::BeginImmediate : Ctl::Savepoint);
-    if (rc) return fromSqlite(s.db, rc, op, s.lockTimedOut);
-    IxError e = body();
-    if (e) {
-        runCtl(s, own ? Ctl::Rollback : Ctl::RollbackTo);
-        if (!own) runCtl(s, Ctl::Release);
-        return e;
-    }
-    rc = runCtl(s, own ? Ctl::Commit : Ctl::Release);
-    if (rc) {
-        IxError c = fromSqlite(s.db, rc, op, s.lockTimedOut);
-        runCtl(s, own ? Ctl::Rollback : Ctl::RollbackTo);
-        if (!own) runCtl(s, Ctl::Release);
-        return c;
-    }
-    return {};
+  if (auto e = txnImplicit(s, true)) return e;
+  bool own = !s.inTxn && sqlite3_get_autocommit(s.db);
+  s.lockTimedOut = false;
+  if (oneStatement && !own) return body();
+  int rc = runCtl(s, own ? Ctl::BeginImmediate : Ctl::Savepoint);
+  if (rc) return fromSqlite(s.db, rc, op, s.lockTimedOut);
+  IxError e = body();
+  if (e) {
+    runCtl(s, own ? Ctl::Rollback : Ctl::RollbackTo);
+    if (!own) runCtl(s, Ctl::Release);
+    return e;
+  }
+  rc = runCtl(s, own ? Ctl::Commit : Ctl::Release);
+  if (rc) {
+    IxError c = fromSqlite(s.db, rc, op, s.lockTimedOut);
+    runCtl(s, own ? Ctl::Rollback : Ctl::RollbackTo);
+    if (!own) runCtl(s, Ctl::Release);
+    return c;
+  }
+  return {};
 }
 
 }  // namespace ixr

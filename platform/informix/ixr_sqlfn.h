@@ -13,15 +13,15 @@ namespace ixr {
 
 // Per-session state that some functions read or change.
 struct FnState {
-    // SERIAL assignment of the INSERT being run: the runtime loads `serialLast` from the
-    // table's counter before the statement and stores it back afterwards when changed.
-    int64_t serialLast = 0;
-    bool serialChanged = false;
-    int64_t serialAssigned = 0;  // value given to the last row
-    int64_t lastSerial = 0;      // DBINFO('sqlca.sqlerrd1')
-    int64_t lastRows = 0;        // DBINFO('sqlca.sqlerrd2')
-    int64_t sessionId = 0;
-    std::string user;            // USER as column defaults see it
+  // SERIAL assignment of the INSERT being run: the runtime loads `serialLast` from the
+  // table's counter before the statement and stores it back afterwards when changed.
+  int64_t serialLast = 0;
+  bool serialChanged = false;
+  int64_t serialAssigned = 0;  // value given to the last row
+  int64_t lastSerial = 0;      // DBINFO('sqlca.sqlerrd1')
+  int64_t lastRows = 0;        // DBINFO('sqlca.sqlerrd2')
+  int64_t sessionId = 0;
+  std::string user;  // USER as column defaults see it
 };
 
 // Registers everything on db; answers an SQLite code.

@@ -15,14 +15,16 @@ namespace ixr {
 namespace {
 
 bool delimIdent() {
-    const char* d = std::getenv("DELIMIDENT");
-    return d && (*d == 'y' || *d == 'Y');
+  const char* d = std::getenv("DELIMIDENT");
+  return d && (*d == 'y' || *d == 'Y');
 }
 
-bool isDml(SK k) { return k == SK::Select || k == SK::Insert || k == SK::Update || k == SK::Delete; }
+bool isDml(SK k) {
+  return k == SK::Select || k == SK::Insert || k == SK::Update || k == SK::Delete;
+}
 
 bool isDdl(SK k) {
-    switch (k) {
+  switch (k) {
     case SK::CreateTable:
     case SK::DropTable:
     case SK::AlterTable:
@@ -39,151 +41,157 @@ bool isDdl(SK k) {
     case SK::Database:
     case SK::CloseDb: return true;
     default: return false;
-    }
+  }
 }
 
 IxError parseInto(Prepared& p, const char* text) {
-    p.ast = std::make_unique<Ast>();
-    if (auto e = parseSql(text ? text : "", delimIdent(), *p.ast)) return e;
-    if (p.ast->stmts.empty()) return ixErr(IXR_E_SYNTAX);
-    p.parts.clear();
-    for (Stmt* st : p.ast->stmts) {
-        Prepared::Part part;
-        part.st = st;
-        part.dml = isDml(st->k);
-        p.parts.push_back(std::move(part));
-    }
-    return {};
+  p.ast = std::make_unique<Ast>();
+  if (auto e = parseSql(text ? text : "", delimIdent(), *p.ast)) return e;
+  if (p.ast->stmts.empty()) return ixErr(IXR_E_SYNTAX);
+  p.parts.clear();
+  for (Stmt* st : p.ast->stmts) {
+    Prepared::Part part;
+    part.st = st;
+    part.dml = isDml(st->k);
+    p.parts.push_back(std::move(part));
+  }
+  return {};
 }
 
 Prepared* statementById(Session& s, int32_t id) {
-    auto it = s.stmtIds.find(id);
-    return it == s.stmtIds.end() ? nullptr : it->second.get();
+  auto it = s.stmtIds.find(id);
+  return it == s.stmtIds.end() ? nullptr : it->second.get();
 }
 
 Cursor* cursorById(Session& s, int32_t id) {
-    if (s.lastCursor && s.lastCursor->id == id) return s.lastCursor;
-    auto it = s.cursorIds.find(id);
-    if (it == s.cursorIds.end()) return nullptr;
-    s.lastCursor = it->second;
-    return it->second;
+  if (s.lastCursor && s.lastCursor->id == id) return s.lastCursor;
+  auto it = s.cursorIds.find(id);
+  if (it == s.cursorIds.end()) return nullptr;
+  s.lastCursor = it->second;
+  return it->second;
 }
 
 // Finds which unique index a duplicate broke, for the constraint's own error.
 IxError refineUnique(Session& s, const Translation& tr, IxError e) {
-    if (e.code != IXR_E_DUPLICATE || !tr.target || tr.target->temp) return e;
-    // "t.a, t.b" -> column numbers
-    std::vector<int> cols;
-    std::string list = e.name;
-    size_t i = 0;
-    while (i < list.size()) {
-        size_t comma = list.find(", ", i);
-        std::string item = list.substr(i, comma == std::string::npos ? std::string::npos : comma - i);
-        size_t dot = item.rfind('.');
-        int c = tr.target->find(dot == std::string::npos ? item : item.substr(dot + 1));
-        if (c >= 0) cols.push_back(tr.target->cols[static_cast<size_t>(c)].colno);
-        if (comma == std::string::npos) break;
-        i = comma + 2;
+  if (e.code != IXR_E_DUPLICATE || !tr.target || tr.target->temp) return e;
+  // "t.a, t.b" -> column numbers
+  std::vector<int> cols;
+  std::string list = e.name;
+  size_t i = 0;
+  while (i < list.size()) {
+    size_t comma = list.find(", ", i);
+    std::string item = list.substr(i, comma == std::string::npos ? std::string::npos : comma - i);
+    size_t dot = item.rfind('.');
+    int c = tr.target->find(dot == std::string::npos ? item : item.substr(dot + 1));
+    if (c >= 0) cols.push_back(tr.target->cols[static_cast<size_t>(c)].colno);
+    if (comma == std::string::npos) break;
+    i = comma + 2;
+  }
+  Sql q(
+      s.db,
+      "SELECT idxname, part1, part2, part3, part4, part5, part6, part7, part8, part9, part10, "
+      "part11, "
+      "part12, part13, part14, part15, part16 FROM sysindexes WHERE tabid = ?1 AND idxtype = 'U'");
+  q.bind(1, tr.target->tabid);
+  while (q.step() == SQLITE_ROW) {
+    std::vector<int> parts;
+    for (int k = 1; k <= 16; ++k)
+      if (q.i64(k)) parts.push_back(static_cast<int>(q.i64(k) < 0 ? -q.i64(k) : q.i64(k)));
+    if (parts != cols) continue;
+    std::string idx = q.str(0);
+    if (!idx.empty() && idx[0] == ' ') {
+      Sql c(s.db, "SELECT constrname FROM sysconstraints WHERE idxname = ?1 AND tabid = ?2");
+      c.bind(1, idx).bind(2, tr.target->tabid);
+      if (c.step() == SQLITE_ROW) return ixErr(IXR_E_UNIQUE, c.str(0), IXR_ISAM_DUPLICATE);
     }
-    Sql q(s.db, "SELECT idxname, part1, part2, part3, part4, part5, part6, part7, part8, part9, part10, part11, "
-                "part12, part13, part14, part15, part16 FROM sysindexes WHERE tabid = ?1 AND idxtype = 'U'");
-    q.bind(1, tr.target->tabid);
-    while (q.step() == SQLITE_ROW) {
-        std::vector<int> parts;
-        for (int k = 1; k <= 16; ++k)
-            if (q.i64(k)) parts.push_back(static_cast<int>(q.i64(k) < 0 ? -q.i64(k) : q.i64(k)));
-        if (parts != cols) continue;
-        std::string idx = q.str(0);
-        if (!idx.empty() && idx[0] == ' ') {
-            Sql c(s.db, "SELECT constrname FROM sysconstraints WHERE idxname = ?1 AND tabid = ?2");
-            c.bind(1, idx).bind(2, tr.target->tabid);
-            if (c.step() == SQLITE_ROW) return ixErr(IXR_E_UNIQUE, c.str(0), IXR_ISAM_DUPLICATE);
-        }
-        e.name = idx;
-        return e;
-    }
+    e.name = idx;
     return e;
+  }
+  return e;
 }
 
-IxError bindInput(Session& s, Prepared& p, Prepared::Part& part, sqlite3_stmt* vm, const IxrSqlda* input) {
-    int count = sqlite3_bind_parameter_count(vm);
-    int markers = p.ast->markers;
-    if (markers > 0 && (!input || input->sqld < markers)) {
-        // Only the markers this statement uses need a host variable.
-        int needed = std::min(count, markers);
-        if (needed > 0 && (!input || input->sqld < needed)) return ixErr(IXR_E_HOSTVAR_COUNT);
+IxError bindInput(Session& s, Prepared& p, Prepared::Part& part, sqlite3_stmt* vm,
+                  const IxrSqlda* input) {
+  int count = sqlite3_bind_parameter_count(vm);
+  int markers = p.ast->markers;
+  if (markers > 0 && (!input || input->sqld < markers)) {
+    // Only the markers this statement uses need a host variable.
+    int needed = std::min(count, markers);
+    if (needed > 0 && (!input || input->sqld < needed)) return ixErr(IXR_E_HOSTVAR_COUNT);
+  }
+  for (int k = 0; k < markers && k < count; ++k) {
+    const IxrSqlVar& var = input->sqlvar[k];
+    Val v;
+    IxType ht;
+    if (auto e = hostToVal(var, v, ht)) return e;
+    const MarkerTarget& m = part.tr.markers[static_cast<size_t>(k)];
+    if (m.known) {
+      Val cv;
+      if (auto e = convertValue(v, ht, m.type, cv)) return e;
+      bindVal(vm, k + 1, cv);
+    } else {
+      bindVal(vm, k + 1, v);
     }
-    for (int k = 0; k < markers && k < count; ++k) {
-        const IxrSqlVar& var = input->sqlvar[k];
-        Val v;
-        IxType ht;
-        if (auto e = hostToVal(var, v, ht)) return e;
-        const MarkerTarget& m = part.tr.markers[static_cast<size_t>(k)];
-        if (m.known) {
-            Val cv;
-            if (auto e = convertValue(v, ht, m.type, cv)) return e;
-            bindVal(vm, k + 1, cv);
-        } else {
-            bindVal(vm, k + 1, v);
-        }
-    }
-    if (part.tr.rowidParam) {
-        auto it = s.cursors.find(part.tr.currentOf);
-        if (it == s.cursors.end()) return ixErr(IXR_E_NOT_AVAILABLE, part.tr.currentOf);
-        Cursor& c = *it->second;
-        if (!c.open || !c.hasRow || !c.stmt || !c.stmt->parts[0].tr.hasRowid) return ixErr(-266, part.tr.currentOf);
-        sqlite3_bind_int64(vm, part.tr.rowidParam, c.rowid);
-    }
-    return {};
+  }
+  if (part.tr.rowidParam) {
+    auto it = s.cursors.find(part.tr.currentOf);
+    if (it == s.cursors.end()) return ixErr(IXR_E_NOT_AVAILABLE, part.tr.currentOf);
+    Cursor& c = *it->second;
+    if (!c.open || !c.hasRow || !c.stmt || !c.stmt->parts[0].tr.hasRowid)
+      return ixErr(-266, part.tr.currentOf);
+    sqlite3_bind_int64(vm, part.tr.rowidParam, c.rowid);
+  }
+  return {};
 }
 
 IxError stepAll(Session& s, sqlite3_stmt* vm, Op op, int64_t& rows) {
-    rows = 0;
-    for (;;) {
-        s.lockTimedOut = false;
-        int rc = sqlite3_step(vm);
-        if (rc == SQLITE_ROW) {
-            ++rows;
-            continue;
-        }
-        if (rc == SQLITE_DONE) return {};
-        IxError e = fromSqlite(s.db, rc, op, s.lockTimedOut);
-        sqlite3_reset(vm);
-        return e;
+  rows = 0;
+  for (;;) {
+    s.lockTimedOut = false;
+    int rc = sqlite3_step(vm);
+    if (rc == SQLITE_ROW) {
+      ++rows;
+      continue;
     }
+    if (rc == SQLITE_DONE) return {};
+    IxError e = fromSqlite(s.db, rc, op, s.lockTimedOut);
+    sqlite3_reset(vm);
+    return e;
+  }
 }
 
 IxError makeTempTable(Session& s, const Translation& tr) {
-    auto def = std::make_shared<TableDef>();
-    def->name = tr.intoTemp;
-    for (size_t k = 0; k < tr.cols.size(); ++k) {
-        ColumnDef c;
-        c.name = tr.cols[k].name;
-        if (c.name.empty() || c.name[0] == '(') c.name = "expr" + std::to_string(k + 1);
-        c.type = tr.cols[k].type;
-        if ((c.type.code & 0xFF) == IXR_TYPE_SERIAL) c.type = tInteger();
-        c.type.notnull = false;
-        c.colno = static_cast<int>(k + 1);
-        def->cols.push_back(c);
-    }
-    return tempTableCreate(s, def, {}, {});
+  auto def = std::make_shared<TableDef>();
+  def->name = tr.intoTemp;
+  for (size_t k = 0; k < tr.cols.size(); ++k) {
+    ColumnDef c;
+    c.name = tr.cols[k].name;
+    if (c.name.empty() || c.name[0] == '(') c.name = "expr" + std::to_string(k + 1);
+    c.type = tr.cols[k].type;
+    if ((c.type.code & 0xFF) == IXR_TYPE_SERIAL) c.type = tInteger();
+    c.type.notnull = false;
+    c.colno = static_cast<int>(k + 1);
+    def->cols.push_back(c);
+  }
+  return tempTableCreate(s, def, {}, {});
 }
 
 }  // namespace
 
 TransCtx transCtx(Session& s) {
-    TransCtx c;
-    c.catalog = s.cat.get();
-    c.user = s.user;
-    c.server = s.server.name;
-    c.dbname = s.dbname;
-    c.ansi = s.ansi();
-    return c;
+  TransCtx c;
+  c.catalog = s.cat.get();
+  c.user = s.user;
+  c.server = s.server.name;
+  c.dbname = s.dbname;
+  c.ansi = s.ansi();
+  return c;
 }
 
 int statementType(const Stmt& st) {
-    switch (st.k) {
-    case SK::Select: return st.sel && !st.sel->intoTemp.empty() ? IXR_STMT_SELECT_INTO : IXR_STMT_SELECT;
+  switch (st.k) {
+    case SK::Select:
+      return st.sel && !st.sel->intoTemp.empty() ? IXR_STMT_SELECT_INTO : IXR_STMT_SELECT;
     case SK::Insert: return IXR_STMT_INSERT;
     case SK::Update: return st.currentOf.empty() ? IXR_STMT_UPDATE : IXR_STMT_UPDATE_CURRENT;
     case SK::Delete: return st.currentOf.empty() ? IXR_STMT_DELETE : IXR_STMT_DELETE_CURRENT;
@@ -216,129 +224,135 @@ int statementType(const Stmt& st) {
     case SK::Lock: return IXR_STMT_LOCK;
     case SK::Unlock: return IXR_STMT_UNLOCK;
     case SK::SetOther: return IXR_STMT_SET_OTHER;
-    }
-    return IXR_STMT_SET_OTHER;
+  }
+  return IXR_STMT_SET_OTHER;
 }
 
 IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
-    if (!atPrepare) {
-        // Re-translation after a schema change starts from a fresh parse.
-        std::string text = p.ast->text;
-        for (auto& part : p.parts) sqlite3_finalize(part.vm);
-        if (auto e = parseInto(p, text.c_str())) return e;
+  if (!atPrepare) {
+    // Re-translation after a schema change starts from a fresh parse.
+    std::string text = p.ast->text;
+    for (auto& part : p.parts) sqlite3_finalize(part.vm);
+    if (auto e = parseInto(p, text.c_str())) return e;
+  }
+  s.cat->invalidate();
+  TransCtx ctx = transCtx(s);
+  bool afterDdl = false;
+  for (auto& part : p.parts) {
+    if (!part.dml) {
+      part.ready = true;
+      if (part.st->k == SK::ExecProc && s.db && !s.dbname.empty()) {
+        Sql q(s.db, "SELECT 1 FROM sysprocedures WHERE procname = ?1");
+        q.bind(1, part.st->name);
+        if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_ROUTINE, part.st->name);
+      }
+      afterDdl = afterDdl || isDdl(part.st->k);
+      continue;
     }
-    s.cat->invalidate();
-    TransCtx ctx = transCtx(s);
-    bool afterDdl = false;
-    for (auto& part : p.parts) {
-        if (!part.dml) {
-            part.ready = true;
-            if (part.st->k == SK::ExecProc && s.db && !s.dbname.empty()) {
-                Sql q(s.db, "SELECT 1 FROM sysprocedures WHERE procname = ?1");
-                q.bind(1, part.st->name);
-                if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_ROUTINE, part.st->name);
-            }
-            afterDdl = afterDdl || isDdl(part.st->k);
-            continue;
-        }
-        sqlite3_finalize(part.vm);
-        part.vm = nullptr;
-        part.tr = Translation{};
-        part.ready = false;
-        IxError e = translate(ctx, *p.ast, part.st, part.tr);
-        if (!e) {
-            int rc = sqlite3_prepare_v3(s.db, part.tr.sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &part.vm, nullptr);
-            if (rc) {
-                e = fromSqlite(s.db, rc, Op::Other, false);
-                if (e.code == -999) e.name += " [" + part.tr.sql + "]";
-            }
-        }
-        if (e) {
-            if (afterDdl) continue;  // waits for the DDL before it to run
-            return e;
-        }
-        part.ready = true;
+    sqlite3_finalize(part.vm);
+    part.vm = nullptr;
+    part.tr = Translation{};
+    part.ready = false;
+    IxError e = translate(ctx, *p.ast, part.st, part.tr);
+    if (!e) {
+      int rc = sqlite3_prepare_v3(s.db, part.tr.sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT,
+                                  &part.vm, nullptr);
+      if (rc) {
+        e = fromSqlite(s.db, rc, Op::Other, false);
+        if (e.code == -999) e.name += " [" + part.tr.sql + "]";
+      }
     }
-    p.type = statementType(*p.parts[0].st);
-    p.version = schemaVersion(s);
-    return {};
+    if (e) {
+      if (afterDdl) continue;  // waits for the DDL before it to run
+      return e;
+    }
+    part.ready = true;
+  }
+  p.type = statementType(*p.parts[0].st);
+  p.version = schemaVersion(s);
+  return {};
 }
 
-IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* input, IxrCommArea& ca) {
-    Translation& tr = part.tr;
-    sqlite3_stmt* vm = part.vm;
-    int64_t rows = 0;
-    if (tr.intoTemp.empty())
-        if (auto b = bindInput(s, p, part, vm, input)) return b;
-    if (tr.op == Op::Read) {
-        if (auto e = txnImplicit(s, !tr.intoTemp.empty())) return e;
-        if (!tr.intoTemp.empty()) {
-            bool created = false;
-            IxError e = inStatement(s, Op::Insert, [&]() -> IxError {
-                if (auto e2 = makeTempTable(s, tr)) return e2;
-                created = true;
-                // The rows go into the new table through INSERT ... SELECT.
-                std::string sql = "INSERT INTO temp." + quoteId(tr.intoTemp) + " " + tr.sql;
-                sqlite3_stmt* ins = nullptr;
-                int rc = sqlite3_prepare_v2(s.db, sql.c_str(), -1, &ins, nullptr);
-                if (rc) return fromSqlite(s.db, rc, Op::Insert, false);
-                IxError e3 = bindInput(s, p, part, ins, input);
-                if (!e3) e3 = stepAll(s, ins, Op::Insert, rows);
-                rows = sqlite3_changes64(s.db);
-                sqlite3_finalize(ins);
-                return e3;
-            });
-            if (e) {
-                // The statement's rollback took the new table away again.
-                if (created) s.cat->dropTemp(tr.intoTemp);
-                return e;
-            }
-            ca.sqlerrd[2] = static_cast<int32_t>(rows);
-            return {};
-        }
-        if (auto e = stepAll(s, vm, Op::Read, rows)) return e;
-        sqlite3_reset(vm);
-        ca.sqlerrd[2] = static_cast<int32_t>(rows);
-        return {};
+IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* input,
+                IxrCommArea& ca) {
+  Translation& tr = part.tr;
+  sqlite3_stmt* vm = part.vm;
+  int64_t rows = 0;
+  if (tr.intoTemp.empty())
+    if (auto b = bindInput(s, p, part, vm, input)) return b;
+  if (tr.op == Op::Read) {
+    if (auto e = txnImplicit(s, !tr.intoTemp.empty())) return e;
+    if (!tr.intoTemp.empty()) {
+      bool created = false;
+      IxError e = inStatement(s, Op::Insert, [&]() -> IxError {
+        if (auto e2 = makeTempTable(s, tr)) return e2;
+        created = true;
+        // The rows go into the new table through INSERT ... SELECT.
+        std::string sql = "INSERT INTO temp." + quoteId(tr.intoTemp) + " " + tr.sql;
+        sqlite3_stmt* ins = nullptr;
+        int rc = sqlite3_prepare_v2(s.db, sql.c_str(), -1, &ins, nullptr);
+        if (rc) return fromSqlite(s.db, rc, Op::Insert, false);
+        IxError e3 = bindInput(s, p, part, ins, input);
+        if (!e3) e3 = stepAll(s, ins, Op::Insert, rows);
+        rows = sqlite3_changes64(s.db);
+        sqlite3_finalize(ins);
+        return e3;
+      });
+      if (e) {
+        // The statement's rollback took the new table away again.
+        if (created) s.cat->dropTemp(tr.intoTemp);
+        return e;
+      }
+      ca.sqlerrd[2] = static_cast<int32_t>(rows);
+      return {};
     }
-    IxError e = inStatement(s, tr.op, [&]() -> IxError {
+    if (auto e = stepAll(s, vm, Op::Read, rows)) return e;
+    sqlite3_reset(vm);
+    ca.sqlerrd[2] = static_cast<int32_t>(rows);
+    return {};
+  }
+  IxError e = inStatement(
+      s, tr.op,
+      [&]() -> IxError {
         bool temp = tr.target && tr.target->temp;
         if (tr.serial) {
-            s.fn.serialChanged = false;
-            s.fn.serialAssigned = 0;
-            if (temp) {
-                s.fn.serialLast = s.tempSerial[tr.target->name];
-            } else {
-                Sql q(s.db, "SELECT last FROM ixr_serial WHERE tabid = ?1");
-                q.bind(1, tr.target->tabid);
-                s.fn.serialLast = q.step() == SQLITE_ROW ? q.i64(0) : 0;
-            }
+          s.fn.serialChanged = false;
+          s.fn.serialAssigned = 0;
+          if (temp) {
+            s.fn.serialLast = s.tempSerial[tr.target->name];
+          } else {
+            Sql q(s.db, "SELECT last FROM ixr_serial WHERE tabid = ?1");
+            q.bind(1, tr.target->tabid);
+            s.fn.serialLast = q.step() == SQLITE_ROW ? q.i64(0) : 0;
+          }
         }
         if (auto e2 = stepAll(s, vm, tr.op, rows)) return refineUnique(s, tr, e2);
         sqlite3_reset(vm);
         if (tr.serial && temp) s.tempSerial[tr.target->name] = s.fn.serialLast;
         if (tr.serial && s.fn.serialChanged && !temp) {
-            Sql up(s.db, "INSERT INTO ixr_serial (tabid, last) VALUES (?1, ?2) "
-                         "ON CONFLICT (tabid) DO UPDATE SET last = excluded.last");
-            up.bind(1, tr.target->tabid).bind(2, s.fn.serialLast);
-            if (int rc = up.run()) return fromSqlite(s.db, rc, tr.op, false);
+          Sql up(s.db,
+                 "INSERT INTO ixr_serial (tabid, last) VALUES (?1, ?2) "
+                 "ON CONFLICT (tabid) DO UPDATE SET last = excluded.last");
+          up.bind(1, tr.target->tabid).bind(2, s.fn.serialLast);
+          if (int rc = up.run()) return fromSqlite(s.db, rc, tr.op, false);
         }
         return {};
-    }, !tr.serial);  // a SERIAL counter is a second statement that must go with the row
-    if (e) return e;
-    int64_t changes = sqlite3_changes64(s.db);
-    ca.sqlerrd[2] = static_cast<int32_t>(changes);
-    s.fn.lastRows = changes;
-    if (tr.op == Op::Insert) {
-        ca.sqlerrd[5] = static_cast<int32_t>(sqlite3_last_insert_rowid(s.db));
-        if (tr.serial) {
-            ca.sqlerrd[1] = static_cast<int32_t>(s.fn.serialAssigned);
-            s.fn.lastSerial = s.fn.serialAssigned;
-        }
+      },
+      !tr.serial);  // a SERIAL counter is a second statement that must go with the row
+  if (e) return e;
+  int64_t changes = sqlite3_changes64(s.db);
+  ca.sqlerrd[2] = static_cast<int32_t>(changes);
+  s.fn.lastRows = changes;
+  if (tr.op == Op::Insert) {
+    ca.sqlerrd[5] = static_cast<int32_t>(sqlite3_last_insert_rowid(s.db));
+    if (tr.serial) {
+      ca.sqlerrd[1] = static_cast<int32_t>(s.fn.serialAssigned);
+      s.fn.lastSerial = s.fn.serialAssigned;
     }
-    // ANSI databases report "no rows found" for a change that touched nothing.
-    if (changes == 0 && s.ansi()) ca.sqlcode = IXR_NOTFOUND;
-    return {};
+  }
+  // ANSI databases report "no rows found" for a change that touched nothing.
+  if (changes == 0 && s.ansi()) ca.sqlcode = IXR_NOTFOUND;
+  return {};
 }
 
 }  // namespace ixr
@@ -347,111 +361,113 @@ using namespace ixr;
 
 namespace {
 
-IxError executeParts(Session& s, std::shared_ptr<Prepared> keep, const IxrSqlda* input, IxrCommArea& ca) {
-    Prepared& p = *keep;
-    if (s.db && p.version != schemaVersion(s))
-        if (auto e = prepareParts(s, p, false)) return e;
-    for (size_t i = 0; i < p.parts.size(); ++i) {
-        auto& part = p.parts[i];
-        if (part.dml && !part.ready) {
-            // Parts after DDL are translated once the DDL before them has run.
-            if (auto e = prepareParts(s, p, false)) return e;
-        }
-        ca.sqlcode = 0;
-        IxError e;
-        sqlite3* before = s.db;
-        if (part.dml) {
-            e = execDml(s, p, part, input, ca);
-        } else {
-            e = execOther(s, p, part, ca);
-        }
-        if (e) return e;
-        // DATABASE and friends switch the connection: the rest runs against the new one.
-        if (s.db != before && i + 1 < p.parts.size())
-            if (auto r = prepareParts(s, p, false)) return r;
+IxError executeParts(Session& s, std::shared_ptr<Prepared> keep, const IxrSqlda* input,
+                     IxrCommArea& ca) {
+  Prepared& p = *keep;
+  if (s.db && p.version != schemaVersion(s))
+    if (auto e = prepareParts(s, p, false)) return e;
+  for (size_t i = 0; i < p.parts.size(); ++i) {
+    auto& part = p.parts[i];
+    if (part.dml && !part.ready) {
+      // Parts after DDL are translated once the DDL before them has run.
+      if (auto e = prepareParts(s, p, false)) return e;
     }
-    return {};
+    ca.sqlcode = 0;
+    IxError e;
+    sqlite3* before = s.db;
+    if (part.dml) {
+      e = execDml(s, p, part, input, ca);
+    } else {
+      e = execOther(s, p, part, ca);
+    }
+    if (e) return e;
+    // DATABASE and friends switch the connection: the rest runs against the new one.
+    if (s.db != before && i + 1 < p.parts.size())
+      if (auto r = prepareParts(s, p, false)) return r;
+  }
+  return {};
 }
 
 IxrSqlda* makeArea(const std::vector<ResultCol>& cols) {
-    size_t names = 0;
-    for (const auto& c : cols) names += c.name.size() + 1;
-    size_t n = cols.size();
-    size_t bytes = sizeof(IxrSqlda) + n * sizeof(IxrSqlVar) + names;
-    auto* block = static_cast<char*>(std::calloc(1, bytes));
-    if (!block) return nullptr;
-    auto* a = reinterpret_cast<IxrSqlda*>(block);
-    a->sqld = static_cast<int16_t>(n);
-    a->sqlvar = reinterpret_cast<IxrSqlVar*>(block + sizeof(IxrSqlda));
-    char* np = block + sizeof(IxrSqlda) + n * sizeof(IxrSqlVar);
-    for (size_t k = 0; k < n; ++k) {
-        IxrSqlVar& v = a->sqlvar[k];
-        int code = cols[k].type.code & 0xFF;
-        v.sqltype = static_cast<int16_t>(code | (cols[k].type.notnull ? IXR_TYPE_NOTNULL : 0));
-        v.sqllen = cols[k].type.len;
-        v.sqlitype = IXR_HOST_SHORT;
-        v.sqlilen = 2;
-        std::memcpy(np, cols[k].name.c_str(), cols[k].name.size() + 1);
-        v.sqlname = np;
-        np += cols[k].name.size() + 1;
-    }
-    return a;
+  size_t names = 0;
+  for (const auto& c : cols) names += c.name.size() + 1;
+  size_t n = cols.size();
+  size_t bytes = sizeof(IxrSqlda) + n * sizeof(IxrSqlVar) + names;
+  auto* block = static_cast<char*>(std::calloc(1, bytes));
+  if (!block) return nullptr;
+  auto* a = reinterpret_cast<IxrSqlda*>(block);
+  a->sqld = static_cast<int16_t>(n);
+  a->sqlvar = reinterpret_cast<IxrSqlVar*>(block + sizeof(IxrSqlda));
+  char* np = block + sizeof(IxrSqlda) + n * sizeof(IxrSqlVar);
+  for (size_t k = 0; k < n; ++k) {
+    IxrSqlVar& v = a->sqlvar[k];
+    int code = cols[k].type.code & 0xFF;
+    v.sqltype = static_cast<int16_t>(code | (cols[k].type.notnull ? IXR_TYPE_NOTNULL : 0));
+    v.sqllen = cols[k].type.len;
+    v.sqlitype = IXR_HOST_SHORT;
+    v.sqlilen = 2;
+    std::memcpy(np, cols[k].name.c_str(), cols[k].name.size() + 1);
+    v.sqlname = np;
+    np += cols[k].name.size() + 1;
+  }
+  return a;
 }
 
 // Column j of the current row into host variable v; the usual pairs without allocation.
 IxError fetchCol(sqlite3_stmt* vm, int j, const ColPlan& cp, IxrSqlVar& v) {
-    char* d = v.sqldata;
-    if (v.sqltype == IXR_HOST_STRING && cp.text && d && v.sqllen > 0) {
-        // Columns kept as text: a NULL has no text, so no type test is needed.
-        const char* p = reinterpret_cast<const char*>(sqlite3_column_text(vm, j));
-        if (p) {
-            size_t n = static_cast<size_t>(sqlite3_column_bytes(vm, j));
-            if (cp.padded)
-                while (n > 0 && p[n - 1] == ' ') --n;
-            size_t cap = static_cast<size_t>(v.sqllen) - 1;
-            size_t c = n < cap ? n : cap;
-            std::memcpy(d, p, c);
-            d[c] = 0;
-            if (v.sqlind) *v.sqlind = static_cast<int16_t>(c < n ? (n > 32767 ? 32767 : n) : 0);
-            return {};
-        }
+  char* d = v.sqldata;
+  if (v.sqltype == IXR_HOST_STRING && cp.text && d && v.sqllen > 0) {
+    // Columns kept as text: a NULL has no text, so no type test is needed.
+    const char* p = reinterpret_cast<const char*>(sqlite3_column_text(vm, j));
+    if (p) {
+      size_t n = static_cast<size_t>(sqlite3_column_bytes(vm, j));
+      if (cp.padded)
+        while (n > 0 && p[n - 1] == ' ') --n;
+      size_t cap = static_cast<size_t>(v.sqllen) - 1;
+      size_t c = n < cap ? n : cap;
+      std::memcpy(d, p, c);
+      d[c] = 0;
+      if (v.sqlind) *v.sqlind = static_cast<int16_t>(c < n ? (n > 32767 ? 32767 : n) : 0);
+      return {};
     }
-    int ct = sqlite3_column_type(vm, j);
-    if (ct != SQLITE_NULL && d) {
-        switch (v.sqltype) {
-        case IXR_HOST_INT:
-            if (ct == SQLITE_INTEGER && (cp.number || cp.date)) {
-                int64_t x = sqlite3_column_int64(vm, j);
-                if (x < INT32_MIN || x > INT32_MAX) return ixErr(IXR_E_INT_OVERFLOW);
-                *reinterpret_cast<int32_t*>(d) = static_cast<int32_t>(x);
-                if (v.sqlind) *v.sqlind = 0;
-                return {};
-            }
-            break;
-        case IXR_HOST_DOUBLE:
-            if ((ct == SQLITE_FLOAT || ct == SQLITE_INTEGER) && (cp.store == Store::Real || cp.number)) {
-                *reinterpret_cast<double*>(d) = sqlite3_column_double(vm, j);
-                if (v.sqlind) *v.sqlind = 0;
-                return {};
-            }
-            break;
-        case IXR_HOST_DATE:
-            if (ct == SQLITE_INTEGER && cp.date) {
-                *reinterpret_cast<int32_t*>(d) = sqlite3_column_int(vm, j);
-                if (v.sqlind) *v.sqlind = 0;
-                return {};
-            }
-            break;
-        default: break;
+  }
+  int ct = sqlite3_column_type(vm, j);
+  if (ct != SQLITE_NULL && d) {
+    switch (v.sqltype) {
+      case IXR_HOST_INT:
+        if (ct == SQLITE_INTEGER && (cp.number || cp.date)) {
+          int64_t x = sqlite3_column_int64(vm, j);
+          if (x < INT32_MIN || x > INT32_MAX) return ixErr(IXR_E_INT_OVERFLOW);
+          *reinterpret_cast<int32_t*>(d) = static_cast<int32_t>(x);
+          if (v.sqlind) *v.sqlind = 0;
+          return {};
         }
+        break;
+      case IXR_HOST_DOUBLE:
+        if ((ct == SQLITE_FLOAT || ct == SQLITE_INTEGER) &&
+            (cp.store == Store::Real || cp.number)) {
+          *reinterpret_cast<double*>(d) = sqlite3_column_double(vm, j);
+          if (v.sqlind) *v.sqlind = 0;
+          return {};
+        }
+        break;
+      case IXR_HOST_DATE:
+        if (ct == SQLITE_INTEGER && cp.date) {
+          *reinterpret_cast<int32_t*>(d) = sqlite3_column_int(vm, j);
+          if (v.sqlind) *v.sqlind = 0;
+          return {};
+        }
+        break;
+      default: break;
     }
-    return valToHost(fromColumn(vm, j), cp.type, v);
+  }
+  return valToHost(fromColumn(vm, j), cp.type, v);
 }
 
 void finishCursor(Cursor& c) {
-    if (c.vm) sqlite3_reset(c.vm);
-    c.open = c.pending = c.hasRow = false;
-    c.atEnd = false;
+  if (c.vm) sqlite3_reset(c.vm);
+  c.open = c.pending = c.hasRow = false;
+  c.atEnd = false;
 }
 
 }  // namespace
@@ -459,265 +475,271 @@ void finishCursor(Cursor& c) {
 extern "C" {
 
 int32_t ixr_name_id(const char* name, int kind) {
-    Call c("NAME", name);
-    if (!c.ok()) return 0;
-    Session& s = *c.s;
-    std::string n = name ? name : "";
-    if (kind == IXR_ID_STATEMENT) {
-        auto it = s.stmts.find(n);
-        if (it == s.stmts.end()) {
-            c.end(ixErr(IXR_E_NOT_PREPARED, n));
-            return 0;
-        }
-        c.end({});
-        return it->second->id;
-    }
-    auto it = s.cursors.find(n);
-    if (it == s.cursors.end()) {
-        if (kind != IXR_ID_NEW_CURSOR) {
-            c.end(ixErr(IXR_E_NOT_AVAILABLE, n));
-            return 0;
-        }
-        auto cur = std::make_unique<Cursor>();
-        cur->name = n;
-        cur->id = s.nextId++;
-        s.cursorIds[cur->id] = cur.get();
-        it = s.cursors.emplace(n, std::move(cur)).first;
+  Call c("NAME", name);
+  if (!c.ok()) return 0;
+  Session& s = *c.s;
+  std::string n = name ? name : "";
+  if (kind == IXR_ID_STATEMENT) {
+    auto it = s.stmts.find(n);
+    if (it == s.stmts.end()) {
+      c.end(ixErr(IXR_E_NOT_PREPARED, n));
+      return 0;
     }
     c.end({});
     return it->second->id;
+  }
+  auto it = s.cursors.find(n);
+  if (it == s.cursors.end()) {
+    if (kind != IXR_ID_NEW_CURSOR) {
+      c.end(ixErr(IXR_E_NOT_AVAILABLE, n));
+      return 0;
+    }
+    auto cur = std::make_unique<Cursor>();
+    cur->name = n;
+    cur->id = s.nextId++;
+    s.cursorIds[cur->id] = cur.get();
+    it = s.cursors.emplace(n, std::move(cur)).first;
+  }
+  c.end({});
+  return it->second->id;
 }
 
 int ixr_prepare(const char* name, const char* text) {
-    Call c("PREPARE", text);
-    if (!c.ok()) return c.code();
-    Session& s = *c.s;
-    auto p = std::make_shared<Prepared>();
-    p->name = name ? name : "";
-    if (auto e = parseInto(*p, text)) return c.end(e);
-    if (auto e = prepareParts(s, *p, true)) return c.end(e);
-    auto old = s.stmts.find(p->name);
-    if (old != s.stmts.end()) {
-        p->id = old->second->id;
-        old->second = p;
-    } else {
-        p->id = s.nextId++;
-        s.stmts[p->name] = p;
-    }
-    s.stmtIds[p->id] = p;
-    return c.end({});
+  Call c("PREPARE", text);
+  if (!c.ok()) return c.code();
+  Session& s = *c.s;
+  auto p = std::make_shared<Prepared>();
+  p->name = name ? name : "";
+  if (auto e = parseInto(*p, text)) return c.end(e);
+  if (auto e = prepareParts(s, *p, true)) return c.end(e);
+  auto old = s.stmts.find(p->name);
+  if (old != s.stmts.end()) {
+    p->id = old->second->id;
+    old->second = p;
+  } else {
+    p->id = s.nextId++;
+    s.stmts[p->name] = p;
+  }
+  s.stmtIds[p->id] = p;
+  return c.end({});
 }
 
 int ixr_describe(int32_t statement, IxrSqlda** out) {
-    Call c("DESCRIBE", nullptr);
-    if (out) *out = nullptr;
-    if (!c.ok()) return c.code();
-    Prepared* p = statementById(*c.s, statement);
-    if (!p) return c.end(ixErr(IXR_E_NOT_PREPARED));
-    const auto& part = p->parts[0];
-    std::vector<ResultCol> cols;
-    if (part.dml && part.ready && (p->type == IXR_STMT_SELECT || p->type == IXR_STMT_INSERT)) cols = part.tr.cols;
-    if (p->type == IXR_STMT_EXECUTE_PROCEDURE) {
-        for (size_t k = 0; k < part.st->returns.size(); ++k) cols.push_back({"(expression)", part.st->returns[k]});
-    }
-    IxrSqlda* a = makeArea(cols);
-    if (!a) return c.end(ixErr(-208));
-    if (out) *out = a;
-    else ixr_free_sqlda(a);
-    c.ca().sqlcode = p->type;
-    return c.endKeep();
+  Call c("DESCRIBE", nullptr);
+  if (out) *out = nullptr;
+  if (!c.ok()) return c.code();
+  Prepared* p = statementById(*c.s, statement);
+  if (!p) return c.end(ixErr(IXR_E_NOT_PREPARED));
+  const auto& part = p->parts[0];
+  std::vector<ResultCol> cols;
+  if (part.dml && part.ready && (p->type == IXR_STMT_SELECT || p->type == IXR_STMT_INSERT))
+    cols = part.tr.cols;
+  if (p->type == IXR_STMT_EXECUTE_PROCEDURE) {
+    for (size_t k = 0; k < part.st->returns.size(); ++k)
+      cols.push_back({"(expression)", part.st->returns[k]});
+  }
+  IxrSqlda* a = makeArea(cols);
+  if (!a) return c.end(ixErr(-208));
+  if (out)
+    *out = a;
+  else
+    ixr_free_sqlda(a);
+  c.ca().sqlcode = p->type;
+  return c.endKeep();
 }
 
 void ixr_free_sqlda(IxrSqlda* area) { std::free(area); }
 
 int ixr_execute(int32_t statement, const IxrSqlda* input) {
-    Call c("EXECUTE", nullptr);
-    if (!c.ok()) return c.code();
-    Session& s = *c.s;
-    auto it = s.stmtIds.find(statement);
-    if (it == s.stmtIds.end()) return c.end(ixErr(IXR_E_NOT_PREPARED));
-    std::shared_ptr<Prepared> keep = it->second;
-    IxError e = executeParts(s, keep, input, c.ca());
-    if (e) return c.end(e);
-    return c.endKeep();
+  Call c("EXECUTE", nullptr);
+  if (!c.ok()) return c.code();
+  Session& s = *c.s;
+  auto it = s.stmtIds.find(statement);
+  if (it == s.stmtIds.end()) return c.end(ixErr(IXR_E_NOT_PREPARED));
+  std::shared_ptr<Prepared> keep = it->second;
+  IxError e = executeParts(s, keep, input, c.ca());
+  if (e) return c.end(e);
+  return c.endKeep();
 }
 
 int ixr_declare(int32_t cursor, const char* cursor_name, int32_t statement) {
-    Call c("DECLARE", cursor_name);
-    if (!c.ok()) return c.code();
-    Session& s = *c.s;
-    Cursor* cur = cursorById(s, cursor);
-    if (!cur && cursor_name) {
-        auto it = s.cursors.find(cursor_name);
-        if (it != s.cursors.end()) cur = it->second.get();
-    }
-    if (!cur) {
-        if (!cursor_name) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
-        auto nc = std::make_unique<Cursor>();
-        nc->name = cursor_name;
-        nc->id = s.nextId++;
-        cur = nc.get();
-        s.cursorIds[nc->id] = cur;
-        s.cursors[nc->name] = std::move(nc);
-    }
-    auto it = s.stmtIds.find(statement);
-    if (it == s.stmtIds.end()) return c.end(ixErr(IXR_E_NOT_PREPARED));
-    if (it->second->type != IXR_STMT_SELECT || it->second->parts.size() != 1)
-        return c.end(ixErr(IXR_E_NOT_PREPARED, it->second->name));
-    finishCursor(*cur);
-    sqlite3_finalize(cur->vm);
-    cur->vm = nullptr;
-    cur->stmt = it->second;
-    cur->visible = static_cast<int>(it->second->parts[0].tr.cols.size());
-    return c.end({});
+  Call c("DECLARE", cursor_name);
+  if (!c.ok()) return c.code();
+  Session& s = *c.s;
+  Cursor* cur = cursorById(s, cursor);
+  if (!cur && cursor_name) {
+    auto it = s.cursors.find(cursor_name);
+    if (it != s.cursors.end()) cur = it->second.get();
+  }
+  if (!cur) {
+    if (!cursor_name) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
+    auto nc = std::make_unique<Cursor>();
+    nc->name = cursor_name;
+    nc->id = s.nextId++;
+    cur = nc.get();
+    s.cursorIds[nc->id] = cur;
+    s.cursors[nc->name] = std::move(nc);
+  }
+  auto it = s.stmtIds.find(statement);
+  if (it == s.stmtIds.end()) return c.end(ixErr(IXR_E_NOT_PREPARED));
+  if (it->second->type != IXR_STMT_SELECT || it->second->parts.size() != 1)
+    return c.end(ixErr(IXR_E_NOT_PREPARED, it->second->name));
+  finishCursor(*cur);
+  sqlite3_finalize(cur->vm);
+  cur->vm = nullptr;
+  cur->stmt = it->second;
+  cur->visible = static_cast<int>(it->second->parts[0].tr.cols.size());
+  return c.end({});
 }
 
 int ixr_open(int32_t cursor, const IxrSqlda* input) {
-    Call c("OPEN", nullptr);
-    if (!c.ok()) return c.code();
-    Session& s = *c.s;
-    Cursor* cur = cursorById(s, cursor);
-    if (!cur || !cur->stmt) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
-    Prepared& p = *cur->stmt;
-    if (p.version != schemaVersion(s))
-        if (auto e = prepareParts(s, p, false)) return c.end(e);
-    auto& part = p.parts[0];
-    finishCursor(*cur);
-    if (!cur->vm || cur->vmVersion != p.version) {
-        sqlite3_finalize(cur->vm);
-        cur->vm = nullptr;
-        int rc = sqlite3_prepare_v3(s.db, part.tr.sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &cur->vm, nullptr);
-        if (rc) return c.end(fromSqlite(s.db, rc, Op::Read, false));
-        cur->vmVersion = p.version;
-        cur->visible = static_cast<int>(part.tr.cols.size());
-        cur->hasRowid = part.tr.hasRowid;
-        cur->plan.clear();
-        for (const ResultCol& rc : part.tr.cols) {
-            ColPlan cp;
-            cp.type = rc.type;
-            cp.store = storeOf(rc.type.code);
-            cp.padded = isPaddedChar(rc.type.code);
-            cp.number = isIntType(rc.type.code);
-            cp.date = (rc.type.code & 0xFF) == IXR_TYPE_DATE;
-            cp.text = cp.store == Store::Text || cp.store == Store::Decimal || cp.store == Store::DateTime;
-            cur->plan.push_back(cp);
-        }
-    } else {
-        sqlite3_clear_bindings(cur->vm);
+  Call c("OPEN", nullptr);
+  if (!c.ok()) return c.code();
+  Session& s = *c.s;
+  Cursor* cur = cursorById(s, cursor);
+  if (!cur || !cur->stmt) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
+  Prepared& p = *cur->stmt;
+  if (p.version != schemaVersion(s))
+    if (auto e = prepareParts(s, p, false)) return c.end(e);
+  auto& part = p.parts[0];
+  finishCursor(*cur);
+  if (!cur->vm || cur->vmVersion != p.version) {
+    sqlite3_finalize(cur->vm);
+    cur->vm = nullptr;
+    int rc = sqlite3_prepare_v3(s.db, part.tr.sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &cur->vm,
+                                nullptr);
+    if (rc) return c.end(fromSqlite(s.db, rc, Op::Read, false));
+    cur->vmVersion = p.version;
+    cur->visible = static_cast<int>(part.tr.cols.size());
+    cur->hasRowid = part.tr.hasRowid;
+    cur->plan.clear();
+    for (const ResultCol& rc : part.tr.cols) {
+      ColPlan cp;
+      cp.type = rc.type;
+      cp.store = storeOf(rc.type.code);
+      cp.padded = isPaddedChar(rc.type.code);
+      cp.number = isIntType(rc.type.code);
+      cp.date = (rc.type.code & 0xFF) == IXR_TYPE_DATE;
+      cp.text =
+          cp.store == Store::Text || cp.store == Store::Decimal || cp.store == Store::DateTime;
+      cur->plan.push_back(cp);
     }
-    if (auto e = bindInput(s, p, part, cur->vm, input)) return c.end(e);
-    if (auto e = txnImplicit(s, false)) return c.end(e);
-    // OPEN runs the query up to its first row, so that its errors come from OPEN.
-    s.lockTimedOut = false;
-    int rc = sqlite3_step(cur->vm);
-    if (rc == SQLITE_ROW) {
-        cur->pending = true;
-    } else if (rc == SQLITE_DONE) {
-        cur->atEnd = true;
-    } else {
-        IxError e = fromSqlite(s.db, rc, Op::Read, s.lockTimedOut);
-        sqlite3_reset(cur->vm);
-        return c.end(e);
-    }
-    cur->open = true;
-    cur->rows = 0;
-    return c.end({});
+  } else {
+    sqlite3_clear_bindings(cur->vm);
+  }
+  if (auto e = bindInput(s, p, part, cur->vm, input)) return c.end(e);
+  if (auto e = txnImplicit(s, false)) return c.end(e);
+  // OPEN runs the query up to its first row, so that its errors come from OPEN.
+  s.lockTimedOut = false;
+  int rc = sqlite3_step(cur->vm);
+  if (rc == SQLITE_ROW) {
+    cur->pending = true;
+  } else if (rc == SQLITE_DONE) {
+    cur->atEnd = true;
+  } else {
+    IxError e = fromSqlite(s.db, rc, Op::Read, s.lockTimedOut);
+    sqlite3_reset(cur->vm);
+    return c.end(e);
+  }
+  cur->open = true;
+  cur->rows = 0;
+  return c.end({});
 }
 
 int ixr_fetch(int32_t cursor, IxrSqlda* output) {
-    Call c("FETCH", nullptr);
-    if (!c.ok()) return c.code();
-    Session& s = *c.s;
-    Cursor* cur = cursorById(s, cursor);
-    if (!cur) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
-    if (!cur->open) return c.end(ixErr(IXR_E_CURSOR_NOT_OPEN, cur->name));
-    if (cur->atEnd) {
-        cur->hasRow = false;
-        c.ca().sqlcode = IXR_NOTFOUND;
-        return c.endKeep();
-    }
-    int rc;
-    if (cur->pending) {
-        cur->pending = false;
-        rc = SQLITE_ROW;
-    } else {
-        s.lockTimedOut = false;
-        rc = sqlite3_step(cur->vm);
-    }
-    if (rc != SQLITE_ROW) {
-        cur->hasRow = false;
-        if (rc == SQLITE_DONE) {
-            cur->atEnd = true;
-            c.ca().sqlcode = IXR_NOTFOUND;
-            return c.endKeep();
-        }
-        IxError e = fromSqlite(s.db, rc, Op::Read, s.lockTimedOut);
-        finishCursor(*cur);
-        return c.end(e);
-    }
-    cur->hasRow = true;
-    if (cur->hasRowid) cur->rowid = sqlite3_column_int64(cur->vm, cur->visible);
-    if (output) {
-        int n = std::min<int>(output->sqld, cur->visible);
-        const ColPlan* plan = cur->plan.data();
-        for (int j = 0; j < n; ++j)
-            if (auto e = fetchCol(cur->vm, j, plan[j], output->sqlvar[j])) return c.end(e);
-    }
-    cur->rows++;
-    c.ca().sqlerrd[2] = 1;
+  Call c("FETCH", nullptr);
+  if (!c.ok()) return c.code();
+  Session& s = *c.s;
+  Cursor* cur = cursorById(s, cursor);
+  if (!cur) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
+  if (!cur->open) return c.end(ixErr(IXR_E_CURSOR_NOT_OPEN, cur->name));
+  if (cur->atEnd) {
+    cur->hasRow = false;
+    c.ca().sqlcode = IXR_NOTFOUND;
     return c.endKeep();
+  }
+  int rc;
+  if (cur->pending) {
+    cur->pending = false;
+    rc = SQLITE_ROW;
+  } else {
+    s.lockTimedOut = false;
+    rc = sqlite3_step(cur->vm);
+  }
+  if (rc != SQLITE_ROW) {
+    cur->hasRow = false;
+    if (rc == SQLITE_DONE) {
+      cur->atEnd = true;
+      c.ca().sqlcode = IXR_NOTFOUND;
+      return c.endKeep();
+    }
+    IxError e = fromSqlite(s.db, rc, Op::Read, s.lockTimedOut);
+    finishCursor(*cur);
+    return c.end(e);
+  }
+  cur->hasRow = true;
+  if (cur->hasRowid) cur->rowid = sqlite3_column_int64(cur->vm, cur->visible);
+  if (output) {
+    int n = std::min<int>(output->sqld, cur->visible);
+    const ColPlan* plan = cur->plan.data();
+    for (int j = 0; j < n; ++j)
+      if (auto e = fetchCol(cur->vm, j, plan[j], output->sqlvar[j])) return c.end(e);
+  }
+  cur->rows++;
+  c.ca().sqlerrd[2] = 1;
+  return c.endKeep();
 }
 
 int ixr_close(int32_t cursor) {
-    Call c("CLOSE", nullptr);
-    if (!c.ok()) return c.code();
-    Cursor* cur = cursorById(*c.s, cursor);
-    if (!cur) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
-    finishCursor(*cur);
-    return c.end({});
+  Call c("CLOSE", nullptr);
+  if (!c.ok()) return c.code();
+  Cursor* cur = cursorById(*c.s, cursor);
+  if (!cur) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
+  finishCursor(*cur);
+  return c.end({});
 }
 
 int ixr_free(const char* name) {
-    Call c("FREE", name);
-    if (!c.ok()) return c.code();
-    Session& s = *c.s;
-    std::string n = name ? name : "";
-    if (auto it = s.cursors.find(n); it != s.cursors.end()) {
-        if (s.lastCursor == it->second.get()) s.lastCursor = nullptr;
-        s.cursorIds.erase(it->second->id);
-        s.cursors.erase(it);
-        return c.end({});
-    }
-    if (auto it = s.stmts.find(n); it != s.stmts.end()) {
-        s.stmtIds.erase(it->second->id);
-        s.stmts.erase(it);
-        return c.end({});
-    }
-    return c.end(ixErr(IXR_E_NOT_AVAILABLE, n));
+  Call c("FREE", name);
+  if (!c.ok()) return c.code();
+  Session& s = *c.s;
+  std::string n = name ? name : "";
+  if (auto it = s.cursors.find(n); it != s.cursors.end()) {
+    if (s.lastCursor == it->second.get()) s.lastCursor = nullptr;
+    s.cursorIds.erase(it->second->id);
+    s.cursors.erase(it);
+    return c.end({});
+  }
+  if (auto it = s.stmts.find(n); it != s.stmts.end()) {
+    s.stmtIds.erase(it->second->id);
+    s.stmts.erase(it);
+    return c.end({});
+  }
+  return c.end(ixErr(IXR_E_NOT_AVAILABLE, n));
 }
 
 int ixr_execute_immediate(const char* text) {
-    Call c("EXECUTE IMMEDIATE", text);
-    if (!c.ok()) return c.code();
-    Session& s = *c.s;
-    auto p = std::make_shared<Prepared>();
-    if (auto e = parseInto(*p, text)) return c.end(e);
-    if (auto e = prepareParts(s, *p, true)) return c.end(e);
-    if (auto e = executeParts(s, p, nullptr, c.ca())) return c.end(e);
-    return c.endKeep();
+  Call c("EXECUTE IMMEDIATE", text);
+  if (!c.ok()) return c.code();
+  Session& s = *c.s;
+  auto p = std::make_shared<Prepared>();
+  if (auto e = parseInto(*p, text)) return c.end(e);
+  if (auto e = prepareParts(s, *p, true)) return c.end(e);
+  if (auto e = executeParts(s, p, nullptr, c.ca())) return c.end(e);
+  return c.endKeep();
 }
 
 int ixr_run_static(const char* const* pieces) {
-    std::string text;
-    for (const char* const* p = pieces; p && *p; ++p) text += *p;
-    Call c("STATIC", text.c_str());
-    if (!c.ok()) return c.code();
-    Session& s = *c.s;
-    auto p = std::make_shared<Prepared>();
-    if (auto e = parseInto(*p, text.c_str())) return c.end(e);
-    if (auto e = prepareParts(s, *p, true)) return c.end(e);
-    if (auto e = executeParts(s, p, nullptr, c.ca())) return c.end(e);
-    return c.endKeep();
+  std::string text;
+  for (const char* const* p = pieces; p && *p; ++p) text += *p;
+  Call c("STATIC", text.c_str());
+  if (!c.ok()) return c.code();
+  Session& s = *c.s;
+  auto p = std::make_shared<Prepared>();
+  if (auto e = parseInto(*p, text.c_str())) return c.end(e);
+  if (auto e = prepareParts(s, *p, true)) return c.end(e);
+  if (auto e = executeParts(s, p, nullptr, c.ca())) return c.end(e);
+  return c.endKeep();
 }
 
 }  // extern "C"

@@ -17,10 +17,10 @@
 // (empty otherwise); connection is the connection it ran on ("" when there was none);
 // code is the sqlcode it answered.
 struct IxrCall {
-    std::string op;
-    std::string connection;
-    std::string text;
-    int32_t code = 0;
+  std::string op;
+  std::string connection;
+  std::string text;
+  int32_t code = 0;
 };
 
 // Starts a fresh record (on) or stops recording (off); the record is kept until the

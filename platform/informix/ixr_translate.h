@@ -15,43 +15,44 @@
 namespace ixr {
 
 struct ResultCol {
-    std::string name;
-    IxType type;
+  std::string name;
+  IxType type;
 };
 
 struct MarkerTarget {
-    IxType type;
-    bool known = false;      // false: bind the host value as it is
-    std::string column;      // INSERT: the target column's name
+  IxType type;
+  bool known = false;  // false: bind the host value as it is
+  std::string column;  // INSERT: the target column's name
 };
 
 struct Translation {
-    int stmtType = 0;
-    std::string sql;                   // SQLite statement
-    std::vector<ResultCol> cols;       // SELECT results; INSERT: the described markers
-    std::vector<MarkerTarget> markers; // in marker order
-    bool hasRowid = false;             // the last SQLite result column is a hidden rowid
-    std::string currentOf;             // positioned UPDATE/DELETE: the cursor name
-    int rowidParam = 0;                // its parameter number
-    Op op = Op::Other;
-    TableRefPtr target;                // INSERT/UPDATE/DELETE target
-    bool serial = false;               // the INSERT assigns SERIAL values
-    std::string intoTemp;              // SELECT ... INTO TEMP name
-    std::vector<TableRefPtr> keep;     // descriptions the translation points into
+  int stmtType = 0;
+  std::string sql;                    // SQLite statement
+  std::vector<ResultCol> cols;        // SELECT results; INSERT: the described markers
+  std::vector<MarkerTarget> markers;  // in marker order
+  bool hasRowid = false;              // the last SQLite result column is a hidden rowid
+  std::string currentOf;              // positioned UPDATE/DELETE: the cursor name
+  int rowidParam = 0;                 // its parameter number
+  Op op = Op::Other;
+  TableRefPtr target;             // INSERT/UPDATE/DELETE target
+  bool serial = false;            // the INSERT assigns SERIAL values
+  std::string intoTemp;           // SELECT ... INTO TEMP name
+  std::vector<TableRefPtr> keep;  // descriptions the translation points into
 };
 
 struct TransCtx {
-    Catalog* catalog = nullptr;
-    std::string user;
-    std::string server;
-    std::string dbname;
-    bool ansi = false;
+  Catalog* catalog = nullptr;
+  std::string user;
+  std::string server;
+  std::string dbname;
+  bool ansi = false;
 };
 
 IxError translate(TransCtx& ctx, Ast& ast, Stmt* st, Translation& out);
 
 // The select of a view or INSERT ... SELECT: SQL and result columns.
-IxError translateQuery(TransCtx& ctx, Ast& ast, Select* sel, std::string& sql, std::vector<ResultCol>& cols);
+IxError translateQuery(TransCtx& ctx, Ast& ast, Select* sel, std::string& sql,
+                       std::vector<ResultCol>& cols);
 
 // A CHECK constraint over one table, as SQLite SQL naming the columns unqualified.
 IxError translateCheck(TransCtx& ctx, Ast& ast, Expr* e, const TableDef& table, std::string& sql);

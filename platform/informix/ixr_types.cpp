@@ -7,7 +7,7 @@
 namespace ixr {
 
 Store storeOf(int code) {
-    switch (code & 0xFF) {
+  switch (code & 0xFF) {
     case IXR_TYPE_SMALLINT:
     case IXR_TYPE_INTEGER:
     case IXR_TYPE_SERIAL:
@@ -20,11 +20,11 @@ Store storeOf(int code) {
     case IXR_TYPE_DATETIME: return Store::DateTime;
     case IXR_TYPE_BYTE: return Store::Blob;
     default: return Store::Text;
-    }
+  }
 }
 
 bool isCharType(int code) {
-    switch (code & 0xFF) {
+  switch (code & 0xFF) {
     case IXR_TYPE_CHAR:
     case IXR_TYPE_NCHAR:
     case IXR_TYPE_VARCHAR:
@@ -33,32 +33,32 @@ bool isCharType(int code) {
     case IXR_TYPE_LVARCHAR_CATALOG:
     case IXR_TYPE_TEXT: return true;
     default: return false;
-    }
+  }
 }
 
 bool isPaddedChar(int code) {
-    int c = code & 0xFF;
-    return c == IXR_TYPE_CHAR || c == IXR_TYPE_NCHAR;
+  int c = code & 0xFF;
+  return c == IXR_TYPE_CHAR || c == IXR_TYPE_NCHAR;
 }
 
 bool isIntType(int code) {
-    int c = code & 0xFF;
-    return c == IXR_TYPE_SMALLINT || c == IXR_TYPE_INTEGER || c == IXR_TYPE_SERIAL;
+  int c = code & 0xFF;
+  return c == IXR_TYPE_SMALLINT || c == IXR_TYPE_INTEGER || c == IXR_TYPE_SERIAL;
 }
 
 bool isDecimalType(int code) {
-    int c = code & 0xFF;
-    return c == IXR_TYPE_DECIMAL || c == IXR_TYPE_MONEY;
+  int c = code & 0xFF;
+  return c == IXR_TYPE_DECIMAL || c == IXR_TYPE_MONEY;
 }
 
 bool isNumericType(int code) {
-    int c = code & 0xFF;
-    return isIntType(c) || isDecimalType(c) || c == IXR_TYPE_FLOAT || c == IXR_TYPE_SMALLFLOAT;
+  int c = code & 0xFF;
+  return isIntType(c) || isDecimalType(c) || c == IXR_TYPE_FLOAT || c == IXR_TYPE_SMALLFLOAT;
 }
 
 bool isBlobType(int code) {
-    int c = code & 0xFF;
-    return c == IXR_TYPE_BYTE || c == IXR_TYPE_TEXT;
+  int c = code & 0xFF;
+  return c == IXR_TYPE_BYTE || c == IXR_TYPE_TEXT;
 }
 
 IxType tChar(int n) { return {IXR_TYPE_CHAR, n}; }
@@ -78,35 +78,35 @@ IxType tByte() { return {IXR_TYPE_BYTE, 56}; }
 IxType tText() { return {IXR_TYPE_TEXT, 56}; }
 
 int charLength(const IxType& t) {
-    switch (t.code & 0xFF) {
+  switch (t.code & 0xFF) {
     case IXR_TYPE_VARCHAR:
     case IXR_TYPE_NVARCHAR: return t.len & 0xFF;
     case IXR_TYPE_TEXT: return 0x7FFFFFFF;
     default: return t.len;
-    }
+  }
 }
 
 int decPrecision(const IxType& t) { return (t.len >> 8) & 0xFF; }
 int decScale(const IxType& t) { return t.len & 0xFF; }
 
 int catalogCode(const IxType& t) {
-    int c = t.code & 0xFF;
-    if (c == IXR_TYPE_LVARCHAR) c = IXR_TYPE_LVARCHAR_CATALOG;
-    return c | (t.notnull ? IXR_TYPE_NOTNULL : 0);
+  int c = t.code & 0xFF;
+  if (c == IXR_TYPE_LVARCHAR) c = IXR_TYPE_LVARCHAR_CATALOG;
+  return c | (t.notnull ? IXR_TYPE_NOTNULL : 0);
 }
 
 IxType fromCatalog(int coltype, int collength) {
-    IxType t;
-    t.code = static_cast<int16_t>(coltype & 0xFF);
-    if (t.code == IXR_TYPE_LVARCHAR_CATALOG) t.code = IXR_TYPE_LVARCHAR;
-    t.notnull = (coltype & IXR_TYPE_NOTNULL) != 0;
-    // collength is a SMALLINT in the catalog: lengths above 32767 come back negative.
-    t.len = collength < 0 ? collength + 65536 : collength;
-    return t;
+  IxType t;
+  t.code = static_cast<int16_t>(coltype & 0xFF);
+  if (t.code == IXR_TYPE_LVARCHAR_CATALOG) t.code = IXR_TYPE_LVARCHAR;
+  t.notnull = (coltype & IXR_TYPE_NOTNULL) != 0;
+  // collength is a SMALLINT in the catalog: lengths above 32767 come back negative.
+  t.len = collength < 0 ? collength + 65536 : collength;
+  return t;
 }
 
 int displayWidth(int code, int32_t len) {
-    switch (code & 0xFF) {
+  switch (code & 0xFF) {
     case IXR_TYPE_CHAR:
     case IXR_TYPE_NCHAR:
     case IXR_TYPE_LVARCHAR:
@@ -120,10 +120,10 @@ int displayWidth(int code, int32_t len) {
     case IXR_TYPE_SMALLFLOAT: return 14;
     case IXR_TYPE_DECIMAL:
     case IXR_TYPE_MONEY: {
-        int p = (len >> 8) & 0xFF, s = len & 0xFF;
-        // sign, point and a leading zero; a floating value may need an exponent too.
-        if (s == 255) return p + 8;
-        return p + (s == p ? 4 : 3) + ((code & 0xFF) == IXR_TYPE_MONEY ? 1 : 0);
+      int p = (len >> 8) & 0xFF, s = len & 0xFF;
+      // sign, point and a leading zero; a floating value may need an exponent too.
+      if (s == 255) return p + 8;
+      return p + (s == p ? 4 : 3) + ((code & 0xFF) == IXR_TYPE_MONEY ? 1 : 0);
     }
     case IXR_TYPE_DATE: return 10;
     case IXR_TYPE_DATETIME: return qualTextLength(len, false);
@@ -131,21 +131,23 @@ int displayWidth(int code, int32_t len) {
     case IXR_TYPE_BYTE:
     case IXR_TYPE_TEXT: return 0x7FFFFFF8;
     default: return len;
-    }
+  }
 }
 
 const char* sqliteDecl(const IxType& t) {
-    switch (storeOf(t.code)) {
+  switch (storeOf(t.code)) {
     case Store::Int: return "INTEGER";
     case Store::Real: return "REAL";
     case Store::Decimal: return "TEXT COLLATE IXDEC";
     case Store::DateTime: return "TEXT";
     case Store::Blob: return "BLOB";
     case Store::Text: return (t.code & 0xFF) == IXR_TYPE_TEXT ? "TEXT" : "TEXT COLLATE RTRIM";
-    }
-    return "TEXT";
+  }
+  return "TEXT";
 }
 
 }  // namespace ixr
 
-extern "C" int ixr_display_width(int type, int32_t length) { return ixr::displayWidth(type, length); }
+extern "C" int ixr_display_width(int type, int32_t length) {
+  return ixr::displayWidth(type, length);
+}

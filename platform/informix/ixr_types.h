@@ -13,29 +13,29 @@ namespace ixr {
 
 // An Informix type as syscolumns keeps it: code (low byte of coltype) and collength.
 struct IxType {
-    int16_t code = IXR_TYPE_CHAR;
-    int32_t len = 1;
-    bool notnull = false;
-    bool operator==(const IxType& o) const { return code == o.code && len == o.len; }
+  int16_t code = IXR_TYPE_CHAR;
+  int32_t len = 1;
+  bool notnull = false;
+  bool operator==(const IxType& o) const { return code == o.code && len == o.len; }
 };
 
 // How values of a type are kept in SQLite.
 enum class Store {
-    Int,      // SMALLINT, INTEGER, SERIAL, DATE (day count), INTERVAL (unit count)
-    Real,     // FLOAT, SMALLFLOAT
-    Text,     // character types and TEXT
-    Decimal,  // DECIMAL, MONEY: canonical text, compared numerically
-    DateTime, // canonical text of the qualifier
-    Blob      // BYTE
+  Int,       // SMALLINT, INTEGER, SERIAL, DATE (day count), INTERVAL (unit count)
+  Real,      // FLOAT, SMALLFLOAT
+  Text,      // character types and TEXT
+  Decimal,   // DECIMAL, MONEY: canonical text, compared numerically
+  DateTime,  // canonical text of the qualifier
+  Blob       // BYTE
 };
 
 Store storeOf(int code);
-bool isCharType(int code);       // CHAR, NCHAR, VARCHAR, NVARCHAR, LVARCHAR, TEXT
-bool isPaddedChar(int code);     // CHAR, NCHAR: blank-padded to their length
-bool isIntType(int code);        // SMALLINT, INTEGER, SERIAL
-bool isNumericType(int code);    // the integer types, FLOAT, SMALLFLOAT, DECIMAL, MONEY
-bool isDecimalType(int code);    // DECIMAL, MONEY
-bool isBlobType(int code);       // BYTE, TEXT
+bool isCharType(int code);     // CHAR, NCHAR, VARCHAR, NVARCHAR, LVARCHAR, TEXT
+bool isPaddedChar(int code);   // CHAR, NCHAR: blank-padded to their length
+bool isIntType(int code);      // SMALLINT, INTEGER, SERIAL
+bool isNumericType(int code);  // the integer types, FLOAT, SMALLFLOAT, DECIMAL, MONEY
+bool isDecimalType(int code);  // DECIMAL, MONEY
+bool isBlobType(int code);     // BYTE, TEXT
 
 IxType tChar(int n);
 IxType tVarchar(int max, int min = 0);

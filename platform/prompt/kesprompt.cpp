@@ -29,7 +29,8 @@ bool read_file(const char* path, std::string* out) {
 
 // A value that holds a separator is braced so that it stays one value.
 std::string braced(const std::string& v) {
-  if (v.find_first_of(";{}") == std::string::npos && (v.empty() || (v.front() != ' ' && v.back() != ' ')))
+  if (v.find_first_of(";{}") == std::string::npos &&
+      (v.empty() || (v.front() != ' ' && v.back() != ' ')))
     return v;
   std::string out = "{";
   for (char c : v) {
@@ -54,9 +55,9 @@ bool read_line(int fd, std::string* line) {
 int ask_terminal(const char* driverName, const char* connStr, char** completed) {
   int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return 0;
-  std::string header = std::string("Login to ") +
-                       (driverName != nullptr && driverName[0] != '\0' ? driverName : "Kestrane ODBC") +
-                       "\nUser: ";
+  std::string header =
+      std::string("Login to ") +
+      (driverName != nullptr && driverName[0] != '\0' ? driverName : "Kestrane ODBC") + "\nUser: ";
   std::string user;
   std::string password;
   bool ok = write(fd, header.data(), header.size()) >= 0 && read_line(fd, &user);
@@ -86,8 +87,7 @@ int ask_terminal(const char* driverName, const char* connStr, char** completed) 
 
 }  // namespace
 
-extern "C" int KesLOGIN(void*, const char* driverName, const char* connStr, char** completed,
-                        int) {
+extern "C" int KesLOGIN(void*, const char* driverName, const char* connStr, char** completed, int) {
   if (completed == nullptr) return 0;
   *completed = nullptr;
   const char* answer = getenv(KES_PROMPT_ANSWER_ENV);

@@ -10,8 +10,8 @@
 // 1 when the user confirmed: *completed is then the completed connection string
 // (8-bit, UTF-8 in the Unicode build). Any other answer: not confirmed.
 // KesLOGIN_Free releases *completed after every call, confirmed or not.
-extern "C" int KesLOGIN(void* window, const char* driverName, const char* connStr,
-                        char** completed, int marker);
+extern "C" int KesLOGIN(void* window, const char* driverName, const char* connStr, char** completed,
+                        int marker);
 extern "C" void KesLOGIN_Free(char* completed);
 
 inline constexpr const char* KES_PROMPT_ANSWER_ENV = "KES_PROMPT_ANSWER";

@@ -86,14 +86,10 @@ KesObject* lookup(HANDLE h, Kind kind) {
 
 bool isSignalled(const KesObject* o, uint32_t self) {
   switch (o->kind) {
-    case Kind::Event:
-      return o->signalled;
-    case Kind::Semaphore:
-      return o->count > 0;
-    case Kind::Mutex:
-      return o->depth == 0 || o->owner == self;
-    case Kind::Thread:
-      return o->ended;
+    case Kind::Event: return o->signalled;
+    case Kind::Semaphore: return o->count > 0;
+    case Kind::Mutex: return o->depth == 0 || o->owner == self;
+    case Kind::Thread: return o->ended;
   }
   return false;
 }
@@ -103,15 +99,12 @@ void take(KesObject* o, uint32_t self) {
     case Kind::Event:
       if (!o->manualReset) o->signalled = false;
       break;
-    case Kind::Semaphore:
-      --o->count;
-      break;
+    case Kind::Semaphore: --o->count; break;
     case Kind::Mutex:
       o->owner = self;
       ++o->depth;
       break;
-    case Kind::Thread:
-      break;
+    case Kind::Thread: break;
   }
 }
 

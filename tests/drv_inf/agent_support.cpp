@@ -59,8 +59,9 @@ void setupServers() {
   }
   if (ixr_server_create("ol_test", IXR_SERVER_ONLINE, nullptr) != 0 ||
       ixr_server_create("se_test", IXR_SERVER_SE, nullptr) != 0 ||
-      ixr_server_create("pw_test", IXR_SERVER_ONLINE,
-                        "Alice:secret,AVeryLongUserNameOfThirtyChars:APasswordLongerThanEighteen") != 0) {
+      ixr_server_create(
+          "pw_test", IXR_SERVER_ONLINE,
+          "Alice:secret,AVeryLongUserNameOfThirtyChars:APasswordLongerThanEighteen") != 0) {
     g_problem = "the runtime cannot create servers (" + std::to_string(ixr_sqlca()->sqlcode) + ")";
     return;
   }
@@ -69,19 +70,20 @@ void setupServers() {
   runSetup("@ol_test", olCreate);
   static const char* const seCreate[] = {"create database logged with log", nullptr};
   runSetup("@se_test", seCreate);
-  static const char* const pwCreate[] = {"create database logged with log", "create database other with log", nullptr};
+  static const char* const pwCreate[] = {"create database logged with log",
+                                         "create database other with log", nullptr};
   *ixr_conninfo() = IxrConnInfo{};
   ixr_conninfo()->user = "Alice";
   ixr_conninfo()->password = "secret";
   runSetup("@pw_test", pwCreate);
   *ixr_conninfo() = IxrConnInfo{};
   static const char* const tables[] = {
-      "create table t (a integer, b varchar(20))",
-      "insert into t values (1, 'one')", "insert into t values (2, 'two')",
-      "insert into t values (3, 'three')", "insert into t values (4, 'four')",
-      "insert into t values (5, 'five')", "insert into t values (6, 'six')",
-      "insert into t values (7, 'seven')", "insert into t values (8, 'eight')",
-      "insert into t values (9, 'nine')", "insert into t values (10, 'ten')",
+      "create table t (a integer, b varchar(20))", "insert into t values (1, 'one')",
+      "insert into t values (2, 'two')", "insert into t values (3, 'three')",
+      "insert into t values (4, 'four')", "insert into t values (5, 'five')",
+      "insert into t values (6, 'six')", "insert into t values (7, 'seven')",
+      "insert into t values (8, 'eight')", "insert into t values (9, 'nine')",
+      "insert into t values (10, 'ten')",
       // An ANSI database keeps nothing that is not committed.
       "commit work", nullptr};
   runSetup("ansi@ol_test", tables);
@@ -197,10 +199,14 @@ std::vector<std::string> AgentTest::calls(bool withText) {
 std::string AgentTest::txnCalls() {
   std::string out;
   for (const IxrCall& c : ixr_test_calls()) {
-    if (c.op == "BEGIN WORK") out += 'B';
-    else if (c.op == "COMMIT WORK") out += 'C';
-    else if (c.op == "ROLLBACK WORK") out += 'R';
-    else if (c.op == "STATIC") out += 'I';
+    if (c.op == "BEGIN WORK")
+      out += 'B';
+    else if (c.op == "COMMIT WORK")
+      out += 'C';
+    else if (c.op == "ROLLBACK WORK")
+      out += 'R';
+    else if (c.op == "STATIC")
+      out += 'I';
   }
   return out;
 }

@@ -39,10 +39,13 @@ TEST_F(Executing, ParameterArrayCountsTheRowsOfEverySet) {
   ASSERT_EQ(exec(conn, "insert into tc values (2)"), 0);
   DrvHandle cur = 0;
   ASSERT_EQ(INF_AllocCursor(conn, &cur), 0);
-  ASSERT_EQ(INF_PrepareExecute(cur, "update tc set k = k where k <= ?", intRows({1, 2, 0, 2}), 0, nullptr), 0);
+  ASSERT_EQ(INF_PrepareExecute(cur, "update tc set k = k where k <= ?", intRows({1, 2, 0, 2}), 0,
+                               nullptr),
+            0);
   EXPECT_EQ(rowCount(cur), 5);
 
-  EXPECT_NE(INF_PrepareExecute(cur, "insert into tc values (?)", intRows({5, 6, 5, 7}), 0, nullptr), 0);
+  EXPECT_NE(INF_PrepareExecute(cur, "insert into tc values (?)", intRows({5, 6, 5, 7}), 0, nullptr),
+            0);
   EXPECT_EQ(rowCount(cur), 2);
 }
 

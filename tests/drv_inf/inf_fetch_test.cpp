@@ -93,7 +93,8 @@ TEST_F(Fetching, AddedOrderByColumnIsNotDelivered) {
   bool typeName = false;
   for (int16_t i = 0; i < attrCount; ++i) {
     EXPECT_LE(attrs[i].column, 1);
-    if (attrs[i].attrId == 14 && attrs[i].column == 1) typeName = std::string(attrs[i].value.strVal) == "VCHAR";
+    if (attrs[i].attrId == 14 && attrs[i].column == 1)
+      typeName = std::string(attrs[i].value.strVal) == "VCHAR";
     if (attrs[i].valueKind == 0) std::free(attrs[i].value.strVal);
   }
   EXPECT_TRUE(typeName);

@@ -67,8 +67,9 @@ class OdbcRoad : public ::testing::TestWithParam<Build> {
  protected:
   void SetUp() override {
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_), SQL_SUCCESS);
-    ASSERT_EQ(SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
-              SQL_SUCCESS);
+    ASSERT_EQ(
+        SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+        SQL_SUCCESS);
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_), SQL_SUCCESS);
   }
   void TearDown() override {
@@ -95,7 +96,8 @@ class OdbcRoad : public ::testing::TestWithParam<Build> {
       if (SQLGetDiagRec(SQL_HANDLE_DBC, dbc_, rec, state, &native, text, sizeof text, &len) !=
           SQL_SUCCESS)
         return all;
-      all += std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(text) + "\n";
+      all +=
+          std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(text) + "\n";
     }
   }
 
@@ -104,8 +106,9 @@ class OdbcRoad : public ::testing::TestWithParam<Build> {
 };
 
 TEST_P(OdbcRoad, ConnectsByDataSourceAndByConnectionString) {
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLConnect(dbc_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(GetParam().dsn)),
-                                       SQL_NTS, nullptr, 0, nullptr, 0)))
+  ASSERT_TRUE(
+      SQL_SUCCEEDED(SQLConnect(dbc_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(GetParam().dsn)),
+                               SQL_NTS, nullptr, 0, nullptr, 0)))
       << diagnostics();
   SQLCHAR name[64] = {};
   SQLSMALLINT len = 0;
@@ -119,8 +122,9 @@ TEST_P(OdbcRoad, ConnectsByDataSourceAndByConnectionString) {
 }
 
 TEST_P(OdbcRoad, RunsStatementsAndReportsTheirFailures) {
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLConnect(dbc_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(GetParam().dsn)),
-                                       SQL_NTS, nullptr, 0, nullptr, 0)))
+  ASSERT_TRUE(
+      SQL_SUCCEEDED(SQLConnect(dbc_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(GetParam().dsn)),
+                               SQL_NTS, nullptr, 0, nullptr, 0)))
       << diagnostics();
   SQLHSTMT stmt = nullptr;
   ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt), SQL_SUCCESS);

@@ -88,8 +88,9 @@ TEST_F(Agent, ConnectSetsUpTheSession) {
   // One statement on a line of more than 511 characters, one over three lines.
   std::string columns;
   for (int i = 0; i < 60; ++i) columns += (i ? ", c" : "c") + std::to_string(i) + " integer";
-  std::string sql = "# set up\ncreate table " + longName.substr(0, 100) + " (a integer, " + columns +
-                    ");\n\n" + "insert into " + longName.substr(0, 100) + " (a)\nvalues (1)\n;\n";
+  std::string sql = "# set up\ncreate table " + longName.substr(0, 100) + " (a integer, " +
+                    columns + ");\n\n" + "insert into " + longName.substr(0, 100) +
+                    " (a)\nvalues (1)\n;\n";
   ASSERT_GT(sql.find(");"), 600u);
   ASSERT_EQ(write(fd, sql.data(), sql.size()), static_cast<ssize_t>(sql.size()));
   close(fd);
@@ -203,7 +204,8 @@ TEST_F(Agent, UserNameAndCatalogSwitch) {
   ASSERT_EQ(INF_SetOption(conn, DRVP_TXN_ISOLATION, &iso), 0);
   ixr_test_record(true);
   ASSERT_EQ(INF_SetOption(conn, DRVP_CURRENT_CATALOG, "other"), 0);
-  EXPECT_EQ(calls(), (std::vector<std::string>{"DISCONNECT", "CONNECT", "STATIC", "EXECUTE IMMEDIATE"}));
+  EXPECT_EQ(calls(),
+            (std::vector<std::string>{"DISCONNECT", "CONNECT", "STATIC", "EXECUTE IMMEDIATE"}));
   EXPECT_STREQ(sessionOf(conn)->database, "other");
 
   // The new database is refused and so is the way back: the link is gone.
@@ -256,7 +258,8 @@ TEST_F(Agent, StatementsAndCountsByKind) {
   EXPECT_EQ(n, 0);
   EXPECT_EQ(exec(conn, "select count(*) from tt"), 0);
   // The CEILING and FLOOR escapes compute what they name.
-  ASSERT_EQ(INF_Prepare(cur, "select a from t where a = {fn ceiling(2.5)} and {fn floor(2.5)} = 2"), 0);
+  ASSERT_EQ(INF_Prepare(cur, "select a from t where a = {fn ceiling(2.5)} and {fn floor(2.5)} = 2"),
+            0);
   ASSERT_EQ(INF_Execute(cur), 0);
   Dataset ds{};
   ASSERT_EQ(Fetch(cur, 10, &ds), 0);
@@ -389,8 +392,9 @@ TEST_F(Agent, GetInfoAndOptions) {
     int32_t inForce;
   };
   const Opt before[] = {
-      {DRVP_STMT_OPTION + 8, 6000, ERR_OPTION_CHANGED, 0},  // keyset sizes need the capability asked
-      {DRVP_STMT_OPTION + 6, 2, ERR_OPTION_CHANGED, 1},     // dynamic becomes keyset-driven
+      {DRVP_STMT_OPTION + 8, 6000, ERR_OPTION_CHANGED,
+       0},                                               // keyset sizes need the capability asked
+      {DRVP_STMT_OPTION + 6, 2, ERR_OPTION_CHANGED, 1},  // dynamic becomes keyset-driven
       {DRVP_STMT_OPTION + 9, 150, ERR_OPTION_CHANGED, 100},
       {DRVP_STMT_OPTION + 1, 0, ERR_OPTION_CHANGED, 500},
       {DRVP_STMT_OPTION + 7, 2, ERR_OPTION_CHANGED, 4},
@@ -437,8 +441,9 @@ TEST_F(Agent, WrappersKeepTheDormantStateRight) {
   InfSession* s = sessionOf(conn);
   ixr_test_record(true);
   ASSERT_EQ(_execute_immediate(s, "update t set b = b where a = 1", nullptr), 0);
-  EXPECT_EQ(calls(true), (std::vector<std::string>{"SET CONNECTION ", "EXECUTE IMMEDIATE update t set b = b where a = 1",
-                                                   "SET CONNECTION DORMANT"}));
+  EXPECT_EQ(calls(true), (std::vector<std::string>{
+                             "SET CONNECTION ", "EXECUTE IMMEDIATE update t set b = b where a = 1",
+                             "SET CONNECTION DORMANT"}));
   EXPECT_EQ(_set_dormant(s), -1);  // already dormant: no statement
   ixr_test_record(true);
   s->xaOwned = 1;

@@ -47,7 +47,8 @@ void DmTest::MakeDatabase(const char* server, const char* database) {
   // The runtime the driver libraries carry reads the same directory.
   ASSERT_EQ(ixr_server_create(server, IXR_SERVER_ONLINE, nullptr), 0);
   ASSERT_EQ(ixr_connect((std::string("@") + server).c_str(), "setup"), 0);
-  ASSERT_EQ(ixr_execute_immediate((std::string("CREATE DATABASE ") + database + " WITH LOG").c_str()), 0);
+  ASSERT_EQ(
+      ixr_execute_immediate((std::string("CREATE DATABASE ") + database + " WITH LOG").c_str()), 0);
   ASSERT_EQ(ixr_disconnect("setup"), 0);
 }
 

@@ -42,8 +42,8 @@ SQLRETURN RunConnect(Form form, SQLHDBC dbc, const DmBuild& b) {
   std::string dsn = b.dsn;
   switch (form) {
     case Form::Connect:
-      return SQLConnect(dbc, (SQLCHAR*)dsn.c_str(), SQL_NTS, (SQLCHAR*)"u", SQL_NTS,
-                        (SQLCHAR*)"p", SQL_NTS);
+      return SQLConnect(dbc, (SQLCHAR*)dsn.c_str(), SQL_NTS, (SQLCHAR*)"u", SQL_NTS, (SQLCHAR*)"p",
+                        SQL_NTS);
     case Form::ConnectW: {
       auto d = Wide(dsn), u = Wide("u"), p = Wide("p");
       return SQLConnectW(dbc, d.data(), static_cast<SQLSMALLINT>(dsn.size()), u.data(), 1, p.data(),

@@ -23,8 +23,8 @@ class DmMetadata : public DmTest {
   void SetUp() override {
     DmTest::SetUp();
     std::string in = std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=metadb@kes_meta";
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
-                                               nullptr, SQL_DRIVER_NOPROMPT)))
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS,
+                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
         << Message(SQL_HANDLE_DBC, dbc_);
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_), SQL_SUCCESS);
     // Each build makes the table once; a second run finds it there.
@@ -78,28 +78,32 @@ bool is_numeric(SQLLEN t) {
 
 TEST_P(DmMetadata, DescribeColColAttributeAndTheIrdAgree) {
   const std::string query = std::string("SELECT *, c_integer AS ") + kAlias + " FROM every_type";
-  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)query.c_str(), SQL_NTS), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)query.c_str(), SQL_NTS), SQL_SUCCESS)
+      << Message(SQL_HANDLE_STMT, stmt_);
   SQLSMALLINT count = 0;
   ASSERT_EQ(SQLNumResultCols(stmt_, &count), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
   ASSERT_EQ(count, 18);
   EXPECT_EQ(Number(1, SQL_DESC_COUNT), count);
   SQLHDESC ird = nullptr;
-  ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_IMP_ROW_DESC, &ird, SQL_IS_POINTER, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_IMP_ROW_DESC, &ird, SQL_IS_POINTER, nullptr),
+            SQL_SUCCESS);
   EXPECT_EQ(Ird(ird, 0, SQL_DESC_COUNT), count);
 
   for (SQLUSMALLINT col = 1; col <= count; ++col) {
     SQLCHAR name[128] = {};
     SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
     SQLULEN size = 0;
-    ASSERT_EQ(SQLDescribeCol(stmt_, col, name, sizeof name, &nameLen, &type, &size, &digits, &nullable),
-              SQL_SUCCESS)
+    ASSERT_EQ(
+        SQLDescribeCol(stmt_, col, name, sizeof name, &nameLen, &type, &size, &digits, &nullable),
+        SQL_SUCCESS)
         << Message(SQL_HANDLE_STMT, stmt_);
     const std::string n = reinterpret_cast<char*>(name);
     SCOPED_TRACE(n);
     EXPECT_EQ(nameLen, static_cast<SQLSMALLINT>(n.size()));
     EXPECT_EQ(Text(col, SQL_DESC_NAME), n);
     char irdName[128] = {};
-    EXPECT_EQ(SQLGetDescField(ird, col, SQL_DESC_NAME, irdName, sizeof irdName, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(SQLGetDescField(ird, col, SQL_DESC_NAME, irdName, sizeof irdName, nullptr),
+              SQL_SUCCESS);
     EXPECT_EQ(irdName, n);
     if (col == count) {
       EXPECT_EQ(n, kAlias);

@@ -18,8 +18,7 @@ class DmSession : public DmTest {
 
  protected:
   SQLRETURN Connect() {
-    std::string in =
-        std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=e2edb@kes_e2e";
+    std::string in = std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=e2edb@kes_e2e";
     return SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
                             SQL_DRIVER_NOPROMPT);
   }
@@ -39,9 +38,11 @@ TEST_P(DmSession, AttributesOfALiveConnection) {
       << Message(SQL_HANDLE_DBC, dbc_);
   EXPECT_STREQ(db, "e2edb");
   EXPECT_EQ(len, 5);
-  EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK), SQL_SUCCESS) << Message(SQL_HANDLE_DBC, dbc_);
+  EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK), SQL_SUCCESS)
+      << Message(SQL_HANDLE_DBC, dbc_);
 
-  ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0), SQL_SUCCESS)
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0),
+            SQL_SUCCESS)
       << Message(SQL_HANDLE_DBC, dbc_);
   ASSERT_EQ(SQLGetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, &autocommit, 0, nullptr), SQL_SUCCESS);
   EXPECT_EQ(autocommit, static_cast<SQLUINTEGER>(SQL_AUTOCOMMIT_ON));
@@ -52,7 +53,8 @@ TEST_P(DmSession, UnboundParameterMarkerSaysSo) {
   ASSERT_TRUE(SQL_SUCCEEDED(Connect())) << Message(SQL_HANDLE_DBC, dbc_);
   SQLHSTMT stmt = nullptr;
   ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt), SQL_SUCCESS);
-  EXPECT_EQ(SQLExecDirect(stmt, (SQLCHAR*)"SELECT 1 FROM systables WHERE tabid = ?", SQL_NTS), SQL_ERROR);
+  EXPECT_EQ(SQLExecDirect(stmt, (SQLCHAR*)"SELECT 1 FROM systables WHERE tabid = ?", SQL_NTS),
+            SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt), "07002");
   EXPECT_EQ(Message(SQL_HANDLE_STMT, stmt), "[Kestrane][ODBC][Driver]Wrong number of parameters");
   EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);

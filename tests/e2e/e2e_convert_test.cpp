@@ -182,7 +182,8 @@ const Case kCases[] = {
     {"nvc", 1, SQL_C_WCHAR, kBig, OK, "", "Grüße \xF0\x9F\x98\x80", 16},
     {"nvc", 1, SQL_C_CHAR, 9, INFO, "01004", "Grüße ", 12},
     {"nvc", 1, SQL_C_WCHAR, 10, INFO, "01004", "Grüß", 16},
-    {"nvc", 1, SQL_C_BINARY, kBig, OK, "", "4772C3BCC39F6520F09F9880", 12, "47007200FC00DF00650020003DD800DE", 16},
+    {"nvc", 1, SQL_C_BINARY, kBig, OK, "", "4772C3BCC39F6520F09F9880", 12,
+     "47007200FC00DF00650020003DD800DE", 16},
     {"nvc", 2, SQL_C_LONG, kBig, OK, "", "7", 4},
     {"nvc", 2, SQL_C_TINYINT, kBig, OK, "", "7", 1},
     // LVARCHAR holding a GUID, and other text.
@@ -222,7 +223,8 @@ const Case kCases[] = {
     {"tx", 1, SQL_C_CHAR, kBig, OK, "", "hello text", 10},
     {"tx", 1, SQL_C_CHAR, 6, INFO, "01004", "hello", 10},
     {"tx", 1, SQL_C_WCHAR, kBig, OK, "", "hello text", 20},
-    {"tx", 1, SQL_C_BINARY, kBig, OK, "", "68656C6C6F2074657874", 10, "680065006C006C006F0020007400650078007400", 20},
+    {"tx", 1, SQL_C_BINARY, kBig, OK, "", "68656C6C6F2074657874", 10,
+     "680065006C006C006F0020007400650078007400", 20},
     {"tx", 1, SQL_C_LONG, kBig, ERR, "22018"},
     {"tx", 1, SQL_C_TYPE_DATE, kBig, ERR, "HYC00"},
     // BYTE 0A FF and 00 .. 13: hex text for character targets.
@@ -252,7 +254,8 @@ std::string Utf8(const char16_t* p, size_t units) {
   std::string s;
   for (size_t i = 0; i < units; ++i) {
     char32_t c = p[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units) c = 0x10000 + ((c - 0xD800) << 10) + (p[++i] - 0xDC00);
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units)
+      c = 0x10000 + ((c - 0xD800) << 10) + (p[++i] - 0xDC00);
     if (c < 0x80) {
       s += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -283,7 +286,8 @@ std::string Num(const unsigned char* p) {
 std::string Render(SQLSMALLINT c, const unsigned char* p, SQLLEN ind, SQLLEN buf) {
   char out[64];
   switch (c) {
-    case SQL_C_CHAR: return std::string(reinterpret_cast<const char*>(p), strnlen((const char*)p, buf));
+    case SQL_C_CHAR:
+      return std::string(reinterpret_cast<const char*>(p), strnlen((const char*)p, buf));
     case SQL_C_WCHAR: {
       size_t n = 0;
       while (2 * n + 1 < static_cast<size_t>(buf) && (p[2 * n] != 0 || p[2 * n + 1] != 0)) ++n;
@@ -326,13 +330,15 @@ std::string Render(SQLSMALLINT c, const unsigned char* p, SQLLEN ind, SQLLEN buf
         digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(m % 10)));
         m /= 10;
       } while (m != 0);
-      return std::to_string(n.precision) + " " + std::to_string(n.scale) + " " + (n.sign ? "+" : "-") + " " + digits;
+      return std::to_string(n.precision) + " " + std::to_string(n.scale) + " " +
+             (n.sign ? "+" : "-") + " " + digits;
     }
     case SQL_C_GUID: {
       SQLGUID g;
       std::memcpy(&g, p, sizeof g);
-      std::snprintf(out, sizeof out, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1, g.Data2, g.Data3,
-                    g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+      std::snprintf(out, sizeof out, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1,
+                    g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
+                    g.Data4[5], g.Data4[6], g.Data4[7]);
       return out;
     }
     case SQL_C_TYPE_DATE: {
@@ -350,8 +356,8 @@ std::string Render(SQLSMALLINT c, const unsigned char* p, SQLLEN ind, SQLLEN buf
     case SQL_C_TYPE_TIMESTAMP: {
       SQL_TIMESTAMP_STRUCT t;
       std::memcpy(&t, p, sizeof t);
-      std::snprintf(out, sizeof out, "%04d-%02u-%02u %02u:%02u:%02u.%09u", t.year, t.month, t.day, t.hour, t.minute,
-                    t.second, static_cast<unsigned>(t.fraction));
+      std::snprintf(out, sizeof out, "%04d-%02u-%02u %02u:%02u:%02u.%09u", t.year, t.month, t.day,
+                    t.hour, t.minute, t.second, static_cast<unsigned>(t.fraction));
       return out;
     }
     default: return "?";
@@ -374,15 +380,18 @@ class Convert : public DbTest {
       ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 100, 0,
                                  (SQLPOINTER)(id == 1 ? two : bytes), len, &len),
                 SQL_SUCCESS);
-      ASSERT_EQ(SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, &key, 0, nullptr),
+      ASSERT_EQ(SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, &key, 0,
+                                 nullptr),
                 SQL_SUCCESS);
       ASSERT_TRUE(Exec("UPDATE conv SET by = ? WHERE id = ?"));
     }
     ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
-    for (const auto& [col, text] : {std::pair{"nc", u"Füße"}, std::pair{"nvc", u"Grüße \U0001F600"}}) {
+    for (const auto& [col, text] :
+         {std::pair{"nc", u"Füße"}, std::pair{"nvc", u"Grüße \U0001F600"}}) {
       std::u16string value(text);
       SQLLEN len = static_cast<SQLLEN>(2 * value.size());
-      ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 40, 0, value.data(), len, &len),
+      ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 40, 0,
+                                 value.data(), len, &len),
                 SQL_SUCCESS);
       ASSERT_TRUE(Exec(std::string("UPDATE conv SET ") + col + " = ? WHERE id = 1"));
       ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
@@ -392,15 +401,16 @@ class Convert : public DbTest {
   // Positions the statement on one column of one row.
   void Select(const std::string& col, int row) {
     std::string sql = "SELECT " + col + " FROM conv WHERE id = " + std::to_string(row);
-    ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, stmt_);
     ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
   }
 };
 
 TEST_P(Convert, EveryTypeToEveryCType) {
   for (const Case& k : kCases) {
-    SCOPED_TRACE(std::string(k.col) + " row " + std::to_string(k.row) + " C type " + std::to_string(k.c) +
-                 " buffer " + std::to_string(k.buf));
+    SCOPED_TRACE(std::string(k.col) + " row " + std::to_string(k.row) + " C type " +
+                 std::to_string(k.c) + " buffer " + std::to_string(k.buf));
     Select(k.col, k.row);
     if (HasFatalFailure()) return;
     unsigned char buf[kBig];
@@ -422,7 +432,8 @@ TEST_P(Convert, EveryTypeToEveryCType) {
 
 // A NULL sets the indicator and clears the target; without an indicator it is an error.
 TEST_P(Convert, NullNeedsAnIndicator) {
-  for (const char* col : {"si", "i", "f", "sf", "d", "m", "c", "nc", "vc", "nvc", "lvc", "iv", "dt", "ts", "tx", "by"}) {
+  for (const char* col : {"si", "i", "f", "sf", "d", "m", "c", "nc", "vc", "nvc", "lvc", "iv", "dt",
+                          "ts", "tx", "by"}) {
     SCOPED_TRACE(col);
     for (SQLSMALLINT c : {SQL_C_CHAR, SQL_C_DOUBLE}) {
       Select(col, 3);
@@ -430,7 +441,8 @@ TEST_P(Convert, NullNeedsAnIndicator) {
       unsigned char buf[16];
       std::memset(buf, 0x7F, sizeof buf);
       SQLLEN ind = 0;
-      EXPECT_EQ(SQLGetData(stmt_, 1, c, buf, sizeof buf, &ind), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(SQLGetData(stmt_, 1, c, buf, sizeof buf, &ind), SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, stmt_);
       EXPECT_EQ(ind, SQL_NULL_DATA);
       EXPECT_EQ(Render(c, buf, 0, sizeof buf), c == SQL_C_CHAR ? "" : "0");
       ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
@@ -460,8 +472,10 @@ TEST_P(Convert, NumericScaleFromTheRowDescriptor) {
     ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_APP_ROW_DESC, &ard, 0, nullptr), SQL_SUCCESS);
     ASSERT_EQ(SQLSetDescField(ard, 1, SQL_DESC_TYPE, (SQLPOINTER)SQL_C_NUMERIC, 0), SQL_SUCCESS)
         << Diags(SQL_HANDLE_DESC, ard);
-    ASSERT_EQ(SQLSetDescField(ard, 1, SQL_DESC_PRECISION, (SQLPOINTER)(intptr_t)k.precision, 0), SQL_SUCCESS);
-    ASSERT_EQ(SQLSetDescField(ard, 1, SQL_DESC_SCALE, (SQLPOINTER)(intptr_t)k.scale, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetDescField(ard, 1, SQL_DESC_PRECISION, (SQLPOINTER)(intptr_t)k.precision, 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLSetDescField(ard, 1, SQL_DESC_SCALE, (SQLPOINTER)(intptr_t)k.scale, 0),
+              SQL_SUCCESS);
     unsigned char buf[32];
     SQLLEN ind = 0;
     SQLRETURN rc = SQLGetData(stmt_, 1, SQL_ARD_TYPE, buf, sizeof buf, &ind);
@@ -483,7 +497,8 @@ TEST_P(Convert, BlockFetchMarksEachRowByItsConversions) {
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"SELECT d, vc FROM conv ORDER BY id", SQL_NTS), SQL_SUCCESS)
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"SELECT d, vc FROM conv ORDER BY id", SQL_NTS),
+            SQL_SUCCESS)
       << Diags(SQL_HANDLE_STMT, stmt_);
   ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_LONG, d, 0, dInd), SQL_SUCCESS);
   ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_LONG, vc, 0, vcInd), SQL_SUCCESS);

@@ -27,7 +27,7 @@ class DbTest : public DmTest {
 };
 
 // Both driver libraries, named "w" (Unicode) and "a" (ANSI) in the test names.
-#define KES_E2E_BUILDS(suite)                                                                  \
-  INSTANTIATE_TEST_SUITE_P(Builds, suite,                                                      \
+#define KES_E2E_BUILDS(suite)                                                               \
+  INSTANTIATE_TEST_SUITE_P(Builds, suite,                                                   \
                            ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}), \
                            [](const auto& info) { return std::string(info.param.name); })

@@ -40,7 +40,8 @@ TEST_P(Diag, RowCountOfEachStatementKind) {
     SCOPED_TRACE(c.sql);
     SQLRETURN rc = SQLExecDirect(stmt_, (SQLCHAR*)c.sql, SQL_NTS);
     // A searched statement that touches no row may answer SQL_NO_DATA.
-    EXPECT_TRUE(rc == SQL_SUCCESS || (c.rows == 0 && rc == SQL_NO_DATA)) << rc << Diags(SQL_HANDLE_STMT, stmt_);
+    EXPECT_TRUE(rc == SQL_SUCCESS || (c.rows == 0 && rc == SQL_NO_DATA))
+        << rc << Diags(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(RowCount(), c.rows);
     ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
   }
@@ -55,9 +56,11 @@ TEST_P(Diag, RowCountOfAParameterArray) {
   SQLULEN processed = 0;
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)4, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, keys, 0, nullptr),
-            SQL_SUCCESS);
-  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"UPDATE diag SET v = 'x' WHERE k = ?", SQL_NTS), SQL_SUCCESS)
+  ASSERT_EQ(
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, keys, 0, nullptr),
+      SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"UPDATE diag SET v = 'x' WHERE k = ?", SQL_NTS),
+            SQL_SUCCESS)
       << Diags(SQL_HANDLE_STMT, stmt_);
   EXPECT_EQ(RowCount(), 3);
   EXPECT_EQ(processed, 4u);
@@ -73,7 +76,8 @@ TEST_P(Diag, ServerErrorsCarryTheirCodeAndState) {
     SQLINTEGER native;
     const char* text;  // what the record says after the prefix
   } cases[] = {
-      {"SELECT nope FROM diag", "42S22", -217, "Column nope was not found in any table of the query. (-217)"},
+      {"SELECT nope FROM diag", "42S22", -217,
+       "Column nope was not found in any table of the query. (-217)"},
       {"SELECT k FROM nowhere", "42S02", -206, "Table nowhere is not in the database. (-206)"},
       {"SELEC k FROM diag", "42000", -201, nullptr},
       {"INSERT INTO diag VALUES (NULL, 'n')", "HY000", -391, nullptr},
@@ -86,7 +90,8 @@ TEST_P(Diag, ServerErrorsCarryTheirCodeAndState) {
     SQLINTEGER native = 0;
     SQLCHAR text[512] = {};
     SQLSMALLINT len = 0;
-    ASSERT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt_, 1, state, &native, text, sizeof text, &len), SQL_SUCCESS);
+    ASSERT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt_, 1, state, &native, text, sizeof text, &len),
+              SQL_SUCCESS);
     std::string message(reinterpret_cast<char*>(text));
     EXPECT_STREQ(reinterpret_cast<char*>(state), c.state);
     EXPECT_EQ(native, c.native);
@@ -100,7 +105,8 @@ TEST_P(Diag, ServerErrorsCarryTheirCodeAndState) {
     EXPECT_EQ(message.substr(message.size() - code.size()), code) << message;
     // The same record read field by field.
     SQLINTEGER fieldNative = 0;
-    EXPECT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt_, 1, SQL_DIAG_NATIVE, &fieldNative, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt_, 1, SQL_DIAG_NATIVE, &fieldNative, 0, nullptr),
+              SQL_SUCCESS);
     EXPECT_EQ(fieldNative, c.native);
     ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
   }
@@ -113,8 +119,9 @@ TEST_P(Diag, ParamArrayStopsAtTheRefusedSet) {
   SQLULEN processed = 0;
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)5, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, keys, 0, nullptr),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, keys, 0, nullptr),
+      SQL_SUCCESS);
   EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"INSERT INTO diag (k) VALUES (?)", SQL_NTS), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY000");
   EXPECT_EQ(processed, 3u);

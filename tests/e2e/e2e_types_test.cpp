@@ -135,12 +135,22 @@ const std::vector<Col>& Columns() {
   static const std::vector<Col> cols = {
       {"id", "INTEGER", SQL_C_LONG, SQL_INTEGER, 10, 0, SQL_C_LONG, 0,
        [](int k) { return Fixed<SQLINTEGER>(k + 1); }},
-      {"sr", "SERIAL", 0, 0, 0, 0, SQL_C_LONG, 0, {},
+      {"sr",
+       "SERIAL",
+       0,
+       0,
+       0,
+       0,
+       SQL_C_LONG,
+       0,
+       {},
        [](int k) { return Fixed<SQLINTEGER>(k + 1); }},
       {"c", "CHAR(8)", SQL_C_CHAR, SQL_CHAR, 8, 0, SQL_C_CHAR, 9,
        [](int k) { return Bytes(Format("char-%03d", k)); }},
       {"nc", "NCHAR(10)", SQL_C_WCHAR, SQL_WCHAR, 10, 0, SQL_C_WCHAR, 24,
-       [](int k) { return WText(u"Grüße-0" + std::u16string(1, static_cast<char16_t>(u'0' + k))); }},
+       [](int k) {
+         return WText(u"Grüße-0" + std::u16string(1, static_cast<char16_t>(u'0' + k)));
+       }},
       {"vc", "VARCHAR(40)", SQL_C_CHAR, SQL_VARCHAR, 40, 0, SQL_C_CHAR, 41,
        [](int k) {
          if (k == 2) return Bytes("");
@@ -148,7 +158,9 @@ const std::vector<Col>& Columns() {
          return Bytes(Format("varchar value %d", k));
        }},
       {"nvc", "NVARCHAR(60)", SQL_C_WCHAR, SQL_WVARCHAR, 60, 0, SQL_C_WCHAR, 128,
-       [](int k) { return WText(u"Ωμέγα \U0001F600 " + std::u16string(1, static_cast<char16_t>(u'0' + k))); }},
+       [](int k) {
+         return WText(u"Ωμέγα \U0001F600 " + std::u16string(1, static_cast<char16_t>(u'0' + k)));
+       }},
       {"lvc", "LVARCHAR(3000)", SQL_C_CHAR, SQL_VARCHAR, 3000, 0, SQL_C_CHAR, 3008,
        [](int k) { return Bytes(Repeat(static_cast<size_t>(400 * k + 17))); }},
       {"si", "SMALLINT", SQL_C_SHORT, SQL_SMALLINT, 5, 0, SQL_C_SHORT, 0,
@@ -163,8 +175,8 @@ const std::vector<Col>& Columns() {
        }},
       {"f", "FLOAT", SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, SQL_C_DOUBLE, 0,
        [](int k) {
-         static const double v[] = {0.0, -0.1, 1.5e300, 3.141592653589793, -2.2250738585072014e-308,
-                                    1e-5, 123456789.125};
+         static const double v[] = {
+             0.0, -0.1, 1.5e300, 3.141592653589793, -2.2250738585072014e-308, 1e-5, 123456789.125};
          return Fixed(v[k]);
        }},
       {"sf", "SMALLFLOAT", SQL_C_FLOAT, SQL_REAL, 7, 0, SQL_C_FLOAT, 0,
@@ -174,13 +186,14 @@ const std::vector<Col>& Columns() {
        }},
       {"d", "DECIMAL(12,3)", SQL_C_CHAR, SQL_DECIMAL, 12, 3, SQL_C_CHAR, 16,
        [](int k) {
-         static const char* v[] = {"0.000", "-123456789.123", "999999999.999", "0.001",
-                                   "-0.500", "42.000", "3.140"};
+         static const char* v[] = {"0.000",  "-123456789.123", "999999999.999", "0.001",
+                                   "-0.500", "42.000",         "3.140"};
          return Bytes(v[k]);
        }},
       {"df", "DECIMAL(16)", SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, SQL_C_DOUBLE, 0,
        [](int k) {
-         static const double v[] = {0.000123, -98765.4321, 1e-10, 12345678901234.5, 0.5, -1.0, 2.75};
+         static const double v[] = {0.000123, -98765.4321, 1e-10, 12345678901234.5,
+                                    0.5,      -1.0,        2.75};
          return Fixed(v[k]);
        }},
       {"m", "MONEY(10,2)", SQL_C_NUMERIC, SQL_DECIMAL, 10, 2, SQL_C_CHAR, 16,
@@ -189,36 +202,39 @@ const std::vector<Col>& Columns() {
          return Fixed(Numeric(v[k]));
        },
        [](int k) {
-         static const char* v[] = {"0.00", "-123456.78", "99999999.99", "0.01", "-0.50",
-                                   "12345.00", "0.07"};
+         static const char* v[] = {"0.00",  "-123456.78", "99999999.99", "0.01",
+                                   "-0.50", "12345.00",   "0.07"};
          return Bytes(v[k]);
        }},
       {"dt", "DATE", SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, SQL_C_TYPE_DATE, 0,
        [](int k) {
-         static const SQL_DATE_STRUCT v[] = {{2024, 2, 29}, {1, 1, 1},    {9999, 12, 31}, {1899, 12, 31},
-                                             {1900, 1, 1},  {1970, 1, 1}, {2000, 3, 1}};
+         static const SQL_DATE_STRUCT v[] = {{2024, 2, 29},  {1, 1, 1},    {9999, 12, 31},
+                                             {1899, 12, 31}, {1900, 1, 1}, {1970, 1, 1},
+                                             {2000, 3, 1}};
          return Fixed(v[k]);
        }},
       {"ts", "DATETIME YEAR TO FRACTION(5)", SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 25, 5,
        SQL_C_TYPE_TIMESTAMP, 0,
        [](int k) {
-         static const SQL_TIMESTAMP_STRUCT v[] = {
-             {2024, 2, 29, 23, 59, 58, 123000000}, {1, 1, 1, 0, 0, 0, 0},
-             {9999, 12, 31, 23, 59, 59, 999000000}, {1970, 1, 1, 0, 0, 0, 1000000},
-             {2000, 2, 29, 12, 30, 0, 500000000},  {1899, 12, 31, 1, 2, 3, 0},
-             {2038, 1, 19, 3, 14, 7, 0}};
+         static const SQL_TIMESTAMP_STRUCT v[] = {{2024, 2, 29, 23, 59, 58, 123000000},
+                                                  {1, 1, 1, 0, 0, 0, 0},
+                                                  {9999, 12, 31, 23, 59, 59, 999000000},
+                                                  {1970, 1, 1, 0, 0, 0, 1000000},
+                                                  {2000, 2, 29, 12, 30, 0, 500000000},
+                                                  {1899, 12, 31, 1, 2, 3, 0},
+                                                  {2038, 1, 19, 3, 14, 7, 0}};
          return Fixed(v[k]);
        }},
       {"th", "DATETIME HOUR TO SECOND", SQL_C_TYPE_TIME, SQL_TYPE_TIME, 8, 0, SQL_C_TYPE_TIME, 0,
        [](int k) {
-         static const SQL_TIME_STRUCT v[] = {{0, 0, 0},  {23, 59, 59}, {12, 0, 1}, {1, 2, 3},
-                                             {10, 11, 12}, {6, 30, 0},  {18, 45, 15}};
+         static const SQL_TIME_STRUCT v[] = {{0, 0, 0},    {23, 59, 59}, {12, 0, 1},  {1, 2, 3},
+                                             {10, 11, 12}, {6, 30, 0},   {18, 45, 15}};
          return Fixed(v[k]);
        }},
       {"iv", "INTERVAL DAY(3) TO SECOND", SQL_C_CHAR, SQL_VARCHAR, 20, 0, SQL_C_CHAR, 24,
        [](int k) {
-         static const char* v[] = {"0 00:00:00", "-123 03:04:05", "999 23:59:59", "1 00:00:01",
-                                   "-1 12:00:00", "42 01:01:01", "7 07:07:07"};
+         static const char* v[] = {"0 00:00:00",  "-123 03:04:05", "999 23:59:59", "1 00:00:01",
+                                   "-1 12:00:00", "42 01:01:01",   "7 07:07:07"};
          return Bytes(v[k]);
        }},
       {"tx", "TEXT", SQL_C_WCHAR, SQL_WLONGVARCHAR, 100000, 0, SQL_C_CHAR, 4096,
@@ -235,7 +251,9 @@ const std::vector<Col>& Columns() {
 
 // Each inserted column but the key is NULL in one row, a different row for
 // neighbouring columns, so every row carries NULLs and values side by side.
-bool IsNull(int k, size_t j) { return j > 0 && Columns()[j].in && (k + static_cast<int>(j)) % kRows == 0; }
+bool IsNull(int k, size_t j) {
+  return j > 0 && Columns()[j].in && (k + static_cast<int>(j)) % kRows == 0;
+}
 
 Cell Expected(int k, size_t j) {
   const Col& c = Columns()[j];
@@ -248,7 +266,8 @@ Cell Expected(int k, size_t j) {
 // array of lengths beside it).
 class Grid {
  public:
-  Grid(std::vector<SQLLEN> elems, int rows, bool rowWise) : elems_(std::move(elems)), rowWise_(rowWise) {
+  Grid(std::vector<SQLLEN> elems, int rows, bool rowWise)
+      : elems_(std::move(elems)), rowWise_(rowWise) {
     size_t off = 0;
     for (SQLLEN e : elems_) {
       size_t n = rowWise ? static_cast<size_t>(e) : static_cast<size_t>(e) * rows;
@@ -267,7 +286,8 @@ class Grid {
     return base() + data_[j] + static_cast<size_t>(k) * (rowWise_ ? stride_ : elems_[j]);
   }
   SQLLEN* Ind(size_t j, int k = 0) {
-    return reinterpret_cast<SQLLEN*>(base() + ind_[j] + static_cast<size_t>(k) * (rowWise_ ? stride_ : 8));
+    return reinterpret_cast<SQLLEN*>(base() + ind_[j] +
+                                     static_cast<size_t>(k) * (rowWise_ ? stride_ : 8));
   }
   SQLLEN Elem(size_t j) const { return elems_[j]; }
 
@@ -336,28 +356,35 @@ class Types : public DbTest {
         g.Put(k, p, IsNull(k, cols[p]) ? Null() : c.in(k), c.inC);
       }
     std::string sql = "INSERT INTO alltypes (" + names + ") VALUES (" + marks + ")";
-    ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, stmt_);
     for (size_t p = 0; p < cols.size(); ++p) {
       const Col& c = Columns()[cols[p]];
-      ASSERT_EQ(SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(p + 1), SQL_PARAM_INPUT, c.inC, c.sqlType,
-                                 c.size, c.digits, g.Data(p), g.Elem(p), g.Ind(p)),
+      ASSERT_EQ(SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(p + 1), SQL_PARAM_INPUT, c.inC,
+                                 c.sqlType, c.size, c.digits, g.Data(p), g.Elem(p), g.Ind(p)),
                 SQL_SUCCESS)
-          << c.name << "\n" << Diags(SQL_HANDLE_STMT, stmt_);
+          << c.name << "\n"
+          << Diags(SQL_HANDLE_STMT, stmt_);
     }
     SQLULEN processed = 0;
     SQLUSMALLINT status[kRows];
     std::memset(status, 0xFF, sizeof status);
-    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_TYPE, (SQLPOINTER)g.BindType(), 0), SQL_SUCCESS);
-    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)(SQLULEN)kRows, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_TYPE, (SQLPOINTER)g.BindType(), 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)(SQLULEN)kRows, 0),
+              SQL_SUCCESS);
     ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
     ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, status, 0), SQL_SUCCESS);
     ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(processed, static_cast<SQLULEN>(kRows));
-    for (SQLUSMALLINT s : status) EXPECT_TRUE(s == SQL_PARAM_SUCCESS || s == SQL_PARAM_DIAG_UNAVAILABLE) << s;
+    for (SQLUSMALLINT s : status)
+      EXPECT_TRUE(s == SQL_PARAM_SUCCESS || s == SQL_PARAM_DIAG_UNAVAILABLE) << s;
     // The statement is reused for reading: back to single parameter sets and no bindings.
     ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
     ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0), SQL_SUCCESS);
-    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_TYPE, (SQLPOINTER)SQL_PARAM_BIND_BY_COLUMN, 0), SQL_SUCCESS);
+    ASSERT_EQ(
+        SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_TYPE, (SQLPOINTER)SQL_PARAM_BIND_BY_COLUMN, 0),
+        SQL_SUCCESS);
     ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0), SQL_SUCCESS);
     ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0), SQL_SUCCESS);
   }
@@ -370,16 +397,18 @@ class Types : public DbTest {
     Grid g(elems, block, rowWise);
     SQLULEN fetched = 0;
     std::vector<SQLUSMALLINT> status(static_cast<size_t>(block));
-    EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)g.BindType(), 0), SQL_SUCCESS);
-    EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)block, 0), SQL_SUCCESS)
+    EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)g.BindType(), 0),
+              SQL_SUCCESS);
+    EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)block, 0),
+              SQL_SUCCESS)
         << Diags(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
     EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0), SQL_SUCCESS);
     EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)SelectAll().c_str(), SQL_NTS), SQL_SUCCESS)
         << Diags(SQL_HANDLE_STMT, stmt_);
     for (size_t j = 0; j < Columns().size(); ++j)
-      EXPECT_EQ(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(j + 1), Columns()[j].outC, g.Data(j), g.Elem(j),
-                           g.Ind(j)),
+      EXPECT_EQ(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(j + 1), Columns()[j].outC, g.Data(j),
+                           g.Elem(j), g.Ind(j)),
                 SQL_SUCCESS)
           << Columns()[j].name;
     std::vector<SQLULEN> counts;
@@ -396,7 +425,8 @@ class Types : public DbTest {
     }
     EXPECT_EQ(rc, SQL_NO_DATA) << Diags(SQL_HANDLE_STMT, stmt_);
     std::vector<SQLULEN> want;
-    for (int left = kRows; left > 0; left -= block) want.push_back(static_cast<SQLULEN>(std::min(left, block)));
+    for (int left = kRows; left > 0; left -= block)
+      want.push_back(static_cast<SQLULEN>(std::min(left, block)));
     EXPECT_EQ(counts, want);
     EXPECT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
     EXPECT_EQ(SQLFreeStmt(stmt_, SQL_UNBIND), SQL_SUCCESS);
@@ -407,7 +437,8 @@ class Types : public DbTest {
     ASSERT_EQ(rows.size(), static_cast<size_t>(kRows));
     for (int k = 0; k < kRows; ++k)
       for (size_t j = 0; j < Columns().size(); ++j)
-        EXPECT_EQ(rows[static_cast<size_t>(k)][j], Expected(k, j)) << "row " << k << " column " << Columns()[j].name;
+        EXPECT_EQ(rows[static_cast<size_t>(k)][j], Expected(k, j))
+            << "row " << k << " column " << Columns()[j].name;
   }
 };
 
@@ -447,16 +478,24 @@ TEST_P(Types, GetDataInPieces) {
       SQLLEN ind = 0;
       SQLLEN fixed = CSize(c.outC);
       if (fixed != 0) {
-        ASSERT_EQ(SQLGetData(stmt_, static_cast<SQLUSMALLINT>(j + 1), c.outC, buf, sizeof buf, &ind), SQL_SUCCESS)
+        ASSERT_EQ(
+            SQLGetData(stmt_, static_cast<SQLUSMALLINT>(j + 1), c.outC, buf, sizeof buf, &ind),
+            SQL_SUCCESS)
             << Diags(SQL_HANDLE_STMT, stmt_);
-        Cell got = ind == SQL_NULL_DATA ? Null() : Cell{false, ind, std::string(buf, static_cast<size_t>(fixed))};
+        Cell got = ind == SQL_NULL_DATA
+                       ? Null()
+                       : Cell{false, ind, std::string(buf, static_cast<size_t>(fixed))};
         EXPECT_EQ(got, want);
-        EXPECT_EQ(SQLGetData(stmt_, static_cast<SQLUSMALLINT>(j + 1), c.outC, buf, sizeof buf, &ind), SQL_NO_DATA);
+        EXPECT_EQ(
+            SQLGetData(stmt_, static_cast<SQLUSMALLINT>(j + 1), c.outC, buf, sizeof buf, &ind),
+            SQL_NO_DATA);
         continue;
       }
       // Room for 10 bytes of text, 5 UTF-16 units, or 10 bytes of a binary value.
       const SQLLEN room = 10;
-      const SQLLEN size = c.outC == SQL_C_CHAR ? room + 1 : c.outC == SQL_C_WCHAR ? 2 * (room / 2) + 2 : room;
+      const SQLLEN size = c.outC == SQL_C_CHAR    ? room + 1
+                          : c.outC == SQL_C_WCHAR ? 2 * (room / 2) + 2
+                                                  : room;
       std::string got;
       SQLLEN first = 0;
       bool null = false;
@@ -469,10 +508,12 @@ TEST_P(Types, GetDataInPieces) {
           EXPECT_GT(piece, 0);
           break;
         }
-        ASSERT_TRUE(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) << rc << Diags(SQL_HANDLE_STMT, stmt_);
+        ASSERT_TRUE(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO)
+            << rc << Diags(SQL_HANDLE_STMT, stmt_);
         if (ind == SQL_NULL_DATA) {
           null = true;
-          EXPECT_EQ(SQLGetData(stmt_, static_cast<SQLUSMALLINT>(j + 1), c.outC, buf, size, &ind), SQL_NO_DATA);
+          EXPECT_EQ(SQLGetData(stmt_, static_cast<SQLUSMALLINT>(j + 1), c.outC, buf, size, &ind),
+                    SQL_NO_DATA);
           break;
         }
         size_t n;

@@ -13,12 +13,13 @@ class Values : public DbTest {};
 TEST_P(Values, TimestampKeepsTheFractionDigitsOfItsColumn) {
   ASSERT_TRUE(Recreate("vts", "ts DATETIME YEAR TO FRACTION(5)"));
   SQL_TIMESTAMP_STRUCT in = {2024, 2, 29, 23, 59, 58, 123450000};
-  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 25, 5, &in, 0,
-                             nullptr),
+  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP,
+                             25, 5, &in, 0, nullptr),
             SQL_SUCCESS);
   ASSERT_TRUE(Exec("INSERT INTO vts VALUES (?)"));
   ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
-  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"SELECT ts FROM vts", SQL_NTS), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"SELECT ts FROM vts", SQL_NTS), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, stmt_);
   ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
   SQL_TIMESTAMP_STRUCT out = {};
   SQLLEN ind = 0;
@@ -39,9 +40,11 @@ TEST_P(Values, TextOfAnArrayKeepsItsOwnLength) {
     len[k] = static_cast<SQLLEN>(texts[k].size());
   }
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, ids, 0, nullptr),
-            SQL_SUCCESS);
-  ASSERT_EQ(SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, 1000, 0, buf, 128, len),
+  ASSERT_EQ(
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, ids, 0, nullptr),
+      SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, 1000, 0, buf,
+                             128, len),
             SQL_SUCCESS);
   ASSERT_TRUE(Exec("INSERT INTO vtx VALUES (?, ?)"));
   ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);

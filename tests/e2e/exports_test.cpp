@@ -34,14 +34,14 @@ TEST_P(ExportsTest, OwnFormsOnly) {
     EXPECT_EQ(Has(text), !w);
     EXPECT_EQ(Has(std::string(text) + "W"), w);
   }
-  for (const char* plain : {"SQLAllocHandle", "SQLFreeHandle", "SQLCancel", "SQLFetch",
-                            "SQLEndTran", "SQLGetFunctions", "GetXaSwitch", "kes_xa_switch",
-                            "SQLGetXaEnv", "SQLGetXaConnect", "GetSetupDatabase",
-                            "GetSetupRegistry", "LibMain", "WEP"})
+  for (const char* plain :
+       {"SQLAllocHandle", "SQLFreeHandle", "SQLCancel", "SQLFetch", "SQLEndTran", "SQLGetFunctions",
+        "GetXaSwitch", "kes_xa_switch", "SQLGetXaEnv", "SQLGetXaConnect", "GetSetupDatabase",
+        "GetSetupRegistry", "LibMain", "WEP"})
     EXPECT_TRUE(Has(plain)) << plain;
-  for (const char* internal : {"CallODBC", "HandlesInit", "ConnOpen", "INF_Bind", "TraceODBC",
-                               "SQLGetPrivateProfileString", "SQLColAttributes", "DllMain",
-                               "log_printf", "s_alloc"})
+  for (const char* internal :
+       {"CallODBC", "HandlesInit", "ConnOpen", "INF_Bind", "TraceODBC",
+        "SQLGetPrivateProfileString", "SQLColAttributes", "DllMain", "log_printf", "s_alloc"})
     EXPECT_FALSE(Has(internal)) << internal;
 }
 

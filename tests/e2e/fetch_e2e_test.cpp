@@ -18,7 +18,8 @@ constexpr int kRows = 150;
 std::string Name(int i) { return "name" + std::to_string(i); }
 std::string Note(int i) {
   std::string s;
-  for (int k = 0; s.size() < static_cast<size_t>(i) * 40; ++k) s += static_cast<char>('a' + (i + k) % 26);
+  for (int k = 0; s.size() < static_cast<size_t>(i) * 40; ++k)
+    s += static_cast<char>('a' + (i + k) % 26);
   return s;
 }
 
@@ -42,11 +43,13 @@ class DmFetch : public DmTest {
     SQLFreeStmt(stmt_, SQL_CLOSE);
     if (n == kRows) return;
     // The first build to run makes the rows; the other finds them.
-    Exec("CREATE TABLE fetch_rows (id INTEGER, name VARCHAR(20), amount DECIMAL(10,2), born DATE, "
-         "note LVARCHAR(8000))");
+    Exec(
+        "CREATE TABLE fetch_rows (id INTEGER, name VARCHAR(20), amount DECIMAL(10,2), born DATE, "
+        "note LVARCHAR(8000))");
     for (int i = 1; i <= kRows; ++i) {
-      const std::string sql = "INSERT INTO fetch_rows VALUES (" + std::to_string(i) + ", '" + Name(i) + "', " +
-                              std::to_string(i) + ".25, MDY(" + std::to_string(1 + (i - 1) / 31 % 2) + ", " +
+      const std::string sql = "INSERT INTO fetch_rows VALUES (" + std::to_string(i) + ", '" +
+                              Name(i) + "', " + std::to_string(i) + ".25, MDY(" +
+                              std::to_string(1 + (i - 1) / 31 % 2) + ", " +
                               std::to_string(1 + (i - 1) % 28) + ", 2000), '" + Note(i) + "')";
       Exec(sql.c_str());
     }
@@ -56,9 +59,10 @@ class DmFetch : public DmTest {
     DmTest::TearDown();
   }
   void Connect(const char* extra) {
-    std::string in = std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=fetchdb@kes_fetch;" + extra;
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
-                                               nullptr, SQL_DRIVER_NOPROMPT)))
+    std::string in =
+        std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=fetchdb@kes_fetch;" + extra;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS,
+                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
         << Message(SQL_HANDLE_DBC, dbc_);
   }
   void Exec(const char* sql) {
@@ -67,7 +71,8 @@ class DmFetch : public DmTest {
     SQLFreeStmt(stmt_, SQL_CLOSE);
   }
   void Query(const char* sql) {
-    ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)sql, SQL_NTS), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)sql, SQL_NTS), SQL_SUCCESS)
+        << Message(SQL_HANDLE_STMT, stmt_);
   }
   SQLHSTMT stmt_ = nullptr;
 };
@@ -141,8 +146,9 @@ TEST_P(DmFetch, RowsetsIntoRowWiseRecords) {
   SQLULEN offset = 0;
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_OFFSET_PTR, &offset, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &rows[0].id, 0, &rows[0].idInd), SQL_SUCCESS);
-  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, rows[0].amount, sizeof rows[0].amount, &rows[0].amountInd),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLBindCol(stmt_, 2, SQL_C_CHAR, rows[0].amount, sizeof rows[0].amount, &rows[0].amountInd),
+      SQL_SUCCESS);
   Query("SELECT id, amount FROM fetch_rows ORDER BY id");
   // Each rowset lands after the one before it.
   while (SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0) == SQL_SUCCESS) offset += fetched * sizeof(Row);
@@ -183,7 +189,8 @@ TEST_P(DmFetch, LongTextInPieces) {
 }
 
 TEST_P(DmFetch, ScrollableRequestsRunForwardOnly) {
-  const SQLRETURN rc = SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0);
+  const SQLRETURN rc =
+      SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0);
   EXPECT_EQ(rc, SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "01S02");
   SQLULEN type = 99;
@@ -210,7 +217,8 @@ TEST_P(DmFetch, RowsetsOfRowsWithTextValues) {
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, ids, 0, ind), SQL_SUCCESS);
   Query("SELECT id, t FROM fetch_text ORDER BY id");
-  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS)
+      << Message(SQL_HANDLE_STMT, stmt_);
   EXPECT_EQ(fetched, 5u);
   EXPECT_EQ(ids[4], 5);
   // SQLGetData reads the rowset's current row, the first.
@@ -222,7 +230,8 @@ TEST_P(DmFetch, RowsetsOfRowsWithTextValues) {
   EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_NO_DATA);
 }
 
-INSTANTIATE_TEST_SUITE_P(Builds, DmFetch, ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
+INSTANTIATE_TEST_SUITE_P(Builds, DmFetch,
+                         ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -28,21 +28,23 @@ class DmParams : public DmTest {
  protected:
   void SetUp() override {
     DmTest::SetUp();
-    std::string in = std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=paramsdb@kes_params";
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0,
-                                               nullptr, SQL_DRIVER_NOPROMPT)))
+    std::string in =
+        std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=paramsdb@kes_params";
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS,
+                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
         << Message(SQL_HANDLE_DBC, dbc_);
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_), SQL_SUCCESS);
     table_ = std::string("t_") + GetParam().name;
     (void)SQLExecDirect(stmt_, (SQLCHAR*)("DROP TABLE " + table_).c_str(), SQL_NTS);
-    ASSERT_EQ(SQLExecDirect(stmt_,
-                            (SQLCHAR*)("CREATE TABLE " + table_ +
-                                       " (id INTEGER UNIQUE, name VARCHAR(20), amount DECIMAL(10,2), "
-                                       "born DATE, seen DATETIME YEAR TO SECOND, big DECIMAL(32,3), "
-                                       "raw BYTE)")
-                                .c_str(),
-                            SQL_NTS),
-              SQL_SUCCESS)
+    ASSERT_EQ(
+        SQLExecDirect(stmt_,
+                      (SQLCHAR*)("CREATE TABLE " + table_ +
+                                 " (id INTEGER UNIQUE, name VARCHAR(20), amount DECIMAL(10,2), "
+                                 "born DATE, seen DATETIME YEAR TO SECOND, big DECIMAL(32,3), "
+                                 "raw BYTE)")
+                          .c_str(),
+                      SQL_NTS),
+        SQL_SUCCESS)
         << Message(SQL_HANDLE_STMT, stmt_);
   }
   void TearDown() override {
@@ -55,14 +57,17 @@ class DmParams : public DmTest {
     Rows rows;
     SQLHSTMT q = nullptr;
     EXPECT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &q), SQL_SUCCESS);
-    const std::string sql = "SELECT id, name, amount, born, seen, big, raw FROM " + table_ + " ORDER BY id";
-    EXPECT_EQ(SQLExecDirect(q, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, q);
+    const std::string sql =
+        "SELECT id, name, amount, born, seen, big, raw FROM " + table_ + " ORDER BY id";
+    EXPECT_EQ(SQLExecDirect(q, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
+        << Message(SQL_HANDLE_STMT, q);
     while (SQLFetch(q) == SQL_SUCCESS) {
       std::vector<std::string> row;
       for (SQLUSMALLINT c = 1; c <= 7; ++c) {
         char buf[64] = {};
         SQLLEN len = 0;
-        EXPECT_EQ(SQLGetData(q, c, SQL_C_CHAR, buf, sizeof buf, &len), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, q);
+        EXPECT_EQ(SQLGetData(q, c, SQL_C_CHAR, buf, sizeof buf, &len), SQL_SUCCESS)
+            << Message(SQL_HANDLE_STMT, q);
         row.push_back(len == SQL_NULL_DATA ? "NULL" : buf);
       }
       rows.push_back(row);
@@ -72,9 +77,11 @@ class DmParams : public DmTest {
   }
 
   void Prepare() {
-    const std::string sql = "INSERT INTO " + table_ + " (id, name, amount, born, seen, big, raw) "
+    const std::string sql = "INSERT INTO " + table_ +
+                            " (id, name, amount, born, seen, big, raw) "
                             "VALUES (?, ?, ?, ?, ?, ?, ?)";
-    ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
+        << Message(SQL_HANDLE_STMT, stmt_);
   }
 
   SQLHSTMT stmt_ = nullptr;
@@ -109,33 +116,42 @@ TEST_P(DmParams, ColumnWiseArrayWithNullsIgnoredSetsAndStatuses) {
   // Date text with a NULL among it, and an escape in another set.
   char born[kSets][20] = {"2024-02-09", "", "", "{d '1999-12-31'}"};
   SQLLEN bornLen[kSets] = {SQL_NTS, SQL_NULL_DATA, SQL_NULL_DATA, SQL_NTS};
-  SQL_TIMESTAMP_STRUCT seen[kSets] = {{2024, 2, 9, 10, 11, 12, 0}, {}, {}, {1999, 12, 31, 23, 59, 58, 0}};
+  SQL_TIMESTAMP_STRUCT seen[kSets] = {
+      {2024, 2, 9, 10, 11, 12, 0}, {}, {}, {1999, 12, 31, 23, 59, 58, 0}};
   SQLLEN seenInd[kSets] = {0, SQL_NULL_DATA, 0, 0};
-  SQL_NUMERIC_STRUCT big[kSets] = {Numeric("12345678901234567890123", 3), Numeric("5", 0), {}, Numeric("29", 2)};
+  SQL_NUMERIC_STRUCT big[kSets] = {
+      Numeric("12345678901234567890123", 3), Numeric("5", 0), {}, Numeric("29", 2)};
   SQLLEN bigInd[kSets] = {0, 0, 0, 0};
   char raw[kSets][9] = {"0A1B", "", "", "FFEE"};
   SQLLEN rawLen[kSets] = {SQL_NTS, SQL_NULL_DATA, SQL_NULL_DATA, SQL_NTS};
-  SQLUSMALLINT ops[kSets] = {SQL_PARAM_PROCEED, SQL_PARAM_PROCEED, SQL_PARAM_IGNORE, SQL_PARAM_PROCEED};
+  SQLUSMALLINT ops[kSets] = {SQL_PARAM_PROCEED, SQL_PARAM_PROCEED, SQL_PARAM_IGNORE,
+                             SQL_PARAM_PROCEED};
   SQLUSMALLINT status[kSets] = {};
   SQLULEN processed = 0;
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)kSets, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_OPERATION_PTR, ops, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, status, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, id, 0, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, id, 0, nullptr),
+      SQL_SUCCESS);
   SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, name, 21, nameLen);
-  SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DECIMAL, 10, 2, amount, 0, amountInd);
+  SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DECIMAL, 10, 2, amount, 0,
+                   amountInd);
   SQLBindParameter(stmt_, 4, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_DATE, 10, 0, born, 20, bornLen);
-  SQLBindParameter(stmt_, 5, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0, seen, 0, seenInd);
+  SQLBindParameter(stmt_, 5, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0, seen,
+                   0, seenInd);
   SQLBindParameter(stmt_, 6, SQL_PARAM_INPUT, SQL_C_NUMERIC, SQL_DECIMAL, 32, 3, big, 0, bigInd);
   SQLBindParameter(stmt_, 7, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARBINARY, 8, 0, raw, 9, rawLen);
   ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
   EXPECT_EQ(processed, 3u);
-  const SQLUSMALLINT ok[kSets] = {SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS, SQL_PARAM_UNUSED, SQL_PARAM_SUCCESS};
+  const SQLUSMALLINT ok[kSets] = {SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS, SQL_PARAM_UNUSED,
+                                  SQL_PARAM_SUCCESS};
   EXPECT_EQ(memcmp(status, ok, sizeof ok), 0);
 
   const Rows expected = {
-      {"1", "anna", "12.50", "2024-02-09", "2024-02-09 10:11:12.00000", "12345678901234567890.123", "0A1B"},
+      {"1", "anna", "12.50", "2024-02-09", "2024-02-09 10:11:12.00000", "12345678901234567890.123",
+       "0A1B"},
       {"2", "NULL", "NULL", "NULL", "NULL", "5.000", "NULL"},
       {"4", "bob", "-3.25", "1999-12-31", "1999-12-31 23:59:58.00000", "0.290", "FFEE"},
   };
@@ -158,15 +174,19 @@ TEST_P(DmParams, RowWiseArrayAndAFailingSet) {
   SQLUSMALLINT status[3] = {};
   SQLULEN processed = 0;
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_TYPE, (SQLPOINTER)sizeof(Row), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_TYPE, (SQLPOINTER)sizeof(Row), 0),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, status, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
-  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &rows[0].id, 0, &rows[0].idInd);
-  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 20, 0, rows[0].name, 16, &rows[0].nameLen);
-  SQLBindParameter(stmt_, 4, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, &rows[0].born, 0,
-                   &rows[0].bornInd);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &rows[0].id, 0,
+                   &rows[0].idInd);
+  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 20, 0, rows[0].name, 16,
+                   &rows[0].nameLen);
+  SQLBindParameter(stmt_, 4, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, &rows[0].born,
+                   0, &rows[0].bornInd);
   for (SQLUSMALLINT p : {3, 5, 6, 7})
-    SQLBindParameter(stmt_, p, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, &rows[0].none);
+    SQLBindParameter(stmt_, p, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0,
+                     &rows[0].none);
   // The third set repeats the first id: the unique index refuses it.
   EXPECT_EQ(SQLExecute(stmt_), SQL_ERROR);
   EXPECT_EQ(processed, 3u);
@@ -187,7 +207,8 @@ TEST_P(DmParams, SelectOncePerSetAndExecDirect) {
   SQLBIGINT bigs[5] = {-9223372036854775807LL, 0, 7, 1000000000000LL, 12};
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)5, 0), SQL_SUCCESS);
   SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr);
-  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DECIMAL, 10, 2, amounts, 0, nullptr);
+  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DECIMAL, 10, 2, amounts, 0,
+                   nullptr);
   SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_DECIMAL, 32, 3, bigs, 0, nullptr);
   ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
   ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
@@ -228,13 +249,15 @@ TEST_P(DmParams, SelectOncePerSetAndExecDirect) {
   SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
   SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &gone, 0, nullptr);
   const std::string del = "DELETE FROM " + table_ + " WHERE id <= ?";
-  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)del.c_str(), SQL_NTS), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)del.c_str(), SQL_NTS), SQL_SUCCESS)
+      << Message(SQL_HANDLE_STMT, stmt_);
   SQLLEN rows = 0;
   ASSERT_EQ(SQLRowCount(stmt_, &rows), SQL_SUCCESS);
   EXPECT_EQ(rows, 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Builds, DmParams, ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
+INSTANTIATE_TEST_SUITE_P(Builds, DmParams,
+                         ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -19,7 +19,8 @@ class BindParamTest : public StmtTest {
   const ParamBinding& Binding(uint16_t n) { return StmtOf(stmt_)->st_params[n - 1]; }
   SQLLEN IpdField(SQLUSMALLINT rec, SQLSMALLINT field) {
     SQLLEN v = 0;
-    EXPECT_EQ(SQLGetDescField(DescAttr(stmt_, SQL_ATTR_IMP_PARAM_DESC), rec, field, &v, sizeof v, nullptr),
+    EXPECT_EQ(SQLGetDescField(DescAttr(stmt_, SQL_ATTR_IMP_PARAM_DESC), rec, field, &v, sizeof v,
+                              nullptr),
               SQL_SUCCESS);
     return v;
   }
@@ -37,15 +38,19 @@ TEST_F(BindParamTest, RefusedArguments) {
     SQLLEN* ind;
     const char* state;
   } cases[] = {
-      {"neither value nor indicator", 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, nullptr, nullptr, "HY009"},
-      {"negative seconds scale", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_TIMESTAMP, -1, &v, &ind, "HY094"},
-      {"C type without a size", 1, SQL_PARAM_INPUT, SQL_C_INTERVAL_DAY, SQL_INTEGER, 0, &v, &ind, "07006"},
+      {"neither value nor indicator", 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, nullptr,
+       nullptr, "HY009"},
+      {"negative seconds scale", 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_TIMESTAMP, -1, &v, &ind,
+       "HY094"},
+      {"C type without a size", 1, SQL_PARAM_INPUT, SQL_C_INTERVAL_DAY, SQL_INTEGER, 0, &v, &ind,
+       "07006"},
       {"number 0", 0, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, &v, &ind, "07009"},
       {"number 1025", 1025, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, &v, &ind, "07009"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(SQLBindParameter(stmt_, c.n, c.paramType, c.cType, c.sqlType, 10, c.scale, c.data, 0, c.ind),
+    EXPECT_EQ(SQLBindParameter(stmt_, c.n, c.paramType, c.cType, c.sqlType, 10, c.scale, c.data, 0,
+                               c.ind),
               SQL_ERROR);
     EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), c.state);
   }
@@ -56,8 +61,9 @@ TEST_F(BindParamTest, RefusedArguments) {
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "07006");
   EXPECT_EQ(SQLSetParam(stmt_, 1, SQL_C_LONG, SQL_INTEGER, 10, -1, &v, &ind), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY094");
-  EXPECT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, -1, &v, 0, &ind),
-            SQL_SUCCESS);
+  EXPECT_EQ(
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, -1, &v, 0, &ind),
+      SQL_SUCCESS);
   EXPECT_EQ(Binding(1).pb_scale, -1);
 }
 
@@ -78,11 +84,13 @@ TEST_F(BindParamTest, DefaultCTypeAndTransferSizes) {
       {SQL_OV_ODBC3, SQL_C_BINARY, SQL_VARBINARY, SQL_C_BINARY, SQL_NTS},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.version) + " " + std::to_string(c.cType) + " " + std::to_string(c.sqlType));
+    SCOPED_TRACE(std::to_string(c.version) + " " + std::to_string(c.cType) + " " +
+                 std::to_string(c.sqlType));
     Open(0, c.version);
     char buf[32] = {};
     SQLLEN ind = 0;
-    ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, c.cType, c.sqlType, 10, 0, buf, sizeof buf, &ind),
+    ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, c.cType, c.sqlType, 10, 0, buf,
+                               sizeof buf, &ind),
               SQL_SUCCESS);
     EXPECT_EQ(Binding(1).pb_cType, c.resolved);
     EXPECT_EQ(Binding(1).pb_transferSize, c.size);
@@ -94,29 +102,36 @@ TEST_F(BindParamTest, DescriptorsFollowTheBindings) {
   SQLINTEGER v = 0;
   SQLLEN len = 0;
   // An output parameter needs no buffers yet.
-  ASSERT_EQ(SQLBindParameter(stmt_, 5, SQL_PARAM_OUTPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, nullptr, 0, nullptr),
+  ASSERT_EQ(SQLBindParameter(stmt_, 5, SQL_PARAM_OUTPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, nullptr, 0,
+                             nullptr),
             SQL_SUCCESS);
   EXPECT_EQ(IpdField(0, SQL_DESC_COUNT), 5);
   SQLSMALLINT apdCount = 0;
-  ASSERT_EQ(SQLGetDescField(DescAttr(stmt_, SQL_ATTR_APP_PARAM_DESC), 0, SQL_DESC_COUNT, &apdCount, 0, nullptr),
+  ASSERT_EQ(SQLGetDescField(DescAttr(stmt_, SQL_ATTR_APP_PARAM_DESC), 0, SQL_DESC_COUNT, &apdCount,
+                            0, nullptr),
             SQL_SUCCESS);
   EXPECT_EQ(apdCount, 5);
 
   // A buffer length of -1 is the Driver Manager's SQLSetParam: an input parameter.
-  ASSERT_EQ(SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT_OUTPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, -1, &len),
+  ASSERT_EQ(SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT_OUTPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v,
+                             -1, &len),
             SQL_SUCCESS);
   EXPECT_EQ(Binding(2).pb_paramType, SQL_PARAM_INPUT);
 
-  ASSERT_EQ(SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_DECIMAL, 12, 4, &v, 4, &len), SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_DECIMAL, 12, 4, &v, 4, &len),
+      SQL_SUCCESS);
   EXPECT_EQ(IpdField(3, SQL_DESC_PRECISION), 12);
   EXPECT_EQ(IpdField(3, SQL_DESC_SCALE), 4);
-  ASSERT_EQ(SQLBindParameter(stmt_, 4, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_TIMESTAMP, 23, 3, &v, 4, &len),
+  ASSERT_EQ(SQLBindParameter(stmt_, 4, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_TIMESTAMP, 23, 3, &v,
+                             4, &len),
             SQL_SUCCESS);
   EXPECT_EQ(IpdField(4, SQL_DESC_LENGTH), 23);
   EXPECT_EQ(IpdField(4, SQL_DESC_PRECISION), 3);
 
   // A failed call leaves the earlier binding in place.
-  EXPECT_EQ(SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_INTERVAL_DAY, SQL_INTEGER, 0, 0, &v, 0, &len),
+  EXPECT_EQ(SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_INTERVAL_DAY, SQL_INTEGER, 0, 0, &v,
+                             0, &len),
             SQL_ERROR);
   EXPECT_EQ(Binding(3).pb_sqlType, SQL_DECIMAL);
 }

@@ -106,8 +106,9 @@ TEST_F(ColMetaTest, DescribeColColAttributeAndTheIrdAgreeForEveryType) {
       SQLCHAR name[64] = {};
       SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
       SQLULEN size = 0;
-      ASSERT_EQ(SQLDescribeCol(stmt_, col, name, sizeof name, &nameLen, &type, &size, &digits, &nullable),
-                SQL_SUCCESS);
+      ASSERT_EQ(
+          SQLDescribeCol(stmt_, col, name, sizeof name, &nameLen, &type, &size, &digits, &nullable),
+          SQL_SUCCESS);
       const std::string expectName = f.fullName.empty() ? f.name : f.fullName;
       EXPECT_EQ(reinterpret_cast<char*>(name), expectName);
       EXPECT_EQ(nameLen, static_cast<SQLSMALLINT>(expectName.size()));
@@ -130,7 +131,8 @@ TEST_F(ColMetaTest, DescribeColColAttributeAndTheIrdAgreeForEveryType) {
       EXPECT_EQ(Ird(col, SQL_DESC_NULLABLE), nullable);
 
       EXPECT_EQ(size, static_cast<SQLULEN>(f.precision));
-      const bool sizedByLength = !is_numeric(f.sqlType) && f.sqlType != SQL_TIMESTAMP && f.sqlType != SQL_DATE;
+      const bool sizedByLength =
+          !is_numeric(f.sqlType) && f.sqlType != SQL_TIMESTAMP && f.sqlType != SQL_DATE;
       if (sizedByLength) {
         EXPECT_EQ(Number(col, SQL_DESC_LENGTH), static_cast<SQLLEN>(size));
         EXPECT_EQ(Ird(col, SQL_DESC_LENGTH), static_cast<SQLLEN>(size));
@@ -245,11 +247,13 @@ TEST_F(ColMetaTest, BookmarkColumn) {
   SQLCHAR name[16];
   SQLSMALLINT type = 0, digits = 9, nullable = 9;
   SQLULEN size = 0;
-  EXPECT_EQ(SQLDescribeCol(stmt_, 0, name, sizeof name, nullptr, &type, &size, &digits, &nullable), SQL_ERROR);
+  EXPECT_EQ(SQLDescribeCol(stmt_, 0, name, sizeof name, nullptr, &type, &size, &digits, &nullable),
+            SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "07009");
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_ON, 0), SQL_SUCCESS);
   const int describes = SFake().describeCalls;
-  ASSERT_EQ(SQLDescribeCol(stmt_, 0, name, sizeof name, nullptr, &type, &size, &digits, &nullable), SQL_SUCCESS);
+  ASSERT_EQ(SQLDescribeCol(stmt_, 0, name, sizeof name, nullptr, &type, &size, &digits, &nullable),
+            SQL_SUCCESS);
   EXPECT_STREQ(reinterpret_cast<char*>(name), "BOOKMARK");
   EXPECT_EQ(type, SQL_CHAR);
   EXPECT_EQ(size, 8u);
@@ -269,7 +273,8 @@ TEST_F(ColMetaTest, CutsAndRefusals) {
                      {"twelve_chars", SQL_VARCHAR, 10, 0, 10, DS_VARCHAR2, 11}};
   SQLSMALLINT len = 0;
   SQLCHAR name[4];
-  EXPECT_EQ(SQLDescribeCol(stmt_, 1, name, sizeof name, &len, nullptr, nullptr, nullptr, nullptr), SQL_ERROR);
+  EXPECT_EQ(SQLDescribeCol(stmt_, 1, name, sizeof name, &len, nullptr, nullptr, nullptr, nullptr),
+            SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY010");
   ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)"select * from t", SQL_NTS), SQL_SUCCESS);
 
@@ -278,7 +283,8 @@ TEST_F(ColMetaTest, CutsAndRefusals) {
   EXPECT_STREQ(reinterpret_cast<char*>(name), "abc");
   EXPECT_EQ(len, 10);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "01004");
-  EXPECT_EQ(SQLColAttribute(stmt_, 1, SQL_DESC_NAME, name, sizeof name, &len, nullptr), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLColAttribute(stmt_, 1, SQL_DESC_NAME, name, sizeof name, &len, nullptr),
+            SQL_SUCCESS_WITH_INFO);
   EXPECT_STREQ(reinterpret_cast<char*>(name), "abc");
   EXPECT_EQ(len, 10);
 
@@ -295,14 +301,17 @@ TEST_F(ColMetaTest, CutsAndRefusals) {
   EXPECT_EQ(wide[6], '_');
   EXPECT_EQ(wide[7], 0);
 
-  EXPECT_EQ(SQLDescribeCol(stmt_, 1, name, -1, &len, nullptr, nullptr, nullptr, nullptr), SQL_ERROR);
+  EXPECT_EQ(SQLDescribeCol(stmt_, 1, name, -1, &len, nullptr, nullptr, nullptr, nullptr),
+            SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY090");
   EXPECT_EQ(SQLColAttribute(stmt_, 1, SQL_DESC_NAME, name, -2, &len, nullptr), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY090");
-  EXPECT_EQ(SQLDescribeCol(stmt_, 3, name, sizeof name, &len, nullptr, nullptr, nullptr, nullptr), SQL_ERROR);
+  EXPECT_EQ(SQLDescribeCol(stmt_, 3, name, sizeof name, &len, nullptr, nullptr, nullptr, nullptr),
+            SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "07009");
   SQLLEN v = 0;
-  EXPECT_EQ(SQLColAttribute(stmt_, 1, SQL_DESC_OCTET_LENGTH_PTR, nullptr, 0, nullptr, &v), SQL_ERROR);
+  EXPECT_EQ(SQLColAttribute(stmt_, 1, SQL_DESC_OCTET_LENGTH_PTR, nullptr, 0, nullptr, &v),
+            SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY091");
   EXPECT_EQ(SQLColAttribute(stmt_, 1, SQL_DESC_TYPE, nullptr, 0, nullptr, nullptr), SQL_SUCCESS);
 }

@@ -90,11 +90,13 @@ TEST_F(ConnAttrTest, AccessModeAndAutocommitReachAnOpenConnection) {
   EXPECT_EQ(SQLSetConnectOption(dbc_, SQL_ACCESS_MODE, 5), SQL_SUCCESS);
   EXPECT_TRUE(Fake().Called("SetOption BBBB0001,22030001,1"));
   EXPECT_EQ(conn->flags & CONN_F_READONLY, 0);
-  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+            SQL_SUCCESS);
   EXPECT_TRUE(Fake().Called("SetOption BBBB0001,22030000,0"));
   // A refusal leaves the stored value.
   Fake().setAnswers[DRVP_AUTOCOMMIT] = ERR_TXN_STATE;
-  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0), SQL_ERROR);
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0),
+            SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "25000");
   SQLUINTEGER ac = 9;
   EXPECT_EQ(SQLGetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, &ac, 0, nullptr), SQL_SUCCESS);
@@ -115,12 +117,14 @@ TEST_F(ConnAttrTest, CurrentCatalogTextInBothForms) {
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "01004");
 
   SQLWCHAR wide[5];
-  EXPECT_EQ(SQLGetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, wide, 10, &len), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLGetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, wide, 10, &len),
+            SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(wide)), u"stor");
   EXPECT_EQ(len, 14);
 
   // Setting it sends the text to the back end; a counted text is cut first.
-  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER) "salesXX", 5), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER) "salesXX", 5),
+            SQL_SUCCESS);
   EXPECT_TRUE(Fake().Called("SetOption BBBB0001,2103006D,sales"));
 }
 
@@ -141,8 +145,8 @@ SQLRETURN RecordFailover(int32_t event, void* context, int32_t) {
 
 struct FailoverCase {
   const char* name;
-  int32_t code;                  // the back end's answer to a rollback
-  const char* message;           // left in its list, or null
+  int32_t code;         // the back end's answer to a rollback
+  const char* message;  // left in its list, or null
   SQLRETURN rc;
   int32_t event;
 };
@@ -151,14 +155,15 @@ TEST_F(ConnAttrTest, FailoverCallbackHearsOfFailovers) {
   Fake().ints[DRVP_CAPABILITIES] = DRV_CAPBIT_FAILOVER;
   Connect();
   int context = 0;
-  ASSERT_EQ(SQLSetConnectAttr(dbc_, 1280, reinterpret_cast<SQLPOINTER>(&RecordFailover), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, 1280, reinterpret_cast<SQLPOINTER>(&RecordFailover), 0),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLSetConnectAttr(dbc_, 1281, &context, 0), SQL_SUCCESS);
   EXPECT_TRUE(Fake().Called("SetOption BBBB0001,22030500,1"));
   const FailoverCase cases[] = {
       {"completed", ERR_FAILOVER_COMPLETED, nullptr, SQL_SUCCESS_WITH_INFO, FAILOVER_COMPLETED},
       {"aborted", ERR_FAILOVER_ABORTED, nullptr, SQL_ERROR, FAILOVER_ABORTED},
-      {"told by a message", ERR_COMM_LINK, "link lost. Failover aborted.[SQLSTATE:08S01]", SQL_ERROR,
-       FAILOVER_ABORTED},
+      {"told by a message", ERR_COMM_LINK, "link lost. Failover aborted.[SQLSTATE:08S01]",
+       SQL_ERROR, FAILOVER_ABORTED},
       {"an ordinary failure", ERR_COMM_LINK, "link lost[SQLSTATE:08S01]", SQL_ERROR, 0},
   };
   for (const FailoverCase& c : cases) {
@@ -175,7 +180,8 @@ TEST_F(ConnAttrTest, FailoverCallbackHearsOfFailovers) {
   // Diagnostic calls never run the callback.
   lastFailover = {};
   SQLCHAR state[6];
-  EXPECT_TRUE(SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc_, 1, state, nullptr, nullptr, 0, nullptr)));
+  EXPECT_TRUE(
+      SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_DBC, dbc_, 1, state, nullptr, nullptr, 0, nullptr)));
   EXPECT_EQ(lastFailover.event, 0);
 }
 

@@ -57,7 +57,8 @@ struct StringCase {
 TEST_F(ConnectTest, ConnectionStrings) {
   const std::string dsnTail = ";DATABASE=salesdb;HOST=dsnhost;JET=TRUE;FBS=25";
   const StringCase cases[] = {
-      {"DSN=sales;UID=u;PWD=p", "u", "p", "sales", " -H dsnhost", 25, "DSN=sales;UID=u;PWD=p" + dsnTail},
+      {"DSN=sales;UID=u;PWD=p", "u", "p", "sales", " -H dsnhost", 25,
+       "DSN=sales;UID=u;PWD=p" + dsnTail},
       {"dsn=sales;uid=u;Pwd=p", "u", "p", "sales", " -H dsnhost", 25, ""},
       {"DSN=sales;UID=a;UID=b;PWD=p", "b", "p", "sales", " -H dsnhost", 25, ""},
       {"DSN=sales;junk;UID=u;;PWD=p", "u", "p", "sales", " -H dsnhost", 25, ""},
@@ -69,14 +70,16 @@ TEST_F(ConnectTest, ConnectionStrings) {
       {"DSN=sales; UID=x;PWD=p", "dsnuser", "p", "sales", " -H dsnhost", 25, ""},
       {"DSN=sales;PWD=p", "dsnuser", "p", "sales", " -H dsnhost", 25, ""},
       // A data source without the value leaves it empty; FBS defaults to 60.
-      {"DSN=nopwd;UID=u", "u", "", "nopwd", "", 60, "DSN=nopwd;UID=u;PWD=;DATABASE=db2;HOST=;JET=FALSE;FBS=60"},
+      {"DSN=nopwd;UID=u", "u", "", "nopwd", "", 60,
+       "DSN=nopwd;UID=u;PWD=;DATABASE=db2;HOST=;JET=FALSE;FBS=60"},
       {"UID=u;PWD=p", "u", "p", "Default", "", 60, ""},
       {"PWD=p", "defuser", "p", "Default", "", 60, ""},
       {"FILEDSN=" + FileDsn() + ";PWD=p", "fileuser", "p", "", "", 60, ""},
       {"DSN=sales;UID=u;PWD=p;FBS=0", "u", "p", "sales", " -H dsnhost", 60, ""},
       {"DSN=sales;UID=u;PWD=p;FBS=-5", "u", "p", "sales", " -H dsnhost", 60, ""},
       {"DSN=sales;UID=u;PWD=p;FBS=70000", "u", "p", "sales", " -H dsnhost", 65535, ""},
-      {"DSN=;UID=u;PWD=p;INFSERVER=ol;SERVICE=;PROTO=tcp", "u", "p", "Default", " -S ol -P tcp", 60, ""},
+      {"DSN=;UID=u;PWD=p;INFSERVER=ol;SERVICE=;PROTO=tcp", "u", "p", "Default", " -S ol -P tcp", 60,
+       ""},
   };
   for (const StringCase& c : cases) {
     SCOPED_TRACE(c.in);
@@ -111,8 +114,8 @@ TEST_F(ConnectTest, CompletedStringTruncationInBothForms) {
   const std::string full = "DSN=sales;UID=u;PWD=p;DATABASE=salesdb;HOST=dsnhost;JET=TRUE;FBS=25";
   SQLCHAR small[10];
   SQLSMALLINT len = 0;
-  EXPECT_EQ(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, small, sizeof small, &len,
-                             SQL_DRIVER_NOPROMPT),
+  EXPECT_EQ(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, small, sizeof small,
+                             &len, SQL_DRIVER_NOPROMPT),
             SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(len, static_cast<SQLSMALLINT>(full.size()));
   EXPECT_STREQ(reinterpret_cast<char*>(small), full.substr(0, 9).c_str());
@@ -122,9 +125,9 @@ TEST_F(ConnectTest, CompletedStringTruncationInBothForms) {
   std::vector<SQLWCHAR> win(in.begin(), in.end());
   win.push_back(0);
   SQLWCHAR wsmall[10];
-  EXPECT_EQ(SQLDriverConnectW(dbc_, nullptr, win.data(), SQL_NTS, wsmall, 10, &len,
-                              SQL_DRIVER_NOPROMPT),
-            SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(
+      SQLDriverConnectW(dbc_, nullptr, win.data(), SQL_NTS, wsmall, 10, &len, SQL_DRIVER_NOPROMPT),
+      SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(len, static_cast<SQLSMALLINT>(full.size()));
   EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(wsmall)), u"DSN=sales");
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "01004");
@@ -138,20 +141,23 @@ TEST_F(ConnectTest, WideMarkerOnlyOnWideConnects) {
 
   const SQLWCHAR dsn[] = {'s', 'a', 'l', 'e', 's', 0};
   const SQLWCHAR u[] = {'u', 0};
-  ASSERT_EQ(SQLConnectW(dbc_, (SQLWCHAR*)dsn, SQL_NTS, (SQLWCHAR*)u, SQL_NTS, (SQLWCHAR*)u, SQL_NTS),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLConnectW(dbc_, (SQLWCHAR*)dsn, SQL_NTS, (SQLWCHAR*)u, SQL_NTS, (SQLWCHAR*)u, SQL_NTS),
+      SQL_SUCCESS);
   EXPECT_EQ(Fake().lastSrvopts, marker);
   // The back end did not declare wide mode: data at execution stays narrow.
   EXPECT_EQ(Record()->cn_narrowDAE, 1);
   ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
 
   Fake().ints[DRVP_WIDE] = 1;
-  ASSERT_EQ(SQLConnectW(dbc_, (SQLWCHAR*)dsn, SQL_NTS, (SQLWCHAR*)u, SQL_NTS, (SQLWCHAR*)u, SQL_NTS),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLConnectW(dbc_, (SQLWCHAR*)dsn, SQL_NTS, (SQLWCHAR*)u, SQL_NTS, (SQLWCHAR*)u, SQL_NTS),
+      SQL_SUCCESS);
   EXPECT_EQ(Record()->cn_narrowDAE, 0);
   ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
-  ASSERT_EQ(SQLConnect(dbc_, (SQLCHAR*)"sales", SQL_NTS, (SQLCHAR*)"u", SQL_NTS, (SQLCHAR*)"p", SQL_NTS),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLConnect(dbc_, (SQLCHAR*)"sales", SQL_NTS, (SQLCHAR*)"u", SQL_NTS, (SQLCHAR*)"p", SQL_NTS),
+      SQL_SUCCESS);
   EXPECT_EQ(Fake().lastSrvopts, "");
 }
 
@@ -172,8 +178,9 @@ TEST_F(ConnectTest, LongValuesReachTheBackEndWhole) {
   const std::string host(300, 'h'), db(2000, 'd'), pwd(5000, 'p');
   std::string completed;
   // The completed string does not fit the 2048-byte buffer of the helper.
-  ASSERT_EQ(DriverConnect("DSN=;UID=u;PWD=" + pwd + ";HOST=" + host + ";DATABASE=" + db, &completed),
-            SQL_SUCCESS_WITH_INFO);
+  ASSERT_EQ(
+      DriverConnect("DSN=;UID=u;PWD=" + pwd + ";HOST=" + host + ";DATABASE=" + db, &completed),
+      SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(Fake().lastTarget, host);
   EXPECT_EQ(Fake().lastDbpath, db);
   EXPECT_EQ(Fake().lastPwd, pwd);
@@ -233,7 +240,8 @@ TEST_F(ConnectTest, FailedConnectReportsTheBackEndAndReleasesTheServer) {
   Fake().connectMessages = {"[Informix Server]No such server (-908)[SQLSTATE:08001]"};
   EXPECT_EQ(DriverConnect("DSN=sales;UID=u;PWD=p"), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "08001");
-  EXPECT_EQ(Message(SQL_HANDLE_DBC, dbc_), "[Kestrane][ODBC][Informix Server]No such server (-908)");
+  EXPECT_EQ(Message(SQL_HANDLE_DBC, dbc_),
+            "[Kestrane][ODBC][Informix Server]No such server (-908)");
   EXPECT_TRUE(Fake().Called("EndServer"));
   SQLHSTMT stmt = nullptr;
   EXPECT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt), SQL_ERROR);
@@ -248,22 +256,26 @@ struct CapsCase {
 
 TEST_F(ConnectTest, CapabilitiesFromTheMaskOrItemByItem) {
   const std::vector<int32_t Conn::*> all = {
-      &Conn::cn_needbind,      &Conn::cn_hasMoreRes,    &Conn::cn_hasParamOp, &Conn::cn_hasScrlCurs,
-      &Conn::cn_hasDynMixCurs, &Conn::cn_hasV2DAE,      &Conn::cn_spOutDeferFetch,
-      &Conn::cn_hasExecute2,   &Conn::cn_hasConvInfo,   &Conn::cn_hasColAttrs, &Conn::cn_hasPrepExec2,
-      &Conn::cn_hasMaxLength,  &Conn::cn_hasDTC,        &Conn::cn_hasFailover};
+      &Conn::cn_needbind,        &Conn::cn_hasMoreRes,    &Conn::cn_hasParamOp,
+      &Conn::cn_hasScrlCurs,     &Conn::cn_hasDynMixCurs, &Conn::cn_hasV2DAE,
+      &Conn::cn_spOutDeferFetch, &Conn::cn_hasExecute2,   &Conn::cn_hasConvInfo,
+      &Conn::cn_hasColAttrs,     &Conn::cn_hasPrepExec2,  &Conn::cn_hasMaxLength,
+      &Conn::cn_hasDTC,          &Conn::cn_hasFailover};
   const CapsCase cases[] = {
-      {"mask 0x35BF", {{DRVP_CAPABILITIES, 0x35BF}},
+      {"mask 0x35BF",
+       {{DRVP_CAPABILITIES, 0x35BF}},
        {&Conn::cn_needbind, &Conn::cn_hasMoreRes, &Conn::cn_hasParamOp, &Conn::cn_hasScrlCurs,
         &Conn::cn_hasDynMixCurs, &Conn::cn_hasV2DAE, &Conn::cn_hasExecute2, &Conn::cn_hasColAttrs,
         &Conn::cn_hasMaxLength, &Conn::cn_hasDTC},
        true},
-      {"mask 0x34BF", {{DRVP_CAPABILITIES, 0x34BF}},
+      {"mask 0x34BF",
+       {{DRVP_CAPABILITIES, 0x34BF}},
        {&Conn::cn_needbind, &Conn::cn_hasMoreRes, &Conn::cn_hasParamOp, &Conn::cn_hasScrlCurs,
         &Conn::cn_hasDynMixCurs, &Conn::cn_hasV2DAE, &Conn::cn_hasExecute2, &Conn::cn_hasColAttrs,
         &Conn::cn_hasMaxLength, &Conn::cn_hasDTC},
        false},
-      {"items", {{DRVP_NEEDBIND, 1}, {DRVP_SCROLL_CURSORS, 2}, {DRVP_V2DAE, 0}, {DRVP_AUTOCOMMIT, 1}},
+      {"items",
+       {{DRVP_NEEDBIND, 1}, {DRVP_SCROLL_CURSORS, 2}, {DRVP_V2DAE, 0}, {DRVP_AUTOCOMMIT, 1}},
        {&Conn::cn_needbind, &Conn::cn_hasScrlCurs},
        true},
       {"nothing answered", {}, {}, false},
@@ -284,7 +296,8 @@ TEST_F(ConnectTest, CapabilitiesFromTheMaskOrItemByItem) {
 
 TEST_F(ConnectTest, AutocommitSetBeforeConnectIsHonoured) {
   Fake().ints[DRVP_CAPABILITIES] = 0x35BF;  // the back end starts in autocommit
-  ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_ACCESS_MODE, (SQLPOINTER)SQL_MODE_READ_ONLY, 0),
             SQL_SUCCESS);
   EXPECT_FALSE(Fake().Called("SetOption"));

@@ -20,15 +20,15 @@ TEST(CTypes, DefaultCType) {
     int32_t sqlType, version, cType;
   };
   constexpr Case kCases[] = {
-      {SQL_BIGINT, 3, SQL_C_SBIGINT},          {SQL_BIGINT, 2, SQL_C_CHAR},
-      {SQL_DATE, 3, SQL_C_TYPE_DATE},          {SQL_DATE, 2, SQL_C_DATE},
-      {SQL_TYPE_DATE, 2, SQL_C_TYPE_DATE},     {SQL_TIMESTAMP, 3, SQL_C_TYPE_TIMESTAMP},
-      {SQL_TIME, 2, SQL_C_TIME},               {SQL_DECIMAL, 3, SQL_C_CHAR},
-      {SQL_GUID, 3, SQL_C_CHAR},               {SQL_INTEGER, 3, SQL_C_LONG},
-      {SQL_SMALLINT, 3, SQL_C_SHORT},          {SQL_FLOAT, 3, SQL_C_DOUBLE},
-      {SQL_REAL, 3, SQL_C_FLOAT},              {SQL_BIT, 3, SQL_C_BIT},
-      {SQL_TINYINT, 3, SQL_C_TINYINT},         {SQL_LONGVARBINARY, 3, SQL_C_BINARY},
-      {SQL_WLONGVARCHAR, 3, SQL_C_WCHAR},      {99, 3, 99},
+      {SQL_BIGINT, 3, SQL_C_SBIGINT},      {SQL_BIGINT, 2, SQL_C_CHAR},
+      {SQL_DATE, 3, SQL_C_TYPE_DATE},      {SQL_DATE, 2, SQL_C_DATE},
+      {SQL_TYPE_DATE, 2, SQL_C_TYPE_DATE}, {SQL_TIMESTAMP, 3, SQL_C_TYPE_TIMESTAMP},
+      {SQL_TIME, 2, SQL_C_TIME},           {SQL_DECIMAL, 3, SQL_C_CHAR},
+      {SQL_GUID, 3, SQL_C_CHAR},           {SQL_INTEGER, 3, SQL_C_LONG},
+      {SQL_SMALLINT, 3, SQL_C_SHORT},      {SQL_FLOAT, 3, SQL_C_DOUBLE},
+      {SQL_REAL, 3, SQL_C_FLOAT},          {SQL_BIT, 3, SQL_C_BIT},
+      {SQL_TINYINT, 3, SQL_C_TINYINT},     {SQL_LONGVARBINARY, 3, SQL_C_BINARY},
+      {SQL_WLONGVARCHAR, 3, SQL_C_WCHAR},  {99, 3, 99},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << "sqlType " << c.sqlType << " version " << c.version);
@@ -41,9 +41,9 @@ TEST(CTypes, CTypeSize) {
     int16_t cType, size;
   };
   constexpr Case kCases[] = {
-      {SQL_C_NUMERIC, 19}, {SQL_C_TYPE_TIMESTAMP, 16}, {SQL_C_GUID, 16}, {SQL_C_UBIGINT, 8},
-      {SQL_C_DOUBLE, 8},   {SQL_C_TYPE_DATE, 6},       {SQL_C_TIME, 6},  {SQL_C_ULONG, 4},
-      {SQL_C_FLOAT, 4},    {SQL_C_USHORT, 2},          {SQL_C_BIT, 1},   {SQL_C_STINYINT, 1},
+      {SQL_C_NUMERIC, 19}, {SQL_C_TYPE_TIMESTAMP, 16}, {SQL_C_GUID, 16},  {SQL_C_UBIGINT, 8},
+      {SQL_C_DOUBLE, 8},   {SQL_C_TYPE_DATE, 6},       {SQL_C_TIME, 6},   {SQL_C_ULONG, 4},
+      {SQL_C_FLOAT, 4},    {SQL_C_USHORT, 2},          {SQL_C_BIT, 1},    {SQL_C_STINYINT, 1},
       {SQL_C_CHAR, 0},     {SQL_C_WCHAR, 0},           {SQL_C_BINARY, 0}, {SQL_C_DEFAULT, 0},
   };
   for (const Case& c : kCases) {
@@ -125,12 +125,11 @@ TEST(CTypes, CopyOut) {
        "0123456789\0"s, 10},
       {"BinaryCut", Road::Char, "hello", 0, 0, 1, 3, INFO, TR, 5, "hel", 3},
       // UTF-16 to UTF-8: lengths are the UTF-8 lengths; cuts keep whole characters.
-      {"WideFits", Road::WideToChar, bytes16(u"h\u00e9"), 0, 1, 1, 4, OK, 0, 3,
-       "h\xC3\xA9\0"s, 2},
-      {"WideCutBeforeTwoByteChar", Road::WideToChar, bytes16(u"h\u00e9"), 0, 1, 1, 3, INFO, TR,
-       3, "h\0"s, 1},
-      {"PairStaysWhole", Road::WideToChar, bytes16(u"a\U0001F600"), 0, 1, 1, 5, INFO, TR, 5,
-       "a\0"s, 1},
+      {"WideFits", Road::WideToChar, bytes16(u"h\u00e9"), 0, 1, 1, 4, OK, 0, 3, "h\xC3\xA9\0"s, 2},
+      {"WideCutBeforeTwoByteChar", Road::WideToChar, bytes16(u"h\u00e9"), 0, 1, 1, 3, INFO, TR, 3,
+       "h\0"s, 1},
+      {"PairStaysWhole", Road::WideToChar, bytes16(u"a\U0001F600"), 0, 1, 1, 5, INFO, TR, 5, "a\0"s,
+       1},
       {"PairFits", Road::WideToChar, bytes16(u"a\U0001F600"), 0, 1, 1, 6, OK, 0, 5,
        "a\xF0\x9F\x98\x80\0"s, 3},
       {"WideIntoOneByte", Road::WideToChar, bytes16(u"ab"), 0, 1, 1, 1, INFO, TR, 2, "\0"s, 0},
@@ -143,8 +142,10 @@ TEST(CTypes, CopyOut) {
       {"NarrowIntoOneByte", Road::CharToWide, "abc", 0, 1, 1, 1, INFO, TR, 6, "", 0},
       {"NarrowPairNotSplit", Road::CharToWide, "\xF0\x9F\x98\x80", 0, 1, 1, 4, INFO, TR, 4,
        bytes16(u"\0"s), 0},
-      {"InvalidByteIsReplacement", Road::CharToWide, "a\xFF" "b", 0, 1, 1, 8, OK, 0, 6,
-       bytes16(u"a\uFFFDb\0"s), 3},
+      {"InvalidByteIsReplacement", Road::CharToWide,
+       "a\xFF"
+       "b",
+       0, 1, 1, 8, OK, 0, 6, bytes16(u"a\uFFFDb\0"s), 3},
       {"LeadingNulCounts", Road::CharToWide, "\0a"s, 0, 1, 1, 8, OK, 0, 4, bytes16(u"\0a\0"s), 2},
       {"NarrowNoCutAllowed", Road::CharToWide, "abc", 0, 1, 0, 6, ERR, RANGE, 6, "", 0},
       // UTF-16 to UTF-16 by bytes.
@@ -152,8 +153,7 @@ TEST(CTypes, CopyOut) {
       {"WideCopyIntoOneByte", Road::Wide, bytes16(u"abc"), 0, 1, 1, 1, INFO, TR, 6, "", 0},
       {"WideCopyKeepsPair", Road::Wide, bytes16(u"ab\U0001F600"), 0, 1, 1, 8, INFO, TR, 8,
        bytes16(u"ab\0"s), 4},
-      {"WideCopyOddBuffer", Road::Wide, bytes16(u"abc"), 0, 0, 1, 3, INFO, TR, 6, bytes16(u"a"),
-       2},
+      {"WideCopyOddBuffer", Road::Wide, bytes16(u"abc"), 0, 0, 1, 3, INFO, TR, 6, bytes16(u"a"), 2},
   };
   for (const CopyCase& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -162,8 +162,8 @@ TEST(CTypes, CopyOut) {
 }
 
 TEST(CTypes, CopyOutNullDestinationWritesNothing) {
-  const CopyCase c{"null", Road::Char, "hello", 0, 1, 1, 10, SQL_SUCCESS_WITH_INFO, ERR_TRUNCATED,
-                   5, "", 0};
+  const CopyCase c{"null",        Road::Char, "hello", 0, 1, 1, 10, SQL_SUCCESS_WITH_INFO,
+                   ERR_TRUNCATED, 5,          "",      0};
   runCopy(c, true);
 }
 

@@ -91,7 +91,8 @@ TEST(CvtChar, ConvertCHAR) {
       {guidText, SQL_C_GUID, 0, 0, 0, OK, 0, 16, le(guid)},
       {" " + guidText + " ", SQL_C_GUID, 0, 0, 0, OK, 0, 16, le(guid)},
       {guidText.substr(1), SQL_C_GUID, 0, 0, 0, ERR, ERR_LENGTH_MISMATCH, kUnset, ""},
-      {"0123456789abCDEF0123456789abcdef0123", SQL_C_GUID, 0, 0, 0, ERR, ERR_ASSIGNMENT, kUnset, ""},
+      {"0123456789abCDEF0123456789abcdef0123", SQL_C_GUID, 0, 0, 0, ERR, ERR_ASSIGNMENT, kUnset,
+       ""},
       // Character, wide and binary targets.
       {"abcdefgh", SQL_C_CHAR, 5, 0, 0, INFO, ERR_TRUNCATED, 8, "abcd\0"s},
       {"abcdefgh", SQL_C_CHAR, 0, 0, 0, INFO, ERR_TRUNCATED, 8, ""},
@@ -133,16 +134,17 @@ TEST(CvtChar, ConvertWCHAR) {
       {bytes16(u"12"), SQL_C_TYPE_TIMESTAMP, 0, 0, 0, ERR, ERR_NOT_CAPABLE, kUnset, ""},
   };
   for (const Case& c : kCases) {
-    SCOPED_TRACE(testing::Message() << "case of " << c.text.size() << " bytes to "
-                                    << CTypeName(c.cType));
+    SCOPED_TRACE(testing::Message()
+                 << "case of " << c.text.size() << " bytes to " << CTypeName(c.cType));
     std::u16string text(c.text.size() / 2, u'\0');
     std::memcpy(text.data(), c.text.data(), c.text.size());
     unsigned char buf[64];
     std::memset(buf, kFill, sizeof buf);
     SQLLEN outLen = kUnset;
     int32_t err = 0;
-    const SQLRETURN rc = ConvertWCHAR(text.data(), c.text.size(), static_cast<SQLLEN>(c.text.size()),
-                                      c.cType, buf, c.bufLen, &outLen, &err, c.scale, c.precision);
+    const SQLRETURN rc =
+        ConvertWCHAR(text.data(), c.text.size(), static_cast<SQLLEN>(c.text.size()), c.cType, buf,
+                     c.bufLen, &outLen, &err, c.scale, c.precision);
     check({c.rc, c.err, c.outLen, c.out}, rc, err, outLen, buf, sizeof buf);
   }
 }
@@ -174,27 +176,27 @@ uint64_t deliverPieces(std::initializer_list<Piece> pieces, Deliver deliver) {
 TEST(CvtChar, PiecewiseDelivery) {
   int32_t err = 0;  // every SQLGetData call starts with a clear error slot
   const std::string text = "abcdefghijklmnopqrstuvwxy";  // 25 bytes
-  const uint64_t end = deliverPieces(
-      {{INFO, 25, "abcdefghi"}, {INFO, 16, "jklmnopqr"}, {OK, 7, "stuvwxy"}},
-      [&](uint64_t at, char* buf, SQLLEN* outLen, uint64_t* used) {
-        const uint64_t left = text.size() - at;
-        err = 0;
-        return ConvertCHAR(text.data() + at, left, static_cast<SQLLEN>(left), SQL_C_CHAR, buf, 10,
-                           outLen, &err, 0, 0, used);
-      });
+  const uint64_t end =
+      deliverPieces({{INFO, 25, "abcdefghi"}, {INFO, 16, "jklmnopqr"}, {OK, 7, "stuvwxy"}},
+                    [&](uint64_t at, char* buf, SQLLEN* outLen, uint64_t* used) {
+                      const uint64_t left = text.size() - at;
+                      err = 0;
+                      return ConvertCHAR(text.data() + at, left, static_cast<SQLLEN>(left),
+                                         SQL_C_CHAR, buf, 10, outLen, &err, 0, 0, used);
+                    });
   EXPECT_EQ(end, text.size());
 
   // UTF-16 to UTF-8 counts the source by what was encoded, never one byte per
   // character: no character is lost or split between pieces.
   const std::u16string wide = u"\u00e9\u00e9\u00e9\u00e9\u00e9";  // 10 bytes of UTF-8
-  const uint64_t wideEnd = deliverPieces(
-      {{INFO, 10, "\u00e9\u00e9"}, {INFO, 6, "\u00e9\u00e9"}, {OK, 2, "\u00e9"}},
-      [&](uint64_t at, char* buf, SQLLEN* outLen, uint64_t* used) {
-        const uint64_t left = wide.size() * 2 - at;
-        err = 0;
-        return ConvertWCHAR(wide.data() + at / 2, left, static_cast<SQLLEN>(left), SQL_C_CHAR, buf,
-                            6, outLen, &err, 0, 0, used);
-      });
+  const uint64_t wideEnd =
+      deliverPieces({{INFO, 10, "\u00e9\u00e9"}, {INFO, 6, "\u00e9\u00e9"}, {OK, 2, "\u00e9"}},
+                    [&](uint64_t at, char* buf, SQLLEN* outLen, uint64_t* used) {
+                      const uint64_t left = wide.size() * 2 - at;
+                      err = 0;
+                      return ConvertWCHAR(wide.data() + at / 2, left, static_cast<SQLLEN>(left),
+                                          SQL_C_CHAR, buf, 6, outLen, &err, 0, 0, used);
+                    });
   EXPECT_EQ(wideEnd, wide.size() * 2);
 }
 

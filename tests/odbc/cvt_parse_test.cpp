@@ -73,7 +73,8 @@ TEST(CvtParse, WParseDateTimeLiteral) {
   DatasetColumn col{DS_WCHAR, 16, nullptr, nullptr};
   WParseDateTimeLiteral(cell.data(), stamp.data(), stamp.size(), cell.size(), &col, 0);
   EXPECT_EQ(col.type, DS_TIMESTAMP);
-  EXPECT_EQ(std::string(cell.data(), 16), le(SQL_TIMESTAMP_STRUCT{2024, 2, 9, 10, 11, 12, 250000000}));
+  EXPECT_EQ(std::string(cell.data(), 16),
+            le(SQL_TIMESTAMP_STRUCT{2024, 2, 9, 10, 11, 12, 250000000}));
 
   // An unrecognised literal keeps its UTF-16 bytes.
   const std::u16string other = u"{fn \u00e9}";
@@ -97,7 +98,10 @@ TEST(CvtParse, LiteralsParseOnManyThreads) {
       const SQL_TIMESTAMP_STRUCT want{static_cast<SQLSMALLINT>(2010 + t),
                                       static_cast<SQLUSMALLINT>(1 + t),
                                       static_cast<SQLUSMALLINT>(10 + t),
-                                      static_cast<SQLUSMALLINT>(t), 30, 45, 500000000};
+                                      static_cast<SQLUSMALLINT>(t),
+                                      30,
+                                      45,
+                                      500000000};
       for (int i = 0; i < 2000; ++i) {
         SQL_TIMESTAMP_STRUCT got{};
         ParseDateTimeLiteral(&got, text.data(), text.size(), sizeof got, nullptr, 0);
@@ -134,8 +138,10 @@ TEST(CvtParse, NumericStructs) {
       {"zero", makeNumeric(4, 0, {}), 0.0, "0"},
       {"beyond 64 bits", makeNumeric(0, 1, {0, 0, 0, 0, 0, 0, 0, 0, 1}), 18446744073709551616.0,
        "18446744073709551616"},
-      {"38 nines", makeNumeric(0, 1, {0xFF, 0xFF, 0xFF, 0xFF, 0x3F, 0x22, 0x8A, 0x09, 0x7A, 0xC4,
-                                      0x86, 0x5A, 0xA8, 0x4C, 0x3B, 0x4B}),
+      {"38 nines",
+       makeNumeric(0, 1,
+                   {0xFF, 0xFF, 0xFF, 0xFF, 0x3F, 0x22, 0x8A, 0x09, 0x7A, 0xC4, 0x86, 0x5A, 0xA8,
+                    0x4C, 0x3B, 0x4B}),
        1e38, "99999999999999999999999999999999999999"},
   };
   for (const Case& c : kCases) {
@@ -196,8 +202,14 @@ TEST(CvtParse, CellValue) {
       {"char ends at its terminator", DS_CHAR, "ab\0\0\0"s, "ab"},
       {"char filling its slot", DS_CHAR, "abcde", "abcde"},
       {"string", DS_STRING, "xy\0z"s, "xy"},
-      {"varchar1", DS_VARCHAR1, "\x03" "abcd"s, "abc"},
-      {"varchar1 prefix past the slot", DS_VARCHAR1, "\xC8" "abcd"s, "abcd"},
+      {"varchar1", DS_VARCHAR1,
+       "\x03"
+       "abcd"s,
+       "abc"},
+      {"varchar1 prefix past the slot", DS_VARCHAR1,
+       "\xC8"
+       "abcd"s,
+       "abcd"},
       {"varchar4", DS_VARCHAR4, le<uint32_t>(2) + "abc", "ab"},
       {"wchar ends at its terminator", DS_WCHAR, "a\0b\0\0\0\0\0"s, "a\0b\0"s},
       {"wvarchar4 counts units", DS_WVARCHAR4, le<uint32_t>(1) + "a\0b\0"s, "a\0"s},
@@ -229,28 +241,28 @@ TEST(CvtParse, ConvertCellValue) {
   const void* value = nullptr;
   uint64_t length = 0;
   CellValue(&col, 0, &value, &length);
-  EXPECT_EQ(ConvertCellValue(DS_CHAR, value, length, static_cast<SQLLEN>(length), SQL_C_LONG, &v,
-                             0, &outLen, &err, 0, 0, 0),
+  EXPECT_EQ(ConvertCellValue(DS_CHAR, value, length, static_cast<SQLLEN>(length), SQL_C_LONG, &v, 0,
+                             &outLen, &err, 0, 0, 0),
             SQL_SUCCESS);
   EXPECT_EQ(v, 12);
   char text[16];
   const int32_t i = -5;
-  EXPECT_EQ(ConvertCellValue(DS_INTEGER, &i, 4, 4, SQL_C_CHAR, text, sizeof text, &outLen, &err,
-                             0, 0, 0),
-            SQL_SUCCESS);
+  EXPECT_EQ(
+      ConvertCellValue(DS_INTEGER, &i, 4, 4, SQL_C_CHAR, text, sizeof text, &outLen, &err, 0, 0, 0),
+      SQL_SUCCESS);
   EXPECT_STREQ(text, "-5");
   const SQL_TIMESTAMP_STRUCT ts{2024, 2, 9, 10, 11, 12, 500000000};
   EXPECT_EQ(ConvertCellValue(DS_TIMESTAMP, &ts, sizeof ts, 16, SQL_C_CHAR, text, sizeof text,
                              &outLen, &err, 0, 0, 1),
             SQL_ERROR);  // 21 characters do not fit 16 bytes
   EXPECT_EQ(err, ERR_NUMERIC_RANGE);
-  EXPECT_EQ(ConvertCellValue(DS_NONE, &i, 4, 4, SQL_C_CHAR, text, sizeof text, &outLen, &err, 0,
-                             0, 0),
-            SQL_ERROR);
+  EXPECT_EQ(
+      ConvertCellValue(DS_NONE, &i, 4, 4, SQL_C_CHAR, text, sizeof text, &outLen, &err, 0, 0, 0),
+      SQL_ERROR);
   EXPECT_EQ(err, ERR_RESTRICTED_TYPE);
-  EXPECT_EQ(ConvertCellValue(DS_DOUBLE, &i, 4, 4, SQL_C_CHAR, text, sizeof text, &outLen, &err, 0,
-                             0, 0),
-            SQL_ERROR);  // a slot too short for its type
+  EXPECT_EQ(
+      ConvertCellValue(DS_DOUBLE, &i, 4, 4, SQL_C_CHAR, text, sizeof text, &outLen, &err, 0, 0, 0),
+      SQL_ERROR);  // a slot too short for its type
   EXPECT_EQ(err, ERR_GENERAL);
 }
 

@@ -45,7 +45,8 @@ struct Layout {
 // Columns without storage in the given layout, storage for `rows` rows.
 void Build(Dataset& ds, std::initializer_list<Layout> cols, int32_t rows) {
   ASSERT_EQ(DatasetInit(&ds, uint16_t(cols.size())), 0);
-  for (const Layout& l : cols) ds.cols[ds.colCount++] = DatasetColumn{l.type, l.width, nullptr, nullptr};
+  for (const Layout& l : cols)
+    ds.cols[ds.colCount++] = DatasetColumn{l.type, l.width, nullptr, nullptr};
   ASSERT_EQ(DatasetSetRows(&ds, rows), 0);
 }
 
@@ -54,8 +55,11 @@ void Build(Dataset& ds, std::initializer_list<Layout> cols, int32_t rows) {
 // Row 1 is NULL throughout; the long values are long enough to matter.
 void MakeSource(Dataset& ds) {
   Build(ds,
-        {{DS_INTEGER, 4}, {DS_LONGCHAR, 16}, {DS_LONGWCHAR, 16},
-         {DS_VARCHAR4, DatasetTypeWidth(DS_VARCHAR4, 8)}, {DS_CHAR, 10},
+        {{DS_INTEGER, 4},
+         {DS_LONGCHAR, 16},
+         {DS_LONGWCHAR, 16},
+         {DS_VARCHAR4, DatasetTypeWidth(DS_VARCHAR4, 8)},
+         {DS_CHAR, 10},
          {DS_WCHAR, DatasetTypeWidth(DS_WCHAR, 6)}},
         3);
   const std::string text(3000, 'x');
@@ -70,7 +74,8 @@ void MakeSource(Dataset& ds) {
     std::memcpy(Slot(ds.cols[3], r), &len, 4);
     std::memcpy(Slot(ds.cols[3], r) + 4, r ? "later" : "first", 5);
     std::memcpy(Slot(ds.cols[4], r), r ? "abcdefghij" : "ab", r ? 10 : 3);
-    std::memcpy(Slot(ds.cols[5], r), r ? u"wxyz" : u"\u20ac\u20ac\u20ac\u20ac\u20ac\u20ac", r ? 10 : 12);
+    std::memcpy(Slot(ds.cols[5], r), r ? u"wxyz" : u"\u20ac\u20ac\u20ac\u20ac\u20ac\u20ac",
+                r ? 10 : 12);
     for (uint16_t c = 3; c < 6; ++c) ds.cols[c].ind[r] = 0;
   }
   ds.rowCount = 3;
@@ -151,7 +156,8 @@ const FaultCase kFaultCases[] = {
        return 0;
      },
      [](const Dataset* a, const Dataset*, const Dataset& src) { ExpectSame(*a, src); }},
-    {"Append", 2, false, true, [](Dataset*& a, Dataset*& b, Dataset&) { return DatasetAppend(a, b); },
+    {"Append", 2, false, true,
+     [](Dataset*& a, Dataset*& b, Dataset&) { return DatasetAppend(a, b); },
      [](const Dataset* a, const Dataset* b, const Dataset& src) {
        EXPECT_EQ(a->rowCount, 6);
        EXPECT_EQ(a->rowCapacity, 6);
@@ -224,16 +230,41 @@ TEST(Dataset, TypeWidths) {
     uint32_t width;
   };
   constexpr Case kCases[] = {
-      {DS_NONE, 5, 1},       {DS_CHAR, 5, 5},        {DS_BIT, 5, 1},          {DS_TINYINT, 5, 1},
-      {DS_SMALLINT, 5, 2},   {DS_INTEGER, 5, 4},     {DS_UTINYINT, 5, 1},     {DS_USMALLINT, 5, 2},
-      {DS_UINTEGER, 5, 4},   {DS_REAL, 5, 4},        {DS_DOUBLE, 5, 8},       {DS_DATE, 5, 6},
-      {DS_TIME, 5, 6},       {DS_TIMESTAMP, 99, 16}, {DS_BINARY, 5, 5},       {DS_LONGCHAR, 5, 16},
-      {DS_LONGBINARY, 5, 16}, {DS_STRING, 5, 6},     {DS_VARCHAR1, 5, 6},     {DS_VARCHAR2, 5, 8},
-      {DS_VARCHAR2, 6, 8},   {DS_VARCHAR4, 5, 12},   {DS_VARCHAR4, 4, 8},     {DS_VARBINARY1, 5, 6},
-      {DS_VARBINARY2, 5, 8}, {DS_VARBINARY4, 5, 12}, {DS_WCHAR, 5, 10},       {DS_WSTRING, 5, 12},
-      {DS_LONGWCHAR, 5, 16}, {DS_WVARCHAR4, 5, 16},  {DS_WVARCHAR4, 6, 16},   {99, 7, 7},
+      {DS_NONE, 5, 1},
+      {DS_CHAR, 5, 5},
+      {DS_BIT, 5, 1},
+      {DS_TINYINT, 5, 1},
+      {DS_SMALLINT, 5, 2},
+      {DS_INTEGER, 5, 4},
+      {DS_UTINYINT, 5, 1},
+      {DS_USMALLINT, 5, 2},
+      {DS_UINTEGER, 5, 4},
+      {DS_REAL, 5, 4},
+      {DS_DOUBLE, 5, 8},
+      {DS_DATE, 5, 6},
+      {DS_TIME, 5, 6},
+      {DS_TIMESTAMP, 99, 16},
+      {DS_BINARY, 5, 5},
+      {DS_LONGCHAR, 5, 16},
+      {DS_LONGBINARY, 5, 16},
+      {DS_STRING, 5, 6},
+      {DS_VARCHAR1, 5, 6},
+      {DS_VARCHAR2, 5, 8},
+      {DS_VARCHAR2, 6, 8},
+      {DS_VARCHAR4, 5, 12},
+      {DS_VARCHAR4, 4, 8},
+      {DS_VARBINARY1, 5, 6},
+      {DS_VARBINARY2, 5, 8},
+      {DS_VARBINARY4, 5, 12},
+      {DS_WCHAR, 5, 10},
+      {DS_WSTRING, 5, 12},
+      {DS_LONGWCHAR, 5, 16},
+      {DS_WVARCHAR4, 5, 16},
+      {DS_WVARCHAR4, 6, 16},
+      {99, 7, 7},
       // A width past 32 bits saturates, so no allocation can take it for real.
-      {DS_WCHAR, 0x80000000u, UINT32_MAX}, {DS_VARCHAR4, UINT32_MAX - 2, UINT32_MAX},
+      {DS_WCHAR, 0x80000000u, UINT32_MAX},
+      {DS_VARCHAR4, UINT32_MAX - 2, UINT32_MAX},
       {DS_STRING, UINT32_MAX, UINT32_MAX},
   };
   for (const Case& c : kCases) {
@@ -376,7 +407,7 @@ TEST(Dataset, CopyColumnFillsTheWholeCapacity) {
   EXPECT_EQ(DatasetCopyRow(dst, &src, 3, 0, 0), 0);
   EXPECT_EQ(DatasetCopyRow(dst, &src, 4, 2, 1), 0);
   EXPECT_EQ(DatasetCopyRow(dst, &src, 5, 2, 0), ERR_GENERAL);  // capacity reached
-  EXPECT_EQ(GetLong(src.cols[1], 2).data, nullptr);               // moved into dst
+  EXPECT_EQ(GetLong(src.cols[1], 2).data, nullptr);            // moved into dst
   Release(dst);
   DatasetFree(&src);
 }
@@ -415,7 +446,7 @@ TEST(Dataset, InsertAndDeleteRowsAndColumns) {
   SetLong(ds.cols[1], 0, "abc", 3);
   ds.rowCount = 1;
   ASSERT_EQ(DatasetInsertRow(&ds, 0), 0);
-  ASSERT_EQ(DatasetInsertRow(&ds, 2), 0);  // at rowCount: appends a NULL row
+  ASSERT_EQ(DatasetInsertRow(&ds, 2), 0);            // at rowCount: appends a NULL row
   EXPECT_EQ(DatasetInsertRow(&ds, 0), ERR_GENERAL);  // full
   EXPECT_EQ(ds.cols[1].ind[0], DS_IND_NULL);
   EXPECT_EQ(ds.cols[1].ind[1], 0);
@@ -449,7 +480,7 @@ TEST(Dataset, GetValue) {
   };
   using namespace std::literals;
   const Case kCases[] = {
-      {0, 0, 2, "ab"sv}, {0, 0, 9, "abc"sv}, {1, 0, 9, ""sv},
+      {0, 0, 2, "ab"sv},    {0, 0, 9, "abc"sv},   {1, 0, 9, ""sv},
       {0, 1, 99, "wxyz"sv}, {0, 2, 9, "ab\0z"sv}, {0, 2, 0, ""sv},
   };
   for (const Case& c : kCases) {
@@ -485,20 +516,28 @@ TEST(Dataset, TruncateKeepsEachValuesOwnLength) {
   EXPECT_EQ(ds.cols[1].type, DS_VARBINARY4);
   EXPECT_EQ(ds.cols[4].type, DS_WVARCHAR4);
   ExpectValues(ds, {
-      {0, 0, "ab"sv},       {0, 1, "abc"sv},   {0, 2, "a\xc3\xa9"sv}, {1, 0, "\0\1\2"sv},
-      {2, 0, "a\xc3\xa9"sv}, {3, 0, "hel"sv}, {4, 0, "a\0b\0"sv},
-  });
+                       {0, 0, "ab"sv},
+                       {0, 1, "abc"sv},
+                       {0, 2, "a\xc3\xa9"sv},
+                       {1, 0, "\0\1\2"sv},
+                       {2, 0, "a\xc3\xa9"sv},
+                       {3, 0, "hel"sv},
+                       {4, 0, "a\0b\0"sv},
+                   });
   DatasetFree(&ds);
 }
 
 TEST(Dataset, ToAnsiSizesByRealLength) {
   Dataset ds{};
   Build(ds,
-        {{DS_WCHAR, DatasetTypeWidth(DS_WCHAR, 2)}, {DS_WSTRING, DatasetTypeWidth(DS_WSTRING, 4)},
-         {DS_LONGWCHAR, 16}, {DS_WVARCHAR4, DatasetTypeWidth(DS_WVARCHAR4, 4)}},
+        {{DS_WCHAR, DatasetTypeWidth(DS_WCHAR, 2)},
+         {DS_WSTRING, DatasetTypeWidth(DS_WSTRING, 4)},
+         {DS_LONGWCHAR, 16},
+         {DS_WVARCHAR4, DatasetTypeWidth(DS_WVARCHAR4, 4)}},
         3);
   for (uint32_t r : {0u, 2u}) {
-    std::memcpy(Slot(ds.cols[0], r), r ? u"ab" : u"\u20ac\u20ac", 4);  // 6 UTF-8 bytes in a 4-byte slot
+    std::memcpy(Slot(ds.cols[0], r), r ? u"ab" : u"\u20ac\u20ac",
+                4);  // 6 UTF-8 bytes in a 4-byte slot
     std::memcpy(Slot(ds.cols[1], r), u"a\u00e9", 6);
     SetLong(ds.cols[2], r, u"\u20acz", 2, 2);
     std::memcpy(Slot(ds.cols[3], r), "\x02\0\0\0", 4);
@@ -515,8 +554,12 @@ TEST(Dataset, ToAnsiSizesByRealLength) {
   EXPECT_EQ(ds.cols[3].type, DS_VARCHAR4);
   using namespace std::literals;
   ExpectValues(ds, {
-      {0, 0, "\xe2\x82\xac\xe2\x82\xac"sv}, {0, 1, ""sv}, {0, 2, "ab"sv},
-      {1, 2, "a\xc3\xa9"sv}, {2, 0, "\xe2\x82\xacz"sv}, {3, 2, "\xc3\xa9\xc3\xa9"sv},
-  });
+                       {0, 0, "\xe2\x82\xac\xe2\x82\xac"sv},
+                       {0, 1, ""sv},
+                       {0, 2, "ab"sv},
+                       {1, 2, "a\xc3\xa9"sv},
+                       {2, 0, "\xe2\x82\xacz"sv},
+                       {3, 2, "\xc3\xa9\xc3\xa9"sv},
+                   });
   DatasetFree(&ds);
 }

@@ -54,7 +54,9 @@ class DescTest : public StmtTest {
     for (ColBindingNode* p = StmtOf(h)->st_boundCols; p != nullptr; p = p->next) ++n;
     return n;
   }
-  static const ColBinding* Binding(SQLHSTMT h, uint16_t col) { return StmtFindColBinding(col, StmtOf(h)); }
+  static const ColBinding* Binding(SQLHSTMT h, uint16_t col) {
+    return StmtFindColBinding(col, StmtOf(h));
+  }
 };
 
 TEST_F(DescTest, RecordListGrowsWithDefaultsAndKeepsItsCount) {
@@ -122,7 +124,8 @@ TEST_F(DescTest, RefusedWrites) {
       {"status pointer of the IRD", ird, 0, SQL_DESC_ARRAY_STATUS_PTR, 0, SQL_SUCCESS, nullptr},
       {"bookmark record of the APD", apd, 0, SQL_DESC_CONCISE_TYPE, SQL_C_LONG, SQL_ERROR, "07009"},
       {"bookmark record of the IPD", ipd, 0, SQL_DESC_CONCISE_TYPE, SQL_C_LONG, SQL_ERROR, "07009"},
-      {"bookmark record of the ARD", ard, 0, SQL_DESC_CONCISE_TYPE, SQL_C_BINARY, SQL_SUCCESS, nullptr},
+      {"bookmark record of the ARD", ard, 0, SQL_DESC_CONCISE_TYPE, SQL_C_BINARY, SQL_SUCCESS,
+       nullptr},
       {"read-only field", ard, 1, SQL_DESC_NULLABLE, 0, SQL_ERROR, "HY091"},
       {"name of an ARD record", ard, 1, SQL_DESC_NAME, 0, SQL_ERROR, "HY091"},
       {"unknown field", ard, 1, 9999, 0, SQL_ERROR, "IM001"},
@@ -234,7 +237,8 @@ TEST_F(DescTest, ImplementationRowRecordsDescribeTheResult) {
 
   SQLWCHAR name[3] = {};
   SQLINTEGER len = 0;
-  EXPECT_EQ(SQLGetDescFieldW(ird, 2, SQL_DESC_NAME, name, sizeof name, &len), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLGetDescFieldW(ird, 2, SQL_DESC_NAME, name, sizeof name, &len),
+            SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(len, 8);
   EXPECT_EQ(name[0], 's');
   EXPECT_EQ(name[2], 0);
@@ -247,7 +251,8 @@ TEST_F(DescTest, ImplementationRowRecordsDescribeTheResult) {
 
 TEST_F(DescTest, BookmarkRecordOfTheImplementationRowDescriptor) {
   SFake().columns = {{"id", SQL_INTEGER, 10, 0, 11, 5, 4}};
-  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)"select id from t", SQL_NTS), SQL_SUCCESS);
   SQLHDESC ird = DescAttr(stmt_, SQL_ATTR_IMP_ROW_DESC);
   EXPECT_EQ(GetShort(ird, 0, SQL_DESC_CONCISE_TYPE), SQL_CHAR);
@@ -386,8 +391,10 @@ TEST_F(DescTest, CopyCarriesBindingsAndRefusesTheImplementationRowDescriptor) {
 TEST_F(DescTest, CopyBetweenParameterDescriptorsCarriesNamesOnlyToAnotherIpd) {
   SQLHSTMT other = NewStmt();
   SQLHDESC ipd = DescAttr(stmt_, SQL_ATTR_IMP_PARAM_DESC);
-  ASSERT_EQ(SQLSetDescField(ipd, 1, SQL_DESC_CONCISE_TYPE, (SQLPOINTER)SQL_INTEGER, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLSetDescField(ipd, 1, SQL_DESC_PARAMETER_TYPE, (SQLPOINTER)SQL_PARAM_OUTPUT, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetDescField(ipd, 1, SQL_DESC_CONCISE_TYPE, (SQLPOINTER)SQL_INTEGER, 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetDescField(ipd, 1, SQL_DESC_PARAMETER_TYPE, (SQLPOINTER)SQL_PARAM_OUTPUT, 0),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLSetDescField(ipd, 1, SQL_DESC_NAME, (SQLPOINTER) "total", SQL_NTS), SQL_SUCCESS);
   SQLHDESC otherIpd = DescAttr(other, SQL_ATTR_IMP_PARAM_DESC);
   ASSERT_EQ(SQLCopyDesc(ipd, otherIpd), SQL_SUCCESS) << State(SQL_HANDLE_DESC, otherIpd);
@@ -404,13 +411,14 @@ TEST_F(DescTest, CopyBetweenParameterDescriptorsCarriesNamesOnlyToAnotherIpd) {
 
 TEST_F(DescTest, WholeRecordCalls) {
   SQLHDESC apd = DescAttr(stmt_, SQL_ATTR_APP_PARAM_DESC);
-  ASSERT_EQ(SQLSetDescRec(apd, 1, SQL_DATETIME, SQL_CODE_TIMESTAMP, 16, 0, 0, nullptr, nullptr, nullptr),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLSetDescRec(apd, 1, SQL_DATETIME, SQL_CODE_TIMESTAMP, 16, 0, 0, nullptr, nullptr, nullptr),
+      SQL_SUCCESS);
   SQLSMALLINT type = 0, sub = 0, prec = 0, scale = 0, nullable = 77, nameLen = 77;
   SQLLEN length = 0;
   char name[8] = "keep";
-  EXPECT_EQ(SQLGetDescRec(apd, 1, (SQLCHAR*)name, sizeof name, &nameLen, &type, &sub, &length, &prec,
-                          &scale, &nullable),
+  EXPECT_EQ(SQLGetDescRec(apd, 1, (SQLCHAR*)name, sizeof name, &nameLen, &type, &sub, &length,
+                          &prec, &scale, &nullable),
             SQL_SUCCESS);
   EXPECT_EQ(type, SQL_DATETIME);
   EXPECT_EQ(sub, SQL_CODE_TIMESTAMP);

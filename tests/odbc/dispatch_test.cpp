@@ -132,8 +132,11 @@ TEST(TraceArgs, IntegerConversionsPrintThe32BitsTheyMean) {
     const char* expected;
   };
   const Case cases[] = {
-      {"a=%ld b=%lX", {Slot(int64_t{-1}), Slot(uint64_t{0x1234567890ABCDEFull})}, "a=-1 b=90ABCDEF"},
-      {"x=%08lX u=%u d=%d", {Slot(uint32_t{0xAB}), Slot(int16_t{-2}), Slot(int16_t{-2})},
+      {"a=%ld b=%lX",
+       {Slot(int64_t{-1}), Slot(uint64_t{0x1234567890ABCDEFull})},
+       "a=-1 b=90ABCDEF"},
+      {"x=%08lX u=%u d=%d",
+       {Slot(uint32_t{0xAB}), Slot(int16_t{-2}), Slot(int16_t{-2})},
        "x=000000AB u=4294967294 d=-2"},
       {"more=%d %d", {Slot(7)}, "more=7 0"},
   };

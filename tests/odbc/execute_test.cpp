@@ -33,7 +33,7 @@ struct Received {
   std::vector<std::string> names;  // of 24-byte type entries ("" for none)
   int executions = 0;
   int32_t executeCode = 0;
-  Dataset outputRow{};        // what DRV_Fetch hands out after an execution
+  Dataset outputRow{};  // what DRV_Fetch hands out after an execution
   void Reset() {
     if (params != nullptr) {
       DatasetFree(params);
@@ -63,7 +63,8 @@ int32_t PrepareExecute(DrvHandle, const char*, Dataset* ds, uint16_t n, const Pa
   return got.executeCode;
 }
 
-int32_t PrepareExecute2(DrvHandle, const char*, Dataset* ds, uint16_t n, const ParamTypeEntry* types) {
+int32_t PrepareExecute2(DrvHandle, const char*, Dataset* ds, uint16_t n,
+                        const ParamTypeEntry* types) {
   Fake().Log("PrepareExecute2 " + std::to_string(n));
   if (ds != nullptr) keep(ds);
   got.types.clear();
@@ -140,7 +141,8 @@ class ExecuteTest : public StmtTest {
   }
   // Connects and prepares a statement with parameters of the given names
   // ("*O" output, "*B" input/output, anything else input).
-  void Prepared(std::vector<std::string> names, uint32_t caps = kAgent, const char* sql = "insert") {
+  void Prepared(std::vector<std::string> names, uint32_t caps = kAgent,
+                const char* sql = "insert") {
     for (const std::string& n : names) {
       FakeColumn p;
       p.name = n;
@@ -191,15 +193,20 @@ TEST_F(ExecuteTest, RowWiseAndColumnWiseArraysWithNulls) {
     double amounts[3] = {1.5, 2.5, 0};
     SQLLEN amountInd[3] = {0, 0, SQL_NULL_DATA};
     if (rowWise) {
-      ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_TYPE, (SQLPOINTER)sizeof(Row), 0), SQL_SUCCESS);
-      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &rows[0].id, 0, &rows[0].idInd);
-      SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, rows[0].name, 12, &rows[0].nameLen);
-      SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &rows[0].amount, 0,
-                       &rows[0].amountInd);
+      ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_TYPE, (SQLPOINTER)sizeof(Row), 0),
+                SQL_SUCCESS);
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &rows[0].id, 0,
+                       &rows[0].idInd);
+      SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, rows[0].name, 12,
+                       &rows[0].nameLen);
+      SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &rows[0].amount,
+                       0, &rows[0].amountInd);
     } else {
       SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, ids, 0, idInd);
-      SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, names, 12, nameLen);
-      SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, amounts, 0, amountInd);
+      SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, names, 12,
+                       nameLen);
+      SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, amounts, 0,
+                       amountInd);
     }
     ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
     ASSERT_NE(got.params, nullptr);
@@ -233,15 +240,21 @@ TEST_F(ExecuteTest, DateTextColumnsAreTypedFromEverySet) {
     const char* name;
     std::vector<const char*> values;  // null: SQL_NULL_DATA
     int32_t type;
-    std::vector<std::string> cells;   // text of each cell ("" for NULL or a struct)
+    std::vector<std::string> cells;  // text of each cell ("" for NULL or a struct)
   };
   const Case cases[] = {
-      {"plain dates with a NULL", {"2024-02-09", nullptr, "2023-12-31"}, DS_CHAR,
+      {"plain dates with a NULL",
+       {"2024-02-09", nullptr, "2023-12-31"},
+       DS_CHAR,
        {"2024-02-09", "", "2023-12-31"}},
       {"escapes only", {"{d '2024-02-09'}", nullptr, "{d '2023-12-31'}"}, DS_DATE, {}},
-      {"escape among plain dates", {"2024-02-09", "{d '2023-12-31'}"}, DS_CHAR,
+      {"escape among plain dates",
+       {"2024-02-09", "{d '2023-12-31'}"},
+       DS_CHAR,
        {"2024-02-09", "2023-12-31"}},
-      {"unknown escape among escapes", {"{d '2024-02-09'}", "{fn curdate()}"}, DS_CHAR,
+      {"unknown escape among escapes",
+       {"{d '2024-02-09'}", "{fn curdate()}"},
+       DS_CHAR,
        {"2024-02-09", "{fn curdate()}"}},
       {"NULL only", {nullptr, nullptr}, DS_DATE, {}},
   };
@@ -262,8 +275,8 @@ TEST_F(ExecuteTest, DateTextColumnsAreTypedFromEverySet) {
       strcpy(&buf[r * 20], c.values[r]);
       len[r] = SQL_NTS;
     }
-    ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_DATE, 10, 0, buf.data(), 20,
-                               len.data()),
+    ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_DATE, 10, 0,
+                               buf.data(), 20, len.data()),
               SQL_SUCCESS);
     ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
     EXPECT_EQ(Col(0).type, c.type);
@@ -323,8 +336,10 @@ TEST_F(ExecuteTest, CopiesTakeOnlyTheValuesOwnLength) {
   // Each value ends where its buffer ends.
   char* n0 = static_cast<char*>(malloc(nlen[0]));
   memcpy(n0, narrow[0], nlen[0]);
-  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_TIMESTAMP, 19, 0, nbuf.data(), 20, nlen);
-  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_TYPE_TIME, 8, 0, wbuf.data(), 20, wlen);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_TIMESTAMP, 19, 0, nbuf.data(),
+                   20, nlen);
+  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_TYPE_TIME, 8, 0, wbuf.data(), 20,
+                   wlen);
   ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
   EXPECT_EQ(Col(0).type, DS_CHAR);
   EXPECT_EQ(Text(0, 0), "{fn curdate()}");
@@ -456,7 +471,8 @@ TEST_F(ExecuteTest, IgnoredSetsStatusesAndProcessedCount) {
   Prepared({"a"});
   Sets(4);
   SQLINTEGER v[4] = {1, 2, 3, 4};
-  SQLUSMALLINT opsArray[4] = {SQL_PARAM_PROCEED, SQL_PARAM_IGNORE, SQL_PARAM_PROCEED, SQL_PARAM_PROCEED};
+  SQLUSMALLINT opsArray[4] = {SQL_PARAM_PROCEED, SQL_PARAM_IGNORE, SQL_PARAM_PROCEED,
+                              SQL_PARAM_PROCEED};
   SQLUSMALLINT status[4] = {};
   SQLULEN processed = 99;
   SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_OPERATION_PTR, opsArray, 0);
@@ -469,7 +485,8 @@ TEST_F(ExecuteTest, IgnoredSetsStatusesAndProcessedCount) {
   memcpy(&third, Col(0).data + 4, 4);
   EXPECT_EQ(third, 3);
   EXPECT_EQ(processed, 3u);
-  const SQLUSMALLINT ok[4] = {SQL_PARAM_SUCCESS, SQL_PARAM_UNUSED, SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS};
+  const SQLUSMALLINT ok[4] = {SQL_PARAM_SUCCESS, SQL_PARAM_UNUSED, SQL_PARAM_SUCCESS,
+                              SQL_PARAM_SUCCESS};
   EXPECT_EQ(memcmp(status, ok, sizeof ok), 0);
 
   // The back end stops at the second set it was given (the third of the array).
@@ -478,7 +495,8 @@ TEST_F(ExecuteTest, IgnoredSetsStatusesAndProcessedCount) {
   EXPECT_EQ(SQLExecute(stmt_), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "42000");
   EXPECT_EQ(processed, 2u);
-  const SQLUSMALLINT failed[4] = {SQL_PARAM_SUCCESS, SQL_PARAM_UNUSED, SQL_PARAM_ERROR, SQL_PARAM_UNUSED};
+  const SQLUSMALLINT failed[4] = {SQL_PARAM_SUCCESS, SQL_PARAM_UNUSED, SQL_PARAM_ERROR,
+                                  SQL_PARAM_UNUSED};
   EXPECT_EQ(memcmp(status, failed, sizeof failed), 0);
 
   // Nothing runs when every set is ignored.

@@ -24,7 +24,7 @@ class Latch {
   void Arm();
   void WaitEntered();  // until a call is blocked in the latch
   void Open();
-  void BlockHere();    // called by the slot
+  void BlockHere();  // called by the slot
  private:
   std::mutex m_;
   std::condition_variable cv_;
@@ -45,15 +45,15 @@ struct FakeBackend {
   std::vector<std::string> connectMessages;  // left in the connection's list on failure
   int32_t rollbackCode = 0;
   int32_t endConnectCode = 0;
-  std::string lastSrvopts;                   // as DRV_Connect received them
+  std::string lastSrvopts;  // as DRV_Connect received them
   DriverConnectParams lastParams{};
   std::string lastUid, lastPwd, lastDsn, lastDbopts, lastTarget, lastDbpath;
-  std::vector<std::string> cursorMessages;   // handed out by DRV_GetErrors on a cursor
+  std::vector<std::string> cursorMessages;  // handed out by DRV_GetErrors on a cursor
   uint32_t caps = DRV_CAP_THREADSAFE;
-  Latch* blockRowCount = nullptr;            // DRV_GetInfo(DRVP_ROW_COUNT) waits here
+  Latch* blockRowCount = nullptr;  // DRV_GetInfo(DRVP_ROW_COUNT) waits here
   Latch* blockCloseCursor = nullptr;
   int32_t rowCount = 7;
-  int32_t rowCountCode = 0;                  // answer of DRV_GetInfo(DRVP_ROW_COUNT)
+  int32_t rowCountCode = 0;  // answer of DRV_GetInfo(DRVP_ROW_COUNT)
 
   void Reset();
   void Log(const std::string& entry);
@@ -62,8 +62,12 @@ struct FakeBackend {
 };
 
 FakeBackend& Fake();
-inline uint32_t HandleOf(SQLHANDLE h) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h)); }
-inline SQLHANDLE AsHandle(uint32_t v) { return reinterpret_cast<SQLHANDLE>(static_cast<uintptr_t>(v)); }
+inline uint32_t HandleOf(SQLHANDLE h) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h));
+}
+inline SQLHANDLE AsHandle(uint32_t v) {
+  return reinterpret_cast<SQLHANDLE>(static_cast<uintptr_t>(v));
+}
 // The binder the core calls for every connect.
 int32_t FakeBind(DriverRecord* rec);
 

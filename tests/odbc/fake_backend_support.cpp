@@ -84,8 +84,9 @@ int32_t GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, uint16
 }
 
 int32_t SetOption(DrvHandle h, DriverPropId id, const void* value) {
-  std::string v = DrvpKind(id) == DRVP_KIND_TEXT ? static_cast<const char*>(value)
-                                                   : std::to_string(*static_cast<const int32_t*>(value));
+  std::string v = DrvpKind(id) == DRVP_KIND_TEXT
+                      ? static_cast<const char*>(value)
+                      : std::to_string(*static_cast<const int32_t*>(value));
   fake.Log("SetOption " + hex(h) + "," + hex(id) + "," + v);
   auto a = fake.setAnswers.find(id);
   if (a != fake.setAnswers.end() && a->second != 0) return a->second;
@@ -204,7 +205,8 @@ void private_odbc_ini() {
   ASSERT_NE(f, nullptr);
   fputs(
       "[ODBC Data Sources]\nsales=Kestrane Test Driver\n\n"
-      "[sales]\nDriver=Kestrane Test Driver\nDatabase=salesdb\nLastUser=dsnuser\nFetchBufferSize=25\n"
+      "[sales]\nDriver=Kestrane Test "
+      "Driver\nDatabase=salesdb\nLastUser=dsnuser\nFetchBufferSize=25\n"
       "JET=yes\nHost=dsnhost\n\n"
       "[nopwd]\nDatabase=db2\n\n"
       "[Default]\nDatabase=defaultdb\nLastUser=defuser\nPWD=defpwd\n",
@@ -320,6 +322,7 @@ std::string CoreTest::Message(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec) {
   SQLINTEGER native = 0;
   SQLCHAR text[1024] = {};
   SQLSMALLINT len = 0;
-  if (SQLGetDiagRec(type, h, rec, state, &native, text, sizeof text, &len) == SQL_NO_DATA) return "";
+  if (SQLGetDiagRec(type, h, rec, state, &native, text, sizeof text, &len) == SQL_NO_DATA)
+    return "";
   return reinterpret_cast<char*>(text);
 }

@@ -16,19 +16,20 @@
 #include "stmt_fake.h"
 
 struct FetchFake {
-  Dataset rows{};                  // every row of the result
-  int32_t next = 0;                // first row not handed out yet
-  int32_t perCall = 0;             // rows per DRV_Fetch at most; 0: as asked
-  std::vector<int32_t> asked;      // rows asked by each DRV_Fetch
-  std::vector<bool> hadColumns;    // each DRV_Fetch: the Dataset came laid out
-  std::vector<uint16_t> statuses;  // status of each result row in a rowset; SQL_ROW_SUCCESS when absent
-  int32_t tableSize = 0;           // entries of a rowset's table; 0: the rowset size
-  int32_t rowsetSize = 1;          // as the statement set it on the cursor
-  std::vector<int32_t> targets;    // target of each scrolled fetch
-  std::string longValue;           // the deferred value, handed out in pieces
+  Dataset rows{};                // every row of the result
+  int32_t next = 0;              // first row not handed out yet
+  int32_t perCall = 0;           // rows per DRV_Fetch at most; 0: as asked
+  std::vector<int32_t> asked;    // rows asked by each DRV_Fetch
+  std::vector<bool> hadColumns;  // each DRV_Fetch: the Dataset came laid out
+  std::vector<uint16_t>
+      statuses;            // status of each result row in a rowset; SQL_ROW_SUCCESS when absent
+  int32_t tableSize = 0;   // entries of a rowset's table; 0: the rowset size
+  int32_t rowsetSize = 1;  // as the statement set it on the cursor
+  std::vector<int32_t> targets;  // target of each scrolled fetch
+  std::string longValue;         // the deferred value, handed out in pieces
   bool longNull = false;
   size_t longOffset = 0;
-  int32_t longCode = 0;            // answer of DRV_GetLongData when not 0
+  int32_t longCode = 0;  // answer of DRV_GetLongData when not 0
 
   void Reset();
 };

@@ -107,7 +107,8 @@ int32_t GetLongData(DrvHandle, uint32_t, uint32_t, uint32_t maxUnits, void** dat
 }
 
 int32_t SetOption(DrvHandle h, DriverPropId id, const void* value) {
-  if (id == DRVP_STMT_OPTION + SQL_ROWSET_SIZE) ffake.rowsetSize = *static_cast<const int32_t*>(value);
+  if (id == DRVP_STMT_OPTION + SQL_ROWSET_SIZE)
+    ffake.rowsetSize = *static_cast<const int32_t*>(value);
   return below->DRV_SetOption(h, id, value);
 }
 
@@ -154,7 +155,8 @@ void FetchTest::TearDown() {
   StmtTest::TearDown();
 }
 
-void FetchTest::Result(const std::vector<FakeColumn>& cols, int32_t rows, bool scroll, int version) {
+void FetchTest::Result(const std::vector<FakeColumn>& cols, int32_t rows, bool scroll,
+                       int version) {
   Open(scroll ? DRV_CAPBIT_SCROLL_CURSORS : 0, version);
   SFake().columns = cols;
   Dataset& ds = ffake.rows;
@@ -178,11 +180,16 @@ void FetchTest::Cell(int32_t row, uint16_t col, const void* bytes, size_t n) {
     memcpy(slot + prefix, bytes, n);
   };
   switch (c.type) {
-    case DS_VARCHAR1: case DS_VARBINARY1: prefixed(1, n); return;
-    case DS_VARCHAR2: case DS_VARBINARY2: prefixed(2, n); return;
-    case DS_VARCHAR4: case DS_VARBINARY4: prefixed(4, n); return;
+    case DS_VARCHAR1:
+    case DS_VARBINARY1: prefixed(1, n); return;
+    case DS_VARCHAR2:
+    case DS_VARBINARY2: prefixed(2, n); return;
+    case DS_VARCHAR4:
+    case DS_VARBINARY4: prefixed(4, n); return;
     case DS_WVARCHAR4: prefixed(4, n / 2); return;
-    case DS_LONGCHAR: case DS_LONGBINARY: case DS_LONGWCHAR: {
+    case DS_LONGCHAR:
+    case DS_LONGBINARY:
+    case DS_LONGWCHAR: {
       DatasetLong v{static_cast<uint32_t>(c.type == DS_LONGWCHAR ? n / 2 : n), malloc(n + 2)};
       memcpy(v.data, bytes, n);
       memset(static_cast<char*>(v.data) + n, 0, 2);
@@ -196,10 +203,14 @@ void FetchTest::Cell(int32_t row, uint16_t col, const void* bytes, size_t n) {
   }
 }
 
-void FetchTest::Text(int32_t row, uint16_t col, const std::string& text) { Cell(row, col, text.data(), text.size()); }
+void FetchTest::Text(int32_t row, uint16_t col, const std::string& text) {
+  Cell(row, col, text.data(), text.size());
+}
 
 void FetchTest::Wide(int32_t row, uint16_t col, const std::u16string& text) {
   Cell(row, col, text.data(), text.size() * 2);
 }
 
-void FetchTest::Deferred(int32_t row, uint16_t col) { ffake.rows.cols[col - 1].ind[row] = DS_IND_NOTFETCHED; }
+void FetchTest::Deferred(int32_t row, uint16_t col) {
+  ffake.rows.cols[col - 1].ind[row] = DS_IND_NOTFETCHED;
+}

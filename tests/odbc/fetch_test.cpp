@@ -64,7 +64,8 @@ TEST_F(FetchRoadTest, ARowWiderThanABlockStillTravels) {
     for (int32_t i = 0; i < 3; ++i) Text(i, 1, std::string(69999, static_cast<char>('a' + i)));
     std::vector<char> buf(70000);
     SQLLEN len = 0;
-    ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_CHAR, buf.data(), static_cast<SQLLEN>(buf.size()), &len), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_CHAR, buf.data(), static_cast<SQLLEN>(buf.size()), &len),
+              SQL_SUCCESS);
     for (int32_t i = 0; i < 3; ++i) {
       ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
       EXPECT_EQ(len, 69999);
@@ -133,7 +134,8 @@ TEST_F(FetchRoadTest, RowWiseRecordsAndTheBindOffset) {
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)sizeof(Row), 0), SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_OFFSET_PTR, &offset, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &rows[0].a, 0, &rows[0].aLen), SQL_SUCCESS);
-  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, rows[0].b, sizeof rows[0].b, &rows[0].bLen), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, rows[0].b, sizeof rows[0].b, &rows[0].bLen),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
@@ -152,8 +154,10 @@ TEST_F(FetchRoadTest, BookmarkBindingsAndTheirArrays) {
   Fake().ints[DRVP_GETINFO_INT + SQL_FETCH_DIRECTION] = 0xBF;
   Fake().ints[DRVP_GETINFO_INT + SQL_BOOKMARK_PERSISTENCE] = SQL_BP_SCROLL;
   Numbered(6, true);
-  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0),
+            SQL_SUCCESS);
   Rowset(3);
   unsigned char marks[3][10];
   memset(marks, 0x55, sizeof marks);
@@ -164,8 +168,8 @@ TEST_F(FetchRoadTest, BookmarkBindingsAndTheirArrays) {
     SQLLEN length;
     const char* state;
   };
-  for (const Refused& r : {Refused{SQL_C_VARBOOKMARK, 7, "HY090"}, Refused{SQL_C_BINARY, 0, "HY090"},
-                           Refused{SQL_C_SLONG, 10, "HY003"}}) {
+  for (const Refused& r : {Refused{SQL_C_VARBOOKMARK, 7, "HY090"},
+                           Refused{SQL_C_BINARY, 0, "HY090"}, Refused{SQL_C_SLONG, 10, "HY003"}}) {
     SCOPED_TRACE(r.length);
     EXPECT_EQ(SQLBindCol(stmt_, 0, r.cType, marks, r.length, lens), SQL_ERROR);
     EXPECT_EQ(State(), r.state);
@@ -250,12 +254,24 @@ TEST_F(FetchRoadTest, ARowThatFailsIsMarkedAndTheRowsetGoesOn) {
     std::string state;
   };
   const Case kCases[] = {
-      {"a bad value and a cut one", {"1", "x", "3.5", "4"}, {}, SQL_SUCCESS_WITH_INFO,
-       {SQL_ROW_SUCCESS, SQL_ROW_ERROR, SQL_ROW_SUCCESS_WITH_INFO, SQL_ROW_SUCCESS}, "22018"},
-      {"every row bad", {"x", "y", "z", "w"}, {}, SQL_ERROR,
-       {SQL_ROW_ERROR, SQL_ROW_ERROR, SQL_ROW_ERROR, SQL_ROW_ERROR}, "22018"},
-      {"a row the cursor could not read", {"1", "2", "3", "4"}, {0, 0, SQL_ROW_ERROR, 0},
-       SQL_SUCCESS_WITH_INFO, {SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_ERROR, SQL_ROW_SUCCESS}, "HY000"},
+      {"a bad value and a cut one",
+       {"1", "x", "3.5", "4"},
+       {},
+       SQL_SUCCESS_WITH_INFO,
+       {SQL_ROW_SUCCESS, SQL_ROW_ERROR, SQL_ROW_SUCCESS_WITH_INFO, SQL_ROW_SUCCESS},
+       "22018"},
+      {"every row bad",
+       {"x", "y", "z", "w"},
+       {},
+       SQL_ERROR,
+       {SQL_ROW_ERROR, SQL_ROW_ERROR, SQL_ROW_ERROR, SQL_ROW_ERROR},
+       "22018"},
+      {"a row the cursor could not read",
+       {"1", "2", "3", "4"},
+       {0, 0, SQL_ROW_ERROR, 0},
+       SQL_SUCCESS_WITH_INFO,
+       {SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_ERROR, SQL_ROW_SUCCESS},
+       "HY000"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);

@@ -41,19 +41,37 @@ class GetColumnTest : public FetchTest {
   }
 };
 
-std::string u16bytes(std::u16string_view s) { return std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2); }
+std::string u16bytes(std::u16string_view s) {
+  return std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2);
+}
 
 TEST_F(GetColumnTest, EveryDatasetTypeReachesTheCTypes) {
-  Result({Col(SQL_CHAR, DS_CHAR, 10), Col(SQL_VARCHAR, DS_STRING, 20), Col(SQL_VARCHAR, DS_VARCHAR1, 10),
-          Col(SQL_VARCHAR, DS_VARCHAR2, 10), Col(SQL_VARCHAR, DS_VARCHAR4, 10),
-          Col(SQL_LONGVARCHAR, DS_LONGCHAR), Col(SQL_BINARY, DS_BINARY, 3),
-          Col(SQL_VARBINARY, DS_VARBINARY2, 4), Col(SQL_LONGVARBINARY, DS_LONGBINARY),
-          Col(SQL_WCHAR, DS_WCHAR, 4), Col(SQL_WVARCHAR, DS_WSTRING, 8), Col(SQL_WLONGVARCHAR, DS_LONGWCHAR),
-          Col(SQL_WVARCHAR, DS_WVARCHAR4, 8), Col(SQL_BIT, DS_BIT), Col(SQL_TINYINT, DS_TINYINT),
-          Col(SQL_TINYINT, DS_UTINYINT), Col(SQL_SMALLINT, DS_SMALLINT), Col(SQL_SMALLINT, DS_USMALLINT),
-          Col(SQL_INTEGER, DS_INTEGER), Col(SQL_INTEGER, DS_UINTEGER), Col(SQL_REAL, DS_REAL),
-          Col(SQL_DOUBLE, DS_DOUBLE), Col(SQL_TYPE_DATE, DS_DATE), Col(SQL_TYPE_TIME, DS_TIME),
-          Col(SQL_TYPE_TIMESTAMP, DS_TIMESTAMP, 0, 3), Col(SQL_CHAR, DS_NONE, 4)},
+  Result({Col(SQL_CHAR, DS_CHAR, 10),
+          Col(SQL_VARCHAR, DS_STRING, 20),
+          Col(SQL_VARCHAR, DS_VARCHAR1, 10),
+          Col(SQL_VARCHAR, DS_VARCHAR2, 10),
+          Col(SQL_VARCHAR, DS_VARCHAR4, 10),
+          Col(SQL_LONGVARCHAR, DS_LONGCHAR),
+          Col(SQL_BINARY, DS_BINARY, 3),
+          Col(SQL_VARBINARY, DS_VARBINARY2, 4),
+          Col(SQL_LONGVARBINARY, DS_LONGBINARY),
+          Col(SQL_WCHAR, DS_WCHAR, 4),
+          Col(SQL_WVARCHAR, DS_WSTRING, 8),
+          Col(SQL_WLONGVARCHAR, DS_LONGWCHAR),
+          Col(SQL_WVARCHAR, DS_WVARCHAR4, 8),
+          Col(SQL_BIT, DS_BIT),
+          Col(SQL_TINYINT, DS_TINYINT),
+          Col(SQL_TINYINT, DS_UTINYINT),
+          Col(SQL_SMALLINT, DS_SMALLINT),
+          Col(SQL_SMALLINT, DS_USMALLINT),
+          Col(SQL_INTEGER, DS_INTEGER),
+          Col(SQL_INTEGER, DS_UINTEGER),
+          Col(SQL_REAL, DS_REAL),
+          Col(SQL_DOUBLE, DS_DOUBLE),
+          Col(SQL_TYPE_DATE, DS_DATE),
+          Col(SQL_TYPE_TIME, DS_TIME),
+          Col(SQL_TYPE_TIMESTAMP, DS_TIMESTAMP, 0, 3),
+          Col(SQL_CHAR, DS_NONE, 4)},
          1);
   Text(0, 1, "ab");
   Text(0, 2, "hello");
@@ -88,10 +106,31 @@ TEST_F(GetColumnTest, EveryDatasetTypeReachesTheCTypes) {
     std::string_view text;
   };
   constexpr AsText kText[] = {
-      {1, "ab"}, {2, "hello"}, {3, "v1"}, {4, "v2"}, {5, "v4"}, {6, "long text"}, {7, "0102AB"},
-      {8, "FF00"}, {9, "DEAD"}, {10, "wc"}, {11, "wide"}, {12, "lw"}, {13, "w4"}, {14, "1"},
-      {15, "-5"}, {16, "250"}, {17, "-300"}, {18, "60000"}, {19, "-70000"}, {20, "4000000000"},
-      {21, "1.5"}, {22, "2.25"}, {23, "2024-02-29"}, {24, "13:14:15"}, {25, "2024-02-29 13:14:15.500"},
+      {1, "ab"},
+      {2, "hello"},
+      {3, "v1"},
+      {4, "v2"},
+      {5, "v4"},
+      {6, "long text"},
+      {7, "0102AB"},
+      {8, "FF00"},
+      {9, "DEAD"},
+      {10, "wc"},
+      {11, "wide"},
+      {12, "lw"},
+      {13, "w4"},
+      {14, "1"},
+      {15, "-5"},
+      {16, "250"},
+      {17, "-300"},
+      {18, "60000"},
+      {19, "-70000"},
+      {20, "4000000000"},
+      {21, "1.5"},
+      {22, "2.25"},
+      {23, "2024-02-29"},
+      {24, "13:14:15"},
+      {25, "2024-02-29 13:14:15.500"},
   };
   for (const AsText& c : kText) {
     SCOPED_TRACE(c.col);
@@ -145,17 +184,39 @@ TEST_F(GetColumnTest, PiecesContinueWhereTheLastOneStopped) {
   };
   const SQLRETURN kCut = SQL_SUCCESS_WITH_INFO;
   const Case kCases[] = {
-      {"text into a short buffer", Col(SQL_VARCHAR, DS_STRING, 40), "abcdefghijklmnopqrstuvwxy", SQL_C_CHAR, 10,
+      {"text into a short buffer",
+       Col(SQL_VARCHAR, DS_STRING, 40),
+       "abcdefghijklmnopqrstuvwxy",
+       SQL_C_CHAR,
+       10,
        {{kCut, "abcdefghi", 25}, {kCut, "jklmnopqr", 16}, {SQL_SUCCESS, "stuvwxy", 7}}},
-      {"UTF-8 into UTF-16 pieces", Col(SQL_VARCHAR, DS_STRING, 40), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" "b",
-       SQL_C_WCHAR, 6,
-       {{kCut, u16bytes(u"a\u00e9"), 12}, {kCut, u16bytes(u"\u20ac"), 8}, {kCut, u16bytes(u"\U0001F600"), 6},
+      {"UTF-8 into UTF-16 pieces",
+       Col(SQL_VARCHAR, DS_STRING, 40),
+       "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"
+       "b",
+       SQL_C_WCHAR,
+       6,
+       {{kCut, u16bytes(u"a\u00e9"), 12},
+        {kCut, u16bytes(u"\u20ac"), 8},
+        {kCut, u16bytes(u"\U0001F600"), 6},
         {SQL_SUCCESS, u16bytes(u"b"), 2}}},
-      {"UTF-16 into UTF-8 pieces", Col(SQL_WVARCHAR, DS_WSTRING, 20), u16bytes(u"a\u00f1\U0001F600z"),
-       SQL_C_CHAR, 5, {{kCut, "a\xC3\xB1", 8}, {kCut, "\xF0\x9F\x98\x80", 5}, {SQL_SUCCESS, "z", 1}}},
-      {"bytes as hex digits", Col(SQL_LONGVARBINARY, DS_LONGBINARY), std::string("\x00\x01\x02\x03\x04\x05", 6), SQL_C_CHAR,
-       5, {{kCut, "0001", 12}, {kCut, "0203", 8}, {SQL_SUCCESS, "0405", 4}}},
-      {"bytes in binary pieces", Col(SQL_BINARY, DS_BINARY, 5), "12345", SQL_C_BINARY, 2,
+      {"UTF-16 into UTF-8 pieces",
+       Col(SQL_WVARCHAR, DS_WSTRING, 20),
+       u16bytes(u"a\u00f1\U0001F600z"),
+       SQL_C_CHAR,
+       5,
+       {{kCut, "a\xC3\xB1", 8}, {kCut, "\xF0\x9F\x98\x80", 5}, {SQL_SUCCESS, "z", 1}}},
+      {"bytes as hex digits",
+       Col(SQL_LONGVARBINARY, DS_LONGBINARY),
+       std::string("\x00\x01\x02\x03\x04\x05", 6),
+       SQL_C_CHAR,
+       5,
+       {{kCut, "0001", 12}, {kCut, "0203", 8}, {SQL_SUCCESS, "0405", 4}}},
+      {"bytes in binary pieces",
+       Col(SQL_BINARY, DS_BINARY, 5),
+       "12345",
+       SQL_C_BINARY,
+       2,
        {{kCut, "12", 5}, {kCut, "34", 3}, {SQL_SUCCESS, "5", 1}}},
   };
   for (const Case& c : kCases) {
@@ -214,7 +275,9 @@ TEST_F(GetColumnTest, NullValues) {
 }
 
 TEST_F(GetColumnTest, TheDefaultCType) {
-  Result({Col(SQL_INTEGER, DS_INTEGER), Col(SQL_BIGINT, DS_INTEGER), Col(SQL_WVARCHAR, DS_WSTRING, 8)}, 1);
+  Result(
+      {Col(SQL_INTEGER, DS_INTEGER), Col(SQL_BIGINT, DS_INTEGER), Col(SQL_WVARCHAR, DS_WSTRING, 8)},
+      1);
   Value<int32_t>(0, 1, 41);
   Value<int32_t>(0, 2, 123);
   Wide(0, 3, u"wv");
@@ -273,8 +336,10 @@ TEST_F(GetColumnTest, BookmarkColumn) {
   SetUp();
   Fake().ints[DRVP_GETINFO_INT + SQL_FETCH_DIRECTION] = 0xBF;
   Open(DRV_CAPBIT_SCROLL_CURSORS);
-  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)2, 0), SQL_SUCCESS);
   SFake().columns = {Col(SQL_INTEGER, DS_INTEGER)};
   ASSERT_EQ(DatasetInit(&FFake().rows, 1), 0);
@@ -291,8 +356,10 @@ TEST_F(GetColumnTest, BookmarkColumn) {
     SQLRETURN rc;
     const char* state;
   };
-  for (const Case c : {Case{SQL_C_LONG, 16, SQL_ERROR, "HY003"}, Case{SQL_C_BINARY, 4, SQL_ERROR, "HY090"},
-                       Case{SQL_C_BINARY, 16, SQL_SUCCESS, nullptr}, Case{SQL_C_UBIGINT, 0, SQL_SUCCESS, nullptr}}) {
+  for (const Case c :
+       {Case{SQL_C_LONG, 16, SQL_ERROR, "HY003"}, Case{SQL_C_BINARY, 4, SQL_ERROR, "HY090"},
+        Case{SQL_C_BINARY, 16, SQL_SUCCESS, nullptr},
+        Case{SQL_C_UBIGINT, 0, SQL_SUCCESS, nullptr}}) {
     SCOPED_TRACE(c.cType);
     memset(buf, 0x55, sizeof buf);
     len = 0;
@@ -316,8 +383,9 @@ TEST_F(GetColumnTest, LongValuesReadOnDemand) {
   Deferred(2, 1);
   FFake().longValue = "0123456789ABCDEFGHIJ";
   ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
-  for (const Got& want : {Got{SQL_SUCCESS_WITH_INFO, "0123456", 20}, Got{SQL_SUCCESS_WITH_INFO, "789ABCD", 13},
-                          Got{SQL_SUCCESS, "EFGHIJ", 6}, Got{SQL_NO_DATA, "", 0}}) {
+  for (const Got& want :
+       {Got{SQL_SUCCESS_WITH_INFO, "0123456", 20}, Got{SQL_SUCCESS_WITH_INFO, "789ABCD", 13},
+        Got{SQL_SUCCESS, "EFGHIJ", 6}, Got{SQL_NO_DATA, "", 0}}) {
     const Got g = Get(1, SQL_C_CHAR, 8);
     EXPECT_EQ(g.rc, want.rc);
     if (want.rc != SQL_NO_DATA) {

@@ -58,8 +58,8 @@ TEST_F(GetInfoTest, BackEndItemsCrossOnceAndTheCurrentDatabaseEveryTime) {
   EXPECT_EQ(CallsFor(DRVP_GETINFO_INT + 65003), 0);
   // A new connection starts with empty caches.
   ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
-  ASSERT_EQ(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)"DSN=;UID=u;PWD=p", SQL_NTS, nullptr, 0, nullptr,
-                             SQL_DRIVER_NOPROMPT),
+  ASSERT_EQ(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)"DSN=;UID=u;PWD=p", SQL_NTS, nullptr, 0,
+                             nullptr, SQL_DRIVER_NOPROMPT),
             SQL_SUCCESS);
   ASSERT_EQ(SQLGetInfo(dbc_, SQL_DBMS_VER, nullptr, 0, nullptr), SQL_SUCCESS);
   EXPECT_EQ(CallsFor(DRVP_GETINFO_TEXT + SQL_DBMS_VER), 2);
@@ -132,8 +132,11 @@ TEST_F(GetInfoTest, Functions) {
   const struct {
     SQLUSMALLINT id;
     SQLUSMALLINT exists;
-  } single[] = {{SQL_API_SQLBROWSECONNECT, 0}, {SQL_API_SQLFETCHSCROLL, 1}, {SQL_API_SQLDESCRIBEPARAM, 1},
-                {SQL_API_SQLBINDPARAM, 0},     {4000, 0}};
+  } single[] = {{SQL_API_SQLBROWSECONNECT, 0},
+                {SQL_API_SQLFETCHSCROLL, 1},
+                {SQL_API_SQLDESCRIBEPARAM, 1},
+                {SQL_API_SQLBINDPARAM, 0},
+                {4000, 0}};
   for (const auto& c : single) {
     SCOPED_TRACE(c.id);
     SQLUSMALLINT v = 9;

@@ -28,8 +28,8 @@ TEST_F(PrepareTest, SelectIsToldByItsFirstFiveLetters) {
   const struct {
     const char* text;
     uint32_t select;
-  } cases[] = {{"select * from t", 1}, {"SELECT 1", 1}, {"selector", 1}, {" select 1", 0},
-               {"(select 1)", 0},      {"update t set a = 1", 0}};
+  } cases[] = {{"select * from t", 1}, {"SELECT 1", 1},   {"selector", 1},
+               {" select 1", 0},       {"(select 1)", 0}, {"update t set a = 1", 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)c.text, SQL_NTS), SQL_SUCCESS);
@@ -57,7 +57,8 @@ TEST_F(PrepareTest, TextLengths) {
 
 TEST_F(PrepareTest, ChangedCursorSettingsAreOfferedAgainAtTheNextPrepare) {
   Open();
-  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0),
+            SQL_SUCCESS);
   Fake().ints[DRVP_STMT_OPTION + SQL_CURSOR_TYPE] = SQL_CURSOR_STATIC;
   EXPECT_EQ(SQLPrepare(stmt_, (SQLCHAR*)"select 1", SQL_NTS), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "01S02");
@@ -94,7 +95,7 @@ TEST_F(PrepareTest, FailedPrepareLeavesNoPreparedStatement) {
 
 TEST_F(PrepareTest, ParameterDirectionsStopAtAnUnknownOne) {
   Open();
-  SFake().params = {{"*I1", SQL_INTEGER}, {"*O2", SQL_INTEGER}, {"*B3", SQL_INTEGER},
+  SFake().params = {{"*I1", SQL_INTEGER},   {"*O2", SQL_INTEGER}, {"*B3", SQL_INTEGER},
                     {"plain", SQL_INTEGER}, {"*U5", SQL_INTEGER}, {"*O6", SQL_INTEGER}};
   ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)"execute procedure p(?,?,?,?,?,?)", SQL_NTS), SQL_SUCCESS);
   const Stmt* s = StmtOf(stmt_);
@@ -143,7 +144,8 @@ TEST_F(PrepareTest, MoreResults) {
   EXPECT_EQ(processed, 1u);
   // The second result has no columns (the count of an UPDATE), the others do.
   SFake().moreResults = {0, 0, 0, 0};
-  SFake().nextResults = {{{"b", SQL_INTEGER, 10, 0, 11, 5, 4}}, {}, {{"c", SQL_CHAR, 1, 0, 1, 1, 2}}, {}};
+  SFake().nextResults = {
+      {{"b", SQL_INTEGER, 10, 0, 11, 5, 4}}, {}, {{"c", SQL_CHAR, 1, 0, 1, 1, 2}}, {}};
   for (SQLULEN want : {2u, 3u, 3u, 3u}) {
     EXPECT_EQ(SQLMoreResults(stmt_), SQL_SUCCESS);
     EXPECT_EQ(processed, want);
@@ -169,7 +171,8 @@ TEST_F(PrepareTest, NativeSql) {
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "01004");
   // A large application buffer is not cut to 16 bits on its way.
   std::string big(70000, '\0');
-  EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)"select 1", SQL_NTS, (SQLCHAR*)big.data(), 70000, &len), SQL_SUCCESS);
+  EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)"select 1", SQL_NTS, (SQLCHAR*)big.data(), 70000, &len),
+            SQL_SUCCESS);
   EXPECT_STREQ(big.c_str(), SFake().nativeSql.c_str());
 
   SQLWCHAR wide[64];
@@ -177,10 +180,12 @@ TEST_F(PrepareTest, NativeSql) {
   EXPECT_EQ(len, static_cast<SQLINTEGER>(SFake().nativeSql.size()));
   EXPECT_EQ(wide[0], 's');
 
-  EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)"select 1", -7, (SQLCHAR*)out, sizeof out, &len), SQL_ERROR);
+  EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)"select 1", -7, (SQLCHAR*)out, sizeof out, &len),
+            SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HY090");
   SFake().nativeSqlCode = 68;
-  EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)"select {fn", SQL_NTS, (SQLCHAR*)out, sizeof out, &len), SQL_ERROR);
+  EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)"select {fn", SQL_NTS, (SQLCHAR*)out, sizeof out, &len),
+            SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "42000");
 }
 

@@ -26,7 +26,7 @@ struct FakeColumn {
   int32_t precision = 0;
   int16_t scale = 0;
   int32_t displaySize = 0;
-  uint32_t bindType = 1;     // DS_CHAR
+  uint32_t bindType = 1;  // DS_CHAR
   uint32_t octetLength = 0;
   uint32_t flags = SQL_NULLABLE;
   std::string fullName;
@@ -36,16 +36,16 @@ struct FakeColumn {
 };
 
 struct StmtFake {
-  std::vector<FakeColumn> columns;   // the result the next describe hands out
+  std::vector<FakeColumn> columns;  // the result the next describe hands out
   std::vector<FakeColumn> params;
-  std::vector<ColAttr> attrs;        // string values are duplicated when handed out
+  std::vector<ColAttr> attrs;          // string values are duplicated when handed out
   std::vector<std::string> attrTexts;  // the texts of string-kind attrs, by index
   int32_t prepareCode = 0;
   int32_t describeCode = 0;
   int32_t executeCode = 0;
-  std::vector<int32_t> moreResults;  // DRV_MoreResults answers in turn, then 73
+  std::vector<int32_t> moreResults;                  // DRV_MoreResults answers in turn, then 73
   std::vector<std::vector<FakeColumn>> nextResults;  // descriptions after each further result
-  std::string nativeSql;             // the translation DRV_NativeSql hands out
+  std::string nativeSql;                             // the translation DRV_NativeSql hands out
   int32_t nativeSqlCode = 0;
   std::string cursorName = "SQL_CUR1";
   int32_t cursorNameCode = 0;

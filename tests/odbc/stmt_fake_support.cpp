@@ -73,7 +73,8 @@ int32_t ColAttributes(DrvHandle h, uint16_t* count, int16_t* attrCount, ColumnIn
   *attrs = static_cast<ColAttr*>(calloc(sfake.attrs.size(), sizeof(ColAttr)));
   for (size_t i = 0; i < sfake.attrs.size(); ++i) {
     (*attrs)[i] = sfake.attrs[i];
-    if (sfake.attrs[i].valueKind == 0) (*attrs)[i].value.strVal = strdup(sfake.attrTexts.at(i).c_str());
+    if (sfake.attrs[i].valueKind == 0)
+      (*attrs)[i].value.strVal = strdup(sfake.attrTexts.at(i).c_str());
   }
   return 0;
 }
@@ -194,9 +195,13 @@ SQLHSTMT StmtTest::NewStmt() {
   return h;
 }
 
-Stmt* StmtTest::StmtOf(SQLHSTMT h) { return static_cast<Stmt*>(HandleLookup(&StmtHandles, HandleOf(h))); }
+Stmt* StmtTest::StmtOf(SQLHSTMT h) {
+  return static_cast<Stmt*>(HandleLookup(&StmtHandles, HandleOf(h)));
+}
 
-Desc* StmtTest::DescOf(SQLHANDLE h) { return static_cast<Desc*>(HandleLookup(&DescHandles, HandleOf(h))); }
+Desc* StmtTest::DescOf(SQLHANDLE h) {
+  return static_cast<Desc*>(HandleLookup(&DescHandles, HandleOf(h)));
+}
 
 SQLHANDLE StmtTest::DescAttr(SQLHSTMT h, SQLINTEGER attr) {
   SQLHANDLE d = nullptr;

@@ -39,20 +39,26 @@ struct OptionCase {
 
 TEST_F(StmtAttrTest, OptionsAreSentAndTheValueInForceIsKept) {
   const OptionCase cases[] = {
-      {"cursor type accepted", SQL_CURSOR_TYPE, SQL_CURSOR_STATIC, 0, 0, SQL_SUCCESS, nullptr, SQL_CURSOR_STATIC},
-      {"cursor type lowered", SQL_CURSOR_TYPE, SQL_CURSOR_DYNAMIC, 75, SQL_CURSOR_STATIC, SQL_SUCCESS_WITH_INFO,
-       "01S02", SQL_CURSOR_STATIC},
-      {"cursor type refused", SQL_CURSOR_TYPE, SQL_CURSOR_DYNAMIC, 43, 0, SQL_ERROR, "HY092", SQL_CURSOR_FORWARD_ONLY},
-      {"concurrency lowered", SQL_CONCURRENCY, SQL_CONCUR_VALUES, 75, SQL_CONCUR_LOCK, SQL_SUCCESS_WITH_INFO,
-       "01S02", SQL_CONCUR_LOCK},
+      {"cursor type accepted", SQL_CURSOR_TYPE, SQL_CURSOR_STATIC, 0, 0, SQL_SUCCESS, nullptr,
+       SQL_CURSOR_STATIC},
+      {"cursor type lowered", SQL_CURSOR_TYPE, SQL_CURSOR_DYNAMIC, 75, SQL_CURSOR_STATIC,
+       SQL_SUCCESS_WITH_INFO, "01S02", SQL_CURSOR_STATIC},
+      {"cursor type refused", SQL_CURSOR_TYPE, SQL_CURSOR_DYNAMIC, 43, 0, SQL_ERROR, "HY092",
+       SQL_CURSOR_FORWARD_ONLY},
+      {"concurrency lowered", SQL_CONCURRENCY, SQL_CONCUR_VALUES, 75, SQL_CONCUR_LOCK,
+       SQL_SUCCESS_WITH_INFO, "01S02", SQL_CONCUR_LOCK},
       {"keyset size", SQL_KEYSET_SIZE, 40, 0, 0, SQL_SUCCESS, nullptr, 40},
       {"rowset size lowered", SQL_ROWSET_SIZE, 500, 75, 100, SQL_SUCCESS_WITH_INFO, "01S02", 100},
       {"rowset size 0 is 1", SQL_ROWSET_SIZE, 0, 0, 0, SQL_SUCCESS, nullptr, 1},
-      {"query timeout not capable", SQL_QUERY_TIMEOUT, 30, 43, 0, SQL_SUCCESS_WITH_INFO, "01S02", 0},
-      {"query timeout negative", SQL_QUERY_TIMEOUT, static_cast<SQLULEN>(-5), 0, 0, SQL_SUCCESS, nullptr, 0},
-      {"max length raised to the least", SQL_MAX_LENGTH, 100, 0, 0, SQL_SUCCESS_WITH_INFO, "01S02", 8192},
+      {"query timeout not capable", SQL_QUERY_TIMEOUT, 30, 43, 0, SQL_SUCCESS_WITH_INFO, "01S02",
+       0},
+      {"query timeout negative", SQL_QUERY_TIMEOUT, static_cast<SQLULEN>(-5), 0, 0, SQL_SUCCESS,
+       nullptr, 0},
+      {"max length raised to the least", SQL_MAX_LENGTH, 100, 0, 0, SQL_SUCCESS_WITH_INFO, "01S02",
+       8192},
       {"max length 0", SQL_MAX_LENGTH, 0, 0, 0, SQL_SUCCESS, nullptr, 0},
-      {"retrieve data changed is refused", SQL_RETRIEVE_DATA, 0, 75, 1, SQL_ERROR, "HY092", SQL_RD_ON},
+      {"retrieve data changed is refused", SQL_RETRIEVE_DATA, 0, 75, 1, SQL_ERROR, "HY092",
+       SQL_RD_ON},
       {"use bookmarks stored", SQL_USE_BOOKMARKS, 2, 0, 0, SQL_SUCCESS, nullptr, 1},
       {"bind type stored", SQL_BIND_TYPE, 24, 0, 0, SQL_SUCCESS, nullptr, 24},
       {"unknown option", 13, 0, 0, 0, SQL_ERROR, "HY092", 0},
@@ -72,7 +78,8 @@ TEST_F(StmtAttrTest, OptionsAreSentAndTheValueInForceIsKept) {
     }
     if (c.option == 13) continue;
     SQLULEN v = 0x5A5A5A5A5A5A5A5Aull;
-    SQLSMALLINT wide = c.option == SQL_MAX_LENGTH || c.option == SQL_KEYSET_SIZE || c.option == SQL_ROWSET_SIZE;
+    SQLSMALLINT wide =
+        c.option == SQL_MAX_LENGTH || c.option == SQL_KEYSET_SIZE || c.option == SQL_ROWSET_SIZE;
     ASSERT_EQ(SQLGetStmtOption(s, c.option, &v), SQL_SUCCESS);
     EXPECT_EQ(wide ? v : (v & 0xFFFFFFFF), c.readBack);
   }
@@ -116,8 +123,12 @@ TEST_F(StmtAttrTest, OptionsAndAttributesAgree) {
       if (viaAttr) {
         ASSERT_EQ(SQLSetStmtAttr(s, c.attr, reinterpret_cast<SQLPOINTER>(c.value), 0), SQL_SUCCESS);
       } else {
-        ASSERT_EQ(SQLSetStmtOption(s, static_cast<SQLUSMALLINT>(c.attr == SQL_ATTR_ROW_ARRAY_SIZE ? SQL_ROWSET_SIZE : c.attr), c.value),
-                  SQL_SUCCESS);
+        ASSERT_EQ(
+            SQLSetStmtOption(s,
+                             static_cast<SQLUSMALLINT>(
+                                 c.attr == SQL_ATTR_ROW_ARRAY_SIZE ? SQL_ROWSET_SIZE : c.attr),
+                             c.value),
+            SQL_SUCCESS);
       }
       SQLULEN got;
       memset(&got, 0xFF, sizeof got);
@@ -129,9 +140,9 @@ TEST_F(StmtAttrTest, OptionsAndAttributesAgree) {
 }
 
 TEST_F(StmtAttrTest, NullClearsPointerAttributes) {
-  const SQLINTEGER attrs[] = {SQL_ATTR_ROWS_FETCHED_PTR,   SQL_ATTR_ROW_STATUS_PTR,
-                              SQL_ATTR_PARAMS_PROCESSED_PTR, SQL_ATTR_PARAM_STATUS_PTR,
-                              SQL_ATTR_FETCH_BOOKMARK_PTR,  SQL_ATTR_ROW_BIND_OFFSET_PTR,
+  const SQLINTEGER attrs[] = {SQL_ATTR_ROWS_FETCHED_PTR,      SQL_ATTR_ROW_STATUS_PTR,
+                              SQL_ATTR_PARAMS_PROCESSED_PTR,  SQL_ATTR_PARAM_STATUS_PTR,
+                              SQL_ATTR_FETCH_BOOKMARK_PTR,    SQL_ATTR_ROW_BIND_OFFSET_PTR,
                               SQL_ATTR_PARAM_BIND_OFFSET_PTR, SQL_ATTR_ROW_OPERATION_PTR};
   for (SQLINTEGER attr : attrs) {
     SCOPED_TRACE(attr);
@@ -146,7 +157,8 @@ TEST_F(StmtAttrTest, NullClearsPointerAttributes) {
   }
   SQLHDESC ird = DescAttr(stmt_, SQL_ATTR_IMP_ROW_DESC);
   void* p = reinterpret_cast<void*>(1);
-  ASSERT_EQ(SQLGetDescField(ird, 0, SQL_DESC_ROWS_PROCESSED_PTR, &p, SQL_IS_POINTER, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLGetDescField(ird, 0, SQL_DESC_ROWS_PROCESSED_PTR, &p, SQL_IS_POINTER, nullptr),
+            SQL_SUCCESS);
   EXPECT_EQ(p, nullptr);
 }
 
@@ -186,7 +198,8 @@ TEST_F(StmtAttrTest, RowSizeBeyondDescriptorRangeRefused) {
 }
 
 TEST_F(StmtAttrTest, CursorShapeAttributes) {
-  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_SENSITIVITY, (SQLPOINTER)SQL_INSENSITIVE, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_SENSITIVITY, (SQLPOINTER)SQL_INSENSITIVE, 0),
+            SQL_SUCCESS);
   SQLULEN v = ~SQLULEN{0};
   ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, &v, 0, nullptr), SQL_SUCCESS);
   EXPECT_EQ(v, SQL_CURSOR_STATIC);
@@ -198,7 +211,8 @@ TEST_F(StmtAttrTest, CursorShapeAttributes) {
   EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_SENSITIVITY, (SQLPOINTER)5, 0), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY024");
 
-  EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ENABLE_AUTO_IPD, (SQLPOINTER)SQL_TRUE, 0), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ENABLE_AUTO_IPD, (SQLPOINTER)SQL_TRUE, 0),
+            SQL_SUCCESS_WITH_INFO);
   v = ~SQLULEN{0};
   ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_ENABLE_AUTO_IPD, &v, 0, nullptr), SQL_SUCCESS);
   EXPECT_EQ(v, 0u);

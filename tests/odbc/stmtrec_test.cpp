@@ -37,7 +37,7 @@ TEST_F(StmtRecTest, ParameterSlotsGrowInSteps) {
     uint16_t number;
     SQLRETURN rc;
     uint16_t slots;
-  } cases[] = {{1, SQL_SUCCESS, 10}, {10, SQL_SUCCESS, 10}, {11, SQL_SUCCESS, 20},
+  } cases[] = {{1, SQL_SUCCESS, 10},      {10, SQL_SUCCESS, 10},   {11, SQL_SUCCESS, 20},
                {1020, SQL_SUCCESS, 1024}, {1025, SQL_ERROR, 1024}, {0, SQL_ERROR, 1024}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.number);

@@ -59,7 +59,8 @@ TEST(TraceName, RegistryValueWhenTheVariableIsUnset) {
   char path[] = "/tmp/kes_registry_XXXXXX";
   int fd = mkstemp(path);
   ASSERT_GE(fd, 0);
-  std::string ini = std::string("[HKEY_LOCAL_MACHINE\\") + root + "\\ODBC]\nDebugFile=/tmp/from-registry$P\n";
+  std::string ini =
+      std::string("[HKEY_LOCAL_MACHINE\\") + root + "\\ODBC]\nDebugFile=/tmp/from-registry$P\n";
   ASSERT_EQ(write(fd, ini.data(), ini.size()), static_cast<ssize_t>(ini.size()));
   close(fd);
   setenv("KES_REGISTRY", path, 1);

@@ -246,8 +246,9 @@ TEST_F(CursorLayerTest, ScrollableTypesAreLoweredToForwardOnly) {
     int32_t asked;
     int32_t answer;
   };
-  for (const Case c : {Case{SQL_CURSOR_STATIC, ERR_OPTION_CHANGED}, Case{SQL_CURSOR_DYNAMIC, ERR_OPTION_CHANGED},
-                       Case{SQL_CURSOR_KEYSET_DRIVEN, ERR_OPTION_CHANGED}, Case{SQL_CURSOR_FORWARD_ONLY, 0}}) {
+  for (const Case c :
+       {Case{SQL_CURSOR_STATIC, ERR_OPTION_CHANGED}, Case{SQL_CURSOR_DYNAMIC, ERR_OPTION_CHANGED},
+        Case{SQL_CURSOR_KEYSET_DRIVEN, ERR_OPTION_CHANGED}, Case{SQL_CURSOR_FORWARD_ONLY, 0}}) {
     SCOPED_TRACE(c.asked);
     a.lastOption = -1;
     EXPECT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &c.asked), c.answer);
@@ -257,7 +258,8 @@ TEST_F(CursorLayerTest, ScrollableTypesAreLoweredToForwardOnly) {
   EXPECT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_CONCURRENCY, &lock), 0);
   EXPECT_EQ(a.lastOption, SQL_CONCUR_LOCK);
   const int32_t keyset = SQL_CURSOR_KEYSET_DRIVEN;
-  EXPECT_EQ(Layer().DRV_SetOption(12345, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &keyset), ERR_ARGUMENT);
+  EXPECT_EQ(Layer().DRV_SetOption(12345, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &keyset),
+            ERR_ARGUMENT);
 }
 
 TEST_F(CursorLayerTest, InformationOnScrollingSaysForwardOnly) {
@@ -265,9 +267,10 @@ TEST_F(CursorLayerTest, InformationOnScrollingSaysForwardOnly) {
     uint16_t item;
     int32_t value;
   };
-  for (const Case c : {Case{SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY}, Case{SQL_FETCH_DIRECTION, SQL_FD_FETCH_NEXT},
-                       Case{SQL_STATIC_CURSOR_ATTRIBUTES1, 0}, Case{SQL_BOOKMARK_PERSISTENCE, 0},
-                       Case{SQL_TXN_CAPABLE, 2}}) {
+  for (const Case c :
+       {Case{SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY}, Case{SQL_FETCH_DIRECTION, SQL_FD_FETCH_NEXT},
+        Case{SQL_STATIC_CURSOR_ATTRIBUTES1, 0}, Case{SQL_BOOKMARK_PERSISTENCE, 0},
+        Case{SQL_TXN_CAPABLE, 2}}) {
     SCOPED_TRACE(c.item);
     int32_t v = -1;
     uint16_t len = 0;

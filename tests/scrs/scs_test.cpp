@@ -55,19 +55,22 @@ TEST(ScrollArithmetic, ResolvesOrientations) {
       {"LAST", SQL_FETCH_LAST, 0, 1, 100, 10, 10, 91, SCS_ROWSET_INSIDE},
       {"LAST, count unknown", SQL_FETCH_LAST, 0, 1, -1, 10, 10, 0, SCS_ROWSET_INSIDE},
       {"PRIOR from row 3", SQL_FETCH_PRIOR, 0, 3, 100, 10, 10, -7, SCS_ROWSET_OVERLAPS_START},
-      {"PRIOR after the end", SQL_FETCH_PRIOR, 0, SCS_POS_AFTER_END, 100, 10, 10, 91, SCS_ROWSET_INSIDE},
+      {"PRIOR after the end", SQL_FETCH_PRIOR, 0, SCS_POS_AFTER_END, 100, 10, 10, 91,
+       SCS_ROWSET_INSIDE},
       {"ABSOLUTE 0", SQL_FETCH_ABSOLUTE, 0, 1, 100, 10, 10, 0, SCS_ROWSET_BEFORE},
       {"ABSOLUTE -1", SQL_FETCH_ABSOLUTE, -1, 1, 100, 10, 10, 100, SCS_ROWSET_SHORT},
       {"ABSOLUTE -105", SQL_FETCH_ABSOLUTE, -105, 1, 100, 10, 10, -4, SCS_ROWSET_BEFORE},
-      {"ABSOLUTE -7 of 5 rows", SQL_FETCH_ABSOLUTE, -7, 1, 5, 10, 10, -1, SCS_ROWSET_OVERLAPS_START},
+      {"ABSOLUTE -7 of 5 rows", SQL_FETCH_ABSOLUTE, -7, 1, 5, 10, 10, -1,
+       SCS_ROWSET_OVERLAPS_START},
       {"ABSOLUTE -3, count unknown", SQL_FETCH_ABSOLUTE, -3, 1, -1, 10, 10, -3, SCS_ROWSET_FORWARD},
       {"RELATIVE 3", SQL_FETCH_RELATIVE, 3, 11, 100, 10, 10, 14, SCS_ROWSET_INSIDE},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     int32_t target = 12345;
-    EXPECT_EQ(scs_p_ResolveRowset(c.orientation, c.offset, c.start, c.count, c.size, c.prev, &target),
-              c.cls);
+    EXPECT_EQ(
+        scs_p_ResolveRowset(c.orientation, c.offset, c.start, c.count, c.size, c.prev, &target),
+        c.cls);
     EXPECT_EQ(target, c.target);
   }
 }
@@ -76,9 +79,9 @@ TEST(ScrollArithmetic, ResolvesOrientations) {
 // out tables of the rows it is told to.
 struct ScrollFake {
   std::vector<std::string> calls;
-  int32_t answer = 0;            // the fetch's code
-  int32_t rows = 3;              // rows in a rowset that is fetched
-  int32_t rowCount = -1;         // the count the cursor reports
+  int32_t answer = 0;     // the fetch's code
+  int32_t rows = 3;       // rows in a rowset that is fetched
+  int32_t rowCount = -1;  // the count the cursor reports
   int32_t fetchDirections = 0xBF;
   int32_t directionsCode = 0;
 };
@@ -160,7 +163,8 @@ TEST_F(ScrollTest, ForwardOnlyTakesNextOnlyAndMovesByRowsets) {
   EXPECT_TRUE(g.calls.empty());
   ASSERT_EQ(Scroll(SQL_FETCH_NEXT, 0), 0);
   ASSERT_EQ(Scroll(SQL_FETCH_NEXT, 0), 0);
-  EXPECT_EQ(g.calls, (std::vector<std::string>{"GetInfo 8", "ExtendedFetch 10", "ExtendedFetch 20"}));
+  EXPECT_EQ(g.calls,
+            (std::vector<std::string>{"GetInfo 8", "ExtendedFetch 10", "ExtendedFetch 20"}));
   EXPECT_EQ(rows_, 3u);
   EXPECT_EQ(scs_.sc_position, 1);
   ASSERT_NE(scs_.sc_rowStatus, nullptr);
@@ -177,7 +181,8 @@ TEST_F(ScrollTest, PositionDecidesWithoutTheBackEnd) {
     int32_t positionAfter;
   };
   constexpr Case kCases[] = {
-      {"RELATIVE -1 before the start", SCS_POS_BEFORE_START, SQL_FETCH_RELATIVE, -1, ERR_NO_DATA, 0},
+      {"RELATIVE -1 before the start", SCS_POS_BEFORE_START, SQL_FETCH_RELATIVE, -1, ERR_NO_DATA,
+       0},
       {"RELATIVE 1 after the end", SCS_POS_AFTER_END, SQL_FETCH_RELATIVE, 1, ERR_NO_DATA, -3},
       {"ABSOLUTE 0", 1, SQL_FETCH_ABSOLUTE, 0, ERR_NO_DATA, 0},
       {"BOOKMARK 0", 1, SQL_FETCH_BOOKMARK, 0, ERR_NO_DATA, 1},
@@ -188,7 +193,8 @@ TEST_F(ScrollTest, PositionDecidesWithoutTheBackEnd) {
     EXPECT_EQ(Scroll(c.orientation, c.offset), c.rc);
     EXPECT_EQ(rows_, 0u);
     EXPECT_EQ(scs_.sc_position, c.positionAfter);
-    for (const std::string& call : g.calls) EXPECT_EQ(call.rfind("ExtendedFetch", 0), std::string::npos);
+    for (const std::string& call : g.calls)
+      EXPECT_EQ(call.rfind("ExtendedFetch", 0), std::string::npos);
   }
 }
 

@@ -42,7 +42,8 @@ TEST_F(Tree, NewNeedsEveryCallback) {
 }
 
 TEST_F(Tree, InsertFindsOrCreatesAndWalksInOrder) {
-  for (const char* k : {"m", "c", "x", "a", "e", "c", "m"}) ASSERT_NE(BTreeInsert(tree, k), nullptr);
+  for (const char* k : {"m", "c", "x", "a", "e", "c", "m"})
+    ASSERT_NE(BTreeInsert(tree, k), nullptr);
   EXPECT_EQ(tree->count, 5);
   EXPECT_EQ(created, 5);  // equal keys return the existing node without create
   EXPECT_STREQ(static_cast<char*>(tree->root->record), "m");

@@ -69,9 +69,15 @@ TEST(Conv, RoundTripsWholeCharacters) {
 // Lone surrogates keep the three-byte form, and that form (what earlier
 // releases wrote for a pair) still reads back as the units it stood for.
 TEST(Conv, SurrogateFormsStillRead) {
-  const U16 lone = u"a\xD800" u"b";
-  EXPECT_EQ(dup8(lone.c_str(), CONV_NTS), "a\xED\xA0\x80" "b");
-  EXPECT_EQ(dup16("a\xED\xA0\x80" "b"), lone);
+  const U16 lone =
+      u"a\xD800"
+      u"b";
+  EXPECT_EQ(dup8(lone.c_str(), CONV_NTS),
+            "a\xED\xA0\x80"
+            "b");
+  EXPECT_EQ(dup16("a\xED\xA0\x80"
+                  "b"),
+            lone);
   // U+1F600 as two three-byte halves.
   const U8 cesu = "\xED\xA0\xBD\xED\xB8\x80";
   EXPECT_EQ(dup16(cesu.c_str()), u"\U0001F600");
@@ -89,7 +95,9 @@ TEST(Conv, InvalidUtf8BecomesReplacementAndDecodingContinues) {
   } const cases[] = {
       {"a\xC3(", u"a\uFFFD("},
       {"\x80\xBF", u"\uFFFD\uFFFD"},
-      {"\xC0\xAF" "x", u"\uFFFD\uFFFDx"},  // overlong '/'
+      {"\xC0\xAF"
+       "x",
+       u"\uFFFD\uFFFDx"},  // overlong '/'
       {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
       {"\xE2\x82(", u"\uFFFD("},
       {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
@@ -153,9 +161,9 @@ TEST(Conv, Utf8BufferBoundaries) {
     int rc;
     U8 out;
   } const cases[] = {
-      {u"a\u00E9", 4, 0, "a\xC3\xA9"},              // exactly full
-      {u"a\u00E9", 3, -1, "a"},                     // one byte short: é does not fit
-      {u"a\U0001F600", 5, -1, "a"},                 // the pair does not fit whole
+      {u"a\u00E9", 4, 0, "a\xC3\xA9"},  // exactly full
+      {u"a\u00E9", 3, -1, "a"},         // one byte short: é does not fit
+      {u"a\U0001F600", 5, -1, "a"},     // the pair does not fit whole
       {u"a\U0001F600", 6, 0, "a\xF0\x9F\x98\x80"},
       {u"abc", 1, -1, ""},
   };

@@ -21,7 +21,8 @@ std::vector<std::string> captured;
 // Whole-line match of a POSIX extended regular expression.
 bool matches(const std::string& text, const char* pattern) {
   regex_t re;
-  if (regcomp(&re, (std::string("^") + pattern + "$").c_str(), REG_EXTENDED | REG_NOSUB) != 0) return false;
+  if (regcomp(&re, (std::string("^") + pattern + "$").c_str(), REG_EXTENDED | REG_NOSUB) != 0)
+    return false;
   bool ok = regexec(&re, text.c_str(), 0, nullptr, 0) == 0;
   regfree(&re);
   return ok;
@@ -257,7 +258,7 @@ TEST(LogMask, Parse) {
     int rc;
     uint32_t mask;
   } const cases[] = {
-      {"sql", 0, 0x1}, {"sql,io", 0, 0x9}, {"net,net", 0, 0x2},
+      {"sql", 0, 0x1}, {"sql,io", 0, 0x9},   {"net,net", 0, 0x2},
       {"SQL", -1, 0},  {"sql, io", -1, 0x1}, {"", -1, 0},
   };
   for (const auto& c : cases) {

@@ -23,14 +23,10 @@ TEST(Str, SkipKeyword) {
     int exact;
     int offset;  // -1: null answer
   } const cases[] = {
-      {"SELECT", "  select  x", 0, 10},
-      {"SELECT", "SELECT", 0, 6},
-      {"SELECT", "SELECT \t\n", 0, 9},
-      {"SELECT", "SELECTED x", 0, -1},
-      {"SELECT", "SELECT(", 0, -1},
-      {"SELECT", "SELEC", 0, -1},
-      {"SELECT", "select x", 1, -1},
-      {"SELECT", "SELECT x", 1, 7},
+      {"SELECT", "  select  x", 0, 10}, {"SELECT", "SELECT", 0, 6},
+      {"SELECT", "SELECT \t\n", 0, 9},  {"SELECT", "SELECTED x", 0, -1},
+      {"SELECT", "SELECT(", 0, -1},     {"SELECT", "SELEC", 0, -1},
+      {"SELECT", "select x", 1, -1},    {"SELECT", "SELECT x", 1, 7},
       {"FROM", "\xc4\xb1 FROM", 0, -1},  // no folding beyond ASCII
   };
   for (const auto& c : cases) {
@@ -144,12 +140,9 @@ TEST(Str, QuoteAndUnquote) {
     int quote;
     const char* quoted;
   } const cases[] = {
-      {"name", STR_NTS, '"', "\"name\""},
-      {nullptr, STR_NTS, '\'', "''"},
-      {"it's", STR_NTS, '\'', "'it''s'"},
-      {"a\"b\"", STR_NTS, '"', "\"a\"\"b\"\"\""},
-      {"abcdef", 2, '"', "\"ab\""},
-      {"plain", STR_NTS, ' ', "plain"},
+      {"name", STR_NTS, '"', "\"name\""}, {nullptr, STR_NTS, '\'', "''"},
+      {"it's", STR_NTS, '\'', "'it''s'"}, {"a\"b\"", STR_NTS, '"', "\"a\"\"b\"\"\""},
+      {"abcdef", 2, '"', "\"ab\""},       {"plain", STR_NTS, ' ', "plain"},
       {"plain", 3, ' ', "pla"},
   };
   for (const auto& c : cases) {
@@ -173,12 +166,8 @@ TEST(Str, QuoteAndUnquote) {
     int quote;
     const char* out;
   } const unq[] = {
-      {"'a'", STR_NTS, '\'', "a"},
-      {"'a'", STR_NTS, ' ', "'a'"},
-      {"'a'", STR_NTS, '"', "'a'"},
-      {"'", STR_NTS, '\'', "'"},
-      {"'a'bc", 3, '\'', "a"},
-      {"'a'bc", 4, '\'', "'a'b"},
+      {"'a'", STR_NTS, '\'', "a"},  {"'a'", STR_NTS, ' ', "'a'"}, {"'a'", STR_NTS, '"', "'a'"},
+      {"'", STR_NTS, '\'', "'"},    {"'a'bc", 3, '\'', "a"},      {"'a'bc", 4, '\'', "'a'b"},
       {nullptr, STR_NTS, '\'', ""},
   };
   for (const auto& c : unq) {

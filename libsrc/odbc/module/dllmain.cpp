@@ -18,12 +18,8 @@ extern "C" const KesModule KesThisModule = {KES_UNICODE_BUILD};
 
 extern "C" int DllMain(HMODULE module, uint32_t reason, void*) {
   switch (reason) {
-    case DLL_PROCESS_ATTACH:
-      DriverSetBinder(INF_Bind);
-      return DriverAttach(module);
-    case DLL_PROCESS_DETACH:
-      return DriverDetach();
-    default:
-      return 1;
+    case DLL_PROCESS_ATTACH: DriverSetBinder(INF_Bind); return DriverAttach(module);
+    case DLL_PROCESS_DETACH: return DriverDetach();
+    default: return 1;
   }
 }

@@ -13,248 +13,255 @@ namespace {
 class SessionTest : public IxrTest {};
 
 TEST_F(SessionTest, ConnectErrorsAndWarnings) {
-    ASSERT_EQ(ixr_server_create("se", IXR_SERVER_SE, "ann:pw,bob:"), 0);
-    struct Case {
-        const char* target;
-        const char* user;
-        const char* password;
-        int rc;
-        const char* sqlerrm;
-    };
-    const Case cases[] = {
-        {"db@nosuch", nullptr, nullptr, IXR_E_NO_SERVER, "nosuch"},
-        {"nodb@srv", nullptr, nullptr, IXR_E_NO_DATABASE, "nodb"},
-        {"@se", "ann", "bad", IXR_E_BAD_USER, "ann"},
-        {"@se", "eve", "pw", IXR_E_BAD_USER, "eve"},
-        {"@se", "ann", "pw", 0, ""},
-        {"@se", "bob", nullptr, 0, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.target);
-        ixr_conninfo()->user = c.user;
-        ixr_conninfo()->password = c.password;
-        EXPECT_EQ(ixr_connect(c.target, "x"), c.rc);
-        EXPECT_STREQ(ixr_sqlca()->sqlerrm, c.sqlerrm);
-        if (c.rc == 0) {
-            EXPECT_EQ(ixr_disconnect("x"), 0);
-        }
+  ASSERT_EQ(ixr_server_create("se", IXR_SERVER_SE, "ann:pw,bob:"), 0);
+  struct Case {
+    const char* target;
+    const char* user;
+    const char* password;
+    int rc;
+    const char* sqlerrm;
+  };
+  const Case cases[] = {
+      {"db@nosuch", nullptr, nullptr, IXR_E_NO_SERVER, "nosuch"},
+      {"nodb@srv", nullptr, nullptr, IXR_E_NO_DATABASE, "nodb"},
+      {"@se", "ann", "bad", IXR_E_BAD_USER, "ann"},
+      {"@se", "eve", "pw", IXR_E_BAD_USER, "eve"},
+      {"@se", "ann", "pw", 0, ""},
+      {"@se", "bob", nullptr, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    ixr_conninfo()->user = c.user;
+    ixr_conninfo()->password = c.password;
+    EXPECT_EQ(ixr_connect(c.target, "x"), c.rc);
+    EXPECT_STREQ(ixr_sqlca()->sqlerrm, c.sqlerrm);
+    if (c.rc == 0) {
+      EXPECT_EQ(ixr_disconnect("x"), 0);
     }
-    *ixr_conninfo() = IxrConnInfo{};
-    struct Kind {
-        const char* log;
-        char w1, w2;
-    };
-    const Kind kinds[] = {{"", ' ', ' '}, {"buffered log", 'W', ' '}, {"log mode ansi", 'W', 'W'}};
-    int n = 0;
-    for (const Kind& k : kinds) {
-        std::string db = "k" + std::to_string(n++);
-        makeDb(db.c_str(), k.log, "maker");
-        ASSERT_EQ(ixr_disconnect("maker"), 0);
-        ASSERT_EQ(ixr_connect((db + "@srv").c_str(), "c"), 0);
-        EXPECT_EQ(ixr_sqlca()->sqlwarn[1], k.w1) << k.log;
-        EXPECT_EQ(ixr_sqlca()->sqlwarn[2], k.w2) << k.log;
-        EXPECT_EQ(ixr_sqlca()->sqlwarn[3], 'W');
-        EXPECT_EQ(ixr_sqlca()->sqlwarn[0], 'W');
-        ASSERT_EQ(ixr_disconnect(nullptr), 0);
-    }
-    ixr_conninfo()->server = "srv";
-    EXPECT_EQ(ixr_connect("k1", "viaBlock"), 0);
-    EXPECT_EQ(ixr_connect("k1", "viaBlock"), IXR_E_CONNECTION_IN_USE);
-    // Connected to the server alone: only database statements and sysmaster.
-    EXPECT_EQ(ixr_connect("default", "bare"), 0);
-    EXPECT_EQ(exec("select * from systables"), IXR_E_NO_DB_SELECTED);
-    EXPECT_EQ(ixr_begin_work(), IXR_E_NO_DB_SELECTED);
-    EXPECT_EQ(scalar("select count(*) from sysmaster:sysdatabases"), "3");
+  }
+  *ixr_conninfo() = IxrConnInfo{};
+  struct Kind {
+    const char* log;
+    char w1, w2;
+  };
+  const Kind kinds[] = {{"", ' ', ' '}, {"buffered log", 'W', ' '}, {"log mode ansi", 'W', 'W'}};
+  int n = 0;
+  for (const Kind& k : kinds) {
+    std::string db = "k" + std::to_string(n++);
+    makeDb(db.c_str(), k.log, "maker");
+    ASSERT_EQ(ixr_disconnect("maker"), 0);
+    ASSERT_EQ(ixr_connect((db + "@srv").c_str(), "c"), 0);
+    EXPECT_EQ(ixr_sqlca()->sqlwarn[1], k.w1) << k.log;
+    EXPECT_EQ(ixr_sqlca()->sqlwarn[2], k.w2) << k.log;
+    EXPECT_EQ(ixr_sqlca()->sqlwarn[3], 'W');
+    EXPECT_EQ(ixr_sqlca()->sqlwarn[0], 'W');
+    ASSERT_EQ(ixr_disconnect(nullptr), 0);
+  }
+  ixr_conninfo()->server = "srv";
+  EXPECT_EQ(ixr_connect("k1", "viaBlock"), 0);
+  EXPECT_EQ(ixr_connect("k1", "viaBlock"), IXR_E_CONNECTION_IN_USE);
+  // Connected to the server alone: only database statements and sysmaster.
+  EXPECT_EQ(ixr_connect("default", "bare"), 0);
+  EXPECT_EQ(exec("select * from systables"), IXR_E_NO_DB_SELECTED);
+  EXPECT_EQ(ixr_begin_work(), IXR_E_NO_DB_SELECTED);
+  EXPECT_EQ(scalar("select count(*) from sysmaster:sysdatabases"), "3");
 }
 
 TEST_F(SessionTest, CurrentConnectionIsPerThread) {
-    makeDb("db", "log", "a");
-    ASSERT_EQ(ixr_connect("db@srv", "b"), 0);  // a is dormant now
-    EXPECT_EQ(ixr_disconnect("a"), IXR_E_NOT_CURRENT);
-    ASSERT_EQ(ixr_set_connection("a", 0), 0);
-    ASSERT_EQ(ixr_set_connection("a", 1), 0);
-    EXPECT_EQ(ixr_execute_immediate("create table t (x int)"), IXR_E_NO_CONNECTION);
-    std::atomic<int> other{1};
-    std::thread t([&] {
-        // A dormant session can become current on another thread.
-        int rc = ixr_set_connection("a", 0);
-        if (rc == 0) rc = ixr_execute_immediate("create table t (x int)");
-        if (rc == 0) rc = ixr_execute_immediate("insert into t values (1)");
-        if (rc == 0) rc = ixr_set_connection("a", 1);
-        other = rc;
-    });
-    t.join();
-    EXPECT_EQ(other.load(), 0);
-    ASSERT_EQ(ixr_set_connection("b", 0), 0);
-    EXPECT_EQ(scalar("select x from t"), "1");  // b sees a's committed work
-    ASSERT_EQ(ixr_set_connection("a", 0), 0);
-    EXPECT_EQ(ixr_disconnect("b"), IXR_E_NOT_CURRENT);
-    EXPECT_EQ(ixr_disconnect("a"), 0);
-    EXPECT_EQ(ixr_disconnect("nosuch"), IXR_E_NO_CONNECTION);
+  makeDb("db", "log", "a");
+  ASSERT_EQ(ixr_connect("db@srv", "b"), 0);  // a is dormant now
+  EXPECT_EQ(ixr_disconnect("a"), IXR_E_NOT_CURRENT);
+  ASSERT_EQ(ixr_set_connection("a", 0), 0);
+  ASSERT_EQ(ixr_set_connection("a", 1), 0);
+  EXPECT_EQ(ixr_execute_immediate("create table t (x int)"), IXR_E_NO_CONNECTION);
+  std::atomic<int> other{1};
+  std::thread t([&] {
+    // A dormant session can become current on another thread.
+    int rc = ixr_set_connection("a", 0);
+    if (rc == 0) rc = ixr_execute_immediate("create table t (x int)");
+    if (rc == 0) rc = ixr_execute_immediate("insert into t values (1)");
+    if (rc == 0) rc = ixr_set_connection("a", 1);
+    other = rc;
+  });
+  t.join();
+  EXPECT_EQ(other.load(), 0);
+  ASSERT_EQ(ixr_set_connection("b", 0), 0);
+  EXPECT_EQ(scalar("select x from t"), "1");  // b sees a's committed work
+  ASSERT_EQ(ixr_set_connection("a", 0), 0);
+  EXPECT_EQ(ixr_disconnect("b"), IXR_E_NOT_CURRENT);
+  EXPECT_EQ(ixr_disconnect("a"), 0);
+  EXPECT_EQ(ixr_disconnect("nosuch"), IXR_E_NO_CONNECTION);
 }
 
 TEST_F(SessionTest, TransactionsFollowTheDatabaseKind) {
-    struct Case {
-        const char* log;
-        int begin, beginAgain, commit, commitOutside, rollbackOutside;
-        bool rolledBack;  // the row inserted inside BEGIN/ROLLBACK is gone
-    };
-    const Case cases[] = {
-        {"", IXR_E_NO_TXN, IXR_E_NO_TXN, IXR_E_NOT_IN_TXN, IXR_E_NOT_IN_TXN, IXR_E_NOT_IN_TXN, false},
-        {"log", 0, IXR_E_IN_TXN, 0, IXR_E_NOT_IN_TXN, IXR_E_NOT_IN_TXN, true},
-        {"log mode ansi", 0, IXR_E_IN_TXN, 0, 0, 0, true},
-    };
-    int n = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.log);
-        std::string db = "t" + std::to_string(n++);
-        makeDb(db.c_str(), c.log, db.c_str());
-        ASSERT_EQ(exec("create table t (x int)"), 0);
-        if (std::string(c.log) == "log mode ansi") {
-            ASSERT_EQ(ixr_commit_work(), 0);
-        }
-        EXPECT_EQ(ixr_begin_work(), c.begin);
-        EXPECT_EQ(ixr_begin_work(), c.beginAgain);
-        ASSERT_EQ(exec("insert into t values (1)"), 0);
-        EXPECT_EQ(ixr_rollback_work(), c.begin == 0 ? 0 : IXR_E_NOT_IN_TXN);
-        EXPECT_EQ(scalar("select count(*) from t"), c.rolledBack ? "0" : "1");
-        ixr_commit_work();
-        EXPECT_EQ(ixr_commit_work(), c.commitOutside);
-        EXPECT_EQ(ixr_rollback_work(), c.rollbackOutside);
-        if (c.begin == 0) {
-            ASSERT_EQ(ixr_begin_work(), 0);
-            ASSERT_EQ(exec("insert into t values (2)"), 0);
-            EXPECT_EQ(ixr_commit_work(), c.commit);
-        }
-        ASSERT_EQ(ixr_disconnect(nullptr), 0);
+  struct Case {
+    const char* log;
+    int begin, beginAgain, commit, commitOutside, rollbackOutside;
+    bool rolledBack;  // the row inserted inside BEGIN/ROLLBACK is gone
+  };
+  const Case cases[] = {
+      {"", IXR_E_NO_TXN, IXR_E_NO_TXN, IXR_E_NOT_IN_TXN, IXR_E_NOT_IN_TXN, IXR_E_NOT_IN_TXN, false},
+      {"log", 0, IXR_E_IN_TXN, 0, IXR_E_NOT_IN_TXN, IXR_E_NOT_IN_TXN, true},
+      {"log mode ansi", 0, IXR_E_IN_TXN, 0, 0, 0, true},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.log);
+    std::string db = "t" + std::to_string(n++);
+    makeDb(db.c_str(), c.log, db.c_str());
+    ASSERT_EQ(exec("create table t (x int)"), 0);
+    if (std::string(c.log) == "log mode ansi") {
+      ASSERT_EQ(ixr_commit_work(), 0);
     }
+    EXPECT_EQ(ixr_begin_work(), c.begin);
+    EXPECT_EQ(ixr_begin_work(), c.beginAgain);
+    ASSERT_EQ(exec("insert into t values (1)"), 0);
+    EXPECT_EQ(ixr_rollback_work(), c.begin == 0 ? 0 : IXR_E_NOT_IN_TXN);
+    EXPECT_EQ(scalar("select count(*) from t"), c.rolledBack ? "0" : "1");
+    ixr_commit_work();
+    EXPECT_EQ(ixr_commit_work(), c.commitOutside);
+    EXPECT_EQ(ixr_rollback_work(), c.rollbackOutside);
+    if (c.begin == 0) {
+      ASSERT_EQ(ixr_begin_work(), 0);
+      ASSERT_EQ(exec("insert into t values (2)"), 0);
+      EXPECT_EQ(ixr_commit_work(), c.commit);
+    }
+    ASSERT_EQ(ixr_disconnect(nullptr), 0);
+  }
 }
 
 // A statement that fails after changing some rows takes back its own changes and
 // nothing of the transaction's earlier work.
 TEST_F(SessionTest, FailingStatementInATransactionUndoesOnlyItself) {
-    makeDb("atom", "log", "atom");
-    ASSERT_EQ(exec("create table t (x int)"), 0);
-    ASSERT_EQ(exec("create unique index tx on t (x)"), 0);
-    ASSERT_EQ(ixr_begin_work(), 0);
-    for (const char* sql : {"insert into t values (1)", "insert into t values (2)", "insert into t values (12)"})
-        ASSERT_EQ(exec(sql), 0);
-    EXPECT_LT(exec("update t set x = x + 10"), 0);              // 1 became 11 before 2 met 12
-    EXPECT_LT(exec("insert into t select x + 10 from t"), 0);   // 11 went in before 12 failed
-    EXPECT_LT(exec("insert into t values (2)"), 0);
-    ASSERT_EQ(exec("insert into t values (3)"), 0);
-    ASSERT_EQ(ixr_commit_work(), 0);
-    EXPECT_EQ(query("select x from t order by x"), (Rows{{"1"}, {"2"}, {"3"}, {"12"}}));
+  makeDb("atom", "log", "atom");
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  ASSERT_EQ(exec("create unique index tx on t (x)"), 0);
+  ASSERT_EQ(ixr_begin_work(), 0);
+  for (const char* sql :
+       {"insert into t values (1)", "insert into t values (2)", "insert into t values (12)"})
+    ASSERT_EQ(exec(sql), 0);
+  EXPECT_LT(exec("update t set x = x + 10"), 0);             // 1 became 11 before 2 met 12
+  EXPECT_LT(exec("insert into t select x + 10 from t"), 0);  // 11 went in before 12 failed
+  EXPECT_LT(exec("insert into t values (2)"), 0);
+  ASSERT_EQ(exec("insert into t values (3)"), 0);
+  ASSERT_EQ(ixr_commit_work(), 0);
+  EXPECT_EQ(query("select x from t order by x"), (Rows{{"1"}, {"2"}, {"3"}, {"12"}}));
 }
 
 TEST_F(SessionTest, AnsiDatabaseIsAlwaysInATransaction) {
-    makeDb("ansi", "log mode ansi", "a");
-    ASSERT_EQ(exec("create table t (x int)"), 0);
-    ASSERT_EQ(exec("insert into t values (1)"), 0);
-    ASSERT_EQ(ixr_rollback_work(), 0);
-    EXPECT_EQ(exec("select * from t"), IXR_E_NO_TABLE);  // the DDL went with the rollback
-    ASSERT_EQ(exec("create table t (x int)"), 0);
-    ASSERT_EQ(exec("insert into t values (1)"), 0);
-    ASSERT_EQ(ixr_commit_work(), 0);
-    EXPECT_EQ(exec("update t set x = 2 where x = 99"), IXR_NOTFOUND);
+  makeDb("ansi", "log mode ansi", "a");
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  ASSERT_EQ(exec("insert into t values (1)"), 0);
+  ASSERT_EQ(ixr_rollback_work(), 0);
+  EXPECT_EQ(exec("select * from t"), IXR_E_NO_TABLE);  // the DDL went with the rollback
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  ASSERT_EQ(exec("insert into t values (1)"), 0);
+  ASSERT_EQ(ixr_commit_work(), 0);
+  EXPECT_EQ(exec("update t set x = 2 where x = 99"), IXR_NOTFOUND);
 }
 
 TEST_F(SessionTest, LockWaitsAreBounded) {
-    makeDb("db", "log", "a");
-    ASSERT_EQ(exec("create table t (x int)"), 0);
-    ASSERT_EQ(ixr_begin_work(), 0);
-    ASSERT_EQ(exec("insert into t values (1)"), 0);  // a holds the write lock
-    ASSERT_EQ(ixr_connect("db@srv", "b"), 0);
-    EXPECT_EQ(scalar("select count(*) from t"), "0");  // readers never wait
-    struct Case {
-        const char* mode;
-        int isam;
-        int minMs;
-    };
-    const Case cases[] = {{"set lock mode to not wait", IXR_ISAM_LOCKED, 0}, {"set lock mode to wait 1", IXR_ISAM_LOCK_TIMEOUT, 900}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode);
-        ASSERT_EQ(exec(c.mode), 0);
-        auto t0 = std::chrono::steady_clock::now();
-        EXPECT_EQ(exec("insert into t values (2)"), IXR_E_INSERT_FAILED);
-        EXPECT_EQ(ixr_sqlca()->sqlerrd[1], c.isam);
-        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
-        EXPECT_GE(ms, c.minMs);
-    }
-    ASSERT_EQ(ixr_set_connection("a", 0), 0);
-    ASSERT_EQ(ixr_commit_work(), 0);
-    ASSERT_EQ(ixr_set_connection("b", 0), 0);
-    EXPECT_EQ(exec("insert into t values (2)"), 0);
+  makeDb("db", "log", "a");
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  ASSERT_EQ(ixr_begin_work(), 0);
+  ASSERT_EQ(exec("insert into t values (1)"), 0);  // a holds the write lock
+  ASSERT_EQ(ixr_connect("db@srv", "b"), 0);
+  EXPECT_EQ(scalar("select count(*) from t"), "0");  // readers never wait
+  struct Case {
+    const char* mode;
+    int isam;
+    int minMs;
+  };
+  const Case cases[] = {{"set lock mode to not wait", IXR_ISAM_LOCKED, 0},
+                        {"set lock mode to wait 1", IXR_ISAM_LOCK_TIMEOUT, 900}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    ASSERT_EQ(exec(c.mode), 0);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(exec("insert into t values (2)"), IXR_E_INSERT_FAILED);
+    EXPECT_EQ(ixr_sqlca()->sqlerrd[1], c.isam);
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
+    EXPECT_GE(ms, c.minMs);
+  }
+  ASSERT_EQ(ixr_set_connection("a", 0), 0);
+  ASSERT_EQ(ixr_commit_work(), 0);
+  ASSERT_EQ(ixr_set_connection("b", 0), 0);
+  EXPECT_EQ(exec("insert into t values (2)"), 0);
 }
 
 TEST_F(SessionTest, ConcurrentWritersWaitForEachOther) {
-    makeDb("db", "log", "setup");
-    ASSERT_EQ(exec("create table t (id serial, who int)"), 0);
-    std::atomic<int> failures{0};
-    std::vector<std::thread> writers;
-    for (int w = 0; w < 4; ++w) {
-        writers.emplace_back([w, &failures] {
-            std::string name = "w" + std::to_string(w);
-            if (ixr_connect("db@srv", name.c_str()) || ixr_execute_immediate("set lock mode to wait 30")) {
-                failures++;
-                return;
-            }
-            std::string sql = "insert into t (who) values (" + std::to_string(w) + ")";
-            for (int k = 0; k < 100; ++k) {
-                if (k % 25 == 0 && ixr_begin_work()) failures++;
-                if (ixr_execute_immediate(sql.c_str())) failures++;
-                if (k % 25 == 24 && ixr_commit_work()) failures++;
-            }
-            ixr_disconnect(nullptr);
-        });
-    }
-    for (auto& t : writers) t.join();
-    EXPECT_EQ(failures.load(), 0);
-    EXPECT_EQ(query("select count(*), count(unique id), max(id) from t"), (Rows{{"400", "400", "400"}}));
+  makeDb("db", "log", "setup");
+  ASSERT_EQ(exec("create table t (id serial, who int)"), 0);
+  std::atomic<int> failures{0};
+  std::vector<std::thread> writers;
+  for (int w = 0; w < 4; ++w) {
+    writers.emplace_back([w, &failures] {
+      std::string name = "w" + std::to_string(w);
+      if (ixr_connect("db@srv", name.c_str()) ||
+          ixr_execute_immediate("set lock mode to wait 30")) {
+        failures++;
+        return;
+      }
+      std::string sql = "insert into t (who) values (" + std::to_string(w) + ")";
+      for (int k = 0; k < 100; ++k) {
+        if (k % 25 == 0 && ixr_begin_work()) failures++;
+        if (ixr_execute_immediate(sql.c_str())) failures++;
+        if (k % 25 == 24 && ixr_commit_work()) failures++;
+      }
+      ixr_disconnect(nullptr);
+    });
+  }
+  for (auto& t : writers) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(query("select count(*), count(unique id), max(id) from t"),
+            (Rows{{"400", "400", "400"}}));
 }
 
 TEST_F(SessionTest, InterruptStopsTheRunningRequest) {
-    makeDb("db", "", "a");
-    ASSERT_EQ(exec("create table t (x int)"), 0);
-    ASSERT_EQ(exec("insert into t values (1); insert into t values (2)"), 0);
-    for (int k = 0; k < 10; ++k) ASSERT_EQ(exec("insert into t select x from t"), 0);
-    std::atomic<bool> stop{false};
-    std::thread breaker([&] {
-        while (!stop) {
-            ixr_interrupt("a");
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    });
-    // Long enough to be interrupted, short enough to end the test if the interrupt failed.
-    int rc = exec("select count(*) from t a, t b, (select first 50 x from t) c into temp big");
-    stop = true;
-    breaker.join();
-    EXPECT_EQ(rc, IXR_E_INTERRUPTED);
-    EXPECT_EQ(scalar("select count(*) from t"), "2048");  // the session goes on
-    EXPECT_EQ(ixr_interrupt("nosuch"), IXR_E_NO_CONNECTION);
+  makeDb("db", "", "a");
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  ASSERT_EQ(exec("insert into t values (1); insert into t values (2)"), 0);
+  for (int k = 0; k < 10; ++k) ASSERT_EQ(exec("insert into t select x from t"), 0);
+  std::atomic<bool> stop{false};
+  std::thread breaker([&] {
+    while (!stop) {
+      ixr_interrupt("a");
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  // Long enough to be interrupted, short enough to end the test if the interrupt failed.
+  int rc = exec("select count(*) from t a, t b, (select first 50 x from t) c into temp big");
+  stop = true;
+  breaker.join();
+  EXPECT_EQ(rc, IXR_E_INTERRUPTED);
+  EXPECT_EQ(scalar("select count(*) from t"), "2048");  // the session goes on
+  EXPECT_EQ(ixr_interrupt("nosuch"), IXR_E_NO_CONNECTION);
 }
 
 TEST_F(SessionTest, RecordAndFaultInjection) {
-    makeDb("db", "log", "a");
-    ixr_test_record(true);
-    ASSERT_EQ(ixr_begin_work(), 0);
-    ASSERT_EQ(exec("set isolation to dirty read"), 0);
-    ASSERT_EQ(ixr_commit_work(), 0);
-    ixr_test_fail_next(IXR_E_LOCK_FAILED, IXR_ISAM_LOCKED, "COMMIT WORK");
-    ASSERT_EQ(ixr_begin_work(), 0);
-    EXPECT_EQ(ixr_commit_work(), IXR_E_LOCK_FAILED);
-    EXPECT_EQ(ixr_sqlca()->sqlerrd[1], IXR_ISAM_LOCKED);
-    EXPECT_EQ(ixr_rollback_work(), 0);
-    ixr_test_record(false);
-    std::vector<std::string> seen;
-    for (const IxrCall& c : ixr_test_calls()) seen.push_back(c.op + ":" + c.text + ":" + std::to_string(c.code));
-    EXPECT_EQ(seen, (std::vector<std::string>{"BEGIN WORK::0", "EXECUTE IMMEDIATE:set isolation to dirty read:0",
-                                              "COMMIT WORK::0", "BEGIN WORK::0", "COMMIT WORK::-263",
-                                              "ROLLBACK WORK::0"}));
-    ixr_test_break_connection("a");
-    EXPECT_EQ(exec("select * from systables"), IXR_E_LINK_LOST);
-    EXPECT_EQ(ixr_begin_work(), IXR_E_LINK_LOST);
-    EXPECT_EQ(ixr_disconnect("a"), 0);
+  makeDb("db", "log", "a");
+  ixr_test_record(true);
+  ASSERT_EQ(ixr_begin_work(), 0);
+  ASSERT_EQ(exec("set isolation to dirty read"), 0);
+  ASSERT_EQ(ixr_commit_work(), 0);
+  ixr_test_fail_next(IXR_E_LOCK_FAILED, IXR_ISAM_LOCKED, "COMMIT WORK");
+  ASSERT_EQ(ixr_begin_work(), 0);
+  EXPECT_EQ(ixr_commit_work(), IXR_E_LOCK_FAILED);
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[1], IXR_ISAM_LOCKED);
+  EXPECT_EQ(ixr_rollback_work(), 0);
+  ixr_test_record(false);
+  std::vector<std::string> seen;
+  for (const IxrCall& c : ixr_test_calls())
+    seen.push_back(c.op + ":" + c.text + ":" + std::to_string(c.code));
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "BEGIN WORK::0", "EXECUTE IMMEDIATE:set isolation to dirty read:0",
+                      "COMMIT WORK::0", "BEGIN WORK::0", "COMMIT WORK::-263", "ROLLBACK WORK::0"}));
+  ixr_test_break_connection("a");
+  EXPECT_EQ(exec("select * from systables"), IXR_E_LINK_LOST);
+  EXPECT_EQ(ixr_begin_work(), IXR_E_LINK_LOST);
+  EXPECT_EQ(ixr_disconnect("a"), 0);
 }
 
 }  // namespace

@@ -7,267 +7,271 @@ namespace ixrtest {
 namespace {
 
 class StmtTest : public IxrTest {
-protected:
-    void SetUp() override {
-        IxrTest::SetUp();
-        makeDb();
-        ASSERT_EQ(exec("create table t (id serial not null, name char(10), qty integer, price decimal(8,2), "
-                       "d date, primary key (id))"),
-                  0);
-        for (const char* v : {"(0, 'apple', 3, 1.25, '01/02/2024')", "(0, 'pear', 5, 2.5, '02/03/2024')",
-                              "(0, 'fig', 1, 9.99, '03/04/2024')", "(0, 'kiwi', NULL, NULL, NULL)"})
-            ASSERT_EQ(exec(std::string("insert into t values ") + v), 0) << ixr_sqlca()->sqlerrm;
-    }
+ protected:
+  void SetUp() override {
+    IxrTest::SetUp();
+    makeDb();
+    ASSERT_EQ(
+        exec("create table t (id serial not null, name char(10), qty integer, price decimal(8,2), "
+             "d date, primary key (id))"),
+        0);
+    for (const char* v :
+         {"(0, 'apple', 3, 1.25, '01/02/2024')", "(0, 'pear', 5, 2.5, '02/03/2024')",
+          "(0, 'fig', 1, 9.99, '03/04/2024')", "(0, 'kiwi', NULL, NULL, NULL)"})
+      ASSERT_EQ(exec(std::string("insert into t values ") + v), 0) << ixr_sqlca()->sqlerrm;
+  }
 
-    int32_t prepare(const char* name, const std::string& sql) {
-        EXPECT_EQ(ixr_prepare(name, sql.c_str()), 0) << sql << " -> " << ixr_sqlca()->sqlerrm;
-        return ixr_name_id(name, IXR_ID_STATEMENT);
-    }
+  int32_t prepare(const char* name, const std::string& sql) {
+    EXPECT_EQ(ixr_prepare(name, sql.c_str()), 0) << sql << " -> " << ixr_sqlca()->sqlerrm;
+    return ixr_name_id(name, IXR_ID_STATEMENT);
+  }
 };
 
 TEST_F(StmtTest, DescribeAnswersTheStatementType) {
-    struct Case {
-        const char* sql;
-        int type;
-    };
-    const Case cases[] = {
-        {"select * from t", IXR_STMT_SELECT},
-        {"insert into t (name) values ('x')", IXR_STMT_INSERT},
-        {"update t set qty = 1", IXR_STMT_UPDATE},
-        {"delete from t", IXR_STMT_DELETE},
-        {"begin work", IXR_STMT_BEGIN_WORK},
-        {"commit work", IXR_STMT_COMMIT_WORK},
-        {"rollback work", IXR_STMT_ROLLBACK_WORK},
-        {"create table u (a int)", IXR_STMT_CREATE_TABLE},
-        {"drop table t", IXR_STMT_DROP_TABLE},
-        {"set isolation to dirty read", IXR_STMT_SET_ISOLATION},
-        {"select * from t into temp x", IXR_STMT_SELECT_INTO},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.sql);
-        int32_t id = prepare("s", c.sql);
-        IxrSqlda* d = nullptr;
-        EXPECT_EQ(ixr_describe(id, &d), c.type);
-        ixr_free_sqlda(d);
-    }
-    // DESCRIBE runs nothing: the table is still there.
-    EXPECT_EQ(scalar("select count(*) from t"), "4");
+  struct Case {
+    const char* sql;
+    int type;
+  };
+  const Case cases[] = {
+      {"select * from t", IXR_STMT_SELECT},
+      {"insert into t (name) values ('x')", IXR_STMT_INSERT},
+      {"update t set qty = 1", IXR_STMT_UPDATE},
+      {"delete from t", IXR_STMT_DELETE},
+      {"begin work", IXR_STMT_BEGIN_WORK},
+      {"commit work", IXR_STMT_COMMIT_WORK},
+      {"rollback work", IXR_STMT_ROLLBACK_WORK},
+      {"create table u (a int)", IXR_STMT_CREATE_TABLE},
+      {"drop table t", IXR_STMT_DROP_TABLE},
+      {"set isolation to dirty read", IXR_STMT_SET_ISOLATION},
+      {"select * from t into temp x", IXR_STMT_SELECT_INTO},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    int32_t id = prepare("s", c.sql);
+    IxrSqlda* d = nullptr;
+    EXPECT_EQ(ixr_describe(id, &d), c.type);
+    ixr_free_sqlda(d);
+  }
+  // DESCRIBE runs nothing: the table is still there.
+  EXPECT_EQ(scalar("select count(*) from t"), "4");
 }
 
 TEST_F(StmtTest, DescribeGivesTypesLengthsAndNames) {
-    int32_t id = prepare("s", "select id, name, price, d, qty + 1, count(*), cast(null as varchar), 5, "
-                              "sum(qty) total from t group by 1, 2, 3, 4, 5");
-    IxrSqlda* d = nullptr;
-    ASSERT_EQ(ixr_describe(id, &d), IXR_STMT_SELECT);
-    ASSERT_EQ(d->sqld, 9);
-    struct Want {
-        int type;
-        int len;
-        const char* name;
-    };
-    const Want want[] = {
-        {IXR_TYPE_SERIAL | IXR_TYPE_NOTNULL, 4, "id"},
-        {IXR_TYPE_CHAR, 10, "name"},
-        {IXR_TYPE_DECIMAL, (8 << 8) | 2, "price"},
-        {IXR_TYPE_DATE, 4, "d"},
-        {IXR_TYPE_INTEGER, 4, "(expression)"},
-        {IXR_TYPE_DECIMAL, (15 << 8), "(count(*))"},
-        {IXR_TYPE_VARCHAR, 255, "(expression)"},
-        {IXR_TYPE_INTEGER, 4, "(constant)"},
-        {IXR_TYPE_DECIMAL, (32 << 8), "total"},
-    };
-    for (int k = 0; k < 9; ++k) {
-        SCOPED_TRACE(k);
-        EXPECT_EQ(d->sqlvar[k].sqltype, want[k].type);
-        EXPECT_EQ(d->sqlvar[k].sqllen, want[k].len);
-        EXPECT_STREQ(d->sqlvar[k].sqlname, want[k].name);
-    }
-    ixr_free_sqlda(d);
+  int32_t id = prepare("s",
+                       "select id, name, price, d, qty + 1, count(*), cast(null as varchar), 5, "
+                       "sum(qty) total from t group by 1, 2, 3, 4, 5");
+  IxrSqlda* d = nullptr;
+  ASSERT_EQ(ixr_describe(id, &d), IXR_STMT_SELECT);
+  ASSERT_EQ(d->sqld, 9);
+  struct Want {
+    int type;
+    int len;
+    const char* name;
+  };
+  const Want want[] = {
+      {IXR_TYPE_SERIAL | IXR_TYPE_NOTNULL, 4, "id"}, {IXR_TYPE_CHAR, 10, "name"},
+      {IXR_TYPE_DECIMAL, (8 << 8) | 2, "price"},     {IXR_TYPE_DATE, 4, "d"},
+      {IXR_TYPE_INTEGER, 4, "(expression)"},         {IXR_TYPE_DECIMAL, (15 << 8), "(count(*))"},
+      {IXR_TYPE_VARCHAR, 255, "(expression)"},       {IXR_TYPE_INTEGER, 4, "(constant)"},
+      {IXR_TYPE_DECIMAL, (32 << 8), "total"},
+  };
+  for (int k = 0; k < 9; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(d->sqlvar[k].sqltype, want[k].type);
+    EXPECT_EQ(d->sqlvar[k].sqllen, want[k].len);
+    EXPECT_STREQ(d->sqlvar[k].sqlname, want[k].name);
+  }
+  ixr_free_sqlda(d);
 }
 
 TEST_F(StmtTest, InsertDescribesMarkerTargetsInOrder) {
-    int32_t id = prepare("s", "insert into t (price, name, qty) values (?, 'x', ?)");
-    IxrSqlda* d = nullptr;
-    ASSERT_EQ(ixr_describe(id, &d), IXR_STMT_INSERT);
-    ASSERT_EQ(d->sqld, 2);
-    EXPECT_STREQ(d->sqlvar[0].sqlname, "price");
-    EXPECT_EQ(d->sqlvar[0].sqltype, IXR_TYPE_DECIMAL);
-    EXPECT_STREQ(d->sqlvar[1].sqlname, "qty");
-    ixr_free_sqlda(d);
-    id = prepare("s2", "insert into t (name) values ('y')");
-    ASSERT_EQ(ixr_describe(id, &d), IXR_STMT_INSERT);
-    EXPECT_EQ(d->sqld, 0);
-    ixr_free_sqlda(d);
+  int32_t id = prepare("s", "insert into t (price, name, qty) values (?, 'x', ?)");
+  IxrSqlda* d = nullptr;
+  ASSERT_EQ(ixr_describe(id, &d), IXR_STMT_INSERT);
+  ASSERT_EQ(d->sqld, 2);
+  EXPECT_STREQ(d->sqlvar[0].sqlname, "price");
+  EXPECT_EQ(d->sqlvar[0].sqltype, IXR_TYPE_DECIMAL);
+  EXPECT_STREQ(d->sqlvar[1].sqlname, "qty");
+  ixr_free_sqlda(d);
+  id = prepare("s2", "insert into t (name) values ('y')");
+  ASSERT_EQ(ixr_describe(id, &d), IXR_STMT_INSERT);
+  EXPECT_EQ(d->sqld, 0);
+  ixr_free_sqlda(d);
 }
 
 TEST_F(StmtTest, ManyMarkers) {
-    std::string sql = "select count(*) from t where qty in (";
-    for (int k = 0; k < 300; ++k) sql += k ? ",?" : "?";
-    sql += ")";
-    Area in(300);
-    for (int k = 0; k < 300; ++k) in.i32(k, k + 100);
-    in.i32(299, 5);
-    EXPECT_EQ(query(sql, in.get())[0][0], "1");
+  std::string sql = "select count(*) from t where qty in (";
+  for (int k = 0; k < 300; ++k) sql += k ? ",?" : "?";
+  sql += ")";
+  Area in(300);
+  for (int k = 0; k < 300; ++k) in.i32(k, k + 100);
+  in.i32(299, 5);
+  EXPECT_EQ(query(sql, in.get())[0][0], "1");
 }
 
 TEST_F(StmtTest, SeveralCursorsWithChangesWhileOpen) {
-    int32_t a = prepare("sa", "select id from t order by id");
-    int32_t b = prepare("sb", "select name from t order by name desc");
-    int32_t ca = ixr_name_id("ca", IXR_ID_NEW_CURSOR), cb = ixr_name_id("cb", IXR_ID_NEW_CURSOR);
-    ASSERT_EQ(ixr_declare(ca, "ca", a), 0);
-    ASSERT_EQ(ixr_declare(cb, "cb", b), 0);
-    ASSERT_EQ(ixr_open(ca, nullptr), 0);
-    ASSERT_EQ(ixr_open(cb, nullptr), 0);
-    Area oa(1), ob(1);
-    oa.as(0, IXR_HOST_INT, 4);
-    ob.as(0, IXR_HOST_STRING, 20);
-    ASSERT_EQ(ixr_fetch(ca, oa.get()), 0);
-    ASSERT_EQ(ixr_fetch(cb, ob.get()), 0);
-    EXPECT_STREQ(ob.buf(0), "pear");
-    EXPECT_EQ(exec("insert into t (name) values ('plum')"), 0);
-    EXPECT_EQ(exec("update t set qty = 0 where name = 'fig'"), 0);
-    EXPECT_EQ(exec("delete from t where name = 'kiwi'"), 0);
-    int n = 1;
-    while (ixr_fetch(ca, oa.get()) == 0) ++n;
-    EXPECT_GE(n, 4);
-    EXPECT_EQ(ixr_sqlca()->sqlcode, IXR_NOTFOUND);
-    EXPECT_EQ(ixr_fetch(ca, oa.get()), IXR_NOTFOUND);
-    EXPECT_EQ(ixr_close(ca), 0);
-    EXPECT_EQ(ixr_fetch(ca, oa.get()), IXR_E_CURSOR_NOT_OPEN);
+  int32_t a = prepare("sa", "select id from t order by id");
+  int32_t b = prepare("sb", "select name from t order by name desc");
+  int32_t ca = ixr_name_id("ca", IXR_ID_NEW_CURSOR), cb = ixr_name_id("cb", IXR_ID_NEW_CURSOR);
+  ASSERT_EQ(ixr_declare(ca, "ca", a), 0);
+  ASSERT_EQ(ixr_declare(cb, "cb", b), 0);
+  ASSERT_EQ(ixr_open(ca, nullptr), 0);
+  ASSERT_EQ(ixr_open(cb, nullptr), 0);
+  Area oa(1), ob(1);
+  oa.as(0, IXR_HOST_INT, 4);
+  ob.as(0, IXR_HOST_STRING, 20);
+  ASSERT_EQ(ixr_fetch(ca, oa.get()), 0);
+  ASSERT_EQ(ixr_fetch(cb, ob.get()), 0);
+  EXPECT_STREQ(ob.buf(0), "pear");
+  EXPECT_EQ(exec("insert into t (name) values ('plum')"), 0);
+  EXPECT_EQ(exec("update t set qty = 0 where name = 'fig'"), 0);
+  EXPECT_EQ(exec("delete from t where name = 'kiwi'"), 0);
+  int n = 1;
+  while (ixr_fetch(ca, oa.get()) == 0) ++n;
+  EXPECT_GE(n, 4);
+  EXPECT_EQ(ixr_sqlca()->sqlcode, IXR_NOTFOUND);
+  EXPECT_EQ(ixr_fetch(ca, oa.get()), IXR_NOTFOUND);
+  EXPECT_EQ(ixr_close(ca), 0);
+  EXPECT_EQ(ixr_fetch(ca, oa.get()), IXR_E_CURSOR_NOT_OPEN);
 }
 
 TEST_F(StmtTest, SelectClauses) {
-    struct Case {
-        const char* sql;
-        Rows want;
-    };
-    const Case cases[] = {
-        {"select first 2 name from t order by id", {{"apple"}, {"pear"}}},
-        {"select skip 1 first 2 name from t order by id", {{"pear"}, {"fig"}}},
-        {"select skip 3 name from t order by id", {{"kiwi"}}},
-        {"select unique qty from t where qty is not null order by qty", {{"1"}, {"3"}, {"5"}}},
-        {"select name from t order by qty desc, name", {{"pear"}, {"apple"}, {"fig"}, {"kiwi"}}},
-        {"select name from t order by qty", {{"kiwi"}, {"fig"}, {"apple"}, {"pear"}}},
-        {"select name from t where name matches 'p*' or name like '_ig'", {{"pear"}, {"fig"}}},
-        {"select name from t where rowid = 2", {{"pear"}}},
-        {"select count(*), sum(price), max(d) from t", {{"4", "13.74", "03/04/2024"}}},
-        {"select name from t where d between '01/01/2024' and '02/28/2024' order by 1", {{"apple"}, {"pear"}}},
-        {"select name from t where id in (select id from t where qty > 2) order by 1 for update", {{"apple"}, {"pear"}}},
-        {"select count(*) from t having count(*) > 3", {{"4"}}},
-        {"select 'ab' from t where id = 1 union select 'longer text' from t where id = 2 order by 1",
-         {{"ab"}, {"longer text"}}},
-        {"select null from t where id = 1 union select qty from t where id = 2", {{"NULL"}, {"5"}}},
-        {"select name from t where id = 1 having 1 = 1", {{"apple"}}},
-        {"select t.name, x.name from t, outer t x where x.id = t.id + 1 and t.id > 2 order by 1",
-         {{"fig", "kiwi"}, {"kiwi", "NULL"}}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.sql);
-        EXPECT_EQ(query(c.sql), c.want);
-    }
+  struct Case {
+    const char* sql;
+    Rows want;
+  };
+  const Case cases[] = {
+      {"select first 2 name from t order by id", {{"apple"}, {"pear"}}},
+      {"select skip 1 first 2 name from t order by id", {{"pear"}, {"fig"}}},
+      {"select skip 3 name from t order by id", {{"kiwi"}}},
+      {"select unique qty from t where qty is not null order by qty", {{"1"}, {"3"}, {"5"}}},
+      {"select name from t order by qty desc, name", {{"pear"}, {"apple"}, {"fig"}, {"kiwi"}}},
+      {"select name from t order by qty", {{"kiwi"}, {"fig"}, {"apple"}, {"pear"}}},
+      {"select name from t where name matches 'p*' or name like '_ig'", {{"pear"}, {"fig"}}},
+      {"select name from t where rowid = 2", {{"pear"}}},
+      {"select count(*), sum(price), max(d) from t", {{"4", "13.74", "03/04/2024"}}},
+      {"select name from t where d between '01/01/2024' and '02/28/2024' order by 1",
+       {{"apple"}, {"pear"}}},
+      {"select name from t where id in (select id from t where qty > 2) order by 1 for update",
+       {{"apple"}, {"pear"}}},
+      {"select count(*) from t having count(*) > 3", {{"4"}}},
+      {"select 'ab' from t where id = 1 union select 'longer text' from t where id = 2 order by 1",
+       {{"ab"}, {"longer text"}}},
+      {"select null from t where id = 1 union select qty from t where id = 2", {{"NULL"}, {"5"}}},
+      {"select name from t where id = 1 having 1 = 1", {{"apple"}}},
+      {"select t.name, x.name from t, outer t x where x.id = t.id + 1 and t.id > 2 order by 1",
+       {{"fig", "kiwi"}, {"kiwi", "NULL"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    EXPECT_EQ(query(c.sql), c.want);
+  }
 }
 
 TEST_F(StmtTest, IntoTempMakesASessionTable) {
-    ASSERT_EQ(exec("select id, name, qty * 2 dbl from t where qty > 1 into temp tt with no log"), 0)
-        << ixr_sqlca()->sqlerrm;
-    EXPECT_EQ(ixr_sqlca()->sqlerrd[2], 2);
-    EXPECT_EQ(query("select name, dbl from tt order by id"), (Rows{{"apple", "6"}, {"pear", "10"}}));
-    EXPECT_EQ(exec("select * from t into temp tt"), IXR_E_TABLE_EXISTS);
-    EXPECT_EQ(exec("drop table tt"), 0);
-    ASSERT_EQ(exec("create temp table tk (id serial(5), k char(3) primary key, n int default 9)"), 0);
-    ASSERT_EQ(exec("insert into tk (k) values ('a'); insert into tk (k) values ('b')"), 0);
-    EXPECT_EQ(ixr_sqlca()->sqlerrd[1], 6);
-    EXPECT_EQ(exec("insert into tk (k) values ('a')"), IXR_E_DUPLICATE);
-    EXPECT_EQ(query("select id, k, n from tk order by id"), (Rows{{"5", "a", "9"}, {"6", "b", "9"}}));
-    EXPECT_EQ(scalar("select count(*) from systables where tabname = 'tk'"), "0");  // not in the catalog
+  ASSERT_EQ(exec("select id, name, qty * 2 dbl from t where qty > 1 into temp tt with no log"), 0)
+      << ixr_sqlca()->sqlerrm;
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[2], 2);
+  EXPECT_EQ(query("select name, dbl from tt order by id"), (Rows{{"apple", "6"}, {"pear", "10"}}));
+  EXPECT_EQ(exec("select * from t into temp tt"), IXR_E_TABLE_EXISTS);
+  EXPECT_EQ(exec("drop table tt"), 0);
+  ASSERT_EQ(exec("create temp table tk (id serial(5), k char(3) primary key, n int default 9)"), 0);
+  ASSERT_EQ(exec("insert into tk (k) values ('a'); insert into tk (k) values ('b')"), 0);
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[1], 6);
+  EXPECT_EQ(exec("insert into tk (k) values ('a')"), IXR_E_DUPLICATE);
+  EXPECT_EQ(query("select id, k, n from tk order by id"), (Rows{{"5", "a", "9"}, {"6", "b", "9"}}));
+  EXPECT_EQ(scalar("select count(*) from systables where tabname = 'tk'"),
+            "0");  // not in the catalog
 }
 
 TEST_F(StmtTest, WhereCurrentOfChangesTheFetchedRow) {
-    int32_t s = prepare("s", "select id, name from t order by id for update");
-    int32_t c = ixr_name_id("cur", IXR_ID_NEW_CURSOR);
-    ASSERT_EQ(ixr_declare(c, "cur", s), 0);
-    ASSERT_EQ(ixr_open(c, nullptr), 0);
-    Area out(2);
-    out.as(0, IXR_HOST_INT, 4).as(1, IXR_HOST_STRING, 20);
-    int32_t up = prepare("up", "update t set name = ? where current of cur");
-    int32_t del = prepare("del", "delete from t where current of cur");
-    IxrSqlda* d = nullptr;
-    EXPECT_EQ(ixr_describe(up, &d), IXR_STMT_UPDATE_CURRENT);
-    ixr_free_sqlda(d);
-    EXPECT_EQ(ixr_execute(up, Area(1).str(0, "none").get()), -266);  // no row fetched yet
-    ASSERT_EQ(ixr_fetch(c, out.get()), 0);
-    ASSERT_EQ(ixr_fetch(c, out.get()), 0);
-    EXPECT_STREQ(out.buf(1), "pear");
-    Area in(1);
-    in.str(0, "PEAR");
-    ASSERT_EQ(ixr_execute(up, in.get()), 0) << ixr_sqlca()->sqlerrm;
-    EXPECT_EQ(ixr_sqlca()->sqlerrd[2], 1);
-    ASSERT_EQ(ixr_fetch(c, out.get()), 0);
-    ASSERT_EQ(ixr_execute(del, nullptr), 0);
-    EXPECT_EQ(query("select name from t order by id"), (Rows{{"apple"}, {"PEAR"}, {"kiwi"}}));
+  int32_t s = prepare("s", "select id, name from t order by id for update");
+  int32_t c = ixr_name_id("cur", IXR_ID_NEW_CURSOR);
+  ASSERT_EQ(ixr_declare(c, "cur", s), 0);
+  ASSERT_EQ(ixr_open(c, nullptr), 0);
+  Area out(2);
+  out.as(0, IXR_HOST_INT, 4).as(1, IXR_HOST_STRING, 20);
+  int32_t up = prepare("up", "update t set name = ? where current of cur");
+  int32_t del = prepare("del", "delete from t where current of cur");
+  IxrSqlda* d = nullptr;
+  EXPECT_EQ(ixr_describe(up, &d), IXR_STMT_UPDATE_CURRENT);
+  ixr_free_sqlda(d);
+  EXPECT_EQ(ixr_execute(up, Area(1).str(0, "none").get()), -266);  // no row fetched yet
+  ASSERT_EQ(ixr_fetch(c, out.get()), 0);
+  ASSERT_EQ(ixr_fetch(c, out.get()), 0);
+  EXPECT_STREQ(out.buf(1), "pear");
+  Area in(1);
+  in.str(0, "PEAR");
+  ASSERT_EQ(ixr_execute(up, in.get()), 0) << ixr_sqlca()->sqlerrm;
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[2], 1);
+  ASSERT_EQ(ixr_fetch(c, out.get()), 0);
+  ASSERT_EQ(ixr_execute(del, nullptr), 0);
+  EXPECT_EQ(query("select name from t order by id"), (Rows{{"apple"}, {"PEAR"}, {"kiwi"}}));
 }
 
 TEST_F(StmtTest, CursorsHoldAcrossCommit) {
-    ASSERT_EQ(ixr_begin_work(), 0);
-    int32_t s = prepare("s", "select name from t order by id");
-    int32_t c = ixr_name_id("cur", IXR_ID_NEW_CURSOR);
-    ASSERT_EQ(ixr_declare(c, "cur", s), 0);
-    ASSERT_EQ(ixr_open(c, nullptr), 0);
-    Area out(1);
-    out.as(0, IXR_HOST_STRING, 20);
-    ASSERT_EQ(ixr_fetch(c, out.get()), 0);
-    ASSERT_EQ(exec("insert into t (name) values ('lime')"), 0);
-    ASSERT_EQ(ixr_commit_work(), 0);
-    int n = 1;
-    while (ixr_fetch(c, out.get()) == 0) ++n;
-    EXPECT_GE(n, 4);
-    EXPECT_EQ(ixr_sqlca()->sqlcode, IXR_NOTFOUND);
+  ASSERT_EQ(ixr_begin_work(), 0);
+  int32_t s = prepare("s", "select name from t order by id");
+  int32_t c = ixr_name_id("cur", IXR_ID_NEW_CURSOR);
+  ASSERT_EQ(ixr_declare(c, "cur", s), 0);
+  ASSERT_EQ(ixr_open(c, nullptr), 0);
+  Area out(1);
+  out.as(0, IXR_HOST_STRING, 20);
+  ASSERT_EQ(ixr_fetch(c, out.get()), 0);
+  ASSERT_EQ(exec("insert into t (name) values ('lime')"), 0);
+  ASSERT_EQ(ixr_commit_work(), 0);
+  int n = 1;
+  while (ixr_fetch(c, out.get()) == 0) ++n;
+  EXPECT_GE(n, 4);
+  EXPECT_EQ(ixr_sqlca()->sqlcode, IXR_NOTFOUND);
 }
 
 TEST_F(StmtTest, PrepareTakesSeveralStatements) {
-    int32_t s = prepare("s", "create table u (a integer);\ninsert into u values (1);\ninsert into u values (2)");
-    ASSERT_EQ(ixr_execute(s, nullptr), 0) << ixr_sqlca()->sqlerrm;
-    EXPECT_EQ(scalar("select sum(a) from u"), "3");
-    // Statements after a database switch run in the new database.
-    ASSERT_EQ(exec("create database other; create table u (a integer); insert into u values (7)"), 0)
-        << ixr_sqlca()->sqlerrm;
-    EXPECT_EQ(scalar("select sum(a) from u"), "7");
-    ASSERT_EQ(exec("database db"), 0);
-    EXPECT_EQ(scalar("select sum(a) from u"), "3");
+  int32_t s = prepare(
+      "s", "create table u (a integer);\ninsert into u values (1);\ninsert into u values (2)");
+  ASSERT_EQ(ixr_execute(s, nullptr), 0) << ixr_sqlca()->sqlerrm;
+  EXPECT_EQ(scalar("select sum(a) from u"), "3");
+  // Statements after a database switch run in the new database.
+  ASSERT_EQ(exec("create database other; create table u (a integer); insert into u values (7)"), 0)
+      << ixr_sqlca()->sqlerrm;
+  EXPECT_EQ(scalar("select sum(a) from u"), "7");
+  ASSERT_EQ(exec("database db"), 0);
+  EXPECT_EQ(scalar("select sum(a) from u"), "3");
 }
 
 TEST_F(StmtTest, ExecuteReportsRowsSerialAndRowid) {
-    int32_t s = prepare("s", "insert into t (id, name) values (?, ?)");
-    Area in(2);
-    in.i32(0, 0).str(1, "new");
-    ASSERT_EQ(ixr_execute(s, in.get()), 0);
-    EXPECT_EQ(ixr_sqlca()->sqlerrd[1], 5);
-    EXPECT_EQ(ixr_sqlca()->sqlerrd[5], 5);
-    in.i32(0, 50);
-    ASSERT_EQ(ixr_execute(s, in.get()), 0);
-    EXPECT_EQ(ixr_sqlca()->sqlerrd[1], 50);
-    in.i32(0, 0);
-    ASSERT_EQ(ixr_execute(s, in.get()), 0);
-    EXPECT_EQ(ixr_sqlca()->sqlerrd[1], 51);
-    int32_t u = prepare("u", "update t set qty = 7 where qty is null");
-    ASSERT_EQ(ixr_execute(u, nullptr), 0);
-    EXPECT_EQ(ixr_sqlca()->sqlerrd[2], 4);
-    EXPECT_EQ(ixr_execute(prepare("x", "insert into t (name) values (?)"), nullptr), IXR_E_HOSTVAR_COUNT);
+  int32_t s = prepare("s", "insert into t (id, name) values (?, ?)");
+  Area in(2);
+  in.i32(0, 0).str(1, "new");
+  ASSERT_EQ(ixr_execute(s, in.get()), 0);
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[1], 5);
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[5], 5);
+  in.i32(0, 50);
+  ASSERT_EQ(ixr_execute(s, in.get()), 0);
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[1], 50);
+  in.i32(0, 0);
+  ASSERT_EQ(ixr_execute(s, in.get()), 0);
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[1], 51);
+  int32_t u = prepare("u", "update t set qty = 7 where qty is null");
+  ASSERT_EQ(ixr_execute(u, nullptr), 0);
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[2], 4);
+  EXPECT_EQ(ixr_execute(prepare("x", "insert into t (name) values (?)"), nullptr),
+            IXR_E_HOSTVAR_COUNT);
 }
 
 TEST_F(StmtTest, FreeForgetsNamesAndReprepareReplaces) {
-    prepare("s", "select 1 from t");
-    EXPECT_EQ(ixr_free("s"), 0);
-    EXPECT_EQ(ixr_name_id("s", IXR_ID_STATEMENT), 0);
-    EXPECT_EQ(ixr_sqlca()->sqlcode, IXR_E_NOT_PREPARED);
-    EXPECT_EQ(ixr_free("s"), IXR_E_NOT_AVAILABLE);
-    int32_t a = prepare("s", "select name from t");
-    int32_t b = prepare("s", "select id from t");
-    EXPECT_EQ(a, b);
-    IxrSqlda* d = nullptr;
-    ixr_describe(b, &d);
-    EXPECT_STREQ(d->sqlvar[0].sqlname, "id");
-    ixr_free_sqlda(d);
+  prepare("s", "select 1 from t");
+  EXPECT_EQ(ixr_free("s"), 0);
+  EXPECT_EQ(ixr_name_id("s", IXR_ID_STATEMENT), 0);
+  EXPECT_EQ(ixr_sqlca()->sqlcode, IXR_E_NOT_PREPARED);
+  EXPECT_EQ(ixr_free("s"), IXR_E_NOT_AVAILABLE);
+  int32_t a = prepare("s", "select name from t");
+  int32_t b = prepare("s", "select id from t");
+  EXPECT_EQ(a, b);
+  IxrSqlda* d = nullptr;
+  ixr_describe(b, &d);
+  EXPECT_STREQ(d->sqlvar[0].sqlname, "id");
+  ixr_free_sqlda(d);
 }
 
 }  // namespace
