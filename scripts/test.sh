@@ -7,7 +7,7 @@ source scripts/deps.sh
 kes_install_deps
 
 build=${KES_BUILD_DIR:-build/asan}
-jobs=$(nproc)
+jobs=${KES_JOBS:-$(nproc)}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKES_SANITIZE=ON \
       -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g" >/dev/null
 cmake --build "$build" -j "$jobs"
