@@ -10,7 +10,7 @@
 # the entry points by name only. The rest is searched as a group, starting from
 # what the per-build object names.
 set(KES_DRIVER_EXPORTING kes_odbc kes_xa)
-set(KES_DRIVER_SEARCHED kes_drv_inf kes_scrs kes_prompt kes_util kes_platform_informix
+set(KES_DRIVER_SEARCHED kes_drv kes_drv_inf kes_scrs kes_prompt kes_util kes_platform_informix
     kes_platform_windows kes_res)
 
 function(kes_archive_files out)
@@ -49,7 +49,7 @@ foreach(build w a)
   set(map ${PROJECT_SOURCE_DIR}/libsrc/kesdrv${build}.map)
   target_link_options(${tgt} PRIVATE
     "LINKER:--version-script=${map}" "LINKER:-Bsymbolic" "LINKER:-z,nodelete"
-    ${KES_DRIVER_NO_UNDEFINED} "LINKER:-u,INF_Bind"
+    ${KES_DRIVER_NO_UNDEFINED}
     "LINKER:--whole-archive" ${KES_WHOLE} "LINKER:--no-whole-archive"
     "LINKER:--start-group" ${KES_GROUP} "LINKER:--end-group")
   target_link_libraries(${tgt} PRIVATE ${KES_DRIVER_EXPORTING} ${KES_DRIVER_SEARCHED})

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the sanitizer build and runs every test.
+# Installs what is missing, checks the include graph against the layering,
+# builds the sanitizer build and runs every test.
 # Usage: scripts/test.sh [extra ctest arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 kes_install_deps
+python3 scripts/check_includes.py
 
 build=${KES_BUILD_DIR:-build/asan}
 jobs=${KES_JOBS:-$(nproc)}

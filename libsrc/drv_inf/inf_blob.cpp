@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "drv/errtab.h"
 #include "drv_inf/inf_cursor.h"
-#include "odbc/errtab.h"
 #include "util/str.h"
 
 #include "drv_inf/inf_text.h"

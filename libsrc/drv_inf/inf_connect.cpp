@@ -18,16 +18,16 @@
 #include <mutex>
 #include <string>
 
+#include "drv/errtab.h"
+#include "drv/layercalls.h"
 #include "drv_inf/inf_error.h"
 #include "drv_inf/inf_esql.h"
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
 #include "drv_inf/inf_text.h"
-#include "odbc/errtab.h"
 #include "platform/windows/registry.h"
 #include "util/argv.h"
 #include "util/str.h"
-#include "xa/xap.h"
 
 namespace {
 

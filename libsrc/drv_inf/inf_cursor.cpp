@@ -13,14 +13,14 @@
 #include <string_view>
 #include <vector>
 
+#include "drv/errtab.h"
+#include "drv/layercalls.h"
 #include "drv_inf/inf_connect.h"
 #include "drv_inf/inf_error.h"
 #include "drv_inf/inf_esql.h"
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
-#include "odbc/errtab.h"
 #include "util/utalloc.h"
-#include "xa/xap.h"
 
 #include "drv_inf/inf_text.h"
 
@@ -465,6 +465,18 @@ int32_t INF_EndCursor(DrvHandle hCursor) {
   delete cur;
   return 0;
 }
+
+bool INF_CursorView(DrvHandle hCursor, InfCursorView* out) {
+  InfCursor* cur = InfCursorLookup(hCursor);
+  if (cur == nullptr) return false;
+  out->record = cur;
+  out->scs = &cur->scs;
+  out->prepared = (cur->flags & CF_PREPARED) != 0;
+  out->maxLength = cur->maxLength;
+  return true;
+}
+
+bool INF_ConnExists(DrvHandle hConn) { return InfConnLookup(hConn) != nullptr; }
 
 int32_t INF_GetCursorName(DrvHandle hCursor, char* buf, uint16_t bufSize, int16_t* outLen) {
   InfCursor* cur = InfCursorLookup(hCursor);

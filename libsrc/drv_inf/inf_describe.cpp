@@ -9,10 +9,11 @@
 #include <cstring>
 #include <iterator>
 
+#include "drv/colattr.h"
+#include "drv/errtab.h"
+#include "drv/layercalls.h"
 #include "drv_inf/inf_ops.h"
 #include "drv_inf/inf_types.h"
-#include "odbc/colattr.h"
-#include "odbc/errtab.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <string>
 
+#include "drv/errtab.h"
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
-#include "odbc/errtab.h"
 #include "platform/informix/ixr_api.h"
 
 namespace {

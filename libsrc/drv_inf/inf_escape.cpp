@@ -11,11 +11,11 @@
 #include <cstring>
 #include <new>
 
+#include "drv/errtab.h"
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
 #include "drv_inf/inf_text.h"
 #include "drv_inf/inf_types.h"
-#include "odbc/errtab.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "drv/errtab.h"
 #include "drv_inf/inf_blob.h"
 #include "drv_inf/inf_connect.h"
 #include "drv_inf/inf_cursor.h"
@@ -22,7 +23,6 @@
 #include "drv_inf/inf_esql.h"
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
-#include "odbc/errtab.h"
 #include "util/conv.h"
 #include "util/utalloc.h"
 

@@ -14,12 +14,12 @@
 #include <new>
 #include <vector>
 
+#include "drv/errtab.h"
 #include "drv_inf/inf_connect.h"
 #include "drv_inf/inf_error.h"
 #include "drv_inf/inf_esql.h"
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
-#include "odbc/errtab.h"
 #include "util/conv.h"
 
 namespace {

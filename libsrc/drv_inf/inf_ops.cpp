@@ -5,10 +5,10 @@
 
 #include <iterator>
 
+#include "drv/errtab.h"
+#include "drv/scs.h"
 #include "drv_inf/inf_ops.h"
 #include "drv_inf/inf_types.h"
-#include "odbc/errtab.h"
-#include "scrs/scs.h"
 
 const DriverOps INF_Ops = {
     INF_GetInfo,

@@ -1,16 +1,20 @@
 #pragma once
-// inf_ops.h -- the Informix agent's operations behind the driver operation table
-// (INF_Ops, declared in drvops.h), in slot order, and the two small pieces of the
-// table's contract that the agent answers itself: the conversion table and the
-// negotiation of cursor type and concurrency.
+// inf_ops.h -- the Informix agent's table (INF_Ops) and its operations, in
+// slot order, and the two small parts of the table's contract that the agent
+// answers itself: the conversion table and the negotiation of cursor type and
+// concurrency.
 // Every slot looks its handle up first; an unknown handle answers ERR_ARGUMENT.
 
 #include <cstdint>
 
-#include "drv_inf/drvops.h"
+#include "drv/drvops.h"
 
 struct SCS;
 struct InfConn;
+
+// The agent's own table; the composition of the driver installs it and lets
+// the cursor layer and the XA proxy wrap it.
+extern const DriverOps INF_Ops;
 
 int32_t INF_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, uint16_t* outLen);
 int32_t INF_SetOption(DrvHandle h, DriverPropId id, const void* value);

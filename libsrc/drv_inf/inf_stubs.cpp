@@ -3,10 +3,10 @@
 // a clear code (43 "not capable", or 22 where nothing can be pending) instead of
 // leaving the caller a crash or a silent success.
 
+#include "drv/errtab.h"
+#include "drv/xa_types.h"
 #include "drv_inf/inf_ops.h"
 #include "drv_inf/inf_types.h"
-#include "odbc/errtab.h"
-#include "xa/xa_types.h"
 
 namespace {
 int32_t onCursor(DrvHandle h, int32_t code) {

@@ -10,13 +10,13 @@
 #include <mutex>
 #include <vector>
 
-#include "drv_inf/drvops.h"
+#include "drv/colinfo.h"
+#include "drv/connopts.h"
+#include "drv/dataset.h"
+#include "drv/drvops.h"
+#include "drv/scs.h"
 #include "drv_inf/inf_escape.h"
-#include "odbc/colinfo.h"
-#include "odbc/connopts.h"
-#include "odbc/dataset.h"
 #include "platform/informix/ixr_api.h"
-#include "scrs/scs.h"
 #include "util/handle.h"
 
 struct XaThreadState;

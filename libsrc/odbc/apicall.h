@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "drv/export.h"
 #include "odbc/callargs.h"
 #include "odbc/calldesc.h"
 #include "odbc/dispatch.h"
-#include "odbc/export.h"
 #include "util/conv.h"
 
 // Calls the dispatcher with one slot per argument, in the order given.

@@ -14,12 +14,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "odbc/colattr.h"
-#include "odbc/colinfo.h"
+#include "drv/colattr.h"
+#include "drv/colinfo.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
 #include "odbc/ctypes.h"
-#include "odbc/dataset.h"
 #include "odbc/descops.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
 #include "odbc/strout.h"

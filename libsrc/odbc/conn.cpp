@@ -12,13 +12,13 @@
 #include <cstring>
 #include <string>
 
+#include "drv/errtab.h"
+#include "drv/layercalls.h"
 #include "odbc/desc.h"
 #include "odbc/dispatch.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/trace.h"
-#include "xa/xap.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 
 #include <cstdint>
 
-#include "drv_inf/drvops.h"
+#include "drv/drvops.h"
+#include "drv/scs.h"
 #include "odbc/callargs.h"
 #include "odbc/diag.h"
 #include "platform/windows/critsec.h"
-#include "scrs/scs.h"
 
 struct Envr;
 struct Stmt;

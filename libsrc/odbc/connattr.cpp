@@ -13,14 +13,15 @@
 #include <cstring>
 #include <string>
 
+#include "drv/copystr.h"
+#include "drv/errtab.h"
+#include "drv/layercalls.h"
 #include "odbc/conn.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 #include "odbc/startup.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtattr.h"
 #include "util/conv.h"
-#include "xa/xap.h"
 
 namespace {
 

@@ -13,11 +13,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "drv/connopts.h"
+#include "drv/copystr.h"
+#include "drv/errtab.h"
 #include "odbc/conn.h"
-#include "odbc/connopts.h"
 #include "odbc/dispatch.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 #include "odbc/odbcinst.h"
 #include "odbc/stmt.h"
 #include "odbc/trace.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "odbc/errtab.h"
+#include "drv/errtab.h"
 #include "util/conv.h"
 
 int32_t DefaultCType(int32_t sqlType, int32_t odbcVersion) noexcept {

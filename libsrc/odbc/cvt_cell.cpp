@@ -7,10 +7,10 @@
 
 #include <cstring>
 
+#include "drv/dataset.h"
+#include "drv/errtab.h"
 #include "odbc/cvt.h"
 #include "odbc/cvt_core.h"
-#include "odbc/dataset.h"
-#include "odbc/errtab.h"
 
 namespace {
 

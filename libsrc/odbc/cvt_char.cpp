@@ -10,9 +10,9 @@
 #include <cfloat>
 #include <cstring>
 
+#include "drv/errtab.h"
 #include "odbc/cvt.h"
 #include "odbc/cvt_core.h"
-#include "odbc/errtab.h"
 
 namespace {
 

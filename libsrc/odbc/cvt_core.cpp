@@ -12,7 +12,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "odbc/errtab.h"
+#include "drv/errtab.h"
 
 namespace {
 

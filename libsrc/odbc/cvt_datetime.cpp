@@ -8,9 +8,9 @@
 
 #include <cstring>
 
+#include "drv/errtab.h"
 #include "odbc/cvt.h"
 #include "odbc/cvt_core.h"
-#include "odbc/errtab.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "drv/errtab.h"
 #include "odbc/cvt.h"
 #include "odbc/cvt_core.h"
-#include "odbc/errtab.h"
 
 namespace {
 

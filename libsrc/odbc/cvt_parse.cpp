@@ -8,9 +8,9 @@
 
 #include <cstring>
 
+#include "drv/dataset.h"
 #include "odbc/cvt.h"
 #include "odbc/cvt_core.h"
-#include "odbc/dataset.h"
 
 namespace {
 

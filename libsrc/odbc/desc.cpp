@@ -8,10 +8,10 @@
 
 #include <cstdlib>
 
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/descops.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 
 Conn* DescConn(const Desc* desc) {

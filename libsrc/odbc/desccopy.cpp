@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "drv/errtab.h"
 #include "odbc/descops.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
 #include "odbc/trace.h"

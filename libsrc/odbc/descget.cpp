@@ -16,14 +16,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "odbc/colattr.h"
-#include "odbc/colinfo.h"
+#include "drv/colattr.h"
+#include "drv/colinfo.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
 #include "odbc/colmeta.h"
 #include "odbc/conn.h"
 #include "odbc/cvt.h"
-#include "odbc/dataset.h"
 #include "odbc/descops.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
 #include "odbc/strout.h"

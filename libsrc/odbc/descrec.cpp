@@ -8,9 +8,9 @@
 
 #include <cstdlib>
 
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/descops.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtattr.h"
 #include "odbc/stmtbind.h"

@@ -14,10 +14,10 @@
 #include <cstring>
 #include <string>
 
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/desc.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/trace.h"
 #include "util/conv.h"

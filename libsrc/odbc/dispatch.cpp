@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/desc.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/trace.h"
 

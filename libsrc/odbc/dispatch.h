@@ -15,7 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "drv_inf/drvops.h"
+#include "drv/drvops.h"
 #include "odbc/callargs.h"
 #include "platform/windows/critsec.h"
 #include "util/handle.h"

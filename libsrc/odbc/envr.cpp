@@ -10,10 +10,10 @@
 #include <cstring>
 #include <type_traits>
 
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/desc.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/trace.h"
 

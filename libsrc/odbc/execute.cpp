@@ -20,15 +20,15 @@
 #include <memory>
 #include <new>
 
+#include "drv/colinfo.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
 #include "odbc/binding.h"
-#include "odbc/colinfo.h"
 #include "odbc/conn.h"
 #include "odbc/ctypes.h"
 #include "odbc/cvt.h"
-#include "odbc/dataset.h"
 #include "odbc/descops.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 #include "odbc/getcol.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"

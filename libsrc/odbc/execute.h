@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "drv_inf/drvops.h"
+#include "drv/drvops.h"
 #include "odbc/stmtexec.h"
 
 struct Desc;

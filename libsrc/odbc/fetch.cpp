@@ -13,16 +13,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "drv/colinfo.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
+#include "drv/rowstatus.h"
 #include "odbc/binding.h"
-#include "odbc/colinfo.h"
 #include "odbc/conn.h"
 #include "odbc/ctypes.h"
-#include "odbc/dataset.h"
 #include "odbc/desc.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 #include "odbc/getcol.h"
-#include "odbc/rowstatus.h"
+#include "odbc/scroll.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
 

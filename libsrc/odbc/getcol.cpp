@@ -11,16 +11,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "drv/colinfo.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
 #include "odbc/binding.h"
-#include "odbc/colinfo.h"
 #include "odbc/conn.h"
 #include "odbc/ctypes.h"
 #include "odbc/cvt.h"
-#include "odbc/dataset.h"
 #include "odbc/desc.h"
 #include "odbc/descops.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
 #include "odbc/trace.h"

@@ -15,10 +15,10 @@
 #include <cstring>
 #include <iterator>
 
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/ctypes.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 #include "odbc/strout.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "odbc/colinfo.h"
+#include "drv/colinfo.h"
+#include "drv/errtab.h"
 #include "odbc/conn.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtexec.h"
 #include "odbc/stmtrec.h"

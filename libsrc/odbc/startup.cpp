@@ -8,14 +8,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "drv/export.h"
+#include "drv/layercalls.h"
 #include "odbc/conn.h"
 #include "odbc/dispatch.h"
-#include "odbc/export.h"
 #include "odbc/trace.h"
 #include "platform/windows/msgbox.h"
 #include "platform/windows/registry.h"
 #include "res/strtab.h"
-#include "xa/xap.h"
 
 DriverRecord GlobalDriver{};
 void* QuietModeWindow = QUIET_MODE_UNSET;

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "drv_inf/drvops.h"
+#include "drv/drvops.h"
 #include "platform/windows/module.h"
 
 // The process-wide back-end binding made at attach.

@@ -9,12 +9,12 @@
 
 #include <cstdint>
 
-#include "drv_inf/drvops.h"
+#include "drv/dataset.h"
+#include "drv/drvops.h"
+#include "drv/scs.h"
 #include "odbc/binding.h"
-#include "odbc/dataset.h"
 #include "odbc/diag.h"
 #include "odbc/getcol.h"
-#include "scrs/scs.h"
 
 struct Conn;
 struct Desc;
@@ -99,9 +99,3 @@ int32_t StmtPostDriverErrors(Stmt* stmt);
 int32_t StmtRowCount(Stmt* stmt, int64_t* rows);
 // Frees the texts and the array of a back end's message list.
 void MessageListFree(DriverMessageList* list);
-
-// Copies what fits of src into dst (size bytes with its NUL). CopyStrOut
-// reports the bytes copied, CopyStrOutLen the full length; without dst only
-// the length is reported. -1 when the text was cut, else 0.
-int CopyStrOut(const char* src, char* dst, uint16_t size, uint16_t* outLen);
-int CopyStrOutLen(const char* src, char* dst, int64_t size, int64_t* fullLen);

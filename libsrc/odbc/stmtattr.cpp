@@ -13,10 +13,10 @@
 #include <climits>
 #include <cstring>
 
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/descops.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
 

@@ -10,13 +10,13 @@
 
 #include <sqlext.h>
 
-#include "odbc/colinfo.h"
+#include "drv/colinfo.h"
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/ctypes.h"
 #include "odbc/descops.h"
 #include "odbc/dispatch.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 #include "odbc/stmtrec.h"
 #include "odbc/trace.h"
 #include "platform/windows/critsec.h"

@@ -13,12 +13,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "odbc/colattr.h"
-#include "odbc/colinfo.h"
+#include "drv/colattr.h"
+#include "drv/colinfo.h"
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/descops.h"
 #include "odbc/envr.h"
-#include "odbc/errtab.h"
 
 namespace {
 

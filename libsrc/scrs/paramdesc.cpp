@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "odbc/errtab.h"
+#include "drv/errtab.h"
 
 void ParamDescInit(ParamDesc* pd, const char* defaultItem) {
   *pd = ParamDesc{};

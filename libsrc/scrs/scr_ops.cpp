@@ -6,8 +6,9 @@
 // its context's bookkeeping. Until the emulation of the scrollable types
 // exists, a request for one is lowered to forward-only (ERR_OPTION_CHANGED) and
 // the information items that describe scrolling say so.
-// The table is filled once per process; every replaced slot finds its agent
-// record by handle first and calls the agent only through SCR_BaseDriver.
+// The table is filled once per process; every replaced slot finds the agent
+// cursor's context by handle first (the context lives in the agent's cursor
+// record) and calls the agent only through SCR_BaseDriver.
 // Threading: the copy is made under std::call_once; a cursor is used under its
 // connection's call serialisation.
 
@@ -18,12 +19,14 @@
 #include <cstring>
 #include <mutex>
 
-#include "drv_inf/inf_types.h"
-#include "odbc/dataset.h"
-#include "odbc/errtab.h"
-#include "odbc/rowstatus.h"
-#include "odbc/stmt.h"
-#include "scrs/scs.h"
+#include "scrs/scr_ops.h"
+
+#include "drv/copystr.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
+#include "drv/layercalls.h"
+#include "drv/rowstatus.h"
+#include "drv/scs.h"
 #include "scrs/scs_p.h"
 #include "util/log.h"
 
@@ -103,12 +106,12 @@ int32_t capability_string(DrvHandle hConn, char* buf, uint16_t bufLen, uint16_t*
 
 int32_t SCS_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, uint16_t* outLen) {
   if (id == DRVP_CAPS_STRING) {
-    if (InfConnLookup(h) == nullptr) return ERR_ARGUMENT;
+    if (!INF_ConnExists(h)) return ERR_ARGUMENT;
     return capability_string(h, static_cast<char*>(buf), bufLen, outLen);
   }
   int32_t v = 0;
   if (forward_only_answer(id, &v)) {
-    if (InfConnLookup(h) == nullptr) return ERR_ARGUMENT;
+    if (!INF_ConnExists(h)) return ERR_ARGUMENT;
     if (buf == nullptr || bufLen < 4) return ERR_ARGUMENT;
     std::memcpy(buf, &v, 4);
     if (outLen != nullptr) *outLen = 4;
@@ -120,7 +123,8 @@ int32_t SCS_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, ui
 int32_t SCS_SetOption(DrvHandle h, DriverPropId id, const void* value) {
   if (id != DRVP_STMT_OPTION + SQL_CURSOR_TYPE || value == nullptr)
     return base().DRV_SetOption(h, id, value);
-  if (InfCursorLookup(h) == nullptr) return ERR_ARGUMENT;
+  InfCursorView cur{};
+  if (!INF_CursorView(h, &cur)) return ERR_ARGUMENT;
   const int32_t asked = *static_cast<const int32_t*>(value);
   const int32_t forwardOnly = SCS_FORWARD_ONLY;
   const int32_t rc = base().DRV_SetOption(h, id, &forwardOnly);
@@ -130,31 +134,31 @@ int32_t SCS_SetOption(DrvHandle h, DriverPropId id, const void* value) {
 
 int32_t SCS_AllocCursor(DrvHandle hConn, DrvHandle* hCursor) {
   if (int32_t rc = base().DRV_AllocCursor(hConn, hCursor); rc != 0) return rc;
-  InfCursor* cur = InfCursorLookup(*hCursor);
-  if (cur == nullptr) return ERR_ARGUMENT;
-  return SCS_InitCursor(&cur->scs, *hCursor, hConn, &SCR_BaseDriver, cur);
+  InfCursorView cur{};
+  if (!INF_CursorView(*hCursor, &cur)) return ERR_ARGUMENT;
+  return SCS_InitCursor(cur.scs, *hCursor, hConn, &SCR_BaseDriver, cur.record);
 }
 
 int32_t SCS_EndCursor(DrvHandle hCursor) {
-  InfCursor* cur = InfCursorLookup(hCursor);
-  if (cur == nullptr) return ERR_ARGUMENT;
-  SCS_FreeCursor(&cur->scs);
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
+  SCS_FreeCursor(cur.scs);
   return base().DRV_EndCursor(hCursor);
 }
 
 int32_t SCS_Prepare(DrvHandle hCursor, const char* sql) {
-  InfCursor* cur = InfCursorLookup(hCursor);
-  if (cur == nullptr) return ERR_ARGUMENT;
-  cur->scs.sc_rowsAffected = -1;
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
+  cur.scs->sc_rowsAffected = -1;
   if (int32_t rc = base().DRV_Prepare(hCursor, sql); rc != 0) return rc;
-  cur->scs.sc_flags |= SCS_F_PREPARED;
+  cur.scs->sc_flags |= SCS_F_PREPARED;
   return 0;
 }
 
 int32_t SCS_SetParamTypes(DrvHandle hCursor, uint16_t count, const ParamShadow* types) {
-  InfCursor* cur = InfCursorLookup(hCursor);
-  if (cur == nullptr) return ERR_ARGUMENT;
-  SCS& scs = cur->scs;
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
+  SCS& scs = *cur.scs;
   if (int32_t rc = scs_p_SetParamTypes(&scs.sc_paramTypes, &scs.sc_paramTypeCount, count, types);
       rc != 0)
     return rc;
@@ -162,9 +166,9 @@ int32_t SCS_SetParamTypes(DrvHandle hCursor, uint16_t count, const ParamShadow* 
 }
 
 int32_t SCS_SetParams(DrvHandle hCursor, Dataset* params) {
-  InfCursor* cur = InfCursorLookup(hCursor);
-  if (cur == nullptr) return ERR_ARGUMENT;
-  SCS& scs = cur->scs;
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
+  SCS& scs = *cur.scs;
   if (scs.sc_cursorType != SCS_FORWARD_ONLY && params != nullptr) {
     // A scrollable cursor executes its statement again later with these values.
     Dataset* copy = nullptr;
@@ -180,30 +184,30 @@ int32_t SCS_SetParams(DrvHandle hCursor, Dataset* params) {
 }
 
 int32_t SCS_Execute(DrvHandle hCursor) {
-  InfCursor* cur = InfCursorLookup(hCursor);
-  if (cur == nullptr) return ERR_ARGUMENT;
-  if ((cur->flags & CF_PREPARED) == 0) {
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
+  if (!cur.prepared) {
     log_printf(LOG_WARNING, kSrc, __LINE__, "execute without prior prepare");
     return ERR_SEQUENCE;
   }
-  cur->scs.sc_rowsAffected = -1;
-  cur->scs.sc_flags |= SCS_F_PREPARED;
+  cur.scs->sc_rowsAffected = -1;
+  cur.scs->sc_flags |= SCS_F_PREPARED;
   return base().DRV_Execute(hCursor);
 }
 
 int32_t SCS_Fetch(DrvHandle hCursor, uint16_t rows, Dataset* data) {
-  InfCursor* cur = InfCursorLookup(hCursor);
-  if (cur == nullptr) return ERR_ARGUMENT;
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
   if (int32_t rc = base().DRV_Fetch(hCursor, rows, data); rc != 0) return rc;
-  if (cur->maxLength > 0) return DatasetTruncate(data, static_cast<uint32_t>(cur->maxLength));
+  if (cur.maxLength > 0) return DatasetTruncate(data, static_cast<uint32_t>(cur.maxLength));
   return 0;
 }
 
 int32_t SCS_CloseCursor(DrvHandle hCursor) {
-  InfCursor* cur = InfCursorLookup(hCursor);
-  if (cur == nullptr) return ERR_ARGUMENT;
-  cur->scs.sc_flags |= SCS_F_CLOSED;
-  cur->scs.sc_flags &= static_cast<uint16_t>(~(SCS_F_PREPARED | SCS_F_STATIC_LOADED));
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
+  cur.scs->sc_flags |= SCS_F_CLOSED;
+  cur.scs->sc_flags &= static_cast<uint16_t>(~(SCS_F_PREPARED | SCS_F_STATIC_LOADED));
   return base().DRV_CloseCursor(hCursor);
 }
 
@@ -231,10 +235,10 @@ int32_t SCS_ExtendedFetch2(DrvHandle hCursor, RowStatusTable** table, int32_t ta
                            int32_t* rowCount, uint16_t kind) {
   (void)target;
   (void)kind;
-  InfCursor* cur = InfCursorLookup(hCursor);
-  if (cur == nullptr || table == nullptr || rows == nullptr || rowCount == nullptr)
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur) || table == nullptr || rows == nullptr || rowCount == nullptr)
     return ERR_ARGUMENT;
-  SCS& scs = cur->scs;
+  SCS& scs = *cur.scs;
   *rows = 0;
   *table = nullptr;
   scs.sc_rowsAffected = -1;

@@ -3,7 +3,7 @@
 // never set up: OleTxInit reports failure and the dispenser operations refuse
 // every pointer, which the connection attribute turns into the enlistment error.
 
-#include "xa/xap.h"
+#include "drv/layercalls.h"
 
 int16_t OleTxInit() { return -1; }
 

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "odbc/export.h"
-#include "xa/xa_types.h"
-#include "xa/xap.h"
+#include "drv/export.h"
+#include "drv/layercalls.h"
+#include "drv/xa_types.h"
 
 namespace {
 

@@ -9,7 +9,8 @@
 
 #include <mutex>
 
-#include "odbc/errtab.h"
+#include "drv/errtab.h"
+#include "drv/layercalls.h"
 
 namespace {
 DriverOps XAP_Ops{};

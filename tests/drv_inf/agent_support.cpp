@@ -11,9 +11,9 @@
 #include <mutex>
 #include <vector>
 
+#include "drv/connopts.h"
+#include "drv/errtab.h"
 #include "drv_inf/inf_esql.h"
-#include "odbc/connopts.h"
-#include "odbc/errtab.h"
 #include "platform/informix/ixr_api.h"
 #include "util/utalloc.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "drv/errtab.h"
 #include "drv_inf/inf_escape.h"
-#include "odbc/errtab.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "agent_support.h"
-#include "odbc/errtab.h"
+#include "drv/errtab.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "agent_support.h"
+#include "drv/errtab.h"
 #include "drv_inf/inf_connect.h"
-#include "odbc/errtab.h"
 #include "platform/informix/ixr_api.h"
 
 namespace {

@@ -8,12 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "drv/errtab.h"
 #include "drv_inf/inf_blob.h"
 #include "drv_inf/inf_cursor.h"
 #include "drv_inf/inf_error.h"
 #include "drv_inf/inf_exec.h"
 #include "drv_inf/inf_ops.h"
-#include "odbc/errtab.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "agent_support.h"
+#include "drv/errtab.h"
 #include "drv_inf/inf_connect.h"
 #include "drv_inf/inf_esql.h"
-#include "odbc/errtab.h"
 #include "platform/informix/ixr_api.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "odbc/colattr.h"
-#include "odbc/dataset.h"
+#include "drv/colattr.h"
+#include "drv/dataset.h"
 #include "stmt_fake.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "drv/errtab.h"
 #include "fake_backend.h"
 #include "odbc/conn.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 
 namespace {
 

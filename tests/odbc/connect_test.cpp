@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "drv/connopts.h"
+#include "drv/errtab.h"
 #include "fake_backend.h"
 #include "odbc/conn.h"
 #include "odbc/connconf.h"
-#include "odbc/connopts.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 
 namespace {
 

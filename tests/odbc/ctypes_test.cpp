@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "odbc/errtab.h"
 #include "cvt_test.h"
+#include "drv/errtab.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <string>
 
-#include "odbc/cvt.h"
-#include "odbc/errtab.h"
 #include "cvt_test.h"
+#include "drv/errtab.h"
+#include "odbc/cvt.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <limits>
 #include <string>
 
-#include "odbc/cvt.h"
-#include "odbc/errtab.h"
 #include "cvt_test.h"
+#include "drv/errtab.h"
+#include "odbc/cvt.h"
 
 namespace {
 

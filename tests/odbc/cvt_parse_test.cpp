@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "odbc/cvt.h"
-#include "odbc/dataset.h"
-#include "odbc/errtab.h"
 #include "cvt_test.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
+#include "odbc/cvt.h"
 
 namespace {
 

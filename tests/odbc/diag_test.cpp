@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "drv/errtab.h"
 #include "fake_backend.h"
 #include "odbc/diag.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 
 namespace {

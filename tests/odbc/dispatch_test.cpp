@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
+#include "drv/errtab.h"
 #include "fake_backend.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 
 namespace {

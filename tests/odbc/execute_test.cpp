@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "drv/dataset.h"
 #include "odbc/conn.h"
-#include "odbc/dataset.h"
 #include "odbc/stmt.h"
 #include "stmt_fake.h"
 

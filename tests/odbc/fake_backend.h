@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "drv_inf/drvops.h"
+#include "drv/drvops.h"
 
 // Blocks a back-end call until the test opens it.
 class Latch {

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 #include "tests/tmpdir.h"
 #include "util/utalloc.h"
 

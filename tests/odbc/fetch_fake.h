@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "odbc/dataset.h"
+#include "drv/dataset.h"
 #include "stmt_fake.h"
 
 struct FetchFake {

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "drv/errtab.h"
+#include "drv/rowstatus.h"
 #include "odbc/conn.h"
-#include "odbc/errtab.h"
-#include "odbc/rowstatus.h"
 
 namespace {
 

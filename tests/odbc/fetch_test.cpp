@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "drv/dataset.h"
+#include "drv/errtab.h"
 #include "fetch_fake.h"
 #include "odbc/binding.h"
-#include "odbc/dataset.h"
 #include "odbc/desc.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
 

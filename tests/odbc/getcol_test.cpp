@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "drv/dataset.h"
+#include "drv/errtab.h"
 #include "fetch_fake.h"
-#include "odbc/dataset.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 
 namespace {

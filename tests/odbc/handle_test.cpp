@@ -1,10 +1,10 @@
 // handle_test.cpp -- allocation and release of every kind of handle, and the
 // handle-type selection of the entry points.
 
+#include "drv/errtab.h"
 #include "fake_backend.h"
 #include "odbc/desc.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 
 namespace {

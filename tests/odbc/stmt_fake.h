@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "drv/colinfo.h"
 #include "fake_backend.h"
-#include "odbc/colinfo.h"
 
 struct Stmt;
 struct Desc;

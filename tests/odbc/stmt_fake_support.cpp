@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "odbc/dataset.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/desc.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "odbc/colattr.h"
-#include "odbc/errtab.h"
+#include "drv/colattr.h"
+#include "drv/errtab.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
 #include "stmt_fake.h"

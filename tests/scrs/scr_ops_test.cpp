@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "drv/dataset.h"
+#include "drv/errtab.h"
+#include "drv/rowstatus.h"
+#include "drv/scs.h"
 #include "drv_inf/inf_types.h"
-#include "odbc/dataset.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
-#include "odbc/rowstatus.h"
-#include "scrs/scs.h"
+#include "scrs/scr_ops.h"
 
 namespace {
 

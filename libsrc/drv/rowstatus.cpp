@@ -2,14 +2,14 @@
 // Allocation failures are answered with ERR_MEMORY, never by ending the
 // process: a rowset can be large and the application may retry smaller.
 
-#include "odbc/rowstatus.h"
+#include "drv/rowstatus.h"
 
 #include <sqlext.h>
 
 #include <cstdlib>
 
-#include "odbc/dataset.h"
-#include "odbc/errtab.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
 
 int32_t RowStatusTableReset(RowStatusTable* table, int32_t n) noexcept {
   if (table == nullptr || n <= 0) return ERR_GENERAL;

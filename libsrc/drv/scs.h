@@ -1,19 +1,22 @@
 #pragma once
-// scs.h -- the scrollable-cursor statement context and the cursor layer's
-// operations that the core and the agent call.
+// scs.h -- the scrollable-cursor statement context: the record, its
+// defaults, positions, row statuses, bookmarks and row numbers, and the ODBC
+// information items asked of a back end through a DriverRecord.
 // One SCS lives in every connection (the default statement options), one in
 // every statement (options, scroll position, current rowset) and one in every
-// agent cursor (the emulation state). The cursor layer's own table wraps the
-// agent's: it is made once per process by SCR_Interpose.
+// agent cursor (the emulation state), so the core, the agent and the cursor
+// layer all see the record; what only an agent cursor's context does (its
+// allocation, release and emulation) belongs to the cursor layer (scrs).
 // A context owns what hangs on it: the row status table, its texts, kept
 // parameters and type lists, its long-value Dataset.
 // Threading: a context is used under its connection's call serialisation.
-// Not here: the emulation of keyset-driven, dynamic, mixed and static cursors;
-// until it exists every cursor runs forward-only.
+// Not here: the statement side of scrolling (odbc/scroll.h) and the emulation
+// of keyset-driven, dynamic, mixed and static cursors; until it exists every
+// cursor runs forward-only.
 
 #include <cstdint>
 
-#include "drv_inf/drvops.h"
+#include "drv/drvops.h"
 
 struct KS;  // the keyset of a keyset-driven or mixed cursor
 struct SS;  // the static result set of a static cursor
@@ -111,10 +114,6 @@ struct SCS {
   uint32_t sc_deferLong;      // (cursor) set by the agent's cursor allocation
 };
 
-// Fills the table in rec->ops into the cursor layer's copy on the first call in
-// the process and points rec->ops at that copy on every call. -> 0.
-int32_t SCR_Interpose(DriverRecord* rec);
-
 // An ODBC SQLGetInfo item of the back end through rec's DRV_GetInfo: integer
 // items 8, 26, 28, 43, 44, 72, 78, 79, 80, 82, 83, 93, 99 (4 bytes) and text
 // items 11, 17, 29, 47; other types answer ERR_OPTION_TYPE.
@@ -128,11 +127,6 @@ int32_t SCS_Init(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* drv, 
 // statement options copied from connDefaults. -> 0.
 int32_t SCS_InitStmt(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* drv, void* owner,
                      const SCS* connDefaults);
-// An agent cursor's context, with what the agent says of its connection.
-// 0 or ERR_MEMORY.
-int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* drv, void* owner);
-// Releases everything an agent cursor's context holds.
-void SCS_FreeCursor(SCS* scs);
 
 void SCS_ResetPosition(SCS* scs);
 void SCS_FreeRowStatus(SCS* scs);
@@ -146,13 +140,3 @@ void SCS_SetRowStatus(RowStatusTable* table, int32_t row, uint16_t status);
 // index is 0-based within the rowset. A bookmark is the absolute row number.
 int32_t SCS_GetBookmark(SCS* scs, uint32_t index, int32_t* out);
 int32_t SCS_GetRowNumber(SCS* scs, uint32_t index, int32_t* out);
-int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t column, ColumnInfo* info, uint16_t requestBits,
-                            uint16_t stride, uint16_t rows, ColAttr* table);
-int32_t SCS_SetPosResume(SCS* scs, uint16_t** statuses, int32_t* rows);
-
-// Fetches the target rowset of a statement's context through the whole driver
-// chain: on success the new table is in sc_rowStatus and *rows holds its rows.
-// ERR_NO_DATA when the rowset lies outside the result.
-// REQUIRES: the statement's connection call lock; takes DriverLock once per
-// statement for the fetch-direction mask.
-int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t* rows);

@@ -14,8 +14,8 @@
 struct Dataset;         // dataset.h: column-wise rows, the one form values travel in
 struct ColumnInfo;      // colinfo.h: 112-byte description of a column or parameter
 struct ColAttr;         // colinfo.h: per-column attribute override
-struct RowStatusTable;  // one rowset with its row statuses, handed up by the cursor layer
-struct XID;             // xa/xa_types.h: X/Open transaction identifier
+struct RowStatusTable;  // rowstatus.h: one rowset with its row statuses
+struct XID;             // xa_types.h: X/Open transaction identifier
 
 // An agent handle: table tag << 16 | slot (HTAG_SERVER, HTAG_CONN, HTAG_CURSOR).
 using DrvHandle = uint32_t;
@@ -394,7 +394,3 @@ static_assert(offsetof(DriverOps, DRV_ColAttributes) == 51 * sizeof(void*));
 static_assert(offsetof(DriverOps, DRV_Cancel) == 53 * sizeof(void*));
 static_assert(offsetof(DriverOps, DRV_XaClose) == 55 * sizeof(void*));
 static_assert(offsetof(DriverOps, DRV_XaStart) == 64 * sizeof(void*));
-
-// The Informix agent's own table (defined by the agent); INF_Bind installs it
-// and lets the cursor layer and the XA proxy wrap it.
-extern const DriverOps INF_Ops;

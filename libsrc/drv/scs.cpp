@@ -1,23 +1,19 @@
-// scs.cpp -- the cursor context: its three initialisers, the release of an
-// agent cursor's context, positions, row statuses, bookmarks and row numbers,
-// and the ODBC information items the layer asks of the agent.
-// A statement's context only ever holds its current row status table; an agent
-// cursor's context owns its texts, kept parameters, type lists and long values.
+// scs.cpp -- the cursor context's bookkeeping: the defaults of every context
+// and of a statement's, positions, row statuses, bookmarks and row numbers, and
+// the ODBC information items asked of a back end.
+// A statement's context only ever holds its current row status table.
 // Threading: a context is used under its connection's call serialisation.
-// Not here: scrolling (scs_scroll.cpp) and the operation table (scr_ops.cpp).
+// Not here: an agent cursor's context (scrs/scs_cursor.cpp) and the statement
+// side of scrolling (odbc/scroll.cpp).
 
-#include "scrs/scs.h"
+#include "drv/scs.h"
 
 #include <sqlext.h>
 
-#include <cstdlib>
 #include <cstring>
 
-#include "odbc/colinfo.h"
-#include "odbc/dataset.h"
-#include "odbc/errtab.h"
-#include "odbc/rowstatus.h"
-#include "scrs/scs_p.h"
+#include "drv/errtab.h"
+#include "drv/rowstatus.h"
 
 namespace {
 
@@ -45,37 +41,6 @@ bool text_info(uint16_t t) { return t == 11 || t == 17 || t == 29 || t == 47; }
 bool has_rowset(const SCS* scs) {
   return scs->sc_position != SCS_POS_BEFORE_START && scs->sc_position != SCS_POS_NO_ROW &&
          scs->sc_position != SCS_POS_AFTER_END;
-}
-
-// A 32-bit answer of the agent, written only when the agent answers.
-bool agent_int(DriverRecord* drv, uint32_t hConn, DriverPropId id, int32_t* out) {
-  int32_t v = 0;
-  uint16_t len = 0;
-  if (drv->ops->DRV_GetInfo(hConn, id, &v, 4, &len) != 0) return false;
-  *out = v;
-  return true;
-}
-
-bool odbc_int(DriverRecord* drv, uint32_t hConn, uint16_t item, int32_t* out) {
-  int32_t v = 0;
-  uint16_t len = 0;
-  if (SCR_GetOdbcInfo(drv, hConn, item, &v, 4, &len) != 0) return false;
-  *out = v;
-  return true;
-}
-
-char* odbc_text(DriverRecord* drv, uint32_t hConn, uint16_t item) {
-  char text[509] = {};
-  uint16_t len = 0;
-  if (SCR_GetOdbcInfo(drv, hConn, item, text, sizeof text, &len) != 0) return nullptr;
-  return strdup(text);
-}
-
-void free_dataset(Dataset** ds) {
-  if (*ds == nullptr) return;
-  DatasetFree(*ds);
-  std::free(*ds);
-  *ds = nullptr;
 }
 
 }  // namespace
@@ -117,78 +82,6 @@ int32_t SCS_InitStmt(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* d
     scs->sc_simulateCursor = connDefaults->sc_simulateCursor;
     scs->sc_useBookmarks = connDefaults->sc_useBookmarks;
   }
-  return 0;
-}
-
-int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* drv, void* owner) {
-  // The agent set the defer-long choice when it made the cursor.
-  const uint32_t deferLong = scs->sc_deferLong;
-  SCS_Init(scs, hCursor, hConn, drv, owner);
-  scs->sc_deferLong = deferLong;
-  auto* longs = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
-  if (longs == nullptr || DatasetInit(longs, 0) != 0) {
-    std::free(longs);
-    return ERR_MEMORY;
-  }
-  scs->sc_longValues = longs;
-
-  int32_t v = 0;
-  if (agent_int(drv, hConn, DRVP_PARAM_OP, &v) && v != 0) scs->sc_info04 = 1;
-  if (agent_int(drv, hConn, DRVP_NEEDBIND, &v) && v != 0) scs->sc_resendParamTypes = 1;
-  if (agent_int(drv, hConn, DRVP_LOCK_ROWS, &v) && v != 0) scs->sc_lockByUpdate = 1;
-  if (agent_int(drv, hConn, DRVP_ROW_VERSIONS, &v) && v != 0) scs->sc_hasRowVersions = 1;
-  if (agent_int(drv, hConn, DRVP_MAX_PARAMS, &v)) scs->sc_maxParams = v;
-  if (agent_int(drv, hConn, DRVP_WIDE, &v)) scs->sc_wideAgent = static_cast<uint32_t>(v);
-
-  char quote[2] = {};
-  uint16_t len = 0;
-  if (SCR_GetOdbcInfo(drv, hConn, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &len) == 0)
-    scs->sc_quoteChar = quote[0] == ' ' ? '\0' : quote[0];
-  if (odbc_int(drv, hConn, SQL_IDENTIFIER_CASE, &v)) scs->sc_idCase = static_cast<uint32_t>(v);
-  if (odbc_int(drv, hConn, SQL_QUOTED_IDENTIFIER_CASE, &v))
-    scs->sc_quotedIdCase = static_cast<uint32_t>(v);
-  scs->sc_userName = odbc_text(drv, hConn, SQL_USER_NAME);
-  scs->sc_dbmsName = odbc_text(drv, hConn, SQL_DBMS_NAME);
-  if (odbc_int(drv, hConn, SQL_MAX_COLUMNS_IN_ORDER_BY, &v))
-    scs->sc_maxOrderByCols = static_cast<int16_t>(v);
-  return 0;
-}
-
-void SCS_FreeCursor(SCS* scs) {
-  free_dataset(&scs->sc_params);
-  free_dataset(&scs->sc_optValues);
-  std::free(scs->sc_sqlText);
-  scs->sc_sqlText = nullptr;
-  DriverRecord* drv = scs->sc_driver;
-  for (uint32_t* aux : {&scs->sc_auxCursor, &scs->sc_auxCursor2}) {
-    if (*aux != 0 && drv != nullptr) (void)drv->ops->DRV_EndCursor(*aux);
-    *aux = 0;
-  }
-  ColumnInfoFree(scs->sc_resultCols, scs->sc_resultColCount);
-  scs->sc_resultCols = nullptr;
-  scs->sc_resultColCount = 0;
-  scs_p_SetParamTypes(&scs->sc_genParamTypes, &scs->sc_genParamTypeCount, 0, nullptr);
-  scs_p_SetParamTypes(&scs->sc_paramTypes, &scs->sc_paramTypeCount, 0, nullptr);
-  std::free(scs->sc_userName);
-  scs->sc_userName = nullptr;
-  std::free(scs->sc_dbmsName);
-  scs->sc_dbmsName = nullptr;
-  free_dataset(&scs->sc_windowBound);
-  free_dataset(&scs->sc_longValues);
-  RowStatusTableFree(&scs->sc_rowStatus);
-}
-
-int32_t scs_p_SetParamTypes(ParamShadow** list, uint16_t* count, uint16_t n,
-                            const ParamShadow* entries) {
-  ParamShadow* copy = nullptr;
-  if (n > 0 && entries != nullptr) {
-    copy = static_cast<ParamShadow*>(std::malloc(n * sizeof(ParamShadow)));
-    if (copy == nullptr) return ERR_MEMORY;
-    std::memcpy(copy, entries, n * sizeof(ParamShadow));
-  }
-  std::free(*list);
-  *list = copy;
-  *count = copy != nullptr ? n : 0;
   return 0;
 }
 
@@ -252,24 +145,6 @@ int32_t SCS_GetBookmark(SCS* scs, uint32_t index, int32_t* out) {
   if (scs->sc_cursorType == SCS_STATIC ||
       (scs->sc_cursorType == SCS_KEYSET && scs->sc_keysetSize == 0))
     return SCS_GetRowNumber(scs, index, out);
-  return ERR_NOT_CAPABLE;
-}
-
-int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t, ColumnInfo*, uint16_t, uint16_t, uint16_t,
-                            ColAttr*) {
-  // Base names exist only for a select list the cursor layer rewrote.
-  (void)scs;
-  return 0;
-}
-
-int32_t SCS_SetPosResume(SCS* scs, uint16_t** statuses, int32_t* rows) {
-  if (statuses != nullptr) *statuses = nullptr;
-  if (rows != nullptr) *rows = 0;
-  if (scs->sc_setPosOp != SQL_ADD) {
-    if (int32_t rc = SCS_SetPosition(scs, static_cast<int32_t>(scs->sc_setPosRow)); rc != 0)
-      return rc;
-  }
-  // Positioned operations exist only on the emulated cursor types.
   return ERR_NOT_CAPABLE;
 }
 

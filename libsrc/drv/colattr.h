@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "odbc/colinfo.h"
+#include "drv/colinfo.h"
 
 struct HashTable;
 

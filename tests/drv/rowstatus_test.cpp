@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "odbc/dataset.h"
-#include "odbc/errtab.h"
-#include "odbc/rowstatus.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
+#include "drv/rowstatus.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// scs_scroll.cpp -- the statement side of scrolling: which rowset an
+// scroll.cpp -- the statement side of scrolling: which rowset an
 // orientation and offset name, where that rowset lies against the result, and
 // the one scrolled fetch through the driver chain that reads it.
 // The new rowset's table replaces the statement's current one; a scroll that
@@ -7,14 +7,15 @@
 // Threading: under the statement's connection call lock; the fetch-direction
 // mask is read once per statement under DriverLock.
 
+#include "odbc/scroll.h"
+
 #include <sqlext.h>
 
+#include "drv/errtab.h"
+#include "drv/scs.h"
 #include "odbc/conn.h"
 #include "odbc/dispatch.h"
-#include "odbc/errtab.h"
 #include "odbc/stmt.h"
-#include "scrs/scs.h"
-#include "scrs/scs_p.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // narrowing, and ownership of long values on every path, failed allocations
 // included (the sanitizers report any leak or double free).
 
-#include "odbc/dataset.h"
+#include "drv/dataset.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "odbc/errtab.h"
+#include "drv/errtab.h"
 
 namespace {
 

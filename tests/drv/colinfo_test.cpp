@@ -1,15 +1,15 @@
 // colinfo_test.cpp -- description arrays: allocation, release with their strings,
 // and the Dataset laid out from them.
 
-#include "odbc/colinfo.h"
+#include "drv/colinfo.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "odbc/dataset.h"
-#include "odbc/errtab.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
 
 TEST(ColumnInfo, AllocAndFreeWithStrings) {
   ColumnInfo* none = ColumnInfoAlloc(0);  // a result without columns still gets an entry

@@ -4,12 +4,12 @@
 // value, so the table can outlive the array the back end handed over.
 // Threading: none of its own; callers hold their connection's call lock.
 
-#include "odbc/colattr.h"
+#include "drv/colattr.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "odbc/errtab.h"
+#include "drv/errtab.h"
 #include "util/hash.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // Uses the C library heap and answers NULL when it is exhausted: a description
 // comes from the back end, and the caller turns a NULL into ERR_MEMORY.
 
-#include "odbc/colinfo.h"
+#include "drv/colinfo.h"
 
 #include <cstdlib>
 

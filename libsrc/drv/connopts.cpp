@@ -1,5 +1,5 @@
 // connopts.cpp -- storage of the process-wide connect options block.
 
-#include "odbc/connopts.h"
+#include "drv/connopts.h"
 
 ConnectOptionsBlock ConnectOptions{};

@@ -9,15 +9,15 @@
 // are cleared before copies are allocated, and new storage is built completely
 // before it replaces the old.
 
-#include "odbc/dataset.h"
+#include "drv/dataset.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
-#include "odbc/colinfo.h"
-#include "odbc/errtab.h"
+#include "drv/colinfo.h"
+#include "drv/errtab.h"
 #include "platform/windows/codepage.h"
 
 namespace {

@@ -1,0 +1,71 @@
+#pragma once
+// layercalls.h -- the calls between layers that do not go through the driver
+// operation table. Each is declared here, so that a layer includes the shared
+// contract and its own files only, and defined by the layer its section names.
+// A new call between two layers is declared here too, never reached by
+// including the other layer's header.
+// Not here: the table itself (drvops.h) and the composition that chains the
+// layers' tables (the core's dllmain.cpp, the one file that sees every layer).
+
+#include <cstdint>
+
+#include "drv/drvops.h"
+
+struct SCS;
+
+// ---------------------------------------------------------------------------
+// Defined by the XA proxy (libsrc/xa), called by the agent.
+
+struct XaThreadState;  // the XA state an agent connection may carry
+
+// 1 while an XA branch is active on the state, else 0 (also for null). Local
+// commit, rollback and disconnect are refused while one is.
+int32_t XAP_IsXaActive(const XaThreadState* state);
+
+// Called when the agent's environment goes away; nothing to do.
+void NoOpHook();
+
+// ---------------------------------------------------------------------------
+// Defined by the XA and DTC support (libsrc/xa), called by the core.
+// On this platform there is no DTC: enlistment answers failure, so a
+// connection that asks for it gets a clear diagnostic instead of a half-made
+// enlistment.
+
+// Ends the XA switch and the DTC support, each only when it was set up. -> 1.
+int32_t XA_Shutdown();
+
+// Prepares the DTC support once per process: 0 on success, -1 when unavailable.
+int16_t OleTxInit();
+
+// The DTC resource dispenser of one connection. The connect text is copied.
+void* DtcCreateDispenser(void* transaction, uint32_t hServer, uint32_t hConn, DriverRecord* drv,
+                         void* dtcLock, void* callLock, const char* connectText);
+// References left, or -1 for null or a pointer that is not a dispenser.
+int32_t DtcReleaseDispenser(void* dispenser);
+int16_t DtcRMConnect(void* dispenser);  // 0 or -1
+int16_t DtcRMEnlist(void* dispenser);   // 0 or -1
+
+// ---------------------------------------------------------------------------
+// Defined by the cursor layer (libsrc/scrs), called by the agent.
+
+// The base column names of a select list the cursor layer rewrote, for one
+// column of a result description and its attribute table. -> 0.
+int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t column, ColumnInfo* info, uint16_t requestBits,
+                            uint16_t stride, uint16_t rows, ColAttr* table);
+
+// ---------------------------------------------------------------------------
+// Defined by the agent (libsrc/drv_inf), called by the cursor layer, which
+// keeps its context of every agent cursor inside the agent's cursor record.
+
+// What the cursor layer reads of an agent cursor.
+struct InfCursorView {
+  void* record;       // the agent's cursor record, owner of the context
+  SCS* scs;           // the cursor layer's context, inside that record
+  bool prepared;      // a statement is prepared on the cursor
+  int32_t maxLength;  // the MAX_LENGTH option, 0 for none
+};
+
+// true with *out filled, false when hCursor names no cursor of the agent.
+bool INF_CursorView(DrvHandle hCursor, InfCursorView* out);
+// true when hConn names a connection of the agent.
+bool INF_ConnExists(DrvHandle hConn);
