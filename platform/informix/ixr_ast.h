@@ -18,7 +18,7 @@ namespace ixr {
 struct Select;
 struct TableDef;
 
-enum class EK {
+enum class ExprKind {
   Lit,     // lit: literal kind, text: value (strings unquoted)
   Marker,  // '?': index
   Col,     // [qual.]name (qual may hold owner.table)
@@ -52,7 +52,7 @@ enum class EK {
 enum class LitKind { Int, Dec, Float, Str, Null };
 
 struct Expr {
-  EK k = EK::Lit;
+  ExprKind kind = ExprKind::Lit;
   std::string op;    // operator or function/aggregate name (lower case)
   bool neg = false;  // NOT for IsNull, Between, In, Like, Exists
   LitKind lit = LitKind::Null;
@@ -64,7 +64,7 @@ struct Expr {
   int dtQual = 0;         // DATETIME/INTERVAL qualifier of Current, DtLit, IvLit, Units, Extend
   bool distinct = false;  // aggregate DISTINCT
   bool hasOperand = false, hasElse = false;
-  int marker = -1;  // marker index (EK::Marker)
+  int marker = -1;  // marker index (ExprKind::Marker)
   size_t pos = 0;   // offset in the statement text
 
   // Analysis.
@@ -85,7 +85,7 @@ struct TableName {
 };
 
 struct TableRef {
-  TableName tn;
+  TableName table;
   std::string alias;
   Select* sub = nullptr;  // derived table
   bool outer = false;     // Informix OUTER table (joined on the WHERE conditions)
@@ -98,7 +98,7 @@ struct TableRef {
 };
 
 struct SelItem {
-  Expr* e = nullptr;
+  Expr* expr = nullptr;
   std::string alias;
 };
 
@@ -114,7 +114,7 @@ struct SelectCore {
 };
 
 struct OrderItem {
-  Expr* e = nullptr;
+  Expr* expr = nullptr;
   bool desc = false;
 };
 
@@ -153,7 +153,7 @@ struct ColDef {
   std::vector<ConstraintDef> cons;  // column constraints (cols filled with the column)
 };
 
-enum class SK {
+enum class StmtKind {
   Select,
   Insert,
   Update,
@@ -204,7 +204,7 @@ struct IndexCol {
 };
 
 struct Stmt {
-  SK k = SK::Select;
+  StmtKind kind = StmtKind::Select;
   size_t pos = 0, end = 0;  // span in the text
   Select* sel = nullptr;    // SELECT, INSERT ... SELECT, CREATE VIEW
 
@@ -251,9 +251,9 @@ struct Ast {
   std::deque<Stmt> stmtStore;
   int markers = 0;
 
-  Expr* expr(EK k, size_t pos) {
+  Expr* expr(ExprKind kind, size_t pos) {
     exprs.emplace_back();
-    exprs.back().k = k;
+    exprs.back().kind = kind;
     exprs.back().pos = pos;
     return &exprs.back();
   }

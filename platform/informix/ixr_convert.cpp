@@ -32,15 +32,15 @@ std::string realText(double r, bool single) {
 
 // A value as an exact decimal; answers 0, -1213, or 1 for an empty text (NULL).
 int toDec(const Val& in, Dec& d) {
-  switch (in.k) {
-    case Val::Int: d = decFromInt(in.i); return 0;
+  switch (in.kind) {
+    case Val::Int: d = decFromInt(in.intValue); return 0;
     case Val::Real:
-      if (!std::isfinite(in.r)) return IXR_E_DECIMAL_OVERFLOW;
-      d = decFromDouble(in.r);
+      if (!std::isfinite(in.realValue)) return IXR_E_DECIMAL_OVERFLOW;
+      d = decFromDouble(in.realValue);
       return 0;
     case Val::Text:
     case Val::Blob: {
-      std::string_view t = trimmed(in.p, in.n);
+      std::string_view t = trimmed(in.data, in.size);
       if (t.empty()) return 1;
       return decParse(t, d);
     }
@@ -49,13 +49,13 @@ int toDec(const Val& in, Dec& d) {
 }
 
 int toInt(const Val& in, const IxType& from, int64_t& v) {
-  if (in.k == Val::Int) {
-    v = in.i;
+  if (in.kind == Val::Int) {
+    v = in.intValue;
     return 0;
   }
-  if (in.k == Val::Real) {
-    if (!std::isfinite(in.r) || std::fabs(in.r) > 9.2e18) return IXR_E_INT_OVERFLOW;
-    v = static_cast<int64_t>(in.r);
+  if (in.kind == Val::Real) {
+    if (!std::isfinite(in.realValue) || std::fabs(in.realValue) > 9.2e18) return IXR_E_INT_OVERFLOW;
+    v = static_cast<int64_t>(in.realValue);
     return 0;
   }
   Dec d;
@@ -65,15 +65,15 @@ int toInt(const Val& in, const IxType& from, int64_t& v) {
 }
 
 int toReal(const Val& in, const IxType& from, double& r) {
-  if (in.k == Val::Real) {
-    r = in.r;
+  if (in.kind == Val::Real) {
+    r = in.realValue;
     return 0;
   }
-  if (in.k == Val::Int) {
-    r = static_cast<double>(in.i);
+  if (in.kind == Val::Int) {
+    r = static_cast<double>(in.intValue);
     return 0;
   }
-  std::string_view t = trimmed(in.p, in.n);
+  std::string_view t = trimmed(in.data, in.size);
   if (t.empty()) return 1;
   auto res = std::from_chars(t.data(), t.data() + t.size(), r);
   if (res.ec == std::errc() && res.ptr == t.data() + t.size()) return 0;
@@ -89,14 +89,14 @@ IxError textToDate(std::string_view t, const IxType& from, int32_t& out) {
     DtFields f, g;
     if (int rc = dtParse(t, from.len, f)) return ixErr(rc);
     dtExtend(f, from.len, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), g);
-    out = static_cast<int32_t>(daysFromCivil(g.v[0], g.v[1], g.v[2]));
+    out = static_cast<int32_t>(daysFromCivil(g.field[0], g.field[1], g.field[2]));
     return {};
   }
   int rc = dateParse(t, nullptr, out);
   if (rc == 0) return {};
   DtFields f;
-  if (dtParse(t, IXR_QUAL_YEAR_TO_F5, f) == 0 && validYmd(f.v[0], f.v[1], f.v[2])) {
-    out = static_cast<int32_t>(daysFromCivil(f.v[0], f.v[1], f.v[2]));
+  if (dtParse(t, IXR_QUAL_YEAR_TO_F5, f) == 0 && validYmd(f.field[0], f.field[1], f.field[2])) {
+    out = static_cast<int32_t>(daysFromCivil(f.field[0], f.field[1], f.field[2]));
     return {};
   }
   return ixErr(rc);
@@ -145,58 +145,62 @@ Val fromColumn(sqlite3_stmt* st, int col) {
 }
 
 void bindVal(sqlite3_stmt* st, int idx, const Val& v) {
-  switch (v.k) {
+  switch (v.kind) {
     case Val::Null: sqlite3_bind_null(st, idx); break;
-    case Val::Int: sqlite3_bind_int64(st, idx, v.i); break;
-    case Val::Real: sqlite3_bind_double(st, idx, v.r); break;
-    case Val::Text: sqlite3_bind_text(st, idx, v.p ? v.p : "", v.n, SQLITE_TRANSIENT); break;
-    case Val::Blob: sqlite3_bind_blob(st, idx, v.p ? v.p : "", v.n, SQLITE_TRANSIENT); break;
+    case Val::Int: sqlite3_bind_int64(st, idx, v.intValue); break;
+    case Val::Real: sqlite3_bind_double(st, idx, v.realValue); break;
+    case Val::Text:
+      sqlite3_bind_text(st, idx, v.data ? v.data : "", v.size, SQLITE_TRANSIENT);
+      break;
+    case Val::Blob:
+      sqlite3_bind_blob(st, idx, v.data ? v.data : "", v.size, SQLITE_TRANSIENT);
+      break;
   }
 }
 
 void resultVal(sqlite3_context* ctx, const Val& v) {
-  switch (v.k) {
+  switch (v.kind) {
     case Val::Null: sqlite3_result_null(ctx); break;
-    case Val::Int: sqlite3_result_int64(ctx, v.i); break;
-    case Val::Real: sqlite3_result_double(ctx, v.r); break;
-    case Val::Text: sqlite3_result_text(ctx, v.p ? v.p : "", v.n, SQLITE_TRANSIENT); break;
-    case Val::Blob: sqlite3_result_blob(ctx, v.p ? v.p : "", v.n, SQLITE_TRANSIENT); break;
+    case Val::Int: sqlite3_result_int64(ctx, v.intValue); break;
+    case Val::Real: sqlite3_result_double(ctx, v.realValue); break;
+    case Val::Text: sqlite3_result_text(ctx, v.data ? v.data : "", v.size, SQLITE_TRANSIENT); break;
+    case Val::Blob: sqlite3_result_blob(ctx, v.data ? v.data : "", v.size, SQLITE_TRANSIENT); break;
   }
 }
 
 IxError valueToText(const Val& in, const IxType& from, std::string& out) {
   out.clear();
   int fc = from.code & 0xFF;
-  switch (in.k) {
+  switch (in.kind) {
     case Val::Null: return {};
     case Val::Int:
       if (fc == IXR_TYPE_DATE) {
         char buf[16];
-        int n = dateFormat(static_cast<int32_t>(in.i), buf);
+        int n = dateFormat(static_cast<int32_t>(in.intValue), buf);
         if (n < 0) return ixErr(IXR_E_BAD_DATE);
         out.assign(buf, static_cast<size_t>(n));
       } else if (fc == IXR_TYPE_INTERVAL) {
-        ivFormat(in.i, from.len, out);
+        ivFormat(in.intValue, from.len, out);
       } else if (isDecimalType(fc) && decScale(from) != 255) {
-        decFormatTo(decFromInt(in.i), decScale(from), out);
+        decFormatTo(decFromInt(in.intValue), decScale(from), out);
       } else {
-        out = std::to_string(in.i);
+        out = std::to_string(in.intValue);
       }
       return {};
     case Val::Real:
       if (isDecimalType(fc))
-        decFormatTo(decFromDouble(in.r), decScale(from) == 255 ? -1 : decScale(from), out);
+        decFormatTo(decFromDouble(in.realValue), decScale(from) == 255 ? -1 : decScale(from), out);
       else
-        out = realText(in.r, fc == IXR_TYPE_SMALLFLOAT);
+        out = realText(in.realValue, fc == IXR_TYPE_SMALLFLOAT);
       return {};
     case Val::Text:
-    case Val::Blob: out.assign(in.p ? in.p : "", static_cast<size_t>(in.n)); return {};
+    case Val::Blob: out.assign(in.data ? in.data : "", static_cast<size_t>(in.size)); return {};
   }
   return {};
 }
 
 IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& out) {
-  if (in.k == Val::Null) {
+  if (in.kind == Val::Null) {
     out = Val::null();
     return {};
   }
@@ -204,8 +208,8 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
   switch (storeOf(tc)) {
     case Store::Int: {
       if (tc == IXR_TYPE_DATE) {
-        if (in.k == Val::Text || in.k == Val::Blob) {
-          std::string_view t = trimmed(in.p, in.n);
+        if (in.kind == Val::Text || in.kind == Val::Blob) {
+          std::string_view t = trimmed(in.data, in.size);
           if (t.empty()) {
             out = Val::null();
             return {};
@@ -222,14 +226,14 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
         return {};
       }
       if (tc == IXR_TYPE_INTERVAL) {
-        if (fc == IXR_TYPE_INTERVAL && in.k == Val::Int) {
+        if (fc == IXR_TYPE_INTERVAL && in.kind == Val::Int) {
           if (ivIsMonths(from.len) != ivIsMonths(to.len)) return ixErr(IXR_E_DT_INCOMPATIBLE);
           int64_t u = ivUnit(IXR_QUAL_LAST(to.len));
-          out = Val::ofInt(in.i / u * u);
+          out = Val::ofInt(in.intValue / u * u);
           return {};
         }
-        if (in.k == Val::Text || in.k == Val::Blob) {
-          std::string_view t = trimmed(in.p, in.n);
+        if (in.kind == Val::Text || in.kind == Val::Blob) {
+          std::string_view t = trimmed(in.data, in.size);
           if (t.empty()) {
             out = Val::null();
             return {};
@@ -248,7 +252,7 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
             static_cast<int64_t>(r * static_cast<double>(ivUnit(IXR_QUAL_LAST(to.len)))));
         return {};
       }
-      if (fc == IXR_TYPE_DATETIME || (fc == IXR_TYPE_INTERVAL && in.k != Val::Int))
+      if (fc == IXR_TYPE_DATETIME || (fc == IXR_TYPE_INTERVAL && in.kind != Val::Int))
         return ixErr(IXR_E_BAD_CONVERSION);
       int64_t v;
       int rc = toInt(in, from, v);
@@ -294,13 +298,13 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
     }
     case Store::DateTime: {
       DtFields f, g;
-      if (in.k == Val::Int && (fc == IXR_TYPE_DATE || !isCharType(fc))) {
+      if (in.kind == Val::Int && (fc == IXR_TYPE_DATE || !isCharType(fc))) {
         if (fc != IXR_TYPE_DATE && fc != IXR_TYPE_INTEGER && fc != IXR_TYPE_SMALLINT)
           return ixErr(IXR_E_BAD_CONVERSION);
-        civilFromDays(in.i, f.v[0], f.v[1], f.v[2]);
+        civilFromDays(in.intValue, f.field[0], f.field[1], f.field[2]);
         dtExtend(f, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), to.len, g);
-      } else if (in.k == Val::Text || in.k == Val::Blob) {
-        std::string_view t = trimmed(in.p, in.n);
+      } else if (in.kind == Val::Text || in.kind == Val::Blob) {
+        std::string_view t = trimmed(in.data, in.size);
         if (t.empty()) {
           out = Val::null();
           return {};
@@ -320,7 +324,7 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
       return {};
     }
     case Store::Blob:
-      if (in.k == Val::Blob) {
+      if (in.kind == Val::Blob) {
         out = in;
       } else {
         std::string s;
@@ -343,21 +347,21 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
 }
 
 std::string sqlLiteral(const Val& v) {
-  switch (v.k) {
+  switch (v.kind) {
     case Val::Null: return "NULL";
-    case Val::Int: return std::to_string(v.i);
+    case Val::Int: return std::to_string(v.intValue);
     case Val::Real: {
-      if (!std::isfinite(v.r)) return "NULL";
-      std::string s = realText(v.r, false);
+      if (!std::isfinite(v.realValue)) return "NULL";
+      std::string s = realText(v.realValue, false);
       if (s.find_first_of(".e") == std::string::npos) s += ".0";
       return s;
     }
-    case Val::Text: return quoteStr(std::string_view(v.p, static_cast<size_t>(v.n)));
+    case Val::Text: return quoteStr(std::string_view(v.data, static_cast<size_t>(v.size)));
     case Val::Blob: {
       static const char* kHex = "0123456789ABCDEF";
       std::string s = "X'";
-      for (int k = 0; k < v.n; ++k) {
-        unsigned char c = static_cast<unsigned char>(v.p[k]);
+      for (int k = 0; k < v.size; ++k) {
+        unsigned char c = static_cast<unsigned char>(v.data[k]);
         s.push_back(kHex[c >> 4]);
         s.push_back(kHex[c & 15]);
       }
@@ -447,16 +451,17 @@ namespace {
 // The text of an integer, float, date or interval into buf (64 bytes); -1 for others.
 int smallText(const Val& in, const IxType& from, char* buf) {
   int fc = from.code & 0xFF;
-  if (in.k == Val::Int) {
-    if (fc == IXR_TYPE_DATE) return dateFormat(static_cast<int32_t>(in.i), buf);
-    if (fc == IXR_TYPE_INTERVAL) return ivFormatTo(in.i, from.len, buf);
+  if (in.kind == Val::Int) {
+    if (fc == IXR_TYPE_DATE) return dateFormat(static_cast<int32_t>(in.intValue), buf);
+    if (fc == IXR_TYPE_INTERVAL) return ivFormatTo(in.intValue, from.len, buf);
     if (isDecimalType(fc)) return -1;
-    auto res = std::to_chars(buf, buf + 63, in.i);
+    auto res = std::to_chars(buf, buf + 63, in.intValue);
     return static_cast<int>(res.ptr - buf);
   }
-  if (in.k == Val::Real && !isDecimalType(fc)) {
-    auto res = fc == IXR_TYPE_SMALLFLOAT ? std::to_chars(buf, buf + 63, static_cast<float>(in.r))
-                                         : std::to_chars(buf, buf + 63, in.r);
+  if (in.kind == Val::Real && !isDecimalType(fc)) {
+    auto res = fc == IXR_TYPE_SMALLFLOAT
+                   ? std::to_chars(buf, buf + 63, static_cast<float>(in.realValue))
+                   : std::to_chars(buf, buf + 63, in.realValue);
     return res.ec == std::errc() ? static_cast<int>(res.ptr - buf) : -1;
   }
   return -1;
@@ -497,7 +502,7 @@ void nullHost(IxrSqlVar& var) {
 }  // namespace
 
 IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
-  if (in.k == Val::Null) {
+  if (in.kind == Val::Null) {
     nullHost(var);
     return {};
   }
@@ -512,11 +517,11 @@ IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
       char small[64];
       const char* p;
       size_t n;
-      if ((in.k == Val::Text || in.k == Val::Blob) &&
+      if ((in.kind == Val::Text || in.kind == Val::Blob) &&
           (storeOf(fc) == Store::Text || storeOf(fc) == Store::Decimal ||
            storeOf(fc) == Store::DateTime || fc == IXR_TYPE_BYTE)) {
-        p = in.p ? in.p : "";
-        n = static_cast<size_t>(in.n);
+        p = in.data ? in.data : "";
+        n = static_cast<size_t>(in.size);
       } else if (int k = smallText(in, from, small); k >= 0) {
         // Numbers, dates and intervals print without heap memory (FETCH runs per row).
         p = small;
@@ -592,11 +597,11 @@ IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
     case IXR_HOST_DATE: {
       Val v;
       if (auto e = convertValue(in, from, tDate(), v)) return e;
-      if (v.k == Val::Null) {
+      if (v.kind == Val::Null) {
         nullHost(var);
         return {};
       }
-      *reinterpret_cast<int32_t*>(d) = static_cast<int32_t>(v.i);
+      *reinterpret_cast<int32_t*>(d) = static_cast<int32_t>(v.intValue);
       setInd(var, 0);
       return {};
     }
@@ -607,15 +612,15 @@ IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
         q = fc == IXR_TYPE_DATETIME ? from.len : IXR_QUAL_YEAR_TO_F5;
       // DATETIME and DATE columns go straight into the record.
       DtFields f, g;
-      if (in.k == Val::Text && fc == IXR_TYPE_DATETIME &&
-          dtParse(std::string_view(in.p, static_cast<size_t>(in.n)), from.len, f) == 0) {
+      if (in.kind == Val::Text && fc == IXR_TYPE_DATETIME &&
+          dtParse(std::string_view(in.data, static_cast<size_t>(in.size)), from.len, f) == 0) {
         dtExtend(f, from.len, q, g);
         dtToRecord(g, q, *r);
         setInd(var, 0);
         return {};
       }
-      if (in.k == Val::Int && fc == IXR_TYPE_DATE) {
-        civilFromDays(in.i, f.v[0], f.v[1], f.v[2]);
+      if (in.kind == Val::Int && fc == IXR_TYPE_DATE) {
+        civilFromDays(in.intValue, f.field[0], f.field[1], f.field[2]);
         dtExtend(f, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), q, g);
         dtToRecord(g, q, *r);
         setInd(var, 0);
@@ -623,11 +628,12 @@ IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
       }
       Val v;
       if (auto e = convertValue(in, from, tDatetime(q), v)) return e;
-      if (v.k == Val::Null) {
+      if (v.kind == Val::Null) {
         nullHost(var);
         return {};
       }
-      if (int rc = dtParse(std::string_view(v.p, static_cast<size_t>(v.n)), q, f)) return ixErr(rc);
+      if (int rc = dtParse(std::string_view(v.data, static_cast<size_t>(v.size)), q, f))
+        return ixErr(rc);
       dtToRecord(f, q, *r);
       setInd(var, 0);
       return {};
@@ -637,9 +643,9 @@ IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
       std::string tmp;
       const char* p;
       size_t n;
-      if (in.k == Val::Text || in.k == Val::Blob) {
-        p = in.p ? in.p : "";
-        n = static_cast<size_t>(in.n);
+      if (in.kind == Val::Text || in.kind == Val::Blob) {
+        p = in.data ? in.data : "";
+        n = static_cast<size_t>(in.size);
       } else {
         if (auto e = valueToText(in, from, tmp)) return e;
         p = tmp.data();

@@ -17,52 +17,52 @@
 
 namespace ixr {
 
-// A value as SQLite keeps it. Text and blobs point at p/n; own holds the bytes when the
-// value was made here.
+// A value as SQLite keeps it. Text and blobs point at data/size; own holds the bytes when
+// the value was made here.
 struct Val {
-  enum Kind { Null, Int, Real, Text, Blob } k = Null;
-  int64_t i = 0;
-  double r = 0;
-  const char* p = nullptr;
-  int n = 0;
+  enum Kind { Null, Int, Real, Text, Blob } kind = Null;
+  int64_t intValue = 0;
+  double realValue = 0;
+  const char* data = nullptr;
+  int size = 0;
   std::string own;
 
   static Val null() { return {}; }
   static Val ofInt(int64_t v) {
     Val x;
-    x.k = Int;
-    x.i = v;
+    x.kind = Int;
+    x.intValue = v;
     return x;
   }
   static Val ofReal(double v) {
     Val x;
-    x.k = Real;
-    x.r = v;
+    x.kind = Real;
+    x.realValue = v;
     return x;
   }
-  static Val ofText(std::string s, Kind k = Text) {
+  static Val ofText(std::string s, Kind kind = Text) {
     Val x;
-    x.k = k;
+    x.kind = kind;
     x.own = std::move(s);
-    x.p = x.own.data();
-    x.n = static_cast<int>(x.own.size());
+    x.data = x.own.data();
+    x.size = static_cast<int>(x.own.size());
     return x;
   }
-  static Val view(const char* p, int n, Kind k = Text) {
+  static Val view(const char* data, int size, Kind kind = Text) {
     Val x;
-    x.k = k;
-    x.p = p;
-    x.n = n;
+    x.kind = kind;
+    x.data = data;
+    x.size = size;
     return x;
   }
   Val(const Val& o) { *this = o; }
   Val& operator=(const Val& o) {
-    k = o.k;
-    i = o.i;
-    r = o.r;
+    kind = o.kind;
+    intValue = o.intValue;
+    realValue = o.realValue;
     own = o.own;
-    n = o.n;
-    p = o.p == o.own.data() ? own.data() : o.p;
+    size = o.size;
+    data = o.data == o.own.data() ? own.data() : o.data;
     return *this;
   }
   Val() = default;

@@ -210,7 +210,7 @@ int dateFormat(int32_t date, char* buf) {
 
 int32_t dateToday() {
   DtFields n = dtNow();
-  return static_cast<int32_t>(daysFromCivil(n.v[0], n.v[1], n.v[2]));
+  return static_cast<int32_t>(daysFromCivil(n.field[0], n.field[1], n.field[2]));
 }
 
 int dateWeekday(int32_t date) {
@@ -258,17 +258,17 @@ bool ivIsMonths(int qual) { return IXR_QUAL_FIRST(qual) <= IXR_TU_MONTH; }
 int dtValidate(const DtFields& f, int qual) {
   int a = tuIndex(IXR_QUAL_FIRST(qual)), b = tuIndex(IXR_QUAL_LAST(qual));
   auto in = [&](int k) { return k >= a && k <= b; };
-  if (in(0) && (f.v[0] < 1 || f.v[0] > 9999)) return IXR_E_DT_BAD_FIELD;
-  if (in(1) && (f.v[1] < 1 || f.v[1] > 12)) return IXR_E_DT_BAD_FIELD;
+  if (in(0) && (f.field[0] < 1 || f.field[0] > 9999)) return IXR_E_DT_BAD_FIELD;
+  if (in(1) && (f.field[1] < 1 || f.field[1] > 12)) return IXR_E_DT_BAD_FIELD;
   if (in(2)) {
     int lim = 31;
-    if (in(1)) lim = daysInMonth(in(0) ? f.v[0] : 2000, f.v[1]);
-    if (f.v[2] < 1 || f.v[2] > lim) return IXR_E_DT_BAD_FIELD;
+    if (in(1)) lim = daysInMonth(in(0) ? f.field[0] : 2000, f.field[1]);
+    if (f.field[2] < 1 || f.field[2] > lim) return IXR_E_DT_BAD_FIELD;
   }
-  if (in(3) && (f.v[3] < 0 || f.v[3] > 23)) return IXR_E_DT_BAD_FIELD;
-  if (in(4) && (f.v[4] < 0 || f.v[4] > 59)) return IXR_E_DT_BAD_FIELD;
-  if (in(5) && (f.v[5] < 0 || f.v[5] > 59)) return IXR_E_DT_BAD_FIELD;
-  if (in(6) && (f.v[6] < 0 || f.v[6] >= kFracPerSec)) return IXR_E_DT_BAD_FIELD;
+  if (in(3) && (f.field[3] < 0 || f.field[3] > 23)) return IXR_E_DT_BAD_FIELD;
+  if (in(4) && (f.field[4] < 0 || f.field[4] > 59)) return IXR_E_DT_BAD_FIELD;
+  if (in(5) && (f.field[5] < 0 || f.field[5] > 59)) return IXR_E_DT_BAD_FIELD;
+  if (in(6) && (f.field[6] < 0 || f.field[6] >= kFracPerSec)) return IXR_E_DT_BAD_FIELD;
   return 0;
 }
 
@@ -292,12 +292,12 @@ int dtParse(std::string_view t, int qual, DtFields& out) {
         if (i >= t.size()) break;
         return IXR_E_DT_NON_NUMERIC;
       }
-      f.v[6] = static_cast<int>(v * kPow10[5 - n]);
+      f.field[6] = static_cast<int>(v * kPow10[5 - n]);
       while (i < t.size() && isDigit(t[i])) ++i;  // digits beyond five are dropped
     } else {
       int n = readNum(t, i, k == 0 ? 4 : 2, v);
       if (n == 0) return IXR_E_DT_NON_NUMERIC;
-      f.v[k] = static_cast<int>(v);
+      f.field[k] = static_cast<int>(v);
     }
   }
   skipBlanks(t, i);
@@ -307,7 +307,7 @@ int dtParse(std::string_view t, int qual, DtFields& out) {
   int rc = dtValidate(f, qual);
   if (rc) return rc;
   int fd = fracDigits(qual);
-  if (b == 6) f.v[6] = f.v[6] / kPow10[5 - fd] * kPow10[5 - fd];
+  if (b == 6) f.field[6] = f.field[6] / kPow10[5 - fd] * kPow10[5 - fd];
   out = f;
   return 0;
 }
@@ -334,7 +334,7 @@ int dtFormatTo(const DtFields& f, int qual, char* buf) {
     if (k > a) *p++ = sepOut(k);
     if (k == 6) {
       int fd = fracDigits(qual);
-      int v = f.v[6] / kPow10[5 - fd];
+      int v = f.field[6] / kPow10[5 - fd];
       for (int x = fd - 1; x >= 0; --x) {
         p[x] = static_cast<char>('0' + v % 10);
         v /= 10;
@@ -342,7 +342,7 @@ int dtFormatTo(const DtFields& f, int qual, char* buf) {
       p += fd;
     } else {
       int w = k == 0 ? 4 : 2;
-      int v = f.v[k];
+      int v = f.field[k];
       if (v < 0) v = 0;
       for (int x = w - 1; x >= 0; --x) {
         p[x] = static_cast<char>('0' + v % 10);
@@ -367,13 +367,13 @@ DtFields dtNow() {
   struct tm tm;
   localtime_r(&ts.tv_sec, &tm);
   DtFields f;
-  f.v[0] = tm.tm_year + 1900;
-  f.v[1] = tm.tm_mon + 1;
-  f.v[2] = tm.tm_mday;
-  f.v[3] = tm.tm_hour;
-  f.v[4] = tm.tm_min;
-  f.v[5] = tm.tm_sec;
-  f.v[6] = static_cast<int>(ts.tv_nsec / 10000);
+  f.field[0] = tm.tm_year + 1900;
+  f.field[1] = tm.tm_mon + 1;
+  f.field[2] = tm.tm_mday;
+  f.field[3] = tm.tm_hour;
+  f.field[4] = tm.tm_min;
+  f.field[5] = tm.tm_sec;
+  f.field[6] = static_cast<int>(ts.tv_nsec / 10000);
   return f;
 }
 
@@ -385,33 +385,34 @@ void dtExtend(const DtFields& in, int fromQual, int toQual, DtFields& out) {
   bool haveNow = false;
   for (int k = ta; k <= tb; ++k) {
     if (k >= fa && k <= fb) {
-      r.v[k] = in.v[k];
+      r.field[k] = in.field[k];
     } else if (k < fa) {
       if (!haveNow) {
         now = dtNow();
         haveNow = true;
       }
-      r.v[k] = now.v[k];
+      r.field[k] = now.field[k];
     } else {
-      r.v[k] = (k == 1 || k == 2) ? 1 : 0;
+      r.field[k] = (k == 1 || k == 2) ? 1 : 0;
     }
   }
   if (tb == 6) {
     int fd = fracDigits(toQual);
-    r.v[6] = r.v[6] / kPow10[5 - fd] * kPow10[5 - fd];
+    r.field[6] = r.field[6] / kPow10[5 - fd] * kPow10[5 - fd];
   }
   // A day carried over from the current date may not exist in the month given.
-  if (ta <= 2 && tb >= 2 && r.v[2] > 28) {
-    int lim = daysInMonth(ta == 0 ? r.v[0] : 2000, ta <= 1 ? r.v[1] : 1);
-    if (lim && r.v[2] > lim) r.v[2] = lim;
+  if (ta <= 2 && tb >= 2 && r.field[2] > 28) {
+    int lim = daysInMonth(ta == 0 ? r.field[0] : 2000, ta <= 1 ? r.field[1] : 1);
+    if (lim && r.field[2] > lim) r.field[2] = lim;
   }
   out = r;
 }
 
 namespace {
 void toAbsolute(const DtFields& f, int64_t& days, int64_t& frac) {
-  days = daysFromCivil(f.v[0], f.v[1], f.v[2]);
-  frac = ((static_cast<int64_t>(f.v[3]) * 60 + f.v[4]) * 60 + f.v[5]) * kFracPerSec + f.v[6];
+  days = daysFromCivil(f.field[0], f.field[1], f.field[2]);
+  frac = ((static_cast<int64_t>(f.field[3]) * 60 + f.field[4]) * 60 + f.field[5]) * kFracPerSec +
+         f.field[6];
 }
 
 void fromAbsolute(int64_t total, DtFields& f) {
@@ -420,12 +421,12 @@ void fromAbsolute(int64_t total, DtFields& f) {
     rem += kFracPerDay;
     --days;
   }
-  civilFromDays(days, f.v[0], f.v[1], f.v[2]);
-  f.v[6] = static_cast<int>(rem % kFracPerSec);
+  civilFromDays(days, f.field[0], f.field[1], f.field[2]);
+  f.field[6] = static_cast<int>(rem % kFracPerSec);
   int64_t secs = rem / kFracPerSec;
-  f.v[5] = static_cast<int>(secs % 60);
-  f.v[4] = static_cast<int>(secs / 60 % 60);
-  f.v[3] = static_cast<int>(secs / 3600);
+  f.field[5] = static_cast<int>(secs % 60);
+  f.field[4] = static_cast<int>(secs / 60 % 60);
+  f.field[3] = static_cast<int>(secs / 3600);
 }
 }  // namespace
 
@@ -444,17 +445,17 @@ int dtAddInterval(const DtFields& a, int qa, int64_t iv, int qiv, int sign, DtFi
   DtFields x;
   dtExtend(a, qa, IXR_QUAL_YEAR_TO_F5, x);
   if (ivIsMonths(qiv)) {
-    int64_t months = static_cast<int64_t>(x.v[0]) * 12 + (x.v[1] - 1) + sign * iv;
+    int64_t months = static_cast<int64_t>(x.field[0]) * 12 + (x.field[1] - 1) + sign * iv;
     if (months < 12 || months >= 10000 * 12) return -1267;
-    x.v[0] = static_cast<int>(months / 12);
-    x.v[1] = static_cast<int>(months % 12) + 1;
-    if (x.v[2] > daysInMonth(x.v[0], x.v[1])) return -1267;
+    x.field[0] = static_cast<int>(months / 12);
+    x.field[1] = static_cast<int>(months % 12) + 1;
+    if (x.field[2] > daysInMonth(x.field[0], x.field[1])) return -1267;
   } else {
     int64_t d, f;
     toAbsolute(x, d, f);
     int64_t total = d * kFracPerDay + f + sign * iv;
     fromAbsolute(total, x);
-    if (x.v[0] < 1 || x.v[0] > 9999) return -1267;
+    if (x.field[0] < 1 || x.field[0] > 9999) return -1267;
   }
   DtFields r;
   dtExtend(x, IXR_QUAL_YEAR_TO_F5, qa, r);
@@ -601,18 +602,18 @@ int ixr_date_is_null(IxrDate date) { return date == kNullDate; }
 
 namespace ixr {
 void dtFromRecord(const IxrDateTime& r, DtFields& f) {
-  f.v[0] = r.year;
-  f.v[1] = r.month;
-  f.v[2] = r.day;
-  f.v[3] = r.hour;
-  f.v[4] = r.minute;
-  f.v[5] = r.second;
-  f.v[6] = r.fraction;
+  f.field[0] = r.year;
+  f.field[1] = r.month;
+  f.field[2] = r.day;
+  f.field[3] = r.hour;
+  f.field[4] = r.minute;
+  f.field[5] = r.second;
+  f.field[6] = r.fraction;
 }
 
 void dtToRecord(const DtFields& f, int qual, IxrDateTime& r) {
   int a = tuIndex(IXR_QUAL_FIRST(qual)), b = tuIndex(IXR_QUAL_LAST(qual));
-  auto take = [&](int k) { return k >= a && k <= b ? f.v[k] : 0; };
+  auto take = [&](int k) { return k >= a && k <= b ? f.field[k] : 0; };
   r.qual = static_cast<int16_t>(qual);
   r.isnull = 0;
   r.year = static_cast<int16_t>(take(0));

@@ -21,7 +21,8 @@ constexpr int32_t kNullDate = INT32_MIN;
 inline int tuIndex(int tu) { return tu <= 10 ? tu / 2 : 6; }
 
 struct DtFields {
-  int v[7] = {0, 1, 1, 0, 0, 0, 0};  // year, month, day, hour, minute, second, fraction (1e-5 s)
+  int field[7] = {0, 1, 1, 0,
+                  0, 0, 0};  // year, month, day, hour, minute, second, fraction (1e-5 s)
 };
 
 int64_t daysFromCivil(int y, int m, int d);  // day count, 1900-01-01 is 1

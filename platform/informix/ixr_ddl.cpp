@@ -1045,7 +1045,7 @@ IxError dropProc(Session& s, Stmt* st) {
 // Table privileges: positions s u * i d x a r of systabauth.tabauth; upper case carries
 // the grant option. Column privileges: s u r of syscolauth.colauth.
 IxError grantRevoke(Session& s, Stmt* st) {
-  bool grant = st->k == SK::Grant;
+  bool grant = st->kind == StmtKind::Grant;
   if (!st->dbPriv.empty()) {
     char type = st->dbPriv == "dba" ? 'D' : st->dbPriv == "resource" ? 'R' : 'C';
     for (const auto& g : st->grantees) {
@@ -1171,68 +1171,68 @@ IxError tempTableCreate(Session& s, std::shared_ptr<TableDef> def,
 
 IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca) {
   Stmt* st = part.st;
-  switch (st->k) {
-    case SK::Begin: return txnBegin(s);
-    case SK::Commit: return txnCommit(s);
-    case SK::Rollback: return txnRollback(s);
-    case SK::SetIsolation: s.isolation = st->isolation; return {};
-    case SK::SetLockMode:
+  switch (st->kind) {
+    case StmtKind::Begin: return txnBegin(s);
+    case StmtKind::Commit: return txnCommit(s);
+    case StmtKind::Rollback: return txnRollback(s);
+    case StmtKind::SetIsolation: s.isolation = st->isolation; return {};
+    case StmtKind::SetLockMode:
       s.lockWaitMs = st->lockWait == -2   ? 0
                      : st->lockWait == -1 ? kDefaultLockWaitMs
                                           : st->lockWait * 1000;
       return {};
-    case SK::SetOther:
-    case SK::UpdateStats: return {};
-    case SK::CreateDb: {
+    case StmtKind::SetOther:
+    case StmtKind::UpdateStats: return {};
+    case StmtKind::CreateDb: {
       if (s.inTxn) return ixErr(IXR_E_TXN_OPEN);
       if (auto e = dbCreate(s.server, st->name, st->logMode, s.user)) return e;
       if (auto e = sessionOpenDb(s, st->name)) return e;
       setWarnings(s, ca);
       return {};
     }
-    case SK::DropDb: {
+    case StmtKind::DropDb: {
       std::string db = lowerName(st->name);
       if (db == s.dbname || databaseInUse(s, s.server.name, db)) return ixErr(-425, db);
       return dbDrop(s.server, db);
     }
-    case SK::Database: {
+    case StmtKind::Database: {
       if (s.inTxn) return ixErr(IXR_E_TXN_OPEN);
       if (auto e = sessionOpenDb(s, st->name)) return e;
       setWarnings(s, ca);
       return {};
     }
-    case SK::CloseDb:
+    case StmtKind::CloseDb:
       if (s.inTxn) return ixErr(IXR_E_TXN_OPEN);
       return sessionOpenDb(s, "");
     default: break;
   }
   if (auto e = needDb(s)) return e;
-  switch (st->k) {
-    case SK::Lock:
-    case SK::Unlock: {
+  switch (st->kind) {
+    case StmtKind::Lock:
+    case StmtKind::Unlock: {
       TableRefPtr t;
       return s.cat->lookup(st->table, t);
     }
-    case SK::ExecProc: return ixErr(-999, "EXECUTE PROCEDURE " + st->name);
+    case StmtKind::ExecProc: return ixErr(-999, "EXECUTE PROCEDURE " + st->name);
     default: break;
   }
   IxError e = inStatement(s, Op::Other, [&]() -> IxError {
-    switch (st->k) {
-      case SK::CreateTable: return createTable(s, st);
-      case SK::DropTable: return dropTable(s, st, false);
-      case SK::DropView: return dropTable(s, st, true);
-      case SK::AlterTable: return alterTable(s, st);
-      case SK::RenameTable: return renameTable(s, st);
-      case SK::RenameColumn: return renameColumn(s, st);
-      case SK::CreateIndex: return createIndex(s, st);
-      case SK::DropIndex: return dropIndex(s, st);
-      case SK::CreateView: return createView(s, st, *p.ast);
-      case SK::CreateSynonym: return createSynonym(s, st);
-      case SK::DropSynonym: return dropSynonym(s, st);
-      case SK::CreateProc: return createProc(s, st, *p.ast);
-      case SK::DropProc: return dropProc(s, st);
-      case SK::Grant:
-      case SK::Revoke: return grantRevoke(s, st);
+    switch (st->kind) {
+      case StmtKind::CreateTable: return createTable(s, st);
+      case StmtKind::DropTable: return dropTable(s, st, false);
+      case StmtKind::DropView: return dropTable(s, st, true);
+      case StmtKind::AlterTable: return alterTable(s, st);
+      case StmtKind::RenameTable: return renameTable(s, st);
+      case StmtKind::RenameColumn: return renameColumn(s, st);
+      case StmtKind::CreateIndex: return createIndex(s, st);
+      case StmtKind::DropIndex: return dropIndex(s, st);
+      case StmtKind::CreateView: return createView(s, st, *p.ast);
+      case StmtKind::CreateSynonym: return createSynonym(s, st);
+      case StmtKind::DropSynonym: return dropSynonym(s, st);
+      case StmtKind::CreateProc: return createProc(s, st, *p.ast);
+      case StmtKind::DropProc: return dropProc(s, st);
+      case StmtKind::Grant:
+      case StmtKind::Revoke: return grantRevoke(s, st);
       default: return ixErr(IXR_E_SYNTAX);
     }
   });

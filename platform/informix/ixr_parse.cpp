@@ -13,11 +13,11 @@
 namespace ixr {
 namespace {
 
-enum class TK { Word, Num, Str, DStr, Op, End };
+enum class TokenKind { Word, Num, Str, DStr, Op, End };
 
 struct Token {
-  TK k = TK::End;
-  std::string v;  // word: lower case; string: unquoted value; op/num: as written
+  TokenKind kind = TokenKind::End;
+  std::string text;  // word: lower case; string: unquoted value; op/num: as written
   size_t pos = 0, end = 0;
 };
 
@@ -49,7 +49,7 @@ IxError lex(const std::string& s, std::vector<Token>& out) {
     Token t;
     t.pos = i;
     if (i >= n) {
-      t.k = TK::End;
+      t.kind = TokenKind::End;
       t.end = n;
       out.push_back(t);
       return {};
@@ -58,8 +58,8 @@ IxError lex(const std::string& s, std::vector<Token>& out) {
     if (isIdStart(c)) {
       size_t b = i;
       while (i < n && isIdChar(s[i])) ++i;
-      t.k = TK::Word;
-      for (size_t k = b; k < i; ++k) t.v.push_back(lower(s[k]));
+      t.kind = TokenKind::Word;
+      for (size_t k = b; k < i; ++k) t.text.push_back(lower(s[k]));
     } else if ((c >= '0' && c <= '9') ||
                (c == '.' && i + 1 < n && s[i + 1] >= '0' && s[i + 1] <= '9')) {
       size_t b = i;
@@ -77,16 +77,16 @@ IxError lex(const std::string& s, std::vector<Token>& out) {
           i = save;
         }
       }
-      t.k = TK::Num;
-      t.v = s.substr(b, i - b);
+      t.kind = TokenKind::Num;
+      t.text = s.substr(b, i - b);
     } else if (c == '\'' || c == '"') {
-      t.k = c == '\'' ? TK::Str : TK::DStr;
+      t.kind = c == '\'' ? TokenKind::Str : TokenKind::DStr;
       ++i;
       bool closed = false;
       while (i < n) {
         if (s[i] == c) {
           if (i + 1 < n && s[i + 1] == c) {
-            t.v.push_back(c);
+            t.text.push_back(c);
             i += 2;
             continue;
           }
@@ -94,23 +94,23 @@ IxError lex(const std::string& s, std::vector<Token>& out) {
           closed = true;
           break;
         }
-        t.v.push_back(s[i++]);
+        t.text.push_back(s[i++]);
       }
       if (!closed) return ixErr(IXR_E_SYNTAX, s.substr(t.pos, 20));
     } else {
       static const char* kOps[] = {"||", "<=", ">=", "<>", "!=", "==", "::"};
-      t.k = TK::Op;
+      t.kind = TokenKind::Op;
       bool two = false;
       for (const char* op : kOps)
         if (i + 1 < n && s[i] == op[0] && s[i + 1] == op[1]) {
-          t.v = op;
+          t.text = op;
           i += 2;
           two = true;
           break;
         }
       if (!two) {
         if (!std::strchr("(),.;+-*/=<>?:[]@", c)) return ixErr(IXR_E_SYNTAX, std::string(1, c));
-        t.v = std::string(1, c);
+        t.text = std::string(1, c);
         ++i;
       }
     }
@@ -151,11 +151,11 @@ class Parser {
     if (auto e = lex(src_, toks_)) return e;
     while (true) {
       while (isOp(";")) ++i_;
-      if (cur().k == TK::End) break;
+      if (cur().kind == TokenKind::End) break;
       Stmt* st = statement();
       if (err_) return err_;
       ast_.stmts.push_back(st);
-      if (!isOp(";") && cur().k != TK::End) return fail();
+      if (!isOp(";") && cur().kind != TokenKind::End) return fail();
     }
     ast_.markers = markers_;
     return {};
@@ -164,7 +164,7 @@ class Parser {
   IxError typeOnly(IxType& t) {
     if (auto e = lex(src_, toks_)) return e;
     t = typeSpec(nullptr);
-    if (!err_ && cur().k != TK::End) fail();
+    if (!err_ && cur().kind != TokenKind::End) fail();
     return err_;
   }
 
@@ -179,9 +179,11 @@ class Parser {
 
   const Token& cur() const { return toks_[i_]; }
   const Token& peek(size_t k = 1) const { return toks_[std::min(i_ + k, toks_.size() - 1)]; }
-  bool is(const char* w) const { return cur().k == TK::Word && cur().v == w; }
-  bool peekIs(size_t k, const char* w) const { return peek(k).k == TK::Word && peek(k).v == w; }
-  bool isOp(const char* o) const { return cur().k == TK::Op && cur().v == o; }
+  bool is(const char* w) const { return cur().kind == TokenKind::Word && cur().text == w; }
+  bool peekIs(size_t k, const char* w) const {
+    return peek(k).kind == TokenKind::Word && peek(k).text == w;
+  }
+  bool isOp(const char* o) const { return cur().kind == TokenKind::Op && cur().text == o; }
   bool accept(const char* w) {
     if (!is(w)) return false;
     ++i_;
@@ -195,7 +197,7 @@ class Parser {
   IxError fail() {
     if (!err_) {
       const Token& t = cur();
-      err_ = ixErr(IXR_E_SYNTAX, t.k == TK::End
+      err_ = ixErr(IXR_E_SYNTAX, t.kind == TokenKind::End
                                      ? std::string()
                                      : src_.substr(t.pos, std::min<size_t>(t.end - t.pos, 40)));
     }
@@ -210,18 +212,18 @@ class Parser {
     if (!acceptOp(o)) fail();
   }
   std::string ident() {
-    if (cur().k == TK::Word) return toks_[i_++].v;
-    if (delim_ && cur().k == TK::DStr) return toks_[i_++].v;
+    if (cur().kind == TokenKind::Word) return toks_[i_++].text;
+    if (delim_ && cur().kind == TokenKind::DStr) return toks_[i_++].text;
     fail();
     return {};
   }
   int64_t intLit() {
-    if (cur().k != TK::Num) {
+    if (cur().kind != TokenKind::Num) {
       fail();
       return 0;
     }
     int64_t v = 0;
-    for (char c : cur().v) {
+    for (char c : cur().text) {
       if (c < '0' || c > '9') {
         fail();
         return 0;
@@ -238,7 +240,7 @@ class Parser {
   // Skips to the end of the statement (options that change nothing here).
   void skipRest() {
     int depth = 0;
-    while (cur().k != TK::End) {
+    while (cur().kind != TokenKind::End) {
       if (isOp("(")) ++depth;
       if (isOp(")")) --depth;
       if (depth <= 0 && isOp(";")) break;
@@ -246,10 +248,10 @@ class Parser {
     }
   }
 
-  Stmt* newStmt(SK k, size_t pos) {
+  Stmt* newStmt(StmtKind k, size_t pos) {
     ast_.stmtStore.emplace_back();
     Stmt* s = &ast_.stmtStore.back();
-    s->k = k;
+    s->kind = k;
     s->pos = pos;
     return s;
   }
@@ -259,16 +261,19 @@ class Parser {
     TableName tn;
     tn.pos = cur().pos;
     // db[@server]:
-    if (cur().k == TK::Word && (peek().k == TK::Op && (peek().v == ":" || peek().v == "@"))) {
-      if (peek().v == "@" || (peek().v == ":" && !(peek(2).k == TK::Op && peek(2).v == ":"))) {
-        tn.db = toks_[i_++].v;
+    if (cur().kind == TokenKind::Word &&
+        (peek().kind == TokenKind::Op && (peek().text == ":" || peek().text == "@"))) {
+      if (peek().text == "@" ||
+          (peek().text == ":" && !(peek(2).kind == TokenKind::Op && peek(2).text == ":"))) {
+        tn.db = toks_[i_++].text;
         if (acceptOp("@")) ident();
         expectOp(":");
       }
     }
-    if ((cur().k == TK::Str || cur().k == TK::DStr || cur().k == TK::Word) && peek().k == TK::Op &&
-        peek().v == ".") {
-      tn.owner = toks_[i_].v;
+    if ((cur().kind == TokenKind::Str || cur().kind == TokenKind::DStr ||
+         cur().kind == TokenKind::Word) &&
+        peek().kind == TokenKind::Op && peek().text == ".") {
+      tn.owner = toks_[i_].text;
       i_ += 2;
     }
     tn.name = ident();
@@ -278,11 +283,11 @@ class Parser {
   // ------------------------------------------------------------- types
   int qualField(int& digits) {
     digits = 0;
-    if (cur().k != TK::Word) {
+    if (cur().kind != TokenKind::Word) {
       fail();
       return 0;
     }
-    int u = unitCode(cur().v);
+    int u = unitCode(cur().text);
     if (u < 0) {
       fail();
       return 0;
@@ -317,7 +322,7 @@ class Parser {
 
   IxType typeSpec(int* serialStart) {
     IxType t;
-    std::string w = cur().k == TK::Word ? cur().v : std::string();
+    std::string w = cur().kind == TokenKind::Word ? cur().text : std::string();
     if (w.empty()) {
       fail();
       return t;
@@ -413,7 +418,7 @@ class Parser {
   Expr* orExpr() {
     Expr* l = andExpr();
     while (!err_ && is("or")) {
-      Expr* e = ast_.expr(EK::Or, cur().pos);
+      Expr* e = ast_.expr(ExprKind::Or, cur().pos);
       ++i_;
       e->args = {l, andExpr()};
       l = e;
@@ -424,7 +429,7 @@ class Parser {
   Expr* andExpr() {
     Expr* l = notExpr();
     while (!err_ && is("and")) {
-      Expr* e = ast_.expr(EK::And, cur().pos);
+      Expr* e = ast_.expr(ExprKind::And, cur().pos);
       ++i_;
       e->args = {l, notExpr()};
       l = e;
@@ -434,7 +439,7 @@ class Parser {
 
   Expr* notExpr() {
     if (is("not")) {
-      Expr* e = ast_.expr(EK::Not, cur().pos);
+      Expr* e = ast_.expr(ExprKind::Not, cur().pos);
       ++i_;
       e->args = {notExpr()};
       return e;
@@ -446,19 +451,20 @@ class Parser {
     Expr* l = concatExpr();
     if (err_) return l;
     size_t pos = cur().pos;
-    if (cur().k == TK::Op) {
-      std::string o = cur().v;
+    if (cur().kind == TokenKind::Op) {
+      std::string o = cur().text;
       if (o == "=" || o == "==" || o == "<>" || o == "!=" || o == "<" || o == "<=" || o == ">" ||
           o == ">=") {
         ++i_;
         if (o == "==") o = "=";
         if (o == "!=") o = "<>";
         // x = ANY (subquery) is IN; x <> ALL (subquery) is NOT IN.
-        if ((is("any") || is("some") || is("all")) && peek().k == TK::Op && peek().v == "(") {
+        if ((is("any") || is("some") || is("all")) && peek().kind == TokenKind::Op &&
+            peek().text == "(") {
           bool all = is("all");
           ++i_;
           if ((o == "=" && !all) || (o == "<>" && all)) {
-            Expr* e = ast_.expr(EK::In, pos);
+            Expr* e = ast_.expr(ExprKind::In, pos);
             e->neg = all;
             expectOp("(");
             e->sub = query();
@@ -469,7 +475,7 @@ class Parser {
           fail();
           return l;
         }
-        Expr* e = ast_.expr(EK::Cmp, pos);
+        Expr* e = ast_.expr(ExprKind::Cmp, pos);
         e->op = o;
         e->args = {l, concatExpr()};
         return e;
@@ -481,7 +487,7 @@ class Parser {
       ++i_;
       neg = accept("not");
       expect("null");
-      Expr* e = ast_.expr(EK::IsNull, pos);
+      Expr* e = ast_.expr(ExprKind::IsNull, pos);
       e->neg = neg;
       e->args = {l};
       return e;
@@ -492,7 +498,7 @@ class Parser {
       neg = true;
     }
     if (accept("between")) {
-      Expr* e = ast_.expr(EK::Between, pos);
+      Expr* e = ast_.expr(ExprKind::Between, pos);
       e->neg = neg;
       Expr* lo = concatExpr();
       expect("and");
@@ -500,7 +506,7 @@ class Parser {
       return e;
     }
     if (accept("in")) {
-      Expr* e = ast_.expr(EK::In, pos);
+      Expr* e = ast_.expr(ExprKind::In, pos);
       e->neg = neg;
       e->args = {l};
       expectOp("(");
@@ -515,8 +521,8 @@ class Parser {
       return e;
     }
     if (is("like") || is("matches")) {
-      Expr* e = ast_.expr(EK::Like, pos);
-      e->op = cur().v;
+      Expr* e = ast_.expr(ExprKind::Like, pos);
+      e->op = cur().text;
       ++i_;
       e->neg = neg;
       e->args = {l, concatExpr()};
@@ -530,7 +536,7 @@ class Parser {
   Expr* concatExpr() {
     Expr* l = addExpr();
     while (!err_ && isOp("||")) {
-      Expr* e = ast_.expr(EK::Bin, cur().pos);
+      Expr* e = ast_.expr(ExprKind::Bin, cur().pos);
       ++i_;
       e->op.assign(1, '|');  // the concatenation operator
       e->args = {l, addExpr()};
@@ -542,8 +548,8 @@ class Parser {
   Expr* addExpr() {
     Expr* l = mulExpr();
     while (!err_ && (isOp("+") || isOp("-"))) {
-      Expr* e = ast_.expr(EK::Bin, cur().pos);
-      e->op = cur().v;
+      Expr* e = ast_.expr(ExprKind::Bin, cur().pos);
+      e->op = cur().text;
       ++i_;
       e->args = {l, mulExpr()};
       l = e;
@@ -554,8 +560,8 @@ class Parser {
   Expr* mulExpr() {
     Expr* l = unary();
     while (!err_ && (isOp("*") || isOp("/"))) {
-      Expr* e = ast_.expr(EK::Bin, cur().pos);
-      e->op = cur().v;
+      Expr* e = ast_.expr(ExprKind::Bin, cur().pos);
+      e->op = cur().text;
       ++i_;
       e->args = {l, unary()};
       l = e;
@@ -570,12 +576,12 @@ class Parser {
       ++i_;
       Expr* a = unary();
       if (!minus || err_) return a;
-      if (a->k == EK::Lit &&
+      if (a->kind == ExprKind::Lit &&
           (a->lit == LitKind::Int || a->lit == LitKind::Dec || a->lit == LitKind::Float)) {
         a->text = a->text[0] == '-' ? a->text.substr(1) : "-" + a->text;
         return a;
       }
-      Expr* e = ast_.expr(EK::Neg, pos);
+      Expr* e = ast_.expr(ExprKind::Neg, pos);
       e->args = {a};
       return e;
     }
@@ -586,13 +592,13 @@ class Parser {
     Expr* e = primary();
     while (!err_) {
       if (isOp("::")) {
-        Expr* c = ast_.expr(EK::Cast, cur().pos);
+        Expr* c = ast_.expr(ExprKind::Cast, cur().pos);
         ++i_;
         c->castType = typeSpec(nullptr);
         c->args = {e};
         e = c;
-      } else if (isOp("[") && e->k == EK::Col) {
-        Expr* s = ast_.expr(EK::Substr, cur().pos);
+      } else if (isOp("[") && e->kind == ExprKind::Col) {
+        Expr* s = ast_.expr(ExprKind::Substr, cur().pos);
         ++i_;
         Expr* a = concatExpr();
         Expr* b = a;
@@ -601,7 +607,7 @@ class Parser {
         s->args = {e, a, b};
         e = s;
       } else if (is("units")) {
-        Expr* u = ast_.expr(EK::Units, cur().pos);
+        Expr* u = ast_.expr(ExprKind::Units, cur().pos);
         ++i_;
         int d;
         int unit = qualField(d);
@@ -621,7 +627,7 @@ class Parser {
     if (err_) return {};
     size_t b = cur().pos;
     int depth = 0;
-    while (cur().k != TK::End && !(depth == 0 && isOp(")"))) {
+    while (cur().kind != TokenKind::End && !(depth == 0 && isOp(")"))) {
       if (isOp("(")) ++depth;
       if (isOp(")")) --depth;
       ++i_;
@@ -634,36 +640,36 @@ class Parser {
   Expr* primary() {
     const Token& t = cur();
     size_t pos = t.pos;
-    switch (t.k) {
-      case TK::Num: {
-        Expr* e = ast_.expr(EK::Lit, pos);
-        e->text = t.v;
-        bool dot = t.v.find('.') != std::string::npos;
-        bool ex = t.v.find_first_of("eE") != std::string::npos;
+    switch (t.kind) {
+      case TokenKind::Num: {
+        Expr* e = ast_.expr(ExprKind::Lit, pos);
+        e->text = t.text;
+        bool dot = t.text.find('.') != std::string::npos;
+        bool ex = t.text.find_first_of("eE") != std::string::npos;
         e->lit = ex ? LitKind::Float : dot ? LitKind::Dec : LitKind::Int;
         ++i_;
         return e;
       }
-      case TK::Str:
-      case TK::DStr: {
-        if (t.k == TK::DStr && delim_) break;
-        Expr* e = ast_.expr(EK::Lit, pos);
+      case TokenKind::Str:
+      case TokenKind::DStr: {
+        if (t.kind == TokenKind::DStr && delim_) break;
+        Expr* e = ast_.expr(ExprKind::Lit, pos);
         e->lit = LitKind::Str;
-        e->text = t.v;
+        e->text = t.text;
         ++i_;
         return e;
       }
-      case TK::Op:
-        if (t.v == "?") {
-          Expr* e = ast_.expr(EK::Marker, pos);
+      case TokenKind::Op:
+        if (t.text == "?") {
+          Expr* e = ast_.expr(ExprKind::Marker, pos);
           e->marker = markers_++;
           ++i_;
           return e;
         }
-        if (t.v == "(") {
+        if (t.text == "(") {
           ++i_;
           if (is("select")) {
-            Expr* e = ast_.expr(EK::SubQ, pos);
+            Expr* e = ast_.expr(ExprKind::SubQ, pos);
             e->sub = query();
             expectOp(")");
             return e;
@@ -672,48 +678,49 @@ class Parser {
           expectOp(")");
           return e;
         }
-        if (t.v == "*") {
-          Expr* e = ast_.expr(EK::Star, pos);
+        if (t.text == "*") {
+          Expr* e = ast_.expr(ExprKind::Star, pos);
           ++i_;
           return e;
         }
         fail();
-        return ast_.expr(EK::Lit, pos);
-      case TK::End: fail(); return ast_.expr(EK::Lit, pos);
+        return ast_.expr(ExprKind::Lit, pos);
+      case TokenKind::End: fail(); return ast_.expr(ExprKind::Lit, pos);
       default: break;
     }
-    std::string w = cur().k == TK::DStr ? std::string() : t.v;
-    bool call = peek().k == TK::Op && peek().v == "(";
+    std::string w = cur().kind == TokenKind::DStr ? std::string() : t.text;
+    bool call = peek().kind == TokenKind::Op && peek().text == "(";
     if (!call && !w.empty()) {
       if (w == "null") {
         ++i_;
-        return ast_.expr(EK::Lit, pos);
+        return ast_.expr(ExprKind::Lit, pos);
       }
       if (w == "today") {
         ++i_;
-        return ast_.expr(EK::Today, pos);
+        return ast_.expr(ExprKind::Today, pos);
       }
       if (w == "user" || w == "current_user") {
         ++i_;
-        return ast_.expr(EK::User, pos);
+        return ast_.expr(ExprKind::User, pos);
       }
       if (w == "dbservername" || w == "sitename") {
         ++i_;
-        return ast_.expr(EK::DbServer, pos);
+        return ast_.expr(ExprKind::DbServer, pos);
       }
       if (w == "current" || w == "sysdate") {
         ++i_;
-        Expr* e = ast_.expr(EK::Current, pos);
+        Expr* e = ast_.expr(ExprKind::Current, pos);
         e->dtQual = w == "sysdate" ? IXR_QUAL_YEAR_TO_F5
                                    : qualMake(IXR_TU_YEAR, IXR_TU_FRACTION + 2, 0, false);
-        if (cur().k == TK::Word && unitCode(cur().v) >= 0) e->dtQual = qualifier(false);
+        if (cur().kind == TokenKind::Word && unitCode(cur().text) >= 0)
+          e->dtQual = qualifier(false);
         return e;
       }
       if (w == "case") return caseExpr();
     }
     if (w == "exists" && call) {
       ++i_;
-      Expr* e = ast_.expr(EK::Exists, pos);
+      Expr* e = ast_.expr(ExprKind::Exists, pos);
       expectOp("(");
       e->sub = query();
       expectOp(")");
@@ -721,21 +728,21 @@ class Parser {
     }
     if (w == "datetime" && call) {
       ++i_;
-      Expr* e = ast_.expr(EK::DtLit, pos);
+      Expr* e = ast_.expr(ExprKind::DtLit, pos);
       e->text = rawParens();
       e->dtQual = qualifier(false);
       return e;
     }
     if (w == "interval" && call) {
       ++i_;
-      Expr* e = ast_.expr(EK::IvLit, pos);
+      Expr* e = ast_.expr(ExprKind::IvLit, pos);
       e->text = rawParens();
       e->dtQual = qualifier(true);
       return e;
     }
     if (w == "cast" && call) {
       i_ += 2;
-      Expr* e = ast_.expr(EK::Cast, pos);
+      Expr* e = ast_.expr(ExprKind::Cast, pos);
       e->args = {expr()};
       expect("as");
       e->castType = typeSpec(nullptr);
@@ -744,7 +751,7 @@ class Parser {
     }
     if (w == "extend" && call) {
       i_ += 2;
-      Expr* e = ast_.expr(EK::Extend, pos);
+      Expr* e = ast_.expr(ExprKind::Extend, pos);
       e->args = {expr()};
       if (acceptOp(",")) {
         e->dtQual = qualifier(false);
@@ -758,7 +765,7 @@ class Parser {
     if (w == "substring" && call) return substringExpr();
     if (call && !w.empty()) {
       i_ += 2;
-      Expr* e = ast_.expr(EK::Func, pos);
+      Expr* e = ast_.expr(ExprKind::Func, pos);
       e->op = w;
       if (acceptOp(")")) return e;
       if (accept("distinct") || accept("unique")) {
@@ -768,7 +775,7 @@ class Parser {
       }
       do {
         if (isOp("*")) {
-          e->args.push_back(ast_.expr(EK::Star, cur().pos));
+          e->args.push_back(ast_.expr(ExprKind::Star, cur().pos));
           ++i_;
         } else {
           e->args.push_back(expr());
@@ -779,12 +786,12 @@ class Parser {
     }
     // Column reference: [owner.]table.column, table.*, column.
     std::string a = ident();
-    if (err_) return ast_.expr(EK::Lit, pos);
+    if (err_) return ast_.expr(ExprKind::Lit, pos);
     if (isOp(".")) {
       ++i_;
       if (isOp("*")) {
         ++i_;
-        Expr* e = ast_.expr(EK::Star, pos);
+        Expr* e = ast_.expr(ExprKind::Star, pos);
         e->qual = a;
         return e;
       }
@@ -793,28 +800,28 @@ class Parser {
         ++i_;
         if (isOp("*")) {
           ++i_;
-          Expr* e = ast_.expr(EK::Star, pos);
+          Expr* e = ast_.expr(ExprKind::Star, pos);
           e->qual = b;
           return e;
         }
         std::string c = ident();
-        Expr* e = ast_.expr(EK::Col, pos);
+        Expr* e = ast_.expr(ExprKind::Col, pos);
         e->qual = b;
         e->text = c;
         return e;
       }
-      Expr* e = ast_.expr(EK::Col, pos);
+      Expr* e = ast_.expr(ExprKind::Col, pos);
       e->qual = a;
       e->text = b;
       return e;
     }
-    Expr* e = ast_.expr(EK::Col, pos);
+    Expr* e = ast_.expr(ExprKind::Col, pos);
     e->text = a;
     return e;
   }
 
   Expr* caseExpr() {
-    Expr* e = ast_.expr(EK::Case, cur().pos);
+    Expr* e = ast_.expr(ExprKind::Case, cur().pos);
     ++i_;
     if (!is("when")) {
       e->hasOperand = true;
@@ -834,11 +841,11 @@ class Parser {
   }
 
   Expr* trimExpr() {
-    Expr* e = ast_.expr(EK::Func, cur().pos);
+    Expr* e = ast_.expr(ExprKind::Func, cur().pos);
     e->op = "trim";
     i_ += 2;
     std::string mode = "both";
-    if (is("leading") || is("trailing") || is("both")) mode = toks_[i_++].v;
+    if (is("leading") || is("trailing") || is("both")) mode = toks_[i_++].text;
     Expr* chars = nullptr;
     Expr* subject = nullptr;
     if (accept("from")) {
@@ -853,7 +860,7 @@ class Parser {
       }
     }
     expectOp(")");
-    Expr* m = ast_.expr(EK::Lit, e->pos);
+    Expr* m = ast_.expr(ExprKind::Lit, e->pos);
     m->lit = LitKind::Str;
     m->text = mode;
     e->args = {subject, m};
@@ -862,7 +869,7 @@ class Parser {
   }
 
   Expr* substringExpr() {
-    Expr* e = ast_.expr(EK::Func, cur().pos);
+    Expr* e = ast_.expr(ExprKind::Func, cur().pos);
     e->op = "substr";
     i_ += 2;
     e->args.push_back(expr());
@@ -887,7 +894,7 @@ class Parser {
       expect("by");
       do {
         OrderItem oi;
-        oi.e = expr();
+        oi.expr = expr();
         if (accept("desc"))
           oi.desc = true;
         else
@@ -945,7 +952,8 @@ class Parser {
     SelectCore* c = &ast_.cores.back();
     expect("select");
     while (!err_) {
-      bool numNext = peek().k == TK::Num || (peek().k == TK::Op && peek().v == "?");
+      bool numNext =
+          peek().kind == TokenKind::Num || (peek().kind == TokenKind::Op && peek().text == "?");
       if (is("skip") && numNext) {
         ++i_;
         c->skip = primary();
@@ -963,12 +971,12 @@ class Parser {
     }
     do {
       SelItem it;
-      it.e = expr();
+      it.expr = expr();
       if (accept("as")) {
         it.alias = ident();
-      } else if (cur().k == TK::Word && !isClauseWord(cur().v)) {
+      } else if (cur().kind == TokenKind::Word && !isClauseWord(cur().text)) {
         it.alias = ident();
-      } else if (delim_ && cur().k == TK::DStr) {
+      } else if (delim_ && cur().kind == TokenKind::DStr) {
         it.alias = ident();
       }
       c->items.push_back(it);
@@ -997,11 +1005,11 @@ class Parser {
       expectOp(")");
     } else {
       accept("table");  // TABLE(...) is not supported; plain names only
-      r->tn = tableName();
+      r->table = tableName();
     }
     if (accept("as")) {
       r->alias = ident();
-    } else if (cur().k == TK::Word && !isClauseWord(cur().v)) {
+    } else if (cur().kind == TokenKind::Word && !isClauseWord(cur().text)) {
       r->alias = ident();
     }
     return r;
@@ -1058,19 +1066,19 @@ class Parser {
     size_t pos = cur().pos;
     Stmt* st = nullptr;
     if (is("select") || (isOp("(") && peekIs(1, "select"))) {
-      st = newStmt(SK::Select, pos);
+      st = newStmt(StmtKind::Select, pos);
       st->sel = query();
     } else if (accept("insert")) {
       st = insertStmt(pos);
     } else if (accept("update")) {
       if (accept("statistics")) {
-        st = newStmt(SK::UpdateStats, pos);
+        st = newStmt(StmtKind::UpdateStats, pos);
         skipRest();
       } else {
         st = updateStmt(pos);
       }
     } else if (accept("delete")) {
-      st = newStmt(SK::Delete, pos);
+      st = newStmt(StmtKind::Delete, pos);
       accept("from");
       st->table = tableName();
       whereOrCurrent(st);
@@ -1085,36 +1093,36 @@ class Parser {
     } else if (is("grant") || is("revoke")) {
       st = grantStmt(pos);
     } else if (accept("database")) {
-      st = newStmt(SK::Database, pos);
+      st = newStmt(StmtKind::Database, pos);
       st->name = ident();
       if (acceptOp("@")) ident();
       st->exclusive = accept("exclusive");
     } else if (accept("close")) {
       expect("database");
-      st = newStmt(SK::CloseDb, pos);
+      st = newStmt(StmtKind::CloseDb, pos);
     } else if (accept("begin")) {
       accept("work") || accept("transaction");
-      st = newStmt(SK::Begin, pos);
+      st = newStmt(StmtKind::Begin, pos);
     } else if (accept("commit")) {
       accept("work");
-      st = newStmt(SK::Commit, pos);
+      st = newStmt(StmtKind::Commit, pos);
     } else if (accept("rollback")) {
       accept("work");
-      st = newStmt(SK::Rollback, pos);
+      st = newStmt(StmtKind::Rollback, pos);
     } else if (accept("set")) {
       st = setStmt(pos);
     } else if (accept("lock")) {
       expect("table");
-      st = newStmt(SK::Lock, pos);
+      st = newStmt(StmtKind::Lock, pos);
       st->table = tableName();
       skipRest();
     } else if (accept("unlock")) {
       expect("table");
-      st = newStmt(SK::Unlock, pos);
+      st = newStmt(StmtKind::Unlock, pos);
       st->table = tableName();
     } else if (is("execute") && (peekIs(1, "procedure") || peekIs(1, "function"))) {
       i_ += 2;
-      st = newStmt(SK::ExecProc, pos);
+      st = newStmt(StmtKind::ExecProc, pos);
       st->name = ident();
       expectOp("(");
       if (!isOp(")")) {
@@ -1124,7 +1132,7 @@ class Parser {
       expectOp(")");
     } else {
       fail();
-      return newStmt(SK::SetOther, pos);
+      return newStmt(StmtKind::SetOther, pos);
     }
     st->end = cur().pos;
     return st;
@@ -1142,7 +1150,7 @@ class Parser {
   }
 
   Stmt* insertStmt(size_t pos) {
-    Stmt* st = newStmt(SK::Insert, pos);
+    Stmt* st = newStmt(StmtKind::Insert, pos);
     expect("into");
     st->table = tableName();
     if (isOp("(") && !peekIs(1, "select")) {
@@ -1165,7 +1173,7 @@ class Parser {
   }
 
   Stmt* updateStmt(size_t pos) {
-    Stmt* st = newStmt(SK::Update, pos);
+    Stmt* st = newStmt(StmtKind::Update, pos);
     st->table = tableName();
     expect("set");
     if (isOp("(") || isOp("*")) {
@@ -1254,7 +1262,8 @@ class Parser {
       i_ += 2;
       c.type = 'P';
       c.cols = nameList();
-    } else if ((is("unique") || is("distinct")) && peek().k == TK::Op && peek().v == "(") {
+    } else if ((is("unique") || is("distinct")) && peek().kind == TokenKind::Op &&
+               peek().text == "(") {
       ++i_;
       c.type = 'U';
       c.cols = nameList();
@@ -1292,11 +1301,12 @@ class Parser {
           cd.def.kind = 'S';
         } else if (accept("current")) {
           cd.def.kind = 'C';
-          if (cur().k == TK::Word && unitCode(cur().v) >= 0) qualifier(false);
+          if (cur().kind == TokenKind::Word && unitCode(cur().text) >= 0) qualifier(false);
         } else {
           cd.def.kind = 'L';
           cd.def.lit = unary();
-          if (cd.def.lit->k != EK::Lit && cd.def.lit->k != EK::DtLit && cd.def.lit->k != EK::IvLit)
+          if (cd.def.lit->kind != ExprKind::Lit && cd.def.lit->kind != ExprKind::DtLit &&
+              cd.def.lit->kind != ExprKind::IvLit)
             fail();
         }
         cd.def.text = spanText(b, cur().pos);
@@ -1344,7 +1354,7 @@ class Parser {
   Stmt* createStmt(size_t pos) {
     if (is("temp") || is("table") || (is("raw") && peekIs(1, "table")) ||
         (is("standard") && peekIs(1, "table"))) {
-      Stmt* st = newStmt(SK::CreateTable, pos);
+      Stmt* st = newStmt(StmtKind::CreateTable, pos);
       st->temp = accept("temp");
       accept("raw") || accept("standard");
       expect("table");
@@ -1358,7 +1368,7 @@ class Parser {
       return st;
     }
     if (is("unique") || is("distinct") || is("cluster") || is("index")) {
-      Stmt* st = newStmt(SK::CreateIndex, pos);
+      Stmt* st = newStmt(StmtKind::CreateIndex, pos);
       st->unique = accept("unique") || accept("distinct");
       accept("cluster");
       expect("index");
@@ -1381,7 +1391,7 @@ class Parser {
       return st;
     }
     if (accept("view")) {
-      Stmt* st = newStmt(SK::CreateView, pos);
+      Stmt* st = newStmt(StmtKind::CreateView, pos);
       st->table = tableName();
       if (isOp("(")) st->cols = nameList();
       expect("as");
@@ -1393,7 +1403,7 @@ class Parser {
       return st;
     }
     if (is("synonym") || is("public") || is("private")) {
-      Stmt* st = newStmt(SK::CreateSynonym, pos);
+      Stmt* st = newStmt(StmtKind::CreateSynonym, pos);
       if (accept("private"))
         st->isPublic = false;
       else
@@ -1408,7 +1418,7 @@ class Parser {
     }
     if (is("procedure") || is("function") ||
         (is("dba") && (peekIs(1, "procedure") || peekIs(1, "function")))) {
-      Stmt* st = newStmt(SK::CreateProc, pos);
+      Stmt* st = newStmt(StmtKind::CreateProc, pos);
       accept("dba");
       bool function = accept("function");
       if (!function) expect("procedure");
@@ -1417,7 +1427,7 @@ class Parser {
       expectOp("(");
       int depth = 0, args = 0;
       bool any = false;
-      while (cur().k != TK::End && !(depth == 0 && isOp(")"))) {
+      while (cur().kind != TokenKind::End && !(depth == 0 && isOp(")"))) {
         if (isOp("(")) ++depth;
         if (isOp(")")) --depth;
         if (depth == 0 && isOp(",")) ++args;
@@ -1433,7 +1443,7 @@ class Parser {
         } while (!err_ && acceptOp(","));
       }
       // The body is kept as text; it ends at END PROCEDURE / END FUNCTION.
-      while (!err_ && cur().k != TK::End) {
+      while (!err_ && cur().kind != TokenKind::End) {
         if (is("end") && (peekIs(1, "procedure") || peekIs(1, "function"))) {
           i_ += 2;
           break;
@@ -1444,7 +1454,7 @@ class Parser {
       return st;
     }
     if (accept("database")) {
-      Stmt* st = newStmt(SK::CreateDb, pos);
+      Stmt* st = newStmt(StmtKind::CreateDb, pos);
       st->name = ident();
       if (acceptOp("@")) ident();
       if (accept("in")) ident();
@@ -1464,28 +1474,28 @@ class Parser {
       return st;
     }
     fail();
-    return newStmt(SK::SetOther, pos);
+    return newStmt(StmtKind::SetOther, pos);
   }
 
   Stmt* dropStmt(size_t pos) {
     Stmt* st = nullptr;
     if (accept("table")) {
-      st = newStmt(SK::DropTable, pos);
+      st = newStmt(StmtKind::DropTable, pos);
       st->table = tableName();
       accept("cascade") || accept("restrict");
     } else if (accept("index")) {
-      st = newStmt(SK::DropIndex, pos);
+      st = newStmt(StmtKind::DropIndex, pos);
       TableName in = tableName();
       st->name = in.name;
     } else if (accept("view")) {
-      st = newStmt(SK::DropView, pos);
+      st = newStmt(StmtKind::DropView, pos);
       st->table = tableName();
       accept("cascade") || accept("restrict");
     } else if (accept("synonym")) {
-      st = newStmt(SK::DropSynonym, pos);
+      st = newStmt(StmtKind::DropSynonym, pos);
       st->table = tableName();
     } else if (accept("procedure") || accept("function") || accept("routine")) {
-      st = newStmt(SK::DropProc, pos);
+      st = newStmt(StmtKind::DropProc, pos);
       TableName pn = tableName();
       st->name = pn.name;
       if (isOp("(")) {
@@ -1494,15 +1504,15 @@ class Parser {
           if (isOp("(")) ++depth;
           if (isOp(")")) --depth;
           ++i_;
-        } while (depth > 0 && cur().k != TK::End);
+        } while (depth > 0 && cur().kind != TokenKind::End);
       }
     } else if (accept("database")) {
-      st = newStmt(SK::DropDb, pos);
+      st = newStmt(StmtKind::DropDb, pos);
       st->name = ident();
       if (acceptOp("@")) ident();
     } else {
       fail();
-      st = newStmt(SK::SetOther, pos);
+      st = newStmt(StmtKind::SetOther, pos);
     }
     return st;
   }
@@ -1537,12 +1547,12 @@ class Parser {
 
   Stmt* alterStmt(size_t pos) {
     if (accept("index")) {
-      Stmt* st = newStmt(SK::SetOther, pos);
+      Stmt* st = newStmt(StmtKind::SetOther, pos);
       skipRest();
       return st;
     }
     expect("table");
-    Stmt* st = newStmt(SK::AlterTable, pos);
+    Stmt* st = newStmt(StmtKind::AlterTable, pos);
     st->table = tableName();
     do {
       if (accept("add")) {
@@ -1575,14 +1585,14 @@ class Parser {
 
   Stmt* renameStmt(size_t pos) {
     if (accept("table")) {
-      Stmt* st = newStmt(SK::RenameTable, pos);
+      Stmt* st = newStmt(StmtKind::RenameTable, pos);
       st->table = tableName();
       expect("to");
       st->name = ident();
       return st;
     }
     if (accept("column")) {
-      Stmt* st = newStmt(SK::RenameColumn, pos);
+      Stmt* st = newStmt(StmtKind::RenameColumn, pos);
       std::string a = ident();
       expectOp(".");
       std::string b = ident();
@@ -1599,21 +1609,21 @@ class Parser {
       return st;
     }
     fail();
-    return newStmt(SK::SetOther, pos);
+    return newStmt(StmtKind::SetOther, pos);
   }
 
   Stmt* grantStmt(size_t pos) {
     bool grant = is("grant");
     ++i_;
-    Stmt* st = newStmt(grant ? SK::Grant : SK::Revoke, pos);
+    Stmt* st = newStmt(grant ? StmtKind::Grant : StmtKind::Revoke, pos);
     if (is("connect") || is("resource") || is("dba")) {
-      st->dbPriv = toks_[i_++].v;
+      st->dbPriv = toks_[i_++].text;
     } else if (accept("all")) {
       accept("privileges");
       st->privs = "suidxar";
     } else {
       do {
-        std::string w = cur().k == TK::Word ? cur().v : std::string();
+        std::string w = cur().kind == TokenKind::Word ? cur().text : std::string();
         ++i_;
         char letter = 0;
         if (w == "select")
@@ -1651,8 +1661,8 @@ class Parser {
     else
       expect("from");
     do {
-      if (cur().k == TK::Str || cur().k == TK::DStr) {
-        st->grantees.push_back(toks_[i_++].v);
+      if (cur().kind == TokenKind::Str || cur().kind == TokenKind::DStr) {
+        st->grantees.push_back(toks_[i_++].text);
       } else {
         st->grantees.push_back(ident());
       }
@@ -1669,7 +1679,7 @@ class Parser {
 
   Stmt* setStmt(size_t pos) {
     if (accept("isolation")) {
-      Stmt* st = newStmt(SK::SetIsolation, pos);
+      Stmt* st = newStmt(StmtKind::SetIsolation, pos);
       accept("to");
       if (accept("dirty")) {
         expect("read");
@@ -1694,7 +1704,7 @@ class Parser {
     if (is("transaction") && peekIs(1, "isolation")) {
       i_ += 2;
       expect("level");
-      Stmt* st = newStmt(SK::SetIsolation, pos);
+      Stmt* st = newStmt(StmtKind::SetIsolation, pos);
       if (accept("read")) {
         if (accept("uncommitted"))
           st->isolation = 1;
@@ -1715,17 +1725,17 @@ class Parser {
     if (accept("lock")) {
       expect("mode");
       expect("to");
-      Stmt* st = newStmt(SK::SetLockMode, pos);
+      Stmt* st = newStmt(StmtKind::SetLockMode, pos);
       if (accept("not")) {
         expect("wait");
         st->lockWait = -2;
       } else {
         expect("wait");
-        st->lockWait = cur().k == TK::Num ? static_cast<int>(intLit()) : -1;
+        st->lockWait = cur().kind == TokenKind::Num ? static_cast<int>(intLit()) : -1;
       }
       return st;
     }
-    Stmt* st = newStmt(SK::SetOther, pos);
+    Stmt* st = newStmt(StmtKind::SetOther, pos);
     skipRest();
     return st;
   }

@@ -30,10 +30,11 @@ bool anyNull(int argc, sqlite3_value** argv) {
 
 int argDec(sqlite3_value* v, Dec& d) {
   Val x = fromSqliteValue(v);
-  switch (x.k) {
-    case Val::Int: d = decFromInt(x.i); return 0;
-    case Val::Real: d = decFromDouble(x.r); return 0;
-    default: return decParse(std::string_view(x.p ? x.p : "", static_cast<size_t>(x.n)), d);
+  switch (x.kind) {
+    case Val::Int: d = decFromInt(x.intValue); return 0;
+    case Val::Real: d = decFromDouble(x.realValue); return 0;
+    default:
+      return decParse(std::string_view(x.data ? x.data : "", static_cast<size_t>(x.size)), d);
   }
 }
 
@@ -150,9 +151,9 @@ void fnPart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const char* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
     if (int rc = dtParse(t ? t : "", q, f)) return raise(ctx, rc);
     dtExtend(f, q, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), g);
-    y = g.v[0];
-    m = g.v[1];
-    d = g.v[2];
+    y = g.field[0];
+    m = g.field[1];
+    d = g.field[2];
     days = daysFromCivil(y, m, d);
   }
   int v = part == 0 ? y : part == 1 ? m : part == 2 ? d : dateWeekday(static_cast<int32_t>(days));
@@ -388,11 +389,11 @@ void fnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
   int q = IXR_QUAL_YEAR_TO_F5;
   if (auto e = convertValue(in, from, tDatetime(q), dt)) return raise(ctx, e.code);
   DtFields f;
-  dtParse(std::string_view(dt.p, static_cast<size_t>(dt.n)), q, f);
+  dtParse(std::string_view(dt.data, static_cast<size_t>(dt.size)), q, f);
   const char* fmt = reinterpret_cast<const char*>(sqlite3_value_text(argv[3]));
   std::string out;
   char buf[32];
-  int64_t days = daysFromCivil(f.v[0], f.v[1], f.v[2]);
+  int64_t days = daysFromCivil(f.field[0], f.field[1], f.field[2]);
   for (const char* p = fmt; *p; ++p) {
     if (*p != '%' || !p[1]) {
       out.push_back(*p);
@@ -400,17 +401,19 @@ void fnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     char c = *++p;
     switch (c) {
-      case 'Y': std::snprintf(buf, sizeof buf, "%04d", f.v[0]); break;
-      case 'y': std::snprintf(buf, sizeof buf, "%02d", f.v[0] % 100); break;
-      case 'm': std::snprintf(buf, sizeof buf, "%02d", f.v[1]); break;
-      case 'd': std::snprintf(buf, sizeof buf, "%02d", f.v[2]); break;
-      case 'H': std::snprintf(buf, sizeof buf, "%02d", f.v[3]); break;
-      case 'I': std::snprintf(buf, sizeof buf, "%02d", f.v[3] % 12 == 0 ? 12 : f.v[3] % 12); break;
-      case 'M': std::snprintf(buf, sizeof buf, "%02d", f.v[4]); break;
-      case 'S': std::snprintf(buf, sizeof buf, "%02d", f.v[5]); break;
-      case 'p': std::snprintf(buf, sizeof buf, "%s", f.v[3] < 12 ? "AM" : "PM"); break;
-      case 'b': std::snprintf(buf, sizeof buf, "%.3s", kMonths[f.v[1] - 1]); break;
-      case 'B': std::snprintf(buf, sizeof buf, "%s", kMonths[f.v[1] - 1]); break;
+      case 'Y': std::snprintf(buf, sizeof buf, "%04d", f.field[0]); break;
+      case 'y': std::snprintf(buf, sizeof buf, "%02d", f.field[0] % 100); break;
+      case 'm': std::snprintf(buf, sizeof buf, "%02d", f.field[1]); break;
+      case 'd': std::snprintf(buf, sizeof buf, "%02d", f.field[2]); break;
+      case 'H': std::snprintf(buf, sizeof buf, "%02d", f.field[3]); break;
+      case 'I':
+        std::snprintf(buf, sizeof buf, "%02d", f.field[3] % 12 == 0 ? 12 : f.field[3] % 12);
+        break;
+      case 'M': std::snprintf(buf, sizeof buf, "%02d", f.field[4]); break;
+      case 'S': std::snprintf(buf, sizeof buf, "%02d", f.field[5]); break;
+      case 'p': std::snprintf(buf, sizeof buf, "%s", f.field[3] < 12 ? "AM" : "PM"); break;
+      case 'b': std::snprintf(buf, sizeof buf, "%.3s", kMonths[f.field[1] - 1]); break;
+      case 'B': std::snprintf(buf, sizeof buf, "%s", kMonths[f.field[1] - 1]); break;
       case 'a':
         std::snprintf(buf, sizeof buf, "%.3s", kDays[dateWeekday(static_cast<int32_t>(days))]);
         break;
@@ -421,7 +424,7 @@ void fnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
         int n = 3;
         if (p[1] >= '1' && p[1] <= '5') n = *++p - '0';
         static const int kDiv[6] = {100000, 10000, 1000, 100, 10, 1};
-        std::snprintf(buf, sizeof buf, "%0*d", n, f.v[6] / kDiv[n]);
+        std::snprintf(buf, sizeof buf, "%0*d", n, f.field[6] / kDiv[n]);
         break;
       }
       case '%': std::snprintf(buf, sizeof buf, "%%"); break;
@@ -437,7 +440,7 @@ void fnToDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
   std::string s(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
                 static_cast<size_t>(sqlite3_value_bytes(argv[0])));
   DtFields f;
-  f.v[0] = 1;
+  f.field[0] = 1;
   if (sqlite3_value_type(argv[1]) == SQLITE_NULL) {
     if (int rc = dtParseAny(s, IXR_QUAL_YEAR_TO_F5, f)) return raise(ctx, rc);
   } else {
@@ -459,19 +462,19 @@ void fnToDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
       bool ok = true;
       int v = 0;
       switch (c) {
-        case 'Y': ok = num(4, f.v[0]); break;
-        case 'y': ok = num(2, v), f.v[0] = 2000 + v; break;
-        case 'm': ok = num(2, f.v[1]); break;
-        case 'd': ok = num(2, f.v[2]); break;
-        case 'H': ok = num(2, f.v[3]); break;
-        case 'M': ok = num(2, f.v[4]); break;
-        case 'S': ok = num(2, f.v[5]); break;
+        case 'Y': ok = num(4, f.field[0]); break;
+        case 'y': ok = num(2, v), f.field[0] = 2000 + v; break;
+        case 'm': ok = num(2, f.field[1]); break;
+        case 'd': ok = num(2, f.field[2]); break;
+        case 'H': ok = num(2, f.field[3]); break;
+        case 'M': ok = num(2, f.field[4]); break;
+        case 'S': ok = num(2, f.field[5]); break;
         case 'F': {
           int n = 0;
           while (i < s.size() && s[i] >= '0' && s[i] <= '9' && n < 5)
             v = v * 10 + (s[i++] - '0'), ++n;
           while (n++ < 5) v *= 10;
-          f.v[6] = v;
+          f.field[6] = v;
           if (p[1] >= '1' && p[1] <= '5') ++p;
           break;
         }

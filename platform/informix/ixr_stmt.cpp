@@ -19,27 +19,28 @@ bool delimIdent() {
   return d && (*d == 'y' || *d == 'Y');
 }
 
-bool isDml(SK k) {
-  return k == SK::Select || k == SK::Insert || k == SK::Update || k == SK::Delete;
+bool isDml(StmtKind k) {
+  return k == StmtKind::Select || k == StmtKind::Insert || k == StmtKind::Update ||
+         k == StmtKind::Delete;
 }
 
-bool isDdl(SK k) {
+bool isDdl(StmtKind k) {
   switch (k) {
-    case SK::CreateTable:
-    case SK::DropTable:
-    case SK::AlterTable:
-    case SK::RenameTable:
-    case SK::RenameColumn:
-    case SK::CreateIndex:
-    case SK::DropIndex:
-    case SK::CreateView:
-    case SK::DropView:
-    case SK::CreateSynonym:
-    case SK::DropSynonym:
-    case SK::CreateDb:
-    case SK::DropDb:
-    case SK::Database:
-    case SK::CloseDb: return true;
+    case StmtKind::CreateTable:
+    case StmtKind::DropTable:
+    case StmtKind::AlterTable:
+    case StmtKind::RenameTable:
+    case StmtKind::RenameColumn:
+    case StmtKind::CreateIndex:
+    case StmtKind::DropIndex:
+    case StmtKind::CreateView:
+    case StmtKind::DropView:
+    case StmtKind::CreateSynonym:
+    case StmtKind::DropSynonym:
+    case StmtKind::CreateDb:
+    case StmtKind::DropDb:
+    case StmtKind::Database:
+    case StmtKind::CloseDb: return true;
     default: return false;
   }
 }
@@ -52,7 +53,7 @@ IxError parseInto(Prepared& p, const char* text) {
   for (Stmt* st : p.ast->stmts) {
     Prepared::Part part;
     part.st = st;
-    part.dml = isDml(st->k);
+    part.dml = isDml(st->kind);
     p.parts.push_back(std::move(part));
   }
   return {};
@@ -189,41 +190,41 @@ TransCtx transCtx(Session& s) {
 }
 
 int statementType(const Stmt& st) {
-  switch (st.k) {
-    case SK::Select:
+  switch (st.kind) {
+    case StmtKind::Select:
       return st.sel && !st.sel->intoTemp.empty() ? IXR_STMT_SELECT_INTO : IXR_STMT_SELECT;
-    case SK::Insert: return IXR_STMT_INSERT;
-    case SK::Update: return st.currentOf.empty() ? IXR_STMT_UPDATE : IXR_STMT_UPDATE_CURRENT;
-    case SK::Delete: return st.currentOf.empty() ? IXR_STMT_DELETE : IXR_STMT_DELETE_CURRENT;
-    case SK::CreateTable: return st.temp ? IXR_STMT_CREATE_TEMP_TABLE : IXR_STMT_CREATE_TABLE;
-    case SK::DropTable: return IXR_STMT_DROP_TABLE;
-    case SK::AlterTable: return IXR_STMT_ALTER_TABLE;
-    case SK::RenameTable: return IXR_STMT_RENAME_TABLE;
-    case SK::RenameColumn: return IXR_STMT_RENAME_COLUMN;
-    case SK::CreateIndex: return IXR_STMT_CREATE_INDEX;
-    case SK::DropIndex: return IXR_STMT_DROP_INDEX;
-    case SK::CreateView: return IXR_STMT_CREATE_VIEW;
-    case SK::DropView: return IXR_STMT_DROP_VIEW;
-    case SK::CreateSynonym: return IXR_STMT_CREATE_SYNONYM;
-    case SK::DropSynonym: return IXR_STMT_DROP_SYNONYM;
-    case SK::CreateProc: return IXR_STMT_CREATE_PROCEDURE;
-    case SK::DropProc: return IXR_STMT_DROP_PROCEDURE;
-    case SK::ExecProc: return IXR_STMT_EXECUTE_PROCEDURE;
-    case SK::Grant: return IXR_STMT_GRANT;
-    case SK::Revoke: return IXR_STMT_REVOKE;
-    case SK::CreateDb: return IXR_STMT_CREATE_DATABASE;
-    case SK::DropDb: return IXR_STMT_DROP_DATABASE;
-    case SK::Database: return IXR_STMT_DATABASE;
-    case SK::CloseDb: return IXR_STMT_CLOSE_DATABASE;
-    case SK::Begin: return IXR_STMT_BEGIN_WORK;
-    case SK::Commit: return IXR_STMT_COMMIT_WORK;
-    case SK::Rollback: return IXR_STMT_ROLLBACK_WORK;
-    case SK::SetIsolation: return IXR_STMT_SET_ISOLATION;
-    case SK::SetLockMode: return IXR_STMT_SET_LOCK_MODE;
-    case SK::UpdateStats: return IXR_STMT_UPDATE_STATISTICS;
-    case SK::Lock: return IXR_STMT_LOCK;
-    case SK::Unlock: return IXR_STMT_UNLOCK;
-    case SK::SetOther: return IXR_STMT_SET_OTHER;
+    case StmtKind::Insert: return IXR_STMT_INSERT;
+    case StmtKind::Update: return st.currentOf.empty() ? IXR_STMT_UPDATE : IXR_STMT_UPDATE_CURRENT;
+    case StmtKind::Delete: return st.currentOf.empty() ? IXR_STMT_DELETE : IXR_STMT_DELETE_CURRENT;
+    case StmtKind::CreateTable: return st.temp ? IXR_STMT_CREATE_TEMP_TABLE : IXR_STMT_CREATE_TABLE;
+    case StmtKind::DropTable: return IXR_STMT_DROP_TABLE;
+    case StmtKind::AlterTable: return IXR_STMT_ALTER_TABLE;
+    case StmtKind::RenameTable: return IXR_STMT_RENAME_TABLE;
+    case StmtKind::RenameColumn: return IXR_STMT_RENAME_COLUMN;
+    case StmtKind::CreateIndex: return IXR_STMT_CREATE_INDEX;
+    case StmtKind::DropIndex: return IXR_STMT_DROP_INDEX;
+    case StmtKind::CreateView: return IXR_STMT_CREATE_VIEW;
+    case StmtKind::DropView: return IXR_STMT_DROP_VIEW;
+    case StmtKind::CreateSynonym: return IXR_STMT_CREATE_SYNONYM;
+    case StmtKind::DropSynonym: return IXR_STMT_DROP_SYNONYM;
+    case StmtKind::CreateProc: return IXR_STMT_CREATE_PROCEDURE;
+    case StmtKind::DropProc: return IXR_STMT_DROP_PROCEDURE;
+    case StmtKind::ExecProc: return IXR_STMT_EXECUTE_PROCEDURE;
+    case StmtKind::Grant: return IXR_STMT_GRANT;
+    case StmtKind::Revoke: return IXR_STMT_REVOKE;
+    case StmtKind::CreateDb: return IXR_STMT_CREATE_DATABASE;
+    case StmtKind::DropDb: return IXR_STMT_DROP_DATABASE;
+    case StmtKind::Database: return IXR_STMT_DATABASE;
+    case StmtKind::CloseDb: return IXR_STMT_CLOSE_DATABASE;
+    case StmtKind::Begin: return IXR_STMT_BEGIN_WORK;
+    case StmtKind::Commit: return IXR_STMT_COMMIT_WORK;
+    case StmtKind::Rollback: return IXR_STMT_ROLLBACK_WORK;
+    case StmtKind::SetIsolation: return IXR_STMT_SET_ISOLATION;
+    case StmtKind::SetLockMode: return IXR_STMT_SET_LOCK_MODE;
+    case StmtKind::UpdateStats: return IXR_STMT_UPDATE_STATISTICS;
+    case StmtKind::Lock: return IXR_STMT_LOCK;
+    case StmtKind::Unlock: return IXR_STMT_UNLOCK;
+    case StmtKind::SetOther: return IXR_STMT_SET_OTHER;
   }
   return IXR_STMT_SET_OTHER;
 }
@@ -241,12 +242,12 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
   for (auto& part : p.parts) {
     if (!part.dml) {
       part.ready = true;
-      if (part.st->k == SK::ExecProc && s.db && !s.dbname.empty()) {
+      if (part.st->kind == StmtKind::ExecProc && s.db && !s.dbname.empty()) {
         Sql q(s.db, "SELECT 1 FROM sysprocedures WHERE procname = ?1");
         q.bind(1, part.st->name);
         if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_ROUTINE, part.st->name);
       }
-      afterDdl = afterDdl || isDdl(part.st->k);
+      afterDdl = afterDdl || isDdl(part.st->kind);
       continue;
     }
     sqlite3_finalize(part.vm);

@@ -28,8 +28,10 @@ struct Scope {
   bool unqualified = false;  // CHECK constraints: columns without a table alias
 };
 
-bool isConst(const Expr* e) { return e->k == EK::Lit || e->k == EK::DtLit || e->k == EK::IvLit; }
-bool isNullLit(const Expr* e) { return e->k == EK::Lit && e->lit == LitKind::Null; }
+bool isConst(const Expr* e) {
+  return e->kind == ExprKind::Lit || e->kind == ExprKind::DtLit || e->kind == ExprKind::IvLit;
+}
+bool isNullLit(const Expr* e) { return e->kind == ExprKind::Lit && e->lit == LitKind::Null; }
 
 IxType litType(const Expr* e) {
   switch (e->lit) {
@@ -75,7 +77,7 @@ Val litVal(const Expr* e) {
   return Val::null();
 }
 
-bool isSimpleCol(const Expr* e) { return e->k == EK::Col && !e->rowid; }
+bool isSimpleCol(const Expr* e) { return e->kind == ExprKind::Col && !e->rowid; }
 
 // What a constant or marker compared with a value of type t converts to: character
 // values keep their whole length (a longer text must not compare equal to a cut one).
@@ -87,8 +89,8 @@ IxType cmpType(const IxType& t) {
 // The type of a UNION column: the wider of two members' types. t comes from the members
 // so far (first is the first member's expression, a NULL there gives way to any type).
 IxType widerType(const IxType& t, const IxType& u, const Expr* first) {
-  if (first && first->k == EK::Lit && first->lit == LitKind::Null && t.code == IXR_TYPE_CHAR &&
-      t.len == 1)
+  if (first && first->kind == ExprKind::Lit && first->lit == LitKind::Null &&
+      t.code == IXR_TYPE_CHAR && t.len == 1)
     return u;
   int tc = t.code & 0xFF, uc = u.code & 0xFF;
   if (isCharType(tc) && isCharType(uc) && tc != IXR_TYPE_TEXT && uc != IXR_TYPE_TEXT) {
@@ -179,7 +181,7 @@ class Tr {
   }
 
   void target(Expr* e, const IxType& t, const std::string& column = {}) {
-    if (e->k == EK::Marker) {
+    if (e->kind == ExprKind::Marker) {
       auto& m = out_.markers[static_cast<size_t>(e->marker)];
       if (!m.known) {
         m.type = t;
@@ -188,7 +190,7 @@ class Tr {
       }
       e->type = t;
       e->typed = true;
-    } else if (e->k == EK::Neg && !e->args.empty()) {
+    } else if (e->kind == ExprKind::Neg && !e->args.empty()) {
       target(e->args[0], t, column);
     }
   }
@@ -238,10 +240,10 @@ IxError Tr::tableRef(TableRef* r, Scope* sc, Scope* outer) {
     answer = r->alias;
   } else {
     TableRefPtr def;
-    if (auto e = ctx_.catalog->lookup(r->tn, def)) return fail(e);
+    if (auto e = ctx_.catalog->lookup(r->table, def)) return fail(e);
     out_.keep.push_back(def);
     r->def = def.get();
-    answer = r->alias.empty() ? r->tn.name : r->alias;
+    answer = r->alias.empty() ? r->table.name : r->alias;
   }
   sc->tabs.push_back(r);
   sc->names.push_back(answer);
@@ -303,23 +305,27 @@ IxError Tr::typeCol(Expr* e, Scope* sc) {
 IxError Tr::type(Expr* e, Scope* sc) {
   if (err_) return err_;
   for (Expr* a : e->args)
-    if (e->k != EK::Func && e->k != EK::Case && e->k != EK::Cast && type(a, sc)) return err_;
-  switch (e->k) {
-    case EK::Lit: e->type = litType(e); break;
-    case EK::Marker: e->type = tVarchar(255); break;
-    case EK::Col: return typeCol(e, sc);
-    case EK::Star: return fail(ixErr(IXR_E_SYNTAX, "*"));
-    case EK::Neg: e->type = e->args[0]->type; break;
-    case EK::Bin: {
+    if (e->kind != ExprKind::Func && e->kind != ExprKind::Case && e->kind != ExprKind::Cast &&
+        type(a, sc))
+      return err_;
+  switch (e->kind) {
+    case ExprKind::Lit: e->type = litType(e); break;
+    case ExprKind::Marker: e->type = tVarchar(255); break;
+    case ExprKind::Col: return typeCol(e, sc);
+    case ExprKind::Star: return fail(ixErr(IXR_E_SYNTAX, "*"));
+    case ExprKind::Neg: e->type = e->args[0]->type; break;
+    case ExprKind::Bin: {
       Expr* a = e->args[0];
       Expr* b = e->args[1];
-      if (a->k == EK::Marker && b->k != EK::Marker)
+      if (a->kind == ExprKind::Marker && b->kind != ExprKind::Marker)
         target(a, (b->type.code & 0xFF) == IXR_TYPE_DATE && e->op != "|" ? tInteger() : b->type);
-      if (b->k == EK::Marker && a->k != EK::Marker) {
+      if (b->kind == ExprKind::Marker && a->kind != ExprKind::Marker) {
         int ca = a->type.code & 0xFF;
         target(b, (ca == IXR_TYPE_DATE && e->op != "|") ? tInteger() : a->type);
       }
-      auto strLit = [](const Expr* x) { return x->k == EK::Lit && x->lit == LitKind::Str; };
+      auto strLit = [](const Expr* x) {
+        return x->kind == ExprKind::Lit && x->lit == LitKind::Str;
+      };
       if ((e->op == "+" || e->op == "-") && strLit(a) && (b->type.code & 0xFF) == IXR_TYPE_DATE)
         a->type = tDate();
       if ((e->op == "+" || e->op == "-") && strLit(b) && (a->type.code & 0xFF) == IXR_TYPE_DATE)
@@ -382,41 +388,41 @@ IxError Tr::type(Expr* e, Scope* sc) {
       }
       break;
     }
-    case EK::Cmp:
-    case EK::Between:
-    case EK::Like:
+    case ExprKind::Cmp:
+    case ExprKind::Between:
+    case ExprKind::Like:
       for (size_t k = 1; k < e->args.size(); ++k) {
-        if (e->k == EK::Like) {
+        if (e->kind == ExprKind::Like) {
           target(e->args[k], tLvarchar(32739));
           continue;
         }
-        if (e->args[k]->k == EK::Marker) target(e->args[k], cmpType(e->args[0]->type));
+        if (e->args[k]->kind == ExprKind::Marker) target(e->args[k], cmpType(e->args[0]->type));
       }
-      if (e->args[0]->k == EK::Marker && e->args.size() > 1)
+      if (e->args[0]->kind == ExprKind::Marker && e->args.size() > 1)
         target(e->args[0], cmpType(e->args[1]->type));
       e->type = tSmallint();
       break;
-    case EK::In:
+    case ExprKind::In:
       if (e->sub) {
         std::string sql;
         std::vector<ResultCol> cols;
         if (auto er = query(e->sub, sc, sql, cols, false)) return er;
         if (cols.size() != 1) return fail(ixErr(IXR_E_SYNTAX, "IN"));
         subSql_[e->sub] = sql;
-        if (e->args[0]->k == EK::Marker) target(e->args[0], cmpType(cols[0].type));
+        if (e->args[0]->kind == ExprKind::Marker) target(e->args[0], cmpType(cols[0].type));
       } else {
         for (size_t k = 1; k < e->args.size(); ++k)
-          if (e->args[k]->k == EK::Marker) target(e->args[k], cmpType(e->args[0]->type));
+          if (e->args[k]->kind == ExprKind::Marker) target(e->args[k], cmpType(e->args[0]->type));
       }
       e->type = tSmallint();
       break;
-    case EK::Exists:
-    case EK::SubQ: {
+    case ExprKind::Exists:
+    case ExprKind::SubQ: {
       std::string sql;
       std::vector<ResultCol> cols;
       if (auto er = query(e->sub, sc, sql, cols, false)) return er;
       subSql_[e->sub] = sql;
-      if (e->k == EK::SubQ) {
+      if (e->kind == ExprKind::SubQ) {
         if (cols.size() != 1) return fail(ixErr(IXR_E_SYNTAX, "subquery"));
         e->type = cols[0].type;
       } else {
@@ -424,19 +430,20 @@ IxError Tr::type(Expr* e, Scope* sc) {
       }
       break;
     }
-    case EK::And:
-    case EK::Or:
-    case EK::Not:
-    case EK::IsNull: e->type = tSmallint(); break;
-    case EK::Case: {
+    case ExprKind::And:
+    case ExprKind::Or:
+    case ExprKind::Not:
+    case ExprKind::IsNull: e->type = tSmallint(); break;
+    case ExprKind::Case: {
       for (Expr* a : e->args)
         if (type(a, sc)) return err_;
       size_t k = e->hasOperand ? 1 : 0;
       bool got = false;
       for (; k + 1 < e->args.size(); k += 2) {
-        if (e->hasOperand && e->args[k]->k == EK::Marker) target(e->args[k], e->args[0]->type);
+        if (e->hasOperand && e->args[k]->kind == ExprKind::Marker)
+          target(e->args[k], e->args[0]->type);
         Expr* res = e->args[k + 1];
-        if (!got && !isNullLit(res) && res->k != EK::Marker) {
+        if (!got && !isNullLit(res) && res->kind != ExprKind::Marker) {
           e->type = res->type;
           got = true;
         }
@@ -447,55 +454,56 @@ IxError Tr::type(Expr* e, Scope* sc) {
       }
       if (!got) e->type = tChar(1);
       for (k = e->hasOperand ? 2 : 1; k < e->args.size(); k += 2)
-        if (e->args[k]->k == EK::Marker) target(e->args[k], e->type);
-      if (e->hasElse && e->args.back()->k == EK::Marker) target(e->args.back(), e->type);
+        if (e->args[k]->kind == ExprKind::Marker) target(e->args[k], e->type);
+      if (e->hasElse && e->args.back()->kind == ExprKind::Marker) target(e->args.back(), e->type);
       break;
     }
-    case EK::Cast:
+    case ExprKind::Cast:
       if (type(e->args[0], sc)) return err_;
-      if (e->args[0]->k == EK::Marker) target(e->args[0], e->castType);
+      if (e->args[0]->kind == ExprKind::Marker) target(e->args[0], e->castType);
       e->type = e->castType;
       if ((e->type.code & 0xFF) == IXR_TYPE_VARCHAR && e->type.len == 0) e->type = tVarchar(255);
       break;
-    case EK::Func: return typeFunc(e, sc);
-    case EK::Today: e->type = tDate(); break;
-    case EK::Current: e->type = tDatetime(e->dtQual); break;
-    case EK::User: e->type = tVarchar(32); break;
-    case EK::DbServer: e->type = tVarchar(128); break;
-    case EK::DtLit: {
+    case ExprKind::Func: return typeFunc(e, sc);
+    case ExprKind::Today: e->type = tDate(); break;
+    case ExprKind::Current: e->type = tDatetime(e->dtQual); break;
+    case ExprKind::User: e->type = tVarchar(32); break;
+    case ExprKind::DbServer: e->type = tVarchar(128); break;
+    case ExprKind::DtLit: {
       DtFields f;
       if (int rc = dtParse(e->text, e->dtQual, f)) return fail(ixErr(rc));
       e->type = tDatetime(e->dtQual);
       break;
     }
-    case EK::IvLit: {
+    case ExprKind::IvLit: {
       int64_t v;
       if (int rc = ivParse(e->text, e->dtQual, v)) return fail(ixErr(rc));
       e->type = tInterval(e->dtQual);
       break;
     }
-    case EK::Units: {
+    case ExprKind::Units: {
       int c = e->args[0]->type.code & 0xFF;
-      if (!isNumericType(c) && e->args[0]->k != EK::Marker)
+      if (!isNumericType(c) && e->args[0]->kind != ExprKind::Marker)
         return fail(ixErr(IXR_E_BAD_CONVERSION));
-      if (e->args[0]->k == EK::Marker) target(e->args[0], tInteger());
+      if (e->args[0]->kind == ExprKind::Marker) target(e->args[0], tInteger());
       e->type = tInterval(e->dtQual);
       break;
     }
-    case EK::Substr: {
+    case ExprKind::Substr: {
       int n = 255;
       Expr* a = e->args[1];
       Expr* b = e->args[2];
-      if (a->k == EK::Lit && b->k == EK::Lit && a->lit == LitKind::Int && b->lit == LitKind::Int)
+      if (a->kind == ExprKind::Lit && b->kind == ExprKind::Lit && a->lit == LitKind::Int &&
+          b->lit == LitKind::Int)
         n = std::max(1, std::stoi(b->text) - std::stoi(a->text) + 1);
       e->type = isPaddedChar(e->args[0]->type.code) ? tChar(n) : tVarchar(std::min(n, 255));
       break;
     }
-    case EK::Extend: {
+    case ExprKind::Extend: {
       int c = e->args[0]->type.code & 0xFF;
       int from = c == IXR_TYPE_DATETIME ? e->args[0]->type.len
                                         : qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false);
-      if (c != IXR_TYPE_DATETIME && c != IXR_TYPE_DATE && e->args[0]->k != EK::Lit)
+      if (c != IXR_TYPE_DATETIME && c != IXR_TYPE_DATE && e->args[0]->kind != ExprKind::Lit)
         return fail(ixErr(IXR_E_BAD_CONVERSION));
       if (e->dtQual == -1) e->dtQual = from;
       e->type = tDatetime(e->dtQual);
@@ -515,14 +523,14 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
     bool saved = sc->aggOk;
     sc->aggOk = false;
     for (Expr* a : e->args)
-      if (a->k != EK::Star && type(a, sc)) {
+      if (a->kind != ExprKind::Star && type(a, sc)) {
         sc->aggOk = saved;
         return err_;
       }
     sc->aggOk = saved;
     e->aggregate = true;
     if (e->args.size() != 1) return fail(ixErr(IXR_E_SYNTAX, f));
-    if (e->args[0]->k == EK::Star && f != "count") return fail(ixErr(IXR_E_SYNTAX, "*"));
+    if (e->args[0]->kind == ExprKind::Star && f != "count") return fail(ixErr(IXR_E_SYNTAX, "*"));
     const IxType& at = e->args[0]->type;
     int c = at.code & 0xFF;
     if (f == "count")
@@ -568,7 +576,7 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
   } else if (f == "substr") {
     if (!need(2, 3)) return err_;
     int n = charLength(argType(0));
-    if (argc == 3 && e->args[2]->k == EK::Lit && e->args[2]->lit == LitKind::Int)
+    if (argc == 3 && e->args[2]->kind == ExprKind::Lit && e->args[2]->lit == LitKind::Int)
       n = std::min(n, std::max(1, std::stoi(e->args[2]->text)));
     strFn(isCharType(argType(0).code) ? n : 255);
     for (size_t k = 1; k < argc; ++k) target(e->args[k], tInteger());
@@ -578,7 +586,7 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
   } else if (f == "lpad" || f == "rpad") {
     if (!need(2, 3)) return err_;
     int n = 255;
-    if (e->args[1]->k == EK::Lit && e->args[1]->lit == LitKind::Int)
+    if (e->args[1]->kind == ExprKind::Lit && e->args[1]->lit == LitKind::Int)
       n = std::max(1, std::stoi(e->args[1]->text));
     strFn(n);
     target(e->args[1], tInteger());
@@ -602,7 +610,7 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
       e->type = tInteger();
     else {
       int s = 0;
-      if (argc == 2 && e->args[1]->k == EK::Lit && e->args[1]->lit == LitKind::Int)
+      if (argc == 2 && e->args[1]->kind == ExprKind::Lit && e->args[1]->lit == LitKind::Int)
         s = std::max(0, std::stoi(e->args[1]->text));
       e->type = tDecimal(32, std::min(32, s));
     }
@@ -630,7 +638,7 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
     if (!need(2, 2)) return err_;
     e->type = isNullLit(e->args[0]) ? argType(1) : argType(0);
     e->type.notnull = false;
-    if (e->args[1]->k == EK::Marker) target(e->args[1], e->type);
+    if (e->args[1]->kind == ExprKind::Marker) target(e->args[1], e->type);
   } else if (f == "decode") {
     if (argc < 3) return fail(ixErr(IXR_E_SYNTAX, f));
     bool got = false;
@@ -652,7 +660,7 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
     if (!need(1, 2)) return err_;
     e->type = tDatetime(IXR_QUAL_YEAR_TO_F5);
   } else if (f == "dbinfo") {
-    if (!need(1, 2) || e->args[0]->k != EK::Lit) return fail(ixErr(IXR_E_SYNTAX, f));
+    if (!need(1, 2) || e->args[0]->kind != ExprKind::Lit) return fail(ixErr(IXR_E_SYNTAX, f));
     std::string key = e->args[0]->text;
     for (auto& ch : key) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
     e->args[0]->text = key;
@@ -673,10 +681,10 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
 std::string Tr::constSql(Expr* e, const IxType& want) {
   Val v;
   IxType from;
-  if (e->k == EK::Lit) {
+  if (e->kind == ExprKind::Lit) {
     v = litVal(e);
     from = e->type;
-  } else if (e->k == EK::DtLit) {
+  } else if (e->kind == ExprKind::DtLit) {
     DtFields f;
     dtParse(e->text, e->dtQual, f);
     std::string s;
@@ -689,9 +697,9 @@ std::string Tr::constSql(Expr* e, const IxType& want) {
     v = Val::ofInt(iv);
     from = e->type;
   }
-  if (v.k == Val::Null) return "NULL";
+  if (v.kind == Val::Null) return "NULL";
   // A numeric literal compared with or assigned to a number stays a number.
-  if (e->k == EK::Lit &&
+  if (e->kind == ExprKind::Lit &&
       (e->lit == LitKind::Int || e->lit == LitKind::Float || e->lit == LitKind::Dec) &&
       (storeOf(want.code) == Store::Int || storeOf(want.code) == Store::Real) &&
       isNumericType(want.code) && e->lit != LitKind::Dec)
@@ -737,7 +745,7 @@ std::string Tr::emitConv(const std::string& sql, const IxType& from, const IxTyp
 }
 
 std::string Tr::emitAs(Expr* e, const IxType& want, Scope* sc) {
-  if (e->k == EK::Marker) {
+  if (e->kind == ExprKind::Marker) {
     target(e, want);
     return emit(e, sc);
   }
@@ -765,9 +773,9 @@ std::string Tr::emitCmp(Expr* l, const std::string& op, Expr* r, Scope* sc) {
     b = emit(r, sc);
     int lcode = lt.code & 0xFF, rcode = rt.code & 0xFF;
     if (ls != rs) {
-      if (ls == Store::Text && rs != Store::Blob && l->k != EK::Marker)
+      if (ls == Store::Text && rs != Store::Blob && l->kind != ExprKind::Marker)
         a = emitConv(a, lt, rt), ls = rs;
-      else if (rs == Store::Text && ls != Store::Blob && r->k != EK::Marker)
+      else if (rs == Store::Text && ls != Store::Blob && r->kind != ExprKind::Marker)
         b = emitConv(b, rt, lt), rs = ls;
       else if (lcode == IXR_TYPE_DATE && rs == Store::DateTime)
         a = emitConv(a, lt, rt), ls = rs;
@@ -863,7 +871,7 @@ std::string Tr::emitFunc(Expr* e, Scope* sc) {
   size_t argc = e->args.size();
   if (e->aggregate) {
     std::string dist = e->distinct ? "DISTINCT " : "";
-    if (e->args[0]->k == EK::Star) return "count(*)";
+    if (e->args[0]->kind == ExprKind::Star) return "count(*)";
     int c = e->args[0]->type.code & 0xFF;
     bool real = c == IXR_TYPE_FLOAT || c == IXR_TYPE_SMALLFLOAT;
     if (f == "count") return "count(" + dist + arg(0) + ")";
@@ -961,10 +969,10 @@ std::string Tr::emitFunc(Expr* e, Scope* sc) {
 
 std::string Tr::emit(Expr* e, Scope* sc) {
   if (err_) return "NULL";
-  switch (e->k) {
-    case EK::Lit: return constSql(e, e->type);
-    case EK::Marker: return "?" + std::to_string(e->marker + 1);
-    case EK::Col: {
+  switch (e->kind) {
+    case ExprKind::Lit: return constSql(e, e->type);
+    case ExprKind::Marker: return "?" + std::to_string(e->marker + 1);
+    case ExprKind::Col: {
       Scope* s = sc;
       for (int d = 0; d < e->depth; ++d) s = s->parent;
       if (s->unqualified)
@@ -979,23 +987,24 @@ std::string Tr::emit(Expr* e, Scope* sc) {
                          ->def->cols[static_cast<size_t>(e->colIdx)]
                          .name);
     }
-    case EK::Neg:
+    case ExprKind::Neg:
       if (isDecimalType(e->type.code)) return "ix_dneg(" + emit(e->args[0], sc) + ")";
       if ((e->type.code & 0xFF) == IXR_TYPE_INTERVAL || isNumericType(e->type.code))
         return "(-" + emit(e->args[0], sc) + ")";
       return "(-" + emitAs(e->args[0], tDecimal(32, 255), sc) + ")";
-    case EK::Bin: return emitBin(e, sc);
-    case EK::Cmp: return emitCmp(e->args[0], e->op, e->args[1], sc);
-    case EK::And: return "(" + emit(e->args[0], sc) + " AND " + emit(e->args[1], sc) + ")";
-    case EK::Or: return "(" + emit(e->args[0], sc) + " OR " + emit(e->args[1], sc) + ")";
-    case EK::Not: return "(NOT " + emit(e->args[0], sc) + ")";
-    case EK::IsNull: return "(" + emit(e->args[0], sc) + (e->neg ? " IS NOT NULL)" : " IS NULL)");
-    case EK::Between: {
+    case ExprKind::Bin: return emitBin(e, sc);
+    case ExprKind::Cmp: return emitCmp(e->args[0], e->op, e->args[1], sc);
+    case ExprKind::And: return "(" + emit(e->args[0], sc) + " AND " + emit(e->args[1], sc) + ")";
+    case ExprKind::Or: return "(" + emit(e->args[0], sc) + " OR " + emit(e->args[1], sc) + ")";
+    case ExprKind::Not: return "(NOT " + emit(e->args[0], sc) + ")";
+    case ExprKind::IsNull:
+      return "(" + emit(e->args[0], sc) + (e->neg ? " IS NOT NULL)" : " IS NULL)");
+    case ExprKind::Between: {
       std::string s = emitCmp(e->args[0], ">=", e->args[1], sc) + " AND " +
                       emitCmp(e->args[0], "<=", e->args[2], sc);
       return e->neg ? "(NOT (" + s + "))" : "(" + s + ")";
     }
-    case EK::In: {
+    case ExprKind::In: {
       std::string s = "(" + emit(e->args[0], sc) + (e->neg ? " NOT IN (" : " IN (");
       if (e->sub) {
         s += subSql_[e->sub];
@@ -1008,7 +1017,7 @@ std::string Tr::emit(Expr* e, Scope* sc) {
       s += "))";
       return s;
     }
-    case EK::Like: {
+    case ExprKind::Like: {
       bool padded = isPaddedChar(e->args[0]->type.code);
       std::string subject = isCharType(e->args[0]->type.code)
                                 ? emit(e->args[0], sc)
@@ -1019,10 +1028,10 @@ std::string Tr::emit(Expr* e, Scope* sc) {
                       ", " + (padded ? "1" : "0") + ")";
       return e->neg ? "(NOT " + s + ")" : s;
     }
-    case EK::Exists:
+    case ExprKind::Exists:
       return std::string(e->neg ? "(NOT " : "(") + "EXISTS (" + subSql_[e->sub] + "))";
-    case EK::SubQ: return "(" + subSql_[e->sub] + ")";
-    case EK::Case: {
+    case ExprKind::SubQ: return "(" + subSql_[e->sub] + ")";
+    case ExprKind::Case: {
       std::string s = "CASE";
       size_t k = 0;
       if (e->hasOperand) s += " " + emit(e->args[k++], sc);
@@ -1035,25 +1044,25 @@ std::string Tr::emit(Expr* e, Scope* sc) {
       if (e->hasElse) s += " ELSE " + emitAs(e->args.back(), e->type, sc);
       return s + " END";
     }
-    case EK::Cast: return emitAs(e->args[0], e->type, sc);
-    case EK::Func: return emitFunc(e, sc);
-    case EK::Today: return "ix_today()";
-    case EK::Current: return "ix_current(" + std::to_string(e->dtQual) + ")";
-    case EK::User: return quoteStr(ctx_.user);
-    case EK::DbServer: return quoteStr(ctx_.server);
-    case EK::DtLit:
-    case EK::IvLit: return constSql(e, e->type);
-    case EK::Units: {
+    case ExprKind::Cast: return emitAs(e->args[0], e->type, sc);
+    case ExprKind::Func: return emitFunc(e, sc);
+    case ExprKind::Today: return "ix_today()";
+    case ExprKind::Current: return "ix_current(" + std::to_string(e->dtQual) + ")";
+    case ExprKind::User: return quoteStr(ctx_.user);
+    case ExprKind::DbServer: return quoteStr(ctx_.server);
+    case ExprKind::DtLit:
+    case ExprKind::IvLit: return constSql(e, e->type);
+    case ExprKind::Units: {
       int unit = IXR_QUAL_FIRST(e->dtQual);
       return "CAST(" + emitAs(e->args[0], tFloat(), sc) + " * " + std::to_string(ivUnit(unit)) +
              " AS INTEGER)";
     }
-    case EK::Substr:
+    case ExprKind::Substr:
       return "substr(" + emit(e->args[0], sc) + ", " + emitAs(e->args[1], tInteger(), sc) + ", (" +
              emitAs(e->args[2], tInteger(), sc) + ") - (" + emitAs(e->args[1], tInteger(), sc) +
              ") + 1)";
-    case EK::Extend: return emitAs(e->args[0], e->type, sc);
-    case EK::Star: return "*";
+    case ExprKind::Extend: return emitAs(e->args[0], e->type, sc);
+    case ExprKind::Star: return "*";
   }
   return "NULL";
 }
@@ -1062,17 +1071,17 @@ std::string Tr::emit(Expr* e, Scope* sc) {
 
 IxError Tr::expandItems(SelectCore* c, Scope* sc, std::vector<SelItem>& items) {
   for (const SelItem& it : c->items) {
-    if (it.e->k != EK::Star) {
+    if (it.expr->kind != ExprKind::Star) {
       items.push_back(it);
       continue;
     }
     bool any = false;
     for (size_t t = 0; t < sc->tabs.size(); ++t) {
-      if (!it.e->qual.empty() && sc->names[t] != it.e->qual) continue;
+      if (!it.expr->qual.empty() && sc->names[t] != it.expr->qual) continue;
       any = true;
       const TableDef* def = sc->tabs[t]->def;
       for (size_t k = 0; k < def->cols.size(); ++k) {
-        Expr* col = ast_.expr(EK::Col, it.e->pos);
+        Expr* col = ast_.expr(ExprKind::Col, it.expr->pos);
         col->text = def->cols[k].name;
         col->qual = sc->names[t];
         col->tableIdx = static_cast<int>(t);
@@ -1083,22 +1092,22 @@ IxError Tr::expandItems(SelectCore* c, Scope* sc, std::vector<SelItem>& items) {
       }
     }
     if (!any)
-      return fail(ixErr(it.e->qual.empty() ? IXR_E_SYNTAX : IXR_E_NO_TABLE,
-                        it.e->qual.empty() ? "*" : it.e->qual));
+      return fail(ixErr(it.expr->qual.empty() ? IXR_E_SYNTAX : IXR_E_NO_TABLE,
+                        it.expr->qual.empty() ? "*" : it.expr->qual));
   }
   return {};
 }
 
 uint64_t Tr::refMask(Expr* e) {
   uint64_t m = 0;
-  if (e->k == EK::Col && e->depth == 0 && e->tableIdx >= 0 && e->tableIdx < 64)
+  if (e->kind == ExprKind::Col && e->depth == 0 && e->tableIdx >= 0 && e->tableIdx < 64)
     m |= 1ull << e->tableIdx;
   for (Expr* a : e->args) m |= refMask(a);
   return m;
 }
 
 void Tr::conjuncts(Expr* e, std::vector<Expr*>& out) {
-  if (e->k == EK::And) {
+  if (e->kind == ExprKind::And) {
     conjuncts(e->args[0], out);
     conjuncts(e->args[1], out);
   } else {
@@ -1108,13 +1117,14 @@ void Tr::conjuncts(Expr* e, std::vector<Expr*>& out) {
 
 std::string resultName(const SelItem& it) {
   if (!it.alias.empty()) return it.alias;
-  const Expr* e = it.e;
-  if (e->k == EK::Col) return e->rowid ? "rowid" : e->text;
-  if (e->k == EK::Func && e->aggregate) {
-    if (e->op == "count" && e->args[0]->k == EK::Star) return "(count(*))";
+  const Expr* e = it.expr;
+  if (e->kind == ExprKind::Col) return e->rowid ? "rowid" : e->text;
+  if (e->kind == ExprKind::Func && e->aggregate) {
+    if (e->op == "count" && e->args[0]->kind == ExprKind::Star) return "(count(*))";
     return "(" + e->op + ")";
   }
-  if (e->k == EK::Lit || e->k == EK::DtLit || e->k == EK::IvLit) return "(constant)";
+  if (e->kind == ExprKind::Lit || e->kind == ExprKind::DtLit || e->kind == ExprKind::IvLit)
+    return "(constant)";
   return "(expression)";
 }
 
@@ -1136,9 +1146,9 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
     if (expandItems(c, sc, items)) return err_;
     sc->aggOk = true;
     for (SelItem& it : items)
-      if (!it.e->typed && type(it.e, sc)) return err_;
+      if (!it.expr->typed && type(it.expr, sc)) return err_;
     for (Expr* g : c->groupBy)
-      if (!(g->k == EK::Lit && g->lit == LitKind::Int)) {
+      if (!(g->kind == ExprKind::Lit && g->lit == LitKind::Int)) {
         sc->aggOk = false;
         if (type(g, sc)) return err_;
       }
@@ -1154,13 +1164,13 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
     }
     if (ci == 0) {
       for (SelItem& it : items)
-        cols.push_back({resultName(it), isNullLit(it.e) ? IxType{} : it.e->type});
+        cols.push_back({resultName(it), isNullLit(it.expr) ? IxType{} : it.expr->type});
     } else if (items.size() != cols.size()) {
       return fail(ixErr(IXR_E_INSERT_COUNT));
     } else {
       for (size_t k = 0; k < items.size(); ++k)
-        if (!isNullLit(items[k].e))
-          cols[k].type = widerType(cols[k].type, items[k].e->type, allItems[0][k].e);
+        if (!isNullLit(items[k].expr))
+          cols[k].type = widerType(cols[k].type, items[k].expr->type, allItems[0][k].expr);
     }
     allItems.push_back(std::move(items));
   }
@@ -1169,12 +1179,12 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
   // ORDER BY: ordinals, result names, or (simple queries) any expression of the query.
   std::vector<std::string> orderSql;
   for (OrderItem& oi : s->order) {
-    Expr* e = oi.e;
+    Expr* e = oi.expr;
     int ord = 0;
-    if (e->k == EK::Lit && e->lit == LitKind::Int) {
+    if (e->kind == ExprKind::Lit && e->lit == LitKind::Int) {
       ord = std::stoi(e->text);
       if (ord < 1 || ord > static_cast<int>(cols.size())) return fail(ixErr(IXR_E_SYNTAX, e->text));
-    } else if (e->k == EK::Col) {
+    } else if (e->kind == ExprKind::Col) {
       const auto& items = allItems[0];
       for (size_t k = 0; k < items.size() && !ord; ++k) {
         if (e->qual.empty() && !items[k].alias.empty() && items[k].alias == e->text)
@@ -1182,8 +1192,8 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
       }
       if (!ord && (compound || distinct)) {
         for (size_t k = 0; k < items.size() && !ord; ++k) {
-          const Expr* ie = items[k].e;
-          if (ie->k == EK::Col && ie->text == e->text &&
+          const Expr* ie = items[k].expr;
+          if (ie->kind == ExprKind::Col && ie->text == e->text &&
               (e->qual.empty() ||
                e->qual == coreScopes[0]->names[static_cast<size_t>(ie->tableIdx)]))
             ord = static_cast<int>(k + 1);
@@ -1210,7 +1220,7 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
   bool rowid = top && s->forUpdate && !compound && c0->from.size() == 1 && !c0->from[0]->sub &&
                c0->groupBy.empty() && !c0->distinct && !c0->having;
   for (const SelItem& it : allItems[0])
-    if (it.e->aggregate) rowid = false;
+    if (it.expr->aggregate) rowid = false;
   // Emission.
   for (size_t ci = 0; ci < s->cores.size(); ++ci) {
     SelectCore* c = s->cores[ci];
@@ -1222,10 +1232,10 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
       if (k) q += ", ";
       // Members whose values are kept like the result's need no conversion (a shorter
       // text stays as it is); others convert to the result type.
-      const IxType& it = items[k].e->type;
+      const IxType& it = items[k].expr->type;
       bool keep =
-          !compound || isNullLit(items[k].e) || storeOf(it.code) == storeOf(cols[k].type.code);
-      std::string x = keep ? emit(items[k].e, sc) : emitAs(items[k].e, cols[k].type, sc);
+          !compound || isNullLit(items[k].expr) || storeOf(it.code) == storeOf(cols[k].type.code);
+      std::string x = keep ? emit(items[k].expr, sc) : emitAs(items[k].expr, cols[k].type, sc);
       q += x;
       if (ci == 0) {
         std::string name =
@@ -1290,13 +1300,13 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
       for (size_t k = 0; k < c->groupBy.size(); ++k) {
         if (k) q += ", ";
         Expr* g = c->groupBy[k];
-        q += g->k == EK::Lit ? g->text : emit(g, sc);
+        q += g->kind == ExprKind::Lit ? g->text : emit(g, sc);
       }
     }
     if (c->having) {
       // HAVING without GROUP BY over a query without aggregates filters rows.
       bool agg = !c->groupBy.empty() || hasAggregate(c->having);
-      for (const SelItem& it : items) agg = agg || hasAggregate(it.e);
+      for (const SelItem& it : items) agg = agg || hasAggregate(it.expr);
       std::string h = emit(c->having, sc);
       if (agg)
         q += " HAVING " + h;
@@ -1330,7 +1340,7 @@ IxError Tr::targetTable(Stmt* st, Scope*& sc) {
   sc = newScope(nullptr);
   ast_.refs.emplace_back();
   TableRef* r = &ast_.refs.back();
-  r->tn = st->table;
+  r->table = st->table;
   if (auto e = tableRef(r, sc, nullptr)) return e;
   if (r->def->tabtype == 'V') return fail(ixErr(-999, "a view cannot be changed"));
   if (r->def->schema == "sysmaster")
@@ -1362,9 +1372,9 @@ IxError Tr::insert(Stmt* st) {
     for (size_t k = 0; k < st->values.size(); ++k) {
       Expr* v = st->values[k];
       const ColumnDef& col = t.cols[static_cast<size_t>(idx[k])];
-      if (v->k == EK::Marker) target(v, col.type, col.name);
+      if (v->kind == ExprKind::Marker) target(v, col.type, col.name);
       if (type(v, vs)) return err_;
-      if (isBlobType(col.type.code) && v->k == EK::Lit && v->lit == LitKind::Str)
+      if (isBlobType(col.type.code) && v->kind == ExprKind::Lit && v->lit == LitKind::Str)
         return fail(ixErr(IXR_E_BLOB_LITERAL, col.name));
       vals.push_back(emitAs(v, col.type, vs));
     }
@@ -1432,9 +1442,9 @@ IxError Tr::update(Stmt* st) {
     if ((col.type.code & 0xFF) == IXR_TYPE_SERIAL)
       return fail(ixErr(IXR_E_SERIAL_UPDATE, col.name));
     Expr* v = sets[k].second;
-    if (v->k == EK::Marker) target(v, col.type, col.name);
+    if (v->kind == ExprKind::Marker) target(v, col.type, col.name);
     if (type(v, sc)) return err_;
-    if (isBlobType(col.type.code) && v->k == EK::Lit && v->lit == LitKind::Str)
+    if (isBlobType(col.type.code) && v->kind == ExprKind::Lit && v->lit == LitKind::Str)
       return fail(ixErr(IXR_E_BLOB_LITERAL, col.name));
     sql += (k ? ", " : "") + quoteId(col.name) + " = " + emitAs(v, col.type, sc);
   }
@@ -1467,8 +1477,8 @@ IxError Tr::remove(Stmt* st) {
 }
 
 IxError Tr::stmt(Stmt* st) {
-  switch (st->k) {
-    case SK::Select: {
+  switch (st->kind) {
+    case StmtKind::Select: {
       std::vector<ResultCol> cols;
       if (auto e = query(st->sel, nullptr, out_.sql, cols, true)) return e;
       out_.cols = std::move(cols);
@@ -1477,9 +1487,9 @@ IxError Tr::stmt(Stmt* st) {
       out_.stmtType = out_.intoTemp.empty() ? IXR_STMT_SELECT : IXR_STMT_SELECT_INTO;
       return {};
     }
-    case SK::Insert: return insert(st);
-    case SK::Update: return update(st);
-    case SK::Delete: return remove(st);
+    case StmtKind::Insert: return insert(st);
+    case StmtKind::Update: return update(st);
+    case StmtKind::Delete: return remove(st);
     default: return fail(ixErr(IXR_E_SYNTAX));
   }
 }
@@ -1524,10 +1534,10 @@ IxError translateCheck(TransCtx& ctx, Ast& ast, Expr* e, const TableDef& table, 
 IxError defaultLiteral(Expr* lit, const IxType& type, std::string& sql) {
   Val v;
   IxType from;
-  if (lit->k == EK::Lit) {
+  if (lit->kind == ExprKind::Lit) {
     v = litVal(lit);
     from = litType(lit);
-  } else if (lit->k == EK::DtLit) {
+  } else if (lit->kind == ExprKind::DtLit) {
     DtFields f;
     if (int rc = dtParse(lit->text, lit->dtQual, f)) return ixErr(rc);
     std::string s;
