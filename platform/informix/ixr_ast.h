@@ -19,49 +19,49 @@ struct Select;
 struct TableDef;
 
 enum class ExprKind {
-  Lit,     // lit: literal kind, text: value (strings unquoted)
-  Marker,  // '?': index
-  Col,     // [qual.]name (qual may hold owner.table)
-  Star,    // * or qual.* in a select list, or COUNT(*)
-  Neg,     // unary minus: args[0]
-  Bin,     // args[0] op args[1]: '+', '-', '*', '/', '|' (concatenation)
-  Cmp,     // args[0] op args[1]: "=", "<>", "<", "<=", ">", ">="
+  Literal,  // literal: its kind, text: its value (strings unquoted)
+  Marker,   // '?': marker
+  Column,   // [qual.]name (qual may hold owner.table)
+  Star,     // * or qual.* in a select list, or COUNT(*)
+  Negate,   // unary minus: args[0]
+  Binary,   // args[0] op args[1]: '+', '-', '*', '/', '|' (concatenation)
+  Compare,  // args[0] op args[1]: "=", "<>", "<", "<=", ">", ">="
   And,
   Or,
   Not,
-  IsNull,   // neg: IS NOT NULL
-  Between,  // args[0] BETWEEN args[1] AND args[2]
-  In,       // args[0] IN (args[1..]) or IN (sub)
-  Like,     // op "like" or "matches"; args: subject, pattern[, escape]
-  Exists,   // sub
-  SubQ,     // scalar subquery
-  Case,     // args: [operand], when1, then1, ..., [else] (hasOperand, hasElse)
-  Cast,     // args[0] AS castType
-  Func,     // name(args), distinct for aggregates
+  IsNull,    // negated: IS NOT NULL
+  Between,   // args[0] BETWEEN args[1] AND args[2]
+  In,        // args[0] IN (args[1..]) or IN (subquery)
+  Like,      // op "like" or "matches"; args: subject, pattern[, escape]
+  Exists,    // subquery
+  Subquery,  // scalar subquery
+  Case,      // args: [operand], when1, then1, ..., [else] (hasOperand, hasElse)
+  Cast,      // args[0] AS castType
+  Function,  // name(args), distinct for aggregates
   Today,
-  Current,  // qual
+  Current,  // dtQual
   User,
   DbServer,
-  DtLit,   // DATETIME(text) qual
-  IvLit,   // INTERVAL(text) qual
-  Units,   // args[0] UNITS unit (qual's first field)
-  Substr,  // args[0][args[1], args[2]]
-  Extend,  // EXTEND(args[0], qual)
+  DatetimeLiteral,  // DATETIME(text) dtQual
+  IntervalLiteral,  // INTERVAL(text) dtQual
+  Units,            // args[0] UNITS unit (dtQual's first field)
+  Substring,        // args[0][args[1], args[2]]
+  Extend,           // EXTEND(args[0], dtQual)
 };
 
-enum class LitKind { Int, Dec, Float, Str, Null };
+enum class LiteralKind { Int, Decimal, Float, String, Null };
 
 struct Expr {
-  ExprKind kind = ExprKind::Lit;
-  std::string op;    // operator or function/aggregate name (lower case)
-  bool neg = false;  // NOT for IsNull, Between, In, Like, Exists
-  LitKind lit = LitKind::Null;
+  ExprKind kind = ExprKind::Literal;
+  std::string op;        // operator or function/aggregate name (lower case)
+  bool negated = false;  // NOT for IsNull, Between, In, Like, Exists
+  LiteralKind literal = LiteralKind::Null;
   std::string text;  // literal value, column name, alias of a Star
   std::string qual;  // column qualifier: table or alias (owner dropped)
   std::vector<Expr*> args;
-  Select* sub = nullptr;
+  Select* subquery = nullptr;
   IxType castType;
-  int dtQual = 0;         // DATETIME/INTERVAL qualifier of Current, DtLit, IvLit, Units, Extend
+  int dtQual = 0;         // qualifier of Current, DatetimeLiteral, IntervalLiteral, Units, Extend
   bool distinct = false;  // aggregate DISTINCT
   bool hasOperand = false, hasElse = false;
   int marker = -1;  // marker index (ExprKind::Marker)
@@ -84,12 +84,19 @@ struct TableName {
   bool empty() const { return name.empty(); }
 };
 
+// How a table joins the ones before it in FROM.
+enum class JoinKind {
+  Comma,  // "a, b" (an Informix OUTER table joins on the WHERE conditions)
+  Inner,  // [INNER] JOIN ... ON, CROSS JOIN
+  Left,   // LEFT [OUTER] JOIN ... ON
+};
+
 struct TableRef {
   TableName table;
   std::string alias;
-  Select* sub = nullptr;  // derived table
-  bool outer = false;     // Informix OUTER table (joined on the WHERE conditions)
-  int join = 0;           // 0 comma, 1 INNER JOIN, 2 LEFT JOIN
+  Select* subquery = nullptr;  // derived table
+  bool outer = false;          // Informix OUTER table (joined on the WHERE conditions)
+  JoinKind join = JoinKind::Comma;
   Expr* on = nullptr;
   // Analysis.
   const TableDef* def = nullptr;
@@ -130,8 +137,8 @@ struct Select {
 struct DefaultSpec {
   char kind =
       0;  // 0 none, 'L' literal, 'N' NULL, 'T' TODAY, 'C' CURRENT, 'U' USER, 'S' DBSERVERNAME
-  Expr* lit = nullptr;  // the literal of kind L
-  std::string text;     // the default as sysdefaults keeps it
+  Expr* literal = nullptr;  // the literal of kind L
+  std::string text;         // the default as sysdefaults keeps it
 };
 
 struct ConstraintDef {
@@ -169,15 +176,15 @@ enum class StmtKind {
   DropView,
   CreateSynonym,
   DropSynonym,
-  CreateProc,
-  DropProc,
-  ExecProc,
+  CreateProcedure,
+  DropProcedure,
+  ExecuteProcedure,
   Grant,
   Revoke,
-  CreateDb,
-  DropDb,
+  CreateDatabase,
+  DropDatabase,
   Database,
-  CloseDb,
+  CloseDatabase,
   Begin,
   Commit,
   Rollback,
@@ -202,6 +209,16 @@ struct IndexCol {
   std::string name;
   bool desc = false;
 };
+
+// Database kinds, as CREATE DATABASE gives them.
+enum LogMode { kNoLog = 0, kBufferedLog = 1, kLog = 2, kAnsi = 3 };
+
+// Isolation levels of SET ISOLATION and SET TRANSACTION ISOLATION LEVEL.
+enum Isolation { kDirtyRead = 1, kCommittedRead = 2, kCursorStability = 3, kRepeatableRead = 4 };
+
+// SET LOCK MODE TO NOT WAIT, and WAIT without seconds; a lock wait is otherwise seconds.
+constexpr int kLockNoWait = -2;
+constexpr int kLockWaitDefault = -1;
 
 struct Stmt {
   StmtKind kind = StmtKind::Select;
@@ -230,10 +247,10 @@ struct Stmt {
   std::vector<std::string> grantees;
   bool withGrant = false;
 
-  int logMode = 0;  // CREATE DATABASE: 0 none, 1 buffered, 2 unbuffered, 3 ANSI
+  int logMode = kNoLog;  // CREATE DATABASE: a LogMode
   bool exclusive = false;
-  int isolation = 0;  // 1 dirty, 2 committed, 3 cursor stability, 4 repeatable
-  int lockWait = 0;   // -2 NOT WAIT, -1 WAIT (default), n seconds
+  int isolation = 0;  // an Isolation
+  int lockWait = 0;   // kLockNoWait, kLockWaitDefault or seconds
 
   int numArgs = 0;  // CREATE PROCEDURE
   std::vector<IxType> returns;
@@ -260,8 +277,8 @@ struct Ast {
 };
 
 // Parses text (one or more statements separated by ';'). delimIdent makes "x" an
-// identifier instead of a string. On failure answers -201 (with the offending token in
-// name) and the arena holds the statements parsed before it.
+// identifier instead of a string. On failure answers IXR_E_SYNTAX (with the offending
+// token in name) and the arena holds the statements parsed before it.
 IxError parseSql(const std::string& text, bool delimIdent, Ast& out);
 
 // Parses a type as DDL writes it ("CHAR(10)", "DECIMAL(8,2)", ...).

@@ -6,6 +6,7 @@
 // Threading: a Catalog belongs to one session.
 #pragma once
 
+#include "platform/informix/ixr_ast.h"
 #include "platform/informix/ixr_errors.h"
 #include "platform/informix/ixr_types.h"
 
@@ -17,8 +18,6 @@
 #include <vector>
 
 namespace ixr {
-
-struct TableName;
 
 struct ColumnDef {
   std::string name;
@@ -43,9 +42,6 @@ struct TableDef {
 };
 
 using TableRefPtr = std::shared_ptr<const TableDef>;
-
-// Database kinds, as CREATE DATABASE gives them.
-enum LogMode { kNoLog = 0, kBufferedLog = 1, kLog = 2, kAnsi = 3 };
 
 // Creates the catalog tables in a new, empty database file.
 IxError catalogCreate(sqlite3* db, const std::string& dbname, const std::string& owner,

@@ -506,8 +506,8 @@ IxError colModel(const ColDef& cd, ColModel& c) {
   if (cd.def.kind == 'L') {
     // Checked against the type here; the catalog keeps the value as written.
     std::string sql;
-    if (auto e = defaultLiteral(cd.def.lit, cd.type, sql)) return e;
-    c.defText = cd.def.lit->text;
+    if (auto e = defaultLiteral(cd.def.literal, cd.type, sql)) return e;
+    c.defText = cd.def.literal->text;
   }
   return {};
 }
@@ -539,7 +539,7 @@ IxError createTemp(Session& s, Stmt* st) {
     }
     std::string dsql;
     if (cd.def.kind == 'L')
-      if (auto e = defaultLiteral(cd.def.lit, cd.type, dsql)) return e;
+      if (auto e = defaultLiteral(cd.def.literal, cd.type, dsql)) return e;
     defaults.push_back(dsql);
     if ((c.type.code & 0xFF) == IXR_TYPE_SERIAL) {
       def->serialCol = static_cast<int>(i);
@@ -939,8 +939,8 @@ IxError createView(Session& s, Stmt* st, Ast& ast) {
   std::function<void(Select*)> walk = [&](Select* sel) {
     for (SelectCore* c : sel->cores)
       for (TableRef* r : c->from) {
-        if (r->sub)
-          walk(r->sub);
+        if (r->subquery)
+          walk(r->subquery);
         else if (r->def && !r->def->temp && r->def->schema == "main")
           bases.push_back(r->def->name);
       }
@@ -1177,20 +1177,20 @@ IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca
     case StmtKind::Rollback: return txnRollback(s);
     case StmtKind::SetIsolation: s.isolation = st->isolation; return {};
     case StmtKind::SetLockMode:
-      s.lockWaitMs = st->lockWait == -2   ? 0
-                     : st->lockWait == -1 ? kDefaultLockWaitMs
-                                          : st->lockWait * 1000;
+      s.lockWaitMs = st->lockWait == kLockNoWait        ? 0
+                     : st->lockWait == kLockWaitDefault ? kDefaultLockWaitMs
+                                                        : st->lockWait * 1000;
       return {};
     case StmtKind::SetOther:
     case StmtKind::UpdateStats: return {};
-    case StmtKind::CreateDb: {
+    case StmtKind::CreateDatabase: {
       if (s.inTxn) return ixErr(IXR_E_TXN_OPEN);
       if (auto e = dbCreate(s.server, st->name, st->logMode, s.user)) return e;
       if (auto e = sessionOpenDb(s, st->name)) return e;
       setWarnings(s, ca);
       return {};
     }
-    case StmtKind::DropDb: {
+    case StmtKind::DropDatabase: {
       std::string db = lowerName(st->name);
       if (db == s.dbname || databaseInUse(s, s.server.name, db)) return ixErr(-425, db);
       return dbDrop(s.server, db);
@@ -1201,7 +1201,7 @@ IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca
       setWarnings(s, ca);
       return {};
     }
-    case StmtKind::CloseDb:
+    case StmtKind::CloseDatabase:
       if (s.inTxn) return ixErr(IXR_E_TXN_OPEN);
       return sessionOpenDb(s, "");
     default: break;
@@ -1213,7 +1213,7 @@ IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca
       TableRefPtr t;
       return s.cat->lookup(st->table, t);
     }
-    case StmtKind::ExecProc: return ixErr(-999, "EXECUTE PROCEDURE " + st->name);
+    case StmtKind::ExecuteProcedure: return ixErr(-999, "EXECUTE PROCEDURE " + st->name);
     default: break;
   }
   IxError e = inStatement(s, Op::Other, [&]() -> IxError {
@@ -1229,8 +1229,8 @@ IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca
       case StmtKind::CreateView: return createView(s, st, *p.ast);
       case StmtKind::CreateSynonym: return createSynonym(s, st);
       case StmtKind::DropSynonym: return dropSynonym(s, st);
-      case StmtKind::CreateProc: return createProc(s, st, *p.ast);
-      case StmtKind::DropProc: return dropProc(s, st);
+      case StmtKind::CreateProcedure: return createProc(s, st, *p.ast);
+      case StmtKind::DropProcedure: return dropProc(s, st);
       case StmtKind::Grant:
       case StmtKind::Revoke: return grantRevoke(s, st);
       default: return ixErr(IXR_E_SYNTAX);

@@ -93,7 +93,7 @@ struct Session {
   FnState fn;
   bool inTxn = false;   // BEGIN WORK given, or an ANSI transaction under way
   bool sqlTxn = false;  // its SQLite transaction has started
-  int isolation = 2;
+  int isolation = kCommittedRead;
   int lockWaitMs = 0;   // 0 NOT WAIT, else the bound of a lock wait
   bool broken = false;  // lost its link (test support): every call answers -25580
   std::atomic<bool> interrupt{false};

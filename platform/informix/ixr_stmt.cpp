@@ -37,10 +37,10 @@ bool isDdl(StmtKind k) {
     case StmtKind::DropView:
     case StmtKind::CreateSynonym:
     case StmtKind::DropSynonym:
-    case StmtKind::CreateDb:
-    case StmtKind::DropDb:
+    case StmtKind::CreateDatabase:
+    case StmtKind::DropDatabase:
     case StmtKind::Database:
-    case StmtKind::CloseDb: return true;
+    case StmtKind::CloseDatabase: return true;
     default: return false;
   }
 }
@@ -207,15 +207,15 @@ int statementType(const Stmt& st) {
     case StmtKind::DropView: return IXR_STMT_DROP_VIEW;
     case StmtKind::CreateSynonym: return IXR_STMT_CREATE_SYNONYM;
     case StmtKind::DropSynonym: return IXR_STMT_DROP_SYNONYM;
-    case StmtKind::CreateProc: return IXR_STMT_CREATE_PROCEDURE;
-    case StmtKind::DropProc: return IXR_STMT_DROP_PROCEDURE;
-    case StmtKind::ExecProc: return IXR_STMT_EXECUTE_PROCEDURE;
+    case StmtKind::CreateProcedure: return IXR_STMT_CREATE_PROCEDURE;
+    case StmtKind::DropProcedure: return IXR_STMT_DROP_PROCEDURE;
+    case StmtKind::ExecuteProcedure: return IXR_STMT_EXECUTE_PROCEDURE;
     case StmtKind::Grant: return IXR_STMT_GRANT;
     case StmtKind::Revoke: return IXR_STMT_REVOKE;
-    case StmtKind::CreateDb: return IXR_STMT_CREATE_DATABASE;
-    case StmtKind::DropDb: return IXR_STMT_DROP_DATABASE;
+    case StmtKind::CreateDatabase: return IXR_STMT_CREATE_DATABASE;
+    case StmtKind::DropDatabase: return IXR_STMT_DROP_DATABASE;
     case StmtKind::Database: return IXR_STMT_DATABASE;
-    case StmtKind::CloseDb: return IXR_STMT_CLOSE_DATABASE;
+    case StmtKind::CloseDatabase: return IXR_STMT_CLOSE_DATABASE;
     case StmtKind::Begin: return IXR_STMT_BEGIN_WORK;
     case StmtKind::Commit: return IXR_STMT_COMMIT_WORK;
     case StmtKind::Rollback: return IXR_STMT_ROLLBACK_WORK;
@@ -242,7 +242,7 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
   for (auto& part : p.parts) {
     if (!part.dml) {
       part.ready = true;
-      if (part.st->kind == StmtKind::ExecProc && s.db && !s.dbname.empty()) {
+      if (part.st->kind == StmtKind::ExecuteProcedure && s.db && !s.dbname.empty()) {
         Sql q(s.db, "SELECT 1 FROM sysprocedures WHERE procname = ?1");
         q.bind(1, part.st->name);
         if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_ROUTINE, part.st->name);

@@ -29,20 +29,23 @@ struct Scope {
 };
 
 bool isConst(const Expr* e) {
-  return e->kind == ExprKind::Lit || e->kind == ExprKind::DtLit || e->kind == ExprKind::IvLit;
+  return e->kind == ExprKind::Literal || e->kind == ExprKind::DatetimeLiteral ||
+         e->kind == ExprKind::IntervalLiteral;
 }
-bool isNullLit(const Expr* e) { return e->kind == ExprKind::Lit && e->lit == LitKind::Null; }
+bool isNullLit(const Expr* e) {
+  return e->kind == ExprKind::Literal && e->literal == LiteralKind::Null;
+}
 
 IxType litType(const Expr* e) {
-  switch (e->lit) {
-    case LitKind::Int: {
+  switch (e->literal) {
+    case LiteralKind::Int: {
       Dec d;
       decParse(e->text, d);
       int64_t v = 0;
       if (decToInt64(d, v) == 0 && v >= INT32_MIN + 1 && v <= INT32_MAX) return tInteger();
       return tDecimal(std::min(32, std::max(1, d.nd)), 0);
     }
-    case LitKind::Dec: {
+    case LiteralKind::Decimal: {
       Dec d;
       decParse(e->text, d);
       int s = std::max(0, d.scale);
@@ -50,34 +53,34 @@ IxType litType(const Expr* e) {
       if (p < 1) p = 1;
       return tDecimal(std::min(32, p), std::min(s, 32));
     }
-    case LitKind::Float: return tFloat();
-    case LitKind::Str: return tChar(std::max<int>(1, static_cast<int>(e->text.size())));
-    case LitKind::Null: return tChar(1);
+    case LiteralKind::Float: return tFloat();
+    case LiteralKind::String: return tChar(std::max<int>(1, static_cast<int>(e->text.size())));
+    case LiteralKind::Null: return tChar(1);
   }
   return tChar(1);
 }
 
 Val litVal(const Expr* e) {
-  switch (e->lit) {
-    case LitKind::Int: {
+  switch (e->literal) {
+    case LiteralKind::Int: {
       Dec d;
       int64_t v;
       if (decParse(e->text, d) == 0 && decToInt64(d, v) == 0) return Val::ofInt(v);
       return Val::ofText(e->text);
     }
-    case LitKind::Dec: return Val::ofText(e->text);
-    case LitKind::Float: {
+    case LiteralKind::Decimal: return Val::ofText(e->text);
+    case LiteralKind::Float: {
       Dec d;
       decParse(e->text, d);
       return Val::ofReal(decToDouble(d));
     }
-    case LitKind::Str: return Val::ofText(e->text);
-    case LitKind::Null: return Val::null();
+    case LiteralKind::String: return Val::ofText(e->text);
+    case LiteralKind::Null: return Val::null();
   }
   return Val::null();
 }
 
-bool isSimpleCol(const Expr* e) { return e->kind == ExprKind::Col && !e->rowid; }
+bool isSimpleCol(const Expr* e) { return e->kind == ExprKind::Column && !e->rowid; }
 
 // What a constant or marker compared with a value of type t converts to: character
 // values keep their whole length (a longer text must not compare equal to a cut one).
@@ -89,7 +92,7 @@ IxType cmpType(const IxType& t) {
 // The type of a UNION column: the wider of two members' types. t comes from the members
 // so far (first is the first member's expression, a NULL there gives way to any type).
 IxType widerType(const IxType& t, const IxType& u, const Expr* first) {
-  if (first && first->kind == ExprKind::Lit && first->lit == LitKind::Null &&
+  if (first && first->kind == ExprKind::Literal && first->literal == LiteralKind::Null &&
       t.code == IXR_TYPE_CHAR && t.len == 1)
     return u;
   int tc = t.code & 0xFF, uc = u.code & 0xFF;
@@ -190,7 +193,7 @@ class Tr {
       }
       e->type = t;
       e->typed = true;
-    } else if (e->kind == ExprKind::Neg && !e->args.empty()) {
+    } else if (e->kind == ExprKind::Negate && !e->args.empty()) {
       target(e->args[0], t, column);
     }
   }
@@ -220,10 +223,10 @@ class Tr {
 
 IxError Tr::tableRef(TableRef* r, Scope* sc, Scope* outer) {
   std::string answer;
-  if (r->sub) {
+  if (r->subquery) {
     std::string sql;
     std::vector<ResultCol> cols;
-    if (auto e = query(r->sub, outer, sql, cols, false)) return fail(e);
+    if (auto e = query(r->subquery, outer, sql, cols, false)) return fail(e);
     auto def = std::make_shared<TableDef>();
     def->name = r->alias.empty() ? "(subquery)" : r->alias;
     def->tabtype = 'Q';
@@ -236,7 +239,7 @@ IxError Tr::tableRef(TableRef* r, Scope* sc, Scope* outer) {
     }
     out_.keep.push_back(def);
     r->def = def.get();
-    subSql_[r->sub] = sql;
+    subSql_[r->subquery] = sql;
     answer = r->alias;
   } else {
     TableRefPtr def;
@@ -305,16 +308,16 @@ IxError Tr::typeCol(Expr* e, Scope* sc) {
 IxError Tr::type(Expr* e, Scope* sc) {
   if (err_) return err_;
   for (Expr* a : e->args)
-    if (e->kind != ExprKind::Func && e->kind != ExprKind::Case && e->kind != ExprKind::Cast &&
+    if (e->kind != ExprKind::Function && e->kind != ExprKind::Case && e->kind != ExprKind::Cast &&
         type(a, sc))
       return err_;
   switch (e->kind) {
-    case ExprKind::Lit: e->type = litType(e); break;
+    case ExprKind::Literal: e->type = litType(e); break;
     case ExprKind::Marker: e->type = tVarchar(255); break;
-    case ExprKind::Col: return typeCol(e, sc);
+    case ExprKind::Column: return typeCol(e, sc);
     case ExprKind::Star: return fail(ixErr(IXR_E_SYNTAX, "*"));
-    case ExprKind::Neg: e->type = e->args[0]->type; break;
-    case ExprKind::Bin: {
+    case ExprKind::Negate: e->type = e->args[0]->type; break;
+    case ExprKind::Binary: {
       Expr* a = e->args[0];
       Expr* b = e->args[1];
       if (a->kind == ExprKind::Marker && b->kind != ExprKind::Marker)
@@ -324,7 +327,7 @@ IxError Tr::type(Expr* e, Scope* sc) {
         target(b, (ca == IXR_TYPE_DATE && e->op != "|") ? tInteger() : a->type);
       }
       auto strLit = [](const Expr* x) {
-        return x->kind == ExprKind::Lit && x->lit == LitKind::Str;
+        return x->kind == ExprKind::Literal && x->literal == LiteralKind::String;
       };
       if ((e->op == "+" || e->op == "-") && strLit(a) && (b->type.code & 0xFF) == IXR_TYPE_DATE)
         a->type = tDate();
@@ -388,7 +391,7 @@ IxError Tr::type(Expr* e, Scope* sc) {
       }
       break;
     }
-    case ExprKind::Cmp:
+    case ExprKind::Compare:
     case ExprKind::Between:
     case ExprKind::Like:
       for (size_t k = 1; k < e->args.size(); ++k) {
@@ -403,12 +406,12 @@ IxError Tr::type(Expr* e, Scope* sc) {
       e->type = tSmallint();
       break;
     case ExprKind::In:
-      if (e->sub) {
+      if (e->subquery) {
         std::string sql;
         std::vector<ResultCol> cols;
-        if (auto er = query(e->sub, sc, sql, cols, false)) return er;
+        if (auto er = query(e->subquery, sc, sql, cols, false)) return er;
         if (cols.size() != 1) return fail(ixErr(IXR_E_SYNTAX, "IN"));
-        subSql_[e->sub] = sql;
+        subSql_[e->subquery] = sql;
         if (e->args[0]->kind == ExprKind::Marker) target(e->args[0], cmpType(cols[0].type));
       } else {
         for (size_t k = 1; k < e->args.size(); ++k)
@@ -417,12 +420,12 @@ IxError Tr::type(Expr* e, Scope* sc) {
       e->type = tSmallint();
       break;
     case ExprKind::Exists:
-    case ExprKind::SubQ: {
+    case ExprKind::Subquery: {
       std::string sql;
       std::vector<ResultCol> cols;
-      if (auto er = query(e->sub, sc, sql, cols, false)) return er;
-      subSql_[e->sub] = sql;
-      if (e->kind == ExprKind::SubQ) {
+      if (auto er = query(e->subquery, sc, sql, cols, false)) return er;
+      subSql_[e->subquery] = sql;
+      if (e->kind == ExprKind::Subquery) {
         if (cols.size() != 1) return fail(ixErr(IXR_E_SYNTAX, "subquery"));
         e->type = cols[0].type;
       } else {
@@ -464,18 +467,18 @@ IxError Tr::type(Expr* e, Scope* sc) {
       e->type = e->castType;
       if ((e->type.code & 0xFF) == IXR_TYPE_VARCHAR && e->type.len == 0) e->type = tVarchar(255);
       break;
-    case ExprKind::Func: return typeFunc(e, sc);
+    case ExprKind::Function: return typeFunc(e, sc);
     case ExprKind::Today: e->type = tDate(); break;
     case ExprKind::Current: e->type = tDatetime(e->dtQual); break;
     case ExprKind::User: e->type = tVarchar(32); break;
     case ExprKind::DbServer: e->type = tVarchar(128); break;
-    case ExprKind::DtLit: {
+    case ExprKind::DatetimeLiteral: {
       DtFields f;
       if (int rc = dtParse(e->text, e->dtQual, f)) return fail(ixErr(rc));
       e->type = tDatetime(e->dtQual);
       break;
     }
-    case ExprKind::IvLit: {
+    case ExprKind::IntervalLiteral: {
       int64_t v;
       if (int rc = ivParse(e->text, e->dtQual, v)) return fail(ixErr(rc));
       e->type = tInterval(e->dtQual);
@@ -489,12 +492,12 @@ IxError Tr::type(Expr* e, Scope* sc) {
       e->type = tInterval(e->dtQual);
       break;
     }
-    case ExprKind::Substr: {
+    case ExprKind::Substring: {
       int n = 255;
       Expr* a = e->args[1];
       Expr* b = e->args[2];
-      if (a->kind == ExprKind::Lit && b->kind == ExprKind::Lit && a->lit == LitKind::Int &&
-          b->lit == LitKind::Int)
+      if (a->kind == ExprKind::Literal && b->kind == ExprKind::Literal &&
+          a->literal == LiteralKind::Int && b->literal == LiteralKind::Int)
         n = std::max(1, std::stoi(b->text) - std::stoi(a->text) + 1);
       e->type = isPaddedChar(e->args[0]->type.code) ? tChar(n) : tVarchar(std::min(n, 255));
       break;
@@ -503,7 +506,7 @@ IxError Tr::type(Expr* e, Scope* sc) {
       int c = e->args[0]->type.code & 0xFF;
       int from = c == IXR_TYPE_DATETIME ? e->args[0]->type.len
                                         : qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false);
-      if (c != IXR_TYPE_DATETIME && c != IXR_TYPE_DATE && e->args[0]->kind != ExprKind::Lit)
+      if (c != IXR_TYPE_DATETIME && c != IXR_TYPE_DATE && e->args[0]->kind != ExprKind::Literal)
         return fail(ixErr(IXR_E_BAD_CONVERSION));
       if (e->dtQual == -1) e->dtQual = from;
       e->type = tDatetime(e->dtQual);
@@ -576,7 +579,8 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
   } else if (f == "substr") {
     if (!need(2, 3)) return err_;
     int n = charLength(argType(0));
-    if (argc == 3 && e->args[2]->kind == ExprKind::Lit && e->args[2]->lit == LitKind::Int)
+    if (argc == 3 && e->args[2]->kind == ExprKind::Literal &&
+        e->args[2]->literal == LiteralKind::Int)
       n = std::min(n, std::max(1, std::stoi(e->args[2]->text)));
     strFn(isCharType(argType(0).code) ? n : 255);
     for (size_t k = 1; k < argc; ++k) target(e->args[k], tInteger());
@@ -586,7 +590,7 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
   } else if (f == "lpad" || f == "rpad") {
     if (!need(2, 3)) return err_;
     int n = 255;
-    if (e->args[1]->kind == ExprKind::Lit && e->args[1]->lit == LitKind::Int)
+    if (e->args[1]->kind == ExprKind::Literal && e->args[1]->literal == LiteralKind::Int)
       n = std::max(1, std::stoi(e->args[1]->text));
     strFn(n);
     target(e->args[1], tInteger());
@@ -610,7 +614,8 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
       e->type = tInteger();
     else {
       int s = 0;
-      if (argc == 2 && e->args[1]->kind == ExprKind::Lit && e->args[1]->lit == LitKind::Int)
+      if (argc == 2 && e->args[1]->kind == ExprKind::Literal &&
+          e->args[1]->literal == LiteralKind::Int)
         s = std::max(0, std::stoi(e->args[1]->text));
       e->type = tDecimal(32, std::min(32, s));
     }
@@ -660,7 +665,7 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
     if (!need(1, 2)) return err_;
     e->type = tDatetime(IXR_QUAL_YEAR_TO_F5);
   } else if (f == "dbinfo") {
-    if (!need(1, 2) || e->args[0]->kind != ExprKind::Lit) return fail(ixErr(IXR_E_SYNTAX, f));
+    if (!need(1, 2) || e->args[0]->kind != ExprKind::Literal) return fail(ixErr(IXR_E_SYNTAX, f));
     std::string key = e->args[0]->text;
     for (auto& ch : key) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
     e->args[0]->text = key;
@@ -681,10 +686,10 @@ IxError Tr::typeFunc(Expr* e, Scope* sc) {
 std::string Tr::constSql(Expr* e, const IxType& want) {
   Val v;
   IxType from;
-  if (e->kind == ExprKind::Lit) {
+  if (e->kind == ExprKind::Literal) {
     v = litVal(e);
     from = e->type;
-  } else if (e->kind == ExprKind::DtLit) {
+  } else if (e->kind == ExprKind::DatetimeLiteral) {
     DtFields f;
     dtParse(e->text, e->dtQual, f);
     std::string s;
@@ -699,10 +704,11 @@ std::string Tr::constSql(Expr* e, const IxType& want) {
   }
   if (v.kind == Val::Null) return "NULL";
   // A numeric literal compared with or assigned to a number stays a number.
-  if (e->kind == ExprKind::Lit &&
-      (e->lit == LitKind::Int || e->lit == LitKind::Float || e->lit == LitKind::Dec) &&
+  if (e->kind == ExprKind::Literal &&
+      (e->literal == LiteralKind::Int || e->literal == LiteralKind::Float ||
+       e->literal == LiteralKind::Decimal) &&
       (storeOf(want.code) == Store::Int || storeOf(want.code) == Store::Real) &&
-      isNumericType(want.code) && e->lit != LitKind::Dec)
+      isNumericType(want.code) && e->literal != LiteralKind::Decimal)
     return sqlLiteral(v);
   Val outv;
   if (auto er = convertValue(v, from, want, outv)) {
@@ -970,9 +976,9 @@ std::string Tr::emitFunc(Expr* e, Scope* sc) {
 std::string Tr::emit(Expr* e, Scope* sc) {
   if (err_) return "NULL";
   switch (e->kind) {
-    case ExprKind::Lit: return constSql(e, e->type);
+    case ExprKind::Literal: return constSql(e, e->type);
     case ExprKind::Marker: return "?" + std::to_string(e->marker + 1);
-    case ExprKind::Col: {
+    case ExprKind::Column: {
       Scope* s = sc;
       for (int d = 0; d < e->depth; ++d) s = s->parent;
       if (s->unqualified)
@@ -987,27 +993,27 @@ std::string Tr::emit(Expr* e, Scope* sc) {
                          ->def->cols[static_cast<size_t>(e->colIdx)]
                          .name);
     }
-    case ExprKind::Neg:
+    case ExprKind::Negate:
       if (isDecimalType(e->type.code)) return "ix_dneg(" + emit(e->args[0], sc) + ")";
       if ((e->type.code & 0xFF) == IXR_TYPE_INTERVAL || isNumericType(e->type.code))
         return "(-" + emit(e->args[0], sc) + ")";
       return "(-" + emitAs(e->args[0], tDecimal(32, 255), sc) + ")";
-    case ExprKind::Bin: return emitBin(e, sc);
-    case ExprKind::Cmp: return emitCmp(e->args[0], e->op, e->args[1], sc);
+    case ExprKind::Binary: return emitBin(e, sc);
+    case ExprKind::Compare: return emitCmp(e->args[0], e->op, e->args[1], sc);
     case ExprKind::And: return "(" + emit(e->args[0], sc) + " AND " + emit(e->args[1], sc) + ")";
     case ExprKind::Or: return "(" + emit(e->args[0], sc) + " OR " + emit(e->args[1], sc) + ")";
     case ExprKind::Not: return "(NOT " + emit(e->args[0], sc) + ")";
     case ExprKind::IsNull:
-      return "(" + emit(e->args[0], sc) + (e->neg ? " IS NOT NULL)" : " IS NULL)");
+      return "(" + emit(e->args[0], sc) + (e->negated ? " IS NOT NULL)" : " IS NULL)");
     case ExprKind::Between: {
       std::string s = emitCmp(e->args[0], ">=", e->args[1], sc) + " AND " +
                       emitCmp(e->args[0], "<=", e->args[2], sc);
-      return e->neg ? "(NOT (" + s + "))" : "(" + s + ")";
+      return e->negated ? "(NOT (" + s + "))" : "(" + s + ")";
     }
     case ExprKind::In: {
-      std::string s = "(" + emit(e->args[0], sc) + (e->neg ? " NOT IN (" : " IN (");
-      if (e->sub) {
-        s += subSql_[e->sub];
+      std::string s = "(" + emit(e->args[0], sc) + (e->negated ? " NOT IN (" : " IN (");
+      if (e->subquery) {
+        s += subSql_[e->subquery];
       } else {
         for (size_t k = 1; k < e->args.size(); ++k) {
           if (k > 1) s += ", ";
@@ -1026,11 +1032,11 @@ std::string Tr::emit(Expr* e, Scope* sc) {
                       emitAs(e->args[1], tLvarchar(32739), sc) + ", " +
                       (e->args.size() > 2 ? emitAs(e->args[2], tLvarchar(32739), sc) : "NULL") +
                       ", " + (padded ? "1" : "0") + ")";
-      return e->neg ? "(NOT " + s + ")" : s;
+      return e->negated ? "(NOT " + s + ")" : s;
     }
     case ExprKind::Exists:
-      return std::string(e->neg ? "(NOT " : "(") + "EXISTS (" + subSql_[e->sub] + "))";
-    case ExprKind::SubQ: return "(" + subSql_[e->sub] + ")";
+      return std::string(e->negated ? "(NOT " : "(") + "EXISTS (" + subSql_[e->subquery] + "))";
+    case ExprKind::Subquery: return "(" + subSql_[e->subquery] + ")";
     case ExprKind::Case: {
       std::string s = "CASE";
       size_t k = 0;
@@ -1045,19 +1051,19 @@ std::string Tr::emit(Expr* e, Scope* sc) {
       return s + " END";
     }
     case ExprKind::Cast: return emitAs(e->args[0], e->type, sc);
-    case ExprKind::Func: return emitFunc(e, sc);
+    case ExprKind::Function: return emitFunc(e, sc);
     case ExprKind::Today: return "ix_today()";
     case ExprKind::Current: return "ix_current(" + std::to_string(e->dtQual) + ")";
     case ExprKind::User: return quoteStr(ctx_.user);
     case ExprKind::DbServer: return quoteStr(ctx_.server);
-    case ExprKind::DtLit:
-    case ExprKind::IvLit: return constSql(e, e->type);
+    case ExprKind::DatetimeLiteral:
+    case ExprKind::IntervalLiteral: return constSql(e, e->type);
     case ExprKind::Units: {
       int unit = IXR_QUAL_FIRST(e->dtQual);
       return "CAST(" + emitAs(e->args[0], tFloat(), sc) + " * " + std::to_string(ivUnit(unit)) +
              " AS INTEGER)";
     }
-    case ExprKind::Substr:
+    case ExprKind::Substring:
       return "substr(" + emit(e->args[0], sc) + ", " + emitAs(e->args[1], tInteger(), sc) + ", (" +
              emitAs(e->args[2], tInteger(), sc) + ") - (" + emitAs(e->args[1], tInteger(), sc) +
              ") + 1)";
@@ -1081,7 +1087,7 @@ IxError Tr::expandItems(SelectCore* c, Scope* sc, std::vector<SelItem>& items) {
       any = true;
       const TableDef* def = sc->tabs[t]->def;
       for (size_t k = 0; k < def->cols.size(); ++k) {
-        Expr* col = ast_.expr(ExprKind::Col, it.expr->pos);
+        Expr* col = ast_.expr(ExprKind::Column, it.expr->pos);
         col->text = def->cols[k].name;
         col->qual = sc->names[t];
         col->tableIdx = static_cast<int>(t);
@@ -1100,7 +1106,7 @@ IxError Tr::expandItems(SelectCore* c, Scope* sc, std::vector<SelItem>& items) {
 
 uint64_t Tr::refMask(Expr* e) {
   uint64_t m = 0;
-  if (e->kind == ExprKind::Col && e->depth == 0 && e->tableIdx >= 0 && e->tableIdx < 64)
+  if (e->kind == ExprKind::Column && e->depth == 0 && e->tableIdx >= 0 && e->tableIdx < 64)
     m |= 1ull << e->tableIdx;
   for (Expr* a : e->args) m |= refMask(a);
   return m;
@@ -1118,12 +1124,13 @@ void Tr::conjuncts(Expr* e, std::vector<Expr*>& out) {
 std::string resultName(const SelItem& it) {
   if (!it.alias.empty()) return it.alias;
   const Expr* e = it.expr;
-  if (e->kind == ExprKind::Col) return e->rowid ? "rowid" : e->text;
-  if (e->kind == ExprKind::Func && e->aggregate) {
+  if (e->kind == ExprKind::Column) return e->rowid ? "rowid" : e->text;
+  if (e->kind == ExprKind::Function && e->aggregate) {
     if (e->op == "count" && e->args[0]->kind == ExprKind::Star) return "(count(*))";
     return "(" + e->op + ")";
   }
-  if (e->kind == ExprKind::Lit || e->kind == ExprKind::DtLit || e->kind == ExprKind::IvLit)
+  if (e->kind == ExprKind::Literal || e->kind == ExprKind::DatetimeLiteral ||
+      e->kind == ExprKind::IntervalLiteral)
     return "(constant)";
   return "(expression)";
 }
@@ -1148,7 +1155,7 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
     for (SelItem& it : items)
       if (!it.expr->typed && type(it.expr, sc)) return err_;
     for (Expr* g : c->groupBy)
-      if (!(g->kind == ExprKind::Lit && g->lit == LitKind::Int)) {
+      if (!(g->kind == ExprKind::Literal && g->literal == LiteralKind::Int)) {
         sc->aggOk = false;
         if (type(g, sc)) return err_;
       }
@@ -1181,10 +1188,10 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
   for (OrderItem& oi : s->order) {
     Expr* e = oi.expr;
     int ord = 0;
-    if (e->kind == ExprKind::Lit && e->lit == LitKind::Int) {
+    if (e->kind == ExprKind::Literal && e->literal == LiteralKind::Int) {
       ord = std::stoi(e->text);
       if (ord < 1 || ord > static_cast<int>(cols.size())) return fail(ixErr(IXR_E_SYNTAX, e->text));
-    } else if (e->kind == ExprKind::Col) {
+    } else if (e->kind == ExprKind::Column) {
       const auto& items = allItems[0];
       for (size_t k = 0; k < items.size() && !ord; ++k) {
         if (e->qual.empty() && !items[k].alias.empty() && items[k].alias == e->text)
@@ -1193,7 +1200,7 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
       if (!ord && (compound || distinct)) {
         for (size_t k = 0; k < items.size() && !ord; ++k) {
           const Expr* ie = items[k].expr;
-          if (ie->kind == ExprKind::Col && ie->text == e->text &&
+          if (ie->kind == ExprKind::Column && ie->text == e->text &&
               (e->qual.empty() ||
                e->qual == coreScopes[0]->names[static_cast<size_t>(ie->tableIdx)]))
             ord = static_cast<int>(k + 1);
@@ -1217,7 +1224,7 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
   }
   // Positioned updates need the rowid of the row under the cursor.
   SelectCore* c0 = s->cores[0];
-  bool rowid = top && s->forUpdate && !compound && c0->from.size() == 1 && !c0->from[0]->sub &&
+  bool rowid = top && s->forUpdate && !compound && c0->from.size() == 1 && !c0->from[0]->subquery &&
                c0->groupBy.empty() && !c0->distinct && !c0->having;
   for (const SelItem& it : allItems[0])
     if (it.expr->aggregate) rowid = false;
@@ -1255,14 +1262,14 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
       uint64_t before = 0;
       for (size_t t = 0; t < c->from.size(); ++t) {
         TableRef* r = c->from[t];
-        std::string ref = r->sub ? "(" + subSql_[r->sub] + ")" : r->def->sqlName();
+        std::string ref = r->subquery ? "(" + subSql_[r->subquery] + ")" : r->def->sqlName();
         ref += " AS " + quoteId(sc->sqlAlias[t]);
         uint64_t bit = t < 64 ? 1ull << t : 0;
         if (t == 0) {
           q += ref;
-        } else if (r->join == 1) {
+        } else if (r->join == JoinKind::Inner) {
           q += " JOIN " + ref + " ON " + (r->on ? emit(r->on, sc) : "1");
-        } else if (r->join == 2) {
+        } else if (r->join == JoinKind::Left) {
           q += " LEFT JOIN " + ref + " ON " + (r->on ? emit(r->on, sc) : "1");
         } else if (r->outer) {
           std::string on;
@@ -1300,7 +1307,7 @@ IxError Tr::query(Select* s, Scope* parent, std::string& sql, std::vector<Result
       for (size_t k = 0; k < c->groupBy.size(); ++k) {
         if (k) q += ", ";
         Expr* g = c->groupBy[k];
-        q += g->kind == ExprKind::Lit ? g->text : emit(g, sc);
+        q += g->kind == ExprKind::Literal ? g->text : emit(g, sc);
       }
     }
     if (c->having) {
@@ -1374,7 +1381,8 @@ IxError Tr::insert(Stmt* st) {
       const ColumnDef& col = t.cols[static_cast<size_t>(idx[k])];
       if (v->kind == ExprKind::Marker) target(v, col.type, col.name);
       if (type(v, vs)) return err_;
-      if (isBlobType(col.type.code) && v->kind == ExprKind::Lit && v->lit == LitKind::Str)
+      if (isBlobType(col.type.code) && v->kind == ExprKind::Literal &&
+          v->literal == LiteralKind::String)
         return fail(ixErr(IXR_E_BLOB_LITERAL, col.name));
       vals.push_back(emitAs(v, col.type, vs));
     }
@@ -1444,7 +1452,8 @@ IxError Tr::update(Stmt* st) {
     Expr* v = sets[k].second;
     if (v->kind == ExprKind::Marker) target(v, col.type, col.name);
     if (type(v, sc)) return err_;
-    if (isBlobType(col.type.code) && v->kind == ExprKind::Lit && v->lit == LitKind::Str)
+    if (isBlobType(col.type.code) && v->kind == ExprKind::Literal &&
+        v->literal == LiteralKind::String)
       return fail(ixErr(IXR_E_BLOB_LITERAL, col.name));
     sql += (k ? ", " : "") + quoteId(col.name) + " = " + emitAs(v, col.type, sc);
   }
@@ -1534,10 +1543,10 @@ IxError translateCheck(TransCtx& ctx, Ast& ast, Expr* e, const TableDef& table, 
 IxError defaultLiteral(Expr* lit, const IxType& type, std::string& sql) {
   Val v;
   IxType from;
-  if (lit->kind == ExprKind::Lit) {
+  if (lit->kind == ExprKind::Literal) {
     v = litVal(lit);
     from = litType(lit);
-  } else if (lit->kind == ExprKind::DtLit) {
+  } else if (lit->kind == ExprKind::DatetimeLiteral) {
     DtFields f;
     if (int rc = dtParse(lit->text, lit->dtQual, f)) return ixErr(rc);
     std::string s;
