@@ -40,7 +40,8 @@ enum {
   IXR_TYPE_NVARCHAR = 16,  /* min << 8 | max */
   IXR_TYPE_LVARCHAR = 43,  /* max length; the catalog stores this type as 40 */
   IXR_TYPE_LVARCHAR_CATALOG = 40,
-  IXR_TYPE_NOTNULL = 0x100
+  IXR_TYPE_NOTNULL = 0x100,
+  IXR_TYPE_MASK = 0xFF /* the type without its flags */
 };
 
 /* Datetime and interval qualifiers: digits << 8 | first field << 4 | last field.
@@ -120,12 +121,13 @@ enum {
   IXR_STMT_EXECUTE_PROCEDURE = 56
 };
 
-/* Error codes (sqlcode) that callers test by number. Every failure carries an Informix
- * code; sqlerrd[1] holds the ISAM code when there is one. */
+/* Error codes (sqlcode). Every failure carries an Informix code; sqlerrd[1] holds the
+ * ISAM code when there is one. */
 enum {
   IXR_NOTFOUND = 100,
   IXR_E_SYNTAX = -201,
   IXR_E_NO_TABLE = -206,
+  IXR_E_NO_MEMORY = -208,
   IXR_E_INTERRUPTED = -213,
   IXR_E_NO_COLUMN = -217,
   IXR_E_SERIAL_UPDATE = -232,
@@ -137,9 +139,11 @@ enum {
   IXR_E_NOT_IN_TXN = -255,
   IXR_E_NO_TXN = -256,
   IXR_E_LOCK_FAILED = -263,
+  IXR_E_NO_CURRENT_ROW = -266,
   IXR_E_UNIQUE = -268,
   IXR_E_INSERT_FAILED = -271,
   IXR_E_SUBQUERY_ROWS = -284,
+  IXR_E_NO_REFERENCED_KEY = -297,
   IXR_E_ORDER_NOT_SELECTED = -309,
   IXR_E_TABLE_EXISTS = -310,
   IXR_E_INDEX_EXISTS = -316,
@@ -154,20 +158,25 @@ enum {
   IXR_E_NOT_NULL = -391,
   IXR_E_CURSOR_NOT_OPEN = -400,
   IXR_E_NOT_AVAILABLE = -404,
+  IXR_E_DATABASE_IN_USE = -425,
   IXR_E_NOT_PREPARED = -481,
   IXR_E_CHECK = -530,
   IXR_E_IN_TXN = -535,
   IXR_E_BLOB_LITERAL = -617,
+  IXR_E_ROUTINE_EXISTS = -673,
   IXR_E_NO_ROUTINE = -674,
   IXR_E_REF_MISSING = -691,
   IXR_E_REF_IN_USE = -692,
+  IXR_E_BAD_DATABASE_NAME = -761,
   IXR_E_NO_SERVER = -908,
   IXR_E_BAD_USER = -951,
+  IXR_E_UNSUPPORTED = -999, /* the embedded server cannot do what the statement asks */
   IXR_E_DIVIDE_BY_ZERO = -1202,
   IXR_E_BAD_YEAR = -1204,
   IXR_E_BAD_MONTH = -1205,
   IXR_E_BAD_DAY = -1206,
   IXR_E_CHAR_TO_NUMBER = -1213,
+  IXR_E_SMALLINT_OVERFLOW = -1214,
   IXR_E_INT_OVERFLOW = -1215,
   IXR_E_BAD_DATE = -1218,
   IXR_E_DECIMAL_OVERFLOW = -1226,
@@ -178,6 +187,7 @@ enum {
   IXR_E_DT_EXTRA = -1264,
   IXR_E_DT_OVERFLOW = -1265,
   IXR_E_DT_INCOMPATIBLE = -1266,
+  IXR_E_DT_OUT_OF_RANGE = -1267,
   IXR_E_CONNECTION_IN_USE = -1801,
   IXR_E_NOT_CURRENT = -1802,
   IXR_E_NO_CONNECTION = -1803,
@@ -191,6 +201,7 @@ enum {
   IXR_ISAM_LOCKED = -107,
   IXR_ISAM_NOT_FOUND = -111,
   IXR_ISAM_TABLE_LOCKED = -113,
+  IXR_ISAM_DEADLOCK = -143,
   IXR_ISAM_LOCK_TIMEOUT = -154
 };
 
@@ -386,8 +397,8 @@ int ixr_free(const char* name);
 /* EXECUTE IMMEDIATE text: any statement but a SELECT returning rows. */
 int ixr_execute_immediate(const char* text);
 
-/* Runs the statement made of the NULL-ended array of text pieces, joined as they are. */
-int ixr_run_static(const char* const* pieces);
+/* Runs the statement made of the NULL-ended array of text parts, joined as they are. */
+int ixr_run_static(const char* const* parts);
 
 /* Interrupts the request running on the named connection (NULL: the calling thread's
  * current one), from any thread. That request fails with IXR_E_INTERRUPTED; a

@@ -14,7 +14,7 @@ void commAreaSet(IxrCommArea& ca, const IxError& e);
 
 class Call {
  public:
-  // needSession: the operation works on the current session (-1803 without one).
+  // needSession: the operation works on the current session (IXR_E_NO_CONNECTION without one).
   Call(const char* op, const char* text, bool needSession = true);
   ~Call();
   Call(const Call&) = delete;

@@ -119,7 +119,9 @@ int rowSize(const std::vector<ColumnDef>& cols) {
       case Store::Decimal: n += decPrecision(c.type) / 2 + 2; break;
       case Store::DateTime: n += 8; break;
       case Store::Blob: n += 56; break;
-      case Store::Text: n += (c.type.code & 0xFF) == IXR_TYPE_TEXT ? 56 : charLength(c.type); break;
+      case Store::Text:
+        n += baseType(c.type.code) == IXR_TYPE_TEXT ? 56 : charLength(c.type);
+        break;
     }
   }
   return n;
@@ -286,7 +288,7 @@ IxError Catalog::load(const std::string& schema, bool byId, const std::string& k
     cd.name = c.str(0);
     cd.colno = static_cast<int>(c.i64(1));
     cd.type = fromCatalog(static_cast<int>(c.i64(2)), static_cast<int>(c.i64(3)));
-    if ((cd.type.code & 0xFF) == IXR_TYPE_SERIAL) t->serialCol = static_cast<int>(t->cols.size());
+    if (baseType(cd.type.code) == IXR_TYPE_SERIAL) t->serialCol = static_cast<int>(t->cols.size());
     t->cols.push_back(cd);
   }
   out = t;

@@ -66,7 +66,7 @@ class Catalog {
     invalidate();
   }
   void invalidate() { cache_.clear(); }
-  // The table, view or synonym target named by tn; -206 when there is none.
+  // The table, view or synonym target named by tn; IXR_E_NO_TABLE when there is none.
   IxError lookup(const TableName& tn, TableRefPtr& out);
   IxError lookupByName(const std::string& name, TableRefPtr& out);
   IxError lookupById(int tabid, const std::string& schema, TableRefPtr& out);

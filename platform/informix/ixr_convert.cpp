@@ -30,7 +30,7 @@ std::string realText(double r, bool single) {
   return std::string(buf, res.ptr);
 }
 
-// A value as an exact decimal; answers 0, -1213, or 1 for an empty text (NULL).
+// A value as an exact decimal; answers 0, IXR_E_CHAR_TO_NUMBER, or 1 for an empty text (NULL).
 int toDec(const Val& in, Dec& d) {
   switch (in.kind) {
     case Val::Int: d = decFromInt(in.intValue); return 0;
@@ -85,7 +85,7 @@ int toReal(const Val& in, const IxType& from, double& r) {
 }
 
 IxError textToDate(std::string_view t, const IxType& from, int32_t& out) {
-  if ((from.code & 0xFF) == IXR_TYPE_DATETIME) {
+  if (baseType(from.code) == IXR_TYPE_DATETIME) {
     DtFields f, g;
     if (int rc = dtParse(t, from.len, f)) return ixErr(rc);
     dtExtend(f, from.len, qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false), g);
@@ -170,7 +170,7 @@ void resultVal(sqlite3_context* ctx, const Val& v) {
 
 IxError valueToText(const Val& in, const IxType& from, std::string& out) {
   out.clear();
-  int fc = from.code & 0xFF;
+  int fc = baseType(from.code);
   switch (in.kind) {
     case Val::Null: return {};
     case Val::Int:
@@ -181,7 +181,7 @@ IxError valueToText(const Val& in, const IxType& from, std::string& out) {
         out.assign(buf, static_cast<size_t>(n));
       } else if (fc == IXR_TYPE_INTERVAL) {
         ivFormat(in.intValue, from.len, out);
-      } else if (isDecimalType(fc) && decScale(from) != 255) {
+      } else if (isDecimalType(fc) && decScale(from) != kDecFloating) {
         decFormatTo(decFromInt(in.intValue), decScale(from), out);
       } else {
         out = std::to_string(in.intValue);
@@ -189,7 +189,8 @@ IxError valueToText(const Val& in, const IxType& from, std::string& out) {
       return {};
     case Val::Real:
       if (isDecimalType(fc))
-        decFormatTo(decFromDouble(in.realValue), decScale(from) == 255 ? -1 : decScale(from), out);
+        decFormatTo(decFromDouble(in.realValue),
+                    decScale(from) == kDecFloating ? -1 : decScale(from), out);
       else
         out = realText(in.realValue, fc == IXR_TYPE_SMALLFLOAT);
       return {};
@@ -204,7 +205,7 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
     out = Val::null();
     return {};
   }
-  int tc = to.code & 0xFF, fc = from.code & 0xFF;
+  int tc = baseType(to.code), fc = baseType(from.code);
   switch (storeOf(tc)) {
     case Store::Int: {
       if (tc == IXR_TYPE_DATE) {
@@ -261,7 +262,8 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
         return {};
       }
       if (rc) return ixErr(rc);
-      if (tc == IXR_TYPE_SMALLINT && (v < -32767 || v > 32767)) return ixErr(-1214);
+      if (tc == IXR_TYPE_SMALLINT && (v < -32767 || v > 32767))
+        return ixErr(IXR_E_SMALLINT_OVERFLOW);
       if (tc != IXR_TYPE_SMALLINT && (v < -2147483647 || v > 2147483647))
         return ixErr(IXR_E_INT_OVERFLOW);
       out = Val::ofInt(v);
@@ -292,7 +294,7 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
       int p = decPrecision(to), s = decScale(to);
       if (int e = decFit(d, p, s, f)) return ixErr(e);
       std::string t;
-      decFormatTo(f, s == 255 ? -1 : s, t);
+      decFormatTo(f, s == kDecFloating ? -1 : s, t);
       out = Val::ofText(std::move(t));
       return {};
     }
@@ -450,7 +452,7 @@ IxError hostToVal(const IxrSqlVar& var, Val& out, IxType& type) {
 namespace {
 // The text of an integer, float, date or interval into buf (64 bytes); -1 for others.
 int smallText(const Val& in, const IxType& from, char* buf) {
-  int fc = from.code & 0xFF;
+  int fc = baseType(from.code);
   if (in.kind == Val::Int) {
     if (fc == IXR_TYPE_DATE) return dateFormat(static_cast<int32_t>(in.intValue), buf);
     if (fc == IXR_TYPE_INTERVAL) return ivFormatTo(in.intValue, from.len, buf);
@@ -508,7 +510,7 @@ IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
   }
   char* d = var.sqldata;
   if (!d) return ixErr(IXR_E_BAD_CONVERSION);
-  int fc = from.code & 0xFF;
+  int fc = baseType(from.code);
   switch (var.sqltype) {
     case IXR_HOST_CHAR:
     case IXR_HOST_STRING:
@@ -566,7 +568,7 @@ IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
       }
       if (rc) return ixErr(rc);
       if (var.sqltype == IXR_HOST_SHORT) {
-        if (v < -32768 || v > 32767) return ixErr(-1214);
+        if (v < -32768 || v > 32767) return ixErr(IXR_E_SMALLINT_OVERFLOW);
         *reinterpret_cast<int16_t*>(d) = static_cast<int16_t>(v);
       } else if (var.sqltype == IXR_HOST_INT) {
         if (v < INT32_MIN || v > INT32_MAX) return ixErr(IXR_E_INT_OVERFLOW);
@@ -656,7 +658,7 @@ IxError valToHost(const Val& in, const IxType& from, IxrSqlVar& var) {
       if (l->bufsize < 0 || !l->buffer) {
         // The caller owns the buffer from here and frees it with free().
         char* b = static_cast<char*>(std::malloc(n + 1));
-        if (!b) return ixErr(-208);
+        if (!b) return ixErr(IXR_E_NO_MEMORY);
         std::memcpy(b, p, n);
         b[n] = 0;
         l->buffer = b;

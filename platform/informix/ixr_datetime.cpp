@@ -446,16 +446,16 @@ int dtAddInterval(const DtFields& a, int qa, int64_t iv, int qiv, int sign, DtFi
   dtExtend(a, qa, IXR_QUAL_YEAR_TO_F5, x);
   if (ivIsMonths(qiv)) {
     int64_t months = static_cast<int64_t>(x.field[0]) * 12 + (x.field[1] - 1) + sign * iv;
-    if (months < 12 || months >= 10000 * 12) return -1267;
+    if (months < 12 || months >= 10000 * 12) return IXR_E_DT_OUT_OF_RANGE;
     x.field[0] = static_cast<int>(months / 12);
     x.field[1] = static_cast<int>(months % 12) + 1;
-    if (x.field[2] > daysInMonth(x.field[0], x.field[1])) return -1267;
+    if (x.field[2] > daysInMonth(x.field[0], x.field[1])) return IXR_E_DT_OUT_OF_RANGE;
   } else {
     int64_t d, f;
     toAbsolute(x, d, f);
     int64_t total = d * kFracPerDay + f + sign * iv;
     fromAbsolute(total, x);
-    if (x.field[0] < 1 || x.field[0] > 9999) return -1267;
+    if (x.field[0] < 1 || x.field[0] > 9999) return IXR_E_DT_OUT_OF_RANGE;
   }
   DtFields r;
   dtExtend(x, IXR_QUAL_YEAR_TO_F5, qa, r);

@@ -31,7 +31,8 @@ bool validYmd(int y, int m, int d);
 int daysInMonth(int y, int m);
 
 // Parses a date; format NULL accepts mm/dd/yyyy (any separators), yyyy-mm-dd and
-// yyyymmdd-less forms of those. Answers 0 or -1204/-1205/-1206/-1218.
+// yyyymmdd-less forms of those. Answers 0, IXR_E_BAD_YEAR, IXR_E_BAD_MONTH, IXR_E_BAD_DAY or
+// IXR_E_BAD_DATE.
 int dateParse(std::string_view text, const char* format, int32_t& out);
 // mm/dd/yyyy into buf (at least 11 bytes); answers the length, or -1 for no date.
 int dateFormat(int32_t date, char* buf);
@@ -46,7 +47,8 @@ int qualTextLength(int qual, bool interval);
 bool ivIsMonths(int qual);  // YEAR/MONTH interval class
 
 // DATETIME: parse text holding the fields of qual in order (trailing fields may be
-// missing; they take their zero values). Answers 0 or -1262/-1263/-1264.
+// missing; they take their zero values). Answers 0, IXR_E_DT_NON_NUMERIC, IXR_E_DT_BAD_FIELD or
+// IXR_E_DT_EXTRA.
 int dtParse(std::string_view text, int qual, DtFields& out);
 // As dtParse, but also accepts a full date-and-time or date-only text and extends it.
 int dtParseAny(std::string_view text, int qual, DtFields& out);
@@ -59,7 +61,7 @@ DtFields dtNow();
 int dtValidate(const DtFields& f, int qual);
 // Difference a - b in hundred-thousandths of a second (both extended to YEAR TO F5).
 int dtDiff(const DtFields& a, int qa, const DtFields& b, int qb, int64_t& out);
-// a + interval (sign -1 subtracts); the result keeps qa. -1267 when out of range.
+// a + interval (sign -1 subtracts); the result keeps qa. IXR_E_DT_OUT_OF_RANGE when out of range.
 int dtAddInterval(const DtFields& a, int qa, int64_t iv, int qiv, int sign, DtFields& out);
 
 // INTERVAL: text in the fields of qual, optionally signed.

@@ -94,7 +94,7 @@ IxError defaultSql(Session& s, const ColModel& c, std::string& out) {
     case 'N': return {};
     case 'T': out = "(ix_today())"; return {};
     case 'C': {
-      int q = (c.type.code & 0xFF) == IXR_TYPE_DATETIME ? c.type.len : IXR_QUAL_YEAR_TO_F5;
+      int q = baseType(c.type.code) == IXR_TYPE_DATETIME ? c.type.len : IXR_QUAL_YEAR_TO_F5;
       out = "(ix_current(" + std::to_string(q) + "))";
       return {};
     }
@@ -139,13 +139,13 @@ IxError createSql(Session& s, const TableModel& m, const std::string& sqlName, s
       if (auto e = s.cat->lookupById(k.ptabid, "main", p)) return e;
       Sql q(s.db, "SELECT idxname FROM sysconstraints WHERE constrid = ?1");
       q.bind(1, k.primary);
-      if (q.step() != SQLITE_ROW) return ixErr(-297, k.name);
+      if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_REFERENCED_KEY, k.name);
       Sql ix(s.db,
              "SELECT part1, part2, part3, part4, part5, part6, part7, part8, part9, part10, "
              "part11, part12, "
              "part13, part14, part15, part16 FROM sysindexes WHERE idxname = ?1");
       ix.bind(1, q.str(0));
-      if (ix.step() != SQLITE_ROW) return ixErr(-297, k.name);
+      if (ix.step() != SQLITE_ROW) return ixErr(IXR_E_NO_REFERENCED_KEY, k.name);
       std::vector<std::string> pcols;
       for (int j = 0; j < 16; ++j) {
         int64_t cn = ix.i64(j);
@@ -266,9 +266,9 @@ IxError loadModel(Session& s, int tabid, TableModel& m) {
             "SELECT checktext FROM syschecks WHERE constrid = ?1 AND type = 'T' ORDER BY seqno");
       q.bind(1, k.constrid);
       while (q.step() == SQLITE_ROW) {
-        std::string piece = q.str(0);
-        piece.resize(32, ' ');
-        k.checkText += piece;
+        std::string chunk = q.str(0);  // syschecks keeps the text in chunks of 32
+        chunk.resize(32, ' ');
+        k.checkText += chunk;
       }
       k.checkText = trimRight(k.checkText);
       Sql d(s.db, "SELECT colno FROM syscoldepend WHERE constrid = ?1");
@@ -445,7 +445,7 @@ IxError addConstraint(Session& s, TableModel& m, ConsModel k, const ConstraintDe
   if (k.name.empty())
     k.name = std::string(1, prefix) + std::to_string(m.tabid) + "_" + std::to_string(k.constrid);
   for (const ConsModel& o : m.cons)
-    if (o.name == k.name) return ixErr(-999, "constraint " + k.name + " exists");
+    if (o.name == k.name) return ixErr(IXR_E_UNSUPPORTED, "constraint " + k.name + " exists");
   if (k.type == 'P' || k.type == 'U' || k.type == 'R') {
     k.idxname = " " + std::to_string(m.tabid) + "_" + std::to_string(k.constrid);
     IndexModel ix;
@@ -456,7 +456,7 @@ IxError addConstraint(Session& s, TableModel& m, ConsModel k, const ConstraintDe
   }
   if (k.type == 'P') {
     for (const ConsModel& o : m.cons)
-      if (o.type == 'P') return ixErr(-999, "the table already has a primary key");
+      if (o.type == 'P') return ixErr(IXR_E_UNSUPPORTED, "the table already has a primary key");
     for (const auto& c : k.cols) m.cols[static_cast<size_t>(m.find(c))].type.notnull = true;
   }
   if (k.type == 'N') m.cols[static_cast<size_t>(m.find(k.cols[0]))].type.notnull = true;
@@ -467,7 +467,7 @@ IxError addConstraint(Session& s, TableModel& m, ConsModel k, const ConstraintDe
     } else if (auto e = s.cat->lookup(def->refTable, p)) {
       return e;
     }
-    if (p->temp || p->tabtype != 'T') return ixErr(-297, def->refTable.name);
+    if (p->temp || p->tabtype != 'T') return ixErr(IXR_E_NO_REFERENCED_KEY, def->refTable.name);
     std::vector<std::string> pcols = def->refCols;
     // The referenced key: the columns given, else the primary key.
     TableModel pm;
@@ -480,7 +480,7 @@ IxError addConstraint(Session& s, TableModel& m, ConsModel k, const ConstraintDe
       if (o.type != 'P' && o.type != 'U') continue;
       if ((pcols.empty() && o.type == 'P') || o.cols == pcols) primary = o.constrid;
     }
-    if (!primary) return ixErr(-297, def->refTable.name);
+    if (!primary) return ixErr(IXR_E_NO_REFERENCED_KEY, def->refTable.name);
     k.ptabid = p->tabid;
     k.primary = primary;
     k.cascade = def->cascade;
@@ -541,7 +541,7 @@ IxError createTemp(Session& s, Stmt* st) {
     if (cd.def.kind == 'L')
       if (auto e = defaultLiteral(cd.def.literal, cd.type, dsql)) return e;
     defaults.push_back(dsql);
-    if ((c.type.code & 0xFF) == IXR_TYPE_SERIAL) {
+    if (baseType(c.type.code) == IXR_TYPE_SERIAL) {
       def->serialCol = static_cast<int>(i);
       def->serialStart = cd.serialStart;
     }
@@ -570,14 +570,14 @@ IxError createTable(Session& s, Stmt* st) {
     if (m.find(cd.name) >= 0) return ixErr(IXR_E_COLUMN_EXISTS, cd.name);
     ColModel c;
     if (auto e = colModel(cd, c)) return e;
-    if ((c.type.code & 0xFF) == IXR_TYPE_SERIAL) {
+    if (baseType(c.type.code) == IXR_TYPE_SERIAL) {
       ++serials;
       serialStart = cd.serialStart;
     }
     if (isBlobType(c.type.code) && cd.def.kind == 'L') return ixErr(IXR_E_BLOB_LITERAL, cd.name);
     m.cols.push_back(c);
   }
-  if (serials > 1) return ixErr(-999, "a table has at most one SERIAL column");
+  if (serials > 1) return ixErr(IXR_E_UNSUPPORTED, "a table has at most one SERIAL column");
   for (const ColDef& cd : st->colDefs)
     for (const ConstraintDef& d : cd.cons)
       if (auto e = addConstraint(s, m, consFrom(d), &d)) return e;
@@ -604,8 +604,10 @@ IxError createTable(Session& s, Stmt* st) {
 IxError tableFor(Session& s, const TableName& tn, char want, TableRefPtr& out) {
   if (auto e = s.cat->lookup(tn, out)) return e;
   if (out->temp) return {};
-  if (out->schema != "main") return ixErr(-999, "the sysmaster database cannot be changed");
-  if (out->tabid < 100) return ixErr(-999, "catalog table " + out->name + " cannot be changed");
+  if (out->schema != "main")
+    return ixErr(IXR_E_UNSUPPORTED, "the sysmaster database cannot be changed");
+  if (out->tabid < 100)
+    return ixErr(IXR_E_UNSUPPORTED, "catalog table " + out->name + " cannot be changed");
   if (want && out->tabtype != want) return ixErr(IXR_E_NO_TABLE, tn.name);
   // Synonyms resolve to their table; DROP needs the named object itself.
   return {};
@@ -640,7 +642,7 @@ IxError dropTable(Session& s, Stmt* st, bool view) {
   int tabid = 0;
   std::string type = objectType(s, name, tabid);
   if (type.empty() || type[0] != (view ? 'V' : 'T')) return ixErr(IXR_E_NO_TABLE, name);
-  if (tabid < 100) return ixErr(-999, "catalog table " + name + " cannot be dropped");
+  if (tabid < 100) return ixErr(IXR_E_UNSUPPORTED, "catalog table " + name + " cannot be dropped");
   // Views over the table go with it.
   std::vector<std::string> views;
   {
@@ -668,7 +670,7 @@ IxError dropTable(Session& s, Stmt* st, bool view) {
 IxError alterTable(Session& s, Stmt* st) {
   TableRefPtr t;
   if (auto e = tableFor(s, st->table, 'T', t)) return e;
-  if (t->temp) return ixErr(-999, "a temporary table cannot be altered");
+  if (t->temp) return ixErr(IXR_E_UNSUPPORTED, "a temporary table cannot be altered");
   TableModel m;
   if (auto e = loadModel(s, t->tabid, m)) return e;
   for (AlterAction& a : st->alters) {
@@ -677,10 +679,10 @@ IxError alterTable(Session& s, Stmt* st) {
         if (m.find(a.col.name) >= 0) return ixErr(IXR_E_COLUMN_EXISTS, a.col.name);
         ColModel c;
         if (auto e = colModel(a.col, c)) return e;
-        if ((c.type.code & 0xFF) == IXR_TYPE_SERIAL) {
+        if (baseType(c.type.code) == IXR_TYPE_SERIAL) {
           for (const auto& o : m.cols)
-            if ((o.type.code & 0xFF) == IXR_TYPE_SERIAL)
-              return ixErr(-999, "a table has at most one SERIAL column");
+            if (baseType(o.type.code) == IXR_TYPE_SERIAL)
+              return ixErr(IXR_E_UNSUPPORTED, "a table has at most one SERIAL column");
         }
         size_t at = m.cols.size();
         if (!a.before.empty()) {
@@ -697,7 +699,8 @@ IxError alterTable(Session& s, Stmt* st) {
         int k = m.find(a.name);
         if (k < 0) return ixErr(IXR_E_NO_COLUMN, a.name);
         m.cols.erase(m.cols.begin() + k);
-        if (m.cols.empty()) return ixErr(-999, "the last column of a table cannot be dropped");
+        if (m.cols.empty())
+          return ixErr(IXR_E_UNSUPPORTED, "the last column of a table cannot be dropped");
         // Constraints and indexes on the column go with it.
         auto uses = [&](const std::vector<std::string>& cols) {
           return std::find(cols.begin(), cols.end(), a.name) != cols.end();
@@ -744,7 +747,8 @@ IxError alterTable(Session& s, Stmt* st) {
       case 'X': {
         auto it = std::find_if(m.cons.begin(), m.cons.end(),
                                [&](const ConsModel& c) { return c.name == a.name; });
-        if (it == m.cons.end()) return ixErr(-999, "constraint " + a.name + " does not exist");
+        if (it == m.cons.end())
+          return ixErr(IXR_E_UNSUPPORTED, "constraint " + a.name + " does not exist");
         std::string idx = it->idxname;
         if (it->type == 'N' && it->cols.size() == 1)
           m.cols[static_cast<size_t>(m.find(it->cols[0]))].type.notnull = false;
@@ -773,8 +777,8 @@ IxError alterTable(Session& s, Stmt* st) {
     IxType nt = c.type, ot = old.type;
     nt.notnull = ot.notnull = false;
     if (!(ot == nt))
-      c.source = "ix_conv(" + quoteId(old.name) + ", " + std::to_string(ot.code & 0xFF) + ", " +
-                 std::to_string(ot.len) + ", " + std::to_string(nt.code & 0xFF) + ", " +
+      c.source = "ix_conv(" + quoteId(old.name) + ", " + std::to_string(baseType(ot.code)) + ", " +
+                 std::to_string(ot.len) + ", " + std::to_string(baseType(nt.code)) + ", " +
                  std::to_string(nt.len) + ")";
   }
   if (auto e = writeModel(s, m, false)) return e;
@@ -784,7 +788,7 @@ IxError alterTable(Session& s, Stmt* st) {
 IxError renameTable(Session& s, Stmt* st) {
   TableRefPtr t;
   if (auto e = tableFor(s, st->table, 'T', t)) return e;
-  if (t->temp) return ixErr(-999, "a temporary table cannot be renamed");
+  if (t->temp) return ixErr(IXR_E_UNSUPPORTED, "a temporary table cannot be renamed");
   if (nameTaken(s, st->name)) return ixErr(IXR_E_TABLE_EXISTS, st->name);
   if (auto e = runSql(s, "ALTER TABLE " + quoteId(t->name) + " RENAME TO " + quoteId(st->name),
                       Op::Other))
@@ -877,7 +881,7 @@ IxError dropIndex(Session& s, Stmt* st) {
   int64_t tabid = q.i64(0);
   q.reset();  // a statement still reading sysindexes would lock out DROP INDEX
   if (!st->name.empty() && st->name[0] == ' ')
-    return ixErr(-999, "a constraint index cannot be dropped");
+    return ixErr(IXR_E_UNSUPPORTED, "a constraint index cannot be dropped");
   if (auto e = runSql(s, "DROP INDEX " + quoteId(st->name), Op::Other)) return e;
   Sql d(s.db, "DELETE FROM sysindexes WHERE idxname = ?1");
   d.bind(1, st->name).run();
@@ -1002,7 +1006,7 @@ IxError dropSynonym(Session& s, Stmt* st) {
 IxError createProc(Session& s, Stmt* st, Ast& ast) {
   Sql q(s.db, "SELECT 1 FROM sysprocedures WHERE procname = ?1");
   q.bind(1, st->name);
-  if (q.step() == SQLITE_ROW) return ixErr(-673, st->name);
+  if (q.step() == SQLITE_ROW) return ixErr(IXR_E_ROUTINE_EXISTS, st->name);
   int64_t procid = catalogNextId(s.db, "sysprocedures");
   Sql p(s.db,
         "INSERT INTO sysprocedures (procname, owner, procid, mode, retsize, symsize, datasize, "
@@ -1192,7 +1196,8 @@ IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca
     }
     case StmtKind::DropDatabase: {
       std::string db = lowerName(st->name);
-      if (db == s.dbname || databaseInUse(s, s.server.name, db)) return ixErr(-425, db);
+      if (db == s.dbname || databaseInUse(s, s.server.name, db))
+        return ixErr(IXR_E_DATABASE_IN_USE, db);
       return dbDrop(s.server, db);
     }
     case StmtKind::Database: {
@@ -1213,7 +1218,8 @@ IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca
       TableRefPtr t;
       return s.cat->lookup(st->table, t);
     }
-    case StmtKind::ExecuteProcedure: return ixErr(-999, "EXECUTE PROCEDURE " + st->name);
+    case StmtKind::ExecuteProcedure:
+      return ixErr(IXR_E_UNSUPPORTED, "EXECUTE PROCEDURE " + st->name);
     default: break;
   }
   IxError e = inStatement(s, Op::Other, [&]() -> IxError {

@@ -4,6 +4,8 @@
 // Threading: pure functions.
 #include "platform/informix/ixr_decimal.h"
 
+#include "platform/informix/ixr_api.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -171,7 +173,7 @@ int decParse(std::string_view t, Dec& out) {
         out.d[out.nd++] = static_cast<uint8_t>(c - '0');
         if (point) ++frac;
       } else if (!point) {
-        return -1226;
+        return IXR_E_DECIMAL_OVERFLOW;
       }
     } else if (c == '.' && !point) {
       point = true;
@@ -179,23 +181,23 @@ int decParse(std::string_view t, Dec& out) {
       break;
     }
   }
-  if (!any) return -1213;
+  if (!any) return IXR_E_CHAR_TO_NUMBER;
   int exp = 0;
   if (i < n && (t[i] == 'e' || t[i] == 'E')) {
     ++i;
     bool eneg = false;
     if (i < n && (t[i] == '-' || t[i] == '+')) eneg = t[i++] == '-';
-    if (i >= n || t[i] < '0' || t[i] > '9') return -1213;
+    if (i >= n || t[i] < '0' || t[i] > '9') return IXR_E_CHAR_TO_NUMBER;
     while (i < n && t[i] >= '0' && t[i] <= '9') {
       exp = exp * 10 + (t[i++] - '0');
-      if (exp > 400) return -1226;
+      if (exp > 400) return IXR_E_DECIMAL_OVERFLOW;
     }
     if (eneg) exp = -exp;
   }
-  if (i != n) return -1213;
+  if (i != n) return IXR_E_CHAR_TO_NUMBER;
   out.scale = frac - exp;
   normalize(out);
-  if (out.nd && out.nd - out.scale > 130) return -1226;
+  if (out.nd && out.nd - out.scale > 130) return IXR_E_DECIMAL_OVERFLOW;
   return 0;
 }
 
@@ -282,18 +284,18 @@ int decToInt64(const Dec& v, int64_t& out) {
   Dec t = decRound(v, 0, true);
   uint64_t m = 0;
   for (int i = 0; i < t.nd; ++i) {
-    if (m > (UINT64_MAX - 9) / 10) return -1215;
+    if (m > (UINT64_MAX - 9) / 10) return IXR_E_INT_OVERFLOW;
     m = m * 10 + t.d[i];
   }
   for (int k = t.scale; k < 0; ++k) {
-    if (m > UINT64_MAX / 10) return -1215;
+    if (m > UINT64_MAX / 10) return IXR_E_INT_OVERFLOW;
     m *= 10;
   }
   if (t.neg) {
-    if (m > static_cast<uint64_t>(INT64_MAX) + 1) return -1215;
+    if (m > static_cast<uint64_t>(INT64_MAX) + 1) return IXR_E_INT_OVERFLOW;
     out = static_cast<int64_t>(0 - m);
   } else {
-    if (m > static_cast<uint64_t>(INT64_MAX)) return -1215;
+    if (m > static_cast<uint64_t>(INT64_MAX)) return IXR_E_INT_OVERFLOW;
     out = static_cast<int64_t>(m);
   }
   return 0;
@@ -336,13 +338,13 @@ int decMul(const Dec& a, const Dec& b, Dec& out) {
   out.scale = a.scale + b.scale - drop;
   out.neg = a.neg != b.neg;
   normalize(out);
-  if (out.nd && out.nd - out.scale > 130) return -1226;
+  if (out.nd && out.nd - out.scale > 130) return IXR_E_DECIMAL_OVERFLOW;
   return 0;
 }
 
 int decDiv(const Dec& a, const Dec& b, Dec& out) {
   out = Dec{};
-  if (b.nd == 0) return -1202;
+  if (b.nd == 0) return IXR_E_DIVIDE_BY_ZERO;
   if (a.nd == 0) return 0;
   // Quotient of the mantissas with enough extra digits for 34 significant ones.
   int k = std::max(0, kDecMaxDigits + 2 - a.nd + b.nd);
@@ -382,7 +384,7 @@ int decDiv(const Dec& a, const Dec& b, Dec& out) {
   out.scale = a.scale - b.scale + k - drop;
   out.neg = a.neg != b.neg;
   normalize(out);
-  if (out.nd && out.nd - out.scale > 130) return -1226;
+  if (out.nd && out.nd - out.scale > 130) return IXR_E_DECIMAL_OVERFLOW;
   return 0;
 }
 
@@ -394,7 +396,7 @@ int decFit(const Dec& a, int precision, int scale, Dec& out) {
     return 0;
   }
   out = decRound(a, scale);
-  if (decIntDigits(out) > precision - scale) return -1226;
+  if (decIntDigits(out) > precision - scale) return IXR_E_DECIMAL_OVERFLOW;
   return 0;
 }
 

@@ -22,7 +22,8 @@ struct Dec {
 };
 
 // Parses "[-+]digits[.digits][e[-+]n]" (blanks around allowed). Answers 0, or
-// -1213 for text that is not a number, -1226 beyond the digit limit.
+// IXR_E_CHAR_TO_NUMBER for text that is not a number, IXR_E_DECIMAL_OVERFLOW beyond the digit
+// limit.
 int decParse(std::string_view text, Dec& out);
 Dec decFromInt(int64_t v);
 // Exact binary value of v rounded to 17 significant digits.
@@ -34,19 +35,19 @@ std::string decFormat(const Dec& v, int scale = -1);
 void decFormatTo(const Dec& v, int scale, std::string& out);
 
 double decToDouble(const Dec& v);
-// Truncates toward zero; answers 0 or -1215 when out of int64 range.
+// Truncates toward zero; answers 0 or IXR_E_INT_OVERFLOW when out of int64 range.
 int decToInt64(const Dec& v, int64_t& out);
 
 int decCmp(const Dec& a, const Dec& b);
 int decAdd(const Dec& a, const Dec& b, Dec& out);
 int decSub(const Dec& a, const Dec& b, Dec& out);
 int decMul(const Dec& a, const Dec& b, Dec& out);
-int decDiv(const Dec& a, const Dec& b, Dec& out);  // -1202 on division by zero
+int decDiv(const Dec& a, const Dec& b, Dec& out);  // IXR_E_DIVIDE_BY_ZERO on division by zero
 Dec decNeg(const Dec& a);
 // Rounds (or truncates) to `scale` fraction digits.
 Dec decRound(const Dec& a, int scale, bool truncate = false);
-// Fits a value to DECIMAL(precision, scale): rounds to the scale and answers -1226
-// when the integer part has more than precision - scale digits. A floating scale (255)
+// Fits a value to DECIMAL(precision, scale): rounds to the scale and answers IXR_E_DECIMAL_OVERFLOW
+// when the integer part has more than precision - scale digits. A floating scale (kDecFloating)
 // keeps `precision` significant digits.
 int decFit(const Dec& a, int precision, int scale, Dec& out);
 bool decIsZero(const Dec& a);

@@ -8,6 +8,7 @@
 #include "platform/informix/ixr_parser.h"
 
 #include "platform/informix/ixr_datetime.h"
+#include "platform/informix/ixr_decimal.h"
 
 namespace ixr {
 
@@ -244,7 +245,7 @@ IxType Parser::typeSpec(int* serialStart) {
   if (w == "smallfloat" || w == "real") return tSmallfloat();
   if (w == "decimal" || w == "dec" || w == "numeric" || w == "money") {
     bool money = w == "money";
-    int p = 16, s = money ? 2 : 255;
+    int p = 16, s = money ? 2 : kDecFloating;
     if (acceptOp("(")) {
       p = static_cast<int>(intLit());
       if (acceptOp(",")) {
@@ -254,7 +255,7 @@ IxType Parser::typeSpec(int* serialStart) {
       }
       expectOp(")");
     }
-    if (p < 1 || p > 32 || (s != 255 && s > p)) fail();
+    if (p < 1 || p > 32 || (s != kDecFloating && s > p)) fail();
     return money ? tMoney(p, s) : tDecimal(p, s);
   }
   if (w == "date") return tDate();

@@ -167,7 +167,7 @@ IxError sysmasterEnsure(const ServerInfo& s) {
 IxError dbCreate(const ServerInfo& s, const std::string& db0, int logMode,
                  const std::string& owner) {
   std::string db = lowerName(db0);
-  if (!validDbName(db)) return ixErr(-761, db0);
+  if (!validDbName(db)) return ixErr(IXR_E_BAD_DATABASE_NAME, db0);
   if (auto e = sysmasterEnsure(s)) return e;
   std::string path = dbPath(s, db);
   struct stat st;

@@ -24,7 +24,7 @@ struct ServerInfo {
 
 std::string serversRoot();
 IxError serverCreate(const std::string& name, int kind, const char* users);
-// -908 (server name in the error) when there is no such server.
+// IXR_E_NO_SERVER (server name in the error) when there is no such server.
 IxError serverLoad(const std::string& name, ServerInfo& out);
 
 std::string lowerName(const std::string& s);

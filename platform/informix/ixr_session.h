@@ -95,7 +95,7 @@ struct Session {
   bool sqlTxn = false;  // its SQLite transaction has started
   int isolation = kCommittedRead;
   int lockWaitMs = 0;   // 0 NOT WAIT, else the bound of a lock wait
-  bool broken = false;  // lost its link (test support): every call answers -25580
+  bool broken = false;  // lost its link (test support): every call answers IXR_E_LINK_LOST
   std::atomic<bool> interrupt{false};
   std::atomic<bool> inCall{false};
   bool lockTimedOut = false;
@@ -126,7 +126,7 @@ struct Session {
 };
 
 // Opens the database (or none) on a session: SQLite connection, functions, handlers,
-// sysmaster attached, catalog. Answers -329 for a missing database.
+// sysmaster attached, catalog. Answers IXR_E_NO_DATABASE for a missing database.
 IxError sessionOpenDb(Session& s, const std::string& dbname);
 void sessionCloseDb(Session& s);
 

@@ -378,7 +378,7 @@ void fnToChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
   IxType from{static_cast<int16_t>(sqlite3_value_int(argv[1])), sqlite3_value_int(argv[2])};
   Val in = fromSqliteValue(argv[0]);
-  int fc = from.code & 0xFF;
+  int fc = baseType(from.code);
   if ((fc != IXR_TYPE_DATE && fc != IXR_TYPE_DATETIME) ||
       sqlite3_value_type(argv[3]) == SQLITE_NULL) {
     std::string s;

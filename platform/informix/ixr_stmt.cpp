@@ -139,7 +139,7 @@ IxError bindInput(Session& s, Prepared& p, Prepared::Part& part, sqlite3_stmt* v
     if (it == s.cursors.end()) return ixErr(IXR_E_NOT_AVAILABLE, part.tr.currentOf);
     Cursor& c = *it->second;
     if (!c.open || !c.hasRow || !c.stmt || !c.stmt->parts[0].tr.hasRowid)
-      return ixErr(-266, part.tr.currentOf);
+      return ixErr(IXR_E_NO_CURRENT_ROW, part.tr.currentOf);
     sqlite3_bind_int64(vm, part.tr.rowidParam, c.rowid);
   }
   return {};
@@ -169,7 +169,7 @@ IxError makeTempTable(Session& s, const Translation& tr) {
     c.name = tr.cols[k].name;
     if (c.name.empty() || c.name[0] == '(') c.name = "expr" + std::to_string(k + 1);
     c.type = tr.cols[k].type;
-    if ((c.type.code & 0xFF) == IXR_TYPE_SERIAL) c.type = tInteger();
+    if (baseType(c.type.code) == IXR_TYPE_SERIAL) c.type = tInteger();
     c.type.notnull = false;
     c.colno = static_cast<int>(k + 1);
     def->cols.push_back(c);
@@ -260,7 +260,7 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
                                   &part.vm, nullptr);
       if (rc) {
         e = fromSqlite(s.db, rc, Op::Other, false);
-        if (e.code == -999) e.name += " [" + part.tr.sql + "]";
+        if (e.code == IXR_E_UNSUPPORTED) e.name += " [" + part.tr.sql + "]";
       }
     }
     if (e) {
@@ -402,7 +402,7 @@ IxrSqlda* makeArea(const std::vector<ResultCol>& cols) {
   char* np = block + sizeof(IxrSqlda) + n * sizeof(IxrSqlVar);
   for (size_t k = 0; k < n; ++k) {
     IxrSqlVar& v = a->sqlvar[k];
-    int code = cols[k].type.code & 0xFF;
+    int code = baseType(cols[k].type.code);
     v.sqltype = static_cast<int16_t>(code | (cols[k].type.notnull ? IXR_TYPE_NOTNULL : 0));
     v.sqllen = cols[k].type.len;
     v.sqlitype = IXR_HOST_SHORT;
@@ -540,7 +540,7 @@ int ixr_describe(int32_t statement, IxrSqlda** out) {
       cols.push_back({"(expression)", part.st->returns[k]});
   }
   IxrSqlda* a = makeArea(cols);
-  if (!a) return c.end(ixErr(-208));
+  if (!a) return c.end(ixErr(IXR_E_NO_MEMORY));
   if (out)
     *out = a;
   else
@@ -620,7 +620,7 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
       cp.store = storeOf(rc.type.code);
       cp.padded = isPaddedChar(rc.type.code);
       cp.number = isIntType(rc.type.code);
-      cp.date = (rc.type.code & 0xFF) == IXR_TYPE_DATE;
+      cp.date = baseType(rc.type.code) == IXR_TYPE_DATE;
       cp.text =
           cp.store == Store::Text || cp.store == Store::Decimal || cp.store == Store::DateTime;
       cur->plan.push_back(cp);
@@ -730,9 +730,9 @@ int ixr_execute_immediate(const char* text) {
   return c.endKeep();
 }
 
-int ixr_run_static(const char* const* pieces) {
+int ixr_run_static(const char* const* parts) {
   std::string text;
-  for (const char* const* p = pieces; p && *p; ++p) text += *p;
+  for (const char* const* p = parts; p && *p; ++p) text += *p;
   Call c("STATIC", text.c_str());
   if (!c.ok()) return c.code();
   Session& s = *c.s;

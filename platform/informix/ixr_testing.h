@@ -35,7 +35,7 @@ std::vector<IxrCall> ixr_test_calls(bool withFetch = false);
 // code isam, without doing anything else. Faults queue in the order given.
 void ixr_test_fail_next(int32_t code, int32_t isam = 0, const std::string& op = {});
 
-// The named connection loses its link: every later call on it answers -25580 until it
+// The named connection loses its link: every later call on it answers IXR_E_LINK_LOST until it
 // is disconnected (DISCONNECT succeeds and frees it).
 void ixr_test_break_connection(const char* name);
 

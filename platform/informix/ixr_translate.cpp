@@ -8,6 +8,7 @@
 #include "platform/informix/ixr_translator.h"
 
 #include "platform/informix/ixr_datetime.h"
+#include "platform/informix/ixr_decimal.h"
 #include "platform/informix/ixr_db.h"
 
 #include <algorithm>
@@ -21,7 +22,7 @@ IxType widerType(const IxType& t, const IxType& u, const Expr* first) {
   if (first && first->kind == ExprKind::Literal && first->literal == LiteralKind::Null &&
       t.code == IXR_TYPE_CHAR && t.len == 1)
     return u;
-  int tc = t.code & 0xFF, uc = u.code & 0xFF;
+  int tc = baseType(t.code), uc = baseType(u.code);
   if (isCharType(tc) && isCharType(uc) && tc != IXR_TYPE_TEXT && uc != IXR_TYPE_TEXT) {
     int n = std::max(charLength(t), charLength(u));
     if (isPaddedChar(tc) && isPaddedChar(uc)) return tChar(n);
@@ -33,7 +34,8 @@ IxType widerType(const IxType& t, const IxType& u, const Expr* first) {
       return tFloat();
     if (isDecimalType(tc) || isDecimalType(uc)) {
       int st = isDecimalType(tc) ? decScale(t) : 0, su = isDecimalType(uc) ? decScale(u) : 0;
-      return tDecimal(32, st == 255 || su == 255 ? 255 : std::max(st, su));
+      return tDecimal(32,
+                      st == kDecFloating || su == kDecFloating ? kDecFloating : std::max(st, su));
     }
     return tInteger();
   }
@@ -229,7 +231,8 @@ IxError Translator::query(Select* s, Scope* parent, std::string& sql, std::vecto
       sc->aggOk = true;
       if (type(e, sc)) return err_;
       std::string x = emit(e, sc);
-      if (isCharType(e->type.code) && (e->type.code & 0xFF) != IXR_TYPE_TEXT) x += " COLLATE RTRIM";
+      if (isCharType(e->type.code) && baseType(e->type.code) != IXR_TYPE_TEXT)
+        x += " COLLATE RTRIM";
       orderSql.push_back(x + dir);
     }
   }
@@ -360,9 +363,9 @@ IxError Translator::targetTable(Stmt* st, Scope*& sc) {
   TableRef* r = &ast_.refs.back();
   r->table = st->table;
   if (auto e = tableRef(r, sc, nullptr)) return e;
-  if (r->def->tabtype == 'V') return fail(ixErr(-999, "a view cannot be changed"));
+  if (r->def->tabtype == 'V') return fail(ixErr(IXR_E_UNSUPPORTED, "a view cannot be changed"));
   if (r->def->schema == "sysmaster")
-    return fail(ixErr(-999, "the sysmaster database cannot be changed"));
+    return fail(ixErr(IXR_E_UNSUPPORTED, "the sysmaster database cannot be changed"));
   out_.target = out_.keep.back();
   // Inside UPDATE and DELETE the table is named by itself, not by an alias.
   sc->sqlAlias[0] = r->def->name;
@@ -458,7 +461,7 @@ IxError Translator::update(Stmt* st) {
     int c = t.find(sets[k].first);
     if (c < 0) return fail(ixErr(IXR_E_NO_COLUMN, sets[k].first));
     const ColumnDef& col = t.cols[static_cast<size_t>(c)];
-    if ((col.type.code & 0xFF) == IXR_TYPE_SERIAL)
+    if (baseType(col.type.code) == IXR_TYPE_SERIAL)
       return fail(ixErr(IXR_E_SERIAL_UPDATE, col.name));
     Expr* v = sets[k].second;
     if (v->kind == ExprKind::Marker) target(v, col.type, col.name);

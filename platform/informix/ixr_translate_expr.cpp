@@ -27,7 +27,7 @@ bool isSimpleCol(const Expr* e) { return e->kind == ExprKind::Column && !e->rowi
 // What a constant or marker compared with a value of type t converts to: character
 // values keep their whole length (a longer text must not compare equal to a cut one).
 IxType cmpType(const IxType& t) {
-  if (isCharType(t.code) && (t.code & 0xFF) != IXR_TYPE_TEXT) return tLvarchar(32739);
+  if (isCharType(t.code) && baseType(t.code) != IXR_TYPE_TEXT) return tLvarchar(32739);
   return t;
 }
 
@@ -38,17 +38,17 @@ int commonDtQual(int a, int b) {
 }
 
 IxType numericResult(const IxType& a, const IxType& b, const std::string& op) {
-  int ca = a.code & 0xFF, cb = b.code & 0xFF;
+  int ca = baseType(a.code), cb = baseType(b.code);
   bool fa = ca == IXR_TYPE_FLOAT || ca == IXR_TYPE_SMALLFLOAT;
   bool fb = cb == IXR_TYPE_FLOAT || cb == IXR_TYPE_SMALLFLOAT;
   if (fa || fb) return tFloat();
   bool da = isDecimalType(ca), db = isDecimalType(cb);
   bool ia = isIntType(ca), ib = isIntType(cb);
   if (ia && ib && op != "/") return tInteger();
-  if (op == "/") return tDecimal(32, 255);
+  if (op == "/") return tDecimal(32, kDecFloating);
   int sa = da ? decScale(a) : 0, sb = db ? decScale(b) : 0;
-  if ((!da && !ia) || (!db && !ib)) return tDecimal(32, 255);  // text operands
-  if (sa == 255 || sb == 255) return tDecimal(32, 255);
+  if ((!da && !ia) || (!db && !ib)) return tDecimal(32, kDecFloating);  // text operands
+  if (sa == kDecFloating || sb == kDecFloating) return tDecimal(32, kDecFloating);
   int s = op == "*" ? std::min(32, sa + sb) : std::max(sa, sb);
   IxType r = tDecimal(32, s);
   if (ca == IXR_TYPE_MONEY || cb == IXR_TYPE_MONEY) r.code = IXR_TYPE_MONEY;
@@ -172,19 +172,19 @@ IxError Translator::type(Expr* e, Scope* sc) {
       Expr* a = e->args[0];
       Expr* b = e->args[1];
       if (a->kind == ExprKind::Marker && b->kind != ExprKind::Marker)
-        target(a, (b->type.code & 0xFF) == IXR_TYPE_DATE && e->op != "|" ? tInteger() : b->type);
+        target(a, baseType(b->type.code) == IXR_TYPE_DATE && e->op != "|" ? tInteger() : b->type);
       if (b->kind == ExprKind::Marker && a->kind != ExprKind::Marker) {
-        int ca = a->type.code & 0xFF;
+        int ca = baseType(a->type.code);
         target(b, (ca == IXR_TYPE_DATE && e->op != "|") ? tInteger() : a->type);
       }
       auto strLit = [](const Expr* x) {
         return x->kind == ExprKind::Literal && x->literal == LiteralKind::String;
       };
-      if ((e->op == "+" || e->op == "-") && strLit(a) && (b->type.code & 0xFF) == IXR_TYPE_DATE)
+      if ((e->op == "+" || e->op == "-") && strLit(a) && baseType(b->type.code) == IXR_TYPE_DATE)
         a->type = tDate();
-      if ((e->op == "+" || e->op == "-") && strLit(b) && (a->type.code & 0xFF) == IXR_TYPE_DATE)
+      if ((e->op == "+" || e->op == "-") && strLit(b) && baseType(a->type.code) == IXR_TYPE_DATE)
         b->type = tDate();
-      int ca = a->type.code & 0xFF, cb = b->type.code & 0xFF;
+      int ca = baseType(a->type.code), cb = baseType(b->type.code);
       if (e->op == "|") {
         int la = charLength(a->type), lb = charLength(b->type);
         if (!isCharType(ca)) la = displayWidth(ca, a->type.len);
@@ -316,7 +316,7 @@ IxError Translator::type(Expr* e, Scope* sc) {
       if (type(e->args[0], sc)) return err_;
       if (e->args[0]->kind == ExprKind::Marker) target(e->args[0], e->castType);
       e->type = e->castType;
-      if ((e->type.code & 0xFF) == IXR_TYPE_VARCHAR && e->type.len == 0) e->type = tVarchar(255);
+      if (baseType(e->type.code) == IXR_TYPE_VARCHAR && e->type.len == 0) e->type = tVarchar(255);
       break;
     case ExprKind::Function: return typeFunc(e, sc);
     case ExprKind::Today: e->type = tDate(); break;
@@ -336,7 +336,7 @@ IxError Translator::type(Expr* e, Scope* sc) {
       break;
     }
     case ExprKind::Units: {
-      int c = e->args[0]->type.code & 0xFF;
+      int c = baseType(e->args[0]->type.code);
       if (!isNumericType(c) && e->args[0]->kind != ExprKind::Marker)
         return fail(ixErr(IXR_E_BAD_CONVERSION));
       if (e->args[0]->kind == ExprKind::Marker) target(e->args[0], tInteger());
@@ -354,7 +354,7 @@ IxError Translator::type(Expr* e, Scope* sc) {
       break;
     }
     case ExprKind::Extend: {
-      int c = e->args[0]->type.code & 0xFF;
+      int c = baseType(e->args[0]->type.code);
       int from = c == IXR_TYPE_DATETIME ? e->args[0]->type.len
                                         : qualMake(IXR_TU_YEAR, IXR_TU_DAY, 0, false);
       if (c != IXR_TYPE_DATETIME && c != IXR_TYPE_DATE && e->args[0]->kind != ExprKind::Literal)
@@ -407,7 +407,7 @@ std::string Translator::constSql(Expr* e, const IxType& want) {
 
 std::string Translator::emitConv(const std::string& sql, const IxType& from, const IxType& to) {
   Store fs = storeOf(from.code), ts = storeOf(to.code);
-  int fc = from.code & 0xFF, tc = to.code & 0xFF;
+  int fc = baseType(from.code), tc = baseType(to.code);
   bool same = fs == ts;
   if (same) {
     switch (ts) {
@@ -418,7 +418,7 @@ std::string Translator::emitConv(const std::string& sql, const IxType& from, con
                (tc != IXR_TYPE_SMALLINT || fc == IXR_TYPE_SMALLINT);
         break;
       case Store::Real: break;
-      case Store::Decimal: same = from.len == to.len || decScale(to) == 255; break;
+      case Store::Decimal: same = from.len == to.len || decScale(to) == kDecFloating; break;
       case Store::DateTime: same = from.len == to.len; break;
       case Store::Blob: break;
       case Store::Text:
@@ -432,8 +432,8 @@ std::string Translator::emitConv(const std::string& sql, const IxType& from, con
     }
   }
   if (same) return sql;
-  return "ix_conv(" + sql + ", " + std::to_string(from.code & 0xFF) + ", " +
-         std::to_string(from.len) + ", " + std::to_string(to.code & 0xFF) + ", " +
+  return "ix_conv(" + sql + ", " + std::to_string(baseType(from.code)) + ", " +
+         std::to_string(from.len) + ", " + std::to_string(baseType(to.code)) + ", " +
          std::to_string(to.len) + ")";
 }
 
@@ -464,7 +464,7 @@ std::string Translator::emitCmp(Expr* l, const std::string& op, Expr* r, Scope* 
   } else {
     a = emit(l, sc);
     b = emit(r, sc);
-    int lcode = lt.code & 0xFF, rcode = rt.code & 0xFF;
+    int lcode = baseType(lt.code), rcode = baseType(rt.code);
     if (ls != rs) {
       if (ls == Store::Text && rs != Store::Blob && l->kind != ExprKind::Marker)
         a = emitConv(a, lt, rt), ls = rs;
@@ -485,7 +485,7 @@ std::string Translator::emitCmp(Expr* l, const std::string& op, Expr* r, Scope* 
   if (decimal && !(isSimpleCol(l) && storeOf(lt.code) == Store::Decimal) &&
       !(isSimpleCol(r) && storeOf(rt.code) == Store::Decimal))
     return "(ix_dcmp(" + a + ", " + b + ") " + op + " 0)";
-  if (ls == Store::Text && rs == Store::Text && (lt.code & 0xFF) != IXR_TYPE_TEXT)
+  if (ls == Store::Text && rs == Store::Text && baseType(lt.code) != IXR_TYPE_TEXT)
     collate = " COLLATE RTRIM";
   return "(" + a + " " + op + " " + b + collate + ")";
 }
@@ -494,7 +494,7 @@ std::string Translator::emitBin(Expr* e, Scope* sc) {
   Expr* a = e->args[0];
   Expr* b = e->args[1];
   const IxType& t = e->type;
-  int ca = a->type.code & 0xFF, cb = b->type.code & 0xFF, ct = t.code & 0xFF;
+  int ca = baseType(a->type.code), cb = baseType(b->type.code), ct = baseType(t.code);
   if (e->op == "|") {
     IxType txt = tLvarchar(32739);
     std::string x = isCharType(ca) ? emit(a, sc) : emitAs(a, txt, sc);
@@ -541,7 +541,7 @@ std::string Translator::emitBin(Expr* e, Scope* sc) {
                      : e->op == "-" ? "ix_dsub"
                      : e->op == "*" ? "ix_dmul"
                                     : "ix_ddiv";
-    IxType dec = tDecimal(32, 255);
+    IxType dec = tDecimal(32, kDecFloating);
     std::string x = isConst(a) ? constSql(a, dec) : emit(a, sc);
     std::string y = isConst(b) ? constSql(b, dec) : emit(b, sc);
     return std::string(fn) + "(" + x + ", " + y + ")";
@@ -576,9 +576,9 @@ std::string Translator::emit(Expr* e, Scope* sc) {
     }
     case ExprKind::Negate:
       if (isDecimalType(e->type.code)) return "ix_dneg(" + emit(e->args[0], sc) + ")";
-      if ((e->type.code & 0xFF) == IXR_TYPE_INTERVAL || isNumericType(e->type.code))
+      if (baseType(e->type.code) == IXR_TYPE_INTERVAL || isNumericType(e->type.code))
         return "(-" + emit(e->args[0], sc) + ")";
-      return "(-" + emitAs(e->args[0], tDecimal(32, 255), sc) + ")";
+      return "(-" + emitAs(e->args[0], tDecimal(32, kDecFloating), sc) + ")";
     case ExprKind::Binary: return emitBin(e, sc);
     case ExprKind::Compare: return emitCmp(e->args[0], e->op, e->args[1], sc);
     case ExprKind::And: return "(" + emit(e->args[0], sc) + " AND " + emit(e->args[1], sc) + ")";

@@ -7,6 +7,7 @@
 #include "platform/informix/ixr_translator.h"
 
 #include "platform/informix/ixr_db.h"
+#include "platform/informix/ixr_decimal.h"
 
 #include <algorithm>
 
@@ -30,7 +31,7 @@ IxError Translator::typeFunc(Expr* e, Scope* sc) {
     if (e->args.size() != 1) return fail(ixErr(IXR_E_SYNTAX, f));
     if (e->args[0]->kind == ExprKind::Star && f != "count") return fail(ixErr(IXR_E_SYNTAX, "*"));
     const IxType& at = e->args[0]->type;
-    int c = at.code & 0xFF;
+    int c = baseType(at.code);
     if (f == "count")
       e->type = tDecimal(15, 0);
     else if (f == "min" || f == "max")
@@ -38,7 +39,7 @@ IxError Translator::typeFunc(Expr* e, Scope* sc) {
     else if (c == IXR_TYPE_FLOAT || c == IXR_TYPE_SMALLFLOAT)
       e->type = tFloat();
     else if (f == "avg")
-      e->type = tDecimal(32, 255);
+      e->type = tDecimal(32, kDecFloating);
     else if (isDecimalType(c))
       e->type = {static_cast<int16_t>(c), (32 << 8) | decScale(at)};
     else if (isIntType(c))
@@ -94,15 +95,15 @@ IxError Translator::typeFunc(Expr* e, Scope* sc) {
     strFn(std::min(32739, charLength(argType(0)) + charLength(argType(1))));
   } else if (f == "abs") {
     if (!need(1, 1)) return err_;
-    e->type = isNumericType(argType(0).code) ? argType(0) : tDecimal(32, 255);
-    if ((e->type.code & 0xFF) == IXR_TYPE_SERIAL) e->type = tInteger();
+    e->type = isNumericType(argType(0).code) ? argType(0) : tDecimal(32, kDecFloating);
+    if (baseType(e->type.code) == IXR_TYPE_SERIAL) e->type = tInteger();
     e->type.notnull = false;
   } else if (f == "mod") {
     if (!need(2, 2)) return err_;
     e->type = tInteger();
   } else if (f == "round" || f == "trunc") {
     if (!need(1, 2)) return err_;
-    int c = argType(0).code & 0xFF;
+    int c = baseType(argType(0).code);
     if (c == IXR_TYPE_FLOAT || c == IXR_TYPE_SMALLFLOAT)
       e->type = tFloat();
     else if (isIntType(c))
@@ -187,7 +188,7 @@ std::string Translator::emitFunc(Expr* e, Scope* sc) {
   if (e->aggregate) {
     std::string dist = e->distinct ? "DISTINCT " : "";
     if (e->args[0]->kind == ExprKind::Star) return "count(*)";
-    int c = e->args[0]->type.code & 0xFF;
+    int c = baseType(e->args[0]->type.code);
     bool real = c == IXR_TYPE_FLOAT || c == IXR_TYPE_SMALLFLOAT;
     if (f == "count") return "count(" + dist + arg(0) + ")";
     if (f == "sum") return (real ? "sum(" : "ix_sum(") + dist + arg(0) + ")";
@@ -226,12 +227,13 @@ std::string Translator::emitFunc(Expr* e, Scope* sc) {
     return isDecimalType(e->type.code) ? "ix_dabs(" + arg(0) + ")" : "abs(" + arg(0) + ")";
   if (f == "mod") return "(" + argAs(0, tInteger()) + " % " + argAs(1, tInteger()) + ")";
   if (f == "round" || f == "trunc") {
-    int c = e->args[0]->type.code & 0xFF;
+    int c = baseType(e->args[0]->type.code);
     std::string n = argc == 2 ? argAs(1, tInteger()) : "0";
     if (c == IXR_TYPE_FLOAT || c == IXR_TYPE_SMALLFLOAT)
       return "CAST(ix_" + f + "(" + arg(0) + ", " + n + ") AS REAL)";
-    std::string r = "ix_" + f + "(" + (isNumericType(c) ? arg(0) : argAs(0, tDecimal(32, 255))) +
-                    ", " + n + ")";
+    std::string r = "ix_" + f + "(" +
+                    (isNumericType(c) ? arg(0) : argAs(0, tDecimal(32, kDecFloating))) + ", " + n +
+                    ")";
     return isIntType(e->type.code) ? "CAST(" + r + " AS INTEGER)" : r;
   }
   if (f == "ceil" || f == "ceiling") return "ceil(" + argAs(0, tFloat()) + ")";
@@ -249,7 +251,7 @@ std::string Translator::emitFunc(Expr* e, Scope* sc) {
   if (f == "day" || f == "month" || f == "year" || f == "weekday") {
     int part = f == "year" ? 0 : f == "month" ? 1 : f == "day" ? 2 : 3;
     const IxType& t = e->args[0]->type;
-    if ((t.code & 0xFF) == IXR_TYPE_DATETIME)
+    if (baseType(t.code) == IXR_TYPE_DATETIME)
       return "ix_part(" + arg(0) + ", " + std::to_string(t.len) + ", " + std::to_string(part) + ")";
     return "ix_part(" + argAs(0, tDate()) + ", 0, " + std::to_string(part) + ")";
   }
@@ -269,7 +271,7 @@ std::string Translator::emitFunc(Expr* e, Scope* sc) {
   if (f == "hex") return "printf('0x%08X', " + argAs(0, tInteger()) + ")";
   if (f == "to_char") {
     const IxType& t = e->args[0]->type;
-    return "ix_tochar(" + arg(0) + ", " + std::to_string(t.code & 0xFF) + ", " +
+    return "ix_tochar(" + arg(0) + ", " + std::to_string(baseType(t.code)) + ", " +
            std::to_string(t.len) + ", " + (argc == 2 ? text(1) : "NULL") + ")";
   }
   if (f == "to_date") return "ix_todate(" + text(0) + ", " + (argc == 2 ? text(1) : "NULL") + ")";

@@ -3,11 +3,12 @@
 #include "platform/informix/ixr_types.h"
 
 #include "platform/informix/ixr_datetime.h"
+#include "platform/informix/ixr_decimal.h"
 
 namespace ixr {
 
 Store storeOf(int code) {
-  switch (code & 0xFF) {
+  switch (baseType(code)) {
     case IXR_TYPE_SMALLINT:
     case IXR_TYPE_INTEGER:
     case IXR_TYPE_SERIAL:
@@ -24,7 +25,7 @@ Store storeOf(int code) {
 }
 
 bool isCharType(int code) {
-  switch (code & 0xFF) {
+  switch (baseType(code)) {
     case IXR_TYPE_CHAR:
     case IXR_TYPE_NCHAR:
     case IXR_TYPE_VARCHAR:
@@ -37,27 +38,27 @@ bool isCharType(int code) {
 }
 
 bool isPaddedChar(int code) {
-  int c = code & 0xFF;
+  int c = baseType(code);
   return c == IXR_TYPE_CHAR || c == IXR_TYPE_NCHAR;
 }
 
 bool isIntType(int code) {
-  int c = code & 0xFF;
+  int c = baseType(code);
   return c == IXR_TYPE_SMALLINT || c == IXR_TYPE_INTEGER || c == IXR_TYPE_SERIAL;
 }
 
 bool isDecimalType(int code) {
-  int c = code & 0xFF;
+  int c = baseType(code);
   return c == IXR_TYPE_DECIMAL || c == IXR_TYPE_MONEY;
 }
 
 bool isNumericType(int code) {
-  int c = code & 0xFF;
+  int c = baseType(code);
   return isIntType(c) || isDecimalType(c) || c == IXR_TYPE_FLOAT || c == IXR_TYPE_SMALLFLOAT;
 }
 
 bool isBlobType(int code) {
-  int c = code & 0xFF;
+  int c = baseType(code);
   return c == IXR_TYPE_BYTE || c == IXR_TYPE_TEXT;
 }
 
@@ -78,7 +79,7 @@ IxType tByte() { return {IXR_TYPE_BYTE, 56}; }
 IxType tText() { return {IXR_TYPE_TEXT, 56}; }
 
 int charLength(const IxType& t) {
-  switch (t.code & 0xFF) {
+  switch (baseType(t.code)) {
     case IXR_TYPE_VARCHAR:
     case IXR_TYPE_NVARCHAR: return t.len & 0xFF;
     case IXR_TYPE_TEXT: return 0x7FFFFFFF;
@@ -90,14 +91,14 @@ int decPrecision(const IxType& t) { return (t.len >> 8) & 0xFF; }
 int decScale(const IxType& t) { return t.len & 0xFF; }
 
 int catalogCode(const IxType& t) {
-  int c = t.code & 0xFF;
+  int c = baseType(t.code);
   if (c == IXR_TYPE_LVARCHAR) c = IXR_TYPE_LVARCHAR_CATALOG;
   return c | (t.notnull ? IXR_TYPE_NOTNULL : 0);
 }
 
 IxType fromCatalog(int coltype, int collength) {
   IxType t;
-  t.code = static_cast<int16_t>(coltype & 0xFF);
+  t.code = static_cast<int16_t>(baseType(coltype));
   if (t.code == IXR_TYPE_LVARCHAR_CATALOG) t.code = IXR_TYPE_LVARCHAR;
   t.notnull = (coltype & IXR_TYPE_NOTNULL) != 0;
   // collength is a SMALLINT in the catalog: lengths above 32767 come back negative.
@@ -106,7 +107,7 @@ IxType fromCatalog(int coltype, int collength) {
 }
 
 int displayWidth(int code, int32_t len) {
-  switch (code & 0xFF) {
+  switch (baseType(code)) {
     case IXR_TYPE_CHAR:
     case IXR_TYPE_NCHAR:
     case IXR_TYPE_LVARCHAR:
@@ -122,8 +123,8 @@ int displayWidth(int code, int32_t len) {
     case IXR_TYPE_MONEY: {
       int p = (len >> 8) & 0xFF, s = len & 0xFF;
       // sign, point and a leading zero; a floating value may need an exponent too.
-      if (s == 255) return p + 8;
-      return p + (s == p ? 4 : 3) + ((code & 0xFF) == IXR_TYPE_MONEY ? 1 : 0);
+      if (s == kDecFloating) return p + 8;
+      return p + (s == p ? 4 : 3) + (baseType(code) == IXR_TYPE_MONEY ? 1 : 0);
     }
     case IXR_TYPE_DATE: return 10;
     case IXR_TYPE_DATETIME: return qualTextLength(len, false);
@@ -141,7 +142,7 @@ const char* sqliteDecl(const IxType& t) {
     case Store::Decimal: return "TEXT COLLATE IXDEC";
     case Store::DateTime: return "TEXT";
     case Store::Blob: return "BLOB";
-    case Store::Text: return (t.code & 0xFF) == IXR_TYPE_TEXT ? "TEXT" : "TEXT COLLATE RTRIM";
+    case Store::Text: return baseType(t.code) == IXR_TYPE_TEXT ? "TEXT" : "TEXT COLLATE RTRIM";
   }
   return "TEXT";
 }

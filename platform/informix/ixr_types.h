@@ -19,6 +19,9 @@ struct IxType {
   bool operator==(const IxType& o) const { return code == o.code && len == o.len; }
 };
 
+// The type of a code without its flags (IXR_TYPE_NOTNULL).
+inline int baseType(int code) { return code & IXR_TYPE_MASK; }
+
 // How values of a type are kept in SQLite.
 enum class Store {
   Int,       // SMALLINT, INTEGER, SERIAL, DATE (day count), INTERVAL (unit count)
@@ -56,7 +59,7 @@ IxType tText();
 // Maximum characters a character type holds (CHAR n, VARCHAR max, LVARCHAR n).
 int charLength(const IxType& t);
 int decPrecision(const IxType& t);
-int decScale(const IxType& t);  // 255 for a floating DECIMAL
+int decScale(const IxType& t);  // kDecFloating for a floating DECIMAL
 
 // The collength written to syscolumns (LVARCHAR is the same; its code becomes 40).
 int catalogCode(const IxType& t);
