@@ -194,7 +194,7 @@ TEST_F(CatalogTest, SysmasterListsTheServersDatabases) {
             (Rows{{"other"}}));
   ASSERT_EQ(exec("drop database other"), 0);
   EXPECT_EQ(scalar("select count(*) from sysmaster:sysdatabases"), "1");
-  EXPECT_EQ(exec("drop database cat"), -425);
+  EXPECT_EQ(exec("drop database cat"), IXR_E_DATABASE_IN_USE);
 }
 
 }  // namespace
