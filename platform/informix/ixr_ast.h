@@ -99,9 +99,7 @@ struct TableRef {
   JoinKind join = JoinKind::Comma;
   Expr* on = nullptr;
   // Analysis.
-  const TableDef* def = nullptr;
-  std::vector<std::string> subNames;  // column names of a derived table
-  std::vector<IxType> subTypes;
+  const TableDef* def = nullptr;  // its description (made up for a derived table)
 };
 
 struct SelItem {
@@ -135,8 +133,9 @@ struct Select {
 };
 
 struct DefaultSpec {
-  char kind =
-      0;  // 0 none, 'L' literal, 'N' NULL, 'T' TODAY, 'C' CURRENT, 'U' USER, 'S' DBSERVERNAME
+  // sysdefaults.type: 'L' literal, 'N' NULL, 'T' TODAY, 'C' CURRENT, 'U' USER,
+  // 'S' DBSERVERNAME; 0 for no default.
+  char kind = 0;
   Expr* literal = nullptr;  // the literal of kind L
   std::string text;         // the default as sysdefaults keeps it
 };
@@ -156,8 +155,8 @@ struct ColDef {
   std::string name;
   IxType type;
   int serialStart = 1;
-  DefaultSpec def;
-  std::vector<ConstraintDef> cons;  // column constraints (cols filled with the column)
+  DefaultSpec defaultValue;
+  std::vector<ConstraintDef> constraints;  // cols filled with the column
 };
 
 enum class StmtKind {
@@ -196,13 +195,14 @@ enum class StmtKind {
   Unlock,
 };
 
+enum class AlterKind { AddColumn, DropColumn, ModifyColumn, AddConstraint, DropConstraint };
+
 struct AlterAction {
-  char kind =
-      0;  // 'A' add column, 'D' drop column, 'M' modify, 'C' add constraint, 'X' drop constraint
+  AlterKind kind = AlterKind::AddColumn;
   ColDef col;
   std::string before;  // ADD ... BEFORE column
   std::string name;    // DROP column / DROP CONSTRAINT name
-  ConstraintDef cons;
+  ConstraintDef constraint;
 };
 
 struct IndexCol {
@@ -222,8 +222,8 @@ constexpr int kLockWaitDefault = -1;
 
 struct Stmt {
   StmtKind kind = StmtKind::Select;
-  size_t pos = 0, end = 0;  // span in the text
-  Select* sel = nullptr;    // SELECT, INSERT ... SELECT, CREATE VIEW
+  size_t pos = 0, end = 0;   // span in the text
+  Select* select = nullptr;  // SELECT, INSERT ... SELECT, CREATE VIEW
 
   TableName table;  // target of INSERT/UPDATE/DELETE/DDL/GRANT/LOCK
   std::vector<std::string> cols;
@@ -234,7 +234,7 @@ struct Stmt {
 
   bool temp = false;
   std::vector<ColDef> colDefs;
-  std::vector<ConstraintDef> tcons;
+  std::vector<ConstraintDef> tableConstraints;
   std::vector<AlterAction> alters;
   std::string name, name2;  // index, view, synonym, database, procedure, new names
   std::vector<IndexCol> idxCols;

@@ -29,7 +29,7 @@ struct TableDef {
   int tabid = 0;
   std::string name;
   std::string owner;
-  char tabtype = 'T';           // T table, V view
+  char tabtype = 'T';           // systables.tabtype: T table, V view; Q derived table (translator)
   std::string schema = "main";  // SQLite schema: main, temp or sysmaster
   std::vector<ColumnDef> cols;
   int serialCol = -1;

@@ -115,7 +115,7 @@ IxError checkSql(Session& s, const TableModel& m, const std::string& text, std::
   if (auto e = parseSql("select 1 from ixr_check where " + text, false, ast)) return e;
   TableDef t = asTableDef(m);
   TransCtx ctx = transCtx(s);
-  return translateCheck(ctx, ast, ast.stmts[0]->sel->cores[0]->where, t, out);
+  return translateCheck(ctx, ast, ast.stmts[0]->select->cores[0]->where, t, out);
 }
 
 // SQLite DDL of the table (without its indexes).
@@ -502,12 +502,12 @@ IxError colModel(const ColDef& cd, ColModel& c) {
   c.name = cd.name;
   c.type = cd.type;
   c.type.notnull = false;
-  c.defKind = cd.def.kind;
-  if (cd.def.kind == 'L') {
+  c.defKind = cd.defaultValue.kind;
+  if (cd.defaultValue.kind == 'L') {
     // Checked against the type here; the catalog keeps the value as written.
     std::string sql;
-    if (auto e = defaultLiteral(cd.def.literal, cd.type, sql)) return e;
-    c.defText = cd.def.literal->text;
+    if (auto e = defaultLiteral(cd.defaultValue.literal, cd.type, sql)) return e;
+    c.defText = cd.defaultValue.literal->text;
   }
   return {};
 }
@@ -533,13 +533,13 @@ IxError createTemp(Session& s, Stmt* st) {
     c.name = cd.name;
     c.type = cd.type;
     c.colno = static_cast<int>(i + 1);
-    for (const auto& k : cd.cons) {
+    for (const auto& k : cd.constraints) {
       if (k.type == 'P') c.type.notnull = true;
       if (k.type == 'P' || k.type == 'U') uniques.push_back(quoteId(cd.name));
     }
     std::string dsql;
-    if (cd.def.kind == 'L')
-      if (auto e = defaultLiteral(cd.def.literal, cd.type, dsql)) return e;
+    if (cd.defaultValue.kind == 'L')
+      if (auto e = defaultLiteral(cd.defaultValue.literal, cd.type, dsql)) return e;
     defaults.push_back(dsql);
     if (baseType(c.type.code) == IXR_TYPE_SERIAL) {
       def->serialCol = static_cast<int>(i);
@@ -547,7 +547,7 @@ IxError createTemp(Session& s, Stmt* st) {
     }
     def->cols.push_back(c);
   }
-  for (const auto& k : st->tcons) {
+  for (const auto& k : st->tableConstraints) {
     if (k.type != 'P' && k.type != 'U') continue;
     std::string cols;
     for (size_t j = 0; j < k.cols.size(); ++j) cols += (j ? ", " : "") + quoteId(k.cols[j]);
@@ -574,14 +574,15 @@ IxError createTable(Session& s, Stmt* st) {
       ++serials;
       serialStart = cd.serialStart;
     }
-    if (isBlobType(c.type.code) && cd.def.kind == 'L') return ixErr(IXR_E_BLOB_LITERAL, cd.name);
+    if (isBlobType(c.type.code) && cd.defaultValue.kind == 'L')
+      return ixErr(IXR_E_BLOB_LITERAL, cd.name);
     m.cols.push_back(c);
   }
   if (serials > 1) return ixErr(IXR_E_UNSUPPORTED, "a table has at most one SERIAL column");
   for (const ColDef& cd : st->colDefs)
-    for (const ConstraintDef& d : cd.cons)
+    for (const ConstraintDef& d : cd.constraints)
       if (auto e = addConstraint(s, m, consFrom(d), &d)) return e;
-  for (const ConstraintDef& d : st->tcons)
+  for (const ConstraintDef& d : st->tableConstraints)
     if (auto e = addConstraint(s, m, consFrom(d), &d)) return e;
   int32_t today = dateToday();
   Sql t(s.db,
@@ -675,7 +676,7 @@ IxError alterTable(Session& s, Stmt* st) {
   if (auto e = loadModel(s, t->tabid, m)) return e;
   for (AlterAction& a : st->alters) {
     switch (a.kind) {
-      case 'A': {
+      case AlterKind::AddColumn: {
         if (m.find(a.col.name) >= 0) return ixErr(IXR_E_COLUMN_EXISTS, a.col.name);
         ColModel c;
         if (auto e = colModel(a.col, c)) return e;
@@ -691,11 +692,11 @@ IxError alterTable(Session& s, Stmt* st) {
           at = static_cast<size_t>(b);
         }
         m.cols.insert(m.cols.begin() + static_cast<long>(at), c);
-        for (const ConstraintDef& d : a.col.cons)
+        for (const ConstraintDef& d : a.col.constraints)
           if (auto e = addConstraint(s, m, consFrom(d), &d)) return e;
         break;
       }
-      case 'D': {
+      case AlterKind::DropColumn: {
         int k = m.find(a.name);
         if (k < 0) return ixErr(IXR_E_NO_COLUMN, a.name);
         m.cols.erase(m.cols.begin() + k);
@@ -723,7 +724,7 @@ IxError alterTable(Session& s, Stmt* st) {
                         m.indexes.end());
         break;
       }
-      case 'M': {
+      case AlterKind::ModifyColumn: {
         int k = m.find(a.col.name);
         if (k < 0) return ixErr(IXR_E_NO_COLUMN, a.col.name);
         ColModel c;
@@ -737,14 +738,14 @@ IxError alterTable(Session& s, Stmt* st) {
                                              x.cols[0] == a.col.name;
                                     }),
                      m.cons.end());
-        for (const ConstraintDef& d : a.col.cons)
+        for (const ConstraintDef& d : a.col.constraints)
           if (auto e = addConstraint(s, m, consFrom(d), &d)) return e;
         break;
       }
-      case 'C':
-        if (auto e = addConstraint(s, m, consFrom(a.cons), &a.cons)) return e;
+      case AlterKind::AddConstraint:
+        if (auto e = addConstraint(s, m, consFrom(a.constraint), &a.constraint)) return e;
         break;
-      case 'X': {
+      case AlterKind::DropConstraint: {
         auto it = std::find_if(m.cons.begin(), m.cons.end(),
                                [&](const ConsModel& c) { return c.name == a.name; });
         if (it == m.cons.end())
@@ -896,7 +897,7 @@ IxError createView(Session& s, Stmt* st, Ast& ast) {
   TransCtx ctx = transCtx(s);
   std::string sql;
   std::vector<ResultCol> cols;
-  if (auto e = translateQuery(ctx, ast, st->sel, sql, cols)) return e;
+  if (auto e = translateQuery(ctx, ast, st->select, sql, cols)) return e;
   if (!st->cols.empty()) {
     if (st->cols.size() != cols.size()) return ixErr(IXR_E_INSERT_COUNT);
     for (size_t k = 0; k < cols.size(); ++k) cols[k].name = st->cols[k];
@@ -949,7 +950,7 @@ IxError createView(Session& s, Stmt* st, Ast& ast) {
           bases.push_back(r->def->name);
       }
   };
-  walk(st->sel);
+  walk(st->select);
   Sql d(s.db,
         "INSERT INTO sysdepend (btabid, btype, dtabid, dtype) SELECT tabid, tabtype, ?1, 'V' FROM "
         "systables WHERE tabname = ?2");

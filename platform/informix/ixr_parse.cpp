@@ -281,7 +281,7 @@ Stmt* Parser::statement() {
   Stmt* st = nullptr;
   if (is("select") || (isOp("(") && peekIs(1, "select"))) {
     st = newStmt(StmtKind::Select, pos);
-    st->sel = query();
+    st->select = query();
   } else if (accept("insert")) {
     st = insertStmt(pos);
   } else if (accept("update")) {

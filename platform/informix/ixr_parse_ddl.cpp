@@ -20,7 +20,7 @@ Stmt* Parser::createStmt(size_t pos) {
     st->table = tableName();
     expectOp("(");
     do {
-      if (!tableConstraint(st->tcons)) st->colDefs.push_back(columnDef());
+      if (!tableConstraint(st->tableConstraints)) st->colDefs.push_back(columnDef());
     } while (!err_ && acceptOp(","));
     expectOp(")");
     skipRest();
@@ -51,7 +51,7 @@ Stmt* Parser::createStmt(size_t pos) {
     st->table = tableName();
     if (isOp("(")) st->cols = nameList();
     expect("as");
-    st->sel = query();
+    st->select = query();
     if (accept("with")) {
       expect("check");
       expect("option");
@@ -129,14 +129,14 @@ Stmt* Parser::dropStmt(size_t pos) {
   return st;
 }
 
-void Parser::alterItem(Stmt* st, char kind, bool list) {
+void Parser::alterItem(Stmt* st, AlterKind kind, bool list) {
   auto one = [&]() {
     AlterAction a;
     a.kind = kind;
-    if (kind == 'A' || kind == 'M') {
+    if (kind == AlterKind::AddColumn || kind == AlterKind::ModifyColumn) {
       a.col = columnDef();
-      if (kind == 'A' && accept("before")) a.before = ident();
-    } else if (kind == 'D' || kind == 'X') {
+      if (kind == AlterKind::AddColumn && accept("before")) a.before = ident();
+    } else if (kind == AlterKind::DropColumn || kind == AlterKind::DropConstraint) {
       a.name = ident();
     } else {
       std::vector<ConstraintDef> v;
@@ -144,7 +144,7 @@ void Parser::alterItem(Stmt* st, char kind, bool list) {
         fail();
         return;
       }
-      a.cons = v[0];
+      a.constraint = v[0];
     }
     st->alters.push_back(std::move(a));
   };
@@ -169,22 +169,22 @@ Stmt* Parser::alterStmt(size_t pos) {
   do {
     if (accept("add")) {
       if (accept("constraint")) {
-        alterItem(st, 'C', acceptOp("("));
+        alterItem(st, AlterKind::AddConstraint, acceptOp("("));
       } else {
-        alterItem(st, 'A', acceptOp("("));
+        alterItem(st, AlterKind::AddColumn, acceptOp("("));
       }
     } else if (accept("drop")) {
       if (accept("constraint")) {
-        alterItem(st, 'X', acceptOp("("));
+        alterItem(st, AlterKind::DropConstraint, acceptOp("("));
       } else {
-        alterItem(st, 'D', acceptOp("("));
+        alterItem(st, AlterKind::DropColumn, acceptOp("("));
       }
     } else if (accept("modify")) {
       if (is("next") || is("extent") || is("lock")) {
         skipRest();
         break;
       }
-      alterItem(st, 'M', acceptOp("("));
+      alterItem(st, AlterKind::ModifyColumn, acceptOp("("));
     } else if (is("lock") || is("next") || is("type")) {
       skipRest();
       break;
@@ -354,25 +354,25 @@ ColDef Parser::columnDef() {
     if (accept("default")) {
       size_t b = cur().pos;
       if (accept("null")) {
-        cd.def.kind = 'N';
+        cd.defaultValue.kind = 'N';
       } else if (accept("today")) {
-        cd.def.kind = 'T';
+        cd.defaultValue.kind = 'T';
       } else if (accept("user") || accept("current_user")) {
-        cd.def.kind = 'U';
+        cd.defaultValue.kind = 'U';
       } else if (accept("dbservername") || accept("sitename")) {
-        cd.def.kind = 'S';
+        cd.defaultValue.kind = 'S';
       } else if (accept("current")) {
-        cd.def.kind = 'C';
+        cd.defaultValue.kind = 'C';
         if (cur().kind == TokenKind::Word && timeUnitCode(cur().text) >= 0) qualifier(false);
       } else {
-        cd.def.kind = 'L';
-        cd.def.literal = unary();
-        if (cd.def.literal->kind != ExprKind::Literal &&
-            cd.def.literal->kind != ExprKind::DatetimeLiteral &&
-            cd.def.literal->kind != ExprKind::IntervalLiteral)
+        cd.defaultValue.kind = 'L';
+        cd.defaultValue.literal = unary();
+        if (cd.defaultValue.literal->kind != ExprKind::Literal &&
+            cd.defaultValue.literal->kind != ExprKind::DatetimeLiteral &&
+            cd.defaultValue.literal->kind != ExprKind::IntervalLiteral)
           fail();
       }
-      cd.def.text = spanText(b, cur().pos);
+      cd.defaultValue.text = spanText(b, cur().pos);
     } else if (is("not") && peekIs(1, "null")) {
       advance(2);
       cd.type.notnull = true;
@@ -380,7 +380,7 @@ ColDef Parser::columnDef() {
       c.type = 'N';
       c.cols = {cd.name};
       constraintName(c);
-      cd.cons.push_back(c);
+      cd.constraints.push_back(c);
     } else if (accept("null")) {
       // explicitly nullable
     } else if (is("primary") && peekIs(1, "key")) {
@@ -389,24 +389,24 @@ ColDef Parser::columnDef() {
       c.type = 'P';
       c.cols = {cd.name};
       constraintName(c);
-      cd.cons.push_back(c);
+      cd.constraints.push_back(c);
     } else if (accept("unique") || accept("distinct")) {
       ConstraintDef c;
       c.type = 'U';
       c.cols = {cd.name};
       constraintName(c);
-      cd.cons.push_back(c);
+      cd.constraints.push_back(c);
     } else if (accept("references")) {
       ConstraintDef c;
       c.cols = {cd.name};
       references(c);
       constraintName(c);
-      cd.cons.push_back(c);
+      cd.constraints.push_back(c);
     } else if (accept("check")) {
       ConstraintDef c;
       checkClause(c);
       constraintName(c);
-      cd.cons.push_back(c);
+      cd.constraints.push_back(c);
     } else {
       break;
     }

@@ -228,7 +228,7 @@ Stmt* Parser::insertStmt(size_t pos) {
     while (!err_ && acceptOp(","));
     expectOp(")");
   } else if (is("select") || isOp("(")) {
-    st->sel = query();
+    st->select = query();
   } else {
     fail();
   }

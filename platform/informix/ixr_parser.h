@@ -148,7 +148,7 @@ class Parser {
   Stmt* createStmt(size_t pos);
   Stmt* dropStmt(size_t pos);
   Stmt* alterStmt(size_t pos);
-  void alterItem(Stmt* st, char kind, bool list);
+  void alterItem(Stmt* st, AlterKind kind, bool list);
   Stmt* renameStmt(size_t pos);
   Stmt* grantStmt(size_t pos);
   ColDef columnDef();

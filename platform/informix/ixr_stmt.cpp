@@ -192,7 +192,7 @@ TransCtx transCtx(Session& s) {
 int statementType(const Stmt& st) {
   switch (st.kind) {
     case StmtKind::Select:
-      return st.sel && !st.sel->intoTemp.empty() ? IXR_STMT_SELECT_INTO : IXR_STMT_SELECT;
+      return st.select && !st.select->intoTemp.empty() ? IXR_STMT_SELECT_INTO : IXR_STMT_SELECT;
     case StmtKind::Insert: return IXR_STMT_INSERT;
     case StmtKind::Update: return st.currentOf.empty() ? IXR_STMT_UPDATE : IXR_STMT_UPDATE_CURRENT;
     case StmtKind::Delete: return st.currentOf.empty() ? IXR_STMT_DELETE : IXR_STMT_DELETE_CURRENT;

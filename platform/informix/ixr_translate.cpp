@@ -387,7 +387,7 @@ IxError Translator::insert(Stmt* st) {
     }
   }
   std::vector<std::string> vals;
-  if (!st->sel) {
+  if (!st->select) {
     if (st->values.size() != idx.size()) return fail(ixErr(IXR_E_INSERT_COUNT));
     Scope* vs = newScope(nullptr);
     for (size_t k = 0; k < st->values.size(); ++k) {
@@ -406,12 +406,12 @@ IxError Translator::insert(Stmt* st) {
   } else {
     std::string sql;
     std::vector<ResultCol> cols;
-    if (auto e = query(st->sel, nullptr, sql, cols, false, "ixc")) return e;
+    if (auto e = query(st->select, nullptr, sql, cols, false, "ixc")) return e;
     if (cols.size() != idx.size()) return fail(ixErr(IXR_E_INSERT_COUNT));
     for (size_t k = 0; k < cols.size(); ++k)
       vals.push_back(emitConv(quoteId("ixc" + std::to_string(k + 1)), cols[k].type,
                               t.cols[static_cast<size_t>(idx[k])].type));
-    subSql_[st->sel] = sql;
+    subSql_[st->select] = sql;
   }
   // SERIAL: the server assigns the next value for 0 or a missing value.
   if (t.serialCol >= 0) {
@@ -429,14 +429,14 @@ IxError Translator::insert(Stmt* st) {
   for (size_t k = 0; k < idx.size(); ++k)
     sql += (k ? ", " : "") + quoteId(t.cols[static_cast<size_t>(idx[k])].name);
   sql += ") ";
-  if (!st->sel) {
+  if (!st->select) {
     sql += "VALUES (";
     for (size_t k = 0; k < vals.size(); ++k) sql += (k ? ", " : "") + vals[k];
     sql += ")";
   } else {
     sql += "SELECT ";
     for (size_t k = 0; k < vals.size(); ++k) sql += (k ? ", " : "") + vals[k];
-    sql += " FROM (" + subSql_[st->sel] + ")";
+    sql += " FROM (" + subSql_[st->select] + ")";
     // The parser cannot tell "INSERT ... SELECT" from an upsert clause; WHERE true
     // keeps SQLite from reading one.
     sql += " WHERE true";
@@ -504,10 +504,10 @@ IxError Translator::stmt(Stmt* st) {
   switch (st->kind) {
     case StmtKind::Select: {
       std::vector<ResultCol> cols;
-      if (auto e = query(st->sel, nullptr, out_.sql, cols, true)) return e;
+      if (auto e = query(st->select, nullptr, out_.sql, cols, true)) return e;
       out_.cols = std::move(cols);
       out_.op = Op::Read;
-      out_.intoTemp = st->sel->intoTemp;
+      out_.intoTemp = st->select->intoTemp;
       out_.stmtType = out_.intoTemp.empty() ? IXR_STMT_SELECT : IXR_STMT_SELECT_INTO;
       return {};
     }
