@@ -1,5 +1,6 @@
-// Parameter arrays at the operation-table level: the row count they leave and the
-// values each set hands to the server.
+// inf_exec_test.cpp -- execution at the operation-table level: parameter
+// arrays (the row count they leave and the values each set hands to the
+// server), statements and counts by kind, and fixed-point parameter text.
 
 #include <gtest/gtest.h>
 
@@ -10,10 +11,12 @@
 
 #include "agent_support.h"
 #include "drv/errtab.h"
+#include "drv_inf/inf_exec.h"
 
 namespace {
 
 using Executing = AgentTest;
+using Agent = AgentTest;
 
 int32_t rowCount(DrvHandle cur) {
   int32_t rows = -99;
@@ -89,6 +92,50 @@ TEST_F(Executing, TextCellsOfAnArrayKeepTheirOwnLength) {
     if (done) break;
   }
   EXPECT_EQ(got, texts);
+}
+
+TEST_F(Agent, StatementsAndCountsByKind) {
+  DrvHandle conn = connect("logged@ol_test");
+  // Counts are not cut to 16 bits.
+  ASSERT_EQ(exec(conn, "create table big (a integer)"), 0);
+  ASSERT_EQ(exec(conn, "insert into big values (1)"), 0);
+  for (int i = 0; i < 17; ++i) ASSERT_EQ(exec(conn, "insert into big select a from big"), 0);
+  DrvHandle cur = 0;
+  ASSERT_EQ(exec(conn, "update big set a = 2", &cur), 0);
+  int32_t rows = 0;
+  ASSERT_EQ(INF_GetInfo(cur, DRVP_ROW_COUNT, &rows, 4, nullptr), 0);
+  EXPECT_EQ(rows, 131072);
+  // SELECT ... INTO TEMP is executed, not opened, and has no result columns.
+  ASSERT_EQ(INF_Prepare(cur, "select a from t into temp tt"), 0);
+  EXPECT_EQ(INF_Execute(cur), 0);
+  uint16_t n = 9;
+  ASSERT_EQ(INF_DescribeColumns(cur, &n, nullptr), 0);
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(exec(conn, "select count(*) from tt"), 0);
+  // The CEILING and FLOOR escapes compute what they name.
+  ASSERT_EQ(INF_Prepare(cur, "select a from t where a = {fn ceiling(2.5)} and {fn floor(2.5)} = 2"),
+            0);
+  ASSERT_EQ(INF_Execute(cur), 0);
+  Dataset ds{};
+  ASSERT_EQ(Fetch(cur, 10, &ds), 0);
+  EXPECT_EQ(ds.rowCount, 1);
+  DatasetFree(&ds);
+  // No rows touched is a success with 0 rows.
+  ASSERT_EQ(INF_Prepare(cur, "delete from t where a = -1"), 0);
+  EXPECT_EQ(INF_Execute(cur), 0);
+  ASSERT_EQ(INF_GetInfo(cur, DRVP_ROW_COUNT, &rows, 4, nullptr), 0);
+  EXPECT_EQ(rows, 0);
+  // A failing statement answers the mapped code with the runtime's message.
+  EXPECT_EQ(INF_Prepare(cur, "select a from no_such_table"), ERR_TABLE_NOT_FOUND);
+  std::vector<std::string> e = errors(cur);
+  ASSERT_FALSE(e.empty());
+  EXPECT_NE(e[0].find("(-206)[SQLSTATE:42S02]"), std::string::npos) << e[0];
+}
+
+TEST(FormatFixed, IgnoresTheLocaleAndPadsToTheWidth) {
+  EXPECT_EQ(FormatFixed(3.14159, 8, 2), "    3.14");
+  EXPECT_EQ(FormatFixed(-2.5, 0, 1), "-2.5");
+  EXPECT_EQ(FormatFixed(10, 0, 0), "10");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// connect_test.cpp -- from a connection string to the back end's connect:
+// connconf_test.cpp -- from a connection string to the back end's connect:
 // keyword parsing, the configuration sources, the prompt decision, the
 // completed connection string, capabilities and the settings that follow a
 // connect.

@@ -1,5 +1,6 @@
-// The agent over the embedded runtime: connect, transactions by database kind
-// and autocommit, options, and sessions used from several connections and threads.
+// inf_connect_test.cpp -- the agent's connections over the embedded runtime:
+// connect, transactions by database kind and autocommit, isolation, and
+// sessions used from several connections and threads.
 
 #include <gtest/gtest.h>
 
@@ -239,72 +240,6 @@ TEST_F(Agent, AutocommitAndIsolationKeepTheWorkAndReportWhatRuns) {
                                                    "STATIC set isolation to repeatable read"}));
 }
 
-TEST_F(Agent, StatementsAndCountsByKind) {
-  DrvHandle conn = connect("logged@ol_test");
-  // Counts are not cut to 16 bits.
-  ASSERT_EQ(exec(conn, "create table big (a integer)"), 0);
-  ASSERT_EQ(exec(conn, "insert into big values (1)"), 0);
-  for (int i = 0; i < 17; ++i) ASSERT_EQ(exec(conn, "insert into big select a from big"), 0);
-  DrvHandle cur = 0;
-  ASSERT_EQ(exec(conn, "update big set a = 2", &cur), 0);
-  int32_t rows = 0;
-  ASSERT_EQ(INF_GetInfo(cur, DRVP_ROW_COUNT, &rows, 4, nullptr), 0);
-  EXPECT_EQ(rows, 131072);
-  // SELECT ... INTO TEMP is executed, not opened, and has no result columns.
-  ASSERT_EQ(INF_Prepare(cur, "select a from t into temp tt"), 0);
-  EXPECT_EQ(INF_Execute(cur), 0);
-  uint16_t n = 9;
-  ASSERT_EQ(INF_DescribeColumns(cur, &n, nullptr), 0);
-  EXPECT_EQ(n, 0);
-  EXPECT_EQ(exec(conn, "select count(*) from tt"), 0);
-  // The CEILING and FLOOR escapes compute what they name.
-  ASSERT_EQ(INF_Prepare(cur, "select a from t where a = {fn ceiling(2.5)} and {fn floor(2.5)} = 2"),
-            0);
-  ASSERT_EQ(INF_Execute(cur), 0);
-  Dataset ds{};
-  ASSERT_EQ(Fetch(cur, 10, &ds), 0);
-  EXPECT_EQ(ds.rowCount, 1);
-  DatasetFree(&ds);
-  // No rows touched is a success with 0 rows.
-  ASSERT_EQ(INF_Prepare(cur, "delete from t where a = -1"), 0);
-  EXPECT_EQ(INF_Execute(cur), 0);
-  ASSERT_EQ(INF_GetInfo(cur, DRVP_ROW_COUNT, &rows, 4, nullptr), 0);
-  EXPECT_EQ(rows, 0);
-  // A failing statement answers the mapped code with the runtime's message.
-  EXPECT_EQ(INF_Prepare(cur, "select a from no_such_table"), ERR_TABLE_NOT_FOUND);
-  std::vector<std::string> e = errors(cur);
-  ASSERT_FALSE(e.empty());
-  EXPECT_NE(e[0].find("(-206)[SQLSTATE:42S02]"), std::string::npos) << e[0];
-}
-
-TEST_F(Agent, CursorNamesComeFromHandlesAndFollowSetCursorName) {
-  DrvHandle conn = connect("logged@ol_test");
-  DrvHandle a = 0;
-  DrvHandle b = 0;
-  ASSERT_EQ(INF_AllocCursor(conn, &a), 0);
-  ASSERT_EQ(INF_AllocCursor(conn, &b), 0);
-  char na[32], nb[32];
-  int16_t len = 0;
-  ASSERT_EQ(INF_GetCursorName(a, na, sizeof na, &len), 0);
-  ASSERT_EQ(INF_GetCursorName(b, nb, sizeof nb, &len), 0);
-  EXPECT_STRNE(na, nb);
-  char small[3];
-  EXPECT_EQ(INF_GetCursorName(a, small, sizeof small, &len), ERR_TRUNCATED);
-  EXPECT_EQ(len, static_cast<int16_t>(std::strlen(na)));
-  EXPECT_STREQ(small, std::string(na, 2).c_str());
-
-  ASSERT_EQ(INF_Prepare(a, "select a from t where a <= 10"), 0);
-  ixr_test_record(true);
-  ASSERT_EQ(INF_SetCursorName(a, "mycursor"), 0);
-  ASSERT_EQ(INF_Execute(a), 0);
-  bool declared = false;
-  for (const std::string& c : calls(true)) declared = declared || c == "DECLARE mycursor";
-  EXPECT_TRUE(declared);
-  std::vector<int32_t> sizes;
-  EXPECT_EQ(fetchAll(a, 4, &sizes), 0);
-  EXPECT_EQ(sizes, (std::vector<int32_t>{4, 4, 2, 0}));
-}
-
 // Each statement of two connections used in turn must run on its own session.
 TEST_F(Agent, InterleavedConnectionsRunOnTheirOwnSessions) {
   for (bool forceDormant : {false, true}) {
@@ -359,76 +294,6 @@ TEST_F(Agent, InterleavedConnectionsRunOnTheirOwnSessions) {
     ASSERT_EQ(INF_EndConnect(c1), 0);
     ASSERT_EQ(INF_EndConnect(c2), 0);
   }
-}
-
-TEST_F(Agent, GetInfoAndOptions) {
-  ConnectOptions.maxRows = 500;
-  DrvHandle conn = connect("logged@ol_test");
-  char text[16] = {};
-  uint16_t len = 0;
-  int32_t v = 0;
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + 17, text, sizeof text, &len), 0);
-  EXPECT_STREQ(text, "INFORMIX");
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 17, &v, 4, &len), 0);
-  EXPECT_EQ(v, 0);
-  EXPECT_EQ(len, 4);
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + 40, text, 5, &len), 0);
-  EXPECT_STREQ(text, "Stor");
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 28, &v, 4, nullptr), 0);
-  EXPECT_EQ(v, 2);  // SQL_IC_LOWER
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 85, &v, 4, nullptr), 0);
-  EXPECT_EQ(v, 1);  // SQL_NC_LOW
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 171, &v, 4, nullptr), ERR_NOT_SUPPORTED);
-  EXPECT_EQ(INF_GetInfo(server_, DRVP_AGENT_ID, text, sizeof text, nullptr), 0);
-  EXPECT_STREQ(text, "informix11");
-
-  DrvHandle cur = 0;
-  ASSERT_EQ(INF_AllocCursor(conn, &cur), 0);
-  EXPECT_EQ(INF_GetInfo(cur, DRVP_CAPABILITIES, &v, 4, nullptr), ERR_ARGUMENT);
-  struct Opt {
-    DriverPropId id;
-    int32_t value;
-    int32_t rc;
-    int32_t inForce;
-  };
-  const Opt before[] = {
-      {DRVP_STMT_OPTION + 8, 6000, ERR_OPTION_CHANGED,
-       0},                                               // keyset sizes need the capability asked
-      {DRVP_STMT_OPTION + 6, 2, ERR_OPTION_CHANGED, 1},  // dynamic becomes keyset-driven
-      {DRVP_STMT_OPTION + 9, 150, ERR_OPTION_CHANGED, 100},
-      {DRVP_STMT_OPTION + 1, 0, ERR_OPTION_CHANGED, 500},
-      {DRVP_STMT_OPTION + 7, 2, ERR_OPTION_CHANGED, 4},
-  };
-  for (const Opt& o : before) {
-    SCOPED_TRACE(o.id);
-    int32_t value = o.value;
-    EXPECT_EQ(INF_SetOption(cur, o.id, &value), o.rc);
-    EXPECT_EQ(INF_GetInfo(cur, o.id, &v, 4, nullptr), 0);
-    EXPECT_EQ(v, o.inForce);
-  }
-  ASSERT_EQ(INF_GetInfo(conn, DRVP_CAPABILITIES, &v, 4, nullptr), 0);
-  EXPECT_EQ(v, 0x35BF);
-  int32_t six = 6000;
-  EXPECT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + 8, &six), ERR_OPTION_CHANGED);
-  EXPECT_EQ(INF_GetInfo(cur, DRVP_STMT_OPTION + 8, &v, 4, nullptr), 0);
-  EXPECT_EQ(v, 5000);
-  int32_t dyn = 2;
-  EXPECT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + 6, &dyn), 0);
-
-  OpTable table{};
-  table.type = 2;
-  EXPECT_EQ(INF_GetOpTable(conn, &table), ERR_NOT_CAPABLE);
-  table.type = 1;
-  EXPECT_EQ(INF_GetOpTable(conn, &table), 0);
-  EXPECT_EQ(table.count, 8u);
-  EXPECT_EQ(INF_GetOpTable(0xBBBB7777, &table), ERR_ARGUMENT);
-
-  char native[64];
-  int16_t full = 0;
-  EXPECT_EQ(INF_NativeSql(conn, "select {fn ucase(b)} from t", native, 10, &full),
-            ERR_STRING_TRUNC_WARNING);
-  EXPECT_EQ(full, static_cast<int16_t>(std::strlen("select  upper(b) from t")));
-  EXPECT_EQ(INF_NativeSql(conn, "select 1", native, sizeof native, &full), ERR_SYNTAX);
 }
 
 }  // namespace

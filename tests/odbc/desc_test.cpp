@@ -1,4 +1,4 @@
-// descriptor_test.cpp -- descriptors: the record list, field writes with their
+// desc_test.cpp -- descriptors: the record list, field writes with their
 // consistency rules and their carry-over to the statements, reads from the
 // implicit views, copies and whole-record calls, and explicit descriptors
 // shared by statements.

@@ -1,4 +1,4 @@
-// handle_test.cpp -- allocation and release of every kind of handle, and the
+// envr_test.cpp -- allocation and release of every kind of handle, and the
 // handle-type selection of the entry points.
 
 #include "drv/errtab.h"

@@ -1,4 +1,4 @@
-// bindparam_test.cpp -- SQLBindParameter and SQLSetParam as the statement's
+// stmtbind_test.cpp -- SQLBindParameter and SQLSetParam as the statement's
 // parameter bindings and its APD and IPD records show them: accepted and
 // refused arguments, the C type SQL_C_DEFAULT stands for, the transfer sizes,
 // and the descriptors that follow the bindings.
