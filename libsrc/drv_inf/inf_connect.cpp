@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 #include <string>
 
 #include "drv/errtab.h"
@@ -107,7 +106,7 @@ void parseConnectOptions(const char* dbopts, bool serverFromPath, ConnectParams*
 // Moves the entries of a connect failure into the server record's list, which
 // connects of several threads share.
 void postServerErrors(InfEnv* env, InfErrorList* local) {
-  std::lock_guard<std::recursive_mutex> g(env->lock);
+  CriticalSectionLock g(&env->lock);
   ErrListClear(&env->errors);
   env->errors.head = local->head;
   local->head = nullptr;
@@ -265,7 +264,7 @@ int RunInitialSql(InfSession* session, const char* fileName) noexcept {
 }
 
 int INF_Interrupt() noexcept {
-  std::lock_guard<std::recursive_mutex> g(INF_Mutex());
+  CriticalSectionLock g(INF_Mutex());
   (void)ixr_interrupt(nullptr);
   return 0;
 }
@@ -281,7 +280,7 @@ void InfConnFree(InfConn* conn) noexcept {
 }
 
 int32_t INF_AllocServer(const DriverServerArgs* /*args*/, DrvHandle* hServer) {
-  std::lock_guard<std::recursive_mutex> g(INF_Mutex());
+  CriticalSectionLock g(INF_Mutex());
   if (g_serverRefs != 0) {
     ++g_serverRefs;
     if (hServer != nullptr) *hServer = g_serverHandle;
@@ -314,7 +313,7 @@ int32_t INF_AllocServer(const DriverServerArgs* /*args*/, DrvHandle* hServer) {
 }
 
 int32_t INF_EndServer(DrvHandle hServer) {
-  std::lock_guard<std::recursive_mutex> g(INF_Mutex());
+  CriticalSectionLock g(INF_Mutex());
   InfEnv* env = InfEnvLookup(hServer);
   if (env == nullptr) return ERR_ARGUMENT;
   if (--g_serverRefs == 0) {
@@ -366,50 +365,52 @@ int32_t INF_Connect(DrvHandle hServer, const DriverConnectParams* params, DrvHan
     return ERR_MEMORY;
   }
 
-  std::unique_lock<std::recursive_mutex> lock(INF_Mutex());
-  if (params->dbopts != nullptr && params->dbopts[0] != '\0')
-    parseConnectOptions(params->dbopts, serverFromPath, &p);
-  if (p.server.empty() && !serverFromPath) p.server = defaultServer();
-  if (conn->wide != 0 && conn->options.clientLocale != nullptr)
-    p.locale = conn->options.clientLocale;
-  conn->readOnlyAtConnect = conn->readOnly = params->readonly != 0 ? 1 : 0;
+  int32_t rc = 0;
+  {
+    CriticalSectionLock g(INF_Mutex());
+    if (params->dbopts != nullptr && params->dbopts[0] != '\0')
+      parseConnectOptions(params->dbopts, serverFromPath, &p);
+    if (p.server.empty() && !serverFromPath) p.server = defaultServer();
+    if (conn->wide != 0 && conn->options.clientLocale != nullptr)
+      p.locale = conn->options.clientLocale;
+    conn->readOnlyAtConnect = conn->readOnly = params->readonly != 0 ? 1 : 0;
 
-  InfSession tmpl;
-  tmpl.database = p.database.data();
-  tmpl.server = p.server.data();
-  tmpl.user = p.user.data();
-  tmpl.password = p.password.data();
-  tmpl.host = p.host.data();
-  tmpl.protocol = p.protocol.data();
-  tmpl.service = p.service.data();
-  tmpl.locale = p.locale.data();
-  tmpl.wide = conn->wide;
-  InfErrorList failures;
-  conn->session = SessOpen(&tmpl, &failures);
-  if (conn->session == nullptr) {
-    postServerErrors(env, &failures);
-    lock.unlock();
-    InfConnFree(conn);
-    return ERR_CONN_REJECTED;
+    InfSession tmpl;
+    tmpl.database = p.database.data();
+    tmpl.server = p.server.data();
+    tmpl.user = p.user.data();
+    tmpl.password = p.password.data();
+    tmpl.host = p.host.data();
+    tmpl.protocol = p.protocol.data();
+    tmpl.service = p.service.data();
+    tmpl.locale = p.locale.data();
+    tmpl.wide = conn->wide;
+    InfErrorList failures;
+    conn->session = SessOpen(&tmpl, &failures);
+    if (conn->session == nullptr) {
+      postServerErrors(env, &failures);
+      rc = ERR_CONN_REJECTED;
+    } else {
+      g_interruptHook = INF_Interrupt;
+      const bool noac = conn->options.noAutoCommit != 0;
+      if (txnControl(conn, noac ? TXN_AUTOCOMMIT_OFF : TXN_AUTOCOMMIT_ON, true) != 0) {
+        ErrListAddSqlca(&failures);
+        postServerErrors(env, &failures);
+        SessRelease(conn->session);
+        rc = ERR_CONN_REJECTED;
+      }
+    }
   }
-  g_interruptHook = INF_Interrupt;
-  const bool noac = conn->options.noAutoCommit != 0;
-  int32_t rc = txnControl(conn, noac ? TXN_AUTOCOMMIT_OFF : TXN_AUTOCOMMIT_ON, true);
   if (rc != 0) {
-    ErrListAddSqlca(&failures);
-    postServerErrors(env, &failures);
-    SessRelease(conn->session);
-    lock.unlock();
     InfConnFree(conn);
-    return ERR_CONN_REJECTED;
+    return rc;
   }
-  lock.unlock();
 
   conn->deferLong = 0;
   conn->env = env;
   DrvHandle h = 0;
   if (int hrc = HandleAlloc(&INF_ConnHandles, &h, conn); hrc != 0) {
-    std::lock_guard<std::recursive_mutex> g(INF_Mutex());
+    CriticalSectionLock g(INF_Mutex());
     SessRelease(conn->session);
     InfConnFree(conn);
     return hrc;
@@ -434,7 +435,7 @@ int32_t INF_EndConnect(DrvHandle hConn) {
   }
   (void)INF_TxnControl(conn, TXN_ROLLBACK);
   {
-    std::lock_guard<std::recursive_mutex> g(INF_Mutex());
+    CriticalSectionLock g(INF_Mutex());
     SessRelease(conn->session);
   }
   HandleFree(&INF_ConnHandles, hConn);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "drv/errtab.h"
@@ -160,8 +161,8 @@ int32_t INF_GetErrors(DrvHandle h, DriverMessageList* out) {
   } else {
     return ERR_ARGUMENT;
   }
-  std::unique_lock<std::recursive_mutex> guard;
-  if (env != nullptr) guard = std::unique_lock<std::recursive_mutex>(env->lock);
+  std::optional<CriticalSectionLock> guard;
+  if (env != nullptr) guard.emplace(&env->lock);
   if (out == nullptr) return ERR_ARGUMENT;
   out->nativeCode = 0;
   out->count = 0;

@@ -8,7 +8,9 @@ HandleTable INF_EnvHandles{};
 HandleTable INF_ConnHandles{};
 HandleTable INF_CursorHandles{};
 
-std::recursive_mutex& INF_Mutex() {
-  static std::recursive_mutex m;
-  return m;
+CRITICAL_SECTION* INF_Mutex() {
+  static CRITICAL_SECTION section;
+  static const bool made = (InitializeCriticalSection(&section), true);
+  (void)made;
+  return &section;
 }

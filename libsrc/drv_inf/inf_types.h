@@ -7,7 +7,6 @@
 // layer serialises them); shared state of the agent is guarded by INF_Mutex.
 
 #include <cstdint>
-#include <mutex>
 #include <vector>
 
 #include "drv/colinfo.h"
@@ -17,6 +16,7 @@
 #include "drv/scs.h"
 #include "drv_inf/inf_escape.h"
 #include "platform/informix/ixr_api.h"
+#include "platform/windows/critsec.h"
 #include "util/handle.h"
 
 struct XaThreadState;
@@ -38,8 +38,13 @@ struct InfErrorList {
 
 // The server record: one per process while the reference count is above zero.
 struct InfEnv {
-  std::recursive_mutex lock;  // guards `errors` only: connect failures of many threads
-  InfErrorList errors;        // Informix errors of failed connects
+  InfEnv() noexcept { InitializeCriticalSection(&lock); }
+  ~InfEnv() { DeleteCriticalSection(&lock); }
+  InfEnv(const InfEnv&) = delete;
+  InfEnv& operator=(const InfEnv&) = delete;
+
+  CRITICAL_SECTION lock;  // guards `errors` only: connect failures of many threads
+  InfErrorList errors;    // Informix errors of failed connects
 };
 
 // One client connection of the runtime.
@@ -196,9 +201,10 @@ extern HandleTable INF_EnvHandles;
 extern HandleTable INF_ConnHandles;
 extern HandleTable INF_CursorHandles;
 
-// Guards the session list, the server reference count and the teardown.
-// Ranks after DriverLock and before the handle-table locks.
-std::recursive_mutex& INF_Mutex();
+// Guards the session list, the server reference count and the teardown. Made
+// on first use and never deleted; its place in the lock order is written with
+// the generic layer's locks (odbc/dispatch.h).
+CRITICAL_SECTION* INF_Mutex();
 
 inline InfConn* InfConnLookup(DrvHandle h) {
   return static_cast<InfConn*>(HandleLookup(&INF_ConnHandles, h));

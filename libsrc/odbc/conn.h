@@ -101,7 +101,7 @@ struct Conn {
   void* cn_dtcDispenser;  // DTC enlistment, or null
   int32_t cn_dtcEnlisted;
   CRITICAL_SECTION cn_dtcLock;
-  CRITICAL_SECTION cn_callLock;        // held around every call on the connection
+  CRITICAL_SECTION cn_callLock;        // around every call on it; ownerless (dispatch.h)
   int32_t cn_infoInt[CONN_INFO_INTS];  // GetInfo caches
   uint16_t cn_infoShort[CONN_INFO_SHORTS];
   char* cn_infoStr[CONN_INFO_STRS];

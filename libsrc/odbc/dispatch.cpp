@@ -2,7 +2,7 @@
 // tables of the generic layer.
 // A call in progress is counted from its first instruction to its last, so
 // that teardown can tell whether the locks and tables are still in use.
-// Threading: see dispatch.h for the lock order.
+// Threading: the lock order is written in dispatch.h.
 
 #include "odbc/dispatch.h"
 
@@ -124,10 +124,38 @@ const char* handle_label(int32_t kind) {
   }
 }
 
+// The busy mark of a call on a connection, shared by CallODBC and SQLCancel:
+// marks the connection busy with the record of the call about to run and
+// answers whether that call must hold GlobalSerialLock as well (a back end
+// that is not thread-safe). REQUIRES: GlobalHandleLock, the connection not busy.
+bool mark_busy(Conn* conn, void* rec) {
+  conn->cn_busy = rec;
+  return (latchValue.load() & DRV_CAP_THREADSAFE) == 0;
+}
+
 void clear_busy(Conn* conn) {
   CriticalSectionLock g(&GlobalHandleLock);
   conn->cn_busy = nullptr;
 }
+
+// The locks a call on a connection marked busy runs under: the connection's
+// call lock, then GlobalSerialLock when mark_busy asked for it; left in the
+// reverse order. Taken only once GlobalHandleLock is left.
+class CallLocks {
+ public:
+  CallLocks(Conn* conn, bool serial) noexcept : call_(&conn->cn_callLock), serial_(serial) {
+    if (serial_) EnterCriticalSection(&GlobalSerialLock);
+  }
+  ~CallLocks() {
+    if (serial_) LeaveCriticalSection(&GlobalSerialLock);
+  }
+  CallLocks(const CallLocks&) = delete;
+  CallLocks& operator=(const CallLocks&) = delete;
+
+ private:
+  CriticalSectionLock call_;
+  bool serial_;
+};
 
 }  // namespace
 
@@ -253,7 +281,7 @@ SQLRETURN CallODBC(const CallDescriptor* d, const CallSlot* slots, size_t count)
   }
 
   void* rec;
-  uint32_t latch;
+  bool serial = false;
   {
     CriticalSectionLock g(&GlobalHandleLock);
     rec = lookup(kind, handle, &conn);
@@ -271,10 +299,9 @@ SQLRETURN CallODBC(const CallDescriptor* d, const CallSlot* slots, size_t count)
       }
       rc = SQL_ERROR;
     } else {
-      conn->cn_busy = rec;
+      serial = mark_busy(conn, rec);
       rc = SQL_SUCCESS;
     }
-    latch = latchValue.load();
   }
   if (rec == nullptr || rc != SQL_SUCCESS) {
     trace_result(d, rc);
@@ -282,12 +309,10 @@ SQLRETURN CallODBC(const CallDescriptor* d, const CallSlot* slots, size_t count)
   }
 
   if (d->resetDiag != 0) reset_diag(kind, rec);
-  const bool serial = (latch & DRV_CAP_THREADSAFE) == 0;
-  EnterCriticalSection(&conn->cn_callLock);
-  if (serial) EnterCriticalSection(&GlobalSerialLock);
-  rc = d->worker(rec, args);
-  if (serial) LeaveCriticalSection(&GlobalSerialLock);
-  LeaveCriticalSection(&conn->cn_callLock);
+  {
+    CallLocks locks(conn, serial);
+    rc = d->worker(rec, args);
+  }
 
   if (kind == CALL_HDBC && conn->magic == RECORD_FREED) {
     // The worker freed the connection: its lock could only go once left.
@@ -354,7 +379,7 @@ SQLRETURN CancelStatement(uint32_t hstmt) {
 
   Stmt* stmt;
   Conn* conn;
-  uint32_t latch;
+  bool serial;
   {
     CriticalSectionLock g(&GlobalHandleLock);
     stmt = static_cast<Stmt*>(HandleLookup(&StmtHandles, hstmt));
@@ -377,18 +402,15 @@ SQLRETURN CancelStatement(uint32_t hstmt) {
       TraceODBC("SQLCancel: returning %d", SQL_SUCCESS);
       return SQL_SUCCESS;
     }
-    conn->cn_busy = stmt;
-    latch = latchValue.load();
+    serial = mark_busy(conn, stmt);
   }
 
-  const bool serial = (latch & DRV_CAP_THREADSAFE) == 0;
-  EnterCriticalSection(&conn->cn_callLock);
-  if (serial) EnterCriticalSection(&GlobalSerialLock);
-  stmt->st_daeState = 0;
-  StmtClose(stmt);
-  stmt->errCode = ERR_CANCEL_CLOSED;
-  if (serial) LeaveCriticalSection(&GlobalSerialLock);
-  LeaveCriticalSection(&conn->cn_callLock);
+  {
+    CallLocks locks(conn, serial);
+    stmt->st_daeState = 0;
+    StmtClose(stmt);
+    stmt->errCode = ERR_CANCEL_CLOSED;
+  }
   clear_busy(conn);
   TraceODBC("SQLCancel: returning SQL_SUCCESS_WITH_INFO");
   return SQL_SUCCESS_WITH_INFO;

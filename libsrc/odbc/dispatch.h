@@ -4,10 +4,8 @@
 // handles, admits one call at a time per connection (a second is refused at
 // once, never queued), clears the record's diagnostics, takes the locks the back
 // end needs, runs the worker, and traces the result. This module also owns the
-// process-wide locks of the generic layer and the four handle tables.
-// Lock order: cn_callLock, GlobalSerialLock, DriverLock, GlobalHandleLock, the
-// agent's locks, the handle-table locks, TraceLock. GlobalHandleLock is never
-// held while a cn_callLock is awaited.
+// process-wide locks of the generic layer and the four handle tables, and the
+// lock order of the whole driver (below, with the locks).
 
 #include <sql.h>
 #include <sqlext.h>
@@ -71,6 +69,24 @@ SQLRETURN NotifyFailover(Conn* conn, int32_t kind, SQLRETURN result);
 
 // SQLCancel's body: bypasses CallODBC.
 SQLRETURN CancelStatement(uint32_t hstmt);
+
+// The lock order of the driver: a thread that holds one of these locks only
+// ever waits for a lock further down the list.
+//   cn_callLock (conn.h)   one call at a time on a connection
+//   GlobalSerialLock       every call, when the back end is not thread-safe
+//   DriverLock             the connect, ConnectOptions, the back end's facts
+//   GlobalHandleLock       the generic layer's records and handle tables
+//   INF_Mutex (the agent)  the agent's sessions and server reference count,
+//                          then its server record's lock
+//   the handle-table locks (util/handle.h)
+//   TraceLock and the installer loader's lock (trace.cpp, odbcinst.cpp),
+//                          which wait for no other lock
+// GlobalHandleLock is never held while a cn_callLock is awaited: a call is
+// marked busy under it and takes the call lock after leaving it. Every
+// section is entered and left through a scope guard (CriticalSectionLock,
+// the dispatcher's CallLocks), except cn_callLock where a DTC transaction
+// holds it from its prepare to its end: it is the ownerless kind, entered on
+// one coordinator thread and left on another.
 
 // Process-wide locks and tables (valid between HandlesInit and HandlesTerm).
 extern CRITICAL_SECTION GlobalHandleLock;

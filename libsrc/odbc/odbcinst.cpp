@@ -6,10 +6,10 @@
 #include <dlfcn.h>
 
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "odbc/startup.h"
+#include "platform/windows/critsec.h"
 #include "platform/windows/msgbox.h"
 
 namespace {
@@ -17,9 +17,11 @@ namespace {
 constexpr const char* kInstallerName = "libodbcinst.so.2";
 constexpr const char* kCaption = "ODBC Installer Error";
 
-std::mutex& loader_lock() {
-  static auto* m = new std::mutex;
-  return *m;
+CRITICAL_SECTION* loader_lock() {
+  static CRITICAL_SECTION section;
+  static const bool made = (InitializeCriticalSection(&section), true);
+  (void)made;
+  return &section;
 }
 void* installer = nullptr;
 bool missingReported = false;
@@ -31,7 +33,7 @@ using ReadFileDsnFn = int (*)(const char*, const char*, const char*, char*, uint
 }  // namespace
 
 void* LoadInstallerLibrary() {
-  std::lock_guard<std::mutex> g(loader_lock());
+  CriticalSectionLock g(loader_lock());
   if (installer == nullptr) installer = dlopen(kInstallerName, RTLD_NOW | RTLD_LOCAL);
   return installer;
 }
@@ -41,7 +43,7 @@ void* GetInstallerProc(const char* name) {
   if (lib == nullptr) {
     bool show;
     {
-      std::lock_guard<std::mutex> g(loader_lock());
+      CriticalSectionLock g(loader_lock());
       show = !missingReported;
       missingReported = true;
     }
@@ -56,7 +58,7 @@ void* GetInstallerProc(const char* name) {
   if (proc == nullptr) {
     bool show;
     {
-      std::lock_guard<std::mutex> g(loader_lock());
+      CriticalSectionLock g(loader_lock());
       show = !procReported;
       procReported = true;
     }

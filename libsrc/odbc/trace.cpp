@@ -15,10 +15,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 #include <vector>
 
 #include "odbc/startup.h"
+#include "platform/windows/critsec.h"
 #include "platform/windows/sysinfo.h"
 #include "platform/windows/thread.h"
 #include "util/log.h"
@@ -32,9 +32,11 @@ FILE* streams[3] = {nullptr, nullptr, nullptr};
 LogSink* traceSink = nullptr;
 
 // Never destroyed: a late trace from another thread must still find it.
-std::mutex& trace_lock() {
-  static auto* m = new std::mutex;
-  return *m;
+CRITICAL_SECTION* trace_lock() {
+  static CRITICAL_SECTION section;
+  static const bool made = (InitializeCriticalSection(&section), true);
+  (void)made;
+  return &section;
 }
 
 constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -80,7 +82,7 @@ void write_line(int kind, bool withThreadId, const char* format, va_list ap) {
   }
   line += vformat(format, ap);
   line += '\n';
-  std::lock_guard<std::mutex> g(trace_lock());
+  CriticalSectionLock g(trace_lock());
   FILE* f = streams[kind];
   if (f == nullptr) return;
   fwrite(line.data(), 1, line.size(), f);
@@ -121,7 +123,7 @@ std::string user_name() {
 }
 
 void trace_sink_output(LogSink*, int, const char* line) {
-  std::lock_guard<std::mutex> g(trace_lock());
+  CriticalSectionLock g(trace_lock());
   FILE* f = streams[TRACE_ODBC];
   if (f == nullptr) return;
   fputs(line, f);
@@ -182,14 +184,14 @@ std::string TraceExpandName(const char* name, const char* suffix) {
 void TraceOpen(int kind) {
   if (kind < TRACE_ODBC || kind > TRACE_DTC) return;
   {
-    std::lock_guard<std::mutex> g(trace_lock());
+    CriticalSectionLock g(trace_lock());
     if (streams[kind] != nullptr) return;
   }
   std::string name = TraceConfiguredName();
   if (name.empty()) return;
   FILE* opened;
   if (name == "stderr") {
-    std::lock_guard<std::mutex> g(trace_lock());
+    CriticalSectionLock g(trace_lock());
     for (FILE*& s : streams) s = stderr;
     TraceLevel.store(1);
     opened = stderr;
@@ -203,7 +205,7 @@ void TraceOpen(int kind) {
       close(fd);
       return;
     }
-    std::lock_guard<std::mutex> g(trace_lock());
+    CriticalSectionLock g(trace_lock());
     streams[kind] = opened;
     TraceLevel.store(2);
   }
@@ -221,12 +223,12 @@ void TraceOpen(int kind) {
 void TraceClose(int kind) {
   if (kind < TRACE_ODBC || kind > TRACE_DTC) return;
   {
-    std::lock_guard<std::mutex> g(trace_lock());
+    CriticalSectionLock g(trace_lock());
     if (streams[kind] == nullptr) return;
   }
   write_plain(kind, "\n** finished on %s **", banner_time(local_now()).c_str());
   write_plain(kind, "** normal end **");
-  std::lock_guard<std::mutex> g(trace_lock());
+  CriticalSectionLock g(trace_lock());
   FILE* f = streams[kind];
   streams[kind] = nullptr;
   if (f != nullptr && f != stderr) fclose(f);
@@ -234,7 +236,7 @@ void TraceClose(int kind) {
 }
 
 bool TraceIsOpen(int kind) {
-  std::lock_guard<std::mutex> g(trace_lock());
+  CriticalSectionLock g(trace_lock());
   return kind >= TRACE_ODBC && kind <= TRACE_DTC && streams[kind] != nullptr;
 }
 
