@@ -163,10 +163,10 @@ int32_t INF_DescribeColumns(DrvHandle hCursor, uint16_t* count, ColumnInfo** col
   if (count != nullptr) *count = 0;
   InfCursor* cur = InfCursorLookup(hCursor);
   if (cur == nullptr) return ERR_ARGUMENT;
-  // Only a SELECT or a procedure with results has columns to report; the caller
-  // frees the array with the count it was given.
-  const bool hasResult =
-      cur->statementType == STMT_SELECT || cur->statementType == STMT_EXECUTE_PROCEDURE;
+  // Only a SELECT, a procedure with results or a result the agent builds itself
+  // has columns to report; the caller frees the array with the count it was given.
+  const bool hasResult = cur->statementType == STMT_SELECT ||
+                         cur->statementType == STMT_EXECUTE_PROCEDURE || cur->kind != 0;
   const int n = hasResult ? cur->resultCount - cur->hiddenColumns : 0;
   const uint16_t un = static_cast<uint16_t>(n > 0 ? n : 0);
   if (cols != nullptr) {

@@ -20,6 +20,7 @@
 #include "drv_inf/inf_esql.h"
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
+#include "drv_inf/inf_proccols.h"
 #include "util/conv.h"
 
 namespace {
@@ -298,7 +299,9 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
   InfCursor* cur = InfCursorLookup(hCursor);
   if (cur == nullptr || ds == nullptr) return ERR_ARGUMENT;
   cur->rowCount = 0;
-  if (cur->kind != 0) return ERR_NOT_CAPABLE;  // in-memory results are not built here
+  // Results the agent builds itself come from memory.
+  if (cur->kind == 2) return TypeInfoFetch(cur, rows, ds);
+  if (cur->kind == 3) return ProcColumnsFetch(cur, rows, ds);
   if ((cur->flags & CF_EXECUTED) == 0) return ERR_SEQUENCE;
   InfConn* conn = cur->conn;
   uint32_t n = rows;

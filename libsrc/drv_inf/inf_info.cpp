@@ -15,6 +15,7 @@
 #include "drv_inf/inf_esql.h"
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
+#include "drv_inf/inf_proccols.h"
 #include "util/utalloc.h"
 
 namespace {
@@ -324,7 +325,12 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
     case DRVP_STMT_OPTION + 0xB: sc.sc_retrieveData = static_cast<uint32_t>(v); return 0;
     case DRVP_STMT_OPTION + 0xC: sc.sc_useBookmarks = static_cast<uint32_t>(v); return 0;
     case DRVP_DESCRIBE_PARAMS:
-      // The default descriptions stand until the parameter describer exists.
+      // A prepared procedure call takes its parameters from the procedure's
+      // text; other statements keep their default descriptions.
+      if (v != 0 && cur->paramsDescribed == 0 && (cur->flags & CF_PREPARED) != 0 &&
+          (cur->flags & CF_EXECUTED) == 0 && cur->request.markers > 0 &&
+          (cur->request.flags & REQF_CALL) != 0)
+        return DescribeProcParams(cur);
       return 0;
     case DRVP_ATTR_1050:
       if (v != 1 && v != 2) return ERR_ARGUMENT;

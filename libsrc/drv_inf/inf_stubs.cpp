@@ -1,7 +1,7 @@
-// inf_stubs.cpp -- the agent's slots for catalog results, type information, data
-// at execution and XA branches, which this agent does not provide: each answers
-// a clear code (43 "not capable", or 22 where nothing can be pending) instead of
-// leaving the caller a crash or a silent success.
+// inf_stubs.cpp -- the agent's slots for data at execution and XA branches,
+// which this agent does not provide: each answers a clear code (22 where
+// nothing can be pending, an XA error) instead of leaving the caller a crash or
+// a silent success.
 
 #include "drv/errtab.h"
 #include "drv/xa_types.h"
@@ -14,30 +14,6 @@ int32_t onCursor(DrvHandle h, int32_t code) {
 }
 int onConn(DrvHandle h) { return InfConnLookup(h) != nullptr ? XAER_RMERR : XAER_INVAL; }
 }  // namespace
-
-int32_t INF_DDColumnPrivileges(DrvHandle h, const DDColumnArgs*) {
-  return onCursor(h, ERR_NOT_CAPABLE);
-}
-int32_t INF_DDColumns(DrvHandle h, const DDColumnArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
-int32_t INF_DDForeignKeys(DrvHandle h, const DDForeignKeyArgs*) {
-  return onCursor(h, ERR_NOT_CAPABLE);
-}
-int32_t INF_DDPrimaryKeys(DrvHandle h, const DDObjectArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
-int32_t INF_DDProcedureColumns(DrvHandle h, const DDColumnArgs*) {
-  return onCursor(h, ERR_NOT_CAPABLE);
-}
-int32_t INF_DDProcedures(DrvHandle h, const DDObjectArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
-int32_t INF_DDSpecialColumns(DrvHandle h, const DDSpecialColumnArgs*) {
-  return onCursor(h, ERR_NOT_CAPABLE);
-}
-int32_t INF_DDStatistics(DrvHandle h, const DDStatisticsArgs*) {
-  return onCursor(h, ERR_NOT_CAPABLE);
-}
-int32_t INF_DDTablePrivileges(DrvHandle h, const DDObjectArgs*) {
-  return onCursor(h, ERR_NOT_CAPABLE);
-}
-int32_t INF_DDTables(DrvHandle h, const DDTablesArgs*) { return onCursor(h, ERR_NOT_CAPABLE); }
-int32_t INF_DDTypeInfo(DrvHandle h, int16_t) { return onCursor(h, ERR_NOT_CAPABLE); }
 
 // Execute refuses values marked for data at execution, so none is ever pending.
 int32_t INF_ParamData(DrvHandle h, int32_t*, int32_t*, uint16_t**, int32_t*) {

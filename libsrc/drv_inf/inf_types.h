@@ -175,8 +175,9 @@ struct InfCursor {
   InfRowCallback rowCallback = nullptr;
   int16_t kind = 0;  // 0 statement, 2 type information, 3 procedure columns
   int16_t typeInfoType = 0;
-  uint32_t memRow = 0;
-  uint32_t rowCount = 0;  // rows of the last EXECUTE or of the last fetch call
+  uint32_t memRow = 0;          // next row of an in-memory result, or type row position
+  int32_t specialPosition = 0;  // rows a SpecialColumns result has fetched
+  uint32_t rowCount = 0;        // rows of the last EXECUTE or of the last fetch call
   uint32_t fetchedTotal = 0;
   uint32_t maxRows = 0;
   uint32_t serialValue = 0;

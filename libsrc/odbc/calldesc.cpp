@@ -4,6 +4,7 @@
 #include "odbc/calldesc.h"
 
 #include "drv/errtab.h"
+#include "odbc/catalog.h"
 #include "odbc/colmeta.h"
 #include "odbc/conn.h"
 #include "odbc/connattr.h"
@@ -76,8 +77,8 @@ const CallDescriptor CD_FetchScroll = {"FetchScroll", "fOrient=%d, fOffset=%ld",
 const CallDescriptor CD_SetPos = {"SetPos", "irow=%u fOption=%u fLock=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_BulkOperations = {"BulkOperations", "op=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
 const CallDescriptor CD_Execute = {"Execute", "", 1, 1, CALL_HSTMT, KES_WORKER(ExecuteImpl)};
-const CallDescriptor CD_GetTypeInfo = {"GetTypeInfo", "fSqlType=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_GetTypeInfoW = {"GetTypeInfoW", "fSqlType=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_GetTypeInfo = {"GetTypeInfo", "fSqlType=%d", 1, 1, CALL_HSTMT, KES_WORKER(GetTypeInfoImpl)};
+const CallDescriptor CD_GetTypeInfoW = {"GetTypeInfoW", "fSqlType=%d", 1, 1, CALL_HSTMT, KES_WORKER(GetTypeInfoImpl)};
 const CallDescriptor CD_ExtendedFetch = {"ExtendedFetch", "fFetchType=%u irow=%ld pcrow=%lX rgfRowStatus=%lX", 1, 1, CALL_HSTMT, KES_WORKER(ExtendedFetchImpl)};
 const CallDescriptor CD_AllocConnect = {"AllocConnect", "phdbc=%08lX", 0, 1, CALL_HENV, KES_WORKER(AllocConnectImpl)};
 const CallDescriptor CD_AllocEnv = {"AllocEnv", "phenv=%lX", 0, 1, CALL_NOHANDLE, KES_WORKER(AllocEnvImpl)};
@@ -87,10 +88,10 @@ const CallDescriptor CD_ColAttributes = {"ColAttributes", "icol=%u fDescType=%u 
 const CallDescriptor CD_ColAttributesW = {"ColAttributesW", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(ColAttributesImpl)};
 const CallDescriptor CD_ColAttribute = {"ColAttribute", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(ColAttributeImpl)};
 const CallDescriptor CD_ColAttributeW = {"ColAttributeW", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(ColAttributeImpl)};
-const CallDescriptor CD_ColumnPrivileges = {"ColumnPrivileges", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ColumnPrivilegesW = {"ColumnPrivilegesW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_Columns = {"Columns", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ColumnsW = {"ColumnsW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_ColumnPrivileges = {"ColumnPrivileges", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(ColumnPrivilegesImpl)};
+const CallDescriptor CD_ColumnPrivilegesW = {"ColumnPrivilegesW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(ColumnPrivilegesImpl)};
+const CallDescriptor CD_Columns = {"Columns", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(ColumnsImpl)};
+const CallDescriptor CD_ColumnsW = {"ColumnsW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(ColumnsImpl)};
 const CallDescriptor CD_Connect = {"Connect", "szDSN=%lX cbDSN=%d szUID=%lX cbUID=%d szPWD=%lX cbPWD=%d", 1, 1, CALL_HDBC, KES_WORKER(ConnectImpl)};
 const CallDescriptor CD_ConnectW = {"ConnectW", "szDSN=%lX cbDSN=%d szUID=%lX cbUID=%d szPWD=%lX cbPWD=%d", 1, 1, CALL_HDBC, KES_WORKER(ConnectImpl)};
 const CallDescriptor CD_CopyDesc = {"CopyDesc", "TargetDescHandle=%lX", 0, 1, CALL_HDESC, KES_WORKER(CopyDescImpl)};
@@ -100,8 +101,8 @@ const CallDescriptor CD_TransactEnv = {"Transact", "fType=%u", 0, 1, CALL_HENV, 
 const CallDescriptor CD_TransactDbc = {"Transact", "fType=%u", 0, 1, CALL_HDBC, KES_WORKER(TransactDbcImpl)};
 const CallDescriptor CD_ExecDirect = {"ExecDirect", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(ExecDirectImpl)};
 const CallDescriptor CD_ExecDirectW = {"ExecDirectW", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(ExecDirectImpl)};
-const CallDescriptor CD_ForeignKeys = {"ForeignKeys", "szPkTQual=%lX cbPkTQual=%d szPkTOwn=%lX cbPkTOwn=%d szPkTName=%lX cbPkTName=%d szFkTQual=%lX cbFkTQual=%d szFkTOwn=%lX cbFkTOwn=%d szFkTName=%lX cbFkTName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ForeignKeysW = {"ForeignKeysW", "szPkTQual=%lX cbPkTQual=%d szPkTOwn=%lX cbPkTOwn=%d szPkTName=%lX cbPkTName=%d szFkTQual=%lX cbFkTQual=%d szFkTOwn=%lX cbFkTOwn=%d szFkTName=%lX cbFkTName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_ForeignKeys = {"ForeignKeys", "szPkTQual=%lX cbPkTQual=%d szPkTOwn=%lX cbPkTOwn=%d szPkTName=%lX cbPkTName=%d szFkTQual=%lX cbFkTQual=%d szFkTOwn=%lX cbFkTOwn=%d szFkTName=%lX cbFkTName=%d", 1, 1, CALL_HSTMT, KES_WORKER(ForeignKeysImpl)};
+const CallDescriptor CD_ForeignKeysW = {"ForeignKeysW", "szPkTQual=%lX cbPkTQual=%d szPkTOwn=%lX cbPkTOwn=%d szPkTName=%lX cbPkTName=%d szFkTQual=%lX cbFkTQual=%d szFkTOwn=%lX cbFkTOwn=%d szFkTName=%lX cbFkTName=%d", 1, 1, CALL_HSTMT, KES_WORKER(ForeignKeysImpl)};
 const CallDescriptor CD_FreeConnect = {"FreeConnect", "", 0, 1, CALL_HDBC, KES_WORKER(FreeConnectImpl)};
 const CallDescriptor CD_FreeEnv = {"FreeEnv", "", 0, 1, CALL_HENV, KES_WORKER(FreeEnvImpl)};
 const CallDescriptor CD_FreeStmt = {"FreeStmt", "fOption=%u", 0, 1, CALL_HSTMT, KES_WORKER(FreeStmtImpl)};
@@ -145,21 +146,21 @@ const CallDescriptor CD_NumResultCols = {"NumResultCols", "pccol=%lX", 1, 1, CAL
 const CallDescriptor CD_ParamOptions = {"ParamOptions", "crow=%lu pirow=%lX", 0, 1, CALL_HSTMT, KES_WORKER(ParamOptionsImpl)};
 const CallDescriptor CD_Prepare = {"Prepare", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(PrepareImpl)};
 const CallDescriptor CD_PrepareW = {"PrepareW", "szSqlStr=%lX cbSqlStr=%ld", 1, 1, CALL_HSTMT, KES_WORKER(PrepareImpl)};
-const CallDescriptor CD_PrimaryKeys = {"PrimaryKeys", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_PrimaryKeysW = {"PrimaryKeysW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ProcedureColumns = {"ProcedureColumns", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ProcedureColumnsW = {"ProcedureColumnsW", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_Procedures = {"Procedures", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_ProceduresW = {"ProceduresW", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_PrimaryKeys = {"PrimaryKeys", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(PrimaryKeysImpl)};
+const CallDescriptor CD_PrimaryKeysW = {"PrimaryKeysW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(PrimaryKeysImpl)};
+const CallDescriptor CD_ProcedureColumns = {"ProcedureColumns", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(ProcedureColumnsImpl)};
+const CallDescriptor CD_ProcedureColumnsW = {"ProcedureColumnsW", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d szColumnName=%lX cbColumnName=%d", 1, 1, CALL_HSTMT, KES_WORKER(ProcedureColumnsImpl)};
+const CallDescriptor CD_Procedures = {"Procedures", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d", 1, 1, CALL_HSTMT, KES_WORKER(ProceduresImpl)};
+const CallDescriptor CD_ProceduresW = {"ProceduresW", "szProcQualifier=%lX cbProcQualifier=%d szProcOwner=%lX cbProcOwner=%d szProcName=%lX cbProcName=%d", 1, 1, CALL_HSTMT, KES_WORKER(ProceduresImpl)};
 const CallDescriptor CD_RowCount = {"RowCount", "pcrow=%lX", 0, 1, CALL_HSTMT, KES_WORKER(RowCountImpl)};
 const CallDescriptor CD_SetCursorName = {"SetCursorName", "szCursor=%lX cbCursor=%d", 0, 1, CALL_HSTMT, KES_WORKER(SetCursorNameImpl)};
 const CallDescriptor CD_SetCursorNameW = {"SetCursorNameW", "szCursor=%lX cbCursor=%d", 0, 1, CALL_HSTMT, KES_WORKER(SetCursorNameImpl)};
-const CallDescriptor CD_SpecialColumns = {"SpecialColumns", "fColType=%u szTableQual=%lX cbTableQual=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fScope=%u fNullable==%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_SpecialColumnsW = {"SpecialColumnsW", "fColType=%u szTableQual=%lX cbTableQual=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fScope=%u fNullable==%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_Statistics = {"Statistics", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fUnique=%u fAccuracy=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_StatisticsW = {"StatisticsW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fUnique=%u fAccuracy=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_TablePrivileges = {"TablePrivileges", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_TablePrivilegesW = {"TablePrivilegesW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_Tables = {"Tables", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szTableType=%lX cbTableType=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_TablesW = {"TablesW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szTableType=%lX cbTableType=%d", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_SpecialColumns = {"SpecialColumns", "fColType=%u szTableQual=%lX cbTableQual=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fScope=%u fNullable==%u", 1, 1, CALL_HSTMT, KES_WORKER(SpecialColumnsImpl)};
+const CallDescriptor CD_SpecialColumnsW = {"SpecialColumnsW", "fColType=%u szTableQual=%lX cbTableQual=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fScope=%u fNullable==%u", 1, 1, CALL_HSTMT, KES_WORKER(SpecialColumnsImpl)};
+const CallDescriptor CD_Statistics = {"Statistics", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fUnique=%u fAccuracy=%u", 1, 1, CALL_HSTMT, KES_WORKER(StatisticsImpl)};
+const CallDescriptor CD_StatisticsW = {"StatisticsW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d fUnique=%u fAccuracy=%u", 1, 1, CALL_HSTMT, KES_WORKER(StatisticsImpl)};
+const CallDescriptor CD_TablePrivileges = {"TablePrivileges", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(TablePrivilegesImpl)};
+const CallDescriptor CD_TablePrivilegesW = {"TablePrivilegesW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d", 1, 1, CALL_HSTMT, KES_WORKER(TablePrivilegesImpl)};
+const CallDescriptor CD_Tables = {"Tables", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szTableType=%lX cbTableType=%d", 1, 1, CALL_HSTMT, KES_WORKER(TablesImpl)};
+const CallDescriptor CD_TablesW = {"TablesW", "szTableQualifier=%lX cbTableQualifier=%d szTableOwner=%lX cbTableOwner=%d szTableName=%lX cbTableName=%d szTableType=%lX cbTableType=%d", 1, 1, CALL_HSTMT, KES_WORKER(TablesImpl)};
 // clang-format on
