@@ -1,7 +1,8 @@
 # Sourced by the scripts: installs the Debian packages the build and tests need,
 # only those that are missing, so a warm machine pays nothing.
 KES_PACKAGES=(cmake ninja-build g++ pkg-config unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3
-              libmd-dev flex bison libgtest-dev libgmock-dev libbenchmark-dev python3-pyodbc)
+              libmd-dev flex bison libgtest-dev libgmock-dev libbenchmark-dev python3-pyodbc
+              libdbd-odbc-perl)
 
 kes_install_deps() {
   local missing=()

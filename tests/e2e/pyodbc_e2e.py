@@ -74,8 +74,6 @@ def rows(wide):
             decimal.Decimal(["0.00", "-123456.78", "99999999.99", "0.01", "-0.50", "12345.00"][k]),
             [datetime.date(2024, 2, 29), datetime.date(1, 1, 1), datetime.date(9999, 12, 31),
              datetime.date(1899, 12, 31), datetime.date(1970, 1, 1), datetime.date(2000, 3, 1)][k],
-            # A lone execute sizes its datetime from the type catalogue, which the driver
-            # does not offer yet, so only the array rows carry fractions of a second.
             [datetime.datetime(2024, 2, 29, 23, 59, 58), datetime.datetime(1, 1, 1, 0, 0, 0, 123000),
              datetime.datetime(9999, 12, 31, 23, 59, 59, 999000), datetime.datetime(1970, 1, 1, 0, 0, 0, 1000),
              datetime.datetime(2000, 2, 29, 12, 30), datetime.datetime(1899, 12, 31, 1, 2, 3)][k],
