@@ -16,6 +16,7 @@
 #include "platform/windows/msgbox.h"
 #include "platform/windows/registry.h"
 #include "res/strtab.h"
+#include "util/log.h"
 
 DriverRecord GlobalDriver{};
 void* QuietModeWindow = QUIET_MODE_UNSET;
@@ -31,8 +32,14 @@ int IsWin32sOrOld() {
 
 int ShowMessage(void*, const char* text, const char* caption, uint32_t type) {
   if (QuietModeWindow == nullptr) return 0;
-  return MessageBoxA(QuietModeWindow == QUIET_MODE_UNSET ? nullptr : QuietModeWindow, text, caption,
-                     type);
+  // Without a window of the application's there is nowhere to show a box: the
+  // text goes to the trace, never to the application's standard streams.
+  if (QuietModeWindow == QUIET_MODE_UNSET) {
+    log_printf(LOG_WARNING, "odbc/startup", __LINE__, "%s: %s", caption != nullptr ? caption : "",
+               text != nullptr ? text : "");
+    return IDOK;
+  }
+  return MessageBoxA(QuietModeWindow, text, caption, type);
 }
 
 int DriverMessageBox(const char* text, uint32_t type) {

@@ -195,15 +195,15 @@ int log_vprint(int level, const char* file, int line, uint32_t categoryMask, con
                va_list args) noexcept {
   int savedErrno = errno;
   if (format == nullptr) format = "";
-  char expanded[LOG_LINE_MAX];
-  ClassicLocale classic;
   ListGuard guard;
+  // A library has no stream of its own to write to: until a sink is opened a
+  // message goes nowhere, exactly as when no sink admits it.
   if (LogSinkList.next == nullptr) {
-    expand_format(expanded, format, file, line, savedErrno);
-    vfprintf(stderr, expanded, args);
     errno = savedErrno;
     return 0;
   }
+  char expanded[LOG_LINE_MAX];
+  ClassicLocale classic;
   level = clamp_level(level);
   time_t clock = time(nullptr);
   struct tm now {};

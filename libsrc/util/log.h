@@ -1,7 +1,7 @@
 // log.h -- the leveled logger: one finished line per message, handed to every
-// registered LogSink whose level and category masks admit it. Until the first
-// sink is opened every message goes to the standard error stream; afterwards
-// a message no sink admits is dropped.
+// registered LogSink whose level and category masks admit it. A message that
+// no sink admits, or that comes before any sink is opened, goes nowhere: the
+// library never writes to the process's standard streams by itself.
 // Format directives of our own: %F the source file, %L the source line, %m
 // the C library text of errno as it was on entry; their text is pasted in
 // literally. A format is cut at its first newline.
