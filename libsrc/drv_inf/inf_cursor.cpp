@@ -87,17 +87,19 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
       ci.bindType = DS_INTEGER;
       ci.octetLength = 4;
       break;
+    // The display sizes hold the longest text a value of the type is given
+    // (shortest round-trip digits with sign, point and exponent).
     case IXR_TYPE_FLOAT:
       ci.sqlType = 8;
       ci.precision = 15;
-      ci.displaySize = 15;
+      ci.displaySize = 24;
       ci.bindType = DS_DOUBLE;
       ci.octetLength = 8;
       break;
     case IXR_TYPE_SMALLFLOAT:
       ci.sqlType = 7;
       ci.precision = 7;
-      ci.displaySize = 13;
+      ci.displaySize = 15;
       ci.bindType = DS_REAL;
       ci.octetLength = 4;
       break;
@@ -106,7 +108,7 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
       if (o.jet != 0) {
         ci.sqlType = 8;
         ci.precision = 15;
-        ci.displaySize = 22;
+        ci.displaySize = 24;
         ci.bindType = DS_DOUBLE;
         ci.octetLength = 8;
       } else {

@@ -6,6 +6,7 @@
 // locale never changes the decimal point.
 // Pure functions, any thread.
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -86,12 +87,31 @@ SQLRETURN convertInteger(int64_t v, int bits, const void* raw, int32_t cType, vo
   }
 }
 
-// "%.*g" with `digits` significant digits, without a trailing point.
-uint64_t formatG(char* buf, uint64_t size, double v, int digits) {
-  const auto r = std::to_chars(buf, buf + size, v, std::chars_format::general, digits);
-  uint64_t n = static_cast<uint64_t>(r.ptr - buf);
-  if (n > 0 && buf[n - 1] == '.') --n;
-  return n;
+// The shortest text that reads back as the same double (the same float when
+// `single`), laid out as "%g" would with the type's round-trip digits (17 or 9):
+// plain from 1e-4 up to that many integer digits, an exponent otherwise. So a
+// stored 4.6 reads "4.6", never "4.5999999999999996", and the longest text a
+// value can have is 24 characters for a double and 15 for a float (sign, digits,
+// point, "e", exponent sign and digits), the display sizes the agent describes.
+// `size` must hold 32 bytes.
+uint64_t formatShortest(char* buf, uint64_t size, double v, bool single) {
+  char sci[32];
+  const auto s = single ? std::to_chars(sci, sci + sizeof sci, static_cast<float>(v),
+                                        std::chars_format::scientific)
+                        : std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific);
+  const char* e = static_cast<const char*>(std::memchr(sci, 'e', static_cast<size_t>(s.ptr - sci)));
+  int exponent = 0;
+  if (e != nullptr) (void)std::from_chars(e + (e[1] == '+' ? 2 : 1), s.ptr, exponent);
+  const int digits = single ? 9 : 17;
+  if (e == nullptr || exponent < -4 || exponent >= digits) {
+    const uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(s.ptr - sci), size);
+    std::memcpy(buf, sci, n);
+    return n;
+  }
+  const auto f =
+      single ? std::to_chars(buf, buf + size, static_cast<float>(v), std::chars_format::fixed)
+             : std::to_chars(buf, buf + size, v, std::chars_format::fixed);
+  return static_cast<uint64_t>(f.ptr - buf);
 }
 
 SQLRETURN convertFloating(double v, bool single, const void* raw, int32_t cType, void* data,
@@ -99,7 +119,7 @@ SQLRETURN convertFloating(double v, bool single, const void* raw, int32_t cType,
                           int32_t numPrecision) {
   if (CvtTracing()) {
     char text[40];
-    const uint64_t n = formatG(text, sizeof text - 1, v, single ? 8 : 17);
+    const uint64_t n = formatShortest(text, sizeof text - 1, v, single);
     text[n] = '\0';
     TraceODBC("%s: value (%s) to %s", single ? "ConvertFLOAT" : "ConvertDOUBLE", text,
               CTypeName(cType));
@@ -126,7 +146,7 @@ SQLRETURN convertFloating(double v, bool single, const void* raw, int32_t cType,
     case SQL_C_CHAR:
     case SQL_C_WCHAR: {
       char buf[40];
-      const uint64_t n = formatG(buf, sizeof buf, v, single ? 8 : 17);
+      const uint64_t n = formatShortest(buf, sizeof buf, v, single);
       // Only fractional digits may be cut: an exponent form stays whole, a plain
       // one keeps at least everything before its point.
       uint64_t keep = n;

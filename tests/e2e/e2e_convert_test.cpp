@@ -99,8 +99,8 @@ const Case kCases[] = {
     {"sr", 1, SQL_C_BIT, kBig, OK, "", "1", 1},
     {"sr", 2, SQL_C_CHAR, kBig, OK, "", "2", 1},
     // FLOAT 127.9 and 1e300: a lost fraction warns, lost whole digits fail.
-    {"f", 1, SQL_C_CHAR, kBig, OK, "", "127.90000000000001", 18},
-    {"f", 1, SQL_C_WCHAR, kBig, OK, "", "127.90000000000001", 36},
+    {"f", 1, SQL_C_CHAR, kBig, OK, "", "127.9", 5},
+    {"f", 1, SQL_C_WCHAR, kBig, OK, "", "127.9", 10},
     {"f", 1, SQL_C_BIT, kBig, ERR, "22003"},
     {"f", 1, SQL_C_TINYINT, kBig, INFO, "01S07", "127", 1},
     {"f", 1, SQL_C_SHORT, kBig, INFO, "01S07", "127", 2},
@@ -112,7 +112,7 @@ const Case kCases[] = {
     {"f", 1, SQL_C_BINARY, kBig, OK, "", "9A99999999F95F40", 8},
     {"f", 1, SQL_C_NUMERIC, kBig, INFO, "01S07", "15 0 + 128", 19},
     {"f", 1, SQL_C_TYPE_DATE, kBig, ERR, "07006"},
-    {"f", 2, SQL_C_CHAR, kBig, OK, "", "1.0000000000000001e+300", 23},
+    {"f", 2, SQL_C_CHAR, kBig, OK, "", "1e+300", 6},
     {"f", 2, SQL_C_FLOAT, kBig, ERR, "22003"},
     {"f", 2, SQL_C_LONG, kBig, ERR, "22003"},
     {"f", 2, SQL_C_NUMERIC, kBig, ERR, "22003"},
@@ -513,6 +513,45 @@ TEST_P(Convert, BlockFetchMarksEachRowByItsConversions) {
   EXPECT_EQ(vcInd[2], SQL_NULL_DATA);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "22018") << Diags(SQL_HANDLE_STMT, stmt_);
   EXPECT_EQ(SQLFetch(stmt_), SQL_NO_DATA);
+}
+
+// Applications size text buffers by the display size (Perl's DBD::ODBC and PHP's
+// odbc functions do): the longest text of a FLOAT and of a SMALLFLOAT fits it
+// whole and reads back as the value stored.
+TEST_P(Convert, FloatingTextFitsTheDisplaySize) {
+  ASSERT_TRUE(Recreate("flt", "f FLOAT, sf SMALLFLOAT"));
+  const double f = -1.0012832363275973e-308;
+  const float sf = -1.00933085e-36f;
+  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0,
+                             (SQLPOINTER)&f, 0, nullptr),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_FLOAT, SQL_REAL, 7, 0,
+                             (SQLPOINTER)&sf, 0, nullptr),
+            SQL_SUCCESS);
+  ASSERT_TRUE(Exec("INSERT INTO flt VALUES (?, ?)"));
+  ASSERT_TRUE(Exec("INSERT INTO flt VALUES (4.6, 4.6)"));
+  ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"SELECT f, sf FROM flt ORDER BY f", SQL_NTS),
+            SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, stmt_);
+  SQLLEN size[2] = {};
+  for (SQLUSMALLINT col : {1, 2})
+    ASSERT_EQ(
+        SQLColAttribute(stmt_, col, SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr, &size[col - 1]),
+        SQL_SUCCESS);
+  EXPECT_EQ(size[0], 24);
+  EXPECT_EQ(size[1], 15);
+  const char* want[2][2] = {{"-1.0012832363275973e-308", "-1.00933085e-36"}, {"4.6", "4.6"}};
+  for (const auto& row : want) {
+    ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    for (SQLUSMALLINT col : {1, 2}) {
+      char buf[64] = {};
+      SQLLEN ind = 0;
+      EXPECT_EQ(SQLGetData(stmt_, col, SQL_C_CHAR, buf, size[col - 1] + 1, &ind), SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, stmt_);
+      EXPECT_STREQ(buf, row[col - 1]);
+    }
+  }
 }
 
 KES_E2E_BUILDS(Convert);

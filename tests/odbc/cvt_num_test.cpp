@@ -110,10 +110,20 @@ TEST(CvtNum, NumbersToEveryTarget) {
       {Src::Double, -1e300, SQL_C_FLOAT, 0, 0, 0, {ERR, ERR_NUMERIC_RANGE, kUnset, ""}},
       {Src::Double, 0.5, SQL_C_FLOAT, 0, 0, 0, {OK, 0, 4, le<float>(0.5f)}},
       {Src::Float, 0.5, SQL_C_DOUBLE, 0, 0, 0, {OK, 0, 8, le<double>(0.5)}},
-      // Text: 17 significant digits for a double, 8 for a float; a number that
-      // does not fit is 22003, only fraction digits may be cut.
-      {Src::Double, 0.1, SQL_C_CHAR, 32, 0, 0, {OK, 0, 19, "0.10000000000000001\0"s}},
+      // Text: the shortest form that reads back as the same value, plain between
+      // 1e-4 and the type's round-trip digits; a number that does not fit is
+      // 22003, only fraction digits may be cut.
+      {Src::Double, 0.1, SQL_C_CHAR, 32, 0, 0, {OK, 0, 3, "0.1\0"s}},
+      {Src::Double, 4.6, SQL_C_CHAR, 32, 0, 0, {OK, 0, 3, "4.6\0"s}},
+      {Src::Double, 0.0001, SQL_C_CHAR, 32, 0, 0, {OK, 0, 6, "0.0001\0"s}},
+      {Src::Double, 1e-5, SQL_C_CHAR, 32, 0, 0, {OK, 0, 5, "1e-05\0"s}},
+      {Src::Double, 1e16, SQL_C_CHAR, 32, 0, 0, {OK, 0, 17, "10000000000000000\0"s}},
+      {Src::Double, 1e17, SQL_C_CHAR, 32, 0, 0, {OK, 0, 5, "1e+17\0"s}},
+      {Src::Double, -2.5e-300, SQL_C_CHAR, 32, 0, 0, {OK, 0, 9, "-2.5e-300\0"s}},
       {Src::Float, 0.1, SQL_C_CHAR, 32, 0, 0, {OK, 0, 3, "0.1\0"s}},
+      {Src::Float, 4.6, SQL_C_CHAR, 32, 0, 0, {OK, 0, 3, "4.6\0"s}},
+      {Src::Float, 16777216, SQL_C_CHAR, 32, 0, 0, {OK, 0, 8, "16777216\0"s}},
+      {Src::Float, 1e9, SQL_C_CHAR, 32, 0, 0, {OK, 0, 5, "1e+09\0"s}},
       {Src::Double, 1.5, SQL_C_WCHAR, 32, 0, 0, {OK, 0, 6, bytes16(u"1.5\0"s)}},
       {Src::Double, 123.456, SQL_C_CHAR, 5, 0, 0, {INFO, ERR_TRUNCATED, 7, "123.\0"s}},
       {Src::Double, 123.456, SQL_C_CHAR, 4, 0, 0, {INFO, ERR_TRUNCATED, 7, "123\0"s}},
@@ -170,6 +180,32 @@ TEST(CvtNum, NumbersToEveryTarget) {
     int32_t err = 0;
     const SQLRETURN rc = convert(c, buf, &outLen, &err);
     check(c.want, rc, err, outLen, buf, sizeof buf);
+  }
+}
+
+// Every text a FLOAT or SMALLFLOAT gives reads back as the same value and fits
+// the display size described for its column (24 and 15), whatever the bits.
+TEST(CvtNum, FloatingTextRoundTripsWithinTheDisplaySize) {
+  uint64_t bits = 0x9E3779B97F4A7C15ull;
+  for (int k = 0; k < 20000; ++k) {
+    bits ^= bits << 13;
+    bits ^= bits >> 7;
+    bits ^= bits << 17;
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    float f;
+    const uint32_t low = static_cast<uint32_t>(bits);
+    std::memcpy(&f, &low, sizeof f);
+    if (!std::isfinite(d) || !std::isfinite(f)) continue;
+    char buf[64];
+    SQLLEN len = 0;
+    int32_t err = 0;
+    ASSERT_EQ(ConvertDOUBLE(d, SQL_C_CHAR, buf, sizeof buf, &len, &err, 0, 0), SQL_SUCCESS);
+    EXPECT_LE(len, 24) << buf;
+    EXPECT_EQ(std::strtod(buf, nullptr), d) << buf;
+    ASSERT_EQ(ConvertFLOAT(f, SQL_C_CHAR, buf, sizeof buf, &len, &err, 0, 0), SQL_SUCCESS);
+    EXPECT_LE(len, 15) << buf;
+    EXPECT_EQ(std::strtof(buf, nullptr), f) << buf;
   }
 }
 
