@@ -221,7 +221,12 @@ int16_t SearchableOf(int32_t t) {
 SQLRETURN StmtColAttribute(Stmt* stmt, uint16_t column, uint16_t attr, void* buf, int16_t bufLen,
                            int16_t* strLen, int64_t* numeric, char mode) {
   if (!StmtHasResultInfo(stmt)) return fail(stmt, ERR_SEQUENCE);
-  if (bufLen < 0) return fail(stmt, ERR_BUFFER_LENGTH);
+  // The buffer length belongs to text answers only; a numeric one ignores it
+  // (applications pass SQL_IS_INTEGER and the like there).
+  const bool text = attr == SQL_COLUMN_NAME || attr == SQL_COLUMN_LABEL ||
+                    attr == SQL_COLUMN_TABLE_NAME || attr == SQL_COLUMN_OWNER_NAME ||
+                    attr == SQL_COLUMN_QUALIFIER_NAME || attr == SQL_COLUMN_TYPE_NAME;
+  if (text && bufLen < 0) return fail(stmt, ERR_BUFFER_LENGTH);
   if (attr == SQL_COLUMN_COUNT) {
     int16_t n = 0;
     if (int32_t code = StmtNumResultCols(stmt, &n); code != 0) return fail(stmt, code);
@@ -320,7 +325,7 @@ SQLRETURN ColAttributeImpl(Stmt* stmt, const CallSlot* args) {
     return fail(stmt, ERR_DESC_TYPE);
   }
   if (!StmtHasResultInfo(stmt)) return fail(stmt, ERR_SEQUENCE);
-  if (bufLen < 0) return fail(stmt, ERR_BUFFER_LENGTH);
+  if (textField && bufLen < 0) return fail(stmt, ERR_BUFFER_LENGTH);
   if (StmtColumnInfo(stmt, column) == nullptr) return SQL_ERROR;
 
   int64_t len = 0;

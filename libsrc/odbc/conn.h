@@ -64,6 +64,7 @@ struct Conn {
   uint16_t flags;            // CONN_F_* bits
   char* cn_dbmsName;         // DBMS-name override read by GetInfo; never set here
   int32_t cn_loginTimeout;   // 120 on creation
+  uint32_t cn_connTimeout;   // SQL_ATTR_CONNECTION_TIMEOUT as set; kept, nothing to time out
   uint32_t cn_stmtBindType;  // statement defaults (ODBC 2 options on a connection)
   uint64_t cn_stmtMaxLength;
   uint64_t cn_stmtMaxRows;

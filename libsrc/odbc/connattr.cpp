@@ -121,7 +121,7 @@ bool text_out(const std::string& text, void* buf, int64_t bufLen, bool wide, int
 }
 
 SQLRETURN enlist_in_dtc(Conn* conn, void* transaction) {
-  if (conn->envr->odbcVersion <= 2 || conn->cn_hasDTC == 0) return fail(conn, ERR_NOT_SUPPORTED);
+  if (conn->envr->odbcVersion <= 2 || conn->cn_hasDTC == 0) return fail(conn, ERR_NOT_CAPABLE);
   if (!connected(conn)) return fail(conn, ERR_CONN_NOT_OPEN);
   if (transaction == nullptr) {
     if (conn->cn_dtcEnlisted == 0) return fail(conn, ERR_TXN_STATE);
@@ -161,12 +161,12 @@ SQLRETURN enlist_in_dtc(Conn* conn, void* transaction) {
 SQLRETURN set_option(Conn* conn, int32_t option, CallSlot value, bool wide) {
   const int32_t v32 = static_cast<int32_t>(value);
   if ((option >= 0 && option <= 3) || (option >= 5 && option <= 12)) {
-    if (conn->envr->odbcVersion >= 3) return fail(conn, ERR_NOT_SUPPORTED);
+    if (conn->envr->odbcVersion >= 3) return fail(conn, ERR_NOT_CAPABLE);
     return ConnSetStmtDefault(conn, static_cast<uint16_t>(option), value);
   }
   switch (option) {
     case SQL_ASYNC_ENABLE:
-      if (conn->envr->odbcVersion > 2) return fail(conn, ERR_NOT_SUPPORTED);
+      if (conn->envr->odbcVersion > 2) return fail(conn, ERR_NOT_CAPABLE);
       if (v32 != 0)
         conn->flags |= CONN_F_ASYNC;
       else
@@ -395,9 +395,13 @@ SQLRETURN SetConnectAttrImpl(Conn* conn, const CallSlot* args) {
     }
     return set_option(conn, attr, value, wide);
   }
-  if (attr == SQL_ATTR_CONNECTION_TIMEOUT || attr == SQL_ATTR_AUTO_IPD ||
-      attr == SQL_ATTR_METADATA_ID)
-    return fail(conn, ERR_NOT_SUPPORTED);
+  // The embedded server has no network to time out: the value is only kept
+  // and read back, as the login timeout is.
+  if (attr == SQL_ATTR_CONNECTION_TIMEOUT) {
+    conn->cn_connTimeout = static_cast<uint32_t>(value);
+    return SQL_SUCCESS;
+  }
+  if (attr == SQL_ATTR_AUTO_IPD || attr == SQL_ATTR_METADATA_ID) return fail(conn, ERR_NOT_CAPABLE);
   const bool passed = (attr >= 0 && attr <= 3) || (attr >= 5 && attr <= 8) ||
                       (attr >= 10 && attr <= 12) || attr == 14 || (attr >= 101 && attr <= 108) ||
                       (attr >= 110 && attr <= 112) || attr == SQL_ATTR_ENLIST_IN_DTC ||
@@ -414,14 +418,14 @@ SQLRETURN GetConnectAttrImpl(Conn* conn, const CallSlot* args) {
   const bool wide = SlotIsWide(args[4]);
   switch (attr) {
     case SQL_ATTR_QUERY_TIMEOUT:
-      if (conn->envr->odbcVersion >= 3) return fail(conn, ERR_NOT_SUPPORTED);
+      if (conn->envr->odbcVersion >= 3) return fail(conn, ERR_NOT_CAPABLE);
       store32(value, conn->cn_stmtTimeout);
       return SQL_SUCCESS;
     case SQL_ATTR_ASYNC_ENABLE: store32(value, conn->cn_stmtAsync); return SQL_SUCCESS;
     case SQL_ATTR_CONNECTION_DEAD:
     case SQL_ATTR_AUTO_IPD: store32(value, 0); return SQL_SUCCESS;
-    case SQL_ATTR_CONNECTION_TIMEOUT:
-    case SQL_ATTR_METADATA_ID: return fail(conn, ERR_NOT_SUPPORTED);
+    case SQL_ATTR_CONNECTION_TIMEOUT: store32(value, conn->cn_connTimeout); return SQL_SUCCESS;
+    case SQL_ATTR_METADATA_ID: return fail(conn, ERR_NOT_CAPABLE);
     case SQL_ATTR_TRACEFILE:
     case SQL_ATTR_TRANSLATE_LIB:
     case SQL_ATTR_CURRENT_CATALOG: {

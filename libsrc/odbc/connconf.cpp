@@ -129,7 +129,13 @@ void complete_from_configuration() {
   }
 }
 
-bool text_true(const char* v) { return str_icmp(v, "TRUE") == 0 || str_icmp(v, "YES") == 0; }
+// What users write for "on" in connection strings and odbc.ini, in any case;
+// anything else, "0", "NO", "FALSE", "OFF" and the empty text among it, is off.
+bool text_true(const char* v) {
+  for (const char* on : {"1", "YES", "TRUE", "ON"})
+    if (str_icmp(v, on) == 0) return true;
+  return false;
+}
 
 // Decimal value of a row; 0 for empty or unreadable text.
 long long row_number(int row) {
@@ -517,6 +523,15 @@ SQLRETURN ConnDriverConnect(Conn* conn, const CallSlot* args) {
   if (ConnKeywordTrue(CK_NLB)) prompt = false;
   fill_last_user();
 
+  // Without a window of the application's there is nobody to ask: a dialog
+  // that would be needed fails instead of reading the process's terminal.
+  if (prompt && window == nullptr) {
+    free(driverName);
+    clear_table();
+    std::fill(incoming.begin(), incoming.end(), '\0');
+    conn->errCode = ERR_DIALOG_FAILED;
+    return SQL_ERROR;
+  }
   if (prompt) {
     char* completedByUser = nullptr;
     int answer = KesLOGIN(window, driverName != nullptr ? driverName : "", incoming.c_str(),

@@ -234,6 +234,10 @@ SQLRETURN InfoOutUtf8W(Conn* conn, const char* text, void* buf, int16_t len, int
   return text_out(conn, text, buf, len, outLen, 'W');
 }
 
+int32_t ConnInfoShort(Conn* conn, uint16_t item, uint16_t* value) {
+  return fetch_short(conn, item, value);
+}
+
 int ConnCanConvert(const Conn* conn, int32_t sqlType, uint32_t mask) {
   const OpTable& table = conn->opTable;
   if (table.type != 1 || table.rows == nullptr) return 0;

@@ -28,6 +28,10 @@ SQLRETURN InfoOutString(Conn* conn, const char* text, void* buf, int16_t len, in
 SQLRETURN InfoOutStringW(Conn* conn, const char* text, void* buf, int16_t len, int16_t* outLen);
 SQLRETURN InfoOutUtf8W(Conn* conn, const char* text, void* buf, int16_t len, int16_t* outLen);
 
+// The back end's 16-bit answer to an SQLGetInfo item, through the
+// connection's cache; 0 or the back end's driver error code.
+int32_t ConnInfoShort(Conn* conn, uint16_t item, uint16_t* value);
+
 // 1 when the back end's conversion table lets a value of sqlType convert to a
 // type of mask, else 0.
 int ConnCanConvert(const Conn* conn, int32_t sqlType, uint32_t mask);

@@ -14,11 +14,13 @@
 #include "drv/colinfo.h"
 #include "drv/errtab.h"
 #include "odbc/conn.h"
+#include "odbc/getinfo.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtexec.h"
 #include "odbc/stmtrec.h"
 #include "odbc/strout.h"
 #include "odbc/trace.h"
+#include "util/conv.h"
 #include "util/str.h"
 
 namespace {
@@ -288,6 +290,37 @@ SQLRETURN GetCursorNameImpl(Stmt* stmt, const CallSlot* args) {
   return SQL_SUCCESS_WITH_INFO;
 }
 
+namespace {
+
+bool starts_with_ci(const char* s, const char* prefix) {
+  const size_t n = strlen(prefix);
+  return strlen(s) >= n && str_nicmp(s, prefix, n) == 0;
+}
+
+// ODBC's rules for an application's cursor name: no longer than the driver
+// reports, not in the driver's own "SQL_CUR" space, and unique on the
+// connection (names compare without regard to case, as identifiers do).
+// REQUIRES: the connection's call lock held (the statement list is walked).
+int32_t check_cursor_name(Stmt* stmt, const char* name) {
+  Conn* conn = stmt->st_dbc;
+  uint16_t max = 0;
+  if (ConnInfoShort(conn, SQL_MAX_CURSOR_NAME_LEN, &max) == 0 && max > 0 &&
+      utf8_char_count(name, CONV_NTS) > max)
+    return ERR_CURSOR_NAME;
+  if (starts_with_ci(name, "SQLCUR") || starts_with_ci(name, "SQL_CUR")) return ERR_CURSOR_NAME;
+  const DriverOps* ops = stmt->st_drv->ops;
+  for (Stmt* other = conn->stmts; other != nullptr; other = other->next) {
+    if (other == stmt) continue;
+    char taken[256];
+    int16_t len = 0;
+    if (ops->DRV_GetCursorName(other->st_hCursor, taken, sizeof taken, &len) != 0) continue;
+    if (str_icmp(taken, name) == 0) return ERR_DUP_CURSOR_NAME;
+  }
+  return 0;
+}
+
+}  // namespace
+
 SQLRETURN SetCursorNameImpl(Stmt* stmt, const CallSlot* args) {
   const auto* name = SlotAs<const char*>(args[0]);
   const int16_t length = SlotI16(args[1]);
@@ -297,6 +330,11 @@ SQLRETURN SetCursorNameImpl(Stmt* stmt, const CallSlot* args) {
   (void)strdup_len(&copy, name, length);
   if (copy != nullptr && TraceLevel.load() != 0) TraceODBC("SetCursorName [%s]\n", copy);
   if (copy == nullptr) return fail(stmt, ERR_MEMORY);
+  const int32_t checked = check_cursor_name(stmt, copy);
+  if (checked != 0) {
+    free(copy);
+    return fail(stmt, checked);
+  }
   int32_t code = stmt->st_drv->ops->DRV_SetCursorName(stmt->st_hCursor, copy);
   free(copy);
   if (code == 0) return SQL_SUCCESS;

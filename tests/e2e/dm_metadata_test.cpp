@@ -142,6 +142,28 @@ TEST_P(DmMetadata, DescribeColColAttributeAndTheIrdAgree) {
   }
 }
 
+// A numeric field ignores BufferLength, whatever the application passes there;
+// a text field still refuses a negative one.
+TEST_P(DmMetadata, NumericFieldsIgnoreTheBufferLength) {
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)"SELECT c_varchar, c_float FROM every_type", SQL_NTS),
+            SQL_SUCCESS)
+      << Message(SQL_HANDLE_STMT, stmt_);
+  for (SQLSMALLINT bufLen : {SQL_IS_INTEGER, SQL_IS_SMALLINT, SQL_IS_UINTEGER, -1, 0, 4}) {
+    for (SQLUSMALLINT field : {SQL_DESC_DISPLAY_SIZE, SQL_DESC_TYPE, SQL_DESC_LENGTH,
+                               SQL_DESC_NULLABLE, SQL_COLUMN_PRECISION, SQL_DESC_COUNT}) {
+      SCOPED_TRACE(std::to_string(field) + " buffer length " + std::to_string(bufLen));
+      SQLLEN v = -7;
+      EXPECT_EQ(SQLColAttribute(stmt_, 2, field, nullptr, bufLen, nullptr, &v), SQL_SUCCESS)
+          << Message(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(v, Number(2, field));
+    }
+  }
+  char name[32];
+  SQLSMALLINT len = 0;
+  EXPECT_EQ(SQLColAttribute(stmt_, 1, SQL_DESC_NAME, name, -1, &len, nullptr), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY090");
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, DmMetadata,
                          ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
                          [](const auto& info) { return std::string(info.param.name); });

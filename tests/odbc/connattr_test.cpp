@@ -40,11 +40,12 @@ TEST_F(ConnAttrTest, SetAttributes) {
   const AttrCase cases[] = {
       {"driver attribute refused by the ODBC 3 setter", 1201, 1, false, SQL_ERROR, "HY092"},
       {"driver attribute refused when connected too", 1201, 1, true, SQL_ERROR, "HY092"},
-      {"connection timeout", SQL_ATTR_CONNECTION_TIMEOUT, 5, false, SQL_ERROR, "IM001"},
+      {"connection timeout is kept", SQL_ATTR_CONNECTION_TIMEOUT, 5, false, SQL_SUCCESS, nullptr},
+      {"metadata id cannot be honoured", SQL_ATTR_METADATA_ID, 1, false, SQL_ERROR, "HYC00"},
       {"unknown", 9, 0, false, SQL_ERROR, "HY092"},
       {"failover callback before connecting", 1280, 0, false, SQL_ERROR, "HY010"},
       {"failover callback without the capability", 1280, 0, true, SQL_ERROR, "HYC00"},
-      {"enlist without DTC", SQL_ATTR_ENLIST_IN_DTC, 0, true, SQL_ERROR, "IM001"},
+      {"enlist without DTC", SQL_ATTR_ENLIST_IN_DTC, 0, true, SQL_ERROR, "HYC00"},
       {"packet size is accepted", SQL_ATTR_PACKET_SIZE, 8192, false, SQL_SUCCESS, nullptr},
       {"current catalog before connecting does nothing", SQL_ATTR_CURRENT_CATALOG, 0, false,
        SQL_SUCCESS, nullptr},
@@ -81,7 +82,22 @@ TEST_F(ConnAttrTest, OdbcTwoOptions) {
   EXPECT_EQ(SQLGetConnectOption(dbc_, SQL_TRANSLATE_DLL, name), SQL_NO_DATA);
   // ODBC 2 statement options on a connection belong to ODBC 2 applications.
   EXPECT_EQ(SQLSetConnectOption(dbc_, SQL_QUERY_TIMEOUT, 5), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "IM001");
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HYC00");
+}
+
+// Both timeouts are stored and read back, before and after the connect.
+TEST_F(ConnAttrTest, TimeoutsAreKept) {
+  for (bool connected : {false, true}) {
+    SCOPED_TRACE(connected ? "connected" : "not connected");
+    if (connected) Connect();
+    for (SQLINTEGER attr : {SQL_ATTR_LOGIN_TIMEOUT, SQL_ATTR_CONNECTION_TIMEOUT}) {
+      const SQLULEN want = connected ? 7 : 5;
+      EXPECT_EQ(SQLSetConnectAttr(dbc_, attr, (SQLPOINTER)want, 0), SQL_SUCCESS);
+      SQLUINTEGER v = 0;
+      EXPECT_EQ(SQLGetConnectAttr(dbc_, attr, &v, 0, nullptr), SQL_SUCCESS);
+      EXPECT_EQ(v, want);
+    }
+  }
 }
 
 TEST_F(ConnAttrTest, AccessModeAndAutocommitReachAnOpenConnection) {

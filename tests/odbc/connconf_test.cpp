@@ -33,10 +33,10 @@ class ConnectTest : public CoreTest {
   }
   Conn* Record() { return static_cast<Conn*>(HandleLookup(&DbcHandles, HandleOf(dbc_))); }
   SQLRETURN DriverConnect(const std::string& in, std::string* out = nullptr,
-                          SQLUSMALLINT completion = SQL_DRIVER_NOPROMPT) {
+                          SQLUSMALLINT completion = SQL_DRIVER_NOPROMPT, SQLHWND window = nullptr) {
     SQLCHAR buf[2048] = {};
     SQLSMALLINT len = 0;
-    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, buf, sizeof buf,
+    SQLRETURN rc = SQLDriverConnect(dbc_, window, (SQLCHAR*)in.c_str(), SQL_NTS, buf, sizeof buf,
                                     &len, completion);
     if (out != nullptr) *out = reinterpret_cast<char*>(buf);
     return rc;
@@ -194,11 +194,53 @@ TEST_F(ConnectTest, SecondConnectIsRefused) {
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "08002");
 }
 
+// Boolean keywords take what users write for on and off, in any letter case.
+TEST_F(ConnectTest, BooleanKeywordValues) {
+  const struct {
+    const char* value;
+    int32_t on;
+  } cases[] = {{"1", 1},  {"yes", 1},   {"True", 1}, {"ON", 1}, {"0", 0},
+               {"no", 0}, {"FALSE", 0}, {"off", 0},  {"", 0},   {"2", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    ASSERT_EQ(DriverConnect(std::string("DSN=sales;UID=u;PWD=p;FORCEDORMANT=") + c.value +
+                            ";READONLY=" + c.value),
+              SQL_SUCCESS);
+    EXPECT_EQ(ConnectOptions.forceDormant, c.on);
+    EXPECT_EQ((Record()->flags & CONN_F_READONLY) != 0, c.on != 0);
+    ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+  }
+}
+
 struct PromptCase {
   std::string in;
   SQLUSMALLINT completion;
   bool prompted;
 };
+
+// Without a window nobody can be asked: a connect that needs the dialog fails
+// with IM008 (never SQL_NO_DATA without a record) and one that does not need it
+// connects.
+TEST_F(ConnectTest, NoWindowNoDialog) {
+  const PromptCase cases[] = {
+      {"DSN=nopwd;UID=u", SQL_DRIVER_COMPLETE, true},
+      {"DSN=nopwd;UID=u", SQL_DRIVER_COMPLETE_REQUIRED, true},
+      {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_PROMPT, true},
+      {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_COMPLETE, false},
+      {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_COMPLETE_REQUIRED, false},
+      {"DSN=nopwd;UID=u;NLB=1", SQL_DRIVER_COMPLETE, false},
+  };
+  for (const PromptCase& c : cases) {
+    SCOPED_TRACE(c.in + " completion " + std::to_string(c.completion));
+    SQLRETURN rc = DriverConnect(c.in, nullptr, c.completion);
+    EXPECT_EQ(rc, c.prompted ? SQL_ERROR : SQL_SUCCESS);
+    if (rc == SQL_SUCCESS) {
+      ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+    } else {
+      EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "IM008");
+    }
+  }
+}
 
 TEST_F(ConnectTest, PromptDecision) {
   char path[] = "/tmp/kes_prompt_XXXXXX";
@@ -215,10 +257,13 @@ TEST_F(ConnectTest, PromptDecision) {
       {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_COMPLETE, false},
       {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_PROMPT, true},
       {"DSN=sales;UID=u;PWD=p;NLB=yes", SQL_DRIVER_PROMPT, false},
+      {"DSN=sales;UID=u;PWD=p;NLB=1", SQL_DRIVER_PROMPT, false},
   };
+  // The application's window: the dialog stand-in answers from the file.
+  const auto window = reinterpret_cast<SQLHWND>(1);
   for (const PromptCase& c : cases) {
     SCOPED_TRACE(c.in + " completion " + std::to_string(c.completion));
-    SQLRETURN rc = DriverConnect(c.in, nullptr, c.completion);
+    SQLRETURN rc = DriverConnect(c.in, nullptr, c.completion, window);
     EXPECT_EQ(rc, c.prompted ? SQL_NO_DATA : SQL_SUCCESS);
     if (rc == SQL_SUCCESS) {
       ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
@@ -229,7 +274,7 @@ TEST_F(ConnectTest, PromptDecision) {
   ASSERT_NE(f, nullptr);
   fputs("DSN=sales;UID=typed;PWD=secret\n", f);
   fclose(f);
-  ASSERT_EQ(DriverConnect("DSN=nopwd", nullptr, SQL_DRIVER_COMPLETE), SQL_SUCCESS);
+  ASSERT_EQ(DriverConnect("DSN=nopwd", nullptr, SQL_DRIVER_COMPLETE, window), SQL_SUCCESS);
   EXPECT_EQ(Fake().lastUid, "typed");
   EXPECT_EQ(Fake().lastPwd, "secret");
   unlink(path);
