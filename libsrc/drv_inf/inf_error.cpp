@@ -64,7 +64,13 @@ void ErrListAddSqlca(InfErrorList* list) noexcept {
   const int32_t code = ca->sqlcode;
   const int32_t isam = ca->sqlerrd[1];
   startFailure(list);
-  ErrListAppend(list, InfErrorNew(code));
+  InfError* first = InfErrorNew(code);
+  // A statement code that says only what failed ("the row could not be
+  // inserted") takes its class from the ISAM code that says why (a lock, a
+  // deadlock, a lock wait that timed out), so the application learns to retry.
+  if (first != nullptr && isam != 0 && InfCodeToDrvCode(code, ERR_GENERAL) == ERR_GENERAL)
+    first->sqlstate = InfCodeToSqlState(static_cast<int16_t>(isam & 0xFFFF));
+  ErrListAppend(list, first);
   if (isam != 0) ErrListAppend(list, InfErrorNew(isam));
 }
 
@@ -102,12 +108,34 @@ int32_t InfCodeToDrvCode(int32_t code, int32_t dflt) noexcept {
   switch (code) {
     case 0: return 0;
     case -908:
+    case -25560:
     case -25588: return ERR_CONNECT;
     case -25580: return ERR_COMM_LINK;
     case -1262: return ERR_DATE_OVERFLOW;
     case -217: return ERR_COLUMN_NOT_FOUND;
     case -206: return ERR_TABLE_NOT_FOUND;
     case -201: return ERR_SYNTAX;
+    // Keys, references, NOT NULL and check constraints.
+    case -100:
+    case -239:
+    case -268:
+    case -391:
+    case -530:
+    case -691:
+    case -692:
+    case -703: return ERR_INTEGRITY;
+    case -1213: return ERR_CAST_CHAR;
+    case -1214:
+    case -1215:
+    case -1226: return ERR_NUMERIC_RANGE;
+    case -1202: return ERR_DIVISION_BY_ZERO;
+    // A lock held by another session or a deadlock ended the statement, whose
+    // changes are undone: running it again may succeed.
+    case -107:
+    case -113:
+    case -143: return ERR_SERIALIZATION;
+    // The lock wait the session asked for ran out.
+    case -154: return ERR_TIMEOUT;
     default: return dflt;
   }
 }
@@ -140,6 +168,11 @@ int _error_text(int32_t code, char* buf, size_t size) noexcept {
       size_t dot = text.rfind('.');
       if (dot != std::string::npos) text.erase(dot + 1);
     }
+    // The runtime names the session; the application needs to know what to do.
+    if (code == -1801)
+      text +=
+          " The connection is current on another thread; connect with FORCEDORMANT=1 to "
+          "use a connection from more than one thread.";
     text += " (" + std::to_string(static_cast<long>(code)) + ")";
   } catch (...) {
     text.clear();

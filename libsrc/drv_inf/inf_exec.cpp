@@ -665,7 +665,12 @@ int32_t ExecuteCore(InfCursor* cur) noexcept {
         if (int32_t rc = INF_TxnControl(conn, TXN_BEGIN); rc != 0) return rc;
         int code = _execute(s, cur->statementName, cur->inputArea, nullptr);
         if (code != 0 && code != IXR_NOTFOUND) {
-          ErrListAddInformix(&cur->errors, code);
+          // The communication area survives the dormancy switch and carries the
+          // ISAM code that tells a lock conflict from other failures.
+          if (ixr_sqlca()->sqlcode == code)
+            ErrListAddSqlca(&cur->errors);
+          else
+            ErrListAddInformix(&cur->errors, code);
           return failed(code, ERR_SYNTAX);
         }
         // No rows found is a success that touched nothing.
@@ -683,7 +688,11 @@ int32_t ExecuteCore(InfCursor* cur) noexcept {
     }
   }
   cur->flags |= CF_EXECUTED;
-  return 0;
+  // Every database kind reports a searched UPDATE or DELETE that found no row
+  // the same way (an ANSI database's 100 and another's count of 0 alike).
+  const bool searched =
+      cur->statementType == IXR_STMT_UPDATE || cur->statementType == IXR_STMT_DELETE;
+  return searched && total == 0 ? ERR_NO_DATA : 0;
 }
 
 int32_t INF_SetParams(DrvHandle hCursor, Dataset* params) {

@@ -974,6 +974,10 @@ SQLRETURN ExecuteFinish(Stmt* stmt, uint32_t rows) {
   StmtFreeColumnInfo(stmt);
   if ((stmt->st_drv->caps & DRV_CAP_FREEPARAMS) != 0) free_dataset(stmt->st_paramDataset);
   stmt->st_paramDataset = nullptr;
+  // The back end ran a searched UPDATE or DELETE that changed no row: a success
+  // that ODBC 3 applications learn of as SQL_NO_DATA.
+  const bool nothingChanged = stmt->errCode == ERR_NO_DATA;
+  if (nothingChanged) stmt->errCode = 0;
   const int32_t code = stmt->errCode;
   uint64_t* processed = stmt->st_paramsProcessedPtr;
   if (code != 0 && code != ERR_OUTPUT_PARAMS) {
@@ -1004,6 +1008,7 @@ SQLRETURN ExecuteFinish(Stmt* stmt, uint32_t rows) {
   stmt->st_blockRow = 0;
   stmt->state = 2;
   stmt->st_flags |= STMT_F_RESULT;
+  if (nothingChanged && stmt->st_dbc->envr->odbcVersion >= 3) return SQL_NO_DATA;
   if (stmt->st_dbc->cn_spOutDeferFetch != 0 && code != ERR_OUTPUT_PARAMS) return SQL_SUCCESS;
   if (!has_outputs(stmt)) return SQL_SUCCESS;
   return FetchOutputParams(stmt);

@@ -26,6 +26,9 @@ struct Message {
 constexpr Message kMessages[] = {
     {IXR_E_CANNOT_CONNECT, "The application cannot connect to the database server %s.\n"},
     {IXR_E_LINK_LOST, "The connection to the database server was lost.\n"},
+    {IXR_E_NO_SERVER_NAME,
+     "No database server was named: name one after the database (database@server) or set "
+     "INFORMIXSERVER.\n"},
     {IXR_E_NO_CONNECTION, "Connection %s does not exist.\n"},
     {IXR_E_NOT_CURRENT, "Connection %s is not the current connection.\n"},
     {IXR_E_CONNECTION_IN_USE, "Connection name %s is already in use.\n"},

@@ -369,6 +369,7 @@ int ixr_connect(const char* database, const char* name) {
   if (server.empty() && tl_info.server) server = tl_info.server;
   if (server.empty())
     if (const char* env = std::getenv("INFORMIXSERVER")) server = env;
+  if (server.empty()) return c.end(ixErr(IXR_E_NO_SERVER_NAME));
   auto s = std::make_unique<Session>();
   s->name = name && *name ? name : (database && *database ? database : "default");
   if (auto e = serverLoad(server, s->server)) return c.end(e);

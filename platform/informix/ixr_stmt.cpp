@@ -8,8 +8,10 @@
 #include "platform/informix/ixr_convert.h"
 #include "platform/informix/ixr_db.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace ixr {
 namespace {
@@ -49,6 +51,17 @@ IxError parseInto(Prepared& p, const char* text) {
   p.ast = std::make_unique<Ast>();
   if (auto e = parseSql(text ? text : "", delimIdent(), *p.ast)) return e;
   if (p.ast->stmts.empty()) return ixErr(IXR_E_SYNTAX);
+  // A SELECT that returns rows has a cursor of its own and cannot be one
+  // statement of several: the text is refused where its second one starts.
+  if (p.ast->stmts.size() > 1) {
+    for (const Stmt* st : p.ast->stmts) {
+      if (st->kind != StmtKind::Select || (st->select != nullptr && !st->select->intoTemp.empty()))
+        continue;
+      std::string_view rest(text);
+      rest = rest.substr(std::min(rest.size(), p.ast->stmts[1]->pos));
+      return ixErr(IXR_E_SYNTAX, std::string(rest.substr(0, rest.find_first_of(" \t\r\n"))));
+    }
+  }
   p.parts.clear();
   for (Stmt* st : p.ast->stmts) {
     Prepared::Part part;
@@ -107,6 +120,63 @@ IxError refineUnique(Session& s, const Translation& tr, IxError e) {
     }
     e.name = idx;
     return e;
+  }
+  return e;
+}
+
+// Names the foreign key a failed write broke, for the insert of -691 and -692
+// (SQLite reports no name), and tells the two apart for an UPDATE, which can
+// break a key of its table either way. One candidate names itself; among
+// several, the statement runs again with the keys deferred inside a savepoint
+// that is then rolled back, and SQLite's key check tells which child table
+// lost which parent. Without an answer the error stays as it was.
+IxError refineForeignKey(Session& s, const Translation& tr, sqlite3_stmt* vm, IxError e) {
+  if ((e.code != IXR_E_REF_MISSING && e.code != IXR_E_REF_IN_USE) || !e.name.empty() ||
+      !tr.target || tr.target->temp)
+    return e;
+  struct Candidate {
+    std::string name, child, parent;
+    int32_t code;
+  };
+  std::vector<Candidate> found;
+  {
+    // Keys of the table itself (its row lacks a parent) and keys of other tables
+    // pointing at it (its row is still a parent); a cascading key never refuses
+    // a DELETE.
+    Sql q(s.db,
+          "SELECT c.constrname, ct.tabname, pt.tabname, c.tabid = ?1 FROM sysconstraints c "
+          "JOIN sysreferences r ON r.constrid = c.constrid "
+          "JOIN systables ct ON ct.tabid = c.tabid JOIN systables pt ON pt.tabid = r.ptabid "
+          "WHERE c.constrtype = 'R' AND ((?2 AND c.tabid = ?1) OR "
+          "(?3 AND r.ptabid = ?1 AND (r.delrule <> 'C' OR NOT ?4)))");
+    q.bind(1, tr.target->tabid)
+        .bind(2, int64_t{tr.op != Op::Delete})
+        .bind(3, int64_t{tr.op != Op::Insert})
+        .bind(4, int64_t{tr.op == Op::Delete});
+    while (q.step() == SQLITE_ROW)
+      found.push_back(
+          {q.str(0), q.str(1), q.str(2), q.i64(3) != 0 ? IXR_E_REF_MISSING : IXR_E_REF_IN_USE});
+  }
+  const Candidate* hit = found.size() == 1 ? &found[0] : nullptr;
+  if (found.size() > 1 && execSql(s.db, "SAVEPOINT ixr_fk_probe") == SQLITE_OK) {
+    execSql(s.db, "PRAGMA defer_foreign_keys = ON");
+    sqlite3_reset(vm);
+    int rc;
+    while ((rc = sqlite3_step(vm)) == SQLITE_ROW) {
+    }
+    sqlite3_reset(vm);
+    for (size_t i = 0; rc == SQLITE_DONE && hit == nullptr && i < found.size(); ++i) {
+      Sql check(s.db, "PRAGMA foreign_key_check(" + quoteId(found[i].child) + ")");
+      while (hit == nullptr && check.step() == SQLITE_ROW)
+        if (check.str(2) == found[i].parent) hit = &found[i];
+    }
+    execSql(s.db, "ROLLBACK TO ixr_fk_probe");
+    execSql(s.db, "RELEASE ixr_fk_probe");
+    execSql(s.db, "PRAGMA defer_foreign_keys = OFF");
+  }
+  if (hit != nullptr) {
+    e.code = hit->code;
+    e.name = hit->name;
   }
   return e;
 }
@@ -327,7 +397,8 @@ IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* i
             s.fn.serialLast = q.step() == SQLITE_ROW ? q.i64(0) : 0;
           }
         }
-        if (auto e2 = stepAll(s, vm, tr.op, rows)) return refineUnique(s, tr, e2);
+        if (auto e2 = stepAll(s, vm, tr.op, rows))
+          return refineForeignKey(s, tr, vm, refineUnique(s, tr, e2));
         sqlite3_reset(vm);
         if (tr.serial && temp) s.tempSerial[tr.target->name] = s.fn.serialLast;
         if (tr.serial && s.fn.serialChanged && !temp) {

@@ -120,9 +120,9 @@ TEST_F(Agent, StatementsAndCountsByKind) {
   ASSERT_EQ(Fetch(cur, 10, &ds), 0);
   EXPECT_EQ(ds.rowCount, 1);
   DatasetFree(&ds);
-  // No rows touched is a success with 0 rows.
+  // A searched statement that touches no row says so, with 0 rows.
   ASSERT_EQ(INF_Prepare(cur, "delete from t where a = -1"), 0);
-  EXPECT_EQ(INF_Execute(cur), 0);
+  EXPECT_EQ(INF_Execute(cur), ERR_NO_DATA);
   ASSERT_EQ(INF_GetInfo(cur, DRVP_ROW_COUNT, &rows, 4, nullptr), 0);
   EXPECT_EQ(rows, 0);
   // A failing statement answers the mapped code with the runtime's message.

@@ -3,7 +3,9 @@
 // effect, attributes of the open connection are read from the driver, and
 // transactions and disconnect complete.
 
+#include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "dm_fixture.h"
 
@@ -58,6 +60,128 @@ TEST_P(DmSession, UnboundParameterMarkerSaysSo) {
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt), "07002");
   EXPECT_EQ(Message(SQL_HANDLE_STMT, stmt), "[Kestrane][ODBC][Driver]Wrong number of parameters");
   EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
+}
+
+// The timeouts are kept and read back (the embedded server has nothing to time
+// out); an attribute the driver cannot honour is "not capable", never IM001.
+TEST_P(DmSession, TimeoutsAreKeptAndOtherAttributesAreNotCapable) {
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, (SQLPOINTER)5, 0), SQL_SUCCESS)
+      << Message(SQL_HANDLE_DBC, dbc_);
+  ASSERT_TRUE(SQL_SUCCEEDED(Connect())) << Message(SQL_HANDLE_DBC, dbc_);
+  SQLUINTEGER v = 0;
+  EXPECT_EQ(SQLGetConnectAttr(dbc_, SQL_ATTR_CONNECTION_TIMEOUT, &v, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(v, 5u);
+  for (SQLINTEGER attr : {SQL_ATTR_CONNECTION_TIMEOUT, SQL_ATTR_LOGIN_TIMEOUT}) {
+    EXPECT_EQ(SQLSetConnectAttr(dbc_, attr, (SQLPOINTER)7, 0), SQL_SUCCESS)
+        << Message(SQL_HANDLE_DBC, dbc_);
+    EXPECT_EQ(SQLGetConnectAttr(dbc_, attr, &v, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(v, 7u);
+  }
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_METADATA_ID, (SQLPOINTER)SQL_TRUE, 0), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HYC00");
+}
+
+// Without a window the driver asks nobody: a completion that would need the
+// dialog fails with IM008, one that has what it needs connects.
+TEST_P(DmSession, CompletionWithoutAWindow) {
+  const std::string base = std::string("DSN=") + GetParam().dsn + ";DATABASE=e2edb@kes_e2e";
+  SQLCHAR out[1024];
+  SQLSMALLINT len = 0;
+  for (SQLUSMALLINT mode : {SQL_DRIVER_COMPLETE, SQL_DRIVER_COMPLETE_REQUIRED}) {
+    SCOPED_TRACE(mode);
+    EXPECT_EQ(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)base.c_str(), SQL_NTS, out, sizeof out,
+                               &len, mode),
+              SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "IM008");
+    const std::string full = base + ";UID=u;PWD=p";
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)full.c_str(), SQL_NTS, out,
+                                               sizeof out, &len, mode)))
+        << Message(SQL_HANDLE_DBC, dbc_);
+    EXPECT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+  }
+}
+
+// A connect that names no server says so.
+TEST_P(DmSession, NoServerNameIsSaid) {
+  unsetenv("INFORMIXSERVER");
+  const std::string in = std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=e2edb";
+  EXPECT_EQ(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                             SQL_DRIVER_NOPROMPT),
+            SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "08001");
+  const std::string msg = Message(SQL_HANDLE_DBC, dbc_);
+  EXPECT_NE(msg.find("INFORMIXSERVER"), std::string::npos) << msg;
+  EXPECT_NE(msg.find("(-25560)"), std::string::npos) << msg;
+}
+
+// A connection that moves between threads needs FORCEDORMANT (written as users
+// write booleans, "1"); without it the refusal says so.
+TEST_P(DmSession, ConnectionMovesBetweenThreadsWithForceDormant) {
+  for (const char* forceDormant : {"", ";FORCEDORMANT=1"}) {
+    SCOPED_TRACE(forceDormant);
+    const std::string in =
+        std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=e2edb@kes_e2e" + forceDormant;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS,
+                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+        << Message(SQL_HANDLE_DBC, dbc_);
+    SQLHSTMT stmt = nullptr;
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt), SQL_SUCCESS);
+    const auto run = [stmt] {
+      return SQLExecDirect(stmt, (SQLCHAR*)"SELECT tabid FROM systables WHERE tabid = 1", SQL_NTS);
+    };
+    ASSERT_EQ(run(), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt);
+    ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+    SQLRETURN rc = SQL_ERROR;
+    std::thread([&] { rc = run(); }).join();
+    if (*forceDormant != '\0') {
+      EXPECT_EQ(rc, SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt);
+    } else {
+      EXPECT_EQ(rc, SQL_ERROR);
+      const std::string msg = Message(SQL_HANDLE_STMT, stmt);
+      EXPECT_NE(msg.find("FORCEDORMANT=1"), std::string::npos) << msg;
+      EXPECT_NE(msg.find("(-1801)"), std::string::npos) << msg;
+    }
+    EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
+    EXPECT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS) << Message(SQL_HANDLE_DBC, dbc_);
+  }
+}
+
+// Cursor names follow ODBC's rules: a name the driver cannot hold or that
+// starts like the driver's own is invalid, one another statement of the
+// connection has (in any case) is a duplicate.
+TEST_P(DmSession, CursorNames) {
+  ASSERT_TRUE(SQL_SUCCEEDED(Connect())) << Message(SQL_HANDLE_DBC, dbc_);
+  SQLHSTMT a = nullptr, b = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &a), SQL_SUCCESS);
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &b), SQL_SUCCESS);
+  SQLUSMALLINT max = 0;
+  ASSERT_EQ(SQLGetInfo(dbc_, SQL_MAX_CURSOR_NAME_LEN, &max, sizeof max, nullptr), SQL_SUCCESS);
+  const std::string longest(max, 'c');
+  const struct {
+    SQLHSTMT stmt;
+    std::string name;
+    const char* state;  // null: accepted
+  } cases[] = {
+      {a, "SQL_CUR1", "34000"}, {a, "sqlcur9", "34000"},     {a, longest + "c", "34000"},
+      {a, longest, nullptr},    {a, "orders", nullptr},      {b, "ORDERS", "3C000"},
+      {a, "orders", nullptr},   {b, "order_lines", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SQLRETURN rc = SQLSetCursorName(c.stmt, (SQLCHAR*)c.name.c_str(), SQL_NTS);
+    if (c.state == nullptr) {
+      EXPECT_EQ(rc, SQL_SUCCESS) << Message(SQL_HANDLE_STMT, c.stmt);
+    } else {
+      EXPECT_EQ(rc, SQL_ERROR);
+      EXPECT_EQ(State(SQL_HANDLE_STMT, c.stmt), c.state);
+    }
+  }
+  SQLCHAR name[64] = {};
+  SQLSMALLINT len = 0;
+  EXPECT_EQ(SQLGetCursorName(a, name, sizeof name, &len), SQL_SUCCESS);
+  EXPECT_STREQ(reinterpret_cast<char*>(name), "orders");
+  SQLFreeHandle(SQL_HANDLE_STMT, a);
+  SQLFreeHandle(SQL_HANDLE_STMT, b);
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, DmSession,

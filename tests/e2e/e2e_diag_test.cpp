@@ -23,28 +23,63 @@ class Diag : public DbTest {
   }
 };
 
+// A searched UPDATE or DELETE that changes no row answers SQL_NO_DATA to an
+// ODBC 3 application, with a row count of 0.
 TEST_P(Diag, RowCountOfEachStatementKind) {
   struct {
     const char* sql;
+    SQLRETURN rc;
     SQLLEN rows;
   } cases[] = {
-      {"INSERT INTO diag VALUES (1, 'a')", 1},
-      {"INSERT INTO diag VALUES (2, 'b')", 1},
-      {"INSERT INTO diag SELECT k + 10, v FROM diag", 2},
-      {"UPDATE diag SET v = 'u' WHERE k > 1", 3},
-      {"UPDATE diag SET v = 'none' WHERE k < 0", 0},
-      {"DELETE FROM diag WHERE k >= 10", 2},
-      {"SELECT k, v FROM diag", -1},
+      {"INSERT INTO diag VALUES (1, 'a')", SQL_SUCCESS, 1},
+      {"INSERT INTO diag VALUES (2, 'b')", SQL_SUCCESS, 1},
+      {"INSERT INTO diag SELECT k + 10, v FROM diag", SQL_SUCCESS, 2},
+      {"UPDATE diag SET v = 'u' WHERE k > 1", SQL_SUCCESS, 3},
+      {"UPDATE diag SET v = 'none' WHERE k < 0", SQL_NO_DATA, 0},
+      {"DELETE FROM diag WHERE k >= 10", SQL_SUCCESS, 2},
+      {"DELETE FROM diag WHERE k >= 10", SQL_NO_DATA, 0},
+      {"SELECT k, v FROM diag", SQL_SUCCESS, -1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sql);
-    SQLRETURN rc = SQLExecDirect(stmt_, (SQLCHAR*)c.sql, SQL_NTS);
-    // A searched statement that touches no row may answer SQL_NO_DATA.
-    EXPECT_TRUE(rc == SQL_SUCCESS || (c.rows == 0 && rc == SQL_NO_DATA))
-        << rc << Diags(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)c.sql, SQL_NTS), c.rc)
+        << Diags(SQL_HANDLE_STMT, stmt_);
     EXPECT_EQ(RowCount(), c.rows);
     ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
   }
+  // A parameter array none of whose sets finds a row is the same.
+  SQLINTEGER keys[2] = {-1, -2};
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)2, 0), SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, keys, 0, nullptr),
+      SQL_SUCCESS);
+  EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"DELETE FROM diag WHERE k = ?", SQL_NTS), SQL_NO_DATA)
+      << Diags(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ(RowCount(), 0);
+}
+
+// An ODBC 2 application keeps SQL_SUCCESS for the same statement.
+TEST_P(Diag, NothingChangedIsSuccessForOdbc2) {
+  SQLHENV env = nullptr;
+  SQLHDBC dbc = nullptr;
+  SQLHSTMT stmt = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC2, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
+  const std::string in = std::string("DSN=") + GetParam().dsn + ";DATABASE=e2edata@kes_e2e_data";
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr,
+                                             0, nullptr, SQL_DRIVER_NOPROMPT)));
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
+  EXPECT_EQ(SQLExecDirect(stmt, (SQLCHAR*)"UPDATE diag SET v = 'none' WHERE k < 0", SQL_NTS),
+            SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, stmt);
+  SQLLEN rows = -99;
+  EXPECT_EQ(SQLRowCount(stmt, &rows), SQL_SUCCESS);
+  EXPECT_EQ(rows, 0);
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+  SQLDisconnect(dbc);
+  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
 }
 
 // The count of a parameter array covers every set.
@@ -70,6 +105,15 @@ TEST_P(Diag, RowCountOfAParameterArray) {
 // the server's code as native error and an SQLSTATE by its kind.
 TEST_P(Diag, ServerErrorsCarryTheirCodeAndState) {
   ASSERT_TRUE(Exec("INSERT INTO diag VALUES (1, 'a')"));
+  // The child goes first: its key keeps a parent of an earlier run in place.
+  SQLExecDirect(stmt_, (SQLCHAR*)"DROP TABLE dchild", SQL_NTS);
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  ASSERT_TRUE(Recreate("dparent", "k INTEGER PRIMARY KEY"));
+  ASSERT_TRUE(Recreate("dchild",
+                       "p INTEGER REFERENCES dparent (k) CONSTRAINT dchild_parent, "
+                       "n SMALLINT CHECK (n > 0) CONSTRAINT dchild_positive, d DECIMAL(4,2)"));
+  ASSERT_TRUE(Exec("INSERT INTO dparent VALUES (1)"));
+  ASSERT_TRUE(Exec("INSERT INTO dchild VALUES (1, 1, 1)"));
   struct {
     const char* sql;
     const char* state;
@@ -80,8 +124,24 @@ TEST_P(Diag, ServerErrorsCarryTheirCodeAndState) {
        "Column nope was not found in any table of the query. (-217)"},
       {"SELECT k FROM nowhere", "42S02", -206, "Table nowhere is not in the database. (-206)"},
       {"SELEC k FROM diag", "42000", -201, nullptr},
-      {"INSERT INTO diag VALUES (NULL, 'n')", "HY000", -391, nullptr},
-      {"INSERT INTO diag VALUES (1, 'again')", "HY000", -268, nullptr},
+      // Integrity: NULL into NOT NULL, a duplicate key, a missing or still used
+      // reference and a check, each naming its constraint or column.
+      {"INSERT INTO diag VALUES (NULL, 'n')", "23000", -391,
+       "A NULL cannot be inserted into column diag.k. (-391)"},
+      {"INSERT INTO diag VALUES (1, 'again')", "23000", -268, nullptr},
+      {"INSERT INTO dchild VALUES (7, 1, 1)", "23000", -691,
+       "The referenced table has no row with this key (constraint dchild_parent). (-691)"},
+      {"DELETE FROM dparent", "23000", -692,
+       "A key of this row is still referenced by constraint dchild_parent. (-692)"},
+      {"UPDATE dchild SET n = -1", "23000", -530,
+       "Check constraint dchild_positive failed. (-530)"},
+      // Values: not a number, out of range, division by zero.
+      {"INSERT INTO dchild (n) VALUES ('abc')", "22018", -1213, nullptr},
+      {"INSERT INTO dchild (d) VALUES (12345)", "22003", -1226, nullptr},
+      {"UPDATE dchild SET n = n / 0", "22012", -1202, nullptr},
+      // Two statements in one text are not run as a batch.
+      {"SELECT k FROM diag; SELECT v FROM diag", "42000", -201,
+       "A syntax error occurred near SELECT. (-201)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sql);
@@ -112,6 +172,39 @@ TEST_P(Diag, ServerErrorsCarryTheirCodeAndState) {
   }
 }
 
+// A write that meets another session's lock is refused as a serialization
+// failure an application may retry; one whose lock wait runs out, as a timeout.
+TEST_P(Diag, LockConflictsByHowTheyEnded) {
+  SQLHDBC other = nullptr;
+  SQLHSTMT holder = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, env_, &other), SQL_SUCCESS);
+  const std::string in = std::string("DSN=") + GetParam().dsn + ";DATABASE=e2edata@kes_e2e_data";
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(other, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr,
+                                             0, nullptr, SQL_DRIVER_NOPROMPT)));
+  ASSERT_EQ(SQLSetConnectAttr(other, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, other, &holder), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(holder, (SQLCHAR*)"INSERT INTO diag VALUES (5, 'held')", SQL_NTS),
+            SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, holder);
+  const struct {
+    const char* mode;
+    const char* state;
+  } cases[] = {{"SET LOCK MODE TO NOT WAIT", "40001"}, {"SET LOCK MODE TO WAIT 1", "HYT00"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    ASSERT_TRUE(Exec(c.mode));
+    EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"INSERT INTO diag VALUES (6, 'waits')", SQL_NTS),
+              SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), c.state) << Diags(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+  EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, other, SQL_ROLLBACK), SQL_SUCCESS);
+  SQLFreeHandle(SQL_HANDLE_STMT, holder);
+  SQLDisconnect(other);
+  SQLFreeHandle(SQL_HANDLE_DBC, other);
+}
+
 // A parameter array stops at the set the server refuses; the sets before it count
 // as processed, the refused one too.
 TEST_P(Diag, ParamArrayStopsAtTheRefusedSet) {
@@ -123,7 +216,7 @@ TEST_P(Diag, ParamArrayStopsAtTheRefusedSet) {
       SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, 0, keys, 0, nullptr),
       SQL_SUCCESS);
   EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"INSERT INTO diag (k) VALUES (?)", SQL_NTS), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY000");
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "23000");
   EXPECT_EQ(processed, 3u);
 }
 
