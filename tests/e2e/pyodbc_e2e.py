@@ -6,7 +6,8 @@ Creates a private ODBC configuration and server in a temporary directory, runs
 parameterised DML (one row at a time and as parameter arrays), fetches every
 Informix type back as Python values and checks that text outside the Basic
 Multilingual Plane survives the round trip (the Unicode build; an ANSI driver is
-reached through the Driver Manager's UCS-2 conversion, which cannot carry it).
+reached through the Driver Manager's UCS-2 conversion, which cannot carry it),
+and that integrity and data errors raise the exceptions of their class.
 
 Usage: pyodbc_e2e.py --driver LIBRARY --dbsh KESDBSH [--ansi]
 """
@@ -156,6 +157,24 @@ def run(args):
     except pyodbc.Error as e:
         equal(e.args[0], "42S02", "SQLSTATE of a missing table")
         check("(-206)" in e.args[1], "message names the server code: " + e.args[1])
+    # Integrity and data errors raise the exceptions of their class.
+    for sql, params, kind, state in (
+            ("INSERT INTO t (id) VALUES (?)", (3,), pyodbc.IntegrityError, "23000"),
+            ("INSERT INTO t (id) VALUES (NULL)", (), pyodbc.IntegrityError, "23000"),
+            ("INSERT INTO t (id, si) VALUES (100, 'many')", (), pyodbc.DataError, "22018"),
+            ("UPDATE t SET d = 1 / 0 WHERE id = ?", (3,), pyodbc.DataError, "22012")):
+        try:
+            cur.execute(sql, *params)
+            check(False, "%s raises" % sql)
+        except pyodbc.Error as e:
+            check(isinstance(e, kind), "%s raises %s, not %s" % (sql, kind.__name__, type(e).__name__))
+            equal(e.args[0], state, "SQLSTATE of " + sql)
+    # An UPDATE that finds no row is no error: its count is 0.
+    cur.execute("UPDATE t SET vc = 'none' WHERE id < 0")
+    equal(cur.rowcount, 0, "rowcount of an update that found nothing")
+    # The connection timeout is kept (the embedded server has no network).
+    cn.timeout = 5
+    equal(cn.timeout, 5, "connection timeout")
     cn.close()
 
 
