@@ -36,6 +36,10 @@ TEST_F(ErrorsTest, PrepareRaisesTheStatementsErrors) {
       {"update t set nosuch = 1", IXR_E_NO_COLUMN, "nosuch"},
       {"select a from t where b = datetime(2024-13-01) year to day", IXR_E_DT_BAD_FIELD, ""},
       {"select a from t order by 3", IXR_E_SYNTAX, "3"},
+      // A SELECT has a cursor of its own: it is no statement of a batch.
+      {"select a from t; select b from t", IXR_E_SYNTAX, "select"},
+      {"delete from t;\nselect b from t", IXR_E_SYNTAX, "select"},
+      {"delete from t; update t set a = 1", 0, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sql);
@@ -44,12 +48,51 @@ TEST_F(ErrorsTest, PrepareRaisesTheStatementsErrors) {
   }
 }
 
+// A write that breaks a foreign key names it, also when its table has several or
+// an UPDATE could break one either way.
+TEST_F(ErrorsTest, BrokenForeignKeysAreNamed) {
+  ASSERT_EQ(exec("create table p1 (k int primary key)"), 0);
+  ASSERT_EQ(exec("create table p2 (k int primary key)"), 0);
+  ASSERT_EQ(exec("create table c (a int references p1 (k) constraint c_p1, "
+                 "b int references p2 (k) constraint c_p2)"),
+            0);
+  ASSERT_EQ(exec("insert into p1 values (1)"), 0);
+  ASSERT_EQ(exec("insert into p2 values (1)"), 0);
+  ASSERT_EQ(exec("insert into c values (1, 1)"), 0);
+  const struct {
+    const char* sql;
+    int rc;
+    const char* constraint;
+  } cases[] = {
+      {"insert into c values (1, 9)", IXR_E_REF_MISSING, "c_p2"},
+      {"insert into c values (9, 1)", IXR_E_REF_MISSING, "c_p1"},
+      {"update c set b = 9", IXR_E_REF_MISSING, "c_p2"},
+      {"delete from p1", IXR_E_REF_IN_USE, "c_p1"},
+      {"update p2 set k = 5", IXR_E_REF_IN_USE, "c_p2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    EXPECT_EQ(exec(c.sql), c.rc);
+    EXPECT_STREQ(ixr_sqlca()->sqlerrm, c.constraint);
+  }
+  // The probe left nothing behind.
+  Rows rows;
+  ASSERT_EQ(run("select a, b from c", nullptr, rows), 0);
+  EXPECT_EQ(rows, (Rows{{"1", "1"}}));
+}
+
+// A connect that names no server, with no INFORMIXSERVER either, says so.
+TEST_F(ErrorsTest, ConnectWithoutAServerName) {
+  unsetenv("INFORMIXSERVER");
+  EXPECT_EQ(ixr_connect("db", "c9"), IXR_E_NO_SERVER_NAME);
+}
+
 TEST_F(ErrorsTest, MessagesAreFormatsEndingWithALineEnd) {
   const int32_t codes[] = {IXR_E_SYNTAX,      IXR_E_NO_TABLE,       IXR_E_NO_COLUMN,
                            IXR_E_DUPLICATE,   IXR_E_UNIQUE,         IXR_E_NOT_NULL,
                            IXR_E_NO_SERVER,   IXR_E_BAD_USER,       IXR_E_DT_NON_NUMERIC,
                            IXR_E_LINK_LOST,   IXR_E_CANNOT_CONNECT, IXR_E_NOT_CURRENT,
-                           IXR_E_INTERRUPTED, IXR_ISAM_LOCKED};
+                           IXR_E_INTERRUPTED, IXR_ISAM_LOCKED,      IXR_E_NO_SERVER_NAME};
   for (int32_t code : codes) {
     SCOPED_TRACE(code);
     char buf[300];
