@@ -11,7 +11,7 @@
 # what the per-build object names.
 set(KES_DRIVER_EXPORTING kes_odbc kes_xa)
 set(KES_DRIVER_SEARCHED kes_drv kes_drv_inf kes_scrs kes_prompt kes_util kes_platform_informix
-    kes_platform_windows kes_res)
+    kes_platform_dtc kes_platform_windows kes_res)
 
 function(kes_archive_files out)
   set(files "")

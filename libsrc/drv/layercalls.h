@@ -21,20 +21,24 @@ struct XaThreadState;  // the XA state an agent connection may carry
 // 1 while an XA branch is active on the state, else 0 (also for null). Local
 // commit, rollback and disconnect are refused while one is.
 int32_t XAP_IsXaActive(const XaThreadState* state);
+// Records that a branch is (flag 1) or is no longer (0) open on the
+// connection. 21 (ERR_ARGUMENT) for a connection without a state, else 0.
+int32_t XAP_SetXaActive(XaThreadState* state, int32_t flag);
 
 // Called when the agent's environment goes away; nothing to do.
 void NoOpHook();
 
 // ---------------------------------------------------------------------------
 // Defined by the XA and DTC support (libsrc/xa), called by the core.
-// On this platform there is no DTC: enlistment answers failure, so a
-// connection that asks for it gets a clear diagnostic instead of a half-made
-// enlistment.
+// The transaction coordinator is a library loaded by name at the first
+// enlistment; without it enlisting fails with a clear diagnostic instead of a
+// half-made enlistment.
 
 // Ends the XA switch and the DTC support, each only when it was set up. -> 1.
 int32_t XA_Shutdown();
 
-// Prepares the DTC support once per process: 0 on success, -1 when unavailable.
+// Prepares the DTC support once per process: 0 on success, -1 when the
+// coordinator's library or the allocator is not available.
 int16_t OleTxInit();
 
 // The DTC resource dispenser of one connection. The connect text is copied.
@@ -44,6 +48,31 @@ void* DtcCreateDispenser(void* transaction, uint32_t hServer, uint32_t hConn, Dr
 int32_t DtcReleaseDispenser(void* dispenser);
 int16_t DtcRMConnect(void* dispenser);  // 0 or -1
 int16_t DtcRMEnlist(void* dispenser);   // 0 or -1
+
+// ---------------------------------------------------------------------------
+// Defined by the core (libsrc/odbc), called by the XA switch and the DTC
+// support, which open their own connections through the driver's ODBC
+// functions and reach a connection's back end through its DriverRecord.
+
+// What the XA support uses of a generic connection.
+struct XaConnView {
+  DriverRecord* driver;  // the connection's own binding (its ops are the XA proxy's)
+  DrvHandle hConn;       // the back-end connection handle, 0 when not connected
+  void* dtcLock;         // the connection's cn_dtcLock, handed on to the back-end calls
+  int32_t hasDTC;        // the back end runs XA branches
+};
+// false when hdbc names no connection of the driver.
+bool CoreXaConnView(void* hdbc, XaConnView* out);
+// A value of odbc.ini (or odbcinst.ini) through the installer library, as its
+// SQLGetPrivateProfileString answers it: the length, 0 when absent.
+int CoreProfileString(const char* section, const char* entry, const char* def, char* buf, int size,
+                      const char* file);
+// The XA trace: the debug file with "-xa" appended, opened on first use.
+void CoreXaTraceOpen();
+void CoreXaTraceClose();
+bool CoreXaTraceIsOpen();
+// One line (a newline is added), prefixed "[thread id] " when asked.
+void CoreXaTrace(int withThreadId, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // ---------------------------------------------------------------------------
 // Defined by the cursor layer (libsrc/scrs), called by the agent.
@@ -69,3 +98,14 @@ struct InfCursorView {
 bool INF_CursorView(DrvHandle hCursor, InfCursorView* out);
 // true when hConn names a connection of the agent.
 bool INF_ConnExists(DrvHandle hConn);
+
+// ---------------------------------------------------------------------------
+// Defined by the agent (libsrc/drv_inf), called by the XA proxy, which owns the
+// XA state an agent connection points at.
+
+// The connection's field that points at its XA state (null until the proxy
+// attaches one), or null when hConn names no connection of the agent. The field
+// lives as long as the connection.
+XaThreadState** INF_ConnXaState(DrvHandle hConn);
+// The same field of the connection an agent cursor belongs to.
+XaThreadState** INF_CursorXaState(DrvHandle hCursor);

@@ -74,6 +74,15 @@ int INF_XaPrepare(DrvHandle hConn, XID* xid, int rmid, long flags);
 int INF_XaRecover(DrvHandle hConn, XID* xids, long count, int rmid, long flags);
 int INF_XaRollback(DrvHandle hConn, XID* xid, int rmid, long flags);
 int INF_XaStart(DrvHandle hConn, XID* xid, int rmid, long flags);
+// An XA branch replaces the connection's ordinary session: released (rolled
+// back and disconnected) before the branch opens, restored (connected again,
+// autocommit as at connect, left dormant) after it closes or when the open is
+// refused. -> 0 or a driver error code.
+int32_t INF_XaReleaseSession(InfConn* conn) noexcept;
+int32_t INF_XaRestoreSession(InfConn* conn) noexcept;
+// The client switch that the first XA open of the process copies (the
+// runtime's when never set). Tests set it before any open.
+void InfXaUseClientSwitch(const struct xa_switch_t* source);
 
 // Cursor type (6) and concurrency (7) against what the back end reports through
 // the cursor layer: 0 as asked, ERR_OPTION_CHANGED with a fallback in *value,

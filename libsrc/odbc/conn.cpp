@@ -423,3 +423,14 @@ SQLRETURN TransactEnvImpl(Envr* env, const CallSlot* args) {
   }
   return result;
 }
+
+bool CoreXaConnView(void* hdbc, XaConnView* out) {
+  const auto handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hdbc));
+  auto* c = static_cast<Conn*>(HandleLookup(&DbcHandles, handle));
+  if (c == nullptr || c->magic != CONN_MAGIC) return false;
+  out->driver = &c->driver;
+  out->hConn = c->cn_hConn;
+  out->dtcLock = &c->cn_dtcLock;
+  out->hasDTC = c->cn_hasDTC;
+  return true;
+}

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "drv/layercalls.h"
 #include "odbc/startup.h"
 #include "platform/windows/critsec.h"
 #include "platform/windows/msgbox.h"
@@ -98,4 +99,9 @@ int SQLReadFileDSN(const char* file, const char* section, const char* key, char*
   buf[size - 1] = '\0';
   if (len != nullptr) *len = static_cast<uint16_t>(strlen(buf));
   return ok;
+}
+
+int CoreProfileString(const char* section, const char* entry, const char* def, char* buf, int size,
+                      const char* file) {
+  return SQLGetPrivateProfileString(section, entry, def, buf, size, file);
 }

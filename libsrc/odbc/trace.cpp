@@ -17,6 +17,7 @@
 #include <ctime>
 #include <vector>
 
+#include "drv/layercalls.h"
 #include "odbc/startup.h"
 #include "platform/windows/critsec.h"
 #include "platform/windows/sysinfo.h"
@@ -248,6 +249,17 @@ void TraceODBC(const char* format, ...) {
 }
 
 void TraceXA(int withThreadId, const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  write_line(TRACE_XA, withThreadId != 0, format, ap);
+  va_end(ap);
+}
+
+void CoreXaTraceOpen() { TraceOpen(TRACE_XA); }
+void CoreXaTraceClose() { TraceClose(TRACE_XA); }
+bool CoreXaTraceIsOpen() { return TraceIsOpen(TRACE_XA); }
+
+void CoreXaTrace(int withThreadId, const char* format, ...) {
   va_list ap;
   va_start(ap, format);
   write_line(TRACE_XA, withThreadId != 0, format, ap);
