@@ -81,6 +81,13 @@ SQLRETURN CancelStatement(uint32_t hstmt);
 //   the handle-table locks (util/handle.h)
 //   TraceLock and the installer loader's lock (trace.cpp, odbcinst.cpp),
 //                          which wait for no other lock
+// The XA support's locks come after cn_callLock: a DTC dispenser's own lock,
+// then the dispenser list's lock (xa/dtc.cpp); a hand-over to a connection's
+// XA worker, whose work takes the agent's locks; the XA switch's environment
+// lock, held across the environment's SQLAllocHandle and SQLFreeHandle (so
+// before GlobalHandleLock), and its association lock, never held together;
+// the proxy's state lock (xa/xap.cpp), held only around the agent's handle
+// lookup.
 // GlobalHandleLock is never held while a cn_callLock is awaited: a call is
 // marked busy under it and takes the call lock after leaving it. Every
 // section is entered and left through a scope guard (CriticalSectionLock,

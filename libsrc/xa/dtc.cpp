@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -45,15 +44,17 @@ constexpr int32_t kDispenserKind = 1;
 class COdbcResourceDispenser;
 
 // Every dispenser alive; a pointer handed to the core is valid while listed.
-std::mutex g_listLock;
-std::vector<COdbcResourceDispenser*> g_dispensers;  // REQUIRES: g_listLock
-std::string g_driverFile;                           // REQUIRES: g_listLock
+OsProcessLock g_listLock;
+// Never destroyed: the library's detach, which runs after the process's
+// static destructors, still walks the list.
+std::vector<COdbcResourceDispenser*>& g_dispensers = *new std::vector<COdbcResourceDispenser*>;
+std::string& g_driverFile = *new std::string;  // REQUIRES: g_listLock
 
 // rmids of the branches this support opens: two dispensers never share one,
 // however close together they are made.
 std::atomic<int> g_nextRmid{1};
 
-std::mutex g_oleLock;
+OsProcessLock g_oleLock;
 bool g_oleReady = false;      // REQUIRES: g_oleLock
 IMalloc* g_malloc = nullptr;  // REQUIRES: g_oleLock
 
@@ -157,7 +158,7 @@ COdbcResourceDispenser::COdbcResourceDispenser(ITransaction* transaction, DrvHan
   OsCriticalSection_Init(&lock_);
   auto* resource = new (std::nothrow) CImpITransactionResourceAsync(this);
   if (resource == nullptr) return;
-  std::lock_guard<std::mutex> g(g_listLock);
+  OsScopedLock g(g_listLock.get());
   try {
     g_dispensers.push_back(this);
     resource_ = resource;
@@ -218,7 +219,7 @@ uint32_t COdbcResourceDispenser::Release() {
   if (n == 0) {
     bool listed = false;
     {
-      std::lock_guard<std::mutex> g(g_listLock);
+      OsScopedLock g(g_listLock.get());
       auto it = std::find(g_dispensers.begin(), g_dispensers.end(), this);
       if (it != g_dispensers.end()) {
         g_dispensers.erase(it);
@@ -238,7 +239,7 @@ HRESULT COdbcResourceDispenser::GetThis(COdbcResourceDispenser** out) {
 }
 
 HRESULT COdbcResourceDispenser::driverFile(const std::string& dsn, std::string* out) {
-  std::lock_guard<std::mutex> g(g_listLock);
+  OsScopedLock g(g_listLock.get());
   if (g_driverFile.empty()) {
     char buf[1024] = {};
     (void)CoreProfileString(dsn.c_str(), "Driver", "", buf, sizeof buf, "odbc.ini");
@@ -440,7 +441,7 @@ HRESULT COdbcResourceDispenser::TMDown() {
 // a live dispenser.
 COdbcResourceDispenser* listed(void* p) {
   if (p == nullptr) return nullptr;
-  std::lock_guard<std::mutex> g(g_listLock);
+  OsScopedLock g(g_listLock.get());
   for (COdbcResourceDispenser* d : g_dispensers)
     if (d == p) return d;
   return nullptr;
@@ -449,7 +450,7 @@ COdbcResourceDispenser* listed(void* p) {
 void DtcDestroyAllDispensers() {
   std::vector<COdbcResourceDispenser*> all;
   {
-    std::lock_guard<std::mutex> g(g_listLock);
+    OsScopedLock g(g_listLock.get());
     all.swap(g_dispensers);
   }
   // Whatever their counts: the library is going away.
@@ -459,7 +460,7 @@ void DtcDestroyAllDispensers() {
 }  // namespace
 
 int16_t OleTxInit() {
-  std::lock_guard<std::mutex> g(g_oleLock);
+  OsScopedLock g(g_oleLock.get());
   if (g_oleReady) return 0;
   IMalloc* m = nullptr;
   if (FAILED(CoGetMalloc(1, &m)) || m == nullptr) return -1;
@@ -473,14 +474,14 @@ int16_t OleTxInit() {
 // Ends the support when it was set up: every dispenser goes, the trace closes.
 static void OleTxTerm() {
   {
-    std::lock_guard<std::mutex> g(g_oleLock);
+    OsScopedLock g(g_oleLock.get());
     if (!g_oleReady) return;
     g_oleReady = false;
   }
   DtcDestroyAllDispensers();
   OleTxTraceClose();
   NoOpHook();
-  std::lock_guard<std::mutex> g(g_oleLock);
+  OsScopedLock g(g_oleLock.get());
   if (g_malloc != nullptr) g_malloc->Release();
   g_malloc = nullptr;
 }

@@ -6,16 +6,16 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
-#include <mutex>
 #include <string>
 
 #include "drv/layercalls.h"
+#include "xa/osprim.h"
 #include "platform/windows/thread.h"
 
 namespace {
 
 std::atomic<bool> g_on{false};
-std::mutex g_lock;  // one line at a time
+OsProcessLock g_lock;  // one line at a time
 std::atomic<int32_t> g_objects{0};
 
 // Lines are never indented: nothing nests the trace's calls.
@@ -62,7 +62,7 @@ void writeLine(const std::string& line) {
   // The XA trace adds the newline every caller's format already ends with.
   std::string text = line;
   if (!text.empty() && text.back() == '\n') text.pop_back();
-  std::lock_guard<std::mutex> g(g_lock);
+  OsScopedLock g(g_lock.get());
   if (g_on.load()) CoreXaTrace(0, "%s", text.c_str());
 }
 

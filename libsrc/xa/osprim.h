@@ -82,6 +82,17 @@ void OsCriticalSection_Delete(CRITICAL_SECTION* section);
 void OsCriticalSection_Enter(CRITICAL_SECTION* section);
 void OsCriticalSection_Leave(CRITICAL_SECTION* section);
 
+// A process-wide section, made before first use and never deleted, so that a
+// late caller (the library's detach) still finds it.
+class OsProcessLock {
+ public:
+  OsProcessLock() { OsCriticalSection_Init(&section_); }
+  CRITICAL_SECTION* get() { return &section_; }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
 // Holds a section for the life of a scope, so that every return path leaves it.
 class OsScopedLock {
  public:

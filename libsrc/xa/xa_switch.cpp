@@ -29,6 +29,7 @@
 
 #include "drv/export.h"
 #include "drv/layercalls.h"
+#include "xa/osprim.h"
 #include "platform/windows/thread.h"
 #include "xa/oletx_trace.h"
 
@@ -36,7 +37,7 @@ namespace {
 
 xa_switch_t DriverXaSwitch{};
 std::once_flag g_setupOnce;
-std::mutex g_readyLock;
+OsProcessLock g_readyLock;
 bool g_ready = false;  // REQUIRES: g_readyLock
 
 // The environment every instance's connection is opened on; it lives while at
@@ -45,7 +46,7 @@ struct XaSharedEnv {
   SQLHENV henv = nullptr;
   int32_t refcount = 0;
 };
-std::mutex g_envLock;
+OsProcessLock g_envLock;
 XaSharedEnv g_env;  // REQUIRES: g_envLock
 
 struct XaConnection {
@@ -59,14 +60,15 @@ struct XaThreadAssoc {
   uint32_t threadId = 0;
   XaConnection* conn = nullptr;
 };
-std::mutex g_assocLock;
-std::vector<XaThreadAssoc*> g_assocs;  // REQUIRES: g_assocLock; the latest last
+OsProcessLock g_assocLock;
+// Never destroyed: the library's detach may still look instances up.
+std::vector<XaThreadAssoc*>& g_assocs = *new std::vector<XaThreadAssoc*>;  // REQUIRES: g_assocLock
 
 // ---------------------------------------------------------------------------
 // The shared environment and the instances' connections.
 
 bool xa_env_acquire() {
-  std::lock_guard<std::mutex> g(g_envLock);
+  OsScopedLock g(g_envLock.get());
   ++g_env.refcount;
   if (g_env.henv != nullptr) return true;
   SQLHENV h = nullptr;
@@ -81,7 +83,7 @@ bool xa_env_acquire() {
 }
 
 void xa_env_release() {
-  std::lock_guard<std::mutex> g(g_envLock);
+  OsScopedLock g(g_envLock.get());
   if (--g_env.refcount == 0 && g_env.henv != nullptr) {
     (void)SQLFreeHandle(SQL_HANDLE_ENV, g_env.henv);
     g_env.henv = nullptr;
@@ -89,7 +91,7 @@ void xa_env_release() {
 }
 
 SQLHENV sharedEnv() {
-  std::lock_guard<std::mutex> g(g_envLock);
+  OsScopedLock g(g_envLock.get());
   return g_env.henv;
 }
 
@@ -142,7 +144,7 @@ bool xa_assoc_bind(int rmid, XaConnection* conn) {
   a->rmid = rmid;
   a->threadId = GetCurrentThreadId();
   a->conn = conn;
-  std::lock_guard<std::mutex> g(g_assocLock);
+  OsScopedLock g(g_assocLock.get());
   try {
     g_assocs.push_back(a);
   } catch (...) {
@@ -154,7 +156,7 @@ bool xa_assoc_bind(int rmid, XaConnection* conn) {
 
 void xa_assoc_release(XaThreadAssoc* a) {
   {
-    std::lock_guard<std::mutex> g(g_assocLock);
+    OsScopedLock g(g_assocLock.get());
     std::erase(g_assocs, a);
   }
   delete a;
@@ -163,7 +165,7 @@ void xa_assoc_release(XaThreadAssoc* a) {
 // The calling thread's instance of rmid, or null.
 XaThreadAssoc* xa_assoc_find(int rmid) {
   const uint32_t self = GetCurrentThreadId();
-  std::lock_guard<std::mutex> g(g_assocLock);
+  OsScopedLock g(g_assocLock.get());
   for (XaThreadAssoc* a : g_assocs)
     if (a->threadId == self && a->rmid == rmid) return a;
   return nullptr;
@@ -173,7 +175,7 @@ XaThreadAssoc* xa_assoc_find(int rmid) {
 // thread uses it: only that thread closes it.
 XaThreadAssoc* xa_assoc_current() {
   const uint32_t self = GetCurrentThreadId();
-  std::lock_guard<std::mutex> g(g_assocLock);
+  OsScopedLock g(g_assocLock.get());
   for (auto it = g_assocs.rbegin(); it != g_assocs.rend(); ++it)
     if ((*it)->threadId == self) return *it;
   return nullptr;
@@ -343,7 +345,7 @@ int32_t xa_switch_setup() {
 }
 
 int16_t xa_switch_init() {
-  std::lock_guard<std::mutex> g(g_readyLock);
+  OsScopedLock g(g_readyLock.get());
   if (g_ready) return 0;
   CoreXaTraceOpen();
   (void)xa_switch_setup();
@@ -352,7 +354,7 @@ int16_t xa_switch_init() {
 }
 
 void xa_switch_term() {
-  std::lock_guard<std::mutex> g(g_readyLock);
+  OsScopedLock g(g_readyLock.get());
   if (!g_ready) return;
   // Closing the trace writes its "** normal end **" line.
   CoreXaTraceClose();

@@ -64,7 +64,7 @@ const DriverOps* XAP_BaseOps = nullptr;
 std::once_flag xap_once;
 
 // Guards every InfConn::xa pointer and the users/detached fields of the states.
-std::mutex g_stateLock;
+OsProcessLock g_stateLock;
 
 // ---------------------------------------------------------------------------
 // The worker.
@@ -190,7 +190,7 @@ class StateRef {
 
   // false when the lookup names no agent connection.
   bool acquire(XaThreadState** (*lookup)(DrvHandle), DrvHandle h) {
-    std::lock_guard<std::mutex> g(g_stateLock);
+    OsScopedLock g(g_stateLock.get());
     XaThreadState** slot = lookup(h);
     if (slot == nullptr) return false;
     hold(*slot);
@@ -205,7 +205,7 @@ class StateRef {
     if (s_ == nullptr) return;
     bool last = false;
     {
-      std::lock_guard<std::mutex> g(g_stateLock);
+      OsScopedLock g(g_stateLock.get());
       last = --s_->users == 0 && s_->detached;
     }
     if (last) stateFree(s_);
@@ -221,7 +221,7 @@ class StateRef {
 // with its last user. REQUIRES: the caller holds the state through a StateRef.
 void detach(XaThreadState** slot, XaThreadState* s) {
   {
-    std::lock_guard<std::mutex> g(g_stateLock);
+    OsScopedLock g(g_stateLock.get());
     if (slot != nullptr && *slot == s) *slot = nullptr;
     s->detached = true;
   }
@@ -364,7 +364,7 @@ int XAP_XaOpen(DrvHandle h, int32_t useWorker, const char* info, int rmid, long 
   StateRef ref;
   XaThreadState** slot = nullptr;
   {
-    std::lock_guard<std::mutex> g(g_stateLock);
+    OsScopedLock g(g_stateLock.get());
     slot = INF_ConnXaState(h);
     if (slot == nullptr) return XAER_INVAL;
     ref.hold(*slot);
@@ -401,7 +401,7 @@ int XAP_XaOpen(DrvHandle h, int32_t useWorker, const char* info, int rmid, long 
       XaWorker_Start(s->worker);
       s->worker->terminate = terminate;
     }
-    std::lock_guard<std::mutex> g(g_stateLock);
+    OsScopedLock g(g_stateLock.get());
     slot = INF_ConnXaState(h);
     if (slot == nullptr) {
       s->detached = true;
@@ -465,4 +465,3 @@ int32_t XAP_SetXaActive(XaThreadState* state, int32_t flag) {
 int32_t XAP_IsXaActive(const XaThreadState* state) {
   return state != nullptr ? state->xaActive.load() : 0;
 }
-

@@ -42,6 +42,9 @@ void DtcTestVoteNo(ITransaction* tx);
 // Enlisted resources of the transaction, and what member reported for phase
 // (0 prepare, 1 commit, 2 abort); S_FALSE when it reported nothing.
 int DtcTestMembers(ITransaction* tx);
+// The resource object a member enlisted (no reference is added), or null once
+// the coordinator has let it go.
+ITransactionResourceAsync* DtcTestResource(ITransaction* tx, int member);
 HRESULT DtcTestOutcome(ITransaction* tx, int member, int phase);
 
 // Resource managers created so far, and the connect text and file of one.

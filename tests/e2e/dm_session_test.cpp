@@ -1,7 +1,8 @@
 // dm_session_test.cpp -- a live session through the Driver Manager, each driver
 // library and the embedded server: attributes set before the connect take
 // effect, attributes of the open connection are read from the driver, and
-// transactions and disconnect complete.
+// transactions and disconnect complete, and an enlistment without a transaction
+// coordinator fails cleanly.
 
 #include <cstdlib>
 #include <string>
@@ -182,6 +183,22 @@ TEST_P(DmSession, CursorNames) {
   EXPECT_STREQ(reinterpret_cast<char*>(name), "orders");
   SQLFreeHandle(SQL_HANDLE_STMT, a);
   SQLFreeHandle(SQL_HANDLE_STMT, b);
+}
+
+TEST_P(DmSession, EnlistingWithoutACoordinatorSaysSoAndKeepsTheConnection) {
+  // No transaction coordinator library is installed for this program: the
+  // enlistment fails before the connection's session is touched.
+  ASSERT_TRUE(SQL_SUCCEEDED(Connect())) << Message(SQL_HANDLE_DBC, dbc_);
+  int transaction = 0;
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_ENLIST_IN_DTC, &transaction, SQL_IS_POINTER),
+            SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "IM932");
+  SQLHSTMT stmt = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt), SQL_SUCCESS);
+  EXPECT_EQ(SQLExecDirect(stmt, (SQLCHAR*)"SELECT tabid FROM systables WHERE tabid = 1", SQL_NTS),
+            SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
+  EXPECT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, DmSession,

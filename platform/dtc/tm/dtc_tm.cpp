@@ -139,6 +139,7 @@ class Enlistment final
     resource_ = nullptr;
   }
   bool finished() const { return resource_ == nullptr; }
+  ITransactionResourceAsync* resource() const { return resource_; }
 
  private:
   ~Enlistment() override { finish(); }
@@ -330,6 +331,12 @@ DTC_EXPORT HRESULT DtcTestTMDown(ITransaction* tx) {
 
 DTC_EXPORT int DtcTestMembers(ITransaction* tx) {
   return static_cast<int>(asTransaction(tx)->members.size());
+}
+
+DTC_EXPORT ITransactionResourceAsync* DtcTestResource(ITransaction* tx, int member) {
+  Transaction* t = asTransaction(tx);
+  if (member < 0 || member >= static_cast<int>(t->members.size())) return nullptr;
+  return t->members[static_cast<size_t>(member)]->resource();
 }
 
 DTC_EXPORT HRESULT DtcTestOutcome(ITransaction* tx, int member, int phase) {

@@ -1,0 +1,99 @@
+// DTC enlistment of a connection of the whole driver with the stand-in
+// coordinator: the work of an enlisted connection runs in the coordinator's
+// transaction, the connection waits while the transaction is in doubt, and a
+// failed enlistment leaves the connection as it was.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "driver_support.h"
+#include "platform/dtc/dtc_testing.h"
+
+namespace {
+
+class EnlistTest : public DriverTest {
+ protected:
+  ITransaction* begin() {
+    GUID id{0xD7C00000u + static_cast<uint32_t>(++serial_), 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+    return DtcTestBegin(&id);
+  }
+  SQLRETURN enlist(SQLHDBC dbc, ITransaction* tx) {
+    return SQLSetConnectAttr(dbc, SQL_ATTR_ENLIST_IN_DTC, tx, SQL_IS_POINTER);
+  }
+  int serial_ = 0;
+};
+
+TEST_F(EnlistTest, WorkCommitsWithTheTransactionAndCallsWaitWhileItIsInDoubt) {
+  SQLHDBC dbc = connect("DSN=xa1;UID=;PWD=;");
+  ASSERT_NE(dbc, nullptr);
+  ITransaction* tx = begin();
+  ASSERT_EQ(enlist(dbc, tx), SQL_SUCCESS) << State(SQL_HANDLE_DBC, dbc);
+  ASSERT_EQ(exec(dbc, "insert into t values (10, 'enlisted')"), SQL_SUCCESS);
+  ASSERT_EQ(DtcTestPrepare(tx), S_OK);
+
+  std::atomic<bool> answered{false};
+  std::thread app([&] {
+    SQLCHAR name[64];
+    SQLSMALLINT len = 0;
+    EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &len), SQL_SUCCESS);
+    answered = true;
+  });
+  // The application's call waits for the outcome however long it takes.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(answered.load());
+  ASSERT_EQ(DtcTestCommit(tx), S_OK);
+  app.join();
+  EXPECT_TRUE(answered.load());
+  EXPECT_EQ(rows("xa1", "where a = 10"), 1);
+
+  // Unenlisting closes the branch and gives the connection its session back.
+  EXPECT_EQ(enlist(dbc, nullptr), SQL_SUCCESS) << State(SQL_HANDLE_DBC, dbc);
+  EXPECT_EQ(exec(dbc, "delete from t where a = 10"), SQL_SUCCESS);
+  disconnect(dbc);
+  DtcTestRelease(tx);
+}
+
+TEST_F(EnlistTest, AnAbortedTransactionTakesItsWorkAlong) {
+  if (!RuntimeHasXa()) GTEST_SKIP() << "the runtime has no XA switch yet";
+  SQLHDBC dbc = connect("DSN=xa1;");
+  ASSERT_NE(dbc, nullptr);
+  ITransaction* tx = begin();
+  ASSERT_EQ(enlist(dbc, tx), SQL_SUCCESS) << State(SQL_HANDLE_DBC, dbc);
+  ASSERT_EQ(exec(dbc, "insert into t values (11, 'aborted')"), SQL_SUCCESS);
+  EXPECT_EQ(DtcTestAbort(tx), XACT_E_ABORTED);
+  EXPECT_EQ(DtcTestOutcome(tx, 0, 2), S_OK);
+  EXPECT_EQ(rows("xa1", "where a = 11"), 0);
+  EXPECT_EQ(enlist(dbc, nullptr), SQL_SUCCESS);
+  disconnect(dbc);
+  DtcTestRelease(tx);
+}
+
+TEST_F(EnlistTest, TheConnectionStaysWhileTheCoordinatorHoldsItsBranch) {
+  SQLHDBC dbc = connect("DSN=xa1;");
+  ASSERT_NE(dbc, nullptr);
+  ITransaction* tx = begin();
+  ASSERT_EQ(enlist(dbc, tx), SQL_SUCCESS) << State(SQL_HANDLE_DBC, dbc);
+  EXPECT_EQ(SQLDisconnect(dbc), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc).substr(0, 5), "25000");
+  EXPECT_EQ(DtcTestAbort(tx), XACT_E_ABORTED);
+  disconnect(dbc);
+  DtcTestRelease(tx);
+}
+
+TEST_F(EnlistTest, AFailedEnlistmentLeavesTheConnectionAsItWas) {
+  // The branch cannot be opened: its open string would be too long.
+  SQLHDBC dbc = connect("DSN=xa_long;");
+  ASSERT_NE(dbc, nullptr);
+  ITransaction* tx = begin();
+  EXPECT_EQ(enlist(dbc, tx), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc).substr(0, 5), "IM932");
+  EXPECT_EQ(DtcTestMembers(tx), 0);
+  EXPECT_EQ(exec(dbc, "select a from t"), SQL_SUCCESS);
+  disconnect(dbc);
+  DtcTestRelease(tx);
+}
+
+}  // namespace
