@@ -8,6 +8,8 @@
 // code (errtab.h), 0 for success, except the XA slots, which answer X/Open codes.
 // Records handed up by a slot (descriptions, message lists) become the caller's.
 
+#include <sqlext.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -55,6 +57,10 @@ inline constexpr uint32_t DRVP_CLASS_CONN = 2;
 inline constexpr uint32_t DRVP_CLASS_CURSOR = 3;
 inline constexpr uint32_t DRVP_KIND_TEXT = 1;
 inline constexpr uint32_t DRVP_KIND_INT = 2;
+inline constexpr uint32_t DRVP_GROUP_AGENT = 0x01;  // the back end's own numbering
+inline constexpr uint32_t DRVP_GROUP_CONN_TEXT = 0x02;
+inline constexpr uint32_t DRVP_GROUP_ATTR = 0x03;     // ODBC attribute and option numbers
+inline constexpr uint32_t DRVP_GROUP_GETINFO = 0x04;  // ODBC SQLGetInfo item numbers
 
 constexpr uint32_t DrvpClass(DriverPropId id) { return id >> 28; }
 constexpr uint32_t DrvpKind(DriverPropId id) { return (id >> 24) & 0xF; }
@@ -63,52 +69,70 @@ constexpr uint32_t DrvpItem(DriverPropId id) { return id & 0xFFFF; }
 constexpr DriverPropId DrvpMake(uint32_t cls, uint32_t kind, uint32_t group, uint32_t item) {
   return (cls << 28) | (kind << 24) | (group << 16) | (item & 0xFFFF);
 }
+// An item of the back end's own numbering.
+constexpr DriverPropId DrvpAgent(uint32_t cls, uint32_t kind, uint32_t item) {
+  return DrvpMake(cls, kind, DRVP_GROUP_AGENT, item);
+}
+// An item numbered like the ODBC connection attribute or statement option.
+constexpr DriverPropId DrvpAttr(uint32_t cls, uint32_t kind, uint32_t item) {
+  return DrvpMake(cls, kind, DRVP_GROUP_ATTR, item);
+}
 
-inline constexpr DriverPropId DRVP_AGENT_ID = 0x11010000;
-inline constexpr DriverPropId DRVP_CURRENT_DB = 0x2101000D;
-inline constexpr DriverPropId DRVP_CAPS_STRING = 0x21010010;
-inline constexpr DriverPropId DRVP_AGENT_CODE = 0x22010001;
-inline constexpr DriverPropId DRVP_NEEDBIND = 0x22010002;
-inline constexpr DriverPropId DRVP_MORE_RESULTS = 0x22010003;
-inline constexpr DriverPropId DRVP_PARAM_OP = 0x22010004;
-inline constexpr DriverPropId DRVP_SPOUT_DEFER = 0x22010005;
-inline constexpr DriverPropId DRVP_SCROLL_CURSORS = 0x22010006;
-inline constexpr DriverPropId DRVP_LOCK_ROWS = 0x22010007;
-inline constexpr DriverPropId DRVP_DYNMIX_CURSORS = 0x22010008;
-inline constexpr DriverPropId DRVP_MAX_PARAMS = 0x22010009;
-inline constexpr DriverPropId DRVP_V2DAE = 0x2201000A;
-inline constexpr DriverPropId DRVP_ROW_VERSIONS = 0x2201000B;
-inline constexpr DriverPropId DRVP_ODBC_VERSION = 0x2201000C;
-inline constexpr DriverPropId DRVP_EXECUTE2 = 0x2201000E;
-inline constexpr DriverPropId DRVP_DEFER_LONG = 0x2201000F;
-inline constexpr DriverPropId DRVP_CAPABILITIES = 0x22010011;
-inline constexpr DriverPropId DRVP_WIDE = 0x22010013;
-inline constexpr DriverPropId DRVP_FLAG80_OPTION = 0x22010016;
-inline constexpr DriverPropId DRVP_XA_KEEP_WORKER = 0x22010017;
-inline constexpr DriverPropId DRVP_XA_TERMINATE = 0x22010018;
-inline constexpr DriverPropId DRVP_AUTOCOMMIT = 0x22030000;
-inline constexpr DriverPropId DRVP_READONLY = 0x22030001;
-inline constexpr DriverPropId DRVP_TXN_ISOLATION = 0x2203006C;
-inline constexpr DriverPropId DRVP_CURRENT_CATALOG = 0x2103006D;
-inline constexpr DriverPropId DRVP_FAILOVER_CALLBACK = 0x22030500;
+inline constexpr DriverPropId DRVP_AGENT_ID = DrvpAgent(DRVP_CLASS_SERVER, DRVP_KIND_TEXT, 0x00);
+inline constexpr DriverPropId DRVP_CURRENT_DB = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_TEXT, 0x0D);
+inline constexpr DriverPropId DRVP_CAPS_STRING = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_TEXT, 0x10);
+inline constexpr DriverPropId DRVP_AGENT_CODE = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x01);
+inline constexpr DriverPropId DRVP_NEEDBIND = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x02);
+inline constexpr DriverPropId DRVP_MORE_RESULTS = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x03);
+inline constexpr DriverPropId DRVP_PARAM_OP = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x04);
+inline constexpr DriverPropId DRVP_SPOUT_DEFER = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x05);
+inline constexpr DriverPropId DRVP_SCROLL_CURSORS = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x06);
+inline constexpr DriverPropId DRVP_LOCK_ROWS = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x07);
+inline constexpr DriverPropId DRVP_DYNMIX_CURSORS = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x08);
+inline constexpr DriverPropId DRVP_MAX_PARAMS = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x09);
+inline constexpr DriverPropId DRVP_V2DAE = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x0A);
+inline constexpr DriverPropId DRVP_ROW_VERSIONS = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x0B);
+inline constexpr DriverPropId DRVP_ODBC_VERSION = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x0C);
+inline constexpr DriverPropId DRVP_EXECUTE2 = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x0E);
+inline constexpr DriverPropId DRVP_DEFER_LONG = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x0F);
+inline constexpr DriverPropId DRVP_CAPABILITIES = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x11);
+inline constexpr DriverPropId DRVP_WIDE = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x13);
+// Two back-end facts without a name of their own: digits 8 and 9 of the
+// capability string.
+inline constexpr DriverPropId DRVP_CAPS_DIGIT8 = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x14);
+inline constexpr DriverPropId DRVP_CAPS_DIGIT9 = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x15);
+inline constexpr DriverPropId DRVP_FLAG80_OPTION = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x16);
+inline constexpr DriverPropId DRVP_XA_KEEP_WORKER = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x17);
+inline constexpr DriverPropId DRVP_XA_TERMINATE = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x18);
+inline constexpr DriverPropId DRVP_ROW_COUNT = DrvpAgent(DRVP_CLASS_CURSOR, DRVP_KIND_INT, 0x00);
+
 // Driver-specific connection attributes travel as base + attribute number.
-inline constexpr DriverPropId DRVP_CONN_ATTR_INT = 0x22030000;
-inline constexpr DriverPropId DRVP_CONN_ATTR_TEXT = 0x21030000;
+inline constexpr DriverPropId DRVP_CONN_ATTR_INT = DrvpAttr(DRVP_CLASS_CONN, DRVP_KIND_INT, 0);
+inline constexpr DriverPropId DRVP_CONN_ATTR_TEXT = DrvpAttr(DRVP_CLASS_CONN, DRVP_KIND_TEXT, 0);
+// Autocommit and read-only take the first two numbers of the group.
+inline constexpr DriverPropId DRVP_AUTOCOMMIT = DRVP_CONN_ATTR_INT + 0;
+inline constexpr DriverPropId DRVP_READONLY = DRVP_CONN_ATTR_INT + 1;
+inline constexpr DriverPropId DRVP_TXN_ISOLATION = DRVP_CONN_ATTR_INT + SQL_ATTR_TXN_ISOLATION;
+inline constexpr DriverPropId DRVP_CURRENT_CATALOG = DRVP_CONN_ATTR_TEXT + SQL_ATTR_CURRENT_CATALOG;
+inline constexpr DriverPropId DRVP_FAILOVER_CALLBACK =
+    DRVP_CONN_ATTR_INT + 1280;  // the driver's attribute
+// ODBC 2 statement option n (1-14) as a cursor setting: base + n; the driver's
+// own statement attributes likewise.
+inline constexpr DriverPropId DRVP_STMT_OPTION = DrvpAttr(DRVP_CLASS_CURSOR, DRVP_KIND_INT, 0);
+inline constexpr DriverPropId DRVP_DESCRIBE_PARAMS = DRVP_STMT_OPTION + 15;
+inline constexpr DriverPropId DRVP_ROWID = DRVP_STMT_OPTION + 1048;
+inline constexpr DriverPropId DRVP_SERIAL = DRVP_STMT_OPTION + 1049;
+inline constexpr DriverPropId DRVP_ATTR_1050 = DRVP_STMT_OPTION + 1050;
+inline constexpr DriverPropId DRVP_ATTR_1052 = DRVP_STMT_OPTION + 1052;
+inline constexpr DriverPropId DRVP_ATTR_1054 = DRVP_STMT_OPTION + 1054;
 // ODBC SQLGetInfo items: base + item number.
-inline constexpr DriverPropId DRVP_GETINFO_TEXT = 0x21040000;
-inline constexpr DriverPropId DRVP_GETINFO_INT = 0x22040000;
-inline constexpr DriverPropId DRVP_ROW_COUNT = 0x32010000;
-// ODBC 2 statement option n (1-14) as a cursor setting: base + n.
-inline constexpr DriverPropId DRVP_STMT_OPTION = 0x32030000;
-inline constexpr DriverPropId DRVP_DESCRIBE_PARAMS = 0x3203000F;
-inline constexpr DriverPropId DRVP_ROWID = 0x32030418;
-inline constexpr DriverPropId DRVP_SERIAL = 0x32030419;
-inline constexpr DriverPropId DRVP_ATTR_1050 = 0x3203041A;
-inline constexpr DriverPropId DRVP_ATTR_1052 = 0x3203041C;
-inline constexpr DriverPropId DRVP_ATTR_1054 = 0x3203041E;
+inline constexpr DriverPropId DRVP_GETINFO_TEXT =
+    DrvpMake(DRVP_CLASS_CONN, DRVP_KIND_TEXT, DRVP_GROUP_GETINFO, 0);
+inline constexpr DriverPropId DRVP_GETINFO_INT =
+    DrvpMake(DRVP_CLASS_CONN, DRVP_KIND_INT, DRVP_GROUP_GETINFO, 0);
 
-static_assert(DrvpMake(2, 2, 1, 0x11) == DRVP_CAPABILITIES);
-static_assert(DRVP_STMT_OPTION + 1050 == DRVP_ATTR_1050);
+// The encoding is fixed: the ids are the back end's, not the driver's choice.
+static_assert(DRVP_CAPABILITIES == 0x22010011 && DRVP_ATTR_1050 == 0x3203041A);
 
 // Bits of the DRVP_CAPABILITIES mask; each sets one capability flag of the
 // generic connection record.
@@ -255,11 +279,12 @@ struct DDTablesArgs {
 // leaves empty only through tables that fill them. Slot 50 is never called.
 struct DriverOps {
   // 0: text items copied NUL-terminated (cut to the buffer), integer items as
-  // 32 bits with *outLen 4; 1 (ERR_NOT_SUPPORTED) for an item not served.
+  // 32 bits with *outLen 4; ERR_NOT_SUPPORTED for an item not served.
   int32_t (*DRV_GetInfo)(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen,
                          uint16_t* outLen);
-  // 1: value points at a 32-bit integer or is a text; 75 when another value was
-  // put in force (read it back with DRV_GetInfo), 43 when not supported.
+  // 1: value points at a 32-bit integer or is a text; ERR_OPTION_CHANGED when
+  // another value was put in force (read it back with DRV_GetInfo),
+  // ERR_NOT_CAPABLE when not supported.
   int32_t (*DRV_SetOption)(DrvHandle h, DriverPropId id, const void* value);
   // 2: hands the handle's error entries over and empties its list.
   int32_t (*DRV_GetErrors)(DrvHandle h, DriverMessageList* out);
@@ -271,7 +296,7 @@ struct DriverOps {
   int32_t (*DRV_EndConnect)(DrvHandle hConn);                       // 6
   int32_t (*DRV_AllocCursor)(DrvHandle hConn, DrvHandle* hCursor);  // 7
   int32_t (*DRV_EndCursor)(DrvHandle hCursor);                      // 8
-  // 9: 19 (ERR_TRUNCATED) when cut; *outLen is the full length.
+  // 9: ERR_TRUNCATED when cut; *outLen is the full length.
   int32_t (*DRV_GetCursorName)(DrvHandle hCursor, char* buf, uint16_t bufSize, int16_t* outLen);
   int32_t (*DRV_SetCursorName)(DrvHandle hCursor, const char* name);  // 10
   int32_t (*DRV_Prepare)(DrvHandle hCursor, const char* sql);         // 11
@@ -282,7 +307,8 @@ struct DriverOps {
   // 15, 16: the caller frees the array with ColumnInfoFree.
   int32_t (*DRV_DescribeColumns)(DrvHandle hCursor, uint16_t* count, ColumnInfo** cols);
   int32_t (*DRV_DescribeParams)(DrvHandle hCursor, uint16_t* count, ColumnInfo** params);
-  // 17: escape translation only; only the low 16 bits of bufSize count; 109 when cut.
+  // 17: escape translation only; only the low 16 bits of bufSize count;
+  // ERR_STRING_TRUNC_WARNING when cut.
   int32_t (*DRV_NativeSql)(DrvHandle hConn, const char* sql, char* buf, uint32_t bufSize,
                            int16_t* outLen);
   int32_t (*DRV_SetParamTypes)(DrvHandle hCursor, uint16_t count, const ParamShadow* types);  // 18
@@ -293,7 +319,7 @@ struct DriverOps {
   int32_t (*DRV_Commit)(DrvHandle hConn);                      // 21
   int32_t (*DRV_Rollback)(DrvHandle hConn);                    // 22
   int32_t (*DRV_GetOpTable)(DrvHandle hConn, OpTable* table);  // 23
-  // 24: 73 (ERR_NO_MORE_RESULTS) when there is no further result.
+  // 24: ERR_NO_MORE_RESULTS when there is no further result.
   int32_t (*DRV_MoreResults)(DrvHandle hCursor);
   int32_t (*DRV_DDColumnPrivileges)(DrvHandle hCursor, const DDColumnArgs* args);       // 25
   int32_t (*DRV_DDColumns)(DrvHandle hCursor, const DDColumnArgs* args);                // 26
@@ -314,8 +340,8 @@ struct DriverOps {
   int32_t (*DRV_SetPos)(DrvHandle hCursor, int32_t row, uint16_t operation, uint32_t lock,
                         uint16_t** statuses, int32_t* rowsOut, Dataset* rows, uint16_t* columns,
                         uint16_t columnCount);
-  // 38: 102 (ERR_NEED_DAE) with the 0-based index and row wanted now; 22 when
-  // nothing is pending.
+  // 38: ERR_NEED_DAE with the 0-based index and row wanted now; ERR_SEQUENCE
+  // when nothing is pending.
   int32_t (*DRV_ParamData)(DrvHandle hCursor, int32_t* index, int32_t* row,
                            uint16_t** setPosStatuses, int32_t* count);
   // 39: appends one piece to the value named by the last DRV_ParamData.
@@ -358,7 +384,7 @@ struct DriverOps {
   int32_t (*DRV_ExecuteBatch)(DrvHandle hCursor, uint16_t count, const DriverBatchEntry* entries,
                               int16_t* done, int32_t** results);
   int32_t (*DRV_Reserved50)(DrvHandle h);  // 50
-  // 51: 21 when an output pointer is null; both arrays become the caller's.
+  // 51: ERR_ARGUMENT when an output pointer is null; both arrays become the caller's.
   int32_t (*DRV_ColAttributes)(DrvHandle hCursor, uint16_t* colCount, int16_t* attrCount,
                                ColumnInfo** cols, ColAttr** attrs);
   // 52: slot 44 and the attribute outputs of slot 51.

@@ -19,24 +19,27 @@ namespace {
 
 bool int_info(uint16_t t) {
   switch (t) {
-    case 8:
-    case 26:
-    case 28:
-    case 43:
-    case 44:
-    case 72:
-    case 78:
-    case 79:
-    case 80:
-    case 82:
-    case 83:
-    case 93:
-    case 99: return true;
+    case SQL_FETCH_DIRECTION:
+    case SQL_DEFAULT_TXN_ISOLATION:
+    case SQL_IDENTIFIER_CASE:
+    case SQL_SCROLL_CONCURRENCY:
+    case SQL_SCROLL_OPTIONS:
+    case SQL_TXN_ISOLATION_OPTION:
+    case SQL_LOCK_TYPES:
+    case SQL_POS_OPERATIONS:
+    case SQL_POSITIONED_STATEMENTS:
+    case SQL_BOOKMARK_PERSISTENCE:
+    case SQL_STATIC_SENSITIVITY:
+    case SQL_QUOTED_IDENTIFIER_CASE:
+    case SQL_MAX_COLUMNS_IN_ORDER_BY: return true;
     default: return false;
   }
 }
 
-bool text_info(uint16_t t) { return t == 11 || t == 17 || t == 29 || t == 47; }
+bool text_info(uint16_t t) {
+  return t == SQL_ROW_UPDATES || t == SQL_DBMS_NAME || t == SQL_IDENTIFIER_QUOTE_CHAR ||
+         t == SQL_USER_NAME;
+}
 
 bool has_rowset(const SCS* scs) {
   return scs->sc_position != SCS_POS_BEFORE_START && scs->sc_position != SCS_POS_NO_ROW &&

@@ -114,9 +114,11 @@ struct SCS {
   uint32_t sc_deferLong;      // (cursor) set by the agent's cursor allocation
 };
 
-// An ODBC SQLGetInfo item of the back end through rec's DRV_GetInfo: integer
-// items 8, 26, 28, 43, 44, 72, 78, 79, 80, 82, 83, 93, 99 (4 bytes) and text
-// items 11, 17, 29, 47; other types answer ERR_OPTION_TYPE.
+// An ODBC SQLGetInfo item of the back end through rec's DRV_GetInfo: the
+// integer items of scrolling, isolation, identifier case and ORDER BY width (4
+// bytes, scs.cpp lists them) and the texts SQL_ROW_UPDATES, SQL_DBMS_NAME,
+// SQL_IDENTIFIER_QUOTE_CHAR and SQL_USER_NAME; other items answer
+// ERR_OPTION_TYPE.
 int32_t SCR_GetOdbcInfo(DriverRecord* rec, uint32_t hConn, uint16_t infoType, void* buf,
                         uint16_t bufLen, uint16_t* outLen);
 

@@ -286,9 +286,9 @@ int32_t INF_AllocServer(const DriverServerArgs* /*args*/, DrvHandle* hServer) {
     if (hServer != nullptr) *hServer = g_serverHandle;
     return 0;
   }
-  if (HandleTableInit(&INF_EnvHandles, 0x0DBCAAAA) != 0 ||
-      HandleTableInit(&INF_ConnHandles, 0x0DBCBBBB) != 0 ||
-      HandleTableInit(&INF_CursorHandles, 0x0DBCCCCC) != 0) {
+  if (HandleTableInit(&INF_EnvHandles, HTAG_SERVER) != 0 ||
+      HandleTableInit(&INF_ConnHandles, HTAG_CONN) != 0 ||
+      HandleTableInit(&INF_CursorHandles, HTAG_CURSOR) != 0) {
     HandleTableDestroy(&INF_EnvHandles);
     HandleTableDestroy(&INF_ConnHandles);
     HandleTableDestroy(&INF_CursorHandles);
@@ -468,26 +468,26 @@ int32_t INF_Rollback(DrvHandle hConn) {
 int32_t DbTypeToSQLtype(int32_t type, int wide) noexcept {
   const bool w = InfWideBuild() && wide != 0;
   switch (static_cast<int16_t>(type & 0xFFFF)) {
-    case 0: return 1;
-    case 1: return 5;
-    case 2:
-    case 6: return 4;
-    case 3: return 8;
-    case 4: return 7;
-    case 5:
-    case 8:
-    case 14: return 3;
-    case 7: return 9;
-    case 10: return 11;
-    case 11: return -4;
-    case 12: return w ? -10 : -1;
-    case 13: return 12;
-    case 15: return w ? -8 : 1;
-    case 16: return w ? -9 : 12;
+    case IXR_TYPE_CHAR: return SQL_CHAR;
+    case IXR_TYPE_SMALLINT: return SQL_SMALLINT;
+    case IXR_TYPE_INTEGER:
+    case IXR_TYPE_SERIAL: return SQL_INTEGER;
+    case IXR_TYPE_FLOAT: return SQL_DOUBLE;
+    case IXR_TYPE_SMALLFLOAT: return SQL_REAL;
+    case IXR_TYPE_DECIMAL:
+    case IXR_TYPE_MONEY:
+    case IXR_TYPE_INTERVAL: return SQL_DECIMAL;
+    case IXR_TYPE_DATE: return SQL_DATE;
+    case IXR_TYPE_DATETIME: return SQL_TIMESTAMP;
+    case IXR_TYPE_BYTE: return SQL_LONGVARBINARY;
+    case IXR_TYPE_TEXT: return w ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
+    case IXR_TYPE_VARCHAR: return SQL_VARCHAR;
+    case IXR_TYPE_NCHAR: return w ? SQL_WCHAR : SQL_CHAR;
+    case IXR_TYPE_NVARCHAR: return w ? SQL_WVARCHAR : SQL_VARCHAR;
     default:
       INF_LOG(LOG_ERR, kSrc, "DbTypeToSQLtype: unimplemented type encountered (%d)",
               static_cast<int>(static_cast<int16_t>(type & 0xFFFF)));
-      return -2;
+      return SQL_VARBINARY;
   }
 }
 

@@ -61,7 +61,7 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
   switch (native) {
     case IXR_TYPE_CHAR:
     case IXR_TYPE_NCHAR:
-      ci.sqlType = wide ? -8 : 1;
+      ci.sqlType = wide ? SQL_WCHAR : SQL_CHAR;
       ci.precision = w;
       ci.displaySize = w;
       if (o.spacePadChar != 0) {
@@ -73,7 +73,7 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
       }
       break;
     case IXR_TYPE_SMALLINT:
-      ci.sqlType = 5;
+      ci.sqlType = SQL_SMALLINT;
       ci.precision = 5;
       ci.displaySize = 6;
       ci.bindType = DS_SMALLINT;
@@ -81,7 +81,7 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
       break;
     case IXR_TYPE_INTEGER:
     case IXR_TYPE_SERIAL:
-      ci.sqlType = 4;
+      ci.sqlType = SQL_INTEGER;
       ci.precision = 10;
       ci.displaySize = 11;
       ci.bindType = DS_INTEGER;
@@ -90,14 +90,14 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
     // The display sizes hold the longest text a value of the type is given
     // (shortest round-trip digits with sign, point and exponent).
     case IXR_TYPE_FLOAT:
-      ci.sqlType = 8;
+      ci.sqlType = SQL_DOUBLE;
       ci.precision = 15;
       ci.displaySize = 24;
       ci.bindType = DS_DOUBLE;
       ci.octetLength = 8;
       break;
     case IXR_TYPE_SMALLFLOAT:
-      ci.sqlType = 7;
+      ci.sqlType = SQL_REAL;
       ci.precision = 7;
       ci.displaySize = 15;
       ci.bindType = DS_REAL;
@@ -106,7 +106,7 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
     case IXR_TYPE_DECIMAL:
     case IXR_TYPE_MONEY:
       if (o.jet != 0) {
-        ci.sqlType = 8;
+        ci.sqlType = SQL_DOUBLE;
         ci.precision = 15;
         ci.displaySize = 24;
         ci.bindType = DS_DOUBLE;
@@ -119,29 +119,29 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
         ci.bindType = DS_STRING;
         ci.octetLength = uw;
         if (s == 255) {
-          ci.sqlType = 6;
+          ci.sqlType = SQL_FLOAT;
           ci.scale = 0;
         } else {
-          ci.sqlType = 3;
+          ci.sqlType = SQL_DECIMAL;
           ci.scale = static_cast<int16_t>(s);
         }
       }
       if (v.sqlname != nullptr && std::strncmp(v.sqlname, "(count(", 7) == 0) {
-        ci.sqlType = 4;
+        ci.sqlType = SQL_INTEGER;
         ci.bindType = DS_INTEGER;
         ci.octetLength = 4;
         ci.precision = 10;
       }
       break;
     case IXR_TYPE_DATE:
-      ci.sqlType = 9;
+      ci.sqlType = SQL_DATE;
       ci.precision = 10;
       ci.displaySize = 10;
       ci.bindType = DS_DATE;
       ci.octetLength = 6;
       break;
     case IXR_TYPE_DATETIME:
-      ci.sqlType = 11;
+      ci.sqlType = SQL_TIMESTAMP;
       ci.precision = 25;
       ci.scale = 5;
       ci.displaySize = 25;
@@ -149,14 +149,14 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
       ci.octetLength = 16;
       break;
     case IXR_TYPE_BYTE:
-      ci.sqlType = -4;
+      ci.sqlType = SQL_LONGVARBINARY;
       ci.precision = 2147483640;
       ci.displaySize = 2 * L;
       ci.bindType = DS_LONGBINARY;
       ci.octetLength = static_cast<uint32_t>(L) + 4;
       break;
     case IXR_TYPE_TEXT:
-      ci.sqlType = wide ? -10 : -1;
+      ci.sqlType = wide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
       ci.precision = 2147483640;
       ci.displaySize = L;
       ci.bindType = wide ? DS_LONGWCHAR : DS_LONGCHAR;
@@ -164,28 +164,28 @@ ColumnInfo describeVar(const IxrSqlVar& v, unsigned pos, const InfCursor* cur, b
       break;
     case IXR_TYPE_VARCHAR:
     case IXR_TYPE_NVARCHAR:
-      ci.sqlType = wide ? -9 : 12;
+      ci.sqlType = wide ? SQL_WVARCHAR : SQL_VARCHAR;
       ci.precision = w;
       ci.displaySize = w;
       ci.bindType = wide ? DS_WSTRING : DS_STRING;
       ci.octetLength = m * uw + 1;
       break;
     case IXR_TYPE_INTERVAL:
-      ci.sqlType = 1;
+      ci.sqlType = SQL_CHAR;
       ci.precision = w;
       ci.displaySize = w;
       ci.bindType = DS_STRING;
       ci.octetLength = uw + 1;
       break;
     case IXR_TYPE_LVARCHAR:
-      ci.sqlType = wide ? -9 : 12;
+      ci.sqlType = wide ? SQL_WVARCHAR : SQL_VARCHAR;
       ci.precision = 32768;
       ci.displaySize = 32768;
       ci.bindType = wide ? DS_WSTRING : DS_STRING;
       ci.octetLength = 32768;
       break;
     default:
-      ci.sqlType = 0;
+      ci.sqlType = SQL_UNKNOWN_TYPE;
       ci.bindType = DS_NONE;
       break;
   }
@@ -307,7 +307,7 @@ int32_t DescribeParamsDefault(InfCursor* cur) noexcept {
   if (info == nullptr) return ERR_MEMORY;
   for (uint16_t i = 0; i < n; ++i) {
     info[i].nativeType = -9999;
-    info[i].sqlType = 12;
+    info[i].sqlType = SQL_VARCHAR;
     info[i].precision = 255;
     info[i].displaySize = 255;
     info[i].bindType = DS_STRING;

@@ -26,53 +26,53 @@ char* dupCStr(const char* s) {
 
 // The attribute rows of every column, column 0 holding the defaults.
 constexpr ColAttr INF_ColAttrTemplate[] = {
-    {0, 11, COLATTR_INT, {0}},     // auto-increment
-    {0, 12, COLATTR_INT, {0}},     // case-sensitive
-    {0, -13, COLATTR_INT, {0}},    // searchable: not reported
-    {0, 10, COLATTR_INT, {2}},     // updatable: unknown
-    {0, 14, COLATTR_STRING, {0}},  // type name
-    {0, 27, COLATTR_STRING, {0}},  // literal prefix
-    {0, 28, COLATTR_STRING, {0}},  // literal suffix
-    {0, -1053, COLATTR_INT, {0}},  // key column: the cursor layer's to tell
-    {0, 35, COLATTR_INT, {0}},     // row version
-    {0, -1055, COLATTR_INT, {0}},  // expression: the cursor layer's to tell
+    {0, SQL_COLUMN_AUTO_INCREMENT, COLATTR_INT, {0}},
+    {0, SQL_COLUMN_CASE_SENSITIVE, COLATTR_INT, {0}},
+    {0, -SQL_COLUMN_SEARCHABLE, COLATTR_INT, {0}},  // not reported
+    {0, SQL_COLUMN_UPDATABLE, COLATTR_INT, {SQL_ATTR_READWRITE_UNKNOWN}},
+    {0, SQL_COLUMN_TYPE_NAME, COLATTR_STRING, {0}},
+    {0, SQL_DESC_LITERAL_PREFIX, COLATTR_STRING, {0}},
+    {0, SQL_DESC_LITERAL_SUFFIX, COLATTR_STRING, {0}},
+    {0, -COLATTR_KEY_COLUMN, COLATTR_INT, {0}},  // the cursor layer's to tell
+    {0, SQL_DESC_ROWVER, COLATTR_INT, {0}},
+    {0, -COLATTR_EXPRESSION, COLATTR_INT, {0}},  // the cursor layer's to tell
 };
 constexpr size_t kAttrRows = std::size(INF_ColAttrTemplate);
 static_assert(kAttrRows == 10);
 
 const char* InfTypeName(int16_t type) {
   switch (type) {
-    case 0: return "CHAR";
-    case 1: return "SMALLINT";
-    case 2: return "INTEGER";
-    case 3: return "FLOAT";
-    case 4: return "SMALLFLOAT";
-    case 5: return "DECIMAL";
-    case 6: return "SERIAL";
-    case 7: return "DATE";
-    case 8: return "MONEY";
-    case 10: return "DATETIME YEAR TO FRACTION(5)";
-    case 11: return "BYTE";
-    case 12: return "TEXT";
-    case 13: return "VCHAR";
-    case 14: return "INTERVAL";
-    case 15: return "NCHAR";
-    case 16: return "NVARCHAR";
-    case 43: return "LVARCHAR";
+    case IXR_TYPE_CHAR: return "CHAR";
+    case IXR_TYPE_SMALLINT: return "SMALLINT";
+    case IXR_TYPE_INTEGER: return "INTEGER";
+    case IXR_TYPE_FLOAT: return "FLOAT";
+    case IXR_TYPE_SMALLFLOAT: return "SMALLFLOAT";
+    case IXR_TYPE_DECIMAL: return "DECIMAL";
+    case IXR_TYPE_SERIAL: return "SERIAL";
+    case IXR_TYPE_DATE: return "DATE";
+    case IXR_TYPE_MONEY: return "MONEY";
+    case IXR_TYPE_DATETIME: return "DATETIME YEAR TO FRACTION(5)";
+    case IXR_TYPE_BYTE: return "BYTE";
+    case IXR_TYPE_TEXT: return "TEXT";
+    case IXR_TYPE_VARCHAR: return "VCHAR";
+    case IXR_TYPE_INTERVAL: return "INTERVAL";
+    case IXR_TYPE_NCHAR: return "NCHAR";
+    case IXR_TYPE_NVARCHAR: return "NVARCHAR";
+    case IXR_TYPE_LVARCHAR: return "LVARCHAR";
     default: return "";
   }
 }
 
 const char* InfLiteralQuote(int16_t type) {
   switch (type) {
-    case 0:
-    case 7:
-    case 10:
-    case 12:
-    case 13:
-    case 15:
-    case 16:
-    case 43: return "'";
+    case IXR_TYPE_CHAR:
+    case IXR_TYPE_DATE:
+    case IXR_TYPE_DATETIME:
+    case IXR_TYPE_TEXT:
+    case IXR_TYPE_VARCHAR:
+    case IXR_TYPE_NCHAR:
+    case IXR_TYPE_NVARCHAR:
+    case IXR_TYPE_LVARCHAR: return "'";
     default: return "";
   }
 }
@@ -80,14 +80,22 @@ const char* InfLiteralQuote(int16_t type) {
 // REQUIRES: the row is a copy of a template row; strings become its own copies.
 bool fillColAttr(ColAttr& a, int16_t type) {
   switch (a.attrId) {
-    case 10: a.value.intVal = type == 6 ? 0 : 2; break;
-    case 11: a.value.intVal = type == 6 ? 1 : 0; break;
-    case 12:
-      a.value.intVal = (type == 0 || type == 12 || type == 13 || type == 15 || type == 16);
+    case SQL_COLUMN_UPDATABLE:
+      a.value.intVal = type == IXR_TYPE_SERIAL ? SQL_ATTR_READONLY : SQL_ATTR_READWRITE_UNKNOWN;
       break;
-    case 14: a.value.strVal = dupCStr(InfTypeName(type)); return a.value.strVal != nullptr;
-    case 27:
-    case 28: a.value.strVal = dupCStr(InfLiteralQuote(type)); return a.value.strVal != nullptr;
+    case SQL_COLUMN_AUTO_INCREMENT: a.value.intVal = type == IXR_TYPE_SERIAL ? 1 : 0; break;
+    case SQL_COLUMN_CASE_SENSITIVE:
+      a.value.intVal =
+          (type == IXR_TYPE_CHAR || type == IXR_TYPE_TEXT || type == IXR_TYPE_VARCHAR ||
+           type == IXR_TYPE_NCHAR || type == IXR_TYPE_NVARCHAR);
+      break;
+    case SQL_COLUMN_TYPE_NAME:
+      a.value.strVal = dupCStr(InfTypeName(type));
+      return a.value.strVal != nullptr;
+    case SQL_DESC_LITERAL_PREFIX:
+    case SQL_DESC_LITERAL_SUFFIX:
+      a.value.strVal = dupCStr(InfLiteralQuote(type));
+      return a.value.strVal != nullptr;
     default: break;
   }
   return true;

@@ -60,7 +60,10 @@ void setLocator(IxrSqlVar& v, IxrLocator* loc) {
   v.sqldata = reinterpret_cast<char*>(loc);
 }
 
-bool isLongSqlType(int32_t t) { return t == -1 || t == -4 || (InfWideBuild() && t == -10); }
+bool isLongSqlType(int32_t t) {
+  return t == SQL_LONGVARCHAR || t == SQL_LONGVARBINARY ||
+         (InfWideBuild() && t == SQL_WLONGVARCHAR);
+}
 
 bool isWideType(int32_t t) {
   return t == DS_WCHAR || t == DS_WSTRING || t == DS_LONGWCHAR || t == DS_WVARCHAR4;
@@ -468,7 +471,7 @@ void DecimalParamsAsText(InfCursor* cur) noexcept {
   const int n = std::min<int>({cur->paramCount, cur->paramTypeCount, cur->inputArea->sqld});
   for (int i = 0; i < n; ++i) {
     const ParamShadow& t = cur->paramTypes[i];
-    if (t.sqlType != 3 || t.cType != 8) continue;
+    if (t.sqlType != SQL_DECIMAL || t.cType != SQL_C_DOUBLE) continue;
     IxrSqlVar& v = cur->inputArea->sqlvar[i];
     if (v.sqlind != nullptr && *v.sqlind == DS_IND_NULL) {
       v.sqltype = IXR_HOST_STRING;
@@ -495,7 +498,7 @@ void ConvertParams(InfCursor* cur) noexcept {
     if (!isLongSqlType(sqlType)) continue;
     IxrSqlVar& v = cur->inputArea->sqlvar[i];
     if (v.sqltype == IXR_HOST_LOCATOR) continue;
-    const int16_t blob = sqlType == -4 ? IXR_TYPE_BYTE : IXR_TYPE_TEXT;
+    const int16_t blob = sqlType == SQL_LONGVARBINARY ? IXR_TYPE_BYTE : IXR_TYPE_TEXT;
     const bool isNull = v.sqlind != nullptr && *v.sqlind == DS_IND_NULL;
     char* text = v.sqldata;
     int32_t len = v.sqllen;
@@ -748,15 +751,16 @@ int32_t INF_SetParamTypes(DrvHandle hCursor, uint16_t count, const ParamShadow* 
     // A long type bound to an INSERT column that is not long is sent as plain text.
     if (cur->statementType == STMT_INSERT && k < cur->paramCount) {
       const int32_t target = cur->paramInfo[k].sqlType;
-      if (t == -1 && target != -1 && target != -10)
-        t = 12;
-      else if (InfWideBuild() && t == -10 && target != -1 && target != -10)
-        t = -9;
-      else if (t == -4 && target != -4)
-        t = -2;
+      const bool longText = target == SQL_LONGVARCHAR || target == SQL_WLONGVARCHAR;
+      if (t == SQL_LONGVARCHAR && !longText)
+        t = SQL_VARCHAR;
+      else if (InfWideBuild() && t == SQL_WLONGVARCHAR && !longText)
+        t = SQL_WVARCHAR;
+      else if (t == SQL_LONGVARBINARY && target != SQL_LONGVARBINARY)
+        t = SQL_VARBINARY;
     }
     if (isLongSqlType(t)) anyLong = true;
-    if (types[k].sqlType == 3 && types[k].cType == 8) decimalDouble = true;
+    if (types[k].sqlType == SQL_DECIMAL && types[k].cType == SQL_C_DOUBLE) decimalDouble = true;
   }
   if (anyLong) cur->flags |= CF_LONG_PARAM;
   if (decimalDouble) cur->flags |= CF_DECIMAL_DOUBLE;

@@ -26,7 +26,13 @@ struct Answer {
 };
 
 int32_t capabilityMask(const InfConn* conn) {
-  return 0x34BF | (conn->options.noAutoCommit == 0 ? 0x100 : 0);
+  constexpr uint32_t always = DRV_CAPBIT_NEEDBIND | DRV_CAPBIT_MORE_RESULTS | DRV_CAPBIT_PARAM_OP |
+                              DRV_CAPBIT_SCROLL_CURSORS | DRV_CAPBIT_DYNMIX_CURSORS |
+                              DRV_CAPBIT_V2DAE | DRV_CAPBIT_EXECUTE2 | DRV_CAPBIT_COL_ATTRS |
+                              DRV_CAPBIT_MAX_LENGTH | DRV_CAPBIT_DTC;
+  static_assert(always == 0x34BF);
+  return static_cast<int32_t>(always |
+                              (conn->options.noAutoCommit == 0 ? DRV_CAPBIT_AUTOCOMMIT : 0));
 }
 
 // The lower-cased user name is a copy: the session's own text is what a later
@@ -137,46 +143,48 @@ bool getInfoItem(InfConn* conn, uint32_t item, Answer* a) {
 bool connItem(InfConn* conn, DriverPropId id, Answer* a) {
   const uint32_t group = DrvpGroup(id);
   const uint32_t item = DrvpItem(id);
-  if (group == 0x01) {
+  if (group == DRVP_GROUP_AGENT) {
     switch (item) {
-      case 0x0D:
+      case DrvpItem(DRVP_CURRENT_DB):
         a->text = conn->session->online && conn->session->database ? conn->session->database : "";
         return true;
-      case 0x01: a->value = 146924; return true;
-      case 0x02:
-      case 0x03:
-      case 0x04:
-      case 0x06:
-      case 0x0A:
-      case 0x0E: a->value = 1; return true;
-      case 0x08:
+      case DrvpItem(DRVP_AGENT_CODE): a->value = 146924; return true;
+      case DrvpItem(DRVP_NEEDBIND):
+      case DrvpItem(DRVP_MORE_RESULTS):
+      case DrvpItem(DRVP_PARAM_OP):
+      case DrvpItem(DRVP_SCROLL_CURSORS):
+      case DrvpItem(DRVP_V2DAE):
+      case DrvpItem(DRVP_EXECUTE2): a->value = 1; return true;
+      case DrvpItem(DRVP_DYNMIX_CURSORS):
         conn->dynMixAsked = 1;
         a->value = 1;
         return true;
-      case 0x09: a->value = 255; return true;
-      case 0x0B: a->value = conn->options.dynCursSensitivity == 1 ? 1 : 0; return true;
-      case 0x11:
+      case DrvpItem(DRVP_MAX_PARAMS): a->value = 255; return true;
+      case DrvpItem(DRVP_ROW_VERSIONS):
+        a->value = conn->options.dynCursSensitivity == 1 ? 1 : 0;
+        return true;
+      case DrvpItem(DRVP_CAPABILITIES):
         conn->dynMixAsked = 1;
         a->value = capabilityMask(conn);
         return true;
-      case 0x13:
+      case DrvpItem(DRVP_WIDE):
         if (!InfWideBuild()) return false;
         a->value = conn->wide;
         return true;
-      case 0x17:
-      case 0x18: return true;
+      case DrvpItem(DRVP_XA_KEEP_WORKER):
+      case DrvpItem(DRVP_XA_TERMINATE): return true;
       default: return false;
     }
   }
-  if (group == 0x03) {
+  if (group == DRVP_GROUP_ATTR) {
     switch (item) {
-      case 0x00: a->value = conn->autocommit ? 1 : 0; return true;
-      case 0x01: a->value = conn->readOnly ? 1 : 0; return true;
-      case 0x6C: a->value = InfIsolationInForce(conn); return true;
+      case DrvpItem(DRVP_AUTOCOMMIT): a->value = conn->autocommit ? 1 : 0; return true;
+      case DrvpItem(DRVP_READONLY): a->value = conn->readOnly ? 1 : 0; return true;
+      case SQL_ATTR_TXN_ISOLATION: a->value = InfIsolationInForce(conn); return true;
       default: return false;
     }
   }
-  if (group == 0x04) return getInfoItem(conn, item, a);
+  if (group == DRVP_GROUP_GETINFO) return getInfoItem(conn, item, a);
   return false;
 }
 
@@ -184,29 +192,29 @@ bool cursorItem(InfCursor* cur, DriverPropId id, Answer* a) {
   const uint32_t group = DrvpGroup(id);
   const uint32_t item = DrvpItem(id);
   const SCS& sc = cur->scs;
-  if (group == 0x01) {
-    if (item != 0) return false;
+  if (group == DRVP_GROUP_AGENT) {
+    if (item != DrvpItem(DRVP_ROW_COUNT)) return false;
     a->value = cur->request.kind == REQ_DML ? static_cast<int32_t>(cur->rowCount) : -1;
     return true;
   }
-  if (group != 0x03) return false;
+  if (group != DRVP_GROUP_ATTR) return false;
   switch (item) {
-    case 0x01: a->value = static_cast<int32_t>(cur->maxRows); return true;
-    case 0x02: a->value = cur->noScan ? 1 : 0; return true;
-    case 0x03: a->value = cur->maxLength; return true;
-    case 0x06: a->value = sc.sc_cursorType; return true;
-    case 0x07: a->value = sc.sc_concurrency; return true;
-    case 0x08: a->value = sc.sc_keysetSize; return true;
-    case 0x09: a->value = sc.sc_rowsetSize; return true;
-    case 0x0A: a->value = static_cast<int32_t>(sc.sc_simulateCursor); return true;
-    case 0x0B: a->value = static_cast<int32_t>(sc.sc_retrieveData); return true;
-    case 0x0C: a->value = static_cast<int32_t>(sc.sc_useBookmarks); return true;
-    case 0x0D:
-    case 0x0E: return true;
-    case 0x418: a->value = static_cast<int32_t>(cur->rowId); return true;
-    case 0x419: a->value = static_cast<int32_t>(cur->serialValue); return true;
-    case 0x41A: a->value = static_cast<int32_t>(sc.sc_stmtAttr1050); return true;
-    case 0x41C: a->value = static_cast<int32_t>(sc.sc_stmtAttr1052); return true;
+    case SQL_MAX_ROWS: a->value = static_cast<int32_t>(cur->maxRows); return true;
+    case SQL_NOSCAN: a->value = cur->noScan ? 1 : 0; return true;
+    case SQL_MAX_LENGTH: a->value = cur->maxLength; return true;
+    case SQL_CURSOR_TYPE: a->value = sc.sc_cursorType; return true;
+    case SQL_CONCURRENCY: a->value = sc.sc_concurrency; return true;
+    case SQL_KEYSET_SIZE: a->value = sc.sc_keysetSize; return true;
+    case SQL_ROWSET_SIZE: a->value = sc.sc_rowsetSize; return true;
+    case SQL_SIMULATE_CURSOR: a->value = static_cast<int32_t>(sc.sc_simulateCursor); return true;
+    case SQL_RETRIEVE_DATA: a->value = static_cast<int32_t>(sc.sc_retrieveData); return true;
+    case SQL_USE_BOOKMARKS: a->value = static_cast<int32_t>(sc.sc_useBookmarks); return true;
+    case SQL_GET_BOOKMARK:
+    case SQL_ROW_NUMBER: return true;
+    case DrvpItem(DRVP_ROWID): a->value = static_cast<int32_t>(cur->rowId); return true;
+    case DrvpItem(DRVP_SERIAL): a->value = static_cast<int32_t>(cur->serialValue); return true;
+    case DrvpItem(DRVP_ATTR_1050): a->value = static_cast<int32_t>(sc.sc_stmtAttr1050); return true;
+    case DrvpItem(DRVP_ATTR_1052): a->value = static_cast<int32_t>(sc.sc_stmtAttr1052); return true;
     default: return false;
   }
 }
@@ -267,7 +275,7 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
   InfConn* conn = cur->conn;
   SCS& sc = cur->scs;
   switch (id) {
-    case DRVP_STMT_OPTION + 1: {
+    case DRVP_STMT_OPTION + SQL_MAX_ROWS: {
       const int32_t m = conn->options.maxRows;
       if (m > 0 && (v == 0 || v > m)) {
         cur->maxRows = static_cast<uint32_t>(m);
@@ -276,28 +284,28 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
       cur->maxRows = static_cast<uint32_t>(v);
       return 0;
     }
-    case DRVP_STMT_OPTION + 2: cur->noScan = v != 0 ? 1 : 0; return 0;
-    case DRVP_STMT_OPTION + 3: cur->maxLength = v; return 0;
-    case DRVP_STMT_OPTION + 6: {
+    case DRVP_STMT_OPTION + SQL_NOSCAN: cur->noScan = v != 0 ? 1 : 0; return 0;
+    case DRVP_STMT_OPTION + SQL_MAX_LENGTH: cur->maxLength = v; return 0;
+    case DRVP_STMT_OPTION + SQL_CURSOR_TYPE: {
       int32_t type = 0;
-      int32_t rc = negotiate(cur, 6, v, &type);
+      int32_t rc = negotiate(cur, SQL_CURSOR_TYPE, v, &type);
       if (rc != 0 && rc != ERR_OPTION_CHANGED) return rc;
-      if (type == 2 && conn->dynMixAsked == 0) {
-        type = 1;
+      if (type == SCS_DYNAMIC && conn->dynMixAsked == 0) {
+        type = SCS_KEYSET;
         rc = ERR_OPTION_CHANGED;
       }
       sc.sc_cursorType = type;
       sc.sc_flags |= SCS_F_CURSOR_TYPE_SET;
       return rc;
     }
-    case DRVP_STMT_OPTION + 7: {
+    case DRVP_STMT_OPTION + SQL_CONCURRENCY: {
       int32_t conc = 0;
-      int32_t rc = negotiate(cur, 7, v, &conc);
+      int32_t rc = negotiate(cur, SQL_CONCURRENCY, v, &conc);
       if (rc != 0 && rc != ERR_OPTION_CHANGED) return rc;
       sc.sc_concurrency = conc;
       return rc;
     }
-    case DRVP_STMT_OPTION + 8: {
+    case DRVP_STMT_OPTION + SQL_KEYSET_SIZE: {
       if (v != 0 && conn->dynMixAsked == 0) return ERR_OPTION_CHANGED;
       int32_t rc = 0;
       int32_t size = v;
@@ -309,7 +317,7 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
       sc.sc_flags |= SCS_F_KEYSET_SIZE_SET;
       return rc;
     }
-    case DRVP_STMT_OPTION + 9: {
+    case DRVP_STMT_OPTION + SQL_ROWSET_SIZE: {
       int32_t rc = 0;
       int32_t size = v;
       if (conn->options.noRowsetSizeLimit == 0 && size >= 101) {
@@ -321,9 +329,15 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
       sc.sc_aux2Prepared &= static_cast<uint16_t>(~0x30u);
       return rc;
     }
-    case DRVP_STMT_OPTION + 0xA: sc.sc_simulateCursor = static_cast<uint32_t>(v); return 0;
-    case DRVP_STMT_OPTION + 0xB: sc.sc_retrieveData = static_cast<uint32_t>(v); return 0;
-    case DRVP_STMT_OPTION + 0xC: sc.sc_useBookmarks = static_cast<uint32_t>(v); return 0;
+    case DRVP_STMT_OPTION + SQL_SIMULATE_CURSOR:
+      sc.sc_simulateCursor = static_cast<uint32_t>(v);
+      return 0;
+    case DRVP_STMT_OPTION + SQL_RETRIEVE_DATA:
+      sc.sc_retrieveData = static_cast<uint32_t>(v);
+      return 0;
+    case DRVP_STMT_OPTION + SQL_USE_BOOKMARKS:
+      sc.sc_useBookmarks = static_cast<uint32_t>(v);
+      return 0;
     case DRVP_DESCRIBE_PARAMS:
       // A prepared procedure call takes its parameters from the procedure's
       // text; other statements keep their default descriptions.

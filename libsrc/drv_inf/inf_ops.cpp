@@ -104,14 +104,26 @@ struct OptionFallbackRow {
   const int32_t* maskValues;  // (mask, value) pairs
 };
 
-constexpr int32_t kTypeFallbacks[] = {2, 1, 3, 1, kEnd};
-constexpr int32_t kTypeMasks[] = {1, 0, 2, 1, 4, 2, 16, 3, kEnd};
-constexpr int32_t kConcFallbacks[] = {2, 3, 4, 3, kEnd};
-constexpr int32_t kConcMasks[] = {1, 1, 2, 2, 4, 3, 8, 4, kEnd};
+constexpr int32_t kTypeFallbacks[] = {SQL_CURSOR_DYNAMIC, SQL_CURSOR_KEYSET_DRIVEN,
+                                      SQL_CURSOR_STATIC, SQL_CURSOR_KEYSET_DRIVEN, kEnd};
+constexpr int32_t kTypeMasks[] = {SQL_SO_FORWARD_ONLY,
+                                  SQL_CURSOR_FORWARD_ONLY,
+                                  SQL_SO_KEYSET_DRIVEN,
+                                  SQL_CURSOR_KEYSET_DRIVEN,
+                                  SQL_SO_DYNAMIC,
+                                  SQL_CURSOR_DYNAMIC,
+                                  SQL_SO_STATIC,
+                                  SQL_CURSOR_STATIC,
+                                  kEnd};
+constexpr int32_t kConcFallbacks[] = {SQL_CONCUR_LOCK, SQL_CONCUR_ROWVER, SQL_CONCUR_VALUES,
+                                      SQL_CONCUR_ROWVER, kEnd};
+constexpr int32_t kConcMasks[] = {SQL_SCCO_READ_ONLY,  SQL_CONCUR_READ_ONLY, SQL_SCCO_LOCK,
+                                  SQL_CONCUR_LOCK,     SQL_SCCO_OPT_ROWVER,  SQL_CONCUR_ROWVER,
+                                  SQL_SCCO_OPT_VALUES, SQL_CONCUR_VALUES,    kEnd};
 
 constexpr OptionFallbackRow INF_OptionFallbacks[] = {
-    {6, 44, kTypeFallbacks, kTypeMasks},  // cursor type, SQL_SCROLL_OPTIONS
-    {7, 43, kConcFallbacks, kConcMasks},  // concurrency, SQL_SCROLL_CONCURRENCY
+    {SQL_CURSOR_TYPE, SQL_SCROLL_OPTIONS, kTypeFallbacks, kTypeMasks},
+    {SQL_CONCURRENCY, SQL_SCROLL_CONCURRENCY, kConcFallbacks, kConcMasks},
     {0, 0, nullptr, nullptr},
 };
 
@@ -171,7 +183,12 @@ int32_t INF_NegotiateOption(const SCS* scs, int32_t option, int32_t* value) {
 }
 
 int32_t INF_ScrollOptions(const InfConn* conn) {
-  return conn != nullptr && conn->options.dynCursSensitivity == 2 ? 17 : 31;
+  constexpr int32_t all =
+      SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC | SQL_SO_MIXED | SQL_SO_STATIC;
+  // DYN_CURS_SENSITIVITY=2 (disabled) leaves the types that see no changes.
+  return conn != nullptr && conn->options.dynCursSensitivity == 2
+             ? SQL_SO_FORWARD_ONLY | SQL_SO_STATIC
+             : all;
 }
 
 int32_t INF_GetOpTable(DrvHandle hConn, OpTable* table) {

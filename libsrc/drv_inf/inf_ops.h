@@ -90,7 +90,8 @@ void InfXaUseClientSwitch(const struct xa_switch_t* source);
 int32_t INF_NegotiateOption(const SCS* scs, int32_t option, int32_t* value);
 // The same walk against a supported mask already known (the GetInfo answer).
 int32_t NegotiateOptionMask(int32_t option, uint32_t supported, int32_t* value);
-// The SQL_SCROLL_OPTIONS answer: 17 with dynamic-cursor sensitivity DISABLED, else 31.
+// The SQL_SCROLL_OPTIONS answer: forward-only and static with dynamic-cursor
+// sensitivity DISABLED, else every type.
 int32_t INF_ScrollOptions(const InfConn* conn);
 // The DRVP_CAPABILITIES answer.
 int32_t InfCapabilityMask(const InfConn* conn);

@@ -1,6 +1,6 @@
 // inf_stubs.cpp -- the agent's slots for data at execution, which this agent
-// does not provide: each answers a clear code (22 where nothing can be pending)
-// instead of leaving the caller a crash or a silent success.
+// does not provide: each answers a clear code (ERR_SEQUENCE where nothing can
+// be pending) instead of leaving the caller a crash or a silent success.
 
 #include "drv/errtab.h"
 #include "drv_inf/inf_ops.h"

@@ -116,7 +116,7 @@ void abandon_connect(Conn* conn, int32_t code) {
   (void)conn->driver.ops->DRV_EndConnect(conn->cn_hConn);
   (void)conn->driver.ops->DRV_EndServer(conn->cn_hServer);
   conn->cn_hConn = conn->cn_hServer = 0;
-  conn->state = 1;
+  conn->state = CONN_STATE_ALLOCATED;
   conn->errCode = code;
 }
 
@@ -135,7 +135,7 @@ Conn* ConnNew(Envr* env) {
   conn->envr = env;
   conn->next = env->conns;
   env->conns = conn;
-  conn->state = 1;
+  conn->state = CONN_STATE_ALLOCATED;
   conn->cn_loginTimeout = 120;
   conn->flags = CONN_F_AUTOCOMMIT;
   conn->id = ++env->lastConnId;
@@ -175,7 +175,7 @@ int32_t GetOpTable(Conn* conn, OpTable* table) {
 }
 
 void ConnOpen(Conn* conn, char marker) {
-  if (conn->state != 1) {
+  if (conn->state != CONN_STATE_ALLOCATED) {
     conn->errCode = ERR_SEQUENCE;
     return;
   }
@@ -256,7 +256,7 @@ void ConnOpen(Conn* conn, char marker) {
     int32_t wideMode = 0;
     if (!ask_int(conn, DRVP_WIDE, &wideMode) || wideMode != 1) conn->cn_narrowDAE = 1;
   }
-  conn->state = 2;
+  conn->state = CONN_STATE_CONNECTED;
   conn->errCode = 0;
 
   conn->opTable = OpTable{};
@@ -299,7 +299,7 @@ void ConnOpen(Conn* conn, char marker) {
 }
 
 int32_t ConnClose(Conn* conn) {
-  if (conn->state == 2) {
+  if (conn->state == CONN_STATE_CONNECTED) {
     while (conn->stmts != nullptr) {
       Stmt* s = conn->stmts;
       StmtClose(s);
@@ -316,7 +316,7 @@ int32_t ConnClose(Conn* conn) {
       return code;
     }
     (void)conn->driver.ops->DRV_EndServer(conn->cn_hServer);
-    conn->state = 1;
+    conn->state = CONN_STATE_ALLOCATED;
     conn->cn_hConn = conn->cn_hServer = 0;
   }
   free_text(&conn->cn_translateLib);
@@ -369,7 +369,7 @@ void ConnFree(Conn* conn) {
   DiagListFree(&conn->diag);
   DeleteCriticalSection(&conn->cn_dtcLock);
   conn->magic = RECORD_FREED;
-  conn->state = 0;
+  conn->state = CONN_STATE_FREED;
   if (conn->handle != 0) HandleFree(&DbcHandles, conn->handle);
 }
 
@@ -380,7 +380,7 @@ void ConnRelease(Conn* conn) {
 
 SQLRETURN ConnEndTran(Conn* conn, uint16_t type) {
   if (TraceLevel.load() != 0) TraceODBC(type == SQL_COMMIT ? "[Commit]" : "[Rollback]");
-  if (conn->state != 2) {
+  if (conn->state != CONN_STATE_CONNECTED) {
     conn->errCode = ERR_CONN_NOT_OPEN;
     return SQL_ERROR;
   }

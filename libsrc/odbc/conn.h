@@ -23,6 +23,11 @@ struct Stmt;
 
 inline constexpr int32_t CONN_MAGIC = 0x3244;
 
+// Conn::state.
+inline constexpr int32_t CONN_STATE_FREED = 0;
+inline constexpr int32_t CONN_STATE_ALLOCATED = 1;
+inline constexpr int32_t CONN_STATE_CONNECTED = 2;
+
 // Conn::flags bits.
 inline constexpr uint16_t CONN_F_NO_LOGIN_BOX = 0x1;
 inline constexpr uint16_t CONN_F_READONLY = 0x2;
@@ -43,10 +48,10 @@ inline constexpr int32_t FAILOVER_COMPLETED = 16;
 inline constexpr int32_t FAILOVER_ABORTED = 17;
 
 struct Conn {
-  int32_t magic;    // CONN_MAGIC while alive; -1 once freed
+  int32_t magic;    // CONN_MAGIC while alive; RECORD_FREED once freed
   uint32_t handle;  // its handle in the connection table
   int32_t errCode;
-  int32_t state;  // 1 allocated, 2 connected, 0 freed
+  int32_t state;  // CONN_STATE_*
   Conn* next;     // next connection of the environment
   Stmt* stmts;    // first statement (linked through Stmt::next)
   DiagList diag;

@@ -33,7 +33,7 @@ bool is_int_driver_attr(int32_t a) {
 
 bool is_text_driver_attr(int32_t a) { return a == 1212 || a == 1214 || a == 1254; }
 
-bool connected(const Conn* conn) { return conn->state == 2; }
+bool connected(const Conn* conn) { return conn->state == CONN_STATE_CONNECTED; }
 
 SQLRETURN fail(Conn* conn, int32_t code) {
   conn->errCode = code;

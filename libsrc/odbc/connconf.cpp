@@ -471,7 +471,7 @@ static SQLRETURN connect_from_table(Conn* conn, const char* traceText, void* out
   clear_table();
 
   ConnOpen(conn, marker);
-  if (conn->state != 2) {
+  if (conn->state != CONN_STATE_CONNECTED) {
     std::fill(completed.begin(), completed.end(), '\0');
     return SQL_ERROR;
   }
@@ -496,7 +496,7 @@ SQLRETURN ConnDriverConnect(Conn* conn, const CallSlot* args) {
   const uint16_t completion = SlotU16(args[6]);
   const char marker = SlotIsWide(args[7]) ? 'W' : 'A';
 
-  if (conn->state == 2) {
+  if (conn->state == CONN_STATE_CONNECTED) {
     conn->errCode = ERR_CONN_IN_USE;
     return SQL_ERROR;
   }
@@ -559,7 +559,7 @@ SQLRETURN DriverConnectImpl(Conn* conn, const CallSlot* args) {
 }
 
 SQLRETURN ConnectImpl(Conn* conn, const CallSlot* args) {
-  if (conn->state == 2) {
+  if (conn->state == CONN_STATE_CONNECTED) {
     conn->errCode = ERR_CONN_IN_USE;
     return SQL_ERROR;
   }

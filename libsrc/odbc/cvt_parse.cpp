@@ -107,7 +107,7 @@ Kind parse(const char* work, uint64_t n, SQL_TIMESTAMP_STRUCT* ts) {
 bool store(void* dst, uint64_t len, DatasetColumn* column, int32_t sqlType, Kind kind,
            const SQL_TIMESTAMP_STRUCT& ts) {
   if (kind == Kind::None) return false;
-  if (sqlType == 0)
+  if (sqlType == SQL_UNKNOWN_TYPE)
     sqlType = kind == Kind::Date ? SQL_DATE : kind == Kind::Time ? SQL_TIME : SQL_TIMESTAMP;
   int32_t type;
   uint32_t width;
@@ -148,7 +148,7 @@ bool store(void* dst, uint64_t len, DatasetColumn* column, int32_t sqlType, Kind
 
 bool parsedType(int32_t sqlType) {
   switch (sqlType) {
-    case 0:
+    case SQL_UNKNOWN_TYPE:
     case SQL_DATE:
     case SQL_TIME:
     case SQL_TIMESTAMP:

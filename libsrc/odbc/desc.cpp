@@ -12,6 +12,7 @@
 #include "odbc/conn.h"
 #include "odbc/descops.h"
 #include "odbc/dispatch.h"
+#include "odbc/envr.h"
 #include "odbc/stmt.h"
 
 Conn* DescConn(const Desc* desc) {
@@ -73,7 +74,7 @@ void DescFree(Desc* desc) {
   }
   CriticalSectionLock g(&GlobalHandleLock);
   DiagListFree(&desc->diag);
-  desc->magic = -1;
+  desc->magic = RECORD_FREED;
   if (desc->handle != 0) HandleFree(&DescHandles, desc->handle);
   free(desc);
 }

@@ -44,7 +44,7 @@ struct DescRecNode {
 };
 
 struct Desc {
-  int32_t magic;  // DESC_MAGIC; -1 once freed
+  int32_t magic;  // DESC_MAGIC; RECORD_FREED once freed
   DiagList diag;
   int32_t errCode;
   uint32_t handle;       // its handle in the descriptor table

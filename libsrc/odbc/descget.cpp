@@ -87,9 +87,12 @@ SQLRETURN out_text(Desc* desc, const char* text, void* buf, int64_t bufLen, int6
 
 bool in(int32_t t, int32_t lo, int32_t hi) { return t >= lo && t <= hi; }
 bool is_interval(int32_t t) { return in(t, SQL_INTERVAL_YEAR, SQL_INTERVAL_MINUTE_TO_SECOND); }
-bool is_exact_or_approx(int32_t t) {
-  return in(t, -28, -25) || in(t, -18, -15) || t == -6 || t == -5 || in(t, 2, 8);
+// The signed and unsigned integer C types, and TINYINT and BIGINT.
+bool is_integer_type(int32_t t) {
+  return in(t, SQL_C_UTINYINT, SQL_C_SBIGINT) || in(t, SQL_C_ULONG, SQL_C_SSHORT) ||
+         t == SQL_TINYINT || t == SQL_BIGINT;
 }
+bool is_exact_or_approx(int32_t t) { return is_integer_type(t) || in(t, SQL_NUMERIC, SQL_DOUBLE); }
 
 int16_t verbose_of(int32_t t) {
   if (t == SQL_DATE || t == SQL_TIME || t == SQL_TIMESTAMP ||
@@ -129,7 +132,7 @@ int16_t precision_of(int32_t t, int64_t p, int64_t s) {
 
 int32_t radix_of(int32_t t) {
   if (t == SQL_FLOAT || t == SQL_REAL || t == SQL_DOUBLE) return 2;
-  if (in(t, -28, -25) || in(t, -18, -15) || t == -6 || t == -5 || in(t, 2, 5)) return 10;
+  if (is_integer_type(t) || in(t, SQL_NUMERIC, SQL_SMALLINT)) return 10;
   return 0;
 }
 
@@ -535,7 +538,7 @@ SQLRETURN GetDescFieldImpl(Desc* desc, const CallSlot* args) {
 
 SQLRETURN ConnTypeInfoValue(Conn* conn, uint16_t column, int16_t sqlType, char* buf, int64_t bufLen,
                             int64_t* len) {
-  if (conn->state != 2) {
+  if (conn->state != CONN_STATE_CONNECTED) {
     conn->errCode = ERR_CONN_NOT_OPEN;
     return SQL_ERROR;
   }
@@ -544,7 +547,7 @@ SQLRETURN ConnTypeInfoValue(Conn* conn, uint16_t column, int16_t sqlType, char* 
   const DriverOps* ops = tmp->st_drv->ops;
   SQLRETURN rc = SQL_ERROR;
   if (ops->DRV_DDTypeInfo(tmp->st_hCursor, sqlType) == 0) {
-    tmp->state = 2;
+    tmp->state = STMT_STATE_PREPARED;
     tmp->st_flags |= STMT_F_RESULT;
     int32_t code = ops->DRV_Fetch(tmp->st_hCursor, 1, &tmp->st_block);
     if (code == ERR_NO_DATA || (code == 0 && tmp->st_block.rowCount < 1)) {

@@ -114,10 +114,13 @@ bool verbose_rules(DescRec* r) {
       r->dr_precision = code == SQL_CODE_TIMESTAMP ? 6 : 0;
     }
   } else if (t == SQL_INTERVAL) {
-    if (code >= 1 && code <= 13) {
+    if (code >= SQL_CODE_YEAR && code <= SQL_CODE_MINUTE_TO_SECOND) {
       r->dr_conciseType = static_cast<int16_t>(code + 100);
       r->dr_intervalPrecision = 2;
-      if (code == 6 || code == 10 || code == 12 || code == 13) r->dr_precision = 6;
+      // The intervals that end in seconds carry six fraction digits.
+      if (code == SQL_CODE_SECOND || code == SQL_CODE_DAY_TO_SECOND ||
+          code == SQL_CODE_HOUR_TO_SECOND || code == SQL_CODE_MINUTE_TO_SECOND)
+        r->dr_precision = 6;
     }
   } else if (is_char_type(t)) {
     r->dr_conciseType = t;

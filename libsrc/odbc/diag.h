@@ -43,8 +43,9 @@ void DiagListFree(DiagList* list);
 const char* DiagListNth(const DiagList* list, int16_t n, int32_t* nativeError);
 // Number of messages, but at least 1: an empty list has the errCode row.
 int32_t DiagListCount(const DiagList* list);
-// 183 when a message contains "Failover completed.", else 184 for "Failover
-// aborted.", tested message by message from the head; 0 when none does.
+// ERR_FAILOVER_COMPLETED when a message contains "Failover completed.", else
+// ERR_FAILOVER_ABORTED for "Failover aborted.", tested message by message from
+// the head; 0 when none does.
 int32_t DiagFindFailover(const DiagList* list);
 // Rewrites an ODBC 2 SQLSTATE (5 characters and NUL) into its ODBC 3 form.
 void MapSqlState3(char* state);

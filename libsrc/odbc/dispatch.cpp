@@ -392,7 +392,9 @@ SQLRETURN CancelStatement(uint32_t hstmt) {
       // The statement's call runs on another thread: interrupt it there. Its
       // record stays untouched; that call reports its own outcome.
       SQLRETURN rc = SQL_SUCCESS;
-      if (stmt->state == 2 && stmt->st_drv->ops->DRV_Cancel(stmt->st_hCursor) != 0) rc = SQL_ERROR;
+      if (stmt->state == STMT_STATE_PREPARED &&
+          stmt->st_drv->ops->DRV_Cancel(stmt->st_hCursor) != 0)
+        rc = SQL_ERROR;
       TraceODBC("SQLCancel: returning %d", static_cast<int>(rc));
       return rc;
     }

@@ -37,7 +37,7 @@ SQLRETURN alloc_env(const CallSlot* args, int32_t version, const char* what) {
   if (env == nullptr) return SQL_ERROR;
   env->odbcVersion = version;
   EnvrOpen(env);
-  if (env->state != 2) {
+  if (env->state != ENVR_STATE_OPEN) {
     TraceODBC("%s: EnvrOpen failed", what);
     EnvrFree(env);
     return SQL_ERROR;
@@ -65,7 +65,7 @@ SQLRETURN alloc_child(Parent* parent, const CallSlot* args, HandleTable* table, 
   }
   store_handle<SQLHANDLE>(out, 0);
   if constexpr (std::is_same_v<Parent, Conn>) {
-    if (needsOpen && parent->state != 2) {
+    if (needsOpen && parent->state != CONN_STATE_CONNECTED) {
       parent->errCode = ERR_CONN_NOT_OPEN;
       return SQL_ERROR;
     }
@@ -130,7 +130,7 @@ Envr* EnvrNew() {
   auto* env = static_cast<Envr*>(calloc(1, sizeof(Envr)));
   if (env == nullptr) return nullptr;
   env->magic = ENVR_MAGIC;
-  env->state = 1;
+  env->state = ENVR_STATE_ALLOCATED;
   env->id = ++lastEnvId;
   env->odbcVersion = 2;
   env->outputNts = 1;
@@ -140,18 +140,18 @@ Envr* EnvrNew() {
 }
 
 void EnvrOpen(Envr* env) {
-  if (env->state == 1) env->state = 2;
+  if (env->state == ENVR_STATE_ALLOCATED) env->state = ENVR_STATE_OPEN;
 }
 
 void EnvrDisconnectAll(Envr* env) {
-  if (env->state != 2) return;
+  if (env->state != ENVR_STATE_OPEN) return;
   while (env->conns != nullptr) {
     Conn* c = env->conns;
     (void)ConnClose(c);
     ConnFree(c);
     ConnRelease(c);
   }
-  env->state = 1;
+  env->state = ENVR_STATE_ALLOCATED;
 }
 
 void EnvrFree(Envr* env) {
@@ -165,7 +165,7 @@ void EnvrFree(Envr* env) {
   for (uint32_t i = 0; i < env->stringCount; ++i) free(env->strings[i]);
   free(env->strings);
   env->magic = RECORD_FREED;
-  env->state = 0;
+  env->state = ENVR_STATE_FREED;
   if (env->handle != 0) HandleFree(&EnvHandles, env->handle);
   free(env);
 }
@@ -258,7 +258,7 @@ SQLRETURN GetEnvAttrImpl(Envr* env, const CallSlot* args) {
 }
 
 SQLRETURN DisconnectImpl(Conn* conn, const CallSlot*) {
-  if (conn->state != 2) {
+  if (conn->state != CONN_STATE_CONNECTED) {
     conn->errCode = ERR_CONN_NOT_OPEN;
     return SQL_ERROR;
   }
@@ -267,7 +267,7 @@ SQLRETURN DisconnectImpl(Conn* conn, const CallSlot*) {
     conn->errCode = code;
     return SQL_ERROR;
   }
-  return conn->state == 1 ? SQL_SUCCESS : SQL_ERROR;
+  return conn->state == CONN_STATE_ALLOCATED ? SQL_SUCCESS : SQL_ERROR;
 }
 
 SQLRETURN CloseCursorImpl(Stmt* stmt, const CallSlot*) {

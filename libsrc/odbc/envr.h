@@ -19,11 +19,16 @@ struct Conn;
 inline constexpr int32_t ENVR_MAGIC = 0x3144;
 inline constexpr int32_t RECORD_FREED = -1;
 
+// Envr::state.
+inline constexpr int32_t ENVR_STATE_FREED = 0;
+inline constexpr int32_t ENVR_STATE_ALLOCATED = 1;
+inline constexpr int32_t ENVR_STATE_OPEN = 2;
+
 struct Envr {
   int32_t magic;    // ENVR_MAGIC while alive; RECORD_FREED once freed
   uint32_t handle;  // its handle in the environment table
   int32_t errCode;  // driver error code of the last failure
-  int32_t state;    // 1 allocated, 2 open, 0 freed
+  int32_t state;    // ENVR_STATE_*
   Envr* next;       // global environment list
   Conn* conns;      // first connection (linked through Conn::next)
   DiagList diag;

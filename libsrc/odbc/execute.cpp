@@ -58,7 +58,7 @@ bool is_dae_length(int64_t len) {
 
 bool is_datetime_sql(int32_t sqlType) {
   switch (sqlType) {
-    case 0:
+    case SQL_UNKNOWN_TYPE:
     case SQL_DATE:
     case SQL_TIME:
     case SQL_TIMESTAMP:
@@ -446,7 +446,7 @@ int32_t plan_column(const Stmt* stmt, const ParamBinding& pb, const Layout& l, u
     return set_width(col, struct_width(s.literalType));
   }
   uint64_t maxlen = s.maxlen;
-  if (is_datetime_sql(sqlType) && sqlType != 0) {
+  if (is_datetime_sql(sqlType) && sqlType != SQL_UNKNOWN_TYPE) {
     const bool stamp = sqlType == SQL_TIMESTAMP || sqlType == SQL_TYPE_TIMESTAMP;
     maxlen = std::max<uint64_t>(maxlen, stamp ? 16 : 6);
   }
@@ -1006,7 +1006,7 @@ SQLRETURN ExecuteFinish(Stmt* stmt, uint32_t rows) {
     *processed = stmt->st_isSelect != 0 && stmt->st_paramsetSize > 1 ? 1 : rows;
   set_statuses(stmt, UINT64_MAX, SQL_PARAM_SUCCESS);
   stmt->st_blockRow = 0;
-  stmt->state = 2;
+  stmt->state = STMT_STATE_PREPARED;
   stmt->st_flags |= STMT_F_RESULT;
   if (nothingChanged && stmt->st_dbc->envr->odbcVersion >= 3) return SQL_NO_DATA;
   if (stmt->st_dbc->cn_spOutDeferFetch != 0 && code != ERR_OUTPUT_PARAMS) return SQL_SUCCESS;

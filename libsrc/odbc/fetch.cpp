@@ -128,7 +128,7 @@ SQLRETURN StmtFetchBlock(Stmt* stmt) {
 }
 
 SQLRETURN FetchForwardBound(Stmt* stmt) {
-  if (stmt->state != 2) return fail(stmt, ERR_SEQUENCE);
+  if (stmt->state != STMT_STATE_PREPARED) return fail(stmt, ERR_SEQUENCE);
   if (SQLRETURN rc = next_block_row(stmt); rc != SQL_SUCCESS) return rc;
   stmt->st_getData.gd_column = 0;
   stmt->st_getData.gd_row = 0;
@@ -159,7 +159,7 @@ SQLRETURN FetchSingleRow(Stmt* stmt) {
 }
 
 SQLRETURN StmtFetchScroll(Stmt* stmt, int16_t orientation, int64_t offset) {
-  if (stmt->state != 2) return fail(stmt, ERR_SEQUENCE);
+  if (stmt->state != STMT_STATE_PREPARED) return fail(stmt, ERR_SEQUENCE);
   SCS& scs = stmt->st_cursor;
   if (forward_only(stmt) && orientation != SQL_FETCH_NEXT) return fail(stmt, ERR_FETCH_TYPE);
   if (forward_only(stmt) && scs.sc_rowsetSize == 1) return FetchSingleRow(stmt);
@@ -195,7 +195,7 @@ SQLRETURN StmtExtendedFetch(Stmt* stmt, uint16_t fetchType, int64_t offset, uint
     (void)SCS_SetPosition(&scs, SCS_POS_BEFORE_START);
     return SQL_NO_DATA;
   }
-  if (stmt->state != 2) return fail(stmt, ERR_CURSOR_STATE);
+  if (stmt->state != STMT_STATE_PREPARED) return fail(stmt, ERR_CURSOR_STATE);
   if (StmtDescribeCols(stmt) == nullptr) {
     if (stmt->errCode == 0) stmt->errCode = ERR_CURSOR_STATE;
     return SQL_ERROR;
@@ -291,7 +291,7 @@ SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mo
 
 SQLRETURN StmtGetData(Stmt* stmt, uint16_t column, int16_t cType, void* value, int64_t bufLen,
                       int64_t* lenInd) {
-  if (stmt->state != 2) return fail(stmt, ERR_SEQUENCE);
+  if (stmt->state != STMT_STATE_PREPARED) return fail(stmt, ERR_SEQUENCE);
   ColBinding req{};
   req.cb_column = column;
   req.cb_cType = cType;

@@ -287,7 +287,7 @@ SQLRETURN GetInfoImpl(Conn* conn, const CallSlot* args) {
   if (is_conversion_item(t) && conn->cn_hasConvInfo == 0)
     return InfoOutInt(conn, computed_conversion(conn, t, form), buf, len, outLen);
 
-  if (conn->state != 2) return fail(conn, ERR_CONN_NOT_OPEN);
+  if (conn->state != CONN_STATE_CONNECTED) return fail(conn, ERR_CONN_NOT_OPEN);
 
   if (t == SQL_DBMS_NAME && conn->cn_dbmsName != nullptr && conn->cn_dbmsName[0] != '\0')
     return form == 'W' ? InfoOutStringW(conn, conn->cn_dbmsName, buf, len, outLen)

@@ -131,7 +131,7 @@ SQLRETURN StmtPrepare(Stmt* stmt, const char* text) {
   stmt->st_flags |= STMT_F_PREPARED;
   stmt->st_flags &= static_cast<uint16_t>(~STMT_F_RESULT);
   stmt->st_blockRow = 0;
-  stmt->state = 2;
+  stmt->state = STMT_STATE_PREPARED;
   stmt->st_isSelect = str_nicmp(text, "SELECT", 5) == 0 ? 1 : 0;
   stmt->st_rowNumber = 0;
   return changedSettings ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
@@ -181,7 +181,7 @@ SQLRETURN NativeSqlImpl(Conn* conn, const CallSlot* args) {
   };
   if (text == nullptr) return conn_fail(ERR_ARGUMENT);
   if ((length < 0 && length != SQL_NTS) || outMax < 0) return conn_fail(ERR_BUFFER_LENGTH);
-  if (conn->state != 2) return conn_fail(ERR_CONN_NOT_OPEN);
+  if (conn->state != CONN_STATE_CONNECTED) return conn_fail(ERR_CONN_NOT_OPEN);
   char* copy = nullptr;
   (void)strdup_len(&copy, text, length);
   // The translation goes to a buffer of the driver's own, so that neither the
@@ -216,7 +216,7 @@ SQLRETURN NativeSqlImpl(Conn* conn, const CallSlot* args) {
 }
 
 SQLRETURN MoreResultsImpl(Stmt* stmt, const CallSlot*) {
-  if (stmt->state != 2) return SQL_NO_DATA;
+  if (stmt->state != STMT_STATE_PREPARED) return SQL_NO_DATA;
   if (stmt->st_dbc->cn_hasMoreRes == 0) {
     stmt->errCode = 0;
     return SQL_NO_DATA;

@@ -16,6 +16,7 @@
 #include "odbc/conn.h"
 #include "odbc/desc.h"
 #include "odbc/dispatch.h"
+#include "odbc/envr.h"
 #include "odbc/stmtattr.h"
 #include "odbc/stmtrec.h"
 #include "odbc/trace.h"
@@ -59,7 +60,7 @@ Stmt* StmtNew(Conn* conn) {
   stmt->st_hCursor = hCursor;
   stmt->next = conn->stmts;
   conn->stmts = stmt;
-  stmt->state = 1;
+  stmt->state = STMT_STATE_ALLOCATED;
   stmt->st_id = static_cast<uint32_t>(++conn->lastStmtId);
   stmt->st_maxLength = conn->cn_stmtMaxLength;
   stmt->st_maxRows = conn->cn_stmtMaxRows;
@@ -95,10 +96,10 @@ Stmt* StmtNew(Conn* conn) {
 Stmt* StmtClose(Stmt* stmt) {
   stmt->st_daeState = 0;
   SCS_ResetPosition(&stmt->st_cursor);
-  if (stmt->state == 2) {
+  if (stmt->state == STMT_STATE_PREPARED) {
     StmtFreeResult(stmt);
     (void)stmt->st_drv->ops->DRV_CloseCursor(stmt->st_hCursor);
-    stmt->state = 1;
+    stmt->state = STMT_STATE_ALLOCATED;
     stmt->st_flags &= static_cast<uint16_t>(~STMT_F_RESULT);
   }
   // The descriptions and their attribute overrides stay: a prepared statement
@@ -126,8 +127,8 @@ void StmtFree(Stmt* stmt) {
   unlink_stmt(stmt);
   CriticalSectionLock g(&GlobalHandleLock);
   DiagListFree(&stmt->diag);
-  stmt->magic = -1;
-  stmt->state = 0;
+  stmt->magic = RECORD_FREED;
+  stmt->state = STMT_STATE_FREED;
   if (stmt->handle != 0) HandleFree(&StmtHandles, stmt->handle);
   free(stmt);
 }

@@ -23,6 +23,11 @@ struct HashTable;
 
 inline constexpr int32_t STMT_MAGIC = 0x3344;
 
+// Stmt::state.
+inline constexpr int32_t STMT_STATE_FREED = 0;
+inline constexpr int32_t STMT_STATE_ALLOCATED = 1;
+inline constexpr int32_t STMT_STATE_PREPARED = 2;  // prepared, or a result pending
+
 // Stmt::st_flags bits.
 inline constexpr uint16_t STMT_F_PREPARED = 0x1;
 inline constexpr uint16_t STMT_F_RESULT = 0x2;  // result set pending or cursor open
@@ -30,10 +35,10 @@ inline constexpr uint16_t STMT_F_NEEDBIND = 0x4;
 inline constexpr uint16_t STMT_F_TYPES_SENT = 0x8;
 
 struct Stmt {
-  int32_t magic;    // STMT_MAGIC while valid; -1 once freed
+  int32_t magic;    // STMT_MAGIC while valid; RECORD_FREED once freed
   uint32_t handle;  // its handle in the statement table
   int32_t errCode;
-  int32_t state;  // 1 allocated, 2 prepared or result pending, 0 freed
+  int32_t state;  // STMT_STATE_*
   DiagList diag;
   Stmt* next;  // next statement of the connection
   Conn* st_dbc;

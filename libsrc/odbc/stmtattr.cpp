@@ -26,7 +26,7 @@ constexpr uint16_t kAttr1050 = 1050;
 constexpr uint16_t kAttr1052 = 1052;
 constexpr uint16_t kAttr1054 = 1054;
 constexpr uint16_t kOptionText = 1226;
-constexpr DriverPropId kTextOption = 0x31030000;
+constexpr DriverPropId kTextOption = DrvpAttr(DRVP_CLASS_CURSOR, DRVP_KIND_TEXT, 0);
 constexpr uint16_t kDefaultStringOption = 256;
 
 SQLRETURN fail(Stmt* stmt, int32_t code) {
@@ -96,7 +96,7 @@ SQLRETURN set_max_length(Stmt* stmt, uint64_t value) {
     stmt->st_maxLength = 0;
     return changed(stmt);
   }
-  if (stmt->state == 2) return fail(stmt, ERR_INVALID_NOW);
+  if (stmt->state == STMT_STATE_PREPARED) return fail(stmt, ERR_INVALID_NOW);
   // The back end cannot cut long values shorter than this.
   constexpr uint64_t kLeast = 8192;
   const bool raised = value != 0 && value < kLeast;
@@ -113,8 +113,8 @@ SQLRETURN set_rowset_size(Stmt* stmt, uint64_t value) {
   if (value > INT32_MAX) value = INT32_MAX;
   SCS& scs = stmt->st_cursor;
   const int32_t rowsInBlock = stmt->st_block.rowCount;
-  if (stmt->state == 2 && scs.sc_cursorType == SQL_CURSOR_FORWARD_ONLY && scs.sc_rowsetSize == 1 &&
-      stmt->st_blockRow > 0 && stmt->st_blockRow < rowsInBlock)
+  if (stmt->state == STMT_STATE_PREPARED && scs.sc_cursorType == SQL_CURSOR_FORWARD_ONLY &&
+      scs.sc_rowsetSize == 1 && stmt->st_blockRow > 0 && stmt->st_blockRow < rowsInBlock)
     return changed(stmt);
   int32_t code = send(stmt, DRVP_STMT_OPTION + SQL_ROWSET_SIZE, value);
   int32_t size = static_cast<int32_t>(value);
@@ -332,7 +332,7 @@ SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value) {
     case SQL_RETRIEVE_DATA: return put(value, scs.sc_retrieveData);
     case SQL_USE_BOOKMARKS: return put(value, scs.sc_useBookmarks);
     case SQL_GET_BOOKMARK: {
-      if (stmt->state != 2) return fail(stmt, ERR_CURSOR_STATE);
+      if (stmt->state != STMT_STATE_PREPARED) return fail(stmt, ERR_CURSOR_STATE);
       if (scs.sc_useBookmarks == 0) return fail(stmt, ERR_INVALID_NOW);
       if (int32_t code =
               SCS_GetBookmark(&stmt->st_cursor, static_cast<uint32_t>(scs.sc_position - 1), &v);
@@ -341,7 +341,7 @@ SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value) {
       return put(value, v);
     }
     case SQL_ROW_NUMBER: {
-      if (stmt->state != 2) return fail(stmt, ERR_CURSOR_STATE);
+      if (stmt->state != STMT_STATE_PREPARED) return fail(stmt, ERR_CURSOR_STATE);
       if (scs.sc_cursorType == SQL_CURSOR_FORWARD_ONLY) return put(value, stmt->st_rowNumber);
       if (int32_t code =
               SCS_GetRowNumber(&stmt->st_cursor, static_cast<uint32_t>(scs.sc_position - 1), &v);

@@ -289,7 +289,7 @@ int32_t StmtAllocColDAE(Stmt* stmt) {
 // ---- Descriptions --------------------------------------------------------------
 
 bool StmtHasResultInfo(const Stmt* stmt) {
-  return stmt->state == 2 || (stmt->st_flags & STMT_F_PREPARED) != 0;
+  return stmt->state == STMT_STATE_PREPARED || (stmt->st_flags & STMT_F_PREPARED) != 0;
 }
 
 bool IsParamColumnName(const char* name) {

@@ -19,6 +19,6 @@ struct ParamDesc {
 };
 
 void ParamDescInit(ParamDesc* pd, const char* defaultItem);
-// 0 with the probes filled, or ERR_SYNTAX (68) when the text does not parse.
+// 0 with the probes filled, or ERR_SYNTAX when the text does not parse.
 int32_t ParamDescAnalyse(ParamDesc* pd, const char* sql);
 void ParamDescFree(ParamDesc* pd);

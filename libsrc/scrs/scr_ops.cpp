@@ -45,7 +45,7 @@ const DriverOps& base() { return *SCR_BaseDriver.ops; }
 // What the layer says of scrolling while every cursor runs forward-only; the
 // agent would describe the types the emulation is to offer.
 bool forward_only_answer(DriverPropId id, int32_t* value) {
-  if (DrvpClass(id) != DRVP_CLASS_CONN || DrvpGroup(id) != 0x04) return false;
+  if (DrvpClass(id) != DRVP_CLASS_CONN || DrvpGroup(id) != DRVP_GROUP_GETINFO) return false;
   switch (DrvpItem(id)) {
     case SQL_FETCH_DIRECTION: *value = SQL_FD_FETCH_NEXT; return true;
     case SQL_SCROLL_OPTIONS: *value = SQL_SO_FORWARD_ONLY; return true;
@@ -95,8 +95,8 @@ int32_t capability_string(DrvHandle hConn, char* buf, uint16_t bufLen, uint16_t*
   d[6] = 1;
   int32_t commit = 0;
   if (agent_int(hConn, DRVP_GETINFO_INT + SQL_CURSOR_COMMIT_BEHAVIOR, &commit) == 0) d[7] = commit;
-  d[8] = item(0x22010014);
-  d[9] = item(0x22010015);
+  d[8] = item(DRVP_CAPS_DIGIT8);
+  d[9] = item(DRVP_CAPS_DIGIT9);
   char text[64];
   std::snprintf(text, sizeof text, "%03d.%03d:%d%d%d%d%d%d%d%d%d%d%d%d", 1, 5, d[1], d[2], d[3],
                 d[4], d[5], d[6], d[7], d[8], d[9], d[10], d[11], d[12]);

@@ -15,6 +15,6 @@
 #include "drv/drvops.h"
 
 // Wraps the table in rec->ops (the copy is made once per process) and points
-// rec->ops at the proxy's copy. 43 (ERR_NOT_CAPABLE) when rec->caps is 0:
-// nothing is installed.
+// rec->ops at the proxy's copy. ERR_NOT_CAPABLE when rec->caps is 0: nothing
+// is installed.
 int32_t XAP_Install(DriverRecord* rec);

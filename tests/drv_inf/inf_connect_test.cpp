@@ -200,7 +200,7 @@ TEST_F(Agent, UserNameAndCatalogSwitch) {
   ASSERT_EQ(connect(args, &conn), 0);
   char user[32] = {};
   uint16_t len = 0;
-  ASSERT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + 47, user, sizeof user, &len), 0);
+  ASSERT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + SQL_USER_NAME, user, sizeof user, &len), 0);
   EXPECT_STREQ(user, "alice");
   EXPECT_STREQ(sessionOf(conn)->user, "Alice");
 

@@ -37,7 +37,7 @@ TEST_F(Fetching, BlocksStopAtMaxRows) {
   DrvHandle cur = 0;
   ASSERT_EQ(INF_AllocCursor(conn, &cur), 0);
   int32_t maxRows = 10;
-  ASSERT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + 1, &maxRows), 0);
+  ASSERT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + SQL_MAX_ROWS, &maxRows), 0);
   ASSERT_EQ(INF_Prepare(cur, "select t1.a from t t1, t t2"), 0);
   ASSERT_EQ(INF_Execute(cur), 0);
   std::vector<int32_t> sizes;

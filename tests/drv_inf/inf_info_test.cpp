@@ -19,18 +19,18 @@ TEST_F(Agent, GetInfoAndOptions) {
   char text[16] = {};
   uint16_t len = 0;
   int32_t v = 0;
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + 17, text, sizeof text, &len), 0);
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + SQL_DBMS_NAME, text, sizeof text, &len), 0);
   EXPECT_STREQ(text, "INFORMIX");
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 17, &v, 4, &len), 0);
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + SQL_DBMS_NAME, &v, 4, &len), 0);
   EXPECT_EQ(v, 0);
   EXPECT_EQ(len, 4);
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + 40, text, 5, &len), 0);
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_TEXT + SQL_PROCEDURE_TERM, text, 5, &len), 0);
   EXPECT_STREQ(text, "Stor");
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 28, &v, 4, nullptr), 0);
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + SQL_IDENTIFIER_CASE, &v, 4, nullptr), 0);
   EXPECT_EQ(v, 2);  // SQL_IC_LOWER
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 85, &v, 4, nullptr), 0);
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + SQL_NULL_COLLATION, &v, 4, nullptr), 0);
   EXPECT_EQ(v, 1);  // SQL_NC_LOW
-  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + 171, &v, 4, nullptr), ERR_NOT_SUPPORTED);
+  EXPECT_EQ(INF_GetInfo(conn, DRVP_GETINFO_INT + SQL_DM_VER, &v, 4, nullptr), ERR_NOT_SUPPORTED);
   EXPECT_EQ(INF_GetInfo(server_, DRVP_AGENT_ID, text, sizeof text, nullptr), 0);
   EXPECT_STREQ(text, "informix11");
 
@@ -44,12 +44,13 @@ TEST_F(Agent, GetInfoAndOptions) {
     int32_t inForce;
   };
   const Opt before[] = {
-      {DRVP_STMT_OPTION + 8, 6000, ERR_OPTION_CHANGED,
-       0},                                               // keyset sizes need the capability asked
-      {DRVP_STMT_OPTION + 6, 2, ERR_OPTION_CHANGED, 1},  // dynamic becomes keyset-driven
-      {DRVP_STMT_OPTION + 9, 150, ERR_OPTION_CHANGED, 100},
-      {DRVP_STMT_OPTION + 1, 0, ERR_OPTION_CHANGED, 500},
-      {DRVP_STMT_OPTION + 7, 2, ERR_OPTION_CHANGED, 4},
+      {DRVP_STMT_OPTION + SQL_KEYSET_SIZE, 6000, ERR_OPTION_CHANGED,
+       0},  // keyset sizes need the capability asked
+      {DRVP_STMT_OPTION + SQL_CURSOR_TYPE, 2, ERR_OPTION_CHANGED,
+       1},  // dynamic becomes keyset-driven
+      {DRVP_STMT_OPTION + SQL_ROWSET_SIZE, 150, ERR_OPTION_CHANGED, 100},
+      {DRVP_STMT_OPTION + SQL_MAX_ROWS, 0, ERR_OPTION_CHANGED, 500},
+      {DRVP_STMT_OPTION + SQL_CONCURRENCY, 2, ERR_OPTION_CHANGED, 4},
   };
   for (const Opt& o : before) {
     SCOPED_TRACE(o.id);
@@ -59,13 +60,16 @@ TEST_F(Agent, GetInfoAndOptions) {
     EXPECT_EQ(v, o.inForce);
   }
   ASSERT_EQ(INF_GetInfo(conn, DRVP_CAPABILITIES, &v, 4, nullptr), 0);
-  EXPECT_EQ(v, 0x35BF);
+  EXPECT_EQ(v, DRV_CAPBIT_NEEDBIND | DRV_CAPBIT_MORE_RESULTS | DRV_CAPBIT_PARAM_OP |
+                   DRV_CAPBIT_SCROLL_CURSORS | DRV_CAPBIT_DYNMIX_CURSORS | DRV_CAPBIT_V2DAE |
+                   DRV_CAPBIT_EXECUTE2 | DRV_CAPBIT_AUTOCOMMIT | DRV_CAPBIT_COL_ATTRS |
+                   DRV_CAPBIT_MAX_LENGTH | DRV_CAPBIT_DTC);
   int32_t six = 6000;
-  EXPECT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + 8, &six), ERR_OPTION_CHANGED);
-  EXPECT_EQ(INF_GetInfo(cur, DRVP_STMT_OPTION + 8, &v, 4, nullptr), 0);
+  EXPECT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + SQL_KEYSET_SIZE, &six), ERR_OPTION_CHANGED);
+  EXPECT_EQ(INF_GetInfo(cur, DRVP_STMT_OPTION + SQL_KEYSET_SIZE, &v, 4, nullptr), 0);
   EXPECT_EQ(v, 5000);
   int32_t dyn = 2;
-  EXPECT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + 6, &dyn), 0);
+  EXPECT_EQ(INF_SetOption(cur, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &dyn), 0);
 
   OpTable table{};
   table.type = 2;

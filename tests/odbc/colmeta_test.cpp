@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kColAttrs = 0x400;  // back-end capability: per-column attribute overrides
-
 // A name of 45 characters: longer than the inline name of a description.
 const std::string kAlias = "total_amount_of_every_order_line_in_this_year";
 
@@ -182,7 +180,7 @@ TEST_F(ColMetaTest, OctetAndColumnLengthsByType) {
 // The back end's overrides belong to the result description: they survive the
 // closing of the cursor as long as the statement stays prepared.
 TEST_F(ColMetaTest, OverridesLiveAsLongAsTheirDescription) {
-  Open(kColAttrs);
+  Open(DRV_CAPBIT_COL_ATTRS);
   SFake().columns = {{"id", SQL_INTEGER, 10, 0, 11, DS_INTEGER, 4, 0x10 | SQL_NO_NULLS},
                      {"total", SQL_DECIMAL, 10, 2, 12, DS_DOUBLE, 8, 0x20 | SQL_NULLABLE}};
   ColAttr autoUnique{1, SQL_DESC_AUTO_UNIQUE_VALUE, 1, {}};

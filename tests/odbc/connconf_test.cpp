@@ -299,6 +299,12 @@ struct CapsCase {
   bool autocommit;
 };
 
+// What the Informix agent declares besides autocommit.
+constexpr int32_t kAgentCaps = DRV_CAPBIT_NEEDBIND | DRV_CAPBIT_MORE_RESULTS | DRV_CAPBIT_PARAM_OP |
+                               DRV_CAPBIT_SCROLL_CURSORS | DRV_CAPBIT_DYNMIX_CURSORS |
+                               DRV_CAPBIT_V2DAE | DRV_CAPBIT_EXECUTE2 | DRV_CAPBIT_COL_ATTRS |
+                               DRV_CAPBIT_MAX_LENGTH | DRV_CAPBIT_DTC;
+
 TEST_F(ConnectTest, CapabilitiesFromTheMaskOrItemByItem) {
   const std::vector<int32_t Conn::*> all = {
       &Conn::cn_needbind,        &Conn::cn_hasMoreRes,    &Conn::cn_hasParamOp,
@@ -307,14 +313,14 @@ TEST_F(ConnectTest, CapabilitiesFromTheMaskOrItemByItem) {
       &Conn::cn_hasColAttrs,     &Conn::cn_hasPrepExec2,  &Conn::cn_hasMaxLength,
       &Conn::cn_hasDTC,          &Conn::cn_hasFailover};
   const CapsCase cases[] = {
-      {"mask 0x35BF",
-       {{DRVP_CAPABILITIES, 0x35BF}},
+      {"mask with autocommit",
+       {{DRVP_CAPABILITIES, kAgentCaps | DRV_CAPBIT_AUTOCOMMIT}},
        {&Conn::cn_needbind, &Conn::cn_hasMoreRes, &Conn::cn_hasParamOp, &Conn::cn_hasScrlCurs,
         &Conn::cn_hasDynMixCurs, &Conn::cn_hasV2DAE, &Conn::cn_hasExecute2, &Conn::cn_hasColAttrs,
         &Conn::cn_hasMaxLength, &Conn::cn_hasDTC},
        true},
-      {"mask 0x34BF",
-       {{DRVP_CAPABILITIES, 0x34BF}},
+      {"mask without autocommit",
+       {{DRVP_CAPABILITIES, kAgentCaps}},
        {&Conn::cn_needbind, &Conn::cn_hasMoreRes, &Conn::cn_hasParamOp, &Conn::cn_hasScrlCurs,
         &Conn::cn_hasDynMixCurs, &Conn::cn_hasV2DAE, &Conn::cn_hasExecute2, &Conn::cn_hasColAttrs,
         &Conn::cn_hasMaxLength, &Conn::cn_hasDTC},
@@ -340,7 +346,8 @@ TEST_F(ConnectTest, CapabilitiesFromTheMaskOrItemByItem) {
 }
 
 TEST_F(ConnectTest, AutocommitSetBeforeConnectIsHonoured) {
-  Fake().ints[DRVP_CAPABILITIES] = 0x35BF;  // the back end starts in autocommit
+  // The back end starts in autocommit.
+  Fake().ints[DRVP_CAPABILITIES] = kAgentCaps | DRV_CAPBIT_AUTOCOMMIT;
   ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
             SQL_SUCCESS);
   ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_ACCESS_MODE, (SQLPOINTER)SQL_MODE_READ_ONLY, 0),

@@ -91,22 +91,22 @@ TEST_F(DispatchTest, SecondCallOnABusyConnectionIsRefusedAtOnce) {
 }
 
 TEST_F(DispatchTest, CancelOfTheRunningStatementReachesTheBackEnd) {
-  Record(busy_)->state = 2;
+  Record(busy_)->state = STMT_STATE_PREPARED;
   StartBlockedCall();
   EXPECT_EQ(SQLCancel(busy_), SQL_SUCCESS);
   char expected[32];
   snprintf(expected, sizeof expected, "Cancel %X", Record(busy_)->st_hCursor);
   EXPECT_TRUE(Fake().Called(expected));
   // Another statement of the busy session is left alone.
-  Record(other_)->state = 2;
+  Record(other_)->state = STMT_STATE_PREPARED;
   EXPECT_EQ(SQLCancel(other_), SQL_SUCCESS);
-  EXPECT_EQ(Record(other_)->state, 2);
+  EXPECT_EQ(Record(other_)->state, STMT_STATE_PREPARED);
   FinishBlockedCall();
-  Record(busy_)->state = 1;
+  Record(busy_)->state = STMT_STATE_ALLOCATED;
 }
 
 TEST_F(DispatchTest, CancelOfAnIdleStatementClosesIt) {
-  Record(busy_)->state = 2;
+  Record(busy_)->state = STMT_STATE_PREPARED;
   Fake().Reset();
   EXPECT_EQ(SQLCancel(busy_), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(State(SQL_HANDLE_STMT, busy_), "01S05");

@@ -13,18 +13,16 @@
 #include <vector>
 
 #include "drv/dataset.h"
+#include "drv/errtab.h"
 #include "odbc/conn.h"
 #include "odbc/stmt.h"
 #include "stmt_fake.h"
 
 namespace {
 
-constexpr uint32_t kNeedBind = 0x1;
-constexpr uint32_t kParamOp = 0x4;
-constexpr uint32_t kV2DAE = 0x20;
-constexpr uint32_t kExecute2 = 0x80;
 // The capabilities the Informix agent declares for parameters.
-constexpr uint32_t kAgent = kNeedBind | kParamOp | kV2DAE | kExecute2;
+constexpr uint32_t kAgent =
+    DRV_CAPBIT_NEEDBIND | DRV_CAPBIT_PARAM_OP | DRV_CAPBIT_V2DAE | DRV_CAPBIT_EXECUTE2;
 
 // What the back end received at execution.
 struct Received {
@@ -99,13 +97,13 @@ int32_t Fetch(DrvHandle, uint16_t, Dataset* block) {
   Fake().Log("Fetch");
   DatasetFree(block);
   const Dataset& src = got.outputRow;
-  if (DatasetInit(block, src.colCount) != 0) return 16;
+  if (DatasetInit(block, src.colCount) != 0) return ERR_MEMORY;
   for (uint16_t c = 0; c < src.colCount; ++c) {
     block->cols[c].type = src.cols[c].type;
     block->cols[c].width = src.cols[c].width;
   }
   block->colCount = src.colCount;
-  if (DatasetSetRows(block, 1) != 0) return 16;
+  if (DatasetSetRows(block, 1) != 0) return ERR_MEMORY;
   for (uint16_t c = 0; c < src.colCount; ++c) {
     memcpy(block->cols[c].data, src.cols[c].data, src.cols[c].width);
     block->cols[c].ind[0] = src.cols[c].ind[0];
@@ -414,7 +412,7 @@ TEST_F(ExecuteTest, WideValuesForABackEndWithoutUtf16) {
 }
 
 TEST_F(ExecuteTest, SixtyFourBitIntegerTextWithoutParameterArrays) {
-  Prepared({"big"}, kNeedBind | kExecute2);
+  Prepared({"big"}, DRV_CAPBIT_NEEDBIND | DRV_CAPBIT_EXECUTE2);
   SQLBIGINT big = -5;
   SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &big, 0, nullptr);
   ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
@@ -424,7 +422,7 @@ TEST_F(ExecuteTest, SixtyFourBitIntegerTextWithoutParameterArrays) {
 
 TEST_F(ExecuteTest, TypesTravelOncePerBindingByTheSlotTheBackEndHas) {
   // Without a prepare-and-execute slot they go with every execution.
-  Prepared({"a", "b"}, kNeedBind | kParamOp);
+  Prepared({"a", "b"}, DRV_CAPBIT_NEEDBIND | DRV_CAPBIT_PARAM_OP);
   SQLINTEGER v = 1;
   SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr);
   SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr);
@@ -437,7 +435,7 @@ TEST_F(ExecuteTest, TypesTravelOncePerBindingByTheSlotTheBackEndHas) {
   // The 24-byte entries carry the IPD record's name of a named parameter.
   got.Reset();
   SFake().Reset();
-  Prepared({"a", "b"}, kAgent | 0x800);
+  Prepared({"a", "b"}, kAgent | DRV_CAPBIT_PREP_EXEC2);
   SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr);
   SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr);
   SQLHDESC ipd = DescAttr(stmt_, SQL_ATTR_IMP_PARAM_DESC);
@@ -542,7 +540,7 @@ TEST_F(ExecuteTest, DataAtExecution) {
   // Without that, nothing is sent.
   got.Reset();
   SFake().Reset();
-  Prepared({"a"}, kNeedBind | kParamOp | kExecute2);
+  Prepared({"a"}, DRV_CAPBIT_NEEDBIND | DRV_CAPBIT_PARAM_OP | DRV_CAPBIT_EXECUTE2);
   SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 5, 0, text, 4, &len);
   EXPECT_EQ(SQLExecute(stmt_), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HYC00");

@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kMoreResults = 0x2;
-constexpr uint32_t kParamOp = 0x4;
-
 class PrepareTest : public StmtTest {
  protected:
   // A back-end call whose log line holds every given piece.
@@ -41,7 +38,7 @@ TEST_F(PrepareTest, TextLengths) {
   Open();
   EXPECT_EQ(SQLPrepare(stmt_, (SQLCHAR*)"select 1", -1), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY090");
-  EXPECT_EQ(StmtOf(stmt_)->state, 1);
+  EXPECT_EQ(StmtOf(stmt_)->state, STMT_STATE_ALLOCATED);
   EXPECT_EQ(SQLExecDirect(stmt_, nullptr, SQL_NTS), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY090");
   std::string longText = "select '" + std::string(40000 - 10, 'x') + "'";
@@ -135,7 +132,7 @@ TEST_F(PrepareTest, MoreResults) {
   EXPECT_EQ(SQLMoreResults(stmt_), SQL_NO_DATA);
   EXPECT_FALSE(Fake().Called("MoreResults"));
 
-  Open(kMoreResults | kParamOp);
+  Open(DRV_CAPBIT_MORE_RESULTS | DRV_CAPBIT_PARAM_OP);
   SFake().columns = {{"a", SQL_INTEGER, 10, 0, 11, 5, 4}};
   SQLULEN processed = 0;
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
@@ -221,7 +218,7 @@ TEST_F(PrepareTest, ParameterSetsNeedTheBackEnd) {
   EXPECT_EQ(SQLParamOptions(stmt_, 1, &processed), SQL_SUCCESS);
   EXPECT_EQ(SQLParamOptions(stmt_, 2, &processed), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "IM001");
-  Open(kParamOp);
+  Open(DRV_CAPBIT_PARAM_OP);
   EXPECT_EQ(SQLParamOptions(stmt_, 0, &processed), SQL_ERROR);
   EXPECT_EQ(SQLParamOptions(stmt_, 5, &processed), SQL_SUCCESS);
   SQLULEN sets = 0;

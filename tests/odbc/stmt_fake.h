@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "drv/colinfo.h"
+#include "drv/dataset.h"
 #include "fake_backend.h"
 
 struct Stmt;
@@ -26,7 +27,7 @@ struct FakeColumn {
   int32_t precision = 0;
   int16_t scale = 0;
   int32_t displaySize = 0;
-  uint32_t bindType = 1;  // DS_CHAR
+  uint32_t bindType = DS_CHAR;
   uint32_t octetLength = 0;
   uint32_t flags = SQL_NULLABLE;
   std::string fullName;

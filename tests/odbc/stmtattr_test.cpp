@@ -11,13 +11,11 @@
 
 namespace {
 
-constexpr uint32_t kMaxLength = 0x1000;  // back-end capability: SQL_MAX_LENGTH
-
 class StmtAttrTest : public StmtTest {
  protected:
   void SetUp() override {
     StmtTest::SetUp();
-    Open(kMaxLength);
+    Open(DRV_CAPBIT_MAX_LENGTH);
   }
   // Makes the back end put `inForce` in force when option is set.
   static void Adjusts(uint16_t option, int32_t inForce) {
@@ -87,13 +85,13 @@ TEST_F(StmtAttrTest, OptionsAreSentAndTheValueInForceIsKept) {
 
 TEST_F(StmtAttrTest, RowsetSizeMidBlockIsKept) {
   Stmt* s = StmtOf(stmt_);
-  s->state = 2;
+  s->state = STMT_STATE_PREPARED;
   s->st_block.rowCount = 10;
   s->st_blockRow = 4;
   EXPECT_EQ(SQLSetStmtOption(stmt_, SQL_ROWSET_SIZE, 5), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "01S02");
   EXPECT_EQ(s->st_cursor.sc_rowsetSize, 1);
-  s->state = 1;
+  s->state = STMT_STATE_ALLOCATED;
 }
 
 // The same setting through either interface reads the same through the other;
