@@ -276,7 +276,7 @@ struct DDTablesArgs {
 // ---------------------------------------------------------------------------
 // The 66 slots, in their fixed order. An empty slot (null) is an operation the
 // table does not provide; the generic layer reaches the slots that the agent
-// leaves empty only through tables that fill them. Slot 50 is never called.
+// leaves empty only through tables that fill them. DRV_Reserved50 is never called.
 struct DriverOps {
   // 0: text items copied NUL-terminated (cut to the buffer), integer items as
   // 32 bits with *outLen 4; ERR_NOT_SUPPORTED for an item not served.
@@ -350,7 +350,7 @@ struct DriverOps {
   // 40: a piece of a deferred long value; *data becomes the caller's.
   int32_t (*DRV_GetLongData)(DrvHandle hCursor, uint32_t column, uint32_t row, uint32_t maxUnits,
                              void** data, uint32_t* left, uint32_t* type, int32_t* total);
-  // 41: slot 36 with the fetch orientation (0 when the caller has none).
+  // 41: DRV_ExtendedFetch with the fetch orientation (0 when the caller has none).
   int32_t (*DRV_ExtendedFetch2)(DrvHandle hCursor, RowStatusTable** table, int32_t target,
                                 int32_t* rows, int32_t* rowCount, uint16_t orientation);
   // 42: statuses (one per bookmark) are the caller's to free; *table too.
@@ -373,10 +373,11 @@ struct DriverOps {
   // 46
   int32_t (*DRV_DescribeBindings)(DrvHandle hCursor, uint16_t* count, ColumnInfo** cols,
                                   Dataset* layout);
-  // 47: the arguments of slot 41.
+  // 47: the arguments of DRV_ExtendedFetch2.
   int32_t (*DRV_FetchDeferLong)(DrvHandle hCursor, RowStatusTable** table, int32_t target,
                                 int32_t* rows, int32_t* rowCount, uint16_t orientation);
-  // 48: the arguments of slot 40, so that a forward-only cursor can pass them on.
+  // 48: the arguments of DRV_GetLongData, so that a forward-only cursor can pass
+  // them on.
   int32_t (*DRV_GetCachedLongData)(DrvHandle hCursor, uint32_t column, uint32_t row,
                                    uint32_t maxUnits, void** data, uint32_t* left, uint32_t* type,
                                    int32_t* total);
@@ -387,14 +388,14 @@ struct DriverOps {
   // 51: ERR_ARGUMENT when an output pointer is null; both arrays become the caller's.
   int32_t (*DRV_ColAttributes)(DrvHandle hCursor, uint16_t* colCount, int16_t* attrCount,
                                ColumnInfo** cols, ColAttr** attrs);
-  // 52: slot 44 and the attribute outputs of slot 51.
+  // 52: DRV_ExecuteDescribe and the attribute outputs of DRV_ColAttributes.
   int32_t (*DRV_ExecuteDescribe2)(DrvHandle hCursor, const char* sql, Dataset* params,
                                   uint16_t typeCount, const ParamShadow* types, int32_t* rowsetSize,
                                   uint16_t* colCount, ColumnInfo** cols, uint16_t* paramCount,
                                   ColumnInfo** paramInfo, int32_t* rowCount, int16_t* attrCount,
                                   ColAttr** attrs);
   int32_t (*DRV_Cancel)(DrvHandle hCursor);  // 53
-  // 54: slot 43 with 24-byte type entries.
+  // 54: DRV_PrepareExecute with 24-byte type entries.
   int32_t (*DRV_PrepareExecute2)(DrvHandle hCursor, const char* sql, Dataset* params,
                                  uint16_t typeCount, const ParamTypeEntry* types);
   // 55-64: X/Open XA operations of a connection; they answer XA codes.

@@ -3,7 +3,7 @@
 // A driver error code is the row number of DriverErrorTable; 0 is success. The
 // generic layer and the agent share this one table, so a code means the same
 // SQLSTATE and text whichever layer recorded it.
-// Not here: the ODBC 3 SQLSTATE mapping and the diagnostic formatting (diag.h).
+// Not here: the ODBC 3 SQLSTATE mapping and the diagnostic formatting (odbc/diag.h).
 
 #include <cstddef>
 #include <cstdint>

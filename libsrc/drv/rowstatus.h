@@ -5,7 +5,7 @@
 // (with every value in it); the creator hands the pointer over and keeps no
 // reference.
 // Threading: a table is used by the one call that holds it.
-// Not here: reading the rows into application buffers (fetch.h).
+// Not here: reading the rows into application buffers (odbc/fetch.h).
 
 #include <cstdint>
 

@@ -30,7 +30,7 @@
 
 namespace {
 
-constexpr const char* kSrc = "drv_inf/i-glob";
+constexpr const char* kSrc = "drv_inf/inf_connect";
 
 int32_t g_serverRefs = 0;      // REQUIRES: INF_Mutex
 DrvHandle g_serverHandle = 0;  // REQUIRES: INF_Mutex

@@ -28,8 +28,7 @@ namespace {
 
 using namespace inf_text;
 
-constexpr const char* kSrcCurs = "drv_inf/i-curs";
-constexpr const char* kSrcExec = "drv_inf/i-exec";
+constexpr const char* kSrc = "drv_inf/inf_cursor";
 
 // Negotiation of cursor options asks the agent itself when no cursor layer
 // has set the context up.
@@ -443,16 +442,14 @@ int32_t INF_EndCursor(DrvHandle hCursor) {
   InfConn* conn = cur->conn;
   InfSession* s = conn->session;
   if (int32_t rc = UnPrepareCursor(cur); rc != 0)
-    INF_LOG(LOG_DEBUG, kSrcCurs, "INF_EndCursor: UnPrepareCursor failed (%ld)",
-            static_cast<long>(rc));
+    INF_LOG(LOG_DEBUG, kSrc, "INF_EndCursor: UnPrepareCursor failed (%ld)", static_cast<long>(rc));
   if (cur->declaredName != nullptr) {
     if (int code = _free_cursor(s, cur->declaredName, nullptr); code != 0)
-      INF_LOG(LOG_DEBUG, kSrcCurs, "INF_EndCursor: _free_cursor failed (%ld)",
-              static_cast<long>(code));
+      INF_LOG(LOG_DEBUG, kSrc, "INF_EndCursor: _free_cursor failed (%ld)", static_cast<long>(code));
   }
   if ((cur->flags & CF_PREPARED) != 0 || cur->statementType != -1 || cur->declaredName != nullptr) {
     if (int code = _free_statement(s, cur->statementName, nullptr); code != 0)
-      INF_LOG(LOG_DEBUG, kSrcCurs, "INF_EndCursor: _free_statement failed (%ld)",
+      INF_LOG(LOG_DEBUG, kSrc, "INF_EndCursor: _free_statement failed (%ld)",
               static_cast<long>(code));
   }
   std::free(cur->cursorName);
@@ -516,7 +513,7 @@ int32_t INF_Prepare(DrvHandle hCursor, const char* sql) {
   if (int32_t rc = UnPrepareCursor(cur); rc != 0) return rc;
   cur->rowCallback = nullptr;
   if (int rc = AnalyseRequest(&cur->request, sql); rc != 0) {
-    INF_LOG(LOG_DEBUG, kSrcExec, "INF_Prepare: Request prepare failed: %s", sql);
+    INF_LOG(LOG_DEBUG, kSrc, "INF_Prepare: Request prepare failed: %s", sql);
     return rc;
   }
   InfSession* s = cur->conn->session;
@@ -555,7 +552,7 @@ int32_t INF_Prepare(DrvHandle hCursor, const char* sql) {
   if (code < 0) return InfCodeToDrvCode(code, ERR_SYNTAX);
   cur->statementType = code;
   if (cur->statementType != STMT_SELECT && cur->conn->readOnlyAtConnect != 0) {
-    INF_LOG(LOG_DEBUG, kSrcExec, "INF_Prepare: Non SELECT in r/o connection");
+    INF_LOG(LOG_DEBUG, kSrc, "INF_Prepare: Non SELECT in r/o connection");
     ErrListSetCode(&cur->errors, ERR_READONLY_CONN);
     return ERR_ACCESS;
   }
@@ -607,7 +604,7 @@ int32_t SMDColumns(InfCursor* cur, const char* table, uint16_t* count, ColumnInf
   } catch (...) {
     rc = ERR_MEMORY;
   }
-  if (rc != 0) INF_LOG(LOG_DEBUG, kSrcCurs, "SMDColumns failed: tablename=%s", table);
+  if (rc != 0) INF_LOG(LOG_DEBUG, kSrc, "SMDColumns failed: tablename=%s", table);
   (void)INF_EndCursor(h);
   return rc;
 }

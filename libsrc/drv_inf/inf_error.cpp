@@ -18,7 +18,7 @@
 #include "platform/informix/ixr_api.h"
 
 namespace {
-constexpr const char* kSrc = "infutilms";
+constexpr const char* kSrc = "drv_inf/inf_error";
 
 void copyText(char* dst, size_t size, const char* src) {
   if (dst == nullptr || size == 0) return;

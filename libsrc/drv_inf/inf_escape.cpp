@@ -21,7 +21,7 @@ namespace {
 
 using namespace inf_text;
 
-constexpr const char* kSrc = "drv_inf/i-escape";
+constexpr const char* kSrc = "drv_inf/inf_escape";
 
 // Escapes nest no deeper than this; each level is one round of recursion.
 constexpr int kMaxNesting = 32;

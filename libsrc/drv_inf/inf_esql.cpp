@@ -368,8 +368,8 @@ int _set_isolation(InfSession* s, int32_t level, int /*readOnly*/, InfErrorList*
   // A level without a statement records nothing: there is no runtime error to report.
   return runWrapped(s, stmt != nullptr ? list : nullptr, false, [&] {
     if (stmt == nullptr) return -1;
-    const char* pieces[] = {stmt, nullptr};
-    return ixr_run_static(pieces);
+    const char* statements[] = {stmt, nullptr};
+    return ixr_run_static(statements);
   });
 }
 

@@ -28,8 +28,7 @@
 
 namespace {
 
-constexpr const char* kSrcExec = "drv_inf/i-exec";
-constexpr const char* kSrcDesc = "drv_inf/i-desc";
+constexpr const char* kSrc = "drv_inf/inf_exec";
 
 char kEmpty[1] = {'\0'};
 
@@ -93,7 +92,7 @@ int32_t bindDate(InfCursor* cur, IxrSqlVar& v, int c, const char* cell) {
   const int16_t mdy[3] = {ymd[1], ymd[2], ymd[0]};
   auto* date = static_cast<IxrDate*>(keepBuffer(cur, c, 0, s_alloc(1, sizeof(IxrDate))));
   if (ixr_date_from_mdy(mdy, date) != 0) {
-    INF_LOG(LOG_INFO, kSrcExec, "BindParams: date conversion failed (%u/%02u/%02u)",
+    INF_LOG(LOG_INFO, kSrc, "BindParams: date conversion failed (%u/%02u/%02u)",
             static_cast<unsigned>(static_cast<uint16_t>(ymd[0])), static_cast<unsigned>(ymd[1]),
             static_cast<unsigned>(ymd[2]));
     return ERR_DATE_OVERFLOW;
@@ -109,7 +108,7 @@ int32_t bindDateTime(InfCursor* cur, IxrSqlVar& v, int c, const char* text, int1
   auto* dt = static_cast<IxrDateTime*>(keepBuffer(cur, c, 0, s_alloc(1, sizeof(IxrDateTime))));
   dt->qual = qual;
   if (ixr_datetime_from_text(text, dt) != 0) {
-    INF_LOG(LOG_INFO, kSrcExec, "BindParams: %s conversion failed (%s)", what, text);
+    INF_LOG(LOG_INFO, kSrc, "BindParams: %s conversion failed (%s)", what, text);
     return ERR_DATE_OVERFLOW;
   }
   v.sqltype = IXR_HOST_DATETIME;
@@ -257,7 +256,7 @@ int32_t bindValue(InfCursor* cur, IxrSqlVar& v, int c, const DatasetColumn& col,
       break;
     default: break;
   }
-  INF_LOG(LOG_WARNING, kSrcExec, "BindParams: unknown bind type in parameters");
+  INF_LOG(LOG_WARNING, kSrc, "BindParams: unknown bind type in parameters");
   return ERR_GENERAL;
 }
 
@@ -550,7 +549,7 @@ void ConvertParams(InfCursor* cur) noexcept {
           len = static_cast<int32_t>(s.size());
           break;
         }
-        default: INF_LOG(LOG_WARNING, kSrcDesc, "ConvertParams: unable to convert"); continue;
+        default: INF_LOG(LOG_WARNING, kSrc, "ConvertParams: unable to convert"); continue;
       }
     }
     setLocator(v, memoryLocator(text, len, blob, isNull ? -1 : 0));
@@ -711,11 +710,11 @@ int32_t INF_Execute(DrvHandle hCursor) {
   InfCursor* cur = InfCursorLookup(hCursor);
   if (cur == nullptr) return ERR_ARGUMENT;
   if ((cur->flags & CF_PREPARED) == 0) {
-    INF_LOG(LOG_WARNING, kSrcExec, "INF_Execute: execute without prior prepare");
+    INF_LOG(LOG_WARNING, kSrc, "INF_Execute: execute without prior prepare");
     return ERR_SEQUENCE;
   }
   if ((cur->request.flags & REQF_MARKERS) != 0 && cur->params == nullptr) {
-    INF_LOG(LOG_WARNING, kSrcExec, "INF_Execute: execute without prior parameters set");
+    INF_LOG(LOG_WARNING, kSrc, "INF_Execute: execute without prior parameters set");
     return ERR_PARAM_COUNT;
   }
   if (int32_t rc = CloseCursorCore(cur); rc != 0) return rc;

@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr const char* kSrc = "drv_inf/i-exec";
+constexpr const char* kSrc = "drv_inf/inf_fetch";
 
 // The number at text[at..at+n), digits only.
 unsigned digitsAt(const char* text, size_t at, size_t n) {

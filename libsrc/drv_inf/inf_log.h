@@ -1,6 +1,6 @@
 #pragma once
 // inf_log.h -- how the agent logs: the function's name, a colon and the message,
-// with the agent's source module and the line of the call.
+// with the source file of the call (its kSrc) and its line.
 
 #include "util/log.h"
 

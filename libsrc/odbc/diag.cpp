@@ -145,7 +145,7 @@ char* DescPopDiag(Desc* desc, int32_t* nativeError) {
 
 namespace {
 
-// The pieces every diagnostic record is made of.
+// The parts every diagnostic record is made of.
 struct DiagRecordView {
   DiagList* list;
   int32_t* errCode;

@@ -210,31 +210,31 @@ void FormatTraceArgs(char* out, size_t size, const char* format, const CallSlot*
     ++p;
     CallSlot v = slot < count ? args[slot] : 0;
     ++slot;
-    char piece[64];
+    char item[64];
     int n = 0;
     switch (conv) {
       case 'd':
       case 'i':
         fmt[sn++] = 'd';
         fmt[sn] = '\0';
-        n = snprintf(piece, sizeof piece, fmt, static_cast<int>(static_cast<int32_t>(v)));
+        n = snprintf(item, sizeof item, fmt, static_cast<int>(static_cast<int32_t>(v)));
         break;
       case 'u':
       case 'x':
       case 'X':
         fmt[sn++] = conv;
         fmt[sn] = '\0';
-        n = snprintf(piece, sizeof piece, fmt, static_cast<unsigned>(static_cast<uint32_t>(v)));
+        n = snprintf(item, sizeof item, fmt, static_cast<unsigned>(static_cast<uint32_t>(v)));
         break;
       case 'p':
-        n = snprintf(piece, sizeof piece, "%p", reinterpret_cast<void*>(static_cast<uintptr_t>(v)));
+        n = snprintf(item, sizeof item, "%p", reinterpret_cast<void*>(static_cast<uintptr_t>(v)));
         break;
       default:
         // A conversion the trace formats do not use prints as hex.
-        n = snprintf(piece, sizeof piece, "%" PRIX64, v);
+        n = snprintf(item, sizeof item, "%" PRIX64, v);
         break;
     }
-    if (n > 0) put(piece, static_cast<size_t>(n) < sizeof piece ? n : sizeof piece - 1);
+    if (n > 0) put(item, static_cast<size_t>(n) < sizeof item ? n : sizeof item - 1);
   }
   out[used] = '\0';
 }

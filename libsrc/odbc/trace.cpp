@@ -72,7 +72,7 @@ std::string vformat(const char* format, va_list ap) {
   return std::string(big.data(), static_cast<size_t>(n));
 }
 
-// Writes prefix + text + "\n" to the stream of kind as one piece.
+// Writes prefix + text + "\n" to the stream of kind in one write.
 void write_line(int kind, bool withThreadId, const char* format, va_list ap) {
   if (TraceLevel.load() == 0) return;
   std::string line;

@@ -32,7 +32,7 @@
 
 namespace {
 
-constexpr const char* kSrc = "libsrc/scrs/sc_s";
+constexpr const char* kSrc = "scrs/scr_ops";
 // DRV_Fetch moves at most this many rows per call.
 constexpr int32_t kMaxFetchRows = UINT16_MAX;
 

@@ -12,10 +12,10 @@ namespace {
 
 class PrepareTest : public StmtTest {
  protected:
-  // A back-end call whose log line holds every given piece.
-  static bool Logged(const std::string& call, const std::string& piece) {
+  // A back-end call whose log line starts with call and holds part.
+  static bool Logged(const std::string& call, const std::string& part) {
     for (const std::string& e : Fake().Calls())
-      if (e.rfind(call, 0) == 0 && e.find(piece) != std::string::npos) return true;
+      if (e.rfind(call, 0) == 0 && e.find(part) != std::string::npos) return true;
     return false;
   }
 };
