@@ -62,7 +62,7 @@ void ApplyResultTypes(InfCursor* cur, const CatalogResultType* table) noexcept {
   const bool wide = CatWide(cur);
   for (uint16_t i = 0; i < cur->resultCount; ++i) {
     const CatalogResultType& t = table[i];
-    if (t.sqlType == 0 && t.size == 0) break;
+    if (t.sqlType == SQL_UNKNOWN_TYPE && t.size == 0) break;
     ColumnInfo& c = cur->results[i];
     const int32_t size = t.size == -1 ? c.precision : t.size;
     int32_t type = t.sqlType;

@@ -25,9 +25,9 @@
 
 namespace {
 
-constexpr const char* kSrc = "drv_inf/i-prcols";
+constexpr const char* kSrc = "drv_inf/inf_proccols";
 constexpr uint16_t kBatch = 60;
-constexpr size_t kPieceMax = 255;
+constexpr size_t kPartMax = 255;
 
 bool isSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 // Printable: the visible ASCII characters and every byte of a UTF-8 sequence,
@@ -58,13 +58,13 @@ int32_t number(const std::string& digits) {
   return static_cast<int32_t>(v);
 }
 
-struct Pieces {
+struct DeclParts {
   std::string name, type, size, scale, word, deflt;
   void clear() {
     name.clear(), type.clear(), size.clear(), scale.clear(), word.clear(), deflt.clear();
   }
-  static void add(std::string& piece, char c) {
-    if (piece.size() < kPieceMax) piece += c;
+  static void add(std::string& part, char c) {
+    if (part.size() < kPartMax) part += c;
   }
 };
 
@@ -75,7 +75,7 @@ struct ProcContext {
   std::vector<ProcColumn>* out;
 };
 
-void columnAdd(const ProcContext& p, int32_t columnType, int32_t ordinal, const Pieces& x) {
+void columnAdd(const ProcContext& p, int32_t columnType, int32_t ordinal, const DeclParts& x) {
   ProcColumn c;
   c.schema = p.schema;
   c.procedure = p.name;
@@ -118,7 +118,7 @@ void columnAdd(const ProcContext& p, int32_t columnType, int32_t ordinal, const 
 }
 
 // Splits a parameter list (columnType 1) or a return list (5) into items. A
-// character-driven reader of the pieces name, type, size, scale, a word after
+// character-driven reader of the parts name, type, size, scale, a word after
 // the type and a default; a quoted default keeps its blanks and commas.
 void itemListParse(std::string_view list, int32_t columnType, const ProcContext& p) {
   enum {
@@ -136,7 +136,7 @@ void itemListParse(std::string_view list, int32_t columnType, const ProcContext&
   };
   int state = kStart;
   int32_t ordinal = 1;
-  Pieces x;
+  DeclParts x;
   char quote = 0;  // the quote a default is inside, or 0
   for (size_t i = 0;; ++i) {
     if (i == list.size()) {
@@ -145,7 +145,7 @@ void itemListParse(std::string_view list, int32_t columnType, const ProcContext&
     }
     const auto c = static_cast<unsigned char>(list[i]);
     if (state == kDefault && quote != 0) {
-      Pieces::add(x.deflt, static_cast<char>(c));
+      DeclParts::add(x.deflt, static_cast<char>(c));
       if (c == static_cast<unsigned char>(quote)) quote = 0;
       continue;
     }
@@ -204,17 +204,17 @@ void itemListParse(std::string_view list, int32_t columnType, const ProcContext&
     }
     const bool digit = c >= '0' && c <= '9';
     switch (state) {
-      case kName: Pieces::add(x.name, static_cast<char>(c)); break;
-      case kType: Pieces::add(x.type, static_cast<char>(c)); break;
+      case kName: DeclParts::add(x.name, static_cast<char>(c)); break;
+      case kType: DeclParts::add(x.type, static_cast<char>(c)); break;
       case kSize:
-        if (digit) Pieces::add(x.size, static_cast<char>(c));
+        if (digit) DeclParts::add(x.size, static_cast<char>(c));
         break;
       case kScale:
-        if (digit) Pieces::add(x.scale, static_cast<char>(c));
+        if (digit) DeclParts::add(x.scale, static_cast<char>(c));
         break;
-      case kWord: Pieces::add(x.word, static_cast<char>(c)); break;
+      case kWord: DeclParts::add(x.word, static_cast<char>(c)); break;
       case kDefault:
-        Pieces::add(x.deflt, static_cast<char>(c));
+        DeclParts::add(x.deflt, static_cast<char>(c));
         if (c == '\'' || c == '"') quote = static_cast<char>(c);
         break;
       default: break;

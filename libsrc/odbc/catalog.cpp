@@ -30,7 +30,7 @@ SQLRETURN fail(Stmt* stmt, int32_t code) {
 // errCode set when the statement cannot take a new result.
 bool begin(Stmt* stmt) {
   StmtClose(stmt);
-  if (stmt->state != 1) {
+  if (stmt->state != STMT_STATE_ALLOCATED) {
     stmt->errCode = ERR_SEQUENCE;
     return false;
   }
@@ -44,7 +44,7 @@ SQLRETURN finish(Stmt* stmt, int32_t code) {
     (void)StmtPostDriverErrors(stmt);
     return fail(stmt, code);
   }
-  stmt->state = 2;
+  stmt->state = STMT_STATE_PREPARED;
   stmt->st_flags |= STMT_F_RESULT;
   return SQL_SUCCESS;
 }
