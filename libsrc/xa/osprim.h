@@ -93,16 +93,5 @@ class OsProcessLock {
   CRITICAL_SECTION section_;
 };
 
-// Holds a section for the life of a scope, so that every return path leaves it.
-class OsScopedLock {
- public:
-  explicit OsScopedLock(CRITICAL_SECTION* section) : section_(section) {
-    OsCriticalSection_Enter(section_);
-  }
-  ~OsScopedLock() { OsCriticalSection_Leave(section_); }
-  OsScopedLock(const OsScopedLock&) = delete;
-  OsScopedLock& operator=(const OsScopedLock&) = delete;
-
- private:
-  CRITICAL_SECTION* section_;
-};
+// Holds a section for the life of a scope: the driver's one guard type.
+using OsScopedLock = CriticalSectionLock;
