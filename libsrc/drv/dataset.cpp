@@ -375,6 +375,8 @@ uint32_t DatasetTypeWidth(int32_t type, uint32_t size) noexcept {
   return w > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(w);
 }
 
+uint32_t DatasetPrefixSize(int32_t type) noexcept { return prefix_size(type); }
+
 int32_t DatasetColumnAlloc(DatasetColumn* col, uint32_t rows) noexcept {
   if (!col) return ERR_GENERAL;
   if (rows == 0) {

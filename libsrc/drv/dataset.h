@@ -86,6 +86,9 @@ static_assert(offsetof(Dataset, rowCount) == 12 && offsetof(Dataset, cols) == 16
 // types; ignored by the fixed types). A width that would not fit 32 bits answers
 // UINT32_MAX, which no allocation accepts.
 uint32_t DatasetTypeWidth(int32_t type, uint32_t size) noexcept;
+// Bytes of the length prefix before a value of the prefixed types (1, 2 or 4);
+// 0 for the others.
+uint32_t DatasetPrefixSize(int32_t type) noexcept;
 
 // Gives a column without storage zeroed data for `rows` rows and indicators set to
 // DS_IND_NULL; 0 rows leaves both NULL. On failure nothing is kept.

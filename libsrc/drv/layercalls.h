@@ -82,6 +82,11 @@ void CoreXaTrace(int withThreadId, const char* format, ...) __attribute__((forma
 int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t column, ColumnInfo* info, uint16_t requestBits,
                             uint16_t stride, uint16_t rows, ColAttr* table);
 
+// Performs the SetPos whose values were supplied at execution, once the agent
+// has put them into the row Dataset of the context. The status array becomes
+// the caller's. -> a driver error code.
+int32_t SCS_SetPosResume(SCS* scs, uint16_t** statuses, int32_t* rows);
+
 // ---------------------------------------------------------------------------
 // Defined by the agent (libsrc/drv_inf), called by the cursor layer, which
 // keeps its context of every agent cursor inside the agent's cursor record.
@@ -98,6 +103,12 @@ struct InfCursorView {
 bool INF_CursorView(DrvHandle hCursor, InfCursorView* out);
 // true when hConn names a connection of the agent.
 bool INF_ConnExists(DrvHandle hConn);
+
+// Called before a SetPos update or add runs, with the operation and its row
+// Dataset stored in the context: ERR_NEED_DAE when some of its cells are marked
+// DS_IND_DAE (the SetPos then waits for the agent's ParamData to resume it), 0
+// to run it now, ERR_MEMORY, or ERR_ARGUMENT for a handle that is no cursor.
+int32_t DAEStartSetPos(DrvHandle hCursor);
 
 // ---------------------------------------------------------------------------
 // Defined by the agent (libsrc/drv_inf), called by the XA proxy, which owns the

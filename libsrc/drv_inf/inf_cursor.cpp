@@ -16,6 +16,7 @@
 #include "drv/errtab.h"
 #include "drv/layercalls.h"
 #include "drv_inf/inf_connect.h"
+#include "drv_inf/inf_dae.h"
 #include "drv_inf/inf_error.h"
 #include "drv_inf/inf_esql.h"
 #include "drv_inf/inf_log.h"
@@ -222,6 +223,8 @@ void HiddenParamsFree(InfHiddenParam* list, int32_t count) noexcept {
 }
 
 int32_t CloseCursorCore(InfCursor* cur) noexcept {
+  // A close in the middle of data at execution abandons it.
+  DaeReset(cur);
   cur->flags &= static_cast<uint16_t>(~(CF_EXECUTED | CF_EOD));
   cur->rowCount = 0;
   cur->fetchedTotal = 0;

@@ -4,7 +4,8 @@
 // Owns the input area, its locators and conversion buffers (until the next bind,
 // prepare or end) and the parameter Dataset handed over by DRV_SetParams.
 // Threading: one call at a time per cursor.
-// Not here: fetching the rows (inf_fetch.cpp) or data-at-execution.
+// Not here: fetching the rows (inf_fetch.cpp) or collecting values supplied
+// at execution (inf_dae.cpp).
 
 #include "drv_inf/inf_exec.h"
 
@@ -19,6 +20,7 @@
 #include "drv_inf/inf_blob.h"
 #include "drv_inf/inf_connect.h"
 #include "drv_inf/inf_cursor.h"
+#include "drv_inf/inf_dae.h"
 #include "drv_inf/inf_error.h"
 #include "drv_inf/inf_esql.h"
 #include "drv_inf/inf_log.h"
@@ -73,17 +75,6 @@ void freeDataset(Dataset*& ds) {
   DatasetFree(ds);
   std::free(ds);
   ds = nullptr;
-}
-
-// A Dataset cell marked for data at execution cannot be bound: values supplied
-// through ParamData are not handled by this agent.
-int32_t refuseDataAtExec(const InfCursor* cur) {
-  const Dataset* ds = cur->params;
-  if (ds == nullptr) return 0;
-  for (uint16_t c = 0; c < ds->colCount; ++c)
-    for (int32_t r = 0; r < ds->rowCount; ++r)
-      if (ds->cols[c].ind != nullptr && ds->cols[c].ind[r] == DS_IND_DAE) return ERR_NOT_CAPABLE;
-  return 0;
 }
 
 int32_t bindDate(InfCursor* cur, IxrSqlVar& v, int c, const char* cell) {
@@ -700,6 +691,8 @@ int32_t ExecuteCore(InfCursor* cur) noexcept {
 int32_t INF_SetParams(DrvHandle hCursor, Dataset* params) {
   InfCursor* cur = InfCursorLookup(hCursor);
   if (cur == nullptr) return ERR_ARGUMENT;
+  // Pieces collected for the Dataset being replaced have nowhere to go.
+  DaeReset(cur);
   if (cur->params != params) freeDataset(cur->params);
   cur->params = params;
   cur->hiddenMergedInto = nullptr;
@@ -720,7 +713,8 @@ int32_t INF_Execute(DrvHandle hCursor) {
   if (int32_t rc = CloseCursorCore(cur); rc != 0) return rc;
   cur->paramSetIndex = 0;
   cur->daeState = 0;
-  if (int32_t rc = refuseDataAtExec(cur); rc != 0) return rc;
+  // Values supplied at execution come first; ParamData runs the rest.
+  if (int32_t rc = DAEStartExecute(cur); rc != 0) return rc;
   return ExecuteCore(cur);
 }
 

@@ -134,6 +134,24 @@ inline constexpr int32_t STMT_COMMIT_WORK = 35;
 inline constexpr int32_t STMT_ROLLBACK_WORK = 36;
 inline constexpr int32_t STMT_EXECUTE_PROCEDURE = 56;
 
+// The pieces sent at execution for one column of the Dataset being completed,
+// row by row (inf_dae.cpp). Every row starts as an empty value: no block,
+// length 0, indicator 0.
+struct DaeColumnBuffer {
+  int32_t type = DS_NONE;  // DatasetType of the pieces; DS_NONE until one carries data
+  uint32_t rows = 0;
+  char** values = nullptr;  // one growing block per row, owned; null while empty
+  uint32_t* lengths = nullptr;
+  uint32_t* capacities = nullptr;
+  int16_t* indicators = nullptr;  // 0 or DS_IND_NULL
+};
+
+// A cell of a Dataset, 0-based; negative row and column for none.
+struct DaeCell {
+  int32_t row;
+  int32_t column;
+};
+
 struct InfCursor;
 using InfRowCallback = void (*)(InfCursor*);
 
@@ -154,7 +172,16 @@ struct InfCursor {
   InfErrorList errors;
   uint16_t flags = 0;  // CF_*
   InfRequest request;
+  // Data at execution (inf_dae.cpp): 0 none, 1 collecting for an execution, 2 for a
+  // SetPos, 4 and 5 the same with every cell named and the merge pending.
   int32_t daeState = 0;
+  DaeCell daeNext{-2, -2};             // the next marked cell to be asked for
+  DaeCell daeCurrent{-1, -1};          // the cell the pieces go to now
+  uint32_t daePutCount = 0;            // pieces received for the current cell
+  DaeColumnBuffer* daeExec = nullptr;  // for the parameter Dataset
+  uint16_t daeExecColumns = 0;
+  DaeColumnBuffer* daeSetPos = nullptr;  // for the SetPos row Dataset of the context
+  uint16_t daeSetPosColumns = 0;
   int32_t maxLength = 0;  // MAX_LENGTH option, 0 = none
   SCS scs{};
   uint32_t handle = 0;

@@ -42,5 +42,8 @@ struct ParamBinding {
   int16_t pb_paramType;  // SQL_PARAM_INPUT, SQL_PARAM_OUTPUT, SQL_PARAM_INPUT_OUTPUT
   uint64_t pb_daeRows;   // entries of the two arrays below
   char** pb_daeBuffers;
-  uint64_t* pb_daeLengths;
+  uint64_t* pb_daeLengths;  // bytes collected, or DAE_NULL_LENGTH
 };
+
+// The length of a value sent as NULL at execution (it has no block).
+inline constexpr uint64_t DAE_NULL_LENGTH = UINT64_MAX;

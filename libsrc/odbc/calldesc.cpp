@@ -9,6 +9,7 @@
 #include "odbc/conn.h"
 #include "odbc/connattr.h"
 #include "odbc/connconf.h"
+#include "odbc/dae.h"
 #include "odbc/desc.h"
 #include "odbc/descops.h"
 #include "odbc/diag.h"
@@ -53,8 +54,8 @@ const CallDescriptor CD_Fetch = {"Fetch", "", 1, 1, CALL_HSTMT, KES_WORKER(Fetch
 const CallDescriptor CD_GetData = {"GetData", "icol=%u fCType=%d rgbValue=%lX cbValueMax=%ld pcbValue=%lX", 1, 1, CALL_HSTMT, KES_WORKER(GetDataImpl)};
 const CallDescriptor CD_SetParam = {"SetParam", "ipar=%u fCType=%d fSqlType=%d cbColDef=%lu ibScale=%d rgbValue=%lX pcbValue=%lX", 0, 1, CALL_HSTMT, KES_WORKER(SetParamImpl)};
 const CallDescriptor CD_BindParameter = {"BindParameter", "ipar=%u fParamType=%d fCType=%d fSqlType=%d cbColDef=%lu ibScale=%d rgbValue=%lX cbValueMax=%lu pcbValue=%lX", 0, 1, CALL_HSTMT, KES_WORKER(BindParameterImpl)};
-const CallDescriptor CD_ParamData = {"ParamData", "prgbValue=%lX", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_PutData = {"PutData", "rgbValue=%lX cbValue=%ld", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_ParamData = {"ParamData", "prgbValue=%lX", 1, 1, CALL_HSTMT, KES_WORKER(ParamDataImpl)};
+const CallDescriptor CD_PutData = {"PutData", "rgbValue=%lX cbValue=%ld", 1, 1, CALL_HSTMT, KES_WORKER(PutDataImpl)};
 const CallDescriptor CD_DescribeParam = {"DescribeParam", "ipar=%u pfSqlType=%lX pcbColDef=%lX pibScale=%lX pfNullable=%lX", 1, 1, CALL_HSTMT, KES_WORKER(DescribeParamImpl)};
 const CallDescriptor CD_GetDescField = {"GetDescField", "RecNumber=%d FieldIdentifier=%d\nValuePtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(GetDescFieldImpl)};
 const CallDescriptor CD_GetDescFieldW = {"GetDescFieldW", "RecNumber=%d FieldIdentifier=%d\nValuePtr=%lX BufferLength=%d StringLengthPtr=%lX", 0, 1, CALL_HDESC, KES_WORKER(GetDescFieldImpl)};

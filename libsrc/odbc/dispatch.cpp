@@ -409,7 +409,6 @@ SQLRETURN CancelStatement(uint32_t hstmt) {
 
   {
     CallLocks locks(conn, serial);
-    stmt->st_daeState = 0;
     StmtClose(stmt);
     stmt->errCode = ERR_CANCEL_CLOSED;
   }

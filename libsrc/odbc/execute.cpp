@@ -9,7 +9,7 @@
 // Ownership: the Dataset becomes the back end's with the call, unless the back
 // end declares DRV_CAP_FREEPARAMS.
 // Threading: under the statement's connection call lock.
-// Not here: collecting data-at-execution pieces (SQLParamData, SQLPutData).
+// Not here: the dialogue of values sent at execution (SQLParamData, SQLPutData).
 
 #include "odbc/execute.h"
 
@@ -26,6 +26,7 @@
 #include "odbc/binding.h"
 #include "odbc/conn.h"
 #include "odbc/ctypes.h"
+#include "odbc/dae.h"
 #include "odbc/cvt.h"
 #include "odbc/descops.h"
 #include "odbc/envr.h"
@@ -35,8 +36,6 @@
 
 namespace {
 
-constexpr int16_t kDaeNone = 0;
-constexpr int16_t kDaeExec = 1;
 // The largest cell a parameter column is given; a longer value cannot be held.
 constexpr uint64_t kMaxWidth = 0x7FFFFF00u;
 // Room for a date-time escape written out as text ("-32768-65535-65535
@@ -170,8 +169,9 @@ int32_t read_value(const ParamBinding& pb, const Layout& l, uint64_t r, Value* o
       out->cell = Cell::Dae;
       return 0;
     }
-    const char* piece =
-        pb.pb_daeBuffers != nullptr && r < pb.pb_daeRows ? pb.pb_daeBuffers[r] : nullptr;
+    const bool collected = pb.pb_daeBuffers != nullptr && r < pb.pb_daeRows;
+    const char* piece = collected ? pb.pb_daeBuffers[r] : nullptr;
+    if (collected && pb.pb_daeLengths[r] == DAE_NULL_LENGTH) return 0;  // sent as NULL
     if (piece != nullptr) {
       *out = Value{Cell::Value, piece, pb.pb_daeLengths[r]};
     } else if (len == SQL_DATA_AT_EXEC || len == SQL_LEN_DATA_AT_EXEC(0)) {
@@ -326,6 +326,7 @@ struct Plan {
 struct Scan {
   uint64_t present = 0;   // sets with a value
   uint64_t absent = 0;    // NULL or data-at-execution sets
+  uint64_t dae = 0;       // data-at-execution sets the back end asks for
   uint64_t maxlen = 0;    // longest value, bytes
   uint64_t literals = 0;  // recognised date-time escapes
   int32_t literalType = DS_NONE;
@@ -345,6 +346,7 @@ int32_t scan_column(const ParamBinding& pb, const Layout& l, Scan* s) {
     if (int32_t rc = read_value(pb, l, r, &v); rc != 0) return rc;
     if (v.cell != Cell::Value) {
       ++s->absent;
+      if (v.cell == Cell::Dae) ++s->dae;
       continue;
     }
     ++s->present;
@@ -395,7 +397,9 @@ int32_t plan_column(const Stmt* stmt, const ParamBinding& pb, const Layout& l, u
   col->type = type;
   switch (cType) {
     case SQL_C_NUMERIC:
-      if (s.numericText) {
+      // Pieces of a NUMERIC sent at execution travel as decimal text; the
+      // column's other sets join them.
+      if (s.numericText || s.dae > 0) {
         col->type = DS_CHAR;
         plan->fill = Fill::NumericText;
         return set_width(col, s.numericTextMax + 1);
@@ -423,7 +427,10 @@ int32_t plan_column(const Stmt* stmt, const ParamBinding& pb, const Layout& l, u
       break;
   }
   const bool wide = cType == SQL_C_WCHAR;
-  if (s.present == 0 && s.absent > 0) {
+  // Text sent at execution stays text for the server to read, whatever the SQL
+  // type: only a whole escape among its pieces becomes a date-time value.
+  const bool textPieces = s.dae > 0 && !is_binary_sql(sqlType);
+  if (s.present == 0 && s.absent > 0 && !textPieces) {
     if (const int32_t t = null_type(cType, sqlType); t != DS_NONE) {
       col->type = t;
       return set_width(col, t == DS_BINARY ? 1 : struct_width(t));
@@ -440,7 +447,7 @@ int32_t plan_column(const Stmt* stmt, const ParamBinding& pb, const Layout& l, u
     return set_width(col, 4 + s.maxlen / 2);
   }
   // Only a column of escapes alone travels as date-time structs.
-  if (s.literals > 0 && s.literals == s.present && !s.literalMixed) {
+  if (s.literals > 0 && s.literals == s.present && !s.literalMixed && !textPieces) {
     col->type = s.literalType;
     plan->fill = Fill::Literal;
     return set_width(col, struct_width(s.literalType));
@@ -615,16 +622,11 @@ void free_dataset(Dataset* ds) {
 // Wide values go to a back end without UTF-16 (the ANSI build's agent) as
 // 8-bit text; so do their types.
 bool narrow_for(const Stmt* stmt, const Dataset* ds) {
-  const Conn* conn = stmt->st_dbc;
-  if (conn->cn_narrowDAE != 0) return true;
+  if (stmt->st_dbc->cn_narrowDAE != 0) return true;
   bool wide = false;
   for (uint16_t c = 0; ds != nullptr && c < ds->colCount; ++c)
     if (ds->cols[c].type == DS_WCHAR) wide = true;
-  if (!wide) return false;
-  int32_t mode = 0;
-  uint16_t len = 0;
-  return stmt->st_drv->ops->DRV_GetInfo(conn->cn_hConn, DRVP_WIDE, &mode, 4, &len) != 0 ||
-         mode != 1;
+  return wide && !BackEndTakesWide(stmt);
 }
 
 // Hands the Dataset (or none) and, when the back end wants them and has not had
@@ -698,7 +700,7 @@ SQLRETURN execute_params(Stmt* stmt, bool localDae) {
     if (pb.pb_paramType != SQL_PARAM_OUTPUT) return fail(stmt, ERR_ARGUMENT);
   }
   const Layout l = layout_of(stmt, localDae);
-  stmt->st_daeState = kDaeNone;
+  stmt->st_daeState = DAE_NONE;
   if (stmt->st_paramDirUnknown != 0) recount_directions(stmt);
   statuses_unavailable(stmt);
 
@@ -772,28 +774,19 @@ SQLRETURN execute_params(Stmt* stmt, bool localDae) {
   }
   stmt->errCode = code;
   if (!localDae && code == ERR_NEED_DAE) {
+    // The back end asks for each value through ParamData and completes the
+    // Dataset, which stays its own.
     stmt->st_paramDataset = ds;
-    stmt->st_daeState = kDaeExec;
+    stmt->st_daeState = DAE_EXEC;
+    stmt->st_daeSets = static_cast<uint32_t>(rows);
+    stmt->st_daeDrvIndex = -1;
+    stmt->st_daeDrvRow = -1;
+    stmt->st_daePieces = 0;
+    stmt->st_daeCarryLen = 0;
     return SQL_NEED_DATA;
   }
   if ((stmt->st_drv->caps & DRV_CAP_FREEPARAMS) != 0) free_dataset(ds);
   return ExecuteFinish(stmt, static_cast<uint32_t>(rows));
-}
-
-// Sets whose values can only arrive through SQLParamData.
-bool has_dae_values(const Stmt* stmt) {
-  const uint16_t n = std::min(stmt->st_numParams, stmt->st_numParamSlots);
-  const Layout l = layout_of(stmt, false);
-  for (uint64_t r = 0; r < l.sets; ++r) {
-    for (uint16_t i = 0; i < n; ++i) {
-      const ParamBinding& pb = stmt->st_params[i];
-      if (pb.pb_number != i + 1 || pb.pb_lengthPtr == nullptr) continue;
-      const char* lenAt = l.rowSize != 0 ? address(pb.pb_lengthPtr, l.offset, r, l.rowSize)
-                                         : address(pb.pb_lengthPtr, l.offset, r, sizeof(int64_t));
-      if (is_dae_length(load_len(lenAt))) return true;
-    }
-  }
-  return false;
 }
 
 // Delivers one output value: column c of the output row into parameter i's
@@ -912,6 +905,49 @@ int32_t CTypeToDatasetType(int16_t cType, uint32_t* width) {
   return type;
 }
 
+bool ParamAtExec(const Stmt* stmt, const ParamBinding& pb, uint64_t r) {
+  if (pb.pb_lengthPtr == nullptr) return false;
+  Value v;
+  return read_value(pb, layout_of(stmt, false), r, &v) == 0 && v.cell == Cell::Dae;
+}
+
+int32_t ParamOfColumn(const Stmt* stmt, int32_t column) {
+  if (column < 0) return -1;
+  for (uint16_t i = 0; i < stmt->st_numParams; ++i) {
+    if (direction_of(stmt, i) == SQL_PARAM_OUTPUT) continue;
+    if (column-- == 0) return i;
+  }
+  return -1;
+}
+
+int64_t SetOfRow(const Stmt* stmt, int32_t row) {
+  if (row < 0) return -1;
+  const Layout l = layout_of(stmt, false);
+  for (uint64_t r = 0; r < l.sets; ++r) {
+    if (ignored(l, r)) continue;
+    if (row-- == 0) return static_cast<int64_t>(r);
+  }
+  return -1;
+}
+
+uint64_t DateTimeEscapeText(const void* text, uint64_t bytes, bool wide, int32_t sqlType,
+                            char (&out)[64]) {
+  char parsed[16];
+  const Value v{Cell::Value, static_cast<const char*>(text), bytes};
+  const int32_t t = parse_literal(v, wide, sqlType, parsed);
+  if (t == DS_NONE) return 0;
+  return literal_text(t, parsed, out);
+}
+
+bool BackEndTakesWide(const Stmt* stmt) {
+  const Conn* conn = stmt->st_dbc;
+  if (conn->cn_narrowDAE != 0) return false;
+  int32_t mode = 0;
+  uint16_t len = 0;
+  return stmt->st_drv->ops->DRV_GetInfo(conn->cn_hConn, DRVP_WIDE, &mode, 4, &len) == 0 &&
+         mode == 1;
+}
+
 ParamTypeEntry* ParamTypesBuild(const ParamShadow* shadows, uint16_t n, Desc* ipd) {
   auto* entries = static_cast<ParamTypeEntry*>(std::calloc(n > 0 ? n : 1, sizeof(ParamTypeEntry)));
   if (entries == nullptr) return nullptr;
@@ -953,11 +989,20 @@ void ParamTypesNarrow(ParamShadow* entries, uint16_t n) {
 }
 
 SQLRETURN ExecuteDAECheck(Stmt* stmt) {
-  if (stmt->st_daeState != kDaeNone) return fail(stmt, ERR_SEQUENCE);
-  // Values announced for SQLParamData cannot be collected yet; refusing before
-  // anything runs leaves the statement as it was.
-  if (has_dae_values(stmt)) return fail(stmt, ERR_NOT_CAPABLE);
-  return SQL_SUCCESS;
+  // An execution still waiting for values was ended by the Driver Manager,
+  // which does so when a piece is refused: its pieces go, and this one starts
+  // afresh.
+  if (stmt->st_daeState != DAE_NONE) {
+    stmt->st_daeState = DAE_NONE;
+    StmtDropParamDAE(stmt);
+  }
+  if (int32_t rc = StmtAllocParamDAE(stmt); rc != 0) return fail(stmt, rc);
+  stmt->st_daeScanCol = 0;
+  stmt->st_daeScanRow = 0;
+  stmt->st_daeRow = 0;
+  if (DAEScanParams(stmt) == 0) return SQL_SUCCESS;
+  stmt->st_daeState = DAE_EXEC;
+  return SQL_NEED_DATA;
 }
 
 SQLRETURN ExecuteParams(Stmt* stmt) { return execute_params(stmt, true); }

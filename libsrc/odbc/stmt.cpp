@@ -94,13 +94,19 @@ Stmt* StmtNew(Conn* conn) {
 }
 
 Stmt* StmtClose(Stmt* stmt) {
+  // Closing in the middle of data at execution abandons it: nothing runs, and
+  // every piece collected here or by the back end is released.
+  const bool waiting = stmt->st_daeState != 0;
   stmt->st_daeState = 0;
+  StmtDropParamDAE(stmt);
   SCS_ResetPosition(&stmt->st_cursor);
   if (stmt->state == STMT_STATE_PREPARED) {
     StmtFreeResult(stmt);
     (void)stmt->st_drv->ops->DRV_CloseCursor(stmt->st_hCursor);
     stmt->state = STMT_STATE_ALLOCATED;
     stmt->st_flags &= static_cast<uint16_t>(~STMT_F_RESULT);
+  } else if (waiting) {
+    (void)stmt->st_drv->ops->DRV_CloseCursor(stmt->st_hCursor);
   }
   // The descriptions and their attribute overrides stay: a prepared statement
   // still describes its result after its cursor was closed.

@@ -65,10 +65,18 @@ struct Stmt {
   ParamBinding* st_params;       // slot n - 1 for parameter n
   uint16_t st_numParamSlots;     // slots of st_params and st_paramShadow
   ParamShadow* st_paramShadow;
-  int16_t st_daeState;
+  int16_t st_daeState;       // DAE_* (dae.h)
   Dataset* st_paramDataset;  // parameters of the execution under way
-  int16_t st_daeScanCol;     // data-at-execution scan position
+  int16_t st_daeScanCol;     // data-at-execution scan position: the next value not yet asked for
   uint32_t st_daeScanRow;
+  int16_t st_daeCol;  // the value PutData appends to (collected here)
+  uint32_t st_daeRow;
+  int32_t st_daeDrvIndex;  // the value the back end named last (it collects)
+  int32_t st_daeDrvRow;
+  uint32_t st_daePieces;   // PutData calls for the current value
+  uint32_t st_daeSets;     // parameter sets of the Dataset the back end completes
+  uint8_t st_daeCarry[3];  // the end of a UTF-16 piece held for the next one
+  uint8_t st_daeCarryLen;
   uint64_t st_paramsetSize;
   uint64_t* st_paramsProcessedPtr;
   GetDataState st_getData;  // piecewise SQLGetData of the current row

@@ -267,6 +267,29 @@ int32_t StmtAllocParamDAE(Stmt* stmt) {
   return 0;
 }
 
+void StmtDropParamDAE(Stmt* stmt) {
+  if (owns_dae(stmt)) {
+    for (uint16_t i = 0; i < stmt->st_numParamSlots; ++i) {
+      ParamBinding* pb = &stmt->st_params[i];
+      if (pb->pb_daeBuffers == nullptr) continue;
+      for (uint64_t r = 0; r < pb->pb_daeRows; ++r) {
+        free(pb->pb_daeBuffers[r]);
+        pb->pb_daeBuffers[r] = nullptr;
+        pb->pb_daeLengths[r] = 0;
+      }
+    }
+  }
+  // A Dataset the back end was completing is the back end's, unless the
+  // caller frees what it hands down.
+  if (stmt->st_paramDataset != nullptr && (stmt->st_drv->caps & DRV_CAP_FREEPARAMS) != 0) {
+    DatasetFree(stmt->st_paramDataset);
+    free(stmt->st_paramDataset);
+  }
+  stmt->st_paramDataset = nullptr;
+  stmt->st_daePieces = 0;
+  stmt->st_daeCarryLen = 0;
+}
+
 int32_t StmtAllocColDAE(Stmt* stmt) {
   const SCS& scs = stmt->st_cursor;
   const uint64_t rows =

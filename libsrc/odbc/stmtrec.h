@@ -46,6 +46,9 @@ void DAEBuffersFree(char*** buffers, uint64_t count, uint64_t** lengths);
 // parameter slot, one per rowset row for every bound column. 0 or ERR_MEMORY.
 int32_t StmtAllocParamDAE(Stmt* stmt);
 int32_t StmtAllocColDAE(Stmt* stmt);
+// Releases the parameter values collected at execution and forgets a parameter
+// Dataset the back end was completing; the binding arrays stay.
+void StmtDropParamDAE(Stmt* stmt);
 
 // Descriptions.
 // The result description, asked from the back end once per result; null with

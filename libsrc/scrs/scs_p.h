@@ -12,7 +12,6 @@
 int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* drv, void* owner);
 // Releases everything an agent cursor's context holds.
 void SCS_FreeCursor(SCS* scs);
-int32_t SCS_SetPosResume(SCS* scs, uint16_t** statuses, int32_t* rows);
 
 // Replaces *list by a copy of n entries (none for n 0). 0 or ERR_MEMORY, with
 // the old list kept on failure.

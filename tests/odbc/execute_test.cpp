@@ -536,15 +536,6 @@ TEST_F(ExecuteTest, DataAtExecution) {
   EXPECT_EQ(SQLExecute(stmt_), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HYC00");
   EXPECT_EQ(Col(0).ind[0], DS_IND_DAE);
-
-  // Without that, nothing is sent.
-  got.Reset();
-  SFake().Reset();
-  Prepared({"a"}, DRV_CAPBIT_NEEDBIND | DRV_CAPBIT_PARAM_OP | DRV_CAPBIT_EXECUTE2);
-  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 5, 0, text, 4, &len);
-  EXPECT_EQ(SQLExecute(stmt_), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HYC00");
-  EXPECT_EQ(got.executions, 0);
 }
 
 // ---- Output parameters ------------------------------------------------------------

@@ -1,0 +1,481 @@
+// dae.cpp -- data at execution for statement parameters. An execution with
+// values announced as SQL_DATA_AT_EXEC or SQL_LEN_DATA_AT_EXEC(n) answers
+// SQL_NEED_DATA; each SQLParamData names the next value wanted, row by row
+// and within a parameter set in parameter order, SQLPutData sends it in pieces,
+// and the SQLParamData after the last value runs the execution and answers
+// for it. Two roads, chosen by the back end's capability at every call: the
+// core collects the pieces in the bindings and marshals them like bound values
+// (local road), or every piece goes to the back end, which names the values and
+// completes its parameter Dataset itself (driver road).
+// Owns the pieces of the local road, held by the bindings until the execution,
+// the next execution or a close.
+// Threading: under the statement's connection call lock.
+// Not here: values of bound columns sent at execution for SetPos and
+// BulkOperations (they come with the positioned operations).
+
+#include "odbc/dae.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "drv/dataset.h"
+#include "drv/errtab.h"
+#include "odbc/binding.h"
+#include "odbc/conn.h"
+#include "odbc/ctypes.h"
+#include "odbc/cvt.h"
+#include "odbc/execute.h"
+#include "odbc/stmt.h"
+#include "odbc/stmtrec.h"
+#include "platform/windows/codepage.h"
+
+namespace {
+
+SQLRETURN fail(Stmt* stmt, int32_t code) {
+  stmt->errCode = code;
+  return SQL_ERROR;
+}
+
+bool is_variable(int16_t cType) {
+  return cType == SQL_C_CHAR || cType == SQL_C_WCHAR || cType == SQL_C_BINARY;
+}
+
+bool is_datetime_sql(int32_t t) {
+  return t == SQL_DATE || t == SQL_TIME || t == SQL_TIMESTAMP || t == SQL_TYPE_DATE ||
+         t == SQL_TYPE_TIME || t == SQL_TYPE_TIMESTAMP;
+}
+
+bool is_binary_sql(int32_t t) {
+  return t == SQL_BINARY || t == SQL_VARBINARY || t == SQL_LONGVARBINARY;
+}
+
+uint64_t wide_units(const void* text) {
+  const auto* p = static_cast<const char*>(text);
+  uint64_t n = 0;
+  for (;; ++n) {
+    char16_t u;
+    std::memcpy(&u, p + 2 * n, 2);
+    if (u == 0) return n;
+  }
+}
+
+// A piece's length in bytes: SQL_NTS measured by the C type.
+uint64_t piece_length(int16_t cType, const void* data, int64_t length) {
+  if (length != SQL_NTS) return static_cast<uint64_t>(length);
+  if (cType == SQL_C_WCHAR) return 2 * wide_units(data);
+  return std::strlen(static_cast<const char*>(data));
+}
+
+// PutData's argument rules: a value pointer unless the length says there is
+// nothing to read, and no negative length but the few ODBC names.
+bool valid_piece(const void* data, int64_t length) {
+  if (length == SQL_NULL_DATA || length == SQL_DEFAULT_PARAM) return true;
+  if (length < 0 && length != SQL_NTS) return false;
+  return data != nullptr || length == 0;
+}
+
+// ---- Local road ----------------------------------------------------------------
+
+// A collected value's block holds block_size(length) bytes, so that its size
+// needs no field of its own and a value arriving in many small pieces is
+// copied a bounded number of times.
+uint64_t block_size(uint64_t length) { return length <= 16 ? 16 : std::bit_ceil(length); }
+
+void drop_value(ParamBinding& pb, uint64_t row) {
+  std::free(pb.pb_daeBuffers[row]);
+  pb.pb_daeBuffers[row] = nullptr;
+  pb.pb_daeLengths[row] = 0;
+}
+
+// Appends one piece to the value of parameter set `row`. -> a driver error code;
+// a refused piece leaves the value as it was.
+int32_t param_append(Stmt* stmt, ParamBinding& pb, const void* data, int64_t length, uint64_t row) {
+  if (!valid_piece(data, length) || length == SQL_DEFAULT_PARAM) return ERR_ARGUMENT;
+  if (pb.pb_daeBuffers == nullptr || row >= pb.pb_daeRows) return ERR_SEQUENCE;
+  // A number, a date or any other fixed-size value comes whole, once.
+  const bool fixed = !is_variable(pb.pb_cType);
+  if (fixed && data == nullptr && length != SQL_NULL_DATA) return ERR_ARGUMENT;
+  if (fixed && stmt->st_daePieces > 0) return ERR_SEQUENCE;
+  if (length == SQL_NULL_DATA) {
+    drop_value(pb, row);
+    pb.pb_daeLengths[row] = DAE_NULL_LENGTH;
+    ++stmt->st_daePieces;
+    return 0;
+  }
+  const uint64_t n =
+      fixed ? static_cast<uint64_t>(pb.pb_transferSize) : piece_length(pb.pb_cType, data, length);
+  ++stmt->st_daePieces;
+  if (n == 0) {
+    if (pb.pb_daeBuffers[row] == nullptr) pb.pb_daeLengths[row] = 0;  // empty, not NULL
+    return 0;
+  }
+  // Data after a NULL piece starts the value afresh.
+  const uint64_t old = pb.pb_daeBuffers[row] != nullptr ? pb.pb_daeLengths[row] : 0;
+  char* block = pb.pb_daeBuffers[row];
+  const uint64_t need = old + n;
+  if (need < old || need > SIZE_MAX / 2) return ERR_MEMORY;
+  if (block == nullptr || block_size(need) > block_size(old)) {
+    char* grown = static_cast<char*>(std::realloc(block, block_size(need)));
+    if (grown == nullptr) {
+      --stmt->st_daePieces;
+      return ERR_MEMORY;
+    }
+    block = grown;
+    pb.pb_daeBuffers[row] = block;
+  }
+  std::memcpy(block + old, data, n);
+  pb.pb_daeLengths[row] = need;
+  return 0;
+}
+
+void free_collected(Stmt* stmt) {
+  for (uint16_t i = 0; i < stmt->st_numParamSlots; ++i) {
+    ParamBinding& pb = stmt->st_params[i];
+    if (pb.pb_daeBuffers == nullptr) continue;
+    for (uint64_t r = 0; r < pb.pb_daeRows; ++r) drop_value(pb, r);
+  }
+}
+
+SQLRETURN next_param(Stmt* stmt, void** token) {
+  const uint32_t r = stmt->st_daeScanRow;
+  stmt->st_daeRow = r;
+  if (stmt->st_paramsProcessedPtr != nullptr) *stmt->st_paramsProcessedPtr = r + 1;
+  if (stmt->st_daeState == DAE_EXEC_READY) {
+    const SQLRETURN rc = ExecuteParams(stmt);
+    // The Dataset holds copies: the pieces go now, whatever the outcome.
+    stmt->st_daeState = DAE_NONE;
+    free_collected(stmt);
+    return rc;
+  }
+  const int16_t col = stmt->st_daeScanCol;
+  stmt->st_daeCol = col;
+  stmt->st_daeScanCol = static_cast<int16_t>(col + 1);
+  stmt->st_daePieces = 0;
+  ParamBinding& pb = stmt->st_params[col];
+  // A value asked for again starts empty.
+  if (pb.pb_daeBuffers != nullptr && r < pb.pb_daeRows) drop_value(pb, r);
+  if (token != nullptr) *token = pb.pb_data;
+  if (DAEScanParams(stmt) == 0) stmt->st_daeState = DAE_EXEC_READY;
+  return SQL_NEED_DATA;
+}
+
+SQLRETURN param_data_local(Stmt* stmt, void** token) {
+  switch (stmt->st_daeState) {
+    case DAE_EXEC:
+    case DAE_EXEC_READY: return next_param(stmt, token);
+    default: return fail(stmt, ERR_SEQUENCE);
+  }
+}
+
+SQLRETURN put_data_local(Stmt* stmt, const void* data, int64_t length) {
+  if (stmt->st_daeState != DAE_EXEC && stmt->st_daeState != DAE_EXEC_READY)
+    return fail(stmt, ERR_SEQUENCE);
+  if (stmt->st_daeCol < 0 || stmt->st_daeCol >= stmt->st_numParamSlots)
+    return fail(stmt, ERR_SEQUENCE);
+  if (int32_t rc =
+          param_append(stmt, stmt->st_params[stmt->st_daeCol], data, length, stmt->st_daeRow);
+      rc != 0)
+    return fail(stmt, rc);
+  return SQL_SUCCESS;
+}
+
+// ---- Driver road ---------------------------------------------------------------
+
+// One piece as the back end takes it.
+struct Piece {
+  int32_t type = DS_CHAR;
+  int16_t indicator = 0;
+  const char* data = nullptr;
+  uint64_t length = 0;
+  char* owned = nullptr;              // a converted copy, freed with the piece
+  char text[NUMERIC_TEXT_SIZE] = {};  // short conversions
+  ~Piece() { std::free(owned); }
+};
+
+char* own(Piece& p, uint64_t bytes) {
+  p.owned = static_cast<char*>(std::malloc(bytes > 0 ? bytes : 1));
+  return p.owned;
+}
+
+bool is_high_surrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+
+// UTF-16 bytes as 8-bit text of the ANSI code page. A piece may end inside a
+// character (an odd byte, the first half of a surrogate pair): that end is held
+// back in the statement and goes before the next piece.
+int32_t narrow_piece(Stmt* stmt, Piece& p) {
+  const uint64_t held = stmt->st_daeCarryLen;
+  const uint64_t total = held + p.length;
+  char* joined = static_cast<char*>(std::malloc(total > 0 ? total : 1));
+  if (joined == nullptr) return ERR_MEMORY;
+  std::memcpy(joined, stmt->st_daeCarry, held);
+  if (p.length > 0) std::memcpy(joined + held, p.data, p.length);
+  uint64_t units = total / 2;
+  if (units > 0) {
+    char16_t last;
+    std::memcpy(&last, joined + 2 * (units - 1), 2);
+    if (is_high_surrogate(last)) --units;
+  }
+  const uint64_t keep = total - 2 * units;
+  std::memcpy(stmt->st_daeCarry, joined + 2 * units, keep);
+  stmt->st_daeCarryLen = static_cast<uint8_t>(keep);
+  int32_t rc = 0;
+  p.type = DS_CHAR;
+  p.data = nullptr;
+  p.length = 0;
+  if (units > 0) {
+    // A unit gives at most three bytes.
+    char* out = own(p, 3 * units);
+    const auto* wide = reinterpret_cast<const char16_t*>(joined);
+    const int n = out != nullptr && units <= INT32_MAX / 3
+                      ? WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(units), out,
+                                            static_cast<int>(3 * units), nullptr, nullptr)
+                      : -1;
+    if (n < 0) {
+      rc = ERR_MEMORY;
+    } else {
+      p.data = out;
+      p.length = static_cast<uint64_t>(n);
+    }
+  }
+  std::free(joined);
+  return rc;
+}
+
+// Hands a piece to the back end; a piece too long for one call goes in parts.
+int32_t send_piece(Stmt* stmt, const Piece& p) {
+  const DriverOps* ops = stmt->st_drv->ops;
+  constexpr uint64_t kMaxPart = 1u << 30;
+  uint64_t at = 0;
+  do {
+    const uint64_t n = std::min(p.length - at, kMaxPart);
+    if (int32_t rc = ops->DRV_PutData(
+            stmt->st_hCursor, static_cast<uint32_t>(p.type), static_cast<uint16_t>(p.indicator),
+            p.data != nullptr ? p.data + at : nullptr, static_cast<int32_t>(n));
+        rc != 0)
+      return rc;
+    at += n;
+  } while (at < p.length);
+  return 0;
+}
+
+// Hex text for a binary SQL type as bytes. A piece may end between the two
+// digits of a byte: that digit is held back for the next piece.
+int32_t hex_piece(Stmt* stmt, Piece& p) {
+  const uint64_t held = stmt->st_daeCarryLen;
+  const uint64_t total = held + p.length;
+  char* out = own(p, total / 2);
+  if (out == nullptr) return ERR_MEMORY;
+  uint64_t done = 0;
+  if (held == 1 && p.length > 0) {
+    const char pair[2] = {static_cast<char>(stmt->st_daeCarry[0]), p.data[0]};
+    HexToBinary(out, pair, 2);
+    done = 1;
+  }
+  const uint64_t rest = p.length - std::min<uint64_t>(p.length, held);
+  const char* from = p.data + (p.length - rest);
+  HexToBinary(out + done, from, rest & ~uint64_t{1});
+  if (rest % 2 != 0) {
+    stmt->st_daeCarry[0] = static_cast<uint8_t>(from[rest - 1]);
+    stmt->st_daeCarryLen = 1;
+  } else if (held == 0 || p.length > 0) {
+    stmt->st_daeCarryLen = 0;
+  }
+  p.type = DS_BINARY;
+  p.data = out;
+  p.length = total / 2;
+  return 0;
+}
+
+// The end of a value held back by a piece before: a lone first half of a
+// surrogate pair goes as the ANSI form of that unit; an odd byte or a lone hex
+// digit is no character and is dropped.
+int32_t flush_carry(Stmt* stmt) {
+  const uint8_t held = stmt->st_daeCarryLen;
+  stmt->st_daeCarryLen = 0;
+  if (held < 2) return 0;
+  Piece p;
+  char16_t u;
+  std::memcpy(&u, stmt->st_daeCarry, 2);
+  const int n = WideCharToMultiByte(CP_ACP, 0, &u, 1, p.text, sizeof p.text, nullptr, nullptr);
+  if (n <= 0) return 0;
+  p.data = p.text;
+  p.length = static_cast<uint64_t>(n);
+  return send_piece(stmt, p);
+}
+
+// Shapes a piece of the application's C type as marshalling shapes a value of
+// that type: text stays text (a whole date-time escape becomes the plain text
+// of its value), hex text for a binary SQL type becomes bytes, NUMERIC and GUID
+// values become their text, fixed-size values are taken at their size.
+int32_t shape_piece(Stmt* stmt, const ParamBinding& pb, const void* data, int64_t length,
+                    Piece& p) {
+  const int16_t cType = pb.pb_cType;
+  uint32_t width = 0;
+  p.type = CTypeToDatasetType(cType, &width);
+  if (length == SQL_NULL_DATA) {
+    p.indicator = DS_IND_NULL;
+    stmt->st_daeCarryLen = 0;  // what was held belongs to the discarded value
+    return 0;
+  }
+  const auto* bytes = static_cast<const char*>(data);
+  switch (cType) {
+    case SQL_C_CHAR:
+    case SQL_C_WCHAR: {
+      const bool wide = cType == SQL_C_WCHAR;
+      p.data = bytes;
+      p.length = piece_length(cType, data, length);
+      if (!wide && is_binary_sql(pb.pb_sqlType)) return hex_piece(stmt, p);
+      if (is_datetime_sql(pb.pb_sqlType) && p.length > 0) {
+        char text[64];
+        if (const uint64_t n = DateTimeEscapeText(bytes, p.length, wide, pb.pb_sqlType, text);
+            n > 0) {
+          if (!wide) {
+            std::memcpy(p.text, text, n);
+            p.length = n;
+          } else {
+            // The escape's text is ASCII: widened unit for unit.
+            for (uint64_t i = 0; i < n && 2 * i + 1 < sizeof p.text; ++i) {
+              const char16_t u = static_cast<unsigned char>(text[i]);
+              std::memcpy(p.text + 2 * i, &u, 2);
+            }
+            p.length = std::min<uint64_t>(2 * n, sizeof p.text);
+          }
+          p.data = p.text;
+        }
+      }
+      if (wide && !BackEndTakesWide(stmt)) return narrow_piece(stmt, p);
+      return 0;
+    }
+    case SQL_C_BINARY:
+      p.type = DS_BINARY;
+      p.data = bytes;
+      p.length = piece_length(cType, data, length);
+      return 0;
+    case SQL_C_NUMERIC: {
+      SQL_NUMERIC_STRUCT n{};
+      std::memcpy(&n, bytes, sizeof n);
+      const int64_t len = NumericToText(&n, p.text, sizeof p.text);
+      if (len < 0) return ERR_NUMERIC_RANGE;
+      p.type = DS_CHAR;
+      p.data = p.text;
+      p.length = static_cast<uint64_t>(len);
+      return 0;
+    }
+    case SQL_C_GUID: {
+      SQLGUID g{};
+      std::memcpy(&g, bytes, sizeof g);
+      GuidToText(p.text, &g);
+      p.type = DS_CHAR;
+      p.data = p.text;
+      p.length = 36;
+      return 0;
+    }
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT: {
+      int64_t x;
+      std::memcpy(&x, bytes, sizeof x);
+      const int n =
+          cType == SQL_C_SBIGINT
+              ? std::snprintf(p.text, sizeof p.text, "%lld", static_cast<long long>(x))
+              : std::snprintf(p.text, sizeof p.text, "%llu", static_cast<unsigned long long>(x));
+      p.type = DS_CHAR;
+      p.data = p.text;
+      p.length = static_cast<uint64_t>(n);
+      return 0;
+    }
+    default:
+      p.data = bytes;
+      p.length = width;
+      return 0;
+  }
+}
+
+SQLRETURN param_data_driver(Stmt* stmt, void** token) {
+  if (stmt->st_daeState != DAE_EXEC) return fail(stmt, ERR_SEQUENCE);
+  // The value before ends here: what a wide piece held back goes with it.
+  if (int32_t rc = flush_carry(stmt); rc != 0) {
+    (void)StmtPostDriverErrors(stmt);
+    return fail(stmt, rc);
+  }
+  int32_t index = -1;
+  int32_t row = -1;
+  int32_t count = 0;
+  const int32_t code = stmt->st_drv->ops->DRV_ParamData(stmt->st_hCursor, &index, &row,
+                                                        &stmt->st_setPosStatus, &count);
+  stmt->errCode = code;
+  if (code == ERR_NEED_DAE) {
+    // The back end counts the columns and rows of its Dataset, which has no
+    // column for an output parameter and no row for an ignored set.
+    const int32_t param = ParamOfColumn(stmt, index);
+    const int64_t set = SetOfRow(stmt, row);
+    if (param < 0 || param >= stmt->st_numParamSlots || set < 0) {
+      stmt->st_daeState = DAE_NONE;
+      return fail(stmt, ERR_GENERAL);
+    }
+    stmt->st_daeDrvIndex = param;
+    stmt->st_daeDrvRow = static_cast<int32_t>(set);
+    stmt->st_daePieces = 0;
+    if (stmt->st_paramsProcessedPtr != nullptr)
+      *stmt->st_paramsProcessedPtr = static_cast<uint64_t>(set) + 1;
+    if (token != nullptr) *token = stmt->st_params[param].pb_data;
+    return SQL_NEED_DATA;
+  }
+  // Any other answer ends the dialogue: a further ParamData runs nothing again.
+  stmt->st_daeState = DAE_NONE;
+  return ExecuteFinish(stmt, stmt->st_daeSets);
+}
+
+SQLRETURN put_data_driver(Stmt* stmt, const void* data, int64_t length) {
+  if (stmt->st_daeState != DAE_EXEC) return fail(stmt, ERR_SEQUENCE);
+  if (!valid_piece(data, length)) return fail(stmt, ERR_ARGUMENT);
+  const int32_t index = stmt->st_daeDrvIndex;
+  if (index < 0 || index >= stmt->st_numParamSlots) return fail(stmt, ERR_SEQUENCE);
+  const ParamBinding& pb = stmt->st_params[index];
+  const bool fixed = !is_variable(pb.pb_cType);
+  if (fixed && stmt->st_daePieces > 0) return fail(stmt, ERR_SEQUENCE);
+  if (length == SQL_DEFAULT_PARAM) return fail(stmt, ERR_NOT_CAPABLE);
+  if (fixed && data == nullptr && length != SQL_NULL_DATA) return fail(stmt, ERR_ARGUMENT);
+  Piece p;
+  if (int32_t rc = shape_piece(stmt, pb, data, length, p); rc != 0) return fail(stmt, rc);
+  if (int32_t rc = send_piece(stmt, p); rc != 0) {
+    (void)StmtPostDriverErrors(stmt);
+    return fail(stmt, rc);
+  }
+  ++stmt->st_daePieces;
+  return SQL_SUCCESS;
+}
+
+}  // namespace
+
+int DAEScanParams(Stmt* stmt) {
+  const uint16_t n = std::min(stmt->st_numParams, stmt->st_numParamSlots);
+  for (; stmt->st_daeScanRow < stmt->st_paramsetSize;
+       ++stmt->st_daeScanRow, stmt->st_daeScanCol = 0) {
+    for (; stmt->st_daeScanCol < n; ++stmt->st_daeScanCol) {
+      const ParamBinding& pb = stmt->st_params[stmt->st_daeScanCol];
+      if (pb.pb_number != stmt->st_daeScanCol + 1) continue;
+      if (ParamAtExec(stmt, pb, stmt->st_daeScanRow)) return 1;
+    }
+  }
+  stmt->st_daeScanCol = 0;
+  stmt->st_daeScanRow = 0;
+  return 0;
+}
+
+SQLRETURN ParamDataImpl(Stmt* stmt, const CallSlot* args) {
+  auto** token = SlotAs<void**>(args[0]);
+  if (stmt->st_daeState == DAE_NONE) return fail(stmt, ERR_SEQUENCE);
+  if (stmt->st_dbc->cn_hasV2DAE != 0) return param_data_driver(stmt, token);
+  return param_data_local(stmt, token);
+}
+
+SQLRETURN PutDataImpl(Stmt* stmt, const CallSlot* args) {
+  const auto* data = SlotAs<const void*>(args[0]);
+  const int64_t length = SlotI64(args[1]);
+  if (stmt->st_daeState == DAE_NONE) return fail(stmt, ERR_SEQUENCE);
+  if (stmt->st_dbc->cn_hasV2DAE != 0) return put_data_driver(stmt, data, length);
+  return put_data_local(stmt, data, length);
+}
