@@ -23,6 +23,7 @@
 
 #include "platform/informix/ixr_api.h"
 #include "bench/bench_support.h"
+#include "bench/odbc_support.h"
 
 namespace {
 
@@ -36,16 +37,6 @@ std::string g_dbFile;
 [[noreturn]] void die(const char* what) {
   std::fprintf(stderr, "odbc_bench: %s failed: %d %s\n", what, ixr_sqlca()->sqlcode,
                ixr_sqlca()->sqlerrm);
-  std::exit(1);
-}
-
-void odbcCheck(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h, const char* what) {
-  if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) return;
-  SQLCHAR state[6] = {}, text[512] = {};
-  SQLINTEGER native = 0;
-  SQLSMALLINT len = 0;
-  SQLGetDiagRec(type, h, 1, state, &native, text, sizeof text, &len);
-  std::fprintf(stderr, "odbc_bench: %s failed: %s %s\n", what, state, text);
   std::exit(1);
 }
 
@@ -65,48 +56,9 @@ void setUp() {
   ixr_disconnect("load");
   g_dbFile = g_root + "/bench/b.db";
 
-  std::ofstream(g_root + "/odbcinst.ini")
-      << "[Kestrane W]\nDriver=" KES_DRIVER_W "\nThreading=0\n\n"
-      << "[Kestrane A]\nDriver=" KES_DRIVER_A "\nThreading=0\n";
-  std::ofstream(g_root + "/odbc.ini")
-      << "[ODBC Data Sources]\nkes_w=Kestrane W\nkes_a=Kestrane A\n\n"
-      // Without NoRowsetSizeLimit the agent serves rowsets of at most 100 rows.
-      << "[kes_w]\nDriver=Kestrane W\nDatabase=b@bench\nNoRowsetSizeLimit=1\n\n"
-      << "[kes_a]\nDriver=Kestrane A\nDatabase=b@bench\nNoRowsetSizeLimit=1\n";
-  setenv("ODBCSYSINI", g_root.c_str(), 1);
-  setenv("ODBCINI", (g_root + "/odbc.ini").c_str(), 1);
+  // Without NoRowsetSizeLimit the agent serves rowsets of at most 100 rows.
+  WriteOdbcConfig(g_root, "NoRowsetSizeLimit=1\n");
 }
-
-// One connection with one statement, closed at the end of a benchmark.
-struct Session {
-  SQLHENV env = nullptr;
-  SQLHDBC dbc = nullptr;
-  SQLHSTMT st = nullptr;
-
-  explicit Session(const char* dsn) {
-    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
-    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    std::string in = std::string("DSN=") + dsn;
-    odbcCheck(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                               SQL_DRIVER_NOPROMPT),
-              SQL_HANDLE_DBC, dbc, "connect");
-    odbcCheck(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st), SQL_HANDLE_DBC, dbc, "statement");
-  }
-  ~Session() {
-    SQLFreeHandle(SQL_HANDLE_STMT, st);
-    SQLDisconnect(dbc);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
-  }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
-
-  void exec(const char* sql) {
-    odbcCheck(SQLExecDirect(st, (SQLCHAR*)sql, SQL_NTS), SQL_HANDLE_STMT, st, sql);
-    SQLFreeStmt(st, SQL_CLOSE);
-  }
-};
 
 // The application's values of one row, as every fetch road delivers them.
 struct Row {
@@ -325,14 +277,6 @@ void BM_PlainInsert(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kInsertRows);
 }
 
-long peakKb() {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  return -1;
-}
-
 // A fresh process of this program reads the first N rows one at a time on a
 // forward-only cursor and prints how far its peak resident size grew while it did;
 // a process of its own, so that no heap freed by earlier work hides the growth.
@@ -343,9 +287,9 @@ int peakChild(const char* dsn, long rows) {
   odbcFetch(s, Road::Bound, (std::string(kSelect) + " WHERE i < 1000").c_str(),
             &sum);                                // first blocks laid out
   std::ofstream("/proc/self/clear_refs") << "5";  // the peak restarts from the current size
-  long before = peakKb();
+  long before = PeakKb();
   if (odbcFetch(s, Road::Bound, sql.c_str(), &sum) != rows) return 1;
-  std::printf("%ld %ld\n", peakKb() - before, peakKb());
+  std::printf("%ld %ld\n", PeakKb() - before, PeakKb());
   return 0;
 }
 

@@ -113,6 +113,8 @@ std::vector<std::vector<std::string>> selectAll(DrvHandle cur, const char* sql) 
           std::memcpy(&lv, cell, sizeof lv);
           const auto* p = static_cast<const char*>(lv.data);
           row.push_back(col.type == DS_LONGCHAR ? std::string(p, lv.length) : hexOf(p, lv.length));
+        } else if (col.type == DS_CHAR || col.type == DS_STRING) {
+          row.push_back(std::string(cell, strnlen(cell, col.width)));
         } else {
           row.push_back("?");
         }
@@ -260,6 +262,32 @@ TEST_F(AgentDae, RefusedMergeAndCloseEndTheDialogue) {
     }
   }
   EXPECT_TRUE(selectAll(cur, "select n from tm").empty());
+  ASSERT_EQ(INF_EndCursor(cur), 0);
+}
+
+// A column whose marked cells get only a NULL piece, or none, takes NULL or an
+// empty value whatever its type.
+TEST_F(AgentDae, CellsWithoutDataTakeNullOrEmpty) {
+  const DrvHandle cur = cursorWith("create table tn (n integer, t varchar(5))");
+  int32_t rc = 0;
+  for (bool null : {true, false}) {
+    SCOPED_TRACE(null ? "NULL pieces" : "no piece");
+    ASSERT_EQ(
+        INF_PrepareExecute(cur, "insert into tn values (?, ?)",
+                           makeParams({{DS_INTEGER, 4, {"?"}}, {DS_CHAR, 1, {"?"}}}), 2, kTypes),
+        ERR_NEED_DAE);
+    for (int32_t type : {DS_INTEGER, DS_CHAR}) {
+      paramData(cur, &rc);
+      ASSERT_EQ(rc, ERR_NEED_DAE);
+      if (null) {
+        ASSERT_EQ(INF_PutData(cur, type, DS_IND_NULL, nullptr, 0), 0);
+      }
+    }
+    paramData(cur, &rc);
+    ASSERT_EQ(rc, 0);
+  }
+  const std::vector<std::vector<std::string>> want = {{"NULL", "NULL"}, {"0", ""}};
+  EXPECT_EQ(selectAll(cur, "select n, t from tn order by n"), want);
   ASSERT_EQ(INF_EndCursor(cur), 0);
 }
 

@@ -211,6 +211,19 @@ TEST_F(DaeTest, LocalRoadRefusesASecondPieceOfAFixedSizeValue) {
   SQLINTEGER sent = 0;
   memcpy(&sent, be.params->cols[0].data, 4);
   EXPECT_EQ(sent, 41);
+
+  // The Driver Manager ends a dialogue whose piece was refused without telling
+  // the driver: the next execution starts afresh instead of being refused.
+  ASSERT_EQ(SQLExecute(stmt_), SQL_NEED_DATA);
+  ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
+  ASSERT_EQ(Put(&second, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecute(stmt_), SQL_NEED_DATA);
+  ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
+  EXPECT_EQ(StmtOf(stmt_)->st_params[0].pb_daeBuffers[0], nullptr);
+  ASSERT_EQ(Put(&first, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_SUCCESS);
+  memcpy(&sent, be.params->cols[0].data, 4);
+  EXPECT_EQ(sent, 41);
 }
 
 // A large value in small pieces arrives whole; its buffer grows by doubling, so
