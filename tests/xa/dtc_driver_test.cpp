@@ -96,4 +96,19 @@ TEST_F(EnlistTest, AFailedEnlistmentLeavesTheConnectionAsItWas) {
   DtcTestRelease(tx);
 }
 
+TEST_F(EnlistTest, AValueHoldingASemicolonCannotReachTheCoordinatorsConnectText) {
+  // The coordinator reconnects with DSN=...;UID=...;PWD=...; for recovery: a ';'
+  // in a value would add keywords of its own.
+  SQLHDBC dbc = connect("DSN=xa1;UID=u;PWD={p;DATABASE=two@xa_two};");
+  ASSERT_NE(dbc, nullptr);
+  const int before = DtcTestResourceManagers();
+  ITransaction* tx = begin();
+  EXPECT_EQ(enlist(dbc, tx), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc).substr(0, 5), "IM932");
+  EXPECT_EQ(DtcTestResourceManagers(), before);
+  EXPECT_EQ(exec(dbc, "select a from t"), SQL_SUCCESS);
+  disconnect(dbc);
+  DtcTestRelease(tx);
+}
+
 }  // namespace
