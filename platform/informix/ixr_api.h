@@ -166,6 +166,8 @@ enum {
   IXR_E_ROUTINE_EXISTS = -673,
   IXR_E_NO_ROUTINE = -674,
   IXR_E_REF_MISSING = -691,
+  IXR_E_UNDEFINED_VARIABLE = -696, /* a procedure variable read before it was set */
+  IXR_E_USER = -746,               /* RAISE EXCEPTION -746 with the procedure's own text */
   IXR_E_REF_IN_USE = -692,
   IXR_E_BAD_DATABASE_NAME = -761,
   IXR_E_NO_SERVER = -908,
@@ -189,6 +191,7 @@ enum {
   IXR_E_DT_INCOMPATIBLE = -1266,
   IXR_E_DT_OUT_OF_RANGE = -1267,
   IXR_E_CONNECTION_IN_USE = -1801,
+  IXR_E_TOO_COMPLEX = -8301, /* nesting or procedure calls past the server's limits */
   IXR_E_NOT_CURRENT = -1802,
   IXR_E_NO_CONNECTION = -1803,
   IXR_E_NO_SERVER_NAME = -25560,

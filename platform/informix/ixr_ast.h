@@ -17,6 +17,7 @@ namespace ixr {
 
 struct Select;
 struct TableDef;
+struct Stmt;
 
 enum class ExprKind {
   Literal,  // literal: its kind, text: its value (strings unquoted)
@@ -47,6 +48,7 @@ enum class ExprKind {
   Units,            // args[0] UNITS unit (dtQual's first field)
   Substring,        // args[0][args[1], args[2]]
   Extend,           // EXTEND(args[0], dtQual)
+  Variable,         // a procedure variable: slot (the parser reads it as a Column)
 };
 
 enum class LiteralKind { Int, Decimal, Float, String, Null };
@@ -65,6 +67,7 @@ struct Expr {
   bool distinct = false;  // aggregate DISTINCT
   bool hasOperand = false, hasElse = false;
   int marker = -1;  // marker index (ExprKind::Marker)
+  int slot = -1;    // variable slot in the procedure's frame (ExprKind::Variable)
   size_t pos = 0;   // offset in the statement text
 
   // Analysis.
@@ -116,6 +119,7 @@ struct SelectCore {
   Expr* where = nullptr;
   std::vector<Expr*> groupBy;
   Expr* having = nullptr;
+  std::vector<std::string> into;  // SELECT ... INTO variables (procedure bodies only)
 };
 
 struct OrderItem {
@@ -220,6 +224,91 @@ enum Isolation { kDirtyRead = 1, kCommittedRead = 2, kCursorStability = 3, kRepe
 constexpr int kLockNoWait = -2;
 constexpr int kLockWaitDefault = -1;
 
+// ------------------------------------------------------------------ procedures
+// A procedure body is parsed whole when it is created (its syntax errors are the
+// CREATE's) and kept as spans of its text: the runtime parses each expression list,
+// query and SQL statement of it again, as a statement of its own, when it runs it.
+
+// Start and end offsets in the statement text.
+struct Span {
+  size_t pos = 0, end = 0;
+};
+
+// An expression list of a procedure statement: the parsed expressions and their text.
+struct ProcExprs {
+  std::vector<Expr*> exprs;
+  Span span;
+};
+
+struct ProcVarDef {
+  std::string name;
+  IxType type;
+  TableName likeTable;     // DEFINE x LIKE table.column: the type comes from the catalog
+  std::string likeColumn;  // empty: the type is written out
+  bool global = false;     // DEFINE GLOBAL: one value per session, shared by procedures
+  ProcExprs init;          // DEFAULT of a parameter or a GLOBAL variable
+  size_t pos = 0;
+};
+
+struct ProcBlock;
+
+struct ProcHandler {
+  std::vector<int32_t> codes;    // IN (...): SQL or ISAM codes; empty: every error
+  std::vector<std::string> set;  // SET variables for the code, the ISAM code and the text
+  ProcBlock* body = nullptr;
+  bool resume = false;  // END EXCEPTION WITH RESUME
+  size_t pos = 0;
+};
+
+enum class ProcKind {
+  Let,       // names = values, or names = (query)
+  If,        // conds[k] THEN blocks[k]; an ELSE block is the one past the conditions
+  For,       // names[0] IN items: blocks[0]
+  While,     // conds[0]: blocks[0]
+  Foreach,   // query with INTO: blocks[0]; word: the cursor name, if any
+  Exit,      // word: "for", "while", "foreach", or empty for the innermost loop
+  Continue,  // as Exit
+  Return,    // values; resume: WITH RESUME
+  Raise,     // values: SQL code [, ISAM code [, text]]
+  Call,      // word(values) RETURNING names
+  Block,     // BEGIN blocks[0] END
+  Sql,       // sql: any other statement
+};
+
+// A FOR list item: one value, or a range when `to` has an expression.
+struct ForItem {
+  ProcExprs from, to, step;
+};
+
+struct ProcStmt {
+  ProcKind kind = ProcKind::Sql;
+  Span span;  // the whole statement
+  std::vector<std::string> names;
+  ProcExprs values;
+  std::vector<ProcExprs> conds;
+  std::vector<ForItem> items;
+  Select* query = nullptr;
+  Span querySpan;
+  Stmt* sql = nullptr;
+  std::vector<ProcBlock*> blocks;
+  std::string word;
+  bool resume = false;
+};
+
+// A statement block: its DEFINEs, then its ON EXCEPTION handlers, then its statements.
+struct ProcBlock {
+  std::vector<ProcVarDef> vars;
+  std::vector<ProcHandler> handlers;
+  std::vector<ProcStmt*> stmts;
+};
+
+struct ProcDef {
+  std::vector<ProcVarDef> params;
+  std::vector<IxType> returns;
+  std::vector<std::string> returnNames;  // RETURNING type AS name; empty when unnamed
+  ProcBlock* body = nullptr;
+};
+
 struct Stmt {
   StmtKind kind = StmtKind::Select;
   size_t pos = 0, end = 0;   // span in the text
@@ -254,7 +343,9 @@ struct Stmt {
 
   int numArgs = 0;  // CREATE PROCEDURE
   std::vector<IxType> returns;
-  std::vector<Expr*> args;  // EXECUTE PROCEDURE
+  ProcDef* proc = nullptr;
+  std::vector<Expr*> args;     // EXECUTE PROCEDURE
+  std::vector<Span> argSpans;  // their text
 };
 
 // Arena of one parsed text; statements in order.
@@ -266,6 +357,9 @@ struct Ast {
   std::deque<SelectCore> cores;
   std::deque<TableRef> refs;
   std::deque<Stmt> stmtStore;
+  std::deque<ProcStmt> procStmts;
+  std::deque<ProcBlock> procBlocks;
+  std::deque<ProcDef> procDefs;
   int markers = 0;
 
   Expr* expr(ExprKind kind, size_t pos) {
@@ -277,9 +371,10 @@ struct Ast {
 };
 
 // Parses text (one or more statements separated by ';'). delimIdent makes "x" an
-// identifier instead of a string. On failure answers IXR_E_SYNTAX (with the offending
+// identifier instead of a string; procUnit reads the text as a statement of a procedure
+// body (SELECT ... INTO variables). On failure answers IXR_E_SYNTAX (with the offending
 // token in name) and the arena holds the statements parsed before it.
-IxError parseSql(const std::string& text, bool delimIdent, Ast& out);
+IxError parseSql(const std::string& text, bool delimIdent, Ast& out, bool procUnit = false);
 
 // Parses a type as DDL writes it ("CHAR(10)", "DECIMAL(8,2)", ...).
 IxError parseType(const std::string& text, IxType& out);

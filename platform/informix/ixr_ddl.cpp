@@ -10,6 +10,7 @@
 #include "platform/informix/ixr_convert.h"
 #include "platform/informix/ixr_datetime.h"
 #include "platform/informix/ixr_db.h"
+#include "platform/informix/ixr_proc.h"
 
 #include <algorithm>
 #include <functional>
@@ -1008,6 +1009,7 @@ IxError createProc(Session& s, Stmt* st, Ast& ast) {
   Sql q(s.db, "SELECT 1 FROM sysprocedures WHERE procname = ?1");
   q.bind(1, st->name);
   if (q.step() == SQLITE_ROW) return ixErr(IXR_E_ROUTINE_EXISTS, st->name);
+  if (auto e = procCheck(s, ast, st)) return e;
   int64_t procid = catalogNextId(s.db, "sysprocedures");
   Sql p(s.db,
         "INSERT INTO sysprocedures (procname, owner, procid, mode, retsize, symsize, datasize, "
@@ -1038,6 +1040,7 @@ IxError dropProc(Session& s, Stmt* st) {
   if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_ROUTINE, st->name);
   int64_t id = q.i64(0);
   q.reset();
+  procForget(s, st->name);
   for (const char* sql : {"DELETE FROM sysprocbody WHERE procid = ?1",
                           "DELETE FROM sysprocedures WHERE procid = ?1"}) {
     Sql d(s.db, sql);
@@ -1174,7 +1177,7 @@ IxError tempTableCreate(Session& s, std::shared_ptr<TableDef> def,
   return {};
 }
 
-IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca) {
+IxError execOther(Session& s, Ast& ast, Prepared::Part& part, IxrCommArea& ca) {
   Stmt* st = part.st;
   switch (st->kind) {
     case StmtKind::Begin: return txnBegin(s);
@@ -1219,8 +1222,7 @@ IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca
       TableRefPtr t;
       return s.cat->lookup(st->table, t);
     }
-    case StmtKind::ExecuteProcedure:
-      return ixErr(IXR_E_UNSUPPORTED, "EXECUTE PROCEDURE " + st->name);
+    case StmtKind::ExecuteProcedure: return procExecute(s, ast, part, nullptr);
     default: break;
   }
   IxError e = inStatement(s, Op::Other, [&]() -> IxError {
@@ -1233,10 +1235,10 @@ IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca
       case StmtKind::RenameColumn: return renameColumn(s, st);
       case StmtKind::CreateIndex: return createIndex(s, st);
       case StmtKind::DropIndex: return dropIndex(s, st);
-      case StmtKind::CreateView: return createView(s, st, *p.ast);
+      case StmtKind::CreateView: return createView(s, st, ast);
       case StmtKind::CreateSynonym: return createSynonym(s, st);
       case StmtKind::DropSynonym: return dropSynonym(s, st);
-      case StmtKind::CreateProcedure: return createProc(s, st, *p.ast);
+      case StmtKind::CreateProcedure: return createProc(s, st, ast);
       case StmtKind::DropProcedure: return dropProc(s, st);
       case StmtKind::Grant:
       case StmtKind::Revoke: return grantRevoke(s, st);

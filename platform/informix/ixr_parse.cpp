@@ -56,6 +56,12 @@ IxError Parser::fail() {
   return err_;
 }
 
+IxError Parser::fail(IxError e) {
+  if (!err_) err_ = std::move(e);
+  at_ = toks_.size() - 1;
+  return err_;
+}
+
 std::string Parser::ident() {
   if (cur().kind == TokenKind::Word) return take().text;
   if (delimIdent_ && cur().kind == TokenKind::DoubleQuoted) return take().text;
@@ -406,9 +412,10 @@ Stmt* Parser::setStmt(size_t pos) {
   return st;
 }
 
-IxError parseSql(const std::string& text, bool delimIdent, Ast& out) {
+IxError parseSql(const std::string& text, bool delimIdent, Ast& out, bool procUnit) {
   out.text = text;
   Parser p(out.text, delimIdent, out);
+  if (procUnit) p.procUnit();
   return p.run();
 }
 

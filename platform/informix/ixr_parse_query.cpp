@@ -122,8 +122,13 @@ SelectCore* Parser::core() {
     c->items.push_back(it);
   } while (!err_ && acceptOp(","));
   if (is("into") && !peekIs(1, "temp")) {
-    fail();
-    return c;
+    if (!inProc_) {
+      fail();
+      return c;
+    }
+    advance();
+    do c->into.push_back(ident());
+    while (!err_ && acceptOp(","));
   }
   if (accept("from")) fromList(c->from);
   if (accept("where")) c->where = expr();

@@ -50,6 +50,8 @@ class Parser {
 
   IxError run();                // every statement of the text into the Ast
   IxError typeOnly(IxType& t);  // the text is one type
+  // The text is a statement of a procedure body: SELECT may name INTO variables.
+  void procUnit() { inProc_ = true; }
 
  private:
   const std::string& src_;
@@ -59,6 +61,8 @@ class Parser {
   size_t at_ = 0;  // the current token
   int markers_ = 0;
   IxError err_;
+  bool inProc_ = false;  // inside a procedure body
+  int blockDepth_ = 0;   // statement blocks open in a procedure body
 
   // Tokens.
   const Token& cur() const { return toks_[at_]; }
@@ -92,6 +96,9 @@ class Parser {
     return false;
   }
   IxError fail();
+  IxError fail(IxError e);  // fails with e instead of a syntax error
+  // The end of the last token taken.
+  size_t lastEnd() const { return at_ > 0 ? toks_[at_ - 1].end : 0; }
   void expect(const char* word) {
     if (!accept(word)) fail();
   }
@@ -161,6 +168,22 @@ class Parser {
   Stmt* createProcedure(size_t pos);
   Stmt* dropProcedure(size_t pos);
   Stmt* executeProcedure(size_t pos);
+  ProcVarDef procVar(bool withDefault);
+  ProcExprs procExprs();
+  ProcBlock* procBlock();
+  void procDefine(ProcBlock* b);
+  void procHandler(ProcBlock* b);
+  ProcStmt* procStatement();
+  ProcStmt* newProcStmt(ProcKind kind, size_t pos);
+  void procLet(ProcStmt* ps);
+  void procIf(ProcStmt* ps);
+  void procFor(ProcStmt* ps);
+  void procForeach(ProcStmt* ps);
+  void procCall(ProcStmt* ps, bool execute);
+  void procSql(ProcStmt* ps);
+  bool atBlockEnd() const;
+  void endStatement();
+  void expectEnd(const char* word);
 };
 
 }  // namespace ixr

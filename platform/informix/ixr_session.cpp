@@ -7,6 +7,7 @@
 #include "platform/informix/ixr_call.h"
 
 #include "platform/informix/ixr_db.h"
+#include "platform/informix/ixr_proc.h"
 #include "platform/informix/ixr_testing.h"
 
 #include <pwd.h>
@@ -177,6 +178,7 @@ void sessionCloseDb(Session& s) {
   s.cursors.clear();
   s.stmtIds.clear();
   s.stmts.clear();
+  s.procs.clear();
   if (s.cat) s.cat->clearTemps();
   sqlite3_finalize(s.versionVm);
   s.versionVm = nullptr;

@@ -8,6 +8,7 @@
 #include "platform/informix/ixr_api.h"
 #include "platform/informix/ixr_ast.h"
 #include "platform/informix/ixr_catalog.h"
+#include "platform/informix/ixr_convert.h"
 #include "platform/informix/ixr_server.h"
 #include "platform/informix/ixr_sqlfn.h"
 #include "platform/informix/ixr_translate.h"
@@ -15,6 +16,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -50,6 +52,14 @@ struct Prepared {
   ~Prepared();
 };
 
+// One run of a stored procedure (ixr_proc.cpp), freed where its type is known.
+class ProcRun;
+struct ProcRunFree {
+  void operator()(ProcRun* run) const;
+};
+using ProcRunPtr = std::unique_ptr<ProcRun, ProcRunFree>;
+struct Proc;  // a compiled stored procedure (ixr_proc.cpp)
+
 // How FETCH reads one result column, decided once at OPEN.
 struct ColPlan {
   IxType type;
@@ -75,6 +85,7 @@ struct Cursor {
   bool hasRowid = false;
   std::vector<ColPlan> plan;  // one per visible column
   int64_t rows = 0;
+  ProcRunPtr proc;  // a cursor for EXECUTE PROCEDURE: the run that yields its rows
 
   Cursor() = default;
   Cursor(const Cursor&) = delete;
@@ -104,6 +115,10 @@ struct Session {
   // Prepared once per database: an EXECUTE in a loop would otherwise parse them every time.
   sqlite3_stmt* ctlVm[static_cast<int>(Ctl::Count)] = {};
   std::map<std::string, int64_t> tempSerial;  // SERIAL counters of temporary tables
+  // Stored procedures compiled on their first use in this database, by name.
+  std::map<std::string, std::shared_ptr<Proc>> procs;
+  // DEFINE GLOBAL variables of the session's procedures: their type and value.
+  std::map<std::string, std::pair<IxType, Val>> procGlobals;
 
   std::map<std::string, std::shared_ptr<Prepared>> stmts;
   std::map<int32_t, std::shared_ptr<Prepared>> stmtIds;
@@ -153,15 +168,21 @@ int runCtl(Session& s, Ctl which);
 IxError tempTableCreate(Session& s, std::shared_ptr<TableDef> def,
                         const std::vector<std::string>& defaults,
                         const std::vector<std::string>& uniques);
-// DDL and the other statements that are not SELECT/INSERT/UPDATE/DELETE.
-IxError execOther(Session& s, Prepared& p, Prepared::Part& part, IxrCommArea& ca);
-// Executes DML part (already translated and bound) and fills the communication area.
-IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* input,
-                IxrCommArea& ca);
+// DDL and the other statements that are not SELECT/INSERT/UPDATE/DELETE; ast holds the
+// statement's text.
+IxError execOther(Session& s, Ast& ast, Prepared::Part& part, IxrCommArea& ca);
+// Binds the procedure variables a statement of a procedure body reads.
+using VarBind = std::function<IxError(sqlite3_stmt* vm)>;
+// Executes DML part (already translated) with the host variables of its `markers` markers
+// and, in a procedure, its variables, and fills the communication area.
+IxError execDml(Session& s, int markers, Prepared::Part& part, const IxrSqlda* input,
+                IxrCommArea& ca, const VarBind* vars = nullptr);
 // Translates (or re-translates) the parts of a statement.
 IxError prepareParts(Session& s, Prepared& p, bool atPrepare);
 TransCtx transCtx(Session& s);
 int statementType(const Stmt& st);
+// DELIMIDENT is set: "x" is an identifier.
+bool delimIdent();
 
 // Session registry operations used by the DDL statements that switch databases.
 bool databaseInUse(const Session& self, const std::string& server, const std::string& db);

@@ -7,6 +7,7 @@
 
 #include "platform/informix/ixr_convert.h"
 #include "platform/informix/ixr_db.h"
+#include "platform/informix/ixr_proc.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,12 +15,13 @@
 #include <string_view>
 
 namespace ixr {
-namespace {
 
 bool delimIdent() {
   const char* d = std::getenv("DELIMIDENT");
   return d && (*d == 'y' || *d == 'Y');
 }
+
+namespace {
 
 bool isDml(StmtKind k) {
   return k == StmtKind::Select || k == StmtKind::Insert || k == StmtKind::Update ||
@@ -181,10 +183,9 @@ IxError refineForeignKey(Session& s, const Translation& tr, sqlite3_stmt* vm, Ix
   return e;
 }
 
-IxError bindInput(Session& s, Prepared& p, Prepared::Part& part, sqlite3_stmt* vm,
-                  const IxrSqlda* input) {
+IxError bindInput(Session& s, int markers, Prepared::Part& part, sqlite3_stmt* vm,
+                  const IxrSqlda* input, const VarBind* vars = nullptr) {
   int count = sqlite3_bind_parameter_count(vm);
-  int markers = p.ast->markers;
   if (markers > 0 && (!input || input->sqld < markers)) {
     // Only the markers this statement uses need a host variable.
     int needed = std::min(count, markers);
@@ -212,6 +213,8 @@ IxError bindInput(Session& s, Prepared& p, Prepared::Part& part, sqlite3_stmt* v
       return ixErr(IXR_E_NO_CURRENT_ROW, part.tr.currentOf);
     sqlite3_bind_int64(vm, part.tr.rowidParam, c.rowid);
   }
+  if (vars)
+    if (auto e = (*vars)(vm)) return e;
   return {};
 }
 
@@ -312,11 +315,8 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
   for (auto& part : p.parts) {
     if (!part.dml) {
       part.ready = true;
-      if (part.st->kind == StmtKind::ExecuteProcedure && s.db && !s.dbname.empty()) {
-        Sql q(s.db, "SELECT 1 FROM sysprocedures WHERE procname = ?1");
-        q.bind(1, part.st->name);
-        if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_ROUTINE, part.st->name);
-      }
+      if (part.st->kind == StmtKind::ExecuteProcedure && s.db && !s.dbname.empty())
+        if (auto e = procPrepare(s, part)) return e;
       afterDdl = afterDdl || isDdl(part.st->kind);
       continue;
     }
@@ -344,13 +344,13 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
   return {};
 }
 
-IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* input,
-                IxrCommArea& ca) {
+IxError execDml(Session& s, int markers, Prepared::Part& part, const IxrSqlda* input,
+                IxrCommArea& ca, const VarBind* vars) {
   Translation& tr = part.tr;
   sqlite3_stmt* vm = part.vm;
   int64_t rows = 0;
   if (tr.intoTemp.empty())
-    if (auto b = bindInput(s, p, part, vm, input)) return b;
+    if (auto b = bindInput(s, markers, part, vm, input, vars)) return b;
   if (tr.op == Op::Read) {
     if (auto e = txnImplicit(s, !tr.intoTemp.empty())) return e;
     if (!tr.intoTemp.empty()) {
@@ -363,7 +363,7 @@ IxError execDml(Session& s, Prepared& p, Prepared::Part& part, const IxrSqlda* i
         sqlite3_stmt* ins = nullptr;
         int rc = sqlite3_prepare_v2(s.db, sql.c_str(), -1, &ins, nullptr);
         if (rc) return fromSqlite(s.db, rc, Op::Insert, false);
-        IxError e3 = bindInput(s, p, part, ins, input);
+        IxError e3 = bindInput(s, markers, part, ins, input, vars);
         if (!e3) e3 = stepAll(s, ins, Op::Insert, rows);
         rows = sqlite3_changes64(s.db);
         sqlite3_finalize(ins);
@@ -448,9 +448,11 @@ IxError executeParts(Session& s, std::shared_ptr<Prepared> keep, const IxrSqlda*
     IxError e;
     sqlite3* before = s.db;
     if (part.dml) {
-      e = execDml(s, p, part, input, ca);
+      e = execDml(s, p.ast->markers, part, input, ca);
+    } else if (part.st->kind == StmtKind::ExecuteProcedure) {
+      e = procExecute(s, *p.ast, part, input);
     } else {
-      e = execOther(s, p, part, ca);
+      e = execOther(s, *p.ast, part, ca);
     }
     if (e) return e;
     // DATABASE and friends switch the connection: the rest runs against the new one.
@@ -538,8 +540,21 @@ IxError fetchCol(sqlite3_stmt* vm, int j, const ColPlan& cp, IxrSqlVar& v) {
 
 void finishCursor(Cursor& c) {
   if (c.vm) sqlite3_reset(c.vm);
+  c.proc.reset();
   c.open = c.pending = c.hasRow = false;
   c.atEnd = false;
+}
+
+// A cursor over a procedure with RETURNING: the values of its RETURN into the host
+// variables of output.
+IxError fetchProc(Cursor& cur, IxrSqlda* output) {
+  const std::vector<Val>& row = procRowValues(*cur.proc);
+  const std::vector<IxType>& types = procRowTypes(*cur.proc);
+  if (!output) return {};
+  size_t n = std::min(static_cast<size_t>(std::max<int16_t>(output->sqld, 0)), row.size());
+  for (size_t j = 0; j < n; ++j)
+    if (auto e = valToHost(row[j], types[j], output->sqlvar[j])) return e;
+  return {};
 }
 
 }  // namespace
@@ -604,12 +619,9 @@ int ixr_describe(int32_t statement, IxrSqlda** out) {
   if (!p) return c.end(ixErr(IXR_E_NOT_PREPARED));
   const auto& part = p->parts[0];
   std::vector<ResultCol> cols;
-  if (part.dml && part.ready && (p->type == IXR_STMT_SELECT || p->type == IXR_STMT_INSERT))
+  if ((part.dml && part.ready && (p->type == IXR_STMT_SELECT || p->type == IXR_STMT_INSERT)) ||
+      p->type == IXR_STMT_EXECUTE_PROCEDURE)
     cols = part.tr.cols;
-  if (p->type == IXR_STMT_EXECUTE_PROCEDURE) {
-    for (size_t k = 0; k < part.st->returns.size(); ++k)
-      cols.push_back({"(expression)", part.st->returns[k]});
-  }
   IxrSqlda* a = makeArea(cols);
   if (!a) return c.end(ixErr(IXR_E_NO_MEMORY));
   if (out)
@@ -654,7 +666,10 @@ int ixr_declare(int32_t cursor, const char* cursor_name, int32_t statement) {
   }
   auto it = s.stmtIds.find(statement);
   if (it == s.stmtIds.end()) return c.end(ixErr(IXR_E_NOT_PREPARED));
-  if (it->second->type != IXR_STMT_SELECT || it->second->parts.size() != 1)
+  // A procedure's cursor yields what it returns; one without RETURNING yields nothing.
+  const Prepared& target = *it->second;
+  bool procRows = target.type == IXR_STMT_EXECUTE_PROCEDURE && !target.parts[0].tr.cols.empty();
+  if ((target.type != IXR_STMT_SELECT && !procRows) || target.parts.size() != 1)
     return c.end(ixErr(IXR_E_NOT_PREPARED, it->second->name));
   finishCursor(*cur);
   sqlite3_finalize(cur->vm);
@@ -675,6 +690,17 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
     if (auto e = prepareParts(s, p, false)) return c.end(e);
   auto& part = p.parts[0];
   finishCursor(*cur);
+  if (p.type == IXR_STMT_EXECUTE_PROCEDURE) {
+    bool row = false;
+    if (auto e = procOpen(s, *p.ast, part, input, cur->proc, row)) return c.end(e);
+    cur->visible = static_cast<int>(part.tr.cols.size());
+    cur->hasRowid = false;
+    cur->pending = row;
+    cur->atEnd = !row;
+    cur->open = true;
+    cur->rows = 0;
+    return c.end({});
+  }
   if (!cur->vm || cur->vmVersion != p.version) {
     sqlite3_finalize(cur->vm);
     cur->vm = nullptr;
@@ -699,7 +725,7 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
   } else {
     sqlite3_clear_bindings(cur->vm);
   }
-  if (auto e = bindInput(s, p, part, cur->vm, input)) return c.end(e);
+  if (auto e = bindInput(s, p.ast->markers, part, cur->vm, input)) return c.end(e);
   if (auto e = txnImplicit(s, false)) return c.end(e);
   // OPEN runs the query up to its first row, so that its errors come from OPEN.
   s.lockTimedOut = false;
@@ -728,6 +754,25 @@ int ixr_fetch(int32_t cursor, IxrSqlda* output) {
   if (cur->atEnd) {
     cur->hasRow = false;
     c.ca().sqlcode = IXR_NOTFOUND;
+    return c.endKeep();
+  }
+  if (cur->proc) {
+    bool row = cur->pending;
+    cur->pending = false;
+    if (!row) {
+      if (auto e = procNext(*cur->proc, row)) {
+        finishCursor(*cur);
+        return c.end(e);
+      }
+    }
+    if (!row) {
+      cur->atEnd = true;
+      c.ca().sqlcode = IXR_NOTFOUND;
+      return c.endKeep();
+    }
+    if (auto e = fetchProc(*cur, output)) return c.end(e);
+    cur->rows++;
+    c.ca().sqlerrd[2] = 1;
     return c.endKeep();
   }
   int rc;

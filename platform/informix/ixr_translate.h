@@ -8,6 +8,7 @@
 
 #include "platform/informix/ixr_ast.h"
 #include "platform/informix/ixr_catalog.h"
+#include "platform/informix/ixr_convert.h"
 
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ struct Translation {
   bool serial = false;            // the INSERT assigns SERIAL values
   std::string intoTemp;           // SELECT ... INTO TEMP name
   std::vector<TableRefPtr> keep;  // descriptions the translation points into
+  std::vector<int> vars;          // procedure variable slots the SQL reads, as ?<slot + 1>
 };
 
 struct TransCtx {
@@ -46,6 +48,8 @@ struct TransCtx {
   std::string server;
   std::string dbname;
   bool ansi = false;
+  // The types of a procedure's variable slots, for the statements of its body.
+  const std::vector<IxType>* varTypes = nullptr;
 };
 
 IxError translate(TransCtx& ctx, Ast& ast, Stmt* st, Translation& out);
@@ -56,6 +60,10 @@ IxError translateQuery(TransCtx& ctx, Ast& ast, Select* sel, std::string& sql,
 
 // A CHECK constraint over one table, as SQLite SQL naming the columns unqualified.
 IxError translateCheck(TransCtx& ctx, Ast& ast, Expr* e, const TableDef& table, std::string& sql);
+
+// The Informix type of a literal, sized to its value, and its stored value.
+IxType litType(const Expr* e);
+Val litVal(const Expr* e);
 
 // A DEFAULT literal converted to the column's stored form, as an SQL literal.
 IxError defaultLiteral(Expr* lit, const IxType& type, std::string& sql);

@@ -165,6 +165,11 @@ IxError Translator::type(Expr* e, Scope* sc) {
   switch (e->kind) {
     case ExprKind::Literal: e->type = litType(e); break;
     case ExprKind::Marker: e->type = tVarchar(255); break;
+    case ExprKind::Variable:
+      if (!ctx_.varTypes || e->slot < 0 || static_cast<size_t>(e->slot) >= ctx_.varTypes->size())
+        return fail(ixErr(IXR_E_NO_COLUMN, e->text));
+      e->type = (*ctx_.varTypes)[static_cast<size_t>(e->slot)];
+      break;
     case ExprKind::Column: return typeCol(e, sc);
     case ExprKind::Star: return fail(ixErr(IXR_E_SYNTAX, "*"));
     case ExprKind::Negate: e->type = e->args[0]->type; break;
@@ -559,6 +564,11 @@ std::string Translator::emit(Expr* e, Scope* sc) {
   switch (e->kind) {
     case ExprKind::Literal: return constSql(e, e->type);
     case ExprKind::Marker: return "?" + std::to_string(e->marker + 1);
+    case ExprKind::Variable:
+      // A body statement has no markers, so the parameter numbers are the slots'.
+      if (std::find(out_.vars.begin(), out_.vars.end(), e->slot) == out_.vars.end())
+        out_.vars.push_back(e->slot);
+      return "?" + std::to_string(e->slot + 1);
     case ExprKind::Column: {
       Scope* s = sc;
       for (int d = 0; d < e->depth; ++d) s = s->parent;

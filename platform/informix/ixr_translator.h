@@ -29,9 +29,6 @@ struct Scope {
 };
 
 bool isNullLit(const Expr* e);
-// The Informix type of a literal, sized to its value.
-IxType litType(const Expr* e);
-Val litVal(const Expr* e);
 
 // Two passes per expression: typing resolves names against the scopes and gives every
 // node its Informix type (markers take the type of what they meet); emission then writes
