@@ -339,6 +339,7 @@ void Parser::procForeach(ProcStmt* ps) {
   ps->query = query();
   ps->querySpan.end = lastEnd();
   if (!err_ && ps->query->cores[0]->into.empty()) fail();
+  acceptOp(";");
   ps->blocks.push_back(procBlock());
   expectEnd("foreach");
 }

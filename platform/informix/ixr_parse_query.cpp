@@ -22,7 +22,26 @@ bool isClauseWord(const std::string& w) {
   return false;
 }
 
+// Words that start a statement of a procedure body. A FOREACH query is followed by its
+// body without a ';', so none of them can be an alias there.
+bool isBodyWord(const std::string& w) {
+  static const char* kWords[] = {"let",      "if",       "for",    "foreach", "while",  "exit",
+                                 "continue", "return",   "raise",  "call",    "begin",  "execute",
+                                 "insert",   "update",   "delete", "select",  "create", "drop",
+                                 "alter",    "rename",   "grant",  "revoke",  "lock",   "unlock",
+                                 "commit",   "rollback", "define"};
+  for (const char* k : kWords)
+    if (w == k) return true;
+  return false;
+}
+
 }  // namespace
+
+bool Parser::aliasNext() const {
+  if (cur().kind == TokenKind::DoubleQuoted) return delimIdent_;
+  return cur().kind == TokenKind::Word && !isClauseWord(cur().text) &&
+         !(inProc_ && isBodyWord(cur().text));
+}
 
 Select* Parser::query() {
   ast_.selects.emplace_back();
@@ -112,13 +131,7 @@ SelectCore* Parser::core() {
   do {
     SelItem it;
     it.expr = expr();
-    if (accept("as")) {
-      it.alias = ident();
-    } else if (cur().kind == TokenKind::Word && !isClauseWord(cur().text)) {
-      it.alias = ident();
-    } else if (delimIdent_ && cur().kind == TokenKind::DoubleQuoted) {
-      it.alias = ident();
-    }
+    if (accept("as") || aliasNext()) it.alias = ident();
     c->items.push_back(it);
   } while (!err_ && acceptOp(","));
   if (is("into") && !peekIs(1, "temp")) {
@@ -152,11 +165,7 @@ TableRef* Parser::tableRef() {
     accept("table");  // TABLE(...) is not supported; plain names only
     r->table = tableName();
   }
-  if (accept("as")) {
-    r->alias = ident();
-  } else if (cur().kind == TokenKind::Word && !isClauseWord(cur().text)) {
-    r->alias = ident();
-  }
+  if (accept("as") || (cur().kind == TokenKind::Word && aliasNext())) r->alias = ident();
   return r;
 }
 

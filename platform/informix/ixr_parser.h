@@ -140,6 +140,7 @@ class Parser {
   Expr* substringExpr();
 
   // Queries and data changes (ixr_parse_query.cpp).
+  bool aliasNext() const;  // the current word names an alias
   Select* query();
   void tail(Select* s);
   SelectCore* member();

@@ -94,6 +94,20 @@ const Case kCases[] = {
      "execute procedure pairs()",
      {{"1", "1"}, {"2", "1"}, {"2", "2"}, {"3", "1"}, {"3", "2"}, {"3", "3"}},
      0},
+    {"ForeachBodyFollowsItsFromList",
+     "create procedure fb() returning int; define x, n int; let n = 0;"
+     " foreach select a into x from t let n = n + x; end foreach; return n; end procedure",
+     "execute procedure fb()",
+     {{"6"}},
+     0},
+    {"RecursionOverAnOpenForeach",
+     "create procedure rf(d int) returning int; define x, s, r int; let s = 0;"
+     " foreach select a into x from t"
+     "  if d > 0 then call rf(d - 1) returning r; let s = s + r; else let s = s + x; end if;"
+     " end foreach; return s; end procedure",
+     "execute procedure rf(2)",
+     {{"54"}},
+     0},
     {"LetFromAQueryRowAndSelectInto",
      "create procedure q() returning int, varchar(20), int; define x, n int; define y varchar(20);"
      " let x, y = (select a, b from t where a = 2); select count(*) into n from t;"
@@ -189,6 +203,25 @@ const Case kCases[] = {
      " return n; end procedure",
      "execute procedure hlp()",
      {{"13"}},
+     0},
+    {"HandlerRunsItsOwnForeachAndResumesIntoTheOpenOne",
+     "create procedure hf() returning int, int; define x, y, n int;"
+     " on exception foreach select a into y from t let n = n + y; end foreach;"
+     " end exception with resume;"
+     " let n = 0; foreach select a into x from t order by a"
+     "  if x = 2 then raise exception -746; end if; return x, n with resume; end foreach;"
+     " end procedure",
+     "execute procedure hf()",
+     {{"1", "0"}, {"2", "6"}, {"3", "6"}},
+     0},
+    {"ErrorInAHandlerGoesToTheOuterOne",
+     "create procedure hh() returning int; define r int;"
+     " on exception let r = r + 100; end exception with resume; let r = 0;"
+     " begin on exception let r = r + 10; raise exception -746; let r = r + 1000;"
+     "  end exception; raise exception -745; end"
+     " return r; end procedure",
+     "execute procedure hh()",
+     {{"1110"}},
      0},
     {"RoutineHandlerReturnsNothing",
      "create procedure hz() returning int; on exception end exception;"
