@@ -1173,35 +1173,6 @@ IxError ProcRun::next(bool& produced) {
 
 namespace {
 
-// The session's compiled copy of the procedure, compiled again when the catalog holds
-// another one of that name (dropped and created again, here or in another session).
-IxError procLookupImpl(Session& s, const std::string& name, std::shared_ptr<Proc>& out) {
-  if (!s.db || s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
-  Sql q(s.db, "SELECT procid FROM sysprocedures WHERE procname = ?1");
-  q.bind(1, name);
-  if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_ROUTINE, name);
-  int64_t id = q.i64(0);
-  auto it = s.procs.find(name);
-  if (it != s.procs.end() && it->second->procid == id) {
-    out = it->second;
-    return {};
-  }
-  std::string text;
-  Sql b(s.db, "SELECT data FROM sysprocbody WHERE procid = ?1 AND datakey = 'T' ORDER BY seqno");
-  b.bind(1, id);
-  while (b.step() == SQLITE_ROW) text += b.str(0);
-  auto p = std::make_shared<Proc>();
-  p->procid = id;
-  p->ast = std::make_unique<Ast>();
-  if (auto e = parseSql(text, delimIdent(), *p->ast)) return e;
-  if (p->ast->stmts.empty() || !p->ast->stmts[0]->proc) return ixErr(IXR_E_SYNTAX, name);
-  Compiler c(s, *p, p->ast->text);
-  if (auto e = c.run(*p->ast->stmts[0]->proc, name)) return e;
-  s.procs[name] = p;
-  out = std::move(p);
-  return {};
-}
-
 // The arguments of an EXECUTE PROCEDURE statement: a marker takes its host variable and
 // a literal its value as they are; any other expression is evaluated with the markers it
 // holds.
@@ -1272,7 +1243,7 @@ IxError topArgs(Session& s, Ast& ast, const Stmt& st, const IxrSqlda* input, std
 
 IxError startRun(Session& s, Ast& ast, Prepared::Part& part, const IxrSqlda* input, ProcRun& run) {
   std::shared_ptr<Proc> p;
-  if (auto e = procLookupImpl(s, part.st->name, p)) return e;
+  if (auto e = procLookup(s, part.st->name, p)) return e;
   std::vector<Val> vals;
   std::vector<IxType> types;
   if (auto e = topArgs(s, ast, *part.st, input, vals, types)) return e;
@@ -1281,8 +1252,33 @@ IxError startRun(Session& s, Ast& ast, Prepared::Part& part, const IxrSqlda* inp
 
 }  // namespace
 
+// The session's compiled copy of the procedure, compiled again when the catalog holds
+// another one of that name (dropped and created again, here or in another session).
 IxError procLookup(Session& s, const std::string& name, std::shared_ptr<Proc>& out) {
-  return procLookupImpl(s, name, out);
+  if (!s.db || s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
+  Sql q(s.db, "SELECT procid FROM sysprocedures WHERE procname = ?1");
+  q.bind(1, name);
+  if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_ROUTINE, name);
+  int64_t id = q.i64(0);
+  auto it = s.procs.find(name);
+  if (it != s.procs.end() && it->second->procid == id) {
+    out = it->second;
+    return {};
+  }
+  std::string text;
+  Sql b(s.db, "SELECT data FROM sysprocbody WHERE procid = ?1 AND datakey = 'T' ORDER BY seqno");
+  b.bind(1, id);
+  while (b.step() == SQLITE_ROW) text += b.str(0);
+  auto p = std::make_shared<Proc>();
+  p->procid = id;
+  p->ast = std::make_unique<Ast>();
+  if (auto e = parseSql(text, delimIdent(), *p->ast)) return e;
+  if (p->ast->stmts.empty() || !p->ast->stmts[0]->proc) return ixErr(IXR_E_SYNTAX, name);
+  Compiler c(s, *p, p->ast->text);
+  if (auto e = c.run(*p->ast->stmts[0]->proc, name)) return e;
+  s.procs[name] = p;
+  out = std::move(p);
+  return {};
 }
 
 IxError procCheck(Session& s, Ast& ast, Stmt* create) {
@@ -1294,7 +1290,7 @@ IxError procCheck(Session& s, Ast& ast, Stmt* create) {
 
 IxError procPrepare(Session& s, Prepared::Part& part) {
   std::shared_ptr<Proc> p;
-  if (auto e = procLookupImpl(s, part.st->name, p)) return e;
+  if (auto e = procLookup(s, part.st->name, p)) return e;
   size_t n = part.st->args.size();
   bool fits = n <= p->params;
   for (size_t k = n; fits && k < p->params; ++k) fits = p->slotInit[k] >= 0;
