@@ -194,6 +194,7 @@ enum {
   IXR_E_TOO_COMPLEX = -8301, /* nesting or procedure calls past the server's limits */
   IXR_E_NOT_CURRENT = -1802,
   IXR_E_NO_CONNECTION = -1803,
+  IXR_E_GLOBAL_TXN = -1805, /* COMMIT or ROLLBACK WORK inside a global transaction branch */
   IXR_E_NO_SERVER_NAME = -25560,
   IXR_E_LINK_LOST = -25580,
   IXR_E_CANNOT_CONNECT = -25588

@@ -11,6 +11,7 @@
 #include "platform/informix/ixr_datetime.h"
 #include "platform/informix/ixr_db.h"
 #include "platform/informix/ixr_proc.h"
+#include "platform/informix/ixr_xa_store.h"
 
 #include <algorithm>
 #include <functional>
@@ -1225,6 +1226,12 @@ IxError execOther(Session& s, Ast& ast, Prepared::Part& part, IxrCommArea& ca) {
     case StmtKind::ExecuteProcedure: return procExecute(s, ast, part, nullptr);
     default: break;
   }
+  // Schema changes wait for the database's in-doubt global transaction branches: a
+  // branch's record must still fit its tables when it is committed.
+  bool tempOnly = (st->kind == StmtKind::CreateTable && st->temp) ||
+                  (st->kind == StmtKind::DropTable && s.cat->temp(st->table.name));
+  if (!tempOnly)
+    if (auto e = branchSchemaGuard(s)) return e;
   IxError e = inStatement(s, Op::Other, [&]() -> IxError {
     switch (st->kind) {
       case StmtKind::CreateTable: return createTable(s, st);

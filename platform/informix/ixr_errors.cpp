@@ -30,6 +30,8 @@ constexpr Message kMessages[] = {
      "No database server was named: name one after the database (database@server) or set "
      "INFORMIXSERVER.\n"},
     {IXR_E_TOO_COMPLEX, "The statement is too complex: %s.\n"},
+    {IXR_E_GLOBAL_TXN,
+     "A global transaction cannot be committed or rolled back with SQL statements.\n"},
     {IXR_E_NO_CONNECTION, "Connection %s does not exist.\n"},
     {IXR_E_NOT_CURRENT, "Connection %s is not the current connection.\n"},
     {IXR_E_CONNECTION_IN_USE, "Connection name %s is already in use.\n"},
@@ -143,6 +145,8 @@ IxError fromSqlite(sqlite3* db, int rc, Op op, bool lockTimedOut) {
   std::string_view msg = db ? sqlite3_errmsg(db) : "";
   int prim = rc & 0xFF;
   if (auto rest = afterPrefix(msg, "ixr:"); !rest.empty()) {
+    // The guard on a table that an in-doubt global transaction branch changed.
+    if (rest == kLockedByBranch) return ixErr(lockCode(op), {}, IXR_ISAM_TABLE_LOCKED);
     size_t colon = rest.find(':');
     int32_t code =
         static_cast<int32_t>(std::strtol(std::string(rest.substr(0, colon)).c_str(), nullptr, 10));

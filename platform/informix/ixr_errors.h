@@ -40,4 +40,8 @@ IxError fromSqlite(sqlite3* db, int rc, Op op, bool lockTimedOut);
 // Message text that an SQL function raises for code (see fromSqlite).
 std::string functionError(int32_t code, const std::string& name = {});
 
+// What the write guard of a table held by an in-doubt global transaction branch raises
+// after "ixr:": fromSqlite turns it into the lock error of the failing statement.
+inline constexpr const char* kLockedByBranch = "branch-lock";
+
 }  // namespace ixr

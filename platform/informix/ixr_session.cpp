@@ -52,6 +52,8 @@ struct ThreadCurrent {
 thread_local IxrCommArea tl_ca;
 thread_local IxrConnInfo tl_info;
 thread_local ThreadCurrent tl_cur;
+std::atomic<uint64_t> g_threadTokens{0};
+thread_local uint64_t tl_token = 0;
 
 int busyHandler(void* p, int count) {
   auto* s = static_cast<Session*>(p);
@@ -73,6 +75,15 @@ std::string osUser() {
   if (const char* u = std::getenv("USER"); u && *u) return u;
   if (struct passwd* pw = getpwuid(getuid())) return pw->pw_name;
   return "informix";
+}
+
+void finalizeAll(sqlite3_stmt*& versionVm, sqlite3_stmt* (&ctlVm)[static_cast<int>(Ctl::Count)]) {
+  sqlite3_finalize(versionVm);
+  versionVm = nullptr;
+  for (sqlite3_stmt*& vm : ctlVm) {
+    sqlite3_finalize(vm);
+    vm = nullptr;
+  }
 }
 
 void markCurrent(Session* s) {
@@ -104,6 +115,12 @@ void commAreaSet(IxrCommArea& ca, const IxError& e) {
     std::memcpy(ca.sqlerrm, e.name.data(), n);
     ca.sqlerrm[n] = 0;
   }
+}
+
+uint64_t threadToken() {
+  // Thread ids are reused once a thread ends; a token never is.
+  if (!tl_token) tl_token = ++g_threadTokens;
+  return tl_token;
 }
 
 Session* currentSession() { return tl_cur.epoch == reg().epoch.load() ? tl_cur.s : nullptr; }
@@ -180,12 +197,7 @@ void sessionCloseDb(Session& s) {
   s.stmts.clear();
   s.procs.clear();
   if (s.cat) s.cat->clearTemps();
-  sqlite3_finalize(s.versionVm);
-  s.versionVm = nullptr;
-  for (sqlite3_stmt*& vm : s.ctlVm) {
-    sqlite3_finalize(vm);
-    vm = nullptr;
-  }
+  finalizeAll(s.versionVm, s.ctlVm);
   if (s.db) sqlite3_close_v2(s.db);
   s.db = nullptr;
   s.dbname.clear();
@@ -193,9 +205,13 @@ void sessionCloseDb(Session& s) {
   s.inTxn = s.sqlTxn = false;
 }
 
-IxError sessionOpenDb(Session& s, const std::string& dbname) {
+namespace {
+
+// A new connection to database db (lower case; empty: none) of the session's server, with
+// the session's functions and handlers and sysmaster attached, and its catalog.
+IxError openHandle(Session& s, const std::string& db, sqlite3*& out, int& mode,
+                   std::unique_ptr<Catalog>& cat) {
   std::string path = ":memory:";
-  std::string db = lowerName(dbname);
   if (!db.empty()) {
     if (!dbExists(s.server, db)) return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
     path = dbPath(s.server, db);
@@ -207,7 +223,7 @@ IxError sessionOpenDb(Session& s, const std::string& dbname) {
     sqlite3_close_v2(h);
     return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
   }
-  int mode = db.empty() ? -1 : catalogLogMode(h);
+  mode = db.empty() ? -1 : catalogLogMode(h);
   if (!db.empty() && mode < 0) {
     sqlite3_close_v2(h);
     return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
@@ -217,16 +233,83 @@ IxError sessionOpenDb(Session& s, const std::string& dbname) {
   bool sysmaster = execSql(h, attach) == SQLITE_OK;
   sqlite3_busy_handler(h, busyHandler, &s);
   sqlite3_progress_handler(h, 1000, progressHandler, &s);
+  cat = std::make_unique<Catalog>(h);
+  cat->setSysmaster(sysmaster);
+  cat->setDbName(db);
+  out = h;
+  return {};
+}
+
+}  // namespace
+
+IxError sessionOpenDb(Session& s, const std::string& dbname) {
+  std::string db = lowerName(dbname);
+  sqlite3* h = nullptr;
+  int mode = -1;
+  std::unique_ptr<Catalog> cat;
+  if (auto e = openHandle(s, db, h, mode, cat)) return e;
   sessionCloseDb(s);
   s.db = h;
   s.dbname = db;
   s.logMode = mode;
   s.inTxn = false;
-  s.cat = std::make_unique<Catalog>(h);
-  s.cat->setSysmaster(sysmaster);
-  s.cat->setDbName(db);
+  s.cat = std::move(cat);
   s.ddlVersion++;
   return {};
+}
+
+DbLink::~DbLink() {
+  finalizeAll(versionVm, ctlVm);
+  if (db) sqlite3_close_v2(db);
+}
+
+IxError linkOpen(Session& s, DbLink& out) {
+  int mode = -1;
+  return openHandle(s, s.dbname, out.db, mode, out.cat);
+}
+
+void linkSwap(Session& s, DbLink& other) {
+  // Statements and cursors were prepared on the connection that leaves.
+  auto unprepare = [](Prepared& p) {
+    for (auto& part : p.parts) {
+      sqlite3_finalize(part.vm);
+      part.vm = nullptr;
+    }
+    p.version = -1;
+  };
+  for (auto& [id, p] : s.stmtIds) unprepare(*p);
+  for (auto& [n, c] : s.cursors) {
+    sqlite3_finalize(c->vm);
+    c->vm = nullptr;
+    c->vmVersion = -1;
+    c->open = c->pending = c->hasRow = c->atEnd = false;
+    c->proc.reset();
+    if (c->stmt) unprepare(*c->stmt);
+  }
+  // Compiled procedures keep their statements prepared: they compile again on next use.
+  s.procs.clear();
+  s.lastCursor = nullptr;
+  std::swap(s.db, other.db);
+  std::swap(s.cat, other.cat);
+  std::swap(s.versionVm, other.versionVm);
+  std::swap(s.ctlVm, other.ctlVm);
+  std::swap(s.tempSerial, other.tempSerial);
+  std::swap(s.inTxn, other.inTxn);
+  std::swap(s.sqlTxn, other.sqlTxn);
+  std::swap(s.branchWork, other.branchWork);
+  s.ddlVersion++;
+  if (other.db) {
+    other.fn.user = s.fn.user;
+    other.fn.sessionId = s.fn.sessionId;
+    registerFunctions(other.db, &other.fn);
+    sqlite3_busy_handler(other.db, nullptr, nullptr);
+    sqlite3_progress_handler(other.db, 0, nullptr, nullptr);
+  }
+  if (s.db) {
+    registerFunctions(s.db, &s.fn);
+    sqlite3_busy_handler(s.db, busyHandler, &s);
+    sqlite3_progress_handler(s.db, 1000, progressHandler, &s);
+  }
 }
 
 int64_t schemaVersion(Session& s) {
@@ -237,6 +320,28 @@ int64_t schemaVersion(Session& s) {
     v = sqlite3_column_int64(s.versionVm, 0);
   sqlite3_reset(s.versionVm);
   return (v << 20) + s.ddlVersion;
+}
+
+bool sessionDrop(Session* s) {
+  std::unique_ptr<Session> dead;
+  {
+    std::lock_guard<std::mutex> g(reg().mu);
+    auto it = reg().byName.find(s->name);
+    if (it == reg().byName.end() || it->second.get() != s) return false;
+    dead = std::move(it->second);
+    reg().byName.erase(it);
+    if (currentSession() == s) markCurrent(nullptr);
+  }
+  if (dead->sqlTxn && dead->db && !dead->broken) execSql(dead->db, "ROLLBACK");
+  return true;
+}
+
+void sessionRestoreCurrent(Session* s) {
+  std::lock_guard<std::mutex> g(reg().mu);
+  bool alive = false;
+  for (auto& [n, sp] : reg().byName) alive = alive || sp.get() == s;
+  if (s && (!alive || (s->current && s->owner != std::this_thread::get_id()))) return;
+  markCurrent(s);
 }
 
 bool databaseInUse(const Session& self, const std::string& server, const std::string& db) {
@@ -280,10 +385,14 @@ IxError txnImplicit(Session& s, bool write) {
   if (auto e = runSql(s, write ? "BEGIN IMMEDIATE" : "BEGIN", write ? Op::Insert : Op::Read))
     return e;
   s.sqlTxn = true;
+  // Preparing a branch rolls back to this savepoint: its work leaves the database while
+  // its connection keeps the write lock.
+  if (s.branchWork) return runSql(s, "SAVEPOINT ixr_branch", Op::Other);
   return {};
 }
 
 IxError txnBegin(Session& s) {
+  if (s.branchWork) return ixErr(IXR_E_IN_TXN);
   if (s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
   if (!s.logged()) return ixErr(IXR_E_NO_TXN);
   if (s.inTxn) return ixErr(IXR_E_IN_TXN);
@@ -294,6 +403,8 @@ IxError txnBegin(Session& s) {
 // COMMIT or ROLLBACK: needs a transaction, except on an ANSI database, which is always
 // in one (an empty one ends without a statement).
 IxError txnEnd(Session& s, bool commit) {
+  // Only the transaction manager ends a branch.
+  if (s.branchWork) return ixErr(IXR_E_GLOBAL_TXN);
   if (s.dbname.empty()) return ixErr(IXR_E_NO_DB_SELECTED);
   if (!s.logged()) return ixErr(IXR_E_NOT_IN_TXN);
   if (!s.inTxn) return s.ansi() ? IxError{} : ixErr(IXR_E_NOT_IN_TXN);
@@ -409,6 +520,17 @@ int ixr_disconnect(const char* name) {
   Call c("DISCONNECT", name, false);
   if (!c.ok()) return c.code();
   std::unique_ptr<Session> dead;
+  Session* xaTarget = nullptr;
+  {
+    std::lock_guard<std::mutex> g(reg().mu);
+    Session* target = nullptr;
+    if (auto e = namedOrCurrent(name, target)) return c.end(e);
+    if (target != currentSession()) return c.end(ixErr(IXR_E_NOT_CURRENT, name));
+    if (target->xaThread) xaTarget = target;
+  }
+  // A session of xa_open stays while a branch is associated with it or suspended by it;
+  // only its own thread reaches it, so it cannot go away in between.
+  if (xaTarget && !xaReleaseSession(*xaTarget)) return c.end(ixErr(IXR_E_TXN_OPEN));
   {
     std::lock_guard<std::mutex> g(reg().mu);
     Session* target = nullptr;
@@ -443,7 +565,8 @@ int ixr_set_connection(const char* name, int dormant) {
     target->owner = std::thread::id();
     return c.end({});
   }
-  if (target->current && target->owner != std::this_thread::get_id())
+  if ((target->current && target->owner != std::this_thread::get_id()) ||
+      (target->xaThread && target->xaThread != threadToken()))
     return c.end(ixErr(IXR_E_CONNECTION_IN_USE, target->name));
   markCurrent(target);
   return c.end({});
@@ -494,6 +617,7 @@ void testBreakSession(const char* name) {
 }
 
 void testDropAll() {
+  xaResetAll();
   std::map<std::string, std::unique_ptr<Session>> all;
   {
     std::lock_guard<std::mutex> g(reg().mu);

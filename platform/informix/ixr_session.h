@@ -130,6 +130,15 @@ struct Session {
   std::thread::id owner;  // thread it is current on, default id when dormant
   bool current = false;
 
+  // A session opened by xa_open belongs to the thread that opened it (threadToken()) under
+  // its rmid; no other thread can make it current.
+  uint64_t xaThread = 0;  // threadToken() of the opener; 0: an ordinary session
+  int xaRmid = 0;
+  // db carries a global transaction branch (it travels with the connection, see DbLink):
+  // the branch's SQLite transaction opens with a savepoint, and BEGIN, COMMIT and ROLLBACK
+  // WORK are refused.
+  bool branchWork = false;
+
   bool logged() const { return logMode > 0; }
   bool ansi() const { return logMode == kAnsi; }
   bool online() const { return server.kind == IXR_SERVER_ONLINE; }
@@ -144,6 +153,43 @@ struct Session {
 // sysmaster attached, catalog. Answers IXR_E_NO_DATABASE for a missing database.
 IxError sessionOpenDb(Session& s, const std::string& dbname);
 void sessionCloseDb(Session& s);
+
+// A SQLite connection to a session's database with what is bound to it: the fields of
+// Session of the same names. A global transaction branch does its work on a connection
+// of its own, which the session trades for its own while associated with the branch.
+struct DbLink {
+  sqlite3* db = nullptr;
+  std::unique_ptr<Catalog> cat;  // temporary tables live with their connection
+  sqlite3_stmt* versionVm = nullptr;
+  sqlite3_stmt* ctlVm[static_cast<int>(Ctl::Count)] = {};
+  std::map<std::string, int64_t> tempSerial;
+  bool inTxn = false;
+  bool sqlTxn = false;
+  bool branchWork = false;
+  FnState fn;  // what the SQL functions see while no session holds the connection
+
+  DbLink() = default;
+  DbLink(const DbLink&) = delete;
+  DbLink& operator=(const DbLink&) = delete;
+  ~DbLink();
+};
+
+// Opens another connection to the session's database into an empty link.
+IxError linkOpen(Session& s, DbLink& out);
+// Trades the session's connection for the link's. The session's cursors close and its
+// statements are prepared again on their next use: both belong to a connection. The
+// connection that leaves the session stops calling back into it.
+void linkSwap(Session& s, DbLink& other);
+
+// A number for the calling thread that no other thread of the process ever has.
+uint64_t threadToken();
+
+// Removes a session from the registry and destroys it; it stops being current on the
+// calling thread. Answers false when it is not registered.
+bool sessionDrop(Session* s);
+// Makes the session current on the calling thread when it still exists (the previous
+// current one becomes dormant); nullptr leaves no session current.
+void sessionRestoreCurrent(Session* s);
 
 // The schema version translations depend on (main schema plus the session's own DDL).
 int64_t schemaVersion(Session& s);
@@ -183,6 +229,12 @@ TransCtx transCtx(Session& s);
 int statementType(const Stmt& st);
 // DELIMIDENT is set: "x" is an identifier.
 bool delimIdent();
+
+// XA (ixr_xa.cpp). A session of xa_open is about to be disconnected: its rmid is
+// forgotten; false, changing nothing, while a branch is associated with it or suspended by it.
+bool xaReleaseSession(Session& s);
+// Forgets every branch in memory and every xa_open of the process (test support).
+void xaResetAll();
 
 // Session registry operations used by the DDL statements that switch databases.
 bool databaseInUse(const Session& self, const std::string& server, const std::string& db);
