@@ -119,6 +119,7 @@ inline constexpr int32_t ERR_SSL_UNSUPPORTED = 167;
 inline constexpr int32_t ERR_DTC_ENLIST = 170;
 inline constexpr int32_t ERR_THREAD_POOL = 171;
 inline constexpr int32_t ERR_PREPARE_CURSOR_TYPE = 172;
+inline constexpr int32_t ERR_PARAM_TYPE = 173;
 inline constexpr int32_t ERR_FAILOVER_COMPLETED = 183;
 inline constexpr int32_t ERR_FAILOVER_ABORTED = 184;
 
@@ -305,7 +306,7 @@ inline constexpr DriverErrorRow DriverErrorTable[] = {
     {170, "IM932", "Enlistment in DTC transaction failed "},
     {171, "IM933", "Thread pool: Worker thread task assignment failure"},
     {172, "IM934", "SQL statement can only be prepared on a static or forward-only cursor"},
-    {173, "S1000", "General error"},
+    {173, "S1105", "Invalid parameter type"},
     {174, "S1000", "General error"},
     {175, "S1000", "General error"},
     {176, "S1000", "General error"},

@@ -11,10 +11,13 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
 
 #include "drv/errtab.h"
@@ -220,14 +223,39 @@ void InfApplySessionSettings(InfConn* conn) noexcept {
   (void)_execute_immediate(s, "set lock mode to wait", nullptr);
 }
 
-int RunInitialSql(InfSession* session, const char* fileName) noexcept {
+namespace {
+
+// A failure of the initial SQL, told to the application as a warning of the connect.
+void initSqlWarning(InfErrorList* warnings, int32_t native, const char* format, ...) {
+  if (warnings == nullptr) return;
+  InfError* e = new (std::nothrow) InfError;
+  if (e == nullptr) return;
+  va_list ap;
+  va_start(ap, format);
+  std::vsnprintf(e->text, sizeof e->text, format, ap);
+  va_end(ap);
+  e->native = native;
+  e->sqlstate = "01000";
+  ErrListAppend(warnings, e);
+}
+
+}  // namespace
+
+int RunInitialSql(InfSession* session, const char* fileName, InfErrorList* warnings) noexcept {
   const char* path = set_file_ext(fileName, "sql", 2);
   FILE* f = path != nullptr ? std::fopen(path, "r") : nullptr;
   if (f == nullptr) {
+    const int err = errno;
     INF_LOG(LOG_ERR, kSrc, "RunInitialSql: unable to read from initial SQL file %s (%m)",
             path != nullptr ? path : fileName);
+    initSqlWarning(warnings, 0, "Initial SQL file %s cannot be read: %s",
+                   path != nullptr ? path : fileName, std::strerror(err));
     return -1;
   }
+  const std::string shownPath(path);
+  const char* shown = shownPath.c_str();
+  int result = 0;
+  unsigned first = 0;  // the line the statement being collected starts on
   std::string stmt;
   bool collecting = false;
   unsigned lines = 0;
@@ -241,11 +269,17 @@ int RunInitialSql(InfSession* session, const char* fileName) noexcept {
     while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) l.remove_suffix(1);
     l = inf_text::trim(l);
     if (l.empty() || l.front() == '#') continue;
+    if (!collecting) first = lines;
     if (l.back() == ';') {
       stmt.append(l.substr(0, l.size() - 1));
       INF_LOG(LOG_DEBUG, kSrc, "RunInitialSql: execute [%.100s]", stmt.c_str());
       int code = _execute_immediate(session, stmt.c_str(), nullptr);
-      if (code != 0) _error_text(code, nullptr, 0);
+      if (code != 0) {
+        char text[1024];
+        _error_text(code, text, sizeof text);
+        initSqlWarning(warnings, code, "Initial SQL file %s line %u: %s", shown, first, text);
+        result = -1;
+      }
       stmt.clear();
       collecting = false;
     } else {
@@ -258,9 +292,11 @@ int RunInitialSql(InfSession* session, const char* fileName) noexcept {
   std::fclose(f);
   if (collecting) {
     INF_LOG(LOG_ERR, kSrc, "RunInitialSql: Unterminated SQL request (line %u)", lines);
+    initSqlWarning(warnings, 0, "Initial SQL file %s line %u: the statement has no ending ';'",
+                   shown, first);
     return -1;
   }
-  return 0;
+  return result;
 }
 
 int INF_Interrupt() noexcept {
@@ -385,6 +421,7 @@ int32_t INF_Connect(DrvHandle hServer, const DriverConnectParams* params, DrvHan
     tmpl.service = p.service.data();
     tmpl.locale = p.locale.data();
     tmpl.wide = conn->wide;
+    tmpl.readOnly = conn->readOnlyAtConnect;
     InfErrorList failures;
     conn->session = SessOpen(&tmpl, &failures);
     if (conn->session == nullptr) {
@@ -418,7 +455,7 @@ int32_t INF_Connect(DrvHandle hServer, const DriverConnectParams* params, DrvHan
   conn->handle = h;
   InfApplySessionSettings(conn);
   if (conn->options.initialSql != nullptr && conn->options.initialSql[0] != '\0')
-    (void)RunInitialSql(conn->session, conn->options.initialSql);
+    (void)RunInitialSql(conn->session, conn->options.initialSql, &conn->errors);
   if (!conn->session->dormant) (void)_set_dormant(conn->session);
   if (hConn != nullptr) *hConn = h;
   return 0;

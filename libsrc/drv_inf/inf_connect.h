@@ -37,8 +37,10 @@ int32_t SessIsolationMask(const InfSession* s) noexcept;
 // The level in force on the server now.
 int32_t InfIsolationInForce(const InfConn* conn) noexcept;
 
-// 0, or -1 when the file cannot be read or ends inside a statement.
-int RunInitialSql(InfSession* session, const char* fileName) noexcept;
+// 0, or -1 when the file cannot be read, a statement fails or the file ends inside a
+// statement. Every failure is appended to warnings (SQLSTATE 01000, the file name and
+// line, the statement's own message and code): the connect goes on without it.
+int RunInitialSql(InfSession* session, const char* fileName, InfErrorList* warnings) noexcept;
 int INF_Interrupt() noexcept;
 void InfConnFree(InfConn* conn) noexcept;
 int32_t DbTypeToSQLtype(int32_t type, int wide) noexcept;

@@ -79,9 +79,20 @@ struct FieldReader {
   }
 };
 
-std::string_view literalBody(std::string_view rest) {
-  if (!rest.empty() && rest[0] == '\'') rest.remove_prefix(1);
-  return rest;
+// The literal of a date, time or timestamp escape, quoted or bare, with nothing
+// after it: digits and the separators of the three forms only. Anything else would
+// be dropped from the statement unseen, so it makes the escape a syntax error.
+bool literalBody(std::string_view rest, std::string_view* body) {
+  rest = trimRight(rest);
+  if (!rest.empty() && rest.front() == '\'') {
+    if (rest.size() < 2 || rest.back() != '\'') return false;
+    rest = rest.substr(1, rest.size() - 2);
+  }
+  for (char c : rest)
+    if (!((c >= '0' && c <= '9') || c == '-' || c == '/' || c == ':' || c == '.' || c == ' '))
+      return false;
+  *body = rest;
+  return true;
 }
 
 void appendf(std::string& out, const char* fmt, unsigned a, unsigned b, unsigned c) {
@@ -462,14 +473,17 @@ int translateEscape(std::string& out, std::string& escape, bool firstPass, int* 
     if (req != nullptr) req->flags |= REQF_CALL;
     return 0;
   }
+  std::string_view body;
   if (s.size() >= 2 && lower(s[0]) == 'd' && isSpace(s[1])) {
-    FieldReader f{literalBody(skipSpace(s.substr(1)))};
+    if (!literalBody(skipSpace(s.substr(1)), &body)) return ERR_SYNTAX;
+    FieldReader f{body};
     unsigned y = f.next("-/"), m = f.next("-/"), d = f.next("-/");
     appendf(out, "DATETIME(%04u-%02u-%02u) YEAR TO DAY", y, m, d);
     return 0;
   }
   if (s.size() >= 2 && lower(s[0]) == 't' && isSpace(s[1])) {
-    FieldReader f{literalBody(skipSpace(s.substr(1)))};
+    if (!literalBody(skipSpace(s.substr(1)), &body)) return ERR_SYNTAX;
+    FieldReader f{body};
     unsigned h = f.next(":"), mi = f.next(":"), se = f.next(":");
     appendf(out, "DATETIME(%02u:%02u:%02u) HOUR TO SECOND", h, mi, se);
     return 0;
@@ -477,7 +491,8 @@ int translateEscape(std::string& out, std::string& escape, bool firstPass, int* 
   if (startsWithCi(s, "ts") || startsWithCi(s, "dt")) {
     size_t w = 0;
     while (w < s.size() && !isSpace(s[w])) ++w;
-    FieldReader f{literalBody(skipSpace(s.substr(w)))};
+    if (!literalBody(skipSpace(s.substr(w)), &body)) return ERR_SYNTAX;
+    FieldReader f{body};
     unsigned y = f.next("-/"), mo = f.next("-/"), d = f.next("-/ ");
     unsigned h = f.next(":"), mi = f.next(":"), se = f.next(":.");
     // The fraction keeps its value: its digits fill five places from the left.
@@ -575,11 +590,14 @@ int translate(std::string& out, std::string_view text, InfRequest* req, int* esc
 
   while (i < n) {
     char c = text[i];
-    if (depth == 0 && quote != 0) {
-      out += c;
+    // Quoted text is copied as it stands, inside an escape too: a brace or an
+    // escape marker in a literal is part of the literal.
+    std::string& to = depth == 0 ? out : esc;
+    if (quote != 0) {
+      to += c;
       if (c == quote) {
         if (i + 1 < n && text[i + 1] == quote) {
-          out += quote;
+          to += quote;
           i += 2;
           continue;
         }
@@ -588,9 +606,9 @@ int translate(std::string& out, std::string_view text, InfRequest* req, int* esc
       ++i;
       continue;
     }
-    if (depth == 0 && (c == '\'' || c == '"')) {
+    if (c == '\'' || c == '"') {
       quote = c;
-      out += c;
+      to += c;
       ++i;
       continue;
     }
@@ -639,8 +657,9 @@ int translate(std::string& out, std::string_view text, InfRequest* req, int* esc
       out += c;
     }
   }
-  // An escape left open at the end vanishes.
-  return 0;
+  // An escape left open at the end would take the rest of the statement with it
+  // (a WHERE clause, say).
+  return depth > 0 ? ERR_SYNTAX : 0;
 }
 
 bool belowBang(char c) { return static_cast<unsigned char>(c) < '!'; }

@@ -103,6 +103,7 @@ void sessionKey(const InfSession* t, uint8_t key[16]) {
   }
   MD5Update(&ctx, reinterpret_cast<const uint8_t*>(t->wide ? "1" : "0"), 1);
   MD5Update(&ctx, reinterpret_cast<const uint8_t*>(t->reserved ? "1" : "0"), 1);
+  if (t->readOnly != 0) MD5Update(&ctx, reinterpret_cast<const uint8_t*>("r"), 1);
   MD5Final(key, &ctx);
 }
 
@@ -144,6 +145,7 @@ void _set_conn_info(const InfSession* s) noexcept {
   ci->service = orEmpty(s->service);
   ci->protocol = orEmpty(s->protocol);
   ci->locale = (s->wide != 0 && s->locale != nullptr && s->locale[0] != '\0') ? s->locale : nullptr;
+  ci->readonly = s->readOnly;
 }
 
 int _connect(InfSession* s, InfErrorList* list) noexcept {

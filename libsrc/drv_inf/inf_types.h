@@ -70,6 +70,9 @@ struct InfSession {
   int32_t wide = 0;        // wide mode (Unicode build)
   int32_t xaOwned = 0;     // an XA branch owns it: never made dormant
   int32_t reserved = 0;    // enters the digest
+  // Only reads (a READONLY connect): the runtime may open a database it cannot write.
+  // A read-only session is never shared with one that writes.
+  int32_t readOnly = 0;
   uint64_t serial = 0;     // sessions opened before it, plus one
   uint64_t currentOn = 0;  // token of the thread it was last made current on
   uint64_t epoch = 0;      // that thread's switch count at that moment

@@ -47,8 +47,8 @@ const CallDescriptor CD_SetEnvAttr = {"SetEnvAttr", "Attribute=%ld ValuePtr=%lX 
 const CallDescriptor CD_GetEnvAttr = {"GetEnvAttr", "Attribute=%ld ValuePtr=%lX BufferLength=%ld, StringLengthPtr=%lX", 0, 1, CALL_HENV, KES_WORKER(GetEnvAttrImpl)};
 const CallDescriptor CD_AllocHandleEnv = {"AllocHandle", "handleType=1", 0, 0, CALL_NOHANDLE, KES_WORKER(AllocHandleEnvImpl)};
 const CallDescriptor CD_AllocHandleDbc = {"AllocHandle", "handleType=2", 0, 1, CALL_HENV, KES_WORKER(AllocHandleDbcImpl)};
-const CallDescriptor CD_AllocHandleStmt = {"AllocHandle", "handleType=3", 0, 1, CALL_HDBC, KES_WORKER(AllocHandleStmtImpl)};
-const CallDescriptor CD_AllocHandleDesc = {"AllocHandle", "handleType=4", 0, 1, CALL_HDBC, KES_WORKER(AllocHandleDescImpl)};
+const CallDescriptor CD_AllocHandleStmt = {"AllocHandle", "handleType=3", 0, 1, CALL_HDBC, KES_WORKER(AllocHandleStmtImpl), 1};
+const CallDescriptor CD_AllocHandleDesc = {"AllocHandle", "handleType=4", 0, 1, CALL_HDBC, KES_WORKER(AllocHandleDescImpl), 1};
 const CallDescriptor CD_Disconnect = {"Disconnect", "", 0, 1, CALL_HDBC, KES_WORKER(DisconnectImpl)};
 const CallDescriptor CD_Fetch = {"Fetch", "", 1, 1, CALL_HSTMT, KES_WORKER(FetchImpl)};
 const CallDescriptor CD_GetData = {"GetData", "icol=%u fCType=%d rgbValue=%lX cbValueMax=%ld pcbValue=%lX", 1, 1, CALL_HSTMT, KES_WORKER(GetDataImpl)};
@@ -83,7 +83,7 @@ const CallDescriptor CD_GetTypeInfoW = {"GetTypeInfoW", "fSqlType=%d", 1, 1, CAL
 const CallDescriptor CD_ExtendedFetch = {"ExtendedFetch", "fFetchType=%u irow=%ld pcrow=%lX rgfRowStatus=%lX", 1, 1, CALL_HSTMT, KES_WORKER(ExtendedFetchImpl)};
 const CallDescriptor CD_AllocConnect = {"AllocConnect", "phdbc=%08lX", 0, 1, CALL_HENV, KES_WORKER(AllocConnectImpl)};
 const CallDescriptor CD_AllocEnv = {"AllocEnv", "phenv=%lX", 0, 1, CALL_NOHANDLE, KES_WORKER(AllocEnvImpl)};
-const CallDescriptor CD_AllocStmt = {"AllocStmt", "phstmt=%lX", 0, 1, CALL_HDBC, KES_WORKER(AllocStmtImpl)};
+const CallDescriptor CD_AllocStmt = {"AllocStmt", "phstmt=%lX", 0, 1, CALL_HDBC, KES_WORKER(AllocStmtImpl), 1};
 const CallDescriptor CD_CloseCursor = {"CloseCursor", "", 0, 1, CALL_HSTMT, KES_WORKER(CloseCursorImpl)};
 const CallDescriptor CD_ColAttributes = {"ColAttributes", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(ColAttributesImpl)};
 const CallDescriptor CD_ColAttributesW = {"ColAttributesW", "icol=%u fDescType=%u rgbDesc=%08lX cbDescMax=%u pcbDesc=%08lX pfDesc=%08lX", 1, 1, CALL_HSTMT, KES_WORKER(ColAttributesImpl)};

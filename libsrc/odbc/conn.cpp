@@ -250,6 +250,10 @@ void ConnOpen(Conn* conn, char marker) {
     conn->cn_hConn = conn->cn_hServer = 0;
     return;
   }
+  // What the back end left on the new connection (initial SQL that failed, say) did
+  // not stop the connect: it becomes the connect's warnings before any later step
+  // could replace it.
+  (void)take_messages(conn, conn->cn_hConn, nullptr);
   if (params.readonly != 0) conn->flags |= CONN_F_READONLY;
 
   if (marker == 'W') {

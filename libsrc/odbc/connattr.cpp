@@ -187,6 +187,8 @@ SQLRETURN set_option(Conn* conn, int32_t option, CallSlot value, bool wide) {
       return SQL_SUCCESS;
     }
     case SQL_AUTOCOMMIT: {
+      if (value != SQL_AUTOCOMMIT_OFF && value != SQL_AUTOCOMMIT_ON)
+        return fail(conn, ERR_ATTR_VALUE);
       int32_t v = v32 != 0 ? 1 : 0;
       if (connected(conn)) {
         int32_t rc = set_int(conn, DRVP_AUTOCOMMIT, v);
@@ -219,6 +221,9 @@ SQLRETURN set_option(Conn* conn, int32_t option, CallSlot value, bool wide) {
       conn->cn_translateOption = static_cast<uint32_t>(v32);
       return SQL_SUCCESS;
     case SQL_TXN_ISOLATION:
+      if (value != SQL_TXN_READ_UNCOMMITTED && value != SQL_TXN_READ_COMMITTED &&
+          value != SQL_TXN_REPEATABLE_READ && value != SQL_TXN_SERIALIZABLE)
+        return fail(conn, ERR_ATTR_VALUE);
       if (connected(conn)) {
         int32_t rc = set_int(conn, DRVP_TXN_ISOLATION, v32);
         if (rc != 0) return backend_fail(conn, rc);

@@ -475,6 +475,8 @@ static SQLRETURN connect_from_table(Conn* conn, const char* traceText, void* out
     std::fill(completed.begin(), completed.end(), '\0');
     return SQL_ERROR;
   }
+  // Messages of a connect that succeeded are its warnings.
+  const bool warned = conn->diag.head != nullptr;
   int64_t full = 0;
   bool cut = completed_out(completed, out, outMax, marker == 'W', &full);
   std::fill(completed.begin(), completed.end(), '\0');
@@ -483,7 +485,7 @@ static SQLRETURN connect_from_table(Conn* conn, const char* traceText, void* out
     conn->errCode = ERR_TRUNCATED;
     return SQL_SUCCESS_WITH_INFO;
   }
-  return SQL_SUCCESS;
+  return warned ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }
 
 SQLRETURN ConnDriverConnect(Conn* conn, const CallSlot* args) {

@@ -60,6 +60,10 @@ struct Desc {
   void* de_rowsProcessedPtr;
   DescRecNode* de_recs;  // head node: record 0, the bookmark record
   int16_t diagRecNo;
+  // The record found last: a walk over the records in order (a copy, a describe)
+  // goes on from it instead of from the head. Cleared when records are dropped.
+  DescRecNode* de_lastRec;
+  int16_t de_lastRecNo;
 };
 
 // Null with ERR_MEMORY on the statement (implicit) or the connection (explicit).

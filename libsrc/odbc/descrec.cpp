@@ -60,12 +60,21 @@ int16_t DescRecCount(const Desc* desc) {
 DescRec* DescGetRec(Desc* desc, int16_t n) {
   if (n < 0) return nullptr;
   DescRecNode* p = desc->de_recs;
-  for (int16_t i = 0; i < n && p != nullptr; ++i) p = p->next;
-  return p != nullptr ? &p->rec : nullptr;
+  int16_t i = 0;
+  if (desc->de_lastRec != nullptr && desc->de_lastRecNo <= n) {
+    p = desc->de_lastRec;
+    i = desc->de_lastRecNo;
+  }
+  for (; i < n && p != nullptr; ++i) p = p->next;
+  if (p == nullptr) return nullptr;
+  desc->de_lastRec = p;
+  desc->de_lastRecNo = n;
+  return &p->rec;
 }
 
 int32_t DescGrow(Desc* desc, int16_t n) {
   DescRecNode* tail = desc->de_recs;
+  if (desc->de_lastRec != nullptr) tail = desc->de_lastRec;
   while (tail->next != nullptr) tail = tail->next;
   while (desc->de_count < n) {
     auto* node = static_cast<DescRecNode*>(calloc(1, sizeof(DescRecNode)));
@@ -83,6 +92,7 @@ void DescTruncate(Desc* desc, int16_t n) {
   for (int16_t i = 0; i < n && keep->next != nullptr; ++i) keep = keep->next;
   DescRecNode* drop = keep->next;
   keep->next = nullptr;
+  if (desc->de_lastRecNo > n) desc->de_lastRec = nullptr;
   while (drop != nullptr) {
     DescRecNode* next = drop->next;
     free_node(drop);

@@ -157,6 +157,22 @@ class CallLocks {
   bool serial_;
 };
 
+// A call that waits for the connection's call in progress instead of being refused:
+// it runs once that call has left the connection's call lock, without marking the
+// connection busy (the call lock alone keeps the two apart), and only if its handle
+// still names the same record then.
+SQLRETURN wait_and_run(const CallDescriptor* d, int32_t kind, uint32_t handle, Conn* conn,
+                       void* rec, const CallSlot* args) {
+  CallLocks locks(conn, d->resetDiag != 0 && (latchValue.load() & DRV_CAP_THREADSAFE) == 0);
+  {
+    CriticalSectionLock g(&GlobalHandleLock);
+    Conn* again = nullptr;
+    if (lookup(kind, handle, &again) != rec || again != conn) return SQL_INVALID_HANDLE;
+  }
+  if (d->resetDiag != 0) reset_diag(kind, rec);
+  return d->worker(rec, args);
+}
+
 }  // namespace
 
 bool HandlesInitialised() { return initialised.load() != 0; }
@@ -282,11 +298,15 @@ SQLRETURN CallODBC(const CallDescriptor* d, const CallSlot* slots, size_t count)
 
   void* rec;
   bool serial = false;
+  bool wait = false;
   {
     CriticalSectionLock g(&GlobalHandleLock);
     rec = lookup(kind, handle, &conn);
     if (rec == nullptr) {
       rc = SQL_INVALID_HANDLE;
+    } else if (conn->cn_busy != nullptr && (d->resetDiag == 0 || d->waitBusy != 0)) {
+      wait = true;
+      rc = SQL_SUCCESS;
     } else if (conn->cn_busy == rec) {
       // The record's own call is still running on another thread.
       rc = SQL_STILL_EXECUTING;
@@ -304,6 +324,11 @@ SQLRETURN CallODBC(const CallDescriptor* d, const CallSlot* slots, size_t count)
     }
   }
   if (rec == nullptr || rc != SQL_SUCCESS) {
+    trace_result(d, rc);
+    return rc;
+  }
+  if (wait) {
+    rc = wait_and_run(d, kind, handle, conn, rec, args);
     trace_result(d, rc);
     return rc;
   }

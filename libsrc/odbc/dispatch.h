@@ -2,7 +2,7 @@
 // dispatch.h -- the one road from an exported entry point to its worker.
 // CallODBC traces the call, turns the handle into its record, refuses invalid
 // handles, admits one call at a time per connection (a second is refused at
-// once, never queued), clears the record's diagnostics, takes the locks the back
+// once, never queued, except allocations and diagnostics, which wait), clears the record's diagnostics, takes the locks the back
 // end needs, runs the worker, and traces the result. This module also owns the
 // process-wide locks of the generic layer and the four handle tables, and the
 // lock order of the whole driver (below, with the locks).
@@ -37,6 +37,10 @@ struct CallDescriptor {
   int32_t resetDiag;        // 1: diagnostics cleared first, failover step after
   int32_t handleType;       // CALL_*
   CallWorker worker;
+  // 1: on a connection busy with another thread's call, waits for that call to end
+  // instead of being refused (allocation, which may not answer SQL_STILL_EXECUTING).
+  // The diagnostic calls (resetDiag 0) always wait.
+  int32_t waitBusy;
 };
 
 // Adapts a worker with a typed record parameter to CallWorker.

@@ -87,6 +87,8 @@ SQLRETURN convert(Stmt* stmt, int32_t dsType, const void* src, uint64_t len, SQL
       ConvertCellValue(dsType, src, len, total, m, req->cb_data, req->cb_bufferLength,
                        req->cb_octetLengthPtr, &err, numScale, numPrecision, colScale, &used);
   if (rc != SQL_SUCCESS && err != 0) stmt->errCode = err;
+  // A refused call leaves the value where it was.
+  if (rc == SQL_ERROR) return rc;
   if (gd.gd_owned != 0) {
     if (rc == SQL_SUCCESS_WITH_INFO && is_piecewise(m)) gd.gd_cType = m;
     return rc;
@@ -126,30 +128,49 @@ SQLRETURN bookmark(Stmt* stmt, uint32_t row, const ColBinding* req) {
 // A long value left out of the row: its next piece from the back end.
 SQLRETURN deferred(Stmt* stmt, ColBinding* req, int32_t m, const ColumnInfo* info, bool first) {
   GetDataState& gd = stmt->st_getData;
-  const int32_t r = FetchDeferredLong(stmt, piece_size(m, req->cb_bufferLength, info), m);
-  if (r == ERR_NO_DATA) {
-    if (first && gd.gd_total == -1) return null_value(stmt, req, m);
-    return SQL_NO_DATA;
+  if (gd.gd_owned == 0 || gd.gd_retry == 0) {
+    const int32_t r = FetchDeferredLong(stmt, piece_size(m, req->cb_bufferLength, info), m);
+    if (r == ERR_NO_DATA) {
+      if (first && gd.gd_total == -1) return null_value(stmt, req, m);
+      return SQL_NO_DATA;
+    }
+    if (r != 0) return fail(stmt, r);
   }
-  if (r != 0) return fail(stmt, r);
+  gd.gd_retry = 0;
   // A piece of a long type comes as a long-value record around its bytes.
   const bool record =
       gd.gd_type == DS_LONGCHAR || gd.gd_type == DS_LONGBINARY || gd.gd_type == DS_LONGWCHAR;
   const void* src = record ? static_cast<const DatasetLong*>(gd.gd_data)->data : gd.gd_data;
-  return convert(stmt, piece_group(gd.gd_type), src, gd.gd_left, gd.gd_total, m, req, 0, 0, 0);
+  const SQLRETURN rc =
+      convert(stmt, piece_group(gd.gd_type), src, gd.gd_left, gd.gd_total, m, req, 0, 0, 0);
+  if (rc == SQL_ERROR && gd.gd_owned != 0) {
+    gd.gd_retry = first ? 2 : 1;
+    gd.gd_cType = m;
+  }
+  return rc;
 }
 
 SQLRETURN continue_cell(Stmt* stmt, ColBinding* req, const DatasetColumn* col, uint32_t row,
                         const ColumnInfo* info) {
   GetDataState& gd = stmt->st_getData;
   const bool notFetched = col->ind != nullptr && col->ind[row] == DS_IND_NOTFETCHED;
+  if (notFetched && gd.gd_owned != 0 && gd.gd_retry == 2) {
+    if (req->cb_data == nullptr) return fail(stmt, ERR_ARGUMENT);
+    // The refused first piece: as a first call, in the C type asked for now.
+    return deferred(stmt, req, req->cb_cType == SQL_C_DEFAULT ? gd.gd_cType : req->cb_cType, info,
+                    true);
+  }
   if (!notFetched && gd.gd_left == 0) return SQL_NO_DATA;
   const int32_t m = gd.gd_cType;
   if (req->cb_cType != m && req->cb_cType != SQL_C_DEFAULT) return SQL_NO_DATA;
+  if (req->cb_data == nullptr) return fail(stmt, ERR_ARGUMENT);
   if (notFetched) return deferred(stmt, req, m, info, false);
   const SQLLEN left = static_cast<SQLLEN>(gd.gd_left);
   return convert(stmt, piece_group(gd.gd_type), gd.gd_data, gd.gd_left, left, m, req, 0, 0, 0);
 }
+
+SQLRETURN first_cell(Stmt* stmt, uint32_t row, ColBinding* req, const DatasetColumn* col,
+                     const ColumnInfo* info, int32_t m, bool outputMode, uint16_t colScale);
 
 }  // namespace
 
@@ -203,6 +224,20 @@ SQLRETURN GetColumn(Stmt* stmt, uint32_t row, ColBinding* req, Dataset* data) {
   gd.gd_row = row + 1;
   GetDataStateFree(&gd);
   gd.gd_left = 0;
+  const SQLRETURN rc = first_cell(stmt, row, req, col, info, m, outputMode, colScale);
+  // A refused first call leaves the value unread.
+  if (rc == SQL_ERROR && gd.gd_retry == 0) {
+    gd.gd_column = 0;
+    gd.gd_row = 0;
+  }
+  return rc;
+}
+
+namespace {
+
+SQLRETURN first_cell(Stmt* stmt, uint32_t row, ColBinding* req, const DatasetColumn* col,
+                     const ColumnInfo* info, int32_t m, bool outputMode, uint16_t colScale) {
+  const uint16_t c = req->cb_column;
 
   int32_t numPrecision = 0;
   int32_t numScale = 0;
@@ -221,15 +256,18 @@ SQLRETURN GetColumn(Stmt* stmt, uint32_t row, ColBinding* req, Dataset* data) {
 
   const int16_t ind = col->ind != nullptr ? col->ind[row] : DS_IND_NULL;
   if (ind == DS_IND_NULL) return null_value(stmt, req, m);
-  if (ind == DS_IND_NOTFETCHED) return deferred(stmt, req, m, info, true);
+  // Checked before a piece is read on demand: the back end would move past it.
   if (req->cb_data == nullptr) return fail(stmt, ERR_ARGUMENT);
-  gd.gd_type = static_cast<uint32_t>(col->type);
+  if (ind == DS_IND_NOTFETCHED) return deferred(stmt, req, m, info, true);
   const void* value = nullptr;
   uint64_t length = 0;
   CellValue(col, row, &value, &length);
+  stmt->st_getData.gd_type = static_cast<uint32_t>(col->type);
   return convert(stmt, col->type, value, length, static_cast<SQLLEN>(length), m, req, numScale,
                  numPrecision, colScale);
 }
+
+}  // namespace
 
 int32_t FetchDeferredLong(Stmt* stmt, uint64_t maxUnits, int32_t cType) {
   (void)cType;
@@ -266,6 +304,7 @@ GetDataState* GetDataStateFree(GetDataState* state) {
     state->gd_data = nullptr;
   }
   state->gd_owned = 0;
+  state->gd_retry = 0;
   return state;
 }
 

@@ -28,6 +28,9 @@ struct GetDataState {
   int32_t gd_total;    // total length of a deferred long value; -1 when it is NULL
   int32_t gd_cType;    // C type of the cut conversion; a continuation asks for it or SQL_C_DEFAULT
   uint32_t gd_owned;   // 1: gd_data is a piece buffer from the back end, freed here
+  // An owned piece that the call which fetched it refused: the next call delivers it
+  // again (the back end has moved past it). 1 a later piece, 2 the first.
+  uint32_t gd_retry;
 };
 
 // Converts one cell (row is a 0-based index into data) into the buffer the

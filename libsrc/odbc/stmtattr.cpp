@@ -423,6 +423,7 @@ SQLRETURN StmtSetAttr(Stmt* stmt, int32_t attr, uint64_t value, int32_t length, 
       return code != 0 ? fail(stmt, code) : SQL_SUCCESS;
     }
     case SQL_ATTR_PARAMSET_SIZE:
+      if (value == 0) return fail(stmt, ERR_ATTR_VALUE);
       return DescSetFieldHandle(stmt->st_apd, 0, SQL_DESC_ARRAY_SIZE, value, length, marker);
     case SQL_ATTR_ROW_BIND_OFFSET_PTR:
       return DescSetFieldHandle(stmt->st_ard, 0, SQL_DESC_BIND_OFFSET_PTR, value, length, marker);
@@ -436,6 +437,7 @@ SQLRETURN StmtSetAttr(Stmt* stmt, int32_t attr, uint64_t value, int32_t length, 
       stmt->st_ird->de_rowsProcessedPtr = ptr;
       return SQL_SUCCESS;
     case SQL_ATTR_ROW_ARRAY_SIZE:
+      if (value == 0) return fail(stmt, ERR_ATTR_VALUE);
       return DescSetFieldHandle(stmt->st_ard, 0, SQL_DESC_ARRAY_SIZE, value, length, marker);
     case SQL_ATTR_APP_ROW_DESC:
     case SQL_ATTR_APP_PARAM_DESC: return app_desc(stmt, attr, value);

@@ -38,6 +38,19 @@ int32_t bookmark_check(Stmt* stmt, int16_t cType) {
   return 0;
 }
 
+// A C type ODBC defines, or SQL_C_DEFAULT; what a conversion cannot do with a
+// type it knows is refused when the value moves.
+bool known_c_type(int16_t t) {
+  if (CTypeSize(t) != 0) return true;
+  switch (t) {
+    case SQL_C_CHAR:
+    case SQL_C_WCHAR:
+    case SQL_C_BINARY:
+    case SQL_C_DEFAULT: return true;
+    default: return t >= SQL_C_INTERVAL_YEAR && t <= SQL_C_INTERVAL_MINUTE_TO_SECOND;
+  }
+}
+
 SQLRETURN fail_stmt(Stmt* stmt, int32_t code) {
   stmt->errCode = code;
   return SQL_ERROR;
@@ -132,6 +145,10 @@ int32_t StmtBindColPtrs(Stmt* stmt, uint16_t column, int16_t cType, void* value,
 
 int32_t StmtBindCol(Stmt* stmt, uint16_t column, int16_t cType, void* value, int64_t bufLen,
                     int64_t* lenInd) {
+  if (column != 0 && value != nullptr && !known_c_type(cType)) {
+    stmt->errCode = ERR_C_TYPE;
+    return ERR_C_TYPE;
+  }
   return StmtBindColPtrs(stmt, column, cType, value, bufLen, lenInd, lenInd);
 }
 
@@ -143,6 +160,10 @@ SQLRETURN StmtBindParameter(Stmt* stmt, uint16_t n, int16_t paramType, int16_t c
     stmt->errCode = code;
     return SQL_ERROR;
   };
+  if (paramType != SQL_PARAM_INPUT && paramType != SQL_PARAM_INPUT_OUTPUT &&
+      paramType != SQL_PARAM_OUTPUT)
+    return fail(ERR_PARAM_TYPE);
+  if (!known_c_type(cType)) return fail(ERR_C_TYPE);
   if (data == nullptr && indicatorPtr == nullptr && paramType != SQL_PARAM_OUTPUT)
     return fail(ERR_ARGUMENT);
   const bool secondsType =
@@ -251,6 +272,7 @@ SQLRETURN SetParamImpl(Stmt* stmt, const CallSlot* args) {
   void* data = SlotAs<void*>(args[5]);
   auto* lenInd = SlotAs<int64_t*>(args[6]);
   stmt->errCode = 0;
+  if (!known_c_type(cType)) return fail_stmt(stmt, ERR_C_TYPE);
   if (data == nullptr && lenInd == nullptr) return fail_stmt(stmt, ERR_ARGUMENT);
   if (scale < 0) return fail_stmt(stmt, ERR_SCALE);
   if (cType == SQL_C_DEFAULT)

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -182,6 +183,28 @@ std::string TraceExpandName(const char* name, const char* suffix) {
   return out;
 }
 
+namespace {
+
+// Opens a trace file for this user alone. A trace holds statement text and data,
+// so the path is not followed through a symbolic link, a file that is not a regular
+// one of this user (another user's file, a device, a pipe) is refused, and what is
+// opened is emptied and made private only once it has passed those checks.
+int open_private(const std::string& path) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+      fchmod(fd, 0600) != 0 || ftruncate(fd, 0) != 0) {
+    close(fd);
+    return -1;
+  }
+  const int fl = fcntl(fd, F_GETFL);
+  if (fl != -1) (void)fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
 void TraceOpen(int kind) {
   if (kind < TRACE_ODBC || kind > TRACE_DTC) return;
   {
@@ -199,7 +222,7 @@ void TraceOpen(int kind) {
   } else {
     const char* suffix = kind == TRACE_XA ? "-xa" : kind == TRACE_DTC ? "-tp" : "";
     std::string path = TraceExpandName(name.c_str(), suffix);
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int fd = open_private(path);
     if (fd < 0) return;
     opened = fdopen(fd, "w");
     if (opened == nullptr) {

@@ -128,6 +128,7 @@ enum {
   IXR_E_SYNTAX = -201,
   IXR_E_NO_TABLE = -206,
   IXR_E_NO_MEMORY = -208,
+  IXR_E_BAD_CATALOG = -211, /* the database's catalog cannot be read: the file is damaged */
   IXR_E_INTERRUPTED = -213,
   IXR_E_NO_COLUMN = -217,
   IXR_E_SERIAL_UPDATE = -232,
@@ -203,6 +204,7 @@ enum {
 /* ISAM codes in sqlerrd[1]. */
 enum {
   IXR_ISAM_DUPLICATE = -100,
+  IXR_ISAM_BAD_FORMAT = -105, /* the database file is damaged or no database at all */
   IXR_ISAM_LOCKED = -107,
   IXR_ISAM_NOT_FOUND = -111,
   IXR_ISAM_TABLE_LOCKED = -113,
@@ -240,6 +242,8 @@ typedef struct IxrConnInfo {
   const char* service;  /* accepted and ignored */
   const char* protocol; /* accepted and ignored */
   const char* locale;   /* client locale, NULL for the default; text is UTF-8 either way */
+  int readonly;         /* 1: the connection only reads; a database in a directory this
+                           process cannot write is then opened for reading */
 } IxrConnInfo;
 
 IxrConnInfo* ixr_conninfo(void);

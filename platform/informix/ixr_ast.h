@@ -69,6 +69,7 @@ struct Expr {
   int marker = -1;  // marker index (ExprKind::Marker)
   int slot = -1;    // variable slot in the procedure's frame (ExprKind::Variable)
   size_t pos = 0;   // offset in the statement text
+  int height = 0;   // levels of the tree from here down, once the parser has bounded it
 
   // Analysis.
   IxType type;  // Informix type of the value
@@ -134,6 +135,7 @@ struct Select {
   std::string intoTemp;  // SELECT ... INTO TEMP name
   bool forUpdate = false;
   size_t pos = 0, end = 0;  // text span (for views)
+  int height = 0;           // as Expr::height, over every expression and subquery below
 };
 
 struct DefaultSpec {

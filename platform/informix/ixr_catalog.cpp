@@ -260,12 +260,15 @@ IxError Catalog::load(const std::string& schema, bool byId, const std::string& k
   std::string sql = "SELECT tabid, tabname, owner, tabtype FROM " + quoteId(schema) +
                     ".systables WHERE " + (byId ? "tabid = ?1" : "tabname = ?1");
   Sql q(db_, sql);
-  if (q.prepared()) return ixErr(IXR_E_NO_TABLE, key);
+  // Only a lookup that ran and found nothing means there is no such table; a damaged
+  // catalog says so instead.
+  if (int rc = q.prepared()) return isDamage(rc) ? damaged(Op::Other, dbname_) : ixErr(IXR_E_NO_TABLE, key);
   if (byId)
     q.bind(1, id);
   else
     q.bind(1, key);
-  if (q.step() != SQLITE_ROW) return ixErr(IXR_E_NO_TABLE, key);
+  if (int rc = q.step(); rc != SQLITE_ROW)
+    return rc == SQLITE_DONE ? ixErr(IXR_E_NO_TABLE, key) : fromSqlite(db_, rc, Op::Other, false);
   auto t = std::make_shared<TableDef>();
   t->tabid = static_cast<int>(q.i64(0));
   t->name = q.str(1);
@@ -283,7 +286,8 @@ IxError Catalog::load(const std::string& schema, bool byId, const std::string& k
   Sql c(db_, "SELECT colname, colno, coltype, collength FROM " + quoteId(schema) +
                  ".syscolumns WHERE tabid = ?1 ORDER BY colno");
   c.bind(1, t->tabid);
-  while (c.step() == SQLITE_ROW) {
+  int rc;
+  while ((rc = c.step()) == SQLITE_ROW) {
     ColumnDef cd;
     cd.name = c.str(0);
     cd.colno = static_cast<int>(c.i64(1));
@@ -291,6 +295,7 @@ IxError Catalog::load(const std::string& schema, bool byId, const std::string& k
     if (baseType(cd.type.code) == IXR_TYPE_SERIAL) t->serialCol = static_cast<int>(t->cols.size());
     t->cols.push_back(cd);
   }
+  if (rc != SQLITE_DONE) return fromSqlite(db_, rc, Op::Other, false);
   out = t;
   return {};
 }

@@ -230,6 +230,7 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
         if (fc == IXR_TYPE_INTERVAL && in.kind == Val::Int) {
           if (ivIsMonths(from.len) != ivIsMonths(to.len)) return ixErr(IXR_E_DT_INCOMPATIBLE);
           int64_t u = ivUnit(IXR_QUAL_LAST(to.len));
+          if (!ivFits(in.intValue, to.len)) return ixErr(IXR_E_DT_OVERFLOW);
           out = Val::ofInt(in.intValue / u * u);
           return {};
         }
@@ -244,13 +245,17 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
           if (rc && fc == IXR_TYPE_INTERVAL && from.len != to.len && ivParse(t, from.len, v) == 0)
             rc = 0;
           if (rc) return ixErr(rc);
+          if (!ivFits(v, to.len)) return ixErr(IXR_E_DT_OVERFLOW);
           out = Val::ofInt(v);
           return {};
         }
         double r;
         if (int rc = toReal(in, from, r)) return ixErr(rc == 1 ? 0 : rc);
-        out = Val::ofInt(
-            static_cast<int64_t>(r * static_cast<double>(ivUnit(IXR_QUAL_LAST(to.len)))));
+        const double units = r * static_cast<double>(ivUnit(IXR_QUAL_LAST(to.len)));
+        // A double past the int64 range has no integer value at all.
+        if (!(units > -9.2e18 && units < 9.2e18) || !ivFits(static_cast<int64_t>(units), to.len))
+          return ixErr(IXR_E_DT_OVERFLOW);
+        out = Val::ofInt(static_cast<int64_t>(units));
         return {};
       }
       if (fc == IXR_TYPE_DATETIME || (fc == IXR_TYPE_INTERVAL && in.kind != Val::Int))

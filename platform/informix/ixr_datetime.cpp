@@ -444,16 +444,23 @@ int dtDiff(const DtFields& a, int qa, const DtFields& b, int qb, int64_t& out) {
 int dtAddInterval(const DtFields& a, int qa, int64_t iv, int qiv, int sign, DtFields& out) {
   DtFields x;
   dtExtend(a, qa, IXR_QUAL_YEAR_TO_F5, x);
+  // An interval value comes from the database as any integer: the sums are checked.
+  int64_t step = 0;
+  if (__builtin_mul_overflow(iv, static_cast<int64_t>(sign), &step)) return IXR_E_DT_OUT_OF_RANGE;
   if (ivIsMonths(qiv)) {
-    int64_t months = static_cast<int64_t>(x.field[0]) * 12 + (x.field[1] - 1) + sign * iv;
-    if (months < 12 || months >= 10000 * 12) return IXR_E_DT_OUT_OF_RANGE;
+    int64_t months = 0;
+    if (__builtin_add_overflow(static_cast<int64_t>(x.field[0]) * 12 + (x.field[1] - 1), step,
+                               &months) ||
+        months < 12 || months >= 10000 * 12)
+      return IXR_E_DT_OUT_OF_RANGE;
     x.field[0] = static_cast<int>(months / 12);
     x.field[1] = static_cast<int>(months % 12) + 1;
     if (x.field[2] > daysInMonth(x.field[0], x.field[1])) return IXR_E_DT_OUT_OF_RANGE;
   } else {
     int64_t d, f;
     toAbsolute(x, d, f);
-    int64_t total = d * kFracPerDay + f + sign * iv;
+    int64_t total = 0;
+    if (__builtin_add_overflow(d * kFracPerDay + f, step, &total)) return IXR_E_DT_OUT_OF_RANGE;
     fromAbsolute(total, x);
     if (x.field[0] < 1 || x.field[0] > 9999) return IXR_E_DT_OUT_OF_RANGE;
   }
@@ -473,6 +480,30 @@ int64_t ivUnit(int tu) {
     case IXR_TU_SECOND: return kFracPerSec;
     default: return tu > 10 && tu <= 15 ? kPow10[5 - (tu - 10)] : 1;
   }
+}
+
+int ivLeadDigits(int qual) {
+  int first = IXR_QUAL_FIRST(qual), last = IXR_QUAL_LAST(qual);
+  int rest = 0;
+  int stop = last > 10 ? 10 : last;
+  for (int tu = first + 2; tu <= stop; tu += 2) rest += 2;
+  if (last > 10) rest += last - 10;
+  int lead = IXR_QUAL_DIGITS(qual) - rest;
+  return lead < 1 ? 1 : lead > 9 ? 9 : lead;
+}
+
+namespace {
+// 10^digits units of the leading field: the first value an interval of qual cannot hold.
+int64_t ivLimit(int qual) {
+  int64_t lim = 1;
+  for (int k = ivLeadDigits(qual); k > 0; --k) lim *= 10;
+  return lim * ivUnit(IXR_QUAL_FIRST(qual));
+}
+}  // namespace
+
+bool ivFits(int64_t value, int qual) {
+  const int64_t lim = ivLimit(qual);
+  return value > -lim && value < lim;
 }
 
 int ivParse(std::string_view t, int qual, int64_t& out) {
@@ -505,6 +536,7 @@ int ivParse(std::string_view t, int qual, int64_t& out) {
     }
     int n = readNum(t, i, k == a ? 18 : 2, v);
     if (n == 0) return IXR_E_DT_NON_NUMERIC;
+    if (k == a && v >= ivLimit(qual) / ivUnit(kTus[k])) return IXR_E_DT_OVERFLOW;
     if (k != a) {
       static const int kMax[6] = {0, 11, 0, 23, 59, 59};
       if (v > kMax[k]) return IXR_E_DT_BAD_FIELD;

@@ -71,6 +71,11 @@ int ivFormatTo(int64_t value, int qual, char* buf);  // at least 48 bytes; answe
 // Value of one unit of the interval's last field, in the interval's own unit
 // (months or hundred-thousandths of a second).
 int64_t ivUnit(int tu);
+// Digits the leading field of an interval of qual may have (at most nine), and whether
+// value fits them: every interval that is stored or computed must, or it is
+// IXR_E_DT_OVERFLOW.
+int ivLeadDigits(int qual);
+bool ivFits(int64_t value, int qual);
 
 // The public record and the field array.
 void dtFromRecord(const struct IxrDateTime& r, DtFields& f);

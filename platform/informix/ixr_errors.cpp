@@ -96,6 +96,7 @@ constexpr Message kMessages[] = {
     {IXR_E_SERIAL_UPDATE, "SERIAL column %s cannot be updated.\n"},
     {IXR_E_NO_COLUMN, "Column %s was not found in any table of the query.\n"},
     {IXR_E_INTERRUPTED, "The statement was interrupted.\n"},
+    {IXR_E_BAD_CATALOG, "The system catalog of database %s cannot be read.\n"},
     {IXR_E_NO_MEMORY, "Memory could not be allocated.\n"},
     {IXR_E_NO_TABLE, "Table %s is not in the database.\n"},
     {IXR_E_SYNTAX, "A syntax error occurred near %s.\n"},
@@ -104,6 +105,7 @@ constexpr Message kMessages[] = {
     {IXR_ISAM_TABLE_LOCKED, "ISAM error: the table is locked.\n"},
     {IXR_ISAM_NOT_FOUND, "ISAM error: no record was found.\n"},
     {IXR_ISAM_LOCKED, "ISAM error: the record is locked.\n"},
+    {IXR_ISAM_BAD_FORMAT, "ISAM error: the file is damaged or has a bad format.\n"},
     {IXR_ISAM_DUPLICATE, "ISAM error: a duplicate value was given for a unique key.\n"},
 };
 
@@ -141,6 +143,19 @@ std::string functionError(int32_t code, const std::string& name) {
   return "ixr:" + std::to_string(code) + ":" + name;
 }
 
+IxError damaged(Op op, const std::string& db) {
+  // What the statement was doing failed, because the file under it is damaged: never a
+  // missing table or database, which an application might go and create.
+  int32_t code = op == Op::Other  ? IXR_E_BAD_CATALOG
+                 : op == Op::Read ? IXR_E_READ_FAILED
+                                  : lockCode(op);
+  return ixErr(code, db, IXR_ISAM_BAD_FORMAT);
+}
+
+bool isDamage(int rc) {
+  return (rc & 0xFF) == SQLITE_CORRUPT || (rc & 0xFF) == SQLITE_NOTADB;
+}
+
 IxError fromSqlite(sqlite3* db, int rc, Op op, bool lockTimedOut) {
   std::string_view msg = db ? sqlite3_errmsg(db) : "";
   int prim = rc & 0xFF;
@@ -171,6 +186,8 @@ IxError fromSqlite(sqlite3* db, int rc, Op op, bool lockTimedOut) {
       return ixErr(IXR_E_CHECK, std::string(msg));
     }
     case SQLITE_NOMEM: return ixErr(IXR_E_NO_MEMORY);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: return damaged(op);
     case SQLITE_CANTOPEN: return ixErr(IXR_E_NO_DATABASE);
     default: break;
   }
@@ -180,6 +197,10 @@ IxError fromSqlite(sqlite3* db, int rc, Op op, bool lockTimedOut) {
     return ixErr(IXR_E_NO_COLUMN, std::string(t));
   if (auto t = afterPrefix(msg, "no such function: "); !t.empty())
     return ixErr(IXR_E_NO_ROUTINE, std::string(t));
+  // SQLite's own parser and expression depth limits: the translated text nests more than
+  // the statement as written (each operator is parenthesised).
+  if (msg == "parser stack overflow" || msg.find("Expression tree is too large") == 0)
+    return ixErr(IXR_E_TOO_COMPLEX, std::string(msg));
   if (msg.find("wrong number of arguments to function") != std::string_view::npos)
     return ixErr(IXR_E_SYNTAX, std::string(msg));
   return ixErr(IXR_E_UNSUPPORTED, std::string(msg));

@@ -37,6 +37,11 @@ enum class Op { Read, Insert, Update, Delete, Other };
 // server report their own codes through messages "ixr:<code>:<name>".
 IxError fromSqlite(sqlite3* db, int rc, Op op, bool lockTimedOut);
 
+// A damaged database file under a statement doing op (db: the database's name).
+IxError damaged(Op op, const std::string& db = {});
+// rc says the file is damaged or no database.
+bool isDamage(int rc);
+
 // Message text that an SQL function raises for code (see fromSqlite).
 std::string functionError(int32_t code, const std::string& name = {});
 

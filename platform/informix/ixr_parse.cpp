@@ -9,6 +9,7 @@
 
 #include "platform/informix/ixr_datetime.h"
 #include "platform/informix/ixr_decimal.h"
+#include "platform/informix/ixr_stack.h"
 
 namespace ixr {
 
@@ -60,6 +61,47 @@ IxError Parser::fail(IxError e) {
   if (!err_) err_ = std::move(e);
   at_ = toks_.size() - 1;
   return err_;
+}
+
+// Also refuses a level the thread's stack has no room for, whatever the nesting: the
+// caller may have had no deeper stack to give.
+constexpr size_t kLevelRoom = 64 * 1024;
+bool Parser::roomForLevel() { return stackRoom() >= kLevelRoom; }
+
+void Parser::tooComplex() { fail(ixErr(IXR_E_TOO_COMPLEX, "the statement nests too deeply")); }
+
+Expr* Parser::bounded(Expr* e) {
+  if (!err_ && height(e) > kMaxNesting) tooComplex();
+  return e;
+}
+
+int Parser::height(Expr* e) {
+  if (!e) return 0;
+  if (e->height) return e->height;
+  int h = height(e->subquery);
+  for (Expr* a : e->args) h = std::max(h, height(a));
+  return e->height = h + 1;
+}
+
+int Parser::height(Select* s) {
+  if (!s) return 0;
+  if (s->height) return s->height;
+  int h = 0;
+  auto see = [&](Expr* e) { h = std::max(h, height(e)); };
+  for (SelectCore* c : s->cores) {
+    see(c->first);
+    see(c->skip);
+    for (const SelItem& it : c->items) see(it.expr);
+    for (TableRef* r : c->from) {
+      see(r->on);
+      h = std::max(h, height(r->subquery));
+    }
+    see(c->where);
+    for (Expr* g : c->groupBy) see(g);
+    see(c->having);
+  }
+  for (const OrderItem& o : s->order) see(o.expr);
+  return s->height = h + 1;
 }
 
 std::string Parser::ident() {
@@ -416,7 +458,9 @@ IxError parseSql(const std::string& text, bool delimIdent, Ast& out, bool procUn
   out.text = text;
   Parser p(out.text, delimIdent, out);
   if (procUnit) p.procUnit();
-  return p.run();
+  IxError e;
+  onDeepStack([&] { e = p.run(); });
+  return e;
 }
 
 IxError parseType(const std::string& text, IxType& out) {

@@ -17,7 +17,7 @@ Expr* Parser::orExpr() {
     Expr* e = ast_.expr(ExprKind::Or, cur().pos);
     advance();
     e->args = {l, andExpr()};
-    l = e;
+    l = bounded(e);
   }
   return l;
 }
@@ -28,22 +28,25 @@ Expr* Parser::andExpr() {
     Expr* e = ast_.expr(ExprKind::And, cur().pos);
     advance();
     e->args = {l, notExpr()};
-    l = e;
+    l = bounded(e);
   }
   return l;
 }
 
 Expr* Parser::notExpr() {
   if (is("not")) {
+    Level level(*this);
     Expr* e = ast_.expr(ExprKind::Not, cur().pos);
     advance();
     e->args = {notExpr()};
-    return e;
+    return bounded(e);
   }
   return predicate();
 }
 
-Expr* Parser::predicate() {
+Expr* Parser::predicate() { return bounded(predicateNode()); }
+
+Expr* Parser::predicateNode() {
   Expr* l = concatExpr();
   if (err_) return l;
   size_t pos = cur().pos;
@@ -135,7 +138,7 @@ Expr* Parser::concatExpr() {
     advance();
     e->op.assign(1, '|');  // the concatenation operator
     e->args = {l, addExpr()};
-    l = e;
+    l = bounded(e);
   }
   return l;
 }
@@ -147,7 +150,7 @@ Expr* Parser::addExpr() {
     e->op = cur().text;
     advance();
     e->args = {l, mulExpr()};
-    l = e;
+    l = bounded(e);
   }
   return l;
 }
@@ -159,13 +162,14 @@ Expr* Parser::mulExpr() {
     e->op = cur().text;
     advance();
     e->args = {l, unary()};
-    l = e;
+    l = bounded(e);
   }
   return l;
 }
 
 Expr* Parser::unary() {
   if (isOp("-") || isOp("+")) {
+    Level level(*this);
     bool minus = isOp("-");
     size_t pos = cur().pos;
     advance();
@@ -179,7 +183,7 @@ Expr* Parser::unary() {
     }
     Expr* e = ast_.expr(ExprKind::Negate, pos);
     e->args = {a};
-    return e;
+    return bounded(e);
   }
   return postfix();
 }
@@ -192,7 +196,7 @@ Expr* Parser::postfix() {
       advance();
       c->castType = typeSpec(nullptr);
       c->args = {e};
-      e = c;
+      e = bounded(c);
     } else if (isOp("[") && e->kind == ExprKind::Column) {
       Expr* s = ast_.expr(ExprKind::Substring, cur().pos);
       advance();
@@ -201,7 +205,7 @@ Expr* Parser::postfix() {
       if (acceptOp(",")) b = concatExpr();
       expectOp("]");
       s->args = {e, a, b};
-      e = s;
+      e = bounded(s);
     } else if (is("units")) {
       Expr* u = ast_.expr(ExprKind::Units, cur().pos);
       advance();
@@ -209,7 +213,7 @@ Expr* Parser::postfix() {
       int unit = qualField(d);
       u->dtQual = qualMake(unit, unit, 9, true);
       u->args = {e};
-      e = u;
+      e = bounded(u);
     } else {
       break;
     }
@@ -234,6 +238,11 @@ std::string Parser::rawParens() {
 }
 
 Expr* Parser::primary() {
+  Level level(*this);
+  return bounded(primaryNode());
+}
+
+Expr* Parser::primaryNode() {
   const Token& t = cur();
   size_t pos = t.pos;
   switch (t.kind) {

@@ -44,6 +44,13 @@ bool Parser::aliasNext() const {
 }
 
 Select* Parser::query() {
+  Level level(*this);
+  Select* s = queryNode();
+  if (!err_ && height(s) > kMaxNesting) tooComplex();
+  return s;
+}
+
+Select* Parser::queryNode() {
   ast_.selects.emplace_back();
   Select* s = &ast_.selects.back();
   s->pos = cur().pos;

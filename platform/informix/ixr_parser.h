@@ -45,6 +45,11 @@ int timeUnitCode(const std::string& word);
 // End token, so every caller unwinds without checking after each step.
 class Parser {
  public:
+  // How deep statements may nest: parentheses, subqueries, operator chains and signs.
+  // Every walk after the parse (translation, typing, procedure compilation) recurses
+  // over the tree, so a bound here keeps them all within a small thread's stack.
+  static constexpr int kMaxNesting = 100;
+
   Parser(const std::string& text, bool delimIdent, Ast& ast)
       : src_(text), delimIdent_(delimIdent), ast_(ast) {}
 
@@ -63,6 +68,25 @@ class Parser {
   IxError err_;
   bool inProc_ = false;  // inside a procedure body
   int blockDepth_ = 0;   // statement blocks open in a procedure body
+  int depth_ = 0;        // recursive descent levels open
+
+  // One level of recursive descent; past kMaxNesting the parse fails as too complex.
+  struct Level {
+    Parser& p;
+    explicit Level(Parser& parser) : p(parser) {
+      if (++p.depth_ > kMaxNesting || !p.roomForLevel()) p.tooComplex();
+    }
+    ~Level() { --p.depth_; }
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+  };
+  void tooComplex();
+  static bool roomForLevel();
+  // The tree's height, memoised in the nodes; the parse fails when e is deeper than
+  // kMaxNesting (a long chain of operators nests as deeply as parentheses do).
+  Expr* bounded(Expr* e);
+  int height(Expr* e);
+  int height(Select* s);
 
   // Tokens.
   const Token& cur() const { return toks_[at_]; }
@@ -134,6 +158,8 @@ class Parser {
   Expr* unary();
   Expr* postfix();
   Expr* primary();
+  Expr* primaryNode();
+  Expr* predicateNode();
   std::string rawParens();
   Expr* caseExpr();
   Expr* trimExpr();
@@ -142,6 +168,7 @@ class Parser {
   // Queries and data changes (ixr_parse_query.cpp).
   bool aliasNext() const;  // the current word names an alias
   Select* query();
+  Select* queryNode();
   void tail(Select* s);
   SelectCore* member();
   SelectCore* core();

@@ -8,14 +8,18 @@
 #include "platform/informix/ixr_datetime.h"
 #include "platform/informix/ixr_db.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sha2.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -62,27 +66,121 @@ std::string serversRoot() {
   return "/tmp/kestrane-informix-" + std::to_string(getuid());
 }
 
+namespace {
+
+constexpr const char* kHashTag = "$sha256$";
+constexpr unsigned kHashRounds = 4096;
+
+std::string hex(const uint8_t* p, size_t n) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < n; ++i) {
+    out += kDigits[p[i] >> 4];
+    out += kDigits[p[i] & 15];
+  }
+  return out;
+}
+
+std::string digest(const std::string& salt, const std::string& password, unsigned rounds) {
+  uint8_t h[SHA256_DIGEST_LENGTH] = {};
+  for (unsigned r = 0; r <= rounds; ++r) {
+    SHA2_CTX ctx;
+    SHA256Init(&ctx);
+    if (r > 0) SHA256Update(&ctx, h, sizeof h);
+    SHA256Update(&ctx, reinterpret_cast<const uint8_t*>(salt.data()), salt.size());
+    SHA256Update(&ctx, reinterpret_cast<const uint8_t*>(password.data()), password.size());
+    SHA256Final(h, &ctx);
+  }
+  return hex(h, sizeof h);
+}
+
+// The configuration as text: users in their stored forms.
+std::string confText(int kind, bool hasUsers, const std::map<std::string, std::string>& users) {
+  std::string text = std::string("kind=") + (kind == IXR_SERVER_ONLINE ? "online" : "se") + "\n";
+  if (hasUsers) {
+    text += "users=on\n";
+    for (const auto& [user, stored] : users) text += "user=" + user + ":" + stored + "\n";
+  }
+  return text;
+}
+
+// Replaces dir/server.conf with text as one step: a private temporary file written
+// whole, flushed, then renamed over the old one, so that no reader ever sees half a
+// file and no other user can read the password digests.
+bool writeConf(const std::string& dir, const std::string& text) {
+  std::string tmp = dir + "/server.conf.XXXXXX";
+  int fd = mkostemp(tmp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fchmod(fd, 0600) == 0;
+  for (size_t done = 0; ok && done < text.size();) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  ok = ok && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && std::rename(tmp.c_str(), (dir + "/server.conf").c_str()) == 0;
+  if (!ok) std::remove(tmp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::string passwordHash(const std::string& password) {
+  uint8_t salt[16] = {};
+  size_t got = 0;
+  while (got < sizeof salt) {
+    ssize_t n = getrandom(salt + got, sizeof salt - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  const std::string s = hex(salt, sizeof salt);
+  return kHashTag + std::to_string(kHashRounds) + "$" + s + "$" + digest(s, password, kHashRounds);
+}
+
+bool passwordMatches(const std::string& stored, const std::string& password) {
+  std::string want;
+  if (stored.compare(0, std::strlen(kHashTag), kHashTag) == 0) {
+    // $sha256$rounds$salt$digest
+    std::string rest = stored.substr(std::strlen(kHashTag));
+    size_t a = rest.find('$'), b = a == std::string::npos ? a : rest.find('$', a + 1);
+    if (b == std::string::npos) return false;
+    unsigned long rounds = std::strtoul(rest.substr(0, a).c_str(), nullptr, 10);
+    if (rounds > 1000000) return false;
+    want = rest.substr(b + 1);
+    std::string got = digest(rest.substr(a + 1, b - a - 1), password, static_cast<unsigned>(rounds));
+    if (got.size() != want.size()) return false;
+    unsigned char diff = 0;
+    for (size_t i = 0; i < got.size(); ++i) diff |= static_cast<unsigned char>(got[i] ^ want[i]);
+    return diff == 0;
+  }
+  // An older file's clear text, until the file is next written.
+  if (stored.size() != password.size()) return false;
+  unsigned char diff = 0;
+  for (size_t i = 0; i < stored.size(); ++i)
+    diff |= static_cast<unsigned char>(stored[i] ^ password[i]);
+  return diff == 0;
+}
+
 IxError serverCreate(const std::string& name0, int kind, const char* users) {
   std::string name = lowerName(name0);
   if (!validServerName(name)) return ixErr(IXR_E_NO_SERVER, name0);
   std::string dir = serversRoot() + "/" + name;
   if (!makeDirs(dir)) return ixErr(IXR_E_NO_SERVER, name0);
-  std::string tmp = dir + "/server.conf.tmp";
-  {
-    std::ofstream f(tmp, std::ios::trunc);
-    f << "kind=" << (kind == IXR_SERVER_ONLINE ? "online" : "se") << "\n";
-    if (users) {
-      f << "users=on\n";
-      std::stringstream ss(users);
-      std::string item;
-      while (std::getline(ss, item, ',')) {
-        if (item.empty()) continue;
-        f << "user=" << item << "\n";
-      }
+  std::map<std::string, std::string> stored;
+  if (users) {
+    std::stringstream ss(users);
+    std::string item;
+    while (std::getline(ss, item, ',')) {
+      if (item.empty()) continue;
+      size_t c = item.find(':');
+      stored[item.substr(0, c)] =
+          passwordHash(c == std::string::npos ? std::string() : item.substr(c + 1));
     }
-    if (!f) return ixErr(IXR_E_NO_SERVER, name0);
   }
-  if (std::rename(tmp.c_str(), (dir + "/server.conf").c_str()) != 0)
+  if (!writeConf(dir, confText(kind, users != nullptr, stored)))
     return ixErr(IXR_E_NO_SERVER, name0);
   ServerInfo s;
   if (auto e = serverLoad(name, s)) return e;
@@ -98,6 +196,7 @@ IxError serverLoad(const std::string& name0, ServerInfo& out) {
   std::ifstream f(out.dir + "/server.conf");
   if (!f) return ixErr(IXR_E_NO_SERVER, name0);
   std::string line;
+  bool clearText = false;
   while (std::getline(f, line)) {
     size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
@@ -108,10 +207,20 @@ IxError serverLoad(const std::string& name0, ServerInfo& out) {
       out.hasUsers = true;
     else if (k == "user") {
       size_t c = v.find(':');
-      out.users[v.substr(0, c)] = c == std::string::npos ? std::string() : v.substr(c + 1);
+      std::string stored = c == std::string::npos ? std::string() : v.substr(c + 1);
+      if (stored.compare(0, std::strlen(kHashTag), kHashTag) != 0) {
+        clearText = true;
+        stored = passwordHash(stored);
+      }
+      out.users[v.substr(0, c)] = stored;
       out.hasUsers = true;
     }
   }
+  f.close();
+  // A file of an older release holds passwords in clear text: it is written again with
+  // their digests. A directory that cannot be written keeps it as it is; the digests
+  // in memory check the passwords all the same.
+  if (clearText) (void)writeConf(out.dir, confText(out.kind, out.hasUsers, out.users));
   return {};
 }
 
@@ -137,6 +246,33 @@ int openSqlite(const std::string& path, bool create, sqlite3** out) {
     sqlite3_busy_timeout(*out, 0);
     if (rc) return rc;
   }
+  return sqlite3_exec(*out, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
+}
+
+int openSqliteReadOnly(const std::string& path, sqlite3** out) {
+  std::string uri = "file:";
+  for (char c : path) {
+    if (c == '?' || c == '#' || c == '%') {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(c));
+      uri += buf;
+    } else {
+      uri += c;
+    }
+  }
+  const int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
+  int rc = sqlite3_open_v2((uri + "?mode=ro").c_str(), out, flags, nullptr);
+  // A database left in WAL mode needs its shared-memory file, which a directory that
+  // cannot be written cannot hold: nothing can change the file there, so it is read
+  // as it stands.
+  if (rc == SQLITE_OK) rc = sqlite3_exec(*out, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK && !isDamage(rc)) {
+    sqlite3_close_v2(*out);
+    *out = nullptr;
+    rc = sqlite3_open_v2((uri + "?immutable=1").c_str(), out, flags, nullptr);
+  }
+  if (rc) return rc;
+  sqlite3_extended_result_codes(*out, 1);
   return sqlite3_exec(*out, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
 }
 

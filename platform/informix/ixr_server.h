@@ -19,8 +19,14 @@ struct ServerInfo {
   std::string dir;
   int kind = 0;  // IXR_SERVER_SE or IXR_SERVER_ONLINE
   bool hasUsers = false;
-  std::map<std::string, std::string> users;  // user -> password
+  std::map<std::string, std::string> users;  // user -> stored password (see passwordMatches)
 };
+
+// Whether password is the one stored for a user: a salted, iterated SHA-256 digest
+// ("$sha256$rounds$salt$digest"), or the clear text an older server.conf held.
+bool passwordMatches(const std::string& stored, const std::string& password);
+// The stored form of a password: a digest under a fresh random salt.
+std::string passwordHash(const std::string& password);
 
 std::string serversRoot();
 IxError serverCreate(const std::string& name, int kind, const char* users);
@@ -36,6 +42,9 @@ bool dbExists(const ServerInfo& s, const std::string& db);
 // Opens a SQLite connection the way every session does (WAL, foreign keys, functions
 // registered by the caller). Answers the SQLite code.
 int openSqlite(const std::string& path, bool create, sqlite3** out);
+// Opens a database for reading only, for a connection that only reads from a directory
+// it cannot write: no WAL switch, no files made beside it.
+int openSqliteReadOnly(const std::string& path, sqlite3** out);
 
 // Creates the database file with its catalog and records it in sysmaster.
 IxError dbCreate(const ServerInfo& s, const std::string& db, int logMode, const std::string& owner);

@@ -218,18 +218,25 @@ IxError openHandle(Session& s, const std::string& db, sqlite3*& out, int& mode,
   }
   if (auto e = sysmasterEnsure(s.server)) return e;
   sqlite3* h = nullptr;
-  int rc = openSqlite(path, false, &h);
+  // A connection that only reads opens the file for reading: it needs no write access
+  // to the database or its directory.
+  const bool readOnly = s.readOnly && !db.empty();
+  int rc = readOnly ? openSqliteReadOnly(path, &h) : openSqlite(path, false, &h);
   if (rc) {
     sqlite3_close_v2(h);
+    // The file is there (dbExists): one SQLite cannot read is damaged, not missing.
+    if (isDamage(rc)) return damaged(Op::Other, db);
     return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
   }
   mode = db.empty() ? -1 : catalogLogMode(h);
   if (!db.empty() && mode < 0) {
     sqlite3_close_v2(h);
-    return ixErr(IXR_E_NO_DATABASE, db, IXR_ISAM_NOT_FOUND);
+    return damaged(Op::Other, db);
   }
   registerFunctions(h, &s.fn);
-  std::string attach = "ATTACH DATABASE " + quoteStr(sysmasterPath(s.server)) + " AS sysmaster";
+  std::string sysPath = sysmasterPath(s.server);
+  if (readOnly) sysPath = "file:" + sysPath + "?mode=ro";
+  std::string attach = "ATTACH DATABASE " + quoteStr(sysPath) + " AS sysmaster";
   bool sysmaster = execSql(h, attach) == SQLITE_OK;
   sqlite3_busy_handler(h, busyHandler, &s);
   sqlite3_progress_handler(h, 1000, progressHandler, &s);
@@ -378,11 +385,11 @@ int runCtl(Session& s, Ctl which) {
 // The SQLite transaction behind an Informix one starts with its first statement: at once
 // with the write lock when that statement writes (so that a lock wait can wait), deferred
 // when it reads.
-IxError txnImplicit(Session& s, bool write) {
+IxError txnImplicit(Session& s, bool write, Op writeOp) {
   if (!s.db) return {};
   if (s.ansi() && !s.inTxn) s.inTxn = true;
   if (!s.inTxn || s.sqlTxn) return {};
-  if (auto e = runSql(s, write ? "BEGIN IMMEDIATE" : "BEGIN", write ? Op::Insert : Op::Read))
+  if (auto e = runSql(s, write ? "BEGIN IMMEDIATE" : "BEGIN", write ? writeOp : Op::Read))
     return e;
   s.sqlTxn = true;
   // Preparing a branch rolls back to this savepoint: its work leaves the database while
@@ -490,9 +497,11 @@ int ixr_connect(const char* database, const char* name) {
   if (s->server.hasUsers) {
     auto it = s->server.users.find(user);
     std::string pw = tl_info.password ? tl_info.password : "";
-    if (it == s->server.users.end() || it->second != pw) return c.end(ixErr(IXR_E_BAD_USER, user));
+    if (it == s->server.users.end() || !passwordMatches(it->second, pw))
+      return c.end(ixErr(IXR_E_BAD_USER, user));
   }
   s->user = user;
+  s->readOnly = tl_info.readonly != 0;
   s->fn.user = user;
   {
     std::lock_guard<std::mutex> g(reg().mu);

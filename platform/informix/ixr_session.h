@@ -106,6 +106,7 @@ struct Session {
   bool sqlTxn = false;  // its SQLite transaction has started
   int isolation = kCommittedRead;
   int lockWaitMs = 0;   // 0 NOT WAIT, else the bound of a lock wait
+  bool readOnly = false;  // the connection only reads (IxrConnInfo.readonly)
   bool broken = false;  // lost its link (test support): every call answers IXR_E_LINK_LOST
   std::atomic<bool> interrupt{false};
   std::atomic<bool> inCall{false};
@@ -199,8 +200,9 @@ IxError txnBegin(Session& s);
 IxError txnCommit(Session& s);
 IxError txnRollback(Session& s);
 // Before a statement: ANSI databases open a transaction implicitly, and an open
-// transaction gets its SQLite transaction.
-IxError txnImplicit(Session& s, bool write);
+// transaction gets its SQLite transaction. A lock that keeps a write out is reported
+// as the failure of writeOp, what the statement was doing.
+IxError txnImplicit(Session& s, bool write, Op writeOp = Op::Insert);
 // Runs body as one statement: atomic, and committed at once outside a transaction.
 // oneStatement: body runs a single SQLite statement (atomic by itself).
 template <class F>

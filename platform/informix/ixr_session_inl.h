@@ -12,7 +12,7 @@ namespace ixr {
 
 template <class F>
 IxError inStatement(Session& s, Op op, F&& body, bool oneStatement) {
-  if (auto e = txnImplicit(s, true)) return e;
+  if (auto e = txnImplicit(s, true, op)) return e;
   bool own = !s.inTxn && sqlite3_get_autocommit(s.db);
   s.lockTimedOut = false;
   if (oneStatement && !own) return body();

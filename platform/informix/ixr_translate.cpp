@@ -10,6 +10,7 @@
 #include "platform/informix/ixr_datetime.h"
 #include "platform/informix/ixr_decimal.h"
 #include "platform/informix/ixr_db.h"
+#include "platform/informix/ixr_stack.h"
 
 #include <algorithm>
 
@@ -535,24 +536,36 @@ IxError Translator::check(Expr* e, const TableDef& t, std::string& sql) {
 
 // ------------------------------------------------------------------------- entry points
 
+// The translator recurses once per level of the tree, which the parser bounded.
 IxError translate(TransCtx& ctx, Ast& ast, Stmt* st, Translation& out) {
-  Translator tr(ctx, ast, out);
-  return tr.stmt(st);
+  IxError e;
+  onDeepStack([&] {
+    Translator tr(ctx, ast, out);
+    e = tr.stmt(st);
+  });
+  return e;
 }
 
 IxError translateQuery(TransCtx& ctx, Ast& ast, Select* sel, std::string& sql,
                        std::vector<ResultCol>& cols) {
-  Translation scratch;
-  Translator tr(ctx, ast, scratch);
-  if (auto e = tr.query(sel, nullptr, sql, cols, false)) return e;
-  if (!scratch.markers.empty()) return ixErr(IXR_E_SYNTAX, "?");
-  return {};
+  IxError e;
+  onDeepStack([&] {
+    Translation scratch;
+    Translator tr(ctx, ast, scratch);
+    e = tr.query(sel, nullptr, sql, cols, false);
+    if (!e && !scratch.markers.empty()) e = ixErr(IXR_E_SYNTAX, "?");
+  });
+  return e;
 }
 
 IxError translateCheck(TransCtx& ctx, Ast& ast, Expr* e, const TableDef& table, std::string& sql) {
-  Translation scratch;
-  Translator tr(ctx, ast, scratch);
-  return tr.check(e, table, sql);
+  IxError r;
+  onDeepStack([&] {
+    Translation scratch;
+    Translator tr(ctx, ast, scratch);
+    r = tr.check(e, table, sql);
+  });
+  return r;
 }
 
 IxError defaultLiteral(Expr* lit, const IxType& type, std::string& sql) {

@@ -495,6 +495,21 @@ std::string Translator::emitCmp(Expr* l, const std::string& op, Expr* r, Scope* 
   return "(" + a + " " + op + " " + b + collate + ")";
 }
 
+// a AND b AND c as one parenthesised list: SQLite's parser takes a long list of
+// conditions flat, where a parenthesis per operator would exhaust its stack.
+std::string Translator::emitChain(Expr* e, const char* op, Scope* sc) {
+  std::vector<Expr*> terms;
+  Expr* x = e;
+  for (; x->kind == e->kind; x = x->args[0]) terms.push_back(x->args[1]);
+  terms.push_back(x);
+  std::string s = "(";
+  for (size_t k = terms.size(); k-- > 0;) {
+    s += emit(terms[k], sc);
+    if (k > 0) s += op;
+  }
+  return s + ")";
+}
+
 std::string Translator::emitBin(Expr* e, Scope* sc) {
   Expr* a = e->args[0];
   Expr* b = e->args[1];
@@ -591,8 +606,8 @@ std::string Translator::emit(Expr* e, Scope* sc) {
       return "(-" + emitAs(e->args[0], tDecimal(32, kDecFloating), sc) + ")";
     case ExprKind::Binary: return emitBin(e, sc);
     case ExprKind::Compare: return emitCmp(e->args[0], e->op, e->args[1], sc);
-    case ExprKind::And: return "(" + emit(e->args[0], sc) + " AND " + emit(e->args[1], sc) + ")";
-    case ExprKind::Or: return "(" + emit(e->args[0], sc) + " OR " + emit(e->args[1], sc) + ")";
+    case ExprKind::And: return emitChain(e, " AND ", sc);
+    case ExprKind::Or: return emitChain(e, " OR ", sc);
     case ExprKind::Not: return "(NOT " + emit(e->args[0], sc) + ")";
     case ExprKind::IsNull:
       return "(" + emit(e->args[0], sc) + (e->negated ? " IS NOT NULL)" : " IS NULL)");

@@ -102,6 +102,7 @@ class Translator {
   IxError type(Expr* e, Scope* sc);
   IxError typeCol(Expr* e, Scope* sc);
   std::string emit(Expr* e, Scope* sc);
+  std::string emitChain(Expr* e, const char* op, Scope* sc);
   std::string emitAs(Expr* e, const IxType& want, Scope* sc);
   std::string emitConv(const std::string& sql, const IxType& from, const IxType& to);
   std::string emitCmp(Expr* l, const std::string& op, Expr* r, Scope* sc);

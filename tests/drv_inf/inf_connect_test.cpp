@@ -149,6 +149,55 @@ TEST_F(Agent, ConnectSetsUpTheSession) {
   unlink(path);
 }
 
+// Initial SQL that fails does not stop the connect; each failure is left on the new
+// connection as a warning naming the file and line, with the statement's own error.
+TEST_F(Agent, InitialSqlFailuresAreLeftAsWarnings) {
+  char path[] = "/tmp/kes-initsql-XXXXXX.sql";
+  int fd = mkstemps(path, 4);
+  ASSERT_GE(fd, 0);
+  const std::string sql = "# set up\ncreate table w1 (a integer);\nselect nonsense from nowhere;\n\n"
+                          "insert into w1\nvalues (1);\ninsert into w1 values (";
+  ASSERT_EQ(write(fd, sql.data(), sql.size()), static_cast<ssize_t>(sql.size()));
+  close(fd);
+  const std::string missing = std::string(path) + ".gone";
+  struct Case {
+    const char* file;
+    std::vector<std::string> parts;  // what each warning holds, in order
+  } cases[] = {
+      {path, {std::string(path) + " line 3: ", "(-206)", " line 7: "}},
+      {missing.c_str(), {missing + " cannot be read"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    ConnectArgs args;
+    args.dbpath = "nolog@ol_test";
+    args.initSql = c.file;
+    DrvHandle conn = 0;
+    ASSERT_EQ(connect(args, &conn), 0);
+    std::vector<std::string> e = errors(conn);
+    std::string all;
+    for (const std::string& m : e) {
+      EXPECT_NE(m.find("[SQLSTATE:01000]"), std::string::npos) << m;
+      all += m + "\n";
+    }
+    size_t at = 0;
+    for (const std::string& part : c.parts) {
+      at = all.find(part, at);
+      EXPECT_NE(at, std::string::npos) << part << " in " << all;
+    }
+    EXPECT_EQ(INF_EndConnect(conn), 0);
+  }
+  // The statements that could run did.
+  DrvHandle conn = connect("nolog@ol_test");
+  DrvHandle cur = 0;
+  ASSERT_EQ(exec(conn, "select a from w1", &cur), 0);
+  Dataset ds{};
+  ASSERT_EQ(Fetch(cur, 10, &ds), 0);
+  EXPECT_EQ(ds.rowCount, 1);
+  DatasetFree(&ds);
+  unlink(path);
+}
+
 TEST_F(Agent, ConnectFailuresReportTheirState) {
   struct Case {
     ConnectArgs args;

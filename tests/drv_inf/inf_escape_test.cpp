@@ -67,11 +67,14 @@ constexpr Case kCases[] = {
     {"insert into t values (?)", "insert into t values (?)", 1, REQ_DML, 0, REQF_MARKERS},
     {"UPDATE t SET a = 1", "UPDATE t SET a = 1", 0, REQ_DML, 0, 0},
     {"create table t (a int)", "create table t (a int)", 0, REQ_OTHER, 0, 0},
-    // A '}' inside quotes ends the escape: quotes are tracked only outside escapes.
-    {"{fn ucase('}')}", " upper('')}", 0, REQ_OTHER, 0, 0},
-    // Unknown and unfinished escapes vanish.
+    // Quotes are honoured inside escapes: braces and markers there are literal text.
+    {"{fn ucase('}')}", " upper('}')", 0, REQ_OTHER, 0, 0},
+    {"select {fn concat('{d ''x''}', \"--*(\")} from t",
+     "select  '{d ''x''}' ||  \"--*(\" from t", 0, REQ_SELECT, 1, 0},
+    {"select a from t where d = {d '2001-02-03' }",
+     "select a from t where d = DATETIME(2001-02-03) YEAR TO DAY", 0, REQ_SELECT, 1, 0},
+    // Unknown escapes vanish.
     {"select a from t {zz top}", "select a from t ", 0, REQ_SELECT, 1, 0},
-    {"select a from t {fn x", "select a from t ", 0, REQ_SELECT, 1, 0},
 };
 
 TEST(AnalyseRequest, TranslatesAndClassifies) {
@@ -98,6 +101,26 @@ TEST(AnalyseRequest, RefusesSelectWithoutFromAndDeepNesting) {
   std::string ok = std::string(32, '{') + "fn x()" + std::string(32, '}');
   EXPECT_EQ(AnalyseRequest(&req, ok.c_str()), 0);
   InfRequestFree(&req);
+}
+
+// Text a translation would drop unseen is a syntax error: what follows the literal of
+// a date, time or timestamp escape, and an escape left open (with the rest of the
+// statement inside it).
+TEST(AnalyseRequest, RefusesEscapesThatWouldDropText) {
+  for (const char* text : {
+           "select a from t where d = {d '2001-02-03' + 1}",
+           "delete from t where d = {d '2001-02-03') or (1 = 1}",
+           "select a from t where x = {t '04:05:06'; drop table t}",
+           "select a from t where x = {ts '2001-02-03 04:05:06' or 1=1}",
+           "select a from t where x = {d '2001-02-03}",
+           "delete from t {fn x where a = 1",
+           "delete from t where a = {fn lcase('x)}",
+       }) {
+    SCOPED_TRACE(text);
+    InfRequest req;
+    EXPECT_EQ(AnalyseRequest(&req, text), ERR_SYNTAX);
+    InfRequestFree(&req);
+  }
 }
 
 TEST(FindEscapeFunction, SearchesWithoutCaseAndKnowsTheEnds) {

@@ -63,6 +63,29 @@ TEST_F(ConnAttrTest, SetAttributes) {
   }
 }
 
+TEST_F(ConnAttrTest, ValuesOutsideTheirDomainAreRefusedAndTheOldValueKept) {
+  const struct {
+    SQLINTEGER attr;
+    SQLULEN good, bad;
+  } cases[] = {
+      {SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF, 5},
+      {SQL_ATTR_TXN_ISOLATION, SQL_TXN_SERIALIZABLE, 0x77},
+  };
+  for (const bool connected : {false, true}) {
+    if (connected) Connect();
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.attr);
+      ASSERT_EQ(SQLSetConnectAttr(dbc_, c.attr, (SQLPOINTER)c.good, 0), SQL_SUCCESS);
+      EXPECT_EQ(SQLSetConnectAttr(dbc_, c.attr, (SQLPOINTER)c.bad, 0), SQL_ERROR);
+      EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HY024");
+      SQLUINTEGER v = 99;
+      ASSERT_EQ(SQLGetConnectAttr(dbc_, c.attr, &v, 0, nullptr), SQL_SUCCESS);
+      EXPECT_EQ(v, c.good);
+    }
+  }
+  ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+}
+
 TEST_F(ConnAttrTest, OdbcTwoOptions) {
   // Driver attributes are passed on only to an open connection.
   EXPECT_EQ(SQLSetConnectOption(dbc_, 1201, 1), SQL_SUCCESS);

@@ -409,6 +409,27 @@ TEST_F(DescTest, CopyBetweenParameterDescriptorsCarriesNamesOnlyToAnotherIpd) {
   EXPECT_EQ(DescGetRec(DescOf(apd), 1)->dr_name, nullptr);
 }
 
+// A copy walks the records once, whatever their number, and the records it reaches
+// are the right ones in any order; a list cut shorter forgets what it dropped.
+TEST_F(DescTest, ManyRecordsCopyWholeAndACutListForgetsItsRecords) {
+  const SQLSMALLINT n = 3000;
+  SQLHDESC src = NewDesc();
+  SQLHDESC dst = NewDesc();
+  for (SQLSMALLINT rec = 1; rec <= n; ++rec) {
+    ASSERT_EQ(Set(src, rec, SQL_DESC_CONCISE_TYPE, SQL_C_CHAR), SQL_SUCCESS);
+    ASSERT_EQ(Set(src, rec, SQL_DESC_OCTET_LENGTH, rec), SQL_SUCCESS);
+  }
+  ASSERT_EQ(SQLCopyDesc(src, dst), SQL_SUCCESS) << State(SQL_HANDLE_DESC, dst);
+  EXPECT_EQ(GetShort(dst, 0, SQL_DESC_COUNT), n);
+  for (SQLSMALLINT rec : {n, SQLSMALLINT(1), SQLSMALLINT(1500), SQLSMALLINT(1499), n})
+    EXPECT_EQ(GetNum(dst, rec, SQL_DESC_OCTET_LENGTH), rec);
+  ASSERT_EQ(Set(dst, 0, SQL_DESC_COUNT, 10), SQL_SUCCESS);
+  ASSERT_EQ(Set(dst, 2000, SQL_DESC_CONCISE_TYPE, SQL_C_CHAR), SQL_SUCCESS);
+  EXPECT_EQ(GetShort(dst, 0, SQL_DESC_COUNT), 2000);
+  EXPECT_NE(GetNum(dst, 1500, SQL_DESC_OCTET_LENGTH), 1500);
+  EXPECT_EQ(GetNum(dst, 10, SQL_DESC_OCTET_LENGTH), 10);
+}
+
 TEST_F(DescTest, WholeRecordCalls) {
   SQLHDESC apd = DescAttr(stmt_, SQL_ATTR_APP_PARAM_DESC);
   ASSERT_EQ(

@@ -1,7 +1,9 @@
 // dispatch_test.cpp -- one call at a time per connection: refusals while a
-// call is in progress on another thread, SQLCancel, teardown with a call in
+// call is in progress on another thread, diagnostics and allocations that wait, SQLCancel, teardown with a call in
 // progress, and the argument trace.
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -67,13 +69,17 @@ TEST_F(DispatchTest, SecondCallOnABusyConnectionIsRefusedAtOnce) {
 
   // The busy statement itself: still executing, and nothing is written.
   EXPECT_EQ(SQLFreeStmt(busy_, SQL_CLOSE), SQL_STILL_EXECUTING);
-  // A diagnostic call on another record is refused without touching it ...
-  SQLCHAR state[6];
-  SQLINTEGER native;
-  SQLSMALLINT len;
-  EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, other_, 1, state, &native, nullptr, 0, &len), SQL_ERROR);
-  EXPECT_EQ(Record(other_)->errCode, ERR_OPTION_TYPE);
-  // ... any other call gets S1010 in place of what the record held.
+  // Diagnostics are never refused: they wait for the call in progress.
+  std::atomic<int> finished{0};
+  SQLRETURN diagRc = SQL_ERROR;
+  SQLCHAR state[6] = {};
+  std::thread reader([&] {
+    SQLINTEGER native;
+    SQLSMALLINT len;
+    diagRc = SQLGetDiagRec(SQL_HANDLE_STMT, busy_, 1, state, &native, nullptr, 0, &len);
+    ++finished;
+  });
+  // Any other call gets S1010 in place of what the record held.
   EXPECT_EQ(SQLFreeStmt(other_, SQL_CLOSE), SQL_ERROR);
   SQLUINTEGER v = 0;
   EXPECT_EQ(SQLGetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, &v, 0, nullptr), SQL_ERROR);
@@ -81,13 +87,37 @@ TEST_F(DispatchTest, SecondCallOnABusyConnectionIsRefusedAtOnce) {
   SQLINTEGER ver = 0;
   EXPECT_EQ(SQLGetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, &ver, 0, nullptr), SQL_SUCCESS);
 
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(finished.load(), 0);
   EXPECT_EQ(FinishBlockedCall(), SQL_SUCCESS);
+  reader.join();
+  EXPECT_TRUE(SQL_SUCCEEDED(diagRc));
+  EXPECT_STREQ(reinterpret_cast<const char*>(state), "HY092");
   EXPECT_EQ(State(SQL_HANDLE_STMT, busy_), "HY092");
   EXPECT_EQ(State(SQL_HANDLE_STMT, other_), "HY010");
   EXPECT_EQ(State(SQL_HANDLE_STMT, other_, 2), "NO_DATA");
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HY010");
   // The connection is free again.
   EXPECT_EQ(SQLFreeStmt(other_, SQL_CLOSE), SQL_SUCCESS);
+}
+
+// Allocation may never answer SQL_STILL_EXECUTING: on a busy connection it waits for
+// the call in progress, then allocates.
+TEST_F(DispatchTest, AllocationWaitsForTheConnection) {
+  StartBlockedCall();
+  std::atomic<bool> finished{false};
+  SQLRETURN rc = SQL_ERROR;
+  SQLHSTMT late = nullptr;
+  std::thread allocator([&] {
+    rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &late);
+    finished = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(finished.load());
+  EXPECT_EQ(FinishBlockedCall(), SQL_SUCCESS);
+  allocator.join();
+  EXPECT_EQ(rc, SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, late), SQL_SUCCESS);
 }
 
 TEST_F(DispatchTest, CancelOfTheRunningStatementReachesTheBackEnd) {

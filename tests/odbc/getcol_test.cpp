@@ -251,6 +251,53 @@ TEST_F(GetColumnTest, AValueDeliveredAnswersNoDataAfterwards) {
   EXPECT_EQ(g.len, 16);
 }
 
+// A refused call leaves the value as it was: unread before the first piece, at the
+// same piece halfway through, for values in the row and values read on demand.
+TEST_F(GetColumnTest, ARefusedCallLeavesTheValueAsItWas) {
+  struct Refusal {
+    SQLSMALLINT cType;
+    bool noBuffer;
+    SQLLEN bufLen;
+  };
+  const Refusal kFirst[] = {
+      {SQL_C_SLONG, false, 4},  // 22018: the text is no number
+      {999, false, 8},          // HY003
+      {SQL_C_CHAR, true, 8},    // HY009
+      {SQL_C_CHAR, false, -5},  // HY090
+  };
+  auto refuse = [&](const Refusal& r) {
+    char buf[16];
+    SQLLEN len = 0;
+    EXPECT_EQ(SQLGetData(stmt_, 1, r.cType, r.noBuffer ? nullptr : buf, r.bufLen, &len),
+              SQL_ERROR)
+        << r.cType << " " << r.bufLen;
+  };
+  for (const bool onDemand : {false, true}) {
+    SCOPED_TRACE(onDemand ? "read on demand" : "in the row");
+    Result({Col(SQL_VARCHAR, DS_STRING, 40)}, 1);
+    if (onDemand) {
+      Deferred(0, 1);
+      FFake().longValue = "abcdefghijklmnop";
+    } else {
+      Text(0, 1, "abcdefghijklmnop");
+    }
+    ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+    for (const Refusal& r : kFirst) refuse(r);
+    // Read on demand, the refused conversion keeps the piece the back end brought.
+    std::string whole;
+    for (int k = 0; k < 10; ++k) {
+      const Got g = Get(1, SQL_C_CHAR, 6);
+      whole += g.bytes;
+      if (g.rc != SQL_SUCCESS_WITH_INFO) break;
+      refuse({SQL_C_CHAR, false, -1});
+      refuse({SQL_C_CHAR, true, 6});
+    }
+    EXPECT_EQ(whole, "abcdefghijklmnop");
+    TearDown();
+    SetUp();
+  }
+}
+
 TEST_F(GetColumnTest, NullValues) {
   Result({Col(SQL_DOUBLE, DS_DOUBLE), Col(SQL_VARCHAR, DS_STRING, 10)}, 1);
   ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);

@@ -195,6 +195,22 @@ TEST_F(StmtAttrTest, RowSizeBeyondDescriptorRangeRefused) {
   }
 }
 
+TEST_F(StmtAttrTest, ArraySizeZeroIsRefusedAndTheOldSizeKept) {
+  const struct {
+    SQLINTEGER attr;
+    SQLULEN size;
+  } cases[] = {{SQL_ATTR_ROW_ARRAY_SIZE, 3}, {SQL_ATTR_PARAMSET_SIZE, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.attr);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, c.attr, (SQLPOINTER)c.size, 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLSetStmtAttr(stmt_, c.attr, (SQLPOINTER)0, 0), SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY024");
+    SQLULEN v = 0;
+    ASSERT_EQ(SQLGetStmtAttr(stmt_, c.attr, &v, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(v, c.size);
+  }
+}
+
 TEST_F(StmtAttrTest, CursorShapeAttributes) {
   ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_SENSITIVITY, (SQLPOINTER)SQL_INSENSITIVE, 0),
             SQL_SUCCESS);

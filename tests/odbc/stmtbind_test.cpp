@@ -46,6 +46,8 @@ TEST_F(BindParamTest, RefusedArguments) {
        "07006"},
       {"number 0", 0, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, &v, &ind, "07009"},
       {"number 1025", 1025, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, &v, &ind, "07009"},
+      {"input/output type 77", 1, 77, SQL_C_LONG, SQL_INTEGER, 0, &v, &ind, "HY105"},
+      {"C type 999", 1, SQL_PARAM_INPUT, 999, SQL_INTEGER, 0, &v, &ind, "HY003"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -65,6 +67,19 @@ TEST_F(BindParamTest, RefusedArguments) {
       SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 10, -1, &v, 0, &ind),
       SQL_SUCCESS);
   EXPECT_EQ(Binding(1).pb_scale, -1);
+}
+
+TEST_F(BindParamTest, BindColRefusesAnUnknownCTypeAndKeepsTheBinding) {
+  Open();
+  SQLINTEGER v = 0;
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_LONG, &v, 0, &ind), SQL_SUCCESS);
+  EXPECT_EQ(SQLBindCol(stmt_, 1, 999, &v, 4, &ind), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY003");
+  SQLHDESC ard = DescAttr(stmt_, SQL_ATTR_APP_ROW_DESC);
+  SQLSMALLINT type = 0;
+  ASSERT_EQ(SQLGetDescField(ard, 1, SQL_DESC_CONCISE_TYPE, &type, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(type, SQL_C_LONG);
 }
 
 TEST_F(BindParamTest, DefaultCTypeAndTransferSizes) {

@@ -1,11 +1,13 @@
 // trace_test.cpp -- trace file names, the trace file itself, and what never
 // reaches it.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -151,6 +153,58 @@ TEST(TraceOpen, UnwritableLocationLeavesTracingOff) {
   unsetenv("KES_DEBUGFILE");
   TraceOpen(TRACE_ODBC);
   EXPECT_FALSE(TraceIsOpen(TRACE_ODBC));
+}
+
+// The trace path is not trusted: a link planted there is not followed, a file that
+// is no regular file of this user is left alone, and an existing file of this user
+// is emptied and made private.
+TEST(TraceOpen, OnlyAPrivateRegularFileOfThisUser) {
+  char dir[] = "/tmp/kes_trace_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string d = dir, path = d + "/t.trc", target = d + "/victim";
+  auto put = [](const std::string& p, const char* text, mode_t mode) {
+    int fd = open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, text, strlen(text)), static_cast<ssize_t>(strlen(text)));
+    fchmod(fd, mode);
+    close(fd);
+  };
+  setenv("KES_DEBUGFILE", path.c_str(), 1);
+
+  put(target, "precious", 0644);
+  ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+  TraceOpen(TRACE_ODBC);
+  EXPECT_FALSE(TraceIsOpen(TRACE_ODBC));
+  EXPECT_EQ(ReadFile(target), "precious");
+  unlink(path.c_str());
+
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  TraceOpen(TRACE_ODBC);
+  EXPECT_FALSE(TraceIsOpen(TRACE_ODBC));
+  unlink(path.c_str());
+
+  if (geteuid() == 0) {
+    put(path, "theirs", 0644);
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    TraceOpen(TRACE_ODBC);
+    EXPECT_FALSE(TraceIsOpen(TRACE_ODBC));
+    EXPECT_EQ(ReadFile(path), "theirs");
+    unlink(path.c_str());
+  }
+
+  put(path, "old text of a readable file", 0644);
+  TraceOpen(TRACE_ODBC);
+  EXPECT_TRUE(TraceIsOpen(TRACE_ODBC));
+  TraceClose(TRACE_ODBC);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(ReadFile(path).find("old text"), std::string::npos);
+
+  unsetenv("KES_DEBUGFILE");
+  unlink(path.c_str());
+  unlink(target.c_str());
+  rmdir(dir);
 }
 
 }  // namespace

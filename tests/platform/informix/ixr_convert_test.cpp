@@ -147,7 +147,7 @@ TEST_F(ConvertTest, HostVariablesConvertBothWays) {
 TEST_F(ConvertTest, TextConvertsIntoEveryColumnType) {
   ASSERT_EQ(
       exec("create table k (i integer, d decimal(8,3), dt date, ts datetime year to fraction(2), "
-           "iv interval minute to second, f float)"),
+           "iv interval minute to second, f float, ym interval year to month)"),
       0);
   struct Case {
     const char* col;
@@ -172,6 +172,11 @@ TEST_F(ConvertTest, TextConvertsIntoEveryColumnType) {
       {"ts", "2023-12-25 25:00:00", IXR_E_DT_BAD_FIELD, nullptr},
       {"iv", "90:05", 0, "90:05"},
       {"iv", "-1:30", 0, "-1:30"},
+      {"iv", "100:00", IXR_E_DT_OVERFLOW, nullptr},
+      {"ym", "9999-11", 0, "9999-11"},
+      {"ym", "-9999-11", 0, "-9999-11"},
+      {"ym", "10000-00", IXR_E_DT_OVERFLOW, nullptr},
+      {"ym", "999999999999999999-00", IXR_E_DT_OVERFLOW, nullptr},
       {"f", "1.25e2", 0, "125"},
   };
   ASSERT_EQ(ixr_prepare("del", "delete from k"), 0);
@@ -188,6 +193,39 @@ TEST_F(ConvertTest, TextConvertsIntoEveryColumnType) {
       EXPECT_EQ(scalar(std::string("select ") + c.col + " from k"), c.back);
     }
   }
+}
+
+// Interval values past their qualifier are refused wherever they come from: literals,
+// numbers, other intervals and datetime arithmetic; nothing wraps around.
+TEST_F(ConvertTest, IntervalsPastTheirRangeAreRefused) {
+  ASSERT_EQ(exec("create table r (ym interval year to month, big interval year(9) to month, "
+                 "ds interval day to second, d datetime year to day)"),
+            0);
+  ASSERT_EQ(exec("insert into r (big, d) values ('999999999-11', '2020-01-01')"), 0);
+  const struct {
+    const char* sql;
+    int rc;
+  } cases[] = {
+      {"insert into r (ym) values ('999999999999999999-00')", IXR_E_DT_OVERFLOW},
+      {"insert into r (ym) values (interval(999999999999999999-00) year to month)",
+       IXR_E_DT_OVERFLOW},
+      {"insert into r (ym) select big from r", IXR_E_DT_OVERFLOW},
+      {"insert into r (ds) values (1e300)", IXR_E_DT_OVERFLOW},
+      {"insert into r (ds) values ('9999999999 00:00:00')", IXR_E_DT_OVERFLOW},
+      {"select d + big from r", IXR_E_DT_OUT_OF_RANGE},
+      {"select d - big from r", IXR_E_DT_OUT_OF_RANGE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    int rc = 0;
+    if (std::strncmp(c.sql, "select", 6) == 0)
+      query(c.sql, nullptr, &rc);
+    else
+      rc = exec(c.sql);
+    EXPECT_EQ(rc, c.rc);
+  }
+  EXPECT_EQ(scalar("select count(*) from r"), "1");
+  EXPECT_EQ(scalar("select big from r"), "999999999-11");
 }
 
 TEST_F(ConvertTest, EmptyTextIntoANumericHostVariableIsNull) {

@@ -3,8 +3,14 @@
 // work, bounded lock waits, interrupts from another thread, and the test support.
 #include "tests/platform/informix/ixr_fixture.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 namespace ixrtest {
@@ -65,6 +71,124 @@ TEST_F(SessionTest, ConnectErrorsAndWarnings) {
   EXPECT_EQ(exec("select * from systables"), IXR_E_NO_DB_SELECTED);
   EXPECT_EQ(ixr_begin_work(), IXR_E_NO_DB_SELECTED);
   EXPECT_EQ(scalar("select count(*) from sysmaster:sysdatabases"), "3");
+}
+
+// server.conf keeps salted digests of the passwords, readable by this user alone; a
+// file of an older release with clear text is converted the first time it is read.
+TEST_F(SessionTest, PasswordsAreKeptAsPrivateDigests) {
+  auto text = [](const std::string& path) {
+    std::ifstream f(path);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+  };
+  auto mode = [](const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    return st.st_mode & 0777;
+  };
+  auto login = [](const char* user, const char* pw) {
+    ixr_conninfo()->user = user;
+    ixr_conninfo()->password = pw;
+    int rc = ixr_connect("@se", "x");
+    if (rc == 0) {
+      EXPECT_EQ(ixr_disconnect("x"), 0);
+    }
+    *ixr_conninfo() = IxrConnInfo{};
+    return rc;
+  };
+  const std::string conf = root_ + "/se/server.conf";
+  ASSERT_EQ(ixr_server_create("se", IXR_SERVER_SE, "ann:s3cret,bob:s3cret"), 0);
+  EXPECT_EQ(mode(conf), 0600u);
+  const std::string made = text(conf);
+  EXPECT_EQ(made.find("s3cret"), std::string::npos) << made;
+  // Two users with one password get different digests: each has a salt of its own.
+  const size_t a = made.find("user=ann:"), b = made.find("user=bob:");
+  ASSERT_NE(a, std::string::npos);
+  ASSERT_NE(b, std::string::npos);
+  EXPECT_NE(made.substr(a + 9, made.find('\n', a) - a - 9),
+            made.substr(b + 9, made.find('\n', b) - b - 9));
+  EXPECT_EQ(login("ann", "s3cret"), 0);
+  EXPECT_EQ(login("ann", "s3cre"), IXR_E_BAD_USER);
+
+  {
+    std::ofstream old(conf, std::ios::trunc);
+    old << "kind=se\nusers=on\nuser=old:plain;pw\nuser=nopw\n";
+  }
+  chmod(conf.c_str(), 0644);
+  EXPECT_EQ(login("old", "plain;pw"), 0);
+  EXPECT_EQ(text(conf).find("plain;pw"), std::string::npos) << text(conf);
+  EXPECT_EQ(mode(conf), 0600u);
+  EXPECT_EQ(login("old", "plain;pw"), 0);
+  EXPECT_EQ(login("old", "plain"), IXR_E_BAD_USER);
+  EXPECT_EQ(login("nopw", ""), 0);
+}
+
+// A damaged database file is reported as damaged (ISAM bad format), never as a
+// missing database or table that an application might create again.
+TEST_F(SessionTest, DamagedDatabasesSayTheyAreDamaged) {
+  makeDb("db", "log", "maker");
+  ASSERT_EQ(exec("create table t (x int, pad char(200))"), 0);
+  for (int i = 0; i < 200; ++i)
+    ASSERT_EQ(exec("insert into t values (" + std::to_string(i) + ", 'p')"), 0);
+  ASSERT_EQ(ixr_disconnect("maker"), 0);
+  const std::string path = root_ + "/srv/db.db";
+  std::ifstream in(path, std::ios::binary);
+  const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  ASSERT_GT(whole.size(), 16384u);
+  auto put = [&](const std::string& bytes) {
+    std::remove((path + "-wal").c_str());
+    std::remove((path + "-shm").c_str());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  std::string middle = whole;
+  for (size_t i = 4096; i < middle.size() - 4096; ++i) middle[i] = static_cast<char>(i * 7);
+  const Case cases[] = {
+      {"empty", ""},
+      {"cut short", whole.substr(0, 1000)},
+      {"garbage", std::string(8192, 'x')},
+      {"damaged in the middle", middle},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    put(c.bytes);
+    int rc = ixr_connect("db@srv", "d");
+    if (rc == 0) {
+      rc = exec("select count(*) from t");
+      if (rc == 0) rc = exec("select * from t where x = 150");
+      EXPECT_EQ(ixr_disconnect("d"), 0);
+    }
+    EXPECT_NE(rc, IXR_E_NO_TABLE);
+    EXPECT_NE(rc, IXR_E_NO_DATABASE);
+    EXPECT_EQ(ixr_sqlca()->sqlerrd[1], IXR_ISAM_BAD_FORMAT) << rc;
+  }
+}
+
+// A connection that only reads opens its database for reading: a directory it cannot
+// write does not keep it out, and nothing is written there.
+TEST_F(SessionTest, AReadOnlyConnectionReadsWithoutWriting) {
+  makeDb("db", "log", "maker");
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  ASSERT_EQ(exec("insert into t values (7)"), 0);
+  ASSERT_EQ(ixr_disconnect("maker"), 0);
+  const std::string dir = root_ + "/srv";
+  ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+  ixr_conninfo()->readonly = 1;
+  ASSERT_EQ(ixr_connect("db@srv", "r"), 0) << ixr_sqlca()->sqlerrm;
+  *ixr_conninfo() = IxrConnInfo{};
+  EXPECT_EQ(scalar("select x from t"), "7");
+  EXPECT_NE(exec("insert into t values (8)"), 0);
+  EXPECT_EQ(ixr_disconnect("r"), 0);
+  chmod(dir.c_str(), 0755);
+  ASSERT_EQ(ixr_connect("db@srv", "w"), 0);
+  EXPECT_EQ(scalar("select count(*) from t"), "1");
+  EXPECT_EQ(ixr_disconnect("w"), 0);
 }
 
 TEST_F(SessionTest, CurrentConnectionIsPerThread) {
@@ -189,6 +313,39 @@ TEST_F(SessionTest, LockWaitsAreBounded) {
   ASSERT_EQ(ixr_commit_work(), 0);
   ASSERT_EQ(ixr_set_connection("b", 0), 0);
   EXPECT_EQ(exec("insert into t values (2)"), 0);
+}
+
+// A change refused by another session's lock reports the error of the statement that
+// was refused, inside a transaction and out of one.
+TEST_F(SessionTest, ALockedOutChangeReportsItsOwnStatement) {
+  makeDb("db", "log", "a");
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  ASSERT_EQ(exec("insert into t values (1)"), 0);
+  ASSERT_EQ(ixr_begin_work(), 0);
+  ASSERT_EQ(exec("insert into t values (2)"), 0);  // a holds the write lock
+  ASSERT_EQ(ixr_connect("db@srv", "b"), 0);
+  ASSERT_EQ(exec("set lock mode to not wait"), 0);
+  const struct {
+    const char* sql;
+    int code;
+  } cases[] = {{"insert into t values (3)", IXR_E_INSERT_FAILED},
+               {"update t set x = 5 where x = 1", IXR_E_UPDATE_FAILED},
+               {"delete from t where x = 1", IXR_E_DELETE_FAILED}};
+  for (const bool inTxn : {false, true}) {
+    if (inTxn) {
+      ASSERT_EQ(ixr_begin_work(), 0);
+    }
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.sql) + (inTxn ? " in a transaction" : ""));
+      EXPECT_EQ(exec(c.sql), c.code);
+      EXPECT_EQ(ixr_sqlca()->sqlerrd[1], IXR_ISAM_LOCKED);
+    }
+    if (inTxn) {
+      ASSERT_EQ(ixr_rollback_work(), 0);
+    }
+  }
+  ASSERT_EQ(ixr_set_connection("a", 0), 0);
+  ASSERT_EQ(ixr_rollback_work(), 0);
 }
 
 TEST_F(SessionTest, ConcurrentWritersWaitForEachOther) {

@@ -1,13 +1,16 @@
 // Statements of the embedded runtime: DESCRIBE (statement types and column
 // descriptions), markers, several cursors, FIRST/SKIP, UNIQUE, INTO TEMP, FOR UPDATE with
-// WHERE CURRENT OF, ROWID, hold cursors, multi-statement PREPARE, and FETCH streaming rows
+// WHERE CURRENT OF, ROWID, hold cursors, multi-statement PREPARE, nesting limits, and FETCH streaming rows
 // into host variables without heap memory per row. That last is counted by replacing the
 // global allocation functions of this test program (they only count while a test asks
 // them to).
 #include "tests/platform/informix/ixr_fixture.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <new>
 
 // The replacements below are a matched pair (malloc and free) that GCC cannot see as one.
@@ -301,6 +304,63 @@ TEST_F(StmtTest, FreeForgetsNamesAndReprepareReplaces) {
   ixr_describe(b, &d);
   EXPECT_STREQ(d->sqlvar[0].sqlname, "id");
   ixr_free_sqlda(d);
+}
+
+std::string repeat(const char* s, int n) {
+  std::string r;
+  for (int k = 0; k < n; ++k) r += s;
+  return r;
+}
+
+// Runs f on a thread with a stack of the given size, as a small pool thread would.
+void onSmallStack(size_t bytes, const std::function<void()>& f) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, bytes);
+  pthread_t th;
+  auto body = [](void* p) -> void* {
+    (*static_cast<const std::function<void()>*>(p))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&th, &attr, body, const_cast<std::function<void()>*>(&f)), 0);
+  pthread_join(th, nullptr);
+  pthread_attr_destroy(&attr);
+}
+
+// Nesting past the server's limit is refused before any recursive walk can exhaust the
+// stack, whatever builds it; a statement just inside the limit still runs. All of it on
+// a 256 KB stack.
+TEST_F(StmtTest, DeepNestingIsTooComplexAndTheLimitRunsOnASmallStack) {
+  const int deep = 20000;
+  const std::vector<std::string> refused = {
+      "select " + repeat("(", deep) + "1" + repeat(")", deep) + " from t",
+      "select " + repeat("(", deep),
+      "select id from t where " + repeat("not ", deep) + "id = 1",
+      "select " + repeat("- ", deep) + "id from t",
+      "select 1" + repeat(" + 1", deep) + " from t",
+      "select id from t where id = 1" + repeat(" or id = 2", deep),
+      "select id from t where id in " + repeat("(select id from t where id in ", deep) + "(1)" +
+          repeat(")", deep),
+      "select " + repeat("abs(", deep) + "1" + repeat(")", deep) + " from t",
+      "select id from " + repeat("(select id from ", deep) + "t" + repeat(")", deep),
+  };
+  // The query and the literal take a level each.
+  const int inside = 98;
+  const std::string atLimit =
+      "select " + repeat("(", inside) + "id" + repeat(")", inside) + " from t where id = 1";
+  ASSERT_EQ(ixr_set_connection("c1", 1), 0);
+  onSmallStack(256 * 1024, [&] {
+    ASSERT_EQ(ixr_set_connection("c1", 0), 0);
+    for (const auto& sql : refused)
+      EXPECT_EQ(ixr_prepare("deep", sql.c_str()), IXR_E_TOO_COMPLEX) << sql.substr(0, 60);
+    EXPECT_EQ(scalar(atLimit), "1");
+    // A chain of conditions as long as the limit allows: the query and each OR take a level.
+    EXPECT_EQ(scalar("select id from t where id = 1" + repeat(" or id = 0", 97)), "1");
+    EXPECT_EQ(ixr_prepare("deep", ("select (" + atLimit + ") from t").c_str()),
+              IXR_E_TOO_COMPLEX);
+    ASSERT_EQ(ixr_set_connection("c1", 1), 0);
+  });
+  ASSERT_EQ(ixr_set_connection("c1", 0), 0);
 }
 
 class FetchAllocTest : public IxrTest {};

@@ -1,0 +1,86 @@
+// fuzz_driver_support.cpp -- see fuzz_driver.h.
+
+#include "fuzz_driver.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "drv_inf/inf_ops.h"
+#include "odbc/conn.h"
+#include "odbc/dispatch.h"
+#include "platform/informix/ixr_api.h"
+#include "scrs/scr_ops.h"
+#include "tests/tmpdir.h"
+#include "xa/xap.h"
+
+namespace {
+
+SQLHENV g_env = nullptr;
+
+int32_t bind(DriverRecord* rec) {
+  rec->ops = &INF_Ops;
+  rec->caps = DRV_CAP_THREADSAFE;
+  (void)SCR_Interpose(rec);
+  (void)XAP_Install(rec);
+  return 0;
+}
+
+bool makeDatabase() {
+  if (ixr_server_create("fz", IXR_SERVER_ONLINE, nullptr) != 0) return false;
+  if (ixr_connect("@fz", "setup") != 0) return false;
+  bool ok = ixr_execute_immediate("create database fzdb with log") == 0 &&
+            ixr_execute_immediate("create table t (a integer, b varchar(20), c date)") == 0 &&
+            ixr_execute_immediate("insert into t values (1, 'one', '01/02/2024')") == 0 &&
+            ixr_execute_immediate(
+                "create table p (c char(20), v varchar(50), i integer, s smallint, b int8, "
+                "f float, r smallfloat, d decimal(10,2), m money(12,2), dt date, "
+                "ts datetime year to fraction(5), ds interval day to second, "
+                "ym interval year to month, l lvarchar(200))") == 0;
+  (void)ixr_disconnect("setup");
+  return ok;
+}
+
+bool start() {
+  const std::string dir = MakeProcessTempDir("kes_fuzz_");
+  if (dir.empty()) return false;
+  setenv("KES_INFORMIX_SERVERS", dir.c_str(), 1);
+  unsetenv("KES_DEBUGFILE");
+  std::ofstream(dir + "/odbc.ini") << "[fz]\nDriver=Kestrane\nDatabase=fzdb@fz\n";
+  std::ofstream(dir + "/odbcinst.ini") << "[Kestrane]\nDriver=/opt/Kestrane/libkesdrvw.so\n";
+  setenv("ODBCSYSINI", dir.c_str(), 1);
+  setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
+  if (!makeDatabase()) return false;
+  if (HandlesInit() != 0) return false;
+  DriverSetBinder(bind);
+  if (SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &g_env) != SQL_SUCCESS) return false;
+  return SQLSetEnvAttr(g_env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0) == SQL_SUCCESS;
+}
+
+}  // namespace
+
+bool FuzzDriverStart() {
+  static const bool started = start();
+  return started;
+}
+
+SQLHENV FuzzEnv() { return g_env; }
+
+SQLHDBC FuzzConnect() {
+  SQLHDBC dbc = nullptr;
+  if (SQLAllocHandle(SQL_HANDLE_DBC, g_env, &dbc) != SQL_SUCCESS) return nullptr;
+  if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)"DSN=fz;", SQL_NTS, nullptr, 0,
+                                      nullptr, SQL_DRIVER_NOPROMPT)) ||
+      SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0) !=
+          SQL_SUCCESS) {
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    return nullptr;
+  }
+  return dbc;
+}
+
+void FuzzDisconnect(SQLHDBC dbc) {
+  (void)SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+  (void)SQLDisconnect(dbc);
+  (void)SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+}
