@@ -123,6 +123,23 @@ void fnDtAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_text(ctx, buf, n, SQLITE_TRANSIENT);
 }
 
+// An interval computed by SQLite arithmetic, checked against its qualifier: a sum past
+// the int64 range comes back as a real number, a product as a saturated integer.
+void fnIvCheck(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const int q = sqlite3_value_int(argv[1]);
+  int64_t v = 0;
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
+    v = sqlite3_value_int64(argv[0]);
+  } else {
+    const double d = sqlite3_value_double(argv[0]);
+    if (!(d > -9.2e18 && d < 9.2e18)) return raise(ctx, IXR_E_DT_OVERFLOW);
+    v = static_cast<int64_t>(d);
+  }
+  if (!ivFits(v, q)) return raise(ctx, IXR_E_DT_OVERFLOW);
+  sqlite3_result_int64(ctx, v);
+}
+
 void fnDtDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
   int qa = sqlite3_value_int(argv[1]), qb = sqlite3_value_int(argv[3]),
@@ -519,6 +536,7 @@ int registerFunctions(sqlite3* db, FnState* state) {
       {"ix_current", 1, vol, fnCurrent},
       {"ix_dtadd", 5, det, fnDtAdd},
       {"ix_dtdiff", 5, det, fnDtDiff},
+      {"ix_ivchk", 2, det, fnIvCheck},
       {"ix_part", 3, det, fnPart},
       {"ix_mdy", 3, det, fnMdy},
       {"ix_like", 4, det, fnLike<false>},

@@ -543,13 +543,15 @@ std::string Translator::emitBin(Expr* e, Scope* sc) {
            std::to_string(t.len) + ")";
   }
   if (ct == IXR_TYPE_INTERVAL) {
+    // The result must fit its qualifier; SQLite's integers would go past it unseen.
+    const std::string q = std::to_string(t.len);
     if (e->op == "*" || e->op == "/") {
       Expr* iv = ca == IXR_TYPE_INTERVAL ? a : b;
       Expr* n = ca == IXR_TYPE_INTERVAL ? b : a;
-      return "CAST(" + emit(iv, sc) + " " + e->op + " CAST(" + emitAs(n, tFloat(), sc) +
-             " AS REAL) AS INTEGER)";
+      return "ix_ivchk(CAST(" + emit(iv, sc) + " " + e->op + " CAST(" + emitAs(n, tFloat(), sc) +
+             " AS REAL) AS INTEGER), " + q + ")";
     }
-    return "(" + emit(a, sc) + " " + e->op + " " + emitAs(b, a->type, sc) + ")";
+    return "ix_ivchk((" + emit(a, sc) + " " + e->op + " " + emitAs(b, a->type, sc) + "), " + q + ")";
   }
   if (ct == IXR_TYPE_DATE || (ca == IXR_TYPE_DATE && cb == IXR_TYPE_DATE)) {
     std::string x = emitAs(a, ca == IXR_TYPE_DATE ? tDate() : tInteger(), sc);

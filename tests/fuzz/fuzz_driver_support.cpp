@@ -2,6 +2,7 @@
 
 #include "fuzz_driver.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -29,16 +30,24 @@ int32_t bind(DriverRecord* rec) {
 bool makeDatabase() {
   if (ixr_server_create("fz", IXR_SERVER_ONLINE, nullptr) != 0) return false;
   if (ixr_connect("@fz", "setup") != 0) return false;
-  bool ok = ixr_execute_immediate("create database fzdb with log") == 0 &&
-            ixr_execute_immediate("create table t (a integer, b varchar(20), c date)") == 0 &&
-            ixr_execute_immediate("insert into t values (1, 'one', '01/02/2024')") == 0 &&
-            ixr_execute_immediate(
-                "create table p (c char(20), v varchar(50), i integer, s smallint, b int8, "
-                "f float, r smallfloat, d decimal(10,2), m money(12,2), dt date, "
-                "ts datetime year to fraction(5), ds interval day to second, "
-                "ym interval year to month, l lvarchar(200))") == 0;
+  const char* const statements[] = {
+      "create database fzdb with log",
+      "create table t (a integer, b varchar(20), c date)",
+      "insert into t values (1, 'one', '01/02/2024')",
+      "create table p (c char(20), v varchar(50), i integer, s smallint, f float, "
+      "r smallfloat, d decimal(10,2), m money(12,2), dt date, ts datetime year to fraction(5), "
+      "ds interval day to second, ym interval year to month, l lvarchar(200))",
+  };
+  for (const char* sql : statements) {
+    if (ixr_execute_immediate(sql) != 0) {
+      std::fprintf(stderr, "fuzz set-up: %s: %d %s\n", sql, ixr_sqlca()->sqlcode,
+                   ixr_sqlca()->sqlerrm);
+      (void)ixr_disconnect("setup");
+      return false;
+    }
+  }
   (void)ixr_disconnect("setup");
-  return ok;
+  return true;
 }
 
 bool start() {
@@ -60,7 +69,12 @@ bool start() {
 }  // namespace
 
 bool FuzzDriverStart() {
-  static const bool started = start();
+  static const bool started = [] {
+    const bool ok = start();
+    // Without its database a target would run nothing and look clean.
+    if (!ok) std::fprintf(stderr, "fuzz set-up failed: %d %s\n", ixr_sqlca()->sqlcode, ixr_sqlca()->sqlerrm);
+    return ok;
+  }();
   return started;
 }
 

@@ -3,8 +3,6 @@
 // the core and the agent into an INSERT into one column of every Informix type, then
 // rolled back. The first bytes of an input choose the binding; the rest is the value.
 
-#include <sqlucode.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -34,7 +32,7 @@ constexpr SQLSMALLINT kSqlTypes[] = {
     SQL_TYPE_TIME, SQL_TYPE_TIMESTAMP, SQL_INTERVAL_DAY_TO_SECOND, SQL_INTERVAL_YEAR_TO_MONTH,
     SQL_GUID,      SQL_DATE,           SQL_TIMESTAMP,
 };
-constexpr const char* kColumns[] = {"c", "v", "i", "s", "b", "f", "r", "d", "m",
+constexpr const char* kColumns[] = {"c", "v", "i", "s", "f", "r", "d", "m",
                                     "dt", "ts", "ds", "ym", "l"};
 
 SQLHDBC connection() {

@@ -201,7 +201,10 @@ TEST_F(ConvertTest, IntervalsPastTheirRangeAreRefused) {
   ASSERT_EQ(exec("create table r (ym interval year to month, big interval year(9) to month, "
                  "ds interval day to second, d datetime year to day)"),
             0);
-  ASSERT_EQ(exec("insert into r (big, d) values ('999999999-11', '2020-01-01')"), 0);
+  ASSERT_EQ(exec("alter table r add (bigds interval day(9) to second)"), 0);
+  ASSERT_EQ(exec("insert into r (big, d, bigds) values ('999999999-11', '2020-01-01', "
+                 "'999999999 23:59:59')"),
+            0);
   const struct {
     const char* sql;
     int rc;
@@ -214,6 +217,9 @@ TEST_F(ConvertTest, IntervalsPastTheirRangeAreRefused) {
       {"insert into r (ds) values ('9999999999 00:00:00')", IXR_E_DT_OVERFLOW},
       {"select d + big from r", IXR_E_DT_OUT_OF_RANGE},
       {"select d - big from r", IXR_E_DT_OUT_OF_RANGE},
+      {"select bigds + bigds from r", IXR_E_DT_OVERFLOW},
+      {"select bigds * 100000000000 from r", IXR_E_DT_OVERFLOW},
+      {"select -bigds - bigds from r", IXR_E_DT_OVERFLOW},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sql);
