@@ -11,17 +11,14 @@
 #include "odbc/conn.h"
 #include "odbc/dispatch.h"
 #include "platform/informix/ixr_api.h"
-#include "platform/informix/ixr_xa.h"
 #include "scrs/scr_ops.h"
 #include "tests/tmpdir.h"
 #include "xa/xap.h"
-#include "xa_client_fake.h"
 
 namespace {
 
 std::string g_dir;
 std::string g_problem;
-bool g_runtimeXa = false;
 
 // The composition the driver library makes at start-up and at every connect.
 int32_t bind(DriverRecord* rec) {
@@ -64,20 +61,9 @@ void setUpOnce() {
   setenv("ODBCINI", (g_dir + "/odbc.ini").c_str(), 1);
   makeDatabase("xa_one", "one");
   makeDatabase("xa_two", "two");
-  if (!g_problem.empty()) return;
-  // A branch opened on the runtime's own switch tells whether it has one.
-  xa_switch_t sw = *ixr_xa_switch();
-  char probe[] = "DB=one@xa_one;CON=xa_probe;";
-  g_runtimeXa = sw.xa_open_entry(probe, 4242, TMNOFLAGS) == XA_OK;
-  if (g_runtimeXa)
-    (void)sw.xa_close_entry(probe, 4242, TMNOFLAGS);
-  else
-    InfXaUseClientSwitch(FakeClientSwitch());
 }
 
 }  // namespace
-
-bool RuntimeHasXa() { return g_runtimeXa; }
 
 void DriverTest::SetUpTestSuite() {
   static std::once_flag once;
@@ -86,7 +72,6 @@ void DriverTest::SetUpTestSuite() {
 
 void DriverTest::SetUp() {
   if (!g_problem.empty()) GTEST_SKIP() << g_problem;
-  FakeClientReset();
   ASSERT_EQ(HandlesInit(), 0);
   DriverSetBinder(bind);
   ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_), SQL_SUCCESS);

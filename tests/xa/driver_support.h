@@ -5,9 +5,6 @@
 // whose data sources xa1 and xa2 reach the logged databases one@xa_one and
 // two@xa_two, each with a table t (a integer, b varchar(20)); xa_long reaches
 // one@xa_one with an XaInfo value too long for an XA open string.
-// When the embedded runtime cannot open XA branches, the agent runs them over
-// the tests' own client switch (tests/xa_client_fake.h), and the tests that
-// need branches with real outcomes skip.
 
 #include <gtest/gtest.h>
 #include <sql.h>
@@ -17,9 +14,6 @@
 
 // The driver's file as odbcinst.ini names it for the data sources.
 inline constexpr char kXaDriverFile[] = "/opt/Kestrane/libkesdrvw.so";
-
-// Whether the runtime's own switch runs branches (decided once per process).
-bool RuntimeHasXa();
 
 class DriverTest : public ::testing::Test {
  public:

@@ -15,6 +15,7 @@
 
 #include "driver_support.h"
 #include "drv/layercalls.h"
+#include "drv_inf/inf_ops.h"
 #include "platform/dtc/dtc_testing.h"
 #include "tests/tmpdir.h"
 
@@ -189,6 +190,29 @@ TEST_F(SwitchTest, TheConnectionOfAnOpenBranchRefusesToDisconnect) {
   EXPECT_EQ(SQLDisconnect(dbc), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc).substr(0, 5), "25000");
   EXPECT_EQ(close("DSN=xa1;", 8), XA_OK);
+}
+
+TEST_F(SwitchTest, ACallThatBypassesTheWorkerIsCaughtByTheRuntime) {
+  ASSERT_EQ(open("DSN=xa1;", 9), XA_OK);
+  XaConnView v{};
+  ASSERT_TRUE(CoreXaConnView(current(), &v));
+  // The branch's session belongs to the connection's worker: the agent's own
+  // table called from this thread reaches the runtime from the wrong thread,
+  // and the runtime refuses.
+  XID x = xid('m');
+  EXPECT_EQ(INF_Ops.DRV_XaStart(v.hConn, &x, 9, TMNOFLAGS), XAER_PROTO);
+  DrvHandle cursor = 0;
+  ASSERT_EQ(INF_Ops.DRV_AllocCursor(v.hConn, &cursor), 0);
+  EXPECT_NE(INF_Ops.DRV_Prepare(cursor, "select a from t"), 0);
+  EXPECT_EQ(v.driver->ops->DRV_EndCursor(cursor), 0);
+  // Through the proxy the same calls run where the branch lives. The client's
+  // switch was copied whole: its last entry answers as the runtime's does.
+  EXPECT_EQ(v.driver->ops->DRV_XaStart(v.hConn, &x, 9, TMNOFLAGS), XA_OK);
+  int handle = 0, retval = 0;
+  EXPECT_EQ(v.driver->ops->DRV_XaComplete(v.hConn, &handle, &retval, 9, TMNOFLAGS), XAER_PROTO);
+  EXPECT_EQ(sw_->xa_end_entry(&x, 9, TMSUCCESS), XA_OK);
+  EXPECT_EQ(sw_->xa_rollback_entry(&x, 9, TMNOFLAGS), XA_OK);
+  EXPECT_EQ(close("DSN=xa1;", 9), XA_OK);
 }
 
 }  // namespace
