@@ -1,7 +1,8 @@
 // DTC enlistment of a connection of the whole driver with the stand-in
 // coordinator: the work of an enlisted connection runs in the coordinator's
-// transaction, the connection waits while the transaction is in doubt, and a
-// failed enlistment leaves the connection as it was.
+// transaction, the connection waits while the transaction is in doubt (also
+// across a commit the server asks to retry), and a failed enlistment leaves the
+// connection as it was.
 
 #include <gtest/gtest.h>
 
@@ -107,6 +108,46 @@ TEST_F(EnlistTest, AValueHoldingASemicolonCannotReachTheCoordinatorsConnectText)
   EXPECT_EQ(DtcTestResourceManagers(), before);
   EXPECT_EQ(exec(dbc, "select a from t"), SQL_SUCCESS);
   disconnect(dbc);
+  DtcTestRelease(tx);
+}
+
+TEST_F(EnlistTest, ACommitThatMustBeRetriedKeepsTheConnectionHeld) {
+  SQLHDBC dbc = connect("DSN=xa1;");
+  SQLHDBC other = connect("DSN=xa1;");
+  ASSERT_NE(dbc, nullptr);
+  ASSERT_NE(other, nullptr);
+  ASSERT_EQ(exec(other, "create table u (a integer)"), SQL_SUCCESS);
+  ITransaction* tx = begin();
+  ASSERT_EQ(enlist(dbc, tx), SQL_SUCCESS) << State(SQL_HANDLE_DBC, dbc);
+  ASSERT_EQ(exec(dbc, "insert into t values (12, 'retried')"), SQL_SUCCESS);
+  ASSERT_EQ(DtcTestPrepare(tx), S_OK);
+  // Another session holds the database's write lock past the commit's wait:
+  // the server answers XA_RETRY and the branch stays prepared.
+  ASSERT_EQ(SQLSetConnectAttr(other, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(exec(other, "insert into u values (1)"), SQL_SUCCESS);
+  EXPECT_EQ(DtcTestCommit(tx), E_FAIL);
+  EXPECT_EQ(DtcTestOutcome(tx, 0, 1), E_FAIL);
+
+  std::atomic<bool> answered{false};
+  std::thread app([&] {
+    SQLCHAR name[64];
+    SQLSMALLINT len = 0;
+    EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &len), SQL_SUCCESS);
+    answered = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(answered.load());
+  ASSERT_EQ(SQLEndTran(SQL_HANDLE_DBC, other, SQL_ROLLBACK), SQL_SUCCESS);
+  EXPECT_EQ(DtcTestCommit(tx), S_OK);
+  app.join();
+  EXPECT_TRUE(answered.load());
+  EXPECT_EQ(rows("xa1", "where a = 12"), 1);
+
+  EXPECT_EQ(enlist(dbc, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(exec(dbc, "delete from t where a = 12"), SQL_SUCCESS);
+  disconnect(dbc);
+  disconnect(other);
   DtcTestRelease(tx);
 }
 
