@@ -377,6 +377,10 @@ int XAP_XaOpen(DrvHandle h, int32_t useWorker, const char* info, int rmid, long 
     keep = old->keepWorker;
     terminate = old->worker != nullptr ? old->worker->terminate : 0;
     if (keep == 0) {
+      // The open branch's session lives on the old worker's thread: replacing
+      // the worker would strand the branch where neither its close nor its
+      // outcome can reach it.
+      if (old->xaActive.load() != 0) return XAER_PROTO;
       // A fresh state and worker for every open: the old thread has ended
       // before the new open runs.
       detach(slot, old);

@@ -151,4 +151,26 @@ TEST_F(EnlistTest, ACommitThatMustBeRetriedKeepsTheConnectionHeld) {
   DtcTestRelease(tx);
 }
 
+TEST_F(EnlistTest, ANewEnlistmentNeverStrandsABranchTheCoordinatorStillHolds) {
+  SQLHDBC dbc = connect("DSN=xa1;");
+  ASSERT_NE(dbc, nullptr);
+  ITransaction* first = begin();
+  ASSERT_EQ(enlist(dbc, first), SQL_SUCCESS) << State(SQL_HANDLE_DBC, dbc);
+  ASSERT_EQ(exec(dbc, "insert into t values (13, 'first')"), SQL_SUCCESS);
+  // The application leaves before the coordinator decided; the branch is the
+  // coordinator's until then, so a second transaction cannot have the
+  // connection.
+  ASSERT_EQ(enlist(dbc, nullptr), SQL_SUCCESS);
+  ITransaction* second = begin();
+  EXPECT_EQ(enlist(dbc, second), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc).substr(0, 5), "IM932");
+  // The first transaction still completes its branch.
+  EXPECT_EQ(DtcTestCommit(first), S_OK);
+  EXPECT_EQ(rows("xa1", "where a = 13"), 1);
+  EXPECT_EQ(exec(dbc, "delete from t where a = 13"), SQL_SUCCESS);
+  disconnect(dbc);
+  DtcTestRelease(first);
+  DtcTestRelease(second);
+}
+
 }  // namespace

@@ -93,6 +93,17 @@ TEST_F(ProxyTest, EveryOpenOfThisBackEndStartsAFreshWorker) {
   EXPECT_EQ(CallsOf("GetInfo keep").size(), 1u);
 }
 
+TEST_F(ProxyTest, AnOpenOverAnOpenBranchLeavesItsWorkerInPlace) {
+  ASSERT_EQ(ops_->DRV_XaOpen(FakeConn(0), 1, "", 1, TMNOFLAGS), XA_OK);
+  const uint32_t worker = threadOf("XaOpen 1");
+  EXPECT_EQ(ops_->DRV_XaOpen(FakeConn(0), 1, "", 2, TMNOFLAGS), XAER_PROTO);
+  EXPECT_TRUE(CallsOf("XaOpen 2").empty());
+  EXPECT_EQ(ops_->DRV_Prepare(FakeCursor(0), "still"), 0);
+  EXPECT_EQ(threadOf("Prepare still"), worker);
+  ASSERT_EQ(ops_->DRV_XaClose(FakeConn(0), "", 1, TMNOFLAGS), XA_OK);
+  EXPECT_EQ(threadOf("XaClose 1"), worker);
+}
+
 TEST_F(ProxyTest, ABackEndThatKeepsItsWorkerKeepsItAcrossOpens) {
   Fake().keepWorker = 1;
   ASSERT_EQ(ops_->DRV_XaOpen(FakeConn(1), 1, "", 1, TMNOFLAGS), XA_OK);
