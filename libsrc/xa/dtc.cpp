@@ -114,6 +114,7 @@ class COdbcResourceDispenser final : public IOdbcResourceDispenser {
   HRESULT Commit();
   HRESULT Abort();
   HRESULT TmDown();
+  int abandon();
   int end(long flags) { return xa_agent_end(drv_, hConnect_, dtcLock_, &xid_, rmid_, flags); }
   int rollback() { return xa_agent_rollback(drv_, hConnect_, dtcLock_, &xid_, rmid_, TMNOFLAGS); }
   void leaveCallLock() { OsCriticalSection_Leave(callLock_); }
@@ -170,7 +171,10 @@ COdbcResourceDispenser::COdbcResourceDispenser(ITransaction* transaction, DrvHan
 
 COdbcResourceDispenser::~COdbcResourceDispenser() {
   if (OleTxTraceOn()) OleTxTrace("COdbcResourceDispenser::~COdbcResourceDispenser()\n");
-  if (state_ == DTC_STARTED) (void)end(TMFAIL);
+  // Nobody can tell a branch that was not prepared its outcome after this:
+  // it is rolled back, or its work and its locks would outlive it. A prepared
+  // one stays for the coordinator's recovery.
+  if (state_ == DTC_STARTED || state_ == DTC_ENDED) (void)abandon();
   if (state_ == DTC_PREPARED) leaveCallLock();
   if (xaOpen_ != 0)
     (void)xa_agent_close(drv_, hConnect_, dtcLock_, xaInfo_.c_str(), rmid_, TMNOFLAGS);
@@ -371,17 +375,20 @@ HRESULT COdbcResourceDispenser::TmDown() {
       state_ = DTC_IDLE;
       break;
     case DTC_STARTED:
-      code = end(TMFAIL);
-      if (code == XA_OK || (code >= XA_RBBASE && code <= XA_RBEND)) code = rollback();
-      state_ = isHeuristic(code) ? DTC_HEURISTIC : DTC_IDLE;
-      break;
-    case DTC_ENDED:
-      code = rollback();
-      state_ = isHeuristic(code) ? DTC_HEURISTIC : DTC_IDLE;
-      break;
+    case DTC_ENDED: code = abandon(); break;
     default: break;
   }
   return code == XA_OK ? S_OK : E_FAIL;
+}
+
+// Rolls back a branch that was not prepared, ending a started one as failed
+// first.
+int COdbcResourceDispenser::abandon() {
+  int code = XA_OK;
+  if (state_ == DTC_STARTED) code = end(TMFAIL);
+  if (code == XA_OK || (code >= XA_RBBASE && code <= XA_RBEND)) code = rollback();
+  state_ = isHeuristic(code) ? DTC_HEURISTIC : DTC_IDLE;
+  return code;
 }
 
 // ---------------------------------------------------------------------------

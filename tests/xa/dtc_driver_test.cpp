@@ -173,4 +173,21 @@ TEST_F(EnlistTest, ANewEnlistmentNeverStrandsABranchTheCoordinatorStillHolds) {
   DtcTestRelease(second);
 }
 
+TEST_F(EnlistTest, ABranchNoOutcomeCanReachAnyMoreIsRolledBack) {
+  SQLHDBC dbc = connect("DSN=xa1;");
+  ASSERT_NE(dbc, nullptr);
+  ITransaction* tx = begin();
+  ASSERT_EQ(enlist(dbc, tx), SQL_SUCCESS) << State(SQL_HANDLE_DBC, dbc);
+  ASSERT_EQ(exec(dbc, "insert into t values (14, 'abandoned')"), SQL_SUCCESS);
+  // The coordinator lets the resource go without an outcome, then the
+  // application leaves: nobody can end the branch after this.
+  DtcTestRelease(tx);
+  ASSERT_EQ(enlist(dbc, nullptr), SQL_SUCCESS);
+  // Its work is gone and its lock with it.
+  EXPECT_EQ(rows("xa1", "where a = 14"), 0);
+  EXPECT_EQ(exec(dbc, "insert into t values (15, 'after')"), SQL_SUCCESS);
+  EXPECT_EQ(exec(dbc, "delete from t where a = 15"), SQL_SUCCESS);
+  disconnect(dbc);
+}
+
 }  // namespace
