@@ -88,6 +88,40 @@ int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t column, ColumnInfo* info, uint16_
 int32_t SCS_SetPosResume(SCS* scs, uint16_t** statuses, int32_t* rows);
 
 // ---------------------------------------------------------------------------
+// Defined by the SQL analysis (libsrc/scrs), called by the agent, which finds
+// the types of a statement's parameters through probe queries: SELECTs over
+// the statement's own tables whose result columns have the types the
+// parameters take, each ending in " WHERE 1=0 " so that describing them reads
+// no rows.
+
+struct ParseNode;
+
+// One description's work, owned by the caller (the agent keeps it on its
+// stack). Its first six fields have the layout of the SELECT analysis record.
+struct ParamDescriber {
+  char* pd_text;         // own copy of the statement, leading white space skipped
+  char* pd_errPos;       // after a failed parse: the text consumed followed by "^"
+  char* pd_errMsg;       // after a failed parse: the message
+  ParseNode* pd_root;    // the statement's tree
+  int32_t pd_kind;       // statement kind; -1 before an analysis
+  uint16_t pd_flags;     // always 0 here
+  char** pd_probes;      // probe texts, pd_count of them, each owned
+  int32_t pd_count;
+  int32_t pd_total;      // probe columns written, i.e. parameters described
+  char* pd_markers;      // INSERT ... VALUES without columns: per item '?' (parameter) or 'X'
+  const char* pd_default;  // select item of a parameter without a column; not owned
+};
+
+// Clears the record and keeps defaultItem (not copied).
+void ParamDescInit(ParamDescriber* pd, const char* defaultItem) noexcept;
+// Fills the record with probe queries for text: 0, or ERR_SYNTAX when it does
+// not parse. The probes are meant to be used only when pd_markers is set or
+// pd_total equals the statement's parameter count.
+int32_t ParamDescAnalyse(ParamDescriber* pd, const char* text) noexcept;
+// Frees what the record holds; pd_default stays.
+void ParamDescFree(ParamDescriber* pd) noexcept;
+
+// ---------------------------------------------------------------------------
 // Defined by the agent (libsrc/drv_inf), called by the cursor layer, which
 // keeps its context of every agent cursor inside the agent's cursor record.
 
