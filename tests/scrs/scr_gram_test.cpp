@@ -215,7 +215,9 @@ TEST(GrammarTest, Failures) {
     EXPECT_EQ(p.r.root, nullptr);
     ASSERT_NE(p.r.errMsg, nullptr);
     EXPECT_STREQ(p.r.errMsg, c.msg);
-    if (c.pos != nullptr) EXPECT_STREQ(p.r.errPos, c.pos);
+    if (c.pos != nullptr) {
+      EXPECT_STREQ(p.r.errPos, c.pos);
+    }
   }
 }
 
