@@ -4,9 +4,11 @@ Debian's pyodbc through the Driver Manager on one driver library, against a
 database of the embedded server made for the run.
 
 Checks tables(), columns(), primaryKeys(), foreignKeys(), statistics(),
-getTypeInfo(), procedures() and procedureColumns(), and that a datetime with
+getTypeInfo(), procedures() and procedureColumns(), that a datetime with
 microseconds inserted into a DATETIME YEAR TO FRACTION(5) column keeps its five
-fraction digits: pyodbc sizes datetime parameters from SQLGetTypeInfo.
+fraction digits (pyodbc sizes datetime parameters from SQLGetTypeInfo), and that
+stored procedures called through {call} take their arguments and return their rows,
+or their raised exception with its SQLSTATE and native code.
 
 Usage: catalog_pyodbc.py --driver LIBRARY --dbsh KESDBSH
 """
@@ -35,6 +37,17 @@ SCHEMA = [
     "FOREIGN KEY (pk1, pk2) REFERENCES cat_parent CONSTRAINT cat_child_fk)",
     "CREATE UNIQUE INDEX cat_child_at ON cat_child (at)",
     "CREATE PROCEDURE cat_twice(n INTEGER) RETURNING INTEGER; RETURN n * 2; END PROCEDURE",
+    # Labels the parent keys against a range: one row per RETURN WITH RESUME.
+    "CREATE PROCEDURE cat_sized(lo INTEGER, hi INTEGER) RETURNING INTEGER, VARCHAR(10);\n"
+    "  DEFINE n INTEGER; DEFINE label VARCHAR(10);\n"
+    "  FOREACH SELECT k1 INTO n FROM cat_parent ORDER BY k1\n"
+    "    IF n < lo THEN LET label = 'small'; ELIF n > hi THEN LET label = 'big';\n"
+    "    ELSE LET label = 'mid'; END IF;\n"
+    "    RETURN n, label WITH RESUME;\n"
+    "  END FOREACH;\n"
+    "END PROCEDURE",
+    "CREATE PROCEDURE cat_refuse(n INTEGER) IF n > 0 THEN RAISE EXCEPTION -746, 0, 'refused'; "
+    "END IF; END PROCEDURE",
 ]
 
 
@@ -80,7 +93,7 @@ def run():
     equal(info, {"DATETIME YEAR TO FRACTION(5)": 25}, "getTypeInfo(SQL_TYPE_TIMESTAMP)")
     equal(len(list(cur.getTypeInfo())) >= 15, True, "getTypeInfo() lists the types")
     equal([(r.procedure_name, r.num_input_params) for r in cur.procedures("cat%")],
-          [("cat_twice", 1)], "procedures()")
+          [("cat_refuse", 1), ("cat_sized", 2), ("cat_twice", 1)], "procedures()")
     equal([(r.column_name, r.column_type, r.data_type)
            for r in cur.procedureColumns(procedure="cat_twice")],
           [("n", pyodbc.SQL_PARAM_INPUT, pyodbc.SQL_INTEGER),
@@ -97,7 +110,29 @@ def run():
     equal([r.at for r in cur.fetchall()],
           [stamp.replace(microsecond=123450), (stamp + datetime.timedelta(seconds=1)).replace(
               microsecond=123450)], "datetime with microseconds read back")
+
+    calls(cur)
     cn.close()
+
+
+def calls(cur):
+    """Stored procedures through the call escape, with their arguments as parameters."""
+    import pyodbc
+
+    cur.execute("INSERT INTO cat_parent VALUES (5, 'b', 'y')")
+    cur.execute("INSERT INTO cat_parent VALUES (12, 'c', 'z')")
+    cur.execute("{call cat_sized(?, ?)}", 2, 10)
+    equal([tuple(r) for r in cur.fetchall()], [(1, "small"), (5, "mid"), (12, "big")],
+          "{call} rows of RETURN WITH RESUME")
+    equal(cur.execute("{call cat_twice(?)}", 21).fetchval(), 42, "{call} of a function")
+    try:
+        cur.execute("{call cat_refuse(?)}", 1)
+        equal("no error", "an error", "{call} of a procedure raising an exception")
+    except pyodbc.Error as e:
+        equal((e.args[0], "(-746)" in e.args[1], "refused" in e.args[1]), ("HY000", True, True),
+              "raised exception: SQLSTATE, native code and text")
+    cur.execute("{call cat_refuse(?)}", 0)
+    equal(cur.description, None, "a procedure without RETURNING has no result")
 
 
 def main():
