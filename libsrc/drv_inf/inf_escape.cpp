@@ -462,15 +462,19 @@ int translateEscape(std::string& out, std::string& escape, bool firstPass, int* 
   std::string_view rest;
   // "?= call p(...)": the return-value marker was counted above; the call stays.
   std::string_view callText = s;
+  bool returnMarker = false;
   if (!s.empty() && s[0] == '?') {
     std::string_view t = skipSpace(s.substr(1));
-    if (!t.empty() && t[0] == '=') callText = skipSpace(t.substr(1));
+    if (!t.empty() && t[0] == '=') {
+      callText = skipSpace(t.substr(1));
+      returnMarker = true;
+    }
   }
   if (keyword(callText, "call", &rest)) {
     out += "execute procedure ";
     out.append(rest);
     if (s.find(')') == std::string_view::npos) out += "()";
-    if (req != nullptr) req->flags |= REQF_CALL;
+    if (req != nullptr) req->flags |= returnMarker ? REQF_CALL | REQF_RETURN : REQF_CALL;
     return 0;
   }
   std::string_view body;

@@ -255,6 +255,12 @@ void appendChars(std::string& out, const char* b, const char* e) {
   out.append(b, static_cast<size_t>(e - b));
 }
 
+// The Dataset still holds a value for the return-value marker of "{? = call}".
+bool returnMarkerBound(const InfCursor* cur) {
+  return (cur->request.flags & REQF_RETURN) != 0 && cur->params != nullptr &&
+         cur->params->colCount > 0 && cur->params->colCount == cur->request.markers;
+}
+
 }  // namespace
 
 std::string FormatFixed(double v, int width, int scale) {
@@ -574,6 +580,13 @@ int32_t OpenSelect(InfCursor* cur, uint16_t row) noexcept {
 int32_t ExecuteCore(InfCursor* cur) noexcept {
   InfConn* conn = cur->conn;
   InfSession* s = conn->session;
+  // "{? = call f(...)}": the first marker receives the procedure's return value,
+  // which comes back as its result; the server's statement has no place for it.
+  // Dropped only now, once every value was supplied, so that the columns named
+  // to a data-at-execution dialogue were the application's.
+  if (returnMarkerBound(cur)) {
+    if (int32_t rc = DatasetDeleteColumn(cur->params, 0); rc != 0) return rc;
+  }
   uint32_t rows = 1;
   if (cur->paramCount != 0 && cur->params != nullptr) {
     if (cur->params->rowCount < 1) return ERR_PARAM_COUNT;
@@ -725,6 +738,12 @@ int32_t INF_Reserved14(DrvHandle hCursor, uint32_t, uint32_t, uint32_t) {
 int32_t INF_SetParamTypes(DrvHandle hCursor, uint16_t count, const ParamShadow* types) {
   InfCursor* cur = InfCursorLookup(hCursor);
   if (cur == nullptr) return ERR_ARGUMENT;
+  // The return-value marker of "{? = call}" is never sent (ExecuteCore).
+  if ((cur->request.flags & REQF_RETURN) != 0 && count == cur->request.markers && count > 0 &&
+      types != nullptr) {
+    ++types;
+    --count;
+  }
   std::free(cur->paramTypes);
   std::free(cur->savedParamTypes);
   cur->paramTypes = nullptr;

@@ -719,19 +719,7 @@ int32_t DescribeProcParams(InfCursor* cur) noexcept {
   Dataset block{};
   try {
     // "? = call": the first marker receives the procedure's return value.
-    std::string_view t = cur->request.text != nullptr ? cur->request.text : "";
-    const auto skip = [&t] {
-      while (!t.empty() && isSpace(static_cast<unsigned char>(t[0]))) t.remove_prefix(1);
-    };
-    skip();
-    if (!t.empty() && t[0] == '{') t.remove_prefix(1);
-    skip();
-    bool returnFirst = false;
-    if (!t.empty() && t[0] == '?') {
-      t.remove_prefix(1);
-      skip();
-      returnFirst = !t.empty() && t[0] == '=';
-    }
+    const bool returnFirst = (cur->request.flags & REQF_RETURN) != 0;
     const DDColumnArgs args{cur->proc.catalog != nullptr ? cur->proc.catalog : "",
                             cur->proc.schema != nullptr ? cur->proc.schema : "",
                             cur->proc.name != nullptr ? cur->proc.name : "", ""};

@@ -297,6 +297,17 @@ TEST_F(Catalog, KeysIndexesAndPrivileges) {
     EXPECT_EQ(rs[i][11], "cat_fk");
   }
 
+  // A second key on the same table, made later by a table that sorts first:
+  // named by its primary-key table, the keys come by their foreign-key tables.
+  run("create table cat_e (g1 int, g2 int, g3 int, g4 int, g5 int, "
+      "foreign key (g1, g2, g3, g4, g5) references cat_p constraint cat_ek)");
+  ASSERT_EQ(INF_DDForeignKeys(cur_, &fk), 0) << why(cur_);
+  rs = rows();
+  ASSERT_EQ(rs.size(), 10u);
+  EXPECT_EQ(column(rs, 6), (std::vector<std::string>{"cat_e", "cat_e", "cat_e", "cat_e", "cat_e",
+                                                     "cat_f", "cat_f", "cat_f", "cat_f", "cat_f"}));
+  EXPECT_EQ(rs[5][8], "1");
+
   const DDObjectArgs pk{"", "", "cat_p"};
   ASSERT_EQ(INF_DDPrimaryKeys(cur_, &pk), 0) << why(cur_);
   rs = rows();

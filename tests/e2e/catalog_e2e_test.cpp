@@ -68,6 +68,9 @@ class DmCatalog : public DbTest {
         "grant references (a) on cat_uq to carol",
         longProc.c_str(),
         "create procedure cat_call(a int, b char(10)) returning integer; return a; end procedure",
+        "create procedure cat_half(n int) returning int, varchar(10); "
+        "if n < 0 then raise exception -239, -100, 'negative'; end if; "
+        "return n / 2, 'half'; end procedure",
     };
     for (const char* sql : fixture) ASSERT_EQ(ixr_execute_immediate(sql), 0) << sql;
     setenv("DELIMIDENT", "y", 1);
@@ -316,7 +319,7 @@ TEST_P(DmCatalog, ProcedureColumnsAndCallParameters) {
   EXPECT_EQ(rows[1][15], kNull);  // SQL_DATETIME_SUB
 
   rows = Rows(SQLProcedures(stmt_, nullptr, 0, nullptr, 0, (SQLCHAR*)"cat%", SQL_NTS));
-  EXPECT_EQ(Column(rows, 2), (Names{"cat_call", "cat_long"}));
+  EXPECT_EQ(Column(rows, 2), (Names{"cat_call", "cat_half", "cat_long"}));
 
   ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)"{call cat_call(?, ?)}", SQL_NTS), SQL_SUCCESS)
       << Diags(SQL_HANDLE_STMT, stmt_);
@@ -327,6 +330,51 @@ TEST_P(DmCatalog, ProcedureColumnsAndCallParameters) {
   ASSERT_EQ(SQLDescribeParam(stmt_, 2, &type, &size, &digits, &nullable), SQL_SUCCESS);
   EXPECT_EQ(type, Wide() ? SQL_WCHAR : SQL_CHAR);
   EXPECT_EQ(size, 10u);
+}
+
+// A function called with its return value bound to a leading marker: the
+// marker is not an argument, and the value arrives as the call's result.
+TEST_P(DmCatalog, CallsWithAReturnValueMarker) {
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)"{? = call cat_half(?)}", SQL_NTS), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, stmt_);
+  SQLSMALLINT params = 0;
+  ASSERT_EQ(SQLNumParams(stmt_, &params), SQL_SUCCESS);
+  EXPECT_EQ(params, 2);
+  SQLINTEGER ret = -1, arg = 0;
+  SQLLEN retInd = 0, argInd = 0;
+  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &ret, 0,
+                             &retInd),
+            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &arg, 0, &argInd),
+      SQL_SUCCESS);
+  for (SQLINTEGER n : {84, 10}) {
+    SCOPED_TRACE(n);
+    arg = n;
+    EXPECT_EQ(Rows(SQLExecute(stmt_)), (std::vector<Row>{{std::to_string(n / 2), "half"}}));
+  }
+
+  // The exception the procedure raises, with its SQLSTATE and native code.
+  arg = -1;
+  ASSERT_EQ(SQLExecute(stmt_), SQL_ERROR);
+  SQLCHAR state[6] = {};
+  SQLINTEGER native = 0;
+  SQLCHAR text[256] = {};
+  SQLSMALLINT len = 0;
+  ASSERT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt_, 1, state, &native, text, sizeof text, &len),
+            SQL_SUCCESS);
+  EXPECT_STREQ(reinterpret_cast<char*>(state), "23000");
+  EXPECT_EQ(native, -239);
+  EXPECT_NE(std::strstr(reinterpret_cast<char*>(text), "negative"), nullptr) << text;
+
+  // Without the marker the same call takes its one argument.
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  arg = 7;
+  ASSERT_EQ(
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &arg, 0, &argInd),
+      SQL_SUCCESS);
+  EXPECT_EQ(Rows(SQLExecDirect(stmt_, (SQLCHAR*)"{call cat_half(?)}", SQL_NTS)),
+            (std::vector<Row>{{"3", "half"}}));
 }
 
 KES_E2E_BUILDS(DmCatalog);
