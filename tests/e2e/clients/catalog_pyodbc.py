@@ -46,6 +46,9 @@ SCHEMA = [
     "    RETURN n, label WITH RESUME;\n"
     "  END FOREACH;\n"
     "END PROCEDURE",
+    # Names beyond ASCII: UTF-8 in the catalog, UTF-16 or UTF-8 in the results.
+    "CREATE TABLE cat_café (nœud VARCHAR(10))",
+    "CREATE PROCEDURE cat_père(âge INTEGER) RETURNING INTEGER; RETURN âge; END PROCEDURE",
     "CREATE PROCEDURE cat_refuse(n INTEGER) IF n > 0 THEN RAISE EXCEPTION -746, 0, 'refused'; "
     "END IF; END PROCEDURE",
 ]
@@ -74,7 +77,7 @@ def run():
     cur = cn.cursor()
 
     equal([r.table_name for r in cur.tables(table="cat%", tableType="TABLE")],
-          ["cat_child", "cat_parent"], "tables()")
+          ["cat_café", "cat_child", "cat_parent"], "tables()")
     equal([r.table_type for r in cur.tables(table="systables")], ["SYSTEM TABLE"],
           "tables() of a system table")
     cols = list(cur.columns(table="cat_parent"))
@@ -93,11 +96,17 @@ def run():
     equal(info, {"DATETIME YEAR TO FRACTION(5)": 25}, "getTypeInfo(SQL_TYPE_TIMESTAMP)")
     equal(len(list(cur.getTypeInfo())) >= 15, True, "getTypeInfo() lists the types")
     equal([(r.procedure_name, r.num_input_params) for r in cur.procedures("cat%")],
-          [("cat_refuse", 1), ("cat_sized", 2), ("cat_twice", 1)], "procedures()")
+          [("cat_père", 1), ("cat_refuse", 1), ("cat_sized", 2), ("cat_twice", 1)],
+          "procedures()")
     equal([(r.column_name, r.column_type, r.data_type)
            for r in cur.procedureColumns(procedure="cat_twice")],
           [("n", pyodbc.SQL_PARAM_INPUT, pyodbc.SQL_INTEGER),
            ("RETURN VALUE", pyodbc.SQL_RETURN_VALUE, pyodbc.SQL_INTEGER)], "procedureColumns()")
+
+    equal([(c.table_name, c.column_name) for c in cur.columns(table="cat_caf_")],
+          [("cat_café", "nœud")], "columns() of names beyond ASCII")
+    equal([r.column_name for r in cur.procedureColumns(procedure="cat_père")],
+          ["âge", "RETURN VALUE"], "procedureColumns() of names beyond ASCII")
 
     # The fraction survives to its fifth digit, in a lone execute and in an array.
     stamp = datetime.datetime(2024, 2, 29, 23, 59, 58, 123456)
