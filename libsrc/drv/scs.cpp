@@ -74,10 +74,7 @@ int32_t SCS_InitStmt(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* d
   SCS_Init(scs, hCursor, hConn, drv, owner);
   if (connDefaults != nullptr) {
     scs->sc_concurrency = connDefaults->sc_concurrency;
-    // A new agent cursor runs forward-only, and so does every cursor until the
-    // scrollable types are emulated: a scrollable default is lowered here as a
-    // request on the statement is lowered by the layer.
-    scs->sc_cursorType = SCS_FORWARD_ONLY;
+    scs->sc_cursorType = connDefaults->sc_cursorType;
     scs->sc_keysetSize = connDefaults->sc_keysetSize;
     scs->sc_retrieveData = connDefaults->sc_retrieveData;
     scs->sc_rowsetSize = connDefaults->sc_rowsetSize;

@@ -11,8 +11,7 @@
 // parameters and type lists, its long-value Dataset.
 // Threading: a context is used under its connection's call serialisation.
 // Not here: the statement side of scrolling (odbc/scroll.h) and the emulation
-// of keyset-driven, dynamic, mixed and static cursors; until it exists every
-// cursor runs forward-only.
+// of the scrollable types (scrs).
 
 #include <cstdint>
 

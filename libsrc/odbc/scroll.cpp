@@ -193,5 +193,12 @@ int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t
   if (rc != 0) return rc;
   (void)SCS_SetPosition(scs, 1);
   scs->sc_rowsetStart = dynMix ? SCS_START_UNKNOWN : target;
+  // A target counted from the end while the count was unknown names its row
+  // only now that the fetch told the count.
+  if (!dynMix && !forwardOnly && target <= 0 && scs->sc_rowCount >= 0) {
+    const int32_t fromEnd = target == 0 ? scs->sc_rowCount - scs->sc_rowsetSize + 1
+                                        : scs->sc_rowCount + target + 1;
+    scs->sc_rowsetStart = fromEnd < 1 ? 1 : fromEnd;
+  }
   return 0;
 }

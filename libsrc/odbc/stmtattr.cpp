@@ -267,7 +267,9 @@ void StmtSendCursorDefaults(Stmt* stmt) {
     int64_t wanted;
     int64_t cursors;
   };
+  // The type first: what the cursor accepts of the others depends on it.
   const Default defaults[] = {
+      {SQL_CURSOR_TYPE, scs.sc_cursorType, initial.sc_cursorType},
       {SQL_CONCURRENCY, scs.sc_concurrency, initial.sc_concurrency},
       {SQL_KEYSET_SIZE, scs.sc_keysetSize, initial.sc_keysetSize},
       {SQL_ROWSET_SIZE, scs.sc_rowsetSize, initial.sc_rowsetSize},
@@ -276,6 +278,7 @@ void StmtSendCursorDefaults(Stmt* stmt) {
   };
   // The statement starts from what its fresh cursor holds, so that a setting
   // the cursor refuses leaves both sides on the cursor's value.
+  scs.sc_cursorType = initial.sc_cursorType;
   scs.sc_concurrency = initial.sc_concurrency;
   scs.sc_keysetSize = initial.sc_keysetSize;
   scs.sc_rowsetSize = initial.sc_rowsetSize;

@@ -3,9 +3,10 @@
 // close and release, the rowset fetch of a forward-only cursor, and the
 // layer's answers to information requests.
 // A forward-only cursor is served by the agent directly; the layer only keeps
-// its context's bookkeeping. Until the emulation of the scrollable types
-// exists, a request for one is lowered to forward-only (ERR_OPTION_CHANGED) and
-// the information items that describe scrolling say so.
+// its context's bookkeeping. A static cursor reads its result once into its
+// static set and scrolls there; a keyset-driven or dynamic request runs as a
+// static read-only cursor (ERR_OPTION_CHANGED), and the information items that
+// describe scrolling say what is served.
 // The table is filled once per process; every replaced slot finds the agent
 // cursor's context by handle first (the context lives in the agent's cursor
 // record) and calls the agent only through SCR_BaseDriver.
@@ -28,7 +29,10 @@
 #include "drv/rowstatus.h"
 #include "drv/scs.h"
 #include "scrs/scs_p.h"
+#include "scrs/ss.h"
 #include "util/log.h"
+
+DriverRecord SCR_BaseDriver{};
 
 namespace {
 
@@ -37,27 +41,43 @@ constexpr const char* kSrc = "scrs/scr_ops";
 constexpr int32_t kMaxFetchRows = UINT16_MAX;
 
 DriverOps SCR_Ops{};
-DriverRecord SCR_BaseDriver{};
 std::once_flag scr_once;
 
 const DriverOps& base() { return *SCR_BaseDriver.ops; }
 
-// What the layer says of scrolling while every cursor runs forward-only; the
-// agent would describe the types the emulation is to offer.
-bool forward_only_answer(DriverPropId id, int32_t* value) {
+// What the layer says of scrolling: the types and the concurrency it serves,
+// in place of the agent's answers, which describe every emulated type.
+bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
   if (DrvpClass(id) != DRVP_CLASS_CONN || DrvpGroup(id) != DRVP_GROUP_GETINFO) return false;
   switch (DrvpItem(id)) {
-    case SQL_FETCH_DIRECTION: *value = SQL_FD_FETCH_NEXT; return true;
-    case SQL_SCROLL_OPTIONS: *value = SQL_SO_FORWARD_ONLY; return true;
-    case SQL_BOOKMARK_PERSISTENCE:
+    case SQL_SCROLL_OPTIONS: *value = SQL_SO_FORWARD_ONLY | SQL_SO_STATIC; return true;
+    case SQL_SCROLL_CONCURRENCY: *value = SQL_SCCO_READ_ONLY; return true;
+    case SQL_STATIC_CURSOR_ATTRIBUTES1:
+      *value = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
+      return true;
+    case SQL_STATIC_CURSOR_ATTRIBUTES2: {
+      // The agent's limits on rows still hold; a static cursor sees no changes
+      // and is read-only, and its row count is exact once it is loaded.
+      int32_t agent = 0;
+      uint16_t len = 0;
+      if (base().DRV_GetInfo(hConn, id, &agent, 4, &len) != 0) agent = 0;
+      constexpr int32_t kLimits = SQL_CA2_MAX_ROWS_SELECT | SQL_CA2_MAX_ROWS_INSERT |
+                                  SQL_CA2_MAX_ROWS_DELETE | SQL_CA2_MAX_ROWS_UPDATE |
+                                  SQL_CA2_MAX_ROWS_CATALOG | SQL_CA2_MAX_ROWS_AFFECTS_ALL;
+      *value = (agent & kLimits) | SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_CRC_EXACT;
+      return true;
+    }
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
     case SQL_KEYSET_CURSOR_ATTRIBUTES1:
-    case SQL_KEYSET_CURSOR_ATTRIBUTES2:
-    case SQL_STATIC_CURSOR_ATTRIBUTES1:
-    case SQL_STATIC_CURSOR_ATTRIBUTES2: *value = 0; return true;
+    case SQL_KEYSET_CURSOR_ATTRIBUTES2: *value = 0; return true;
     default: return false;
   }
+}
+
+// The cursor's statement produces rows.
+bool has_result(const SCS& scs) {
+  return scs.sc_resultColCount > 0 || (scs.sc_flags & SCS_F_STATIC_LOADED) != 0;
 }
 
 int32_t agent_int(DrvHandle h, DriverPropId id, int32_t* v) {
@@ -110,33 +130,67 @@ int32_t SCS_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, ui
     return capability_string(h, static_cast<char*>(buf), bufLen, outLen);
   }
   int32_t v = 0;
-  if (forward_only_answer(id, &v)) {
+  if (DrvpClass(id) == DRVP_CLASS_CONN) {
+    if (!scrolling_answer(h, id, &v)) return base().DRV_GetInfo(h, id, buf, bufLen, outLen);
     if (!INF_ConnExists(h)) return ERR_ARGUMENT;
-    if (buf == nullptr || bufLen < 4) return ERR_ARGUMENT;
-    std::memcpy(buf, &v, 4);
-    if (outLen != nullptr) *outLen = 4;
-    return 0;
+  } else {
+    InfCursorView cur{};
+    if (id != DRVP_ROW_COUNT || !INF_CursorView(h, &cur) ||
+        cur.scs->sc_cursorType == SCS_FORWARD_ONLY || !has_result(*cur.scs))
+      return base().DRV_GetInfo(h, id, buf, bufLen, outLen);
+    // The rows of a scrollable result, or those the last positioned operation touched.
+    v = cur.scs->sc_rowsAffected != -1 ? cur.scs->sc_rowsAffected : cur.scs->sc_rowCount;
   }
-  return base().DRV_GetInfo(h, id, buf, bufLen, outLen);
+  if (buf == nullptr || bufLen < 4) return ERR_ARGUMENT;
+  std::memcpy(buf, &v, 4);
+  if (outLen != nullptr) *outLen = 4;
+  return 0;
+}
+
+// A cursor type the layer serves for the one asked: keyset-driven and dynamic
+// cursors run static.
+int32_t served_type(int32_t asked) {
+  return asked == SCS_KEYSET || asked == SCS_DYNAMIC ? SCS_STATIC : asked;
 }
 
 int32_t SCS_SetOption(DrvHandle h, DriverPropId id, const void* value) {
-  if (id != DRVP_STMT_OPTION + SQL_CURSOR_TYPE || value == nullptr)
-    return base().DRV_SetOption(h, id, value);
+  const bool type = id == DRVP_STMT_OPTION + SQL_CURSOR_TYPE;
+  const bool keysetSize = id == DRVP_STMT_OPTION + SQL_KEYSET_SIZE;
+  if ((!type && !keysetSize) || value == nullptr) return base().DRV_SetOption(h, id, value);
   InfCursorView cur{};
   if (!INF_CursorView(h, &cur)) return ERR_ARGUMENT;
   const int32_t asked = *static_cast<const int32_t*>(value);
-  const int32_t forwardOnly = SCS_FORWARD_ONLY;
-  const int32_t rc = base().DRV_SetOption(h, id, &forwardOnly);
-  if (rc != 0) return rc;
-  return asked == SCS_FORWARD_ONLY ? 0 : ERR_OPTION_CHANGED;
+  if (keysetSize) {
+    // A keyset window (a mixed cursor) is not served: the whole result is the keyset.
+    const int32_t pure = 0;
+    const int32_t rc = base().DRV_SetOption(h, id, &pure);
+    if (rc != 0 && rc != ERR_OPTION_CHANGED) return rc;
+    return asked == 0 ? rc : ERR_OPTION_CHANGED;
+  }
+  const int32_t served = served_type(asked);
+  int32_t rc = base().DRV_SetOption(h, id, &served);
+  if (rc != 0 && rc != ERR_OPTION_CHANGED) return rc;
+  // The agent may have settled on a type of its own.
+  const int32_t inForce = served_type(cur.scs->sc_cursorType);
+  if (inForce != cur.scs->sc_cursorType) {
+    rc = base().DRV_SetOption(h, id, &inForce);
+    if (rc != 0 && rc != ERR_OPTION_CHANGED) return rc;
+  }
+  return cur.scs->sc_cursorType == asked ? rc : ERR_OPTION_CHANGED;
 }
 
 int32_t SCS_AllocCursor(DrvHandle hConn, DrvHandle* hCursor) {
   if (int32_t rc = base().DRV_AllocCursor(hConn, hCursor); rc != 0) return rc;
   InfCursorView cur{};
-  if (!INF_CursorView(*hCursor, &cur)) return ERR_ARGUMENT;
-  return SCS_InitCursor(cur.scs, *hCursor, hConn, &SCR_BaseDriver, cur.record);
+  int32_t rc = INF_CursorView(*hCursor, &cur) ? 0 : ERR_ARGUMENT;
+  if (rc == 0) rc = SCS_InitCursor(cur.scs, *hCursor, hConn, &SCR_BaseDriver, cur.record);
+  if (rc != 0) {
+    // Nobody would ever end a cursor whose handle was not handed out.
+    if (cur.scs != nullptr) SCS_FreeCursor(cur.scs);
+    (void)base().DRV_EndCursor(*hCursor);
+    *hCursor = 0;
+  }
+  return rc;
 }
 
 int32_t SCS_EndCursor(DrvHandle hCursor) {
@@ -149,9 +203,11 @@ int32_t SCS_EndCursor(DrvHandle hCursor) {
 int32_t SCS_Prepare(DrvHandle hCursor, const char* sql) {
   InfCursorView cur{};
   if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
-  cur.scs->sc_rowsAffected = -1;
+  SCS& scs = *cur.scs;
+  scs.sc_rowsAffected = -1;
   if (int32_t rc = base().DRV_Prepare(hCursor, sql); rc != 0) return rc;
-  cur.scs->sc_flags |= SCS_F_PREPARED;
+  if (int32_t rc = scs_p_PrepareScrollable(&scs, sql); rc != 0) return rc;
+  scs.sc_flags |= SCS_F_PREPARED;
   return 0;
 }
 
@@ -190,15 +246,28 @@ int32_t SCS_Execute(DrvHandle hCursor) {
     log_printf(LOG_WARNING, kSrc, __LINE__, "execute without prior prepare");
     return ERR_SEQUENCE;
   }
-  cur.scs->sc_rowsAffected = -1;
-  cur.scs->sc_flags |= SCS_F_PREPARED;
-  return base().DRV_Execute(hCursor);
+  SCS& scs = *cur.scs;
+  scs.sc_rowsAffected = -1;
+  scs.sc_flags |= SCS_F_PREPARED;
+  scs.sc_flags &= static_cast<uint16_t>(~SCS_F_CLOSED);
+  if (int32_t rc = base().DRV_Execute(hCursor); rc != 0) return rc;
+  return scs_p_AfterExecute(&scs);
 }
 
 int32_t SCS_Fetch(DrvHandle hCursor, uint16_t rows, Dataset* data) {
   InfCursorView cur{};
   if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
-  if (int32_t rc = base().DRV_Fetch(hCursor, rows, data); rc != 0) return rc;
+  SCS& scs = *cur.scs;
+  if (scs.sc_cursorType == SCS_STATIC && rows != 0) {
+    // A static cursor read row by row (SQLFetch of an ODBC 2 application)
+    // reads its static set in order.
+    if ((scs.sc_flags & SCS_F_STATIC_LOADED) == 0) {
+      if (int32_t rc = scs_p_LoadStatic(&scs); rc != 0) return rc;
+    }
+    if (int32_t rc = SS_GetRowset(scs.sc_staticSet, SS_NEXT, rows, &data); rc != 0) return rc;
+  } else if (int32_t rc = base().DRV_Fetch(hCursor, rows, data); rc != 0) {
+    return rc;
+  }
   if (cur.maxLength > 0) return DatasetTruncate(data, static_cast<uint32_t>(cur.maxLength));
   return 0;
 }
@@ -208,7 +277,70 @@ int32_t SCS_CloseCursor(DrvHandle hCursor) {
   if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
   cur.scs->sc_flags |= SCS_F_CLOSED;
   cur.scs->sc_flags &= static_cast<uint16_t>(~(SCS_F_PREPARED | SCS_F_STATIC_LOADED));
+  // The rows of a closed static cursor, and their temporary files, go now.
+  SS_Close(cur.scs->sc_staticSet);
   return base().DRV_CloseCursor(hCursor);
+}
+
+int32_t SCS_PrepareExecute(DrvHandle hCursor, const char* sql, Dataset* params, uint16_t typeCount,
+                           const ParamShadow* types) {
+  if (sql != nullptr) {
+    if (int32_t rc = SCS_Prepare(hCursor, sql); rc != 0) return rc;
+  }
+  if (params != nullptr) {
+    if (int32_t rc = SCS_SetParams(hCursor, params); rc != 0) return rc;
+  }
+  if (typeCount != 0) {
+    if (int32_t rc = SCS_SetParamTypes(hCursor, typeCount, types); rc != 0) return rc;
+  }
+  return SCS_Execute(hCursor);
+}
+
+int32_t SCS_MoreResults(DrvHandle hCursor) {
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
+  SCS& scs = *cur.scs;
+  // A loaded static set is the statement's whole result.
+  const bool possible =
+      scs.sc_concurrency == SQL_CONCUR_READ_ONLY &&
+      (scs.sc_cursorType == SCS_FORWARD_ONLY ||
+       (scs.sc_cursorType == SCS_STATIC && (scs.sc_flags & SCS_F_STATIC_LOADED) == 0));
+  SCS_ResetPosition(&scs);
+  SS_Close(scs.sc_staticSet);
+  scs.sc_flags &= static_cast<uint16_t>(~SCS_F_STATIC_LOADED);
+  return possible ? base().DRV_MoreResults(hCursor) : ERR_NO_MORE_RESULTS;
+}
+
+// A catalog result is never scrolled by keys: a keyset-driven or dynamic
+// request reads it as a static read-only cursor, loaded afresh at its first fetch.
+template <typename Slot, Slot DriverOps::*kSlot>
+struct CatalogHook;
+template <typename... A, int32_t (*DriverOps::*kSlot)(DrvHandle, A...)>
+struct CatalogHook<int32_t (*)(DrvHandle, A...), kSlot> {
+  static int32_t run(DrvHandle hCursor, A... args) {
+    InfCursorView cur{};
+    if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
+    SCS& scs = *cur.scs;
+    if (scs.sc_cursorType != SCS_FORWARD_ONLY) {
+      scs.sc_cursorType = SCS_STATIC;
+      scs.sc_concurrency = SQL_CONCUR_READ_ONLY;
+    }
+    SS_Close(scs.sc_staticSet);
+    scs.sc_flags &= static_cast<uint16_t>(~SCS_F_STATIC_LOADED);
+    return (base().*kSlot)(hCursor, args...);
+  }
+};
+
+template <typename T>
+struct SlotType;
+template <typename F>
+struct SlotType<F DriverOps::*> {
+  using type = F;
+};
+
+template <auto kSlot>
+constexpr auto catalog_hook() {
+  return CatalogHook<typename SlotType<decltype(kSlot)>::type, kSlot>::run;
 }
 
 // The next rows of a forward-only cursor into the table's Dataset. The agent
@@ -233,7 +365,6 @@ int32_t fetch_rowset(DrvHandle hCursor, int32_t size, Dataset* rows) {
 
 int32_t SCS_ExtendedFetch2(DrvHandle hCursor, RowStatusTable** table, int32_t target, int32_t* rows,
                            int32_t* rowCount, uint16_t kind) {
-  (void)target;
   (void)kind;
   InfCursorView cur{};
   if (!INF_CursorView(hCursor, &cur) || table == nullptr || rows == nullptr || rowCount == nullptr)
@@ -242,15 +373,30 @@ int32_t SCS_ExtendedFetch2(DrvHandle hCursor, RowStatusTable** table, int32_t ta
   *rows = 0;
   *table = nullptr;
   scs.sc_rowsAffected = -1;
-  if (scs.sc_cursorType != SCS_FORWARD_ONLY) return ERR_NOT_CAPABLE;
+  // Only a cursor whose statement the layer saw prepared has state to scroll
+  // in; a catalog result is read as a static read-only one.
+  const bool staticReadOnly =
+      scs.sc_cursorType == SCS_STATIC && scs.sc_concurrency == SQL_CONCUR_READ_ONLY;
+  if ((scs.sc_flags & SCS_F_PREPARED) == 0 && scs.sc_cursorType != SCS_FORWARD_ONLY &&
+      !staticReadOnly)
+    return ERR_CURSOR_STATE;
   RowStatusTable* t = nullptr;
   if (int32_t rc = RowStatusTableNew(&t, scs.sc_rowsetSize); rc != 0) return rc;
-  if (int32_t rc = fetch_rowset(hCursor, scs.sc_rowsetSize, t->rows); rc != 0) {
+  int32_t rc = ERR_NOT_CAPABLE;
+  if (scs.sc_cursorType == SCS_FORWARD_ONLY) {
+    rc = fetch_rowset(hCursor, scs.sc_rowsetSize, t->rows);
+  } else if (scs.sc_cursorType == SCS_STATIC) {
+    rc = scs_p_FetchStatic(&scs, t, target);
+    if (rc == 0 && cur.maxLength > 0)
+      rc = DatasetTruncate(t->rows, static_cast<uint32_t>(cur.maxLength));
+  }
+  if (rc != 0) {
     RowStatusTableFree(&t);
     return rc;
   }
   const int32_t n = t->rows->rowCount < t->count ? t->rows->rowCount : t->count;
-  for (int32_t i = 0; i < n; ++i) t->status[i] = SQL_ROW_SUCCESS;
+  for (int32_t i = 0; i < n && scs.sc_cursorType == SCS_FORWARD_ONLY; ++i)
+    t->status[i] = SQL_ROW_SUCCESS;
   if (n == 0) {
     RowStatusTableFree(&t);
     return ERR_NO_DATA;
@@ -275,6 +421,7 @@ int32_t SCR_Interpose(DriverRecord* rec) {
   std::call_once(scr_once, [&below] {
     SCR_Ops = *below.ops;
     SCR_BaseDriver = below;
+    InitializeCriticalSection(&SCR_ConnListLock);
     SCR_Ops.DRV_GetInfo = SCS_GetInfo;
     SCR_Ops.DRV_SetOption = SCS_SetOption;
     SCR_Ops.DRV_AllocCursor = SCS_AllocCursor;
@@ -287,6 +434,21 @@ int32_t SCR_Interpose(DriverRecord* rec) {
     SCR_Ops.DRV_CloseCursor = SCS_CloseCursor;
     SCR_Ops.DRV_ExtendedFetch = SCS_ExtendedFetch;
     SCR_Ops.DRV_ExtendedFetch2 = SCS_ExtendedFetch2;
+    SCR_Ops.DRV_Connect = SCS_Connect;
+    SCR_Ops.DRV_EndConnect = SCS_EndConnect;
+    SCR_Ops.DRV_PrepareExecute = SCS_PrepareExecute;
+    SCR_Ops.DRV_MoreResults = SCS_MoreResults;
+    SCR_Ops.DRV_DDColumnPrivileges = catalog_hook<&DriverOps::DRV_DDColumnPrivileges>();
+    SCR_Ops.DRV_DDColumns = catalog_hook<&DriverOps::DRV_DDColumns>();
+    SCR_Ops.DRV_DDForeignKeys = catalog_hook<&DriverOps::DRV_DDForeignKeys>();
+    SCR_Ops.DRV_DDPrimaryKeys = catalog_hook<&DriverOps::DRV_DDPrimaryKeys>();
+    SCR_Ops.DRV_DDProcedureColumns = catalog_hook<&DriverOps::DRV_DDProcedureColumns>();
+    SCR_Ops.DRV_DDProcedures = catalog_hook<&DriverOps::DRV_DDProcedures>();
+    SCR_Ops.DRV_DDSpecialColumns = catalog_hook<&DriverOps::DRV_DDSpecialColumns>();
+    SCR_Ops.DRV_DDStatistics = catalog_hook<&DriverOps::DRV_DDStatistics>();
+    SCR_Ops.DRV_DDTablePrivileges = catalog_hook<&DriverOps::DRV_DDTablePrivileges>();
+    SCR_Ops.DRV_DDTables = catalog_hook<&DriverOps::DRV_DDTables>();
+    SCR_Ops.DRV_DDTypeInfo = catalog_hook<&DriverOps::DRV_DDTypeInfo>();
   });
   rec->ops = &SCR_Ops;
   return 0;

@@ -18,6 +18,7 @@
 #include "drv/rowstatus.h"
 #include "drv/scs.h"
 #include "scrs/scs_p.h"
+#include "scrs/ss.h"
 
 namespace {
 
@@ -85,10 +86,15 @@ int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord*
   scs->sc_dbmsName = odbc_text(drv, hConn, SQL_DBMS_NAME);
   if (odbc_int(drv, hConn, SQL_MAX_COLUMNS_IN_ORDER_BY, &v))
     scs->sc_maxOrderByCols = static_cast<int16_t>(v);
-  return 0;
+  // Where NULLs sort decides how ordered windows continue; the server's own
+  // order is the only one that matches the rows it returns.
+  if (agent_int(drv, hConn, DRVP_GETINFO_INT + SQL_NULL_COLLATION, &v))
+    scs->sc_nullCollation = static_cast<int16_t>(v);
+  return SS_Create(&scs->sc_staticSet);
 }
 
 void SCS_FreeCursor(SCS* scs) {
+  SS_Free(&scs->sc_staticSet);
   free_dataset(&scs->sc_params);
   free_dataset(&scs->sc_optValues);
   std::free(scs->sc_sqlText);
@@ -142,4 +148,54 @@ int32_t SCS_SetPosResume(SCS* scs, uint16_t** statuses, int32_t* rows) {
   }
   // Positioned operations exist only on the emulated cursor types.
   return ERR_NOT_CAPABLE;
+}
+
+int32_t scs_p_DescribeOnce(SCS* scs) {
+  if (scs->sc_resultCols != nullptr) return 0;
+  uint16_t count = 0;
+  ColumnInfo* cols = nullptr;
+  if (int32_t rc = scs->sc_driver->ops->DRV_DescribeColumns(scs->sc_hCursor, &count, &cols);
+      rc != 0)
+    return rc;
+  scs->sc_resultCols = cols;
+  scs->sc_resultColCount = cols != nullptr ? count : 0;
+  return 0;
+}
+
+int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql) {
+  // Whatever the last statement left is of no use to this one.
+  ColumnInfoFree(scs->sc_resultCols, scs->sc_resultColCount);
+  scs->sc_resultCols = nullptr;
+  scs->sc_resultColCount = 0;
+  SS_Close(scs->sc_staticSet);
+  scs->sc_flags &= static_cast<uint16_t>(~(SCS_F_STATIC_LOADED | SCS_F_CLOSED | SCS_F_DOWNGRADED));
+  std::free(scs->sc_sqlText);
+  scs->sc_sqlText = nullptr;
+  if (scs->sc_cursorType == SCS_FORWARD_ONLY) return 0;
+  scs->sc_sqlText = strdup(sql);
+  if (scs->sc_sqlText == nullptr) return ERR_MEMORY;
+  // A scrollable cursor changes no rows; it runs read-only, and the caller
+  // reads the concurrency back.
+  if (scs->sc_concurrency != SQL_CONCUR_READ_ONLY) {
+    const int32_t readOnly = SQL_CONCUR_READ_ONLY;
+    if (scs->sc_driver->ops->DRV_SetOption(scs->sc_hCursor, DRVP_STMT_OPTION + SQL_CONCURRENCY,
+                                           &readOnly) != 0)
+      return ERR_NOT_CAPABLE;
+    scs->sc_reqCursorType = scs->sc_cursorType;
+    scs->sc_reqConcurrency = scs->sc_concurrency;
+    scs->sc_concurrency = SQL_CONCUR_READ_ONLY;
+    scs->sc_flags |= SCS_F_DOWNGRADED;
+  }
+  return 0;
+}
+
+int32_t scs_p_AfterExecute(SCS* scs) {
+  if (scs->sc_cursorType == SCS_FORWARD_ONLY) return 0;
+  if (int32_t rc = scs_p_DescribeOnce(scs); rc != 0) return rc;
+  // A read-only static result is read whole at once, so that it is the result
+  // as it stood when the statement ran.
+  if (scs->sc_cursorType == SCS_STATIC && scs->sc_concurrency == SQL_CONCUR_READ_ONLY &&
+      scs->sc_resultColCount > 0 && (scs->sc_flags & SCS_F_STATIC_LOADED) == 0)
+    return scs_p_LoadStatic(scs);
+  return 0;
 }

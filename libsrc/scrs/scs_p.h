@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "drv/scs.h"
+#include "platform/windows/critsec.h"
 
 // An agent cursor's context, with what the agent says of its connection.
 // 0 or ERR_MEMORY.
@@ -17,3 +18,39 @@ void SCS_FreeCursor(SCS* scs);
 // the old list kept on failure.
 int32_t scs_p_SetParamTypes(ParamShadow** list, uint16_t* count, uint16_t n,
                             const ParamShadow* entries);
+
+// The table below the cursor layer, through which every cursor context calls
+// the agent (filled by SCR_Interpose).
+extern DriverRecord SCR_BaseDriver;
+
+// Describes the user cursor's result once into sc_resultCols; 0 or the
+// agent's error.
+[[nodiscard]] int32_t scs_p_DescribeOnce(SCS* scs);
+// A statement prepared on the cursor: drops what the last one left and keeps
+// the text of a scrollable cursor, which runs read-only. 0, ERR_MEMORY or
+// ERR_NOT_CAPABLE.
+[[nodiscard]] int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql);
+// What a scrollable cursor does once its statement ran: its result described,
+// a read-only static result loaded.
+[[nodiscard]] int32_t scs_p_AfterExecute(SCS* scs);
+// The agent cursor's whole result into the static set; on success the cursor
+// is marked loaded (SCS_F_STATIC_LOADED).
+[[nodiscard]] int32_t scs_p_LoadStatic(SCS* scs);
+
+// The rowset of a static cursor at the 1-based target row (counted from the
+// end when negative; 0: the last full rowset) into table. ERR_BEFORE_START
+// and ERR_AFTER_END move the position to that end.
+[[nodiscard]] int32_t scs_p_FetchStatic(SCS* scs, RowStatusTable* table, int32_t target);
+
+// Guards the saved connect parameters of every server; created by
+// SCR_Interpose before any connection exists.
+extern CRITICAL_SECTION SCR_ConnListLock;
+// The connection hooks: the agent's connect and disconnect, with the
+// connection's parameters kept meanwhile. A connect whose parameters cannot
+// be kept ends the new connection again.
+int32_t SCS_Connect(DrvHandle hServer, const DriverConnectParams* params, DrvHandle* hConn);
+int32_t SCS_EndConnect(DrvHandle hConn);
+// The parameters a connection was made with (texts still owned by the list)
+// and its server. 0, or ERR_ARGUMENT for a connection not made here.
+[[nodiscard]] int32_t scs_p_SavedConnect(DrvHandle hConn, DriverConnectParams* out,
+                                         DrvHandle* hServer);

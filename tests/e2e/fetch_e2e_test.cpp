@@ -1,7 +1,6 @@
 // fetch_e2e_test.cpp -- reading rows of a real table through the Driver
 // Manager and each driver library: bound columns row by row, rowsets into
-// column-wise and row-wise arrays, long values with SQLGetData in pieces, and
-// the forward-only cursor a scrollable request gets.
+// column-wise and row-wise arrays, long values with SQLGetData in pieces.
 
 #include <cstring>
 #include <string>
@@ -188,20 +187,6 @@ TEST_P(DmFetch, LongTextInPieces) {
   }
   EXPECT_EQ(wide.size(), 3000u);
   EXPECT_EQ(wide.front(), static_cast<char16_t>(Note(i).front()));
-}
-
-TEST_P(DmFetch, ScrollableRequestsRunForwardOnly) {
-  const SQLRETURN rc =
-      SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0);
-  EXPECT_EQ(rc, SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "01S02");
-  SQLULEN type = 99;
-  ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), SQL_SUCCESS);
-  EXPECT_EQ(type, static_cast<SQLULEN>(SQL_CURSOR_FORWARD_ONLY));
-  Query("SELECT id FROM fetch_rows ORDER BY id");
-  EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_LAST, 0), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY106");
-  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
 }
 
 TEST_P(DmFetch, RowsetsOfRowsWithTextValues) {

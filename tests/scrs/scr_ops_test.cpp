@@ -1,6 +1,7 @@
 // Tests of the cursor layer's table over a recording agent: the cursor's
 // context from allocation to release, the rowset fetch of forward-only
-// cursors, the lowering of scrollable cursor types and the layer's answers.
+// cursors, the static cursor's result, the cursor types a request gets, the
+// connection hooks and the layer's answers.
 
 #include <gtest/gtest.h>
 #include <sqlext.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "drv/colinfo.h"
 #include "drv/dataset.h"
 #include "drv/errtab.h"
 #include "drv/rowstatus.h"
@@ -50,9 +52,14 @@ int32_t get_info(DrvHandle, DriverPropId id, void* buf, uint16_t bufLen, uint16_
   return 0;
 }
 
-int32_t set_option(DrvHandle, DriverPropId id, const void* value) {
+int32_t set_option(DrvHandle h, DriverPropId id, const void* value) {
   a.calls.push_back("SetOption " + std::to_string(id));
   a.lastOption = *static_cast<const int32_t*>(value);
+  // As the agent does, the options of a cursor land in its context.
+  if (auto* cur = static_cast<InfCursor*>(HandleLookup(&INF_CursorHandles, h))) {
+    if (id == DRVP_STMT_OPTION + SQL_CURSOR_TYPE) cur->scs.sc_cursorType = a.lastOption;
+    if (id == DRVP_STMT_OPTION + SQL_CONCURRENCY) cur->scs.sc_concurrency = a.lastOption;
+  }
   return 0;
 }
 
@@ -84,7 +91,37 @@ int32_t execute(DrvHandle) {
   return 0;
 }
 
-int32_t close_cursor(DrvHandle) { return 0; }
+int32_t close_cursor(DrvHandle) {
+  a.calls.push_back("CloseCursor");
+  return 0;
+}
+
+int32_t describe_columns(DrvHandle, uint16_t* count, ColumnInfo** cols) {
+  *count = 1;
+  *cols = ColumnInfoAlloc(1);
+  return *cols != nullptr ? 0 : ERR_MEMORY;
+}
+
+int32_t connect(DrvHandle, const DriverConnectParams*, DrvHandle* hConn) {
+  a.calls.push_back("Connect");
+  *hConn = 77;
+  return 0;
+}
+
+int32_t end_connect(DrvHandle) {
+  a.calls.push_back("EndConnect");
+  return 0;
+}
+
+int32_t more_results(DrvHandle) {
+  a.calls.push_back("MoreResults");
+  return 0;
+}
+
+int32_t dd_tables(DrvHandle, const DDTablesArgs*) {
+  a.calls.push_back("DDTables");
+  return 0;
+}
 
 int32_t set_param_types(DrvHandle, uint16_t count, const ParamShadow*) {
   a.calls.push_back("SetParamTypes " + std::to_string(count));
@@ -121,6 +158,11 @@ DriverOps AgentOps() {
   ops.DRV_CloseCursor = close_cursor;
   ops.DRV_Fetch = fetch;
   ops.DRV_SetParamTypes = set_param_types;
+  ops.DRV_DescribeColumns = describe_columns;
+  ops.DRV_Connect = connect;
+  ops.DRV_EndConnect = end_connect;
+  ops.DRV_MoreResults = more_results;
+  ops.DRV_DDTables = dd_tables;
   return ops;
 }
 
@@ -161,11 +203,12 @@ class CursorLayerTest : public ::testing::Test {
     HandleTableDestroy(&INF_ConnHandles);
   }
   // One rowset: its rows (the values), or the code when it fails.
-  int32_t Rowset(std::vector<int32_t>* values, std::vector<uint16_t>* statuses) {
+  int32_t Rowset(std::vector<int32_t>* values, std::vector<uint16_t>* statuses,
+                 int32_t target = 0) {
     RowStatusTable* t = nullptr;
     int32_t rows = -1;
     int32_t count = 0;
-    const int32_t rc = Layer().DRV_ExtendedFetch2(h_, &t, 0, &rows, &count, SQL_FETCH_NEXT);
+    const int32_t rc = Layer().DRV_ExtendedFetch2(h_, &t, target, &rows, &count, SQL_FETCH_NEXT);
     values->clear();
     statuses->clear();
     if (rc != 0) {
@@ -242,19 +285,27 @@ TEST_F(CursorLayerTest, RetrieveDataOffKeepsStatusesAndCounts) {
   RowStatusTableFree(&t);
 }
 
-TEST_F(CursorLayerTest, ScrollableTypesAreLoweredToForwardOnly) {
+TEST_F(CursorLayerTest, KeysetAndDynamicRequestsRunStatic) {
   struct Case {
     int32_t asked;
     int32_t answer;
+    int32_t sent;
   };
-  for (const Case c :
-       {Case{SQL_CURSOR_STATIC, ERR_OPTION_CHANGED}, Case{SQL_CURSOR_DYNAMIC, ERR_OPTION_CHANGED},
-        Case{SQL_CURSOR_KEYSET_DRIVEN, ERR_OPTION_CHANGED}, Case{SQL_CURSOR_FORWARD_ONLY, 0}}) {
+  for (const Case c : {Case{SQL_CURSOR_STATIC, 0, SQL_CURSOR_STATIC},
+                       Case{SQL_CURSOR_DYNAMIC, ERR_OPTION_CHANGED, SQL_CURSOR_STATIC},
+                       Case{SQL_CURSOR_KEYSET_DRIVEN, ERR_OPTION_CHANGED, SQL_CURSOR_STATIC},
+                       Case{SQL_CURSOR_FORWARD_ONLY, 0, SQL_CURSOR_FORWARD_ONLY}}) {
     SCOPED_TRACE(c.asked);
     a.lastOption = -1;
     EXPECT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &c.asked), c.answer);
-    EXPECT_EQ(a.lastOption, SQL_CURSOR_FORWARD_ONLY);
+    EXPECT_EQ(a.lastOption, c.sent);
+    EXPECT_EQ(cur_->scs.sc_cursorType, c.sent);
   }
+  // No keyset window: the whole result is the keyset.
+  const int32_t window = 20;
+  EXPECT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_KEYSET_SIZE, &window),
+            ERR_OPTION_CHANGED);
+  EXPECT_EQ(a.lastOption, 0);
   const int32_t lock = SQL_CONCUR_LOCK;
   EXPECT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_CONCURRENCY, &lock), 0);
   EXPECT_EQ(a.lastOption, SQL_CONCUR_LOCK);
@@ -263,14 +314,21 @@ TEST_F(CursorLayerTest, ScrollableTypesAreLoweredToForwardOnly) {
             ERR_ARGUMENT);
 }
 
-TEST_F(CursorLayerTest, InformationOnScrollingSaysForwardOnly) {
+TEST_F(CursorLayerTest, InformationOnScrollingSaysWhatIsServed) {
+  a.ints[DRVP_GETINFO_INT + SQL_STATIC_CURSOR_ATTRIBUTES2] =
+      SQL_CA2_LOCK_CONCURRENCY | SQL_CA2_SENSITIVITY_UPDATES | SQL_CA2_MAX_ROWS_SELECT;
   struct Case {
     uint16_t item;
     int32_t value;
   };
   for (const Case c :
-       {Case{SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY}, Case{SQL_FETCH_DIRECTION, SQL_FD_FETCH_NEXT},
-        Case{SQL_STATIC_CURSOR_ATTRIBUTES1, 0}, Case{SQL_BOOKMARK_PERSISTENCE, 0},
+       {Case{SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC},
+        Case{SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY},
+        Case{SQL_STATIC_CURSOR_ATTRIBUTES1,
+             SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK},
+        Case{SQL_STATIC_CURSOR_ATTRIBUTES2,
+             SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_CRC_EXACT | SQL_CA2_MAX_ROWS_SELECT},
+        Case{SQL_KEYSET_CURSOR_ATTRIBUTES1, 0}, Case{SQL_DYNAMIC_CURSOR_ATTRIBUTES1, 0},
         Case{SQL_TXN_CAPABLE, 2}}) {
     SCOPED_TRACE(c.item);
     int32_t v = -1;
@@ -278,6 +336,88 @@ TEST_F(CursorLayerTest, InformationOnScrollingSaysForwardOnly) {
     ASSERT_EQ(Layer().DRV_GetInfo(cur_->scs.sc_hConn, DRVP_GETINFO_INT + c.item, &v, 4, &len), 0);
     EXPECT_EQ(v, c.value);
   }
+}
+
+TEST_F(CursorLayerTest, StaticResultIsReadAtExecuteAndServedFromMemory) {
+  a.total = 12;
+  const int32_t type = SQL_CURSOR_STATIC;
+  ASSERT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &type), 0);
+  cur_->scs.sc_rowsetSize = 5;
+  ASSERT_EQ(Layer().DRV_PrepareExecute(h_, "select x from t", nullptr, 0, nullptr), 0);
+  EXPECT_EQ(cur_->scs.sc_rowCount, 12);
+  EXPECT_NE(cur_->scs.sc_flags & SCS_F_STATIC_LOADED, 0);
+  EXPECT_EQ(a.calls.back(), "CloseCursor");  // every row is in the static set
+  a.calls.clear();
+  int32_t count = 0;
+  uint16_t len = 0;
+  ASSERT_EQ(Layer().DRV_GetInfo(h_, DRVP_ROW_COUNT, &count, 4, &len), 0);
+  EXPECT_EQ(count, 12);
+
+  struct Case {
+    int32_t target;
+    int32_t rc;
+    std::vector<int32_t> values;
+  };
+  const Case cases[] = {
+      {1, 0, {1, 2, 3, 4, 5}},
+      {10, 0, {10, 11, 12}},
+      {-1, 0, {12}},
+      {0, 0, {8, 9, 10, 11, 12}},  // the last full rowset
+      {-12, 0, {1, 2, 3, 4, 5}},
+      {-13, ERR_BEFORE_START, {}},
+      {13, ERR_AFTER_END, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    std::vector<int32_t> values;
+    std::vector<uint16_t> statuses;
+    EXPECT_EQ(Rowset(&values, &statuses, c.target), c.rc);
+    EXPECT_EQ(values, c.values);
+  }
+  EXPECT_EQ(cur_->scs.sc_position, SCS_POS_AFTER_END);
+  EXPECT_TRUE(a.calls.empty());  // nothing more was asked of the agent
+
+  // Read in order through DRV_Fetch: 5, 5, 2 and then nothing.
+  std::vector<int32_t> sizes;
+  for (int i = 0; i < 4; ++i) {
+    Dataset ds{};
+    ASSERT_EQ(Layer().DRV_Fetch(h_, 5, &ds), 0);
+    sizes.push_back(ds.rowCount);
+    DatasetFree(&ds);
+  }
+  EXPECT_EQ(sizes, (std::vector<int32_t>{5, 5, 2, 0}));
+  // The loaded set is the statement's whole result.
+  EXPECT_EQ(Layer().DRV_MoreResults(h_), ERR_NO_MORE_RESULTS);
+  EXPECT_EQ(cur_->scs.sc_flags & SCS_F_STATIC_LOADED, 0);
+}
+
+TEST_F(CursorLayerTest, CatalogResultOfAScrollableCursorIsStaticReadOnly) {
+  const int32_t type = SQL_CURSOR_STATIC;
+  ASSERT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &type), 0);
+  cur_->scs.sc_concurrency = SQL_CONCUR_VALUES;
+  a.total = 3;
+  DDTablesArgs args{};
+  ASSERT_EQ(Layer().DRV_DDTables(h_, &args), 0);
+  EXPECT_EQ(a.calls.back(), "DDTables");
+  EXPECT_EQ(cur_->scs.sc_concurrency, SQL_CONCUR_READ_ONLY);
+  std::vector<int32_t> values;
+  std::vector<uint16_t> statuses;
+  ASSERT_EQ(Rowset(&values, &statuses, -1), 0);  // loaded at the first fetch
+  EXPECT_EQ(values, (std::vector<int32_t>{3}));
+}
+
+TEST_F(CursorLayerTest, ConnectionsAreKeptWhileOpenAndAConnectWithoutParametersEnds) {
+  DrvHandle hConn = 0;
+  DriverConnectParams params{};
+  params.dsn = "kes";
+  params.uid = "u";
+  params.pwd = "p";
+  ASSERT_EQ(Layer().DRV_Connect(1, &params, &hConn), 0);
+  EXPECT_EQ(hConn, 77u);
+  a.calls.clear();
+  ASSERT_EQ(Layer().DRV_Connect(1, nullptr, &hConn), ERR_ARGUMENT);
+  EXPECT_EQ(hConn, 0u);
+  EXPECT_EQ(a.calls, (std::vector<std::string>{"Connect", "EndConnect"}));
 }
 
 TEST_F(CursorLayerTest, ExecuteNeedsAPreparedStatement) {

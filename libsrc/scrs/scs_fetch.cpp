@@ -1,0 +1,64 @@
+// scs_fetch.cpp -- the rowsets of the emulated cursor types: a static cursor
+// reads its whole result once into its static set and serves every rowset,
+// in any direction, from there.
+// The rows go into the caller's RowStatusTable.
+// Threading: a cursor is used under its connection's call serialisation.
+
+#include <sqlext.h>
+
+#include "drv/dataset.h"
+#include "drv/errtab.h"
+#include "drv/rowstatus.h"
+#include "drv/scs.h"
+#include "scrs/scs_p.h"
+#include "scrs/ss.h"
+
+namespace {
+
+// The 0-based first row of the rowset a static fetch names: a target counted
+// from the end when negative, the last full rowset for 0.
+int64_t static_first_row(const SCS& scs, int32_t target) {
+  if (target >= 1) return int64_t(target) - 1;
+  if (target < 0) return int64_t(target) + scs.sc_rowCount;
+  const int64_t last = int64_t(scs.sc_rowCount) - scs.sc_rowsetSize;
+  return last < 0 ? 0 : last;
+}
+
+}  // namespace
+
+int32_t scs_p_FetchStatic(SCS* sp, RowStatusTable* table, int32_t target) {
+  SCS& scs = *sp;
+  if ((scs.sc_flags & SCS_F_STATIC_LOADED) == 0) {
+    if (int32_t rc = scs_p_LoadStatic(&scs); rc != 0) return rc;
+  }
+  const int64_t a = static_first_row(scs, target);
+  if (a < 0) {
+    (void)SCS_SetPosition(&scs, SCS_POS_BEFORE_START);
+    return ERR_BEFORE_START;
+  }
+  if (a > int64_t(scs.sc_rowCount) - 1) {
+    (void)SCS_SetPosition(&scs, SCS_POS_AFTER_END);
+    return ERR_AFTER_END;
+  }
+  scs.sc_rowsetStart = static_cast<int32_t>(a) + 1;
+  if (int32_t rc =
+          SS_GetRowset(scs.sc_staticSet, static_cast<int32_t>(a), scs.sc_rowsetSize, &table->rows);
+      rc != 0)
+    return rc;
+  const int32_t n = table->rows->rowCount < table->count ? table->rows->rowCount : table->count;
+  for (int32_t i = 0; i < n; ++i) table->status[i] = SQL_ROW_SUCCESS;
+  return 0;
+}
+
+
+int32_t scs_p_LoadStatic(SCS* scs) {
+  DriverRecord* drv = scs->sc_driver;
+  if (int32_t rc = SS_GetRsltSet(scs->sc_staticSet, drv, scs->sc_hCursor, &scs->sc_rowCount);
+      rc != 0)
+    return rc;
+  // Every row is here now; only lock concurrency keeps the agent's cursor open,
+  // as its rows stay locked while it is.
+  if (scs->sc_concurrency != SQL_CONCUR_LOCK) (void)drv->ops->DRV_CloseCursor(scs->sc_hCursor);
+  scs->sc_flags |= SCS_F_STATIC_LOADED;
+  return 0;
+}
