@@ -100,7 +100,7 @@ TEST(StatementContext, TakesTheConnectionsDefaults) {
   EXPECT_EQ(scs.sc_useBookmarks, 1u);
   EXPECT_EQ(scs.sc_retrieveData, 0u);
   EXPECT_EQ(scs.sc_concurrency, 2);
-  EXPECT_EQ(scs.sc_cursorType, SCS_FORWARD_ONLY);
+  EXPECT_EQ(scs.sc_cursorType, SCS_STATIC);
   EXPECT_EQ(scs.sc_hCursor, 3u);
   EXPECT_EQ(scs.sc_owner, &owner);
   EXPECT_EQ(scs.sc_rowStatus, nullptr);
