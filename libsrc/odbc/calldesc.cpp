@@ -4,6 +4,7 @@
 #include "odbc/calldesc.h"
 
 #include "drv/errtab.h"
+#include "odbc/bulkops.h"
 #include "odbc/catalog.h"
 #include "odbc/colmeta.h"
 #include "odbc/conn.h"
@@ -17,6 +18,7 @@
 #include "odbc/fetch.h"
 #include "odbc/getinfo.h"
 #include "odbc/prepare.h"
+#include "odbc/setpos.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtattr.h"
 #include "odbc/stmtbind.h"
@@ -75,8 +77,8 @@ const CallDescriptor CD_ErrorEnvW = {"ErrorW", "szSqlState=%lX pfNativeError=%lX
 const CallDescriptor CD_ErrorDbcW = {"ErrorW", "szSqlState=%lX pfNativeError=%lX\nszErrorMsg=%lX cbErrorMsgMax=%d pcbErrorMsg=%lX", 1, 0, CALL_HDBC, KES_WORKER(ErrorDbcImpl)};
 const CallDescriptor CD_ErrorStmtW = {"ErrorW", "szSqlState=%lX pfNativeError=%lX\nszErrorMsg=%lX cbErrorMsgMax=%d pcbErrorMsg=%lX", 1, 0, CALL_HSTMT, KES_WORKER(ErrorStmtImpl)};
 const CallDescriptor CD_FetchScroll = {"FetchScroll", "fOrient=%d, fOffset=%ld", 1, 1, CALL_HSTMT, KES_WORKER(FetchScrollImpl)};
-const CallDescriptor CD_SetPos = {"SetPos", "irow=%u fOption=%u fLock=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
-const CallDescriptor CD_BulkOperations = {"BulkOperations", "op=%u", 1, 1, CALL_HSTMT, KES_WORKER(NotCapableStmtImpl)};
+const CallDescriptor CD_SetPos = {"SetPos", "irow=%u fOption=%u fLock=%u", 1, 1, CALL_HSTMT, KES_WORKER(SetPosImpl)};
+const CallDescriptor CD_BulkOperations = {"BulkOperations", "op=%u", 1, 1, CALL_HSTMT, KES_WORKER(BulkOperationsImpl)};
 const CallDescriptor CD_Execute = {"Execute", "", 1, 1, CALL_HSTMT, KES_WORKER(ExecuteImpl)};
 const CallDescriptor CD_GetTypeInfo = {"GetTypeInfo", "fSqlType=%d", 1, 1, CALL_HSTMT, KES_WORKER(GetTypeInfoImpl)};
 const CallDescriptor CD_GetTypeInfoW = {"GetTypeInfoW", "fSqlType=%d", 1, 1, CALL_HSTMT, KES_WORKER(GetTypeInfoImpl)};

@@ -7,11 +7,15 @@
 // core collects the pieces in the bindings and marshals them like bound values
 // (local road), or every piece goes to the back end, which names the values and
 // completes its parameter Dataset itself (driver road).
+// Values of bound columns sent at execution for SetPos and BulkOperations go
+// the same way: named row by row in binding order, collected in the bindings
+// (local road) or handed to the back end, which names them by their place in
+// the rows it was given (driver road, SetPos only). The road is the one the
+// waiting operation took; BulkOperations always takes the local road.
 // Owns the pieces of the local road, held by the bindings until the execution,
 // the next execution or a close.
 // Threading: under the statement's connection call lock.
-// Not here: values of bound columns sent at execution for SetPos and
-// BulkOperations (they come with the positioned operations).
+// Not here: which columns and rows a positioned operation sends (setpos.cpp).
 
 #include "odbc/dae.h"
 
@@ -24,10 +28,12 @@
 #include "drv/dataset.h"
 #include "drv/errtab.h"
 #include "odbc/binding.h"
+#include "odbc/bulkops.h"
 #include "odbc/conn.h"
 #include "odbc/ctypes.h"
 #include "odbc/cvt.h"
 #include "odbc/execute.h"
+#include "odbc/setpos.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
 #include "platform/windows/codepage.h"
@@ -84,37 +90,56 @@ bool valid_piece(const void* data, int64_t length) {
 // copied a bounded number of times.
 uint64_t block_size(uint64_t length) { return length <= 16 ? 16 : std::bit_ceil(length); }
 
-void drop_value(ParamBinding& pb, uint64_t row) {
-  std::free(pb.pb_daeBuffers[row]);
-  pb.pb_daeBuffers[row] = nullptr;
-  pb.pb_daeLengths[row] = 0;
+// The collected values of one binding: one block and length per row.
+template <typename Block>
+struct Collected {
+  Block* buffers;
+  uint64_t* lengths;
+  uint64_t rows;
+  int16_t cType;
+  uint64_t fixedSize;  // bytes of a fixed-size C type's value
+};
+
+Collected<char*> collected(ParamBinding& pb) {
+  return {pb.pb_daeBuffers, pb.pb_daeLengths, pb.pb_daeRows, pb.pb_cType,
+          static_cast<uint64_t>(pb.pb_transferSize)};
 }
 
-// Appends one piece to the value of parameter set `row`. -> a driver error code;
-// a refused piece leaves the value as it was.
-int32_t param_append(Stmt* stmt, ParamBinding& pb, const void* data, int64_t length, uint64_t row) {
+template <typename Block>
+void drop_value(const Collected<Block>& c, uint64_t row) {
+  std::free(c.buffers[row]);
+  c.buffers[row] = nullptr;
+  c.lengths[row] = 0;
+}
+
+void drop_value(ParamBinding& pb, uint64_t row) { drop_value(collected(pb), row); }
+
+// Appends one piece to the value of row `row`. -> a driver error code; a
+// refused piece leaves the value as it was.
+template <typename Block>
+int32_t append_piece(Stmt* stmt, const Collected<Block>& c, const void* data, int64_t length,
+                     uint64_t row) {
   if (!valid_piece(data, length) || length == SQL_DEFAULT_PARAM) return ERR_ARGUMENT;
-  if (pb.pb_daeBuffers == nullptr || row >= pb.pb_daeRows) return ERR_SEQUENCE;
+  if (c.buffers == nullptr || row >= c.rows) return ERR_SEQUENCE;
   // A number, a date or any other fixed-size value comes whole, once.
-  const bool fixed = !is_variable(pb.pb_cType);
+  const bool fixed = !is_variable(c.cType);
   if (fixed && data == nullptr && length != SQL_NULL_DATA) return ERR_ARGUMENT;
   if (fixed && stmt->st_daePieces > 0) return ERR_SEQUENCE;
   if (length == SQL_NULL_DATA) {
-    drop_value(pb, row);
-    pb.pb_daeLengths[row] = DAE_NULL_LENGTH;
+    drop_value(c, row);
+    c.lengths[row] = DAE_NULL_LENGTH;
     ++stmt->st_daePieces;
     return 0;
   }
-  const uint64_t n =
-      fixed ? static_cast<uint64_t>(pb.pb_transferSize) : piece_length(pb.pb_cType, data, length);
+  const uint64_t n = fixed ? c.fixedSize : piece_length(c.cType, data, length);
   ++stmt->st_daePieces;
   if (n == 0) {
-    if (pb.pb_daeBuffers[row] == nullptr) pb.pb_daeLengths[row] = 0;  // empty, not NULL
+    if (c.buffers[row] == nullptr) c.lengths[row] = 0;  // empty, not NULL
     return 0;
   }
   // Data after a NULL piece starts the value afresh.
-  const uint64_t old = pb.pb_daeBuffers[row] != nullptr ? pb.pb_daeLengths[row] : 0;
-  char* block = pb.pb_daeBuffers[row];
+  const uint64_t old = c.buffers[row] != nullptr ? c.lengths[row] : 0;
+  char* block = static_cast<char*>(c.buffers[row]);
   const uint64_t need = old + n;
   if (need < old || need > SIZE_MAX / 2) return ERR_MEMORY;
   if (block == nullptr || block_size(need) > block_size(old)) {
@@ -124,11 +149,29 @@ int32_t param_append(Stmt* stmt, ParamBinding& pb, const void* data, int64_t len
       return ERR_MEMORY;
     }
     block = grown;
-    pb.pb_daeBuffers[row] = block;
+    c.buffers[row] = block;
   }
   std::memcpy(block + old, data, n);
-  pb.pb_daeLengths[row] = need;
+  c.lengths[row] = need;
   return 0;
+}
+
+int32_t param_append(Stmt* stmt, ParamBinding& pb, const void* data, int64_t length, uint64_t row) {
+  return append_piece(stmt, collected(pb), data, length, row);
+}
+
+ColBinding* binding_at(Stmt* stmt, int32_t position) {
+  int32_t i = 0;
+  for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next, ++i)
+    if (i == position) return &n->cb;
+  return nullptr;
+}
+
+Collected<void*> collected(Stmt* stmt, ColBinding& cb) {
+  const int16_t cType = BoundCType(stmt, cb);
+  const int16_t size = CTypeSize(cType);
+  return {cb.cb_daeBuffers, cb.cb_daeLengths, cb.cb_daeRows, cType,
+          static_cast<uint64_t>(size > 0 ? size : 0)};
 }
 
 void free_collected(Stmt* stmt) {
@@ -162,23 +205,60 @@ SQLRETURN next_param(Stmt* stmt, void** token) {
   return SQL_NEED_DATA;
 }
 
+SQLRETURN next_column(Stmt* stmt, void** token) {
+  const uint32_t r = stmt->st_daeScanRow;
+  stmt->st_daeRow = r;
+  if (stmt->st_daeState == DAE_SETPOS_READY) return SetPosResume(stmt);
+  if (stmt->st_daeState == DAE_BULK_READY) return BulkResume(stmt);
+  const int16_t col = stmt->st_daeScanCol;
+  ColBinding* cb = binding_at(stmt, col);
+  if (cb == nullptr) {
+    // The bindings changed under the dialogue: it cannot go on.
+    stmt->st_daeState = DAE_NONE;
+    return fail(stmt, ERR_SEQUENCE);
+  }
+  stmt->st_daeCol = col;
+  stmt->st_daeScanCol = static_cast<int16_t>(col + 1);
+  stmt->st_daePieces = 0;
+  const Collected<void*> c = collected(stmt, *cb);
+  // A value asked for again starts empty.
+  if (c.buffers != nullptr && r < c.rows) drop_value(c, r);
+  if (token != nullptr) *token = BoundValue(stmt, *cb, r);
+  if (DAEScanColumns(stmt) == 0)
+    stmt->st_daeState = stmt->st_daeState == DAE_SETPOS ? DAE_SETPOS_READY : DAE_BULK_READY;
+  return SQL_NEED_DATA;
+}
+
 SQLRETURN param_data_local(Stmt* stmt, void** token) {
   switch (stmt->st_daeState) {
     case DAE_EXEC:
     case DAE_EXEC_READY: return next_param(stmt, token);
+    case DAE_SETPOS:
+    case DAE_BULK:
+    case DAE_SETPOS_READY:
+    case DAE_BULK_READY: return next_column(stmt, token);
     default: return fail(stmt, ERR_SEQUENCE);
   }
 }
 
 SQLRETURN put_data_local(Stmt* stmt, const void* data, int64_t length) {
-  if (stmt->st_daeState != DAE_EXEC && stmt->st_daeState != DAE_EXEC_READY)
-    return fail(stmt, ERR_SEQUENCE);
-  if (stmt->st_daeCol < 0 || stmt->st_daeCol >= stmt->st_numParamSlots)
-    return fail(stmt, ERR_SEQUENCE);
-  if (int32_t rc =
-          param_append(stmt, stmt->st_params[stmt->st_daeCol], data, length, stmt->st_daeRow);
-      rc != 0)
-    return fail(stmt, rc);
+  int32_t rc = ERR_SEQUENCE;
+  switch (stmt->st_daeState) {
+    case DAE_EXEC:
+    case DAE_EXEC_READY:
+      if (stmt->st_daeCol >= 0 && stmt->st_daeCol < stmt->st_numParamSlots)
+        rc = param_append(stmt, stmt->st_params[stmt->st_daeCol], data, length, stmt->st_daeRow);
+      break;
+    case DAE_SETPOS:
+    case DAE_BULK:
+    case DAE_SETPOS_READY:
+    case DAE_BULK_READY:
+      if (ColBinding* cb = binding_at(stmt, stmt->st_daeCol); cb != nullptr)
+        rc = append_piece(stmt, collected(stmt, *cb), data, length, stmt->st_daeRow);
+      break;
+    default: break;
+  }
+  if (rc != 0) return fail(stmt, rc);
   return SQL_SUCCESS;
 }
 
@@ -393,8 +473,46 @@ int32_t shape_piece(Stmt* stmt, const ParamBinding& pb, const void* data, int64_
   }
 }
 
+// The back end named a cell of the rows a SetPos handed it: the column by its
+// place in the SetPos's column map, the row counted from the first row sent.
+SQLRETURN setpos_cell(Stmt* stmt, int32_t index, int32_t row, void** token) {
+  const bool inMap = index >= 0 && index < stmt->st_setPosColCount && stmt->st_setPosCols != nullptr;
+  int16_t position = -1;
+  ColBinding* cb =
+      inMap ? BindingOfColumn(stmt, stmt->st_setPosCols[index], &position) : nullptr;
+  if (cb == nullptr || row < 0 || static_cast<uint32_t>(row) >= stmt->st_setPosCount) {
+    stmt->st_daeState = DAE_NONE;
+    return fail(stmt, ERR_GENERAL);
+  }
+  const uint64_t k = static_cast<uint64_t>(stmt->st_setPosFirst) + static_cast<uint32_t>(row);
+  stmt->st_daeDrvIndex = position;
+  stmt->st_daeDrvRow = static_cast<int32_t>(k);
+  stmt->st_daePieces = 0;
+  if (token != nullptr) *token = BoundValue(stmt, *cb, k);
+  return SQL_NEED_DATA;
+}
+
+SQLRETURN exec_cell(Stmt* stmt, int32_t index, int32_t row, void** token) {
+  // The back end counts the columns and rows of its Dataset, which has no
+  // column for an output parameter and no row for an ignored set.
+  const int32_t param = ParamOfColumn(stmt, index);
+  const int64_t set = SetOfRow(stmt, row);
+  if (param < 0 || param >= stmt->st_numParamSlots || set < 0) {
+    stmt->st_daeState = DAE_NONE;
+    return fail(stmt, ERR_GENERAL);
+  }
+  stmt->st_daeDrvIndex = param;
+  stmt->st_daeDrvRow = static_cast<int32_t>(set);
+  stmt->st_daePieces = 0;
+  if (stmt->st_paramsProcessedPtr != nullptr)
+    *stmt->st_paramsProcessedPtr = static_cast<uint64_t>(set) + 1;
+  if (token != nullptr) *token = stmt->st_params[param].pb_data;
+  return SQL_NEED_DATA;
+}
+
 SQLRETURN param_data_driver(Stmt* stmt, void** token) {
-  if (stmt->st_daeState != DAE_EXEC) return fail(stmt, ERR_SEQUENCE);
+  const bool setPos = stmt->st_daeState == DAE_SETPOS;
+  if (stmt->st_daeState != DAE_EXEC && !setPos) return fail(stmt, ERR_SEQUENCE);
   // The value before ends here: what a wide piece held back goes with it.
   if (int32_t rc = flush_carry(stmt); rc != 0) {
     (void)StmtPostDriverErrors(stmt);
@@ -402,50 +520,66 @@ SQLRETURN param_data_driver(Stmt* stmt, void** token) {
   }
   int32_t index = -1;
   int32_t row = -1;
-  int32_t count = 0;
-  const int32_t code = stmt->st_drv->ops->DRV_ParamData(stmt->st_hCursor, &index, &row,
-                                                        &stmt->st_setPosStatus, &count);
+  int32_t count = -1;
+  uint16_t* statuses = nullptr;
+  const int32_t code =
+      stmt->st_drv->ops->DRV_ParamData(stmt->st_hCursor, &index, &row, &statuses, &count);
   stmt->errCode = code;
-  if (code == ERR_NEED_DAE) {
-    // The back end counts the columns and rows of its Dataset, which has no
-    // column for an output parameter and no row for an ignored set.
-    const int32_t param = ParamOfColumn(stmt, index);
-    const int64_t set = SetOfRow(stmt, row);
-    if (param < 0 || param >= stmt->st_numParamSlots || set < 0) {
-      stmt->st_daeState = DAE_NONE;
-      return fail(stmt, ERR_GENERAL);
-    }
-    stmt->st_daeDrvIndex = param;
-    stmt->st_daeDrvRow = static_cast<int32_t>(set);
-    stmt->st_daePieces = 0;
-    if (stmt->st_paramsProcessedPtr != nullptr)
-      *stmt->st_paramsProcessedPtr = static_cast<uint64_t>(set) + 1;
-    if (token != nullptr) *token = stmt->st_params[param].pb_data;
-    return SQL_NEED_DATA;
+  if (statuses != nullptr) {
+    // A resumed SetPos hands its per-row results over here.
+    std::free(stmt->st_setPosStatus);
+    stmt->st_setPosStatus = setPos ? statuses : nullptr;
+    stmt->st_setPosStatusCount = count;
+    if (!setPos) std::free(statuses);
   }
+  if (code == ERR_NEED_DAE)
+    return setPos ? setpos_cell(stmt, index, row, token) : exec_cell(stmt, index, row, token);
   // Any other answer ends the dialogue: a further ParamData runs nothing again.
   stmt->st_daeState = DAE_NONE;
+  if (setPos) return SetPosFinish(stmt);
   return ExecuteFinish(stmt, stmt->st_daeSets);
 }
 
 SQLRETURN put_data_driver(Stmt* stmt, const void* data, int64_t length) {
-  if (stmt->st_daeState != DAE_EXEC) return fail(stmt, ERR_SEQUENCE);
-  if (!valid_piece(data, length)) return fail(stmt, ERR_ARGUMENT);
+  ParamBinding target{};
   const int32_t index = stmt->st_daeDrvIndex;
-  if (index < 0 || index >= stmt->st_numParamSlots) return fail(stmt, ERR_SEQUENCE);
-  const ParamBinding& pb = stmt->st_params[index];
-  const bool fixed = !is_variable(pb.pb_cType);
+  if (stmt->st_daeState == DAE_EXEC) {
+    if (index < 0 || index >= stmt->st_numParamSlots) return fail(stmt, ERR_SEQUENCE);
+    target = stmt->st_params[index];
+  } else if (stmt->st_daeState == DAE_SETPOS) {
+    // A column value is shaped by its C type alone: it has no SQL type to
+    // parse a date or decode hex for.
+    ColBinding* cb = binding_at(stmt, index);
+    if (cb == nullptr) return fail(stmt, ERR_SEQUENCE);
+    target.pb_cType = BoundCType(stmt, *cb);
+  } else {
+    return fail(stmt, ERR_SEQUENCE);
+  }
+  if (!valid_piece(data, length)) return fail(stmt, ERR_ARGUMENT);
+  const bool fixed = !is_variable(target.pb_cType);
   if (fixed && stmt->st_daePieces > 0) return fail(stmt, ERR_SEQUENCE);
   if (length == SQL_DEFAULT_PARAM) return fail(stmt, ERR_NOT_CAPABLE);
   if (fixed && data == nullptr && length != SQL_NULL_DATA) return fail(stmt, ERR_ARGUMENT);
   Piece p;
-  if (int32_t rc = shape_piece(stmt, pb, data, length, p); rc != 0) return fail(stmt, rc);
+  if (int32_t rc = shape_piece(stmt, target, data, length, p); rc != 0) return fail(stmt, rc);
   if (int32_t rc = send_piece(stmt, p); rc != 0) {
     (void)StmtPostDriverErrors(stmt);
     return fail(stmt, rc);
   }
   ++stmt->st_daePieces;
   return SQL_SUCCESS;
+}
+
+// The road of the dialogue under way: an execution's follows the back end's
+// capability, a SetPos's the road it took, a BulkOperations' is always the
+// local one.
+bool on_driver_road(const Stmt* stmt) {
+  switch (stmt->st_daeState) {
+    case DAE_EXEC:
+    case DAE_EXEC_READY: return stmt->st_dbc->cn_hasV2DAE != 0;
+    case DAE_SETPOS: return stmt->st_daeOnDriver != 0;
+    default: return false;
+  }
 }
 
 }  // namespace
@@ -468,7 +602,7 @@ int DAEScanParams(Stmt* stmt) {
 SQLRETURN ParamDataImpl(Stmt* stmt, const CallSlot* args) {
   auto** token = SlotAs<void**>(args[0]);
   if (stmt->st_daeState == DAE_NONE) return fail(stmt, ERR_SEQUENCE);
-  if (stmt->st_dbc->cn_hasV2DAE != 0) return param_data_driver(stmt, token);
+  if (on_driver_road(stmt)) return param_data_driver(stmt, token);
   return param_data_local(stmt, token);
 }
 
@@ -476,6 +610,6 @@ SQLRETURN PutDataImpl(Stmt* stmt, const CallSlot* args) {
   const auto* data = SlotAs<const void*>(args[0]);
   const int64_t length = SlotI64(args[1]);
   if (stmt->st_daeState == DAE_NONE) return fail(stmt, ERR_SEQUENCE);
-  if (stmt->st_dbc->cn_hasV2DAE != 0) return put_data_driver(stmt, data, length);
+  if (on_driver_road(stmt)) return put_data_driver(stmt, data, length);
   return put_data_local(stmt, data, length);
 }

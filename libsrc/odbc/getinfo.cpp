@@ -248,19 +248,37 @@ int ConnCanConvert(const Conn* conn, int32_t sqlType, uint32_t mask) {
   return 0;
 }
 
-SQLRETURN GetFunctionsImpl(Conn*, const CallSlot* args) {
+// SetPos and BulkOperations work only where the connection's back end serves
+// them; claiming them elsewhere would promise what answers "not capable".
+bool served(const Conn* conn, uint16_t id) {
+  const DriverOps* ops = conn->driver.ops;
+  const bool scrolls = conn->state == CONN_STATE_CONNECTED && ops != nullptr &&
+                       conn->cn_hasScrlCurs != 0;
+  if (id == SQL_API_SQLSETPOS) return scrolls && ops->DRV_SetPos != nullptr;
+  if (id == SQL_API_SQLBULKOPERATIONS) return scrolls && ops->DRV_SetPos != nullptr &&
+                                              ops->DRV_BulkOperations != nullptr;
+  return true;
+}
+
+constexpr uint16_t kServedFunctions[] = {SQL_API_SQLSETPOS, SQL_API_SQLBULKOPERATIONS};
+
+SQLRETURN GetFunctionsImpl(Conn* conn, const CallSlot* args) {
   const uint16_t id = SlotU16(args[0]);
   auto* supported = SlotAs<uint16_t*>(args[1]);
   if (supported == nullptr) return SQL_SUCCESS;
   if (id == SQL_API_ALL_FUNCTIONS) {
     memcpy(supported, kFunctionSets.odbc2, sizeof kFunctionSets.odbc2);
+    for (uint16_t f : kServedFunctions)
+      if (!served(conn, f)) supported[f] = 0;
   } else if (id == SQL_API_ODBC3_ALL_FUNCTIONS) {
     memcpy(supported, kFunctionSets.odbc3, sizeof kFunctionSets.odbc3);
+    for (uint16_t f : kServedFunctions)
+      if (!served(conn, f)) supported[f / 16] = static_cast<uint16_t>(supported[f / 16] & ~(1u << (f % 16)));
   } else if (id < kOdbc2Size) {
-    *supported = kFunctionSets.odbc2[id];
+    *supported = kFunctionSets.odbc2[id] != 0 && served(conn, id) ? 1 : 0;
   } else {
     const bool in = id < kOdbc3Size * 16 && (kFunctionSets.odbc3[id / 16] & (1u << (id % 16))) != 0;
-    *supported = in ? 1 : 0;
+    *supported = in && served(conn, id) ? 1 : 0;
   }
   return SQL_SUCCESS;
 }

@@ -13,10 +13,12 @@
 #include <cstring>
 
 #include "drv/errtab.h"
+#include "odbc/bulkops.h"
 #include "odbc/conn.h"
 #include "odbc/desc.h"
 #include "odbc/dispatch.h"
 #include "odbc/envr.h"
+#include "odbc/setpos.h"
 #include "odbc/stmtattr.h"
 #include "odbc/stmtrec.h"
 #include "odbc/trace.h"
@@ -99,6 +101,7 @@ Stmt* StmtClose(Stmt* stmt) {
   const bool waiting = stmt->st_daeState != 0;
   stmt->st_daeState = 0;
   StmtDropParamDAE(stmt);
+  SetPosFreeTemps(stmt);
   SCS_ResetPosition(&stmt->st_cursor);
   if (stmt->state == STMT_STATE_PREPARED) {
     StmtFreeResult(stmt);
@@ -124,12 +127,8 @@ void StmtFree(Stmt* stmt) {
   free_implicit(stmt->st_ipd);
   (void)stmt->st_drv->ops->DRV_EndCursor(stmt->st_hCursor);
   SCS_FreeRowStatus(&stmt->st_cursor);
-  free(stmt->st_setPosStatus);
-  if ((stmt->st_drv->caps & DRV_CAP_CALLER_OWNS_DATA) != 0 && stmt->st_setPosRows != nullptr) {
-    DatasetFree(stmt->st_setPosRows);
-    free(stmt->st_setPosRows);
-    free(stmt->st_setPosCols);
-  }
+  SetPosFreeTemps(stmt);
+  BulkForgetRowset(stmt);
   unlink_stmt(stmt);
   CriticalSectionLock g(&GlobalHandleLock);
   DiagListFree(&stmt->diag);

@@ -85,9 +85,24 @@ struct Stmt {
   uint16_t st_numInOutParams;
   int32_t st_paramDirUnknown;  // a direction is known only from the bindings
   SCS st_cursor;               // scroll options and position
-  uint16_t* st_setPosStatus;   // SetPos row-status copy
-  Dataset* st_setPosRows;      // SetPos rows handed down, and their columns
-  uint16_t* st_setPosCols;
+  uint16_t* st_setPosStatus;   // the back end's per-row results of the SetPos under way
+  int32_t st_setPosStatusCount;  // its entries; -1 when the back end did not say
+  Dataset* st_setPosRows;      // rows handed down, kept only when the caller owns them
+  uint16_t* st_setPosCols;     // result columns of those rows (the core's own copy)
+  uint16_t st_setPosColCount;
+  uint32_t st_setPosFirst;     // application rows of the SetPos under way
+  uint32_t st_setPosCount;
+  uint16_t* st_setPosApp;      // where its results go in the application, and the entries there
+  uint32_t st_setPosAppRows;
+  uint8_t st_daeOnDriver;      // the SetPos dialogue runs on the back end's road
+  uint32_t st_daeColEnd;       // rows of a column scan end here
+  uint16_t* st_daeColList;     // result columns a column scan asks for (owned)
+  uint16_t st_daeColCount;
+  uint16_t st_bulkOp;          // BulkOperations under way, kept across its dialogue
+  uint32_t* st_bulkBookmarks;  // one per row of it (owned)
+  uint16_t st_bulkSize;
+  uint32_t* st_rowsetMarks;    // bookmarks of a rowset whose start is not known (owned)
+  uint16_t st_rowsetMarkCount;
   Desc* st_implicitArd;
   Desc* st_implicitApd;
   Desc* st_ard;  // current ARD and APD: implicit or explicit

@@ -290,10 +290,7 @@ void StmtDropParamDAE(Stmt* stmt) {
   stmt->st_daeCarryLen = 0;
 }
 
-int32_t StmtAllocColDAE(Stmt* stmt) {
-  const SCS& scs = stmt->st_cursor;
-  const uint64_t rows =
-      std::max<uint64_t>(static_cast<uint64_t>(std::max(scs.sc_rowsetSize, 0)), scs.sc_setPosRow);
+int32_t StmtAllocColDAE(Stmt* stmt, uint64_t rows) {
   for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next) {
     ColBinding* cb = &n->cb;
     DAEBuffersFree(&cb->cb_daeBuffers, cb->cb_daeRows, &cb->cb_daeLengths);

@@ -43,9 +43,9 @@ ParamBinding* StmtFindParamBinding(uint16_t n, Stmt* stmt);
 void DAEBuffersFree(void*** buffers, uint64_t count, uint64_t** lengths);
 void DAEBuffersFree(char*** buffers, uint64_t count, uint64_t** lengths);
 // Fresh zeroed data-at-execution arrays: one entry per parameter set for every
-// parameter slot, one per rowset row for every bound column. 0 or ERR_MEMORY.
+// parameter slot, `rows` for every bound column. 0 or ERR_MEMORY.
 int32_t StmtAllocParamDAE(Stmt* stmt);
-int32_t StmtAllocColDAE(Stmt* stmt);
+int32_t StmtAllocColDAE(Stmt* stmt, uint64_t rows);
 // Releases the parameter values collected at execution and forgets a parameter
 // Dataset the back end was completing; the binding arrays stay.
 void StmtDropParamDAE(Stmt* stmt);
