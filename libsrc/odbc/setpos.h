@@ -7,6 +7,12 @@
 // The rows an operation reads from the application are always inside its
 // arrays: the rowset fetched last (or, for an added row, the row named), never
 // a row counted past the status array handed in at that fetch.
+// What DRV_SetPos receives: in the rows of an UPDATE or ADD a DS_IND_IGNORE
+// cell is a column left out for that row, and a row whose every cell is
+// DS_IND_IGNORE is left out; a DELETE gets one DS_BIT column whose indicators
+// are DS_IND_IGNORE or DS_IND_NULL. The count output of DRV_SetPos (and of
+// DRV_BulkOperations), when the back end sets it, says how many statuses its
+// array has.
 // Threading: under the statement's connection call lock.
 // Not here: what the back end does with the rows (the cursor layer), the
 // dialogue of values sent at execution (dae.cpp).

@@ -25,7 +25,7 @@ namespace {
 struct Arrays {
   int32_t id[8] = {};
   SQLLEN idLen[8] = {};
-  char name[8][12] = {};
+  char name[8][24] = {};
   SQLLEN nameLen[8] = {};
   SQLUSMALLINT status[8] = {};
 };
@@ -350,6 +350,67 @@ TEST_F(SetPosRoadTest, GetFunctionsClaimsSetPosOnlyWhereItIsServed) {
   EXPECT_FALSE(SQL_FUNC_EXISTS(all, SQL_API_SQLSETPOS));
   EXPECT_FALSE(SQL_FUNC_EXISTS(all, SQL_API_SQLBULKOPERATIONS));
   EXPECT_TRUE(SQL_FUNC_EXISTS(all, SQL_API_SQLFETCHSCROLL));
+}
+
+// Row-wise records behind a bind offset: each row's value, length and the
+// token of a value sent at execution lie in its own record.
+TEST_F(SetPosRoadTest, RowWiseRecordsAtAnOffset) {
+  struct Record {
+    int32_t id;
+    SQLLEN idLen;
+    char name[12];
+    SQLLEN nameLen;
+  };
+  Record recs[4] = {};
+  Grid(3, SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_VALUES);
+  Rowset(3);
+  SQLLEN offset = sizeof(Record);  // the records start one record in
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)sizeof(Record), 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_OFFSET_PTR, &offset, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &recs[0].id, 0, &recs[0].idLen), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, recs[0].name, sizeof recs[0].name, &recs[0].nameLen),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  EXPECT_EQ(recs[3].id, 3);
+  recs[2].id = 20;
+  recs[2].nameLen = SQL_DATA_AT_EXEC;
+  PFake().statuses = {SQL_ROW_UPDATED};
+  ASSERT_EQ(SQLSetPos(stmt_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_NEED_DATA);
+  SQLPOINTER token = nullptr;
+  ASSERT_EQ(SQLParamData(stmt_, &token), SQL_NEED_DATA);
+  EXPECT_EQ(token, recs[2].name);
+  ASSERT_EQ(SQLPutData(stmt_, (SQLPOINTER) "late", SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLParamData(stmt_, &token), SQL_SUCCESS);
+  const SetPosCall& call = PFake().setPos.at(0);
+  ASSERT_EQ(call.columns, (std::vector<uint16_t>{1, 2}));
+  int32_t id = 0;
+  std::memcpy(&id, call.rows[0].cells.at(0).bytes.data(), 4);
+  EXPECT_EQ(id, 20);
+  EXPECT_EQ(call.rows[1].cells.at(0).bytes, "late");
+}
+
+// A date escape in text becomes a date where the core builds the rows; on the
+// driver road it goes as the text it is.
+TEST_F(SetPosRoadTest, DateLiteralsOnEachRoad) {
+  for (uint32_t caps : {0u, static_cast<uint32_t>(DRV_CAPBIT_V2DAE)}) {
+    SCOPED_TRACE(caps);
+    TearDown();
+    SetUp();
+    Fetched(1, 1, SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_VALUES, caps);
+    Name(0, "{d '2001-02-03'}");
+    PFake().statuses = {SQL_ROW_UPDATED};
+    ASSERT_EQ(SQLSetPos(stmt_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+    const SeenColumn& name = PFake().setPos.at(0).rows.at(0);
+    if (caps == 0) {
+      ASSERT_EQ(name.type, DS_DATE);
+      const int16_t ymd[3] = {2001, 2, 3};
+      EXPECT_EQ(name.cells.at(0).bytes.substr(0, 6), std::string((const char*)ymd, 6));
+    } else {
+      EXPECT_EQ(name.type, DS_CHAR);
+      EXPECT_EQ(name.cells.at(0).bytes, "{d '2001-02-03'}");
+    }
+  }
 }
 
 }  // namespace
