@@ -48,6 +48,10 @@ void* DtcCreateDispenser(void* transaction, uint32_t hServer, uint32_t hConn, Dr
 int32_t DtcReleaseDispenser(void* dispenser);
 int16_t DtcRMConnect(void* dispenser);  // 0 or -1
 int16_t DtcRMEnlist(void* dispenser);   // 0 or -1
+// Where the dispenser's branch stands: 1 in progress for this transaction, 2 in
+// progress for another one (null asks for any), 0 done (never started, decided
+// or left to recovery), -1 for a pointer that is not a dispenser.
+int32_t DtcDispenserBranch(void* dispenser, void* transaction);
 
 // ---------------------------------------------------------------------------
 // Defined by the core (libsrc/odbc), called by the XA switch and the DTC

@@ -310,9 +310,13 @@ int32_t ConnClose(Conn* conn) {
       StmtFree(s);
     }
     if (conn->cn_dtcDispenser != nullptr) {
-      int32_t left = DtcReleaseDispenser(conn->cn_dtcDispenser);
+      // A branch in progress stays with the connection until its outcome, so
+      // a refused disconnect leaves the enlistment whole; a decided one lets
+      // the connection go whatever the coordinator still holds.
+      if (DtcDispenserBranch(conn->cn_dtcDispenser, nullptr) > 0) return ERR_TXN_STATE;
+      (void)DtcReleaseDispenser(conn->cn_dtcDispenser);
       conn->cn_dtcDispenser = nullptr;
-      if (left > 0) return ERR_TXN_STATE;
+      conn->cn_dtcEnlisted = 0;
     }
     int32_t code = conn->driver.ops->DRV_EndConnect(conn->cn_hConn);
     if (code != 0) {

@@ -130,7 +130,16 @@ SQLRETURN enlist_in_dtc(Conn* conn, void* transaction) {
     conn->cn_dtcEnlisted = 0;
     return SQL_SUCCESS;
   }
-  if (conn->cn_dtcEnlisted != 0) return SQL_SUCCESS;
+  if (conn->cn_dtcEnlisted != 0 && conn->cn_dtcDispenser != nullptr) {
+    switch (DtcDispenserBranch(conn->cn_dtcDispenser, transaction)) {
+      case 1: return SQL_SUCCESS;  // already working in it
+      // The branch belongs to its transaction until the coordinator decides:
+      // answering success here would run the application's work outside the
+      // transaction it asked for.
+      case 2: return fail(conn, ERR_TXN_STATE);
+      default: break;  // decided: the connection may join the next one
+    }
+  }
   if (OleTxInit() != 0) return fail(conn, ERR_DTC_ENLIST);
   if (conn->cn_dtcDispenser != nullptr) {
     (void)DtcReleaseDispenser(conn->cn_dtcDispenser);

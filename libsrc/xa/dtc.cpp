@@ -101,6 +101,7 @@ class COdbcResourceDispenser final : public IOdbcResourceDispenser {
   HRESULT RMConnect() override;
   HRESULT RMEnlist() override;
   HRESULT GetThis(COdbcResourceDispenser** out) override;
+  int32_t branchOf(const ITransaction* transaction);
 
   // The coordinator's requests: each runs under the own lock and reports its
   // outcome through the enlistment (TMDown reports nothing).
@@ -381,6 +382,12 @@ HRESULT COdbcResourceDispenser::TmDown() {
   return code == XA_OK ? S_OK : E_FAIL;
 }
 
+int32_t COdbcResourceDispenser::branchOf(const ITransaction* transaction) {
+  OsScopedLock own(&lock_);
+  if (state_ != DTC_STARTED && state_ != DTC_ENDED && state_ != DTC_PREPARED) return 0;
+  return transaction == nullptr || transaction == transaction_ ? 1 : 2;
+}
+
 // Rolls back a branch that was not prepared, ending a started one as failed
 // first.
 int COdbcResourceDispenser::abandon() {
@@ -525,6 +532,12 @@ int16_t DtcRMEnlist(void* dispenser) {
   COdbcResourceDispenser* d = listed(dispenser);
   if (d == nullptr) return -1;
   return SUCCEEDED(d->RMEnlist()) ? 0 : -1;
+}
+
+int32_t DtcDispenserBranch(void* dispenser, void* transaction) {
+  COdbcResourceDispenser* d = listed(dispenser);
+  if (d == nullptr) return -1;
+  return d->branchOf(static_cast<const ITransaction*>(transaction));
 }
 
 int32_t XA_Shutdown() {

@@ -173,6 +173,37 @@ TEST_F(EnlistTest, ANewEnlistmentNeverStrandsABranchTheCoordinatorStillHolds) {
   DtcTestRelease(second);
 }
 
+TEST_F(EnlistTest, AnotherTransactionWaitsForTheBranchInProgressThenGetsTheConnection) {
+  SQLHDBC dbc = connect("DSN=xa1;");
+  ASSERT_NE(dbc, nullptr);
+  ITransaction* first = begin();
+  ITransaction* second = begin();
+  ASSERT_EQ(enlist(dbc, first), SQL_SUCCESS) << State(SQL_HANDLE_DBC, dbc);
+  EXPECT_EQ(enlist(dbc, first), SQL_SUCCESS);  // already in it
+  ASSERT_EQ(exec(dbc, "insert into t values (16, 'first')"), SQL_SUCCESS);
+  // While the first transaction has not decided, the second cannot have the
+  // connection, and a refused disconnect leaves the enlistment as it was.
+  EXPECT_EQ(enlist(dbc, second), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc).substr(0, 5), "25000");
+  EXPECT_EQ(SQLDisconnect(dbc), SQL_ERROR);
+  EXPECT_EQ(enlist(dbc, second), SQL_ERROR);
+  EXPECT_EQ(DtcTestMembers(second), 0);
+  ASSERT_EQ(DtcTestPrepare(first), S_OK);
+  ASSERT_EQ(DtcTestCommit(first), S_OK);
+  EXPECT_EQ(rows("xa1", "where a = 16"), 1);
+
+  // Decided: the next transaction takes the connection without unenlisting.
+  ASSERT_EQ(enlist(dbc, second), SQL_SUCCESS) << State(SQL_HANDLE_DBC, dbc);
+  EXPECT_EQ(DtcTestMembers(second), 1);
+  ASSERT_EQ(exec(dbc, "insert into t values (17, 'second')"), SQL_SUCCESS);
+  EXPECT_EQ(DtcTestAbort(second), XACT_E_ABORTED);
+  EXPECT_EQ(rows("xa1", "where a = 17"), 0);
+  EXPECT_EQ(exec(dbc, "delete from t where a = 16"), SQL_SUCCESS);
+  disconnect(dbc);
+  DtcTestRelease(first);
+  DtcTestRelease(second);
+}
+
 TEST_F(EnlistTest, ABranchNoOutcomeCanReachAnyMoreIsRolledBack) {
   SQLHDBC dbc = connect("DSN=xa1;");
   ASSERT_NE(dbc, nullptr);
