@@ -160,9 +160,13 @@ int32_t read_value(const ParamBinding& pb, const Layout& l, uint64_t r, Value* o
     lenAt = address(pb.pb_lengthPtr, l.offset, r, sizeof(int64_t));
     indAt = address(pb.pb_indicatorPtr, l.offset, r, sizeof(int64_t));
   }
+  *out = Value{Cell::Null, nullptr, 0};
+  // An output-only buffer and its length need hold nothing before the call
+  // (a "{? = call}" result marker): a back end that takes the marker as an
+  // input gets NULL, never whatever the buffer holds read at a length it never had.
+  if (pb.pb_paramType == SQL_PARAM_OUTPUT) return 0;
   const int64_t len = lenAt != nullptr ? load_len(lenAt) : pb.pb_transferSize;
   const int64_t ind = indAt != nullptr ? load_len(indAt) : 0;
-  *out = Value{Cell::Null, nullptr, 0};
   if (ind == SQL_NULL_DATA) return 0;
   if (is_dae_length(len)) {
     if (!l.localDae) {

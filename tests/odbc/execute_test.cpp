@@ -354,6 +354,23 @@ TEST_F(ExecuteTest, CopiesTakeOnlyTheValuesOwnLength) {
   free(n0);
 }
 
+TEST_F(ExecuteTest, AnOutputBindingTheBackEndTakesAsInputSendsNull) {
+  // The back end names no direction: the result marker of "{? = call f(?)}"
+  // goes as an input, but its buffer was never filled: unterminated text with
+  // SQL_NTS and no buffer length must not be read.
+  Prepared({"ret", "arg"});
+  char* unfilled = static_cast<char*>(malloc(4));
+  memset(unfilled, 'x', 4);
+  SQLLEN retLen = SQL_NTS;
+  SQLINTEGER arg = 21;
+  SQLBindParameter(stmt_, 1, SQL_PARAM_OUTPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, unfilled, 0, &retLen);
+  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &arg, 0, nullptr);
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
+  EXPECT_EQ(Col(0).ind[0], DS_IND_NULL);
+  EXPECT_EQ(Col(1).ind[0], 0);
+  free(unfilled);
+}
+
 TEST_F(ExecuteTest, ValuesOfEachCType) {
   Prepared({"guid", "big", "num", "wide", "bin"});
   SQLGUID g{0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
