@@ -1,9 +1,10 @@
 // inf_describe.cpp -- hands out copies of a cursor's result and parameter
-// descriptions, hiding what the prepare retries added, and the per-column
-// attribute overrides of a result.
-// Owns nothing: every array it answers becomes the caller's.
+// descriptions, hiding what the prepare retries added, the per-column
+// attribute overrides of a result, and the description of parameters by
+// probe queries before execute.
+// Owns nothing: every array it answers becomes the caller's; a probe's
+// scratch cursor lives only inside the call.
 // Threading: one call at a time per cursor.
-// Not here: describing parameters by probe queries before execute.
 
 #include <cstdlib>
 #include <cstring>
@@ -12,10 +13,15 @@
 #include "drv/colattr.h"
 #include "drv/errtab.h"
 #include "drv/layercalls.h"
+#include "drv_inf/inf_escape.h"
+#include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
+#include "drv_inf/inf_proccols.h"
 #include "drv_inf/inf_types.h"
 
 namespace {
+
+constexpr const char* kSrc = "drv_inf/inf_describe";
 
 char* dupCStr(const char* s) {
   const size_t n = std::strlen(s) + 1;
@@ -226,4 +232,61 @@ int32_t INF_DescribeParams(DrvHandle hCursor, uint16_t* count, ColumnInfo** para
   }
   if (count != nullptr) *count = static_cast<uint16_t>(n);
   return 0;
+}
+
+int32_t DescribeParamsEarly(InfCursor* cur) noexcept {
+  if ((cur->flags & CF_PREPARED) == 0) {
+    INF_LOG(LOG_WARNING, kSrc, "execute without prior prepare");
+    return ERR_SEQUENCE;
+  }
+  if ((cur->flags & CF_EXECUTED) != 0) {
+    INF_LOG(LOG_WARNING, kSrc, "Describe params work only before Execute");
+    return 0;
+  }
+  if (cur->request.markers == 0) return 0;
+  if ((cur->request.flags & REQF_CALL) != 0) return DescribeProcParams(cur);
+  ParamDescriber pd;
+  ParamDescInit(&pd, "cast (null as varchar)");
+  int32_t rc = 0;
+  DrvHandle scratch = 0;
+  // An analysis that fails or does not fit the markers keeps the default
+  // descriptions and still counts as a description.
+  if (ParamDescAnalyse(&pd, cur->request.text != nullptr ? cur->request.text : "") == 0 &&
+      (pd.pd_markers != nullptr || pd.pd_total == cur->request.markers)) {
+    rc = INF_AllocCursor(cur->conn->handle, &scratch);
+    int32_t next = 0;  // the next parameter description, hidden literals skipped
+    int32_t hidden = 0;
+    for (int32_t p = 0; rc == 0 && p < pd.pd_count && pd.pd_probes[p] != nullptr; ++p) {
+      uint16_t n = 0;
+      ColumnInfo* cols = nullptr;
+      rc = INF_Prepare(scratch, pd.pd_probes[p]);
+      if (rc == 0) rc = INF_DescribeColumns(scratch, &n, &cols);
+      if (rc != 0) break;
+      const size_t markers = pd.pd_markers != nullptr ? std::strlen(pd.pd_markers) : 0;
+      for (uint16_t k = 0; k < n; ++k) {
+        if (pd.pd_markers != nullptr && (k >= markers || pd.pd_markers[k] != '?')) continue;
+        while (hidden < cur->hiddenCount && next < cur->paramCount &&
+               cur->hiddenParams[hidden].paramIndex == next) {
+          ++hidden;
+          ++next;
+        }
+        if (next >= cur->paramCount) break;
+        ColumnInfo& pi = cur->paramInfo[next++];
+        const ColumnInfo& c = cols[k];
+        pi.nativeType = c.nativeType;
+        pi.sqlType = c.sqlType;
+        pi.displaySize = c.displaySize;
+        pi.bindType = c.bindType;
+        pi.octetLength = c.octetLength;
+        pi.precision = c.precision;
+        pi.scale = c.scale;
+        pi.flags = c.flags & 0x0Fu;  // nullability only; a parameter is not updatable
+      }
+      ColumnInfoFree(cols, n);
+    }
+  }
+  if (scratch != 0) (void)INF_EndCursor(scratch);
+  ParamDescFree(&pd);
+  if (rc == 0) cur->paramsDescribed = 1;
+  return rc;
 }

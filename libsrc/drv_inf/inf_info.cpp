@@ -339,12 +339,7 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
       sc.sc_useBookmarks = static_cast<uint32_t>(v);
       return 0;
     case DRVP_DESCRIBE_PARAMS:
-      // A prepared procedure call takes its parameters from the procedure's
-      // text; other statements keep their default descriptions.
-      if (v != 0 && cur->paramsDescribed == 0 && (cur->flags & CF_PREPARED) != 0 &&
-          (cur->flags & CF_EXECUTED) == 0 && cur->request.markers > 0 &&
-          (cur->request.flags & REQF_CALL) != 0)
-        return DescribeProcParams(cur);
+      if (v != 0 && cur->paramsDescribed == 0) return DescribeParamsEarly(cur);
       return 0;
     case DRVP_ATTR_1050:
       if (v != 1 && v != 2) return ERR_ARGUMENT;

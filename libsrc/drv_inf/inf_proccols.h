@@ -48,3 +48,10 @@ const CatalogResultType* ProcColumnsResultTypes() noexcept;
 // text: names, types, sizes, in marker order (for "? = call" the first marker
 // is the return value). Sets paramsDescribed on success.
 [[nodiscard]] int32_t DescribeProcParams(InfCursor* cur) noexcept;
+
+// Describes the parameters of a prepared statement before its execute: a
+// procedure call from the procedure's text, any other statement from the
+// result columns of the probe queries the SQL analysis writes for it; a
+// statement the analysis cannot fit keeps its default descriptions
+// (inf_describe.cpp). Sets paramsDescribed on success.
+[[nodiscard]] int32_t DescribeParamsEarly(InfCursor* cur) noexcept;

@@ -96,6 +96,26 @@ def expected(row):
     return want
 
 
+def fast_typed(cn):
+    """An array insert that binds by the described types: fast_executemany sends
+    each value as what SQLDescribeParam says its column is, so numbers and dates
+    must be described as numbers and dates, not as text."""
+    cur = cn.cursor()
+    cur.execute("CREATE TABLE fx (n INTEGER, amount DECIMAL(10,2), born DATE, name VARCHAR(30))")
+    data = [(k, decimal.Decimal(k * 7 % 100000) / 100, datetime.date(1990, 1, 1) +
+             datetime.timedelta(days=k % 9000), "name %d" % k) for k in range(10000)]
+    cur.fast_executemany = True
+    cur.executemany("INSERT INTO fx VALUES (?, ?, ?, ?)", data)
+    cur.fast_executemany = False
+    cur.execute("SELECT n, amount, born, name FROM fx ORDER BY n")
+    got = [tuple(r) for r in cur.fetchall()]
+    equal(len(got), len(data), "rows of the typed array insert")
+    bad = [(g, d) for g, d in zip(got, data) if g != d]
+    equal(bad[:3], [], "typed array insert read back")
+    cur.execute("SELECT n FROM fx WHERE amount = ? AND born = ?", data[123][1], data[123][2])
+    equal([r[0] for r in cur.fetchall()], [123], "row found by decimal and date parameters")
+
+
 def run(args):
     import pyodbc
 
@@ -175,6 +195,7 @@ def run(args):
     # The connection timeout is kept (the embedded server has no network).
     cn.timeout = 5
     equal(cn.timeout, 5, "connection timeout")
+    fast_typed(cn)
     cn.close()
 
 
