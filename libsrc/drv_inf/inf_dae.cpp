@@ -145,7 +145,8 @@ int32_t addPiece(DaeColumnBuffer& b, uint32_t row, int32_t type, int16_t indicat
     b.values[row] = grown;
     b.capacities[row] = static_cast<uint32_t>(cap);
   }
-  std::memcpy(b.values[row] + b.lengths[row], data, length);
+  // An empty piece may come without a buffer at all.
+  if (length != 0) std::memcpy(b.values[row] + b.lengths[row], data, length);
   b.lengths[row] = static_cast<uint32_t>(need);
   return 0;
 }

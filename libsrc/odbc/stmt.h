@@ -62,6 +62,11 @@ struct Stmt {
   uint16_t st_rowsPerBlock;
   uint16_t st_blockRow;          // next row of st_block to deliver
   ColBindingNode* st_boundCols;  // one node per bound column, in binding order
+  // The same nodes by column number, and the last of the list: a descriptor walk over
+  // thousands of bound records finds each at once (stmtrec.cpp).
+  ColBindingNode** st_boundIndex;
+  uint32_t st_boundIndexSize;
+  ColBindingNode* st_boundTail;
   ParamBinding* st_params;       // slot n - 1 for parameter n
   uint16_t st_numParamSlots;     // slots of st_params and st_paramShadow
   ParamShadow* st_paramShadow;

@@ -63,35 +63,70 @@ const ColumnInfo kBookmarkColumn = [] {
 
 // ---- Bindings ------------------------------------------------------------------
 
+namespace {
+
+ColBindingNode* bound_node(const Stmt* stmt, uint16_t column) {
+  return column < stmt->st_boundIndexSize ? stmt->st_boundIndex[column] : nullptr;
+}
+
+// Files node under its column; false when the index cannot grow.
+bool index_node(Stmt* stmt, uint16_t column, ColBindingNode* node) {
+  if (column >= stmt->st_boundIndexSize) {
+    if (node == nullptr) return true;
+    uint32_t size = stmt->st_boundIndexSize == 0 ? 16 : stmt->st_boundIndexSize;
+    while (size <= column) size *= 2;
+    auto* grown =
+        static_cast<ColBindingNode**>(realloc(stmt->st_boundIndex, size * sizeof(ColBindingNode*)));
+    if (grown == nullptr) return false;
+    std::fill(grown + stmt->st_boundIndexSize, grown + size, nullptr);
+    stmt->st_boundIndex = grown;
+    stmt->st_boundIndexSize = size;
+  }
+  stmt->st_boundIndex[column] = node;
+  return true;
+}
+
+// Unlinks the node at *p, keeping the index and the tail.
+void drop_node(Stmt* stmt, ColBindingNode** p, ColBindingNode* before) {
+  ColBindingNode* node = *p;
+  *p = node->next;
+  if (stmt->st_boundTail == node) stmt->st_boundTail = before;
+  (void)index_node(stmt, node->cb.cb_column, nullptr);
+  free_col_node(stmt, node);
+}
+
+}  // namespace
+
 SQLRETURN StmtAddColBinding(Stmt* stmt, const ColBinding* cb) {
-  for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next) {
-    if (n->cb.cb_column == cb->cb_column) {
-      // The rebound column keeps its place and its data-at-execution buffers
-      // go with the old binding.
-      if (owns_dae(stmt))
-        DAEBuffersFree(&n->cb.cb_daeBuffers, n->cb.cb_daeRows, &n->cb.cb_daeLengths);
-      n->cb = *cb;
-      return SQL_SUCCESS;
-    }
+  if (ColBindingNode* n = bound_node(stmt, cb->cb_column)) {
+    // The rebound column keeps its place and its data-at-execution buffers
+    // go with the old binding.
+    if (owns_dae(stmt))
+      DAEBuffersFree(&n->cb.cb_daeBuffers, n->cb.cb_daeRows, &n->cb.cb_daeLengths);
+    n->cb = *cb;
+    return SQL_SUCCESS;
   }
   auto* node = static_cast<ColBindingNode*>(calloc(1, sizeof(ColBindingNode)));
-  if (node == nullptr) {
+  if (node == nullptr || !index_node(stmt, cb->cb_column, node)) {
+    free(node);
     stmt->errCode = ERR_MEMORY;
     return SQL_ERROR;
   }
   node->cb = *cb;
-  ColBindingNode** tail = &stmt->st_boundCols;
-  while (*tail != nullptr) tail = &(*tail)->next;
-  *tail = node;
+  if (stmt->st_boundTail != nullptr)
+    stmt->st_boundTail->next = node;
+  else
+    stmt->st_boundCols = node;
+  stmt->st_boundTail = node;
   return SQL_SUCCESS;
 }
 
 int32_t StmtRemoveColBinding(Stmt* stmt, const ColBinding* cb) {
-  for (ColBindingNode** p = &stmt->st_boundCols; *p != nullptr; p = &(*p)->next) {
+  if (bound_node(stmt, cb->cb_column) == nullptr) return 0;
+  ColBindingNode* before = nullptr;
+  for (ColBindingNode** p = &stmt->st_boundCols; *p != nullptr; before = *p, p = &(*p)->next) {
     if ((*p)->cb.cb_column == cb->cb_column) {
-      ColBindingNode* node = *p;
-      *p = node->next;
-      free_col_node(stmt, node);
+      drop_node(stmt, p, before);
       break;
     }
   }
@@ -104,15 +139,19 @@ void StmtDropColBindings(Stmt* stmt) {
     stmt->st_boundCols = node->next;
     free_col_node(stmt, node);
   }
+  free(stmt->st_boundIndex);
+  stmt->st_boundIndex = nullptr;
+  stmt->st_boundIndexSize = 0;
+  stmt->st_boundTail = nullptr;
 }
 
 void StmtDropColBindingsAbove(Stmt* stmt, uint16_t n) {
+  ColBindingNode* before = nullptr;
   for (ColBindingNode** p = &stmt->st_boundCols; *p != nullptr;) {
     if ((*p)->cb.cb_column > n) {
-      ColBindingNode* node = *p;
-      *p = node->next;
-      free_col_node(stmt, node);
+      drop_node(stmt, p, before);
     } else {
+      before = *p;
       p = &(*p)->next;
     }
   }
@@ -217,9 +256,8 @@ void StmtResetParams(Stmt* stmt) {
 }
 
 ColBinding* StmtFindColBinding(uint16_t column, Stmt* stmt) {
-  for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next)
-    if (n->cb.cb_column == column) return &n->cb;
-  return nullptr;
+  ColBindingNode* n = bound_node(stmt, column);
+  return n != nullptr ? &n->cb : nullptr;
 }
 
 ParamBinding* StmtFindParamBinding(uint16_t n, Stmt* stmt) {

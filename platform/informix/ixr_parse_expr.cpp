@@ -36,6 +36,7 @@ Expr* Parser::andExpr() {
 Expr* Parser::notExpr() {
   if (is("not")) {
     Level level(*this);
+    if (err_) return ast_.expr(ExprKind::Literal, cur().pos);
     Expr* e = ast_.expr(ExprKind::Not, cur().pos);
     advance();
     e->args = {notExpr()};
@@ -170,6 +171,7 @@ Expr* Parser::mulExpr() {
 Expr* Parser::unary() {
   if (isOp("-") || isOp("+")) {
     Level level(*this);
+    if (err_) return ast_.expr(ExprKind::Literal, cur().pos);
     bool minus = isOp("-");
     size_t pos = cur().pos;
     advance();

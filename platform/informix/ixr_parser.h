@@ -93,8 +93,14 @@ class Parser {
   const Token& peek(size_t ahead = 1) const {
     return toks_[std::min(at_ + ahead, toks_.size() - 1)];
   }
-  void advance(size_t n = 1) { at_ += n; }
-  const Token& take() { return toks_[at_++]; }
+  // Never past the End token: a failed parse parks there and its callers may still
+  // step on before they see the failure.
+  void advance(size_t n = 1) { at_ = std::min(at_ + n, toks_.size() - 1); }
+  const Token& take() {
+    const Token& t = cur();
+    advance();
+    return t;
+  }
   bool is(const char* word) const { return cur().kind == TokenKind::Word && cur().text == word; }
   bool peekIs(size_t ahead, const char* word) const {
     return peek(ahead).kind == TokenKind::Word && peek(ahead).text == word;

@@ -428,6 +428,29 @@ TEST_F(DescTest, ManyRecordsCopyWholeAndACutListForgetsItsRecords) {
   EXPECT_EQ(GetShort(dst, 0, SQL_DESC_COUNT), 2000);
   EXPECT_NE(GetNum(dst, 1500, SQL_DESC_OCTET_LENGTH), 1500);
   EXPECT_EQ(GetNum(dst, 10, SQL_DESC_OCTET_LENGTH), 10);
+
+  // Into a statement's row descriptor: every record becomes a binding, found by its
+  // column whatever was unbound or bound again in between.
+  static char buf[n + 1];
+  for (SQLSMALLINT rec = 1; rec <= n; ++rec)
+    ASSERT_EQ(Set(src, rec, SQL_DESC_DATA_PTR, reinterpret_cast<SQLLEN>(&buf[rec])), SQL_SUCCESS);
+  SQLHDESC ard = DescAttr(stmt_, SQL_ATTR_APP_ROW_DESC);
+  ASSERT_EQ(SQLCopyDesc(src, ard), SQL_SUCCESS) << State(SQL_HANDLE_DESC, ard);
+  EXPECT_EQ(BoundColumns(stmt_), n);
+  ASSERT_EQ(Set(ard, n, SQL_DESC_DATA_PTR, 0), SQL_SUCCESS);
+  ASSERT_EQ(Set(ard, 7, SQL_DESC_DATA_PTR, 0), SQL_SUCCESS);
+  EXPECT_EQ(BoundColumns(stmt_), n - 2);
+  EXPECT_EQ(Binding(stmt_, 7), nullptr);
+  char extra = 0;
+  ASSERT_EQ(SQLBindCol(stmt_, n, SQL_C_CHAR, &extra, 1, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt_, 7, SQL_C_CHAR, &extra, 1, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(BoundColumns(stmt_), n);
+  for (SQLSMALLINT rec : {SQLSMALLINT(1), SQLSMALLINT(1500), SQLSMALLINT(n - 1)}) {
+    ASSERT_NE(Binding(stmt_, rec), nullptr);
+    EXPECT_EQ(Binding(stmt_, rec)->cb_data, &buf[rec]);
+  }
+  EXPECT_EQ(Binding(stmt_, 7)->cb_data, &extra);
+  EXPECT_EQ(Binding(stmt_, n)->cb_data, &extra);
 }
 
 TEST_F(DescTest, WholeRecordCalls) {
