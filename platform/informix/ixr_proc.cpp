@@ -13,6 +13,7 @@
 #include "platform/informix/ixr_proc.h"
 
 #include "platform/informix/ixr_db.h"
+#include "platform/informix/ixr_stack.h"
 
 #include <algorithm>
 
@@ -1274,8 +1275,13 @@ IxError procLookup(Session& s, const std::string& name, std::shared_ptr<Proc>& o
   p->ast = std::make_unique<Ast>();
   if (auto e = parseSql(text, delimIdent(), *p->ast)) return e;
   if (p->ast->stmts.empty() || !p->ast->stmts[0]->proc) return ixErr(IXR_E_SYNTAX, name);
-  Compiler c(s, *p, p->ast->text);
-  if (auto e = c.run(*p->ast->stmts[0]->proc, name)) return e;
+  // The compiler recurses once per nested block (up to 100).
+  IxError e;
+  onDeepStack([&] {
+    Compiler c(s, *p, p->ast->text);
+    e = c.run(*p->ast->stmts[0]->proc, name);
+  });
+  if (e) return e;
   s.procs[name] = p;
   out = std::move(p);
   return {};
@@ -1283,9 +1289,13 @@ IxError procLookup(Session& s, const std::string& name, std::shared_ptr<Proc>& o
 
 IxError procCheck(Session& s, Ast& ast, Stmt* create) {
   if (!create->proc) return {};
-  Proc scratch;
-  Compiler c(s, scratch, ast.text);
-  return c.run(*create->proc, create->name);
+  IxError e;
+  onDeepStack([&] {
+    Proc scratch;
+    Compiler c(s, scratch, ast.text);
+    e = c.run(*create->proc, create->name);
+  });
+  return e;
 }
 
 IxError procPrepare(Session& s, Prepared::Part& part) {

@@ -7,14 +7,31 @@
 #include "platform/informix/ixr_testing.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace ixrtest {
+
+// Runs f on a thread with a stack of the given size, as a small pool thread would.
+inline void onSmallStack(size_t bytes, const std::function<void()>& f) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, bytes);
+  pthread_t th;
+  auto body = [](void* p) -> void* {
+    (*static_cast<const std::function<void()>*>(p))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&th, &attr, body, const_cast<std::function<void()>*>(&f)), 0);
+  pthread_join(th, nullptr);
+  pthread_attr_destroy(&attr);
+}
 
 using Rows = std::vector<std::vector<std::string>>;
 

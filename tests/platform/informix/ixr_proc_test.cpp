@@ -366,6 +366,23 @@ TEST_F(ProcTest, ErrorsAtCreate) {
   EXPECT_EQ(scalar("select count(*) from sysprocedures"), "0");
 }
 
+// A body nested as deep as blocks may go compiles and runs on a small thread's stack.
+TEST_F(ProcTest, BlocksAtTheLimitRunOnASmallStack) {
+  std::string text = "create procedure nested() returning int;";
+  for (int k = 0; k < 98; ++k) text += " begin";
+  text += " return 7;";
+  for (int k = 0; k < 98; ++k) text += " end";
+  text += " end procedure";
+  ASSERT_EQ(ixr_set_connection("c1", 1), 0);
+  onSmallStack(256 * 1024, [&] {
+    ASSERT_EQ(ixr_set_connection("c1", 0), 0);
+    EXPECT_EQ(exec(text), 0) << ixr_sqlca()->sqlerrm;
+    EXPECT_EQ(scalar("execute procedure nested()"), "7");
+    ASSERT_EQ(ixr_set_connection("c1", 1), 0);
+  });
+  ASSERT_EQ(ixr_set_connection("c1", 0), 0);
+}
+
 TEST_F(ProcTest, RaisedErrorCarriesItsIsamCodeAndText) {
   ASSERT_EQ(exec("create procedure r() raise exception -206, -111, 'missing'; end procedure"), 0);
   EXPECT_EQ(exec("execute procedure r()"), IXR_E_NO_TABLE);

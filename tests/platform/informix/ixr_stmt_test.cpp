@@ -6,11 +6,8 @@
 // them to).
 #include "tests/platform/informix/ixr_fixture.h"
 
-#include <pthread.h>
-
 #include <atomic>
 #include <cstdlib>
-#include <functional>
 #include <new>
 
 // The replacements below are a matched pair (malloc and free) that GCC cannot see as one.
@@ -310,21 +307,6 @@ std::string repeat(const char* s, int n) {
   std::string r;
   for (int k = 0; k < n; ++k) r += s;
   return r;
-}
-
-// Runs f on a thread with a stack of the given size, as a small pool thread would.
-void onSmallStack(size_t bytes, const std::function<void()>& f) {
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, bytes);
-  pthread_t th;
-  auto body = [](void* p) -> void* {
-    (*static_cast<const std::function<void()>*>(p))();
-    return nullptr;
-  };
-  ASSERT_EQ(pthread_create(&th, &attr, body, const_cast<std::function<void()>*>(&f)), 0);
-  pthread_join(th, nullptr);
-  pthread_attr_destroy(&attr);
 }
 
 // Nesting past the server's limit is refused before any recursive walk can exhaust the
