@@ -13,6 +13,8 @@
 #include "platform/informix/ixr_stack.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 namespace ixr {
 namespace {
@@ -203,7 +205,7 @@ IxError Translator::query(Select* s, Scope* parent, std::string& sql, std::vecto
     Expr* e = oi.expr;
     int ord = 0;
     if (e->kind == ExprKind::Literal && e->literal == LiteralKind::Int) {
-      ord = std::stoi(e->text);
+      ord = literalInt(e->text, INT_MIN, INT_MAX);
       if (ord < 1 || ord > static_cast<int>(cols.size())) return fail(ixErr(IXR_E_SYNTAX, e->text));
     } else if (e->kind == ExprKind::Column) {
       const auto& items = allItems[0];
@@ -532,6 +534,12 @@ IxError Translator::check(Expr* e, const TableDef& t, std::string& sql) {
   if (ast_.markers) return fail(ixErr(IXR_E_SYNTAX, "?"));
   sql = emit(e, sc);
   return err_;
+}
+
+int literalInt(const std::string& text, int lo, int hi) {
+  // strtoll saturates where the digits run past its range.
+  const long long v = std::strtoll(text.c_str(), nullptr, 10);
+  return static_cast<int>(std::clamp<long long>(v, lo, hi));
 }
 
 // ------------------------------------------------------------------------- entry points

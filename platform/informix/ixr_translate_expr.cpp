@@ -354,7 +354,8 @@ IxError Translator::type(Expr* e, Scope* sc) {
       Expr* b = e->args[2];
       if (a->kind == ExprKind::Literal && b->kind == ExprKind::Literal &&
           a->literal == LiteralKind::Int && b->literal == LiteralKind::Int)
-        n = std::max(1, std::stoi(b->text) - std::stoi(a->text) + 1);
+        n = std::clamp(literalInt(b->text, -32767, 32767) - literalInt(a->text, -32767, 32767) + 1,
+                       1, 32767);
       e->type = isPaddedChar(e->args[0]->type.code) ? tChar(n) : tVarchar(std::min(n, 255));
       break;
     }

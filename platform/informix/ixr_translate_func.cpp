@@ -77,7 +77,7 @@ IxError Translator::typeFunc(Expr* e, Scope* sc) {
     int n = charLength(argType(0));
     if (argc == 3 && e->args[2]->kind == ExprKind::Literal &&
         e->args[2]->literal == LiteralKind::Int)
-      n = std::min(n, std::max(1, std::stoi(e->args[2]->text)));
+      n = std::min(n, literalInt(e->args[2]->text, 1, 32767));
     strFn(isCharType(argType(0).code) ? n : 255);
     for (size_t k = 1; k < argc; ++k) target(e->args[k], tInteger());
   } else if (f == "replace") {
@@ -87,7 +87,7 @@ IxError Translator::typeFunc(Expr* e, Scope* sc) {
     if (!need(2, 3)) return err_;
     int n = 255;
     if (e->args[1]->kind == ExprKind::Literal && e->args[1]->literal == LiteralKind::Int)
-      n = std::max(1, std::stoi(e->args[1]->text));
+      n = literalInt(e->args[1]->text, 1, 32739);
     strFn(n);
     target(e->args[1], tInteger());
   } else if (f == "concat") {
@@ -112,7 +112,7 @@ IxError Translator::typeFunc(Expr* e, Scope* sc) {
       int s = 0;
       if (argc == 2 && e->args[1]->kind == ExprKind::Literal &&
           e->args[1]->literal == LiteralKind::Int)
-        s = std::max(0, std::stoi(e->args[1]->text));
+        s = literalInt(e->args[1]->text, 0, 32);
       e->type = tDecimal(32, std::min(32, s));
     }
     if (argc == 2) target(e->args[1], tInteger());

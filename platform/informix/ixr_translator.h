@@ -29,6 +29,9 @@ struct Scope {
 };
 
 bool isNullLit(const Expr* e);
+// The value of an integer literal's text clamped to [lo, hi]: a literal may have any
+// number of digits.
+int literalInt(const std::string& text, int lo, int hi);
 
 // Two passes per expression: typing resolves names against the scopes and gives every
 // node its Informix type (markers take the type of what they meet); emission then writes

@@ -345,6 +345,20 @@ TEST_F(StmtTest, DeepNestingIsTooComplexAndTheLimitRunsOnASmallStack) {
   ASSERT_EQ(ixr_set_connection("c1", 0), 0);
 }
 
+// Integer literals of any length where the translator reads their value (ordinals,
+// lengths, scales) are refused or taken at their limit, never an exception.
+TEST_F(StmtTest, HugeIntegerLiteralsWhereAValueIsRead) {
+  const std::string huge(60, '4');
+  EXPECT_EQ(ixr_prepare("h", ("select id from t order by " + huge).c_str()), IXR_E_SYNTAX);
+  for (const std::string& sql :
+       {"select name[1," + huge + "] from t", "select substr(name, 1, " + huge + ") from t",
+        "select lpad(name, " + huge + ", 'x') from t", "select round(price, " + huge + ") from t"}) {
+    SCOPED_TRACE(sql);
+    int rc = ixr_prepare("h", sql.c_str());
+    EXPECT_EQ(rc, 0) << ixr_sqlca()->sqlerrm;
+  }
+}
+
 class FetchAllocTest : public IxrTest {};
 
 TEST_F(FetchAllocTest, NoHeapMemoryPerRow) {
