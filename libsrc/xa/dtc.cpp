@@ -134,7 +134,9 @@ class COdbcResourceDispenser final : public IOdbcResourceDispenser {
   int rmid_ = 0;
   int32_t xaOpen_ = 0;
   std::string xaInfo_;
-  int32_t state_ = DTC_IDLE;
+  // Atomic: the connection reads it without the own lock, which a prepare
+  // holds while it waits for the connection's call lock.
+  std::atomic<int32_t> state_{DTC_IDLE};
   ITransaction* transaction_;  // the application's, not referenced
   uint32_t cookie_ = 0;
   XID xid_{};
@@ -383,8 +385,8 @@ HRESULT COdbcResourceDispenser::TmDown() {
 }
 
 int32_t COdbcResourceDispenser::branchOf(const ITransaction* transaction) {
-  OsScopedLock own(&lock_);
-  if (state_ != DTC_STARTED && state_ != DTC_ENDED && state_ != DTC_PREPARED) return 0;
+  const int32_t state = state_;
+  if (state != DTC_STARTED && state != DTC_ENDED && state != DTC_PREPARED) return 0;
   return transaction == nullptr || transaction == transaction_ ? 1 : 2;
 }
 
