@@ -332,7 +332,10 @@ struct DriverOps {
   int32_t (*DRV_DDTablePrivileges)(DrvHandle hCursor, const DDObjectArgs* args);        // 33
   int32_t (*DRV_DDTables)(DrvHandle hCursor, const DDTablesArgs* args);                 // 34
   int32_t (*DRV_DDTypeInfo)(DrvHandle hCursor, int16_t sqlType);                        // 35
-  // 36: scrolled fetch of a rowset; the RowStatusTable becomes the caller's.
+  // 36: scrolled fetch of a rowset; the RowStatusTable becomes the caller's. For a
+  // forward-only cursor the caller hands its previous table back in *table (null when it
+  // has none) so that its storage carries the next rowset; whatever the answer, the
+  // handed table is the callee's from then on.
   int32_t (*DRV_ExtendedFetch)(DrvHandle hCursor, RowStatusTable** table, int32_t target,
                                int32_t* rows, int32_t* rowCount);
   // 37: row n, or -2 for the whole rowset; the status array (one u16 per row)

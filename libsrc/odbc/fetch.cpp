@@ -12,12 +12,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "drv/colinfo.h"
 #include "drv/dataset.h"
 #include "drv/errtab.h"
 #include "drv/rowstatus.h"
 #include "odbc/binding.h"
+#include "odbc/cellcopy.h"
 #include "odbc/conn.h"
 #include "odbc/ctypes.h"
 #include "odbc/desc.h"
@@ -26,6 +28,7 @@
 #include "odbc/scroll.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
+#include "odbc/trace.h"
 
 namespace {
 
@@ -75,6 +78,40 @@ bool ignored(const ColBinding& row) {
   return row.cb_octetLengthPtr != nullptr && *row.cb_octetLengthPtr == SQL_COLUMN_IGNORE;
 }
 
+// The copy a bound column's cells take in this fetch, or null for the general road:
+// decided once per fetch from what GetColumn would find for every cell of the column.
+CellCopy bound_copy(const Stmt* stmt, const ColBinding& cb, const Dataset* data) {
+  // The trace shows each conversion; an output-parameter read describes its cells otherwise.
+  if (TraceLevel.load(std::memory_order_relaxed) != 0 || stmt->errCode == ERR_OUTPUT_PARAMS ||
+      stmt->st_colInfo == nullptr)
+    return nullptr;
+  const uint16_t c = cb.cb_column;
+  if (c == 0 || c > data->colCount || c > stmt->st_numCols) return nullptr;
+  const DatasetColumn& col = data->cols[c - 1];
+  if (col.data == nullptr || col.ind == nullptr) return nullptr;
+  return ChooseCellCopy(col.type, cb.cb_cType);
+}
+
+// One bound cell, by its copy when the copy takes it and by GetColumn otherwise; the
+// piece state names the cell afterwards either way, as GetColumn leaves it.
+SQLRETURN deliver_cell(Stmt* stmt, uint32_t row, ColBinding* b, CellCopy copy, Dataset* data) {
+  if (copy != nullptr && b->cb_data != nullptr && row < static_cast<uint32_t>(data->rowCount)) {
+    const DatasetColumn& col = data->cols[b->cb_column - 1];
+    if (copy(col, row, b->cb_data, b->cb_bufferLength, b->cb_octetLengthPtr)) {
+      if (b->cb_indicatorPtr != nullptr && b->cb_indicatorPtr != b->cb_octetLengthPtr)
+        *b->cb_indicatorPtr = 0;
+      GetDataState& gd = stmt->st_getData;
+      gd.gd_column = b->cb_column;
+      gd.gd_row = row + 1;
+      if (gd.gd_owned != 0) GetDataStateFree(&gd);
+      gd.gd_left = 0;
+      gd.gd_type = static_cast<uint32_t>(col.type);
+      return SQL_SUCCESS;
+    }
+  }
+  return GetColumn(stmt, row, b, data);
+}
+
 // Makes sure a row of the block waits. SQL_SUCCESS with a row, SQL_NO_DATA at
 // the end, SQL_ERROR with the back end's messages on the statement.
 SQLRETURN next_block_row(Stmt* stmt) {
@@ -103,7 +140,8 @@ SQLRETURN deliver_block_row(Stmt* stmt, Skip skip) {
   for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next) {
     ColBinding row = row_binding(n->cb, offset, 0, 0, 0);
     if (skip(row)) continue;
-    const SQLRETURN r = GetColumn(stmt, stmt->st_blockRow, &row, &stmt->st_block);
+    const SQLRETURN r = deliver_cell(stmt, stmt->st_blockRow, &row,
+                                     bound_copy(stmt, n->cb, &stmt->st_block), &stmt->st_block);
     merge(r, &result);
     if (r == SQL_ERROR) break;
   }
@@ -200,7 +238,11 @@ SQLRETURN StmtExtendedFetch(Stmt* stmt, uint16_t fetchType, int64_t offset, uint
     if (stmt->errCode == 0) stmt->errCode = ERR_CURSOR_STATE;
     return SQL_ERROR;
   }
+  // The forward-only table stays for the fetch to refill: its storage is laid out already.
+  RowStatusTable* kept = nullptr;
+  if (fwd) std::swap(kept, scs.sc_rowStatus);
   StmtFreeResult(stmt);
+  scs.sc_rowStatus = kept;
   uint32_t rows = 0;
   const int32_t code = SCS_FetchScroll(&scs, fetchType, static_cast<int32_t>(offset), &rows);
   if (code == ERR_NO_DATA) {
@@ -232,12 +274,16 @@ SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mo
 
   // The element sizes are the same for every row: worked out once per binding, not once
   // per cell (a column not described yet leaves them to each cell).
+  // So is each binding's copy.
   constexpr int kKeptStrides = 64;
   int64_t strides[kKeptStrides];
+  CellCopy copies[kKeptStrides];
   int kept = 0;
   if (stmt->st_colInfo != nullptr)
-    for (ColBindingNode* n = stmt->st_boundCols; n != nullptr && kept < kKeptStrides; n = n->next)
+    for (ColBindingNode* n = stmt->st_boundCols; n != nullptr && kept < kKeptStrides; n = n->next) {
+      copies[kept] = bound_copy(stmt, n->cb, table->rows);
       strides[kept++] = rowWise ? stmt->st_bindType : element_size(stmt, n->cb);
+    }
 
   int32_t processed = 0;
   int32_t errors = 0;
@@ -264,7 +310,8 @@ SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mo
             b < kept ? strides[b] : (rowWise ? stmt->st_bindType : element_size(stmt, cb));
         ColBinding copy = row_binding(cb, offset, k, dataStride, lengthStride);
         if (ignored(copy)) continue;
-        const SQLRETURN r = GetColumn(stmt, static_cast<uint32_t>(k), &copy, table->rows);
+        const SQLRETURN r = deliver_cell(stmt, static_cast<uint32_t>(k), &copy,
+                                         b < kept ? copies[b] : nullptr, table->rows);
         merge(r, &rowResult);
         if (r == SQL_ERROR) break;
       }

@@ -11,7 +11,10 @@
 
 #include <sqlext.h>
 
+#include <utility>
+
 #include "drv/errtab.h"
+#include "drv/rowstatus.h"
 #include "drv/scs.h"
 #include "odbc/conn.h"
 #include "odbc/dispatch.h"
@@ -48,6 +51,15 @@ void read_fetch_directions(SCS* scs) {
   // Every cursor can move forward; a back end that does not say more gets that.
   scs->sc_fetchDirections = mask != 0 ? mask : SQL_FD_FETCH_NEXT;
 }
+
+// A table on its way back to the driver, freed when the fetch ends before reaching it.
+struct KeptTable {
+  RowStatusTable* table = nullptr;
+  KeptTable() = default;
+  KeptTable(const KeptTable&) = delete;
+  KeptTable& operator=(const KeptTable&) = delete;
+  ~KeptTable() { RowStatusTableFree(&table); }
+};
 
 // The rowset lies outside the result: the cursor moves to that end.
 int32_t off_the_end(SCS* scs, int32_t position, uint32_t* rows) {
@@ -127,9 +139,13 @@ int32_t scs_p_DriverScroll(SCS* scs, uint16_t orientation, int32_t target, uint3
 
 int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t* rows) {
   *rows = 0;
+  const bool forwardOnly = scs->sc_cursorType == SCS_FORWARD_ONLY;
+  // A forward-only cursor's table goes down again to carry the next rowset; an answer
+  // without a driver call drops it, as any other cursor's is dropped here.
+  KeptTable kept;
+  if (forwardOnly) std::swap(kept.table, scs->sc_rowStatus);
   SCS_FreeRowStatus(scs);
   if ((scs->sc_flags & SCS_F_ROWSET_CHANGED) == 0) scs->sc_prevRowsetSize = scs->sc_rowsetSize;
-  const bool forwardOnly = scs->sc_cursorType == SCS_FORWARD_ONLY;
   const bool dynMix = dynamic_or_mixed(scs);
   if (forwardOnly && orientation != SQL_FETCH_NEXT) return ERR_FETCH_TYPE;
   if (scs->sc_fetchDirections == 0) read_fetch_directions(scs);
@@ -187,6 +203,7 @@ int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t
   }
   scs->sc_flags &= static_cast<uint16_t>(~SCS_F_ROWSET_CHANGED);
 
+  std::swap(kept.table, scs->sc_rowStatus);
   const int32_t rc = scs_p_DriverScroll(scs, orientation, target, rows);
   if (rc == ERR_BEFORE_START) return off_the_end(scs, SCS_POS_BEFORE_START, rows);
   if (rc == ERR_AFTER_END) return off_the_end(scs, SCS_POS_AFTER_END, rows);

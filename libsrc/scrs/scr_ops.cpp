@@ -363,48 +363,67 @@ int32_t fetch_rowset(DrvHandle hCursor, int32_t size, Dataset* rows) {
   return 0;
 }
 
+// The table for the next rowset: the caller's previous one when it has the rowset's size.
+// Keeping it keeps its Dataset's column storage, which the agent fills again without
+// laying anything out; a table per rowset costs a zeroed allocation per column.
+int32_t table_for_rowset(RowStatusTable** table, int32_t size) {
+  RowStatusTable* t = *table;
+  if (t != nullptr && t->count == size && t->status != nullptr && t->rows != nullptr) return 0;
+  RowStatusTableFree(table);
+  return RowStatusTableNew(table, size);
+}
+
 int32_t SCS_ExtendedFetch2(DrvHandle hCursor, RowStatusTable** table, int32_t target, int32_t* rows,
                            int32_t* rowCount, uint16_t kind) {
   (void)kind;
   InfCursorView cur{};
-  if (!INF_CursorView(hCursor, &cur) || table == nullptr || rows == nullptr || rowCount == nullptr)
+  if (table == nullptr) return ERR_ARGUMENT;
+  if (!INF_CursorView(hCursor, &cur) || rows == nullptr || rowCount == nullptr) {
+    RowStatusTableFree(table);
     return ERR_ARGUMENT;
+  }
   SCS& scs = *cur.scs;
   *rows = 0;
-  *table = nullptr;
   scs.sc_rowsAffected = -1;
   // Only a cursor whose statement the layer saw prepared has state to scroll
   // in; a catalog result is read as a static read-only one.
   const bool staticReadOnly =
       scs.sc_cursorType == SCS_STATIC && scs.sc_concurrency == SQL_CONCUR_READ_ONLY;
   if ((scs.sc_flags & SCS_F_PREPARED) == 0 && scs.sc_cursorType != SCS_FORWARD_ONLY &&
-      !staticReadOnly)
+      !staticReadOnly) {
+    RowStatusTableFree(table);
     return ERR_CURSOR_STATE;
-  RowStatusTable* t = nullptr;
-  if (int32_t rc = RowStatusTableNew(&t, scs.sc_rowsetSize); rc != 0) return rc;
+  }
+  const bool forwardOnly = scs.sc_cursorType == SCS_FORWARD_ONLY;
   int32_t rc = ERR_NOT_CAPABLE;
-  if (scs.sc_cursorType == SCS_FORWARD_ONLY) {
-    rc = fetch_rowset(hCursor, scs.sc_rowsetSize, t->rows);
-  } else if (scs.sc_cursorType == SCS_STATIC) {
-    rc = scs_p_FetchStatic(&scs, t, target);
-    if (rc == 0 && cur.maxLength > 0)
-      rc = DatasetTruncate(t->rows, static_cast<uint32_t>(cur.maxLength));
+  if (forwardOnly) {
+    rc = table_for_rowset(table, scs.sc_rowsetSize);
+    if (rc == 0) rc = fetch_rowset(hCursor, scs.sc_rowsetSize, (*table)->rows);
+  } else {
+    RowStatusTableFree(table);
+    if (scs.sc_cursorType == SCS_STATIC) {
+      rc = RowStatusTableNew(table, scs.sc_rowsetSize);
+      if (rc == 0) rc = scs_p_FetchStatic(&scs, *table, target);
+      if (rc == 0 && cur.maxLength > 0)
+        rc = DatasetTruncate((*table)->rows, static_cast<uint32_t>(cur.maxLength));
+    }
   }
   if (rc != 0) {
-    RowStatusTableFree(&t);
+    RowStatusTableFree(table);
     return rc;
   }
+  RowStatusTable* t = *table;
   const int32_t n = t->rows->rowCount < t->count ? t->rows->rowCount : t->count;
-  for (int32_t i = 0; i < n && scs.sc_cursorType == SCS_FORWARD_ONLY; ++i)
-    t->status[i] = SQL_ROW_SUCCESS;
   if (n == 0) {
-    RowStatusTableFree(&t);
+    RowStatusTableFree(table);
     return ERR_NO_DATA;
   }
+  // A refilled forward-only table keeps no status from its rowset before.
+  for (int32_t i = 0; forwardOnly && i < t->count; ++i)
+    t->status[i] = i < n ? SQL_ROW_SUCCESS : SQL_ROW_NOROW;
   if (scs.sc_retrieveData == 0) DatasetFree(t->rows);
   *rowCount = scs.sc_rowCount;
   *rows = n;
-  *table = t;
   (void)SCS_SetPosition(&scs, 1);
   return 0;
 }

@@ -62,6 +62,7 @@ int32_t Fetch(DrvHandle, uint16_t rows, Dataset* ds) {
 int32_t ExtendedFetch(DrvHandle, RowStatusTable** table, int32_t target, int32_t* rows,
                       int32_t* rowCount) {
   ffake.targets.push_back(target);
+  RowStatusTableFree(table);  // a forward-only cursor hands its last table back
   const int32_t size = ffake.tableSize > 0 ? ffake.tableSize : ffake.rowsetSize;
   const int32_t n = std::min(size, ffake.rows.rowCount - ffake.next);
   if (n <= 0) return ERR_NO_DATA;

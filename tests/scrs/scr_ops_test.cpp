@@ -270,6 +270,35 @@ TEST_F(CursorLayerTest, ForwardOnlyRowsetsAreFullUntilTheEnd) {
   EXPECT_EQ(cur_->scs.sc_position, 1);
 }
 
+TEST_F(CursorLayerTest, ForwardOnlyTableHandedBackCarriesTheNextRowset) {
+  a.total = 13;
+  cur_->scs.sc_rowsetSize = 10;
+  RowStatusTable* t = nullptr;
+  int32_t rows = 0;
+  int32_t count = 0;
+  ASSERT_EQ(Layer().DRV_ExtendedFetch(h_, &t, 0, &rows, &count), 0);
+  RowStatusTable* const first = t;
+  // The short rowset after it: the same table, and no status left over from the full one.
+  ASSERT_EQ(Layer().DRV_ExtendedFetch(h_, &t, 0, &rows, &count), 0);
+  EXPECT_EQ(t, first);
+  EXPECT_EQ(rows, 3);
+  EXPECT_EQ(t->rows->rowCount, 3);
+  EXPECT_EQ(std::vector<uint16_t>(t->status, t->status + t->count),
+            (std::vector<uint16_t>{0, 0, 0, 3, 3, 3, 3, 3, 3, 3}));
+  // The end of the result takes the handed table with it.
+  EXPECT_EQ(Layer().DRV_ExtendedFetch(h_, &t, 0, &rows, &count), ERR_NO_DATA);
+  EXPECT_EQ(t, nullptr);
+
+  // A table of another rowset size is replaced by one of the new size.
+  a.total = 30;
+  a.next = 1;
+  ASSERT_EQ(RowStatusTableNew(&t, 4), 0);
+  ASSERT_EQ(Layer().DRV_ExtendedFetch(h_, &t, 0, &rows, &count), 0);
+  EXPECT_EQ(t->count, 10);
+  EXPECT_EQ(rows, 10);
+  RowStatusTableFree(&t);
+}
+
 TEST_F(CursorLayerTest, RetrieveDataOffKeepsStatusesAndCounts) {
   a.total = 3;
   cur_->scs.sc_rowsetSize = 5;

@@ -1,0 +1,109 @@
+// cellcopy.cpp -- the plain copies of the common cell and C type pairs.
+// Each copy writes what the converter of its pair writes on success: the value, and
+// the length of the value as the length (the terminator not counted); a value that the
+// converter would cut or transcode is declined.
+// Pure functions, any thread.
+
+#include "odbc/cellcopy.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+
+#include "drv/dataset.h"
+
+namespace {
+
+const char* cellOf(const DatasetColumn& col, uint32_t row) {
+  return col.data + static_cast<uint64_t>(row) * col.width;
+}
+
+bool present(const DatasetColumn& col, uint32_t row) {
+  const int16_t ind = col.ind[row];
+  return ind != DS_IND_NULL && ind != DS_IND_NOTFETCHED;
+}
+
+// Fixed-size values whose C type has the cell's own form.
+template <uint32_t kSize>
+bool fixedCopy(const DatasetColumn& col, uint32_t row, void* data, int64_t, int64_t* lenPtr) {
+  if (!present(col, row) || col.width < kSize) return false;
+  std::memcpy(data, cellOf(col, row), kSize);
+  if (lenPtr != nullptr) *lenPtr = kSize;
+  return true;
+}
+
+// 8-bit text into a buffer that takes it whole with its terminator.
+bool textCopy(const DatasetColumn& col, uint32_t row, void* data, int64_t bufLen,
+              int64_t* lenPtr) {
+  if (!present(col, row)) return false;
+  const char* cell = cellOf(col, row);
+  const size_t n = strnlen(cell, col.width);
+  if (bufLen < 0 || static_cast<uint64_t>(bufLen) <= n) return false;
+  std::memcpy(data, cell, n);
+  static_cast<char*>(data)[n] = '\0';
+  if (lenPtr != nullptr) *lenPtr = static_cast<int64_t>(n);
+  return true;
+}
+
+// The UTF-16 units of a wide cell up to its terminator or its end.
+size_t wideUnits(const char* cell, uint32_t width) {
+  size_t n = 0;
+  for (char16_t u; n < width / 2; ++n) {
+    std::memcpy(&u, cell + 2 * n, 2);
+    if (u == 0) break;
+  }
+  return n;
+}
+
+// Wide text of plain ASCII narrows unit for unit.
+bool wideToCharCopy(const DatasetColumn& col, uint32_t row, void* data, int64_t bufLen,
+                    int64_t* lenPtr) {
+  if (!present(col, row)) return false;
+  const char* cell = cellOf(col, row);
+  const size_t n = wideUnits(cell, col.width);
+  if (bufLen < 0 || static_cast<uint64_t>(bufLen) <= n) return false;
+  char* out = static_cast<char*>(data);
+  for (size_t i = 0; i < n; ++i) {
+    char16_t u;
+    std::memcpy(&u, cell + 2 * i, 2);
+    if (u >= 0x80) return false;  // the general road writes the buffer again
+    out[i] = static_cast<char>(u);
+  }
+  out[n] = '\0';
+  if (lenPtr != nullptr) *lenPtr = static_cast<int64_t>(n);
+  return true;
+}
+
+bool wideCopy(const DatasetColumn& col, uint32_t row, void* data, int64_t bufLen,
+              int64_t* lenPtr) {
+  if (!present(col, row)) return false;
+  const char* cell = cellOf(col, row);
+  const size_t bytes = 2 * wideUnits(cell, col.width);
+  if (bufLen < 0 || static_cast<uint64_t>(bufLen) < bytes + 2) return false;
+  std::memcpy(data, cell, bytes);
+  std::memset(static_cast<char*>(data) + bytes, 0, 2);
+  if (lenPtr != nullptr) *lenPtr = static_cast<int64_t>(bytes);
+  return true;
+}
+
+}  // namespace
+
+CellCopy ChooseCellCopy(int32_t dsType, int32_t cType) noexcept {
+  switch (dsType) {
+    case DS_INTEGER:
+      return cType == SQL_C_SLONG || cType == SQL_C_LONG ? fixedCopy<4> : nullptr;
+    case DS_SMALLINT:
+      return cType == SQL_C_SSHORT || cType == SQL_C_SHORT ? fixedCopy<2> : nullptr;
+    case DS_DOUBLE: return cType == SQL_C_DOUBLE ? fixedCopy<8> : nullptr;
+    case DS_DATE:
+      return cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE ? fixedCopy<6> : nullptr;
+    case DS_CHAR:
+    case DS_STRING: return cType == SQL_C_CHAR ? textCopy : nullptr;
+    case DS_WCHAR:
+    case DS_WSTRING:
+      if (cType == SQL_C_CHAR) return wideToCharCopy;
+      return cType == SQL_C_WCHAR ? wideCopy : nullptr;
+    default: return nullptr;
+  }
+}
