@@ -321,24 +321,56 @@ int _open_cursor(InfSession* s, const char* cursor, const IxrSqlda* input,
   });
 }
 
+namespace {
+
+// The runtime id of a cursor to fetch from, remembered per session: looking the name up
+// for every fetch would cost more than the fetch. 0 when the runtime knows no such cursor.
+int32_t fetchCursorId(InfSession* s, const char* cursor) {
+  if (s->fetchCursorId > 0 && cursor != nullptr && std::strcmp(s->fetchCursorName, cursor) == 0)
+    return s->fetchCursorId;
+  s->fetchCursorId = 0;
+  const int32_t id = ixr_name_id(cursor, IXR_ID_CURSOR);
+  if (id <= 0) return 0;
+  if (cursor != nullptr && std::strlen(cursor) < sizeof s->fetchCursorName) {
+    std::strcpy(s->fetchCursorName, cursor);
+    s->fetchCursorId = id;
+  }
+  return id;
+}
+
+// Runs a fetch on the remembered id; runtime ids are never reused, so an unknown one
+// means the cursor went away (freed, or the database switched) and the name decides
+// afresh.
+template <class Fetch>
+int fetchByName(InfSession* s, const char* cursor, Fetch&& fetch) {
+  const bool remembered = s->fetchCursorId > 0;
+  int32_t id = fetchCursorId(s, cursor);
+  if (id <= 0) return ixr_sqlca()->sqlcode;
+  const int code = fetch(id);
+  if (!remembered || code != IXR_E_NOT_AVAILABLE) return code;
+  s->fetchCursorId = 0;
+  id = fetchCursorId(s, cursor);
+  if (id <= 0) return ixr_sqlca()->sqlcode;
+  return fetch(id);
+}
+
+}  // namespace
+
 int _fetch_cursor(InfSession* s, const char* cursor, IxrSqlda* output,
                   InfErrorList* list) noexcept {
   return runWrapped(s, list, false, [&] {
     IxrSqlda* out = output != nullptr && output->sqld != 0 ? output : nullptr;
-    if (s->fetchCursorId > 0 && cursor != nullptr && std::strcmp(s->fetchCursorName, cursor) == 0) {
-      const int code = ixr_fetch(s->fetchCursorId, out);
-      // Runtime ids are never reused: an unknown one means the cursor went away
-      // (freed, or the database switched), and the name decides afresh.
-      if (code != IXR_E_NOT_AVAILABLE) return code;
-    }
-    s->fetchCursorId = 0;
-    const int32_t id = ixr_name_id(cursor, IXR_ID_CURSOR);
-    if (id <= 0) return ixr_sqlca()->sqlcode;
-    if (cursor != nullptr && std::strlen(cursor) < sizeof s->fetchCursorName) {
-      std::strcpy(s->fetchCursorName, cursor);
-      s->fetchCursorId = id;
-    }
-    return ixr_fetch(id, out);
+    return fetchByName(s, cursor, [&](int32_t id) { return ixr_fetch(id, out); });
+  });
+}
+
+int _fetch_cursor_rows(InfSession* s, const char* cursor, IxrSqlda* output, int32_t rows,
+                       const int32_t* strides, int32_t* fetched, InfErrorList* list) noexcept {
+  *fetched = 0;
+  return runWrapped(s, list, false, [&] {
+    return fetchByName(s, cursor, [&](int32_t id) {
+      return ixr_fetch_rows(id, output, rows, strides, fetched);
+    });
   });
 }
 

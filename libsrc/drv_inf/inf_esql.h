@@ -44,6 +44,9 @@ int _declare_cursor(InfSession* s, const char* stmt, const char* cursor,
 int _open_cursor(InfSession* s, const char* cursor, const IxrSqlda* input,
                  InfErrorList* list) noexcept;
 int _fetch_cursor(InfSession* s, const char* cursor, IxrSqlda* output, InfErrorList* list) noexcept;
+// Up to `rows` rows in one runtime call (ixr_fetch_rows); *fetched counts them.
+int _fetch_cursor_rows(InfSession* s, const char* cursor, IxrSqlda* output, int32_t rows,
+                       const int32_t* strides, int32_t* fetched, InfErrorList* list) noexcept;
 int _close_cursor(InfSession* s, const char* cursor, InfErrorList* list) noexcept;
 int _free_cursor(InfSession* s, const char* cursor, InfErrorList* list) noexcept;
 int _execute_immediate(InfSession* s, const char* text, InfErrorList* list) noexcept;

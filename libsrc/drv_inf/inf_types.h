@@ -167,6 +167,8 @@ struct InfFetchScratch {
   std::vector<IxrLocator> locators;
   std::vector<char> utf8;
   std::vector<char16_t> units;
+  std::vector<int32_t> strides;     // bytes from row to row of each host variable, for a block
+  std::vector<IxrDate> blockDates;  // a block's day numbers, one run per date column
 };
 
 // The agent's cursor record.

@@ -397,6 +397,14 @@ int ixr_open(int32_t cursor, const IxrSqlda* input);
  * entry's host type. A NULL area only advances. */
 int ixr_fetch(int32_t cursor, IxrSqlda* output);
 
+/* FETCH NEXT up to `rows` times in one call: entry j of row r goes to its sqldata
+ * advanced by r * strides[j] bytes and its indicator to sqlind + r. *fetched counts
+ * the rows delivered; sqlerrd[2] says the same. 0 after `rows` rows, IXR_NOTFOUND
+ * when the result ended first, or the error of the row that failed, the rows
+ * before it delivered. */
+int ixr_fetch_rows(int32_t cursor, IxrSqlda* output, int32_t rows, const int32_t* strides,
+                   int32_t* fetched);
+
 /* CLOSE cursor: the cursor stays declared. */
 int ixr_close(int32_t cursor);
 

@@ -557,6 +557,71 @@ IxError fetchProc(Cursor& cur, IxrSqlda* output) {
   return {};
 }
 
+
+enum class FetchStep { Row, End, Error };
+
+// One FETCH NEXT: Row with the values in output, End at the end of the result, or
+// Error with e set. A failed step finishes the cursor; a value that cannot go to its
+// host variable leaves it where it is.
+FetchStep nextRow(Session& s, Cursor& cur, IxrSqlda* output, IxError& e) {
+  if (cur.atEnd) {
+    cur.hasRow = false;
+    return FetchStep::End;
+  }
+  if (cur.proc) {
+    bool row = cur.pending;
+    cur.pending = false;
+    if (!row) {
+      if (IxError bad = procNext(*cur.proc, row)) {
+        e = std::move(bad);
+        finishCursor(cur);
+        return FetchStep::Error;
+      }
+    }
+    if (!row) {
+      cur.atEnd = true;
+      return FetchStep::End;
+    }
+    if (IxError bad = fetchProc(cur, output)) {
+      e = std::move(bad);
+      return FetchStep::Error;
+    }
+    cur.rows++;
+    return FetchStep::Row;
+  }
+  int rc;
+  if (cur.pending) {
+    cur.pending = false;
+    rc = SQLITE_ROW;
+  } else {
+    s.lockTimedOut = false;
+    rc = sqlite3_step(cur.vm);
+  }
+  if (rc != SQLITE_ROW) {
+    cur.hasRow = false;
+    if (rc == SQLITE_DONE) {
+      cur.atEnd = true;
+      return FetchStep::End;
+    }
+    e = fromSqlite(s.db, rc, Op::Read, s.lockTimedOut);
+    finishCursor(cur);
+    return FetchStep::Error;
+  }
+  cur.hasRow = true;
+  if (cur.hasRowid) cur.rowid = sqlite3_column_int64(cur.vm, cur.visible);
+  if (output) {
+    int n = std::min<int>(output->sqld, cur.visible);
+    const ColPlan* plan = cur.plan.data();
+    for (int j = 0; j < n; ++j)
+      if (IxError bad = fetchCol(cur.vm, j, plan[j], output->sqlvar[j])) {
+        e = std::move(bad);
+        return FetchStep::Error;
+      }
+  }
+  cur.rows++;
+  return FetchStep::Row;
+}
+
 }  // namespace
 
 extern "C" {
@@ -747,63 +812,49 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
 int ixr_fetch(int32_t cursor, IxrSqlda* output) {
   Call c("FETCH", nullptr);
   if (!c.ok()) return c.code();
-  Session& s = *c.s;
-  Cursor* cur = cursorById(s, cursor);
+  Cursor* cur = cursorById(*c.s, cursor);
   if (!cur) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
   if (!cur->open) return c.end(ixErr(IXR_E_CURSOR_NOT_OPEN, cur->name));
-  if (cur->atEnd) {
-    cur->hasRow = false;
-    c.ca().sqlcode = IXR_NOTFOUND;
-    return c.endKeep();
+  IxError e;
+  switch (nextRow(*c.s, *cur, output, e)) {
+    case FetchStep::Row: c.ca().sqlerrd[2] = 1; return c.endKeep();
+    case FetchStep::End: c.ca().sqlcode = IXR_NOTFOUND; return c.endKeep();
+    case FetchStep::Error: break;
   }
-  if (cur->proc) {
-    bool row = cur->pending;
-    cur->pending = false;
-    if (!row) {
-      if (auto e = procNext(*cur->proc, row)) {
-        finishCursor(*cur);
-        return c.end(e);
-      }
+  return c.end(e);
+}
+
+int ixr_fetch_rows(int32_t cursor, IxrSqlda* output, int32_t rows, const int32_t* strides,
+                   int32_t* fetched) {
+  if (fetched) *fetched = 0;
+  Call c("FETCH", nullptr);
+  if (!c.ok()) return c.code();
+  if (!output || !strides || !fetched || rows < 0) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
+  Cursor* cur = cursorById(*c.s, cursor);
+  if (!cur) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
+  if (!cur->open) return c.end(ixErr(IXR_E_CURSOR_NOT_OPEN, cur->name));
+  IxError e;
+  FetchStep step = FetchStep::Row;
+  int32_t n = 0;
+  IxrSqlVar* vars = output->sqlvar;
+  const int cols = output->sqld;
+  // Each row moves the host variables on by their strides; they are put back at the end.
+  for (; n < rows; ++n) {
+    step = nextRow(*c.s, *cur, output, e);
+    if (step != FetchStep::Row) break;
+    for (int j = 0; j < cols; ++j) {
+      if (vars[j].sqldata) vars[j].sqldata += strides[j];
+      if (vars[j].sqlind) ++vars[j].sqlind;
     }
-    if (!row) {
-      cur->atEnd = true;
-      c.ca().sqlcode = IXR_NOTFOUND;
-      return c.endKeep();
-    }
-    if (auto e = fetchProc(*cur, output)) return c.end(e);
-    cur->rows++;
-    c.ca().sqlerrd[2] = 1;
-    return c.endKeep();
   }
-  int rc;
-  if (cur->pending) {
-    cur->pending = false;
-    rc = SQLITE_ROW;
-  } else {
-    s.lockTimedOut = false;
-    rc = sqlite3_step(cur->vm);
+  for (int j = 0; j < cols; ++j) {
+    if (vars[j].sqldata) vars[j].sqldata -= static_cast<ptrdiff_t>(n) * strides[j];
+    if (vars[j].sqlind) vars[j].sqlind -= n;
   }
-  if (rc != SQLITE_ROW) {
-    cur->hasRow = false;
-    if (rc == SQLITE_DONE) {
-      cur->atEnd = true;
-      c.ca().sqlcode = IXR_NOTFOUND;
-      return c.endKeep();
-    }
-    IxError e = fromSqlite(s.db, rc, Op::Read, s.lockTimedOut);
-    finishCursor(*cur);
-    return c.end(e);
-  }
-  cur->hasRow = true;
-  if (cur->hasRowid) cur->rowid = sqlite3_column_int64(cur->vm, cur->visible);
-  if (output) {
-    int n = std::min<int>(output->sqld, cur->visible);
-    const ColPlan* plan = cur->plan.data();
-    for (int j = 0; j < n; ++j)
-      if (auto e = fetchCol(cur->vm, j, plan[j], output->sqlvar[j])) return c.end(e);
-  }
-  cur->rows++;
-  c.ca().sqlerrd[2] = 1;
+  *fetched = n;
+  if (step == FetchStep::Error) return c.end(e);
+  c.ca().sqlerrd[2] = n;
+  if (step == FetchStep::End) c.ca().sqlcode = IXR_NOTFOUND;
   return c.endKeep();
 }
 

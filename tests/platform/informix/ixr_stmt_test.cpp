@@ -163,6 +163,52 @@ TEST_F(StmtTest, SeveralCursorsWithChangesWhileOpen) {
   EXPECT_EQ(ixr_fetch(ca, oa.get()), IXR_E_CURSOR_NOT_OPEN);
 }
 
+TEST_F(StmtTest, FetchRowsFillsArraysByStride) {
+  int32_t sid = prepare("sr", "select id, name, qty from t order by id");
+  int32_t cur = ixr_name_id("cr", IXR_ID_NEW_CURSOR);
+  ASSERT_EQ(ixr_declare(cur, "cr", sid), 0);
+  ASSERT_EQ(ixr_open(cur, nullptr), 0);
+  int32_t ids[8] = {};
+  char names[8][12] = {};
+  int16_t qty[8] = {};
+  int16_t ind[3][8] = {};
+  IxrSqlVar vars[3] = {};
+  vars[0] = {IXR_HOST_INT, 0, 4, reinterpret_cast<char*>(ids), ind[0], nullptr, 0, 0, 0};
+  vars[1] = {IXR_HOST_STRING, 0, 12, names[0], ind[1], nullptr, 0, 0, 0};
+  vars[2] = {IXR_HOST_SHORT, 0, 2, reinterpret_cast<char*>(qty), ind[2], nullptr, 0, 0, 0};
+  IxrSqlda out{3, 0, 0, vars};
+  const int32_t strides[3] = {4, 12, 2};
+  int32_t fetched = -1;
+  ASSERT_EQ(ixr_fetch_rows(cur, &out, 3, strides, &fetched), 0) << ixr_sqlca()->sqlerrm;
+  EXPECT_EQ(fetched, 3);
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[2], 3);
+  EXPECT_EQ(ids[2], 3);
+  EXPECT_STREQ(names[1], "pear");
+  EXPECT_EQ(qty[2], 1);
+  // The area is as it was: the next call starts again at the arrays' first row.
+  EXPECT_EQ(vars[1].sqldata, names[0]);
+  EXPECT_EQ(vars[2].sqlind, ind[2]);
+  EXPECT_EQ(ixr_fetch_rows(cur, &out, 3, strides, &fetched), IXR_NOTFOUND);
+  EXPECT_EQ(fetched, 1);
+  EXPECT_STREQ(names[0], "kiwi");
+  EXPECT_EQ(ind[2][0], -1);
+  EXPECT_EQ(ixr_fetch_rows(cur, &out, 3, strides, &fetched), IXR_NOTFOUND);
+  EXPECT_EQ(fetched, 0);
+
+  // A value that does not fit its host variable stops the block at its row, the rows
+  // before it delivered.
+  ASSERT_EQ(exec("update t set qty = 100000 where name = 'fig'"), 0);
+  ASSERT_EQ(ixr_open(cur, nullptr), 0);
+  const int code = ixr_fetch_rows(cur, &out, 4, strides, &fetched);
+  EXPECT_LT(code, 0);
+  EXPECT_EQ(ixr_sqlca()->sqlcode, code);
+  EXPECT_EQ(fetched, 2);
+  EXPECT_EQ(ids[1], 2);
+  EXPECT_EQ(vars[0].sqldata, reinterpret_cast<char*>(ids));
+  EXPECT_EQ(ixr_close(cur), 0);
+  EXPECT_EQ(ixr_fetch_rows(cur, &out, 3, strides, &fetched), IXR_E_CURSOR_NOT_OPEN);
+}
+
 TEST_F(StmtTest, SelectClauses) {
   struct Case {
     const char* sql;
