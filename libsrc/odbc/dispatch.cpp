@@ -81,7 +81,7 @@ RecordDiag record_diag(int32_t kind, void* rec) {
 
 void reset_diag(int32_t kind, void* rec) {
   RecordDiag rd = record_diag(kind, rec);
-  DiagListFree(rd.list);
+  if (rd.list->head != nullptr) DiagListFree(rd.list);
   *rd.errCode = 0;
 }
 

@@ -1,5 +1,7 @@
 // critsec.h -- critical sections: recursive locks owned by the thread that entered them, and
-// the ownerless kind that one thread enters and another leaves.
+// the ownerless kind that one thread enters and another leaves. A section that is free, or
+// held by the calling thread, is entered and left with one atomic operation each; only a
+// thread that must wait touches the mutex.
 // A section is a plain value embedded in its owner's record; it must be initialised before use
 // and deleted before its memory goes away.
 // Threading: the recursive kind must be left by the thread that entered it (leaving it from
@@ -14,10 +16,11 @@
 #include <cstdint>
 
 struct CRITICAL_SECTION {
-  pthread_mutex_t mutex;  // recursive kind: the lock itself; ownerless kind: guards owner/count
-  pthread_cond_t freed;   // ownerless kind: signalled when count returns to 0
-  uint32_t owner;         // ownerless kind: thread id of the holder, 0 when free
-  int32_t count;          // ownerless kind: entries by the holder not yet left
+  pthread_mutex_t mutex;  // where waiters sleep; never held across a section's use
+  pthread_cond_t freed;   // signalled when the section is left while a thread waits
+  uintptr_t owner;        // the holder's thread number (never reused), 0 when free; atomic
+  int32_t count;          // entries by the holder not yet left
+  int32_t waiters;        // threads waiting for the section; atomic
   int32_t kind;           // 0 not initialised (or deleted), 1 recursive, 2 ownerless
 };
 
