@@ -9,6 +9,8 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include <map>
@@ -20,11 +22,56 @@
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    for (const Run& r : runs) {
+      times[r.benchmark_name()] = r.GetAdjustedRealTime();
+      if (r.run_type != Run::RT_Iteration) continue;
+      const std::string& name = r.run_name.function_name;
+      real[name].push_back(r.GetAdjustedRealTime());
+      cpu[name].push_back(r.GetAdjustedCPUTime());
+    }
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> times;
+  // Each repetition's time per iteration, in order, by benchmark name without suffixes.
+  std::map<std::string, std::vector<double>> real;
+  std::map<std::string, std::vector<double>> cpu;
 };
+
+// The ratio of one benchmark to another over their repetitions, pairing the i-th of
+// each: its median and range. On a loaded machine the processor time is the steadier
+// figure; both are kept.
+struct RatioSpread {
+  double median = 0;
+  double low = 0;
+  double high = 0;
+  bool ok = false;
+};
+
+inline RatioSpread RatioOf(const std::map<std::string, std::vector<double>>& t,
+                           const std::string& a, const std::string& b) {
+  RatioSpread out;
+  auto x = t.find(a), y = t.find(b);
+  if (x == t.end() || y == t.end()) return out;
+  std::vector<double> r;
+  for (size_t i = 0; i < x->second.size() && i < y->second.size(); ++i)
+    if (y->second[i] > 0) r.push_back(x->second[i] / y->second[i]);
+  if (r.empty()) return out;
+  std::sort(r.begin(), r.end());
+  const size_t n = r.size();
+  out.median = n % 2 ? r[n / 2] : (r[n / 2 - 1] + r[n / 2]) / 2;
+  out.low = r.front();
+  out.high = r.back();
+  out.ok = true;
+  return out;
+}
+
+// "1.23 [1.10-1.40]", or "-" without figures.
+inline std::string FormatRatio(const RatioSpread& r) {
+  if (!r.ok) return "-";
+  char text[48];
+  std::snprintf(text, sizeof text, "%.2f [%.2f-%.2f]", r.median, r.low, r.high);
+  return text;
+}
 
 // Copies a text column of the current row into a fixed buffer, as an application would.
 inline void copyText(sqlite3_stmt* st, int col, char* buf, size_t cap) {

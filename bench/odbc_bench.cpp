@@ -3,15 +3,22 @@
 // same work on the same data: fetching 1,000,000 rows of INTEGER, VARCHAR(20),
 // DECIMAL(10,2), DATE and FLOAT (bound columns one row at a time, rowsets of 1000,
 // SQLGetData), inserting 100,000 rows with parameter arrays of 1000, and the peak
-// memory of a forward-only fetch as the row count grows. Prints each ratio at the end.
-// Both driver libraries are measured; the plain side produces the same C values
+// memory of a forward-only fetch as the row count grows. Each benchmark runs in
+// repetitions; at the end a table gives, road by road and both driver libraries side by
+// side, the median ratio to plain SQLite with its range over the repetitions, of the
+// processor time and of the elapsed time. The plain side produces the same C values
 // (date structs from the stored day numbers, decimal text).
+// `--rows N` fetches N rows (and inserts N / 10). `--callgrind NAME` runs the named
+// benchmark's work once more after one warming pass, with callgrind's instrumentation
+// on for that pass only (bench/callgrind.sh turns its count into instructions per row).
 
 #include <benchmark/benchmark.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
+#include <valgrind/callgrind.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,8 +34,8 @@
 
 namespace {
 
-constexpr int kFetchRows = 1000000;
-constexpr int kInsertRows = 100000;
+int kFetchRows = 1000000;
+int kInsertRows = 100000;
 constexpr int kArray = 1000;
 
 std::string g_root;
@@ -155,27 +162,33 @@ sqlite3* plainOpen(const std::string& file) {
   return db;
 }
 
+// One pass of the plain side over the whole table; answers the number of rows.
+int64_t plainFetchPass(sqlite3_stmt* st, int64_t* sum) {
+  Row row;
+  int64_t n = 0;
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    row.i = sqlite3_column_int(st, 0);
+    copyText(st, 1, row.v, sizeof row.v);
+    copyText(st, 2, row.d, sizeof row.d);
+    int16_t mdy[3];
+    ixr_date_to_mdy(sqlite3_column_int(st, 3), mdy);
+    row.dt = {mdy[2], static_cast<SQLUSMALLINT>(mdy[0]), static_cast<SQLUSMALLINT>(mdy[1])};
+    row.f = sqlite3_column_double(st, 4);
+    *sum += touch(row);
+    ++n;
+  }
+  sqlite3_reset(st);
+  return n;
+}
+
 void BM_PlainFetch(benchmark::State& state) {
   sqlite3* db = plainOpen(g_dbFile);
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db, kSelect, -1, &st, nullptr)) die("sqlite prepare");
-  Row row;
   for (auto _ : state) {
-    int64_t n = 0, sum = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      row.i = sqlite3_column_int(st, 0);
-      copyText(st, 1, row.v, sizeof row.v);
-      copyText(st, 2, row.d, sizeof row.d);
-      int16_t mdy[3];
-      ixr_date_to_mdy(sqlite3_column_int(st, 3), mdy);
-      row.dt = {mdy[2], static_cast<SQLUSMALLINT>(mdy[0]), static_cast<SQLUSMALLINT>(mdy[1])};
-      row.f = sqlite3_column_double(st, 4);
-      sum += touch(row);
-      ++n;
-    }
-    if (n != kFetchRows) die("sqlite row count");
+    int64_t sum = 0;
+    if (plainFetchPass(st, &sum) != kFetchRows) die("sqlite row count");
     benchmark::DoNotOptimize(sum);
-    sqlite3_reset(st);
   }
   sqlite3_finalize(st);
   sqlite3_close(db);
@@ -242,16 +255,22 @@ void BM_OdbcInsert(benchmark::State& state, const char* dsn) {
 }
 
 // The same rows into a table of the same storage form in a file of its own.
-void BM_PlainInsert(benchmark::State& state) {
-  std::string file = g_root + "/plain_insert.db";
-  sqlite3* db = plainOpen(file);
-  sqlite3_exec(db, "CREATE TABLE ins (i INTEGER, v TEXT COLLATE RTRIM, d TEXT, dt INTEGER, f REAL)",
-               nullptr, nullptr, nullptr);
+struct PlainInsert {
+  sqlite3* db = nullptr;
   sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db, "INSERT INTO ins VALUES (?, ?, ?, ?, ?)", -1, &st, nullptr))
-    die("sqlite prepare");
-  char v[24], d[24];
-  for (auto _ : state) {
+  PlainInsert() {
+    db = plainOpen(g_root + "/plain_insert.db");
+    sqlite3_exec(db, "CREATE TABLE ins (i INTEGER, v TEXT COLLATE RTRIM, d TEXT, dt INTEGER, f REAL)",
+                 nullptr, nullptr, nullptr);
+    if (sqlite3_prepare_v2(db, "INSERT INTO ins VALUES (?, ?, ?, ?, ?)", -1, &st, nullptr))
+      die("sqlite prepare");
+  }
+  ~PlainInsert() {
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+  }
+  void pass() {
+    char v[24], d[24];
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     for (int k = 0; k < kInsertRows; ++k) {
       rowText(k, v, sizeof v, d, sizeof d);
@@ -268,13 +287,75 @@ void BM_PlainInsert(benchmark::State& state) {
       sqlite3_reset(st);
     }
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  void empty() { sqlite3_exec(db, "DELETE FROM ins", nullptr, nullptr, nullptr); }
+};
+
+void BM_PlainInsert(benchmark::State& state) {
+  PlainInsert p;
+  for (auto _ : state) {
+    p.pass();
     state.PauseTiming();
-    sqlite3_exec(db, "DELETE FROM ins", nullptr, nullptr, nullptr);
+    p.empty();
     state.ResumeTiming();
   }
-  sqlite3_finalize(st);
-  sqlite3_close(db);
   state.SetItemsProcessed(state.iterations() * kInsertRows);
+}
+
+// The work of one benchmark by name, run twice: the second pass alone is counted, so
+// that the figure is the steady state (caches warm, storage laid out). 0, or 1 for an
+// unknown name.
+int callgrindPass(const std::string& name) {
+  const auto counted = [](auto&& pass) {
+    pass();
+    CALLGRIND_ZERO_STATS;
+    CALLGRIND_START_INSTRUMENTATION;
+    pass();
+    CALLGRIND_STOP_INSTRUMENTATION;
+    CALLGRIND_DUMP_STATS;
+  };
+  int64_t sum = 0;
+  if (name == "plain_sqlite/fetch") {
+    sqlite3* db = plainOpen(g_dbFile);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, kSelect, -1, &st, nullptr)) die("sqlite prepare");
+    counted([&] { plainFetchPass(st, &sum); });
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return 0;
+  }
+  if (name == "plain_sqlite/insert") {
+    PlainInsert p;
+    counted([&] {
+      p.empty();
+      p.pass();
+    });
+    return 0;
+  }
+  const std::string build = name.substr(0, name.find('/'));
+  const char* dsn = build == "kesdrvw" ? "kes_w" : build == "kesdrva" ? "kes_a" : nullptr;
+  if (dsn == nullptr) return 1;
+  const std::string road = name.substr(name.find('/') + 1);
+  Session s(dsn);
+  if (road == "insert_arrays_1000") {
+    counted([&] {
+      s.exec("DELETE FROM ins");
+      insertRows(s, "ins", kInsertRows);
+    });
+    return 0;
+  }
+  const struct {
+    const char* name;
+    Road road;
+  } roads[] = {{"fetch_bound_rowset_1", Road::Bound},
+               {"fetch_rowset_1000", Road::Rowset},
+               {"fetch_getdata", Road::GetData}};
+  for (const auto& r : roads)
+    if (road == r.name) {
+      counted([&] { odbcFetch(s, r.road, kSelect, &sum); });
+      return 0;
+    }
+  return 1;
 }
 
 // A fresh process of this program reads the first N rows one at a time on a
@@ -312,9 +393,37 @@ void BM_OdbcFetchPeakMemory(benchmark::State& state, const char* dsn) {
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--peak-child") == 0)
     return peakChild(argv[2], std::atol(argv[3]));
-  benchmark::Initialize(&argc, argv);
+  std::string callgrind;
+  // Our own options first; the rest are Google Benchmark's.
+  int kept = 1;
+  for (int k = 1; k < argc; ++k) {
+    if (std::strcmp(argv[k], "--rows") == 0 && k + 1 < argc) {
+      kFetchRows = std::max(kArray, std::atoi(argv[++k]) / kArray * kArray);
+      kInsertRows = std::max(kArray, kFetchRows / 10 / kArray * kArray);
+    } else if (std::strcmp(argv[k], "--callgrind") == 0 && k + 1 < argc) {
+      callgrind = argv[++k];
+    } else {
+      argv[kept++] = argv[k];
+    }
+  }
+  argc = kept;
   setUp();
   loadTables();
+  if (!callgrind.empty()) {
+    const int rc = callgrindPass(callgrind);
+    if (rc != 0) std::fprintf(stderr, "odbc_bench: no benchmark %s\n", callgrind.c_str());
+    std::error_code ec;
+    std::filesystem::remove_all(g_root, ec);
+    return rc;
+  }
+  // Five repetitions unless the command line says otherwise: enough for a median.
+  std::vector<char*> args(argv, argv + argc);
+  std::string reps = "--benchmark_repetitions=5";
+  bool repsGiven = false;
+  for (char* a : args) repsGiven = repsGiven || std::strncmp(a, "--benchmark_repetitions", 23) == 0;
+  if (!repsGiven) args.push_back(reps.data());
+  int n = static_cast<int>(args.size());
+  benchmark::Initialize(&n, args.data());
   const struct {
     const char* name;
     const char* dsn;
@@ -336,27 +445,28 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark((std::string(b.name) + "/insert_arrays_1000").c_str(),
                                  BM_OdbcInsert, b.dsn)
         ->Unit(benchmark::kMillisecond);
-  for (const auto& b : builds)
-    benchmark::RegisterBenchmark((std::string(b.name) + "/fetch_peak_memory").c_str(),
-                                 BM_OdbcFetchPeakMemory, b.dsn)
-        ->Arg(10000)
-        ->Arg(100000)
-        ->Arg(1000000)
-        ->Iterations(1)
-        ->Unit(benchmark::kMillisecond);
+  for (const auto& b : builds) {
+    auto* peak = benchmark::RegisterBenchmark((std::string(b.name) + "/fetch_peak_memory").c_str(),
+                                              BM_OdbcFetchPeakMemory, b.dsn);
+    for (long rows = 10000; rows <= kFetchRows; rows *= 10) peak->Arg(rows);
+    peak->Iterations(1)->Repetitions(1)->Unit(benchmark::kMillisecond);
+  }
 
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  auto ratio = [&](const std::string& name, const std::string& base) {
-    auto a = reporter.times.find(name), b = reporter.times.find(base);
-    if (a != reporter.times.end() && b != reporter.times.end() && b->second > 0)
-      std::printf("ratio %-34s / %-19s = %.2f\n", name.c_str(), base.c_str(),
-                  a->second / b->second);
-  };
-  for (const auto& b : builds) {
-    for (const auto& r : roads)
-      ratio(std::string(b.name) + "/fetch_" + r.name, "plain_sqlite/fetch");
-    ratio(std::string(b.name) + "/insert_arrays_1000", "plain_sqlite/insert");
+  std::printf("\n%-22s %-20s | %-22s %-22s | %-22s %-22s\n", "ratio to plain SQLite", "",
+              "kesdrvw cpu", "kesdrvw real", "kesdrva cpu", "kesdrva real");
+  std::vector<std::pair<std::string, std::string>> lines;
+  for (const auto& r : roads) lines.emplace_back(std::string("fetch_") + r.name, "plain_sqlite/fetch");
+  lines.emplace_back("insert_arrays_1000", "plain_sqlite/insert");
+  for (const auto& [road, base] : lines) {
+    std::printf("%-22s %-20s", road.c_str(), base.c_str());
+    for (const auto& b : builds) {
+      const std::string name = std::string(b.name) + "/" + road;
+      std::printf(" | %-22s %-22s", FormatRatio(RatioOf(reporter.cpu, name, base)).c_str(),
+                  FormatRatio(RatioOf(reporter.real, name, base)).c_str());
+    }
+    std::printf("\n");
   }
   std::error_code ec;
   std::filesystem::remove_all(g_root, ec);

@@ -28,9 +28,15 @@ inline void odbcCheck(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h, const char* w
 // odbcinst.ini and odbc.ini in root with the data sources kes_w (Unicode build) and
 // kes_a (ANSI build) on the database b@bench, each with the extra lines given, and
 // the environment pointing the Driver Manager at them.
+// KES_BENCH_DRIVER_W and KES_BENCH_DRIVER_A name other driver libraries to measure
+// (an earlier build, say) in place of the ones built with the benchmark.
 inline void WriteOdbcConfig(const std::string& root, const char* dsnLines) {
-  std::ofstream(root + "/odbcinst.ini") << "[Kestrane W]\nDriver=" KES_DRIVER_W "\nThreading=0\n\n"
-                                        << "[Kestrane A]\nDriver=" KES_DRIVER_A "\nThreading=0\n";
+  const char* w = getenv("KES_BENCH_DRIVER_W");
+  const char* a = getenv("KES_BENCH_DRIVER_A");
+  std::ofstream(root + "/odbcinst.ini") << "[Kestrane W]\nDriver=" << (w ? w : KES_DRIVER_W)
+                                        << "\nThreading=0\n\n"
+                                        << "[Kestrane A]\nDriver=" << (a ? a : KES_DRIVER_A)
+                                        << "\nThreading=0\n";
   std::ofstream(root + "/odbc.ini") << "[ODBC Data Sources]\nkes_w=Kestrane W\nkes_a=Kestrane A\n\n"
                                     << "[kes_w]\nDriver=Kestrane W\nDatabase=b@bench\n"
                                     << dsnLines << "\n"

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Instructions per row of each road of odbc_bench under callgrind: a load-independent
+# figure beside the timed ratios. Each road runs in a process of its own on a small
+# table (ROWS, 20000 by default); only its second pass is counted.
+# Usage: bench/callgrind.sh [build dir, default build/release] [rows]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+rows=${2:-20000}
+bench=$build/bench/odbc_bench
+out=$(mktemp -d /tmp/kes_callgrind_XXXXXX)
+trap 'rm -rf "$out"' EXIT
+inserts=$(( rows / 10 / 1000 * 1000 ))
+(( inserts >= 1000 )) || inserts=1000
+printf '%-34s %14s %12s\n' road instructions per_row
+for name in plain_sqlite/fetch kesdrvw/fetch_bound_rowset_1 kesdrvw/fetch_rowset_1000 \
+            kesdrvw/fetch_getdata kesdrva/fetch_bound_rowset_1 kesdrva/fetch_rowset_1000 \
+            kesdrva/fetch_getdata plain_sqlite/insert kesdrvw/insert_arrays_1000 \
+            kesdrva/insert_arrays_1000; do
+  file=$out/$(echo "$name" | tr / _)
+  valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$file.%p" \
+    "$bench" --rows "$rows" --callgrind "$name" >/dev/null 2>"$file.log" || {
+      echo "$name: failed (see $file.log)" >&2; continue; }
+  # The dump made at the end of the counted pass is the one with a part number.
+  ir=$(grep -h '^totals:' "$file".*.1 2>/dev/null | awk '{print $2}' | head -n 1)
+  n=$rows
+  [[ $name == *insert* ]] && n=$inserts
+  printf '%-34s %14s %12.0f\n' "$name" "${ir:-?}" "$(echo "${ir:-0} / $n" | bc -l)"
+done
