@@ -1,7 +1,7 @@
 // paramdesc.cpp -- the parameter describer: finds, for each parameter marker
 // of a statement, the column or expression it is compared with, assigned to
 // or inserted into, and writes probe queries whose result columns have those
-// types, one per query specification or statement.
+// types, one per SELECT block or statement.
 // Clauses are found by the tree's shape, so that a subquery in a select list
 // never lends the query its WHERE clause.
 // Owns everything the record points to but pd_default.
@@ -286,7 +286,7 @@ int32_t Describer::querySpec(ParseNode* spec) {
   return probe(w);
 }
 
-// Every query specification of a UNION chain, one probe each.
+// Every SELECT block of a UNION chain, one probe each.
 int32_t Describer::select(ParseNode* spec) {
   if (spec == nullptr || spec->type != PN_QUERY_SPEC) return ERR_GENERAL;
   while (spec != nullptr) {

@@ -72,7 +72,7 @@ ParseNode* tableExprOf(const ParseNode* spec) {
   return te != nullptr && te->type == PN_TABLE_EXPR ? te : nullptr;
 }
 
-// The query specification a UNION clause's option holds, or null.
+// The SELECT block a UNION clause's option holds, or null.
 ParseNode* unionSpec(const ParseNode* unionOpt) {
   if (unionOpt == nullptr || unionOpt->childCount == 0) return nullptr;
   ParseNode* un = unionOpt->firstChild;
