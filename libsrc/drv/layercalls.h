@@ -142,6 +142,16 @@ bool INF_CursorView(DrvHandle hCursor, InfCursorView* out);
 // true when hConn names a connection of the agent.
 bool INF_ConnExists(DrvHandle hConn);
 
+// The cursor layer runs its own statements on auxiliary agent cursors; their
+// diagnostics must reach the application through the user's cursor.
+// Moves every error of cursor `from`, in order, to the end of the list of
+// cursor `to` (emptied first when `replace`). Nothing for an unknown handle.
+void INF_CursorMoveErrors(DrvHandle from, DrvHandle to, int32_t replace);
+// Records a driver error code on the cursor as its latest failure.
+void INF_CursorSetError(DrvHandle hCursor, int32_t drvCode);
+// 1: the cursor's errors accumulate until moved; 0: each failure replaces them.
+void INF_CursorKeepErrors(DrvHandle hCursor, uint32_t keep);
+
 // Called before a SetPos update or add runs, with the operation and its row
 // Dataset stored in the context: ERR_NEED_DAE when some of its cells are marked
 // DS_IND_DAE (the SetPos then waits for the agent's ParamData to resume it), 0

@@ -17,8 +17,12 @@
 
 #include "drv/drvops.h"
 
-struct KS;  // the keyset of a keyset-driven or mixed cursor
-struct SS;  // the static result set of a static cursor
+struct KS;            // the keyset of a keyset-driven or mixed cursor
+struct SS;            // the static result set of a static cursor
+struct SCR_Analysis;  // an analysed statement (cursor layer)
+struct DSC;           // a dataset cache (cursor layer)
+struct RVC;           // the row-version context of a dynamic cursor (cursor layer)
+struct DynArray;      // util/dynarray.h
 
 // Cursor types and the special positions without a current rowset.
 inline constexpr int32_t SCS_FORWARD_ONLY = 0;
@@ -32,6 +36,8 @@ inline constexpr int32_t SCS_START_UNKNOWN = -1;
 
 // sc_flags bits.
 inline constexpr uint16_t SCS_F_ROWSET_CHANGED = 0x1;
+inline constexpr uint16_t SCS_F_KEY_ORDER = 0x2;      // sc_analysis has the key ORDER BY
+inline constexpr uint16_t SCS_F_KEYED_SELECT = 0x4;   // sc_hCursor holds the keyed row SELECT
 inline constexpr uint16_t SCS_F_PARAMS_KEPT = 0x8;
 inline constexpr uint16_t SCS_F_CURSOR_TYPE_SET = 0x40;
 inline constexpr uint16_t SCS_F_STATIC_LOADED = 0x80;
@@ -111,6 +117,17 @@ struct SCS {
   uint32_t sc_wideAgent;      // (cursor)
   int16_t sc_maxOrderByCols;  // (cursor)
   uint32_t sc_deferLong;      // (cursor) set by the agent's cursor allocation
+  // The cursor layer's analysis of the statement (cursor copy only; all owned
+  // and made by the layer's SCS_InitCursor):
+  DynArray* sc_tables;             // TblDesc of the SELECT's tables, resolved by the catalog
+  DynArray* sc_tableCols;          // ColDesc of every column of those tables
+  DynArray* sc_orderBy;            // OrderByItem of the ORDER BY
+  DynArray* sc_selectCols;         // ColDesc of the select list, all-columns items expanded
+  SCR_Analysis* sc_analysis;       // the user's statement (sa_generated: the text built on it)
+  SCR_Analysis* sc_auxAnalysis;    // the statement prepared on sc_auxCursor
+  SCR_Analysis* sc_aux2Analysis;   // the statement prepared on sc_auxCursor2
+  DSC* sc_cache;                   // old values of a static cursor under value concurrency
+  RVC* sc_rvc;                     // row versions (dynamic cursors); made and freed by rvc.cpp
 };
 
 // An ODBC SQLGetInfo item of the back end through rec's DRV_GetInfo: the

@@ -480,6 +480,28 @@ bool INF_CursorView(DrvHandle hCursor, InfCursorView* out) {
 
 bool INF_ConnExists(DrvHandle hConn) { return InfConnLookup(hConn) != nullptr; }
 
+void INF_CursorMoveErrors(DrvHandle from, DrvHandle to, int32_t replace) {
+  InfCursor* src = InfCursorLookup(from);
+  InfCursor* dst = InfCursorLookup(to);
+  if (src == nullptr || dst == nullptr || src == dst) return;
+  if (replace != 0) ErrListClear(&dst->errors);
+  InfError* e = src->errors.head;
+  src->errors.head = nullptr;
+  while (e != nullptr) {
+    InfError* next = e->next;
+    ErrListAppend(&dst->errors, e);
+    e = next;
+  }
+}
+
+void INF_CursorSetError(DrvHandle hCursor, int32_t drvCode) {
+  if (InfCursor* cur = InfCursorLookup(hCursor); cur != nullptr) ErrListSetCode(&cur->errors, drvCode);
+}
+
+void INF_CursorKeepErrors(DrvHandle hCursor, uint32_t keep) {
+  if (InfCursor* cur = InfCursorLookup(hCursor); cur != nullptr) cur->errors.keep = keep;
+}
+
 int32_t INF_GetCursorName(DrvHandle hCursor, char* buf, uint16_t bufSize, int16_t* outLen) {
   InfCursor* cur = InfCursorLookup(hCursor);
   if (cur == nullptr) return ERR_ARGUMENT;

@@ -17,6 +17,7 @@
 #include "drv/layercalls.h"
 #include "drv/rowstatus.h"
 #include "drv/scs.h"
+#include "scrs/ks.h"
 #include "scrs/scs_p.h"
 #include "scrs/ss.h"
 
@@ -53,6 +54,34 @@ void free_dataset(Dataset** ds) {
   *ds = nullptr;
 }
 
+SCR_Analysis* new_analysis() {
+  auto* a = static_cast<SCR_Analysis*>(std::calloc(1, sizeof(SCR_Analysis)));
+  if (a != nullptr) SCR_AnalysisInit(a);
+  return a;
+}
+
+void free_analysis(SCR_Analysis** a) {
+  if (*a == nullptr) return;
+  SCR_AnalysisFree(*a);
+  std::free(*a);
+  *a = nullptr;
+}
+
+// The analysis state an agent cursor's context carries besides the record.
+int32_t alloc_analysis_state(SCS* scs) {
+  scs->sc_analysis = new_analysis();
+  scs->sc_auxAnalysis = new_analysis();
+  scs->sc_aux2Analysis = new_analysis();
+  scs->sc_cache = static_cast<DSC*>(std::calloc(1, sizeof(DSC)));
+  if (scs->sc_analysis == nullptr || scs->sc_auxAnalysis == nullptr ||
+      scs->sc_aux2Analysis == nullptr || scs->sc_cache == nullptr)
+    return ERR_MEMORY;
+  DSC_Init(scs->sc_cache);
+  return KS_Create(&scs->sc_keyset);
+}
+
+void free_tables(DynArray** tables) { DynArrayFree(tables, SCR_TableEntryFree); }
+
 }  // namespace
 
 int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord* drv, void* owner) {
@@ -66,6 +95,7 @@ int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord*
     return ERR_MEMORY;
   }
   scs->sc_longValues = longs;
+  if (int32_t rc = alloc_analysis_state(scs); rc != 0) return rc;
 
   int32_t v = 0;
   if (agent_int(drv, hConn, DRVP_PARAM_OP, &v) && v != 0) scs->sc_info04 = 1;
@@ -94,11 +124,22 @@ int32_t SCS_InitCursor(SCS* scs, uint32_t hCursor, uint32_t hConn, DriverRecord*
 }
 
 void SCS_FreeCursor(SCS* scs) {
+  KS_Free(&scs->sc_keyset);
   SS_Free(&scs->sc_staticSet);
+  free_tables(&scs->sc_tables);
+  DynArrayFree(&scs->sc_tableCols, nullptr);
+  DynArrayFree(&scs->sc_orderBy, nullptr);
+  DynArrayFree(&scs->sc_selectCols, nullptr);
   free_dataset(&scs->sc_params);
+  if (scs->sc_cache != nullptr) DSC_Close(scs->sc_cache);
+  std::free(scs->sc_cache);
+  scs->sc_cache = nullptr;
   free_dataset(&scs->sc_optValues);
   std::free(scs->sc_sqlText);
   scs->sc_sqlText = nullptr;
+  free_analysis(&scs->sc_analysis);
+  free_analysis(&scs->sc_auxAnalysis);
+  free_analysis(&scs->sc_aux2Analysis);
   DriverRecord* drv = scs->sc_driver;
   for (uint32_t* aux : {&scs->sc_auxCursor, &scs->sc_auxCursor2}) {
     if (*aux != 0 && drv != nullptr) (void)drv->ops->DRV_EndCursor(*aux);

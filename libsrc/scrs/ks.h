@@ -1,0 +1,211 @@
+#pragma once
+// ks.h -- the keyset and everything the cursor layer keys rows by: the KS
+// record, the key columns found through the catalog (with a per-connection
+// cache), the catalog metadata of the cursor's tables, the statement analysis
+// that decides which cursor a SELECT can have, the generated key statements
+// (key select list, key ORDER BY, key WHERE of OR-groups and the parameter row
+// that feeds it), the keyset load, and the keyset-driven rowset fetch with its
+// concurrency.
+// A KS belongs to one cursor context (sc_keyset) and owns its key Dataset,
+// its row statuses, its key-column array and its cache; generated texts are
+// kept in the sa_generated field of the analysis they were built on.
+// Every routine answers a driver error code (0 success) unless it says
+// otherwise; errors of the auxiliary cursors stay there until
+// scs_p_ClearAuxDiags moves them to the user's cursor.
+// Threading: used inside calls on the cursor's connection, one at a time.
+
+#include <cstdint>
+
+#include "drv/drvops.h"
+#include "drv/scs.h"
+#include "scrs/dsc.h"
+#include "scrs/scr_analyse.h"
+#include "util/dynarray.h"
+
+struct RowStatusTable;
+
+struct KS {
+  uint16_t* rowStatus;  // one SCS_RowStatus per keyset row (keyset) or window row
+  Dataset* keys;        // key values: one column per key column, one row per key
+  int32_t windowStart;  // 0-based keyset row of keys' row 0; -1 after a fill that spilled
+  uint8_t tableCount;   // tables of the SELECT; key names are qualified above 1
+  DynArray* keyCols;    // ColDesc, the order every generated statement lists them in
+  DSC cache;            // the whole keyset of a keyset-driven cursor
+  int32_t rowStatusCount;  // entries of rowStatus
+};
+
+// The identifier case values of SQLGetInfo.
+inline constexpr uint32_t SCS_CASE_UPPER = 1;
+inline constexpr uint32_t SCS_CASE_LOWER = 2;
+inline constexpr uint32_t SCS_CASE_SENSITIVE = 3;
+inline constexpr uint32_t SCS_CASE_MIXED = 4;
+
+// sc_aux2Prepared bits.
+inline constexpr uint16_t SCS_AUX2_KEY_SELECT = 0x10;  // key re-select on sc_auxCursor2
+inline constexpr uint16_t SCS_AUX2_OLD_VALUES = 0x20;  // old-value SELECT on sc_auxCursor2
+
+// sc_analysisFlags of a statement that is no SELECT.
+inline constexpr uint16_t SCS_NOT_SELECT = 512;
+
+// Key names longer than this are cut.
+inline constexpr uint32_t kKeyNameMax = 508;
+
+// ---------------------------------------------------------------------------
+// The keyset record.
+
+// 0, ERR_GENERAL without an out pointer, ERR_MEMORY with nothing allocated.
+[[nodiscard]] int32_t KS_Create(KS** out);
+void KS_Free(KS** ks);
+// KS_Reset and the key columns.
+void KS_Close(KS* ks);
+// Drops keys, statuses and cache files; key columns and table count stay.
+void KS_Reset(KS* ks);
+
+// ---------------------------------------------------------------------------
+// Generated statements. Each plants one placeholder in the analysis and
+// splices the generated piece there as plain text (the user's text may hold
+// any byte, template markers included) into sa_generated.
+
+// The select list becomes the key columns.
+[[nodiscard]] int32_t KS_KeySelect(SCR_Analysis* a, KS* ks);
+// WHERE ( k1 = ? AND k2 = ? OR ... ) [AND (own condition)], `groups` groups.
+[[nodiscard]] int32_t KS_KeyWhere(SCR_Analysis* a, KS* ks, uint32_t groups);
+// The key columns not already sorted on join the ORDER BY (within
+// sc_maxOrderByCols when it is set).
+[[nodiscard]] int32_t KS_KeyOrderBy(SCR_Analysis* a, SCS* scs);
+// Puts `piece` where the analysis' placeholder stands in its regenerated text
+// and keeps the result in sa_generated. ERR_GENERAL without a placeholder.
+[[nodiscard]] int32_t scs_p_SplicePiece(SCR_Analysis* a, const char* piece);
+// Analyses `text` into a (no flag analysis, sc_keepQualifier); a failure is
+// logged with the text and the parser's message.
+[[nodiscard]] int32_t scs_p_Reanalyse(SCS* scs, SCR_Analysis* a, const char* text);
+
+// One parameter row of `groups` groups out of `rows` source rows from `first`
+// (the last used row repeats in the remaining groups). addTerminator widens
+// character values by a terminator, trimFixed cuts fixed-width ones to their
+// length; dropNullColumns leaves out every column NULL in any used row,
+// counting them in *droppedCount and flagging them in *nullColumns (owned by
+// the caller, free()).
+[[nodiscard]] int32_t KS_RowsToParamRow(Dataset* source, uint32_t first, uint32_t groups,
+                                        uint32_t rows, Dataset** out, int addTerminator,
+                                        int trimFixed, int dropNullColumns,
+                                        int16_t* droppedCount, int16_t** nullColumns);
+
+// ---------------------------------------------------------------------------
+// Keyset load and key re-select.
+
+// Runs the user's SELECT ordered by the keys with the keys as its select
+// list on sc_auxCursor and keeps every key; sc_rowCount := the number of keys.
+[[nodiscard]] int32_t KS_GetKeySet_KSD(SCS* scs);
+// The keys of keyRows rows [first, first + sc_rowsetSize) that still find a
+// row, in key order, into a new *out (handed out even when a later block fails).
+[[nodiscard]] int32_t KS_FetchRowsByKeys(SCS* scs, Dataset* keyRows, int32_t first, Dataset** out);
+
+// ---------------------------------------------------------------------------
+// Key columns (special columns, then the first unique index, then the primary
+// key), cached per agent connection by the digest of the tables.
+
+// ERR_NO_KEY_COLUMNS when some table has none.
+[[nodiscard]] int32_t KS_GetKeyColDescs(SCS* scs, DynArray* tables);
+[[nodiscard]] int32_t KS_GetKeyColDescs_SpCols(SCS* scs, TblDesc* tables, int32_t count,
+                                               int32_t* keyFound);
+[[nodiscard]] int32_t KS_GetKeyColDescs_Stats(SCS* scs, TblDesc* tables, int32_t count,
+                                              int32_t* keyFound);
+// keyFound may be null: every table is asked and nothing is flagged.
+[[nodiscard]] int32_t KS_GetKeyColDescs_PKeys(SCS* scs, TblDesc* tables, int32_t count,
+                                              int32_t* keyFound);
+// The 16-byte digest of the tables' qualifier, owner and name, each followed
+// by a separator so that different splits of the same bytes differ.
+void KS_TablesDigest(const TblDesc* tables, int32_t count, unsigned char digest[16]);
+
+// The key-column cache of one agent connection (created by SCS_Connect,
+// freed by SCS_EndConnect).
+struct KeyColCache;
+[[nodiscard]] KeyColCache* KeyColCacheNew();
+void KeyColCacheFree(KeyColCache* cache);
+// The cache of the connection; null for a connection not made through the layer.
+KeyColCache* scs_p_KeyColCache(DrvHandle hConn);
+
+// ---------------------------------------------------------------------------
+// Catalog metadata of the cursor's tables.
+
+// Resolves every table reference in place (ERR_TABLE_NOT_FOUND, also left on
+// the user's cursor, or ERR_DUP_TABLE).
+[[nodiscard]] int32_t scs_p_GetTblDescs(SCS* scs, TblDesc* tables, int32_t count);
+// Appends one ColDesc per column of each table.
+[[nodiscard]] int32_t scs_p_GetTblColDescs(SCS* scs, TblDesc* tables, int32_t count,
+                                           int skipLong, DynArray* out);
+// The select list with its all-columns items expanded; the raw items go to
+// *rawItems when asked (DynArrayFree by the caller).
+[[nodiscard]] int32_t scs_p_SelectColsGet(SCS* scs, DynArray* out, DynArray** rawItems);
+// The text of a catalog value: 8-bit types answer *text8, UTF-16 ones *text16.
+[[nodiscard]] int32_t scs_p_StrFromValue(const void* value, int32_t type, uint32_t width,
+                                         const char** text8, const char16_t** text16,
+                                         uint32_t* length);
+// Folds an identifier (kScrNameSize buffer) the way the server would.
+void scs_p_CaseIdentifier(char* text, char quote, uint32_t quotedIdCase, uint32_t idCase,
+                          uint32_t wide, int requote);
+// The column as a generated statement names it; a new string (free()) or null.
+[[nodiscard]] char* scs_p_QualifiedColName(uint32_t tableCount, const ColDesc* col);
+void scs_p_ParamTypeFromColDesc(const ColDesc* col, ParamShadow* out);
+// sc_genParamTypes := its entries, one per column, then the kept types when asked.
+[[nodiscard]] int32_t scs_p_AddParamDescs(SCS* scs, const ColDesc* cols, uint32_t n,
+                                          int appendKept);
+// Result column n (1-based) of the user's cursor, described once.
+[[nodiscard]] int32_t scs_p_ResultColName(SCS* scs, uint16_t n, ColumnInfo** out);
+// The first entry named like the probe (and of its table and owner when the
+// probe has them); null when none.
+ColDesc* scs_p_FindColDesc(ColDesc* cols, uint32_t count, const ColDesc* probe, uint32_t* index);
+int scs_p_SameIdentifier(const char* a, const char* b, char quote, uint32_t quotedIdCase,
+                         uint32_t idCase, uint32_t wide);
+int scs_p_IsKeyCol(SCS* scs, const ColDesc* col);
+int scs_p_IsExprCol(const ColDesc* col);
+
+// ---------------------------------------------------------------------------
+// Statement analysis.
+
+// Analyses the statement just prepared on the cursor: refuses or downgrades
+// what its cursor type cannot serve, resolves its tables, finds its key columns.
+[[nodiscard]] int32_t scs_p_AnalyseStmt(SCS* scs, const char* text);
+// ERR_JOIN, ERR_GROUP_BY, ERR_UNION or ERR_SCALAR_AGGREGATE when the rows of
+// the analysed SELECT cannot be found again by keys, else 0.
+[[nodiscard]] int32_t scs_p_CheckScrollable(const SCS* scs);
+// ERR_NOT_SELECT, ERR_GROUP_BY or ERR_UNION for a keyset-driven cursor, else 0.
+[[nodiscard]] int32_t scs_p_CheckKeysetStmt(const SCS* scs);
+// The cursor runs static read-only (sc_flags SCS_F_DOWNGRADED, the asked values
+// kept); ERR_NOT_CAPABLE when the agent refuses.
+[[nodiscard]] int32_t scs_p_ChangeCursorType(SCS* scs);
+// Drops the analysis, its arrays, texts and kept lists; sc_flags 0.
+void scs_p_ResetAnalysis(SCS* scs);
+// Opens the two auxiliary cursors when they are not open yet.
+[[nodiscard]] int32_t scs_p_OpenAuxCursors(SCS* scs);
+// Moves the auxiliary cursors' errors to the user's cursor.
+void scs_p_ClearAuxDiags(SCS* scs);
+// 1: the cursor's errors accumulate; 0: each failure replaces them.
+void scs_p_SetCursorMark(uint32_t hCursor, uint32_t value);
+
+// ---------------------------------------------------------------------------
+// Keyset rowset fetch and concurrency.
+
+// Rows per key block, blocks per rowset and the last block's rows.
+// ERR_NOT_CAPABLE when a block would hold no row (no key columns, or the
+// application's parameters leave no room for one key group).
+[[nodiscard]] int32_t scs_p_KeyBlockSizes(const SCS* scs, int32_t* blocks, int32_t* lastBlock,
+                                          int32_t* blockSize);
+// The rowset at target (1-based; 0 the last rowset; negative from the end) by
+// its keys, rows placed by their key values, vanished rows SQL_ROW_DELETED.
+[[nodiscard]] int32_t scs_p_FetchKeyset(SCS* scs, RowStatusTable* table, int32_t target);
+// Inserts an empty row into rows, and marks the keyset row deleted, for every
+// key of keys[first - windowStart ...] that no longer finds a row.
+[[nodiscard]] int32_t scs_p_MarkMissingRows(SCS* scs, Dataset* rows, Dataset* keys,
+                                            int32_t first, int32_t windowStart,
+                                            uint16_t* statuses);
+// The old values of the rowset (or of the whole result of a static cursor)
+// into sc_optValues (sc_cache).
+[[nodiscard]] int32_t scs_p_GetOptConcColVals(SCS* scs, Dataset* params, int32_t first,
+                                              int32_t blocks, int32_t blockSize,
+                                              int32_t lastBlock);
+// The user's SELECT listing every table column, in a's sa_generated.
+[[nodiscard]] int32_t scs_p_OptValuesSelect(SCS* scs, const char* text, SCR_Analysis* a);
+// Locks keyset rows [first, first + count) by updating each key to itself.
+[[nodiscard]] int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count);
