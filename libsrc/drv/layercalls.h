@@ -158,6 +158,10 @@ void INF_CursorKeepErrors(DrvHandle hCursor, uint32_t keep);
 // to run it now, ERR_MEMORY, or ERR_ARGUMENT for a handle that is no cursor.
 int32_t DAEStartSetPos(DrvHandle hCursor);
 
+// Moves every error of a connection the cursor layer opened for itself, in
+// order, to the end of the user cursor's list. Nothing for an unknown handle.
+void INF_ConnMoveErrors(DrvHandle hConn, DrvHandle toCursor);
+
 // ---------------------------------------------------------------------------
 // Defined by the agent (libsrc/drv_inf), called by the XA proxy, which owns the
 // XA state an agent connection points at.

@@ -633,3 +633,16 @@ int32_t SMDColumns(InfCursor* cur, const char* table, uint16_t* count, ColumnInf
   (void)INF_EndCursor(h);
   return rc;
 }
+
+void INF_ConnMoveErrors(DrvHandle hConn, DrvHandle toCursor) {
+  InfConn* src = InfConnLookup(hConn);
+  InfCursor* dst = InfCursorLookup(toCursor);
+  if (src == nullptr || dst == nullptr) return;
+  InfError* e = src->errors.head;
+  src->errors.head = nullptr;
+  while (e != nullptr) {
+    InfError* next = e->next;
+    ErrListAppend(&dst->errors, e);
+    e = next;
+  }
+}
