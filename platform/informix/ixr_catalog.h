@@ -66,6 +66,15 @@ class Catalog {
     invalidate();
   }
   void invalidate() { cache_.clear(); }
+  // Keeps the cached descriptions only while the database's schema and data versions are
+  // the ones they were read under: catalog rows change with DDL, or with another
+  // connection's commit (a synonym dropped without SQLite DDL). A version of -1 keeps
+  // nothing.
+  void keepWhile(int64_t schema, int64_t data) {
+    if (schema != schema_ || data != data_ || data < 0) cache_.clear();
+    schema_ = schema;
+    data_ = data;
+  }
   // The table, view or synonym target named by tn; IXR_E_NO_TABLE when there is none.
   IxError lookup(const TableName& tn, TableRefPtr& out);
   IxError lookupByName(const std::string& name, TableRefPtr& out);
@@ -90,6 +99,8 @@ class Catalog {
   bool sysmaster_ = false;
   std::string dbname_;
   std::map<std::string, TableRefPtr> cache_;
+  int64_t schema_ = -1;
+  int64_t data_ = -1;
   std::map<std::string, std::shared_ptr<TableDef>> temps_;
 };
 

@@ -86,6 +86,13 @@ void finalizeAll(sqlite3_stmt*& versionVm, sqlite3_stmt* (&ctlVm)[static_cast<in
   }
 }
 
+// The rollback hook points at the connection's catalog, which may go first.
+void closeHandle(sqlite3* db) {
+  if (!db) return;
+  sqlite3_rollback_hook(db, nullptr, nullptr);
+  sqlite3_close_v2(db);
+}
+
 void markCurrent(Session* s) {
   // REQUIRES: registry lock held.
   Session* prev = tl_cur.epoch == reg().epoch.load() ? tl_cur.s : nullptr;
@@ -198,7 +205,7 @@ void sessionCloseDb(Session& s) {
   s.procs.clear();
   if (s.cat) s.cat->clearTemps();
   finalizeAll(s.versionVm, s.ctlVm);
-  if (s.db) sqlite3_close_v2(s.db);
+  closeHandle(s.db);
   s.db = nullptr;
   s.dbname.clear();
   s.logMode = -1;
@@ -241,6 +248,9 @@ IxError openHandle(Session& s, const std::string& db, sqlite3*& out, int& mode,
   sqlite3_busy_handler(h, busyHandler, &s);
   sqlite3_progress_handler(h, 1000, progressHandler, &s);
   cat = std::make_unique<Catalog>(h);
+  // A rollback can take back catalog rows this connection wrote without touching SQLite's
+  // schema (a synonym, a privilege): the kept descriptions may no longer hold.
+  sqlite3_rollback_hook(h, [](void* c) { static_cast<Catalog*>(c)->invalidate(); }, cat.get());
   cat->setSysmaster(sysmaster);
   cat->setDbName(db);
   out = h;
@@ -267,7 +277,7 @@ IxError sessionOpenDb(Session& s, const std::string& dbname) {
 
 DbLink::~DbLink() {
   finalizeAll(versionVm, ctlVm);
-  if (db) sqlite3_close_v2(db);
+  closeHandle(db);
 }
 
 IxError linkOpen(Session& s, DbLink& out) {
@@ -329,6 +339,17 @@ int64_t schemaVersion(Session& s) {
   return (v << 20) + s.ddlVersion;
 }
 
+int64_t dataVersion(Session& s) {
+  sqlite3_stmt*& vm = s.ctlVm[static_cast<int>(Ctl::DataVersion)];
+  if (!vm)
+    sqlite3_prepare_v3(s.db, "PRAGMA main.data_version", -1, SQLITE_PREPARE_PERSISTENT, &vm,
+                       nullptr);
+  int64_t v = -1;
+  if (vm && sqlite3_step(vm) == SQLITE_ROW) v = sqlite3_column_int64(vm, 0);
+  if (vm) sqlite3_reset(vm);
+  return v;
+}
+
 bool sessionDrop(Session* s) {
   std::unique_ptr<Session> dead;
   {
@@ -369,7 +390,8 @@ IxError runSql(Session& s, const std::string& sql, Op op) {
 int runCtl(Session& s, Ctl which) {
   static const char* const kText[] = {"BEGIN IMMEDIATE",  "COMMIT",
                                       "ROLLBACK",         "SAVEPOINT ixr_stmt",
-                                      "RELEASE ixr_stmt", "ROLLBACK TO ixr_stmt"};
+                                      "RELEASE ixr_stmt", "ROLLBACK TO ixr_stmt",
+                                      "PRAGMA main.data_version"};
   static_assert(sizeof kText / sizeof kText[0] == static_cast<size_t>(Ctl::Count));
   sqlite3_stmt*& vm = s.ctlVm[static_cast<int>(which)];
   if (!vm) {
@@ -379,6 +401,9 @@ int runCtl(Session& s, Ctl which) {
   }
   int rc = sqlite3_step(vm);
   sqlite3_reset(vm);
+  // The statement taken back may have written catalog rows (the rollback hook sees only
+  // whole transactions).
+  if (which == Ctl::RollbackTo && s.cat) s.cat->invalidate();
   return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
 }
 

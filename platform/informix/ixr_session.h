@@ -29,7 +29,7 @@ namespace ixr {
 constexpr int kDefaultLockWaitMs = 30000;
 
 // The transaction-control statements every writing statement runs around itself.
-enum class Ctl { BeginImmediate, Commit, Rollback, Savepoint, Release, RollbackTo, Count };
+enum class Ctl { BeginImmediate, Commit, Rollback, Savepoint, Release, RollbackTo, DataVersion, Count };
 
 struct Prepared {
   struct Part {
@@ -194,6 +194,9 @@ void sessionRestoreCurrent(Session* s);
 
 // The schema version translations depend on (main schema plus the session's own DDL).
 int64_t schemaVersion(Session& s);
+// PRAGMA data_version of the main database: it moves when another connection commits;
+// -1 when it cannot be read.
+int64_t dataVersion(Session& s);
 
 // Transactions.
 IxError txnBegin(Session& s);

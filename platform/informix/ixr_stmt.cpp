@@ -309,7 +309,10 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
     for (auto& part : p.parts) sqlite3_finalize(part.vm);
     if (auto e = parseInto(p, text.c_str())) return e;
   }
-  s.cat->invalidate();
+  if (s.db)
+    s.cat->keepWhile(schemaVersion(s), dataVersion(s));
+  else
+    s.cat->invalidate();
   TransCtx ctx = transCtx(s);
   bool afterDdl = false;
   for (auto& part : p.parts) {
@@ -347,6 +350,12 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
 IxError execDml(Session& s, int markers, Prepared::Part& part, const IxrSqlda* input,
                 IxrCommArea& ca, const VarBind* vars) {
   Translation& tr = part.tr;
+  if (!part.vm) {
+    // A cursor took the compilation PREPARE made.
+    if (int rc = sqlite3_prepare_v3(s.db, tr.sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &part.vm,
+                                    nullptr))
+      return fromSqlite(s.db, rc, Op::Other, false);
+  }
   sqlite3_stmt* vm = part.vm;
   int64_t rows = 0;
   if (tr.intoTemp.empty())
@@ -412,6 +421,9 @@ IxError execDml(Session& s, int markers, Prepared::Part& part, const IxrSqlda* i
       },
       !tr.serial);  // a SERIAL counter is a second statement that must go with the row
   if (e) return e;
+  // The catalog's own tables (tabid below 100) changed by hand: what was read from them
+  // is kept no longer.
+  if (tr.target && !tr.target->temp && tr.target->tabid < 100) s.cat->invalidate();
   int64_t changes = sqlite3_changes64(s.db);
   ca.sqlerrd[2] = static_cast<int32_t>(changes);
   s.fn.lastRows = changes;
@@ -769,9 +781,17 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
   if (!cur->vm || cur->vmVersion != p.version) {
     sqlite3_finalize(cur->vm);
     cur->vm = nullptr;
-    int rc = sqlite3_prepare_v3(s.db, part.tr.sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &cur->vm,
-                                nullptr);
-    if (rc) return c.end(fromSqlite(s.db, rc, Op::Read, false));
+    if (part.vm) {
+      // PREPARE compiled the query already: the first cursor over it takes that
+      // compilation (an EXECUTE of the statement compiles again should it need one).
+      cur->vm = part.vm;
+      part.vm = nullptr;
+      sqlite3_reset(cur->vm);
+      sqlite3_clear_bindings(cur->vm);
+    } else if (int rc = sqlite3_prepare_v3(s.db, part.tr.sql.c_str(), -1,
+                                           SQLITE_PREPARE_PERSISTENT, &cur->vm, nullptr)) {
+      return c.end(fromSqlite(s.db, rc, Op::Read, false));
+    }
     cur->vmVersion = p.version;
     cur->visible = static_cast<int>(part.tr.cols.size());
     cur->hasRowid = part.tr.hasRowid;

@@ -624,6 +624,7 @@ int branchPrepare(const ServerInfo& server, const std::string& db, const XID& xi
   // The work leaves the connection and the marks take its place in one transaction that
   // never lets go of the write lock.
   int rc = execSql(link.db, "ROLLBACK TO ixr_branch");
+  if (link.cat) link.cat->invalidate();
   if (!rc)
     rc = execSql(link.db, std::string("CREATE TABLE IF NOT EXISTS ") + kMarks +
                               " (branch TEXT NOT NULL, xid TEXT NOT NULL, tabname TEXT NOT NULL)");

@@ -29,6 +29,54 @@ TEST_F(CatalogTest, CatalogDescribesItself) {
   EXPECT_EQ(query("select username, usertype from sysusers"), (Rows{{"alice", "D"}}));
 }
 
+TEST_F(CatalogTest, KeptDescriptionsFollowOtherConnections) {
+  ASSERT_EQ(exec("create table t (a integer, b char(4))"), 0);
+  ASSERT_EQ(exec("insert into t values (1, 'x')"), 0);
+  ASSERT_EQ(exec("create synonym s for t"), 0);
+  EXPECT_EQ(query("select b from s"), (Rows{{"x"}}));
+  // Another connection drops the synonym: catalog rows only, no SQLite DDL.
+  ASSERT_EQ(ixr_connect("cat@srv", "c2"), 0);
+  ASSERT_EQ(exec("drop synonym s"), 0);
+  ASSERT_EQ(ixr_set_connection("c1", 0), 0);
+  int rc = 0;
+  query("select b from s", nullptr, &rc);
+  EXPECT_EQ(rc, IXR_E_NO_TABLE);
+  // And a column added there is seen here.
+  ASSERT_EQ(ixr_set_connection("c2", 0), 0);
+  ASSERT_EQ(exec("alter table t add (c integer)"), 0);
+  ASSERT_EQ(ixr_set_connection("c1", 0), 0);
+  EXPECT_EQ(query("select * from t"), (Rows{{"1", "x", "NULL"}}));
+}
+
+// Catalog rows that this connection writes and then takes back, or edits by hand, never
+// move SQLite's schema: what was read from them must still be dropped.
+TEST_F(CatalogTest, KeptDescriptionsFollowOwnRollbacksAndCatalogEdits) {
+  ASSERT_EQ(exec("create table t (a integer)"), 0);
+  ASSERT_EQ(exec("insert into t values (7)"), 0);
+  ASSERT_EQ(exec("begin work"), 0);
+  ASSERT_EQ(exec("create synonym s for t"), 0);
+  EXPECT_EQ(query("select a from s"), (Rows{{"7"}}));
+  ASSERT_EQ(exec("rollback work"), 0);
+  int rc = 0;
+  query("select a from s", nullptr, &rc);
+  EXPECT_EQ(rc, IXR_E_NO_TABLE);
+
+  // Dropped inside a transaction that is rolled back: the synonym is there again.
+  ASSERT_EQ(exec("create synonym s for t"), 0);
+  EXPECT_EQ(query("select a from s"), (Rows{{"7"}}));
+  ASSERT_EQ(exec("begin work"), 0);
+  ASSERT_EQ(exec("drop synonym s"), 0);
+  query("select a from s", nullptr, &rc);
+  EXPECT_EQ(rc, IXR_E_NO_TABLE);
+  ASSERT_EQ(exec("rollback work"), 0);
+  EXPECT_EQ(query("select a from s"), (Rows{{"7"}}));
+
+  // By hand: the synonym's systables row deleted with plain DML.
+  ASSERT_EQ(exec("delete from systables where tabname = 's'"), 0);
+  query("select a from s", nullptr, &rc);
+  EXPECT_EQ(rc, IXR_E_NO_TABLE);
+}
+
 TEST_F(CatalogTest, CreateTableWritesColumnsDefaultsAndConstraints) {
   ASSERT_EQ(exec("create table parent (k serial not null, code char(4) default 'ab', "
                  "amt decimal(10,2) default 1.5, ts datetime year to second, "

@@ -163,6 +163,37 @@ TEST_F(StmtTest, SeveralCursorsWithChangesWhileOpen) {
   EXPECT_EQ(ixr_fetch(ca, oa.get()), IXR_E_CURSOR_NOT_OPEN);
 }
 
+// PREPARE compiles the query once; the first cursor takes that compilation, so a second
+// cursor and an EXECUTE of the same statement must each get one of their own.
+TEST_F(StmtTest, CursorsAndExecuteShareOnePreparedQuery) {
+  int32_t sid = prepare("sq", "select id from t where id >= 2 order by id");
+  int32_t c1 = ixr_name_id("c1", IXR_ID_NEW_CURSOR), c2 = ixr_name_id("c2", IXR_ID_NEW_CURSOR);
+  ASSERT_EQ(ixr_declare(c1, "c1", sid), 0);
+  ASSERT_EQ(ixr_declare(c2, "c2", sid), 0);
+  ASSERT_EQ(ixr_open(c1, nullptr), 0);
+  ASSERT_EQ(ixr_open(c2, nullptr), 0);
+  Area o1(1), o2(1);
+  o1.as(0, IXR_HOST_INT, 4);
+  o2.as(0, IXR_HOST_INT, 4);
+  const auto id = [](Area& a) { return *reinterpret_cast<int32_t*>(a.buf(0)); };
+  ASSERT_EQ(ixr_fetch(c1, o1.get()), 0);
+  ASSERT_EQ(ixr_fetch(c1, o1.get()), 0);
+  ASSERT_EQ(ixr_fetch(c2, o2.get()), 0);
+  EXPECT_EQ(id(o1), 3);
+  EXPECT_EQ(id(o2), 2);
+  ASSERT_EQ(ixr_execute(sid, nullptr), 0) << ixr_sqlca()->sqlerrm;
+  EXPECT_EQ(ixr_sqlca()->sqlerrd[2], 3);
+  ASSERT_EQ(ixr_fetch(c1, o1.get()), 0);
+  EXPECT_EQ(id(o1), 4);
+  EXPECT_EQ(ixr_fetch(c1, o1.get()), IXR_NOTFOUND);
+  // Reopened, each cursor starts over on its own compilation.
+  ASSERT_EQ(ixr_open(c1, nullptr), 0);
+  ASSERT_EQ(ixr_fetch(c1, o1.get()), 0);
+  ASSERT_EQ(ixr_fetch(c2, o2.get()), 0);
+  EXPECT_EQ(id(o1), 2);
+  EXPECT_EQ(id(o2), 3);
+}
+
 TEST_F(StmtTest, FetchRowsFillsArraysByStride) {
   int32_t sid = prepare("sr", "select id, name, qty from t order by id");
   int32_t cur = ixr_name_id("cr", IXR_ID_NEW_CURSOR);
