@@ -29,19 +29,24 @@ inline void odbcCheck(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h, const char* w
 // kes_a (ANSI build) on the database b@bench, each with the extra lines given, and
 // the environment pointing the Driver Manager at them.
 // KES_BENCH_DRIVER_W and KES_BENCH_DRIVER_A name other driver libraries to measure
-// (an earlier build, say) in place of the ones built with the benchmark.
-inline void WriteOdbcConfig(const std::string& root, const char* dsnLines) {
+// (an earlier build, say) in place of the ones built with the benchmark. extraDriver and
+// extraDsn are further sections of odbcinst.ini and odbc.ini (another driver to compare).
+inline void WriteOdbcConfig(const std::string& root, const char* dsnLines,
+                            const std::string& extraDriver = {},
+                            const std::string& extraDsn = {}) {
   const char* w = getenv("KES_BENCH_DRIVER_W");
   const char* a = getenv("KES_BENCH_DRIVER_A");
   std::ofstream(root + "/odbcinst.ini") << "[Kestrane W]\nDriver=" << (w ? w : KES_DRIVER_W)
                                         << "\nThreading=0\n\n"
                                         << "[Kestrane A]\nDriver=" << (a ? a : KES_DRIVER_A)
-                                        << "\nThreading=0\n";
+                                        << "\nThreading=0\n\n"
+                                        << extraDriver;
   std::ofstream(root + "/odbc.ini") << "[ODBC Data Sources]\nkes_w=Kestrane W\nkes_a=Kestrane A\n\n"
                                     << "[kes_w]\nDriver=Kestrane W\nDatabase=b@bench\n"
                                     << dsnLines << "\n"
                                     << "[kes_a]\nDriver=Kestrane A\nDatabase=b@bench\n"
-                                    << dsnLines;
+                                    << dsnLines << "\n"
+                                    << extraDsn;
   setenv("ODBCSYSINI", root.c_str(), 1);
   setenv("ODBCINI", (root + "/odbc.ini").c_str(), 1);
 }

@@ -4,10 +4,16 @@ KES_PACKAGES=(cmake ninja-build g++ pkg-config unixodbc unixodbc-dev odbcinst li
               libmd-dev flex bison libgtest-dev libgmock-dev libbenchmark-dev python3-pyodbc
               php-cli php-odbc libdbd-odbc-perl)
 
+# Only the benchmarks use these (a peer driver to compare with); no test needs them.
+KES_BENCH_PACKAGES=(libsqliteodbc)
+
+# kes_install_deps [package...]: the packages named, KES_PACKAGES by default.
 kes_install_deps() {
   local missing=()
   local p
-  for p in "${KES_PACKAGES[@]}"; do
+  local want=("$@")
+  ((${#want[@]})) || want=("${KES_PACKAGES[@]}")
+  for p in "${want[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
       missing+=("$p")
     fi
@@ -20,3 +26,5 @@ kes_install_deps() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
 }
+
+kes_install_bench_deps() { kes_install_deps "${KES_BENCH_PACKAGES[@]}"; }
