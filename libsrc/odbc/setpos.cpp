@@ -152,7 +152,9 @@ uint64_t value_length(Stmt* stmt, const ColBinding& cb, uint64_t k, int16_t cTyp
 int32_t column_shape(int16_t cType, uint64_t longest, RowsRoad road, int32_t* type,
                      uint32_t* width) {
   const uint64_t least = road == RowsRoad::Driver ? 0 : 16;
-  const auto sized = [](uint64_t n) { return static_cast<uint32_t>(std::min<uint64_t>(n, UINT32_MAX)); };
+  const auto sized = [](uint64_t n) {
+    return static_cast<uint32_t>(std::min<uint64_t>(n, UINT32_MAX));
+  };
   switch (cType) {
     case SQL_C_BINARY:
       *type = DS_LONGBINARY;
@@ -521,6 +523,17 @@ bool has_bound_columns(const Stmt* stmt) {
   return false;
 }
 
+// The addressed rows' bound values with the list of their columns.
+int32_t rows_from_bound(Stmt* stmt, RowsRoad road, uint16_t** cols, uint16_t* count,
+                        Dataset** rows) {
+  int32_t code =
+      SetPosColumnList(stmt, stmt->st_setPosFirst, stmt->st_setPosCount, true, cols, count);
+  if (code == 0)
+    code = SetPosRowsFromBound(stmt, road, stmt->st_setPosFirst, stmt->st_setPosCount, *cols,
+                               *count, rows);
+  return code;
+}
+
 // UPDATE and ADD on the local road, from the first call or resumed once every
 // value sent at execution has arrived.
 SQLRETURN write_local(Stmt* stmt, const Request& q, bool resumed) {
@@ -528,8 +541,8 @@ SQLRETURN write_local(Stmt* stmt, const Request& q, bool resumed) {
     if (!has_bound_columns(stmt)) return fail(stmt, ERR_DEGREE);
     uint16_t* list = nullptr;
     uint16_t count = 0;
-    if (int32_t rc = SetPosColumnList(stmt, stmt->st_setPosFirst, stmt->st_setPosCount, true,
-                                      &list, &count);
+    if (int32_t rc =
+            SetPosColumnList(stmt, stmt->st_setPosFirst, stmt->st_setPosCount, true, &list, &count);
         rc != 0)
       return fail(stmt, rc);
     const SQLRETURN rc =
@@ -540,11 +553,7 @@ SQLRETURN write_local(Stmt* stmt, const Request& q, bool resumed) {
   uint16_t* cols = nullptr;
   uint16_t count = 0;
   Dataset* rows = nullptr;
-  int32_t code =
-      SetPosColumnList(stmt, stmt->st_setPosFirst, stmt->st_setPosCount, true, &cols, &count);
-  if (code == 0)
-    code = SetPosRowsFromBound(stmt, RowsRoad::Local, stmt->st_setPosFirst, stmt->st_setPosCount,
-                               cols, count, &rows);
+  int32_t code = rows_from_bound(stmt, RowsRoad::Local, &cols, &count, &rows);
   // The collected pieces are copied into the rows: they go now.
   stmt->st_daeState = DAE_NONE;
   for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next)
@@ -564,19 +573,17 @@ SQLRETURN write_driver(Stmt* stmt, const Request& q) {
   uint16_t* cols = nullptr;
   uint16_t count = 0;
   Dataset* rows = nullptr;
-  int32_t code =
-      SetPosColumnList(stmt, stmt->st_setPosFirst, stmt->st_setPosCount, true, &cols, &count);
-  if (code == 0)
-    code = SetPosRowsFromBound(stmt, RowsRoad::Driver, stmt->st_setPosFirst, stmt->st_setPosCount,
-                               cols, count, &rows);
+  int32_t code = rows_from_bound(stmt, RowsRoad::Driver, &cols, &count, &rows);
   if (code == 0 && stmt->st_dbc->cn_narrowDAE != 0) code = DatasetToAnsi(rows);
   // The core keeps its own copy of the column map: the values the back end
   // asks for are named by their place in it, whoever owns the list sent.
   uint16_t* sent = nullptr;
   if (code == 0 && count > 0) {
     sent = static_cast<uint16_t*>(std::malloc(count * sizeof(uint16_t)));
-    if (sent == nullptr) code = ERR_MEMORY;
-    else std::memcpy(sent, cols, count * sizeof(uint16_t));
+    if (sent == nullptr)
+      code = ERR_MEMORY;
+    else
+      std::memcpy(sent, cols, count * sizeof(uint16_t));
   }
   if (code != 0) {
     free_rows(stmt, &rows);
@@ -731,9 +738,8 @@ int32_t SetPosRowsFromBound(Stmt* stmt, RowsRoad road, uint32_t first, uint32_t 
     uint64_t longest = 0;
     if (is_variable(cTypes[c]))
       for (uint32_t j = 0; j < n; ++j)
-        longest =
-            std::max(longest, value_length(stmt, *cb, static_cast<uint64_t>(first) + j, cTypes[c],
-                                           road != RowsRoad::Driver));
+        longest = std::max(longest, value_length(stmt, *cb, static_cast<uint64_t>(first) + j,
+                                                 cTypes[c], road != RowsRoad::Driver));
     rc = column_shape(cTypes[c], longest, road, &ds->cols[c].type, &ds->cols[c].width);
   }
   if (rc == 0) {
@@ -787,8 +793,7 @@ SQLRETURN SetPosDAEStart(Stmt* stmt, uint32_t first, uint32_t n, const uint16_t*
 
 int DAEScanColumns(Stmt* stmt) {
   const bool rowOps = stmt->st_daeState == DAE_SETPOS;
-  for (; stmt->st_daeScanRow < stmt->st_daeColEnd;
-       ++stmt->st_daeScanRow, stmt->st_daeScanCol = 0) {
+  for (; stmt->st_daeScanRow < stmt->st_daeColEnd; ++stmt->st_daeScanRow, stmt->st_daeScanCol = 0) {
     const uint64_t k = stmt->st_daeScanRow;
     if (rowOps && row_ignored(stmt, k)) continue;
     int16_t i = 0;

@@ -2,6 +2,8 @@
 
 #include "driver_support.h"
 
+#include "odbc_calls.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -98,44 +100,16 @@ SQLHDBC DriverTest::connect(const char* connStr) {
   return dbc;
 }
 
-void DriverTest::disconnect(SQLHDBC dbc) {
-  EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS) << State(SQL_HANDLE_DBC, dbc);
-  (void)SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-}
+void DriverTest::disconnect(SQLHDBC dbc) { DisconnectAndFree(dbc); }
 
-SQLRETURN DriverTest::exec(SQLHDBC dbc, const std::string& sql) {
-  SQLHSTMT st = nullptr;
-  SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
-  if (rc != SQL_SUCCESS) return rc;
-  rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
-  if (!SQL_SUCCEEDED(rc)) ADD_FAILURE() << sql << ": " << State(SQL_HANDLE_STMT, st);
-  (void)SQLFreeHandle(SQL_HANDLE_STMT, st);
-  return rc;
-}
+SQLRETURN DriverTest::exec(SQLHDBC dbc, const std::string& sql) { return ExecNoRows(dbc, sql); }
 
 int DriverTest::rows(const char* dsn, const std::string& where) {
   SQLHDBC dbc = connect((std::string("DSN=") + dsn + ";").c_str());
   if (dbc == nullptr) return -1;
-  SQLHSTMT st = nullptr;
-  int n = -1;
-  const std::string sql = "select count(*) from t " + where;
-  if (SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st) == SQL_SUCCESS &&
-      SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS) == SQL_SUCCESS &&
-      SQLFetch(st) == SQL_SUCCESS) {
-    SQLINTEGER v = 0;
-    if (SQLGetData(st, 1, SQL_C_SLONG, &v, 0, nullptr) == SQL_SUCCESS) n = v;
-  }
-  (void)SQLFreeHandle(SQL_HANDLE_STMT, st);
+  const int n = CountRowsOfT(dbc, where);
   disconnect(dbc);
   return n;
 }
 
-std::string DriverTest::State(SQLSMALLINT type, SQLHANDLE h) {
-  SQLCHAR state[6] = {};
-  SQLINTEGER native = 0;
-  SQLCHAR text[1024] = {};
-  SQLSMALLINT len = 0;
-  if (SQLGetDiagRec(type, h, 1, state, &native, text, sizeof text, &len) == SQL_NO_DATA)
-    return "NO_DATA";
-  return std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(text);
-}
+std::string DriverTest::State(SQLSMALLINT type, SQLHANDLE h) { return DiagText(type, h); }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "driver_support.h"
+#include "odbc_calls.h"
 #include "platform/dtc/dtc_testing.h"
 
 namespace {
@@ -21,8 +22,24 @@ class EnlistTest : public DriverTest {
     GUID id{0xD7C00000u + static_cast<uint32_t>(++serial_), 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
     return DtcTestBegin(&id);
   }
-  SQLRETURN enlist(SQLHDBC dbc, ITransaction* tx) {
-    return SQLSetConnectAttr(dbc, SQL_ATTR_ENLIST_IN_DTC, tx, SQL_IS_POINTER);
+  SQLRETURN enlist(SQLHDBC dbc, ITransaction* tx) { return EnlistInDtc(dbc, tx); }
+  // An application's call on the connection from another thread waits while
+  // the branch is in doubt, however long that takes, and is answered once
+  // `decide` has ended the doubt.
+  template <class Decide>
+  void expectCallWaitsUntil(SQLHDBC dbc, Decide decide) {
+    std::atomic<bool> answered{false};
+    std::thread app([&] {
+      SQLCHAR name[64];
+      SQLSMALLINT len = 0;
+      EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &len), SQL_SUCCESS);
+      answered = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(answered.load());
+    decide();
+    app.join();
+    EXPECT_TRUE(answered.load());
   }
   int serial_ = 0;
 };
@@ -35,19 +52,7 @@ TEST_F(EnlistTest, WorkCommitsWithTheTransactionAndCallsWaitWhileItIsInDoubt) {
   ASSERT_EQ(exec(dbc, "insert into t values (10, 'enlisted')"), SQL_SUCCESS);
   ASSERT_EQ(DtcTestPrepare(tx), S_OK);
 
-  std::atomic<bool> answered{false};
-  std::thread app([&] {
-    SQLCHAR name[64];
-    SQLSMALLINT len = 0;
-    EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &len), SQL_SUCCESS);
-    answered = true;
-  });
-  // The application's call waits for the outcome however long it takes.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_FALSE(answered.load());
-  ASSERT_EQ(DtcTestCommit(tx), S_OK);
-  app.join();
-  EXPECT_TRUE(answered.load());
+  expectCallWaitsUntil(dbc, [&] { EXPECT_EQ(DtcTestCommit(tx), S_OK); });
   EXPECT_EQ(rows("xa1", "where a = 10"), 1);
 
   // Unenlisting closes the branch and gives the connection its session back.
@@ -129,19 +134,10 @@ TEST_F(EnlistTest, ACommitThatMustBeRetriedKeepsTheConnectionHeld) {
   EXPECT_EQ(DtcTestCommit(tx), E_FAIL);
   EXPECT_EQ(DtcTestOutcome(tx, 0, 1), E_FAIL);
 
-  std::atomic<bool> answered{false};
-  std::thread app([&] {
-    SQLCHAR name[64];
-    SQLSMALLINT len = 0;
-    EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &len), SQL_SUCCESS);
-    answered = true;
+  expectCallWaitsUntil(dbc, [&] {
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, other, SQL_ROLLBACK), SQL_SUCCESS);
+    EXPECT_EQ(DtcTestCommit(tx), S_OK);
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_FALSE(answered.load());
-  ASSERT_EQ(SQLEndTran(SQL_HANDLE_DBC, other, SQL_ROLLBACK), SQL_SUCCESS);
-  EXPECT_EQ(DtcTestCommit(tx), S_OK);
-  app.join();
-  EXPECT_TRUE(answered.load());
   EXPECT_EQ(rows("xa1", "where a = 12"), 1);
 
   EXPECT_EQ(enlist(dbc, nullptr), SQL_SUCCESS);

@@ -30,6 +30,7 @@
 
 #include "platform/dtc/dtc_testing.h"
 #include "platform/informix/ixr_api.h"
+#include "odbc_calls.h"
 #include "platform/xa/xa.h"
 #include "tests/tmpdir.h"
 
@@ -203,8 +204,7 @@ class XaE2e : public ::testing::TestWithParam<Build> {
     if (!g_problem.empty()) GTEST_SKIP() << g_problem;
     ASSERT_TRUE(drv_.load(GetParam())) << dlerror();
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_), SQL_SUCCESS);
-    ASSERT_EQ(SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0),
-              SQL_SUCCESS);
+    ASSERT_EQ(SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0), SQL_SUCCESS);
   }
   void TearDown() override {
     if (env_ != nullptr) (void)SQLFreeHandle(SQL_HANDLE_ENV, env_);
@@ -217,8 +217,8 @@ class XaE2e : public ::testing::TestWithParam<Build> {
     SQLHDBC dbc = nullptr;
     if (SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc) != SQL_SUCCESS) return nullptr;
     const std::string text = "DSN=" + dsnName + ";";
-    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)text.c_str(), SQL_NTS, nullptr,
-                                          0, nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)text.c_str(), SQL_NTS, nullptr, 0,
+                                          nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
       ADD_FAILURE() << text << ": " << state(SQL_HANDLE_DBC, dbc);
       (void)SQLFreeHandle(SQL_HANDLE_DBC, dbc);
@@ -226,45 +226,17 @@ class XaE2e : public ::testing::TestWithParam<Build> {
     }
     return dbc;
   }
-  void dmDisconnect(SQLHDBC dbc) {
-    EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS) << state(SQL_HANDLE_DBC, dbc);
-    (void)SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-  }
-  SQLRETURN dmExec(SQLHDBC dbc, const std::string& sql) {
-    SQLHSTMT st = nullptr;
-    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
-    if (rc != SQL_SUCCESS) return rc;
-    rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
-    if (!SQL_SUCCEEDED(rc)) ADD_FAILURE() << sql << ": " << state(SQL_HANDLE_STMT, st);
-    (void)SQLFreeHandle(SQL_HANDLE_STMT, st);
-    return rc;
-  }
+  void dmDisconnect(SQLHDBC dbc) { DisconnectAndFree(dbc); }
+  SQLRETURN dmExec(SQLHDBC dbc, const std::string& sql) { return ExecNoRows(dbc, sql); }
   // Rows of t in a database, as an application outside the transaction sees them.
   int rows(const char* db, const std::string& where) {
     SQLHDBC dbc = dmConnect(dsn(db));
     if (dbc == nullptr) return -1;
-    SQLHSTMT st = nullptr;
-    int n = -1;
-    const std::string sql = "select count(*) from t " + where;
-    if (SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st) == SQL_SUCCESS &&
-        SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS) == SQL_SUCCESS &&
-        SQLFetch(st) == SQL_SUCCESS) {
-      SQLINTEGER v = 0;
-      if (SQLGetData(st, 1, SQL_C_SLONG, &v, 0, nullptr) == SQL_SUCCESS) n = v;
-    }
-    (void)SQLFreeHandle(SQL_HANDLE_STMT, st);
+    const int n = CountRowsOfT(dbc, where);
     dmDisconnect(dbc);
     return n;
   }
-  static std::string state(SQLSMALLINT type, SQLHANDLE h) {
-    SQLCHAR st[6] = {};
-    SQLINTEGER native = 0;
-    SQLCHAR text[512] = {};
-    SQLSMALLINT len = 0;
-    if (!SQL_SUCCEEDED(SQLGetDiagRec(type, h, 1, st, &native, text, sizeof text, &len)))
-      return "no diagnostics";
-    return std::string(reinterpret_cast<char*>(st)) + " " + reinterpret_cast<char*>(text);
-  }
+  static std::string state(SQLSMALLINT type, SQLHANDLE h) { return DiagText(type, h); }
 
   Driver drv_;
   SQLHENV env_ = nullptr;
@@ -387,13 +359,13 @@ TEST_P(XaE2e, ABranchPreparedByAKilledProcessIsCommittedByAnotherOnce) {
 class EnlistE2e : public XaE2e {
  protected:
   ITransaction* begin() {
-    GUID id{0xE2E00000u + static_cast<uint32_t>(++serial_), 7, static_cast<uint16_t>(getpid()),
+    GUID id{0xE2E00000u + static_cast<uint32_t>(++serial_),
+            7,
+            static_cast<uint16_t>(getpid()),
             {1, 2, 3, 4, 5, 6, 7, 8}};
     return DtcTestBegin(&id);
   }
-  SQLRETURN enlist(SQLHDBC dbc, ITransaction* tx) {
-    return SQLSetConnectAttr(dbc, SQL_ATTR_ENLIST_IN_DTC, tx, SQL_IS_POINTER);
-  }
+  SQLRETURN enlist(SQLHDBC dbc, ITransaction* tx) { return EnlistInDtc(dbc, tx); }
   int serial_ = 0;
 };
 

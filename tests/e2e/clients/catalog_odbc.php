@@ -4,14 +4,7 @@
 // odbc_procedures, and a procedure's rows through a {call} with parameters.
 // Usage: php catalog_odbc.php DSN (run by run_client.py).
 
-$failures = 0;
-function same($got, $want, $what) {
-    global $failures;
-    if ($got !== $want) {
-        $failures++;
-        echo "FAIL: $what: got " . var_export($got, true) . ', want ' . var_export($want, true) . "\n";
-    }
-}
+require __DIR__ . '/checks.php';
 
 // One column of every row of a result, by its name.
 function column($result, $name) {
@@ -72,9 +65,4 @@ while (odbc_fetch_row($call)) $rows[] = odbc_result($call, 1) . ' ' . odbc_resul
 same($rows, ['2 cake', '3 jam'], '{call} rows');
 
 odbc_close($cn);
-if ($failures > 0) {
-    echo "$failures check(s) failed\n";
-    exit(1);
-}
-echo "PHP odbc catalog: all checks passed\n";
-exit(0);
+finish("PHP odbc catalog: all checks passed");

@@ -6,17 +6,7 @@
 // in the WHERE clause and compared value for value.
 // Usage: php dae_pdo.php DSN (run by run_client.py).
 
-$failures = 0;
-function check($ok, $what) {
-    global $failures;
-    if (!$ok) {
-        $failures++;
-        fwrite(STDOUT, "FAIL: $what\n");
-    }
-}
-function same($got, $want, $what) {
-    check($got === $want, $what . ": got " . var_export($got, true) . ", want " . var_export($want, true));
-}
+require __DIR__ . '/checks.php';
 
 $dsn = $argv[count($argv) - 1];
 // Without this PDO asks the Driver Manager for its cursor library, which the
@@ -102,8 +92,4 @@ $q = $db->prepare("SELECT id FROM t WHERE vc = ? OR lvc LIKE ? ORDER BY id");
 $q->execute(["plain", "v%"]);
 same($q->fetchAll(PDO::FETCH_COLUMN), ["1", "4"], "ids found by text parameters");
 
-if ($failures > 0) {
-    echo "$failures check(s) failed\n";
-    exit(1);
-}
-echo "PDO_ODBC end-to-end: all checks passed\n";
+finish("PDO_ODBC end-to-end: all checks passed");

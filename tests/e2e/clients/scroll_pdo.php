@@ -6,15 +6,7 @@
 // inserted.
 // Usage: php scroll_pdo.php DSN (run by run_client.py).
 
-$failures = 0;
-function same($got, $want, $what) {
-    global $failures;
-    if ($got !== $want) {
-        $failures++;
-        fwrite(STDOUT, "FAIL: $what: got " . var_export($got, true) . ", want "
-            . var_export($want, true) . "\n");
-    }
-}
+require __DIR__ . '/checks.php';
 
 $dsn = $argv[count($argv) - 1];
 $db = new PDO("odbc:DSN=$dsn", null, null, [PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION]);
@@ -45,8 +37,4 @@ same($row, ["28", "name28"], "absolute -3 with its name");
 $st->execute([27]);
 same($st->fetchAll(PDO::FETCH_COLUMN), ["28", "29", "30"], "executed again");
 
-if ($failures > 0) {
-    echo "$failures check(s) failed\n";
-    exit(1);
-}
-echo "PDO_ODBC scrolling: all checks passed\n";
+finish("PDO_ODBC scrolling: all checks passed");

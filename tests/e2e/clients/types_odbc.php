@@ -6,14 +6,7 @@
 // inserted.
 // Usage: php types_odbc.php DSN (run by run_client.py).
 
-$failures = 0;
-function same($got, $want, $what) {
-    global $failures;
-    if ($got !== $want) {
-        $failures++;
-        echo "FAIL: $what: got " . var_export($got, true) . ', want ' . var_export($want, true) . "\n";
-    }
-}
+require __DIR__ . '/checks.php';
 
 // Column, its type, and per row the value inserted and the text read back
 // (null: NULL). Numbers read back in their shortest exact form; fixed-width
@@ -83,9 +76,4 @@ same((float)odbc_result($result, 1), 4.6, 'FLOAT as a number');
 same(abs((float)odbc_result($result, 2) - 4.6) < 1e-6, true, 'SMALLFLOAT as a number');
 odbc_close($cn);
 
-if ($failures > 0) {
-    echo "$failures check(s) failed\n";
-    exit(1);
-}
-echo "PHP odbc every type: all checks passed\n";
-exit(0);
+finish("PHP odbc every type: all checks passed");
