@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "drv/dataset.h"
+#include "odbc/cvt.h"
 
 namespace {
 
@@ -43,6 +44,20 @@ bool textCopy(const DatasetColumn& col, uint32_t row, void* data, int64_t bufLen
   std::memcpy(data, cell, n);
   static_cast<char*>(data)[n] = '\0';
   if (lenPtr != nullptr) *lenPtr = static_cast<int64_t>(n);
+  return true;
+}
+
+// Decimal text (how DECIMAL and MONEY values come) read as a double; text that is not
+// a number is declined, so the general road reports it.
+bool textToDoubleCopy(const DatasetColumn& col, uint32_t row, void* data, int64_t,
+                      int64_t* lenPtr) {
+  if (!present(col, row)) return false;
+  const char* cell = cellOf(col, row);
+  double v = 0.0;
+  int32_t err = 0;
+  if (CharToDecimal(cell, strnlen(cell, col.width), &v, &err) != 0) return false;
+  std::memcpy(data, &v, sizeof v);
+  if (lenPtr != nullptr) *lenPtr = sizeof v;
   return true;
 }
 
@@ -99,7 +114,9 @@ CellCopy ChooseCellCopy(int32_t dsType, int32_t cType) noexcept {
     case DS_DATE:
       return cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE ? fixedCopy<6> : nullptr;
     case DS_CHAR:
-    case DS_STRING: return cType == SQL_C_CHAR ? textCopy : nullptr;
+    case DS_STRING:
+      if (cType == SQL_C_DOUBLE) return textToDoubleCopy;
+      return cType == SQL_C_CHAR ? textCopy : nullptr;
     case DS_WCHAR:
     case DS_WSTRING:
       if (cType == SQL_C_CHAR) return wideToCharCopy;

@@ -1,7 +1,7 @@
 #pragma once
 // cellcopy.h -- the plain copies that carry the common pairs of a Dataset cell type
 // and an application C type (integers, floating values, dates, text that fits its
-// buffer) straight into a bound buffer. A fetch chooses one per bound column once and
+// buffer, decimal text as a double) straight into a bound buffer. A fetch chooses one per bound column once and
 // then spends a call per cell on it, where the general road (GetColumn) decides the
 // C type, the state and the converter again for every cell.
 // A copy delivers exactly what the general road would, or declines and leaves the

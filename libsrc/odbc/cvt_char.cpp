@@ -51,6 +51,7 @@ int toNumberAs(const C* text, uint64_t len, int64_t min, Max max, Out* out, int3
 template <class C>
 int toDecimal(const C* text, uint64_t len, double* out, int32_t* err) {
   traceParse("CharToDecimal", text, len);
+  if (DecPlainToDouble(text, len, out)) return 0;
   DecNum d;
   int32_t rc = DecParse(text, len, DEC_MONEY, &d);
   if (rc == 0) rc = DecToDouble(d, out);

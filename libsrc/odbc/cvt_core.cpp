@@ -115,6 +115,38 @@ int32_t parse(const C* s, uint64_t len, unsigned flags, DecNum* d) {
   return 0;
 }
 
+// Every digit of a plain decimal text fits a DecNum, so the exact road keeps them all
+// and rounds the same number once: reading the text itself gives the same double
+// without building the DecNum and the text it is read back from.
+static_assert(kPlainDecimalChars < DecNum::kDigits);
+
+template <class C>
+bool plainToDouble(const C* s, uint64_t len, double* out) {
+  if (s == nullptr) return false;
+  char buf[kPlainDecimalChars];
+  uint64_t n = 0;
+  bool digit = false;
+  bool point = false;
+  for (; n < len && s[n] != 0; ++n) {
+    if (n == kPlainDecimalChars) return false;
+    const uint32_t c = unit(s[n]);
+    if (isDigit(c)) {
+      digit = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else if (c != '-' || n != 0) {
+      return false;
+    }
+    buf[n] = static_cast<char>(c);
+  }
+  if (!digit) return false;
+  double v = 0.0;
+  const auto r = std::from_chars(buf, buf + n, v, std::chars_format::fixed);
+  if (r.ec != std::errc() || r.ptr != buf + n) return false;
+  *out = v;
+  return true;
+}
+
 int digitCount(u128 v) {
   int n = 0;
   while (v != 0) {
@@ -132,6 +164,14 @@ int32_t DecParse(const char* text, uint64_t len, unsigned flags, DecNum* out) no
 
 int32_t DecParse(const char16_t* text, uint64_t len, unsigned flags, DecNum* out) noexcept {
   return parse(text, len, flags, out);
+}
+
+bool DecPlainToDouble(const char* text, uint64_t len, double* out) noexcept {
+  return plainToDouble(text, len, out);
+}
+
+bool DecPlainToDouble(const char16_t* text, uint64_t len, double* out) noexcept {
+  return plainToDouble(text, len, out);
 }
 
 void DecFromInt(__int128 v, DecNum* out) noexcept {

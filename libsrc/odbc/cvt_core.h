@@ -51,6 +51,13 @@ int DecToInteger(const DecNum& d, __int128 min, __int128 max, __int128* out, int
 // Nearest double: 0, or ERR_NUMERIC_RANGE beyond the double range (a value below
 // the smallest double reads as zero).
 int32_t DecToDouble(const DecNum& d, double* out) noexcept;
+// Plain decimal text (an optional '-', digits with at most one point, nothing else,
+// at most kPlainDecimalChars characters before len or the first NUL) read straight
+// into the nearest double, which is what DecParse and DecToDouble give for it. false
+// for any other text, left to them.
+inline constexpr uint64_t kPlainDecimalChars = 40;
+bool DecPlainToDouble(const char* text, uint64_t len, double* out) noexcept;
+bool DecPlainToDouble(const char16_t* text, uint64_t len, double* out) noexcept;
 // The magnitude rounded to nearest (half away from zero) at `scale`, as a
 // struct labelled with `precision` (0: the magnitude's own digit count). Status 0,
 // 1 (non-zero digits dropped, ERR_FRACTION_TRUNC) or -1 (ERR_NUMERIC_RANGE for a

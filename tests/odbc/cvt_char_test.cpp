@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "cvt_test.h"
 #include "drv/errtab.h"
 #include "odbc/cvt.h"
+#include "odbc/cvt_core.h"
 
 namespace {
 
@@ -262,6 +264,70 @@ class GermanLocale {
   std::string dir_;
   bool active_ = false;
 };
+
+// The double the exact road gives: every digit kept, rounded once.
+double exactRoad(const std::string& text) {
+  DecNum d;
+  double v = 0.0;
+  EXPECT_EQ(DecParse(text.data(), text.size(), DEC_MONEY, &d), 0) << text;
+  EXPECT_EQ(DecToDouble(d, &v), 0) << text;
+  return v;
+}
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Decimal text read straight into a double gives the exact road's double, bit for bit
+// (the sign of a zero included), in both text forms.
+TEST(CvtChar, PlainDecimalTextReadsAsTheExactRoad) {
+  const std::string kCases[] = {
+      "0", "-0", "0.00", "-0.00", "1", "-1", "123.45", "-99999999.99", "0.1", "0.3", "1.5",
+      "5.", ".5", "-.5", "00000123.4500000", "0.000000000000000000000000000001",
+      // Ties at the last bit of a double: to even, and just above a tie.
+      "9007199254740993", "9007199254740995", "-9007199254740993", "9007199254740993.00001",
+      "12345678901234567890123456789012", "-1234567890.1234567890123456789012345678",
+      "99999999999999999999999999999999999999.9", "0.0000000000000000000000000000000000001",
+      // Past the plain length: the exact road itself.
+      "0.1000000000000000055511151231257827021181583404541015625",
+      "123456789012345678901234567890123456789012345678901234567890"};
+  for (const std::string& text : kCases) {
+    SCOPED_TRACE(text);
+    double plain = -1.0;
+    EXPECT_EQ(DecPlainToDouble(text.data(), text.size(), &plain),
+              text.size() <= kPlainDecimalChars);
+    int32_t err = 0;
+    double v = -1.0;
+    ASSERT_EQ(CharToDecimal(text.data(), text.size(), &v, &err), 0);
+    EXPECT_TRUE(sameBits(v, exactRoad(text))) << v << " vs " << exactRoad(text);
+    const std::u16string wide(text.begin(), text.end());
+    ASSERT_EQ(WCharToDecimal(wide.data(), wide.size(), &v, &err), 0);
+    EXPECT_TRUE(sameBits(v, exactRoad(text)));
+  }
+  // Random plain texts of every length up to the plain limit and beyond.
+  std::mt19937_64 rng(16);
+  for (int k = 0; k < 20000; ++k) {
+    std::string text = rng() % 2 != 0 ? "-" : "";
+    const size_t digits = 1 + rng() % 44;
+    const size_t point = rng() % (digits + 2);
+    for (size_t i = 0; i < digits; ++i) {
+      if (i == point) text += '.';
+      text += static_cast<char>('0' + rng() % 10);
+    }
+    double v = -1.0;
+    int32_t err = 0;
+    ASSERT_EQ(CharToDecimal(text.data(), text.size(), &v, &err), 0) << text;
+    ASSERT_TRUE(sameBits(v, exactRoad(text))) << text;
+  }
+  // Anything else is left to the exact road, which reads or refuses it as before.
+  for (const char* text : {"", "-", ".", "1.2.3", "--1", "1-", " 1", "+1", "1e5", "$1,234.5",
+                           "0x10", "1 ", "\xd9\xa1"}) {
+    double v = -1.0;
+    EXPECT_FALSE(DecPlainToDouble(text, std::strlen(text), &v)) << text;
+    EXPECT_EQ(v, -1.0);
+  }
+  double v = -1.0;
+  EXPECT_TRUE(DecPlainToDouble("2.5\0" "99", 6, &v));  // a cell ends at its NUL
+  EXPECT_EQ(v, 2.5);
+}
 
 // An application that set a German locale still reads and writes numbers with
 // a point.
