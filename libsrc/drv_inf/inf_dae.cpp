@@ -372,7 +372,8 @@ int32_t DAEStartExecute(InfCursor* cur) noexcept {
 int32_t DAEStartSetPos(DrvHandle hCursor) {
   InfCursor* cur = InfCursorLookup(hCursor);
   if (cur == nullptr) return ERR_ARGUMENT;
-  freeBuffers(cur->daeSetPos, cur->daeSetPosColumns);
+  // A dialogue the application gave up on must not name cells of this request.
+  DaeReset(cur);
   const uint16_t op = cur->scs.sc_setPosOp;
   if (op != 2 && op != 4) return 0;  // only an update or an add carries values
   return start(cur, cur->scs.sc_setPosRows, cur->daeSetPos, cur->daeSetPosColumns, kDaeSetPos);

@@ -28,6 +28,7 @@
 #include "drv/layercalls.h"
 #include "drv/rowstatus.h"
 #include "drv/scs.h"
+#include "scrs/posops.h"
 #include "scrs/scs_p.h"
 #include "scrs/ss.h"
 #include "util/log.h"
@@ -45,16 +46,33 @@ std::once_flag scr_once;
 
 const DriverOps& base() { return *SCR_BaseDriver.ops; }
 
+// The concurrency scrollable cursors are served with. SetPos and the bookmark
+// operations change rows only under one that allows changes, so their claims
+// follow from it.
+constexpr int32_t kScrollConcurrency = SQL_SCCO_READ_ONLY;
+constexpr bool kChanges = (kScrollConcurrency & ~SQL_SCCO_READ_ONLY) != 0;
+// Positioning, a refresh (a static cursor answers it from its rows) and the
+// fetch by bookmarks serve every scrollable cursor.
+constexpr int32_t kPosOperations =
+    SQL_POS_POSITION | SQL_POS_REFRESH | (kChanges ? SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD : 0);
+constexpr int32_t kStaticAttributes1 =
+    SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK | SQL_CA1_LOCK_NO_CHANGE |
+    SQL_CA1_POS_POSITION | SQL_CA1_POS_REFRESH | SQL_CA1_BULK_FETCH_BY_BOOKMARK |
+    (kChanges ? SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
+                    SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK
+              : 0);
+
 // What the layer says of scrolling: the types and the concurrency it serves,
 // in place of the agent's answers, which describe every emulated type.
 bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
   if (DrvpClass(id) != DRVP_CLASS_CONN || DrvpGroup(id) != DRVP_GROUP_GETINFO) return false;
   switch (DrvpItem(id)) {
     case SQL_SCROLL_OPTIONS: *value = SQL_SO_FORWARD_ONLY | SQL_SO_STATIC; return true;
-    case SQL_SCROLL_CONCURRENCY: *value = SQL_SCCO_READ_ONLY; return true;
-    case SQL_STATIC_CURSOR_ATTRIBUTES1:
-      *value = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
-      return true;
+    case SQL_SCROLL_CONCURRENCY: *value = kScrollConcurrency; return true;
+    case SQL_POS_OPERATIONS: *value = kPosOperations; return true;
+    // Rows are never locked by SetPos.
+    case SQL_LOCK_TYPES: *value = SQL_LCK_NO_CHANGE; return true;
+    case SQL_STATIC_CURSOR_ATTRIBUTES1: *value = kStaticAttributes1; return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES2: {
       // The agent's limits on rows still hold; a static cursor sees no changes
       // and is read-only, and its row count is exact once it is loaded.
@@ -453,6 +471,8 @@ int32_t SCR_Interpose(DriverRecord* rec) {
     SCR_Ops.DRV_CloseCursor = SCS_CloseCursor;
     SCR_Ops.DRV_ExtendedFetch = SCS_ExtendedFetch;
     SCR_Ops.DRV_ExtendedFetch2 = SCS_ExtendedFetch2;
+    SCR_Ops.DRV_SetPos = SCS_SetPos;
+    SCR_Ops.DRV_BulkOperations = SCS_BulkOperations;
     SCR_Ops.DRV_Connect = SCS_Connect;
     SCR_Ops.DRV_EndConnect = SCS_EndConnect;
     SCR_Ops.DRV_PrepareExecute = SCS_PrepareExecute;

@@ -1,7 +1,6 @@
 // scs_cursor.cpp -- what only an agent cursor's context does: its set-up with
 // what the agent says of its connection, its release, the kept parameter type
-// lists, the base-column attributes of a rewritten select list, and the resume
-// of a positioned operation.
+// lists and the base-column attributes of a rewritten select list.
 // An agent cursor's context owns its texts, kept parameters, type lists and
 // long values; the record and its bookkeeping are shared (drv/scs.h).
 // Threading: a context is used under its connection's call serialisation.
@@ -131,6 +130,10 @@ void SCS_FreeCursor(SCS* scs) {
   DynArrayFree(&scs->sc_orderBy, nullptr);
   DynArrayFree(&scs->sc_selectCols, nullptr);
   free_dataset(&scs->sc_params);
+  // A SetPos whose values were never all sent leaves its request behind.
+  free_dataset(&scs->sc_setPosRows);
+  std::free(scs->sc_setPosCols);
+  scs->sc_setPosCols = nullptr;
   if (scs->sc_cache != nullptr) DSC_Close(scs->sc_cache);
   std::free(scs->sc_cache);
   scs->sc_cache = nullptr;
@@ -178,17 +181,6 @@ int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t, ColumnInfo*, uint16_t, uint16_t,
   // Base names exist only for a select list the cursor layer rewrote.
   (void)scs;
   return 0;
-}
-
-int32_t SCS_SetPosResume(SCS* scs, uint16_t** statuses, int32_t* rows) {
-  if (statuses != nullptr) *statuses = nullptr;
-  if (rows != nullptr) *rows = 0;
-  if (scs->sc_setPosOp != SQL_ADD) {
-    if (int32_t rc = SCS_SetPosition(scs, static_cast<int32_t>(scs->sc_setPosRow)); rc != 0)
-      return rc;
-  }
-  // Positioned operations exist only on the emulated cursor types.
-  return ERR_NOT_CAPABLE;
 }
 
 int32_t scs_p_DescribeOnce(SCS* scs) {

@@ -1,0 +1,523 @@
+// scs_posops.cpp -- SetPos on an emulated cursor: the hooks that take the
+// request (and let the agent collect its data-at-execution values first) and
+// the positioned delete, update and add of rowset rows as generated SQL on the
+// first auxiliary cursor, each row found by its keys and, under value
+// concurrency, by the old values of the columns the cursor holds them for.
+// A request's rows and column list stay in the cursor's context until the
+// operation ends and are freed there; status arrays go to the caller.
+// Threading: inside calls on the cursor's connection, one at a time.
+// Not here: refreshing rows (the fetch reads them again) and the keyset's
+// own upkeep (ks).
+
+#include <sqlext.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "drv/colinfo.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
+#include "drv/layercalls.h"
+#include "drv/scs.h"
+#include "scrs/dsc.h"
+#include "scrs/ks.h"
+#include "scrs/posops.h"
+#include "scrs/scs_p.h"
+#include "util/dynarray.h"
+
+namespace {
+
+const DriverOps& ops(const SCS& s) { return *s.sc_driver->ops; }
+
+bool is_long(int32_t t) { return t == DS_LONGCHAR || t == DS_LONGBINARY || t == DS_LONGWCHAR; }
+
+template <typename T>
+T* items(const DynArray* a) {
+  return a != nullptr ? static_cast<T*>(a->items) : nullptr;
+}
+uint32_t count_of(const DynArray* a) { return a != nullptr ? a->count : 0; }
+
+void free_dataset(Dataset** ds) {
+  if (*ds == nullptr) return;
+  DatasetFree(*ds);
+  std::free(*ds);
+  *ds = nullptr;
+}
+
+// The columns of row k that carry a value (a DS_IND_IGNORE cell leaves its
+// column out of that row's statement).
+std::vector<uint16_t> present(const Dataset* values, int32_t k) {
+  std::vector<uint16_t> out;
+  for (uint16_t c = 0; c < values->colCount; ++c)
+    if (values->cols[c].ind != nullptr && values->cols[c].ind[k] != DS_IND_IGNORE) out.push_back(c);
+  return out;
+}
+
+// A row whose every cell is DS_IND_IGNORE is left out of the operation.
+bool ignored(const Dataset* rows, int32_t k) {
+  return rows != nullptr && k < rows->rowCount && present(rows, k).empty();
+}
+
+// The table a positioned statement changes: the first of the SELECT's tables.
+bool table_name(const SCS& s, std::string* out) {
+  const TblDesc* t = items<TblDesc>(s.sc_tables);
+  if (count_of(s.sc_tables) == 0 || t->table == nullptr || t->table[0] == '\0') return false;
+  out->clear();
+  if (t->owner != nullptr && t->owner[0] != '\0') {
+    *out += t->owner;
+    *out += '.';
+  }
+  *out += t->table;
+  return true;
+}
+
+void add_key_predicate(const SCS& s, std::string* text, std::vector<ParamShadow>* types) {
+  const KS& ks = *s.sc_keyset;
+  const ColDesc* keys = items<ColDesc>(ks.keyCols);
+  *text += " WHERE ";
+  for (uint32_t i = 0; i < count_of(ks.keyCols); ++i) {
+    if (i > 0) *text += " AND ";
+    *text += keys[i].name;
+    *text += " = ?";
+    ParamShadow t{};
+    scs_p_ParamTypeFromColDesc(&keys[i], &t);
+    types->push_back(t);
+  }
+}
+
+// "col = ?" of a result column, quoted as the server wants identifiers, and
+// the type its value is sent with.
+int32_t add_column(SCS* s, uint16_t column, std::string* text, std::vector<ParamShadow>* types) {
+  ColumnInfo* info = nullptr;
+  if (int32_t rc = scs_p_ResultColName(s, column, &info); rc != 0) return rc;
+  const char* name =
+      info->fullName != nullptr && info->fullName[0] != '\0' ? info->fullName : info->name;
+  if (s->sc_quoteChar != '\0') *text += s->sc_quoteChar;
+  *text += name;
+  if (s->sc_quoteChar != '\0') *text += s->sc_quoteChar;
+  ColDesc d{};
+  d.sqlType = static_cast<int16_t>(info->sqlType);
+  d.columnSize = info->precision > 0 ? static_cast<uint32_t>(info->precision) : 0;
+  d.decimalDigits = info->scale;
+  ParamShadow t{};
+  scs_p_ParamTypeFromColDesc(&d, &t);
+  types->push_back(t);
+  return 0;
+}
+
+// " AND col IS NULL" / " AND col = ?" for every column whose old value the
+// cursor holds and a comparison can use: the old values are the rows of the
+// table columns (sc_tableCols, in order), and a long column or an expression
+// cannot be compared, so neither is named.
+int32_t add_old_values(const SCS& s, int32_t oldRow, std::string* text,
+                       std::vector<ParamShadow>* types, std::vector<uint16_t>* params) {
+  const Dataset* old = s.sc_optValues;
+  const ColDesc* cols = items<ColDesc>(s.sc_tableCols);
+  if (old == nullptr || oldRow < 0 || oldRow >= old->rowCount ||
+      old->colCount != count_of(s.sc_tableCols))
+    return ERR_GENERAL;
+  for (uint16_t c = 0; c < old->colCount; ++c) {
+    if (is_long(old->cols[c].type) || scs_p_IsExprCol(&cols[c]) != 0) continue;
+    *text += " AND ";
+    *text += cols[c].name;
+    if (old->cols[c].ind[oldRow] == DS_IND_NULL) {
+      *text += " IS NULL";
+      continue;
+    }
+    *text += " = ?";
+    ParamShadow t{};
+    scs_p_ParamTypeFromColDesc(&cols[c], &t);
+    types->push_back(t);
+    params->push_back(c);
+  }
+  return 0;
+}
+
+// Row `row` of src as one parameter row; only the listed columns when keep is
+// given (none listed: no piece).
+int32_t piece(const SCS& s, Dataset* src, int32_t row, const std::vector<uint16_t>* keep,
+              int trimFixed, Dataset** out) {
+  *out = nullptr;
+  if (keep != nullptr && keep->empty()) return 0;
+  if (int32_t rc = KS_RowsToParamRow(src, static_cast<uint32_t>(row), 1, 1, out,
+                                     static_cast<int>(s.sc_info04), trimFixed, 0, nullptr, nullptr);
+      rc != 0)
+    return rc;
+  if (keep == nullptr) return 0;
+  for (int32_t c = src->colCount - 1; c >= 0; --c) {
+    bool kept = false;
+    for (uint16_t k : *keep) kept = kept || k == c;
+    if (kept) continue;
+    if (int32_t rc = DatasetDeleteColumn(*out, static_cast<uint16_t>(c)); rc != 0) {
+      free_dataset(out);
+      return rc;
+    }
+  }
+  return 0;
+}
+
+// *all's columns followed by more's; more is consumed.
+int32_t append(Dataset** all, Dataset* more) {
+  if (more == nullptr) return 0;
+  if (*all == nullptr) {
+    *all = more;
+    return 0;
+  }
+  const int32_t rc = DatasetJoin(more, *all);
+  free_dataset(all);
+  *all = more;
+  return rc;
+}
+
+// Hands the parameters to the auxiliary cursor and runs what is prepared
+// there; a counted statement must change a row.
+int32_t run(const SCS& s, Dataset* params, const std::vector<ParamShadow>& types, bool counted) {
+  const DrvHandle aux = s.sc_auxCursor;
+  int32_t rc = ops(s).DRV_SetParams(aux, params);
+  if ((s.sc_driver->caps & DRV_CAP_CALLER_OWNS_DATA) != 0) free_dataset(&params);
+  if (rc == 0 && s.sc_resendParamTypes != 0)
+    rc = ops(s).DRV_SetParamTypes(aux, static_cast<uint16_t>(types.size()), types.data());
+  if (rc == 0) rc = ops(s).DRV_Execute(aux);
+  if (rc == ERR_WARNING) rc = 0;
+  if (rc == 0 && counted) {
+    int32_t affected = 0;
+    uint16_t len = 0;
+    rc = ops(s).DRV_GetInfo(aux, DRVP_ROW_COUNT, &affected, 4, &len);
+    if (rc == 0 && affected < 1) rc = ERR_NO_ROWS_CHANGED;
+  }
+  return rc;
+}
+
+// The statement last prepared on the auxiliary cursor by one operation: a
+// row whose text is the same runs without a new prepare.
+struct Prepared {
+  std::string text;
+  bool valid = false;
+};
+
+int32_t prepare(const SCS& s, Prepared* p, const std::string& text) {
+  if (p->valid && p->text == text) return 0;
+  p->valid = false;
+  if (int32_t rc = ops(s).DRV_Prepare(s.sc_auxCursor, text.c_str()); rc != 0) return rc;
+  p->text = text;
+  p->valid = true;
+  return 0;
+}
+
+// One UPDATE or DELETE: fatal codes (the statement cannot be built or
+// prepared) are answered, a row that fails only leaves *done false.
+int32_t write_row(SCS* s, const std::string& table, uint16_t op, const PosTarget& t,
+                  Dataset* values, const uint16_t* columns, Prepared* prep, bool* done) {
+  *done = false;
+  std::string text;
+  std::vector<ParamShadow> types;
+  std::vector<uint16_t> setCols;
+  if (op == SQL_UPDATE) {
+    setCols = present(values, t.valueRow);
+    if (setCols.empty()) return 0;
+    text = "UPDATE " + table + " SET ";
+    for (size_t i = 0; i < setCols.size(); ++i) {
+      if (i > 0) text += ", ";
+      if (int32_t rc = add_column(s, columns[setCols[i]], &text, &types); rc != 0) return rc;
+      text += " = ?";
+    }
+  } else {
+    text = "DELETE FROM " + table;
+  }
+  add_key_predicate(*s, &text, &types);
+  std::vector<uint16_t> oldCols;
+  if (s->sc_concurrency == SQL_CONCUR_VALUES) {
+    if (int32_t rc = add_old_values(*s, t.oldRow, &text, &types, &oldCols); rc != 0) return rc;
+  }
+  if (int32_t rc = prepare(*s, prep, text); rc != 0) return rc;
+
+  Dataset* params = nullptr;
+  Dataset* more = nullptr;
+  int32_t rc = 0;
+  if (op == SQL_UPDATE) rc = piece(*s, values, t.valueRow, &setCols, 1, &params);
+  if (rc == 0) rc = piece(*s, s->sc_keyset->keys, t.keyRow, nullptr, 0, &more);
+  if (rc == 0) rc = append(&params, more);
+  more = nullptr;
+  if (rc == 0 && !oldCols.empty()) {
+    rc = piece(*s, s->sc_optValues, t.oldRow, &oldCols, 0, &more);
+    if (rc == 0) rc = append(&params, more);
+  }
+  if (rc != 0) {
+    free_dataset(&params);
+    return 0;
+  }
+  *done = run(*s, params, types, true) == 0;
+  return 0;
+}
+
+// Messages of the generated statements gather on the auxiliary cursor while
+// the rows run and end on the user's cursor.
+struct AuxMessages {
+  explicit AuxMessages(const SCS& s) : s_(s) { scs_p_SetCursorMark(s.sc_auxCursor, 1); }
+  ~AuxMessages() {
+    scs_p_SetCursorMark(s_.sc_auxCursor, 0);
+    INF_CursorMoveErrors(s_.sc_auxCursor, s_.sc_hCursor, 1);
+  }
+  AuxMessages(const AuxMessages&) = delete;
+  AuxMessages& operator=(const AuxMessages&) = delete;
+  const SCS& s_;
+};
+
+// What every positioned statement needs: rows that keys can find, a
+// concurrency that allows changes, the table and the auxiliary cursor.
+int32_t writable(SCS* s, std::string* table) {
+  if (int32_t rc = scs_p_CheckScrollable(s); rc != 0) return rc;
+  if (!table_name(*s, table)) return ERR_GENERAL;
+  if (s->sc_auxCursor == 0) {
+    if (int32_t rc = scs_p_OpenAuxCursors(s); rc != 0) return rc;
+  }
+  return 0;
+}
+
+bool keyed(const SCS& s) {
+  const KS* ks = s.sc_keyset;
+  return ks != nullptr && ks->keys != nullptr && ks->rowStatus != nullptr &&
+         count_of(ks->keyCols) > 0 && ks->keys->colCount == count_of(ks->keyCols);
+}
+
+// The row of `keys` holding keyset row r, or -1 when it is not held.
+int32_t key_row(const KS& ks, int32_t r) {
+  const int32_t start = ks.cache.state == DSC_SPILLED ? ks.windowStart : 0;
+  const int32_t i = r - start;
+  return start >= 0 && i >= 0 && i < ks.keys->rowCount ? i : -1;
+}
+
+// Where the old values of keyset row r (addressed as the k-th row of the
+// request, single row n or the whole rowset at n 0) are held.
+int32_t old_row(const SCS& s, int32_t n, int32_t k, int32_t r) {
+  if (s.sc_concurrency != SQL_CONCUR_VALUES) return -1;
+  if (s.sc_cursorType == SCS_STATIC) {
+    const bool spilled = s.sc_cache != nullptr && s.sc_cache->state == DSC_SPILLED;
+    return r - (spilled ? s.sc_cacheWindowStart : 0);
+  }
+  return n > 0 ? n - 1 : k;
+}
+
+// Delete and update of rowset rows.
+int32_t keyed_op(SCS* s, int32_t row, uint16_t op, uint16_t** statuses, int32_t* count,
+                 Dataset* rows, const uint16_t* columns) {
+  if (s->sc_concurrency == SQL_CONCUR_READ_ONLY) return ERR_ARGUMENT;
+  if (!keyed(*s)) return ERR_NO_KEY_COLUMNS;
+  KS& ks = *s->sc_keyset;
+  const int32_t base = s->sc_cursorType == SCS_DYNAMIC ? 1 : s->sc_rowsetStart;
+  if (base < 1) return ERR_CURSOR_STATE;
+  const int32_t n = row > 0 ? row : 0;
+  const int32_t first = n > 0 ? n + base - 2 : base - 1;
+  // The rows addressed: one, or the rowset as far as the keys, the keyset's
+  // statuses and the request's rows reach.
+  int32_t addressed = n > 0 ? 1 : s->sc_rowsetSize;
+  const int32_t held = ks.cache.state == DSC_SPILLED ? ks.windowStart + ks.keys->rowCount
+                                                     : ks.keys->rowCount;
+  if (first + addressed > held) addressed = held - first;
+  if (first + addressed > ks.rowStatusCount) addressed = ks.rowStatusCount - first;
+  if (rows != nullptr && addressed > rows->rowCount) addressed = rows->rowCount;
+  if (addressed < 0) addressed = 0;
+  if (n > 0 && addressed == 0) return ERR_ROW_VALUE;
+  const int32_t entries = n > 0 || addressed <= 1 ? 1 : s->sc_rowsetSize;
+
+  std::string table;
+  if (int32_t rc = writable(s, &table); rc != 0) return rc;
+  std::vector<PosTarget> targets;
+  std::vector<int32_t> keysetRows;
+  for (int32_t k = 0; k < addressed; ++k) {
+    if (ignored(rows, k)) continue;
+    const int32_t r = first + k;
+    targets.push_back(PosTarget{key_row(ks, r), old_row(*s, n, k, r), k});
+    keysetRows.push_back(r);
+  }
+  std::vector<uint8_t> done(targets.size());
+  int32_t changed = 0;
+  const int32_t rc = scs_p_KeyedWrite(s, op, targets.data(), static_cast<int32_t>(targets.size()),
+                                      rows, columns, done.data(), &changed);
+  // The keyset remembers what happened to each row, so that later fetches show it.
+  const uint16_t mark = op == SQL_DELETE ? SQL_ROW_DELETED : SQL_ROW_UPDATED;
+  for (size_t i = 0; i < targets.size(); ++i)
+    if (done[i] != POS_NOT_RUN) ks.rowStatus[keysetRows[i]] = done[i] == POS_CHANGED ? mark : SQL_ROW_ERROR;
+  if (rc != 0) return rc;
+  auto* out = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * static_cast<size_t>(entries)));
+  if (out == nullptr) return ERR_MEMORY;
+  for (int32_t k = 0; k < entries; ++k)
+    out[k] = k < addressed ? ks.rowStatus[first + k] : static_cast<uint16_t>(SQL_ROW_NOROW);
+  *statuses = out;
+  *count = entries;
+  const auto tried = static_cast<int32_t>(targets.size());
+  if (tried == 0) return 0;
+  if (changed == 0) return ERR_NO_ROWS_CHANGED;
+  // Another user changed or removed some of the rows meanwhile.
+  return changed < tried ? ERR_MANY_ROWS_CHANGED : 0;
+}
+
+int32_t insert_rows(SCS* s, int32_t row, uint16_t** statuses, int32_t* count, Dataset* rows,
+                    const uint16_t* columns) {
+  std::string table;
+  if (int32_t rc = writable(s, &table); rc != 0) return rc;
+  const int32_t entries = row > 0 ? 1 : (s->sc_rowsetSize > 0 ? s->sc_rowsetSize : 1);
+  auto* out = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * static_cast<size_t>(entries)));
+  if (out == nullptr) return ERR_MEMORY;
+  for (int32_t l = 0; l < entries; ++l) out[l] = SQL_ROW_NOROW;
+  *statuses = out;
+  *count = entries;
+  Prepared prep;
+  int32_t added = 0;
+  int32_t tried = 0;
+  int32_t rc = 0;
+  {
+    AuxMessages messages(*s);
+    for (int32_t l = 0; l < entries && l < rows->rowCount; ++l) {
+      const std::vector<uint16_t> cols = present(rows, l);
+      if (cols.empty()) continue;
+      ++tried;
+      std::string text = "INSERT INTO " + table + " ( ";
+      std::string marks;
+      std::vector<ParamShadow> types;
+      for (size_t i = 0; i < cols.size() && rc == 0; ++i) {
+        if (i > 0) {
+          text += ", ";
+          marks += ", ";
+        }
+        rc = add_column(s, columns[cols[i]], &text, &types);
+        marks += "?";
+      }
+      if (rc == 0) rc = prepare(*s, &prep, text + " ) VALUES ( " + marks + " )");
+      if (rc != 0) break;
+      Dataset* params = nullptr;
+      const bool ok = piece(*s, rows, l, &cols, 1, &params) == 0 && run(*s, params, types, false) == 0;
+      out[l] = ok ? SQL_ROW_ADDED : SQL_ROW_ERROR;
+      added += ok ? 1 : 0;
+    }
+  }
+  s->sc_rowsAffected = added;
+  if (rc != 0) return rc;
+  return added < tried ? ERR_ROW : 0;
+}
+
+struct Request {
+  Dataset* rows;
+  uint16_t* columns;
+  ~Request() {
+    free_dataset(&rows);
+    std::free(columns);
+  }
+};
+
+}  // namespace
+
+int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets, int32_t n,
+                         Dataset* values, const uint16_t* columns, uint8_t* done,
+                         int32_t* changed) {
+  *changed = 0;
+  if (scs->sc_concurrency == SQL_CONCUR_READ_ONLY) return ERR_ARGUMENT;
+  if (operation == SQL_UPDATE && (values == nullptr || columns == nullptr)) return ERR_ARGUMENT;
+  std::string table;
+  if (int32_t rc = writable(scs, &table); rc != 0) return rc;
+  Prepared prep;
+  int32_t rc = 0;
+  {
+    AuxMessages messages(*scs);
+    for (int32_t i = 0; i < n; ++i) done[i] = POS_NOT_RUN;
+    for (int32_t i = 0; i < n; ++i) {
+      bool ok = false;
+      if (targets[i].keyRow >= 0) {
+        rc = write_row(scs, table, operation, targets[i], values, columns, &prep, &ok);
+        if (rc != 0) break;
+      }
+      done[i] = ok ? POS_CHANGED : POS_FAILED;
+      *changed += ok ? 1 : 0;
+    }
+  }
+  scs->sc_rowsAffected = *changed;
+  return rc;
+}
+
+int32_t scs_p_SetPosOp(SCS* scs, int32_t row, uint16_t operation, uint16_t** statuses,
+                       int32_t* count, Dataset* rows, uint16_t* columns) {
+  Request request{rows, columns};
+  if (statuses != nullptr) *statuses = nullptr;
+  if (count != nullptr) *count = 0;
+  const bool valued = statuses != nullptr && count != nullptr && rows != nullptr && columns != nullptr;
+  try {
+    switch (operation) {
+      case SQL_REFRESH: return ERR_NOT_CAPABLE;
+      case SQL_UPDATE:
+        if (!valued) return ERR_ARGUMENT;
+        return keyed_op(scs, row, SQL_UPDATE, statuses, count, rows, columns);
+      case SQL_DELETE:
+        if (statuses == nullptr || count == nullptr) return ERR_ARGUMENT;
+        return keyed_op(scs, row, SQL_DELETE, statuses, count, rows, nullptr);
+      case SQL_ADD:
+        if (!valued) return ERR_ARGUMENT;
+        return insert_rows(scs, row, statuses, count, rows, columns);
+      default: return 0;
+    }
+  } catch (const std::bad_alloc&) {
+    return ERR_MEMORY;
+  }
+}
+
+int32_t SCS_SetPosResume(SCS* scs, uint16_t** statuses, int32_t* rows) {
+  if (statuses != nullptr) *statuses = nullptr;
+  if (rows != nullptr) *rows = 0;
+  Dataset* values = scs->sc_setPosRows;
+  uint16_t* columns = scs->sc_setPosCols;
+  scs->sc_setPosRows = nullptr;
+  scs->sc_setPosCols = nullptr;
+  const auto row = static_cast<int32_t>(scs->sc_setPosRow);
+  if (scs->sc_setPosOp != SQL_ADD) {
+    if (int32_t rc = SCS_SetPosition(scs, row); rc != 0) {
+      Request gone{values, columns};
+      return rc;
+    }
+  }
+  if (scs->sc_cursorType == SCS_FORWARD_ONLY) {
+    Request gone{values, columns};
+    return ERR_NOT_CAPABLE;
+  }
+  return scs_p_SetPosOp(scs, row, scs->sc_setPosOp, statuses, rows, values, columns);
+}
+
+int32_t SCS_SetPos(DrvHandle hCursor, int32_t row, uint16_t operation, uint32_t lock,
+                   uint16_t** statuses, int32_t* rowsOut, Dataset* rows, uint16_t* columns,
+                   uint16_t columnCount) {
+  (void)lock;
+  (void)columnCount;
+  if (statuses != nullptr) *statuses = nullptr;
+  if (rowsOut != nullptr) *rowsOut = 0;
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur)) {
+    Request gone{rows, columns};
+    return ERR_ARGUMENT;
+  }
+  SCS& scs = *cur.scs;
+  if ((scs.sc_flags & SCS_F_PREPARED) == 0) {
+    Request gone{rows, columns};
+    return ERR_CURSOR_STATE;
+  }
+  // A request abandoned while its values were being collected goes now.
+  {
+    Request gone{scs.sc_setPosRows, scs.sc_setPosCols};
+  }
+  scs.sc_setPosRow = static_cast<uint32_t>(row);
+  scs.sc_setPosOp = operation;
+  scs.sc_setPosRows = rows;
+  scs.sc_setPosCols = columns;
+  scs.sc_rowsAffected = 0;
+  // The agent asks for the values sent at execution first; the last of them
+  // resumes the operation.
+  if (int32_t rc = DAEStartSetPos(hCursor); rc != 0) {
+    if (rc != ERR_NEED_DAE) {
+      Request gone{scs.sc_setPosRows, scs.sc_setPosCols};
+      scs.sc_setPosRows = nullptr;
+      scs.sc_setPosCols = nullptr;
+    }
+    return rc;
+  }
+  return SCS_SetPosResume(&scs, statuses, rowsOut);
+}
