@@ -15,6 +15,8 @@
 
 #include "drv/dataset.h"
 #include "drv/errtab.h"
+#include "drv/layercalls.h"
+#include "scrs/scs_p.h"
 #include "util/log.h"
 
 namespace {
@@ -150,8 +152,9 @@ int32_t KS_KeyWhere(SCR_Analysis* a, KS* ks, uint32_t groups) {
 int32_t KS_KeyOrderBy(SCR_Analysis* a, SCS* scs) {
   if (a == nullptr || scs == nullptr || !has_keys(scs->sc_keyset)) return ERR_GENERAL;
   const KS* ks = scs->sc_keyset;
-  const bool ordered = (a->sa_flags & SA_ORDERBY) != 0;
   if (int32_t rc = SCR_OrderByPlaceholder(a); rc != 0) return rc;
+  // The placeholder tells whether the statement is ordered already.
+  const bool ordered = (a->sa_flags & SA_ORDERBY) != 0;
   uint32_t items = ordered && scs->sc_orderBy != nullptr ? scs->sc_orderBy->count : 0;
   std::string piece = ordered ? "" : " ORDER BY ";
   bool first = !ordered;
@@ -312,15 +315,145 @@ int32_t KS_RowsToParamRow(Dataset* source, uint32_t first, uint32_t groups, uint
   return 0;
 }
 
+int32_t scs_p_KeyParams(SCS* scs, Dataset* keys, uint32_t start, uint32_t groups, uint32_t rows,
+                        Dataset** out) {
+  *out = nullptr;
+  Dataset* keyRow = nullptr;
+  if (int32_t rc = KS_RowsToParamRow(keys, start, groups, rows, &keyRow,
+                                     static_cast<int>(scs->sc_info04), 0, 0, nullptr, nullptr);
+      rc != 0)
+    return rc;
+  if ((scs->sc_flags & SCS_F_PARAMS_KEPT) == 0 || scs->sc_params == nullptr) {
+    *out = keyRow;
+    return 0;
+  }
+  // The key predicate stands in front of the statement's own condition, so
+  // the key values go first.
+  Dataset* own = nullptr;
+  int32_t rc = DatasetClone(&own, scs->sc_params);
+  if (rc == 0) rc = DatasetJoin(own, keyRow);
+  free_dataset(&keyRow);
+  if (rc != 0) {
+    free_dataset(&own);
+    return rc;
+  }
+  *out = own;
+  return 0;
+}
+
+int32_t scs_p_SendKeyParamTypes(SCS* scs, DrvHandle h, uint32_t groups) {
+  if (scs->sc_resendParamTypes == 0) return 0;
+  const KS* ks = scs->sc_keyset;
+  (void)scs_p_SetParamTypes(&scs->sc_genParamTypes, &scs->sc_genParamTypeCount, 0, nullptr);
+  const auto* keys = static_cast<const ColDesc*>(ks->keyCols->items);
+  for (uint32_t g = 0; g < groups; ++g) {
+    if (int32_t rc = scs_p_AddParamDescs(scs, keys, ks->keyCols->count, g + 1 == groups ? 1 : 0);
+        rc != 0)
+      return rc;
+  }
+  return scs->sc_driver->ops->DRV_SetParamTypes(h, scs->sc_genParamTypeCount,
+                                                scs->sc_genParamTypes);
+}
+
+int32_t scs_p_SendKeptParams(SCS* scs, DrvHandle h) {
+  const DriverOps& ops = *scs->sc_driver->ops;
+  if ((scs->sc_flags & SCS_F_PARAMS_KEPT) != 0 && scs->sc_params != nullptr) {
+    Dataset* copy = nullptr;
+    if (int32_t rc = DatasetClone(&copy, scs->sc_params); rc != 0) return rc;
+    // The agent owns what it is handed.
+    if (int32_t rc = ops.DRV_SetParams(h, copy); rc != 0) return rc;
+  }
+  if (scs->sc_resendParamTypes != 0 && scs->sc_paramTypeCount > 0)
+    return ops.DRV_SetParamTypes(h, scs->sc_paramTypeCount, scs->sc_paramTypes);
+  return 0;
+}
+
 int32_t KS_GetKeySet_KSD(SCS* scs) {
-  (void)scs;
-  return ERR_NOT_CAPABLE;
+  KS* ks = scs->sc_keyset;
+  if (!has_keys(ks) || scs->sc_sqlText == nullptr) return ERR_GENERAL;
+  const DriverOps& ops = *scs->sc_driver->ops;
+  if ((scs->sc_flags & SCS_F_KEYED_SELECT) != 0 || scs->sc_analysis->sa_root == nullptr) {
+    scs->sc_flags &= static_cast<uint16_t>(~(SCS_F_KEY_ORDER | SCS_F_KEYED_SELECT));
+    if (int32_t rc = scs_p_Reanalyse(scs, scs->sc_analysis, scs->sc_sqlText); rc != 0) return rc;
+  }
+  if ((scs->sc_flags & SCS_F_KEY_ORDER) == 0) {
+    if (int32_t rc = KS_KeyOrderBy(scs->sc_analysis, scs); rc != 0) return rc;
+    scs->sc_flags |= SCS_F_KEY_ORDER;
+  }
+  SCR_Analysis* aux = scs->sc_auxAnalysis;
+  if (int32_t rc = scs_p_Reanalyse(scs, aux, scs->sc_analysis->sa_generated); rc != 0) return rc;
+  if (int32_t rc = KS_KeySelect(aux, ks); rc != 0) return rc;
+  if (int32_t rc = ops.DRV_Prepare(scs->sc_auxCursor, aux->sa_generated); rc != 0) {
+    INF_CursorMoveErrors(scs->sc_auxCursor, scs->sc_hCursor, 1);
+    return rc;
+  }
+  if (int32_t rc = scs_p_SendKeptParams(scs, scs->sc_auxCursor); rc != 0) return rc;
+  if (int32_t rc = ops.DRV_Execute(scs->sc_auxCursor); rc != 0) return rc;
+  KS_Reset(ks);
+  int32_t total = 0;
+  int32_t rc = DSC_Fill(&ks->cache, scs->sc_driver, scs->sc_auxCursor, ks->keys, &total);
+  (void)ops.DRV_CloseCursor(scs->sc_auxCursor);
+  if (rc != 0) {
+    log_printf(LOG_ERR, kSrc, __LINE__, "KS_GetKeySet_KSD: Could not fill dataset cache");
+    return rc;
+  }
+  scs->sc_rowCount = total;
+  if (ks->cache.state == DSC_SPILLED) ks->windowStart = -1;
+  ks->rowStatus = static_cast<uint16_t*>(std::calloc(total > 0 ? total : 1, sizeof(uint16_t)));
+  if (ks->rowStatus == nullptr) return ERR_MEMORY;
+  ks->rowStatusCount = total;
+  return 0;
 }
 
 int32_t KS_FetchRowsByKeys(SCS* scs, Dataset* keyRows, int32_t first, Dataset** out) {
-  (void)scs;
-  (void)keyRows;
-  (void)first;
-  if (out != nullptr) *out = nullptr;
-  return ERR_NOT_CAPABLE;
+  if (out == nullptr) return ERR_GENERAL;
+  *out = nullptr;
+  KS* ks = scs->sc_keyset;
+  if (!has_keys(ks) || keyRows == nullptr || first < 0) return ERR_GENERAL;
+  int32_t blocks = 0, lastBlock = 0, size = 0;
+  if (int32_t rc = scs_p_KeyBlockSizes(scs, &blocks, &lastBlock, &size); rc != 0) return rc;
+  const DriverOps& ops = *scs->sc_driver->ops;
+  const DrvHandle h = scs->sc_auxCursor2;
+  SCR_Analysis* a = scs->sc_aux2Analysis;
+  if (scs->sc_cursorType == SCS_DYNAMIC || (scs->sc_aux2Prepared & SCS_AUX2_KEY_SELECT) == 0) {
+    scs->sc_aux2Prepared = 0;
+    int32_t rc = scs_p_Reanalyse(scs, a, scs->sc_sqlText);
+    if (rc == 0) rc = KS_KeyOrderBy(a, scs);
+    if (rc == 0) rc = scs_p_Reanalyse(scs, a, a->sa_generated);
+    if (rc == 0) rc = KS_KeySelect(a, ks);
+    if (rc == 0) rc = scs_p_Reanalyse(scs, a, a->sa_generated);
+    if (rc == 0) rc = KS_KeyWhere(a, ks, static_cast<uint32_t>(size));
+    if (rc == 0) rc = ops.DRV_Prepare(h, a->sa_generated);
+    if (rc != 0) return rc;
+    scs->sc_aux2Prepared = SCS_AUX2_KEY_SELECT;
+  }
+  auto* found = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
+  if (found == nullptr) return ERR_MEMORY;
+  *out = found;
+  for (int32_t b = 0; b < blocks; ++b) {
+    const int64_t start = int64_t(first) + int64_t(b) * size;
+    if (start >= keyRows->rowCount) break;
+    int64_t n = b + 1 == blocks ? lastBlock : size;
+    if (n > keyRows->rowCount - start) n = keyRows->rowCount - start;
+    Dataset* params = nullptr;
+    int32_t rc = scs_p_KeyParams(scs, keyRows, static_cast<uint32_t>(start),
+                                 static_cast<uint32_t>(size), static_cast<uint32_t>(n), &params);
+    if (rc == 0) rc = ops.DRV_SetParams(h, params);
+    if (rc == 0) rc = scs_p_SendKeyParamTypes(scs, h, static_cast<uint32_t>(size));
+    if (rc == 0) rc = ops.DRV_Execute(h);
+    if (rc == 0) {
+      if (found->rowCount == 0) {
+        DatasetFree(found);
+        rc = ops.DRV_Fetch(h, static_cast<uint16_t>(size), found);
+      } else {
+        Dataset more{};
+        rc = ops.DRV_Fetch(h, static_cast<uint16_t>(size), &more);
+        if (rc == 0 && more.rowCount > 0) rc = DatasetAppend(found, &more);
+        DatasetFree(&more);
+      }
+    }
+    (void)ops.DRV_CloseCursor(h);
+    if (rc != 0) return rc;
+  }
+  return 0;
 }

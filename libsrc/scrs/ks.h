@@ -15,6 +15,7 @@
 // Threading: used inside calls on the cursor's connection, one at a time.
 
 #include <cstdint>
+#include <string>
 
 #include "drv/drvops.h"
 #include "drv/scs.h"
@@ -91,6 +92,17 @@ void KS_Reset(KS* ks);
                                         int trimFixed, int dropNullColumns,
                                         int16_t* droppedCount, int16_t** nullColumns);
 
+// The parameters of one key block: `groups` key groups from keys' rows
+// [start, start + rows), the last repeated, followed by a copy of the kept
+// application parameters. *out is the caller's (or the agent's once handed).
+[[nodiscard]] int32_t scs_p_KeyParams(SCS* scs, Dataset* keys, uint32_t start, uint32_t groups,
+                                      uint32_t rows, Dataset** out);
+// When the agent needs parameter types: `groups` times the key columns' types,
+// then the kept application types, sent to cursor h.
+[[nodiscard]] int32_t scs_p_SendKeyParamTypes(SCS* scs, DrvHandle h, uint32_t groups);
+// A copy of the kept application parameters and their types sent to cursor h.
+[[nodiscard]] int32_t scs_p_SendKeptParams(SCS* scs, DrvHandle h);
+
 // ---------------------------------------------------------------------------
 // Keyset load and key re-select.
 
@@ -142,6 +154,17 @@ KeyColCache* scs_p_KeyColCache(DrvHandle hConn);
 [[nodiscard]] int32_t scs_p_StrFromValue(const void* value, int32_t type, uint32_t width,
                                          const char** text8, const char16_t** text16,
                                          uint32_t* length);
+// The UTF-8 text of a catalog cell, trailing blanks cut; empty for NULL.
+// ERR_GENERAL for a type that holds no text.
+[[nodiscard]] int32_t scs_p_CellText(const Dataset* ds, uint32_t row, uint16_t col,
+                                     std::string* out);
+// An integer cell of any integer type; false for NULL or another type.
+bool scs_p_CellInt(const Dataset* ds, uint32_t row, uint16_t col, int64_t* out);
+// A catalog name as generated statements write it (quoted when the server
+// quotes identifiers).
+std::string scs_p_CatalogIdentifier(const SCS* scs, const std::string& name);
+// The whole result of cursor h in blocks of 10 rows into all (empty on entry).
+[[nodiscard]] int32_t scs_p_ReadAll(SCS* scs, DrvHandle h, Dataset* all);
 // Folds an identifier (kScrNameSize buffer) the way the server would.
 void scs_p_CaseIdentifier(char* text, char quote, uint32_t quotedIdCase, uint32_t idCase,
                           uint32_t wide, int requote);

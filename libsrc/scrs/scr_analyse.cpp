@@ -529,6 +529,24 @@ int32_t SCR_SelListPlaceholder(SCR_Analysis* a) noexcept {
   return regenerate(a);
 }
 
+int32_t SCR_SelListAppendPlaceholder(SCR_Analysis* a) noexcept {
+  ParseNode* list = ParseChild(querySpec(a), 2);
+  if (list == nullptr || list->type != PN_SELECT_LIST) return ERR_GENERAL;
+  char** field = list->childCount == 0 ? &list->text : &list->templ;
+  if (*field == nullptr) return ERR_GENERAL;
+  std::string t;
+  try {
+    t = std::string(*field) + kScrPlaceholder;
+  } catch (...) {
+    return ERR_MEMORY;
+  }
+  char* copy = dupText(t.c_str());
+  if (copy == nullptr) return ERR_MEMORY;
+  std::free(*field);
+  *field = copy;
+  return regenerate(a);
+}
+
 int32_t SCR_WherePlaceholder(SCR_Analysis* a) noexcept {
   ParseNode* opt = childOfType(tableExprOf(querySpec(a)), PN_WHERE_OPT);
   if (opt == nullptr) return ERR_GENERAL;

@@ -122,6 +122,8 @@ int32_t SCR_OrderByColsGet(SCR_Analysis* analysis, DynArray* items) noexcept;
 int32_t SCR_OrderByOrdinalsToNames(SCR_Analysis* analysis, DynArray* items) noexcept;
 // The select list becomes the placeholder.
 int32_t SCR_SelListPlaceholder(SCR_Analysis* analysis) noexcept;
+// The placeholder right after the last select item.
+int32_t SCR_SelListAppendPlaceholder(SCR_Analysis* analysis) noexcept;
 // WHERE <placeholder> AND (<condition>), or the placeholder where the WHERE
 // clause belongs; sets or clears SA_WHERE. Running it twice gives the same text.
 int32_t SCR_WherePlaceholder(SCR_Analysis* analysis) noexcept;

@@ -29,6 +29,7 @@
 #include "drv/rowstatus.h"
 #include "drv/scs.h"
 #include "scrs/posops.h"
+#include "scrs/ks.h"
 #include "scrs/scs_p.h"
 #include "scrs/ss.h"
 #include "util/log.h"
@@ -61,34 +62,49 @@ constexpr int32_t kStaticAttributes1 =
     (kChanges ? SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
                     SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK
               : 0);
+// The agent's limits on rows, which hold for every cursor type.
+int32_t row_limits(DrvHandle hConn, DriverPropId id) {
+  int32_t agent = 0;
+  uint16_t len = 0;
+  if (base().DRV_GetInfo(hConn, id, &agent, 4, &len) != 0) agent = 0;
+  constexpr int32_t kLimits = SQL_CA2_MAX_ROWS_SELECT | SQL_CA2_MAX_ROWS_INSERT |
+                              SQL_CA2_MAX_ROWS_DELETE | SQL_CA2_MAX_ROWS_UPDATE |
+                              SQL_CA2_MAX_ROWS_CATALOG | SQL_CA2_MAX_ROWS_AFFECTS_ALL;
+  return agent & kLimits;
+}
 
 // What the layer says of scrolling: the types and the concurrency it serves,
 // in place of the agent's answers, which describe every emulated type.
 bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
   if (DrvpClass(id) != DRVP_CLASS_CONN || DrvpGroup(id) != DRVP_GROUP_GETINFO) return false;
+  constexpr int32_t kScrolling =
+      SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
   switch (DrvpItem(id)) {
-    case SQL_SCROLL_OPTIONS: *value = SQL_SO_FORWARD_ONLY | SQL_SO_STATIC; return true;
-    case SQL_SCROLL_CONCURRENCY: *value = kScrollConcurrency; return true;
+    case SQL_SCROLL_OPTIONS:
+      *value = SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN;
+      return true;
+    // Keyset-driven cursors also read under value concurrency, keeping their
+    // rows' old values; what SetPos may change follows kScrollConcurrency.
+    case SQL_SCROLL_CONCURRENCY: *value = kScrollConcurrency | SQL_SCCO_OPT_VALUES; return true;
     case SQL_POS_OPERATIONS: *value = kPosOperations; return true;
     // Rows are never locked by SetPos.
     case SQL_LOCK_TYPES: *value = SQL_LCK_NO_CHANGE; return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES1: *value = kStaticAttributes1; return true;
-    case SQL_STATIC_CURSOR_ATTRIBUTES2: {
-      // The agent's limits on rows still hold; a static cursor sees no changes
-      // and is read-only, and its row count is exact once it is loaded.
-      int32_t agent = 0;
-      uint16_t len = 0;
-      if (base().DRV_GetInfo(hConn, id, &agent, 4, &len) != 0) agent = 0;
-      constexpr int32_t kLimits = SQL_CA2_MAX_ROWS_SELECT | SQL_CA2_MAX_ROWS_INSERT |
-                                  SQL_CA2_MAX_ROWS_DELETE | SQL_CA2_MAX_ROWS_UPDATE |
-                                  SQL_CA2_MAX_ROWS_CATALOG | SQL_CA2_MAX_ROWS_AFFECTS_ALL;
-      *value = (agent & kLimits) | SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_CRC_EXACT;
+    case SQL_KEYSET_CURSOR_ATTRIBUTES1: *value = kScrolling; return true;
+    case SQL_STATIC_CURSOR_ATTRIBUTES2:
+      // A static cursor sees no changes and is read-only; its row count is
+      // exact once it is loaded.
+      *value = row_limits(hConn, id) | SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_CRC_EXACT;
       return true;
-    }
+    case SQL_KEYSET_CURSOR_ATTRIBUTES2:
+      // A keyset-driven cursor reads its rows again by key at every fetch:
+      // others' updates show, others' deletions show as deleted rows.
+      *value = row_limits(hConn, id) | SQL_CA2_READ_ONLY_CONCURRENCY |
+               SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_CRC_EXACT | SQL_CA2_SENSITIVITY_UPDATES |
+               SQL_CA2_SENSITIVITY_DELETIONS;
+      return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
-    case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
-    case SQL_KEYSET_CURSOR_ATTRIBUTES1:
-    case SQL_KEYSET_CURSOR_ATTRIBUTES2: *value = 0; return true;
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES2: *value = 0; return true;
     default: return false;
   }
 }
@@ -165,11 +181,10 @@ int32_t SCS_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, ui
   return 0;
 }
 
-// A cursor type the layer serves for the one asked: keyset-driven and dynamic
-// cursors run static.
-int32_t served_type(int32_t asked) {
-  return asked == SCS_KEYSET || asked == SCS_DYNAMIC ? SCS_STATIC : asked;
-}
+// A cursor type the layer serves for the one asked: a dynamic cursor runs
+// keyset-driven, the nearest type that still sees other sessions' changes and
+// deletions.
+int32_t served_type(int32_t asked) { return asked == SCS_DYNAMIC ? SCS_KEYSET : asked; }
 
 int32_t SCS_SetOption(DrvHandle h, DriverPropId id, const void* value) {
   const bool type = id == DRVP_STMT_OPTION + SQL_CURSOR_TYPE;
@@ -225,6 +240,10 @@ int32_t SCS_Prepare(DrvHandle hCursor, const char* sql) {
   scs.sc_rowsAffected = -1;
   if (int32_t rc = base().DRV_Prepare(hCursor, sql); rc != 0) return rc;
   if (int32_t rc = scs_p_PrepareScrollable(&scs, sql); rc != 0) return rc;
+  if (int32_t rc = scs_p_AnalyseStmt(&scs, sql); rc != 0) {
+    scs_p_ClearAuxDiags(&scs);
+    return rc;
+  }
   scs.sc_flags |= SCS_F_PREPARED;
   return 0;
 }
@@ -266,10 +285,16 @@ int32_t SCS_Execute(DrvHandle hCursor) {
   }
   SCS& scs = *cur.scs;
   scs.sc_rowsAffected = -1;
+  if (int32_t rc = scs_p_BeforeExecute(&scs); rc != 0) {
+    scs_p_ClearAuxDiags(&scs);
+    return rc;
+  }
   scs.sc_flags |= SCS_F_PREPARED;
   scs.sc_flags &= static_cast<uint16_t>(~SCS_F_CLOSED);
   if (int32_t rc = base().DRV_Execute(hCursor); rc != 0) return rc;
-  return scs_p_AfterExecute(&scs);
+  const int32_t rc = scs_p_AfterExecute(&scs);
+  if (rc != 0) scs_p_ClearAuxDiags(&scs);
+  return rc;
 }
 
 int32_t SCS_Fetch(DrvHandle hCursor, uint16_t rows, Dataset* data) {
@@ -422,12 +447,16 @@ int32_t SCS_ExtendedFetch2(DrvHandle hCursor, RowStatusTable** table, int32_t ta
     if (scs.sc_cursorType == SCS_STATIC) {
       rc = RowStatusTableNew(table, scs.sc_rowsetSize);
       if (rc == 0) rc = scs_p_FetchStatic(&scs, *table, target);
-      if (rc == 0 && cur.maxLength > 0)
-        rc = DatasetTruncate((*table)->rows, static_cast<uint32_t>(cur.maxLength));
+    } else if (scs.sc_cursorType == SCS_KEYSET && scs.sc_keysetSize <= 0) {
+      rc = RowStatusTableNew(table, scs.sc_rowsetSize);
+      if (rc == 0) rc = scs_p_FetchKeyset(&scs, *table, target);
     }
+    if (rc == 0 && cur.maxLength > 0)
+      rc = DatasetTruncate((*table)->rows, static_cast<uint32_t>(cur.maxLength));
   }
   if (rc != 0) {
     RowStatusTableFree(table);
+    scs_p_ClearAuxDiags(&scs);
     return rc;
   }
   RowStatusTable* t = *table;

@@ -1,11 +1,281 @@
-// scs_analyse.cpp -- the analysis of a statement prepared on an emulated
-// cursor: what its cursor type can serve (refused, or downgraded to static
-// read-only), its tables and their columns, its ORDER BY and its key columns.
+// scs_analyse.cpp -- the analysis of a statement prepared on a keyset-driven
+// cursor: what its cursor type can serve (refused, or run as a static
+// read-only cursor), its tables resolved through the catalog, their columns,
+// its ORDER BY, and its key columns.
+// A SELECT whose rows are no rows of a table (DISTINCT or UNIQUE, grouped,
+// aggregated, a UNION, no table, a remote table) or whose tables have no key
+// cannot be found again by keys; such a cursor runs static read-only and the
+// caller reads back the cursor type (01S02).
 // Threading: used inside calls on the cursor's connection, one at a time.
 
-#include "drv/errtab.h"
-#include "scrs/ks.h"
+#include <sqlext.h>
 
-int32_t scs_p_AnalyseStmt(SCS*, const char*) { return ERR_NOT_CAPABLE; }
-int32_t scs_p_ChangeCursorType(SCS*) { return ERR_NOT_CAPABLE; }
-void scs_p_ResetAnalysis(SCS*) {}
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "drv/colinfo.h"
+#include "drv/dataset.h"
+#include "drv/errtab.h"
+#include "drv/rowstatus.h"
+#include "scrs/ks.h"
+#include "scrs/scs_p.h"
+#include "scrs/ss.h"
+#include "util/log.h"
+#include "util/str.h"
+
+namespace {
+
+constexpr const char* kSrc = "scrs/scs_analyse";
+
+void reset_analysis_record(SCR_Analysis* a) {
+  if (a == nullptr) return;
+  SCR_AnalysisFree(a);
+  SCR_AnalysisInit(a);
+}
+
+// A fresh array in *slot (the old one freed with destructor).
+int32_t fresh_array(DynArray** slot, size_t elemSize, DynArrayDestructor destructor) {
+  DynArrayFree(slot, destructor);
+  *slot = DynArrayNew(elemSize);
+  return *slot != nullptr ? 0 : ERR_MEMORY;
+}
+
+bool same_item_key(const OrderByItem& item, const ColDesc& key) {
+  if (std::strcmp(item.name, key.name) != 0) return false;
+  if (item.table[0] == '\0') return true;
+  return std::strcmp(item.table, key.table) == 0 &&
+         (item.owner[0] == '\0' || std::strcmp(item.owner, key.owner) == 0);
+}
+
+void copy_field(char (&dst)[kScrNameSize], const char* src) {
+  const size_t n = strnlen(src, kKeyNameMax);
+  std::memcpy(dst, src, n);
+  dst[n] = '\0';
+}
+
+// Every ordinal sort key named by the select item it stands for.
+int32_t order_by_ordinals(SCS* scs) {
+  DynArray* cols = DynArrayNew(sizeof(ColDesc));
+  if (cols == nullptr) return ERR_MEMORY;
+  int32_t rc = scs_p_SelectColsGet(scs, cols, nullptr);
+  auto* items = static_cast<OrderByItem*>(scs->sc_orderBy->items);
+  for (uint32_t i = 0; rc == 0 && i < scs->sc_orderBy->count; ++i) {
+    OrderByItem& it = items[i];
+    if (it.ordinal == 0) continue;
+    if (it.ordinal > cols->count) {
+      rc = ERR_SYNTAX;
+      break;
+    }
+    const ColDesc& c = static_cast<ColDesc*>(cols->items)[it.ordinal - 1];
+    if (c.itemKind == COLDESC_EXPRESSION) {
+      rc = ERR_ORDER_EXPR;
+      break;
+    }
+    copy_field(it.name, c.name);
+    copy_field(it.table, c.table);
+    copy_field(it.alias, c.alias);
+    copy_field(it.owner, c.owner);
+    copy_field(it.qualifier, c.qualifier);
+    it.sqlType = c.sqlType;
+    it.columnSize = c.columnSize;
+    it.decimalDigits = c.decimalDigits;
+    char* text = scs_p_QualifiedColName(scs->sc_keyset->tableCount, &c);
+    if (text == nullptr) {
+      rc = ERR_MEMORY;
+      break;
+    }
+    std::strncpy(it.text, text, sizeof it.text - 1);
+    std::free(text);
+  }
+  DynArrayFree(&cols, nullptr);
+  return rc;
+}
+
+// Sort keys named the way the catalog names the columns and tables.
+void order_by_prepare(SCS* scs) {
+  auto* items = static_cast<OrderByItem*>(scs->sc_orderBy->items);
+  auto* tables = static_cast<TblDesc*>(scs->sc_tables->items);
+  for (uint32_t i = 0; i < scs->sc_orderBy->count; ++i) {
+    OrderByItem& it = items[i];
+    scs_p_CaseIdentifier(it.name, scs->sc_quoteChar, scs->sc_quotedIdCase, scs->sc_idCase,
+                         scs->sc_wideAgent, 1);
+    if (it.table[0] == '\0') continue;
+    bool aliased = false;
+    for (uint32_t t = 0; t < scs->sc_tables->count && !aliased; ++t) {
+      if (std::strcmp(tables[t].alias, it.table) != 0) continue;
+      copy_field(it.alias, it.table);
+      copy_field(it.table, tables[t].table);
+      copy_field(it.owner, tables[t].owner);
+      aliased = true;
+    }
+    if (aliased) continue;
+    scs_p_CaseIdentifier(it.table, scs->sc_quoteChar, scs->sc_quotedIdCase, scs->sc_idCase,
+                         scs->sc_wideAgent, 1);
+    scs_p_CaseIdentifier(it.owner, scs->sc_quoteChar, scs->sc_quotedIdCase, scs->sc_idCase,
+                         scs->sc_wideAgent, 1);
+  }
+}
+
+int32_t order_by_cols_get(SCS* scs) {
+  if (int32_t rc = fresh_array(&scs->sc_orderBy, sizeof(OrderByItem), nullptr); rc != 0) return rc;
+  if (int32_t rc = SCR_OrderByColsGet(scs->sc_analysis, scs->sc_orderBy); rc != 0) return rc;
+  scs->sc_analysisFlags |= scs->sc_analysis->sa_flags;
+  if ((scs->sc_analysisFlags & SA_ORDERBY_ORDINAL) != 0) {
+    if (int32_t rc = order_by_ordinals(scs); rc != 0) return rc;
+  }
+  order_by_prepare(scs);
+  return 0;
+}
+
+// The 1-based ORDER BY position of every key column (0 when none names it).
+void key_cols_order_by_pos(SCS* scs) {
+  KS* ks = scs->sc_keyset;
+  if (ks == nullptr || ks->keyCols == nullptr || scs->sc_orderBy == nullptr) return;
+  auto* keys = static_cast<ColDesc*>(ks->keyCols->items);
+  auto* items = static_cast<OrderByItem*>(scs->sc_orderBy->items);
+  for (uint32_t k = 0; k < ks->keyCols->count; ++k) keys[k].orderByPos = 0;
+  for (uint32_t j = 0; j < scs->sc_orderBy->count; ++j) {
+    items[j].keyMatch = 0;
+    for (uint32_t k = 0; k < ks->keyCols->count; ++k) {
+      if (!same_item_key(items[j], keys[k])) continue;
+      keys[k].orderByPos = static_cast<uint8_t>(j + 1 > 255 ? 0 : j + 1);
+      items[j].keyMatch = 1;
+      break;
+    }
+  }
+}
+
+// A SELECT whose rows are not rows of its tables has no keys to find them by.
+bool keyless(uint16_t flags) {
+  return (flags & (SA_DISTINCT | SA_AGGREGATE | SA_REMOTE)) != 0;
+}
+
+}  // namespace
+
+void scs_p_ResetAnalysis(SCS* scs) {
+  std::free(scs->sc_sqlText);
+  scs->sc_sqlText = nullptr;
+  reset_analysis_record(scs->sc_analysis);
+  reset_analysis_record(scs->sc_auxAnalysis);
+  reset_analysis_record(scs->sc_aux2Analysis);
+  RowStatusTableFree(&scs->sc_rowStatus);
+  ColumnInfoFree(scs->sc_resultCols, scs->sc_resultColCount);
+  scs->sc_resultCols = nullptr;
+  scs->sc_resultColCount = 0;
+  (void)scs_p_SetParamTypes(&scs->sc_genParamTypes, &scs->sc_genParamTypeCount, 0, nullptr);
+  DynArrayFree(&scs->sc_tables, SCR_TableEntryFree);
+  DynArrayFree(&scs->sc_tableCols, nullptr);
+  DynArrayFree(&scs->sc_orderBy, nullptr);
+  DynArrayFree(&scs->sc_selectCols, nullptr);
+  scs->sc_analysisFlags = 0;
+  scs->sc_flags = 0;
+  scs->sc_aux2Prepared = 0;
+}
+
+int32_t scs_p_ChangeCursorType(SCS* scs) {
+  const DriverOps& ops = *scs->sc_driver->ops;
+  const int32_t type = scs->sc_cursorType;
+  const int32_t concurrency = scs->sc_concurrency;
+  if (type != SCS_FORWARD_ONLY && type != SCS_STATIC) {
+    const int32_t st = SCS_STATIC;
+    if (ops.DRV_SetOption(scs->sc_hCursor, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &st) != 0) {
+      log_printf(LOG_DEBUG, kSrc, __LINE__, "scs_p_ChangeCursorType: Couldn't switch to static cursor");
+      return ERR_NOT_CAPABLE;
+    }
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "scs_p_ChangeCursorType: Switched to static cursor");
+    scs->sc_cursorType = SCS_STATIC;
+    scs->sc_flags |= SCS_F_DOWNGRADED;
+  }
+  if (concurrency != SQL_CONCUR_READ_ONLY) {
+    const int32_t ro = SQL_CONCUR_READ_ONLY;
+    if (ops.DRV_SetOption(scs->sc_hCursor, DRVP_STMT_OPTION + SQL_CONCURRENCY, &ro) != 0) {
+      log_printf(LOG_DEBUG, kSrc, __LINE__,
+                 "scs_p_ChangeCursorType: Couldn't switch to read-only concurrency");
+      return ERR_NOT_CAPABLE;
+    }
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "scs_p_ChangeCursorType: Switched to read-only concurrency");
+    scs->sc_concurrency = SQL_CONCUR_READ_ONLY;
+    scs->sc_flags |= SCS_F_DOWNGRADED;
+  }
+  if ((scs->sc_flags & SCS_F_DOWNGRADED) != 0) {
+    scs->sc_reqCursorType = type;
+    scs->sc_reqConcurrency = concurrency;
+  }
+  return 0;
+}
+
+int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
+  if (scs->sc_cursorType != SCS_KEYSET) return 0;
+  if ((scs->sc_flags & SCS_F_ANALYSED) != 0) scs_p_ResetAnalysis(scs);
+  scs->sc_flags |= SCS_F_ANALYSED;
+  if (int32_t rc = scs_p_OpenAuxCursors(scs); rc != 0) return rc;
+
+  std::free(scs->sc_sqlText);
+  scs->sc_sqlText = strdup(text);
+  if (scs->sc_sqlText == nullptr) return ERR_MEMORY;
+  SCR_Analysis* a = scs->sc_analysis;
+  if (int32_t rc = SCR_AnalyseSQL(a, text, 0, static_cast<int32_t>(scs->sc_keepQualifier));
+      rc != 0) {
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "SCR_AnalyseSQL failed: %s", text);
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "%s", a->sa_errMsg != nullptr ? a->sa_errMsg : "");
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "%s", a->sa_errPos != nullptr ? a->sa_errPos : "");
+    // A statement the analysis cannot read still runs; only not by keys.
+    return scs_p_ChangeCursorType(scs);
+  }
+  scs->sc_analysisFlags = SCS_NOT_SELECT;
+  scs->sc_windowState = -6;
+  KS_Close(scs->sc_keyset);
+  SS_Close(scs->sc_staticSet);
+  SCS_ResetPosition(scs);
+  DSC_Close(scs->sc_cache);
+  if (scs->sc_optValues != nullptr) DatasetFree(scs->sc_optValues);
+
+  if (a->sa_kind != PN_SELECT) {
+    if (a->sa_kind == PN_ESCAPE_STMT || a->sa_kind == PN_OTHER_STMT)
+      return scs_p_ChangeCursorType(scs);
+    return 0;
+  }
+  scs->sc_analysisFlags = a->sa_flags;
+  if ((a->sa_flags & SA_OUTERJOIN) != 0) return ERR_OUTER_JOIN_STATIC;
+  if (int32_t rc = scs_p_CheckKeysetStmt(scs); rc != 0) return rc;
+  if (keyless(a->sa_flags)) return scs_p_ChangeCursorType(scs);
+
+  if (int32_t rc = fresh_array(&scs->sc_tables, sizeof(TblDesc), SCR_TableEntryFree); rc != 0)
+    return rc;
+  if (int32_t rc = SCR_TablesGet(a, scs->sc_tables, static_cast<int32_t>(scs->sc_keepQualifier));
+      rc != 0) {
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "SCR_TablesGet failed");
+    return rc;
+  }
+  auto* tables = static_cast<TblDesc*>(scs->sc_tables->items);
+  const auto count = static_cast<int32_t>(scs->sc_tables->count);
+  if (count == 0) return scs_p_ChangeCursorType(scs);
+  if (int32_t rc = scs_p_GetTblDescs(scs, tables, count); rc != 0) return rc;
+
+  if ((a->sa_flags & SA_ORDERBY) != 0) {
+    if (int32_t rc = order_by_cols_get(scs); rc != 0) return rc;
+    if ((scs->sc_analysisFlags & SA_ORDERBY_ORDINAL) != 0) {
+      if (int32_t rc = SCR_OrderByOrdinalsToNames(a, scs->sc_orderBy); rc != 0) return rc;
+      char* regenerated = strdup(a->sa_root->text);
+      if (regenerated == nullptr) return ERR_MEMORY;
+      std::free(scs->sc_sqlText);
+      scs->sc_sqlText = regenerated;
+    }
+  }
+  if (scs->sc_concurrency == SQL_CONCUR_VALUES && scs_p_CheckScrollable(scs) == 0) {
+    if (int32_t rc = fresh_array(&scs->sc_tableCols, sizeof(ColDesc), nullptr); rc != 0) return rc;
+    if (int32_t rc = scs_p_GetTblColDescs(scs, tables, count, 1, scs->sc_tableCols); rc != 0) {
+      log_printf(LOG_DEBUG, kSrc, __LINE__, "scs_p_GetTblColDescs failed");
+      return rc;
+    }
+  }
+  int32_t rc = KS_GetKeyColDescs(scs, scs->sc_tables);
+  if (rc == ERR_NO_KEY_COLUMNS) return scs_p_ChangeCursorType(scs);
+  if (rc != 0) {
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "KS_GetKeyColDescs failed");
+    return rc;
+  }
+  if ((a->sa_flags & SA_ORDERBY) != 0) key_cols_order_by_pos(scs);
+  return 0;
+}

@@ -11,6 +11,7 @@
 
 #include "drv/errtab.h"
 #include "drv/layercalls.h"
+#include "scrs/ks.h"
 #include "scrs/scs_p.h"
 
 CRITICAL_SECTION SCR_ConnListLock;
@@ -21,6 +22,7 @@ struct SCS_SavedConnect {
   DrvHandle hServer;
   DrvHandle hConn;
   DriverConnectParams params;  // texts owned; the reserved flag is not kept
+  KeyColCache* keyCols;        // owned; used only inside calls on the connection
   SCS_SavedConnect* next;
 };
 
@@ -35,6 +37,7 @@ const char** texts(DriverConnectParams& p, int i) {
 constexpr int kTexts = 9;
 
 void free_entry(SCS_SavedConnect* e) {
+  KeyColCacheFree(e->keyCols);
   for (int i = 0; i < kTexts; ++i) std::free(const_cast<char*>(*texts(e->params, i)));
   std::free(e);
 }
@@ -46,6 +49,11 @@ SCS_SavedConnect* copy_entry(DrvHandle hServer, DrvHandle hConn, const DriverCon
   e->hConn = hConn;
   e->params.readonly = from.readonly;
   e->params.loginTimeout = from.loginTimeout;
+  e->keyCols = KeyColCacheNew();
+  if (e->keyCols == nullptr) {
+    std::free(e);
+    return nullptr;
+  }
   DriverConnectParams src = from;
   for (int i = 0; i < kTexts; ++i) {
     const char* text = *texts(src, i);
@@ -101,4 +109,13 @@ int32_t scs_p_SavedConnect(DrvHandle hConn, DriverConnectParams* out, DrvHandle*
     return 0;
   }
   return ERR_ARGUMENT;
+}
+
+KeyColCache* scs_p_KeyColCache(DrvHandle hConn) {
+  // The entry lives until the connection ends, which cannot happen during a
+  // call on that connection.
+  CriticalSectionLock guard(&SCR_ConnListLock);
+  for (const SCS_SavedConnect* e = saved; e != nullptr; e = e->next)
+    if (e->hConn == hConn) return e->keyCols;
+  return nullptr;
 }

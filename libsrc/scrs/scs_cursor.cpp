@@ -197,34 +197,61 @@ int32_t scs_p_DescribeOnce(SCS* scs) {
 
 int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql) {
   // Whatever the last statement left is of no use to this one.
+  if ((scs->sc_flags & SCS_F_ANALYSED) != 0) scs_p_ResetAnalysis(scs);
   ColumnInfoFree(scs->sc_resultCols, scs->sc_resultColCount);
   scs->sc_resultCols = nullptr;
   scs->sc_resultColCount = 0;
   SS_Close(scs->sc_staticSet);
-  scs->sc_flags &= static_cast<uint16_t>(~(SCS_F_STATIC_LOADED | SCS_F_CLOSED | SCS_F_DOWNGRADED));
+  scs->sc_flags &= static_cast<uint16_t>(~(SCS_F_STATIC_LOADED | SCS_F_CLOSED | SCS_F_DOWNGRADED |
+                                            SCS_F_KEY_ORDER | SCS_F_KEYED_SELECT));
   std::free(scs->sc_sqlText);
   scs->sc_sqlText = nullptr;
   if (scs->sc_cursorType == SCS_FORWARD_ONLY) return 0;
   scs->sc_sqlText = strdup(sql);
   if (scs->sc_sqlText == nullptr) return ERR_MEMORY;
-  // A scrollable cursor changes no rows; it runs read-only, and the caller
-  // reads the concurrency back.
-  if (scs->sc_concurrency != SQL_CONCUR_READ_ONLY) {
-    const int32_t readOnly = SQL_CONCUR_READ_ONLY;
+  // A static cursor changes no rows: it runs read-only. A keyset-driven one
+  // locks its rows or keeps their old values; row versions are compared as
+  // values. The caller reads the concurrency back.
+  const int32_t asked = scs->sc_concurrency;
+  int32_t served = SQL_CONCUR_READ_ONLY;
+  if (scs->sc_cursorType == SCS_KEYSET)
+    served = asked == SQL_CONCUR_ROWVER ? SQL_CONCUR_VALUES : asked;
+  if (served != asked) {
     if (scs->sc_driver->ops->DRV_SetOption(scs->sc_hCursor, DRVP_STMT_OPTION + SQL_CONCURRENCY,
-                                           &readOnly) != 0)
+                                           &served) != 0)
       return ERR_NOT_CAPABLE;
     scs->sc_reqCursorType = scs->sc_cursorType;
-    scs->sc_reqConcurrency = scs->sc_concurrency;
-    scs->sc_concurrency = SQL_CONCUR_READ_ONLY;
+    scs->sc_reqConcurrency = asked;
+    scs->sc_concurrency = served;
     scs->sc_flags |= SCS_F_DOWNGRADED;
   }
+  return 0;
+}
+
+bool scs_p_KeysetSelect(const SCS* scs) {
+  return scs->sc_cursorType == SCS_KEYSET && scs->sc_keysetSize <= 0 &&
+         scs->sc_analysis != nullptr && scs->sc_analysis->sa_kind == PN_SELECT &&
+         scs->sc_keyset != nullptr && scs->sc_keyset->keyCols != nullptr &&
+         scs->sc_keyset->keyCols->count > 0;
+}
+
+int32_t scs_p_BeforeExecute(SCS* scs) {
+  if (scs->sc_cursorType == SCS_FORWARD_ONLY || scs->sc_sqlText == nullptr) return 0;
+  if ((scs->sc_flags & SCS_F_KEYED_SELECT) != 0) {
+    // The last fetch left the keyed row SELECT on the user's cursor.
+    if (int32_t rc = scs->sc_driver->ops->DRV_Prepare(scs->sc_hCursor, scs->sc_sqlText); rc != 0)
+      return rc;
+    if (int32_t rc = scs_p_SendKeptParams(scs, scs->sc_hCursor); rc != 0) return rc;
+  }
+  if (scs_p_KeysetSelect(scs)) return KS_GetKeySet_KSD(scs);
   return 0;
 }
 
 int32_t scs_p_AfterExecute(SCS* scs) {
   if (scs->sc_cursorType == SCS_FORWARD_ONLY) return 0;
   if (int32_t rc = scs_p_DescribeOnce(scs); rc != 0) return rc;
+  // The rows are read by their keys; the statement's own cursor stays unread.
+  if (scs_p_KeysetSelect(scs)) return scs->sc_driver->ops->DRV_CloseCursor(scs->sc_hCursor);
   // A read-only static result is read whole at once, so that it is the result
   // as it stood when the statement ran.
   if (scs->sc_cursorType == SCS_STATIC && scs->sc_concurrency == SQL_CONCUR_READ_ONLY &&

@@ -2,17 +2,427 @@
 // the keys of its rows in blocks of key groups, with the rows placed by their
 // key values, vanished rows marked deleted, and the old values or locks that
 // its concurrency asks for.
+// The keyed row SELECT carries the key columns behind the user's select list:
+// the rows come back in the order of the user's ORDER BY as it stands now, so
+// only their key values tell which keyset row each one is (another session
+// may have changed a sort column since the keyset was read). The extra
+// columns are dropped before the rowset goes up.
 // Threading: used inside calls on the cursor's connection, one at a time.
 
-#include "drv/errtab.h"
-#include "scrs/ks.h"
+#include <sqlext.h>
 
-int32_t scs_p_FetchKeyset(SCS*, RowStatusTable*, int32_t) { return ERR_NOT_CAPABLE; }
-int32_t scs_p_MarkMissingRows(SCS*, Dataset*, Dataset*, int32_t, int32_t, uint16_t*) {
-  return ERR_NOT_CAPABLE;
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "drv/dataset.h"
+#include "drv/errtab.h"
+#include "drv/rowstatus.h"
+#include "scrs/ks.h"
+#include "scrs/scs_p.h"
+#include "util/log.h"
+
+namespace {
+
+constexpr const char* kSrc = "scrs/scs_keyset";
+
+void free_dataset(Dataset** ds) {
+  if (*ds == nullptr) return;
+  DatasetFree(*ds);
+  std::free(*ds);
+  *ds = nullptr;
 }
-int32_t scs_p_GetOptConcColVals(SCS*, Dataset*, int32_t, int32_t, int32_t, int32_t) {
-  return ERR_NOT_CAPABLE;
+
+// Row ra's column ca of a holds the same value as row rb's column cb of b.
+bool same_cell(const Dataset* a, uint32_t ra, uint16_t ca, const Dataset* b, uint32_t rb,
+               uint16_t cb) {
+  const DatasetColumn& x = a->cols[ca];
+  const DatasetColumn& y = b->cols[cb];
+  const bool nx = x.ind[ra] == DS_IND_NULL;
+  const bool ny = y.ind[rb] == DS_IND_NULL;
+  if (nx || ny) return nx && ny;
+  std::vector<char> vx(x.width + 16), vy(y.width + 16);
+  auto lx = static_cast<uint32_t>(vx.size());
+  auto ly = static_cast<uint32_t>(vy.size());
+  if (DatasetGetValue(a, ra, ca, vx.data(), &lx) != 0 || DatasetGetValue(b, rb, cb, vy.data(), &ly) != 0)
+    return false;
+  return lx == ly && std::memcmp(vx.data(), vy.data(), lx) == 0;
 }
-int32_t scs_p_OptValuesSelect(SCS*, const char*, SCR_Analysis*) { return ERR_NOT_CAPABLE; }
-int32_t scs_p_LockRows(SCS*, int32_t, int32_t) { return ERR_NOT_CAPABLE; }
+
+// Row r of rows carries, in its columns `at` (one per key column), the key of
+// row k of keys.
+bool same_key(const Dataset* rows, uint32_t r, const std::vector<uint16_t>& at,
+              const Dataset* keys, uint32_t k) {
+  for (uint16_t c = 0; c < keys->colCount; ++c)
+    if (!same_cell(rows, r, at[c], keys, k, c)) return false;
+  return true;
+}
+
+std::vector<uint16_t> columns_from(uint16_t first, uint16_t n) {
+  std::vector<uint16_t> at(n);
+  for (uint16_t c = 0; c < n; ++c) at[c] = static_cast<uint16_t>(first + c);
+  return at;
+}
+
+// For keyset rows [first, first + n): the row of found whose key columns
+// (`at`) hold the row's key, or -1.
+std::vector<int32_t> match_rows(const KS* ks, const Dataset* found, const std::vector<uint16_t>& at,
+                                int32_t first, int32_t n) {
+  std::vector<int32_t> from(static_cast<size_t>(n), -1);
+  std::vector<bool> taken(static_cast<size_t>(found->rowCount), false);
+  const int32_t k0 = first - ks->windowStart;
+  for (int32_t j = 0; j < n; ++j) {
+    if (ks->rowStatus[first + j] == SQL_ROW_DELETED) continue;
+    for (int32_t r = 0; r < found->rowCount; ++r) {
+      if (taken[r] || !same_key(found, r, at, ks->keys, k0 + j)) continue;
+      from[j] = r;
+      taken[r] = true;
+      break;
+    }
+  }
+  return from;
+}
+
+// out := n rows laid out like found, row j a copy of found's row from[j]
+// (moved), or all NULL where from[j] is -1.
+int32_t arrange(Dataset* found, const std::vector<int32_t>& from, int32_t n, Dataset* out) {
+  Dataset* laid = out;
+  DatasetFree(out);
+  if (int32_t rc = DatasetCloneLayout(&laid, found, n); rc != 0) return rc;
+  for (int32_t j = 0; j < n; ++j) {
+    out->rowCount = j;
+    if (from[j] < 0) continue;
+    if (int32_t rc = DatasetCopyRow(out, found, static_cast<uint32_t>(j),
+                                    static_cast<uint32_t>(from[j]), 1);
+        rc != 0)
+      return rc;
+  }
+  out->rowCount = n;
+  return 0;
+}
+
+// The keyed row SELECT for blocks of `groups` keys in sc_analysis, prepared on
+// the user's cursor: the user's statement ordered by the keys, the keys
+// behind its select list, the key predicate in front of its condition.
+int32_t build_keyed_select(SCS* scs, uint32_t groups) {
+  SCR_Analysis* a = scs->sc_analysis;
+  KS* ks = scs->sc_keyset;
+  if ((scs->sc_flags & SCS_F_KEYED_SELECT) != 0 || a->sa_root == nullptr) {
+    scs->sc_flags &= static_cast<uint16_t>(~(SCS_F_KEY_ORDER | SCS_F_KEYED_SELECT));
+    if (int32_t rc = scs_p_Reanalyse(scs, a, scs->sc_sqlText); rc != 0) return rc;
+  }
+  if ((scs->sc_flags & SCS_F_KEY_ORDER) == 0) {
+    if (int32_t rc = KS_KeyOrderBy(a, scs); rc != 0) return rc;
+    scs->sc_flags |= SCS_F_KEY_ORDER;
+  }
+  if (int32_t rc = scs_p_Reanalyse(scs, a, a->sa_generated); rc != 0) return rc;
+  if (int32_t rc = SCR_SelListAppendPlaceholder(a); rc != 0) return rc;
+  std::string keys;
+  for (uint32_t i = 0; i < ks->keyCols->count; ++i) {
+    char* name = scs_p_QualifiedColName(ks->tableCount, static_cast<ColDesc*>(ks->keyCols->items) + i);
+    if (name == nullptr) return ERR_MEMORY;
+    keys += ", ";
+    keys += name;
+    std::free(name);
+  }
+  if (int32_t rc = scs_p_SplicePiece(a, keys.c_str()); rc != 0) return rc;
+  if (int32_t rc = scs_p_Reanalyse(scs, a, a->sa_generated); rc != 0) return rc;
+  if (int32_t rc = KS_KeyWhere(a, ks, groups); rc != 0) return rc;
+  if (scs->sc_concurrency == SQL_CONCUR_LOCK && scs->sc_lockByUpdate == 0) {
+    std::string text = std::string(a->sa_generated) + " FOR UPDATE";
+    char* copy = strdup(text.c_str());
+    if (copy == nullptr) return ERR_MEMORY;
+    std::free(a->sa_generated);
+    a->sa_generated = copy;
+  }
+  // The statement on the user's cursor no longer is the user's statement.
+  scs->sc_flags = static_cast<uint16_t>((scs->sc_flags & ~SCS_F_ROWSET_CHANGED) | SCS_F_KEYED_SELECT);
+  return scs->sc_driver->ops->DRV_Prepare(scs->sc_hCursor, a->sa_generated);
+}
+
+// The rowset in keyset order out of the rows found: each keyset row takes the
+// found row with its key, or stays empty and is marked deleted.
+int32_t place_rows(SCS* scs, Dataset* found, int32_t first, int32_t n, Dataset* out) {
+  KS* ks = scs->sc_keyset;
+  const uint16_t keyCols = ks->keys->colCount;
+  if (found->colCount < keyCols) return ERR_GENERAL;
+  const auto userCols = static_cast<uint16_t>(found->colCount - keyCols);
+  const std::vector<int32_t> from = match_rows(ks, found, columns_from(userCols, keyCols), first, n);
+  for (uint16_t c = 0; c < keyCols; ++c) {
+    if (int32_t rc = DatasetDeleteColumn(found, userCols); rc != 0) return rc;
+  }
+  if (int32_t rc = arrange(found, from, n, out); rc != 0) return rc;
+  for (int32_t j = 0; j < n; ++j)
+    if (from[j] < 0) ks->rowStatus[first + j] = SQL_ROW_DELETED;
+  return 0;
+}
+
+// Runs a statement prepared on h for every key block of keyset rows
+// [k0, k0 + n) of the key Dataset and gathers its rows into found.
+int32_t run_key_blocks(SCS* scs, DrvHandle h, int32_t k0, int32_t n, int32_t blocks,
+                       int32_t lastBlock, int32_t size, Dataset* found) {
+  const DriverOps& ops = *scs->sc_driver->ops;
+  KS* ks = scs->sc_keyset;
+  for (int32_t b = 0; b < blocks; ++b) {
+    const int32_t start = k0 + b * size;
+    if (start >= k0 + n) break;
+    int32_t rows = b + 1 == blocks ? lastBlock : size;
+    if (rows > k0 + n - start) rows = k0 + n - start;
+    Dataset* params = nullptr;
+    int32_t rc = scs_p_KeyParams(scs, ks->keys, static_cast<uint32_t>(start),
+                                 static_cast<uint32_t>(size), static_cast<uint32_t>(rows), &params);
+    if (rc == 0) rc = ops.DRV_SetParams(h, params);
+    if (rc == 0) rc = scs_p_SendKeyParamTypes(scs, h, static_cast<uint32_t>(size));
+    if (rc == 0) rc = ops.DRV_Execute(h);
+    if (rc == 0) {
+      if (found->rowCount == 0) {
+        DatasetFree(found);
+        rc = ops.DRV_Fetch(h, static_cast<uint16_t>(size), found);
+      } else {
+        Dataset more{};
+        rc = ops.DRV_Fetch(h, static_cast<uint16_t>(size), &more);
+        if (rc == 0 && more.rowCount > 0) rc = DatasetAppend(found, &more);
+        DatasetFree(&more);
+      }
+    }
+    (void)ops.DRV_CloseCursor(h);
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int32_t scs_p_FetchKeyset(SCS* scs, RowStatusTable* table, int32_t target) {
+  KS* ks = scs->sc_keyset;
+  const int32_t size = scs->sc_rowsetSize;
+  int32_t first = target;
+  if (scs->sc_keysetSize <= 0) {
+    if (target > 0) {
+      first = target - 1;
+    } else if (target == 0) {
+      first = scs->sc_rowCount - size > 0 ? scs->sc_rowCount - size : 0;
+    } else {
+      first = scs->sc_rowCount + target;
+    }
+    if (first < 0) {
+      (void)SCS_SetPosition(scs, SCS_POS_BEFORE_START);
+      return ERR_BEFORE_START;
+    }
+    if (first > scs->sc_rowCount - 1) {
+      (void)SCS_SetPosition(scs, SCS_POS_AFTER_END);
+      return ERR_AFTER_END;
+    }
+  }
+  scs->sc_rowsetStart = first + 1;
+  int32_t blocks = 0, lastBlock = 0, blockSize = 0;
+  if (int32_t rc = scs_p_KeyBlockSizes(scs, &blocks, &lastBlock, &blockSize); rc != 0) return rc;
+  if ((scs->sc_flags & SCS_F_KEYED_SELECT) == 0 || (scs->sc_flags & SCS_F_ROWSET_CHANGED) != 0) {
+    if (int32_t rc = build_keyed_select(scs, static_cast<uint32_t>(blockSize)); rc != 0) return rc;
+  }
+  if (scs->sc_keysetSize <= 0) {
+    if (int32_t rc = DSC_GetWindow(&ks->cache, first, static_cast<uint32_t>(size), &ks->windowStart,
+                                   ks->keys);
+        rc != 0)
+      return rc;
+  }
+  const int32_t held = ks->keys->rowCount + ks->windowStart - first;
+  const int32_t n = held < size ? held : size;
+  if (n <= 0 || first + n > ks->rowStatusCount) return ERR_GENERAL;
+  Dataset* found = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
+  if (found == nullptr) return ERR_MEMORY;
+  int32_t rc = run_key_blocks(scs, scs->sc_hCursor, first - ks->windowStart, n, blocks, lastBlock,
+                              blockSize, found);
+  if (rc == 0) rc = place_rows(scs, found, first, n, table->rows);
+  free_dataset(&found);
+  if (rc != 0) return rc;
+  if (scs_p_CheckScrollable(scs) == 0) {
+    if (scs->sc_concurrency == SQL_CONCUR_VALUES)
+      rc = scs_p_GetOptConcColVals(scs, nullptr, first, blocks, blockSize, lastBlock);
+    else if (scs->sc_concurrency == SQL_CONCUR_LOCK && scs->sc_lockByUpdate != 0)
+      rc = scs_p_LockRows(scs, first, size);
+    if (rc != 0) return rc;
+  }
+  for (int32_t k = 0; k < n && k < table->count; ++k) {
+    uint16_t& st = ks->rowStatus[first + k];
+    if (st == SQL_ROW_ERROR) st = SQL_ROW_SUCCESS;
+    table->status[k] = st;
+  }
+  return 0;
+}
+
+int32_t scs_p_MarkMissingRows(SCS* scs, Dataset* rows, Dataset* keys, int32_t first,
+                              int32_t windowStart, uint16_t* statuses) {
+  if (rows == nullptr || keys == nullptr || statuses == nullptr) return ERR_GENERAL;
+  const int32_t r0 = first - windowStart;
+  const int32_t avail = keys->rowCount - r0;
+  const int32_t count = scs->sc_rowsetSize < avail ? scs->sc_rowsetSize : avail;
+  if (r0 < 0 || count <= 0) return ERR_GENERAL;
+  Dataset* back = nullptr;
+  int32_t rc = KS_FetchRowsByKeys(scs, keys, r0, &back);
+  if (rc != 0) {
+    free_dataset(&back);
+    return rc;
+  }
+  // A key is missing when no key that came back equals it, wherever it came back.
+  for (int32_t j = 0; j < count; ++j) {
+    bool present = false;
+    for (int32_t i = 0; i < back->rowCount && !present; ++i)
+      present = back->colCount == keys->colCount &&
+                same_key(back, i, columns_from(0, keys->colCount), keys, r0 + j);
+    if (present) continue;
+    if (rows->rowCount >= rows->rowCapacity) {
+      rc = ERR_GENERAL;
+      break;
+    }
+    if ((rc = DatasetInsertRow(rows, static_cast<uint32_t>(j))) != 0) break;
+    statuses[first + j] = SQL_ROW_DELETED;
+  }
+  free_dataset(&back);
+  return rc;
+}
+
+int32_t scs_p_OptValuesSelect(SCS* scs, const char* text, SCR_Analysis* a) {
+  if (scs->sc_tableCols == nullptr || scs->sc_tableCols->count == 0) return ERR_GENERAL;
+  if (int32_t rc = scs_p_Reanalyse(scs, a, text); rc != 0) return rc;
+  if (int32_t rc = SCR_SelListPlaceholder(a); rc != 0) return rc;
+  const auto* cols = static_cast<const ColDesc*>(scs->sc_tableCols->items);
+  const uint32_t tables = scs->sc_keyset != nullptr ? scs->sc_keyset->tableCount : 1;
+  std::string list;
+  for (uint32_t i = 0; i < scs->sc_tableCols->count; ++i) {
+    if (i > 0) list += ", ";
+    char* name = scs_p_QualifiedColName(tables, &cols[i]);
+    if (name == nullptr) return ERR_MEMORY;
+    list += name;
+    std::free(name);
+  }
+  return scs_p_SplicePiece(a, list.c_str());
+}
+
+int32_t scs_p_GetOptConcColVals(SCS* scs, Dataset* params, int32_t first, int32_t blocks,
+                                int32_t blockSize, int32_t lastBlock) {
+  const DriverOps& ops = *scs->sc_driver->ops;
+  KS* ks = scs->sc_keyset;
+  if (scs->sc_optValues == nullptr) {
+    scs->sc_optValues = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
+    if (scs->sc_optValues == nullptr || DatasetInit(scs->sc_optValues, 0) != 0) {
+      free_dataset(&scs->sc_optValues);
+      return ERR_MEMORY;
+    }
+  } else {
+    DatasetFree(scs->sc_optValues);
+  }
+  const DrvHandle h = scs->sc_auxCursor2;
+  if (scs->sc_cursorType == SCS_DYNAMIC || (scs->sc_aux2Prepared & SCS_AUX2_OLD_VALUES) == 0) {
+    scs->sc_aux2Prepared = 0;
+    const char* base = scs->sc_analysis->sa_generated != nullptr ? scs->sc_analysis->sa_generated
+                                                                 : scs->sc_sqlText;
+    if (int32_t rc = scs_p_OptValuesSelect(scs, base, scs->sc_aux2Analysis); rc != 0) return rc;
+    if (int32_t rc = ops.DRV_Prepare(h, scs->sc_aux2Analysis->sa_generated); rc != 0) return rc;
+    scs->sc_aux2Prepared = SCS_AUX2_OLD_VALUES;
+  }
+  if (scs->sc_cursorType == SCS_STATIC) {
+    if (params != nullptr) {
+      if (int32_t rc = ops.DRV_SetParams(h, params); rc != 0) return rc;
+      if (scs->sc_resendParamTypes != 0 && scs->sc_paramTypeCount > 0) {
+        if (int32_t rc = ops.DRV_SetParamTypes(h, scs->sc_paramTypeCount, scs->sc_paramTypes);
+            rc != 0)
+          return rc;
+      }
+    }
+    if (int32_t rc = ops.DRV_Execute(h); rc != 0) return rc;
+    DSC_Close(scs->sc_cache);
+    int32_t total = 0;
+    const int32_t rc = DSC_Fill(scs->sc_cache, scs->sc_driver, h, scs->sc_optValues, &total);
+    (void)ops.DRV_CloseCursor(h);
+    if (rc != 0) {
+      log_printf(LOG_ERR, kSrc, __LINE__,
+                 "scs_p_GetOptConcColVals: Could not fill optimistic concurrency values cache");
+      return rc;
+    }
+    if (scs->sc_cache->state == DSC_SPILLED) scs->sc_cacheWindowStart = -1;
+    return 0;
+  }
+  // Old values, like the rows, are placed by their keys; the parameters of
+  // every block are made from the keys again.
+  const int32_t held = ks->keys->rowCount + ks->windowStart - first;
+  const int32_t n = held < scs->sc_rowsetSize ? held : scs->sc_rowsetSize;
+  if (n <= 0) return 0;
+  auto* found = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
+  if (found == nullptr) return ERR_MEMORY;
+  std::vector<uint16_t> at;
+  const auto* cols = static_cast<ColDesc*>(scs->sc_tableCols->items);
+  for (uint32_t k = 0; k < ks->keyCols->count; ++k) {
+    uint32_t index = 0;
+    const ColDesc* key = static_cast<const ColDesc*>(ks->keyCols->items) + k;
+    if (scs_p_FindColDesc(const_cast<ColDesc*>(cols), scs->sc_tableCols->count, key, &index) ==
+        nullptr) {
+      free_dataset(&found);
+      return ERR_GENERAL;
+    }
+    at.push_back(static_cast<uint16_t>(index));
+  }
+  int32_t rc = run_key_blocks(scs, h, first - ks->windowStart, n, blocks, lastBlock, blockSize, found);
+  if (rc == 0 && found->colCount != scs->sc_tableCols->count) rc = ERR_GENERAL;
+  if (rc == 0) rc = arrange(found, match_rows(ks, found, at, first, n), n, scs->sc_optValues);
+  free_dataset(&found);
+  return rc;
+}
+
+int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count) {
+  KS* ks = scs->sc_keyset;
+  if (ks == nullptr || ks->keyCols == nullptr || scs->sc_tables == nullptr ||
+      scs->sc_tables->count == 0)
+    return ERR_GENERAL;
+  const int32_t held = ks->keys->rowCount + ks->windowStart;
+  const int32_t last = first + count - 1 < held - 1 ? first + count - 1 : held - 1;
+  std::vector<int32_t> rows;
+  for (int32_t r = first; r <= last; ++r) {
+    const uint16_t st = ks->rowStatus[r];
+    if (st == SQL_ROW_SUCCESS || st == SQL_ROW_UPDATED) rows.push_back(r);
+  }
+  if (rows.empty()) return 0;
+  const DriverOps& ops = *scs->sc_driver->ops;
+  const DrvHandle h = scs->sc_auxCursor;
+  const auto* keys = static_cast<const ColDesc*>(ks->keyCols->items);
+  const uint32_t nk = ks->keyCols->count;
+  if (scs->sc_resendParamTypes != 0) {
+    (void)scs_p_SetParamTypes(&scs->sc_genParamTypes, &scs->sc_genParamTypeCount, 0, nullptr);
+    for (int twice = 0; twice < 2; ++twice) {
+      if (int32_t rc = scs_p_AddParamDescs(scs, keys, nk, 0); rc != 0) return rc;
+    }
+  }
+  const TblDesc& t = static_cast<const TblDesc*>(scs->sc_tables->items)[0];
+  // Setting every key to itself changes nothing but takes the row's lock.
+  std::string sql = "UPDATE ";
+  if (t.owner[0] != '\0') sql += std::string(t.owner) + ".";
+  sql += t.table;
+  sql += " SET ";
+  for (uint32_t k = 0; k < nk; ++k) sql += std::string(k > 0 ? ", " : "") + keys[k].name + " = ?";
+  sql += " WHERE ";
+  for (uint32_t k = 0; k < nk; ++k) sql += std::string(k > 0 ? " AND " : "") + keys[k].name + " = ?";
+  int32_t rc = ops.DRV_Prepare(h, sql.c_str());
+  if (rc == 0 && scs->sc_resendParamTypes != 0)
+    rc = ops.DRV_SetParamTypes(h, scs->sc_genParamTypeCount, scs->sc_genParamTypes);
+  if (rc != 0) return rc;
+  size_t locked = 0;
+  for (int32_t r : rows) {
+    Dataset* p = nullptr;
+    const auto k = static_cast<uint32_t>(r - ks->windowStart);
+    rc = KS_RowsToParamRow(ks->keys, k, 2, 1, &p, static_cast<int>(scs->sc_info04), 0, 0, nullptr,
+                           nullptr);
+    if (rc == 0) rc = ops.DRV_SetParams(h, p);
+    if (rc == 0) rc = ops.DRV_Execute(h);
+    int32_t affected = 0;
+    uint16_t len = 0;
+    if (rc == 0) rc = ops.DRV_GetInfo(h, DRVP_ROW_COUNT, &affected, 4, &len);
+    if (rc != 0 || affected < 1) break;
+    ++locked;
+  }
+  if (locked < rows.size()) {
+    log_printf(LOG_ERR, kSrc, __LINE__, "scs_p_LockRows: Couldn't acquire row lock(s).");
+    return ERR_ROW;
+  }
+  return rc;
+}

@@ -129,7 +129,10 @@ int32_t scs_p_CheckScrollable(const SCS* scs) {
 
 int32_t scs_p_CheckKeysetStmt(const SCS* scs) {
   const uint16_t f = scs->sc_analysisFlags;
-  if (f == SCS_NOT_SELECT) return ERR_NOT_SELECT;
+  // The kind, not the flags, tells a SELECT: a DISTINCT one has the flag value
+  // that marks other statements.
+  if (scs->sc_analysis != nullptr ? scs->sc_analysis->sa_kind != PN_SELECT : f == SCS_NOT_SELECT)
+    return ERR_NOT_SELECT;
   if ((f & SA_GROUPBY) != 0) return ERR_GROUP_BY;
   if ((f & SA_UNION) != 0) return ERR_UNION;
   return 0;

@@ -30,6 +30,11 @@ extern DriverRecord SCR_BaseDriver;
 // the text of a scrollable cursor, which runs read-only. 0, ERR_MEMORY or
 // ERR_NOT_CAPABLE.
 [[nodiscard]] int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql);
+// A keyset-driven cursor over a SELECT with key columns.
+bool scs_p_KeysetSelect(const SCS* scs);
+// What a scrollable cursor does before its statement runs: the user's
+// statement back on the cursor, the keyset of a keyset-driven cursor loaded.
+[[nodiscard]] int32_t scs_p_BeforeExecute(SCS* scs);
 // What a scrollable cursor does once its statement ran: its result described,
 // a read-only static result loaded.
 [[nodiscard]] int32_t scs_p_AfterExecute(SCS* scs);

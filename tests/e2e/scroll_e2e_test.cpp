@@ -247,14 +247,19 @@ TEST_P(DmScroll, RequestsGetTheTypesServedAndGetInfoSaysWhich) {
   ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), SQL_SUCCESS);
   EXPECT_NE(type, static_cast<SQLULEN>(SQL_CURSOR_FORWARD_ONLY));
   EXPECT_NE(options & (type == SQL_CURSOR_STATIC ? SQL_SO_STATIC : SQL_SO_KEYSET_DRIVEN), 0u);
-  // A scrollable request is served by a scrollable type, without a warning.
+  // A scrollable request is served by a scrollable type. The table has no
+  // key, so the keyset-driven cursor it asks for runs static, which the
+  // execution tells.
   SQLHSTMT other = nullptr;
   ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &other), SQL_SUCCESS);
   EXPECT_EQ(SQLSetStmtAttr(other, SQL_ATTR_CURSOR_SCROLLABLE, (SQLPOINTER)SQL_SCROLLABLE, 0),
             SQL_SUCCESS);
   ASSERT_EQ(SQLExecDirect(other, (SQLCHAR*)"SELECT id FROM scroll_rows ORDER BY id", SQL_NTS),
-            SQL_SUCCESS)
+            SQL_SUCCESS_WITH_INFO)
       << Message(SQL_HANDLE_STMT, other);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, other), "01S02");
+  ASSERT_EQ(SQLGetStmtAttr(other, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(type, static_cast<SQLULEN>(SQL_CURSOR_STATIC));
   SQLINTEGER id = 0;
   SQLLEN ind = 0;
   ASSERT_EQ(SQLBindCol(other, 1, SQL_C_SLONG, &id, 0, &ind), SQL_SUCCESS);

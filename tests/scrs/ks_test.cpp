@@ -35,14 +35,14 @@ struct Keyed {
   SCS scs{};
   SCR_Analysis a{};
 
-  Keyed(const char* sql, std::vector<ColDesc> keys, uint8_t tables = 1) {
+  Keyed(const char* sql, std::vector<ColDesc> keys, uint8_t tables = 1, int32_t noFlags = 0) {
     SCS_Init(&scs, 1, 1, nullptr, nullptr);
     EXPECT_EQ(KS_Create(&scs.sc_keyset), 0);
     scs.sc_keyset->keyCols = DynArrayNew(sizeof(ColDesc));
     for (const ColDesc& k : keys) DynArrayAppend(scs.sc_keyset->keyCols, &k);
     scs.sc_keyset->tableCount = tables;
     SCR_AnalysisInit(&a);
-    EXPECT_EQ(SCR_AnalyseSQL(&a, sql, 0, 0), 0) << sql;
+    EXPECT_EQ(SCR_AnalyseSQL(&a, sql, noFlags, 0), 0) << sql;
     scs.sc_orderBy = DynArrayNew(sizeof(OrderByItem));
     if ((a.sa_flags & SA_ORDERBY) != 0) {
       EXPECT_EQ(SCR_OrderByColsGet(&a, scs.sc_orderBy), 0);
@@ -110,6 +110,10 @@ TEST(KeyStatements, KeyOrderBySkipsKeysAlreadySorted) {
   Keyed k("SELECT a FROM t ORDER BY id", {id, Key("v")});
   ASSERT_EQ(KS_KeyOrderBy(&k.a, &k.scs), 0);
   EXPECT_EQ(k.Generated(), "SELECT a FROM t ORDER BY id, v");
+  // A statement analysed again without its flags still has its own ORDER BY.
+  Keyed again("SELECT name FROM t ORDER BY name", {Key("id")}, 1, 1);
+  ASSERT_EQ(KS_KeyOrderBy(&again.a, &again.scs), 0);
+  EXPECT_EQ(again.Generated(), "SELECT name FROM t ORDER BY name, id");
 }
 
 TEST(KeyStatements, UserBytesAreNotTemplateMarkers) {
@@ -273,6 +277,23 @@ TEST(KeyColumns, QualifiedNamesAndParameterTypes) {
   EXPECT_EQ(scs.sc_genParamTypes[1].cType, SQL_C_WCHAR);
   EXPECT_EQ(scs.sc_genParamTypes[2].sqlType, SQL_VARCHAR);
   std::free(scs.sc_genParamTypes);
+}
+
+TEST(KeyColumns, DigestSeparatesNames) {
+  // Tables whose names join to the same bytes are different tables.
+  auto digest = [](std::vector<std::vector<const char*>> names) {
+    std::vector<TblDesc> t;
+    for (auto& n : names)
+      t.push_back(TblDesc{const_cast<char*>(n[0]), const_cast<char*>(n[1]), const_cast<char*>(n[2]),
+                          const_cast<char*>(""), const_cast<char*>("")});
+    unsigned char d[16];
+    KS_TablesDigest(t.data(), static_cast<int32_t>(t.size()), d);
+    return std::string(reinterpret_cast<char*>(d), 16);
+  };
+  EXPECT_NE(digest({{"", "ab", "c"}}), digest({{"", "a", "bc"}}));
+  EXPECT_NE(digest({{"", "", "ab"}, {"", "", "c"}}), digest({{"", "", "a"}, {"", "", "bc"}}));
+  EXPECT_NE(digest({{"", "o", "t"}, {"", "", "u"}}), digest({{"", "", "u"}, {"", "o", "t"}}));
+  EXPECT_EQ(digest({{"d", "o", "t"}}), digest({{"d", "o", "t"}}));
 }
 
 }  // namespace

@@ -314,15 +314,15 @@ TEST_F(CursorLayerTest, RetrieveDataOffKeepsStatusesAndCounts) {
   RowStatusTableFree(&t);
 }
 
-TEST_F(CursorLayerTest, KeysetAndDynamicRequestsRunStatic) {
+TEST_F(CursorLayerTest, DynamicRequestsRunKeysetDriven) {
   struct Case {
     int32_t asked;
     int32_t answer;
     int32_t sent;
   };
   for (const Case c : {Case{SQL_CURSOR_STATIC, 0, SQL_CURSOR_STATIC},
-                       Case{SQL_CURSOR_DYNAMIC, ERR_OPTION_CHANGED, SQL_CURSOR_STATIC},
-                       Case{SQL_CURSOR_KEYSET_DRIVEN, ERR_OPTION_CHANGED, SQL_CURSOR_STATIC},
+                       Case{SQL_CURSOR_DYNAMIC, ERR_OPTION_CHANGED, SQL_CURSOR_KEYSET_DRIVEN},
+                       Case{SQL_CURSOR_KEYSET_DRIVEN, 0, SQL_CURSOR_KEYSET_DRIVEN},
                        Case{SQL_CURSOR_FORWARD_ONLY, 0, SQL_CURSOR_FORWARD_ONLY}}) {
     SCOPED_TRACE(c.asked);
     a.lastOption = -1;
@@ -351,8 +351,8 @@ TEST_F(CursorLayerTest, InformationOnScrollingSaysWhatIsServed) {
     int32_t value;
   };
   for (const Case c :
-       {Case{SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC},
-        Case{SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY},
+       {Case{SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN},
+        Case{SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_VALUES},
         Case{SQL_STATIC_CURSOR_ATTRIBUTES1,
              SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK |
                  SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION | SQL_CA1_POS_REFRESH |
@@ -362,7 +362,9 @@ TEST_F(CursorLayerTest, InformationOnScrollingSaysWhatIsServed) {
         Case{SQL_LOCK_TYPES, SQL_LCK_NO_CHANGE},
         Case{SQL_STATIC_CURSOR_ATTRIBUTES2,
              SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_CRC_EXACT | SQL_CA2_MAX_ROWS_SELECT},
-        Case{SQL_KEYSET_CURSOR_ATTRIBUTES1, 0}, Case{SQL_DYNAMIC_CURSOR_ATTRIBUTES1, 0},
+        Case{SQL_KEYSET_CURSOR_ATTRIBUTES1,
+             SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK},
+        Case{SQL_DYNAMIC_CURSOR_ATTRIBUTES1, 0},
         Case{SQL_TXN_CAPABLE, 2}}) {
     SCOPED_TRACE(c.item);
     int32_t v = -1;
