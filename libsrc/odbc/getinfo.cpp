@@ -314,6 +314,9 @@ SQLRETURN GetInfoImpl(Conn* conn, const CallSlot* args) {
   if (t == kOjOdbc2 || slot_of(kIntItems, t) > 0) {
     uint32_t value = 0;
     if (int32_t code = fetch_int(conn, t, &value); code != 0) return fail(conn, code);
+    // GetData names a row of a block through SetPos: applications that see
+    // SQL_GD_BLOCK position each row first, and fail where SetPos is not served.
+    if (t == SQL_GETDATA_EXTENSIONS && !served(conn, SQL_API_SQLSETPOS)) value &= ~SQL_GD_BLOCK;
     return int_out(conn, t, value, buf, len, outLen);
   }
   if (slot_of(kShortItems, t) > 0) {

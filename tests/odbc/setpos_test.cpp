@@ -342,8 +342,18 @@ TEST_F(SetPosRoadTest, GetFunctionsClaimsSetPosOnlyWhereItIsServed) {
   ASSERT_EQ(SQLGetFunctions(dbc_, SQL_API_SQLBULKOPERATIONS, &bulk), SQL_SUCCESS);
   EXPECT_EQ(setPos, SQL_TRUE);
   EXPECT_EQ(bulk, SQL_TRUE);
+  // GetData on a row of a block is promised only with the SetPos that names it.
+  Fake().ints[DRVP_GETINFO_INT + SQL_GETDATA_EXTENSIONS] =
+      SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BLOCK;
+  const auto getDataExtensions = [&] {
+    SQLUINTEGER v = 0;
+    EXPECT_EQ(SQLGetInfo(dbc_, SQL_GETDATA_EXTENSIONS, &v, sizeof v, nullptr), SQL_SUCCESS);
+    return v;
+  };
+  EXPECT_EQ(getDataExtensions(), SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BLOCK);
   Conn* conn = StmtOf(stmt_)->st_dbc;
   conn->cn_hasScrlCurs = 0;
+  EXPECT_EQ(getDataExtensions(), SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER);
   ASSERT_EQ(SQLGetFunctions(dbc_, SQL_API_SQLSETPOS, &setPos), SQL_SUCCESS);
   ASSERT_EQ(SQLGetFunctions(dbc_, SQL_API_ODBC3_ALL_FUNCTIONS, all), SQL_SUCCESS);
   EXPECT_EQ(setPos, SQL_FALSE);
