@@ -324,7 +324,8 @@ struct Request {
 // The checks every operation passes, in this order; 0 or the code to answer.
 int32_t check(Stmt* stmt, const Request& q) {
   SCS& scs = stmt->st_cursor;
-  if (scs.sc_cursorType == SCS_FORWARD_ONLY) return ERR_CURSOR_POSITION;
+  // A forward-only cursor can only name a row of its block, for GetData.
+  if (scs.sc_cursorType == SCS_FORWARD_ONLY && q.op != SQL_POSITION) return ERR_CURSOR_POSITION;
   if (scs.sc_concurrency == SQL_CONCUR_READ_ONLY &&
       (q.op == SQL_UPDATE || q.op == SQL_DELETE || q.op == SQL_ADD))
     return ERR_ARGUMENT;

@@ -476,6 +476,10 @@ int32_t SCS_SetPosResume(SCS* scs, uint16_t** statuses, int32_t* rows) {
       return rc;
     }
   }
+  if (scs->sc_setPosOp == SQL_POSITION) {
+    Request gone{values, columns};
+    return 0;
+  }
   if (scs->sc_cursorType == SCS_FORWARD_ONLY) {
     Request gone{values, columns};
     return ERR_NOT_CAPABLE;
