@@ -9,10 +9,12 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <bit>
 #include <cstring>
 
 #include "drv/dataset.h"
 #include "odbc/cvt.h"
+#include "util/conv.h"
 
 namespace {
 
@@ -71,19 +73,50 @@ size_t wideUnits(const char* cell, uint32_t width) {
   return n;
 }
 
-// Wide text of plain ASCII narrows unit for unit.
+// The n units of a wide cell encoded as 8-bit text when they take at most room bytes.
+bool transcodeWide(const char* cell, size_t n, char* out, size_t room, int64_t* lenPtr) {
+  const auto* text = reinterpret_cast<const char16_t*>(cell);
+  const int64_t bytes = wcs_utf8_len(text, static_cast<int64_t>(n));
+  if (bytes < 0 || static_cast<uint64_t>(bytes) > room) return false;
+  int64_t consumed = 0;
+  const int64_t written = wcsn_to_utf8(text, out, static_cast<int64_t>(n), bytes, &consumed);
+  out[written] = '\0';
+  if (lenPtr != nullptr) *lenPtr = bytes;
+  return true;
+}
+
+// Wide text into 8-bit text that the buffer takes whole with its terminator: ASCII
+// narrows unit for unit as it is read; anything else is encoded as the general road
+// encodes it (the same measure and the same encoder, so the same bytes and length).
 bool wideToCharCopy(const DatasetColumn& col, uint32_t row, void* data, int64_t bufLen,
                     int64_t* lenPtr) {
-  if (!present(col, row)) return false;
+  if (!present(col, row) || bufLen <= 0) return false;
   const char* cell = cellOf(col, row);
-  const size_t n = wideUnits(cell, col.width);
-  if (bufLen < 0 || static_cast<uint64_t>(bufLen) <= n) return false;
+  const size_t units = col.width / 2;
+  const size_t room = static_cast<uint64_t>(bufLen) - 1;  // bytes before the terminator
   char* out = static_cast<char*>(data);
-  for (size_t i = 0; i < n; ++i) {
+  size_t n = 0;
+  // Four units at a time while they are ASCII and none ends the text (the lanes of a
+  // word are read in the little-endian order of this platform).
+  static_assert(std::endian::native == std::endian::little);
+  constexpr uint64_t kLow = 0x0001000100010001u;
+  constexpr uint64_t kHigh = 0x8000800080008000u;
+  for (; n + 4 <= units && n + 4 <= room; n += 4) {
+    uint64_t w;
+    std::memcpy(&w, cell + 2 * n, 8);
+    if ((w & 0xFF80FF80FF80FF80u) != 0 || ((w - kLow) & ~w & kHigh) != 0) break;
+    const uint32_t four = static_cast<uint32_t>((w & 0xFF) | ((w >> 8) & 0xFF00) |
+                                                ((w >> 16) & 0xFF0000) | ((w >> 24) & 0xFF000000));
+    std::memcpy(out + n, &four, 4);
+  }
+  for (; n < units; ++n) {
     char16_t u;
-    std::memcpy(&u, cell + 2 * i, 2);
-    if (u >= 0x80) return false;  // the general road writes the buffer again
-    out[i] = static_cast<char>(u);
+    std::memcpy(&u, cell + 2 * n, 2);
+    if (u == 0) break;
+    if (u >= 0x80) return transcodeWide(cell, n + wideUnits(cell + 2 * n, col.width - 2 * n),
+                                        out, room, lenPtr);
+    if (n == room) return false;
+    out[n] = static_cast<char>(u);
   }
   out[n] = '\0';
   if (lenPtr != nullptr) *lenPtr = static_cast<int64_t>(n);

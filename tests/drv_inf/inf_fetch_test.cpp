@@ -261,6 +261,28 @@ TEST_F(Fetching, WideConnectionsDeliverUtf16) {
   EXPECT_EQ(std::u16string(w), u"h\u00e9llo");
   DatasetFree(&rows);
 
+  // ASCII text of every length up to and past two runs of eight, and text that fills
+  // its column, widen whole in one block; so does non-ASCII text beside it.
+  ASSERT_EQ(exec(conn, "create table ta (k integer, v varchar(40))"), 0);
+  std::vector<std::u16string> want;
+  for (int n = 0; n <= 40; ++n) {
+    std::string v;
+    for (int i = 0; i < n; ++i) v += static_cast<char>('a' + (n + i) % 26);
+    if (n == 17) v = "\xc3\xa9t\xc3\xa9";
+    const std::string sql = "insert into ta values (" + std::to_string(n) + ", '" + v + "')";
+    ASSERT_EQ(exec(conn, sql.c_str()), 0);
+    want.push_back(n == 17 ? u"\u00e9t\u00e9" : std::u16string(v.begin(), v.end()));
+  }
+  ASSERT_EQ(exec(conn, "select v from ta order by k", &cur), 0);
+  ASSERT_EQ(Fetch(cur, 100, &rows), 0);
+  ASSERT_EQ(rows.rowCount, 41);
+  for (int n = 0; n <= 40; ++n) {
+    const auto* cell =
+        reinterpret_cast<const char16_t*>(rows.cols[0].data + n * size_t{rows.cols[0].width});
+    EXPECT_EQ(std::u16string(cell), want[n]) << n;
+  }
+  DatasetFree(&rows);
+
   // A TEXT value arrives as wide text whose length counts characters.
   ASSERT_EQ(exec(conn, "create table tw (t text)"), 0);
   ASSERT_EQ(exec(conn, "insert into tw values ('d\xc3\xa9j\xc3\xa0')"), 0);

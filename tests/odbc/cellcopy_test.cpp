@@ -35,7 +35,7 @@ struct OneCell {
 
 std::vector<char> Utf16(const std::u16string& s) {
   std::vector<char> b(2 * s.size());
-  std::memcpy(b.data(), s.data(), b.size());
+  if (!s.empty()) std::memcpy(b.data(), s.data(), b.size());
   return b;
 }
 
@@ -73,7 +73,9 @@ TEST(CellCopy, WritesWhatTheGeneralRoadWritesOrDeclines) {
       {"string, no buffer length", DS_STRING, 21, bytes("x", 1), SQL_C_CHAR, 0, false},
       {"string, negative length", DS_STRING, 21, bytes("x", 1), SQL_C_CHAR, -1, false},
       {"ASCII wide as char", DS_WSTRING, 42, Utf16(u"name 42"), SQL_C_CHAR, 8, true},
-      {"non-ASCII wide as char", DS_WSTRING, 42, Utf16(u"\u00e9t\u00e9"), SQL_C_CHAR, 24, false},
+      {"non-ASCII wide as char", DS_WSTRING, 42, Utf16(u"\u00e9t\u00e9"), SQL_C_CHAR, 24, true},
+      {"non-ASCII wide as char, one byte short", DS_WSTRING, 42, Utf16(u"\u00e9t\u00e9"),
+       SQL_C_CHAR, 5, false},
       {"wide one byte short", DS_WSTRING, 42, Utf16(u"name"), SQL_C_CHAR, 4, false},
       {"wide as wide", DS_WSTRING, 42, Utf16(u"\u00e9t\u00e9 \U0001F600"), SQL_C_WCHAR, 14,
        true},
@@ -114,6 +116,47 @@ TEST(CellCopy, WritesWhatTheGeneralRoadWritesOrDeclines) {
               SQL_SUCCESS);
     EXPECT_EQ(fastLen, generalLen);
     EXPECT_EQ(std::string(fast, sizeof fast), std::string(general, sizeof general));
+  }
+}
+
+// Wide text narrowed for a character buffer, at every length around the runs the copy
+// reads at once and every buffer length around the value's: what the copy takes it
+// writes as the general road does, and it declines exactly what the general road cuts.
+TEST(CellCopy, WideTextNarrowsAsTheGeneralRoadAtEveryLength) {
+  for (const std::u16string& tail : {u"", u"\u00e9", u"\U0001F600", u"\xD800"}) {
+    for (size_t len = 0; len <= 19; ++len) {
+      std::u16string text;
+      for (size_t k = 0; k < len; ++k) text += static_cast<char16_t>(u'a' + k);
+      text += tail;
+      const std::vector<char> bytes = Utf16(text);
+      for (const uint32_t width : {static_cast<uint32_t>(bytes.size()),
+                                   static_cast<uint32_t>(bytes.size()) + 2, 84u}) {
+        OneCell cell(DS_WSTRING, width, bytes.data(), bytes.size());
+        const void* value = nullptr;
+        uint64_t length = 0;
+        CellValue(&cell.col, 0, &value, &length);
+        for (int64_t bufLen = 0; bufLen <= static_cast<int64_t>(len) + 6; ++bufLen) {
+          SCOPED_TRACE(testing::Message() << "tail " << tail.size() << " len " << len << " width "
+                                          << width << " buffer " << bufLen);
+          char fast[40];
+          char general[40];
+          std::memset(fast, 0x5a, sizeof fast);
+          std::memset(general, 0x5a, sizeof general);
+          int64_t fastLen = -99;
+          int64_t generalLen = -99;
+          int32_t err = 0;
+          const SQLRETURN rc =
+              ConvertCellValue(DS_WSTRING, value, length, static_cast<SQLLEN>(length), SQL_C_CHAR,
+                               general, bufLen, &generalLen, &err, 0, 0, 0);
+          const bool taken = ChooseCellCopy(DS_WSTRING, SQL_C_CHAR)(cell.col, 0, fast, bufLen,
+                                                                      &fastLen);
+          EXPECT_EQ(taken, rc == SQL_SUCCESS);
+          if (!taken) continue;
+          EXPECT_EQ(fastLen, generalLen);
+          EXPECT_EQ(std::string(fast, sizeof fast), std::string(general, sizeof general));
+        }
+      }
+    }
   }
 }
 
