@@ -4,7 +4,9 @@
 // a forward-only cursor reading the same rows in rowsets of the same size; and
 // the peak memory the static cursor adds to a fresh process, for the whole
 // result and for a tenth of it, which stays flat because the result spills to
-// the cache's temporary files. Prints the ratios at the end.
+// the cache's temporary files; and a keyset-driven cursor's rowset of 100 rows
+// selected again by their keys, against a forward-only cursor reading the same
+// 100 rows through a prepared statement. Prints the ratios at the end.
 
 #include <benchmark/benchmark.h>
 #include <sql.h>
@@ -27,6 +29,8 @@ constexpr int kBase = 1000;
 constexpr int kDoublings = 10;
 constexpr long kRows = long(kBase) << kDoublings;
 constexpr SQLULEN kRowset = 100;
+// Rows of the keyed table the keyset benchmarks read.
+constexpr int kKeyed = 10000;
 
 std::string g_root;
 
@@ -49,6 +53,11 @@ void setUp() {
         "INSERT INTO big SELECT id + " + std::to_string(n) + ", name FROM big";
     if (ixr_execute_immediate(sql.c_str()) != 0) die("doubling");
   }
+  if (ixr_execute_immediate("CREATE TABLE keyed (id INTEGER PRIMARY KEY, name VARCHAR(24))") != 0)
+    die("keyed table");
+  const std::string fill =
+      "INSERT INTO keyed SELECT id, name FROM big WHERE id < " + std::to_string(kKeyed);
+  if (ixr_execute_immediate(fill.c_str()) != 0) die("keyed rows");
   ixr_disconnect("load");
   WriteOdbcConfig(g_root, "");
 }
@@ -102,6 +111,57 @@ void BM_Read(benchmark::State& state, const char* dsn, SQLULEN type) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kRows));
 }
 
+// The first row of the i-th rowset the keyed benchmarks read: every rowset of
+// the table in turn.
+SQLINTEGER keyedStart(int64_t i) { return static_cast<SQLINTEGER>((i * kRowset) % kKeyed); }
+
+// One rowset of 100 rows at a time, each selected again by its keys.
+void BM_KeysetRowset(benchmark::State& state, const char* dsn) {
+  Session s(dsn);
+  SQLHSTMT st = s.st;
+  odbcCheck(SQLSetStmtAttr(st, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0),
+            SQL_HANDLE_STMT, st, "cursor type");
+  Rowset r;
+  bind(st, r);
+  odbcCheck(SQLExecDirect(st, (SQLCHAR*)"SELECT id, name FROM keyed ORDER BY id", SQL_NTS),
+            SQL_HANDLE_STMT, st, "keyset select");
+  int64_t i = 0;
+  for (auto _ : state) {
+    odbcCheck(SQLFetchScroll(st, SQL_FETCH_ABSOLUTE, keyedStart(i++) + 1), SQL_HANDLE_STMT, st,
+              "keyset fetch");
+    if (r.fetched != kRowset || r.id[0] != keyedStart(i - 1)) state.SkipWithError("wrong rows");
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kRowset));
+}
+
+// The same rowsets through a forward-only cursor over a prepared range query.
+void BM_ForwardRowset(benchmark::State& state, const char* dsn) {
+  Session s(dsn);
+  SQLHSTMT st = s.st;
+  Rowset r;
+  bind(st, r);
+  SQLINTEGER low = 0, high = 0;
+  odbcCheck(SQLPrepare(st, (SQLCHAR*)"SELECT id, name FROM keyed WHERE id >= ? AND id < ? ORDER BY id",
+                       SQL_NTS),
+            SQL_HANDLE_STMT, st, "prepare");
+  odbcCheck(SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &low, 0,
+                             nullptr),
+            SQL_HANDLE_STMT, st, "bind low");
+  odbcCheck(SQLBindParameter(st, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &high, 0,
+                             nullptr),
+            SQL_HANDLE_STMT, st, "bind high");
+  int64_t i = 0;
+  for (auto _ : state) {
+    low = keyedStart(i++);
+    high = low + static_cast<SQLINTEGER>(kRowset);
+    odbcCheck(SQLExecute(st), SQL_HANDLE_STMT, st, "execute");
+    odbcCheck(SQLFetchScroll(st, SQL_FETCH_NEXT, 0), SQL_HANDLE_STMT, st, "fetch");
+    if (r.fetched != kRowset || r.id[0] != low) state.SkipWithError("wrong rows");
+    SQLFreeStmt(st, SQL_CLOSE);
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kRowset));
+}
+
 // A fresh process reads `limit` rows through a static cursor, LAST then PRIOR,
 // and prints how far its peak resident size grew beyond the open connection's.
 int peakChild(const char* dsn, long limit) {
@@ -143,6 +203,12 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark((std::string(b.name) + "/static_last_then_prior").c_str(),
                                  BM_Read, b.dsn, SQL_CURSOR_STATIC)
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string(b.name) + "/forward_only_rowset_100").c_str(),
+                                 BM_ForwardRowset, b.dsn)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark((std::string(b.name) + "/keyset_rowset_100_by_keys").c_str(),
+                                 BM_KeysetRowset, b.dsn)
+        ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark((std::string(b.name) + "/static_peak_memory").c_str(),
                                  BM_PeakMemory, b.dsn)
         ->Arg(kRows / 10)
@@ -159,6 +225,16 @@ int main(int argc, char** argv) {
     if (f != reporter.times.end() && s != reporter.times.end() && f->second > 0)
       std::printf("%s: static LAST then PRIOR / forward-only NEXT over %ld rows: %.2f\n", b.name,
                   kRows, s->second / f->second);
+    const std::string n = b.name;
+    std::printf("%s: keyset rowset of 100 by keys / forward-only rowset of the same rows: "
+                "real %s, cpu %s\n",
+                b.name,
+                FormatRatio(RatioOf(reporter.real, n + "/keyset_rowset_100_by_keys",
+                                    n + "/forward_only_rowset_100"))
+                    .c_str(),
+                FormatRatio(RatioOf(reporter.cpu, n + "/keyset_rowset_100_by_keys",
+                                    n + "/forward_only_rowset_100"))
+                    .c_str());
   }
   return 0;
 }

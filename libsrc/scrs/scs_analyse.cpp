@@ -13,10 +13,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "drv/colinfo.h"
 #include "drv/dataset.h"
 #include "drv/errtab.h"
+#include "drv/layercalls.h"
 #include "drv/rowstatus.h"
 #include "scrs/ks.h"
 #include "scrs/scs_p.h"
@@ -27,6 +29,9 @@
 namespace {
 
 constexpr const char* kSrc = "scrs/scs_analyse";
+// Driver-specific column attributes of a rewritten select list.
+constexpr int16_t kAttrKeyColumn = 1053;
+constexpr int16_t kAttrExpression = 1055;
 
 void reset_analysis_record(SCR_Analysis* a) {
   if (a == nullptr) return;
@@ -146,6 +151,147 @@ void key_cols_order_by_pos(SCS* scs) {
   }
 }
 
+int scs_p_NeedsQuote(const char* name, const char* dbms) {
+  if (name == nullptr) return 0;
+  std::string n(name), d(dbms != nullptr ? dbms : "");
+  for (char& c : n) c = static_cast<char>(str_tolower(c));
+  for (char& c : d) c = static_cast<char>(str_tolower(c));
+  const bool pseudo = n.find("rowid") != std::string::npos || n.find("rownum") != std::string::npos;
+  return pseudo && d.find("oracle") != std::string::npos ? 0 : 1;
+}
+
+// Every select column named as its table column is, with the table's names.
+void select_cols_complete(SCS* scs) {
+  auto* sel = static_cast<ColDesc*>(scs->sc_selectCols->items);
+  const auto* cols = static_cast<const ColDesc*>(scs->sc_tableCols->items);
+  const uint32_t tables = scs->sc_tables->count;
+  auto same = [scs](const char* a, const char* b) {
+    return scs_p_SameIdentifier(a, b, scs->sc_quoteChar, scs->sc_quotedIdCase, scs->sc_idCase,
+                                scs->sc_wideAgent) != 0;
+  };
+  for (uint32_t i = 0; i < scs->sc_selectCols->count; ++i) {
+    ColDesc& c = sel[i];
+    if (c.itemKind == COLDESC_ALL || c.itemKind == COLDESC_TABLE_ALL ||
+        c.itemKind == COLDESC_EXPRESSION)
+      continue;
+    scs_p_CaseIdentifier(c.name, scs->sc_quoteChar, scs->sc_quotedIdCase, scs->sc_idCase,
+                         scs->sc_wideAgent, scs_p_NeedsQuote(c.name, scs->sc_dbmsName));
+    scs_p_CaseIdentifier(c.table, scs->sc_quoteChar, scs->sc_quotedIdCase, scs->sc_idCase,
+                         scs->sc_wideAgent, 1);
+    scs_p_CaseIdentifier(c.owner, scs->sc_quoteChar, scs->sc_quotedIdCase, scs->sc_idCase,
+                         scs->sc_wideAgent, 1);
+    for (uint32_t k = 0; k < scs->sc_tableCols->count; ++k) {
+      const ColDesc& t = cols[k];
+      if (!same(c.name, t.name)) continue;
+      if (tables >= 2 && c.table[0] != '\0' && !same(c.table, t.table) &&
+          !(t.alias[0] != '\0' && same(c.table, t.alias)))
+        continue;
+      copy_field(c.table, t.table);
+      copy_field(c.alias, t.alias);
+      copy_field(c.owner, t.owner);
+      copy_field(c.qualifier, t.qualifier);
+      copy_field(c.name, t.name);
+      c.sqlType = t.sqlType;
+      c.columnSize = t.columnSize;
+      c.decimalDigits = t.decimalDigits;
+      break;
+    }
+  }
+}
+
+// The select list with its all-columns items spelled out and, under
+// attribute 1054, the key columns it lacks appended; *changed when the
+// statement was rewritten (into sa_generated).
+int32_t sel_list_add_keys(SCS* scs, const DynArray* raw, bool* changed) {
+  *changed = false;
+  bool expand = false, star = false;
+  for (uint32_t i = 0; i < raw->count && !star; ++i) {
+    const int32_t kind = static_cast<const ColDesc*>(raw->items)[i].itemKind;
+    if (kind == COLDESC_TABLE_ALL) expand = true;
+    if (kind == COLDESC_ALL) star = expand = true;
+  }
+  KS* ks = scs->sc_keyset;
+  std::vector<uint32_t> missing;
+  if (scs->sc_stmtAttr1054 != 0 && !star && ks->keyCols != nullptr) {
+    const auto* keys = static_cast<const ColDesc*>(ks->keyCols->items);
+    const auto* sel = static_cast<const ColDesc*>(scs->sc_selectCols->items);
+    for (uint32_t k = 0; k < ks->keyCols->count; ++k) {
+      bool found = false;
+      for (uint32_t i = 0; i < scs->sc_selectCols->count && !found; ++i)
+        found = std::strcmp(sel[i].name, keys[k].name) == 0 &&
+                std::strcmp(sel[i].table, keys[k].table) == 0 &&
+                std::strcmp(sel[i].owner, keys[k].owner) == 0 &&
+                std::strcmp(sel[i].qualifier, keys[k].qualifier) == 0;
+      if (!found) missing.push_back(k);
+    }
+  }
+  if (missing.empty() && !expand) return 0;
+  if (int32_t rc = SCR_SelListPlaceholder(scs->sc_analysis); rc != 0) return rc;
+  const uint32_t tables = scs->sc_tables->count;
+  std::string list;
+  auto add = [&](const ColDesc& c) {
+    if (!list.empty()) list += ", ";
+    if (c.itemKind == COLDESC_EXPRESSION) {
+      list += c.name;
+      return true;
+    }
+    char* q = scs_p_QualifiedColName(tables, &c);
+    if (q == nullptr) return false;
+    list += q;
+    std::free(q);
+    return true;
+  };
+  for (uint32_t i = 0; i < scs->sc_selectCols->count; ++i)
+    if (!add(static_cast<const ColDesc*>(scs->sc_selectCols->items)[i])) return ERR_MEMORY;
+  for (uint32_t k : missing) {
+    const ColDesc key = static_cast<const ColDesc*>(ks->keyCols->items)[k];
+    if (!add(key) || DynArrayAppend(scs->sc_selectCols, &key) == 0) return ERR_MEMORY;
+  }
+  if (int32_t rc = scs_p_SplicePiece(scs->sc_analysis, list.c_str()); rc != 0) return rc;
+  *changed = true;
+  return 0;
+}
+
+// A forward-only SELECT under attribute 1052 or 1054: its result columns
+// named by their base columns, and under 1054 its key columns added.
+int32_t forward_only_rewrite(SCS* scs, TblDesc* tables, int32_t count) {
+  KS* ks = scs->sc_keyset;
+  ks->tableCount = static_cast<uint8_t>(count & 0xFF);
+  if (int32_t rc = fresh_array(&ks->keyCols, sizeof(ColDesc), nullptr); rc != 0) return rc;
+  int32_t rc = KS_GetKeyColDescs_PKeys(scs, tables, count, nullptr);
+  if (rc != 0) rc = KS_GetKeyColDescs(scs, scs->sc_tables);
+  if (rc != 0 && rc != ERR_NO_KEY_COLUMNS) {
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "ks_GetKeyColDescs_PKeys failed");
+    return rc;
+  }
+  if ((rc = fresh_array(&scs->sc_tableCols, sizeof(ColDesc), nullptr)) != 0) return rc;
+  if ((rc = scs_p_GetTblColDescs(scs, tables, count, 0, scs->sc_tableCols)) != 0) {
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "scs_p_GetTblColDescs failed");
+    return rc;
+  }
+  if ((rc = fresh_array(&scs->sc_selectCols, sizeof(ColDesc), nullptr)) != 0) return rc;
+  DynArray* raw = nullptr;
+  if ((rc = scs_p_SelectColsGet(scs, scs->sc_selectCols, &raw)) != 0) {
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "scs_p_SelectColsGet failed");
+    return rc;
+  }
+  select_cols_complete(scs);
+  bool changed = false;
+  rc = sel_list_add_keys(scs, raw, &changed);
+  DynArrayFree(&raw, nullptr);
+  if (rc != 0) {
+    log_printf(LOG_DEBUG, kSrc, __LINE__, "scs_p_SelListAddKeysnXpandWC failed");
+    return rc;
+  }
+  if (changed) {
+    if ((rc = scs->sc_driver->ops->DRV_Prepare(scs->sc_hCursor, scs->sc_analysis->sa_generated)) !=
+        0)
+      return rc;
+  }
+  scs->sc_flags |= SCS_F_SELECT_REWRITTEN;
+  return 0;
+}
+
 // A SELECT whose rows are not rows of its tables has no keys to find them by.
 bool keyless(uint16_t flags) {
   return (flags & (SA_DISTINCT | SA_AGGREGATE | SA_REMOTE)) != 0;
@@ -205,7 +351,62 @@ int32_t scs_p_ChangeCursorType(SCS* scs) {
   return 0;
 }
 
+int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t n, ColumnInfo* info, uint16_t bits, uint16_t step,
+                            uint16_t count, ColAttr* table) {
+  if (scs == nullptr || (scs->sc_flags & SCS_F_SELECT_REWRITTEN) == 0 ||
+      scs->sc_selectCols == nullptr || n == 0 || n > scs->sc_selectCols->count)
+    return 0;
+  const ColDesc& c = static_cast<const ColDesc*>(scs->sc_selectCols->items)[n - 1];
+  if (info != nullptr) {
+    auto put = [](char** field, const char* value) {
+      char* copy = strdup(value);
+      if (copy == nullptr) return;
+      std::free(*field);
+      *field = copy;
+    };
+    if ((bits & 0x1) != 0) put(&info->fullName, c.name);
+    if ((bits & 0x2) != 0) put(&info->table, c.table);
+    if ((bits & 0x4) != 0) put(&info->schema, c.owner);
+    if ((bits & 0x8) != 0) put(&info->catalog, c.qualifier);
+  }
+  for (uint32_t i = 0; table != nullptr && i < count; ++i) {
+    ColAttr& a = table[n + size_t(i) * step];
+    if (a.attrId >= 0) continue;
+    const int16_t id = static_cast<int16_t>(-a.attrId);
+    if (id == kAttrKeyColumn) a.value.intVal = scs_p_IsKeyCol(scs, &c);
+    else if (id == kAttrExpression) a.value.intVal = scs_p_IsExprCol(&c);
+    else continue;
+    a.attrId = id;
+  }
+  return 0;
+}
+
 int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
+  const bool forwardOnly = scs->sc_cursorType == SCS_FORWARD_ONLY;
+  if (forwardOnly) {
+    if (scs->sc_stmtAttr1052 == 0 && scs->sc_stmtAttr1054 == 0) return 0;
+    std::string copy(text);
+    if (skip_keyword("SELECT", copy.data()) == nullptr) return 0;
+    if ((scs->sc_flags & SCS_F_ANALYSED) != 0) scs_p_ResetAnalysis(scs);
+    scs->sc_flags |= SCS_F_ANALYSED;
+    if (int32_t rc = scs_p_OpenAuxCursors(scs); rc != 0) return rc;
+    SCR_Analysis* a = scs->sc_analysis;
+    // A statement the analysis cannot read runs as it is, without base names.
+    if (SCR_AnalyseSQL(a, text, 0, static_cast<int32_t>(scs->sc_keepQualifier)) != 0 ||
+        a->sa_kind != PN_SELECT)
+      return 0;
+    scs->sc_analysisFlags = a->sa_flags;
+    if (int32_t rc = fresh_array(&scs->sc_tables, sizeof(TblDesc), SCR_TableEntryFree); rc != 0)
+      return rc;
+    if (int32_t rc = SCR_TablesGet(a, scs->sc_tables, static_cast<int32_t>(scs->sc_keepQualifier));
+        rc != 0)
+      return rc;
+    auto* tables = static_cast<TblDesc*>(scs->sc_tables->items);
+    const auto count = static_cast<int32_t>(scs->sc_tables->count);
+    if (count == 0) return 0;
+    if (int32_t rc = scs_p_GetTblDescs(scs, tables, count); rc != 0) return rc;
+    return forward_only_rewrite(scs, tables, count);
+  }
   if (scs->sc_cursorType != SCS_KEYSET) return 0;
   if ((scs->sc_flags & SCS_F_ANALYSED) != 0) scs_p_ResetAnalysis(scs);
   scs->sc_flags |= SCS_F_ANALYSED;

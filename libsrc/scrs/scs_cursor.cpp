@@ -176,13 +176,6 @@ int32_t scs_p_SetParamTypes(ParamShadow** list, uint16_t* count, uint16_t n,
   return 0;
 }
 
-int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t, ColumnInfo*, uint16_t, uint16_t, uint16_t,
-                            ColAttr*) {
-  // Base names exist only for a select list the cursor layer rewrote.
-  (void)scs;
-  return 0;
-}
-
 int32_t scs_p_DescribeOnce(SCS* scs) {
   if (scs->sc_resultCols != nullptr) return 0;
   uint16_t count = 0;

@@ -330,6 +330,52 @@ TEST_P(DmKeyset, ConcurrencyServedOrSubstituted) {
   }
 }
 
+TEST_P(DmKeyset, ForwardOnlySelectNamesItsBaseColumnsAndCarriesItsKeys) {
+  const std::string t = T("ks_base");
+  MakeRows(t, 3);
+  auto attr = [this](SQLUSMALLINT col, SQLUSMALLINT field) {
+    SQLLEN v = -1;
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLColAttribute(cur_, col, field, nullptr, 0, nullptr, &v)))
+        << Diags(SQL_HANDLE_STMT, cur_);
+    return v;
+  };
+  auto text = [this](SQLUSMALLINT col, SQLUSMALLINT field) {
+    char buf[128] = {};
+    SQLSMALLINT len = 0;
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLColAttribute(cur_, col, field, buf, sizeof buf, &len, nullptr)));
+    return std::string(buf);
+  };
+  // Under 1054 a select list without the key gets it appended.
+  ASSERT_EQ(SQLSetStmtAttr(cur_, 1054, (SQLPOINTER)1, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(cur_, (SQLCHAR*)("SELECT name FROM " + t + " ORDER BY id").c_str(),
+                          SQL_NTS),
+            SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  SQLSMALLINT cols = 0;
+  ASSERT_EQ(SQLNumResultCols(cur_, &cols), SQL_SUCCESS);
+  ASSERT_EQ(cols, 2);
+  EXPECT_EQ(text(2, SQL_DESC_NAME), "id");
+  EXPECT_EQ(attr(2, 1053), 1);
+  EXPECT_EQ(attr(1, 1053), 0);
+  EXPECT_EQ(text(1, SQL_DESC_BASE_TABLE_NAME), t);
+  ASSERT_EQ(SQLFetch(cur_), SQL_SUCCESS);
+  SQLINTEGER id = 0;
+  ASSERT_EQ(SQLGetData(cur_, 2, SQL_C_SLONG, &id, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(id, 1);
+  ASSERT_EQ(SQLFreeStmt(cur_, SQL_CLOSE), SQL_SUCCESS);
+  // All columns of the table are spelled out, an expression stays as written.
+  ASSERT_EQ(SQLSetStmtAttr(cur_, 1054, (SQLPOINTER)0, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(cur_, 1052, (SQLPOINTER)1, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(cur_, (SQLCHAR*)("SELECT x.*, id + 1 FROM " + t + " x").c_str(), SQL_NTS),
+            SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(SQLNumResultCols(cur_, &cols), SQL_SUCCESS);
+  ASSERT_EQ(cols, 4);
+  EXPECT_EQ(attr(1, 1053), 1);
+  EXPECT_EQ(attr(4, 1053), 0);
+  EXPECT_EQ(text(3, SQL_DESC_BASE_COLUMN_NAME), "grp");
+}
+
 KES_E2E_BUILDS(DmKeyset);
 
 }  // namespace

@@ -19,7 +19,9 @@
 #include "drv/scs.h"
 #include "drv_inf/inf_types.h"
 #include "odbc/dispatch.h"
+#include "scrs/ks.h"
 #include "scrs/scr_ops.h"
+#include "scrs/scs_p.h"
 
 namespace {
 
@@ -33,8 +35,34 @@ struct AgentFake {
   int32_t next = 1;
   int32_t perCall = 1000;
   int32_t lastOption = -1;
+  // Catalog results, by operation, handed out in turn; the cursor that ran the
+  // last catalog operation fetches its result.
+  std::map<std::string, std::vector<Dataset*>> catalog;
+  Dataset* pending = nullptr;
+  DrvHandle pendingCursor = 0;
+  DrvHandle connectAs = 77;
 };
 AgentFake a;
+
+void FreeDs(Dataset* ds) {
+  if (ds == nullptr) return;
+  DatasetFree(ds);
+  std::free(ds);
+}
+
+// Runs a catalog operation of the fake: its next queued result (none: no row).
+int32_t catalog_call(const std::string& op, DrvHandle h) {
+  a.calls.push_back(op);
+  FreeDs(a.pending);
+  a.pending = nullptr;
+  auto& queue = a.catalog[op];
+  if (!queue.empty()) {
+    a.pending = queue.front();
+    queue.erase(queue.begin());
+  }
+  a.pendingCursor = h;
+  return 0;
+}
 
 int32_t get_info(DrvHandle, DriverPropId id, void* buf, uint16_t bufLen, uint16_t* len) {
   a.calls.push_back("GetInfo " + std::to_string(id));
@@ -104,7 +132,7 @@ int32_t describe_columns(DrvHandle, uint16_t* count, ColumnInfo** cols) {
 
 int32_t connect(DrvHandle, const DriverConnectParams*, DrvHandle* hConn) {
   a.calls.push_back("Connect");
-  *hConn = 77;
+  *hConn = a.connectAs;
   return 0;
 }
 
@@ -123,14 +151,28 @@ int32_t dd_tables(DrvHandle, const DDTablesArgs*) {
   return 0;
 }
 
+int32_t dd_special(DrvHandle h, const DDSpecialColumnArgs*) { return catalog_call("DDSpecialColumns", h); }
+int32_t dd_statistics(DrvHandle h, const DDStatisticsArgs*) { return catalog_call("DDStatistics", h); }
+int32_t dd_primary(DrvHandle h, const DDObjectArgs*) { return catalog_call("DDPrimaryKeys", h); }
+int32_t dd_columns(DrvHandle h, const DDColumnArgs*) { return catalog_call("DDColumns", h); }
+
 int32_t set_param_types(DrvHandle, uint16_t count, const ParamShadow*) {
   a.calls.push_back("SetParamTypes " + std::to_string(count));
   return 0;
 }
 
-int32_t fetch(DrvHandle, uint16_t rows, Dataset* ds) {
+int32_t fetch(DrvHandle h, uint16_t rows, Dataset* ds) {
   a.calls.push_back("Fetch " + std::to_string(rows));
   DatasetFree(ds);
+  if (h == a.pendingCursor && a.pendingCursor != 0) {
+    // A catalog result goes out whole at the first fetch, then nothing.
+    Dataset* out = a.pending;
+    a.pending = nullptr;
+    if (out == nullptr) return DatasetInit(ds, 0);
+    *ds = *out;
+    std::free(out);
+    return 0;
+  }
   int32_t n = std::min<int32_t>({rows, a.perCall, a.total - a.next + 1});
   if (n <= 0) return DatasetInit(ds, 0);
   EXPECT_EQ(DatasetInit(ds, 1), 0);
@@ -163,6 +205,10 @@ DriverOps AgentOps() {
   ops.DRV_EndConnect = end_connect;
   ops.DRV_MoreResults = more_results;
   ops.DRV_DDTables = dd_tables;
+  ops.DRV_DDSpecialColumns = dd_special;
+  ops.DRV_DDStatistics = dd_statistics;
+  ops.DRV_DDPrimaryKeys = dd_primary;
+  ops.DRV_DDColumns = dd_columns;
   return ops;
 }
 
@@ -199,6 +245,10 @@ class CursorLayerTest : public ::testing::Test {
     if (h_ != 0) {
       EXPECT_EQ(Layer().DRV_EndCursor(h_), 0);
     }
+    FreeDs(a.pending);
+    a.pending = nullptr;
+    for (auto& [op, queue] : a.catalog)
+      for (Dataset* ds : queue) FreeDs(ds);
     HandleTableDestroy(&INF_CursorHandles);
     HandleTableDestroy(&INF_ConnHandles);
   }
@@ -487,6 +537,166 @@ TEST_F(CursorLayerTest, CapabilityString) {
   EXPECT_EQ(Layer().DRV_GetInfo(hConn_, DRVP_CAPS_STRING, text, sizeof text, &len), 0);
   EXPECT_STREQ(text, "001.005:101001100010");
   EXPECT_EQ(a.lastOption, 3);
+}
+
+}  // namespace
+
+namespace {
+
+// A catalog result: `types` names each column's kind (S text, s 16-bit, i
+// 32-bit), every row gives its cells as text, "NULL" for none.
+Dataset* Catalog(const std::string& types, const std::vector<std::vector<std::string>>& rows) {
+  auto* ds = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
+  EXPECT_EQ(DatasetInit(ds, static_cast<uint16_t>(types.size())), 0);
+  ds->colCount = static_cast<uint16_t>(types.size());
+  for (size_t c = 0; c < types.size(); ++c) {
+    ds->cols[c].type = types[c] == 'S' ? DS_STRING : types[c] == 's' ? DS_SMALLINT : DS_INTEGER;
+    ds->cols[c].width = types[c] == 'S' ? 129 : types[c] == 's' ? 2 : 4;
+  }
+  EXPECT_EQ(DatasetSetRows(ds, static_cast<int32_t>(rows.size() > 0 ? rows.size() : 1)), 0);
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t c = 0; c < types.size(); ++c) {
+      const std::string& v = rows[r][c];
+      DatasetColumn& col = ds->cols[c];
+      if (v == "NULL") continue;
+      col.ind[r] = 0;
+      char* slot = col.data + r * col.width;
+      if (types[c] == 'S') {
+        memcpy(slot, v.c_str(), v.size() + 1);
+      } else if (types[c] == 's') {
+        const int16_t n = static_cast<int16_t>(std::stoi(v));
+        memcpy(slot, &n, 2);
+      } else {
+        const int32_t n = std::stoi(v);
+        memcpy(slot, &n, 4);
+      }
+    }
+  }
+  ds->rowCount = static_cast<int32_t>(rows.size());
+  return ds;
+}
+
+// Special columns: SCOPE, COLUMN_NAME, DATA_TYPE, TYPE_NAME, COLUMN_SIZE,
+// BUFFER_LENGTH, DECIMAL_DIGITS, PSEUDO_COLUMN.
+Dataset* Special(const std::vector<std::vector<std::string>>& rows) {
+  return Catalog("sSsSiiss", rows);
+}
+// Statistics: catalog, schema, table, NON_UNIQUE, INDEX_QUALIFIER,
+// INDEX_NAME, TYPE, ORDINAL_POSITION, COLUMN_NAME.
+Dataset* Stats(const std::vector<std::vector<std::string>>& rows) {
+  return Catalog("SSSsSSssS", rows);
+}
+// Primary keys: catalog, schema, table, COLUMN_NAME, KEY_SEQ, PK_NAME.
+Dataset* PKeys(const std::vector<std::vector<std::string>>& rows) { return Catalog("SSSSsS", rows); }
+// Columns: catalog, schema, table, COLUMN_NAME, DATA_TYPE, TYPE_NAME,
+// COLUMN_SIZE, BUFFER_LENGTH, DECIMAL_DIGITS.
+Dataset* Columns(const std::vector<std::vector<std::string>>& rows) {
+  return Catalog("SSSSsSiis", rows);
+}
+
+TblDesc Table(const char* name, const char* owner = "") {
+  return TblDesc{strdup(""), strdup(owner), strdup(name), strdup(""), strdup("")};
+}
+
+class KeyColumnsTest : public CursorLayerTest {
+ protected:
+  void SetUp() override {
+    CursorLayerTest::SetUp();
+    ASSERT_EQ(scs_p_OpenAuxCursors(&cur_->scs), 0);
+    tables_ = DynArrayNew(sizeof(TblDesc));
+  }
+  void TearDown() override {
+    DynArrayFree(&tables_, SCR_TableEntryFree);
+    CursorLayerTest::TearDown();
+  }
+  void Add(TblDesc t) { DynArrayAppend(tables_, &t); }
+  // The key columns found, as "table.name:type".
+  std::vector<std::string> Keys() {
+    std::vector<std::string> out;
+    const KS* ks = cur_->scs.sc_keyset;
+    for (uint32_t i = 0; ks->keyCols != nullptr && i < ks->keyCols->count; ++i) {
+      const ColDesc& c = static_cast<const ColDesc*>(ks->keyCols->items)[i];
+      out.push_back(std::string(c.table) + "." + c.name + ":" + std::to_string(c.sqlType));
+    }
+    return out;
+  }
+  std::vector<std::string> CatalogCalls() {
+    std::vector<std::string> out;
+    for (const std::string& c : a.calls)
+      if (c.rfind("DD", 0) == 0) out.push_back(c);
+    return out;
+  }
+  DynArray* tables_ = nullptr;
+};
+
+TEST_F(KeyColumnsTest, RoutesInTurnTableByTable) {
+  Add(Table("t1"));
+  Add(Table("t2"));
+  // t1 answers by its special columns, with types; t2 has none there, no
+  // unique index, and a primary key whose types the column query gives.
+  a.catalog["DDSpecialColumns"] = {Special({{"2", "id", "4", "integer", "10", "4", "0", "1"}}),
+                                   Special({})};
+  a.catalog["DDStatistics"] = {Stats({})};
+  a.catalog["DDPrimaryKeys"] = {PKeys({{"", "", "t2", "k", "1", "pk"},
+                                       // a table the name only matches as a pattern
+                                       {"", "", "tx2", "other", "1", "pk"}})};
+  a.catalog["DDColumns"] = {Columns({{"", "", "t2", "k", "3", "decimal", "8", "10", "2"}})};
+  ASSERT_EQ(KS_GetKeyColDescs(&cur_->scs, tables_), 0);
+  EXPECT_EQ(Keys(), (std::vector<std::string>{"t1.id:4", "t2.k:3"}));
+  EXPECT_EQ(static_cast<const ColDesc*>(cur_->scs.sc_keyset->keyCols->items)[1].decimalDigits, 2);
+  EXPECT_EQ(CatalogCalls(), (std::vector<std::string>{"DDSpecialColumns", "DDSpecialColumns",
+                                                      "DDStatistics", "DDPrimaryKeys",
+                                                      "DDColumns"}));
+  EXPECT_EQ(cur_->scs.sc_keyset->tableCount, 2);
+}
+
+TEST_F(KeyColumnsTest, StatisticsTakeTheFirstUniqueIndexOnly) {
+  Add(Table("t"));
+  a.catalog["DDStatistics"] = {Stats({{"", "", "t", "NULL", "", "", "0", "NULL", "NULL"},
+                                      {"", "", "t", "0", "", "ia", "3", "1", "a"},
+                                      {"", "", "t", "0", "", "ia", "3", "2", "b"},
+                                      {"", "", "t_x", "0", "", "ix", "3", "1", "x"},
+                                      {"", "", "t", "0", "", "ic", "3", "1", "c"}})};
+  a.catalog["DDColumns"] = {Columns({{"", "", "t", "a", "4", "integer", "10", "4", "0"}}),
+                            Columns({{"", "", "t", "b", "12", "varchar", "20", "20", "0"}})};
+  ASSERT_EQ(KS_GetKeyColDescs(&cur_->scs, tables_), 0);
+  EXPECT_EQ(Keys(), (std::vector<std::string>{"t.a:4", "t.b:12"}));
+}
+
+TEST_F(KeyColumnsTest, AmbiguousColumnTypeAndNoKeysAtAll) {
+  Add(Table("t"));
+  a.catalog["DDPrimaryKeys"] = {PKeys({{"", "", "t", "k", "1", "pk"}})};
+  a.catalog["DDColumns"] = {Columns({{"", "", "t", "k", "4", "integer", "10", "4", "0"},
+                                     {"", "", "t", "k", "4", "integer", "10", "4", "0"}})};
+  EXPECT_EQ(KS_GetKeyColDescs(&cur_->scs, tables_), ERR_GENERAL);
+  a.calls.clear();
+  EXPECT_EQ(KS_GetKeyColDescs(&cur_->scs, tables_), ERR_NO_KEY_COLUMNS);
+  EXPECT_EQ(CatalogCalls(),
+            (std::vector<std::string>{"DDSpecialColumns", "DDStatistics", "DDPrimaryKeys"}));
+}
+
+TEST_F(KeyColumnsTest, ASecondStatementOverTheSameTablesAsksNoCatalog) {
+  // A connection made through the layer keeps the key columns it found.
+  DriverConnectParams params{};
+  params.dsn = "kes";
+  DrvHandle hConn = 0;
+  a.connectAs = hConn_;
+  ASSERT_EQ(Layer().DRV_Connect(1, &params, &hConn), 0);
+  ASSERT_EQ(hConn, hConn_);
+  Add(Table("t"));
+  a.catalog["DDSpecialColumns"] = {Special({{"2", "id", "4", "integer", "10", "4", "0", "1"}})};
+  ASSERT_EQ(KS_GetKeyColDescs(&cur_->scs, tables_), 0);
+  a.calls.clear();
+  ASSERT_EQ(KS_GetKeyColDescs(&cur_->scs, tables_), 0);
+  EXPECT_EQ(Keys(), (std::vector<std::string>{"t.id:4"}));
+  EXPECT_TRUE(CatalogCalls().empty());
+  // Another owner is another table.
+  DynArrayFree(&tables_, SCR_TableEntryFree);
+  tables_ = DynArrayNew(sizeof(TblDesc));
+  Add(Table("t", "o"));
+  EXPECT_EQ(KS_GetKeyColDescs(&cur_->scs, tables_), ERR_NO_KEY_COLUMNS);
+  EXPECT_FALSE(CatalogCalls().empty());
+  EXPECT_EQ(Layer().DRV_EndConnect(hConn), 0);
 }
 
 }  // namespace
