@@ -205,6 +205,7 @@ void sessionCloseDb(Session& s) {
   s.procs.clear();
   if (s.cat) s.cat->clearTemps();
   finalizeAll(s.versionVm, s.ctlVm);
+  s.versionHeld = false;
   closeHandle(s.db);
   s.db = nullptr;
   s.dbname.clear();
@@ -329,14 +330,29 @@ void linkSwap(Session& s, DbLink& other) {
   }
 }
 
-int64_t schemaVersion(Session& s) {
-  if (!s.versionVm)
-    sqlite3_prepare_v2(s.db, "PRAGMA main.schema_version", -1, &s.versionVm, nullptr);
-  int64_t v = 0;
-  if (s.versionVm && sqlite3_step(s.versionVm) == SQLITE_ROW)
-    v = sqlite3_column_int64(s.versionVm, 0);
-  sqlite3_reset(s.versionVm);
-  return (v << 20) + s.ddlVersion;
+int64_t schemaVersion(Session& s) { return ReadHold(s).version(); }
+
+ReadHold::ReadHold(Session& s) : s_(s) {
+  if (!s.versionHeld) {
+    if (!s.versionVm)
+      sqlite3_prepare_v3(s.db, "PRAGMA main.schema_version", -1, SQLITE_PREPARE_PERSISTENT,
+                         &s.versionVm, nullptr);
+    s.heldVersion = 0;
+    if (s.versionVm && sqlite3_step(s.versionVm) == SQLITE_ROW) {
+      s.heldVersion = sqlite3_column_int64(s.versionVm, 0);
+      s.versionHeld = mine_ = true;
+    } else {
+      sqlite3_reset(s.versionVm);
+    }
+  }
+  version_ = (s.heldVersion << 20) + s.ddlVersion;
+}
+
+void ReadHold::release() {
+  if (!mine_) return;
+  mine_ = false;
+  s_.versionHeld = false;
+  sqlite3_reset(s_.versionVm);
 }
 
 int64_t dataVersion(Session& s) {
@@ -391,7 +407,8 @@ int runCtl(Session& s, Ctl which) {
   static const char* const kText[] = {"BEGIN IMMEDIATE",  "COMMIT",
                                       "ROLLBACK",         "SAVEPOINT ixr_stmt",
                                       "RELEASE ixr_stmt", "ROLLBACK TO ixr_stmt",
-                                      "PRAGMA main.data_version"};
+                                      "PRAGMA main.data_version", "BEGIN",
+                                      "DELETE FROM main.systables WHERE 0"};
   static_assert(sizeof kText / sizeof kText[0] == static_cast<size_t>(Ctl::Count));
   sqlite3_stmt*& vm = s.ctlVm[static_cast<int>(which)];
   if (!vm) {
@@ -407,6 +424,24 @@ int runCtl(Session& s, Ctl which) {
   return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
 }
 
+// BEGIN IMMEDIATE would take the write lock of every attached database, sysmaster's too,
+// for the whole transaction: writers in different databases of one server would wait for
+// each other. A statement that writes to main and changes nothing takes main's alone.
+IxError beginWrite(Session& s, Op op) {
+  s.lockTimedOut = false;
+  if (s.dbname.empty()) {
+    int rc = runCtl(s, Ctl::BeginImmediate);
+    return rc ? fromSqlite(s.db, rc, op, s.lockTimedOut) : IxError{};
+  }
+  int rc = runCtl(s, Ctl::Begin);
+  if (rc) return fromSqlite(s.db, rc, op, s.lockTimedOut);
+  rc = runCtl(s, Ctl::LockMain);
+  if (!rc) return {};
+  IxError e = fromSqlite(s.db, rc, op, s.lockTimedOut);
+  runCtl(s, Ctl::Rollback);
+  return e;
+}
+
 // The SQLite transaction behind an Informix one starts with its first statement: at once
 // with the write lock when that statement writes (so that a lock wait can wait), deferred
 // when it reads.
@@ -414,8 +449,7 @@ IxError txnImplicit(Session& s, bool write, Op writeOp) {
   if (!s.db) return {};
   if (s.ansi() && !s.inTxn) s.inTxn = true;
   if (!s.inTxn || s.sqlTxn) return {};
-  if (auto e = runSql(s, write ? "BEGIN IMMEDIATE" : "BEGIN", write ? writeOp : Op::Read))
-    return e;
+  if (auto e = write ? beginWrite(s, writeOp) : runSql(s, "BEGIN", Op::Read)) return e;
   s.sqlTxn = true;
   // Preparing a branch rolls back to this savepoint: its work leaves the database while
   // its connection keeps the write lock.

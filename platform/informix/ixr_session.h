@@ -29,7 +29,18 @@ namespace ixr {
 constexpr int kDefaultLockWaitMs = 30000;
 
 // The transaction-control statements every writing statement runs around itself.
-enum class Ctl { BeginImmediate, Commit, Rollback, Savepoint, Release, RollbackTo, DataVersion, Count };
+enum class Ctl {
+  BeginImmediate,
+  Commit,
+  Rollback,
+  Savepoint,
+  Release,
+  RollbackTo,
+  DataVersion,
+  Begin,
+  LockMain,
+  Count
+};
 
 struct Prepared {
   struct Part {
@@ -113,6 +124,10 @@ struct Session {
   bool lockTimedOut = false;
   int64_t ddlVersion = 0;
   sqlite3_stmt* versionVm = nullptr;
+  bool versionHeld = false;  // versionVm stepped and not reset: a ReadHold is open
+  // EXECUTE began the writing statement's own transaction already (inStatement ends it).
+  bool stmtTxn = false;
+  int64_t heldVersion = 0;
   // Prepared once per database: an EXECUTE in a loop would otherwise parse them every time.
   sqlite3_stmt* ctlVm[static_cast<int>(Ctl::Count)] = {};
   std::map<std::string, int64_t> tempSerial;  // SERIAL counters of temporary tables
@@ -194,9 +209,33 @@ void sessionRestoreCurrent(Session* s);
 
 // The schema version translations depend on (main schema plus the session's own DDL).
 int64_t schemaVersion(Session& s);
+
+// Keeps the read transaction that read the schema version open while it lives (outside
+// an SQL transaction SQLite ends one with its last active statement), so that the
+// statements run meanwhile join it rather than each opening one of their own. Only for
+// work that reads: a write begun under it could find its snapshot overtaken. Holds nest;
+// the outermost one releases.
+class ReadHold {
+ public:
+  explicit ReadHold(Session& s);
+  ~ReadHold() { release(); }
+  ReadHold(const ReadHold&) = delete;
+  ReadHold& operator=(const ReadHold&) = delete;
+  int64_t version() const { return version_; }
+  void release();
+
+ private:
+  Session& s_;
+  bool mine_ = false;
+  int64_t version_ = 0;
+};
 // PRAGMA data_version of the main database: it moves when another connection commits;
 // -1 when it cannot be read.
 int64_t dataVersion(Session& s);
+
+// Begins an SQLite transaction holding the write lock of the session's database (waiting
+// for it as the lock mode says).
+IxError beginWrite(Session& s, Op op);
 
 // Transactions.
 IxError txnBegin(Session& s);

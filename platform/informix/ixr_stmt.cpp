@@ -309,8 +309,10 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
     for (auto& part : p.parts) sqlite3_finalize(part.vm);
     if (auto e = parseInto(p, text.c_str())) return e;
   }
+  // The version checks, the catalog reads and the compilations share one read transaction.
+  ReadHold hold(s);
   if (s.db)
-    s.cat->keepWhile(schemaVersion(s), dataVersion(s));
+    s.cat->keepWhile(hold.version(), dataVersion(s));
   else
     s.cat->invalidate();
   TransCtx ctx = transCtx(s);
@@ -343,7 +345,7 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
     part.ready = true;
   }
   p.type = statementType(*p.parts[0].st);
-  p.version = schemaVersion(s);
+  p.version = hold.version();
   return {};
 }
 
@@ -445,9 +447,35 @@ using namespace ixr;
 
 namespace {
 
+IxError runParts(Session& s, Prepared& p, const IxrSqlda* input, IxrCommArea& ca);
+
+// A statement that writes begins its SQL transaction before the schema check, which then
+// reads inside it instead of opening a read transaction of its own: an Informix
+// transaction's SQL one starts here rather than in the statement, and one of the
+// statement's own is ended by the statement's inStatement.
 IxError executeParts(Session& s, std::shared_ptr<Prepared> keep, const IxrSqlda* input,
                      IxrCommArea& ca) {
   Prepared& p = *keep;
+  const Prepared::Part& first = p.parts[0];
+  if (!s.db || p.parts.size() != 1 || !first.dml || !first.ready || first.tr.op == Op::Read)
+    return runParts(s, p, input, ca);
+  if (s.inTxn || s.ansi()) {
+    if (auto e = txnImplicit(s, true, first.tr.op)) return e;
+    return runParts(s, p, input, ca);
+  }
+  if (!sqlite3_get_autocommit(s.db)) return runParts(s, p, input, ca);
+  if (auto e = beginWrite(s, first.tr.op)) return e;
+  s.stmtTxn = true;
+  IxError e = runParts(s, p, input, ca);
+  if (s.stmtTxn) {
+    // It failed before its statement ran (a changed schema, a value that cannot bind).
+    s.stmtTxn = false;
+    runCtl(s, Ctl::Rollback);
+  }
+  return e;
+}
+
+IxError runParts(Session& s, Prepared& p, const IxrSqlda* input, IxrCommArea& ca) {
   if (s.db && p.version != schemaVersion(s))
     if (auto e = prepareParts(s, p, false)) return e;
   for (size_t i = 0; i < p.parts.size(); ++i) {
@@ -763,11 +791,14 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
   Cursor* cur = cursorById(s, cursor);
   if (!cur || !cur->stmt) return c.end(ixErr(IXR_E_NOT_AVAILABLE));
   Prepared& p = *cur->stmt;
-  if (p.version != schemaVersion(s))
+  // The version check and the query's first step share one read transaction.
+  ReadHold hold(s);
+  if (p.version != hold.version())
     if (auto e = prepareParts(s, p, false)) return c.end(e);
   auto& part = p.parts[0];
   finishCursor(*cur);
   if (p.type == IXR_STMT_EXECUTE_PROCEDURE) {
+    hold.release();  // a procedure may write
     bool row = false;
     if (auto e = procOpen(s, *p.ast, part, input, cur->proc, row)) return c.end(e);
     cur->visible = static_cast<int>(part.tr.cols.size());
@@ -820,10 +851,12 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
   } else if (rc == SQLITE_DONE) {
     cur->atEnd = true;
   } else {
+    // Read before the hold lets go: its reset clears the connection's error.
     IxError e = fromSqlite(s.db, rc, Op::Read, s.lockTimedOut);
     sqlite3_reset(cur->vm);
     return c.end(e);
   }
+  hold.release();
   cur->open = true;
   cur->rows = 0;
   return c.end({});

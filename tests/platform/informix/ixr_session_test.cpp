@@ -348,6 +348,57 @@ TEST_F(SessionTest, ALockedOutChangeReportsItsOwnStatement) {
   ASSERT_EQ(ixr_rollback_work(), 0);
 }
 
+// Every database of a server reaches the server's list of databases; a transaction that
+// writes in one must not hold a lock there that writers in another would wait for.
+TEST_F(SessionTest, WritersInOtherDatabasesDoNotWait) {
+  makeDb("one", "log", "a");
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  makeDb("two", "log", "b");
+  ASSERT_EQ(exec("create table u (x int)"), 0);
+  ASSERT_EQ(exec("set lock mode to not wait"), 0);
+  ASSERT_EQ(ixr_set_connection("a", 0), 0);
+  ASSERT_EQ(ixr_begin_work(), 0);
+  ASSERT_EQ(exec("insert into t values (1)"), 0);  // a holds the write lock of one
+  ASSERT_EQ(ixr_set_connection("b", 0), 0);
+  EXPECT_EQ(exec("insert into u values (1)"), 0) << ixr_sqlca()->sqlerrd[1];
+  ASSERT_EQ(ixr_begin_work(), 0);
+  EXPECT_EQ(exec("update u set x = 2"), 0) << ixr_sqlca()->sqlerrd[1];
+  EXPECT_EQ(scalar("select name from sysmaster:sysdatabases where name = 'one'"), "one");
+  ASSERT_EQ(ixr_commit_work(), 0);
+  ASSERT_EQ(ixr_set_connection("a", 0), 0);
+  ASSERT_EQ(ixr_commit_work(), 0);
+}
+
+// EXECUTE of a writing statement takes the write lock before it checks the schema and
+// binds: one that fails there lets go of the lock again.
+TEST_F(SessionTest, AnExecuteFailingBeforeItsStatementLetsGoOfTheWriteLock) {
+  makeDb("db", "log", "a");
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  ASSERT_EQ(exec("create table u (x int)"), 0);
+  ASSERT_EQ(ixr_prepare("ins", "insert into t values (?)"), 0);
+  const int32_t ins = ixr_name_id("ins", IXR_ID_STATEMENT);
+  ASSERT_EQ(ixr_connect("db@srv", "b"), 0);
+  ASSERT_EQ(exec("set lock mode to not wait"), 0);
+  const auto bWrites = [&] {
+    EXPECT_EQ(ixr_set_connection("b", 0), 0);
+    EXPECT_EQ(exec("insert into u values (1)"), 0) << ixr_sqlca()->sqlerrd[1];
+    EXPECT_EQ(ixr_set_connection("a", 0), 0);
+  };
+  ASSERT_EQ(ixr_set_connection("a", 0), 0);
+  Area bad(1);
+  bad.str(0, "not a number");
+  EXPECT_EQ(ixr_execute(ins, bad.get()), IXR_E_CHAR_TO_NUMBER);
+  bWrites();
+  ASSERT_EQ(ixr_set_connection("b", 0), 0);
+  ASSERT_EQ(exec("drop table t"), 0);
+  ASSERT_EQ(ixr_set_connection("a", 0), 0);
+  Area good(1);
+  good.i32(0, 5);
+  EXPECT_EQ(ixr_execute(ins, good.get()), IXR_E_NO_TABLE);
+  bWrites();
+  EXPECT_EQ(scalar("select count(*) from u"), "2");
+}
+
 TEST_F(SessionTest, ConcurrentWritersWaitForEachOther) {
   makeDb("db", "log", "setup");
   ASSERT_EQ(exec("create table t (id serial, who int)"), 0);
