@@ -16,6 +16,7 @@
 #include "drv/dataset.h"
 #include "drv/errtab.h"
 #include "drv/layercalls.h"
+#include "drv/scs.h"
 #include "scrs/scs_p.h"
 
 struct RvcConn {
@@ -415,4 +416,29 @@ void RVC_MoveDiagnostics(RVC* rvc) {
   if (hConn == 0) return;
   INF_CursorMoveErrors(rvc->rvcCursor, rvc->hCursor, 0);
   INF_ConnMoveErrors(hConn, rvc->hCursor);
+}
+
+int32_t scs_p_OpenRowVersions(SCS* scs) {
+  if (scs->sc_cursorType != SCS_DYNAMIC || scs->sc_hasRowVersions == 0) return 0;
+  if (scs->sc_rvc == nullptr) {
+    auto* rvc = static_cast<RVC*>(std::calloc(1, sizeof(RVC)));
+    if (rvc == nullptr) return ERR_MEMORY;
+    if (int32_t rc = RVC_Open(rvc, &SCR_BaseDriver, scs->sc_hConn, scs->sc_hCursor,
+                              scs->sc_resendParamTypes);
+        rc != 0) {
+      std::free(rvc);
+      return rc;
+    }
+    scs->sc_rvc = rvc;
+  }
+  // Rows left by an earlier cursor of the same session and handle are not this one's.
+  return RVC_DeleteRows(scs->sc_rvc);
+}
+
+void scs_p_CloseRowVersions(SCS* scs) {
+  if (scs->sc_rvc == nullptr) return;
+  (void)RVC_DeleteRows(scs->sc_rvc);
+  (void)RVC_Release(scs->sc_rvc);
+  std::free(scs->sc_rvc);
+  scs->sc_rvc = nullptr;
 }

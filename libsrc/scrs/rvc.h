@@ -17,6 +17,7 @@
 
 struct Dataset;
 struct RvcConnList;
+struct SCS;
 
 struct RVC {
   RvcConnList* list;   // of the server the user's connection belongs to; null when not open
@@ -57,3 +58,11 @@ int32_t RVC_Release(RVC* rvc);
 // Moves the separate cursor's and connection's messages behind the user
 // cursor's own.
 void RVC_MoveDiagnostics(RVC* rvc);
+
+// The row versions of a cursor context: opened (with the cursor's earlier rows
+// forgotten) for a dynamic cursor whose agent keeps row versions, nothing for
+// any other cursor. 0 or the code of RVC_Open / RVC_DeleteRows.
+[[nodiscard]] int32_t scs_p_OpenRowVersions(SCS* scs);
+// Forgets the cursor's rows and gives up its separate connection; nothing
+// when none is open.
+void scs_p_CloseRowVersions(SCS* scs);

@@ -15,6 +15,7 @@
 
 #include "drv/dataset.h"
 #include "drv/errtab.h"
+#include "drv/scs.h"
 #include "drv_inf/inf_error.h"
 #include "drv_inf/inf_types.h"
 #include "scrs/scs_p.h"
@@ -420,6 +421,28 @@ TEST_F(RowVersionTest, AVersionThatCannotBeStoredMarksItsRow) {
   EXPECT_EQ(st[1], U);
   EXPECT_EQ(Check(&rvc, keys, Rows({"x", "y"})), (std::vector<uint16_t>{S, S})) << "row 2 stored";
   EXPECT_EQ(RVC_Release(&rvc), 0);
+}
+
+// A cursor context opens row versions only for a dynamic cursor whose agent
+// keeps them, and its release forgets its rows.
+TEST_F(RowVersionTest, ACursorContextOpensAndClosesItsVersions) {
+  SCS scs{};
+  SCS_Init(&scs, userCursor_, userConn_, &fakeDriver, nullptr);
+  scs.sc_cursorType = SCS_STATIC;
+  scs.sc_hasRowVersions = 1;
+  EXPECT_EQ(scs_p_OpenRowVersions(&scs), 0);
+  EXPECT_EQ(scs.sc_rvc, nullptr);
+  scs.sc_cursorType = SCS_DYNAMIC;
+  f.table.push_back({Hex8(0x5E550002), Hex8(userCursor_), "old", "old"});  // left by a crash
+  ASSERT_EQ(scs_p_OpenRowVersions(&scs), 0);
+  ASSERT_NE(scs.sc_rvc, nullptr);
+  EXPECT_TRUE(f.table.empty());
+  (void)Check(scs.sc_rvc, Rows({"k"}), Rows({"v"}));
+  EXPECT_EQ(f.table.size(), 1u);
+  scs_p_CloseRowVersions(&scs);
+  EXPECT_EQ(scs.sc_rvc, nullptr);
+  EXPECT_TRUE(f.table.empty());
+  EXPECT_EQ(f.endConnects, 1);
 }
 
 }  // namespace
