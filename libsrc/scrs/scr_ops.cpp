@@ -47,21 +47,19 @@ std::once_flag scr_once;
 
 const DriverOps& base() { return *SCR_BaseDriver.ops; }
 
-// The concurrency scrollable cursors are served with. SetPos and the bookmark
-// operations change rows only under one that allows changes, so their claims
-// follow from it.
-constexpr int32_t kScrollConcurrency = SQL_SCCO_READ_ONLY;
-constexpr bool kChanges = (kScrollConcurrency & ~SQL_SCCO_READ_ONLY) != 0;
-// Positioning, a refresh (a static cursor answers it from its rows) and the
-// fetch by bookmarks serve every scrollable cursor.
+// What SetPos and BulkOperations serve. Every scrollable cursor is positioned
+// and refreshed (a static one from its rows); a static cursor is read-only and
+// fetches by bookmarks from its rows; a keyset-driven cursor under value
+// concurrency changes, deletes and adds rows by generated statements, also by
+// bookmarks.
 constexpr int32_t kPosOperations =
-    SQL_POS_POSITION | SQL_POS_REFRESH | (kChanges ? SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD : 0);
-constexpr int32_t kStaticAttributes1 =
-    SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK | SQL_CA1_LOCK_NO_CHANGE |
-    SQL_CA1_POS_POSITION | SQL_CA1_POS_REFRESH | SQL_CA1_BULK_FETCH_BY_BOOKMARK |
-    (kChanges ? SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
-                    SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK
-              : 0);
+    SQL_POS_POSITION | SQL_POS_REFRESH | SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD;
+constexpr int32_t kScrolling = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
+constexpr int32_t kPositioned = SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION | SQL_CA1_POS_REFRESH;
+constexpr int32_t kStaticAttributes1 = kScrolling | kPositioned | SQL_CA1_BULK_FETCH_BY_BOOKMARK;
+constexpr int32_t kKeysetAttributes1 =
+    kScrolling | kPositioned | SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
+    SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK;
 // The agent's limits on rows, which hold for every cursor type.
 int32_t row_limits(DrvHandle hConn, DriverPropId id) {
   int32_t agent = 0;
@@ -77,20 +75,18 @@ int32_t row_limits(DrvHandle hConn, DriverPropId id) {
 // in place of the agent's answers, which describe every emulated type.
 bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
   if (DrvpClass(id) != DRVP_CLASS_CONN || DrvpGroup(id) != DRVP_GROUP_GETINFO) return false;
-  constexpr int32_t kScrolling =
-      SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
   switch (DrvpItem(id)) {
     case SQL_SCROLL_OPTIONS:
       *value = SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN;
       return true;
     // Keyset-driven cursors also read under value concurrency, keeping their
-    // rows' old values; what SetPos may change follows kScrollConcurrency.
-    case SQL_SCROLL_CONCURRENCY: *value = kScrollConcurrency | SQL_SCCO_OPT_VALUES; return true;
+    // rows' old values.
+    case SQL_SCROLL_CONCURRENCY: *value = SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_VALUES; return true;
     case SQL_POS_OPERATIONS: *value = kPosOperations; return true;
     // Rows are never locked by SetPos.
     case SQL_LOCK_TYPES: *value = SQL_LCK_NO_CHANGE; return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES1: *value = kStaticAttributes1; return true;
-    case SQL_KEYSET_CURSOR_ATTRIBUTES1: *value = kScrolling; return true;
+    case SQL_KEYSET_CURSOR_ATTRIBUTES1: *value = kKeysetAttributes1; return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES2:
       // A static cursor sees no changes and is read-only; its row count is
       // exact once it is loaded.

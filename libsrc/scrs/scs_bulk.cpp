@@ -83,7 +83,8 @@ int32_t write(SCS* s, uint16_t op, const uint32_t* bookmarks, uint16_t count, Da
     const int32_t r = static_cast<int32_t>(bookmarks[i]) - 1;
     if (ks->rowStatus != nullptr && r < ks->rowStatusCount) ks->rowStatus[r] = statuses[i];
   }
-  *countOut = static_cast<uint16_t>(changed);
+  // Every bookmark has its status, changed or not.
+  *countOut = count;
   if (rc != 0) return rc;
   if (changed == 0) return ERR_NO_ROWS_CHANGED;
   return changed < count ? ERR_MANY_ROWS_CHANGED : 0;

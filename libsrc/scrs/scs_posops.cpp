@@ -399,6 +399,18 @@ int32_t insert_rows(SCS* s, int32_t row, uint16_t** statuses, int32_t* count, Da
   return added < tried ? ERR_ROW : 0;
 }
 
+// A keyset-driven cursor holds the old values of its current rowset.
+bool refreshes_old_values(const SCS& s) {
+  return s.sc_concurrency == SQL_CONCUR_VALUES && s.sc_cursorType == SCS_KEYSET &&
+         s.sc_keysetSize <= 0 && s.sc_rowsetStart >= 1 && s.sc_analysis != nullptr;
+}
+
+int32_t reread_old_values(SCS* s) {
+  int32_t blocks = 0, lastBlock = 0, blockSize = 0;
+  if (int32_t rc = scs_p_KeyBlockSizes(s, &blocks, &lastBlock, &blockSize); rc != 0) return rc;
+  return scs_p_GetOptConcColVals(s, nullptr, s->sc_rowsetStart - 1, blocks, blockSize, lastBlock);
+}
+
 struct Request {
   Dataset* rows;
   uint16_t* columns;
@@ -434,6 +446,10 @@ int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets,
     }
   }
   scs->sc_rowsAffected = *changed;
+  // The old values of rows this cursor updated are its own values now: read
+  // again, so that its next change of the same row still finds it.
+  if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && refreshes_old_values(*scs))
+    rc = reread_old_values(scs);
   return rc;
 }
 

@@ -3,10 +3,11 @@
 // of them is what calling them gives, and what a scrollable cursor serves
 // (positioning, refresh, rows fetched by bookmarks) reads the database's rows.
 
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "dm_fixture.h"
+#include "e2e_db.h"
 
 namespace {
 
@@ -159,5 +160,153 @@ TEST_P(DmSetPos, StaticCursorPositionsRefreshesAndFetchesByBookmarks) {
 INSTANTIATE_TEST_SUITE_P(Builds, DmSetPos,
                          ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Keyset-driven cursors under value concurrency change the rows of their
+// rowset in place: each change is a statement that finds its row by key and
+// by the values the cursor read, so another session's change since the fetch
+// leaves the row alone and reads as an error of that row.
+class DmPositioned : public DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    table_ = "sp_keyed_" + std::string(GetParam().name);
+    ASSERT_TRUE(Recreate(table_, "id INTEGER PRIMARY KEY, name VARCHAR(20), qty INTEGER"));
+    for (int i = 1; i <= 6; ++i)
+      ASSERT_TRUE(Exec("INSERT INTO " + table_ + " VALUES (" + std::to_string(i) + ", 'n" +
+                       std::to_string(i) + "', " + std::to_string(10 * i) + ")"));
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &cur_), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)SQL_CONCUR_VALUES, 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_STATUS_PTR, status_, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(cur_, 1, SQL_C_SLONG, id_, 0, idInd_), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(cur_, 2, SQL_C_CHAR, name_, sizeof name_[0], nameInd_), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(cur_, 3, SQL_C_SLONG, qty_, 0, qtyInd_), SQL_SUCCESS);
+    const std::string sql = "SELECT id, name, qty FROM " + table_ + " ORDER BY id";
+    ASSERT_EQ(SQLExecDirect(cur_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    SQLULEN type = 0;
+    ASSERT_EQ(SQLGetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), SQL_SUCCESS);
+    ASSERT_EQ(type, static_cast<SQLULEN>(SQL_CURSOR_KEYSET_DRIVEN));
+    ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_FIRST, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  }
+  void TearDown() override {
+    if (cur_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, cur_);
+    if (other_ != nullptr) {
+      SQLDisconnect(other_);
+      SQLFreeHandle(SQL_HANDLE_DBC, other_);
+    }
+    DbTest::TearDown();
+  }
+  // The table as another session reads it: "id:name:qty" joined by ";".
+  std::string Table() {
+    SQLHSTMT s = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, Other(), &s);
+    const std::string sql = "SELECT id, name, qty FROM " + table_ + " ORDER BY id";
+    std::string out;
+    if (SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)sql.c_str(), SQL_NTS))) {
+      while (SQL_SUCCEEDED(SQLFetch(s))) {
+        SQLINTEGER id = 0, qty = 0;
+        char name[24] = {};
+        SQLLEN len = 0;
+        SQLGetData(s, 1, SQL_C_SLONG, &id, 0, nullptr);
+        SQLGetData(s, 2, SQL_C_CHAR, name, sizeof name, &len);
+        SQLGetData(s, 3, SQL_C_SLONG, &qty, 0, nullptr);
+        out += (out.empty() ? "" : ";") + std::to_string(id) + ":" + name + ":" + std::to_string(qty);
+      }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    return out;
+  }
+  SQLHDBC Other() {
+    if (other_ == nullptr) {
+      SQLAllocHandle(SQL_HANDLE_DBC, env_, &other_);
+      const std::string in = std::string("DSN=") + GetParam().dsn + ";DATABASE=e2edata@kes_e2e_data";
+      EXPECT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(other_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS,
+                                                 nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)));
+    }
+    return other_;
+  }
+  void OtherExec(const std::string& sql) {
+    SQLHSTMT s = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, Other(), &s);
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)sql.c_str(), SQL_NTS))) << sql;
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+  }
+  void Name(int row, const char* text) {
+    std::strcpy(name_[row], text);
+    nameInd_[row] = SQL_NTS;
+    idInd_[row] = qtyInd_[row] = SQL_COLUMN_IGNORE;
+  }
+
+  std::string table_;
+  SQLHSTMT cur_ = nullptr;
+  SQLHDBC other_ = nullptr;
+  SQLINTEGER id_[3] = {}, qty_[3] = {};
+  SQLLEN idInd_[3] = {}, nameInd_[3] = {}, qtyInd_[3] = {};
+  char name_[3][24] = {};
+  SQLUSMALLINT status_[3] = {};
+};
+
+TEST_P(DmPositioned, UpdateDeleteAndAddThroughSetPos) {
+  Name(1, "two");
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(status_[1], SQL_ROW_UPDATED);
+  EXPECT_EQ(Table(), "1:n1:10;2:two:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60");
+
+  // Another session changed row 3 after the fetch: nothing is written.
+  OtherExec("UPDATE " + table_ + " SET name = 'theirs' WHERE id = 3");
+  Name(2, "mine");
+  EXPECT_EQ(SQLSetPos(cur_, 3, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "01001");
+  EXPECT_EQ(status_[2], SQL_ROW_ERROR);
+  EXPECT_EQ(Table(), "1:n1:10;2:two:20;3:theirs:30;4:n4:40;5:n5:50;6:n6:60");
+
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(status_[0], SQL_ROW_DELETED);
+  EXPECT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_ERROR) << "a deleted row";
+
+  // New rows typed into the rowset's buffers.
+  for (int k = 0; k < 3; ++k) {
+    id_[k] = 11 + k;
+    qty_[k] = 110 + 10 * k;
+    std::snprintf(name_[k], sizeof name_[k], "new%d", k);
+    idInd_[k] = qtyInd_[k] = sizeof(SQLINTEGER);
+    nameInd_[k] = SQL_NTS;
+  }
+  qtyInd_[1] = SQL_NULL_DATA;
+  ASSERT_EQ(SQLBulkOperations(cur_, SQL_ADD), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(),
+            "2:two:20;3:theirs:30;4:n4:40;5:n5:50;6:n6:60;11:new0:110;12:new1:0;13:new2:130");
+
+  // A refetch shows what the cursor did and what the other session did.
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_FIRST, 0), SQL_SUCCESS);
+  EXPECT_EQ(status_[0], SQL_ROW_DELETED);
+  EXPECT_EQ(std::string(name_[2]), "theirs");
+}
+
+TEST_P(DmPositioned, BookmarksUpdatedAndDeletedInTheOrderGiven) {
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_ABSOLUTE, 4), SQL_SUCCESS);
+  int64_t marks[3] = {6, 4, 5};
+  ASSERT_EQ(SQLBindCol(cur_, 0, SQL_C_VARBOOKMARK, marks, sizeof marks[0], nullptr), SQL_SUCCESS);
+  for (int k = 0; k < 3; ++k) Name(k, k == 0 ? "six" : k == 1 ? "four" : "five");
+  ASSERT_EQ(SQLBulkOperations(cur_, SQL_UPDATE_BY_BOOKMARK), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(), "1:n1:10;2:n2:20;3:n3:30;4:four:40;5:five:50;6:six:60");
+  OtherExec("DELETE FROM " + table_ + " WHERE id = 4");
+  EXPECT_EQ(SQLBulkOperations(cur_, SQL_DELETE_BY_BOOKMARK), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ((std::vector<SQLUSMALLINT>{status_[0], status_[1], status_[2]}),
+            (std::vector<SQLUSMALLINT>{SQL_ROW_DELETED, SQL_ROW_ERROR, SQL_ROW_DELETED}));
+  EXPECT_EQ(Table(), "1:n1:10;2:n2:20;3:n3:30");
+}
+
+KES_E2E_BUILDS(DmPositioned);
 
 }  // namespace

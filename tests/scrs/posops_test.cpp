@@ -376,7 +376,7 @@ TEST_F(PosOpsTest, BookmarkOperations) {
             ERR_MANY_ROWS_CHANGED);
   ASSERT_NE(st, nullptr);
   EXPECT_EQ((std::vector<uint16_t>{st[0], st[1], st[2]}), (std::vector<uint16_t>{UPD, ERR, UPD}));
-  EXPECT_EQ(n, 2);
+  EXPECT_EQ(n, 3) << "a status for every bookmark";
   EXPECT_EQ(f.runs.at(0).params, (std::vector<std::string>{"e", "105"}));
   EXPECT_EQ(f.runs.at(2).params, (std::vector<std::string>{"i", "109"}));
   std::free(st);
