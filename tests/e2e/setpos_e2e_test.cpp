@@ -307,6 +307,25 @@ TEST_P(DmPositioned, BookmarksUpdatedAndDeletedInTheOrderGiven) {
   EXPECT_EQ(Table(), "1:n1:10;2:n2:20;3:n3:30");
 }
 
+// A name sent at execution in pieces: SetPos asks for it, takes it in three
+// pieces and then writes it.
+TEST_P(DmPositioned, AValueSentAtExecutionInPieces) {
+  std::strcpy(name_[0], "token");
+  nameInd_[0] = SQL_LEN_DATA_AT_EXEC(9);
+  idInd_[0] = qtyInd_[0] = SQL_COLUMN_IGNORE;
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_NEED_DATA)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  SQLPOINTER token = nullptr;
+  ASSERT_EQ(SQLParamData(cur_, &token), SQL_NEED_DATA) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(token, static_cast<SQLPOINTER>(name_[0]));
+  for (const char* piece : {"in", "_pie", "ces"})
+    ASSERT_EQ(SQLPutData(cur_, (SQLPOINTER)piece, SQL_NTS), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(SQLParamData(cur_, &token), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(status_[0], SQL_ROW_UPDATED);
+  EXPECT_EQ(Table(), "1:in_pieces:10;2:n2:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60");
+}
+
 KES_E2E_BUILDS(DmPositioned);
 
 }  // namespace
