@@ -307,6 +307,23 @@ TEST_P(DmPositioned, BookmarksUpdatedAndDeletedInTheOrderGiven) {
   EXPECT_EQ(Table(), "1:n1:10;2:n2:20;3:n3:30");
 }
 
+// A refresh reads the rowset's rows again from the database: another
+// session's change and deletion show, the cursor's own held rows do not hide them.
+TEST_P(DmPositioned, RefreshReadsTheRowsAgain) {
+  OtherExec("UPDATE " + table_ + " SET name = 'theirs' WHERE id = 2");
+  OtherExec("DELETE FROM " + table_ + " WHERE id = 3");
+  EXPECT_EQ(std::string(name_[1]), "n2");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetPos(cur_, 0, SQL_REFRESH, SQL_LOCK_NO_CHANGE)))
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(std::string(name_[1]), "theirs");
+  EXPECT_EQ(status_[2], SQL_ROW_DELETED);
+  // The refreshed values are the ones a change under value concurrency compares.
+  Name(1, "mine");
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(), "1:n1:10;2:mine:20;4:n4:40;5:n5:50;6:n6:60");
+}
+
 // A name sent at execution in pieces: SetPos asks for it, takes it in three
 // pieces and then writes it.
 TEST_P(DmPositioned, AValueSentAtExecutionInPieces) {
