@@ -148,6 +148,118 @@ SQLRETURN deliver_block_row(Stmt* stmt, Skip skip) {
   return result;
 }
 
+// What a rowset's delivery works out once about the bindings: each one's element
+// stride and copy (a column not described yet leaves them to each cell).
+struct RowsetPlan {
+  static constexpr int kKept = 64;
+  int64_t strides[kKept];
+  CellCopy copies[kKept];
+  ColBindingNode* nodes[kKept];
+  int kept = 0;
+  bool allCopies = false;  // every binding is kept and has a copy
+  bool rowWise = false;
+  bool retrieve = false;
+  int64_t lengthStride = 0;
+  int64_t offset = 0;
+  Dataset* rows = nullptr;
+};
+
+void plan_rowset(Stmt* stmt, Dataset* rows, RowsetPlan* p) {
+  p->rowWise = stmt->st_bindType != SQL_BIND_BY_COLUMN;
+  p->lengthStride = p->rowWise ? stmt->st_bindType : static_cast<int64_t>(sizeof(SQLLEN));
+  p->offset = bind_offset(stmt);
+  p->retrieve = stmt->st_cursor.sc_retrieveData != 0;
+  p->rows = rows;
+  if (stmt->st_colInfo == nullptr) return;
+  bool all = p->retrieve;
+  ColBindingNode* n = stmt->st_boundCols;
+  for (; n != nullptr && p->kept < RowsetPlan::kKept; n = n->next) {
+    p->nodes[p->kept] = n;
+    p->copies[p->kept] = bound_copy(stmt, n->cb, rows);
+    all = all && p->copies[p->kept] != nullptr;
+    p->strides[p->kept++] = p->rowWise ? stmt->st_bindType : element_size(stmt, n->cb);
+  }
+  p->allCopies = all && n == nullptr && p->kept > 0;
+}
+
+// Row k's bound cells from binding `from` (the b-th of the list) on; answers the row's
+// result. A failing cell ends the row.
+SQLRETURN deliver_row(Stmt* stmt, int32_t k, uint16_t st, const RowsetPlan& p,
+                      ColBindingNode* from, int b) {
+  SQLRETURN rowResult = SQL_SUCCESS;
+  for (ColBindingNode* n = from; n != nullptr; n = n->next, ++b) {
+    const ColBinding& cb = n->cb;
+    if (cb.cb_column != 0 && (st == SQL_ROW_DELETED || !p.retrieve)) continue;
+    const int64_t dataStride =
+        b < p.kept ? p.strides[b] : (p.rowWise ? stmt->st_bindType : element_size(stmt, cb));
+    ColBinding copy = row_binding(cb, p.offset, k, dataStride, p.lengthStride);
+    if (ignored(copy)) continue;
+    const SQLRETURN r = deliver_cell(stmt, static_cast<uint32_t>(k), &copy,
+                                     b < p.kept ? p.copies[b] : nullptr, p.rows);
+    merge(r, &rowResult);
+    if (r == SQL_ERROR) break;
+  }
+  return rowResult;
+}
+
+// Rows of a rowset delivered column by column at a time: a run's statuses and flags
+// stay on the stack.
+constexpr int32_t kRunRows = 128;
+
+// The cells of rows [run, runEnd) that their copies take, column by column. Each row's
+// status goes to status[]; from[] tells the row-order pass what is left of each row: -1
+// nothing, -2 a row that delivers no cells (no row, a failed or deleted one), b >= 0 the
+// cells from binding b on, the first whose copy declined. *lastCopied becomes the last
+// binding copied in the rowset's last row. The piece state is left to the row pass.
+void copy_run(Stmt* stmt, const RowStatusTable* table, const RowsetPlan& p, int32_t run,
+              int32_t runEnd, int32_t last, uint16_t* status, int16_t* from, int* lastCopied) {
+  for (int32_t k = run; k < runEnd; ++k) {
+    const uint16_t st = SCS_GetRowStatus(table, k + 1);
+    status[k - run] = st;
+    from[k - run] = st == SQL_ROW_NOROW || st == SQL_ROW_ERROR || st == SQL_ROW_DELETED ? -2 : -1;
+  }
+  const uint32_t rowCount = p.rows->rowCount > 0 ? static_cast<uint32_t>(p.rows->rowCount) : 0;
+  bool copied = false;
+  for (int b = 0; b < p.kept; ++b) {
+    const ColBinding& cb = p.nodes[b]->cb;
+    const DatasetColumn& col = p.rows->cols[cb.cb_column - 1];
+    const CellCopy copy = p.copies[b];
+    // The row's buffers as row_binding places them, without a copy of the binding per cell.
+    const ColBinding first = row_binding(cb, p.offset, run, p.strides[b], p.lengthStride);
+    char* data = static_cast<char*>(first.cb_data);
+    char* len = reinterpret_cast<char*>(first.cb_octetLengthPtr);
+    char* ind = reinterpret_cast<char*>(first.cb_indicatorPtr);
+    const int64_t dataStep = data != nullptr ? p.strides[b] : 0;
+    const int64_t lenStep = len != nullptr ? p.lengthStride : 0;
+    const int64_t indStep = ind != nullptr ? p.lengthStride : 0;
+    for (int32_t k = run; k < runEnd; ++k, data += dataStep, len += lenStep, ind += indStep) {
+      if (from[k - run] != -1) continue;
+      auto* lenPtr = reinterpret_cast<int64_t*>(len);
+      if (lenPtr != nullptr && *lenPtr == SQL_COLUMN_IGNORE) continue;
+      if (data == nullptr || static_cast<uint32_t>(k) >= rowCount ||
+          !copy(col, static_cast<uint32_t>(k), data, cb.cb_bufferLength, lenPtr)) {
+        from[k - run] = static_cast<int16_t>(b);
+        continue;
+      }
+      if (ind != nullptr && ind != len) *reinterpret_cast<int64_t*>(ind) = 0;
+      copied = true;
+      if (k == last - 1) *lastCopied = b;
+    }
+  }
+  // As the first copied cell of the row-order road would.
+  if (copied && stmt->st_getData.gd_owned != 0) GetDataStateFree(&stmt->st_getData);
+}
+
+// The piece state after a copied cell, as deliver_cell leaves it.
+void name_copied_cell(Stmt* stmt, int32_t k, const ColBinding& cb, const Dataset* rows) {
+  GetDataState& gd = stmt->st_getData;
+  gd.gd_column = cb.cb_column;
+  gd.gd_row = static_cast<uint32_t>(k) + 1;
+  if (gd.gd_owned != 0) GetDataStateFree(&gd);
+  gd.gd_left = 0;
+  gd.gd_type = static_cast<uint32_t>(rows->cols[cb.cb_column - 1].type);
+}
+
 }  // namespace
 
 SQLRETURN StmtFetchBlock(Stmt* stmt) {
@@ -266,66 +378,55 @@ SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mo
     first = row - 1;
     last = row <= size ? row : first;
   }
-  const bool rowWise = stmt->st_bindType != SQL_BIND_BY_COLUMN;
-  const int64_t lengthStride = rowWise ? stmt->st_bindType : static_cast<int64_t>(sizeof(SQLLEN));
-  const int64_t offset = bind_offset(stmt);
   const uint16_t* operations = stmt->st_ard != nullptr ? stmt->st_ard->de_arrayStatusPtr : nullptr;
-  const bool retrieve = scs.sc_retrieveData != 0;
-
-  // The element sizes are the same for every row: worked out once per binding, not once
-  // per cell (a column not described yet leaves them to each cell).
-  // So is each binding's copy.
-  constexpr int kKeptStrides = 64;
-  int64_t strides[kKeptStrides];
-  CellCopy copies[kKeptStrides];
-  int kept = 0;
-  if (stmt->st_colInfo != nullptr)
-    for (ColBindingNode* n = stmt->st_boundCols; n != nullptr && kept < kKeptStrides; n = n->next) {
-      copies[kept] = bound_copy(stmt, n->cb, table->rows);
-      strides[kept++] = rowWise ? stmt->st_bindType : element_size(stmt, n->cb);
-    }
+  RowsetPlan p;
+  plan_rowset(stmt, table->rows, &p);
+  // A whole rowset fetched into bindings that all have copies goes column by column.
+  const bool byColumn = p.allCopies && row == 0 && mode == -1;
 
   int32_t processed = 0;
   int32_t errors = 0;
   int32_t firstError = 0;
   SQLRETURN result = SQL_SUCCESS;
-  for (int32_t k = first; k < last; ++k) {
-    if (mode != -1 && operations != nullptr && operations[k] == SQL_ROW_IGNORE) continue;
-    stmt->st_getData.gd_column = 0;
-    stmt->st_getData.gd_row = 0;
-    const uint16_t st = SCS_GetRowStatus(table, k + 1);
-    if (rowStatus != nullptr) rowStatus[k] = st;
-    if (st == SQL_ROW_NOROW) continue;
-    ++processed;
-    SQLRETURN rowResult = SQL_SUCCESS;
-    if (st == SQL_ROW_ERROR) {
-      rowResult = SQL_ERROR;
-      stmt->errCode = ERR_GENERAL;
-    } else {
-      int b = 0;
-      for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next, ++b) {
-        const ColBinding& cb = n->cb;
-        if (cb.cb_column != 0 && (st == SQL_ROW_DELETED || !retrieve)) continue;
-        const int64_t dataStride =
-            b < kept ? strides[b] : (rowWise ? stmt->st_bindType : element_size(stmt, cb));
-        ColBinding copy = row_binding(cb, offset, k, dataStride, lengthStride);
-        if (ignored(copy)) continue;
-        const SQLRETURN r = deliver_cell(stmt, static_cast<uint32_t>(k), &copy,
-                                         b < kept ? copies[b] : nullptr, table->rows);
-        merge(r, &rowResult);
-        if (r == SQL_ERROR) break;
+  uint16_t runStatus[kRunRows];
+  int16_t runFrom[kRunRows];
+  int lastCopied = -1;
+  for (int32_t run = first; run < last; run += kRunRows) {
+    const int32_t runEnd = last - run < kRunRows ? last : run + kRunRows;
+    if (byColumn) copy_run(stmt, table, p, run, runEnd, last, runStatus, runFrom, &lastCopied);
+    for (int32_t k = run; k < runEnd; ++k) {
+      if (mode != -1 && operations != nullptr && operations[k] == SQL_ROW_IGNORE) continue;
+      stmt->st_getData.gd_column = 0;
+      stmt->st_getData.gd_row = 0;
+      const uint16_t st = byColumn ? runStatus[k - run] : SCS_GetRowStatus(table, k + 1);
+      if (rowStatus != nullptr) rowStatus[k] = st;
+      if (st == SQL_ROW_NOROW) continue;
+      ++processed;
+      SQLRETURN rowResult = SQL_SUCCESS;
+      if (st == SQL_ROW_ERROR) {
+        rowResult = SQL_ERROR;
+        stmt->errCode = ERR_GENERAL;
+      } else {
+        if (!byColumn) {
+          rowResult = deliver_row(stmt, k, st, p, stmt->st_boundCols, 0);
+        } else if (const int b = runFrom[k - run]; b >= 0) {
+          // The cells from the first one a copy declined on, in the order of a row.
+          rowResult = deliver_row(stmt, k, st, p, p.nodes[b], b);
+        } else if (k == last - 1 && lastCopied >= 0) {
+          name_copied_cell(stmt, k, p.nodes[lastCopied]->cb, p.rows);
+        }
+        if (rowResult != SQL_SUCCESS && rowStatus != nullptr)
+          rowStatus[k] = rowResult == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS_WITH_INFO;
       }
-      if (rowResult != SQL_SUCCESS && rowStatus != nullptr)
-        rowStatus[k] = rowResult == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS_WITH_INFO;
+      if (rowResult == SQL_ERROR) {
+        ++errors;
+        if (firstError == 0) firstError = stmt->errCode;
+      }
+      if (mode == SQL_REFRESH && (st == SQL_ROW_UPDATED || st == SQL_ROW_ADDED) &&
+          rowStatus != nullptr && rowResult == SQL_SUCCESS)
+        rowStatus[k] = SQL_ROW_SUCCESS;
+      if (rowResult != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
     }
-    if (rowResult == SQL_ERROR) {
-      ++errors;
-      if (firstError == 0) firstError = stmt->errCode;
-    }
-    if (mode == SQL_REFRESH && (st == SQL_ROW_UPDATED || st == SQL_ROW_ADDED) &&
-        rowStatus != nullptr && rowResult == SQL_SUCCESS)
-      rowStatus[k] = SQL_ROW_SUCCESS;
-    if (rowResult != SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   }
   // Entries of the application's rowset that the table has no row for.
   if (row == 0 && rowStatus != nullptr)

@@ -17,6 +17,7 @@
 #include "odbc/desc.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
+#include "odbc/trace.h"
 
 namespace {
 
@@ -390,6 +391,130 @@ TEST_F(FetchRoadTest, Refusals) {
   SQLHSTMT fresh = NewStmt();
   EXPECT_EQ(SQLFetch(fresh), SQL_ERROR);
   EXPECT_EQ(CoreTest::State(SQL_HANDLE_STMT, fresh), "HY010");
+}
+
+// What one rowset fetch left behind: every byte of the bound buffers, the statuses, the
+// answer with its diagnostics, and the piece state a following SQLGetData starts from.
+struct RowsetOutcome {
+  SQLRETURN rc = 0;
+  std::vector<std::string> states;
+  std::vector<SQLUSMALLINT> status;
+  SQLULEN fetched = 0;
+  std::string buffers;
+  uint16_t gdColumn = 0;
+  uint32_t gdRow = 0;
+  uint32_t gdType = 0;
+  bool operator==(const RowsetOutcome&) const = default;
+};
+
+// A rowset whose bound columns all have plain copies goes column by column; with the
+// trace on, every cell goes the row-order road. Both leave the same: over rows that
+// cross the runs the column road takes at once, cells the copies decline (NULLs, text
+// cut by its buffer, a NULL without an indicator that fails its row), ignored cells,
+// rows the cursor could not read or saw deleted, rows the table has none for, and
+// column-wise arrays as well as row-wise records behind a bind offset.
+TEST_F(FetchRoadTest, ColumnByColumnRowsetsLeaveWhatRowOrderLeaves) {
+  constexpr int32_t kRows = 300;
+  struct Rec {
+    int32_t i;
+    SQLLEN iLen;
+    char t[8];
+    SQLLEN tLen;
+    double d;
+  };
+  // The rowset's last entry has no row (tail), or it is the result's last row, delivered
+  // by its copies or, its text cut, by the row-order road.
+  enum class Last { kNoRow, kCopied, kCut };
+  const auto fetchOnce = [&](bool rowWise, bool general, Last last) -> RowsetOutcome {
+    const bool nulls = last == Last::kCut;
+    const SQLULEN kRowset = last == Last::kNoRow ? kRows + 10 : kRows;
+    Result({Col(SQL_INTEGER, DS_INTEGER), Col(SQL_VARCHAR, DS_STRING, 12),
+            Col(SQL_DOUBLE, DS_DOUBLE)},
+           kRows, true);
+    for (int32_t r = 0; r < kRows; ++r) {
+      if (!nulls || r % 37 != 5) Value<int32_t>(r, 1, r * 3 - 7);
+      Text(r, 2, std::string(static_cast<size_t>(r % 11), static_cast<char>('a' + r % 26)));
+      if (nulls && r == kRows - 1) Text(r, 2, "0123456789");
+      if (!nulls || r % 53 != 7) Value<double>(r, 3, r * 0.5);
+    }
+    std::vector<uint16_t> statuses(kRows, SQL_ROW_SUCCESS);
+    statuses[40] = SQL_ROW_ERROR;
+    statuses[200] = SQL_ROW_DELETED;
+    statuses[250] = SQL_ROW_DELETED;
+    FFake().statuses = statuses;
+    Rowset(kRowset);
+    RowsetOutcome out;
+    out.status.assign(kRowset, 0xEEEE);
+    EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, out.status.data(), 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &out.fetched, 0), SQL_SUCCESS);
+    std::vector<Rec> recs(kRowset + 1);
+    std::memset(recs.data(), 0x5A, recs.size() * sizeof(Rec));
+    std::vector<int32_t> is(kRowset, -1);
+    std::vector<SQLLEN> iLens(kRowset, -99);
+    std::vector<char> ts(kRowset * 8, 'z');
+    std::vector<SQLLEN> tLens(kRowset, -99);
+    std::vector<double> ds(kRowset, -1.0);
+    tLens[90] = SQL_COLUMN_IGNORE;
+    recs[91].iLen = SQL_COLUMN_IGNORE;
+    SQLLEN offset = static_cast<SQLLEN>(sizeof(Rec));  // the records start one in
+    if (rowWise) {
+      EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)sizeof(Rec), 0),
+                SQL_SUCCESS);
+      EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_OFFSET_PTR, &offset, 0), SQL_SUCCESS);
+      EXPECT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &recs[0].i, 0, &recs[0].iLen), SQL_SUCCESS);
+      EXPECT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, recs[0].t, 8, &recs[0].tLen), SQL_SUCCESS);
+      // No indicator: a NULL here fails its row.
+      EXPECT_EQ(SQLBindCol(stmt_, 3, SQL_C_DOUBLE, &recs[0].d, 0, nullptr), SQL_SUCCESS);
+    } else {
+      EXPECT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, is.data(), 0, iLens.data()), SQL_SUCCESS);
+      EXPECT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, ts.data(), 8, tLens.data()), SQL_SUCCESS);
+      EXPECT_EQ(SQLBindCol(stmt_, 3, SQL_C_DOUBLE, ds.data(), 0, nullptr), SQL_SUCCESS);
+    }
+    TraceLevel.store(general ? 1 : 0);
+    out.rc = SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0);
+    TraceLevel.store(0);
+    for (SQLSMALLINT k = 1; k < 100 && State(k) != "NO_DATA"; ++k) out.states.push_back(State(k));
+    const auto bytes = [&](const auto& v) {
+      out.buffers.append(reinterpret_cast<const char*>(v.data()), v.size() * sizeof v[0]);
+    };
+    bytes(recs);
+    bytes(is);
+    bytes(iLens);
+    bytes(ts);
+    bytes(tLens);
+    bytes(ds);
+    const GetDataState& gd = StmtOf(stmt_)->st_getData;
+    out.gdColumn = gd.gd_column;
+    out.gdRow = gd.gd_row;
+    out.gdType = gd.gd_type;
+    TearDown();
+    SetUp();
+    return out;
+  };
+  for (const bool rowWise : {false, true}) {
+    for (const Last last : {Last::kNoRow, Last::kCopied, Last::kCut}) {
+      SCOPED_TRACE(testing::Message() << (rowWise ? "row-wise" : "column-wise") << ", last "
+                                      << static_cast<int>(last));
+      const RowsetOutcome column = fetchOnce(rowWise, false, last);
+      const RowsetOutcome row = fetchOnce(rowWise, true, last);
+      EXPECT_EQ(column.rc, row.rc);
+      EXPECT_EQ(column.states, row.states);
+      EXPECT_EQ(column.status, row.status);
+      EXPECT_EQ(column.fetched, row.fetched);
+      EXPECT_TRUE(column.buffers == row.buffers);
+      EXPECT_EQ(column.gdColumn, row.gdColumn);
+      EXPECT_EQ(column.gdRow, row.gdRow);
+      EXPECT_EQ(column.gdType, row.gdType);
+      EXPECT_EQ(column.rc, SQL_SUCCESS_WITH_INFO);
+      EXPECT_EQ(column.fetched, static_cast<SQLULEN>(kRows));
+      EXPECT_EQ(column.status[40], SQL_ROW_ERROR);
+      const SQLUSMALLINT lastStatus[] = {SQL_ROW_NOROW, SQL_ROW_SUCCESS,
+                                         SQL_ROW_SUCCESS_WITH_INFO};
+      EXPECT_EQ(column.status.back(), lastStatus[static_cast<int>(last)]);
+      EXPECT_EQ(column.gdRow, last == Last::kNoRow ? 0u : static_cast<uint32_t>(kRows));
+      EXPECT_EQ(column.gdColumn, last == Last::kNoRow ? 0 : 3);
+    }
+  }
 }
 
 TEST_F(FetchRoadTest, GetDataOnARowsetRow) {
