@@ -43,6 +43,26 @@ bool append_key_name(std::string& out, const KS* ks, uint32_t i) {
   return true;
 }
 
+// Groups joined by OR up to this many in a row; longer runs are bracketed in
+// halves, so that a block of a few hundred groups nests only a few levels
+// deep for the server's parser instead of one level per group.
+constexpr uint32_t kFlatGroups = 16;
+
+void or_groups(std::string& out, const std::string& group, uint32_t n) {
+  if (n <= kFlatGroups) {
+    for (uint32_t g = 0; g < n; ++g) {
+      if (g > 0) out += " OR ";
+      out += group;
+    }
+    return;
+  }
+  out += "(";
+  or_groups(out, group, n / 2);
+  out += ") OR (";
+  or_groups(out, group, n - n / 2);
+  out += ")";
+}
+
 bool has_keys(const KS* ks) { return ks != nullptr && ks->keyCols != nullptr && ks->keyCols->count > 0; }
 
 }  // namespace
@@ -140,11 +160,8 @@ int32_t KS_KeyWhere(SCR_Analysis* a, KS* ks, uint32_t groups) {
     group += " = ?";
   }
   std::string piece = ownWhere ? "( " : " WHERE ( ";
-  piece.reserve(piece.size() + groups * (group.size() + 4) + 2);
-  for (uint32_t g = 0; g < groups; ++g) {
-    if (g > 0) piece += " OR ";
-    piece += group;
-  }
+  piece.reserve(piece.size() + groups * (group.size() + 8) + 2);
+  or_groups(piece, group, groups);
   piece += " )";
   return scs_p_SplicePiece(a, piece.c_str());
 }

@@ -166,6 +166,13 @@ int32_t run_route(SCS* scs, Route route, TblDesc* tables, int32_t count, int32_t
       const bool pseudo = route == Route::kSpecialColumns && cell_i16(&rows, r, 7) == SQL_PC_PSEUDO;
       ColDesc c = tmpl;
       copy_field(c.name, pseudo ? name.c_str() : scs_p_CatalogIdentifier(scs, name).c_str());
+      // A column the catalog lists twice (an index over it twice, or two
+      // answers for it) is one key column: every key group names it once.
+      uint32_t seen = 0;
+      if (scs_p_FindColDesc(static_cast<ColDesc*>(ks->keyCols->items), ks->keyCols->count, &c,
+                            &seen) != nullptr &&
+          std::strcmp(static_cast<ColDesc*>(ks->keyCols->items)[seen].alias, c.alias) == 0)
+        continue;
       if (route == Route::kSpecialColumns) {
         int64_t size = 0;
         c.sqlType = cell_i16(&rows, r, 2);

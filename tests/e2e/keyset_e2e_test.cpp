@@ -190,6 +190,11 @@ TEST_P(DmKeyset, EveryOrientationAgainstTheOrderedResult) {
   SQLLEN count = 0;
   EXPECT_EQ(SQLRowCount(cur_, &count), SQL_SUCCESS);
   EXPECT_EQ(count, 23);
+  // A rowset of 100 asks for 100 key groups in one statement.
+  ASSERT_EQ(SQLFreeStmt(cur_, SQL_CLOSE), SQL_SUCCESS);
+  ASSERT_EQ(SQLFreeStmt(cur_, SQL_UNBIND), SQL_SUCCESS);
+  OpenKeyset(100, "SELECT id FROM " + T("ks_walk") + " ORDER BY id");
+  EXPECT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids(1, 23)) << Diags(SQL_HANDLE_STMT, cur_);
 }
 
 TEST_P(DmKeyset, OtherSessionsUpdatesAndDeletesShowAndInsertsDoNot) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -102,6 +103,26 @@ TEST(KeyStatements, SelectListOrderByAndWhere) {
     EXPECT_EQ(rc, 0) << c.sql;
     EXPECT_EQ(k.Generated(), c.want) << c.sql;
   }
+}
+
+TEST(KeyStatements, LongKeyPredicatesNestShallowly) {
+  // Every group once, in order, with no run of more than 16 ORs at one level.
+  Keyed k("SELECT a FROM t", {Key("id")});
+  ASSERT_EQ(KS_KeyWhere(&k.a, k.scs.sc_keyset, 100), 0);
+  const std::string text = k.Generated();
+  size_t groups = 0;
+  for (size_t at = text.find("id = ?"); at != std::string::npos; at = text.find("id = ?", at + 1))
+    ++groups;
+  EXPECT_EQ(groups, 100u);
+  int depth = 0, deepest = 0, run = 0, longest = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '(') deepest = std::max(deepest, ++depth), run = 0;
+    if (text[i] == ')') --depth, run = 0;
+    if (text.compare(i, 4, " OR ") == 0) longest = std::max(longest, ++run);
+  }
+  EXPECT_EQ(depth, 0);
+  EXPECT_LE(deepest, 8);
+  EXPECT_LE(longest, 16);
 }
 
 TEST(KeyStatements, KeyOrderBySkipsKeysAlreadySorted) {

@@ -654,6 +654,15 @@ TEST_F(KeyColumnsTest, RoutesInTurnTableByTable) {
   EXPECT_EQ(cur_->scs.sc_keyset->tableCount, 2);
 }
 
+TEST_F(KeyColumnsTest, AColumnListedTwiceIsOneKey) {
+  Add(Table("t"));
+  a.catalog["DDSpecialColumns"] = {Special({{"2", "id", "4", "integer", "10", "4", "0", "1"},
+                                            {"2", "id", "4", "integer", "10", "4", "0", "1"},
+                                            {"2", "v", "4", "integer", "10", "4", "0", "1"}})};
+  ASSERT_EQ(KS_GetKeyColDescs(&cur_->scs, tables_), 0);
+  EXPECT_EQ(Keys(), (std::vector<std::string>{"t.id:4", "t.v:4"}));
+}
+
 TEST_F(KeyColumnsTest, StatisticsTakeTheFirstUniqueIndexOnly) {
   Add(Table("t"));
   a.catalog["DDStatistics"] = {Stats({{"", "", "t", "NULL", "", "", "0", "NULL", "NULL"},
