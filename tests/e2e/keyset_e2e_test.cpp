@@ -307,6 +307,36 @@ TEST_P(DmKeyset, ParametersAndReexecution) {
   EXPECT_EQ(count, 3);
 }
 
+TEST_P(DmKeyset, BookmarksRowNumbersAndGetData) {
+  const std::string t = T("ks_marks");
+  MakeRows(t, 15);
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0),
+            SQL_SUCCESS);
+  OpenKeyset(3, "SELECT id, name FROM " + t + " ORDER BY id");
+  SQLBIGINT marks[3] = {};
+  SQLLEN markInd[3] = {};
+  ASSERT_EQ(SQLBindCol(cur_, 0, SQL_C_VARBOOKMARK, marks, sizeof marks[0], markInd), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Scroll(SQL_FETCH_ABSOLUTE, 10), Ids(10, 12));
+  const SQLBIGINT eleventh = marks[1];
+  SQLULEN number = 0;
+  ASSERT_EQ(SQLGetStmtAttr(cur_, SQL_ATTR_ROW_NUMBER, &number, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(number, 10u);
+  char name[21] = {};
+  SQLLEN len = 0;
+  ASSERT_EQ(SQLGetData(cur_, 2, SQL_C_CHAR, name, sizeof name, &len), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_STREQ(name, "n90");
+  EXPECT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids(1, 3));
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_FETCH_BOOKMARK_PTR, (SQLPOINTER)&eleventh, 0),
+            SQL_SUCCESS);
+  EXPECT_EQ(Scroll(SQL_FETCH_BOOKMARK, 0), Ids(11, 13));
+  EXPECT_EQ(Scroll(SQL_FETCH_BOOKMARK, -2), Ids(9, 11));
+  SQLRETURN rc = SQL_SUCCESS;
+  Scroll(SQL_FETCH_BOOKMARK, 10, &rc);
+  EXPECT_EQ(rc, SQL_NO_DATA);
+}
+
 TEST_P(DmKeyset, ConcurrencyServedOrSubstituted) {
   const std::string t = T("ks_conc");
   MakeRows(t, 8);
