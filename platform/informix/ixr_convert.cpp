@@ -102,14 +102,45 @@ IxError textToDate(std::string_view t, const IxType& from, int32_t& out) {
   return ixErr(rc);
 }
 
+// The length of text of `size` bytes cut to at most n, never inside a UTF-8 sequence.
+size_t cutLength(const char* s, size_t size, size_t n) {
+  if (size <= n) return size;
+  size_t cut = n;
+  while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+  return cut;
+}
+
 void padTo(std::string& s, size_t n, bool pad) {
-  if (s.size() > n) {
-    // Never cut inside a UTF-8 sequence.
-    size_t cut = n;
-    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
-    s.resize(cut);
-  }
+  s.resize(cutLength(s.data(), s.size(), n));
   if (pad && s.size() < n) s.append(n - s.size(), ' ');
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether t is the text the conversion to DECIMAL(p,s) would make of it: an optional
+// minus sign before a value that is not zero, integer digits without leading zeros
+// (a lone 0 when there are none) that fit the precision, and exactly s decimals.
+bool isDecimalForm(std::string_view t, int p, int s) {
+  if (p <= 0 || p > kDecMaxDigits || s == kDecFloating || s > p) return false;
+  size_t i = 0;
+  const bool neg = !t.empty() && t[0] == '-';
+  if (neg) ++i;
+  const size_t intStart = i;
+  while (i < t.size() && isDigit(t[i])) ++i;
+  const size_t intDigits = i - intStart;
+  if (intDigits == 0 || (intDigits > 1 && t[intStart] == '0')) return false;
+  const size_t significant = t[intStart] == '0' ? 0 : intDigits;
+  if (significant > static_cast<size_t>(p - s)) return false;
+  bool nonZero = significant > 0;
+  if (s > 0) {
+    if (i >= t.size() || t[i] != '.') return false;
+    ++i;
+    for (int k = 0; k < s; ++k, ++i) {
+      if (i >= t.size() || !isDigit(t[i])) return false;
+      nonZero = nonZero || t[i] != '0';
+    }
+  }
+  return i == t.size() && (!neg || nonZero);
 }
 
 }  // namespace
@@ -166,6 +197,25 @@ void resultVal(sqlite3_context* ctx, const Val& v) {
     case Val::Text: sqlite3_result_text(ctx, v.data ? v.data : "", v.size, SQLITE_TRANSIENT); break;
     case Val::Blob: sqlite3_result_blob(ctx, v.data ? v.data : "", v.size, SQLITE_TRANSIENT); break;
   }
+}
+
+bool bindTextAsIs(sqlite3_stmt* st, int idx, const Val& in, const IxType& to, bool borrow) {
+  if (in.kind != Val::Text || !in.data) return false;
+  const int tc = baseType(to.code);
+  size_t n = static_cast<size_t>(in.size);
+  switch (storeOf(tc)) {
+    case Store::Text:
+      if (isPaddedChar(tc)) return false;
+      n = cutLength(in.data, n, static_cast<size_t>(charLength(to)));
+      break;
+    case Store::Decimal:
+      if (!isDecimalForm(std::string_view(in.data, n), decPrecision(to), decScale(to)))
+        return false;
+      break;
+    default: return false;
+  }
+  sqlite3_bind_text(st, idx, in.data, static_cast<int>(n), borrow ? SQLITE_STATIC : SQLITE_TRANSIENT);
+  return true;
 }
 
 IxError valueToText(const Val& in, const IxType& from, std::string& out) {

@@ -77,6 +77,13 @@ void resultVal(sqlite3_context* ctx, const Val& v);
 // stored form of `to`. Character targets are padded (CHAR) or cut (VARCHAR) to length.
 IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& out);
 
+// Binds host text `in` for a column of type `to` as it stands when converting it would
+// give back the same bytes (a character column that needs no padding, what fits of it;
+// decimal text already in the column's own form): true when bound, false when the value
+// needs convertValue. With `borrow` the binding points into in's memory, which must then
+// outlive every step of st until it is bound again or cleared.
+bool bindTextAsIs(sqlite3_stmt* st, int idx, const Val& in, const IxType& to, bool borrow);
+
 // The value as Informix shows it in text: DATE mm/dd/yyyy, DECIMAL with its scale, ...
 IxError valueToText(const Val& in, const IxType& from, std::string& out);
 

@@ -332,15 +332,38 @@ void linkSwap(Session& s, DbLink& other) {
 
 int64_t schemaVersion(Session& s) { return ReadHold(s).version(); }
 
+namespace {
+
+// The pager's change counter of main: it moves with every change of the file the
+// connection has seen, its own and other connections' alike, and reading it costs no I/O.
+bool pagerVersion(sqlite3* db, unsigned& out) {
+  return db && sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &out) == SQLITE_OK;
+}
+
+}  // namespace
+
 ReadHold::ReadHold(Session& s) : s_(s) {
   if (!s.versionHeld) {
+    // Inside a transaction the snapshot stands still: the version read before holds while
+    // the pager has seen no change of the file and the session has run no DDL. An array
+    // of inserts thus checks once, not once a row.
+    unsigned pager = 0;
+    if (s.versionKnown && s.versionDdl == s.ddlVersion &&
+        sqlite3_txn_state(s.db, "main") != SQLITE_TXN_NONE && pagerVersion(s.db, pager) &&
+        pager == s.versionPager) {
+      version_ = (s.heldVersion << 20) + s.ddlVersion;
+      return;
+    }
     if (!s.versionVm)
       sqlite3_prepare_v3(s.db, "PRAGMA main.schema_version", -1, SQLITE_PREPARE_PERSISTENT,
                          &s.versionVm, nullptr);
     s.heldVersion = 0;
+    s.versionKnown = false;
     if (s.versionVm && sqlite3_step(s.versionVm) == SQLITE_ROW) {
       s.heldVersion = sqlite3_column_int64(s.versionVm, 0);
       s.versionHeld = mine_ = true;
+      s.versionKnown = pagerVersion(s.db, s.versionPager);
+      s.versionDdl = s.ddlVersion;
     } else {
       sqlite3_reset(s.versionVm);
     }

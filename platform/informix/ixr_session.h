@@ -125,6 +125,11 @@ struct Session {
   int64_t ddlVersion = 0;
   sqlite3_stmt* versionVm = nullptr;
   bool versionHeld = false;  // versionVm stepped and not reset: a ReadHold is open
+  // heldVersion is the main schema version as of pager version versionPager and DDL
+  // count versionDdl (ReadHold reuses it inside a transaction).
+  bool versionKnown = false;
+  unsigned versionPager = 0;
+  int64_t versionDdl = 0;
   // EXECUTE began the writing statement's own transaction already (inStatement ends it).
   bool stmtTxn = false;
   int64_t heldVersion = 0;

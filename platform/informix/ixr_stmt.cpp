@@ -183,8 +183,10 @@ IxError refineForeignKey(Session& s, const Translation& tr, sqlite3_stmt* vm, Ix
   return e;
 }
 
+// With `borrow`, host text may be bound where it lies (bindTextAsIs): the caller clears
+// vm's bindings before the host variables can go.
 IxError bindInput(Session& s, int markers, Prepared::Part& part, sqlite3_stmt* vm,
-                  const IxrSqlda* input, const VarBind* vars = nullptr) {
+                  const IxrSqlda* input, const VarBind* vars = nullptr, bool borrow = false) {
   int count = sqlite3_bind_parameter_count(vm);
   if (markers > 0 && (!input || input->sqld < markers)) {
     // Only the markers this statement uses need a host variable.
@@ -197,6 +199,7 @@ IxError bindInput(Session& s, int markers, Prepared::Part& part, sqlite3_stmt* v
     IxType ht;
     if (auto e = hostToVal(var, v, ht)) return e;
     const MarkerTarget& m = part.tr.markers[static_cast<size_t>(k)];
+    if (m.known && bindTextAsIs(vm, k + 1, v, m.type, borrow)) continue;
     if (m.known) {
       Val cv;
       if (auto e = convertValue(v, ht, m.type, cv)) return e;
@@ -360,8 +363,18 @@ IxError execDml(Session& s, int markers, Prepared::Part& part, const IxrSqlda* i
   }
   sqlite3_stmt* vm = part.vm;
   int64_t rows = 0;
-  if (tr.intoTemp.empty())
-    if (auto b = bindInput(s, markers, part, vm, input, vars)) return b;
+  // The statement runs to its end inside this call: host text is bound where it lies and
+  // the bindings are cleared again before the caller's variables can go.
+  struct Unbind {
+    sqlite3_stmt* vm;
+    ~Unbind() {
+      if (vm) sqlite3_clear_bindings(vm);
+    }
+  } unbind{nullptr};
+  if (tr.intoTemp.empty()) {
+    unbind.vm = vm;
+    if (auto b = bindInput(s, markers, part, vm, input, vars, true)) return b;
+  }
   if (tr.op == Op::Read) {
     if (auto e = txnImplicit(s, !tr.intoTemp.empty())) return e;
     if (!tr.intoTemp.empty()) {

@@ -3,6 +3,11 @@
 // into numeric host variables.
 #include "tests/platform/informix/ixr_fixture.h"
 
+#include "platform/informix/ixr_convert.h"
+#include "platform/informix/ixr_decimal.h"
+
+#include <sqlite3.h>
+
 namespace ixrtest {
 namespace {
 
@@ -246,6 +251,53 @@ TEST_F(ConvertTest, EmptyTextIntoANumericHostVariableIsNull) {
   ASSERT_EQ(ixr_fetch(c, out.get()), 0);
   EXPECT_EQ(out.ind(0), -1);
   EXPECT_EQ(out.ind(1), -1);
+}
+
+
+// Host text bound as it stands must be exactly what the conversion would have stored;
+// text the conversion would change (or refuse) must take the conversion.
+TEST(BindTextAsIs, BindsOnlyWhatTheConversionWouldKeep) {
+  using namespace ixr;
+  struct Case {
+    const char* text;
+    IxType to;
+    bool asIs;
+  };
+  const IxType d102 = tDecimal(10, 2), d50 = tDecimal(5, 0), d22 = tDecimal(2, 2);
+  const Case cases[] = {
+      {"123.45", d102, true},       {"-0.50", d102, true},       {"0.00", d102, true},
+      {"12345678.90", d102, true},  {"-1.00", tMoney(8, 2), true}, {"12345", d50, true},
+      {"0", d50, true},             {"-7", d50, true},           {"0.99", d22, true},
+      {"-0.00", d102, false},       {"007.50", d102, false},     {"1.5", d102, false},
+      {"1.505", d102, false},       {"123456789.00", d102, false}, {"1e3", d102, false},
+      {" 1.00", d102, false},       {"1.00 ", d102, false},      {".50", d102, false},
+      {"+1.00", d102, false},       {"-", d102, false},          {"", d102, false},
+      {"12.", d50, false},          {"1.00", tDecimal(16, kDecFloating), false},
+      {"abc", tVarchar(5), true},   {"abcdefg", tVarchar(5), true}, {"abc\xc3\xa9", tVarchar(4), true},
+      {"", tVarchar(5), true},      {"long text", tText(), true}, {"abc", tLvarchar(200), true},
+      {"abc", tChar(5), false},     {"12", tInteger(), false},   {"2024-01-02", tDate(), false},
+  };
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT ?1", -1, &st, nullptr), SQLITE_OK);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const Val in = Val::view(c.text, static_cast<int>(std::strlen(c.text)));
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    const bool bound = bindTextAsIs(st, 1, in, c.to, false);
+    EXPECT_EQ(bound, c.asIs);
+    if (!bound) continue;
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    const std::string got(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                          static_cast<size_t>(sqlite3_column_bytes(st, 0)));
+    Val want;
+    ASSERT_FALSE(convertValue(in, tText(), c.to, want));
+    EXPECT_EQ(got, std::string(want.data, static_cast<size_t>(want.size)));
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
 }
 
 }  // namespace
