@@ -2,7 +2,9 @@
 # Instructions per row of each road of odbc_bench under callgrind: a load-independent
 # figure beside the timed ratios. Each road runs in a process of its own on a small
 # table (ROWS, 20000 by default); only its second pass is counted.
-# Usage: bench/callgrind.sh [build dir, default build/release] [rows]
+# With `short` as third argument, instructions per statement of each road of
+# odbc_short_bench instead (2000 statements counted), the peer driver's included.
+# Usage: bench/callgrind.sh [build dir, default build/release] [rows] [short]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
@@ -10,6 +12,22 @@ rows=${2:-20000}
 bench=$build/bench/odbc_bench
 out=$(mktemp -d /tmp/kes_callgrind_XXXXXX)
 trap 'rm -rf "$out"' EXIT
+if [[ ${3:-} == short ]]; then
+  printf '%-40s %14s %14s\n' road instructions per_statement
+  for side in kesdrvw kesdrva peer; do
+    for road in select_by_key_direct select_by_key_prepared insert_one_autocommit \
+                connect_disconnect; do
+      name=$side/$road
+      file=$out/${side}_$road
+      valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$file.%p" \
+        "$build/bench/odbc_short_bench" --callgrind "$name" >/dev/null 2>"$file.log" || {
+          echo "$name: failed (see $file.log)" >&2; continue; }
+      ir=$(grep -h '^totals:' "$file".*.1 2>/dev/null | awk '{print $2}' | head -n 1)
+      printf '%-40s %14s %14.0f\n' "$name" "${ir:-?}" "$(echo "${ir:-0} / 2000" | bc -l)"
+    done
+  done
+  exit 0
+fi
 inserts=$(( rows / 10 / 1000 * 1000 ))
 (( inserts >= 1000 )) || inserts=1000
 printf '%-34s %14s %12s\n' road instructions per_row

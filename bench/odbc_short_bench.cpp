@@ -7,7 +7,7 @@
 // synchronous NORMAL). Each benchmark runs in repetitions; at the end a table gives, road
 // by road and both driver libraries side by side, the median ratio to the peer with its
 // range, of the processor time and of the elapsed time. Without the peer's library only
-// our own figures are printed.
+// our own figures are printed (`source scripts/deps.sh && kes_install_bench_deps`).
 // `--callgrind NAME` runs 2000 iterations of the named benchmark once warmed, with
 // callgrind's instrumentation on for them only (instructions per statement).
 
