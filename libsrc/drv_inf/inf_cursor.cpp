@@ -485,17 +485,12 @@ void INF_CursorMoveErrors(DrvHandle from, DrvHandle to, int32_t replace) {
   InfCursor* dst = InfCursorLookup(to);
   if (src == nullptr || dst == nullptr || src == dst) return;
   if (replace != 0) ErrListClear(&dst->errors);
-  InfError* e = src->errors.head;
-  src->errors.head = nullptr;
-  while (e != nullptr) {
-    InfError* next = e->next;
-    ErrListAppend(&dst->errors, e);
-    e = next;
-  }
+  ErrListMove(&src->errors, &dst->errors);
 }
 
 void INF_CursorSetError(DrvHandle hCursor, int32_t drvCode) {
-  if (InfCursor* cur = InfCursorLookup(hCursor); cur != nullptr) ErrListSetCode(&cur->errors, drvCode);
+  if (InfCursor* cur = InfCursorLookup(hCursor); cur != nullptr)
+    ErrListSetCode(&cur->errors, drvCode);
 }
 
 void INF_CursorKeepErrors(DrvHandle hCursor, uint32_t keep) {
@@ -638,11 +633,5 @@ void INF_ConnMoveErrors(DrvHandle hConn, DrvHandle toCursor) {
   InfConn* src = InfConnLookup(hConn);
   InfCursor* dst = InfCursorLookup(toCursor);
   if (src == nullptr || dst == nullptr) return;
-  InfError* e = src->errors.head;
-  src->errors.head = nullptr;
-  while (e != nullptr) {
-    InfError* next = e->next;
-    ErrListAppend(&dst->errors, e);
-    e = next;
-  }
+  ErrListMove(&src->errors, &dst->errors);
 }

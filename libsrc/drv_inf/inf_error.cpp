@@ -41,6 +41,14 @@ void ErrListAppend(InfErrorList* list, InfError* entry) noexcept {
   *tail = entry;
 }
 
+void ErrListMove(InfErrorList* from, InfErrorList* to) noexcept {
+  if (from == nullptr || to == nullptr || from == to) return;
+  InfError** tail = &to->head;
+  while (*tail != nullptr) tail = &(*tail)->next;
+  *tail = from->head;
+  from->head = nullptr;
+}
+
 void ErrListClear(InfErrorList* list) noexcept {
   if (list == nullptr) return;
   InfError* e = list->head;

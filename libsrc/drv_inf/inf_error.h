@@ -12,6 +12,8 @@
 // All tolerate a null list by doing nothing.
 void ErrListAppend(InfErrorList* list, InfError* entry) noexcept;
 void ErrListClear(InfErrorList* list) noexcept;
+// Moves every entry of `from`, in order, to the end of `to`; `from` is left empty.
+void ErrListMove(InfErrorList* from, InfErrorList* to) noexcept;
 // Empties the list (unless `keep`) and records one driver error code.
 void ErrListSetCode(InfErrorList* list, int32_t drvCode) noexcept;
 // Empties the list (unless `keep`) and records the communication area's code,

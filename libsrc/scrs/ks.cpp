@@ -63,7 +63,9 @@ void or_groups(std::string& out, const std::string& group, uint32_t n) {
   out += ")";
 }
 
-bool has_keys(const KS* ks) { return ks != nullptr && ks->keyCols != nullptr && ks->keyCols->count > 0; }
+bool has_keys(const KS* ks) {
+  return ks != nullptr && ks->keyCols != nullptr && ks->keyCols->count > 0;
+}
 
 }  // namespace
 
@@ -260,10 +262,10 @@ int32_t copy_param(DatasetColumn& d, const DatasetColumn& c, uint32_t r, int tri
     std::memcpy(d.data, &copy, sizeof copy);
     return 0;
   }
-  const uint32_t n = c.type == DS_STRING || c.type == DS_WSTRING || c.type == DS_CHAR ||
-                             c.type == DS_WCHAR
-                         ? value_bytes(c, r, trimFixed)
-                         : c.width;
+  const uint32_t n =
+      c.type == DS_STRING || c.type == DS_WSTRING || c.type == DS_CHAR || c.type == DS_WCHAR
+          ? value_bytes(c, r, trimFixed)
+          : c.width;
   std::memcpy(d.data, p, n < d.width ? n : d.width);
   return 0;
 }
@@ -447,14 +449,21 @@ int32_t KS_FetchRowsByKeys(SCS* scs, Dataset* keyRows, int32_t first, Dataset** 
   auto* found = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
   if (found == nullptr) return ERR_MEMORY;
   *out = found;
+  return scs_p_RunKeyBlocks(scs, h, keyRows, first, static_cast<int32_t>(keyRows->rowCount - first),
+                            blocks, lastBlock, size, found);
+}
+
+int32_t scs_p_RunKeyBlocks(SCS* scs, DrvHandle h, Dataset* keys, int32_t k0, int32_t n,
+                           int32_t blocks, int32_t lastBlock, int32_t size, Dataset* found) {
+  const DriverOps& ops = *scs->sc_driver->ops;
   for (int32_t b = 0; b < blocks; ++b) {
-    const int64_t start = int64_t(first) + int64_t(b) * size;
-    if (start >= keyRows->rowCount) break;
-    int64_t n = b + 1 == blocks ? lastBlock : size;
-    if (n > keyRows->rowCount - start) n = keyRows->rowCount - start;
+    const int32_t start = k0 + b * size;
+    if (start >= k0 + n) break;
+    int32_t rows = b + 1 == blocks ? lastBlock : size;
+    if (rows > k0 + n - start) rows = k0 + n - start;
     Dataset* params = nullptr;
-    int32_t rc = scs_p_KeyParams(scs, keyRows, static_cast<uint32_t>(start),
-                                 static_cast<uint32_t>(size), static_cast<uint32_t>(n), &params);
+    int32_t rc = scs_p_KeyParams(scs, keys, static_cast<uint32_t>(start),
+                                 static_cast<uint32_t>(size), static_cast<uint32_t>(rows), &params);
     if (rc == 0) rc = ops.DRV_SetParams(h, params);
     if (rc == 0) rc = scs_p_SendKeyParamTypes(scs, h, static_cast<uint32_t>(size));
     if (rc == 0) rc = ops.DRV_Execute(h);

@@ -26,12 +26,12 @@
 struct RowStatusTable;
 
 struct KS {
-  uint16_t* rowStatus;  // one SCS_RowStatus per keyset row (keyset) or window row
-  Dataset* keys;        // key values: one column per key column, one row per key
-  int32_t windowStart;  // 0-based keyset row of keys' row 0; -1 after a fill that spilled
-  uint8_t tableCount;   // tables of the SELECT; key names are qualified above 1
-  DynArray* keyCols;    // ColDesc, the order every generated statement lists them in
-  DSC cache;            // the whole keyset of a keyset-driven cursor
+  uint16_t* rowStatus;     // one SCS_RowStatus per keyset row (keyset) or window row
+  Dataset* keys;           // key values: one column per key column, one row per key
+  int32_t windowStart;     // 0-based keyset row of keys' row 0; -1 after a fill that spilled
+  uint8_t tableCount;      // tables of the SELECT; key names are qualified above 1
+  DynArray* keyCols;       // ColDesc, the order every generated statement lists them in
+  DSC cache;               // the whole keyset of a keyset-driven cursor
   int32_t rowStatusCount;  // entries of rowStatus
 };
 
@@ -89,8 +89,8 @@ void KS_Reset(KS* ks);
 // the caller, free()).
 [[nodiscard]] int32_t KS_RowsToParamRow(Dataset* source, uint32_t first, uint32_t groups,
                                         uint32_t rows, Dataset** out, int addTerminator,
-                                        int trimFixed, int dropNullColumns,
-                                        int16_t* droppedCount, int16_t** nullColumns);
+                                        int trimFixed, int dropNullColumns, int16_t* droppedCount,
+                                        int16_t** nullColumns);
 
 // The parameters of one key block: `groups` key groups from keys' rows
 // [start, start + rows), the last repeated, followed by a copy of the kept
@@ -100,6 +100,12 @@ void KS_Reset(KS* ks);
 // When the agent needs parameter types: `groups` times the key columns' types,
 // then the kept application types, sent to cursor h.
 [[nodiscard]] int32_t scs_p_SendKeyParamTypes(SCS* scs, DrvHandle h, uint32_t groups);
+// Runs the statement prepared on h once per key block of keys' rows
+// [k0, k0 + n) (block sizes as scs_p_KeyBlockSizes gives them) and appends
+// the rows each block finds to found.
+[[nodiscard]] int32_t scs_p_RunKeyBlocks(SCS* scs, DrvHandle h, Dataset* keys, int32_t k0,
+                                         int32_t n, int32_t blocks, int32_t lastBlock, int32_t size,
+                                         Dataset* found);
 // A copy of the kept application parameters and their types sent to cursor h.
 [[nodiscard]] int32_t scs_p_SendKeptParams(SCS* scs, DrvHandle h);
 
@@ -145,8 +151,8 @@ KeyColCache* scs_p_KeyColCache(DrvHandle hConn);
 // the user's cursor, or ERR_DUP_TABLE).
 [[nodiscard]] int32_t scs_p_GetTblDescs(SCS* scs, TblDesc* tables, int32_t count);
 // Appends one ColDesc per column of each table.
-[[nodiscard]] int32_t scs_p_GetTblColDescs(SCS* scs, TblDesc* tables, int32_t count,
-                                           int skipLong, DynArray* out);
+[[nodiscard]] int32_t scs_p_GetTblColDescs(SCS* scs, TblDesc* tables, int32_t count, int skipLong,
+                                           DynArray* out);
 // The select list with its all-columns items expanded; the raw items go to
 // *rawItems when asked (DynArrayFree by the caller).
 [[nodiscard]] int32_t scs_p_SelectColsGet(SCS* scs, DynArray* out, DynArray** rawItems);
@@ -220,14 +226,12 @@ void scs_p_SetCursorMark(uint32_t hCursor, uint32_t value);
 [[nodiscard]] int32_t scs_p_FetchKeyset(SCS* scs, RowStatusTable* table, int32_t target);
 // Inserts an empty row into rows, and marks the keyset row deleted, for every
 // key of keys[first - windowStart ...] that no longer finds a row.
-[[nodiscard]] int32_t scs_p_MarkMissingRows(SCS* scs, Dataset* rows, Dataset* keys,
-                                            int32_t first, int32_t windowStart,
-                                            uint16_t* statuses);
+[[nodiscard]] int32_t scs_p_MarkMissingRows(SCS* scs, Dataset* rows, Dataset* keys, int32_t first,
+                                            int32_t windowStart, uint16_t* statuses);
 // The old values of the rowset (or of the whole result of a static cursor)
 // into sc_optValues (sc_cache).
 [[nodiscard]] int32_t scs_p_GetOptConcColVals(SCS* scs, Dataset* params, int32_t first,
-                                              int32_t blocks, int32_t blockSize,
-                                              int32_t lastBlock);
+                                              int32_t blocks, int32_t blockSize, int32_t lastBlock);
 // The user's SELECT listing every table column, in a's sa_generated.
 [[nodiscard]] int32_t scs_p_OptValuesSelect(SCS* scs, const char* text, SCR_Analysis* a);
 // Locks keyset rows [first, first + count) by updating each key to itself.

@@ -45,15 +45,16 @@ bool same_cell(const Dataset* a, uint32_t ra, uint16_t ca, const Dataset* b, uin
   std::vector<char> vx(x.width + 16), vy(y.width + 16);
   auto lx = static_cast<uint32_t>(vx.size());
   auto ly = static_cast<uint32_t>(vy.size());
-  if (DatasetGetValue(a, ra, ca, vx.data(), &lx) != 0 || DatasetGetValue(b, rb, cb, vy.data(), &ly) != 0)
+  if (DatasetGetValue(a, ra, ca, vx.data(), &lx) != 0 ||
+      DatasetGetValue(b, rb, cb, vy.data(), &ly) != 0)
     return false;
   return lx == ly && std::memcmp(vx.data(), vy.data(), lx) == 0;
 }
 
 // Row r of rows carries, in its columns `at` (one per key column), the key of
 // row k of keys.
-bool same_key(const Dataset* rows, uint32_t r, const std::vector<uint16_t>& at,
-              const Dataset* keys, uint32_t k) {
+bool same_key(const Dataset* rows, uint32_t r, const std::vector<uint16_t>& at, const Dataset* keys,
+              uint32_t k) {
   for (uint16_t c = 0; c < keys->colCount; ++c)
     if (!same_cell(rows, r, at[c], keys, k, c)) return false;
   return true;
@@ -93,8 +94,8 @@ int32_t arrange(Dataset* found, const std::vector<int32_t>& from, int32_t n, Dat
   for (int32_t j = 0; j < n; ++j) {
     out->rowCount = j;
     if (from[j] < 0) continue;
-    if (int32_t rc = DatasetCopyRow(out, found, static_cast<uint32_t>(j),
-                                    static_cast<uint32_t>(from[j]), 1);
+    if (int32_t rc =
+            DatasetCopyRow(out, found, static_cast<uint32_t>(j), static_cast<uint32_t>(from[j]), 1);
         rc != 0)
       return rc;
   }
@@ -120,7 +121,8 @@ int32_t build_keyed_select(SCS* scs, uint32_t groups) {
   if (int32_t rc = SCR_SelListAppendPlaceholder(a); rc != 0) return rc;
   std::string keys;
   for (uint32_t i = 0; i < ks->keyCols->count; ++i) {
-    char* name = scs_p_QualifiedColName(ks->tableCount, static_cast<ColDesc*>(ks->keyCols->items) + i);
+    char* name =
+        scs_p_QualifiedColName(ks->tableCount, static_cast<ColDesc*>(ks->keyCols->items) + i);
     if (name == nullptr) return ERR_MEMORY;
     keys += ", ";
     keys += name;
@@ -137,7 +139,8 @@ int32_t build_keyed_select(SCS* scs, uint32_t groups) {
     a->sa_generated = copy;
   }
   // The statement on the user's cursor no longer is the user's statement.
-  scs->sc_flags = static_cast<uint16_t>((scs->sc_flags & ~SCS_F_ROWSET_CHANGED) | SCS_F_KEYED_SELECT);
+  scs->sc_flags =
+      static_cast<uint16_t>((scs->sc_flags & ~SCS_F_ROWSET_CHANGED) | SCS_F_KEYED_SELECT);
   return scs->sc_driver->ops->DRV_Prepare(scs->sc_hCursor, a->sa_generated);
 }
 
@@ -148,47 +151,14 @@ int32_t place_rows(SCS* scs, Dataset* found, int32_t first, int32_t n, Dataset* 
   const uint16_t keyCols = ks->keys->colCount;
   if (found->colCount < keyCols) return ERR_GENERAL;
   const auto userCols = static_cast<uint16_t>(found->colCount - keyCols);
-  const std::vector<int32_t> from = match_rows(ks, found, columns_from(userCols, keyCols), first, n);
+  const std::vector<int32_t> from =
+      match_rows(ks, found, columns_from(userCols, keyCols), first, n);
   for (uint16_t c = 0; c < keyCols; ++c) {
     if (int32_t rc = DatasetDeleteColumn(found, userCols); rc != 0) return rc;
   }
   if (int32_t rc = arrange(found, from, n, out); rc != 0) return rc;
   for (int32_t j = 0; j < n; ++j)
     if (from[j] < 0) ks->rowStatus[first + j] = SQL_ROW_DELETED;
-  return 0;
-}
-
-// Runs a statement prepared on h for every key block of keyset rows
-// [k0, k0 + n) of the key Dataset and gathers its rows into found.
-int32_t run_key_blocks(SCS* scs, DrvHandle h, int32_t k0, int32_t n, int32_t blocks,
-                       int32_t lastBlock, int32_t size, Dataset* found) {
-  const DriverOps& ops = *scs->sc_driver->ops;
-  KS* ks = scs->sc_keyset;
-  for (int32_t b = 0; b < blocks; ++b) {
-    const int32_t start = k0 + b * size;
-    if (start >= k0 + n) break;
-    int32_t rows = b + 1 == blocks ? lastBlock : size;
-    if (rows > k0 + n - start) rows = k0 + n - start;
-    Dataset* params = nullptr;
-    int32_t rc = scs_p_KeyParams(scs, ks->keys, static_cast<uint32_t>(start),
-                                 static_cast<uint32_t>(size), static_cast<uint32_t>(rows), &params);
-    if (rc == 0) rc = ops.DRV_SetParams(h, params);
-    if (rc == 0) rc = scs_p_SendKeyParamTypes(scs, h, static_cast<uint32_t>(size));
-    if (rc == 0) rc = ops.DRV_Execute(h);
-    if (rc == 0) {
-      if (found->rowCount == 0) {
-        DatasetFree(found);
-        rc = ops.DRV_Fetch(h, static_cast<uint16_t>(size), found);
-      } else {
-        Dataset more{};
-        rc = ops.DRV_Fetch(h, static_cast<uint16_t>(size), &more);
-        if (rc == 0 && more.rowCount > 0) rc = DatasetAppend(found, &more);
-        DatasetFree(&more);
-      }
-    }
-    (void)ops.DRV_CloseCursor(h);
-    if (rc != 0) return rc;
-  }
   return 0;
 }
 
@@ -232,8 +202,8 @@ int32_t scs_p_FetchKeyset(SCS* scs, RowStatusTable* table, int32_t target) {
   if (n <= 0 || first + n > ks->rowStatusCount) return ERR_GENERAL;
   Dataset* found = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
   if (found == nullptr) return ERR_MEMORY;
-  int32_t rc = run_key_blocks(scs, scs->sc_hCursor, first - ks->windowStart, n, blocks, lastBlock,
-                              blockSize, found);
+  int32_t rc = scs_p_RunKeyBlocks(scs, scs->sc_hCursor, ks->keys, first - ks->windowStart, n,
+                                  blocks, lastBlock, blockSize, found);
   if (rc == 0) rc = place_rows(scs, found, first, n, table->rows);
   free_dataset(&found);
   if (rc != 0) return rc;
@@ -363,7 +333,8 @@ int32_t scs_p_GetOptConcColVals(SCS* scs, Dataset* params, int32_t first, int32_
     }
     at.push_back(static_cast<uint16_t>(index));
   }
-  int32_t rc = run_key_blocks(scs, h, first - ks->windowStart, n, blocks, lastBlock, blockSize, found);
+  int32_t rc = scs_p_RunKeyBlocks(scs, h, ks->keys, first - ks->windowStart, n, blocks, lastBlock,
+                                  blockSize, found);
   if (rc == 0 && found->colCount != scs->sc_tableCols->count) rc = ERR_GENERAL;
   if (rc == 0) rc = arrange(found, match_rows(ks, found, at, first, n), n, scs->sc_optValues);
   free_dataset(&found);
@@ -401,7 +372,8 @@ int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count) {
   sql += " SET ";
   for (uint32_t k = 0; k < nk; ++k) sql += std::string(k > 0 ? ", " : "") + keys[k].name + " = ?";
   sql += " WHERE ";
-  for (uint32_t k = 0; k < nk; ++k) sql += std::string(k > 0 ? " AND " : "") + keys[k].name + " = ?";
+  for (uint32_t k = 0; k < nk; ++k)
+    sql += std::string(k > 0 ? " AND " : "") + keys[k].name + " = ?";
   int32_t rc = ops.DRV_Prepare(h, sql.c_str());
   if (rc == 0 && scs->sc_resendParamTypes != 0)
     rc = ops.DRV_SetParamTypes(h, scs->sc_genParamTypeCount, scs->sc_genParamTypes);
