@@ -169,10 +169,13 @@ SQLRETURN enlist_in_dtc(Conn* conn, void* transaction) {
 
 SQLRETURN set_option(Conn* conn, int32_t option, CallSlot value, bool wide) {
   const int32_t v32 = static_cast<int32_t>(value);
-  if ((option >= 0 && option <= 3) || (option >= 5 && option <= 12)) {
-    if (conn->envr->odbcVersion >= 3) return fail(conn, ERR_NOT_CAPABLE);
+  // Statement options set on the connection are defaults for its statements,
+  // whatever ODBC version the application asked for: the Driver Manager takes
+  // them before the connect on the application's behalf and replays them
+  // afterwards without looking at the answer, so a refusal would only turn
+  // into a default that silently does nothing.
+  if ((option >= 0 && option <= 3) || (option >= 5 && option <= 12))
     return ConnSetStmtDefault(conn, static_cast<uint16_t>(option), value);
-  }
   switch (option) {
     case SQL_ASYNC_ENABLE:
       if (conn->envr->odbcVersion > 2) return fail(conn, ERR_NOT_CAPABLE);

@@ -149,6 +149,17 @@ int32_t build_keyed_select(SCS* scs, uint32_t groups) {
 int32_t place_rows(SCS* scs, Dataset* found, int32_t first, int32_t n, Dataset* out) {
   KS* ks = scs->sc_keyset;
   const uint16_t keyCols = ks->keys->colCount;
+  if (found->colCount == 0 && found->rowCount == 0) {
+    // No key came back, so the answer has no layout: every row of the rowset
+    // is gone, and its empty rows are laid out as the statement's columns.
+    DatasetFree(out);
+    if (int32_t rc = DatasetFromColumnInfo(scs->sc_resultCols, scs->sc_resultColCount, n, out);
+        rc != 0)
+      return rc;
+    out->rowCount = n;
+    for (int32_t j = 0; j < n; ++j) ks->rowStatus[first + j] = SQL_ROW_DELETED;
+    return 0;
+  }
   if (found->colCount < keyCols) return ERR_GENERAL;
   const auto userCols = static_cast<uint16_t>(found->colCount - keyCols);
   const std::vector<int32_t> from =
@@ -335,6 +346,12 @@ int32_t scs_p_GetOptConcColVals(SCS* scs, Dataset* params, int32_t first, int32_
   }
   int32_t rc = scs_p_RunKeyBlocks(scs, h, ks->keys, first - ks->windowStart, n, blocks, lastBlock,
                                   blockSize, found);
+  // Rows that are all gone have no old values to hold.
+  if (rc == 0 && found->colCount == 0 && found->rowCount == 0) {
+    DatasetFree(scs->sc_optValues);
+    free_dataset(&found);
+    return 0;
+  }
   if (rc == 0 && found->colCount != scs->sc_tableCols->count) rc = ERR_GENERAL;
   if (rc == 0) rc = arrange(found, match_rows(ks, found, at, first, n), n, scs->sc_optValues);
   free_dataset(&found);

@@ -216,6 +216,44 @@ TEST_P(DmKeyset, OtherSessionsUpdatesAndDeletesShowAndInsertsDoNot) {
   EXPECT_EQ(Scroll(SQL_FETCH_ABSOLUTE, 4), (std::vector<std::string>{"4", "-"}));
 }
 
+// One row at a time, as SQLFetch and SQLGetData read it without a status array:
+// another session's update shows, and the row it deleted is a hole without
+// data, whether the cursor keeps old values or not.
+TEST_P(DmKeyset, RowByRowADeletedRowHasNoData) {
+  for (const SQLULEN concurrency : {SQL_CONCUR_READ_ONLY, SQL_CONCUR_VALUES}) {
+    SCOPED_TRACE(concurrency);
+    const std::string t = T("ks_single");
+    MakeRows(t, 6);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLExecDirect(cur_, (SQLCHAR*)("SELECT id, name FROM " + t + " ORDER BY id").c_str(),
+                            SQL_NTS),
+              SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    SQLRETURN got = SQL_ERROR;
+    auto next = [this, &got]() {
+      const SQLRETURN rc = SQLFetch(cur_);
+      EXPECT_TRUE(SQL_SUCCEEDED(rc)) << Diags(SQL_HANDLE_STMT, cur_);
+      char name[21] = {};
+      SQLLEN len = 0;
+      got = SQLGetData(cur_, 2, SQL_C_CHAR, name, sizeof name, &len);
+      return std::string(name);
+    };
+    EXPECT_EQ(next(), "n99");
+    EXPECT_EQ(next(), "n98");
+    ASSERT_TRUE(OtherExec("UPDATE " + t + " SET name = 'changed' WHERE id = 3"));
+    ASSERT_TRUE(OtherExec("DELETE FROM " + t + " WHERE id = 4"));
+    EXPECT_EQ(next(), "changed");
+    next();
+    EXPECT_EQ(got, SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "HY109");
+    EXPECT_EQ(next(), "n95");
+    EXPECT_EQ(got, SQL_SUCCESS);
+    ASSERT_EQ(SQLFreeStmt(cur_, SQL_CLOSE), SQL_SUCCESS);
+  }
+}
+
 TEST_P(DmKeyset, RowsStayUnderTheirOwnKeysWhenAnotherSessionReordersThem) {
   const std::string t = T("ks_order");
   MakeRows(t, 6);

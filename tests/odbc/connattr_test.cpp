@@ -103,9 +103,34 @@ TEST_F(ConnAttrTest, OdbcTwoOptions) {
   EXPECT_STREQ(name, "libxlate.so");
   EXPECT_EQ(SQLSetConnectOption(dbc_, SQL_TRANSLATE_DLL, 0), SQL_SUCCESS);
   EXPECT_EQ(SQLGetConnectOption(dbc_, SQL_TRANSLATE_DLL, name), SQL_NO_DATA);
-  // ODBC 2 statement options on a connection belong to ODBC 2 applications.
-  EXPECT_EQ(SQLSetConnectOption(dbc_, SQL_QUERY_TIMEOUT, 5), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HYC00");
+}
+
+// An ODBC 3 application's statement options on the connection (the Driver
+// Manager replays those set before the connect and drops the answer) are the
+// defaults of the statements made afterwards and reach those already made.
+TEST_F(ConnAttrTest, StatementOptionsOnTheConnectionReachItsStatements) {
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_STATIC, 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetConnectOption(dbc_, SQL_QUERY_TIMEOUT, 5), SQL_SUCCESS);
+  Connect();
+  SQLHSTMT before = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &before), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)SQL_CONCUR_VALUES, 0),
+            SQL_SUCCESS);
+  SQLHSTMT after = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &after), SQL_SUCCESS);
+  for (SQLHSTMT s : {before, after}) {
+    SQLULEN type = 0, concurrency = 0, timeout = 0;
+    ASSERT_EQ(SQLGetStmtAttr(s, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), SQL_SUCCESS);
+    ASSERT_EQ(SQLGetStmtAttr(s, SQL_ATTR_CONCURRENCY, &concurrency, 0, nullptr), SQL_SUCCESS);
+    ASSERT_EQ(SQLGetStmtAttr(s, SQL_ATTR_QUERY_TIMEOUT, &timeout, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(type, (SQLULEN)SQL_CURSOR_STATIC);
+    EXPECT_EQ(concurrency, (SQLULEN)SQL_CONCUR_VALUES);
+    EXPECT_EQ(timeout, 5u);
+  }
+  // Attributes that exist only for statements stay refused on the connection.
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)5, 0), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HY092");
 }
 
 // Both timeouts are stored and read back, before and after the connect.
