@@ -280,6 +280,19 @@ void BulkForgetRowset(Stmt* stmt) {
   stmt->st_rowsetMarkCount = 0;
 }
 
+int32_t BulkRowBookmark(Stmt* stmt, uint32_t index, bool rowNumber, int32_t* out) {
+  SCS& scs = stmt->st_cursor;
+  if (scs.sc_rowsetStart != SCS_START_UNKNOWN || stmt->st_rowsetMarks == nullptr)
+    return rowNumber ? SCS_GetRowNumber(&scs, index, out) : SCS_GetBookmark(&scs, index, out);
+  if (out == nullptr) return ERR_ARGUMENT;
+  *out = 0;
+  if (index >= stmt->st_rowsetMarkCount) return ERR_ARGUMENT;
+  if (SCS_GetRowStatus(scs.sc_rowStatus, static_cast<int32_t>(index) + 1) == SQL_ROW_ERROR)
+    return ERR_CURSOR_POSITION;
+  *out = static_cast<int32_t>(stmt->st_rowsetMarks[index]);
+  return 0;
+}
+
 SQLRETURN BulkResume(Stmt* stmt) { return StmtBulkOperations(stmt, stmt->st_bulkOp); }
 
 SQLRETURN BulkOperationsImpl(Stmt* stmt, const CallSlot* args) {

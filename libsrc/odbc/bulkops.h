@@ -21,3 +21,8 @@ SQLRETURN StmtBulkOperations(Stmt* stmt, uint16_t operation);
 SQLRETURN BulkResume(Stmt* stmt);
 // Drops the rows a bulk operation remembered of the current rowset.
 void BulkForgetRowset(Stmt* stmt);
+// The bookmark (or, with rowNumber, the row number) of rowset row index
+// (0-based). A rowset whose start a bulk operation left unknown answers the
+// bookmark remembered for that row: after a fetch by bookmarks its rows are
+// no run from a start.
+[[nodiscard]] int32_t BulkRowBookmark(Stmt* stmt, uint32_t index, bool rowNumber, int32_t* out);

@@ -15,6 +15,7 @@
 #include "drv/dataset.h"
 #include "drv/errtab.h"
 #include "odbc/binding.h"
+#include "odbc/bulkops.h"
 #include "odbc/conn.h"
 #include "odbc/ctypes.h"
 #include "odbc/cvt.h"
@@ -117,7 +118,7 @@ SQLRETURN bookmark(Stmt* stmt, uint32_t row, const ColBinding* req) {
   // Eight bytes are always written: a shorter binary buffer would be overrun.
   if (m == SQL_C_BINARY && req->cb_bufferLength < 8) return fail(stmt, ERR_BUFFER_LENGTH);
   int32_t bm = 0;
-  if (int32_t rc = SCS_GetBookmark(&stmt->st_cursor, row, &bm); rc != 0) return fail(stmt, rc);
+  if (int32_t rc = BulkRowBookmark(stmt, row, false, &bm); rc != 0) return fail(stmt, rc);
   const int64_t wide = bm;
   std::memcpy(req->cb_data, &wide, sizeof wide);
   if (req->cb_indicatorPtr != nullptr) *req->cb_indicatorPtr = 0;

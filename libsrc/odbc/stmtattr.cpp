@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "drv/errtab.h"
+#include "odbc/bulkops.h"
 #include "odbc/conn.h"
 #include "odbc/descops.h"
 #include "odbc/dispatch.h"
@@ -338,7 +339,7 @@ SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value) {
       if (stmt->state != STMT_STATE_PREPARED) return fail(stmt, ERR_CURSOR_STATE);
       if (scs.sc_useBookmarks == 0) return fail(stmt, ERR_INVALID_NOW);
       if (int32_t code =
-              SCS_GetBookmark(&stmt->st_cursor, static_cast<uint32_t>(scs.sc_position - 1), &v);
+              BulkRowBookmark(stmt, static_cast<uint32_t>(scs.sc_position - 1), false, &v);
           code != 0)
         return fail(stmt, code);
       return put(value, v);
@@ -347,7 +348,7 @@ SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value) {
       if (stmt->state != STMT_STATE_PREPARED) return fail(stmt, ERR_CURSOR_STATE);
       if (scs.sc_cursorType == SQL_CURSOR_FORWARD_ONLY) return put(value, stmt->st_rowNumber);
       if (int32_t code =
-              SCS_GetRowNumber(&stmt->st_cursor, static_cast<uint32_t>(scs.sc_position - 1), &v);
+              BulkRowBookmark(stmt, static_cast<uint32_t>(scs.sc_position - 1), true, &v);
           code != 0)
         return fail(stmt, code);
       return put(value, static_cast<int64_t>(v));

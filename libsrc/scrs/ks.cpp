@@ -92,6 +92,15 @@ void KS_Reset(KS* ks) {
   ks->rowStatusCount = 0;
   ks->windowStart = 0;
   DSC_Close(&ks->cache);
+  KS_ForgetMarks(ks);
+}
+
+void KS_ForgetMarks(KS* ks) {
+  if (ks == nullptr) return;
+  std::free(ks->marks);
+  ks->marks = nullptr;
+  free_dataset(&ks->markKeys);
+  ks->markCount = 0;
 }
 
 void KS_Close(KS* ks) {

@@ -33,6 +33,12 @@ struct KS {
   DynArray* keyCols;       // ColDesc, the order every generated statement lists them in
   DSC cache;               // the whole keyset of a keyset-driven cursor
   int32_t rowStatusCount;  // entries of rowStatus
+  // A rowset fetched by bookmarks is no run of keyset rows: its 0-based keyset
+  // rows in rowset order and their keys (row i: the key of marks[i]), kept
+  // until the next rowset is fetched; null otherwise.
+  int32_t* marks;
+  Dataset* markKeys;
+  int32_t markCount;
 };
 
 // The identifier case values of SQLGetInfo.
@@ -59,8 +65,11 @@ inline constexpr uint32_t kKeyNameMax = 508;
 void KS_Free(KS** ks);
 // KS_Reset and the key columns.
 void KS_Close(KS* ks);
-// Drops keys, statuses and cache files; key columns and table count stay.
+// Drops keys, statuses, cache files and the rows of a rowset fetched by
+// bookmarks; key columns and table count stay.
 void KS_Reset(KS* ks);
+// Forgets the rows of a rowset fetched by bookmarks.
+void KS_ForgetMarks(KS* ks);
 
 // ---------------------------------------------------------------------------
 // Generated statements. Each plants one placeholder in the analysis and
@@ -234,5 +243,17 @@ void scs_p_SetCursorMark(uint32_t hCursor, uint32_t value);
                                               int32_t blocks, int32_t blockSize, int32_t lastBlock);
 // The user's SELECT listing every table column, in a's sa_generated.
 [[nodiscard]] int32_t scs_p_OptValuesSelect(SCS* scs, const char* text, SCR_Analysis* a);
+// The keys of the 0-based keyset rows given, in that order, into a new *out
+// (read from the keyset's cache files when it spilled). ERR_GENERAL for a row
+// outside the keyset.
+[[nodiscard]] int32_t scs_p_KeysOfRows(SCS* scs, const int32_t* rows, int32_t n, Dataset** out);
+// The rows of keyRows' keys [0, n) selected again on the user's cursor into
+// out, laid out in keyRows' order: found[i] says whether row i's key still
+// finds its row (an empty row stands where it does not, and where gone[i] is
+// SQL_ROW_DELETED: a deleted keyset row stays deleted).
+[[nodiscard]] int32_t scs_p_FetchByKeys(SCS* scs, Dataset* keyRows, int32_t n,
+                                        const uint16_t* gone, Dataset* out, uint8_t* found);
+// The old values of keyRows' keys [0, n) into sc_optValues, row i for key i.
+[[nodiscard]] int32_t scs_p_OldValuesByKeys(SCS* scs, Dataset* keyRows, int32_t n);
 // Locks keyset rows [first, first + count) by updating each key to itself.
 [[nodiscard]] int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count);

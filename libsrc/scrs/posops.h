@@ -32,14 +32,20 @@ int32_t SCS_BulkOperations(DrvHandle hCursor, uint16_t operation, uint32_t* book
                                      uint16_t* columns);
 
 // One generated UPDATE or DELETE per target row, shared by SetPos and the
-// bookmark operations. A target names its row in the keyset's `keys`, its row
-// in the cursor's sc_optValues (-1: no old values) and, for an update, its row
-// of new values.
+// bookmark operations. A target names its row of keys (the keyset's `keys`
+// when keys is null), its row in the cursor's sc_optValues (-1: no old values)
+// and, for an update, its row of new values.
 struct PosTarget {
   int32_t keyRow;
   int32_t oldRow;
   int32_t valueRow;
+  Dataset* keys = nullptr;
 };
+
+// Where the keys of keyset row r (0-based) of the current rowset are held: a
+// rowset fetched by bookmarks holds its own (-1: not in it), another one is a
+// run of the keyset's `keys`. *index gets its place in the rowset.
+int32_t scs_p_RowsetKey(const SCS& scs, int32_t r, Dataset** keys, int32_t* index);
 
 // What scs_p_KeyedWrite did with each target.
 inline constexpr uint8_t POS_FAILED = 0;   // its statement failed or changed no row

@@ -59,7 +59,8 @@ constexpr int32_t kPositioned = SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION | 
 constexpr int32_t kStaticAttributes1 = kScrolling | kPositioned | SQL_CA1_BULK_FETCH_BY_BOOKMARK;
 constexpr int32_t kKeysetAttributes1 =
     kScrolling | kPositioned | SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
-    SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK;
+    SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK |
+    SQL_CA1_BULK_FETCH_BY_BOOKMARK;
 // The agent's limits on rows, which hold for every cursor type.
 int32_t row_limits(DrvHandle hConn, DriverPropId id) {
   int32_t agent = 0;

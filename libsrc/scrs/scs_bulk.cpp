@@ -38,24 +38,16 @@ struct Owned {
   }
 };
 
-// The row of the keyset's keys Dataset holding bookmark b, or -1.
-int32_t key_row(const KS& ks, uint32_t b) {
-  if (b == 0 || b > INT32_MAX || ks.keys == nullptr) return -1;
-  const int32_t start = ks.cache.state == DSC_SPILLED ? ks.windowStart : 0;
-  const int32_t i = static_cast<int32_t>(b) - 1 - start;
-  return start >= 0 && i >= 0 && i < ks.keys->rowCount ? i : -1;
-}
-
-// The row of sc_optValues holding bookmark b's old values, or -1: a static
-// cursor holds its whole result, the others the current rowset.
-int32_t old_row(const SCS& s, uint32_t b) {
+// The row of sc_optValues holding the old values of the rowset row at index
+// (keyset row r), or -1: a static cursor holds its whole result, the others
+// their rowset.
+int32_t old_row(const SCS& s, int32_t r, int32_t index) {
   const Dataset* old = s.sc_optValues;
-  if (old == nullptr || b == 0 || b > INT32_MAX) return -1;
-  int32_t start = s.sc_rowsetStart;
+  if (old == nullptr || s.sc_concurrency != SQL_CONCUR_VALUES) return -1;
+  int32_t i = index;
   if (s.sc_cursorType == SCS_STATIC)
-    start = s.sc_cache != nullptr && s.sc_cache->state == DSC_SPILLED ? s.sc_cacheWindowStart + 1 : 1;
-  const int32_t i = static_cast<int32_t>(b) - start;
-  return start >= 1 && i >= 0 && i < old->rowCount ? i : -1;
+    i = r - (s.sc_cache != nullptr && s.sc_cache->state == DSC_SPILLED ? s.sc_cacheWindowStart : 0);
+  return i >= 0 && i < old->rowCount ? i : -1;
 }
 
 int32_t write(SCS* s, uint16_t op, const uint32_t* bookmarks, uint16_t count, Dataset* values,
@@ -66,7 +58,13 @@ int32_t write(SCS* s, uint16_t op, const uint32_t* bookmarks, uint16_t count, Da
   if (ks == nullptr || ks->keys == nullptr) return ERR_GENERAL;
   std::vector<PosTarget> targets(count);
   for (uint16_t i = 0; i < count; ++i) {
-    targets[i] = PosTarget{key_row(*ks, bookmarks[i]), old_row(*s, bookmarks[i]), i};
+    const uint32_t b = bookmarks[i];
+    if (b == 0 || b > static_cast<uint32_t>(ks->rowStatusCount)) return ERR_GENERAL;
+    const auto r = static_cast<int32_t>(b - 1);
+    Dataset* keys = nullptr;
+    int32_t index = -1;
+    const int32_t keyRow = scs_p_RowsetKey(*s, r, &keys, &index);
+    targets[i] = PosTarget{keyRow, old_row(*s, r, index), i, keys};
     if (targets[i].keyRow < 0) return ERR_GENERAL;
     if (s->sc_concurrency == SQL_CONCUR_VALUES && targets[i].oldRow < 0) return ERR_GENERAL;
   }
@@ -137,6 +135,60 @@ int32_t fetch_static(SCS* s, const uint32_t* bookmarks, uint16_t count, uint16_t
   return 0;
 }
 
+// The bookmarked rows of a keyset-driven cursor, selected again by their
+// keys and delivered in bookmark order; a row whose key no longer finds it is
+// an empty row marked deleted. The rowset is then no run of the keyset: its
+// rows and keys are kept for the positioned operations that follow, with the
+// rowset's start unknown until the next fetch.
+int32_t fetch_keyset(SCS* s, const uint32_t* bookmarks, uint16_t count, uint16_t* statuses,
+                     uint16_t* countOut, RowStatusTable** tableOut) {
+  KS* ks = s->sc_keyset;
+  if (ks == nullptr || ks->rowStatus == nullptr) return ERR_GENERAL;
+  auto* rows = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * count));
+  if (rows == nullptr) return ERR_MEMORY;
+  for (uint16_t i = 0; i < count; ++i) {
+    if (bookmarks[i] == 0 || bookmarks[i] > static_cast<uint32_t>(ks->rowStatusCount)) {
+      std::free(rows);
+      return ERR_GENERAL;
+    }
+    rows[i] = static_cast<int32_t>(bookmarks[i] - 1);
+  }
+  Dataset* keys = nullptr;
+  RowStatusTable* table = nullptr;
+  std::vector<uint8_t> found(count);
+  std::vector<uint16_t> gone(count);
+  for (uint16_t i = 0; i < count; ++i) gone[i] = ks->rowStatus[rows[i]];
+  int32_t rc = scs_p_KeysOfRows(s, rows, count, &keys);
+  if (rc == 0) rc = RowStatusTableNew(&table, count);
+  if (rc == 0) rc = scs_p_FetchByKeys(s, keys, count, gone.data(), table->rows, found.data());
+  if (rc == 0 && s->sc_concurrency == SQL_CONCUR_VALUES && scs_p_CheckScrollable(s) == 0)
+    rc = scs_p_OldValuesByKeys(s, keys, count);
+  if (rc != 0) {
+    std::free(rows);
+    if (keys != nullptr) {
+      DatasetFree(keys);
+      std::free(keys);
+    }
+    RowStatusTableFree(&table);
+    return rc;
+  }
+  for (uint16_t i = 0; i < count; ++i) {
+    uint16_t& st = ks->rowStatus[rows[i]];
+    if (found[i] == 0) st = SQL_ROW_DELETED;
+    else if (st == SQL_ROW_ERROR) st = SQL_ROW_SUCCESS;
+    statuses[i] = table->status[i] = st;
+  }
+  KS_ForgetMarks(ks);
+  ks->marks = rows;
+  ks->markKeys = keys;
+  ks->markCount = count;
+  s->sc_rowsetStart = SCS_START_UNKNOWN;
+  (void)SCS_SetPosition(s, 1);
+  *countOut = count;
+  *tableOut = table;
+  return 0;
+}
+
 }  // namespace
 
 int32_t SCS_BulkOperations(DrvHandle hCursor, uint16_t operation, uint32_t* bookmarks,
@@ -165,10 +217,18 @@ int32_t SCS_BulkOperations(DrvHandle hCursor, uint16_t operation, uint32_t* book
       case SQL_UPDATE_BY_BOOKMARK:
       case SQL_DELETE_BY_BOOKMARK:
         return write(&s, operation, bookmarks, count, rows, columns, statuses, countOut);
-      case SQL_FETCH_BY_BOOKMARK:
-        if (s.sc_cursorType == SCS_STATIC)
-          return fetch_static(&s, bookmarks, count, statuses, countOut, table);
-        return ERR_NOT_CAPABLE;
+      case SQL_FETCH_BY_BOOKMARK: {
+        const int32_t rc =
+            s.sc_cursorType == SCS_STATIC
+                ? fetch_static(&s, bookmarks, count, statuses, countOut, table)
+            : s.sc_cursorType == SCS_KEYSET && s.sc_keysetSize <= 0
+                ? fetch_keyset(&s, bookmarks, count, statuses, countOut, table)
+                : ERR_NOT_CAPABLE;
+        if (rc == 0 && cur.maxLength > 0)
+          return DatasetTruncate((*table)->rows, static_cast<uint32_t>(cur.maxLength));
+        if (rc != 0) scs_p_ClearAuxDiags(&s);
+        return rc;
+      }
       default: return 0;
     }
   } catch (const std::bad_alloc&) {

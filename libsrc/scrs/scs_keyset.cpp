@@ -66,36 +66,42 @@ std::vector<uint16_t> columns_from(uint16_t first, uint16_t n) {
   return at;
 }
 
-// For keyset rows [first, first + n): the row of found whose key columns
-// (`at`) hold the row's key, or -1.
-std::vector<int32_t> match_rows(const KS* ks, const Dataset* found, const std::vector<uint16_t>& at,
-                                int32_t first, int32_t n) {
+// For keys' rows [k0, k0 + n): the row of found whose key columns (`at`) hold
+// that key, or -1 (always for a row `gone` marks deleted; gone may be null).
+// A found row serves one key row; a key asked for twice shares it.
+std::vector<int32_t> match_keys(const Dataset* found, const std::vector<uint16_t>& at,
+                                const Dataset* keys, int32_t k0, int32_t n, const uint16_t* gone) {
   std::vector<int32_t> from(static_cast<size_t>(n), -1);
   std::vector<bool> taken(static_cast<size_t>(found->rowCount), false);
-  const int32_t k0 = first - ks->windowStart;
   for (int32_t j = 0; j < n; ++j) {
-    if (ks->rowStatus[first + j] == SQL_ROW_DELETED) continue;
+    if (gone != nullptr && gone[j] == SQL_ROW_DELETED) continue;
     for (int32_t r = 0; r < found->rowCount; ++r) {
-      if (taken[r] || !same_key(found, r, at, ks->keys, k0 + j)) continue;
+      if (taken[r] || !same_key(found, r, at, keys, k0 + j)) continue;
       from[j] = r;
       taken[r] = true;
       break;
     }
+    for (int32_t i = 0; i < j && from[j] < 0; ++i)
+      if (from[i] >= 0 && same_key(keys, k0 + i, columns_from(0, keys->colCount), keys, k0 + j))
+        from[j] = from[i];
   }
   return from;
 }
 
 // out := n rows laid out like found, row j a copy of found's row from[j]
-// (moved), or all NULL where from[j] is -1.
+// (moved at its last use), or all NULL where from[j] is -1.
 int32_t arrange(Dataset* found, const std::vector<int32_t>& from, int32_t n, Dataset* out) {
   Dataset* laid = out;
   DatasetFree(out);
   if (int32_t rc = DatasetCloneLayout(&laid, found, n); rc != 0) return rc;
+  std::vector<int32_t> lastUse(static_cast<size_t>(found->rowCount), -1);
+  for (int32_t j = 0; j < n; ++j)
+    if (from[j] >= 0) lastUse[from[j]] = j;
   for (int32_t j = 0; j < n; ++j) {
     out->rowCount = j;
     if (from[j] < 0) continue;
-    if (int32_t rc =
-            DatasetCopyRow(out, found, static_cast<uint32_t>(j), static_cast<uint32_t>(from[j]), 1);
+    if (int32_t rc = DatasetCopyRow(out, found, static_cast<uint32_t>(j),
+                                    static_cast<uint32_t>(from[j]), lastUse[from[j]] == j ? 1 : 0);
         rc != 0)
       return rc;
   }
@@ -144,33 +150,118 @@ int32_t build_keyed_select(SCS* scs, uint32_t groups) {
   return scs->sc_driver->ops->DRV_Prepare(scs->sc_hCursor, a->sa_generated);
 }
 
-// The rowset in keyset order out of the rows found: each keyset row takes the
-// found row with its key, or stays empty and is marked deleted.
-int32_t place_rows(SCS* scs, Dataset* found, int32_t first, int32_t n, Dataset* out) {
-  KS* ks = scs->sc_keyset;
-  const uint16_t keyCols = ks->keys->colCount;
+// The keyed row SELECT ready on the user's cursor for blocks of `groups` keys.
+int32_t keyed_select_ready(SCS* scs, int32_t groups) {
+  if ((scs->sc_flags & SCS_F_KEYED_SELECT) != 0 && (scs->sc_flags & SCS_F_ROWSET_CHANGED) == 0)
+    return 0;
+  return build_keyed_select(scs, static_cast<uint32_t>(groups));
+}
+
+// Blocks of `size` keys for n key rows (a request may hold other than a
+// rowset's rows).
+void blocks_for(int32_t n, int32_t size, int32_t* blocks, int32_t* lastBlock) {
+  *blocks = (n + size - 1) / size;
+  *lastBlock = n - (*blocks - 1) * size;
+}
+
+// The rows found, their key columns (behind the user's select list) dropped,
+// laid out in the order of keys' rows [k0, k0 + n) into out; *from gets the
+// found row of each (-1: none).
+int32_t place_by_keys(SCS* scs, Dataset* found, const Dataset* keys, int32_t k0, int32_t n,
+                      const uint16_t* gone, Dataset* out, std::vector<int32_t>* from) {
+  const uint16_t keyCols = keys->colCount;
   if (found->colCount == 0 && found->rowCount == 0) {
-    // No key came back, so the answer has no layout: every row of the rowset
-    // is gone, and its empty rows are laid out as the statement's columns.
+    // No key came back, so the answer has no layout: every row is gone, and
+    // its empty rows are laid out as the statement's columns.
+    from->assign(static_cast<size_t>(n), -1);
     DatasetFree(out);
     if (int32_t rc = DatasetFromColumnInfo(scs->sc_resultCols, scs->sc_resultColCount, n, out);
         rc != 0)
       return rc;
     out->rowCount = n;
-    for (int32_t j = 0; j < n; ++j) ks->rowStatus[first + j] = SQL_ROW_DELETED;
     return 0;
   }
   if (found->colCount < keyCols) return ERR_GENERAL;
   const auto userCols = static_cast<uint16_t>(found->colCount - keyCols);
-  const std::vector<int32_t> from =
-      match_rows(ks, found, columns_from(userCols, keyCols), first, n);
+  *from = match_keys(found, columns_from(userCols, keyCols), keys, k0, n, gone);
   for (uint16_t c = 0; c < keyCols; ++c) {
     if (int32_t rc = DatasetDeleteColumn(found, userCols); rc != 0) return rc;
   }
-  if (int32_t rc = arrange(found, from, n, out); rc != 0) return rc;
+  return arrange(found, *from, n, out);
+}
+
+// The rowset in keyset order out of the rows found: each keyset row takes the
+// found row with its key, or stays empty and is marked deleted.
+int32_t place_rows(SCS* scs, Dataset* found, int32_t first, int32_t n, Dataset* out) {
+  KS* ks = scs->sc_keyset;
+  std::vector<int32_t> from;
+  if (int32_t rc = place_by_keys(scs, found, ks->keys, first - ks->windowStart, n,
+                                 ks->rowStatus + first, out, &from);
+      rc != 0)
+    return rc;
   for (int32_t j = 0; j < n; ++j)
     if (from[j] < 0) ks->rowStatus[first + j] = SQL_ROW_DELETED;
   return 0;
+}
+
+// sc_optValues, empty, made when the cursor has none yet.
+int32_t empty_old_values(SCS* scs) {
+  if (scs->sc_optValues == nullptr) {
+    scs->sc_optValues = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
+    if (scs->sc_optValues == nullptr || DatasetInit(scs->sc_optValues, 0) != 0) {
+      free_dataset(&scs->sc_optValues);
+      return ERR_MEMORY;
+    }
+  } else {
+    DatasetFree(scs->sc_optValues);
+  }
+  return 0;
+}
+
+// The old-value SELECT (every table column) ready on sc_auxCursor2.
+int32_t old_values_ready(SCS* scs) {
+  if (scs->sc_cursorType != SCS_DYNAMIC && (scs->sc_aux2Prepared & SCS_AUX2_OLD_VALUES) != 0)
+    return 0;
+  scs->sc_aux2Prepared = 0;
+  const char* base = scs->sc_analysis->sa_generated != nullptr ? scs->sc_analysis->sa_generated
+                                                               : scs->sc_sqlText;
+  if (int32_t rc = scs_p_OptValuesSelect(scs, base, scs->sc_aux2Analysis); rc != 0) return rc;
+  if (int32_t rc = scs->sc_driver->ops->DRV_Prepare(scs->sc_auxCursor2,
+                                                    scs->sc_aux2Analysis->sa_generated);
+      rc != 0)
+    return rc;
+  scs->sc_aux2Prepared = SCS_AUX2_OLD_VALUES;
+  return 0;
+}
+
+// The old values of keys' rows [k0, k0 + n), placed by their keys like the
+// rows, into sc_optValues.
+int32_t old_values_by_keys(SCS* scs, Dataset* keys, int32_t k0, int32_t n, const uint16_t* gone,
+                           int32_t blocks, int32_t lastBlock, int32_t blockSize) {
+  KS* ks = scs->sc_keyset;
+  std::vector<uint16_t> at;
+  auto* cols = static_cast<ColDesc*>(scs->sc_tableCols->items);
+  for (uint32_t k = 0; k < ks->keyCols->count; ++k) {
+    uint32_t index = 0;
+    const ColDesc* key = static_cast<const ColDesc*>(ks->keyCols->items) + k;
+    if (scs_p_FindColDesc(cols, scs->sc_tableCols->count, key, &index) == nullptr)
+      return ERR_GENERAL;
+    at.push_back(static_cast<uint16_t>(index));
+  }
+  auto* found = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
+  if (found == nullptr) return ERR_MEMORY;
+  int32_t rc = scs_p_RunKeyBlocks(scs, scs->sc_auxCursor2, keys, k0, n, blocks, lastBlock,
+                                  blockSize, found);
+  // Rows that are all gone have no old values to hold.
+  if (rc == 0 && found->colCount == 0 && found->rowCount == 0) {
+    DatasetFree(scs->sc_optValues);
+    free_dataset(&found);
+    return 0;
+  }
+  if (rc == 0 && found->colCount != scs->sc_tableCols->count) rc = ERR_GENERAL;
+  if (rc == 0) rc = arrange(found, match_keys(found, at, keys, k0, n, gone), n, scs->sc_optValues);
+  free_dataset(&found);
+  return rc;
 }
 
 }  // namespace
@@ -197,11 +288,10 @@ int32_t scs_p_FetchKeyset(SCS* scs, RowStatusTable* table, int32_t target) {
     }
   }
   scs->sc_rowsetStart = first + 1;
+  KS_ForgetMarks(ks);
   int32_t blocks = 0, lastBlock = 0, blockSize = 0;
   if (int32_t rc = scs_p_KeyBlockSizes(scs, &blocks, &lastBlock, &blockSize); rc != 0) return rc;
-  if ((scs->sc_flags & SCS_F_KEYED_SELECT) == 0 || (scs->sc_flags & SCS_F_ROWSET_CHANGED) != 0) {
-    if (int32_t rc = build_keyed_select(scs, static_cast<uint32_t>(blockSize)); rc != 0) return rc;
-  }
+  if (int32_t rc = keyed_select_ready(scs, blockSize); rc != 0) return rc;
   if (scs->sc_keysetSize <= 0) {
     if (int32_t rc = DSC_GetWindow(&ks->cache, first, static_cast<uint32_t>(size), &ks->windowStart,
                                    ks->keys);
@@ -285,24 +375,9 @@ int32_t scs_p_GetOptConcColVals(SCS* scs, Dataset* params, int32_t first, int32_
                                 int32_t blockSize, int32_t lastBlock) {
   const DriverOps& ops = *scs->sc_driver->ops;
   KS* ks = scs->sc_keyset;
-  if (scs->sc_optValues == nullptr) {
-    scs->sc_optValues = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
-    if (scs->sc_optValues == nullptr || DatasetInit(scs->sc_optValues, 0) != 0) {
-      free_dataset(&scs->sc_optValues);
-      return ERR_MEMORY;
-    }
-  } else {
-    DatasetFree(scs->sc_optValues);
-  }
+  if (int32_t rc = empty_old_values(scs); rc != 0) return rc;
   const DrvHandle h = scs->sc_auxCursor2;
-  if (scs->sc_cursorType == SCS_DYNAMIC || (scs->sc_aux2Prepared & SCS_AUX2_OLD_VALUES) == 0) {
-    scs->sc_aux2Prepared = 0;
-    const char* base = scs->sc_analysis->sa_generated != nullptr ? scs->sc_analysis->sa_generated
-                                                                 : scs->sc_sqlText;
-    if (int32_t rc = scs_p_OptValuesSelect(scs, base, scs->sc_aux2Analysis); rc != 0) return rc;
-    if (int32_t rc = ops.DRV_Prepare(h, scs->sc_aux2Analysis->sa_generated); rc != 0) return rc;
-    scs->sc_aux2Prepared = SCS_AUX2_OLD_VALUES;
-  }
+  if (int32_t rc = old_values_ready(scs); rc != 0) return rc;
   if (scs->sc_cursorType == SCS_STATIC) {
     if (params != nullptr) {
       if (int32_t rc = ops.DRV_SetParams(h, params); rc != 0) return rc;
@@ -330,32 +405,64 @@ int32_t scs_p_GetOptConcColVals(SCS* scs, Dataset* params, int32_t first, int32_
   const int32_t held = ks->keys->rowCount + ks->windowStart - first;
   const int32_t n = held < scs->sc_rowsetSize ? held : scs->sc_rowsetSize;
   if (n <= 0) return 0;
-  auto* found = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
-  if (found == nullptr) return ERR_MEMORY;
-  std::vector<uint16_t> at;
-  const auto* cols = static_cast<ColDesc*>(scs->sc_tableCols->items);
-  for (uint32_t k = 0; k < ks->keyCols->count; ++k) {
-    uint32_t index = 0;
-    const ColDesc* key = static_cast<const ColDesc*>(ks->keyCols->items) + k;
-    if (scs_p_FindColDesc(const_cast<ColDesc*>(cols), scs->sc_tableCols->count, key, &index) ==
-        nullptr) {
-      free_dataset(&found);
-      return ERR_GENERAL;
+  return old_values_by_keys(scs, ks->keys, first - ks->windowStart, n, ks->rowStatus + first,
+                            blocks, lastBlock, blockSize);
+}
+
+int32_t scs_p_KeysOfRows(SCS* scs, const int32_t* rows, int32_t n, Dataset** out) {
+  *out = nullptr;
+  KS* ks = scs->sc_keyset;
+  if (ks == nullptr || ks->keys == nullptr || rows == nullptr || n <= 0) return ERR_GENERAL;
+  Dataset* keys = nullptr;
+  int32_t rc = 0;
+  for (int32_t i = 0; i < n && rc == 0; ++i) {
+    const int32_t r = rows[i];
+    if (r < 0 || r >= ks->rowStatusCount) {
+      rc = ERR_GENERAL;
+      break;
     }
-    at.push_back(static_cast<uint16_t>(index));
+    rc = DSC_GetWindow(&ks->cache, r, 1, &ks->windowStart, ks->keys);
+    const int32_t k = r - ks->windowStart;
+    if (rc == 0 && (k < 0 || k >= ks->keys->rowCount)) rc = ERR_GENERAL;
+    if (rc == 0 && keys == nullptr) rc = DatasetCloneLayout(&keys, ks->keys, n);
+    if (rc == 0)
+      rc = DatasetCopyRow(keys, ks->keys, static_cast<uint32_t>(i), static_cast<uint32_t>(k), 0);
   }
-  int32_t rc = scs_p_RunKeyBlocks(scs, h, ks->keys, first - ks->windowStart, n, blocks, lastBlock,
-                                  blockSize, found);
-  // Rows that are all gone have no old values to hold.
-  if (rc == 0 && found->colCount == 0 && found->rowCount == 0) {
-    DatasetFree(scs->sc_optValues);
-    free_dataset(&found);
-    return 0;
+  if (rc != 0) {
+    free_dataset(&keys);
+    return rc;
   }
-  if (rc == 0 && found->colCount != scs->sc_tableCols->count) rc = ERR_GENERAL;
-  if (rc == 0) rc = arrange(found, match_rows(ks, found, at, first, n), n, scs->sc_optValues);
-  free_dataset(&found);
-  return rc;
+  *out = keys;
+  return 0;
+}
+
+int32_t scs_p_FetchByKeys(SCS* scs, Dataset* keyRows, int32_t n, const uint16_t* gone,
+                          Dataset* out, uint8_t* found) {
+  if (keyRows == nullptr || n <= 0 || n > keyRows->rowCount) return ERR_GENERAL;
+  int32_t blocks = 0, lastBlock = 0, blockSize = 0;
+  if (int32_t rc = scs_p_KeyBlockSizes(scs, &blocks, &lastBlock, &blockSize); rc != 0) return rc;
+  if (int32_t rc = keyed_select_ready(scs, blockSize); rc != 0) return rc;
+  blocks_for(n, blockSize, &blocks, &lastBlock);
+  auto* rows = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
+  if (rows == nullptr) return ERR_MEMORY;
+  std::vector<int32_t> from;
+  int32_t rc = scs_p_RunKeyBlocks(scs, scs->sc_hCursor, keyRows, 0, n, blocks, lastBlock,
+                                  blockSize, rows);
+  if (rc == 0) rc = place_by_keys(scs, rows, keyRows, 0, n, gone, out, &from);
+  free_dataset(&rows);
+  if (rc != 0) return rc;
+  for (int32_t i = 0; i < n; ++i) found[i] = from[i] >= 0 ? 1 : 0;
+  return 0;
+}
+
+int32_t scs_p_OldValuesByKeys(SCS* scs, Dataset* keyRows, int32_t n) {
+  if (keyRows == nullptr || n <= 0 || n > keyRows->rowCount) return ERR_GENERAL;
+  int32_t blocks = 0, lastBlock = 0, blockSize = 0;
+  if (int32_t rc = scs_p_KeyBlockSizes(scs, &blocks, &lastBlock, &blockSize); rc != 0) return rc;
+  blocks_for(n, blockSize, &blocks, &lastBlock);
+  if (int32_t rc = empty_old_values(scs); rc != 0) return rc;
+  if (int32_t rc = old_values_ready(scs); rc != 0) return rc;
+  return old_values_by_keys(scs, keyRows, 0, n, nullptr, blocks, lastBlock, blockSize);
 }
 
 int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count) {

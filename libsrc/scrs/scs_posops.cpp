@@ -238,7 +238,8 @@ int32_t write_row(SCS* s, const std::string& table, uint16_t op, const PosTarget
   Dataset* more = nullptr;
   int32_t rc = 0;
   if (op == SQL_UPDATE) rc = piece(*s, values, t.valueRow, &setCols, 1, &params);
-  if (rc == 0) rc = piece(*s, s->sc_keyset->keys, t.keyRow, nullptr, 0, &more);
+  if (rc == 0)
+    rc = piece(*s, t.keys != nullptr ? t.keys : s->sc_keyset->keys, t.keyRow, nullptr, 0, &more);
   if (rc == 0) rc = append(&params, more);
   more = nullptr;
   if (rc == 0 && !oldCols.empty()) {
@@ -283,15 +284,53 @@ bool keyed(const SCS& s) {
          count_of(ks->keyCols) > 0 && ks->keys->colCount == count_of(ks->keyCols);
 }
 
-// The row of `keys` holding keyset row r, or -1 when it is not held.
-int32_t key_row(const KS& ks, int32_t r) {
-  const int32_t start = ks.cache.state == DSC_SPILLED ? ks.windowStart : 0;
-  const int32_t i = r - start;
-  return start >= 0 && i >= 0 && i < ks.keys->rowCount ? i : -1;
+// The keyset rows a request addresses (single row n or the whole rowset at
+// n 0), with where their keys are held: the rowset's run of the keyset, or the
+// rows a fetch by bookmarks brought, which are no run.
+struct Addressed {
+  std::vector<int32_t> rows;  // 0-based keyset rows
+  Dataset* keys = nullptr;    // null: the keyset's `keys`, row keyRow[k]
+  std::vector<int32_t> keyRow;
+};
+
+int32_t addressed_rows(const SCS& s, int32_t n, const Dataset* request, Addressed* out) {
+  const KS& ks = *s.sc_keyset;
+  int32_t first = 0;
+  int32_t held = 0;
+  if (ks.marks != nullptr && s.sc_rowsetStart == SCS_START_UNKNOWN) {
+    out->keys = ks.markKeys;
+    held = ks.markCount;
+  } else {
+    const int32_t base = s.sc_cursorType == SCS_DYNAMIC ? 1 : s.sc_rowsetStart;
+    if (base < 1) return ERR_CURSOR_STATE;
+    first = base - 1;
+    const int32_t start = ks.cache.state == DSC_SPILLED ? ks.windowStart : 0;
+    held = start >= 0 ? start + ks.keys->rowCount - first : 0;
+    if (first + held > ks.rowStatusCount) held = ks.rowStatusCount - first;
+  }
+  // One row, or the rowset as far as the keys, the keyset's statuses and the
+  // request's rows reach.
+  int32_t from = n > 0 ? n - 1 : 0;
+  int32_t count = n > 0 ? 1 : s.sc_rowsetSize;
+  if (from + count > held) count = held - from;
+  if (request != nullptr && count > request->rowCount) count = request->rowCount;
+  for (int32_t k = 0; k < count; ++k) {
+    const int32_t i = from + k;
+    if (out->keys != nullptr) {
+      out->rows.push_back(ks.marks[i]);
+      out->keyRow.push_back(i);
+    } else {
+      const int32_t start = ks.cache.state == DSC_SPILLED ? ks.windowStart : 0;
+      out->rows.push_back(first + i);
+      out->keyRow.push_back(first + i - start);
+    }
+  }
+  return 0;
 }
 
-// Where the old values of keyset row r (addressed as the k-th row of the
-// request, single row n or the whole rowset at n 0) are held.
+// Where the old values of the k-th addressed row (keyset row r) are held:
+// a static cursor holds its whole result, the others their rowset, in rowset
+// order.
 int32_t old_row(const SCS& s, int32_t n, int32_t k, int32_t r) {
   if (s.sc_concurrency != SQL_CONCUR_VALUES) return -1;
   if (s.sc_cursorType == SCS_STATIC) {
@@ -307,19 +346,10 @@ int32_t keyed_op(SCS* s, int32_t row, uint16_t op, uint16_t** statuses, int32_t*
   if (s->sc_concurrency == SQL_CONCUR_READ_ONLY) return ERR_ARGUMENT;
   if (!keyed(*s)) return ERR_NO_KEY_COLUMNS;
   KS& ks = *s->sc_keyset;
-  const int32_t base = s->sc_cursorType == SCS_DYNAMIC ? 1 : s->sc_rowsetStart;
-  if (base < 1) return ERR_CURSOR_STATE;
   const int32_t n = row > 0 ? row : 0;
-  const int32_t first = n > 0 ? n + base - 2 : base - 1;
-  // The rows addressed: one, or the rowset as far as the keys, the keyset's
-  // statuses and the request's rows reach.
-  int32_t addressed = n > 0 ? 1 : s->sc_rowsetSize;
-  const int32_t held = ks.cache.state == DSC_SPILLED ? ks.windowStart + ks.keys->rowCount
-                                                     : ks.keys->rowCount;
-  if (first + addressed > held) addressed = held - first;
-  if (first + addressed > ks.rowStatusCount) addressed = ks.rowStatusCount - first;
-  if (rows != nullptr && addressed > rows->rowCount) addressed = rows->rowCount;
-  if (addressed < 0) addressed = 0;
+  Addressed at;
+  if (int32_t rc = addressed_rows(*s, n, rows, &at); rc != 0) return rc;
+  const auto addressed = static_cast<int32_t>(at.rows.size());
   if (n > 0 && addressed == 0) return ERR_ROW_VALUE;
   const int32_t entries = n > 0 || addressed <= 1 ? 1 : s->sc_rowsetSize;
 
@@ -329,8 +359,8 @@ int32_t keyed_op(SCS* s, int32_t row, uint16_t op, uint16_t** statuses, int32_t*
   std::vector<int32_t> keysetRows;
   for (int32_t k = 0; k < addressed; ++k) {
     if (ignored(rows, k)) continue;
-    const int32_t r = first + k;
-    targets.push_back(PosTarget{key_row(ks, r), old_row(*s, n, k, r), k});
+    const int32_t r = at.rows[k];
+    targets.push_back(PosTarget{at.keyRow[k], old_row(*s, n, k, r), k, at.keys});
     keysetRows.push_back(r);
   }
   std::vector<uint8_t> done(targets.size());
@@ -345,7 +375,7 @@ int32_t keyed_op(SCS* s, int32_t row, uint16_t op, uint16_t** statuses, int32_t*
   auto* out = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * static_cast<size_t>(entries)));
   if (out == nullptr) return ERR_MEMORY;
   for (int32_t k = 0; k < entries; ++k)
-    out[k] = k < addressed ? ks.rowStatus[first + k] : static_cast<uint16_t>(SQL_ROW_NOROW);
+    out[k] = k < addressed ? ks.rowStatus[at.rows[k]] : static_cast<uint16_t>(SQL_ROW_NOROW);
   *statuses = out;
   *count = entries;
   const auto tried = static_cast<int32_t>(targets.size());
@@ -399,13 +429,18 @@ int32_t insert_rows(SCS* s, int32_t row, uint16_t** statuses, int32_t* count, Da
   return added < tried ? ERR_ROW : 0;
 }
 
-// A keyset-driven cursor holds the old values of its current rowset.
+// A keyset-driven cursor holds the old values of its current rowset: a run of
+// the keyset or the rows a fetch by bookmarks brought.
 bool refreshes_old_values(const SCS& s) {
+  const bool rowset = s.sc_rowsetStart >= 1 ||
+                      (s.sc_rowsetStart == SCS_START_UNKNOWN && s.sc_keyset->marks != nullptr);
   return s.sc_concurrency == SQL_CONCUR_VALUES && s.sc_cursorType == SCS_KEYSET &&
-         s.sc_keysetSize <= 0 && s.sc_rowsetStart >= 1 && s.sc_analysis != nullptr;
+         s.sc_keysetSize <= 0 && rowset && s.sc_analysis != nullptr;
 }
 
 int32_t reread_old_values(SCS* s) {
+  const KS& ks = *s->sc_keyset;
+  if (s->sc_rowsetStart == SCS_START_UNKNOWN) return scs_p_OldValuesByKeys(s, ks.markKeys, ks.markCount);
   int32_t blocks = 0, lastBlock = 0, blockSize = 0;
   if (int32_t rc = scs_p_KeyBlockSizes(s, &blocks, &lastBlock, &blockSize); rc != 0) return rc;
   return scs_p_GetOptConcColVals(s, nullptr, s->sc_rowsetStart - 1, blocks, blockSize, lastBlock);
@@ -421,6 +456,25 @@ struct Request {
 };
 
 }  // namespace
+
+int32_t scs_p_RowsetKey(const SCS& scs, int32_t r, Dataset** keys, int32_t* index) {
+  const KS& ks = *scs.sc_keyset;
+  if (ks.marks != nullptr && scs.sc_rowsetStart == SCS_START_UNKNOWN) {
+    *keys = ks.markKeys;
+    for (int32_t i = 0; i < ks.markCount; ++i)
+      if (ks.marks[i] == r) {
+        *index = i;
+        return i;
+      }
+    return -1;
+  }
+  *keys = nullptr;
+  *index = r - (scs.sc_rowsetStart - 1);
+  if (ks.keys == nullptr) return -1;
+  const int32_t start = ks.cache.state == DSC_SPILLED ? ks.windowStart : 0;
+  const int32_t i = r - start;
+  return start >= 0 && i >= 0 && i < ks.keys->rowCount ? i : -1;
+}
 
 int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets, int32_t n,
                          Dataset* values, const uint16_t* columns, uint8_t* done,

@@ -171,7 +171,7 @@ class DmPositioned : public DbTest {
     DbTest::SetUp();
     table_ = "sp_keyed_" + std::string(GetParam().name);
     ASSERT_TRUE(Recreate(table_, "id INTEGER PRIMARY KEY, name VARCHAR(20), qty INTEGER"));
-    for (int i = 1; i <= 6; ++i)
+    for (int i = 1; i <= rows_; ++i)
       ASSERT_TRUE(Exec("INSERT INTO " + table_ + " VALUES (" + std::to_string(i) + ", 'n" +
                        std::to_string(i) + "', " + std::to_string(10 * i) + ")"));
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &cur_), SQL_SUCCESS);
@@ -244,12 +244,14 @@ class DmPositioned : public DbTest {
   }
 
   std::string table_;
+  int rows_ = 6;  // rows of the table
   SQLHSTMT cur_ = nullptr;
   SQLHDBC other_ = nullptr;
-  SQLINTEGER id_[3] = {}, qty_[3] = {};
-  SQLLEN idInd_[3] = {}, nameInd_[3] = {}, qtyInd_[3] = {};
-  char name_[3][24] = {};
-  SQLUSMALLINT status_[3] = {};
+  // Room for a rowset of the whole table; the tests' rowsets have 3 rows.
+  SQLINTEGER id_[10] = {}, qty_[10] = {};
+  SQLLEN idInd_[10] = {}, nameInd_[10] = {}, qtyInd_[10] = {};
+  char name_[10][24] = {};
+  SQLUSMALLINT status_[10] = {};
 };
 
 TEST_P(DmPositioned, UpdateDeleteAndAddThroughSetPos) {
@@ -344,5 +346,101 @@ TEST_P(DmPositioned, AValueSentAtExecutionInPieces) {
 }
 
 KES_E2E_BUILDS(DmPositioned);
+
+// Rows fetched by their bookmarks on a keyset-driven cursor are no run of the
+// keyset: what follows the fetch (positioned changes, bookmark operations, the
+// bookmark read back) addresses the rows fetched, in the order of their
+// bookmarks.
+class DmBookmarkRows : public DmPositioned {
+ protected:
+  DmBookmarkRows() { rows_ = 10; }
+  // The whole table as the current rowset, then rowsets of 3: every row's
+  // bookmark is in the rowset, as bookmark operations require.
+  void WholeTableThenThreeRows() {
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)10, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_FIRST, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(cur_, 0, SQL_C_VARBOOKMARK, marks_, sizeof marks_[0], nullptr),
+              SQL_SUCCESS);
+  }
+  std::vector<SQLINTEGER> Ids() const { return {id_[0], id_[1], id_[2]}; }
+  std::vector<SQLUSMALLINT> Statuses() const { return {status_[0], status_[1], status_[2]}; }
+  // The bookmark of rowset row n, positioned and read as column 0.
+  int64_t BookmarkOf(int n) {
+    EXPECT_EQ(SQLSetPos(cur_, static_cast<SQLSETPOSIROW>(n), SQL_POSITION, SQL_LOCK_NO_CHANGE),
+              SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    int64_t mark = 0;
+    SQLLEN len = 0;
+    EXPECT_EQ(SQLGetData(cur_, 0, SQL_C_VARBOOKMARK, &mark, sizeof mark, &len), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    return mark;
+  }
+  int64_t marks_[3] = {5, 2, 9};
+};
+
+TEST_P(DmBookmarkRows, FetchedUpdatedAndDeletedInTheOrderGiven) {
+  WholeTableThenThreeRows();
+  ASSERT_EQ(SQLBulkOperations(cur_, SQL_FETCH_BY_BOOKMARK), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Ids(), (std::vector<SQLINTEGER>{5, 2, 9}));
+  EXPECT_EQ(std::string(name_[2]), "n9");
+  EXPECT_EQ(Statuses(), std::vector<SQLUSMALLINT>(3, SQL_ROW_SUCCESS));
+  EXPECT_EQ(BookmarkOf(3), 9);
+  EXPECT_EQ(BookmarkOf(1), 5);
+
+  for (int k = 0; k < 3; ++k) Name(k, k == 0 ? "five" : k == 1 ? "two" : "nine");
+  ASSERT_EQ(SQLBulkOperations(cur_, SQL_UPDATE_BY_BOOKMARK), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Statuses(), std::vector<SQLUSMALLINT>(3, SQL_ROW_UPDATED));
+  EXPECT_EQ(Table(),
+            "1:n1:10;2:two:20;3:n3:30;4:n4:40;5:five:50;6:n6:60;7:n7:70;8:n8:80;9:nine:90;"
+            "10:n10:100");
+
+  OtherExec("DELETE FROM " + table_ + " WHERE id = 2");
+  EXPECT_EQ(SQLBulkOperations(cur_, SQL_DELETE_BY_BOOKMARK), SQL_SUCCESS_WITH_INFO)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Statuses(),
+            (std::vector<SQLUSMALLINT>{SQL_ROW_DELETED, SQL_ROW_ERROR, SQL_ROW_DELETED}));
+  EXPECT_EQ(Table(), "1:n1:10;3:n3:30;4:n4:40;6:n6:60;7:n7:70;8:n8:80;10:n10:100");
+
+  // The keyset remembers what became of each row.
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_ABSOLUTE, 1), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Statuses(), (std::vector<SQLUSMALLINT>{SQL_ROW_SUCCESS, SQL_ROW_DELETED, SQL_ROW_SUCCESS}));
+}
+
+// SetPos after a fetch by bookmarks changes the rows fetched, and after a
+// scroll to a bookmark the rows from it.
+TEST_P(DmBookmarkRows, SetPosAfterBookmarkFetches) {
+  WholeTableThenThreeRows();
+  OtherExec("DELETE FROM " + table_ + " WHERE id = 2");
+  ASSERT_EQ(SQLBulkOperations(cur_, SQL_FETCH_BY_BOOKMARK), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ((std::vector<SQLINTEGER>{id_[0], id_[2]}), (std::vector<SQLINTEGER>{5, 9}));
+  EXPECT_EQ(Statuses(), (std::vector<SQLUSMALLINT>{SQL_ROW_SUCCESS, SQL_ROW_DELETED, SQL_ROW_SUCCESS}));
+  Name(2, "nine");
+  ASSERT_EQ(SQLSetPos(cur_, 3, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(status_[2], SQL_ROW_UPDATED);
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_ERROR) << "a deleted row";
+  EXPECT_EQ(BookmarkOf(3), 9);
+  EXPECT_EQ(Table(), "1:n1:10;3:n3:30;4:n4:40;6:n6:60;7:n7:70;8:n8:80;9:nine:90;10:n10:100");
+
+  // A scroll to bookmark 9 with offset 0 starts the rowset there again.
+  SQLLEN mark = 9;
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_FETCH_BOOKMARK_PTR, &mark, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_BOOKMARK, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ((std::vector<SQLINTEGER>{id_[0], id_[1]}), (std::vector<SQLINTEGER>{9, 10}));
+  EXPECT_EQ(std::string(name_[0]), "nine");
+  Name(1, "ten");
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(BookmarkOf(2), 10);
+  EXPECT_EQ(Table(), "1:n1:10;3:n3:30;4:n4:40;6:n6:60;7:n7:70;8:n8:80;9:nine:90;10:ten:100");
+}
+
+KES_E2E_BUILDS(DmBookmarkRows);
 
 }  // namespace

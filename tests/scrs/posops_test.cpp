@@ -96,8 +96,35 @@ int32_t get_info(DrvHandle, DriverPropId id, void* buf, uint16_t, uint16_t* len)
   return 0;
 }
 
+// The keyed row SELECT: a row (name "r<key>", key) for every key asked that
+// another user did not remove, in key order.
+int32_t fetch(DrvHandle, uint16_t, Dataset* out) {
+  std::set<int32_t> keys;
+  for (const std::string& p : f.params)
+    if (f.gone.count(p) == 0) keys.insert(std::stoi(p));
+  EXPECT_EQ(DatasetInit(out, 2), 0);
+  out->colCount = 2;
+  out->cols[0] = DatasetColumn{DS_CHAR, 11, nullptr, nullptr};
+  out->cols[1] = DatasetColumn{DS_INTEGER, 4, nullptr, nullptr};
+  EXPECT_EQ(DatasetSetRows(out, static_cast<int32_t>(keys.size())), 0);
+  int32_t r = 0;
+  for (int32_t k : keys) {
+    const std::string name = "r" + std::to_string(k);
+    std::memcpy(out->cols[0].data + 11 * r, name.data(), name.size());
+    std::memcpy(out->cols[1].data + 4 * r, &k, 4);
+    out->cols[0].ind[r] = out->cols[1].ind[r] = 0;
+    ++r;
+  }
+  out->rowCount = r;
+  return 0;
+}
+
+int32_t close_cursor(DrvHandle) { return 0; }
+
 DriverOps FakeOps() {
   DriverOps ops{};
+  ops.DRV_Fetch = fetch;
+  ops.DRV_CloseCursor = close_cursor;
   ops.DRV_Prepare = prepare;
   ops.DRV_SetParams = set_params;
   ops.DRV_SetParamTypes = set_param_types;
@@ -396,6 +423,88 @@ TEST_F(PosOpsTest, BookmarkOperations) {
             ERR_GENERAL);
   EXPECT_EQ(st, nullptr);
   s_ = s;  // TearDown frees what the context holds
+  userCur_.scs = SCS{};
+}
+
+// Rows fetched by bookmarks come in the order of the bookmarks, whatever order
+// the server gives them in; what follows addresses those rows, not a run of
+// the keyset.
+TEST_F(PosOpsTest, FetchByBookmarksDeliversTheRowsInBookmarkOrder) {
+  userCur_.scs = s_;
+  SCS& s = userCur_.scs;
+  s.sc_flags |= SCS_F_PREPARED | SCS_F_KEYED_SELECT;  // the keyed SELECT is on the cursor
+  f.gone = {"102"};
+  uint32_t marks[] = {5, 2, 9};
+  uint16_t* st = nullptr;
+  uint16_t n = 0;
+  RowStatusTable* table = nullptr;
+  auto rowset = [&table] {
+    std::vector<std::string> out;
+    for (int32_t r = 0; r < table->rows->rowCount; ++r) {
+      char buf[16] = {};
+      uint32_t len = sizeof buf - 1;
+      EXPECT_EQ(DatasetGetValue(table->rows, static_cast<uint32_t>(r), 0, buf, &len), 0);
+      out.push_back(table->rows->cols[0].ind[r] == DS_IND_NULL ? "~" : std::string(buf));
+    }
+    return out;
+  };
+  ASSERT_EQ(SCS_BulkOperations(user_, SQL_FETCH_BY_BOOKMARK, marks, 3, nullptr, nullptr, 0, &st,
+                               &n, &table),
+            0);
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->rows->colCount, 1) << "the key column behind the select list is dropped";
+  EXPECT_EQ(rowset(), (std::vector<std::string>{"r105", "~", "r109"}));
+  EXPECT_EQ((std::vector<uint16_t>{st[0], st[1], st[2]}), (std::vector<uint16_t>{OK, DEL, OK}));
+  EXPECT_EQ((std::vector<uint16_t>{table->status[0], table->status[1], table->status[2]}),
+            (std::vector<uint16_t>{OK, DEL, OK}));
+  EXPECT_EQ(n, 3);
+  ASSERT_EQ(f.runs.size(), 1u) << "one key block";
+  EXPECT_EQ(f.runs[0].params, (std::vector<std::string>{"105", "102", "109"}));
+  EXPECT_EQ(s.sc_keyset->rowStatus[1], DEL) << "the keyset remembers the row is gone";
+  EXPECT_EQ(s.sc_rowsetStart, SCS_START_UNKNOWN);
+  std::free(st);
+  RowStatusTableFree(&table);
+
+  // SetPos names the rows fetched: row 3 is bookmark 9; the whole rowset is 5, 2, 9.
+  f.runs.clear();
+  int32_t count = 0;
+  ASSERT_EQ(scs_p_SetPosOp(&s, 3, SQL_DELETE, &st, &count, nullptr, nullptr), 0);
+  EXPECT_EQ(f.runs.at(0).params, (std::vector<std::string>{"109"}));
+  EXPECT_EQ(s.sc_keyset->rowStatus[8], DEL);
+  std::free(st);
+  f.runs.clear();
+  ASSERT_EQ(scs_p_SetPosOp(&s, SCS_POS_NO_ROW, SQL_UPDATE,
+                           &st, &count, TextRows({{"a"}, {"b"}, {"c"}}), Columns({1})),
+            ERR_MANY_ROWS_CHANGED);
+  ASSERT_EQ(f.runs.size(), 3u);
+  EXPECT_EQ(f.runs[0].params, (std::vector<std::string>{"a", "105"}));
+  EXPECT_EQ(f.runs[2].params, (std::vector<std::string>{"c", "109"}));
+  EXPECT_EQ(count, 3);
+  std::free(st);
+  // So do the bookmark operations.
+  f.runs.clear();
+  uint32_t one[] = {5};
+  ASSERT_EQ(SCS_BulkOperations(user_, SQL_DELETE_BY_BOOKMARK, one, 1, nullptr, nullptr, 0, &st, &n,
+                               &table),
+            0);
+  EXPECT_EQ(f.runs.at(0).params, (std::vector<std::string>{"105"}));
+  std::free(st);
+
+  // A bookmark given twice shares its row; one past the keyset fetches nothing.
+  uint32_t twice[] = {4, 4, 1};
+  ASSERT_EQ(SCS_BulkOperations(user_, SQL_FETCH_BY_BOOKMARK, twice, 3, nullptr, nullptr, 0, &st,
+                               &n, &table),
+            0);
+  EXPECT_EQ(rowset(), (std::vector<std::string>{"r104", "r104", "r101"}));
+  std::free(st);
+  RowStatusTableFree(&table);
+  uint32_t outside[] = {11};
+  EXPECT_EQ(SCS_BulkOperations(user_, SQL_FETCH_BY_BOOKMARK, outside, 1, nullptr, nullptr, 0, &st,
+                               &n, &table),
+            ERR_GENERAL);
+  EXPECT_EQ(table, nullptr);
+  std::free(st);
+  s_ = s;
   userCur_.scs = SCS{};
 }
 
