@@ -134,6 +134,7 @@ SQLRETURN bookmark_attribute(Stmt* stmt, uint16_t field, void* buf, int16_t* str
     case SQL_DESC_NULLABLE:
     case SQL_DESC_UNNAMED:
     case COLATTR_KEY_COLUMN:
+    case COLATTR_EXPRESSION:
       if (numeric != nullptr) *numeric = 0;
       return SQL_SUCCESS;
     case SQL_DESC_TYPE_NAME:
@@ -271,7 +272,8 @@ SQLRETURN StmtColAttribute(Stmt* stmt, uint16_t column, uint16_t attr, void* buf
       v = override_or(stmt, attr, column, SearchableOf(info->sqlType));
       break;
     case SQL_DESC_ROWVER:
-    case COLATTR_KEY_COLUMN: v = override_or(stmt, attr, column, 0); break;
+    case COLATTR_KEY_COLUMN:
+    case COLATTR_EXPRESSION: v = override_or(stmt, attr, column, 0); break;
     default: v = 0; break;
   }
   if (numeric != nullptr) *numeric = v;
@@ -310,7 +312,8 @@ SQLRETURN ColAttributeImpl(Stmt* stmt, const CallSlot* args) {
     default: break;
   }
   if ((field >= 2 && field <= 18) || field == SQL_DESC_ROWVER ||
-      field == static_cast<uint16_t>(COLATTR_KEY_COLUMN))
+      field == static_cast<uint16_t>(COLATTR_KEY_COLUMN) ||
+      field == static_cast<uint16_t>(COLATTR_EXPRESSION))
     return StmtColAttribute(stmt, column, field, buf, bufLen, strLen, numeric, mode);
 
   const bool shortField = field == SQL_DESC_TYPE || field == SQL_DESC_PRECISION ||

@@ -326,7 +326,8 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
         field == SQL_DESC_DISPLAY_SIZE || (field >= SQL_DESC_UNSIGNED && field <= SQL_DESC_LABEL) ||
         field == SQL_DESC_BASE_COLUMN_NAME || field == SQL_DESC_BASE_TABLE_NAME ||
         (field >= SQL_DESC_LITERAL_PREFIX && field <= SQL_DESC_LOCAL_TYPE_NAME) ||
-        field == SQL_DESC_PARAMETER_TYPE || field == SQL_DESC_ROWVER || field == COLATTR_KEY_COLUMN)
+        field == SQL_DESC_PARAMETER_TYPE || field == SQL_DESC_ROWVER || field == COLATTR_KEY_COLUMN ||
+        field == COLATTR_EXPRESSION)
       return fail(s.desc, ERR_DESC_TYPE);
     return fail(s.desc, ERR_NOT_SUPPORTED);
   }
@@ -388,7 +389,7 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
         (field >= SQL_DESC_TABLE_NAME && field <= SQL_DESC_LABEL) ||
         field == SQL_DESC_BASE_COLUMN_NAME || field == SQL_DESC_BASE_TABLE_NAME ||
         field == SQL_DESC_LITERAL_PREFIX || field == SQL_DESC_LITERAL_SUFFIX ||
-        field == SQL_DESC_ROWVER || field == COLATTR_KEY_COLUMN)
+        field == SQL_DESC_ROWVER || field == COLATTR_KEY_COLUMN || field == COLATTR_EXPRESSION)
       return fail(s.desc, ERR_DESC_TYPE);
     return fail(s.desc, ERR_NOT_SUPPORTED);
   }
@@ -400,7 +401,8 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
       return out_short(bookmark ? 0 : ColumnUpdatable(s.stmt, s.col, s.rec), buf, outLen);
     case SQL_DESC_AUTO_UNIQUE_VALUE:
     case SQL_DESC_ROWVER:
-    case COLATTR_KEY_COLUMN: {
+    case COLATTR_KEY_COLUMN:
+    case COLATTR_EXPRESSION: {
       const int32_t v = bookmark ? 0 : override_int(s, field, &found);
       const int32_t answer = found ? v : 0;
       return field == SQL_DESC_AUTO_UNIQUE_VALUE ? out_int(answer, buf, outLen)

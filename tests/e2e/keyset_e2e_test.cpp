@@ -430,6 +430,7 @@ TEST_P(DmKeyset, ForwardOnlySelectNamesItsBaseColumnsAndCarriesItsKeys) {
   EXPECT_EQ(text(2, SQL_DESC_NAME), "id");
   EXPECT_EQ(attr(2, 1053), 1);
   EXPECT_EQ(attr(1, 1053), 0);
+  EXPECT_EQ(attr(1, 1055), 0);
   EXPECT_EQ(text(1, SQL_DESC_BASE_TABLE_NAME), t);
   ASSERT_EQ(SQLFetch(cur_), SQL_SUCCESS);
   SQLINTEGER id = 0;
@@ -446,6 +447,8 @@ TEST_P(DmKeyset, ForwardOnlySelectNamesItsBaseColumnsAndCarriesItsKeys) {
   ASSERT_EQ(cols, 4);
   EXPECT_EQ(attr(1, 1053), 1);
   EXPECT_EQ(attr(4, 1053), 0);
+  EXPECT_EQ(attr(4, 1055), 1);
+  EXPECT_EQ(attr(3, 1055), 0);
   EXPECT_EQ(text(3, SQL_DESC_BASE_COLUMN_NAME), "grp");
 }
 
