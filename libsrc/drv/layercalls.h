@@ -147,6 +147,9 @@ bool INF_ConnExists(DrvHandle hConn);
 // Moves every error of cursor `from`, in order, to the end of the list of
 // cursor `to` (emptied first when `replace`). Nothing for an unknown handle.
 void INF_CursorMoveErrors(DrvHandle from, DrvHandle to, int32_t replace);
+// Replaces the errors of the connection hConn by those of cursor `from`, in
+// order (the cursor's list is left empty). Nothing for an unknown handle.
+void INF_CursorErrorsToConn(DrvHandle from, DrvHandle hConn);
 // Records a driver error code on the cursor as its latest failure.
 void INF_CursorSetError(DrvHandle hCursor, int32_t drvCode);
 // 1: the cursor's errors accumulate until moved; 0: each failure replaces them.

@@ -488,6 +488,14 @@ void INF_CursorMoveErrors(DrvHandle from, DrvHandle to, int32_t replace) {
   ErrListMove(&src->errors, &dst->errors);
 }
 
+void INF_CursorErrorsToConn(DrvHandle from, DrvHandle hConn) {
+  InfCursor* src = InfCursorLookup(from);
+  InfConn* dst = InfConnLookup(hConn);
+  if (src == nullptr || dst == nullptr) return;
+  ErrListClear(&dst->errors);
+  ErrListMove(&src->errors, &dst->errors);
+}
+
 void INF_CursorSetError(DrvHandle hCursor, int32_t drvCode) {
   if (InfCursor* cur = InfCursorLookup(hCursor); cur != nullptr)
     ErrListSetCode(&cur->errors, drvCode);

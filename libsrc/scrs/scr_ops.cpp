@@ -503,6 +503,7 @@ int32_t SCR_Interpose(DriverRecord* rec) {
     SCR_Ops.DRV_EndConnect = SCS_EndConnect;
     SCR_Ops.DRV_PrepareExecute = SCS_PrepareExecute;
     SCR_Ops.DRV_MoreResults = SCS_MoreResults;
+    SCR_FillCombined(&SCR_Ops);
     SCR_Ops.DRV_DDColumnPrivileges = catalog_hook<&DriverOps::DRV_DDColumnPrivileges>();
     SCR_Ops.DRV_DDColumns = catalog_hook<&DriverOps::DRV_DDColumns>();
     SCR_Ops.DRV_DDForeignKeys = catalog_hook<&DriverOps::DRV_DDForeignKeys>();

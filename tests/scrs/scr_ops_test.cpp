@@ -7,6 +7,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -15,8 +16,10 @@
 #include "drv/colinfo.h"
 #include "drv/dataset.h"
 #include "drv/errtab.h"
+#include "drv/layercalls.h"
 #include "drv/rowstatus.h"
 #include "drv/scs.h"
+#include "drv_inf/inf_error.h"
 #include "drv_inf/inf_types.h"
 #include "odbc/dispatch.h"
 #include "scrs/ks.h"
@@ -41,6 +44,14 @@ struct AgentFake {
   Dataset* pending = nullptr;
   DrvHandle pendingCursor = 0;
   DrvHandle connectAs = 77;
+  int32_t prepareAnswer = 0;
+  int32_t executeAnswer = 0;
+  // The result as described: one column of this name, type and size.
+  std::string colName;
+  uint32_t colType = DS_INTEGER;
+  uint32_t colOctets = 4;
+  // Lengths of a long second column (0: NULL); none: one integer column.
+  std::vector<uint32_t> longs;
 };
 AgentFake a;
 
@@ -109,14 +120,24 @@ int32_t end_cursor(DrvHandle h) {
   return 0;
 }
 
-int32_t prepare(DrvHandle h, const char*) {
+int32_t prepare(DrvHandle h, const char* sql) {
+  a.calls.push_back(std::string("Prepare ") + sql);
+  if (a.prepareAnswer != 0) {
+    INF_CursorSetError(h, a.prepareAnswer);
+    return a.prepareAnswer;
+  }
   static_cast<InfCursor*>(HandleLookup(&INF_CursorHandles, h))->flags |= CF_PREPARED;
+  return 0;
+}
+
+int32_t set_params(DrvHandle, Dataset*) {
+  a.calls.push_back("SetParams");
   return 0;
 }
 
 int32_t execute(DrvHandle) {
   a.calls.push_back("Execute");
-  return 0;
+  return a.executeAnswer;
 }
 
 int32_t close_cursor(DrvHandle) {
@@ -125,9 +146,54 @@ int32_t close_cursor(DrvHandle) {
 }
 
 int32_t describe_columns(DrvHandle, uint16_t* count, ColumnInfo** cols) {
+  a.calls.push_back("DescribeColumns");
   *count = 1;
   *cols = ColumnInfoAlloc(1);
-  return *cols != nullptr ? 0 : ERR_MEMORY;
+  if (*cols == nullptr) return ERR_MEMORY;
+  snprintf((*cols)->name, sizeof (*cols)->name, "%s", a.colName.c_str());
+  (*cols)->bindType = a.colType;
+  (*cols)->octetLength = a.colOctets;
+  return 0;
+}
+
+int32_t describe_params(DrvHandle, uint16_t* count, ColumnInfo** params) {
+  a.calls.push_back("DescribeParams");
+  *count = 0;
+  *params = nullptr;
+  return 0;
+}
+
+int32_t col_attributes(DrvHandle h, uint16_t* count, int16_t* attrCount, ColumnInfo** cols,
+                       ColAttr** attrs) {
+  a.calls.push_back("ColAttributes");
+  *attrCount = 0;
+  *attrs = nullptr;
+  return describe_columns(h, count, cols);
+}
+
+// A rowset of the long column's rows: row r an id and a value of a.longs[r]
+// bytes, each 'a' + r.
+int32_t fetch_longs(uint16_t rows, Dataset* ds) {
+  const int32_t n = std::min<int32_t>(rows, static_cast<int32_t>(a.longs.size()));
+  if (n <= 0) return DatasetInit(ds, 0);
+  EXPECT_EQ(DatasetInit(ds, 2), 0);
+  ds->colCount = 2;
+  ds->cols[0] = DatasetColumn{DS_INTEGER, 4, nullptr, nullptr};
+  ds->cols[1] = DatasetColumn{DS_LONGCHAR, sizeof(DatasetLong), nullptr, nullptr};
+  EXPECT_EQ(DatasetSetRows(ds, n), 0);
+  for (int32_t r = 0; r < n; ++r) {
+    const int32_t id = r + 1;
+    memcpy(ds->cols[0].data + 4 * r, &id, 4);
+    ds->cols[0].ind[r] = 0;
+    if (a.longs[r] == 0) continue;
+    DatasetLong v{a.longs[r], malloc(a.longs[r])};
+    memset(v.data, 'a' + r, v.length);
+    memcpy(ds->cols[1].data + sizeof v * r, &v, sizeof v);
+    ds->cols[1].ind[r] = 0;
+  }
+  ds->rowCount = n;
+  a.longs.erase(a.longs.begin(), a.longs.begin() + n);
+  return 0;
 }
 
 int32_t connect(DrvHandle, const DriverConnectParams*, DrvHandle* hConn) {
@@ -173,6 +239,7 @@ int32_t fetch(DrvHandle h, uint16_t rows, Dataset* ds) {
     std::free(out);
     return 0;
   }
+  if (!a.longs.empty()) return fetch_longs(rows, ds);
   int32_t n = std::min<int32_t>({rows, a.perCall, a.total - a.next + 1});
   if (n <= 0) return DatasetInit(ds, 0);
   EXPECT_EQ(DatasetInit(ds, 1), 0);
@@ -201,6 +268,9 @@ DriverOps AgentOps() {
   ops.DRV_Fetch = fetch;
   ops.DRV_SetParamTypes = set_param_types;
   ops.DRV_DescribeColumns = describe_columns;
+  ops.DRV_DescribeParams = describe_params;
+  ops.DRV_ColAttributes = col_attributes;
+  ops.DRV_SetParams = set_params;
   ops.DRV_Connect = connect;
   ops.DRV_EndConnect = end_connect;
   ops.DRV_MoreResults = more_results;
@@ -542,6 +612,201 @@ TEST_F(CursorLayerTest, CapabilityString) {
   EXPECT_EQ(Layer().DRV_GetInfo(hConn_, DRVP_CAPS_STRING, text, sizeof text, &len), 0);
   EXPECT_STREQ(text, "001.005:101001100010");
   EXPECT_EQ(a.lastOption, 3);
+}
+
+// The bundled operations, made of the layer's own steps.
+
+std::vector<std::string> CallsFrom(size_t first) {
+  return std::vector<std::string>(a.calls.begin() + static_cast<long>(first), a.calls.end());
+}
+
+TEST_F(CursorLayerTest, PrepareExecuteWithNamedTypesKeepsTheTypes) {
+  ParamTypeEntry types[2] = {{{SQL_INTEGER, SQL_C_LONG, 10, 0, SQL_PARAM_INPUT}, nullptr},
+                             {{SQL_VARCHAR, SQL_C_CHAR, 20, 0, SQL_PARAM_INPUT}, nullptr}};
+  char name[] = "who";
+  types[1].name = name;
+  Dataset params{};
+  a.calls.clear();
+  ASSERT_EQ(Layer().DRV_PrepareExecute2(h_, "insert into t values (?, ?)", &params, 2, types), 0);
+  // The agent has no slot for named types: it is given the types alone.
+  EXPECT_EQ(a.calls, (std::vector<std::string>{"Prepare insert into t values (?, ?)", "SetParams",
+                                               "SetParamTypes 2", "Execute"}));
+  ASSERT_EQ(cur_->scs.sc_paramTypeCount, 2);
+  EXPECT_EQ(memcmp(&cur_->scs.sc_paramTypes[1], &types[1].shadow, sizeof(ParamShadow)), 0);
+  EXPECT_EQ(Layer().DRV_PrepareExecute2(h_ + 1000, nullptr, nullptr, 0, nullptr), ERR_ARGUMENT);
+}
+
+TEST_F(CursorLayerTest, AllocPrepareHandsOutAPreparedCursorOrNothing) {
+  DrvHandle h = 0;
+  a.calls.clear();
+  ASSERT_EQ(Layer().DRV_AllocPrepare(hConn_, "select a from t", SQL_CURSOR_STATIC,
+                                     SQL_CONCUR_READ_ONLY, &h),
+            0);
+  ASSERT_NE(h, 0u);
+  auto* made = static_cast<InfCursor*>(HandleLookup(&INF_CursorHandles, h));
+  EXPECT_EQ(made->scs.sc_cursorType, SCS_STATIC);
+  const std::string type = "SetOption " + std::to_string(DRVP_STMT_OPTION + SQL_CURSOR_TYPE);
+  EXPECT_NE(std::find(a.calls.begin(), a.calls.end(), type), a.calls.end());
+  EXPECT_NE(made->scs.sc_flags & SCS_F_PREPARED, 0);
+  EXPECT_EQ(Layer().DRV_EndCursor(h), 0);
+  // A failing prepare ends the cursor and leaves its diagnostics on the connection.
+  a.prepareAnswer = ERR_SYNTAX;
+  ErrListSetCode(&conn_.errors, ERR_GENERAL);
+  h = 99;
+  a.calls.clear();
+  EXPECT_EQ(Layer().DRV_AllocPrepare(hConn_, "selec", SQL_CURSOR_FORWARD_ONLY, 1, &h), ERR_SYNTAX);
+  EXPECT_EQ(h, 0u);
+  EXPECT_EQ(a.calls.back(), "EndCursor");
+  InfError* syntax = DrvErrorNew(ERR_SYNTAX);
+  ASSERT_NE(conn_.errors.head, nullptr);
+  EXPECT_STREQ(conn_.errors.head->sqlstate, syntax->sqlstate);
+  EXPECT_EQ(conn_.errors.head->next, nullptr);
+  delete syntax;
+  ErrListClear(&conn_.errors);
+}
+
+TEST_F(CursorLayerTest, ExecuteDescribeRunsThenDescribes) {
+  const int32_t rowsetSize = 25;
+  for (const bool attrs : {false, true}) {
+    SCOPED_TRACE(attrs ? "with attributes" : "columns");
+    cur_->scs.sc_cursorType = SCS_STATIC;
+    int32_t rowset = rowsetSize;
+    uint16_t cols = 0, params = 0;
+    ColumnInfo* colInfo = nullptr;
+    ColumnInfo* paramInfo = nullptr;
+    int32_t rows = 7;
+    int16_t attrCount = -1;
+    ColAttr* attrTable = nullptr;
+    a.ints[DRVP_ROW_COUNT] = -1;
+    a.executeAnswer = ERR_OUTPUT_PARAMS;
+    a.calls.clear();
+    const int32_t rc =
+        attrs ? Layer().DRV_ExecuteDescribe2(h_, "select a from t", nullptr, 0, nullptr, &rowset,
+                                             &cols, &colInfo, &params, &paramInfo, &rows,
+                                             &attrCount, &attrTable)
+              : Layer().DRV_ExecuteDescribe(h_, "select a from t", nullptr, 0, nullptr, &rowset,
+                                            &cols, &colInfo, &params, &paramInfo, &rows);
+    // Output parameters are told, after the description.
+    EXPECT_EQ(rc, ERR_OUTPUT_PARAMS);
+    const auto calls = CallsFrom(0);
+    EXPECT_EQ(calls.front(), "SetOption " + std::to_string(DRVP_STMT_OPTION + SQL_ROWSET_SIZE));
+    EXPECT_EQ(a.lastOption, rowsetSize);
+    EXPECT_NE(std::find(calls.begin(), calls.end(), attrs ? "ColAttributes" : "DescribeColumns"),
+              calls.end());
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "DescribeParams"), calls.end());
+    EXPECT_EQ(cols, 1);
+    EXPECT_EQ(rows, 0);  // a negative count reads as none
+    ColumnInfoFree(colInfo, cols);
+    a.executeAnswer = 0;
+    ASSERT_EQ(Layer().DRV_CloseCursor(h_), 0);
+  }
+}
+
+TEST_F(CursorLayerTest, DescribeBindingsLaysTheColumnsOut) {
+  // The agent lays nothing out for a fetch of no rows: the descriptions do.
+  a.colType = DS_WCHAR;
+  a.colOctets = 10;
+  ASSERT_EQ(Layer().DRV_Prepare(h_, "select w from t"), 0);
+  ASSERT_EQ(Layer().DRV_Execute(h_), 0);
+  Dataset layout{};
+  uint16_t count = 0;
+  ColumnInfo* cols = nullptr;
+  ASSERT_EQ(Layer().DRV_DescribeBindings(h_, &count, &cols, &layout), 0);
+  ASSERT_EQ(count, 1);
+  ASSERT_NE(cols, nullptr);
+  EXPECT_EQ(cols[0].bindType, static_cast<uint32_t>(DS_WCHAR));
+  EXPECT_EQ(cols[0].octetLength, 10u);  // characters, not bytes
+  EXPECT_EQ(cols[0].name[0], '\0');
+  EXPECT_EQ(layout.rowCount, 0);
+  ColumnInfoFree(cols, count);
+  DatasetFree(&layout);
+}
+
+TEST_F(CursorLayerTest, LongValuesAboveTheLimitAreReadInPiecesFromTheSide) {
+  a.longs = {60000, 60001, 0, 70000};
+  cur_->scs.sc_rowsetSize = 4;
+  ASSERT_EQ(Layer().DRV_Prepare(h_, "select id, doc from t"), 0);
+  ASSERT_EQ(Layer().DRV_Execute(h_), 0);
+  RowStatusTable* t = nullptr;
+  int32_t rows = 0, count = 0;
+  ASSERT_EQ(Layer().DRV_FetchDeferLong(h_, &t, 0, &rows, &count, SQL_FETCH_NEXT), 0);
+  ASSERT_EQ(rows, 4);
+  const int16_t* ind = t->rows->cols[1].ind;
+  EXPECT_EQ(ind[0], 0);  // exactly at the limit it stays
+  EXPECT_EQ(ind[1], DS_IND_NOTFETCHED);
+  EXPECT_EQ(ind[2], DS_IND_NULL);
+  EXPECT_EQ(ind[3], DS_IND_NOTFETCHED);
+  RowStatusTableFree(&t);
+
+  struct Piece {
+    uint32_t row, max;
+    int32_t rc;
+    uint32_t size;
+    int32_t remaining;
+    char first;
+  };
+  const Piece pieces[] = {
+      {2, 40000, 0, 40000, 60001, 'b'},
+      {2, 40000, 0, 20001, 20001, 'b'},
+      {2, 40000, 0, 0, 0, 0},
+      {4, 100, 0, 100, 70000, 'd'},  // another value starts at its beginning
+      {2, 10, 0, 10, 60001, 'b'},    // and so does the first one again
+      // Values not kept aside are the agent's, which reads none.
+      {1, 10, ERR_NOT_CAPABLE, 0, 0, 0},
+  };
+  for (const Piece& p : pieces) {
+    SCOPED_TRACE(p.row);
+    void* data = nullptr;
+    uint32_t size = 77, type = 0;
+    int32_t remaining = 0;
+    ASSERT_EQ(Layer().DRV_GetCachedLongData(h_, 2, p.row, p.max, &data, &size, &type, &remaining),
+              p.rc);
+    if (p.rc != 0) continue;
+    EXPECT_EQ(size, p.size);
+    EXPECT_EQ(remaining, p.remaining);
+    EXPECT_EQ(type, static_cast<uint32_t>(DS_CHAR));
+    if (p.size > 0) {
+      ASSERT_NE(data, nullptr);
+      EXPECT_EQ(static_cast<char*>(data)[0], p.first);
+    }
+    free(data);
+  }
+}
+
+TEST_F(CursorLayerTest, BatchesRunStatementsThatReturnNoRows) {
+  a.ints[DRVP_ROW_COUNT] = 3;
+  const ParamShadow type{SQL_INTEGER, SQL_C_LONG, 10, 0, SQL_PARAM_INPUT};
+  struct Case {
+    const char* what;
+    std::vector<const char*> texts;  // null: the statement prepared on the cursor
+    const char* described;           // the name of the first described column
+    int32_t rc;
+    int16_t done;
+  };
+  const Case cases[] = {
+      {"all run", {"insert into t values (?)", "update t set a = 1", "delete from t"}, "", 0, 3},
+      {"a select ends it", {"insert into t values (?)", "  SELECT a from t", "delete from t"}, "",
+       ERR_DDL_DML_ONLY, 1},
+      {"a call with parameters only", {"{call p(?)}"}, "*O", 0, 1},
+      {"a call that returns rows", {"delete from t", "call p()"}, "a", ERR_DDL_DML_ONLY, 1},
+      {"a prepared select", {nullptr}, "a", ERR_DDL_DML_ONLY, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    a.colName = c.described;
+    ASSERT_EQ(Layer().DRV_Prepare(h_, "select a from t"), 0);
+    std::vector<DriverBatchEntry> entries;
+    for (const char* text : c.texts) entries.push_back(DriverBatchEntry{text, 1, &type, nullptr});
+    int16_t done = -1;
+    int32_t* results = nullptr;
+    EXPECT_EQ(Layer().DRV_ExecuteBatch(h_, static_cast<uint16_t>(entries.size()), entries.data(),
+                                       &done, &results),
+              c.rc);
+    EXPECT_EQ(done, c.done);
+    ASSERT_NE(results, nullptr);
+    for (int16_t i = 0; i < c.done; ++i) EXPECT_EQ(results[i], 3);
+    free(results);
+  }
 }
 
 }  // namespace
