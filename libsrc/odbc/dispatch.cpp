@@ -85,27 +85,28 @@ void reset_diag(int32_t kind, void* rec) {
   *rd.errCode = 0;
 }
 
-// Looks the handle up and checks the record's kind. REQUIRES: GlobalHandleLock.
+// Looks the handle up and checks the record's kind. REQUIRES: GlobalHandleLock, under
+// which every change of the tables is made, so their own locks are not needed.
 void* lookup(int32_t kind, uint32_t handle, Conn** conn) {
   switch (kind) {
     case CALL_HENV: {
-      auto* e = static_cast<Envr*>(HandleLookup(&EnvHandles, handle));
+      auto* e = static_cast<Envr*>(HandleLookupHeld(&EnvHandles, handle));
       return (e != nullptr && e->magic == ENVR_MAGIC) ? e : nullptr;
     }
     case CALL_HDBC: {
-      auto* c = static_cast<Conn*>(HandleLookup(&DbcHandles, handle));
+      auto* c = static_cast<Conn*>(HandleLookupHeld(&DbcHandles, handle));
       if (c == nullptr || c->magic != CONN_MAGIC) return nullptr;
       *conn = c;
       return c;
     }
     case CALL_HSTMT: {
-      auto* s = static_cast<Stmt*>(HandleLookup(&StmtHandles, handle));
+      auto* s = static_cast<Stmt*>(HandleLookupHeld(&StmtHandles, handle));
       if (s == nullptr || s->magic != STMT_MAGIC) return nullptr;
       *conn = s->st_dbc;
       return s;
     }
     case CALL_HDESC: {
-      auto* d = static_cast<Desc*>(HandleLookup(&DescHandles, handle));
+      auto* d = static_cast<Desc*>(HandleLookupHeld(&DescHandles, handle));
       if (d == nullptr || d->magic != DESC_MAGIC) return nullptr;
       *conn = DescConn(d);
       return *conn != nullptr ? d : nullptr;
@@ -128,15 +129,18 @@ const char* handle_label(int32_t kind) {
 // marks the connection busy with the record of the call about to run and
 // answers whether that call must hold GlobalSerialLock as well (a back end
 // that is not thread-safe). REQUIRES: GlobalHandleLock, the connection not busy.
+// The mark is set under GlobalHandleLock and cleared without it by the thread whose
+// call set it (the last thing that call does to the connection), so it is read with
+// an atomic load: one read per decision.
 bool mark_busy(Conn* conn, void* rec) {
-  conn->cn_busy = rec;
+  __atomic_store_n(&conn->cn_busy, rec, __ATOMIC_RELAXED);
   return (latchValue.load() & DRV_CAP_THREADSAFE) == 0;
 }
 
-void clear_busy(Conn* conn) {
-  CriticalSectionLock g(&GlobalHandleLock);
-  conn->cn_busy = nullptr;
-}
+void* busy_of(const Conn* conn) { return __atomic_load_n(&conn->cn_busy, __ATOMIC_ACQUIRE); }
+
+// The release store hands the record's state to whichever call marks it next.
+void clear_busy(Conn* conn) { __atomic_store_n(&conn->cn_busy, nullptr, __ATOMIC_RELEASE); }
 
 // The locks a call on a connection marked busy runs under: the connection's
 // call lock, then GlobalSerialLock when mark_busy asked for it; left in the
@@ -302,15 +306,16 @@ SQLRETURN CallODBC(const CallDescriptor* d, const CallSlot* slots, size_t count)
   {
     CriticalSectionLock g(&GlobalHandleLock);
     rec = lookup(kind, handle, &conn);
+    void* const busy = rec != nullptr ? busy_of(conn) : nullptr;
     if (rec == nullptr) {
       rc = SQL_INVALID_HANDLE;
-    } else if (conn->cn_busy != nullptr && (d->resetDiag == 0 || d->waitBusy != 0)) {
+    } else if (busy != nullptr && (d->resetDiag == 0 || d->waitBusy != 0)) {
       wait = true;
       rc = SQL_SUCCESS;
-    } else if (conn->cn_busy == rec) {
+    } else if (busy == rec) {
       // The record's own call is still running on another thread.
       rc = SQL_STILL_EXECUTING;
-    } else if (conn->cn_busy != nullptr) {
+    } else if (busy != nullptr) {
       // Another record of the connection is in a call. The diagnostic calls
       // leave the record as it is, so that what they read stays readable.
       if (d->resetDiag != 0) {
@@ -413,7 +418,8 @@ SQLRETURN CancelStatement(uint32_t hstmt) {
       return SQL_INVALID_HANDLE;
     }
     conn = stmt->st_dbc;
-    if (conn->cn_busy == stmt) {
+    void* const busy = busy_of(conn);
+    if (busy == stmt) {
       // The statement's call runs on another thread: interrupt it there. Its
       // record stays untouched; that call reports its own outcome.
       SQLRETURN rc = SQL_SUCCESS;
@@ -423,7 +429,7 @@ SQLRETURN CancelStatement(uint32_t hstmt) {
       TraceODBC("SQLCancel: returning %d", static_cast<int>(rc));
       return rc;
     }
-    if (conn->cn_busy != nullptr) {
+    if (busy != nullptr) {
       // Another record of the session is in a call; closing this statement
       // beside it would run two back-end calls on one session at once.
       TraceODBC("SQLCancel: returning %d", SQL_SUCCESS);

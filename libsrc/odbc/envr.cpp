@@ -2,7 +2,9 @@
 // Records are registered in their handle table only once they are whole, and
 // a record is taken out of its table before its memory goes, so a handle never
 // reaches a half-built or released record.
-// Threading: handle-less and environment workers run under GlobalHandleLock.
+// Threading: handle-less and environment workers run under GlobalHandleLock. Every
+// change of the four handle tables is made under it, so that the dispatcher may look a
+// handle up under that lock alone.
 
 #include "odbc/envr.h"
 
@@ -73,7 +75,11 @@ SQLRETURN alloc_child(Parent* parent, const CallSlot* args, HandleTable* table, 
   Rec* rec = make(parent);
   if (rec == nullptr) return SQL_ERROR;
   uint32_t h = 0;
-  int rc = HandleAlloc(table, &h, rec);
+  int rc;
+  {
+    CriticalSectionLock g(&GlobalHandleLock);
+    rc = HandleAlloc(table, &h, rec);
+  }
   if (rc != 0) {
     drop(rec);
     parent->errCode = rc;
@@ -122,7 +128,7 @@ Envr* EnvrFirst() { return envList; }
 
 bool EnvrAnyBusy(const Envr* env) {
   for (Conn* c = env->conns; c != nullptr; c = c->next)
-    if (c->cn_busy != nullptr) return true;
+    if (__atomic_load_n(&c->cn_busy, __ATOMIC_ACQUIRE) != nullptr) return true;
   return false;
 }
 

@@ -448,14 +448,24 @@ SQLRETURN StmtGetData(Stmt* stmt, uint16_t column, int16_t cType, void* value, i
   req.cb_octetLengthPtr = lenInd;
   req.cb_indicatorPtr = lenInd;
   SCS& scs = stmt->st_cursor;
+  uint32_t row;
+  Dataset* data;
   if (scs.sc_rowStatus == nullptr) {
     // Before the first row, and after the last, there is no row to read.
     if (stmt->st_blockRow == 0) return fail(stmt, ERR_CURSOR_STATE);
-    return GetColumn(stmt, stmt->st_blockRow - 1u, &req, &stmt->st_block);
+    row = stmt->st_blockRow - 1u;
+    data = &stmt->st_block;
+  } else {
+    const uint16_t st = SCS_GetRowStatus(scs.sc_rowStatus, scs.sc_position);
+    if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED) return fail(stmt, ERR_CURSOR_POSITION);
+    row = static_cast<uint32_t>(scs.sc_position - 1);
+    data = scs.sc_rowStatus->rows;
   }
-  const uint16_t st = SCS_GetRowStatus(scs.sc_rowStatus, scs.sc_position);
-  if (st == SQL_ROW_ERROR || st == SQL_ROW_DELETED) return fail(stmt, ERR_CURSOR_POSITION);
-  return GetColumn(stmt, static_cast<uint32_t>(scs.sc_position - 1), &req, scs.sc_rowStatus->rows);
+  // A cell not yet begun may take a bound column's plain copy; the rest of a cut
+  // value continues on the general road.
+  const GetDataState& gd = stmt->st_getData;
+  if (gd.gd_column == column && gd.gd_row == row + 1) return GetColumn(stmt, row, &req, data);
+  return deliver_cell(stmt, row, &req, bound_copy(stmt, req, data), data);
 }
 
 SQLRETURN FetchImpl(Stmt* stmt, const CallSlot*) {

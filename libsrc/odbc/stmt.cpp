@@ -3,9 +3,10 @@
 // A statement's agent cursor and its four implicit descriptors live exactly as
 // long as the statement. Results, bindings and parameters are filled in by the
 // statement workers.
-// Threading: under the connection's call lock; a statement leaves its handle
-// table under GlobalHandleLock, so that a refused call on another thread never
-// reaches a released record.
+// Threading: under the connection's call lock; a statement and its descriptors enter
+// and leave their handle tables under GlobalHandleLock, so that a refused call on
+// another thread never reaches a released record, and the dispatcher's lookup under
+// that lock needs no other.
 
 #include "odbc/stmt.h"
 
@@ -78,7 +79,11 @@ Stmt* StmtNew(Conn* conn) {
   Desc* made[4] = {};
   for (int i = 0; i < 4; ++i) {
     made[i] = DescNew(kKinds[i], SQL_DESC_ALLOC_AUTO, stmt, nullptr);
-    int rc = made[i] == nullptr ? ERR_MEMORY : HandleAlloc(&DescHandles, &made[i]->handle, made[i]);
+    int rc = ERR_MEMORY;
+    if (made[i] != nullptr) {
+      CriticalSectionLock g(&GlobalHandleLock);
+      rc = HandleAlloc(&DescHandles, &made[i]->handle, made[i]);
+    }
     if (rc != 0) {
       for (int j = 0; j <= i; ++j) free_implicit(made[j]);
       stmt->st_implicitArd = stmt->st_implicitApd = stmt->st_ard = stmt->st_apd = nullptr;

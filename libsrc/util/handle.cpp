@@ -86,8 +86,13 @@ int HandleAlloc(HandleTable* table, uint32_t* handle, void* object) noexcept {
 
 void* HandleLookup(HandleTable* table, uint32_t handle) noexcept {
   if (table == nullptr) return nullptr;
-  uint32_t index = handle & 0xFFFF;
   TableGuard guard(table);
+  return HandleLookupHeld(table, handle);
+}
+
+void* HandleLookupHeld(const HandleTable* table, uint32_t handle) noexcept {
+  if (table == nullptr) return nullptr;
+  uint32_t index = handle & 0xFFFF;
   if (index >= table->capacity) return nullptr;
   const HandleSlot& slot = table->slots[index];
   return slot.tag == (handle >> 16) ? slot.object : nullptr;

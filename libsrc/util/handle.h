@@ -46,6 +46,9 @@ int HandleTableEnableLock(HandleTable* table) noexcept;
 int HandleAlloc(HandleTable* table, uint32_t* handle, void* object) noexcept;
 // The record of a valid handle, else null (also for a null table).
 void* HandleLookup(HandleTable* table, uint32_t handle) noexcept;
+// HandleLookup without the table's lock, for a caller whose own lock is held around
+// every HandleAlloc and HandleFree of the table.
+void* HandleLookupHeld(const HandleTable* table, uint32_t handle) noexcept;
 // Clears the slot of a valid handle; anything else is ignored.
 void HandleFree(HandleTable* table, uint32_t handle) noexcept;
 void HandleTableDestroy(HandleTable* table) noexcept;
