@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "drv/drvops.h"
 #include "drv/scs.h"
@@ -197,6 +198,8 @@ ColDesc* scs_p_FindColDesc(ColDesc* cols, uint32_t count, const ColDesc* probe, 
 int scs_p_SameIdentifier(const char* a, const char* b, char quote, uint32_t quotedIdCase,
                          uint32_t idCase, uint32_t wide);
 int scs_p_IsKeyCol(SCS* scs, const ColDesc* col);
+// The ORDER BY item names the key column (its table and owner when it has them).
+bool scs_p_ItemNamesKey(const OrderByItem& item, const ColDesc& key);
 int scs_p_IsExprCol(const ColDesc* col);
 
 // ---------------------------------------------------------------------------
@@ -257,3 +260,96 @@ void scs_p_SetCursorMark(uint32_t hCursor, uint32_t value);
 [[nodiscard]] int32_t scs_p_OldValuesByKeys(SCS* scs, Dataset* keyRows, int32_t n);
 // Locks keyset rows [first, first + count) by updating each key to itself.
 [[nodiscard]] int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count);
+
+// ---------------------------------------------------------------------------
+// Key windows of dynamic and mixed cursors: at most sc_keysetSize keys read in
+// the order of the user's ORDER BY (completed by the keys), continued from a
+// boundary key of sc_windowBound.
+
+// How a window moves, which decides the boundary row and the comparison.
+inline constexpr int32_t KS_MOVE_FAR = 0;     // from the far end, strictly past it
+inline constexpr int32_t KS_MOVE_NEAR = 1;    // from the near end, strictly past it
+inline constexpr int32_t KS_MOVE_REREAD = 3;  // from the near end, the boundary included
+
+// One column the window is ordered by, in sort order.
+struct KsSortColumn {
+  std::string text;       // as the generated statements write it
+  uint16_t boundCol;      // its column in sc_windowBound
+  bool key;               // a key column (inside the ORDER BY or appended to it)
+  bool orderBy;           // an item of the user's ORDER BY
+  bool descending;
+  ColDesc type;           // sqlType, columnSize and decimalDigits of its parameters
+};
+
+// A new window of keys (orientation SQL_FETCH_NEXT, FIRST, LAST, PRIOR or
+// RELATIVE by offset from the window's first key) into the keyset's keys, in
+// ascending sort order, with sc_windowBound rebuilt; ERR_NO_DATA when no key
+// is left.
+[[nodiscard]] int32_t KS_FetchWindow(SCS* scs, int16_t orientation, int32_t offset);
+// The window statement on a (the user's statement with the key ORDER BY):
+// the keys and the non-key sort columns as its select list, and for NEXT and
+// PRIOR the predicate that continues from the boundary, whose parameter row
+// goes to *params (the caller's).
+[[nodiscard]] int32_t KS_WindowSelect(SCS* scs, SCR_Analysis* a, int16_t orientation, int32_t kind,
+                                      Dataset** params);
+// ERR_GENERAL for an orientation other than NEXT or PRIOR.
+[[nodiscard]] int32_t KS_WindowWhere(SCS* scs, SCR_Analysis* a, int16_t orientation, int32_t kind,
+                                     Dataset** params);
+// Term j (1-based) of the window predicate; false when the term is dropped
+// (nothing can follow a NULL boundary that sorts last).
+bool KS_WindowTerm(const SCS* scs, const std::vector<KsSortColumn>& sort, uint32_t j,
+                   int16_t orientation, int32_t kind, std::string* out);
+// One parameter per marker of the predicate, in text order; with
+// sc_resendParamTypes their types replace sc_genParamTypes.
+[[nodiscard]] int32_t KS_WindowParams(SCS* scs, int16_t orientation, int32_t kind,
+                                      Dataset** params);
+// The sort columns S1..Sn (n = sc_orderColCount): the ORDER BY items up to n,
+// then the key columns no item names.
+[[nodiscard]] int32_t KS_SortColumnMap(const SCS* scs, std::vector<KsSortColumn>* out);
+// The row of sc_windowBound a move continues from (0 first, 1 last).
+int KS_BoundaryRow(int16_t orientation, int32_t kind);
+// The comparison of a sort column that continues the scan.
+const char* KS_WindowOperator(int16_t orientation, int32_t kind, bool descending);
+// For a NULL boundary value: 1 when NULLs come last in the scan (nothing
+// follows), 2 when they come first (every non-NULL value follows).
+int KS_NullSide(int16_t orientation, bool descending, int16_t nullCollation);
+// 1 when NULLs come after every value in the scan.
+int KS_NullsAhead(int16_t orientation, bool descending, int16_t nullCollation);
+
+// The window bound out of the keys just read (their first and last rows,
+// every column); the keys keep only the key columns.
+[[nodiscard]] int32_t scs_p_KeysetWindow(SCS* scs, Dataset** out);
+// How many sort columns order the window (sc_orderColCount), with every
+// ORDER BY item's keyMatch and parameter type; ERR_GROUP_BY, ERR_UNION, or
+// ERR_GENERAL for an item whose column is not found.
+[[nodiscard]] int32_t scs_p_MapKeyCols(SCS* scs);
+
+// ---------------------------------------------------------------------------
+// Rowsets of dynamic and mixed cursors.
+
+// A mixed cursor's rowset: `offset` rows (RELATIVE) or the orientation's
+// rowset, from its keyset window, the window moved or loaded when the rowset
+// leaves it. ERR_FETCH_TYPE for ABSOLUTE and BOOKMARK.
+[[nodiscard]] int32_t scs_p_FetchMixed(SCS* scs, int32_t offset, uint16_t orientation,
+                                       RowStatusTable* table);
+// A dynamic cursor's rowset, its window exactly one rowset of keys read afresh
+// in sort order at every fetch (RELATIVE 0 reads the current rowset again).
+[[nodiscard]] int32_t scs_p_FetchDynamic(SCS* scs, int32_t offset, uint16_t orientation,
+                                         RowStatusTable* table);
+// The window's keys, then its rows by those keys, read again (at most three
+// times) while rows vanish in between; ERR_KEYSET_CHANGED when they keep
+// vanishing. With row versions the statuses tell the rows others changed.
+[[nodiscard]] int32_t scs_p_FetchDynamicRows(SCS* scs, uint16_t orientation, int32_t offset,
+                                             RowStatusTable* table);
+// The old values of the rowset's rows `rows` (keyset rows) read again; the
+// other rows keep theirs.
+[[nodiscard]] int32_t scs_p_RefreshOptValues(SCS* scs, const int32_t* rows, uint32_t count);
+// After a dynamic cursor updated the rowset's keyset rows `rows`: their old
+// values read again and, with row versions, their versions stored, so that
+// the next fetch does not report the cursor's own change. Rows whose version
+// cannot be stored become SQL_ROW_ERROR in the keyset.
+[[nodiscard]] int32_t scs_p_AfterDynamicUpdate(SCS* scs, const int32_t* rows, uint32_t count);
+// A dynamic or mixed cursor over a keyed SELECT.
+bool scs_p_WindowSelect(const SCS* scs);
+// Forgets the window (a new execute starts from no window).
+void scs_p_ResetWindow(SCS* scs);

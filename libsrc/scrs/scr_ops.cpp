@@ -4,9 +4,9 @@
 // layer's answers to information requests.
 // A forward-only cursor is served by the agent directly; the layer only keeps
 // its context's bookkeeping. A static cursor reads its result once into its
-// static set and scrolls there; a keyset-driven or dynamic request runs as a
-// static read-only cursor (ERR_OPTION_CHANGED), and the information items that
-// describe scrolling say what is served.
+// static set and scrolls there; keyset-driven, mixed and dynamic cursors read
+// their rows again by key, and the information items that describe scrolling
+// say what is served.
 // The table is filled once per process; every replaced slot finds the agent
 // cursor's context by handle first (the context lives in the agent's cursor
 // record) and calls the agent only through SCR_BaseDriver.
@@ -61,6 +61,11 @@ constexpr int32_t kKeysetAttributes1 =
     kScrolling | kPositioned | SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
     SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK |
     SQL_CA1_BULK_FETCH_BY_BOOKMARK;
+// A dynamic cursor moves relative to where it stands (the statement side
+// refuses absolute and bookmark moves of dynamic and mixed cursors) and
+// changes rows through SetPos; BulkOperations refuses it.
+constexpr int32_t kDynamicAttributes1 = SQL_CA1_NEXT | SQL_CA1_RELATIVE | kPositioned |
+                                        SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE;
 // The agent's limits on rows, which hold for every cursor type.
 int32_t row_limits(DrvHandle hConn, DriverPropId id) {
   int32_t agent = 0;
@@ -78,7 +83,8 @@ bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
   if (DrvpClass(id) != DRVP_CLASS_CONN || DrvpGroup(id) != DRVP_GROUP_GETINFO) return false;
   switch (DrvpItem(id)) {
     case SQL_SCROLL_OPTIONS:
-      *value = SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN;
+      *value = SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC |
+               SQL_SO_MIXED;
       return true;
     // Keyset-driven cursors also read under value concurrency, keeping their
     // rows' old values.
@@ -100,8 +106,14 @@ bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
                SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_CRC_EXACT | SQL_CA2_SENSITIVITY_UPDATES |
                SQL_CA2_SENSITIVITY_DELETIONS;
       return true;
-    case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
-    case SQL_DYNAMIC_CURSOR_ATTRIBUTES2: *value = 0; return true;
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES1: *value = kDynamicAttributes1; return true;
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
+      // A dynamic cursor reads its rowset afresh at every fetch: others'
+      // additions, changes and deletions all show; its row count is unknown.
+      *value = row_limits(hConn, id) | SQL_CA2_READ_ONLY_CONCURRENCY |
+               SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_SENSITIVITY_ADDITIONS |
+               SQL_CA2_SENSITIVITY_UPDATES | SQL_CA2_SENSITIVITY_DELETIONS;
+      return true;
     default: return false;
   }
 }
@@ -176,37 +188,6 @@ int32_t SCS_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, ui
   std::memcpy(buf, &v, 4);
   if (outLen != nullptr) *outLen = 4;
   return 0;
-}
-
-// A cursor type the layer serves for the one asked: a dynamic cursor runs
-// keyset-driven, the nearest type that still sees other sessions' changes and
-// deletions.
-int32_t served_type(int32_t asked) { return asked == SCS_DYNAMIC ? SCS_KEYSET : asked; }
-
-int32_t SCS_SetOption(DrvHandle h, DriverPropId id, const void* value) {
-  const bool type = id == DRVP_STMT_OPTION + SQL_CURSOR_TYPE;
-  const bool keysetSize = id == DRVP_STMT_OPTION + SQL_KEYSET_SIZE;
-  if ((!type && !keysetSize) || value == nullptr) return base().DRV_SetOption(h, id, value);
-  InfCursorView cur{};
-  if (!INF_CursorView(h, &cur)) return ERR_ARGUMENT;
-  const int32_t asked = *static_cast<const int32_t*>(value);
-  if (keysetSize) {
-    // A keyset window (a mixed cursor) is not served: the whole result is the keyset.
-    const int32_t pure = 0;
-    const int32_t rc = base().DRV_SetOption(h, id, &pure);
-    if (rc != 0 && rc != ERR_OPTION_CHANGED) return rc;
-    return asked == 0 ? rc : ERR_OPTION_CHANGED;
-  }
-  const int32_t served = served_type(asked);
-  int32_t rc = base().DRV_SetOption(h, id, &served);
-  if (rc != 0 && rc != ERR_OPTION_CHANGED) return rc;
-  // The agent may have settled on a type of its own.
-  const int32_t inForce = served_type(cur.scs->sc_cursorType);
-  if (inForce != cur.scs->sc_cursorType) {
-    rc = base().DRV_SetOption(h, id, &inForce);
-    if (rc != 0 && rc != ERR_OPTION_CHANGED) return rc;
-  }
-  return cur.scs->sc_cursorType == asked ? rc : ERR_OPTION_CHANGED;
 }
 
 int32_t SCS_AllocCursor(DrvHandle hConn, DrvHandle* hCursor) {
@@ -415,7 +396,6 @@ int32_t table_for_rowset(RowStatusTable** table, int32_t size) {
 
 int32_t SCS_ExtendedFetch2(DrvHandle hCursor, RowStatusTable** table, int32_t target, int32_t* rows,
                            int32_t* rowCount, uint16_t kind) {
-  (void)kind;
   InfCursorView cur{};
   if (table == nullptr) return ERR_ARGUMENT;
   if (!INF_CursorView(hCursor, &cur) || rows == nullptr || rowCount == nullptr) {
@@ -447,6 +427,13 @@ int32_t SCS_ExtendedFetch2(DrvHandle hCursor, RowStatusTable** table, int32_t ta
     } else if (scs.sc_cursorType == SCS_KEYSET && scs.sc_keysetSize <= 0) {
       rc = RowStatusTableNew(table, scs.sc_rowsetSize);
       if (rc == 0) rc = scs_p_FetchKeyset(&scs, *table, target);
+    } else if (kind != 0 && scs_p_WindowSelect(&scs)) {
+      // A window moves by orientation; target is the offset.
+      rc = RowStatusTableNew(table, scs.sc_rowsetSize);
+      if (rc == 0 && scs.sc_cursorType == SCS_DYNAMIC)
+        rc = scs_p_FetchDynamic(&scs, target, kind, *table);
+      else if (rc == 0)
+        rc = scs_p_FetchMixed(&scs, target, kind, *table);
     }
     if (rc == 0 && cur.maxLength > 0)
       rc = DatasetTruncate((*table)->rows, static_cast<uint32_t>(cur.maxLength));
@@ -486,7 +473,6 @@ int32_t SCR_Interpose(DriverRecord* rec) {
     SCR_BaseDriver = below;
     InitializeCriticalSection(&SCR_ConnListLock);
     SCR_Ops.DRV_GetInfo = SCS_GetInfo;
-    SCR_Ops.DRV_SetOption = SCS_SetOption;
     SCR_Ops.DRV_AllocCursor = SCS_AllocCursor;
     SCR_Ops.DRV_EndCursor = SCS_EndCursor;
     SCR_Ops.DRV_Prepare = SCS_Prepare;

@@ -21,6 +21,7 @@
 #include "drv/layercalls.h"
 #include "drv/rowstatus.h"
 #include "scrs/ks.h"
+#include "scrs/rvc.h"
 #include "scrs/scs_p.h"
 #include "scrs/ss.h"
 #include "util/log.h"
@@ -44,13 +45,6 @@ int32_t fresh_array(DynArray** slot, size_t elemSize, DynArrayDestructor destruc
   DynArrayFree(slot, destructor);
   *slot = DynArrayNew(elemSize);
   return *slot != nullptr ? 0 : ERR_MEMORY;
-}
-
-bool same_item_key(const OrderByItem& item, const ColDesc& key) {
-  if (std::strcmp(item.name, key.name) != 0) return false;
-  if (item.table[0] == '\0') return true;
-  return std::strcmp(item.table, key.table) == 0 &&
-         (item.owner[0] == '\0' || std::strcmp(item.owner, key.owner) == 0);
 }
 
 void copy_field(char (&dst)[kScrNameSize], const char* src) {
@@ -143,7 +137,7 @@ void key_cols_order_by_pos(SCS* scs) {
   for (uint32_t j = 0; j < scs->sc_orderBy->count; ++j) {
     items[j].keyMatch = 0;
     for (uint32_t k = 0; k < ks->keyCols->count; ++k) {
-      if (!same_item_key(items[j], keys[k])) continue;
+      if (!scs_p_ItemNamesKey(items[j], keys[k])) continue;
       keys[k].orderByPos = static_cast<uint8_t>(j + 1 > 255 ? 0 : j + 1);
       items[j].keyMatch = 1;
       break;
@@ -299,6 +293,13 @@ bool keyless(uint16_t flags) {
 
 }  // namespace
 
+bool scs_p_ItemNamesKey(const OrderByItem& item, const ColDesc& key) {
+  if (std::strcmp(item.name, key.name) != 0) return false;
+  if (item.table[0] == '\0') return true;
+  return std::strcmp(item.table, key.table) == 0 &&
+         (item.owner[0] == '\0' || std::strcmp(item.owner, key.owner) == 0);
+}
+
 void scs_p_ResetAnalysis(SCS* scs) {
   std::free(scs->sc_sqlText);
   scs->sc_sqlText = nullptr;
@@ -407,10 +408,13 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
     if (int32_t rc = scs_p_GetTblDescs(scs, tables, count); rc != 0) return rc;
     return forward_only_rewrite(scs, tables, count);
   }
-  if (scs->sc_cursorType != SCS_KEYSET) return 0;
+  const bool dynamic = scs->sc_cursorType == SCS_DYNAMIC;
+  if (scs->sc_cursorType != SCS_KEYSET && !dynamic) return 0;
   if ((scs->sc_flags & SCS_F_ANALYSED) != 0) scs_p_ResetAnalysis(scs);
   scs->sc_flags |= SCS_F_ANALYSED;
+  scs->sc_orderColCount = 0;
   if (int32_t rc = scs_p_OpenAuxCursors(scs); rc != 0) return rc;
+  if (int32_t rc = scs_p_OpenRowVersions(scs); rc != 0) return rc;
 
   std::free(scs->sc_sqlText);
   scs->sc_sqlText = strdup(text);
@@ -439,7 +443,9 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
   }
   scs->sc_analysisFlags = a->sa_flags;
   if ((a->sa_flags & SA_OUTERJOIN) != 0) return ERR_OUTER_JOIN_STATIC;
-  if (int32_t rc = scs_p_CheckKeysetStmt(scs); rc != 0) return rc;
+  if (!dynamic) {
+    if (int32_t rc = scs_p_CheckKeysetStmt(scs); rc != 0) return rc;
+  }
   if (keyless(a->sa_flags)) return scs_p_ChangeCursorType(scs);
 
   if (int32_t rc = fresh_array(&scs->sc_tables, sizeof(TblDesc), SCR_TableEntryFree); rc != 0)
@@ -464,7 +470,7 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
       scs->sc_sqlText = regenerated;
     }
   }
-  if (scs->sc_concurrency == SQL_CONCUR_VALUES && scs_p_CheckScrollable(scs) == 0) {
+  if (dynamic || (scs->sc_concurrency == SQL_CONCUR_VALUES && scs_p_CheckScrollable(scs) == 0)) {
     if (int32_t rc = fresh_array(&scs->sc_tableCols, sizeof(ColDesc), nullptr); rc != 0) return rc;
     if (int32_t rc = scs_p_GetTblColDescs(scs, tables, count, 1, scs->sc_tableCols); rc != 0) {
       log_printf(LOG_DEBUG, kSrc, __LINE__, "scs_p_GetTblColDescs failed");
@@ -478,5 +484,6 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
     return rc;
   }
   if ((a->sa_flags & SA_ORDERBY) != 0) key_cols_order_by_pos(scs);
+  if (dynamic || scs->sc_keysetSize > 0) return scs_p_MapKeyCols(scs);
   return 0;
 }

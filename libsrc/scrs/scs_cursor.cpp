@@ -209,7 +209,7 @@ int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql) {
   // values. The caller reads the concurrency back.
   const int32_t asked = scs->sc_concurrency;
   int32_t served = SQL_CONCUR_READ_ONLY;
-  if (scs->sc_cursorType == SCS_KEYSET)
+  if (scs->sc_cursorType == SCS_KEYSET || scs->sc_cursorType == SCS_DYNAMIC)
     served = asked == SQL_CONCUR_ROWVER ? SQL_CONCUR_VALUES : asked;
   if (served != asked) {
     if (scs->sc_driver->ops->DRV_SetOption(scs->sc_hCursor, DRVP_STMT_OPTION + SQL_CONCURRENCY,
@@ -247,6 +247,10 @@ int32_t scs_p_AfterExecute(SCS* scs) {
   if (int32_t rc = scs_p_DescribeOnce(scs); rc != 0) return rc;
   // The rows are read by their keys; the statement's own cursor stays unread.
   if (scs_p_KeysetSelect(scs)) return scs->sc_driver->ops->DRV_CloseCursor(scs->sc_hCursor);
+  if (scs_p_WindowSelect(scs)) {
+    scs_p_ResetWindow(scs);
+    return scs->sc_driver->ops->DRV_CloseCursor(scs->sc_hCursor);
+  }
   // A read-only static result is read whole at once, so that it is the result
   // as it stood when the statement ran.
   if (scs->sc_cursorType == SCS_STATIC && scs->sc_concurrency == SQL_CONCUR_READ_ONLY &&

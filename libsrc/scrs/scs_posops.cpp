@@ -429,13 +429,14 @@ int32_t insert_rows(SCS* s, int32_t row, uint16_t** statuses, int32_t* count, Da
   return added < tried ? ERR_ROW : 0;
 }
 
-// A keyset-driven cursor holds the old values of its current rowset: a run of
-// the keyset or the rows a fetch by bookmarks brought.
+// A keyset-driven or mixed cursor holds the old values of its current rowset:
+// a run of the keyset (of the window, for a mixed one) or the rows a fetch by
+// bookmarks brought.
 bool refreshes_old_values(const SCS& s) {
   const bool rowset = s.sc_rowsetStart >= 1 ||
                       (s.sc_rowsetStart == SCS_START_UNKNOWN && s.sc_keyset->marks != nullptr);
   return s.sc_concurrency == SQL_CONCUR_VALUES && s.sc_cursorType == SCS_KEYSET &&
-         s.sc_keysetSize <= 0 && rowset && s.sc_analysis != nullptr;
+         rowset && s.sc_analysis != nullptr;
 }
 
 int32_t reread_old_values(SCS* s) {
@@ -504,6 +505,13 @@ int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets,
   // again, so that its next change of the same row still finds it.
   if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && refreshes_old_values(*scs))
     rc = reread_old_values(scs);
+  if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && scs->sc_cursorType == SCS_DYNAMIC &&
+      (scs->sc_concurrency == SQL_CONCUR_VALUES || scs->sc_rvc != nullptr)) {
+    std::vector<int32_t> updated;
+    for (int32_t i = 0; i < n; ++i)
+      if (done[i] == POS_CHANGED) updated.push_back(targets[i].keyRow);
+    rc = scs_p_AfterDynamicUpdate(scs, updated.data(), static_cast<uint32_t>(updated.size()));
+  }
   return rc;
 }
 

@@ -434,33 +434,19 @@ TEST_F(CursorLayerTest, RetrieveDataOffKeepsStatusesAndCounts) {
   RowStatusTableFree(&t);
 }
 
-TEST_F(CursorLayerTest, DynamicRequestsRunKeysetDriven) {
-  struct Case {
-    int32_t asked;
-    int32_t answer;
-    int32_t sent;
-  };
-  for (const Case c : {Case{SQL_CURSOR_STATIC, 0, SQL_CURSOR_STATIC},
-                       Case{SQL_CURSOR_DYNAMIC, ERR_OPTION_CHANGED, SQL_CURSOR_KEYSET_DRIVEN},
-                       Case{SQL_CURSOR_KEYSET_DRIVEN, 0, SQL_CURSOR_KEYSET_DRIVEN},
-                       Case{SQL_CURSOR_FORWARD_ONLY, 0, SQL_CURSOR_FORWARD_ONLY}}) {
-    SCOPED_TRACE(c.asked);
+TEST_F(CursorLayerTest, CursorOptionsReachTheAgentAsAsked) {
+  // Every cursor type is served as asked, a keyset window (a mixed cursor) too.
+  for (const int32_t asked : {SQL_CURSOR_STATIC, SQL_CURSOR_DYNAMIC, SQL_CURSOR_KEYSET_DRIVEN,
+                              SQL_CURSOR_FORWARD_ONLY}) {
+    SCOPED_TRACE(asked);
     a.lastOption = -1;
-    EXPECT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &c.asked), c.answer);
-    EXPECT_EQ(a.lastOption, c.sent);
-    EXPECT_EQ(cur_->scs.sc_cursorType, c.sent);
+    EXPECT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &asked), 0);
+    EXPECT_EQ(a.lastOption, asked);
+    EXPECT_EQ(cur_->scs.sc_cursorType, asked);
   }
-  // No keyset window: the whole result is the keyset.
   const int32_t window = 20;
-  EXPECT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_KEYSET_SIZE, &window),
-            ERR_OPTION_CHANGED);
-  EXPECT_EQ(a.lastOption, 0);
-  const int32_t lock = SQL_CONCUR_LOCK;
-  EXPECT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_CONCURRENCY, &lock), 0);
-  EXPECT_EQ(a.lastOption, SQL_CONCUR_LOCK);
-  const int32_t keyset = SQL_CURSOR_KEYSET_DRIVEN;
-  EXPECT_EQ(Layer().DRV_SetOption(12345, DRVP_STMT_OPTION + SQL_CURSOR_TYPE, &keyset),
-            ERR_ARGUMENT);
+  EXPECT_EQ(Layer().DRV_SetOption(h_, DRVP_STMT_OPTION + SQL_KEYSET_SIZE, &window), 0);
+  EXPECT_EQ(a.lastOption, 20);
 }
 
 TEST_F(CursorLayerTest, InformationOnScrollingSaysWhatIsServed) {
@@ -471,7 +457,8 @@ TEST_F(CursorLayerTest, InformationOnScrollingSaysWhatIsServed) {
     int32_t value;
   };
   for (const Case c :
-       {Case{SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN},
+       {Case{SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN |
+                                     SQL_SO_DYNAMIC | SQL_SO_MIXED},
         Case{SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_VALUES},
         Case{SQL_STATIC_CURSOR_ATTRIBUTES1,
              SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK |
@@ -489,7 +476,10 @@ TEST_F(CursorLayerTest, InformationOnScrollingSaysWhatIsServed) {
                  SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
                  SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK |
                  SQL_CA1_BULK_FETCH_BY_BOOKMARK},
-        Case{SQL_DYNAMIC_CURSOR_ATTRIBUTES1, 0},
+        // A dynamic cursor moves only relative to where it stands.
+        Case{SQL_DYNAMIC_CURSOR_ATTRIBUTES1,
+             SQL_CA1_NEXT | SQL_CA1_RELATIVE | SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION |
+                 SQL_CA1_POS_REFRESH | SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE},
         Case{SQL_TXN_CAPABLE, 2}}) {
     SCOPED_TRACE(c.item);
     int32_t v = -1;

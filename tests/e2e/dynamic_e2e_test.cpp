@@ -1,0 +1,416 @@
+// dynamic_e2e_test.cpp -- dynamic and mixed cursors through the Driver Manager
+// and each driver library: every relative orientation of a dynamic cursor
+// against the ordered result of the same query as it stands at each fetch
+// (a nullable sort column with duplicates, ascending and descending) while
+// another session adds, changes and removes rows; a mixed cursor seeing those
+// changes only outside its keyset window; refresh reading rows again; SetPos
+// under value concurrency; row versions telling rows others changed.
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "e2e_db.h"
+
+namespace {
+
+// A row's sort key: the nullable sort value and the id that breaks ties.
+struct Key {
+  std::optional<int> v;
+  int id;
+};
+
+class DmDynamic : public DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &cur_), SQL_SUCCESS);
+  }
+  void TearDown() override {
+    if (cur_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, cur_);
+    if (other_ != nullptr) {
+      SQLDisconnect(other_);
+      SQLFreeHandle(SQL_HANDLE_DBC, other_);
+    }
+    DbTest::TearDown();
+  }
+
+  std::string T(const std::string& base) const { return base + "_" + GetParam().name; }
+
+  // ids 1..rows; v repeats over a few values and is NULL for every sixth row.
+  void MakeRows(const std::string& table, int rows) {
+    ASSERT_TRUE(Recreate(table, "id INTEGER PRIMARY KEY, v INTEGER, name VARCHAR(20)"));
+    for (int i = 1; i <= rows; ++i)
+      ASSERT_TRUE(Exec("INSERT INTO " + table + " VALUES (" + std::to_string(i) + ", " +
+                       (i % 6 == 0 ? std::string("NULL") : std::to_string(i * 7 % 5)) + ", 'n" +
+                       std::to_string(i) + "')"));
+  }
+
+  // A cursor of type `type` (a keyset window of `keyset` rows for a mixed
+  // one) with rowset `rowset` over sql; id bound as an integer, v and name
+  // after it.
+  void Open(SQLULEN type, SQLULEN rowset, const std::string& sql, SQLULEN keyset = 0,
+            SQLULEN concurrency = SQL_CONCUR_READ_ONLY) {
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type, 0), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    if (keyset > 0) {
+      ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)keyset, 0), SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, cur_);
+    }
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)concurrency, 0), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_STATUS_PTR, status_, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0), SQL_SUCCESS);
+    const SQLRETURN rc = SQLExecDirect(cur_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    ASSERT_EQ(rc, SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+    SQLULEN inForce = 0;
+    ASSERT_EQ(SQLGetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, &inForce, 0, nullptr), SQL_SUCCESS);
+    ASSERT_EQ(inForce, type);
+    ASSERT_EQ(SQLBindCol(cur_, 1, SQL_C_SLONG, ids_, 0, idInd_), SQL_SUCCESS);
+    SQLSMALLINT cols = 0;
+    ASSERT_EQ(SQLNumResultCols(cur_, &cols), SQL_SUCCESS);
+    if (cols > 2) {
+      ASSERT_EQ(SQLBindCol(cur_, 3, SQL_C_CHAR, names_, sizeof names_[0], nameInd_), SQL_SUCCESS);
+    }
+  }
+  void Close() {
+    ASSERT_EQ(SQLFreeStmt(cur_, SQL_CLOSE), SQL_SUCCESS);
+    ASSERT_EQ(SQLFreeStmt(cur_, SQL_UNBIND), SQL_SUCCESS);
+  }
+
+  // The rowset a scroll brings as ids ("-" for a row shown deleted), or
+  // nothing with *rc telling why.
+  std::vector<std::string> Scroll(SQLSMALLINT orientation, SQLLEN offset, SQLRETURN* rc = nullptr) {
+    std::memset(ids_, 0, sizeof ids_);
+    for (auto& s : status_) s = 99;
+    fetched_ = 0;
+    const SQLRETURN r = SQLFetchScroll(cur_, orientation, offset);
+    if (rc != nullptr) *rc = r;
+    std::vector<std::string> got;
+    if (!SQL_SUCCEEDED(r)) return got;
+    for (SQLULEN i = 0; i < fetched_; ++i)
+      got.push_back(status_[i] == SQL_ROW_DELETED ? "-" : std::to_string(ids_[i]));
+    return got;
+  }
+
+  SQLHDBC Other() {
+    if (other_ == nullptr) {
+      EXPECT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, env_, &other_), SQL_SUCCESS);
+      const std::string in =
+          std::string("DSN=") + GetParam().dsn + ";DATABASE=e2edata@kes_e2e_data";
+      EXPECT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(other_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS,
+                                                 nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+          << Diags(SQL_HANDLE_DBC, other_);
+    }
+    return other_;
+  }
+  ::testing::AssertionResult OtherExec(const std::string& sql) {
+    SQLHSTMT s = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, Other(), &s);
+    const SQLRETURN rc = SQLExecDirect(s, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    const std::string diags = Diags(SQL_HANDLE_STMT, s);
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    if (SQL_SUCCEEDED(rc)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << sql << "\n" << diags;
+  }
+  // The whole result of a query read forward-only by the other session.
+  std::vector<Key> OtherKeys(const std::string& sql) {
+    std::vector<Key> keys;
+    SQLHSTMT s = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, Other(), &s);
+    EXPECT_EQ(SQLExecDirect(s, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, s);
+    SQLINTEGER id = 0, v = 0;
+    SQLLEN idInd = 0, vInd = 0;
+    SQLBindCol(s, 1, SQL_C_SLONG, &id, 0, &idInd);
+    SQLBindCol(s, 2, SQL_C_SLONG, &v, 0, &vInd);
+    while (SQL_SUCCEEDED(SQLFetch(s)))
+      keys.push_back(Key{vInd == SQL_NULL_DATA ? std::nullopt : std::optional<int>(v), id});
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    return keys;
+  }
+  std::string Name(const std::string& table, int id) {
+    SQLHSTMT s = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, Other(), &s);
+    const std::string sql = "SELECT name FROM " + table + " WHERE id = " + std::to_string(id);
+    SQLCHAR name[32] = {};
+    SQLLEN ind = 0;
+    std::string out = "(none)";
+    if (SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)sql.c_str(), SQL_NTS)) &&
+        SQL_SUCCEEDED(SQLFetch(s)) &&
+        SQL_SUCCEEDED(SQLGetData(s, 1, SQL_C_CHAR, name, sizeof name, &ind)))
+      out = reinterpret_cast<char*>(name);
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    return out;
+  }
+
+  SQLHSTMT cur_ = nullptr;
+  SQLHDBC other_ = nullptr;
+  SQLINTEGER ids_[32] = {};
+  SQLLEN idInd_[32] = {};
+  SQLCHAR names_[32][24] = {};
+  SQLLEN nameInd_[32] = {};
+  SQLUSMALLINT status_[32] = {};
+  SQLULEN fetched_ = 0;
+};
+
+// Where a dynamic cursor's rowsets lie, told from the ordered result as it
+// stands at each fetch and from the keys of the rowset before: a move never
+// counts rows of the past, only rows around the keys it stands on.
+class Oracle {
+ public:
+  Oracle(int rowset, bool descending) : R(rowset), desc_(descending) {}
+
+  // -1 a before b, 0 same row, 1 after, in the query's order (the server
+  // sorts NULLs lowest; ties go by id).
+  int Compare(const Key& a, const Key& b) const {
+    if (a.v != b.v) {
+      int c = !a.v ? -1 : !b.v ? 1 : (*a.v < *b.v ? -1 : 1);
+      if (desc_) c = -c;
+      return c;
+    }
+    return a.id < b.id ? -1 : a.id > b.id ? 1 : 0;
+  }
+
+  // The rowset the move brings over the result `all`, or none (no data).
+  std::vector<Key> Move(const std::vector<Key>& all, SQLSMALLINT orientation, long offset) {
+    if (orientation == SQL_FETCH_NEXT && where_ == kBefore) orientation = SQL_FETCH_FIRST;
+    if (orientation == SQL_FETCH_PRIOR && where_ == kAfter) orientation = SQL_FETCH_LAST;
+    const int n = static_cast<int>(all.size());
+    std::vector<Key> got;
+    switch (orientation) {
+      case SQL_FETCH_FIRST: got = Slice(all, 0, R); break;
+      case SQL_FETCH_LAST: got = Slice(all, n - R, n); break;
+      case SQL_FETCH_NEXT: got = Slice(After(all, cur_.back(), false), 0, R); break;
+      case SQL_FETCH_PRIOR: {
+        const auto before = Before(all, cur_.front(), false);
+        if (before.empty()) return Off(kBefore);
+        const int b = static_cast<int>(before.size());
+        got = b < R ? Slice(all, 0, R) : Slice(before, b - R, b);
+        break;
+      }
+      case SQL_FETCH_RELATIVE: {
+        const int k = static_cast<int>(offset < 0 ? -offset : offset);
+        if (offset >= 0) {
+          if (offset == 0) got = Slice(After(all, cur_.front(), true), 0, R);
+          else if (k < R) got = Slice(After(all, cur_.front(), false), k - 1, k - 1 + R);
+          else got = Slice(After(all, cur_.back(), false), k - R, k);
+          break;
+        }
+        // Backwards from the rowset's last key (near) or before its first (far).
+        const auto before = k < R ? Before(all, cur_.back(), false) : Before(all, cur_.front(), false);
+        const int skip = k < R ? k - 1 : k - R;
+        const int end = static_cast<int>(before.size()) - skip;
+        if (end <= 0) return Off(kBefore);
+        got = end < R ? Slice(all, 0, R) : Slice(before, end - R, end);
+        break;
+      }
+      default: break;
+    }
+    if (got.empty()) return Off(orientation == SQL_FETCH_RELATIVE && offset < 0 ? kBefore : kAfter);
+    where_ = kInside;
+    cur_ = got;
+    return got;
+  }
+
+ private:
+  enum Where { kBefore, kInside, kAfter };
+  std::vector<Key> Off(Where w) {
+    where_ = w;
+    return {};
+  }
+  static std::vector<Key> Slice(const std::vector<Key>& v, int from, int to) {
+    from = std::max(from, 0);
+    to = std::min(to, static_cast<int>(v.size()));
+    return from < to ? std::vector<Key>(v.begin() + from, v.begin() + to) : std::vector<Key>{};
+  }
+  std::vector<Key> After(const std::vector<Key>& all, const Key& k, bool inclusive) const {
+    std::vector<Key> out;
+    for (const Key& r : all)
+      if (Compare(r, k) > 0 || (inclusive && Compare(r, k) == 0)) out.push_back(r);
+    return out;
+  }
+  std::vector<Key> Before(const std::vector<Key>& all, const Key& k, bool inclusive) const {
+    std::vector<Key> out;
+    for (const Key& r : all)
+      if (Compare(r, k) < 0 || (inclusive && Compare(r, k) == 0)) out.push_back(r);
+    return out;
+  }
+
+  const int R;
+  const bool desc_;
+  Where where_ = kBefore;
+  std::vector<Key> cur_;
+};
+
+std::vector<std::string> IdsOf(const std::vector<Key>& keys) {
+  std::vector<std::string> out;
+  for (const Key& k : keys) out.push_back(std::to_string(k.id));
+  return out;
+}
+
+std::vector<std::string> Ids(std::initializer_list<int> ids) {
+  std::vector<std::string> out;
+  for (int i : ids) out.push_back(i < 0 ? "-" : std::to_string(i));
+  return out;
+}
+
+TEST_P(DmDynamic, EveryMoveAgainstTheOrderedResultWhileAnotherSessionChangesRows) {
+  struct Step {
+    SQLSMALLINT orientation;
+    SQLLEN offset;
+    const char* change;  // run by the other session before the fetch; %T is the table
+  };
+  const std::vector<Step> walk = {
+      {SQL_FETCH_FIRST, 0, nullptr},
+      {SQL_FETCH_NEXT, 0, "INSERT INTO %T VALUES (101, NULL, 'x')"},
+      {SQL_FETCH_NEXT, 0, "DELETE FROM %T WHERE id IN (2, 9, 14)"},
+      {SQL_FETCH_RELATIVE, 2, "INSERT INTO %T VALUES (102, 3, 'x')"},
+      {SQL_FETCH_RELATIVE, 5, nullptr},
+      {SQL_FETCH_PRIOR, 0, "INSERT INTO %T VALUES (103, 2, 'x')"},
+      {SQL_FETCH_RELATIVE, -2, "DELETE FROM %T WHERE id IN (5, 20)"},
+      {SQL_FETCH_RELATIVE, -5, nullptr},
+      {SQL_FETCH_RELATIVE, 0, "UPDATE %T SET v = 4 WHERE id IN (1, 3, 7)"},
+      {SQL_FETCH_LAST, 0, "INSERT INTO %T VALUES (104, NULL, 'x')"},
+      {SQL_FETCH_PRIOR, 0, nullptr},
+      {SQL_FETCH_PRIOR, 0, "INSERT INTO %T VALUES (105, 1, 'x')"},
+      {SQL_FETCH_NEXT, 0, nullptr},
+      {SQL_FETCH_NEXT, 0, nullptr},
+      {SQL_FETCH_NEXT, 0, nullptr},
+      {SQL_FETCH_NEXT, 0, nullptr},
+      {SQL_FETCH_PRIOR, 0, "DELETE FROM %T WHERE id = 104"},
+      {SQL_FETCH_FIRST, 0, nullptr},
+      {SQL_FETCH_PRIOR, 0, nullptr},
+      {SQL_FETCH_NEXT, 0, "INSERT INTO %T VALUES (106, NULL, 'x')"},
+      {SQL_FETCH_RELATIVE, 9, nullptr},
+      {SQL_FETCH_RELATIVE, -4, nullptr},
+      {SQL_FETCH_RELATIVE, 40, nullptr},
+  };
+  for (const bool descending : {false, true}) {
+    SCOPED_TRACE(descending ? "descending" : "ascending");
+    const std::string t = T("dyn_walk");
+    MakeRows(t, 24);
+    const std::string order = descending ? " ORDER BY v DESC" : " ORDER BY v";
+    const std::string oracle = "SELECT id, v FROM " + t + " ORDER BY v" +
+                               (descending ? " DESC" : "") + ", id";
+    constexpr int R = 4;
+    Open(SQL_CURSOR_DYNAMIC, R, "SELECT id, v, name FROM " + t + order);
+    Oracle model(R, descending);
+    int k = 0;
+    for (const Step& s : walk) {
+      SCOPED_TRACE("step " + std::to_string(++k));
+      if (s.change != nullptr) {
+        std::string sql = s.change;
+        sql.replace(sql.find("%T"), 2, t);
+        ASSERT_TRUE(OtherExec(sql));
+      }
+      const auto want = IdsOf(model.Move(OtherKeys(oracle), s.orientation, s.offset));
+      SQLRETURN rc = SQL_ERROR;
+      const auto got = Scroll(s.orientation, s.offset, &rc);
+      if (want.empty()) {
+        EXPECT_EQ(rc, SQL_NO_DATA) << Diags(SQL_HANDLE_STMT, cur_);
+        continue;
+      }
+      ASSERT_EQ(rc, SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+      EXPECT_EQ(got, want);
+    }
+    Close();
+  }
+}
+
+TEST_P(DmDynamic, MixedCursorSeesChangesOutsideItsKeysetWindow) {
+  const std::string t = T("dyn_mixed");
+  ASSERT_TRUE(Recreate(t, "id INTEGER PRIMARY KEY, v INTEGER, name VARCHAR(20)"));
+  for (int i = 1; i <= 20; ++i)
+    ASSERT_TRUE(Exec("INSERT INTO " + t + " VALUES (" + std::to_string(i) + ", " +
+                     std::to_string(i) + ", 'n')"));
+  Open(SQL_CURSOR_KEYSET_DRIVEN, 2, "SELECT id, v, name FROM " + t + " ORDER BY v", 6);
+  EXPECT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({1, 2}));
+  // Inside the window: a removed row shows deleted, an added one does not show.
+  ASSERT_TRUE(OtherExec("DELETE FROM " + t + " WHERE id = 3"));
+  ASSERT_TRUE(OtherExec("INSERT INTO " + t + " VALUES (50, 3, 'new')"));
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({-1, 4})) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({5, 6}));
+  // The next rowset leaves the window: the window moves past its last key.
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({7, 8})) << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_TRUE(OtherExec("INSERT INTO " + t + " VALUES (51, 7, 'new')"));
+  // Back over the rows before the window: read afresh, with the row added.
+  EXPECT_EQ(Scroll(SQL_FETCH_PRIOR, 0), Ids({5, 6})) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Scroll(SQL_FETCH_PRIOR, 0), Ids({50, 4}));
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({5, 6}));
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({7, 51})) << Diags(SQL_HANDLE_STMT, cur_);
+  // 51 sorts between 7 and 8 now.
+  EXPECT_EQ(Scroll(SQL_FETCH_RELATIVE, 3), Ids({9, 10}));
+  EXPECT_EQ(Scroll(SQL_FETCH_LAST, 0), Ids({19, 20}));
+  SQLRETURN rc = SQL_SUCCESS;
+  Scroll(SQL_FETCH_NEXT, 0, &rc);
+  EXPECT_EQ(rc, SQL_NO_DATA);
+  EXPECT_EQ(Scroll(SQL_FETCH_PRIOR, 0), Ids({19, 20}));
+  EXPECT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({1, 2}));
+  Scroll(SQL_FETCH_PRIOR, 0, &rc);
+  EXPECT_EQ(rc, SQL_NO_DATA);
+  // Absolute moves need the whole keyset.
+  Scroll(SQL_FETCH_ABSOLUTE, 3, &rc);
+  EXPECT_EQ(rc, SQL_ERROR);
+}
+
+TEST_P(DmDynamic, RefreshReadsTheRowsAgain) {
+  const std::string t = T("dyn_refresh");
+  MakeRows(t, 10);
+  for (const SQLULEN keyset : {SQLULEN{0}, SQLULEN{5}}) {
+    SCOPED_TRACE(keyset == 0 ? "dynamic" : "mixed");
+    ASSERT_TRUE(OtherExec("UPDATE " + t + " SET name = 'n' || id"));
+    Open(keyset == 0 ? SQL_CURSOR_DYNAMIC : SQL_CURSOR_KEYSET_DRIVEN, 3,
+         "SELECT id, v, name FROM " + t + " ORDER BY id", keyset);
+    ASSERT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({1, 2, 3}));
+    EXPECT_STREQ(reinterpret_cast<char*>(names_[1]), "n2");
+    ASSERT_TRUE(OtherExec("UPDATE " + t + " SET name = 'changed' WHERE id = 2"));
+    ASSERT_EQ(SQLSetPos(cur_, 0, SQL_REFRESH, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_STREQ(reinterpret_cast<char*>(names_[1]), "changed");
+    ASSERT_TRUE(OtherExec("UPDATE " + t + " SET name = 'again' WHERE id = 3"));
+    ASSERT_EQ(SQLSetPos(cur_, 3, SQL_REFRESH, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_STREQ(reinterpret_cast<char*>(names_[2]), "again");
+    Close();
+  }
+}
+
+TEST_P(DmDynamic, SetPosUnderValueConcurrencyLeavesAnotherSessionsChangeAlone) {
+  const std::string t = T("dyn_setpos");
+  MakeRows(t, 6);
+  Open(SQL_CURSOR_DYNAMIC, 3, "SELECT id, v, name FROM " + t + " ORDER BY id", 0,
+       SQL_CONCUR_VALUES);
+  ASSERT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({1, 2, 3}));
+  ASSERT_TRUE(OtherExec("UPDATE " + t + " SET name = 'theirs' WHERE id = 2"));
+  std::strcpy(reinterpret_cast<char*>(names_[1]), "mine");
+  nameInd_[1] = SQL_NTS;
+  EXPECT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "01001");
+  EXPECT_EQ(status_[1], SQL_ROW_ERROR);
+  EXPECT_EQ(Name(t, 2), "theirs");
+  // Rows nobody else touched change; the cursor's own change does not stop
+  // its next change of the same row.
+  std::strcpy(reinterpret_cast<char*>(names_[0]), "mine");
+  nameInd_[0] = SQL_NTS;
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Name(t, 1), "mine");
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Name(t, 1), "(none)");
+  ASSERT_TRUE(OtherExec("DELETE FROM " + t + " WHERE id = 3"));
+  EXPECT_EQ(SQLSetPos(cur_, 3, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "01001");
+  // A fetch reads the result as it is now.
+  EXPECT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({2, 4, 5}));
+  EXPECT_STREQ(reinterpret_cast<char*>(names_[0]), "theirs");
+  Close();
+}
+
+KES_E2E_BUILDS(DmDynamic);
+
+}  // namespace
