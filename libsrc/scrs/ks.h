@@ -349,6 +349,10 @@ int KS_NullsAhead(int16_t orientation, bool descending, int16_t nullCollation);
 // the next fetch does not report the cursor's own change. Rows whose version
 // cannot be stored become SQL_ROW_ERROR in the keyset.
 [[nodiscard]] int32_t scs_p_AfterDynamicUpdate(SCS* scs, const int32_t* rows, uint32_t count);
+// Positioned changes find each row by the values the cursor holds of it too:
+// value concurrency, and row-version concurrency, whose versions are digests
+// of exactly those values.
+bool scs_p_ComparesOldValues(const SCS* scs);
 // A dynamic or mixed cursor over a keyed SELECT.
 bool scs_p_WindowSelect(const SCS* scs);
 // Forgets the window (a new execute starts from no window).

@@ -9,14 +9,15 @@
 #include <md5.h>
 #include <sqlext.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "drv/dataset.h"
 #include "drv/errtab.h"
 #include "drv/layercalls.h"
 #include "drv/scs.h"
+#include "scrs/ks.h"
 #include "scrs/scs_p.h"
 
 struct RvcConn {
@@ -40,8 +41,9 @@ namespace {
 RvcConnList* lists = nullptr;
 
 constexpr uint32_t kHexLen = 32;
-// A parameter: u16 length, 32 characters, NUL, and a spare byte.
-constexpr uint32_t kParamWidth = 36;
+// A parameter: 32 characters and a NUL. Plain text is what every agent binds
+// as a character host value; a length-prefixed one the agent may not take.
+constexpr uint32_t kParamWidth = kHexLen + 1;
 
 constexpr const char* kSessionSql = "SELECT DBINFO('sessionid') FROM systables WHERE tabid = 1";
 
@@ -82,7 +84,7 @@ int32_t params_new(Dataset* ds, uint16_t n) {
   if (DatasetInit(ds, n) != 0) return ERR_MEMORY;
   ds->colCount = n;
   for (uint16_t c = 0; c < n; ++c) {
-    ds->cols[c].type = DS_VARCHAR2;
+    ds->cols[c].type = DS_STRING;
     ds->cols[c].width = kParamWidth;
   }
   if (DatasetSetRows(ds, 1) != 0) {
@@ -94,10 +96,7 @@ int32_t params_new(Dataset* ds, uint16_t n) {
 }
 
 void param_set(Dataset* ds, uint16_t c, const uint8_t digest[16]) {
-  char* slot = ds->cols[c].data;
-  const uint16_t len = kHexLen;
-  std::memcpy(slot, &len, 2);
-  RVC_ToHex(digest, slot + 2, kHexLen + 1);
+  RVC_ToHex(digest, ds->cols[c].data, kHexLen + 1);
   ds->cols[c].ind[0] = 0;
 }
 
@@ -226,7 +225,8 @@ int32_t RVC_DeleteRows(RVC* rvc) {
   const Texts t = texts_of(*rvc);
   int32_t rc = ops(*rvc).DRV_Prepare(rvc->rvcCursor, t.forget);
   if (succeeded(rc)) rc = ops(*rvc).DRV_Execute(rvc->rvcCursor);
-  if (succeeded(rc)) return 0;
+  // A cursor with no rows recorded has nothing to forget.
+  if (succeeded(rc) || rc == ERR_NO_DATA) return 0;
   INF_CursorKeepErrors(rvc->hCursor, 1);
   RVC_MoveDiagnostics(rvc);
   INF_CursorSetError(rvc->hCursor, ERR_NO_ROWVERSION_TABLE);
@@ -259,18 +259,20 @@ int32_t RVC_CheckRowset(RVC* rvc, const Dataset* keys, const Dataset* rows, uint
     param_set(&one, 0, kd);
     rc = run(*rvc, &one);
     if (succeeded(rc)) rc = ops(*rvc).DRV_Fetch(rvc->rvcCursor, 2, &fetched);
+    // No stored version: the row is new to the cursor.
+    if (rc == ERR_NO_DATA) rc = 0;
     if (!succeeded(rc)) break;
     rc = 0;
     if (fetched.rowCount == 0) {
       statuses[k] = SQL_ROW_ADDED;
       ++added;
     } else if (fetched.rowCount == 1) {
-      char stored[kHexLen + 1] = {};
-      uint32_t len = kHexLen;
+      // The stored text comes back in the agent's character form (UTF-16
+      // from a wide agent), so it is compared as text.
+      std::string stored;
       char now[kHexLen + 1];
       RVC_ToHex(rd, now, sizeof now);
-      if (DatasetGetValue(&fetched, 0, 0, stored, &len) != 0) len = 0;
-      const bool same = len == kHexLen && std::memcmp(stored, now, kHexLen) == 0;
+      const bool same = scs_p_CellText(&fetched, 0, 0, &stored) == 0 && stored == now;
       statuses[k] = same ? SQL_ROW_SUCCESS : SQL_ROW_UPDATED;
       if (!same) ++changed;
     } else {

@@ -77,6 +77,13 @@ int32_t row_limits(DrvHandle hConn, DriverPropId id) {
   return agent & kLimits;
 }
 
+// The connection keeps row versions for its dynamic cursors.
+bool row_versions(DrvHandle hConn) {
+  int32_t v = 0;
+  uint16_t len = 0;
+  return base().DRV_GetInfo(hConn, DRVP_ROW_VERSIONS, &v, 4, &len) == 0 && v != 0;
+}
+
 // What the layer says of scrolling: the types and the concurrency it serves,
 // in place of the agent's answers, which describe every emulated type.
 bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
@@ -86,9 +93,13 @@ bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
       *value = SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC |
                SQL_SO_MIXED;
       return true;
-    // Keyset-driven cursors also read under value concurrency, keeping their
-    // rows' old values.
-    case SQL_SCROLL_CONCURRENCY: *value = SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_VALUES; return true;
+    // Keyset-driven, mixed and dynamic cursors also read under value
+    // concurrency, keeping their rows' old values; dynamic ones under row
+    // versions where the connection keeps them.
+    case SQL_SCROLL_CONCURRENCY:
+      *value = SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_VALUES |
+               (row_versions(hConn) ? SQL_SCCO_OPT_ROWVER : 0);
+      return true;
     case SQL_POS_OPERATIONS: *value = kPosOperations; return true;
     // Rows are never locked by SetPos.
     case SQL_LOCK_TYPES: *value = SQL_LCK_NO_CHANGE; return true;
@@ -112,7 +123,8 @@ bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
       // additions, changes and deletions all show; its row count is unknown.
       *value = row_limits(hConn, id) | SQL_CA2_READ_ONLY_CONCURRENCY |
                SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_SENSITIVITY_ADDITIONS |
-               SQL_CA2_SENSITIVITY_UPDATES | SQL_CA2_SENSITIVITY_DELETIONS;
+               SQL_CA2_SENSITIVITY_UPDATES | SQL_CA2_SENSITIVITY_DELETIONS |
+               (row_versions(hConn) ? SQL_CA2_OPT_ROWVER_CONCURRENCY : 0);
       return true;
     default: return false;
   }
@@ -187,6 +199,25 @@ int32_t SCS_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, ui
   if (buf == nullptr || bufLen < 4) return ERR_ARGUMENT;
   std::memcpy(buf, &v, 4);
   if (outLen != nullptr) *outLen = 4;
+  return 0;
+}
+
+// Row-version concurrency is the cursor layer's (its versions live in the
+// database's row-version table), which the agent knows nothing of: where the
+// connection keeps row versions the agent is asked for values, the nearest
+// concurrency it serves, and the cursor keeps row versions. Which cursor
+// types serve them is settled when a statement is prepared.
+int32_t SCS_SetOption(DrvHandle h, DriverPropId id, const void* value) {
+  InfCursorView cur{};
+  if (id != DRVP_STMT_OPTION + SQL_CONCURRENCY || value == nullptr ||
+      *static_cast<const int32_t*>(value) != SQL_CONCUR_ROWVER || !INF_CursorView(h, &cur) ||
+      cur.scs->sc_hasRowVersions == 0)
+    return base().DRV_SetOption(h, id, value);
+  const int32_t values = SQL_CONCUR_VALUES;
+  const int32_t rc = base().DRV_SetOption(h, id, &values);
+  if (rc != 0 && rc != ERR_OPTION_CHANGED) return rc;
+  if (cur.scs->sc_concurrency != SQL_CONCUR_VALUES) return ERR_OPTION_CHANGED;
+  cur.scs->sc_concurrency = SQL_CONCUR_ROWVER;
   return 0;
 }
 
@@ -473,6 +504,7 @@ int32_t SCR_Interpose(DriverRecord* rec) {
     SCR_BaseDriver = below;
     InitializeCriticalSection(&SCR_ConnListLock);
     SCR_Ops.DRV_GetInfo = SCS_GetInfo;
+    SCR_Ops.DRV_SetOption = SCS_SetOption;
     SCR_Ops.DRV_AllocCursor = SCS_AllocCursor;
     SCR_Ops.DRV_EndCursor = SCS_EndCursor;
     SCR_Ops.DRV_Prepare = SCS_Prepare;

@@ -204,13 +204,16 @@ int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql) {
   if (scs->sc_cursorType == SCS_FORWARD_ONLY) return 0;
   scs->sc_sqlText = strdup(sql);
   if (scs->sc_sqlText == nullptr) return ERR_MEMORY;
-  // A static cursor changes no rows: it runs read-only. A keyset-driven one
-  // locks its rows or keeps their old values; row versions are compared as
-  // values. The caller reads the concurrency back.
+  // A static cursor changes no rows: it runs read-only. A keyset-driven,
+  // mixed or dynamic one locks its rows or keeps their old values; only a
+  // dynamic cursor keeps row versions, and only where the connection has
+  // them: elsewhere they are compared as values. The caller reads the
+  // concurrency back.
   const int32_t asked = scs->sc_concurrency;
   int32_t served = SQL_CONCUR_READ_ONLY;
+  const bool versions = scs->sc_cursorType == SCS_DYNAMIC && scs->sc_hasRowVersions != 0;
   if (scs->sc_cursorType == SCS_KEYSET || scs->sc_cursorType == SCS_DYNAMIC)
-    served = asked == SQL_CONCUR_ROWVER ? SQL_CONCUR_VALUES : asked;
+    served = asked == SQL_CONCUR_ROWVER && !versions ? SQL_CONCUR_VALUES : asked;
   if (served != asked) {
     if (scs->sc_driver->ops->DRV_SetOption(scs->sc_hCursor, DRVP_STMT_OPTION + SQL_CONCURRENCY,
                                            &served) != 0)

@@ -135,6 +135,10 @@ int32_t scs_p_KeysetWindow(SCS* scs, Dataset** out) {
   return 0;
 }
 
+bool scs_p_ComparesOldValues(const SCS* scs) {
+  return scs->sc_concurrency == SQL_CONCUR_VALUES || scs->sc_concurrency == SQL_CONCUR_ROWVER;
+}
+
 bool scs_p_WindowSelect(const SCS* scs) {
   const bool windowed = scs->sc_cursorType == SCS_DYNAMIC ||
                         (scs->sc_cursorType == SCS_KEYSET && scs->sc_keysetSize > 0);
@@ -287,7 +291,7 @@ int32_t scs_p_FetchDynamicRows(SCS* scs, uint16_t orientation, int32_t offset,
     if (vanished) continue;
     if (scs->sc_rvc == nullptr) return 0;
     // Row versions are kept over all the row's values, as the old values hold them.
-    if (scs->sc_concurrency != SQL_CONCUR_VALUES) {
+    if (!scs_p_ComparesOldValues(scs)) {
       if (int32_t r = read_old_values(scs); r != 0) return r;
     }
     if (scs->sc_optValues == nullptr || scs->sc_optValues->rowCount < table->rows->rowCount)

@@ -309,7 +309,7 @@ int32_t scs_p_FetchKeyset(SCS* scs, RowStatusTable* table, int32_t target) {
   free_dataset(&found);
   if (rc != 0) return rc;
   if (scs_p_CheckScrollable(scs) == 0) {
-    if (scs->sc_concurrency == SQL_CONCUR_VALUES)
+    if (scs_p_ComparesOldValues(scs))
       rc = scs_p_GetOptConcColVals(scs, nullptr, first, blocks, blockSize, lastBlock);
     else if (scs->sc_concurrency == SQL_CONCUR_LOCK && scs->sc_lockByUpdate != 0)
       rc = scs_p_LockRows(scs, first, size);

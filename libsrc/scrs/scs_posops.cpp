@@ -229,7 +229,7 @@ int32_t write_row(SCS* s, const std::string& table, uint16_t op, const PosTarget
   }
   add_key_predicate(*s, &text, &types);
   std::vector<uint16_t> oldCols;
-  if (s->sc_concurrency == SQL_CONCUR_VALUES) {
+  if (scs_p_ComparesOldValues(s)) {
     if (int32_t rc = add_old_values(*s, t.oldRow, &text, &types, &oldCols); rc != 0) return rc;
   }
   if (int32_t rc = prepare(*s, prep, text); rc != 0) return rc;
@@ -332,7 +332,7 @@ int32_t addressed_rows(const SCS& s, int32_t n, const Dataset* request, Addresse
 // a static cursor holds its whole result, the others their rowset, in rowset
 // order.
 int32_t old_row(const SCS& s, int32_t n, int32_t k, int32_t r) {
-  if (s.sc_concurrency != SQL_CONCUR_VALUES) return -1;
+  if (!scs_p_ComparesOldValues(&s)) return -1;
   if (s.sc_cursorType == SCS_STATIC) {
     const bool spilled = s.sc_cache != nullptr && s.sc_cache->state == DSC_SPILLED;
     return r - (spilled ? s.sc_cacheWindowStart : 0);
@@ -506,7 +506,7 @@ int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets,
   if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && refreshes_old_values(*scs))
     rc = reread_old_values(scs);
   if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && scs->sc_cursorType == SCS_DYNAMIC &&
-      (scs->sc_concurrency == SQL_CONCUR_VALUES || scs->sc_rvc != nullptr)) {
+      (scs_p_ComparesOldValues(scs) || scs->sc_rvc != nullptr)) {
     std::vector<int32_t> updated;
     for (int32_t i = 0; i < n; ++i)
       if (done[i] == POS_CHANGED) updated.push_back(targets[i].keyRow);

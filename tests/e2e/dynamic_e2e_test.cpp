@@ -30,11 +30,27 @@ class DmDynamic : public DbTest {
   }
   void TearDown() override {
     if (cur_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, cur_);
-    if (other_ != nullptr) {
-      SQLDisconnect(other_);
-      SQLFreeHandle(SQL_HANDLE_DBC, other_);
+    for (SQLHDBC d : {other_, versioned_}) {
+      if (d == nullptr) continue;
+      SQLDisconnect(d);
+      SQLFreeHandle(SQL_HANDLE_DBC, d);
     }
     DbTest::TearDown();
+  }
+
+  // The cursor moves to a connection that keeps row versions of its dynamic
+  // cursors, on database `target`.
+  ::testing::AssertionResult UseVersionedConnection(const std::string& target) {
+    SQLAllocHandle(SQL_HANDLE_DBC, env_, &versioned_);
+    const std::string in = std::string("DSN=") + GetParam().dsn + ";DATABASE=" + target +
+                           ";DYN_CURS_SENSITIVITY=HIGH";
+    if (!SQL_SUCCEEDED(SQLDriverConnect(versioned_, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS,
+                                        nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+      return ::testing::AssertionFailure() << Diags(SQL_HANDLE_DBC, versioned_);
+    SQLFreeHandle(SQL_HANDLE_STMT, cur_);
+    cur_ = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, versioned_, &cur_);
+    return ::testing::AssertionSuccess();
   }
 
   std::string T(const std::string& base) const { return base + "_" + GetParam().name; }
@@ -149,6 +165,7 @@ class DmDynamic : public DbTest {
 
   SQLHSTMT cur_ = nullptr;
   SQLHDBC other_ = nullptr;
+  SQLHDBC versioned_ = nullptr;
   SQLINTEGER ids_[32] = {};
   SQLLEN idInd_[32] = {};
   SQLCHAR names_[32][24] = {};
@@ -409,6 +426,82 @@ TEST_P(DmDynamic, SetPosUnderValueConcurrencyLeavesAnotherSessionsChangeAlone) {
   EXPECT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({2, 4, 5}));
   EXPECT_STREQ(reinterpret_cast<char*>(names_[0]), "theirs");
   Close();
+}
+
+TEST_P(DmDynamic, RowVersionsTellRowsOthersChangedAndGuardTheCursorsChanges) {
+  // The row-version table the driver keeps its versions in.
+  (void)SQLExecDirect(stmt_,
+                      (SQLCHAR*)"CREATE TABLE DIVAZA (HCONN CHAR(8), HCURS CHAR(8), "
+                                "KEYVER CHAR(32), ROWVER CHAR(32))",
+                      SQL_NTS);
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  const std::string t = T("dyn_rowver");
+  MakeRows(t, 6);
+  SQLUINTEGER plain = 0, versioned = 0, attrs = 0;
+  ASSERT_EQ(SQLGetInfo(dbc_, SQL_SCROLL_CONCURRENCY, &plain, sizeof plain, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(plain & SQL_SCCO_OPT_ROWVER, 0u);
+  ASSERT_TRUE(UseVersionedConnection("e2edata@kes_e2e_data"));
+  ASSERT_EQ(SQLGetInfo(versioned_, SQL_SCROLL_CONCURRENCY, &versioned, sizeof versioned, nullptr),
+            SQL_SUCCESS);
+  EXPECT_NE(versioned & SQL_SCCO_OPT_ROWVER, 0u);
+  ASSERT_EQ(SQLGetInfo(versioned_, SQL_DYNAMIC_CURSOR_ATTRIBUTES2, &attrs, sizeof attrs, nullptr),
+            SQL_SUCCESS);
+  EXPECT_NE(attrs & SQL_CA2_OPT_ROWVER_CONCURRENCY, 0u);
+
+  Open(SQL_CURSOR_DYNAMIC, 3, "SELECT id, v, name FROM " + t + " ORDER BY id", 0,
+       SQL_CONCUR_ROWVER);
+  SQLULEN inForce = 0;
+  ASSERT_EQ(SQLGetStmtAttr(cur_, SQL_ATTR_CONCURRENCY, &inForce, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(inForce, static_cast<SQLULEN>(SQL_CONCUR_ROWVER));
+  auto statuses = [this] {
+    return std::vector<int>{status_[0], status_[1], status_[2]};
+  };
+  const std::vector<int> none{SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_SUCCESS};
+  ASSERT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({1, 2, 3})) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(statuses(), none);
+  // Another session's change shows once, on the next read of the row.
+  ASSERT_TRUE(OtherExec("UPDATE " + t + " SET name = 'theirs' WHERE id = 2"));
+  ASSERT_EQ(Scroll(SQL_FETCH_RELATIVE, 0), Ids({1, 2, 3})) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(statuses(), (std::vector<int>{SQL_ROW_SUCCESS, SQL_ROW_UPDATED, SQL_ROW_SUCCESS}));
+  ASSERT_EQ(Scroll(SQL_FETCH_RELATIVE, 0), Ids({1, 2, 3}));
+  EXPECT_EQ(statuses(), none);
+  // The cursor's own change is no other session's.
+  std::strcpy(reinterpret_cast<char*>(names_[0]), "mine");
+  nameInd_[0] = SQL_NTS;
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(Scroll(SQL_FETCH_RELATIVE, 0), Ids({1, 2, 3}));
+  EXPECT_EQ(statuses(), none);
+  EXPECT_STREQ(reinterpret_cast<char*>(names_[0]), "mine");
+  // A row another session changed after the fetch is left alone.
+  ASSERT_TRUE(OtherExec("UPDATE " + t + " SET v = 99 WHERE id = 3"));
+  std::strcpy(reinterpret_cast<char*>(names_[2]), "mine");
+  nameInd_[2] = SQL_NTS;
+  EXPECT_EQ(SQLSetPos(cur_, 3, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "01001");
+  EXPECT_EQ(status_[2], SQL_ROW_ERROR);
+  EXPECT_EQ(Name(t, 3), "n3");
+  EXPECT_EQ(SQLSetPos(cur_, 3, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+  EXPECT_EQ(Name(t, 3), "n3");
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Name(t, 2), "(none)");
+  Close();
+}
+
+TEST_P(DmDynamic, RowVersionsWithoutTheirTableAreRefused) {
+  MakeDatabase("kes_e2e_noversions", "noversions");
+  ASSERT_TRUE(UseVersionedConnection("noversions@kes_e2e_noversions"));
+  SQLHSTMT s = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, versioned_, &s), SQL_SUCCESS);
+  (void)SQLExecDirect(s, (SQLCHAR*)"CREATE TABLE nv (id INTEGER PRIMARY KEY, name VARCHAR(9))",
+                      SQL_NTS);
+  SQLFreeHandle(SQL_HANDLE_STMT, s);
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_DYNAMIC, 0),
+            SQL_SUCCESS);
+  EXPECT_EQ(SQLExecDirect(cur_, (SQLCHAR*)"SELECT id, name FROM nv", SQL_NTS), SQL_ERROR);
+  EXPECT_NE(Diags(SQL_HANDLE_STMT, cur_).find("IM926"), std::string::npos)
+      << Diags(SQL_HANDLE_STMT, cur_);
 }
 
 KES_E2E_BUILDS(DmDynamic);

@@ -45,9 +45,8 @@ Fake f;
 std::vector<std::string> texts_of(const Dataset* ds) {
   std::vector<std::string> out;
   for (uint16_t c = 0; c < ds->colCount; ++c) {
-    uint16_t len = 0;
-    std::memcpy(&len, ds->cols[c].data, 2);
-    out.emplace_back(ds->cols[c].data + 2, len);
+    EXPECT_EQ(ds->cols[c].type, DS_STRING);
+    out.emplace_back(ds->cols[c].data, strnlen(ds->cols[c].data, ds->cols[c].width));
   }
   return out;
 }
