@@ -9,10 +9,15 @@
 // Threading: one call at a time per cursor (the core serialises a connection).
 // Not here: the application's C types (data exchange converts from Datasets).
 
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "drv/errtab.h"
 #include "drv_inf/inf_connect.h"
@@ -220,11 +225,59 @@ bool isAscii(const char* text, size_t n) {
   return (any & 0x8080808080808080u) == 0;
 }
 
-// ASCII text of n bytes (its terminator included) widened in place to n units. It runs
-// from the end, eight bytes at a time, each run read whole before its units are
-// written: a run's units land at twice its offset, so they never cover bytes not read.
-void widenAsciiInPlace(char* text, size_t n) {
+// The length of the text in a slot of width bytes (up to its terminator, or the whole
+// slot) and whether that text is ASCII, in one pass of sixteen bytes at a time where
+// the slot holds them.
+size_t measureText(const char* text, size_t width, bool* ascii) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  unsigned high = 0;
+  for (; i + 16 <= width; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
+    const unsigned top = static_cast<unsigned>(_mm_movemask_epi8(v));
+    if (ends != 0) {
+      const unsigned k = static_cast<unsigned>(std::countr_zero(ends));
+      *ascii = (high | (top & ((1u << k) - 1))) == 0;
+      return i + k;
+    }
+    high |= top;
+  }
+  if (high != 0) {
+    *ascii = false;
+    return i + strnlen(text + i, width - i);
+  }
+#endif
+  const size_t len = i + strnlen(text + i, width - i);
+  *ascii = isAscii(text + i, len - i);
+  return len;
+}
+
+// ASCII text of n bytes (its terminator included) in a slot of width bytes, widened in
+// place to n units. It runs from the end, sixteen or eight bytes at a time, each run read
+// whole before its units are written: a run's units land at twice its offset, so they
+// never cover bytes not read. Short text is one run read from a slot that holds sixteen
+// bytes, of which only the text's own units are written.
+void widenAsciiInPlace(char* text, size_t n, size_t width) {
   size_t i = n;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  if (n < 16 && width >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    alignas(16) char units[32];
+    _mm_store_si128(reinterpret_cast<__m128i*>(units), _mm_unpacklo_epi8(v, zero));
+    _mm_store_si128(reinterpret_cast<__m128i*>(units + 16), _mm_unpackhi_epi8(v, zero));
+    std::memcpy(text, units, 2 * n);
+    return;
+  }
+  while (i >= 16) {
+    i -= 16;
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(text + 2 * i), _mm_unpacklo_epi8(v, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(text + 2 * i + 16), _mm_unpackhi_epi8(v, zero));
+  }
+#endif
   while (i >= 8) {
     i -= 8;
     unsigned char b[8];
@@ -243,11 +296,12 @@ int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
   char* slot = col.data + static_cast<size_t>(r) * col.width;
   switch (col.type) {
     case DS_WSTRING: {
-      const size_t len = strnlen(slot, col.width);
-      if (len + 1 <= col.width / 2 && isAscii(slot, len)) {
+      bool ascii = false;
+      const size_t len = measureText(slot, col.width, &ascii);
+      if (len + 1 <= col.width / 2 && ascii) {
         // Each byte is one unit: widened in place, the terminator included, without the
         // round trip through the decoder.
-        widenAsciiInPlace(slot, len + 1);
+        widenAsciiInPlace(slot, len + 1, col.width);
         return 0;
       }
       std::memcpy(b.utf8.data(), slot, len);
