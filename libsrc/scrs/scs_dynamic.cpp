@@ -306,9 +306,10 @@ int32_t scs_p_FetchDynamicRows(SCS* scs, uint16_t orientation, int32_t offset,
   return ERR_KEYSET_CHANGED;
 }
 
-int32_t scs_p_FetchDynamic(SCS* scs, int32_t offset, uint16_t orientation, RowStatusTable* table) {
+namespace {
+
+int32_t fetch_dynamic(SCS* scs, int32_t offset, uint16_t orientation, RowStatusTable* table) {
   const int32_t R = scs->sc_rowsetSize;
-  scs->sc_keysetSize = R;
   const int32_t before = scs->sc_rowsetStart;
   const int32_t K0 = keys_held(scs);
   int32_t n = 0;
@@ -366,6 +367,18 @@ int32_t scs_p_FetchDynamic(SCS* scs, int32_t offset, uint16_t orientation, RowSt
     }
     default: return ERR_FETCH_TYPE;
   }
+}
+
+}  // namespace
+
+int32_t scs_p_FetchDynamic(SCS* scs, int32_t offset, uint16_t orientation, RowStatusTable* table) {
+  // The window is exactly one rowset while the fetch runs; the keyset size
+  // the application set (which a later cursor type may use) comes back.
+  const int32_t asked = scs->sc_keysetSize;
+  scs->sc_keysetSize = scs->sc_rowsetSize;
+  const int32_t rc = fetch_dynamic(scs, offset, orientation, table);
+  scs->sc_keysetSize = asked;
+  return rc;
 }
 
 int32_t scs_p_RefreshOptValues(SCS* scs, const int32_t* rows, uint32_t count) {
