@@ -48,19 +48,20 @@ std::once_flag scr_once;
 const DriverOps& base() { return *SCR_BaseDriver.ops; }
 
 // What SetPos and BulkOperations serve. Every scrollable cursor is positioned
-// and refreshed (a static one from its rows); a static cursor is read-only and
-// fetches by bookmarks from its rows; a keyset-driven cursor under value
-// concurrency changes, deletes and adds rows by generated statements, also by
-// bookmarks.
+// and refreshed (a static one from its rows) and fetches by bookmarks; under
+// value concurrency a keyset-driven cursor, and a static one (which then holds
+// its rows' keys and old values), changes, deletes and adds rows by generated
+// statements, also by bookmarks.
 constexpr int32_t kPosOperations =
     SQL_POS_POSITION | SQL_POS_REFRESH | SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD;
 constexpr int32_t kScrolling = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
 constexpr int32_t kPositioned = SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION | SQL_CA1_POS_REFRESH;
-constexpr int32_t kStaticAttributes1 = kScrolling | kPositioned | SQL_CA1_BULK_FETCH_BY_BOOKMARK;
+constexpr int32_t kChanges = SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
+                             SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK;
+constexpr int32_t kStaticAttributes1 =
+    kScrolling | kPositioned | kChanges | SQL_CA1_BULK_FETCH_BY_BOOKMARK;
 constexpr int32_t kKeysetAttributes1 =
-    kScrolling | kPositioned | SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
-    SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK |
-    SQL_CA1_BULK_FETCH_BY_BOOKMARK;
+    kScrolling | kPositioned | kChanges | SQL_CA1_BULK_FETCH_BY_BOOKMARK;
 // A dynamic cursor moves relative to where it stands (the statement side
 // refuses absolute and bookmark moves of dynamic and mixed cursors) and
 // changes rows through SetPos; BulkOperations refuses it.
@@ -106,9 +107,10 @@ bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
     case SQL_STATIC_CURSOR_ATTRIBUTES1: *value = kStaticAttributes1; return true;
     case SQL_KEYSET_CURSOR_ATTRIBUTES1: *value = kKeysetAttributes1; return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES2:
-      // A static cursor sees no changes and is read-only; its row count is
-      // exact once it is loaded.
-      *value = row_limits(hConn, id) | SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_CRC_EXACT;
+      // A static cursor sees no changes; under value concurrency it changes
+      // rows. Its row count is exact once it is loaded.
+      *value = row_limits(hConn, id) | SQL_CA2_READ_ONLY_CONCURRENCY |
+               SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_CRC_EXACT;
       return true;
     case SQL_KEYSET_CURSOR_ATTRIBUTES2:
       // A keyset-driven cursor reads its rows again by key at every fetch:

@@ -409,7 +409,11 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
     return forward_only_rewrite(scs, tables, count);
   }
   const bool dynamic = scs->sc_cursorType == SCS_DYNAMIC;
-  if (scs->sc_cursorType != SCS_KEYSET && !dynamic) return 0;
+  // A static cursor is analysed only when it is to change rows: it then needs
+  // the keys of its rows, and runs read-only (01S02) where it cannot have them.
+  const bool keyedStatic =
+      scs->sc_cursorType == SCS_STATIC && scs->sc_concurrency != SQL_CONCUR_READ_ONLY;
+  if (scs->sc_cursorType != SCS_KEYSET && !dynamic && !keyedStatic) return 0;
   if ((scs->sc_flags & SCS_F_ANALYSED) != 0) scs_p_ResetAnalysis(scs);
   scs->sc_flags |= SCS_F_ANALYSED;
   scs->sc_orderColCount = 0;
@@ -442,6 +446,10 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
     return 0;
   }
   scs->sc_analysisFlags = a->sa_flags;
+  // Rows of a join, a group, a union or an aggregate have no one row to change.
+  if (keyedStatic && ((a->sa_flags & SA_OUTERJOIN) != 0 || scs_p_CheckKeysetStmt(scs) != 0 ||
+                      scs_p_CheckScrollable(scs) != 0))
+    return scs_p_ChangeCursorType(scs);
   if ((a->sa_flags & SA_OUTERJOIN) != 0) return ERR_OUTER_JOIN_STATIC;
   if (!dynamic) {
     if (int32_t rc = scs_p_CheckKeysetStmt(scs); rc != 0) return rc;

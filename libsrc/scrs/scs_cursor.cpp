@@ -204,16 +204,18 @@ int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql) {
   if (scs->sc_cursorType == SCS_FORWARD_ONLY) return 0;
   scs->sc_sqlText = strdup(sql);
   if (scs->sc_sqlText == nullptr) return ERR_MEMORY;
-  // A static cursor changes no rows: it runs read-only. A keyset-driven,
-  // mixed or dynamic one locks its rows or keeps their old values; only a
-  // dynamic cursor keeps row versions, and only where the connection has
-  // them: elsewhere they are compared as values. The caller reads the
-  // concurrency back.
+  // A keyset-driven, mixed or dynamic cursor locks its rows or keeps their
+  // old values; a static one that changes rows keeps their keys and old
+  // values; only a dynamic cursor keeps row versions, and only where the
+  // connection has them: elsewhere they are compared as values. The caller
+  // reads the concurrency back.
   const int32_t asked = scs->sc_concurrency;
   int32_t served = SQL_CONCUR_READ_ONLY;
   const bool versions = scs->sc_cursorType == SCS_DYNAMIC && scs->sc_hasRowVersions != 0;
   if (scs->sc_cursorType == SCS_KEYSET || scs->sc_cursorType == SCS_DYNAMIC)
     served = asked == SQL_CONCUR_ROWVER && !versions ? SQL_CONCUR_VALUES : asked;
+  else if (scs->sc_cursorType == SCS_STATIC && asked != SQL_CONCUR_READ_ONLY)
+    served = SQL_CONCUR_VALUES;
   if (served != asked) {
     if (scs->sc_driver->ops->DRV_SetOption(scs->sc_hCursor, DRVP_STMT_OPTION + SQL_CONCURRENCY,
                                            &served) != 0)
@@ -226,11 +228,23 @@ int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql) {
   return 0;
 }
 
-bool scs_p_KeysetSelect(const SCS* scs) {
-  return scs->sc_cursorType == SCS_KEYSET && scs->sc_keysetSize <= 0 &&
-         scs->sc_analysis != nullptr && scs->sc_analysis->sa_kind == PN_SELECT &&
+namespace {
+
+bool keyed_select(const SCS* scs) {
+  return scs->sc_analysis != nullptr && scs->sc_analysis->sa_kind == PN_SELECT &&
          scs->sc_keyset != nullptr && scs->sc_keyset->keyCols != nullptr &&
          scs->sc_keyset->keyCols->count > 0;
+}
+
+}  // namespace
+
+bool scs_p_KeysetSelect(const SCS* scs) {
+  return scs->sc_cursorType == SCS_KEYSET && scs->sc_keysetSize <= 0 && keyed_select(scs);
+}
+
+bool scs_p_KeyedStatic(const SCS* scs) {
+  return scs->sc_cursorType == SCS_STATIC && scs->sc_concurrency == SQL_CONCUR_VALUES &&
+         keyed_select(scs);
 }
 
 int32_t scs_p_BeforeExecute(SCS* scs) {
@@ -242,6 +256,16 @@ int32_t scs_p_BeforeExecute(SCS* scs) {
     if (int32_t rc = scs_p_SendKeptParams(scs, scs->sc_hCursor); rc != 0) return rc;
   }
   if (scs_p_KeysetSelect(scs)) return KS_GetKeySet_KSD(scs);
+  if (scs_p_KeyedStatic(scs)) {
+    if (int32_t rc = KS_GetKeySet_KSD(scs); rc != 0) return rc;
+    // The rows are read in the keyset's order, so that row n of the static
+    // set is the row of keyset entry n.
+    if (int32_t rc = scs->sc_driver->ops->DRV_Prepare(scs->sc_hCursor,
+                                                      scs->sc_analysis->sa_generated);
+        rc != 0)
+      return rc;
+    return scs_p_SendKeptParams(scs, scs->sc_hCursor);
+  }
   return 0;
 }
 
@@ -254,10 +278,11 @@ int32_t scs_p_AfterExecute(SCS* scs) {
     scs_p_ResetWindow(scs);
     return scs->sc_driver->ops->DRV_CloseCursor(scs->sc_hCursor);
   }
-  // A read-only static result is read whole at once, so that it is the result
-  // as it stood when the statement ran.
-  if (scs->sc_cursorType == SCS_STATIC && scs->sc_concurrency == SQL_CONCUR_READ_ONLY &&
-      scs->sc_resultColCount > 0 && (scs->sc_flags & SCS_F_STATIC_LOADED) == 0)
+  // A static result is read whole at once, so that it is the result as it
+  // stood when the statement ran (with its keys, when it changes rows).
+  const bool staticRows = scs->sc_concurrency == SQL_CONCUR_READ_ONLY || scs_p_KeyedStatic(scs);
+  if (scs->sc_cursorType == SCS_STATIC && staticRows && scs->sc_resultColCount > 0 &&
+      (scs->sc_flags & SCS_F_STATIC_LOADED) == 0)
     return scs_p_LoadStatic(scs);
   return 0;
 }

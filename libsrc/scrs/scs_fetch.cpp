@@ -10,6 +10,8 @@
 #include "drv/errtab.h"
 #include "drv/rowstatus.h"
 #include "drv/scs.h"
+#include "scrs/dsc.h"
+#include "scrs/ks.h"
 #include "scrs/scs_p.h"
 #include "scrs/ss.h"
 
@@ -41,12 +43,42 @@ int32_t scs_p_FetchStatic(SCS* sp, RowStatusTable* table, int32_t target) {
     return ERR_AFTER_END;
   }
   scs.sc_rowsetStart = static_cast<int32_t>(a) + 1;
+  const bool keyed = scs_p_KeyedStatic(&scs) && scs.sc_keyset->rowStatus != nullptr;
+  if (keyed) {
+    // The keys, and the old values, of the rowset's rows are where SetPos
+    // looks for them, also when they went to the temporary files.
+    const auto size = static_cast<uint32_t>(scs.sc_rowsetSize);
+    KS& ks = *scs.sc_keyset;
+    if (ks.cache.state == DSC_SPILLED) {
+      if (int32_t rc = DSC_GetWindow(&ks.cache, static_cast<int32_t>(a), size, &ks.windowStart,
+                                     ks.keys);
+          rc != 0)
+        return rc;
+    }
+    if (scs.sc_cache != nullptr && scs.sc_cache->state == DSC_SPILLED &&
+        scs.sc_optValues != nullptr) {
+      if (int32_t rc = DSC_GetWindow(scs.sc_cache, static_cast<int32_t>(a), size,
+                                     &scs.sc_cacheWindowStart, scs.sc_optValues);
+          rc != 0)
+        return rc;
+    }
+  }
   if (int32_t rc =
           SS_GetRowset(scs.sc_staticSet, static_cast<int32_t>(a), scs.sc_rowsetSize, &table->rows);
       rc != 0)
     return rc;
   const int32_t n = table->rows->rowCount < table->count ? table->rows->rowCount : table->count;
-  for (int32_t i = 0; i < n; ++i) table->status[i] = SQL_ROW_SUCCESS;
+  for (int32_t i = 0; i < n; ++i) {
+    uint16_t st = SQL_ROW_SUCCESS;
+    // The rows this cursor deleted or added stay so; an update or a failure
+    // is told once, by the operation itself.
+    if (keyed && a + i < scs.sc_keyset->rowStatusCount) {
+      uint16_t& kept = scs.sc_keyset->rowStatus[a + i];
+      if (kept == SQL_ROW_UPDATED || kept == SQL_ROW_ERROR) kept = SQL_ROW_SUCCESS;
+      st = kept;
+    }
+    table->status[i] = st;
+  }
   return 0;
 }
 
@@ -56,9 +88,15 @@ int32_t scs_p_LoadStatic(SCS* scs) {
   if (int32_t rc = SS_GetRsltSet(scs->sc_staticSet, drv, scs->sc_hCursor, &scs->sc_rowCount);
       rc != 0)
     return rc;
+  // The old values of a static cursor that changes rows are read in the same
+  // order as its rows and keys.
+  int32_t rc = 0;
+  if (scs_p_KeyedStatic(scs) && scs_p_CheckScrollable(scs) == 0 && scs->sc_stmtAttr1050 != 2)
+    rc = scs_p_GetOptConcColVals(scs, nullptr, 0, 0, 0, 0);
   // Every row is here now; only lock concurrency keeps the agent's cursor open,
   // as its rows stay locked while it is.
   if (scs->sc_concurrency != SQL_CONCUR_LOCK) (void)drv->ops->DRV_CloseCursor(scs->sc_hCursor);
+  if (rc != 0) return rc;
   scs->sc_flags |= SCS_F_STATIC_LOADED;
   return 0;
 }

@@ -386,6 +386,9 @@ int32_t scs_p_GetOptConcColVals(SCS* scs, Dataset* params, int32_t first, int32_
             rc != 0)
           return rc;
       }
+    } else if (int32_t rc = scs_p_SendKeptParams(scs, h); rc != 0) {
+      // Without parameters of its own the statement takes the user's.
+      return rc;
     }
     if (int32_t rc = ops.DRV_Execute(h); rc != 0) return rc;
     DSC_Close(scs->sc_cache);

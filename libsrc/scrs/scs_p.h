@@ -32,6 +32,9 @@ extern DriverRecord SCR_BaseDriver;
 [[nodiscard]] int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql);
 // A keyset-driven cursor over a SELECT with key columns.
 bool scs_p_KeysetSelect(const SCS* scs);
+// A static cursor under value concurrency over a SELECT with key columns: it
+// holds the keys and old values of its rows, so that SetPos can change them.
+bool scs_p_KeyedStatic(const SCS* scs);
 // What a scrollable cursor does before its statement runs: the user's
 // statement back on the cursor, the keyset of a keyset-driven cursor loaded.
 [[nodiscard]] int32_t scs_p_BeforeExecute(SCS* scs);

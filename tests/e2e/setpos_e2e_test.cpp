@@ -175,8 +175,7 @@ class DmPositioned : public DbTest {
       ASSERT_TRUE(Exec("INSERT INTO " + table_ + " VALUES (" + std::to_string(i) + ", 'n" +
                        std::to_string(i) + "', " + std::to_string(10 * i) + ")"));
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &cur_), SQL_SUCCESS);
-    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0),
-              SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type_, 0), SQL_SUCCESS);
     ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)SQL_CONCUR_VALUES, 0),
               SQL_SUCCESS);
     ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_USE_BOOKMARKS, (SQLPOINTER)SQL_UB_VARIABLE, 0),
@@ -189,9 +188,11 @@ class DmPositioned : public DbTest {
     const std::string sql = "SELECT id, name, qty FROM " + table_ + " ORDER BY id";
     ASSERT_EQ(SQLExecDirect(cur_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
         << Diags(SQL_HANDLE_STMT, cur_);
-    SQLULEN type = 0;
+    SQLULEN type = 0, concurrency = 0;
     ASSERT_EQ(SQLGetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), SQL_SUCCESS);
-    ASSERT_EQ(type, static_cast<SQLULEN>(SQL_CURSOR_KEYSET_DRIVEN));
+    ASSERT_EQ(type, type_);
+    ASSERT_EQ(SQLGetStmtAttr(cur_, SQL_ATTR_CONCURRENCY, &concurrency, 0, nullptr), SQL_SUCCESS);
+    ASSERT_EQ(concurrency, static_cast<SQLULEN>(SQL_CONCUR_VALUES));
     ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_FIRST, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
   }
   void TearDown() override {
@@ -244,6 +245,7 @@ class DmPositioned : public DbTest {
   }
 
   std::string table_;
+  SQLULEN type_ = SQL_CURSOR_KEYSET_DRIVEN;
   int rows_ = 6;  // rows of the table
   SQLHSTMT cur_ = nullptr;
   SQLHDBC other_ = nullptr;
@@ -346,6 +348,97 @@ TEST_P(DmPositioned, AValueSentAtExecutionInPieces) {
 }
 
 KES_E2E_BUILDS(DmPositioned);
+
+// A static cursor under value concurrency holds the keys and the values read of
+// its rows: it changes them as a keyset-driven one does, while its rows stay
+// as they were read, apart from the deletions it made itself.
+class DmStaticPositioned : public DmPositioned {
+ protected:
+  DmStaticPositioned() {
+    type_ = SQL_CURSOR_STATIC;
+    rows_ = 9;
+  }
+  std::vector<SQLUSMALLINT> Statuses() const { return {status_[0], status_[1], status_[2]}; }
+};
+
+TEST_P(DmStaticPositioned, UpdateDeleteAndAnotherSessionsChange) {
+  Name(1, "two");
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(status_[1], SQL_ROW_UPDATED);
+  const std::string rest = ";4:n4:40;5:n5:50;6:n6:60;7:n7:70;8:n8:80;9:n9:90";
+  EXPECT_EQ(Table(), "1:n1:10;2:two:20;3:n3:30" + rest);
+
+  // Another session changed row 3 after the statement ran: nothing is written.
+  OtherExec("UPDATE " + table_ + " SET name = 'theirs' WHERE id = 3");
+  Name(2, "mine");
+  EXPECT_EQ(SQLSetPos(cur_, 3, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "01001");
+  EXPECT_EQ(status_[2], SQL_ROW_ERROR);
+  EXPECT_EQ(Table(), "1:n1:10;2:two:20;3:theirs:30" + rest);
+
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(status_[0], SQL_ROW_DELETED);
+  EXPECT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_ERROR) << "a deleted row";
+
+  // The rows of the next rowsets by their bookmarks, in the order given.
+  int64_t marks[3] = {6, 4, 5};
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_NEXT, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(SQLBindCol(cur_, 0, SQL_C_VARBOOKMARK, marks, sizeof marks[0], nullptr), SQL_SUCCESS);
+  for (int k = 0; k < 3; ++k) Name(k, k == 0 ? "six" : k == 1 ? "four" : "five");
+  ASSERT_EQ(SQLBulkOperations(cur_, SQL_UPDATE_BY_BOOKMARK), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Statuses(), std::vector<SQLUSMALLINT>(3, SQL_ROW_UPDATED));
+  EXPECT_EQ(Table(), "2:two:20;3:theirs:30;4:four:40;5:five:50;6:six:60;7:n7:70;8:n8:80;9:n9:90");
+  // A bookmark operation leaves no rowset to move on from.
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_ABSOLUTE, 7), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  OtherExec("DELETE FROM " + table_ + " WHERE id = 8");
+  marks[0] = 9;
+  marks[1] = 7;
+  marks[2] = 8;
+  EXPECT_EQ(SQLBulkOperations(cur_, SQL_DELETE_BY_BOOKMARK), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(Statuses(),
+            (std::vector<SQLUSMALLINT>{SQL_ROW_DELETED, SQL_ROW_DELETED, SQL_ROW_ERROR}));
+  EXPECT_EQ(Table(), "2:two:20;3:theirs:30;4:four:40;5:five:50;6:six:60");
+
+  // The rows read as they were read; the rows the cursor deleted read deleted.
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_ABSOLUTE, 7), SQL_SUCCESS);
+  EXPECT_EQ(Statuses(),
+            (std::vector<SQLUSMALLINT>{SQL_ROW_DELETED, SQL_ROW_SUCCESS, SQL_ROW_DELETED}));
+  EXPECT_EQ(std::string(name_[1]), "n8");
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_FIRST, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Statuses(),
+            (std::vector<SQLUSMALLINT>{SQL_ROW_DELETED, SQL_ROW_SUCCESS, SQL_ROW_SUCCESS}));
+  EXPECT_EQ(std::string(name_[1]), "n2");
+  EXPECT_EQ(std::string(name_[2]), "n3");
+}
+
+// Where a static cursor cannot hold keys, it runs read-only and says so.
+TEST_P(DmStaticPositioned, StatementsWithoutOneRowPerKeyRunReadOnly) {
+  for (const std::string sql : {"SELECT DISTINCT qty FROM " + table_,
+                                "SELECT COUNT(*) FROM " + table_,
+                                "SELECT qty, COUNT(*) FROM " + table_ + " GROUP BY qty"}) {
+    SCOPED_TRACE(sql);
+    ASSERT_EQ(SQLFreeStmt(cur_, SQL_CLOSE), SQL_SUCCESS);
+    ASSERT_EQ(SQLFreeStmt(cur_, SQL_UNBIND), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CONCURRENCY, (SQLPOINTER)SQL_CONCUR_VALUES, 0),
+              SQL_SUCCESS);
+    const SQLRETURN rc = SQLExecDirect(cur_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    ASSERT_EQ(rc, SQL_SUCCESS_WITH_INFO) << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "01S02");
+    SQLULEN concurrency = 0;
+    ASSERT_EQ(SQLGetStmtAttr(cur_, SQL_ATTR_CONCURRENCY, &concurrency, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(concurrency, static_cast<SQLULEN>(SQL_CONCUR_READ_ONLY));
+    ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_FIRST, 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLSetPos(cur_, 1, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+  }
+  EXPECT_EQ(Table(),
+            "1:n1:10;2:n2:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60;7:n7:70;8:n8:80;9:n9:90");
+}
+
+KES_E2E_BUILDS(DmStaticPositioned);
 
 // Rows fetched by their bookmarks on a keyset-driven cursor are no run of the
 // keyset: what follows the fetch (positioned changes, bookmark operations, the

@@ -460,16 +460,19 @@ TEST_F(CursorLayerTest, InformationOnScrollingSaysWhatIsServed) {
        {Case{SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN |
                                      SQL_SO_DYNAMIC | SQL_SO_MIXED},
         Case{SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_VALUES},
+        // Static and keyset-driven cursors change rows under value concurrency.
         Case{SQL_STATIC_CURSOR_ATTRIBUTES1,
              SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK |
                  SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION | SQL_CA1_POS_REFRESH |
+                 SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
+                 SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK |
                  SQL_CA1_BULK_FETCH_BY_BOOKMARK},
         Case{SQL_POS_OPERATIONS, SQL_POS_POSITION | SQL_POS_REFRESH | SQL_POS_UPDATE |
                                      SQL_POS_DELETE | SQL_POS_ADD},
         Case{SQL_LOCK_TYPES, SQL_LCK_NO_CHANGE},
-        Case{SQL_STATIC_CURSOR_ATTRIBUTES2,
-             SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_CRC_EXACT | SQL_CA2_MAX_ROWS_SELECT},
-        // Only a keyset-driven cursor changes rows.
+        Case{SQL_STATIC_CURSOR_ATTRIBUTES2, SQL_CA2_READ_ONLY_CONCURRENCY |
+                                                SQL_CA2_OPT_VALUES_CONCURRENCY |
+                                                SQL_CA2_CRC_EXACT | SQL_CA2_MAX_ROWS_SELECT},
         Case{SQL_KEYSET_CURSOR_ATTRIBUTES1,
              SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK |
                  SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION | SQL_CA1_POS_REFRESH |
