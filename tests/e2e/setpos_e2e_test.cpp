@@ -3,6 +3,8 @@
 // of them is what calling them gives, and what a scrollable cursor serves
 // (positioning, refresh, rows fetched by bookmarks) reads the database's rows.
 
+#include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -413,6 +415,68 @@ TEST_P(DmStaticPositioned, UpdateDeleteAndAnotherSessionsChange) {
             (std::vector<SQLUSMALLINT>{SQL_ROW_DELETED, SQL_ROW_SUCCESS, SQL_ROW_SUCCESS}));
   EXPECT_EQ(std::string(name_[1]), "n2");
   EXPECT_EQ(std::string(name_[2]), "n3");
+}
+
+// Past the rows a static cursor keeps in memory, the keys and the values read
+// of the rowset come back from its temporary files: the change reaches the
+// row shown, not the row at the same place in memory.
+TEST_P(DmStaticPositioned, RowsPastTheMemoryLimitChangeTheirOwnRows) {
+  const std::string big = "sp_spill_" + std::string(GetParam().name);
+  ASSERT_TRUE(Recreate(big, "id INTEGER PRIMARY KEY, name VARCHAR(20), qty INTEGER"));
+  constexpr int kRows = 5010;
+  std::vector<SQLINTEGER> ids(kRows), qtys(kRows);
+  std::vector<std::array<char, 12>> names(kRows);
+  for (int i = 0; i < kRows; ++i) {
+    ids[i] = i + 1;
+    qtys[i] = 10 * (i + 1);
+    std::snprintf(names[i].data(), names[i].size(), "n%d", i + 1);
+  }
+  SQLHSTMT ins = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &ins), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(ins, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)kRows, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(ins, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids.data(), 0,
+                             nullptr),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(ins, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0,
+                             names[0].data(), names[0].size(), nullptr),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(ins, 3, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, qtys.data(),
+                             0, nullptr),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(ins, (SQLCHAR*)("INSERT INTO " + big + " VALUES (?, ?, ?)").c_str(),
+                          SQL_NTS),
+            SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, ins);
+  SQLFreeHandle(SQL_HANDLE_STMT, ins);
+
+  ASSERT_EQ(SQLFreeStmt(cur_, SQL_CLOSE), SQL_SUCCESS);
+  const std::string sql = "SELECT id, name, qty FROM " + big + " ORDER BY id";
+  ASSERT_EQ(SQLExecDirect(cur_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_ABSOLUTE, 5005), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(id_[1], 5006);
+  Name(1, "far");
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_FIRST, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  SQLHSTMT s = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, Other(), &s), SQL_SUCCESS);
+  const std::string read = "SELECT id, name FROM " + big + " WHERE id IN (2, 5006) OR name = 'far'";
+  ASSERT_EQ(SQLExecDirect(s, (SQLCHAR*)read.c_str(), SQL_NTS), SQL_SUCCESS);
+  std::string got;
+  while (SQL_SUCCEEDED(SQLFetch(s))) {
+    SQLINTEGER id = 0;
+    char name[24] = {};
+    SQLLEN len = 0;
+    SQLGetData(s, 1, SQL_C_SLONG, &id, 0, nullptr);
+    SQLGetData(s, 2, SQL_C_CHAR, name, sizeof name, &len);
+    got += std::to_string(id) + ":" + name + ";";
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, s);
+  EXPECT_EQ(got, "5006:far;");
 }
 
 // Where a static cursor cannot hold keys, it runs read-only and says so.
