@@ -355,5 +355,7 @@ int KS_NullsAhead(int16_t orientation, bool descending, int16_t nullCollation);
 bool scs_p_ComparesOldValues(const SCS* scs);
 // A dynamic or mixed cursor over a keyed SELECT.
 bool scs_p_WindowSelect(const SCS* scs);
-// Forgets the window (a new execute starts from no window).
-void scs_p_ResetWindow(SCS* scs);
+// Forgets the window (a new execute starts from no window) and the row
+// versions of the result before: the new result's rows are new to the
+// cursor. 0 or the code of forgetting the versions.
+[[nodiscard]] int32_t scs_p_ResetWindow(SCS* scs);

@@ -254,6 +254,11 @@ int32_t scs_p_BeforeExecute(SCS* scs) {
     if (int32_t rc = scs->sc_driver->ops->DRV_Prepare(scs->sc_hCursor, scs->sc_sqlText); rc != 0)
       return rc;
     if (int32_t rc = scs_p_SendKeptParams(scs, scs->sc_hCursor); rc != 0) return rc;
+    // The keyed SELECT is built again at the next fetch, from the user's statement.
+    if (scs_p_WindowSelect(scs)) {
+      scs->sc_flags &= static_cast<uint16_t>(~(SCS_F_KEY_ORDER | SCS_F_KEYED_SELECT));
+      return scs_p_Reanalyse(scs, scs->sc_analysis, scs->sc_sqlText);
+    }
   }
   if (scs_p_KeysetSelect(scs)) return KS_GetKeySet_KSD(scs);
   if (scs_p_KeyedStatic(scs)) {
@@ -275,7 +280,7 @@ int32_t scs_p_AfterExecute(SCS* scs) {
   // The rows are read by their keys; the statement's own cursor stays unread.
   if (scs_p_KeysetSelect(scs)) return scs->sc_driver->ops->DRV_CloseCursor(scs->sc_hCursor);
   if (scs_p_WindowSelect(scs)) {
-    scs_p_ResetWindow(scs);
+    if (int32_t rc = scs_p_ResetWindow(scs); rc != 0) return rc;
     return scs->sc_driver->ops->DRV_CloseCursor(scs->sc_hCursor);
   }
   // A static result is read whole at once, so that it is the result as it

@@ -146,11 +146,12 @@ bool scs_p_WindowSelect(const SCS* scs) {
          scs->sc_keyset != nullptr && count_of(scs->sc_keyset->keyCols) > 0;
 }
 
-void scs_p_ResetWindow(SCS* scs) {
+int32_t scs_p_ResetWindow(SCS* scs) {
   scs->sc_windowState = -6;
   scs->sc_rowCount = -1;
   KS_Reset(scs->sc_keyset);
   free_dataset(&scs->sc_windowBound);
+  return scs->sc_rvc != nullptr ? RVC_DeleteRows(scs->sc_rvc) : 0;
 }
 
 int32_t scs_p_FetchMixed(SCS* scs, int32_t offset, uint16_t orientation, RowStatusTable* table) {

@@ -409,6 +409,49 @@ TEST_P(DmDynamic, AStatementThatRanDynamicRunsKeysetDrivenNext) {
   Close();
 }
 
+TEST_P(DmDynamic, ParametersAndReexecution) {
+  const std::string t = T("dyn_param");
+  MakeRows(t, 12);
+  for (const SQLULEN keyset : {SQLULEN{0}, SQLULEN{3}}) {
+    SCOPED_TRACE(keyset == 0 ? "dynamic" : "mixed");
+    SQLFreeHandle(SQL_HANDLE_STMT, cur_);
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &cur_), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE,
+                             (SQLPOINTER)(keyset == 0 ? SQL_CURSOR_DYNAMIC
+                                                      : SQL_CURSOR_KEYSET_DRIVEN),
+                             0),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)keyset, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)2, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_STATUS_PTR, status_, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0), SQL_SUCCESS);
+    // The window's own condition and the statement's, each with its values.
+    ASSERT_EQ(SQLPrepare(cur_,
+                         (SQLCHAR*)("SELECT id FROM " + t + " WHERE id > ? ORDER BY name").c_str(),
+                         SQL_NTS),
+              SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    SQLINTEGER low = 5;
+    SQLLEN lowInd = 0;
+    ASSERT_EQ(SQLBindParameter(cur_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &low, 0,
+                               &lowInd),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(cur_, 1, SQL_C_SLONG, ids_, 0, idInd_), SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(cur_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+    // Names sort as text: n10, n11, n12, n6, n7, n8, n9.
+    EXPECT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({10, 11})) << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({12, 6})) << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({7, 8})) << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_EQ(Scroll(SQL_FETCH_LAST, 0), Ids({8, 9})) << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_EQ(Scroll(SQL_FETCH_PRIOR, 0), Ids({6, 7})) << Diags(SQL_HANDLE_STMT, cur_);
+    ASSERT_EQ(SQLCloseCursor(cur_), SQL_SUCCESS);
+    low = 9;
+    ASSERT_EQ(SQLExecute(cur_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({10, 11})) << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({12})) << Diags(SQL_HANDLE_STMT, cur_);
+  }
+}
+
 TEST_P(DmDynamic, SetPosUnderValueConcurrencyLeavesAnotherSessionsChangeAlone) {
   const std::string t = T("dyn_setpos");
   MakeRows(t, 6);
@@ -538,6 +581,17 @@ TEST_P(DmDynamic, RowVersionsTellRowsOthersChangedAndGuardTheCursorsChanges) {
   ASSERT_EQ(SQLSetPos(cur_, 2, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
       << Diags(SQL_HANDLE_STMT, cur_);
   EXPECT_EQ(Name(t, 2), "(none)");
+  // A new execution's rows are new to the cursor, whatever changed meanwhile.
+  ASSERT_EQ(SQLFreeStmt(cur_, SQL_CLOSE), SQL_SUCCESS);
+  const std::string sql = "SELECT id, v, name FROM " + t + " ORDER BY id";
+  ASSERT_EQ(SQLPrepare(cur_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecute(cur_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({1, 3, 4})) << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(SQLFreeStmt(cur_, SQL_CLOSE), SQL_SUCCESS);
+  ASSERT_TRUE(OtherExec("UPDATE " + t + " SET name = 'later' WHERE id = 1"));
+  ASSERT_EQ(SQLExecute(cur_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  ASSERT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({1, 3, 4})) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(statuses(), none);
   Close();
 }
 
