@@ -287,7 +287,17 @@ int32_t scs_p_AfterExecute(SCS* scs) {
   // stood when the statement ran (with its keys, when it changes rows).
   const bool staticRows = scs->sc_concurrency == SQL_CONCUR_READ_ONLY || scs_p_KeyedStatic(scs);
   if (scs->sc_cursorType == SCS_STATIC && staticRows && scs->sc_resultColCount > 0 &&
-      (scs->sc_flags & SCS_F_STATIC_LOADED) == 0)
-    return scs_p_LoadStatic(scs);
+      (scs->sc_flags & SCS_F_STATIC_LOADED) == 0) {
+    int32_t rc = scs_p_LoadStatic(scs);
+    // Another session moved rows between the reads of a keyed static cursor:
+    // everything is read again, a few times, before the application is told.
+    for (int again = 0; again < 3 && rc == ERR_SERIALIZATION; ++again) {
+      SS_Close(scs->sc_staticSet);
+      rc = scs_p_BeforeExecute(scs);
+      if (rc == 0) rc = scs->sc_driver->ops->DRV_Execute(scs->sc_hCursor);
+      if (rc == 0) rc = scs_p_LoadStatic(scs);
+    }
+    return rc;
+  }
   return 0;
 }

@@ -26,6 +26,51 @@ int64_t static_first_row(const SCS& scs, int32_t target) {
   return last < 0 ? 0 : last;
 }
 
+bool is_long(int32_t type) {
+  return type == DS_LONGCHAR || type == DS_LONGBINARY || type == DS_LONGWCHAR;
+}
+
+// The keys, the rows and the old values of a keyed static cursor are three
+// reads in one order: another session's insert or delete between them would
+// put one row's keys beside another row's values, and a change would reach a
+// row the application never saw. They agree when their counts are equal and,
+// where all of them stayed in memory, every base column of the select list
+// holds in each row what the old values hold.
+bool reads_agree(SCS* scs) {
+  const KS& ks = *scs->sc_keyset;
+  const Dataset* old = scs->sc_optValues;
+  if (ks.rowStatusCount != scs->sc_rowCount) return false;
+  const SS* ss = scs->sc_staticSet;
+  const bool inMemory = ks.cache.state != DSC_SPILLED && scs->sc_cache->state != DSC_SPILLED &&
+                        ss->cache.state != DSC_SPILLED && ss->window != nullptr;
+  if (!inMemory) return true;
+  const Dataset* rows = ss->window;
+  if (old == nullptr || old->rowCount != scs->sc_rowCount || rows->rowCount != scs->sc_rowCount)
+    return false;
+  DynArray* select = DynArrayNew(sizeof(ColDesc));
+  if (select == nullptr || scs_p_SelectColsGet(scs, select, nullptr) != 0) {
+    DynArrayFree(&select, nullptr);
+    return true;  // nothing to compare by: the counts agreed
+  }
+  auto* table = static_cast<ColDesc*>(scs->sc_tableCols->items);
+  const auto* items = static_cast<const ColDesc*>(select->items);
+  bool agree = true;
+  for (uint32_t i = 0; i < select->count && i < rows->colCount && agree; ++i) {
+    uint32_t j = 0;
+    if (scs_p_IsExprCol(&items[i]) != 0 ||
+        scs_p_FindColDesc(table, scs->sc_tableCols->count, &items[i], &j) == nullptr ||
+        j >= old->colCount)
+      continue;
+    const auto c = static_cast<uint16_t>(i);
+    const auto t = static_cast<uint16_t>(j);
+    if (rows->cols[c].type != old->cols[t].type || is_long(rows->cols[c].type)) continue;
+    for (int32_t r = 0; r < rows->rowCount && agree; ++r)
+      agree = scs_p_SameCell(rows, static_cast<uint32_t>(r), c, old, static_cast<uint32_t>(r), t);
+  }
+  DynArrayFree(&select, nullptr);
+  return agree;
+}
+
 }  // namespace
 
 int32_t scs_p_FetchStatic(SCS* sp, RowStatusTable* table, int32_t target) {
@@ -91,8 +136,10 @@ int32_t scs_p_LoadStatic(SCS* scs) {
   // The old values of a static cursor that changes rows are read in the same
   // order as its rows and keys.
   int32_t rc = 0;
-  if (scs_p_KeyedStatic(scs) && scs_p_CheckScrollable(scs) == 0 && scs->sc_stmtAttr1050 != 2)
+  if (scs_p_KeyedStatic(scs) && scs_p_CheckScrollable(scs) == 0 && scs->sc_stmtAttr1050 != 2) {
     rc = scs_p_GetOptConcColVals(scs, nullptr, 0, 0, 0, 0);
+    if (rc == 0 && !reads_agree(scs)) rc = ERR_SERIALIZATION;
+  }
   // Every row is here now; only lock concurrency keeps the agent's cursor open,
   // as its rows stay locked while it is.
   if (scs->sc_concurrency != SQL_CONCUR_LOCK) (void)drv->ops->DRV_CloseCursor(scs->sc_hCursor);

@@ -34,29 +34,13 @@ void free_dataset(Dataset** ds) {
   *ds = nullptr;
 }
 
-// Row ra's column ca of a holds the same value as row rb's column cb of b.
-bool same_cell(const Dataset* a, uint32_t ra, uint16_t ca, const Dataset* b, uint32_t rb,
-               uint16_t cb) {
-  const DatasetColumn& x = a->cols[ca];
-  const DatasetColumn& y = b->cols[cb];
-  const bool nx = x.ind[ra] == DS_IND_NULL;
-  const bool ny = y.ind[rb] == DS_IND_NULL;
-  if (nx || ny) return nx && ny;
-  std::vector<char> vx(x.width + 16), vy(y.width + 16);
-  auto lx = static_cast<uint32_t>(vx.size());
-  auto ly = static_cast<uint32_t>(vy.size());
-  if (DatasetGetValue(a, ra, ca, vx.data(), &lx) != 0 ||
-      DatasetGetValue(b, rb, cb, vy.data(), &ly) != 0)
-    return false;
-  return lx == ly && std::memcmp(vx.data(), vy.data(), lx) == 0;
-}
 
 // Row r of rows carries, in its columns `at` (one per key column), the key of
 // row k of keys.
 bool same_key(const Dataset* rows, uint32_t r, const std::vector<uint16_t>& at, const Dataset* keys,
               uint32_t k) {
   for (uint16_t c = 0; c < keys->colCount; ++c)
-    if (!same_cell(rows, r, at[c], keys, k, c)) return false;
+    if (!scs_p_SameCell(rows, r, at[c], keys, k, c)) return false;
   return true;
 }
 
@@ -265,6 +249,22 @@ int32_t old_values_by_keys(SCS* scs, Dataset* keys, int32_t k0, int32_t n, const
 }
 
 }  // namespace
+
+bool scs_p_SameCell(const Dataset* a, uint32_t ra, uint16_t ca, const Dataset* b, uint32_t rb,
+                    uint16_t cb) {
+  const DatasetColumn& x = a->cols[ca];
+  const DatasetColumn& y = b->cols[cb];
+  const bool nx = x.ind[ra] == DS_IND_NULL;
+  const bool ny = y.ind[rb] == DS_IND_NULL;
+  if (nx || ny) return nx && ny;
+  std::vector<char> vx(x.width + 16), vy(y.width + 16);
+  auto lx = static_cast<uint32_t>(vx.size());
+  auto ly = static_cast<uint32_t>(vy.size());
+  if (DatasetGetValue(a, ra, ca, vx.data(), &lx) != 0 ||
+      DatasetGetValue(b, rb, cb, vy.data(), &ly) != 0)
+    return false;
+  return lx == ly && std::memcmp(vx.data(), vy.data(), lx) == 0;
+}
 
 int32_t scs_p_FetchKeyset(SCS* scs, RowStatusTable* table, int32_t target) {
   KS* ks = scs->sc_keyset;

@@ -32,6 +32,10 @@ extern DriverRecord SCR_BaseDriver;
 [[nodiscard]] int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql);
 // A keyset-driven cursor over a SELECT with key columns.
 bool scs_p_KeysetSelect(const SCS* scs);
+// Row ra's column ca of a holds the same value as row rb's column cb of b
+// (NULL only equals NULL).
+bool scs_p_SameCell(const Dataset* a, uint32_t ra, uint16_t ca, const Dataset* b, uint32_t rb,
+                    uint16_t cb);
 // A static cursor under value concurrency over a SELECT with key columns: it
 // holds the keys and old values of its rows, so that SetPos can change them.
 bool scs_p_KeyedStatic(const SCS* scs);
