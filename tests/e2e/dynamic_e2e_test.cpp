@@ -452,6 +452,30 @@ TEST_P(DmDynamic, ParametersAndReexecution) {
   }
 }
 
+TEST_P(DmDynamic, RequestsThatCannotBeWindowedRunStatic) {
+  const std::string t = T("dyn_plain");
+  MakeRows(t, 5);
+  ASSERT_TRUE(Recreate(T("dyn_nokey"), "a INTEGER, b INTEGER"));
+  ASSERT_TRUE(Exec("INSERT INTO " + T("dyn_nokey") + " VALUES (1, 2)"));
+  for (const std::string& sql :
+       {"SELECT DISTINCT v FROM " + t, "SELECT COUNT(*) FROM " + t,
+        "SELECT a, b FROM " + T("dyn_nokey"), "SELECT id, v FROM " + t + " ORDER BY v + 1"}) {
+    SCOPED_TRACE(sql);
+    ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_DYNAMIC, 0),
+              SQL_SUCCESS);
+    const SQLRETURN rc = SQLExecDirect(cur_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    EXPECT_EQ(rc, SQL_SUCCESS_WITH_INFO) << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "01S02");
+    SQLULEN type = 0;
+    ASSERT_EQ(SQLGetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(type, static_cast<SQLULEN>(SQL_CURSOR_STATIC));
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLFetchScroll(cur_, SQL_FETCH_LAST, 0)))
+        << Diags(SQL_HANDLE_STMT, cur_);
+    SQLFreeHandle(SQL_HANDLE_STMT, cur_);
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &cur_), SQL_SUCCESS);
+  }
+}
+
 TEST_P(DmDynamic, SetPosUnderValueConcurrencyLeavesAnotherSessionsChangeAlone) {
   const std::string t = T("dyn_setpos");
   MakeRows(t, 6);
