@@ -282,8 +282,16 @@ void BulkForgetRowset(Stmt* stmt) {
 
 int32_t BulkRowBookmark(Stmt* stmt, uint32_t index, bool rowNumber, int32_t* out) {
   SCS& scs = stmt->st_cursor;
-  if (scs.sc_rowsetStart != SCS_START_UNKNOWN || stmt->st_rowsetMarks == nullptr)
-    return rowNumber ? SCS_GetRowNumber(&scs, index, out) : SCS_GetBookmark(&scs, index, out);
+  if (scs.sc_rowsetStart != SCS_START_UNKNOWN || stmt->st_rowsetMarks == nullptr) {
+    // After a SetPos of the whole rowset (row 0) no row is current, yet each
+    // row of the rowset still has its bookmark: a refresh delivers it.
+    const int32_t position = scs.sc_position;
+    if (position == SCS_POS_NO_ROW && scs.sc_rowStatus != nullptr) scs.sc_position = 1;
+    const int32_t rc =
+        rowNumber ? SCS_GetRowNumber(&scs, index, out) : SCS_GetBookmark(&scs, index, out);
+    scs.sc_position = position;
+    return rc;
+  }
   if (out == nullptr) return ERR_ARGUMENT;
   *out = 0;
   if (index >= stmt->st_rowsetMarkCount) return ERR_ARGUMENT;

@@ -226,7 +226,11 @@ SQLRETURN StmtSetOption(Stmt* stmt, uint16_t option, uint64_t value) {
         return fail(stmt, ERR_OPTION_TYPE);
       scs.sc_retrieveData = static_cast<uint32_t>(value);
       return SQL_SUCCESS;
-    case SQL_USE_BOOKMARKS: scs.sc_useBookmarks = value != 0 ? 1 : 0; return SQL_SUCCESS;
+    // Variable-length bookmarks are read back as such, not as the fixed ones
+    // of ODBC 2.
+    case SQL_USE_BOOKMARKS:
+      scs.sc_useBookmarks = value == SQL_UB_VARIABLE ? SQL_UB_VARIABLE : value != 0 ? 1 : 0;
+      return SQL_SUCCESS;
     case kAttr1050: {
       int32_t code = send(stmt, DRVP_ATTR_1050, value);
       if (code == 0) {

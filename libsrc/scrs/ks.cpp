@@ -416,6 +416,12 @@ int32_t KS_GetKeySet_KSD(SCS* scs) {
     return rc;
   }
   if (int32_t rc = scs_p_SendKeptParams(scs, scs->sc_auxCursor); rc != 0) return rc;
+  // The statement's row limit holds for its keyset: rows past it are no rows
+  // of the result.
+  int32_t maxRows = 0;
+  uint16_t len = 0;
+  if (ops.DRV_GetInfo(scs->sc_hCursor, DRVP_STMT_OPTION + SQL_MAX_ROWS, &maxRows, 4, &len) == 0)
+    (void)ops.DRV_SetOption(scs->sc_auxCursor, DRVP_STMT_OPTION + SQL_MAX_ROWS, &maxRows);
   if (int32_t rc = ops.DRV_Execute(scs->sc_auxCursor); rc != 0) return rc;
   KS_Reset(ks);
   int32_t total = 0;

@@ -56,6 +56,8 @@ constexpr int32_t kPosOperations =
     SQL_POS_POSITION | SQL_POS_REFRESH | SQL_POS_UPDATE | SQL_POS_DELETE | SQL_POS_ADD;
 constexpr int32_t kScrolling = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE | SQL_CA1_BOOKMARK;
 constexpr int32_t kPositioned = SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION | SQL_CA1_POS_REFRESH;
+constexpr int32_t kForwardOnlyAttributes1 =
+    SQL_CA1_NEXT | SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION;
 constexpr int32_t kChanges = SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_BULK_ADD |
                              SQL_CA1_BULK_UPDATE_BY_BOOKMARK | SQL_CA1_BULK_DELETE_BY_BOOKMARK;
 constexpr int32_t kStaticAttributes1 =
@@ -105,6 +107,20 @@ bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
     // Rows are never locked by SetPos.
     case SQL_LOCK_TYPES: *value = SQL_LCK_NO_CHANGE; return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES1: *value = kStaticAttributes1; return true;
+    // A forward-only cursor positions on a row of its block and changes
+    // nothing: it reads under read-only concurrency only.
+    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1: *value = kForwardOnlyAttributes1; return true;
+    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2: {
+      int32_t agent = 0;
+      uint16_t len = 0;
+      if (base().DRV_GetInfo(hConn, id, &agent, 4, &len) != 0) agent = 0;
+      // Nor is its row count known before its last row is read.
+      constexpr int32_t kNotServed = SQL_CA2_LOCK_CONCURRENCY | SQL_CA2_OPT_ROWVER_CONCURRENCY |
+                                     SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_CRC_EXACT |
+                                     SQL_CA2_CRC_APPROXIMATE;
+      *value = (agent & ~kNotServed) | SQL_CA2_READ_ONLY_CONCURRENCY;
+      return true;
+    }
     case SQL_KEYSET_CURSOR_ATTRIBUTES1: *value = kKeysetAttributes1; return true;
     case SQL_STATIC_CURSOR_ATTRIBUTES2:
       // A static cursor sees no changes; under value concurrency it changes
@@ -122,8 +138,9 @@ bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1: *value = kDynamicAttributes1; return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
       // A dynamic cursor reads its rowset afresh at every fetch: others'
-      // additions, changes and deletions all show; its row count is unknown.
-      *value = row_limits(hConn, id) | SQL_CA2_READ_ONLY_CONCURRENCY |
+      // additions, changes and deletions all show; its row count is unknown,
+      // and its result has no end for a row limit to count to.
+      *value = (row_limits(hConn, id) & ~SQL_CA2_MAX_ROWS_SELECT) | SQL_CA2_READ_ONLY_CONCURRENCY |
                SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_SENSITIVITY_ADDITIONS |
                SQL_CA2_SENSITIVITY_UPDATES | SQL_CA2_SENSITIVITY_DELETIONS |
                (row_versions(hConn) ? SQL_CA2_OPT_ROWVER_CONCURRENCY : 0);

@@ -57,7 +57,10 @@ TEST_F(StmtAttrTest, OptionsAreSentAndTheValueInForceIsKept) {
       {"max length 0", SQL_MAX_LENGTH, 0, 0, 0, SQL_SUCCESS, nullptr, 0},
       {"retrieve data changed is refused", SQL_RETRIEVE_DATA, 0, 75, 1, SQL_ERROR, "HY092",
        SQL_RD_ON},
-      {"use bookmarks stored", SQL_USE_BOOKMARKS, 2, 0, 0, SQL_SUCCESS, nullptr, 1},
+      {"variable bookmarks read back as such", SQL_USE_BOOKMARKS, SQL_UB_VARIABLE, 0, 0,
+       SQL_SUCCESS, nullptr, SQL_UB_VARIABLE},
+      {"any other value turns bookmarks on", SQL_USE_BOOKMARKS, 7, 0, 0, SQL_SUCCESS, nullptr,
+       SQL_UB_ON},
       {"bind type stored", SQL_BIND_TYPE, 24, 0, 0, SQL_SUCCESS, nullptr, 24},
       {"unknown option", 13, 0, 0, 0, SQL_ERROR, "HY092", 0},
   };

@@ -452,6 +452,9 @@ TEST_F(CursorLayerTest, CursorOptionsReachTheAgentAsAsked) {
 TEST_F(CursorLayerTest, InformationOnScrollingSaysWhatIsServed) {
   a.ints[DRVP_GETINFO_INT + SQL_STATIC_CURSOR_ATTRIBUTES2] =
       SQL_CA2_LOCK_CONCURRENCY | SQL_CA2_SENSITIVITY_UPDATES | SQL_CA2_MAX_ROWS_SELECT;
+  a.ints[DRVP_GETINFO_INT + SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2] =
+      SQL_CA2_LOCK_CONCURRENCY | SQL_CA2_CRC_EXACT | SQL_CA2_MAX_ROWS_SELECT |
+      SQL_CA2_SIMULATE_NON_UNIQUE;
   struct Case {
     uint16_t item;
     int32_t value;
@@ -483,6 +486,13 @@ TEST_F(CursorLayerTest, InformationOnScrollingSaysWhatIsServed) {
         Case{SQL_DYNAMIC_CURSOR_ATTRIBUTES1,
              SQL_CA1_NEXT | SQL_CA1_RELATIVE | SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION |
                  SQL_CA1_POS_REFRESH | SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE},
+        // A forward-only cursor positions in its block, reads only, and
+        // knows its row count only at its end.
+        Case{SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1,
+             SQL_CA1_NEXT | SQL_CA1_LOCK_NO_CHANGE | SQL_CA1_POS_POSITION},
+        Case{SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2, SQL_CA2_READ_ONLY_CONCURRENCY |
+                                                      SQL_CA2_MAX_ROWS_SELECT |
+                                                      SQL_CA2_SIMULATE_NON_UNIQUE},
         Case{SQL_TXN_CAPABLE, 2}}) {
     SCOPED_TRACE(c.item);
     int32_t v = -1;
