@@ -254,6 +254,50 @@ int32_t write_row(SCS* s, const std::string& table, uint16_t op, const PosTarget
   return 0;
 }
 
+// A static cursor holds the old values of its whole result, read at execute:
+// the rows it just changed have theirs read again by key, so that its next
+// change of one of them still finds it. Old values that went to the temporary
+// files stay as they were read.
+int32_t reread_static_old_values(SCS* s, const std::string& table, const PosTarget* targets,
+                                 int32_t n, const uint8_t* done) {
+  Dataset* old = s->sc_optValues;
+  if (old == nullptr || s->sc_cache == nullptr || s->sc_cache->state == DSC_SPILLED) return 0;
+  const ColDesc* cols = items<ColDesc>(s->sc_tableCols);
+  std::string text = "SELECT ";
+  for (uint32_t i = 0; i < count_of(s->sc_tableCols); ++i) {
+    char* name = scs_p_QualifiedColName(1, &cols[i]);
+    if (name == nullptr) return ERR_MEMORY;
+    text += std::string(i > 0 ? ", " : "") + name;
+    std::free(name);
+  }
+  text += " FROM " + table;
+  std::vector<ParamShadow> types;
+  add_key_predicate(*s, &text, &types);
+  Prepared prep;
+  if (int32_t rc = prepare(*s, &prep, text); rc != 0) return rc;
+  const DrvHandle aux = s->sc_auxCursor;
+  for (int32_t i = 0; i < n; ++i) {
+    const PosTarget& t = targets[i];
+    if (done[i] != POS_CHANGED || t.oldRow < 0 || t.oldRow >= old->rowCount) continue;
+    Dataset* params = nullptr;
+    if (int32_t rc = piece(*s, t.keys != nullptr ? t.keys : s->sc_keyset->keys, t.keyRow, nullptr,
+                           0, &params);
+        rc != 0)
+      return rc;
+    Dataset one{};
+    int32_t rc = run(*s, params, types, false);
+    if (rc == 0) rc = ops(*s).DRV_Fetch(aux, 1, &one);
+    (void)ops(*s).DRV_CloseCursor(aux);
+    bool same = rc == 0 && one.rowCount == 1 && one.colCount == old->colCount;
+    for (uint16_t c = 0; same && c < one.colCount; ++c)
+      same = one.cols[c].type == old->cols[c].type && one.cols[c].width == old->cols[c].width;
+    if (same) rc = DatasetCopyRow(old, &one, static_cast<uint32_t>(t.oldRow), 0, 1);
+    DatasetFree(&one);
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
 // Messages of the generated statements gather on the auxiliary cursor while
 // the rows run and end on the user's cursor.
 struct AuxMessages {
@@ -505,6 +549,8 @@ int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets,
   // again, so that its next change of the same row still finds it.
   if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && refreshes_old_values(*scs))
     rc = reread_old_values(scs);
+  else if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && scs_p_KeyedStatic(scs))
+    rc = reread_static_old_values(scs, table, targets, n, done);
   if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && scs->sc_cursorType == SCS_DYNAMIC &&
       (scs_p_ComparesOldValues(scs) || scs->sc_rvc != nullptr)) {
     std::vector<int32_t> updated;

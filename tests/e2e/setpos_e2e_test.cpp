@@ -370,6 +370,14 @@ TEST_P(DmStaticPositioned, UpdateDeleteAndAnotherSessionsChange) {
   EXPECT_EQ(status_[1], SQL_ROW_UPDATED);
   const std::string rest = ";4:n4:40;5:n5:50;6:n6:60;7:n7:70;8:n8:80;9:n9:90";
   EXPECT_EQ(Table(), "1:n1:10;2:two:20;3:n3:30" + rest);
+  // Its own change does not stop its next change of the row.
+  Name(1, "deux");
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  Name(1, "two");
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(), "1:n1:10;2:two:20;3:n3:30" + rest);
 
   // Another session changed row 3 after the statement ran: nothing is written.
   OtherExec("UPDATE " + table_ + " SET name = 'theirs' WHERE id = 3");
