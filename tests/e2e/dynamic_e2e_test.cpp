@@ -392,6 +392,14 @@ TEST_P(DmDynamic, RefreshReadsTheRowsAgain) {
     ASSERT_EQ(SQLSetPos(cur_, 3, SQL_REFRESH, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
         << Diags(SQL_HANDLE_STMT, cur_);
     EXPECT_STREQ(reinterpret_cast<char*>(names_[2]), "again");
+    // A row of the rowset positioned and read by SQLGetData.
+    ASSERT_EQ(SQLSetPos(cur_, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    SQLCHAR name[24] = {};
+    SQLLEN ind = 0;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(cur_, 3, SQL_C_CHAR, name, sizeof name, &ind)))
+        << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_STREQ(reinterpret_cast<char*>(name), "changed");
     Close();
   }
 }
