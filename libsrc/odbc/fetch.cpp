@@ -105,6 +105,7 @@ SQLRETURN deliver_cell(Stmt* stmt, uint32_t row, ColBinding* b, CellCopy copy, D
       gd.gd_row = row + 1;
       if (gd.gd_owned != 0) GetDataStateFree(&gd);
       gd.gd_left = 0;
+      gd.gd_tailLen = 0;
       gd.gd_type = static_cast<uint32_t>(col.type);
       return SQL_SUCCESS;
     }
@@ -257,6 +258,7 @@ void name_copied_cell(Stmt* stmt, int32_t k, const ColBinding& cb, const Dataset
   gd.gd_row = static_cast<uint32_t>(k) + 1;
   if (gd.gd_owned != 0) GetDataStateFree(&gd);
   gd.gd_left = 0;
+  gd.gd_tailLen = 0;
   gd.gd_type = static_cast<uint32_t>(rows->cols[cb.cb_column - 1].type);
 }
 

@@ -8,6 +8,7 @@
 
 #include "odbc/getcol.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -76,12 +77,117 @@ uint64_t piece_size(int32_t cType, int64_t b, const ColumnInfo* info) {
   }
 }
 
+// Source bytes of the character that src begins with: one UTF-16 unit or a surrogate
+// pair, or one UTF-8 sequence.
+uint64_t character_length(int32_t dsType, const void* src, uint64_t len) {
+  const auto* p = static_cast<const unsigned char*>(src);
+  if (piece_group(static_cast<uint32_t>(dsType)) == DS_LONGWCHAR) {
+    if (len < 4) return len < 2 ? len : 2;
+    char16_t u;
+    char16_t v;
+    std::memcpy(&u, p, 2);
+    std::memcpy(&v, p + 2, 2);
+    return u >= 0xD800 && u < 0xDC00 && v >= 0xDC00 && v < 0xE000 ? 4 : 2;
+  }
+  const uint64_t n = p[0] < 0xC0 ? 1 : p[0] < 0xE0 ? 2 : p[0] < 0xF0 ? 3 : 4;
+  return n < len ? n : len;
+}
+
+// Bytes of text a piece of C type m has room for before its terminator; 0 when none.
+int64_t piece_room(const ColBinding* req, int32_t m) {
+  const int64_t term = m == SQL_C_WCHAR ? 2 : 1;
+  if (req->cb_data == nullptr || req->cb_bufferLength < term) return 0;
+  const int64_t room = req->cb_bufferLength - term;
+  return m == SQL_C_WCHAR ? room & ~int64_t{1} : room;
+}
+
+SQLRETURN convert(Stmt* stmt, int32_t dsType, const void* src, uint64_t len, SQLLEN total,
+                  int32_t m, ColBinding* req, int32_t numScale, int32_t numPrecision,
+                  uint16_t colScale);
+
+// A piece with room for some bytes of the next character but not for all of them (the
+// converters write whole characters only) takes the bytes it has room for, and the
+// rest of the character waits in the state, so that pieces of any size move through
+// the value as they do through 8-bit text. false when the character fits after all.
+bool split_character(Stmt* stmt, int32_t dsType, const void* src, uint64_t len, int32_t m,
+                     ColBinding* req) {
+  GetDataState& gd = stmt->st_getData;
+  const int64_t room = piece_room(req, m);
+  if (room == 0 || len == 0) return false;
+  const uint64_t clen = character_length(dsType, src, len);
+  unsigned char one[16];
+  SQLLEN oneLen = 0;
+  int32_t err = 0;
+  uint64_t used = 0;
+  const SQLRETURN rc =
+      ConvertCellValue(piece_group(static_cast<uint32_t>(dsType)), src, clen,
+                       static_cast<SQLLEN>(clen), m, one, sizeof one, &oneLen, &err, 0, 0, 0, &used);
+  if (rc != SQL_SUCCESS || used != clen || oneLen <= room ||
+      oneLen - room > static_cast<SQLLEN>(sizeof gd.gd_tail))
+    return false;
+  auto* out = static_cast<unsigned char*>(req->cb_data);
+  std::memcpy(out, one, static_cast<size_t>(room));
+  std::memset(out + room, 0, m == SQL_C_WCHAR ? 2 : 1);
+  gd.gd_tailLen = static_cast<uint8_t>(oneLen - room);
+  std::memcpy(gd.gd_tail, one + room, gd.gd_tailLen);
+  gd.gd_cType = m;
+  gd.gd_data = static_cast<char*>(const_cast<void*>(src)) + clen;
+  gd.gd_left = static_cast<uint32_t>(len - clen);
+  return true;
+}
+
+// A piece that begins with the rest of a character the last piece cut, followed by as
+// much of the value after it as fits.
+SQLRETURN convert_after_tail(Stmt* stmt, int32_t dsType, const void* src, uint64_t len, int32_t m,
+                             ColBinding* req) {
+  GetDataState& gd = stmt->st_getData;
+  const int64_t term = m == SQL_C_WCHAR ? 2 : 1;
+  const uint64_t tail = gd.gd_tailLen;
+  const uint64_t n = std::min(tail, static_cast<uint64_t>(piece_room(req, m)));
+  auto* out = static_cast<unsigned char*>(req->cb_data);
+  if (n > 0) std::memcpy(out, gd.gd_tail, n);
+  SQLLEN rest = 0;
+  SQLRETURN rc = SQL_SUCCESS;
+  if (n < tail || len == 0) {
+    // The value after the tail is only measured.
+    int32_t err = 0;
+    uint64_t used = 0;
+    if (len > 0)
+      (void)ConvertCellValue(piece_group(static_cast<uint32_t>(dsType)), src, len,
+                             static_cast<SQLLEN>(len), m, nullptr, 0, &rest, &err, 0, 0, 0, &used);
+    if (out != nullptr && req->cb_bufferLength >= term) std::memset(out + n, 0, term);
+    std::memmove(gd.gd_tail, gd.gd_tail + n, tail - n);
+    gd.gd_tailLen = static_cast<uint8_t>(tail - n);
+    if (n < tail) {
+      stmt->errCode = ERR_TRUNCATED;
+      rc = SQL_SUCCESS_WITH_INFO;
+    }
+  } else {
+    gd.gd_tailLen = 0;
+    ColBinding after = *req;
+    after.cb_data = out + n;
+    after.cb_bufferLength = req->cb_bufferLength - static_cast<int64_t>(n);
+    after.cb_octetLengthPtr = &rest;
+    after.cb_indicatorPtr = nullptr;
+    rc = convert(stmt, dsType, src, len, static_cast<SQLLEN>(len), m, &after, 0, 0, 0);
+    if (rc == SQL_ERROR) {
+      gd.gd_tailLen = static_cast<uint8_t>(tail);
+      return rc;
+    }
+  }
+  if (req->cb_octetLengthPtr != nullptr)
+    *req->cb_octetLengthPtr = rest == SQL_NO_TOTAL ? SQL_NO_TOTAL : static_cast<SQLLEN>(tail) + rest;
+  return rc;
+}
+
 // Converts (src, len) with total to report and records where a cut value
 // continues. Owned pieces keep their own position: each is asked anew.
 SQLRETURN convert(Stmt* stmt, int32_t dsType, const void* src, uint64_t len, SQLLEN total,
                   int32_t m, ColBinding* req, int32_t numScale, int32_t numPrecision,
                   uint16_t colScale) {
   GetDataState& gd = stmt->st_getData;
+  if (gd.gd_tailLen != 0 && gd.gd_owned == 0)
+    return convert_after_tail(stmt, dsType, src, len, m, req);
   int32_t err = 0;
   uint64_t used = 0;
   const SQLRETURN rc =
@@ -95,6 +201,7 @@ SQLRETURN convert(Stmt* stmt, int32_t dsType, const void* src, uint64_t len, SQL
     return rc;
   }
   if (rc == SQL_SUCCESS_WITH_INFO && is_piecewise(m) && used < len) {
+    if (used == 0 && m != SQL_C_BINARY && split_character(stmt, dsType, src, len, m, req)) return rc;
     gd.gd_cType = m;
     gd.gd_data = static_cast<char*>(const_cast<void*>(src)) + used;
     gd.gd_left = static_cast<uint32_t>(len - used);
@@ -161,7 +268,7 @@ SQLRETURN continue_cell(Stmt* stmt, ColBinding* req, const DatasetColumn* col, u
     return deferred(stmt, req, req->cb_cType == SQL_C_DEFAULT ? gd.gd_cType : req->cb_cType, info,
                     true);
   }
-  if (!notFetched && gd.gd_left == 0) return SQL_NO_DATA;
+  if (!notFetched && gd.gd_left == 0 && gd.gd_tailLen == 0) return SQL_NO_DATA;
   const int32_t m = gd.gd_cType;
   if (req->cb_cType != m && req->cb_cType != SQL_C_DEFAULT) return SQL_NO_DATA;
   if (req->cb_data == nullptr) return fail(stmt, ERR_ARGUMENT);
@@ -306,6 +413,7 @@ GetDataState* GetDataStateFree(GetDataState* state) {
   }
   state->gd_owned = 0;
   state->gd_retry = 0;
+  state->gd_tailLen = 0;
   return state;
 }
 

@@ -31,6 +31,10 @@ struct GetDataState {
   // An owned piece that the call which fetched it refused: the next call delivers it
   // again (the back end has moved past it). 1 a later piece, 2 the first.
   uint32_t gd_retry;
+  // The last bytes of a character whose first bytes were all a piece had room for
+  // (C type gd_cType): the next piece begins with them.
+  uint8_t gd_tail[4];
+  uint8_t gd_tailLen;
 };
 
 // Converts one cell (row is a 0-based index into data) into the buffer the

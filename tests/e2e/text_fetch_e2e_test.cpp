@@ -200,8 +200,9 @@ TEST_P(DmTextFetch, GetDataInPiecesPutsTheValueBackTogether) {
       whole.push_back(c.ind < 0 ? "NULL"
                                 : std::string(reinterpret_cast<const char*>(c.bytes.data()),
                                               static_cast<size_t>(c.ind)));
-    // Pieces that take at least one whole character of every value.
-    for (const SQLLEN piece : {SQLLEN{4}, SQLLEN{5}, SQLLEN{7}}) {
+    // Pieces down to one unit, which a character of several units does not fit: its
+    // units are spread over the pieces that follow, as 8-bit text is.
+    for (const SQLLEN piece : {SQLLEN{1}, SQLLEN{2}, SQLLEN{3}, SQLLEN{5}}) {
       SCOPED_TRACE("C type " + std::to_string(cType) + ", pieces of " + std::to_string(piece));
       const SQLLEN bufLen = (piece + 1) * unit;
       Select();
@@ -222,6 +223,11 @@ TEST_P(DmTextFetch, GetDataInPiecesPutsTheValueBackTogether) {
             if (ind == SQL_NULL_DATA) {
               value = "NULL";
               continue;
+            }
+            // Each piece tells what is left of the value from its own start.
+            if (ind != SQL_NO_TOTAL) {
+              ASSERT_EQ(static_cast<size_t>(ind), whole[k].size() - value.size())
+                  << "row " << k / kCols + 1 << ", column " << kColumns[j - 1];
             }
             // The piece ends at its terminator: the values hold no NUL of their own, and
             // a piece that would split a character stops before it.
