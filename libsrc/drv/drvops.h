@@ -105,6 +105,11 @@ inline constexpr DriverPropId DRVP_FLAG80_OPTION = DrvpAgent(DRVP_CLASS_CONN, DR
 inline constexpr DriverPropId DRVP_XA_KEEP_WORKER = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x17);
 inline constexpr DriverPropId DRVP_XA_TERMINATE = DrvpAgent(DRVP_CLASS_CONN, DRVP_KIND_INT, 0x18);
 inline constexpr DriverPropId DRVP_ROW_COUNT = DrvpAgent(DRVP_CLASS_CURSOR, DRVP_KIND_INT, 0x00);
+// A number that moves whenever the cursor's result description may have changed
+// (a prepare, a catalog result, a statement the server translated afresh); never
+// the same for two descriptions of any cursor. A caller may keep what it was told
+// for as long as this number stays.
+inline constexpr DriverPropId DRVP_DESCRIPTION = DrvpAgent(DRVP_CLASS_CURSOR, DRVP_KIND_INT, 0x01);
 
 // Driver-specific connection attributes travel as base + attribute number.
 inline constexpr DriverPropId DRVP_CONN_ATTR_INT = DrvpAttr(DRVP_CLASS_CONN, DRVP_KIND_INT, 0);

@@ -6,6 +6,7 @@
 
 #include "drv_inf/inf_cursor.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -228,6 +229,7 @@ int32_t CloseCursorCore(InfCursor* cur) noexcept {
   cur->flags &= static_cast<uint16_t>(~(CF_EXECUTED | CF_EOD));
   cur->rowCount = 0;
   cur->fetchedTotal = 0;
+  if (cur->kind != 0) InfDescriptionChanged(cur);
   cur->kind = 0;
   if ((cur->flags & CF_OPEN) != 0) {
     int code = _close_cursor(cur->conn->session, cur->declaredName, &cur->errors);
@@ -238,8 +240,14 @@ int32_t CloseCursorCore(InfCursor* cur) noexcept {
   return 0;
 }
 
+void InfDescriptionChanged(InfCursor* cur) noexcept {
+  static std::atomic<uint32_t> last{0};
+  cur->description = last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 int32_t UnPrepareCursor(InfCursor* cur) noexcept {
   if (int32_t rc = CloseCursorCore(cur); rc != 0) return rc;
+  InfDescriptionChanged(cur);
   cur->flags &= static_cast<uint16_t>(
       ~(CF_PREPARED | CF_LONG_PARAM | CF_BLOB_REWRITE | CF_MERGE_TYPES | CF_MERGE_INFO));
   cur->daeState = 0;
@@ -291,6 +299,7 @@ int32_t DescribeOutput(InfCursor* cur) noexcept {
   ColumnInfoFree(cur->results, cur->resultCount);
   cur->results = info;
   cur->resultCount = static_cast<uint16_t>(n);
+  InfDescriptionChanged(cur);
   return 0;
 }
 
@@ -431,6 +440,7 @@ int32_t INF_AllocCursor(DrvHandle hConn, DrvHandle* hCursor) {
   cur->statementName = s_strdup(name);
   cur->handle = h;
   cur->conn = conn;
+  InfDescriptionChanged(cur);
   ++conn->cursorCount;
   SCS_Init(&cur->scs, h, conn->handle, &g_agentRecord, cur);
   cur->scs.sc_deferLong = static_cast<uint32_t>(conn->deferLong);

@@ -10,6 +10,9 @@
 [[nodiscard]] int32_t CloseCursorCore(InfCursor* cur) noexcept;
 // Back to the allocated state; a failing close leaves everything as it was.
 [[nodiscard]] int32_t UnPrepareCursor(InfCursor* cur) noexcept;
+// Gives the cursor a description number no cursor had before (DRVP_DESCRIPTION):
+// whatever was told of its result may differ from now on.
+void InfDescriptionChanged(InfCursor* cur) noexcept;
 // Builds `results` from `outputArea`.
 [[nodiscard]] int32_t DescribeOutput(InfCursor* cur) noexcept;
 // One VARCHAR description per '?'; an INSERT takes its described target columns.

@@ -193,6 +193,10 @@ bool cursorItem(InfCursor* cur, DriverPropId id, Answer* a) {
   const uint32_t item = DrvpItem(id);
   const SCS& sc = cur->scs;
   if (group == DRVP_GROUP_AGENT) {
+    if (item == DrvpItem(DRVP_DESCRIPTION)) {
+      a->value = static_cast<int32_t>(cur->description);
+      return true;
+    }
     if (item != DrvpItem(DRVP_ROW_COUNT)) return false;
     a->value = cur->request.kind == REQ_DML ? static_cast<int32_t>(cur->rowCount) : -1;
     return true;

@@ -677,6 +677,7 @@ int32_t ProcColumnsResult(InfCursor* cur, const char* columnPattern) noexcept {
   } catch (...) {
     rc = ERR_MEMORY;
   }
+  InfDescriptionChanged(cur);
   if (rc != 0) {
     freeMem(cur->memResult);
     ColumnInfoFree(cur->results, cur->resultCount);

@@ -227,6 +227,7 @@ struct InfCursor {
   ParamShadow* savedParamTypes = nullptr;
   int16_t savedParamTypeCount = 0;
   InfFetchScratch fetchScratch;
+  uint32_t description = 0;  // DRVP_DESCRIPTION: moved by InfDescriptionChanged
 };
 
 // The agent's handle tables, alive while the server reference count is above 0.

@@ -1020,7 +1020,7 @@ SQLRETURN ExecuteImpl(Stmt* stmt, const CallSlot*) {
 }
 
 SQLRETURN ExecuteFinish(Stmt* stmt, uint32_t rows) {
-  StmtFreeColumnInfo(stmt);
+  StmtRecheckColumnInfo(stmt);
   if ((stmt->st_drv->caps & DRV_CAP_FREEPARAMS) != 0) free_dataset(stmt->st_paramDataset);
   stmt->st_paramDataset = nullptr;
   // The back end ran a searched UPDATE or DELETE that changed no row: a success

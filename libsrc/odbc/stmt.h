@@ -58,6 +58,10 @@ struct Stmt {
   ColumnInfo* st_paramInfo;  // shares the agent cursor's strings
   uint16_t st_numCols;       // hidden procedure-parameter columns included
   ColumnInfo* st_colInfo;    // owns its strings; asked once per result
+  // The back end's DRVP_DESCRIPTION when st_colInfo was asked for (st_colInfoKeyed):
+  // the description is kept across executions while that number stays.
+  uint32_t st_colInfoDescription;
+  uint8_t st_colInfoKeyed;
   Dataset st_block;          // the current fetch block
   uint16_t st_rowsPerBlock;
   uint16_t st_blockRow;          // next row of st_block to deliver

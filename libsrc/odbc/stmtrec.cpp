@@ -400,6 +400,22 @@ uint16_t ResultRowWidth(const ColumnInfo* info, uint16_t n) {
 
 namespace {
 
+// The back end's number for the cursor's current description; false when it has none.
+bool description_of(Stmt* stmt, uint32_t* value) {
+  int32_t v = 0;
+  uint16_t len = 0;
+  if (stmt->st_drv->ops->DRV_GetInfo(stmt->st_hCursor, DRVP_DESCRIPTION, &v, 4, &len) != 0)
+    return false;
+  *value = static_cast<uint32_t>(v);
+  return true;
+}
+
+void set_rows_per_block(Stmt* stmt) {
+  const int32_t fetchSize = std::max(stmt->st_dbc->cn_fetchSize, 1);
+  stmt->st_rowsPerBlock = static_cast<uint16_t>(
+      std::min<int32_t>(ResultRowWidth(stmt->st_colInfo, stmt->st_numCols), fetchSize));
+}
+
 // The result description, or null with *code 0 for a result without columns.
 ColumnInfo* describe(Stmt* stmt, int32_t* code) {
   *code = 0;
@@ -434,9 +450,8 @@ ColumnInfo* describe(Stmt* stmt, int32_t* code) {
     stmt->st_numCols = 0;
     return nullptr;
   }
-  const int32_t fetchSize = std::max(conn->cn_fetchSize, 1);
-  stmt->st_rowsPerBlock = static_cast<uint16_t>(
-      std::min<int32_t>(ResultRowWidth(stmt->st_colInfo, stmt->st_numCols), fetchSize));
+  stmt->st_colInfoKeyed = description_of(stmt, &stmt->st_colInfoDescription) ? 1 : 0;
+  set_rows_per_block(stmt);
   return stmt->st_colInfo;
 }
 
@@ -498,7 +513,19 @@ void StmtFreeColumnInfo(Stmt* stmt) {
   ColumnInfoFree(stmt->st_colInfo, stmt->st_numCols);
   stmt->st_colInfo = nullptr;
   stmt->st_numCols = 0;
+  stmt->st_colInfoKeyed = 0;
   ColAttrTableFree(&stmt->st_colAttrs);
+}
+
+void StmtRecheckColumnInfo(Stmt* stmt) {
+  // Describing a result again costs more than the execution of a short statement.
+  uint32_t now = 0;
+  if (stmt->st_colInfo != nullptr && stmt->st_colInfoKeyed != 0 && description_of(stmt, &now) &&
+      now == stmt->st_colInfoDescription) {
+    set_rows_per_block(stmt);
+    return;
+  }
+  StmtFreeColumnInfo(stmt);
 }
 
 void StmtFreeResultInfo(Stmt* stmt) {

@@ -66,6 +66,9 @@ const ColumnInfo* StmtParamInfo(Stmt* stmt, uint16_t n);
 void StmtFreeParamInfo(Stmt* stmt);
 // The result description with its attribute overrides.
 void StmtFreeColumnInfo(Stmt* stmt);
+// After an execution: keeps the result description while the back end says it is
+// unchanged, frees it otherwise.
+void StmtRecheckColumnInfo(Stmt* stmt);
 // The result storage and both descriptions.
 void StmtFreeResultInfo(Stmt* stmt);
 // The fetch block and the row statuses of the current result.

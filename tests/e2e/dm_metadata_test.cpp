@@ -164,6 +164,63 @@ TEST_P(DmMetadata, NumericFieldsIgnoreTheBufferLength) {
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY090");
 }
 
+// A statement prepared once and executed many times is described once; the description
+// still follows a new statement and a catalog result on the same handle.
+TEST_P(DmMetadata, ADescriptionLastsWhileItsStatementStays) {
+  const std::string t = std::string("redesc_") + GetParam().name;
+  auto run = [this](const std::string& sql) {
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS)))
+        << sql << " " << Message(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  };
+  (void)SQLExecDirect(stmt_, (SQLCHAR*)("DROP TABLE " + t).c_str(), SQL_NTS);
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  run("CREATE TABLE " + t + " (a INTEGER, b VARCHAR(10))");
+  run("INSERT INTO " + t + " VALUES (1, 'one')");
+  // Executes the prepared statement, reads its one row and answers its column count.
+  auto execute = [this](std::string* lastCell) {
+    EXPECT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+    SQLSMALLINT n = 0;
+    EXPECT_EQ(SQLNumResultCols(stmt_, &n), SQL_SUCCESS);
+    EXPECT_EQ(SQLFetch(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+    char v[64] = {};
+    SQLLEN ind = 0;
+    EXPECT_EQ(SQLGetData(stmt_, static_cast<SQLUSMALLINT>(n), SQL_C_CHAR, v, sizeof v, &ind),
+              SQL_SUCCESS)
+        << Message(SQL_HANDLE_STMT, stmt_);
+    *lastCell = ind == SQL_NULL_DATA ? "NULL" : v;
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    return n;
+  };
+  std::string last;
+  std::string textType;
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)("SELECT * FROM " + t).c_str(), SQL_NTS), SQL_SUCCESS);
+  for (int k = 0; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(execute(&last), 2);
+    EXPECT_EQ(last, "one");
+    EXPECT_TRUE(is_char(Number(2, SQL_DESC_TYPE)));
+    EXPECT_EQ(Number(2, SQL_DESC_LENGTH), 10);
+    EXPECT_EQ(Text(1, SQL_DESC_TYPE_NAME), "INTEGER");
+    textType = Text(2, SQL_DESC_TYPE_NAME);
+  }
+  // A catalog result on the same handle, then a statement of its own again.
+  ASSERT_EQ(SQLTables(stmt_, nullptr, 0, nullptr, 0, (SQLCHAR*)t.c_str(), SQL_NTS, nullptr, 0),
+            SQL_SUCCESS);
+  SQLSMALLINT n = 0;
+  EXPECT_EQ(SQLNumResultCols(stmt_, &n), SQL_SUCCESS);
+  EXPECT_EQ(n, 5);
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)("SELECT b, a FROM " + t).c_str(), SQL_NTS), SQL_SUCCESS);
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(execute(&last), 2);
+    EXPECT_EQ(last, "1");
+    EXPECT_TRUE(is_char(Number(1, SQL_DESC_TYPE)));
+    EXPECT_EQ(Text(1, SQL_DESC_TYPE_NAME), textType);
+    EXPECT_EQ(Text(2, SQL_DESC_TYPE_NAME), "INTEGER");
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, DmMetadata,
                          ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
                          [](const auto& info) { return std::string(info.param.name); });
