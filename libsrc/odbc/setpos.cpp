@@ -346,11 +346,14 @@ int32_t check(Stmt* stmt, const Request& q) {
       return ERR_CURSOR_POSITION;
     if (q.op != SQL_ADD && st == SQL_ROW_NOROW) return ERR_CURSOR_POSITION;
   } else if (q.row == 0 && q.op != SQL_ADD) {
+    // A refresh of the whole rowset reads every row again, the deleted ones
+    // included (they stay deleted): one row another session deleted must not
+    // keep a grid from refreshing the rest.
     uint16_t st = SQL_ROW_NOROW;
     for (uint32_t r = 1; r <= rows; ++r) {
       st = SCS_GetRowStatus(scs.sc_rowStatus, static_cast<int32_t>(r));
       if ((st == SQL_ROW_DELETED || st == SQL_ROW_ERROR) &&
-          (q.op == SQL_DELETE || q.op == SQL_UPDATE || q.op == SQL_REFRESH))
+          (q.op == SQL_DELETE || q.op == SQL_UPDATE))
         return ERR_CURSOR_POSITION;
     }
     if (st == SQL_ROW_NOROW) return ERR_CURSOR_POSITION;

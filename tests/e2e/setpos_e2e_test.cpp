@@ -328,6 +328,17 @@ TEST_P(DmPositioned, RefreshReadsTheRowsAgain) {
   ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
       << Diags(SQL_HANDLE_STMT, cur_);
   EXPECT_EQ(Table(), "1:n1:10;2:mine:20;4:n4:40;5:n5:50;6:n6:60");
+
+  // The deleted row does not stop the next refresh of the whole rowset, which
+  // still shows it deleted; that row alone cannot be refreshed.
+  OtherExec("UPDATE " + table_ + " SET name = 'again' WHERE id = 1");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetPos(cur_, 0, SQL_REFRESH, SQL_LOCK_NO_CHANGE)))
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(std::string(name_[0]), "again");
+  EXPECT_EQ(std::string(name_[1]), "mine");
+  EXPECT_EQ(status_[2], SQL_ROW_DELETED);
+  EXPECT_EQ(SQLSetPos(cur_, 3, SQL_REFRESH, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "HY109");
 }
 
 // A name sent at execution in pieces: SetPos asks for it, takes it in three
