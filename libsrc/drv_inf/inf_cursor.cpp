@@ -303,6 +303,15 @@ int32_t DescribeOutput(InfCursor* cur) noexcept {
   return 0;
 }
 
+int32_t RedescribeIfReshaped(InfCursor* cur) noexcept {
+  if (ixr_sqlca()->sqlwarn[4] != 'W') return 0;
+  _free_sqlda(cur->outputArea);
+  cur->outputArea = nullptr;
+  const int code = _describe(cur->conn->session, cur->statementName, &cur->outputArea, &cur->errors);
+  if (code < 0) return InfCodeToDrvCode(code, ERR_GENERAL);
+  return DescribeOutput(cur);
+}
+
 int32_t DescribeParamsDefault(InfCursor* cur) noexcept {
   if (cur->statementType == STMT_INSERT) {
     ColumnInfoFree(cur->paramInfo, cur->paramCount);

@@ -15,6 +15,9 @@
 void InfDescriptionChanged(InfCursor* cur) noexcept;
 // Builds `results` from `outputArea`.
 [[nodiscard]] int32_t DescribeOutput(InfCursor* cur) noexcept;
+// After an OPEN: describes the result again when the runtime says the statement was
+// translated afresh with other columns (its tables changed since the prepare).
+[[nodiscard]] int32_t RedescribeIfReshaped(InfCursor* cur) noexcept;
 // One VARCHAR description per '?'; an INSERT takes its described target columns.
 [[nodiscard]] int32_t DescribeParamsDefault(InfCursor* cur) noexcept;
 // Declares the runtime cursor under the cursor's current name when it is not

@@ -573,6 +573,7 @@ int32_t OpenSelect(InfCursor* cur, uint16_t row) noexcept {
     return InfCodeToDrvCode(code, ERR_SYNTAX);
   }
   cur->flags |= CF_OPEN | CF_EXECUTED;
+  if (int32_t rc = RedescribeIfReshaped(cur); rc != 0) return rc;
   ++cur->paramSetIndex;
   return 0;
 }
@@ -630,6 +631,7 @@ int32_t ExecuteCore(InfCursor* cur) noexcept {
         int code = _open_cursor(s, cur->declaredName, cur->inputArea, &cur->errors);
         if (code != 0) return failed(code, ERR_SYNTAX);
         cur->flags |= CF_OPEN;
+        if (int32_t rc = RedescribeIfReshaped(cur); rc != 0) return rc;
         break;
       }
       case STMT_BEGIN_WORK: {
@@ -658,6 +660,7 @@ int32_t ExecuteCore(InfCursor* cur) noexcept {
           int code = _open_cursor(s, cur->declaredName, cur->inputArea, &cur->errors);
           if (code != 0) return failed(code, ERR_SYNTAX);
           cur->flags |= CF_OPEN;
+          if (int32_t rc = RedescribeIfReshaped(cur); rc != 0) return rc;
         } else {
           int code = _execute(s, cur->statementName, cur->inputArea, &cur->errors);
           if (code != 0 && code != IXR_NOTFOUND) return failed(code, ERR_SYNTAX);

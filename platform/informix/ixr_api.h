@@ -221,7 +221,9 @@ typedef struct IxrCommArea {
   int32_t sqlerrd[6]; /* [1] ISAM code of a failure, or the SERIAL value after an INSERT;
                          [2] rows processed; [5] rowid of the last row inserted */
   char sqlwarn[8];    /* 'W' or ' ': [0] any warning; after CONNECT [1] logged database,
-                         [2] ANSI database, [3] Online server */
+                         [2] ANSI database, [3] Online server; after OPEN [4] the
+                         statement was translated afresh for changed tables and its
+                         result columns differ from what DESCRIBE last said */
   char sqlerrm[256];  /* object name of an error (table, column, ...), NUL-ended */
 } IxrCommArea;
 

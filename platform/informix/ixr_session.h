@@ -56,6 +56,7 @@ struct Prepared {
   std::vector<Part> parts;
   int type = 0;         // statement type of the first part
   int64_t version = 0;  // schema version of the translations
+  bool reshaped = false;  // translated afresh with other result columns since DESCRIBE
 
   Prepared() = default;
   Prepared(const Prepared&) = delete;

@@ -305,7 +305,41 @@ int statementType(const Stmt& st) {
   return IXR_STMT_SET_OTHER;
 }
 
+namespace {
+
+// The result columns DESCRIBE reports for the statement.
+std::vector<ResultCol> describedCols(const Prepared& p) {
+  if (p.parts.empty()) return {};
+  const auto& part = p.parts[0];
+  if ((part.dml && part.ready && (p.type == IXR_STMT_SELECT || p.type == IXR_STMT_INSERT)) ||
+      p.type == IXR_STMT_EXECUTE_PROCEDURE)
+    return part.tr.cols;
+  return {};
+}
+
+bool sameCols(const std::vector<ResultCol>& a, const std::vector<ResultCol>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t k = 0; k < a.size(); ++k)
+    if (a[k].name != b[k].name || !(a[k].type == b[k].type) ||
+        a[k].type.notnull != b[k].type.notnull)
+      return false;
+  return true;
+}
+
+}  // namespace
+
 IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
+  // A caller that described the statement learns at its next OPEN that the columns changed.
+  std::vector<ResultCol> before;
+  if (!atPrepare) before = describedCols(p);
+  struct Reshape {
+    Prepared& p;
+    const std::vector<ResultCol>& before;
+    bool check;
+    ~Reshape() {
+      if (check && !sameCols(before, describedCols(p))) p.reshaped = true;
+    }
+  } reshape{p, before, !atPrepare};
   if (!atPrepare) {
     // Re-translation after a schema change starts from a fresh parse.
     std::string text = p.ast->text;
@@ -735,12 +769,8 @@ int ixr_describe(int32_t statement, IxrSqlda** out) {
   if (!c.ok()) return c.code();
   Prepared* p = statementById(*c.s, statement);
   if (!p) return c.end(ixErr(IXR_E_NOT_PREPARED));
-  const auto& part = p->parts[0];
-  std::vector<ResultCol> cols;
-  if ((part.dml && part.ready && (p->type == IXR_STMT_SELECT || p->type == IXR_STMT_INSERT)) ||
-      p->type == IXR_STMT_EXECUTE_PROCEDURE)
-    cols = part.tr.cols;
-  IxrSqlda* a = makeArea(cols);
+  p->reshaped = false;
+  IxrSqlda* a = makeArea(describedCols(*p));
   if (!a) return c.end(ixErr(IXR_E_NO_MEMORY));
   if (out)
     *out = a;
@@ -797,6 +827,16 @@ int ixr_declare(int32_t cursor, const char* cursor_name, int32_t statement) {
   return c.end({});
 }
 
+namespace {
+
+void warnReshaped(const Prepared& p, IxrCommArea& ca) {
+  if (!p.reshaped) return;
+  ca.sqlwarn[0] = 'W';
+  ca.sqlwarn[4] = 'W';
+}
+
+}  // namespace
+
 int ixr_open(int32_t cursor, const IxrSqlda* input) {
   Call c("OPEN", nullptr);
   if (!c.ok()) return c.code();
@@ -820,6 +860,7 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
     cur->atEnd = !row;
     cur->open = true;
     cur->rows = 0;
+    warnReshaped(p, c.ca());
     return c.end({});
   }
   if (!cur->vm || cur->vmVersion != p.version) {
@@ -872,6 +913,7 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
   hold.release();
   cur->open = true;
   cur->rows = 0;
+  warnReshaped(p, c.ca());
   return c.end({});
 }
 

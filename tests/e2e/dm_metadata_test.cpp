@@ -165,8 +165,8 @@ TEST_P(DmMetadata, NumericFieldsIgnoreTheBufferLength) {
 }
 
 // A statement prepared once and executed many times is described once; the description
-// still follows a new statement and a catalog result on the same handle.
-TEST_P(DmMetadata, ADescriptionLastsWhileItsStatementStays) {
+// still follows the table changing under it, a catalog result and a new statement.
+TEST_P(DmMetadata, ADescriptionLastsWhileItsStatementAndTablesStay) {
   const std::string t = std::string("redesc_") + GetParam().name;
   auto run = [this](const std::string& sql) {
     EXPECT_TRUE(SQL_SUCCEEDED(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS)))
@@ -177,6 +177,8 @@ TEST_P(DmMetadata, ADescriptionLastsWhileItsStatementStays) {
   SQLFreeStmt(stmt_, SQL_CLOSE);
   run("CREATE TABLE " + t + " (a INTEGER, b VARCHAR(10))");
   run("INSERT INTO " + t + " VALUES (1, 'one')");
+  SQLHSTMT other = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &other), SQL_SUCCESS);
   // Executes the prepared statement, reads its one row and answers its column count.
   auto execute = [this](std::string* lastCell) {
     EXPECT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
@@ -204,6 +206,22 @@ TEST_P(DmMetadata, ADescriptionLastsWhileItsStatementStays) {
     EXPECT_EQ(Text(1, SQL_DESC_TYPE_NAME), "INTEGER");
     textType = Text(2, SQL_DESC_TYPE_NAME);
   }
+  // Another statement's change of the table is seen at the next execution.
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(
+      other, (SQLCHAR*)("ALTER TABLE " + t + " ADD (c INTEGER DEFAULT 7)").c_str(), SQL_NTS)))
+      << Message(SQL_HANDLE_STMT, other);
+  SQLFreeStmt(other, SQL_CLOSE);
+  EXPECT_EQ(execute(&last), 3);
+  EXPECT_EQ(last, "7");
+  EXPECT_EQ(Number(3, SQL_DESC_TYPE), SQL_INTEGER);
+  EXPECT_EQ(Text(3, SQL_DESC_TYPE_NAME), "INTEGER");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(
+      other, (SQLCHAR*)("ALTER TABLE " + t + " MODIFY (b VARCHAR(30))").c_str(), SQL_NTS)))
+      << Message(SQL_HANDLE_STMT, other);
+  SQLFreeStmt(other, SQL_CLOSE);
+  EXPECT_EQ(execute(&last), 3);
+  EXPECT_EQ(Number(2, SQL_DESC_LENGTH), 30);
+  SQLFreeHandle(SQL_HANDLE_STMT, other);
   // A catalog result on the same handle, then a statement of its own again.
   ASSERT_EQ(SQLTables(stmt_, nullptr, 0, nullptr, 0, (SQLCHAR*)t.c_str(), SQL_NTS, nullptr, 0),
             SQL_SUCCESS);

@@ -194,6 +194,38 @@ TEST_F(StmtTest, CursorsAndExecuteShareOnePreparedQuery) {
   EXPECT_EQ(id(o2), 3);
 }
 
+// A table changed under a prepared query: OPEN runs the new translation and says so when
+// the columns DESCRIBE gave are no longer the result's, until the statement is described
+// again; a change that leaves the columns as they were says nothing.
+TEST_F(StmtTest, OpenSaysWhenTheDescribedColumnsChanged) {
+  int32_t sid = prepare("sx", "select * from t where id = 1");
+  int32_t cur = ixr_name_id("cx", IXR_ID_NEW_CURSOR);
+  ASSERT_EQ(ixr_declare(cur, "cx", sid), 0);
+  IxrSqlda* area = nullptr;
+  ASSERT_EQ(ixr_describe(sid, &area), IXR_STMT_SELECT);
+  ixr_free_sqlda(area);
+  const auto openWarns = [&] {
+    EXPECT_EQ(ixr_open(cur, nullptr), 0) << ixr_sqlca()->sqlerrm;
+    const bool warned = ixr_sqlca()->sqlwarn[4] == 'W';
+    EXPECT_EQ(ixr_sqlca()->sqlwarn[0], warned ? 'W' : ' ');
+    EXPECT_EQ(ixr_close(cur), 0);
+    return warned;
+  };
+  EXPECT_FALSE(openWarns());
+  ASSERT_EQ(exec("create index tx on t (qty)"), 0);
+  EXPECT_FALSE(openWarns());
+  ASSERT_EQ(exec("alter table t add (extra integer)"), 0);
+  EXPECT_TRUE(openWarns());
+  EXPECT_TRUE(openWarns());
+  ASSERT_EQ(ixr_describe(sid, &area), IXR_STMT_SELECT);
+  ASSERT_NE(area, nullptr);
+  EXPECT_EQ(area->sqld, 6);
+  ixr_free_sqlda(area);
+  EXPECT_FALSE(openWarns());
+  ASSERT_EQ(exec("alter table t modify (name char(20))"), 0);
+  EXPECT_TRUE(openWarns());
+}
+
 TEST_F(StmtTest, FetchRowsFillsArraysByStride) {
   int32_t sid = prepare("sr", "select id, name, qty from t order by id");
   int32_t cur = ixr_name_id("cr", IXR_ID_NEW_CURSOR);
