@@ -23,13 +23,6 @@ namespace {
 
 constexpr const char* kSrc = "scrs/ks";
 
-void free_dataset(Dataset** ds) {
-  if (*ds == nullptr) return;
-  DatasetFree(*ds);
-  std::free(*ds);
-  *ds = nullptr;
-}
-
 const ColDesc* key_col(const KS* ks, uint32_t i) {
   return static_cast<const ColDesc*>(ks->keyCols->items) + i;
 }
@@ -99,7 +92,7 @@ void KS_ForgetMarks(KS* ks) {
   if (ks == nullptr) return;
   std::free(ks->marks);
   ks->marks = nullptr;
-  free_dataset(&ks->markKeys);
+  scs_p_FreeDataset(&ks->markKeys);
   ks->markCount = 0;
 }
 
@@ -112,7 +105,7 @@ void KS_Close(KS* ks) {
 void KS_Free(KS** ks) {
   if (ks == nullptr || *ks == nullptr) return;
   KS_Close(*ks);
-  free_dataset(&(*ks)->keys);
+  scs_p_FreeDataset(&(*ks)->keys);
   std::free(*ks);
   *ks = nullptr;
 }
@@ -360,9 +353,9 @@ int32_t scs_p_KeyParams(SCS* scs, Dataset* keys, uint32_t start, uint32_t groups
   Dataset* own = nullptr;
   int32_t rc = DatasetClone(&own, scs->sc_params);
   if (rc == 0) rc = DatasetJoin(own, keyRow);
-  free_dataset(&keyRow);
+  scs_p_FreeDataset(&keyRow);
   if (rc != 0) {
-    free_dataset(&own);
+    scs_p_FreeDataset(&own);
     return rc;
   }
   *out = own;

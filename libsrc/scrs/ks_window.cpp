@@ -26,15 +26,6 @@
 
 namespace {
 
-void free_dataset(Dataset** ds) {
-  if (*ds == nullptr) return;
-  DatasetFree(*ds);
-  std::free(*ds);
-  *ds = nullptr;
-}
-
-uint32_t count_of(const DynArray* a) { return a != nullptr ? a->count : 0; }
-
 const ColDesc* key_col(const KS* ks, uint32_t i) {
   return static_cast<const ColDesc*>(ks->keyCols->items) + i;
 }
@@ -45,7 +36,7 @@ const OrderByItem* item_at(const SCS* scs, uint32_t i) {
 
 // The ORDER BY items that take part in the window order.
 uint32_t order_items(const SCS* scs) {
-  const uint32_t items = count_of(scs->sc_orderBy);
+  const uint32_t items = scs_p_Count(scs->sc_orderBy);
   return items < scs->sc_orderColCount ? items : scs->sc_orderColCount;
 }
 
@@ -117,7 +108,7 @@ int KS_NullSide(int16_t orientation, bool descending, int16_t nc) {
 int32_t KS_SortColumnMap(const SCS* scs, std::vector<KsSortColumn>* out) {
   out->clear();
   const KS* ks = scs->sc_keyset;
-  const uint32_t nk = ks != nullptr ? count_of(ks->keyCols) : 0;
+  const uint32_t nk = ks != nullptr ? scs_p_Count(ks->keyCols) : 0;
   if (nk == 0 || scs->sc_orderColCount == 0) return ERR_GENERAL;
   const uint32_t items = order_items(scs);
   std::vector<bool> named(nk, false);
@@ -243,7 +234,7 @@ int32_t KS_WindowSelect(SCS* scs, SCR_Analysis* a, int16_t orientation, int32_t 
                         Dataset** params) {
   *params = nullptr;
   const KS* ks = scs->sc_keyset;
-  const uint32_t nk = ks != nullptr ? count_of(ks->keyCols) : 0;
+  const uint32_t nk = ks != nullptr ? scs_p_Count(ks->keyCols) : 0;
   if (nk == 0) return ERR_GENERAL;
   if (int32_t rc = SCR_SelListPlaceholder(a); rc != 0) return rc;
   std::string list;
@@ -305,7 +296,7 @@ int32_t keep_rows(KS* ks, int32_t s, int32_t c) {
     if (int32_t rc = DatasetCopyRow(kept, keys, static_cast<uint32_t>(r),
                                     static_cast<uint32_t>(s + r), 1);
         rc != 0) {
-      free_dataset(&kept);
+      scs_p_FreeDataset(&kept);
       return rc;
     }
   }
@@ -335,9 +326,9 @@ int32_t run_window_statement(SCS* scs, SCR_Analysis* aux, Dataset* params) {
     Dataset* own = nullptr;
     int32_t rc = DatasetClone(&own, scs->sc_params);
     if (rc == 0) rc = DatasetJoin(own, params);
-    free_dataset(&params);
+    scs_p_FreeDataset(&params);
     if (rc != 0) {
-      free_dataset(&own);
+      scs_p_FreeDataset(&own);
       return rc;
     }
     all = own;
@@ -357,7 +348,7 @@ int32_t run_window_statement(SCS* scs, SCR_Analysis* aux, Dataset* params) {
 
 int32_t KS_FetchWindow(SCS* scs, int16_t orientation, int32_t offset) {
   KS* ks = scs->sc_keyset;
-  if (ks == nullptr || count_of(ks->keyCols) == 0 || scs->sc_sqlText == nullptr)
+  if (ks == nullptr || scs_p_Count(ks->keyCols) == 0 || scs->sc_sqlText == nullptr)
     return ERR_GENERAL;
   if (scs->sc_orderColCount == 0) {
     if (int32_t rc = scs_p_MapKeyCols(scs); rc != 0) return rc;
@@ -398,7 +389,7 @@ int32_t KS_FetchWindow(SCS* scs, int16_t orientation, int32_t offset) {
   if (int32_t rc = scs_p_Reanalyse(scs, aux, aux->sa_generated); rc != 0) return rc;
   Dataset* params = nullptr;
   if (int32_t rc = KS_WindowSelect(scs, aux, dir, kind, &params); rc != 0) {
-    free_dataset(&params);
+    scs_p_FreeDataset(&params);
     return rc;
   }
   if (dir == SQL_FETCH_PRIOR || dir == SQL_FETCH_LAST) {
@@ -407,7 +398,7 @@ int32_t KS_FetchWindow(SCS* scs, int16_t orientation, int32_t offset) {
     char* reversed = rc == 0 ? strdup(aux->sa_root->text) : nullptr;
     if (rc == 0 && reversed == nullptr) rc = ERR_MEMORY;
     if (rc != 0) {
-      free_dataset(&params);
+      scs_p_FreeDataset(&params);
       return rc;
     }
     std::free(aux->sa_generated);
@@ -441,7 +432,7 @@ int32_t KS_FetchWindow(SCS* scs, int16_t orientation, int32_t offset) {
   if (ks->rowStatus == nullptr) return ERR_MEMORY;
   ks->rowStatusCount = K;
   for (int32_t r = ks->keys->rowCount; r < K; ++r) ks->rowStatus[r] = SQL_ROW_NOROW;
-  free_dataset(&scs->sc_windowBound);
+  scs_p_FreeDataset(&scs->sc_windowBound);
   if (ks->keys->rowCount == 0) return ERR_NO_DATA;
   return scs_p_KeysetWindow(scs, &scs->sc_windowBound);
 }

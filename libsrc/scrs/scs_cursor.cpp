@@ -47,13 +47,6 @@ char* odbc_text(DriverRecord* drv, uint32_t hConn, uint16_t item) {
   return strdup(text);
 }
 
-void free_dataset(Dataset** ds) {
-  if (*ds == nullptr) return;
-  DatasetFree(*ds);
-  std::free(*ds);
-  *ds = nullptr;
-}
-
 SCR_Analysis* new_analysis() {
   auto* a = static_cast<SCR_Analysis*>(std::calloc(1, sizeof(SCR_Analysis)));
   if (a != nullptr) SCR_AnalysisInit(a);
@@ -130,15 +123,15 @@ void SCS_FreeCursor(SCS* scs) {
   DynArrayFree(&scs->sc_tableCols, nullptr);
   DynArrayFree(&scs->sc_orderBy, nullptr);
   DynArrayFree(&scs->sc_selectCols, nullptr);
-  free_dataset(&scs->sc_params);
+  scs_p_FreeDataset(&scs->sc_params);
   // A SetPos whose values were never all sent leaves its request behind.
-  free_dataset(&scs->sc_setPosRows);
+  scs_p_FreeDataset(&scs->sc_setPosRows);
   std::free(scs->sc_setPosCols);
   scs->sc_setPosCols = nullptr;
   if (scs->sc_cache != nullptr) DSC_Close(scs->sc_cache);
   std::free(scs->sc_cache);
   scs->sc_cache = nullptr;
-  free_dataset(&scs->sc_optValues);
+  scs_p_FreeDataset(&scs->sc_optValues);
   std::free(scs->sc_sqlText);
   scs->sc_sqlText = nullptr;
   free_analysis(&scs->sc_analysis);
@@ -159,8 +152,8 @@ void SCS_FreeCursor(SCS* scs) {
   scs->sc_userName = nullptr;
   std::free(scs->sc_dbmsName);
   scs->sc_dbmsName = nullptr;
-  free_dataset(&scs->sc_windowBound);
-  free_dataset(&scs->sc_longValues);
+  scs_p_FreeDataset(&scs->sc_windowBound);
+  scs_p_FreeDataset(&scs->sc_longValues);
   RowStatusTableFree(&scs->sc_rowStatus);
 }
 

@@ -22,15 +22,6 @@
 
 namespace {
 
-void free_dataset(Dataset** ds) {
-  if (*ds == nullptr) return;
-  DatasetFree(*ds);
-  std::free(*ds);
-  *ds = nullptr;
-}
-
-uint32_t count_of(const DynArray* a) { return a != nullptr ? a->count : 0; }
-
 int32_t keys_held(const SCS* scs) {
   return scs->sc_keyset != nullptr && scs->sc_keyset->keys != nullptr
              ? scs->sc_keyset->keys->rowCount
@@ -65,9 +56,9 @@ int32_t scs_p_MapKeyCols(SCS* scs) {
   if ((scs->sc_analysisFlags & SA_GROUPBY) != 0) return ERR_GROUP_BY;
   if ((scs->sc_analysisFlags & SA_UNION) != 0) return ERR_UNION;
   const KS* ks = scs->sc_keyset;
-  const uint32_t nk = ks != nullptr ? count_of(ks->keyCols) : 0;
+  const uint32_t nk = ks != nullptr ? scs_p_Count(ks->keyCols) : 0;
   if (nk == 0) return ERR_GENERAL;
-  const uint32_t items = count_of(scs->sc_orderBy);
+  const uint32_t items = scs_p_Count(scs->sc_orderBy);
   if (items == 0) {
     scs->sc_orderColCount = static_cast<uint16_t>(nk);
     return 0;
@@ -125,10 +116,10 @@ int32_t scs_p_KeysetWindow(SCS* scs, Dataset** out) {
   if (rc == 0) rc = DatasetCopyRow(bound, keys, 0, 0, 0);
   if (rc == 0) rc = DatasetCopyRow(bound, keys, 1, static_cast<uint32_t>(keys->rowCount - 1), 0);
   if (rc == 0) bound->rowCount = 2;
-  while (rc == 0 && keys->colCount > count_of(ks->keyCols))
+  while (rc == 0 && keys->colCount > scs_p_Count(ks->keyCols))
     rc = DatasetDeleteColumn(keys, static_cast<uint16_t>(keys->colCount - 1));
   if (rc != 0) {
-    free_dataset(&bound);
+    scs_p_FreeDataset(&bound);
     return rc;
   }
   *out = bound;
@@ -143,14 +134,14 @@ bool scs_p_WindowSelect(const SCS* scs) {
   const bool windowed = scs->sc_cursorType == SCS_DYNAMIC ||
                         (scs->sc_cursorType == SCS_KEYSET && scs->sc_keysetSize > 0);
   return windowed && scs->sc_analysis != nullptr && scs->sc_analysis->sa_kind == PN_SELECT &&
-         scs->sc_keyset != nullptr && count_of(scs->sc_keyset->keyCols) > 0;
+         scs->sc_keyset != nullptr && scs_p_Count(scs->sc_keyset->keyCols) > 0;
 }
 
 int32_t scs_p_ResetWindow(SCS* scs) {
   scs->sc_windowState = -6;
   scs->sc_rowCount = -1;
   KS_Reset(scs->sc_keyset);
-  free_dataset(&scs->sc_windowBound);
+  scs_p_FreeDataset(&scs->sc_windowBound);
   return scs->sc_rvc != nullptr ? RVC_DeleteRows(scs->sc_rvc) : 0;
 }
 
@@ -396,7 +387,7 @@ int32_t scs_p_RefreshOptValues(SCS* scs, const int32_t* rows, uint32_t count) {
     rc = DatasetCopyRow(kept, fresh, static_cast<uint32_t>(rows[i]),
                         static_cast<uint32_t>(rows[i]), 1);
   }
-  free_dataset(&fresh);
+  scs_p_FreeDataset(&fresh);
   scs->sc_optValues = kept;
   return rc;
 }

@@ -27,13 +27,6 @@ namespace {
 
 constexpr const char* kSrc = "scrs/scs_keyset";
 
-void free_dataset(Dataset** ds) {
-  if (*ds == nullptr) return;
-  DatasetFree(*ds);
-  std::free(*ds);
-  *ds = nullptr;
-}
-
 
 // Row r of rows carries, in its columns `at` (one per key column), the key of
 // row k of keys.
@@ -193,7 +186,7 @@ int32_t empty_old_values(SCS* scs) {
   if (scs->sc_optValues == nullptr) {
     scs->sc_optValues = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
     if (scs->sc_optValues == nullptr || DatasetInit(scs->sc_optValues, 0) != 0) {
-      free_dataset(&scs->sc_optValues);
+      scs_p_FreeDataset(&scs->sc_optValues);
       return ERR_MEMORY;
     }
   } else {
@@ -239,12 +232,12 @@ int32_t old_values_by_keys(SCS* scs, Dataset* keys, int32_t k0, int32_t n, const
   // Rows that are all gone have no old values to hold.
   if (rc == 0 && found->colCount == 0 && found->rowCount == 0) {
     DatasetFree(scs->sc_optValues);
-    free_dataset(&found);
+    scs_p_FreeDataset(&found);
     return 0;
   }
   if (rc == 0 && found->colCount != scs->sc_tableCols->count) rc = ERR_GENERAL;
   if (rc == 0) rc = arrange(found, match_keys(found, at, keys, k0, n, gone), n, scs->sc_optValues);
-  free_dataset(&found);
+  scs_p_FreeDataset(&found);
   return rc;
 }
 
@@ -306,7 +299,7 @@ int32_t scs_p_FetchKeyset(SCS* scs, RowStatusTable* table, int32_t target) {
   int32_t rc = scs_p_RunKeyBlocks(scs, scs->sc_hCursor, ks->keys, first - ks->windowStart, n,
                                   blocks, lastBlock, blockSize, found);
   if (rc == 0) rc = place_rows(scs, found, first, n, table->rows);
-  free_dataset(&found);
+  scs_p_FreeDataset(&found);
   if (rc != 0) return rc;
   if (scs_p_CheckScrollable(scs) == 0) {
     if (scs_p_ComparesOldValues(scs))
@@ -333,7 +326,7 @@ int32_t scs_p_MarkMissingRows(SCS* scs, Dataset* rows, Dataset* keys, int32_t fi
   Dataset* back = nullptr;
   int32_t rc = KS_FetchRowsByKeys(scs, keys, r0, &back);
   if (rc != 0) {
-    free_dataset(&back);
+    scs_p_FreeDataset(&back);
     return rc;
   }
   // A key is missing when no key that came back equals it, wherever it came back.
@@ -350,7 +343,7 @@ int32_t scs_p_MarkMissingRows(SCS* scs, Dataset* rows, Dataset* keys, int32_t fi
     if ((rc = DatasetInsertRow(rows, static_cast<uint32_t>(j))) != 0) break;
     statuses[first + j] = SQL_ROW_DELETED;
   }
-  free_dataset(&back);
+  scs_p_FreeDataset(&back);
   return rc;
 }
 
@@ -432,7 +425,7 @@ int32_t scs_p_KeysOfRows(SCS* scs, const int32_t* rows, int32_t n, Dataset** out
       rc = DatasetCopyRow(keys, ks->keys, static_cast<uint32_t>(i), static_cast<uint32_t>(k), 0);
   }
   if (rc != 0) {
-    free_dataset(&keys);
+    scs_p_FreeDataset(&keys);
     return rc;
   }
   *out = keys;
@@ -452,7 +445,7 @@ int32_t scs_p_FetchByKeys(SCS* scs, Dataset* keyRows, int32_t n, const uint16_t*
   int32_t rc = scs_p_RunKeyBlocks(scs, scs->sc_hCursor, keyRows, 0, n, blocks, lastBlock,
                                   blockSize, rows);
   if (rc == 0) rc = place_by_keys(scs, rows, keyRows, 0, n, gone, out, &from);
-  free_dataset(&rows);
+  scs_p_FreeDataset(&rows);
   if (rc != 0) return rc;
   for (int32_t i = 0; i < n; ++i) found[i] = from[i] >= 0 ? 1 : 0;
   return 0;

@@ -4,9 +4,23 @@
 // Threading: as the context they work on.
 
 #include <cstdint>
+#include <cstdlib>
 
+#include "drv/dataset.h"
 #include "drv/scs.h"
 #include "platform/windows/critsec.h"
+#include "util/dynarray.h"
+
+// Frees a Dataset the layer allocated and forgets it; none is nothing to do.
+inline void scs_p_FreeDataset(Dataset** ds) {
+  if (*ds == nullptr) return;
+  DatasetFree(*ds);
+  std::free(*ds);
+  *ds = nullptr;
+}
+
+// The entries of a list that may not exist.
+inline uint32_t scs_p_Count(const DynArray* a) { return a != nullptr ? a->count : 0; }
 
 // An agent cursor's context, with what the agent says of its connection.
 // 0 or ERR_MEMORY.

@@ -38,15 +38,6 @@ template <typename T>
 T* items(const DynArray* a) {
   return a != nullptr ? static_cast<T*>(a->items) : nullptr;
 }
-uint32_t count_of(const DynArray* a) { return a != nullptr ? a->count : 0; }
-
-void free_dataset(Dataset** ds) {
-  if (*ds == nullptr) return;
-  DatasetFree(*ds);
-  std::free(*ds);
-  *ds = nullptr;
-}
-
 // The columns of row k that carry a value (a DS_IND_IGNORE cell leaves its
 // column out of that row's statement).
 std::vector<uint16_t> present(const Dataset* values, int32_t k) {
@@ -64,7 +55,7 @@ bool ignored(const Dataset* rows, int32_t k) {
 // The table a positioned statement changes: the first of the SELECT's tables.
 bool table_name(const SCS& s, std::string* out) {
   const TblDesc* t = items<TblDesc>(s.sc_tables);
-  if (count_of(s.sc_tables) == 0 || t->table == nullptr || t->table[0] == '\0') return false;
+  if (scs_p_Count(s.sc_tables) == 0 || t->table == nullptr || t->table[0] == '\0') return false;
   out->clear();
   if (t->owner != nullptr && t->owner[0] != '\0') {
     *out += t->owner;
@@ -78,7 +69,7 @@ void add_key_predicate(const SCS& s, std::string* text, std::vector<ParamShadow>
   const KS& ks = *s.sc_keyset;
   const ColDesc* keys = items<ColDesc>(ks.keyCols);
   *text += " WHERE ";
-  for (uint32_t i = 0; i < count_of(ks.keyCols); ++i) {
+  for (uint32_t i = 0; i < scs_p_Count(ks.keyCols); ++i) {
     if (i > 0) *text += " AND ";
     *text += keys[i].name;
     *text += " = ?";
@@ -117,7 +108,7 @@ int32_t add_old_values(const SCS& s, int32_t oldRow, std::string* text,
   const Dataset* old = s.sc_optValues;
   const ColDesc* cols = items<ColDesc>(s.sc_tableCols);
   if (old == nullptr || oldRow < 0 || oldRow >= old->rowCount ||
-      old->colCount != count_of(s.sc_tableCols))
+      old->colCount != scs_p_Count(s.sc_tableCols))
     return ERR_GENERAL;
   for (uint16_t c = 0; c < old->colCount; ++c) {
     if (is_long(old->cols[c].type) || scs_p_IsExprCol(&cols[c]) != 0) continue;
@@ -152,7 +143,7 @@ int32_t piece(const SCS& s, Dataset* src, int32_t row, const std::vector<uint16_
     for (uint16_t k : *keep) kept = kept || k == c;
     if (kept) continue;
     if (int32_t rc = DatasetDeleteColumn(*out, static_cast<uint16_t>(c)); rc != 0) {
-      free_dataset(out);
+      scs_p_FreeDataset(out);
       return rc;
     }
   }
@@ -167,7 +158,7 @@ int32_t append(Dataset** all, Dataset* more) {
     return 0;
   }
   const int32_t rc = DatasetJoin(more, *all);
-  free_dataset(all);
+  scs_p_FreeDataset(all);
   *all = more;
   return rc;
 }
@@ -177,7 +168,7 @@ int32_t append(Dataset** all, Dataset* more) {
 int32_t run(const SCS& s, Dataset* params, const std::vector<ParamShadow>& types, bool counted) {
   const DrvHandle aux = s.sc_auxCursor;
   int32_t rc = ops(s).DRV_SetParams(aux, params);
-  if ((s.sc_driver->caps & DRV_CAP_CALLER_OWNS_DATA) != 0) free_dataset(&params);
+  if ((s.sc_driver->caps & DRV_CAP_CALLER_OWNS_DATA) != 0) scs_p_FreeDataset(&params);
   if (rc == 0 && s.sc_resendParamTypes != 0)
     rc = ops(s).DRV_SetParamTypes(aux, static_cast<uint16_t>(types.size()), types.data());
   if (rc == 0) rc = ops(s).DRV_Execute(aux);
@@ -247,7 +238,7 @@ int32_t write_row(SCS* s, const std::string& table, uint16_t op, const PosTarget
     if (rc == 0) rc = append(&params, more);
   }
   if (rc != 0) {
-    free_dataset(&params);
+    scs_p_FreeDataset(&params);
     return 0;
   }
   *done = run(*s, params, types, true) == 0;
@@ -264,7 +255,7 @@ int32_t reread_static_old_values(SCS* s, const std::string& table, const PosTarg
   if (old == nullptr || s->sc_cache == nullptr || s->sc_cache->state == DSC_SPILLED) return 0;
   const ColDesc* cols = items<ColDesc>(s->sc_tableCols);
   std::string text = "SELECT ";
-  for (uint32_t i = 0; i < count_of(s->sc_tableCols); ++i) {
+  for (uint32_t i = 0; i < scs_p_Count(s->sc_tableCols); ++i) {
     char* name = scs_p_QualifiedColName(1, &cols[i]);
     if (name == nullptr) return ERR_MEMORY;
     text += std::string(i > 0 ? ", " : "") + name;
@@ -325,7 +316,7 @@ int32_t writable(SCS* s, std::string* table) {
 bool keyed(const SCS& s) {
   const KS* ks = s.sc_keyset;
   return ks != nullptr && ks->keys != nullptr && ks->rowStatus != nullptr &&
-         count_of(ks->keyCols) > 0 && ks->keys->colCount == count_of(ks->keyCols);
+         scs_p_Count(ks->keyCols) > 0 && ks->keys->colCount == scs_p_Count(ks->keyCols);
 }
 
 // The keyset rows a request addresses (single row n or the whole rowset at
@@ -495,7 +486,7 @@ struct Request {
   Dataset* rows;
   uint16_t* columns;
   ~Request() {
-    free_dataset(&rows);
+    scs_p_FreeDataset(&rows);
     std::free(columns);
   }
 };
