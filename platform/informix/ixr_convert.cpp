@@ -199,22 +199,102 @@ void resultVal(sqlite3_context* ctx, const Val& v) {
   }
 }
 
-bool bindTextAsIs(sqlite3_stmt* st, int idx, const Val& in, const IxType& to, bool borrow) {
-  if (in.kind != Val::Text || !in.data) return false;
+namespace {
+
+bool bindTextAsIs(sqlite3_stmt* st, int idx, const char* data, size_t n, const IxType& to,
+                  bool borrow) {
   const int tc = baseType(to.code);
-  size_t n = static_cast<size_t>(in.size);
   switch (storeOf(tc)) {
     case Store::Text:
       if (isPaddedChar(tc)) return false;
-      n = cutLength(in.data, n, static_cast<size_t>(charLength(to)));
+      n = cutLength(data, n, static_cast<size_t>(charLength(to)));
       break;
     case Store::Decimal:
-      if (!isDecimalForm(std::string_view(in.data, n), decPrecision(to), decScale(to)))
-        return false;
+      if (!isDecimalForm(std::string_view(data, n), decPrecision(to), decScale(to))) return false;
       break;
     default: return false;
   }
-  sqlite3_bind_text(st, idx, in.data, static_cast<int>(n), borrow ? SQLITE_STATIC : SQLITE_TRANSIENT);
+  sqlite3_bind_text(st, idx, data, static_cast<int>(n), borrow ? SQLITE_STATIC : SQLITE_TRANSIENT);
+  return true;
+}
+
+// An integer host value into an integer or floating column, bound where convertValue would
+// store the same number; false for what it would refuse (out of range) or treat otherwise.
+bool bindIntAsIs(sqlite3_stmt* st, int idx, int64_t v, const IxType& to) {
+  const int tc = baseType(to.code);
+  switch (storeOf(tc)) {
+    case Store::Int:
+      if (tc == IXR_TYPE_DATE || tc == IXR_TYPE_INTERVAL) return false;
+      if (tc == IXR_TYPE_SMALLINT ? (v < -32767 || v > 32767) : (v < -2147483647 || v > 2147483647))
+        return false;
+      sqlite3_bind_int64(st, idx, v);
+      return true;
+    case Store::Real: {
+      double r = static_cast<double>(v);
+      if (tc == IXR_TYPE_SMALLFLOAT) r = static_cast<float>(r);
+      sqlite3_bind_double(st, idx, r);
+      return true;
+    }
+    default: return false;
+  }
+}
+
+}  // namespace
+
+bool bindTextAsIs(sqlite3_stmt* st, int idx, const Val& in, const IxType& to, bool borrow) {
+  if (in.kind != Val::Text || !in.data) return false;
+  return bindTextAsIs(st, idx, in.data, static_cast<size_t>(in.size), to, borrow);
+}
+
+bool bindHostAsIs(sqlite3_stmt* st, int idx, const IxrSqlVar& var, const IxType* to,
+                  bool borrow) {
+  const char* d = var.sqldata;
+  if (!d) return false;
+  const bool null = var.sqlind && *var.sqlind == -1;
+  switch (var.sqltype) {
+    case IXR_HOST_CHAR:
+    case IXR_HOST_STRING:
+    case IXR_HOST_FIXCHAR: {
+      if (null) break;
+      if (!to) return false;
+      size_t n = var.sqllen > 0 ? strnlen(d, static_cast<size_t>(var.sqllen)) : std::strlen(d);
+      return bindTextAsIs(st, idx, d, n, *to, borrow);
+    }
+    case IXR_HOST_SHORT:
+    case IXR_HOST_INT:
+    case IXR_HOST_LONG: {
+      if (null) break;
+      const int64_t v = var.sqltype == IXR_HOST_SHORT ? *reinterpret_cast<const int16_t*>(d)
+                        : var.sqltype == IXR_HOST_INT ? *reinterpret_cast<const int32_t*>(d)
+                                                      : *reinterpret_cast<const int64_t*>(d);
+      if (!to) {
+        sqlite3_bind_int64(st, idx, v);
+        return true;
+      }
+      return bindIntAsIs(st, idx, v, *to);
+    }
+    case IXR_HOST_FLOAT:
+    case IXR_HOST_DOUBLE: {
+      if (null) break;
+      double r = var.sqltype == IXR_HOST_FLOAT ? *reinterpret_cast<const float*>(d)
+                                               : *reinterpret_cast<const double*>(d);
+      if (to) {
+        if (storeOf(to->code) != Store::Real) return false;
+        if (baseType(to->code) == IXR_TYPE_SMALLFLOAT) r = static_cast<float>(r);
+      }
+      sqlite3_bind_double(st, idx, r);
+      return true;
+    }
+    case IXR_HOST_DATE: {
+      const int32_t v = *reinterpret_cast<const int32_t*>(d);
+      if (null || v == kNullDate) break;
+      if (to && (baseType(to->code) != IXR_TYPE_DATE || v < -693594 || v > 2958464)) return false;
+      sqlite3_bind_int64(st, idx, v);
+      return true;
+    }
+    default: return false;
+  }
+  sqlite3_bind_null(st, idx);
   return true;
 }
 

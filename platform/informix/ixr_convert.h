@@ -84,6 +84,14 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
 // outlive every step of st until it is bound again or cleared.
 bool bindTextAsIs(sqlite3_stmt* st, int idx, const Val& in, const IxType& to, bool borrow);
 
+// Binds host variable `var` without going through a value when that gives what hostToVal
+// and convertValue (to `to`; bindVal when `to` is null: a marker of unknown type) would
+// bind: NULL, integers and floats into numeric columns of room enough, dates into DATE,
+// text as bindTextAsIs takes it. False, with nothing bound, for everything else,
+// refusals included. `borrow` as for bindTextAsIs.
+bool bindHostAsIs(sqlite3_stmt* st, int idx, const IxrSqlVar& var, const IxType* to,
+                  bool borrow);
+
 // The value as Informix shows it in text: DATE mm/dd/yyyy, DECIMAL with its scale, ...
 IxError valueToText(const Val& in, const IxType& from, std::string& out);
 

@@ -195,10 +195,11 @@ IxError bindInput(Session& s, int markers, Prepared::Part& part, sqlite3_stmt* v
   }
   for (int k = 0; k < markers && k < count; ++k) {
     const IxrSqlVar& var = input->sqlvar[k];
+    const MarkerTarget& m = part.tr.markers[static_cast<size_t>(k)];
+    if (bindHostAsIs(vm, k + 1, var, m.known ? &m.type : nullptr, borrow)) continue;
     Val v;
     IxType ht;
     if (auto e = hostToVal(var, v, ht)) return e;
-    const MarkerTarget& m = part.tr.markers[static_cast<size_t>(k)];
     if (m.known && bindTextAsIs(vm, k + 1, v, m.type, borrow)) continue;
     if (m.known) {
       Val cv;

@@ -4,9 +4,13 @@
 #include "tests/platform/informix/ixr_fixture.h"
 
 #include "platform/informix/ixr_convert.h"
+#include "platform/informix/ixr_datetime.h"
 #include "platform/informix/ixr_decimal.h"
 
 #include <sqlite3.h>
+
+#include <cstring>
+#include <optional>
 
 namespace ixrtest {
 namespace {
@@ -295,6 +299,111 @@ TEST(BindTextAsIs, BindsOnlyWhatTheConversionWouldKeep) {
     Val want;
     ASSERT_FALSE(convertValue(in, tText(), c.to, want));
     EXPECT_EQ(got, std::string(want.data, static_cast<size_t>(want.size)));
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+}
+
+// A host variable bound directly must give SQLite the very value the general road (a value,
+// converted to the marker's type) gives, and every value that road refuses or changes in
+// a way the direct binding does not know must be left to it.
+TEST(BindHostAsIs, BindsWhatTheConversionWouldBindOrNothing) {
+  using namespace ixr;
+  struct Case {
+    int16_t host;
+    int64_t i;      // integer hosts and DATE
+    double r;       // FLOAT and DOUBLE
+    const char* t;  // text hosts
+    int16_t ind;
+    std::optional<IxType> to;  // none: a marker of unknown type
+    bool direct;
+  };
+  const IxType d102 = tDecimal(10, 2);
+  const Case cases[] = {
+      {IXR_HOST_INT, 7, 0, nullptr, 0, tInteger(), true},
+      {IXR_HOST_INT, -2147483647, 0, nullptr, 0, tInteger(), true},
+      {IXR_HOST_INT, INT32_MIN, 0, nullptr, 0, tInteger(), false},
+      {IXR_HOST_INT, 40000, 0, nullptr, 0, tSmallint(), false},
+      {IXR_HOST_INT, -32767, 0, nullptr, 0, tSmallint(), true},
+      {IXR_HOST_INT, 5, 0, nullptr, 0, tSerial(), true},
+      {IXR_HOST_INT, 5, 0, nullptr, 0, tFloat(), true},
+      {IXR_HOST_INT, 16777217, 0, nullptr, 0, tSmallfloat(), true},
+      {IXR_HOST_INT, 5, 0, nullptr, 0, d102, false},
+      {IXR_HOST_INT, 5, 0, nullptr, 0, tVarchar(10), false},
+      {IXR_HOST_INT, 45000, 0, nullptr, 0, tDate(), false},
+      {IXR_HOST_INT, 5, 0, nullptr, 0, std::nullopt, true},
+      {IXR_HOST_SHORT, -12, 0, nullptr, 0, tInteger(), true},
+      {IXR_HOST_LONG, 3000000000, 0, nullptr, 0, tInteger(), false},
+      {IXR_HOST_LONG, 3000000000, 0, nullptr, 0, tFloat(), true},
+      {IXR_HOST_LONG, -9, 0, nullptr, 0, tInteger(), true},
+      {IXR_HOST_DOUBLE, 0, 2.5, nullptr, 0, tFloat(), true},
+      {IXR_HOST_DOUBLE, 0, 0.1, nullptr, 0, tSmallfloat(), true},
+      {IXR_HOST_DOUBLE, 0, 2.5, nullptr, 0, tInteger(), false},
+      {IXR_HOST_DOUBLE, 0, 2.5, nullptr, 0, d102, false},
+      {IXR_HOST_DOUBLE, 0, 2.5, nullptr, 0, std::nullopt, true},
+      {IXR_HOST_FLOAT, 0, 0.1, nullptr, 0, tFloat(), true},
+      {IXR_HOST_DATE, 45355, 0, nullptr, 0, tDate(), true},
+      {IXR_HOST_DATE, 2958465, 0, nullptr, 0, tDate(), false},
+      {IXR_HOST_DATE, kNullDate, 0, nullptr, 0, tDate(), true},
+      {IXR_HOST_DATE, 45355, 0, nullptr, 0, tDatetime(IXR_QUAL_YEAR_TO_F5), false},
+      {IXR_HOST_DATE, 45355, 0, nullptr, 0, tInteger(), false},
+      {IXR_HOST_DATE, 45355, 0, nullptr, 0, std::nullopt, true},
+      {IXR_HOST_STRING, 0, 0, "123.45", 0, d102, true},
+      {IXR_HOST_STRING, 0, 0, "1.5", 0, d102, false},
+      {IXR_HOST_STRING, 0, 0, "abcdefg", 0, tVarchar(5), true},
+      {IXR_HOST_FIXCHAR, 0, 0, "abc", 0, tVarchar(5), true},
+      {IXR_HOST_STRING, 0, 0, "abc", 0, tChar(5), false},
+      {IXR_HOST_STRING, 0, 0, "12", 0, tInteger(), false},
+      {IXR_HOST_STRING, 0, 0, "abc", 0, std::nullopt, false},
+      {IXR_HOST_STRING, 0, 0, "abc", -1, tChar(5), true},
+      {IXR_HOST_INT, 7, 0, nullptr, -1, tInteger(), true},
+      {IXR_HOST_DOUBLE, 0, 1, nullptr, -1, d102, true},
+      {IXR_HOST_DATE, 1, 0, nullptr, -1, std::nullopt, true},
+  };
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT typeof(?1), quote(?1)", -1, &st, nullptr), SQLITE_OK);
+  const auto bound = [&] {
+    EXPECT_EQ(sqlite3_step(st), SQLITE_ROW);
+    std::string got = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    got += " " + std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    return got;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.host) + " " + std::to_string(c.i) + " " +
+                 std::to_string(c.r) + " " + (c.t ? c.t : "") + " to " +
+                 (c.to ? std::to_string(c.to->code) : "?"));
+    char buf[32] = {};
+    switch (c.host) {
+      case IXR_HOST_SHORT: *reinterpret_cast<int16_t*>(buf) = static_cast<int16_t>(c.i); break;
+      case IXR_HOST_INT:
+      case IXR_HOST_DATE: *reinterpret_cast<int32_t*>(buf) = static_cast<int32_t>(c.i); break;
+      case IXR_HOST_LONG: *reinterpret_cast<int64_t*>(buf) = c.i; break;
+      case IXR_HOST_FLOAT: *reinterpret_cast<float*>(buf) = static_cast<float>(c.r); break;
+      case IXR_HOST_DOUBLE: *reinterpret_cast<double*>(buf) = c.r; break;
+      default: std::strncpy(buf, c.t, sizeof buf - 1);
+    }
+    int16_t ind = c.ind;
+    const IxrSqlVar var{c.host, IXR_HOST_SHORT, c.host == IXR_HOST_FIXCHAR ? 5 : 32, buf, &ind,
+                        nullptr, 2, 0, 0};
+    const bool direct = bindHostAsIs(st, 1, var, c.to ? &*c.to : nullptr, false);
+    EXPECT_EQ(direct, c.direct);
+    const std::string got = direct ? bound() : "";
+    Val v, cv;
+    IxType ht;
+    ASSERT_FALSE(hostToVal(var, v, ht));
+    if (c.to && convertValue(v, ht, *c.to, cv)) {
+      EXPECT_FALSE(direct) << "the conversion refuses this value";
+      continue;
+    }
+    bindVal(st, 1, c.to ? cv : v);
+    const std::string want = bound();
+    if (direct) {
+      EXPECT_EQ(got, want);
+    }
   }
   sqlite3_finalize(st);
   sqlite3_close(db);
