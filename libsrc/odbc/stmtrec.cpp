@@ -510,6 +510,8 @@ void StmtFreeParamInfo(Stmt* stmt) {
 }
 
 void StmtFreeColumnInfo(Stmt* stmt) {
+  // The block's storage was laid out for these columns.
+  DatasetFree(&stmt->st_block);
   ColumnInfoFree(stmt->st_colInfo, stmt->st_numCols);
   stmt->st_colInfo = nullptr;
   stmt->st_numCols = 0;
@@ -541,7 +543,14 @@ void StmtFreeResult(Stmt* stmt) {
   stmt->st_getData.gd_column = 0;
   stmt->st_getData.gd_row = 0;
   stmt->st_getData.gd_left = 0;
-  DatasetFree(&stmt->st_block);
+  // A description the back end keeps a number for is kept across executions, and the
+  // block's storage with it: the next execution's first block reuses it instead of
+  // allocating and zeroing its columns again (the back end lays a block out afresh
+  // whenever its columns differ). Only the rows go.
+  if (stmt->st_colInfoKeyed != 0)
+    DatasetResetRows(&stmt->st_block);
+  else
+    DatasetFree(&stmt->st_block);
   SCS_FreeRowStatus(&stmt->st_cursor);
   stmt->st_blockRow = 0;
 }

@@ -293,6 +293,83 @@ TEST_P(DmFetch, RowsetsOfRowsWithTextValues) {
   EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_NO_DATA);
 }
 
+// The bound buffers of one row, and what a statement delivered into them.
+struct BoundRow {
+  SQLINTEGER id;
+  char name[48];
+  double amount;
+  SQL_DATE_STRUCT born;
+  SQLLEN ind[4];
+};
+
+void BindRow(SQLHSTMT st, BoundRow* r) {
+  SQLBindCol(st, 1, SQL_C_SLONG, &r->id, 0, &r->ind[0]);
+  SQLBindCol(st, 2, SQL_C_CHAR, r->name, sizeof r->name, &r->ind[1]);
+  SQLBindCol(st, 3, SQL_C_DOUBLE, &r->amount, 0, &r->ind[2]);
+  SQLBindCol(st, 4, SQL_C_TYPE_DATE, &r->born, 0, &r->ind[3]);
+}
+
+// Up to `limit` rows of an executed statement as text: each row's values and lengths.
+std::vector<std::string> Drain(SQLHSTMT st, BoundRow* r, int limit) {
+  std::vector<std::string> rows;
+  for (SQLRETURN rc; static_cast<int>(rows.size()) < limit && (rc = SQLFetch(st)) != SQL_NO_DATA;) {
+    if (!SQL_SUCCEEDED(rc)) {
+      rows.push_back("fetch failed");
+      break;
+    }
+    std::string row = std::to_string(r->id) + "|" + std::string(r->name) + "|" +
+                      std::to_string(r->amount) + "|" + std::to_string(r->born.year) + "-" +
+                      std::to_string(r->born.month) + "-" + std::to_string(r->born.day);
+    for (SQLLEN ind : r->ind) row += "|" + std::to_string(ind);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST_P(DmFetch, APreparedQueryExecutedAgainDeliversWhatAFreshStatementDelivers) {
+  (void)SQLExecDirect(stmt_, (SQLCHAR*)"DROP TABLE fetch_again", SQL_NTS);
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  Exec("CREATE TABLE fetch_again (id INTEGER, name VARCHAR(10), amount DECIMAL(10,2), born DATE)");
+  Exec("INSERT INTO fetch_again VALUES (1, 'one', 1.5, MDY(1, 2, 2001))");
+  Exec("INSERT INTO fetch_again VALUES (2, NULL, 2.5, MDY(3, 4, 2002))");
+  Exec("INSERT INTO fetch_again VALUES (3, 'three', NULL, NULL)");
+  SQLHSTMT prepared = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &prepared), SQL_SUCCESS);
+  const std::string query = "SELECT id, name, amount, born FROM fetch_again WHERE id >= ";
+  ASSERT_EQ(SQLPrepare(prepared, (SQLCHAR*)(query + "? ORDER BY id").c_str(), SQL_NTS),
+            SQL_SUCCESS);
+  SQLINTEGER key = 0;
+  ASSERT_EQ(SQLBindParameter(prepared, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10, 0, &key,
+                             0, nullptr),
+            SQL_SUCCESS);
+  BoundRow kept{};
+  BindRow(prepared, &kept);
+  // Each execution read to its end or closed after its first row; between them the
+  // table widens a column and gains one.
+  const struct {
+    int key;
+    int limit;
+    const char* change;
+  } kRuns[] = {{1, 99, nullptr}, {3, 1, nullptr},  {9, 99, nullptr}, {2, 1, nullptr},
+               {1, 1, "ALTER TABLE fetch_again MODIFY (name VARCHAR(40))"},
+               {1, 99, "UPDATE fetch_again SET name = 'a name longer than the first ten' WHERE id = 2"},
+               {2, 99, "ALTER TABLE fetch_again ADD (extra INTEGER)"}};
+  for (const auto& run : kRuns) {
+    if (run.change != nullptr) Exec(run.change);
+    key = run.key;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecute(prepared))) << Message(SQL_HANDLE_STMT, prepared);
+    const std::vector<std::string> got = Drain(prepared, &kept, run.limit);
+    SQLFreeStmt(prepared, SQL_CLOSE);
+    BoundRow fresh{};
+    BindRow(stmt_, &fresh);
+    Query((query + std::to_string(run.key) + " ORDER BY id").c_str());
+    EXPECT_EQ(got, Drain(stmt_, &fresh, run.limit)) << "key " << run.key;
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(stmt_, SQL_UNBIND);
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, prepared);
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, DmFetch,
                          ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
                          [](const auto& info) { return std::string(info.param.name); });
