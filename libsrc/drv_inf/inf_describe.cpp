@@ -117,7 +117,7 @@ void freeStrings(ColAttr* rows, size_t n, const ColAttr* kept, uint16_t keptCoun
   }
 }
 
-int32_t buildColAttrs(InfCursor* cur, uint16_t n, ColumnInfo* info, int16_t* count, ColAttr** out) {
+int32_t buildColAttrs(InfCursor* cur, uint16_t n, int16_t* count, ColAttr** out) {
   const size_t stride = static_cast<size_t>(n) + 1;
   auto* rows = static_cast<ColAttr*>(std::calloc(kAttrRows * stride, sizeof(ColAttr)));
   if (rows == nullptr) return ERR_MEMORY;
@@ -133,7 +133,7 @@ int32_t buildColAttrs(InfCursor* cur, uint16_t n, ColumnInfo* info, int16_t* cou
   }
   if (ok && (cur->scs.sc_flags & SCS_F_SELECT_REWRITTEN) != 0) {
     for (uint16_t j = 1; j <= n; ++j)
-      (void)SCS_GetBaseColAttrs(&cur->scs, j, &info[j - 1], 15, static_cast<uint16_t>(stride),
+      (void)SCS_GetBaseColAttrs(&cur->scs, j, nullptr, 0, static_cast<uint16_t>(stride),
                                 static_cast<uint16_t>(kAttrRows), rows);
   }
   uint16_t kept = 0;
@@ -164,7 +164,7 @@ int32_t INF_ColAttributes(DrvHandle hCursor, uint16_t* colCount, int16_t* attrCo
   uint16_t n = 0;
   ColumnInfo* info = nullptr;
   if (int32_t rc = INF_DescribeColumns(hCursor, &n, &info); rc != 0) return rc;
-  if (int32_t rc = buildColAttrs(cur, n, info, attrCount, attrs); rc != 0) {
+  if (int32_t rc = buildColAttrs(cur, n, attrCount, attrs); rc != 0) {
     ColumnInfoFree(info, n);
     return rc;
   }
@@ -198,6 +198,13 @@ int32_t INF_DescribeColumns(DrvHandle hCursor, uint16_t* count, ColumnInfo** col
         ColumnInfoFree(out, static_cast<uint16_t>(i + 1));
         return ERR_MEMORY;
       }
+    }
+    // The base names of a SELECT the cursor layer rewrote are the layer's to tell: a
+    // description asked without the attribute overrides names the same columns as one
+    // asked with them.
+    if ((cur->scs.sc_flags & SCS_F_SELECT_REWRITTEN) != 0) {
+      for (uint16_t j = 1; j <= un; ++j)
+        (void)SCS_GetBaseColAttrs(&cur->scs, j, &out[j - 1], 15, 0, 0, nullptr);
     }
     *cols = out;
   }

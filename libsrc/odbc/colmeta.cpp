@@ -92,7 +92,7 @@ SQLRETURN string_out(Stmt* stmt, const char* text, void* buf, int16_t bufLen, in
 
 int32_t override_or(Stmt* stmt, uint16_t attr, uint16_t column, int32_t otherwise) {
   int32_t v = 0;
-  return ColAttrLookup(stmt->st_colAttrs, attr, column, &v, nullptr, nullptr) != 0 ? v : otherwise;
+  return ColAttrLookup(StmtColAttrs(stmt), attr, column, &v, nullptr, nullptr) != 0 ? v : otherwise;
 }
 
 // An IRD field read on the statement's behalf; its failure becomes the statement's.

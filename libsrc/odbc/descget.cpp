@@ -173,14 +173,14 @@ SQLRETURN need_record(const Source& s) {
 
 int32_t override_int(const Source& s, int16_t field, bool* found) {
   int32_t v = 0;
-  *found = ColAttrLookup(s.stmt->st_colAttrs, static_cast<uint16_t>(field),
+  *found = ColAttrLookup(StmtColAttrs(s.stmt), static_cast<uint16_t>(field),
                          static_cast<uint16_t>(s.rec), &v, nullptr, nullptr) != 0;
   return v;
 }
 
 const char* override_text(const Source& s, int16_t field) {
   char* v = nullptr;
-  if (ColAttrLookup(s.stmt->st_colAttrs, static_cast<uint16_t>(field), static_cast<uint16_t>(s.rec),
+  if (ColAttrLookup(StmtColAttrs(s.stmt), static_cast<uint16_t>(field), static_cast<uint16_t>(s.rec),
                     nullptr, &v, nullptr) == 0)
     return nullptr;
   return v != nullptr ? v : "";

@@ -122,6 +122,7 @@ struct Stmt {
   uint64_t* st_rowsFetchedPtr;
   uint64_t st_rowNumber;
   HashTable* st_colAttrs;  // overrides of the current result description, or null
+  uint8_t st_colAttrsDue;  // the overrides are asked for at their first use (StmtColAttrs)
   int16_t diagRecNo;
 };
 

@@ -416,41 +416,60 @@ void set_rows_per_block(Stmt* stmt) {
       std::min<int32_t>(ResultRowWidth(stmt->st_colInfo, stmt->st_numCols), fetchSize));
 }
 
+// The description with its attribute overrides, which become the statement's table.
+int32_t take_col_attrs(Stmt* stmt, uint16_t* cols, ColumnInfo** info) {
+  int16_t attrCount = 0;
+  ColAttr* attrs = nullptr;
+  int32_t code =
+      stmt->st_drv->ops->DRV_ColAttributes(stmt->st_hCursor, cols, &attrCount, info, &attrs);
+  if (code == 0) {
+    code = ColAttrTableBuild(attrs, attrCount, &stmt->st_colAttrs);
+  } else if (attrs != nullptr) {
+    for (int16_t i = 0; i < attrCount; ++i) ColAttrFreeValue(&attrs[i]);
+  }
+  free(attrs);
+  return code;
+}
+
 // The result description, or null with *code 0 for a result without columns.
 ColumnInfo* describe(Stmt* stmt, int32_t* code) {
   *code = 0;
   if (stmt->st_colInfo != nullptr) return stmt->st_colInfo;
   Conn* conn = stmt->st_dbc;
-  const DriverOps* ops = stmt->st_drv->ops;
   stmt->st_numCols = 0;
-  if (conn->cn_hasColAttrs != 0) {
-    ColAttrTableFree(&stmt->st_colAttrs);
-    int16_t attrCount = 0;
-    ColAttr* attrs = nullptr;
-    *code = ops->DRV_ColAttributes(stmt->st_hCursor, &stmt->st_numCols, &attrCount,
-                                   &stmt->st_colInfo, &attrs);
-    if (*code == 0) {
-      *code = ColAttrTableBuild(attrs, attrCount, &stmt->st_colAttrs);
-    } else if (attrs != nullptr) {
-      for (int16_t i = 0; i < attrCount; ++i) ColAttrFreeValue(&attrs[i]);
-    }
-    free(attrs);
+  ColAttrTableFree(&stmt->st_colAttrs);
+  stmt->st_colAttrsDue = 0;
+  // Most results are read without a look at the overrides, and building their table
+  // costs more than a short statement's execution: a forward-only cursor asks for them
+  // when they are first wanted (a scrollable one may have another statement prepared on
+  // its cursor by then).
+  // Only a back end that numbers its descriptions can tell then whether they still
+  // belong to this one.
+  stmt->st_colInfoKeyed = description_of(stmt, &stmt->st_colInfoDescription) ? 1 : 0;
+  const bool lazy = conn->cn_hasColAttrs != 0 && stmt->st_colInfoKeyed != 0 &&
+                    stmt->st_cursor.sc_cursorType == SCS_FORWARD_ONLY;
+  if (conn->cn_hasColAttrs != 0 && !lazy) {
+    *code = take_col_attrs(stmt, &stmt->st_numCols, &stmt->st_colInfo);
   } else {
-    *code = ops->DRV_DescribeColumns(stmt->st_hCursor, &stmt->st_numCols, &stmt->st_colInfo);
+    *code = stmt->st_drv->ops->DRV_DescribeColumns(stmt->st_hCursor, &stmt->st_numCols,
+                                                   &stmt->st_colInfo);
   }
+  if (*code == 0 && stmt->st_colInfo != nullptr) stmt->st_colAttrsDue = lazy ? 1 : 0;
   if (*code != 0) {
     ColumnInfoFree(stmt->st_colInfo, stmt->st_numCols);
     stmt->st_colInfo = nullptr;
     stmt->st_numCols = 0;
+    stmt->st_colInfoKeyed = 0;
+    ColAttrTableFree(&stmt->st_colAttrs);
     stmt->errCode = *code;
     (void)StmtPostDriverErrors(stmt);
     return nullptr;
   }
   if (stmt->st_colInfo == nullptr) {
     stmt->st_numCols = 0;
+    stmt->st_colInfoKeyed = 0;
     return nullptr;
   }
-  stmt->st_colInfoKeyed = description_of(stmt, &stmt->st_colInfoDescription) ? 1 : 0;
   set_rows_per_block(stmt);
   return stmt->st_colInfo;
 }
@@ -517,6 +536,22 @@ void StmtFreeColumnInfo(Stmt* stmt) {
   stmt->st_numCols = 0;
   stmt->st_colInfoKeyed = 0;
   ColAttrTableFree(&stmt->st_colAttrs);
+  stmt->st_colAttrsDue = 0;
+}
+
+HashTable* StmtColAttrs(Stmt* stmt) {
+  if (stmt->st_colAttrsDue == 0) return stmt->st_colAttrs;
+  stmt->st_colAttrsDue = 0;
+  // Only the description they were asked with has these overrides.
+  uint32_t now = 0;
+  if (stmt->st_colInfo == nullptr || !description_of(stmt, &now) ||
+      now != stmt->st_colInfoDescription)
+    return nullptr;
+  uint16_t cols = 0;
+  ColumnInfo* info = nullptr;
+  (void)take_col_attrs(stmt, &cols, &info);
+  ColumnInfoFree(info, cols);
+  return stmt->st_colAttrs;
 }
 
 void StmtRecheckColumnInfo(Stmt* stmt) {

@@ -66,6 +66,9 @@ const ColumnInfo* StmtParamInfo(Stmt* stmt, uint16_t n);
 void StmtFreeParamInfo(Stmt* stmt);
 // The result description with its attribute overrides.
 void StmtFreeColumnInfo(Stmt* stmt);
+// The attribute overrides of the current result (null for none), asked of the back end
+// at their first use after a describe that did not need them.
+HashTable* StmtColAttrs(Stmt* stmt);
 // After an execution: keeps the result description while the back end says it is
 // unchanged, frees it otherwise.
 void StmtRecheckColumnInfo(Stmt* stmt);

@@ -2,8 +2,10 @@
 // IRD answer the same for every type; the back end's attribute overrides; the
 // bookmark column; cuts and refusals.
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "drv/colattr.h"
 #include "drv/dataset.h"
@@ -213,6 +215,173 @@ TEST_F(ColMetaTest, OverridesLiveAsLongAsTheirDescription) {
     EXPECT_EQ(Ird(1, SQL_DESC_AUTO_UNIQUE_VALUE), 1);
   }
   EXPECT_EQ(SFake().describeCalls, 1);
+}
+
+// Every column attribute and IRD field of a result, "column field: answer", each
+// read as SQLColAttribute and SQLGetDescField hand it out.
+std::vector<std::string> EveryAnswer(SQLHSTMT stmt, SQLHDESC ird, SQLSMALLINT columns,
+                                     bool irdFirst = false) {
+  const SQLUSMALLINT attrFields[] = {SQL_COLUMN_COUNT,
+                                     SQL_COLUMN_NAME,
+                                     SQL_COLUMN_LENGTH,
+                                     SQL_COLUMN_PRECISION,
+                                     SQL_COLUMN_SCALE,
+                                     SQL_COLUMN_NULLABLE,
+                                     SQL_DESC_CONCISE_TYPE,
+                                     SQL_DESC_DISPLAY_SIZE,
+                                     SQL_DESC_UNSIGNED,
+                                     SQL_DESC_FIXED_PREC_SCALE,
+                                     SQL_DESC_UPDATABLE,
+                                     SQL_DESC_AUTO_UNIQUE_VALUE,
+                                     SQL_DESC_CASE_SENSITIVE,
+                                     SQL_DESC_SEARCHABLE,
+                                     SQL_DESC_TYPE_NAME,
+                                     SQL_DESC_TABLE_NAME,
+                                     SQL_DESC_SCHEMA_NAME,
+                                     SQL_DESC_CATALOG_NAME,
+                                     SQL_DESC_LABEL,
+                                     SQL_DESC_BASE_COLUMN_NAME,
+                                     SQL_DESC_BASE_TABLE_NAME,
+                                     SQL_DESC_LITERAL_PREFIX,
+                                     SQL_DESC_LITERAL_SUFFIX,
+                                     SQL_DESC_LOCAL_TYPE_NAME,
+                                     SQL_DESC_NUM_PREC_RADIX,
+                                     SQL_DESC_COUNT,
+                                     SQL_DESC_TYPE,
+                                     SQL_DESC_LENGTH,
+                                     SQL_DESC_PRECISION,
+                                     SQL_DESC_SCALE,
+                                     SQL_DESC_NULLABLE,
+                                     SQL_DESC_NAME,
+                                     SQL_DESC_UNNAMED,
+                                     SQL_DESC_OCTET_LENGTH,
+                                     COLATTR_KEY_COLUMN,
+                                     COLATTR_EXPRESSION};
+  const SQLSMALLINT irdFields[] = {SQL_DESC_AUTO_UNIQUE_VALUE,
+                                   SQL_DESC_BASE_COLUMN_NAME,
+                                   SQL_DESC_BASE_TABLE_NAME,
+                                   SQL_DESC_CASE_SENSITIVE,
+                                   SQL_DESC_CATALOG_NAME,
+                                   SQL_DESC_CONCISE_TYPE,
+                                   SQL_DESC_DATETIME_INTERVAL_CODE,
+                                   SQL_DESC_DATETIME_INTERVAL_PRECISION,
+                                   SQL_DESC_DISPLAY_SIZE,
+                                   SQL_DESC_FIXED_PREC_SCALE,
+                                   SQL_DESC_LABEL,
+                                   SQL_DESC_LENGTH,
+                                   SQL_DESC_LITERAL_PREFIX,
+                                   SQL_DESC_LITERAL_SUFFIX,
+                                   SQL_DESC_LOCAL_TYPE_NAME,
+                                   SQL_DESC_NAME,
+                                   SQL_DESC_NULLABLE,
+                                   SQL_DESC_NUM_PREC_RADIX,
+                                   SQL_DESC_OCTET_LENGTH,
+                                   SQL_DESC_PRECISION,
+                                   SQL_DESC_ROWVER,
+                                   SQL_DESC_SCALE,
+                                   SQL_DESC_SCHEMA_NAME,
+                                   SQL_DESC_SEARCHABLE,
+                                   SQL_DESC_TABLE_NAME,
+                                   SQL_DESC_TYPE,
+                                   SQL_DESC_TYPE_NAME,
+                                   SQL_DESC_UNNAMED,
+                                   SQL_DESC_UNSIGNED,
+                                   SQL_DESC_UPDATABLE,
+                                   COLATTR_KEY_COLUMN,
+                                   COLATTR_EXPRESSION};
+  std::vector<std::string> attrs, fields;
+  auto readAttrs = [&] {
+    for (SQLUSMALLINT col = 1; col <= columns; ++col) {
+      for (SQLUSMALLINT f : attrFields) {
+        char text[128] = {};
+        SQLSMALLINT len = -1;
+        SQLLEN number = -1;
+        const SQLRETURN rc = SQLColAttribute(stmt, col, f, text, sizeof text, &len, &number);
+        attrs.push_back(std::to_string(col) + " attr " + std::to_string(f) + ": " +
+                        std::to_string(rc) + " '" + text + "' " + std::to_string(len) + " " +
+                        std::to_string(number));
+      }
+    }
+  };
+  auto readIrd = [&] {
+    for (SQLUSMALLINT col = 1; col <= columns; ++col) {
+      for (SQLSMALLINT f : irdFields) {
+        unsigned char value[128] = {};
+        SQLINTEGER len = -1;
+        const SQLRETURN rc = SQLGetDescField(ird, col, f, value, sizeof value - 1, &len);
+        std::string bytes;
+        for (unsigned char b : value) bytes += std::to_string(b) + ",";
+        fields.push_back(std::to_string(col) + " ird " + std::to_string(f) + ": " +
+                         std::to_string(rc) + " " + std::to_string(len) + " " + bytes);
+      }
+    }
+  };
+  if (irdFirst) readIrd();
+  readAttrs();
+  if (!irdFirst) readIrd();
+  std::vector<std::string>& first = irdFirst ? fields : attrs;
+  std::vector<std::string>& second = irdFirst ? attrs : fields;
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+// A forward-only result is described without the overrides and asks for them at
+// their first use: whatever is read, it answers what a result described with them
+// at once answers, read before the execution, after it and after a fetch.
+TEST_F(ColMetaTest, OverridesAskedOnFirstUseAnswerAsOnesAskedWithTheDescription) {
+  std::vector<std::string> eager[3];
+  for (bool onDemand : {false, true}) {
+    SCOPED_TRACE(onDemand ? "overrides on demand" : "overrides with the description");
+    Open(DRV_CAPBIT_COL_ATTRS);
+    // Only a back end that numbers its descriptions can be asked for the
+    // overrides later.
+    if (onDemand) Fake().ints[DRVP_DESCRIPTION] = 7;
+    std::vector<FakeColumn> cols = EveryType();
+    cols.resize(4);
+    cols[1].schema = "informix";
+    cols[2].catalog = "stores";
+    SFake().columns = cols;
+    ColAttr serial{1, SQL_DESC_AUTO_UNIQUE_VALUE, 1, {}};
+    serial.value.intVal = 1;
+    ColAttr key{1, COLATTR_KEY_COLUMN, 1, {}};
+    key.value.intVal = 1;
+    ColAttr expression{3, COLATTR_EXPRESSION, 1, {}};
+    expression.value.intVal = 1;
+    ColAttr readOnly{2, SQL_DESC_UPDATABLE, 1, {}};
+    readOnly.value.intVal = SQL_ATTR_READONLY;
+    ColAttr typeName{0, SQL_DESC_TYPE_NAME, 0, {}};
+    ColAttr prefix{4, SQL_DESC_LITERAL_PREFIX, 0, {}};
+    SFake().attrs = {serial, key, expression, readOnly, typeName, prefix};
+    SFake().attrTexts = {"", "", "", "", "serial", "N'"};
+    auto asked = [] {
+      const std::vector<std::string> calls = Fake().Calls();
+      return std::count(calls.begin(), calls.end(), "ColAttributes");
+    };
+    const auto askedBefore = asked();
+    ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)"select * from orders", SQL_NTS), SQL_SUCCESS);
+    SQLSMALLINT count = 0;
+    ASSERT_EQ(SQLNumResultCols(stmt_, &count), SQL_SUCCESS);
+    ASSERT_EQ(count, 4);
+    EXPECT_EQ(asked() - askedBefore, onDemand ? 0 : 1);
+    SQLHDESC ird = DescAttr(stmt_, SQL_ATTR_IMP_ROW_DESC);
+    std::vector<std::string> got[3];
+    got[0] = EveryAnswer(stmt_, ird, 4);
+    ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
+    got[1] = EveryAnswer(stmt_, ird, 4);
+    ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
+    // After a re-execution the IRD is read first.
+    got[2] = EveryAnswer(stmt_, ird, 4, true);
+    if (!onDemand) {
+      for (int i = 0; i < 3; ++i) eager[i] = got[i];
+      for (const char* answer :
+           {"1 attr 11: 0 '' -1 1", "2 attr 14: 0 'serial' 6 -1", "4 attr 27: 0 'N'' 2 -1"})
+        EXPECT_NE(std::find(got[1].begin(), got[1].end(), answer), got[1].end())
+            << answer << " is the override's";
+      continue;
+    }
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(got[i], eager[i]) << i;
+  }
 }
 
 TEST_F(ColMetaTest, TypeNameAndLiteralsComeFromTheTypeInformation) {
