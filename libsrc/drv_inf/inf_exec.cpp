@@ -43,6 +43,20 @@ void* keepBuffer(InfCursor* cur, int var, int slot, void* p) {
   return p;
 }
 
+// Room for a value of fixed size made for host variable `var` (a date, a
+// widened integer, a date-time record), zeroed. It lies behind the buffer
+// slots in their block and lasts as long as the input area's layout, so that
+// set after set of an array binds without allocating.
+constexpr size_t kScratch = 32;
+static_assert(sizeof(IxrDateTime) <= kScratch && sizeof(IxrDate) <= kScratch);
+
+void* scratch(InfCursor* cur, int var) {
+  char* base = reinterpret_cast<char*>(cur->paramBuffers + cur->paramBufferCount);
+  void* p = base + static_cast<size_t>(var) * kScratch;
+  std::memset(p, 0, kScratch);
+  return p;
+}
+
 IxrLocator* memoryLocator(char* data, int32_t size, int16_t blobType, int32_t indicator) {
   auto* loc = static_cast<IxrLocator*>(s_alloc(1, sizeof(IxrLocator)));
   loc->loctype = IXR_LOC_MEMORY;
@@ -81,7 +95,7 @@ int32_t bindDate(InfCursor* cur, IxrSqlVar& v, int c, const char* cell) {
   int16_t ymd[3];
   std::memcpy(ymd, cell, 6);
   const int16_t mdy[3] = {ymd[1], ymd[2], ymd[0]};
-  auto* date = static_cast<IxrDate*>(keepBuffer(cur, c, 0, s_alloc(1, sizeof(IxrDate))));
+  auto* date = static_cast<IxrDate*>(scratch(cur, c));
   if (ixr_date_from_mdy(mdy, date) != 0) {
     INF_LOG(LOG_INFO, kSrc, "BindParams: date conversion failed (%u/%02u/%02u)",
             static_cast<unsigned>(static_cast<uint16_t>(ymd[0])), static_cast<unsigned>(ymd[1]),
@@ -96,7 +110,7 @@ int32_t bindDate(InfCursor* cur, IxrSqlVar& v, int c, const char* cell) {
 
 int32_t bindDateTime(InfCursor* cur, IxrSqlVar& v, int c, const char* text, int16_t qual,
                      const char* what) {
-  auto* dt = static_cast<IxrDateTime*>(keepBuffer(cur, c, 0, s_alloc(1, sizeof(IxrDateTime))));
+  auto* dt = static_cast<IxrDateTime*>(scratch(cur, c));
   dt->qual = qual;
   if (ixr_datetime_from_text(text, dt) != 0) {
     INF_LOG(LOG_INFO, kSrc, "BindParams: %s conversion failed (%s)", what, text);
@@ -121,7 +135,7 @@ int32_t bindUtf8(InfCursor* cur, IxrSqlVar& v, int c, const char16_t* text, int6
 // A widened copy of the value in the host variable's own buffer.
 int32_t bindCopy(InfCursor* cur, IxrSqlVar& v, int c, const void* value, size_t size,
                  int16_t type) {
-  void* buf = keepBuffer(cur, c, 0, s_alloc(1, size));
+  void* buf = scratch(cur, c);
   std::memcpy(buf, value, size);
   v.sqltype = type;
   v.sqllen = static_cast<int32_t>(size);
@@ -285,7 +299,7 @@ int32_t AllocInputSqlda(InfCursor* cur) noexcept {
     for (int i = 0; i < n; ++i) {
       IxrSqlVar& v = cur->inputArea->sqlvar[i];
       if (v.sqltype == IXR_HOST_LOCATOR) std::free(v.sqldata);
-      std::free(v.sqlname);
+      if (v.sqlname != nullptr) std::free(v.sqlname);
       v = IxrSqlVar{};
       v.sqltype = IXR_HOST_STRING;
       v.sqllen = 1;
@@ -307,7 +321,8 @@ int32_t AllocInputSqlda(InfCursor* cur) noexcept {
   cur->paramBufferCount = 0;
   if (n == 0) return 0;
   cur->inputArea = _alloc_sqlda(n);
-  cur->paramBuffers = static_cast<void**>(std::calloc(2u * static_cast<size_t>(n), sizeof(void*)));
+  cur->paramBuffers = static_cast<void**>(
+      std::calloc(1, 2u * static_cast<size_t>(n) * sizeof(void*) + static_cast<size_t>(n) * kScratch));
   if (cur->paramBuffers == nullptr) return ERR_MEMORY;
   cur->paramBufferCount = 2u * static_cast<uint32_t>(n);
   return 0;

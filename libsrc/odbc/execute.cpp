@@ -325,7 +325,22 @@ enum class Fill : uint8_t {
 struct Plan {
   const ParamBinding* pb;
   Fill fill;
+  bool direct;  // copied set by set as it lies (always_present)
 };
+
+// A value of fixed size without a length or indicator buffer is there, as it lies, in
+// every set: no set needs reading to lay its column out, and its cells are plain copies.
+bool always_present(const ParamBinding& pb) {
+  if (pb.pb_lengthPtr != nullptr || pb.pb_indicatorPtr != nullptr || pb.pb_data == nullptr ||
+      pb.pb_paramType == SQL_PARAM_OUTPUT || pb.pb_transferSize <= 0 || is_variable(pb.pb_cType))
+    return false;
+  switch (pb.pb_cType) {
+    case SQL_C_NUMERIC:
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT: return false;
+    default: return CTypeToDatasetType(pb.pb_cType, nullptr) != DS_CHAR;
+  }
+}
 
 struct Scan {
   uint64_t present = 0;   // sets with a value
@@ -390,7 +405,10 @@ int32_t set_width(DatasetColumn* col, uint64_t width) {
 int32_t plan_column(const Stmt* stmt, const ParamBinding& pb, const Layout& l, uint32_t rows,
                     DatasetColumn* col, Plan* plan) {
   Scan s;
-  if (int32_t rc = scan_column(pb, l, &s); rc != 0) return rc;
+  plan->direct = always_present(pb);
+  if (!plan->direct) {
+    if (int32_t rc = scan_column(pb, l, &s); rc != 0) return rc;
+  }
   plan->pb = &pb;
   plan->fill = Fill::Copy;
   const int16_t cType = pb.pb_cType;
@@ -749,10 +767,30 @@ SQLRETURN execute_params(Stmt* stmt, bool localDae) {
       return fail(stmt, ERR_MEMORY);
     }
     ds->rowCount = static_cast<int32_t>(rows);
+    bool others = false;
+    for (uint16_t j = 0; j < inputs; ++j) {
+      if (!plans[j].direct) {
+        others = true;
+        continue;
+      }
+      const ParamBinding& pb = *plans[j].pb;
+      DatasetColumn& col = ds->cols[j];
+      const char* from = address(pb.pb_data, l.offset, 0, 0);
+      const uint64_t stride = l.rowSize != 0 ? l.rowSize : element_size(pb);
+      const uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(pb.pb_transferSize), col.width);
+      uint64_t k = 0;
+      for (uint64_t r = 0; r < l.sets; ++r) {
+        if (ignored(l, r)) continue;
+        col.ind[k] = 0;
+        std::memcpy(col.data + k * col.width, from + r * stride, n);
+        ++k;
+      }
+    }
     uint64_t k = 0;
-    for (uint64_t r = 0; r < l.sets; ++r) {
+    for (uint64_t r = 0; others && r < l.sets; ++r) {
       if (ignored(l, r)) continue;
       for (uint16_t j = 0; j < inputs; ++j) {
+        if (plans[j].direct) continue;
         DatasetColumn& col = ds->cols[j];
         Value v;
         (void)read_value(*plans[j].pb, l, r, &v);  // every set was read once without fault

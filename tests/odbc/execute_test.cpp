@@ -232,6 +232,116 @@ TEST_F(ExecuteTest, RowWiseAndColumnWiseArraysWithNulls) {
   }
 }
 
+// The bind offset moves the values, lengths and indicators of every set alike, in
+// either layout, whether a value has a length or indicator buffer or not.
+TEST_F(ExecuteTest, TheBindOffsetMovesEveryBufferOfEitherLayout) {
+  struct Row {
+    SQLINTEGER id;
+    SQLSMALLINT small;
+    SQL_DATE_STRUCT day;
+    double amount;
+    SQLLEN amountInd;
+    char name[8];
+    SQLLEN nameLen;
+  };
+  // The application's buffers lie 2 rows (row-wise) or 2 elements (column-wise) on from
+  // where they were bound.
+  constexpr int kFar = 2, kSets = 3;
+  for (bool rowWise : {false, true}) {
+    SCOPED_TRACE(rowWise ? "row-wise" : "column-wise");
+    got.Reset();
+    SFake().Reset();
+    Prepared({"id", "small", "day", "amount", "name"});
+    Sets(kSets);
+    Row rows[kFar + kSets] = {};
+    SQLINTEGER ids[kFar + kSets] = {};
+    SQLSMALLINT smalls[kFar + kSets] = {};
+    SQL_DATE_STRUCT days[kFar + kSets] = {};
+    double amounts[kFar + kSets] = {};
+    SQLLEN amountInd[kFar + kSets] = {};
+    char names[kFar + kSets][8] = {};
+    SQLLEN nameLen[kFar + kSets] = {};
+    for (int r = 0; r < kSets; ++r) {
+      const int k = kFar + r;
+      const bool nullAmount = r == 1;
+      rows[k] = {100 + r, static_cast<SQLSMALLINT>(-r), {static_cast<SQLSMALLINT>(2000 + r), 2, 3},
+                 0.5 + r, nullAmount ? SQL_NULL_DATA : 0, {}, SQL_NTS};
+      rows[k].name[0] = 'n';
+      rows[k].name[1] = static_cast<char>('0' + r);
+      ids[k] = rows[k].id;
+      smalls[k] = rows[k].small;
+      days[k] = rows[k].day;
+      amounts[k] = rows[k].amount;
+      amountInd[k] = rows[k].amountInd;
+      memcpy(names[k], rows[k].name, sizeof names[k]);
+      nameLen[k] = SQL_NTS;
+    }
+    SQLUSMALLINT opsArray[kSets] = {SQL_PARAM_PROCEED, SQL_PARAM_PROCEED, SQL_PARAM_IGNORE};
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_OPERATION_PTR, opsArray, 0);
+    SQLLEN offset = 0;
+    if (rowWise) {
+      offset = kFar * static_cast<SQLLEN>(sizeof(Row));
+      ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_TYPE, (SQLPOINTER)sizeof(Row), 0),
+                SQL_SUCCESS);
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &rows[0].id, 0,
+                       nullptr);
+      SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_SHORT, SQL_SMALLINT, 0, 0, &rows[0].small,
+                       0, nullptr);
+      SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 0, 0,
+                       &rows[0].day, 0, nullptr);
+      SQLBindParameter(stmt_, 4, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &rows[0].amount,
+                       0, &rows[0].amountInd);
+      SQLBindParameter(stmt_, 5, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 7, 0, rows[0].name, 8,
+                       &rows[0].nameLen);
+    } else {
+      // Column-wise, one offset serves buffers of every element size: the values are bound
+      // where the offset, counted in bytes of each array, lands on element kFar of each.
+      // Only arrays of one element size can share it; these are all moved by 8 * kFar.
+      offset = 8 * kFar;
+      // The address an array is bound at, which may lie before the array itself.
+      const auto at = [](void* array, SQLLEN by) {
+        return reinterpret_cast<SQLPOINTER>(reinterpret_cast<uintptr_t>(array) + by);
+      };
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0,
+                       at(ids, 4 * kFar - offset), 0, nullptr);
+      SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_SHORT, SQL_SMALLINT, 0, 0,
+                       at(smalls, 2 * kFar - offset), 0, nullptr);
+      SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 0, 0,
+                       at(days, 6 * kFar - offset), 0, nullptr);
+      SQLBindParameter(stmt_, 4, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, amounts, 0,
+                       amountInd);
+      SQLBindParameter(stmt_, 5, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 7, 0,
+                       at(names, 8 * kFar - offset), 8, nameLen);
+    }
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_OFFSET_PTR, &offset, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS);
+    ASSERT_NE(got.params, nullptr);
+    ASSERT_EQ(got.params->rowCount, 2);
+    for (int r = 0; r < 2; ++r) {
+      SCOPED_TRACE(r);
+      const Row& want = rows[kFar + r];
+      int32_t id = 0;
+      memcpy(&id, Col(0).data + r * Col(0).width, 4);
+      EXPECT_EQ(id, want.id);
+      int16_t small = 0;
+      memcpy(&small, Col(1).data + r * Col(1).width, 2);
+      EXPECT_EQ(small, want.small);
+      EXPECT_EQ(Bytes(2, r, 0, 6), std::string(reinterpret_cast<const char*>(&want.day), 6));
+      if (want.amountInd == SQL_NULL_DATA) {
+        EXPECT_EQ(Col(3).ind[r], DS_IND_NULL);
+      } else {
+        double a = 0;
+        memcpy(&a, Col(3).data + r * Col(3).width, 8);
+        EXPECT_EQ(a, want.amount);
+      }
+      EXPECT_EQ(Text(4, r), want.name);
+      for (int c : {0, 1, 2, 4}) EXPECT_EQ(Col(c).ind[r], 0) << c;
+    }
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_BIND_OFFSET_PTR, nullptr, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_OPERATION_PTR, nullptr, 0);
+  }
+}
+
 // A NULL or an escape in one set never decides the type of the others.
 TEST_F(ExecuteTest, DateTextColumnsAreTypedFromEverySet) {
   struct Case {
