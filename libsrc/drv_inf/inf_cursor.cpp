@@ -206,6 +206,7 @@ void freeParamBuffers(InfCursor* cur) {
   std::free(cur->paramBuffers);
   cur->paramBuffers = nullptr;
   cur->paramBufferCount = 0;
+  cur->paramBuffersHeld = false;
 }
 
 void freeDataset(Dataset*& ds) {

@@ -40,6 +40,7 @@ void* keepBuffer(InfCursor* cur, int var, int slot, void* p) {
   const uint32_t k = static_cast<uint32_t>(2 * var + slot);
   std::free(cur->paramBuffers[k]);
   cur->paramBuffers[k] = p;
+  if (p != nullptr) cur->paramBuffersHeld = true;
   return p;
 }
 
@@ -296,20 +297,20 @@ int32_t AllocInputSqlda(InfCursor* cur) noexcept {
   // freed and allocated again for every set.
   if (n > 0 && cur->inputArea != nullptr && cur->inputArea->sqld == n &&
       cur->paramBuffers != nullptr && cur->paramBufferCount == 2u * static_cast<uint32_t>(n)) {
+    static constexpr IxrSqlVar kFresh{IXR_HOST_STRING, IXR_HOST_SHORT, 1, nullptr, nullptr,
+                                      nullptr,         2,              0, 0};
     for (int i = 0; i < n; ++i) {
       IxrSqlVar& v = cur->inputArea->sqlvar[i];
       if (v.sqltype == IXR_HOST_LOCATOR) std::free(v.sqldata);
       if (v.sqlname != nullptr) std::free(v.sqlname);
-      v = IxrSqlVar{};
-      v.sqltype = IXR_HOST_STRING;
-      v.sqllen = 1;
-      v.sqlitype = IXR_HOST_SHORT;
-      v.sqlilen = 2;
+      v = kFresh;
     }
-    for (uint32_t i = 0; i < cur->paramBufferCount; ++i) {
-      if (cur->paramBuffers[i] == nullptr) continue;
-      std::free(cur->paramBuffers[i]);
-      cur->paramBuffers[i] = nullptr;
+    if (cur->paramBuffersHeld) {
+      for (uint32_t i = 0; i < cur->paramBufferCount; ++i) {
+        std::free(cur->paramBuffers[i]);
+        cur->paramBuffers[i] = nullptr;
+      }
+      cur->paramBuffersHeld = false;
     }
     return 0;
   }
@@ -319,6 +320,7 @@ int32_t AllocInputSqlda(InfCursor* cur) noexcept {
   std::free(cur->paramBuffers);
   cur->paramBuffers = nullptr;
   cur->paramBufferCount = 0;
+  cur->paramBuffersHeld = false;
   if (n == 0) return 0;
   cur->inputArea = _alloc_sqlda(n);
   cur->paramBuffers = static_cast<void**>(

@@ -219,6 +219,7 @@ struct InfCursor {
   uint16_t paramTypeCount = 0;
   void** paramBuffers = nullptr;
   uint32_t paramBufferCount = 0;
+  bool paramBuffersHeld = false;  // some slot of paramBuffers holds a buffer
   Dataset* memResult = nullptr;
   InfProcName proc;
   int32_t paramsDescribed = 0;

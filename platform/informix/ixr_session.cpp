@@ -336,8 +336,10 @@ namespace {
 
 // The pager's change counter of main: it moves with every change of the file the
 // connection has seen, its own and other connections' alike, and reading it costs no I/O.
+// No name stands for main without a lookup of the attached databases' names (this runs
+// on every EXECUTE).
 bool pagerVersion(sqlite3* db, unsigned& out) {
-  return db && sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &out) == SQLITE_OK;
+  return db && sqlite3_file_control(db, nullptr, SQLITE_FCNTL_DATA_VERSION, &out) == SQLITE_OK;
 }
 
 }  // namespace
