@@ -326,6 +326,7 @@ struct Plan {
   const ParamBinding* pb;
   Fill fill;
   bool direct;  // copied set by set as it lies (always_present)
+  Value* kept;  // the values the layout scan read, one per set not ignored; or null
 };
 
 // A value of fixed size without a length or indicator buffer is there, as it lies, in
@@ -355,7 +356,8 @@ struct Scan {
   uint64_t bigintLen = 0;  // text length of the last 64-bit integer
 };
 
-int32_t scan_column(const ParamBinding& pb, const Layout& l, Scan* s) {
+// With `keep`, each set's value is kept there too (one entry per set not ignored).
+int32_t scan_column(const ParamBinding& pb, const Layout& l, Scan* s, Value* keep) {
   const int16_t cType = pb.pb_cType;
   const bool text = cType == SQL_C_CHAR || cType == SQL_C_WCHAR;
   const bool literals = text && is_datetime_sql(pb.pb_sqlType);
@@ -363,6 +365,7 @@ int32_t scan_column(const ParamBinding& pb, const Layout& l, Scan* s) {
     if (ignored(l, r)) continue;
     Value v;
     if (int32_t rc = read_value(pb, l, r, &v); rc != 0) return rc;
+    if (keep != nullptr) *keep++ = v;
     if (v.cell != Cell::Value) {
       ++s->absent;
       if (v.cell == Cell::Dae) ++s->dae;
@@ -407,7 +410,7 @@ int32_t plan_column(const Stmt* stmt, const ParamBinding& pb, const Layout& l, u
   Scan s;
   plan->direct = always_present(pb);
   if (!plan->direct) {
-    if (int32_t rc = scan_column(pb, l, &s); rc != 0) return rc;
+    if (int32_t rc = scan_column(pb, l, &s, plan->kept); rc != 0) return rc;
   }
   plan->pb = &pb;
   plan->fill = Fill::Copy;
@@ -750,9 +753,20 @@ SQLRETURN execute_params(Stmt* stmt, bool localDae) {
       std::free(ds);
       return fail(stmt, ERR_MEMORY);
     }
+    // The values the layout scan reads are kept for the copy, which then reads no set
+    // again; without room for them, the copy reads each set once more.
+    uint64_t scanned = 0;
+    for (uint16_t i = 0; i < stmt->st_numParams; ++i)
+      if (direction_of(stmt, i) != SQL_PARAM_OUTPUT && !always_present(stmt->st_params[i]))
+        ++scanned;
+    std::unique_ptr<Value[]> kept(scanned != 0 ? new (std::nothrow) Value[scanned * rows]
+                                               : nullptr);
     uint16_t c = 0;
+    uint64_t slice = 0;
     for (uint16_t i = 0; i < stmt->st_numParams; ++i) {
       if (direction_of(stmt, i) == SQL_PARAM_OUTPUT) continue;
+      plans[c].kept = nullptr;
+      if (kept && !always_present(stmt->st_params[i])) plans[c].kept = &kept[rows * slice++];
       if (int32_t rc = plan_column(stmt, stmt->st_params[i], l, static_cast<uint32_t>(rows),
                                    &ds->cols[c], &plans[c]);
           rc != 0) {
@@ -767,42 +781,40 @@ SQLRETURN execute_params(Stmt* stmt, bool localDae) {
       return fail(stmt, ERR_MEMORY);
     }
     ds->rowCount = static_cast<int32_t>(rows);
-    bool others = false;
     for (uint16_t j = 0; j < inputs; ++j) {
-      if (!plans[j].direct) {
-        others = true;
-        continue;
-      }
       const ParamBinding& pb = *plans[j].pb;
       DatasetColumn& col = ds->cols[j];
+      if (!plans[j].direct) {
+        const Value* kv = plans[j].kept;
+        uint64_t k = 0;
+        for (uint64_t r = 0; r < l.sets; ++r) {
+          if (ignored(l, r)) continue;
+          Value v;
+          if (kv != nullptr)
+            v = kv[k];
+          else
+            (void)read_value(pb, l, r, &v);  // every set was read once without fault
+          if (v.cell == Cell::Value) {
+            col.ind[k] = 0;
+            fill_cell(plans[j], col, col.data + k * col.width, v);
+          } else if (v.cell == Cell::Dae) {
+            col.ind[k] = DS_IND_DAE;
+          }  // a NULL's indicator is DS_IND_NULL already
+          ++k;
+        }
+        continue;
+      }
       const char* from = address(pb.pb_data, l.offset, 0, 0);
       const uint64_t stride = l.rowSize != 0 ? l.rowSize : element_size(pb);
-      const uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(pb.pb_transferSize), col.width);
+      const uint64_t bytes =
+          std::min<uint64_t>(static_cast<uint64_t>(pb.pb_transferSize), col.width);
       uint64_t k = 0;
       for (uint64_t r = 0; r < l.sets; ++r) {
         if (ignored(l, r)) continue;
         col.ind[k] = 0;
-        std::memcpy(col.data + k * col.width, from + r * stride, n);
+        std::memcpy(col.data + k * col.width, from + r * stride, bytes);
         ++k;
       }
-    }
-    uint64_t k = 0;
-    for (uint64_t r = 0; others && r < l.sets; ++r) {
-      if (ignored(l, r)) continue;
-      for (uint16_t j = 0; j < inputs; ++j) {
-        if (plans[j].direct) continue;
-        DatasetColumn& col = ds->cols[j];
-        Value v;
-        (void)read_value(*plans[j].pb, l, r, &v);  // every set was read once without fault
-        if (v.cell == Cell::Null) continue;        // the indicator is DS_IND_NULL already
-        if (v.cell == Cell::Dae) {
-          col.ind[k] = DS_IND_DAE;
-          continue;
-        }
-        col.ind[k] = 0;
-        fill_cell(plans[j], col, col.data + k * col.width, v);
-      }
-      ++k;
     }
   }
 
