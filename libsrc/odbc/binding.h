@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "odbc/cellcopy.h"
+
 // One bound column, or a one-off GetData request of the same shape.
 struct ColBinding {
   uint16_t cb_column;  // 0 = the bookmark column
@@ -24,6 +26,24 @@ struct ColBinding {
 struct ColBindingNode {
   ColBindingNode* next;
   ColBinding cb;
+};
+
+// One bound column's copy for the rows of the current block, and the block's column it
+// copies from (both null: the general road).
+struct BoundRowCell {
+  const ColBindingNode* node;
+  CellCopy copy;
+  const DatasetColumn* col;
+};
+
+// The copies of every bound column, in binding order, chosen under the statement's
+// binding generation `gen`: valid while the bindings and the block's layout stay.
+struct BoundRowPlan {
+  BoundRowCell* cells;  // owned
+  uint32_t count;
+  uint32_t capacity;
+  uint32_t gen;
+  uint8_t made;
 };
 
 // One bound parameter; slot n - 1 of the statement's array holds parameter n,

@@ -167,25 +167,60 @@ bool wideCopy(const DatasetColumn& col, uint32_t row, void* data, int64_t bufLen
   return true;
 }
 
+// A run of cells by one copy, the copy inlined into the loop.
+template <CellCopy kCopy>
+uint32_t runCopy(const DatasetColumn& col, uint32_t row, uint32_t end, const CellRun& run) {
+  char* data = run.data;
+  char* len = run.len;
+  char* ind = run.ind != run.len ? run.ind : nullptr;
+  const int64_t indStep = ind != nullptr ? run.indStep : 0;
+  uint32_t k = row;
+  for (; k < end; ++k, data += run.dataStep, len += run.lenStep, ind += indStep) {
+    auto* lenPtr = reinterpret_cast<int64_t*>(len);
+    if (lenPtr != nullptr && *lenPtr == SQL_COLUMN_IGNORE) continue;
+    if (!kCopy(col, k, data, run.bufLen, lenPtr)) break;
+    if (ind != nullptr) *reinterpret_cast<int64_t*>(ind) = 0;
+  }
+  return k - row;
+}
+
+struct Copies {
+  CellCopy cell;
+  RunCopy run;
+};
+
+template <CellCopy kCopy>
+constexpr Copies kBoth{kCopy, runCopy<kCopy>};
+
+constexpr Copies kNone{nullptr, nullptr};
+
+Copies choose(int32_t dsType, int32_t cType) noexcept {
+  switch (dsType) {
+    case DS_INTEGER:
+      return cType == SQL_C_SLONG || cType == SQL_C_LONG ? kBoth<fixedCopy<4>> : kNone;
+    case DS_SMALLINT:
+      return cType == SQL_C_SSHORT || cType == SQL_C_SHORT ? kBoth<fixedCopy<2>> : kNone;
+    case DS_DOUBLE: return cType == SQL_C_DOUBLE ? kBoth<fixedCopy<8>> : kNone;
+    case DS_DATE:
+      return cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE ? kBoth<fixedCopy<6>> : kNone;
+    case DS_CHAR:
+    case DS_STRING:
+      if (cType == SQL_C_DOUBLE) return kBoth<textToDoubleCopy>;
+      return cType == SQL_C_CHAR ? kBoth<textCopy> : kNone;
+    case DS_WCHAR:
+    case DS_WSTRING:
+      if (cType == SQL_C_CHAR) return kBoth<wideToCharCopy>;
+      return cType == SQL_C_WCHAR ? kBoth<wideCopy> : kNone;
+    default: return kNone;
+  }
+}
+
 }  // namespace
 
 CellCopy ChooseCellCopy(int32_t dsType, int32_t cType) noexcept {
-  switch (dsType) {
-    case DS_INTEGER:
-      return cType == SQL_C_SLONG || cType == SQL_C_LONG ? fixedCopy<4> : nullptr;
-    case DS_SMALLINT:
-      return cType == SQL_C_SSHORT || cType == SQL_C_SHORT ? fixedCopy<2> : nullptr;
-    case DS_DOUBLE: return cType == SQL_C_DOUBLE ? fixedCopy<8> : nullptr;
-    case DS_DATE:
-      return cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE ? fixedCopy<6> : nullptr;
-    case DS_CHAR:
-    case DS_STRING:
-      if (cType == SQL_C_DOUBLE) return textToDoubleCopy;
-      return cType == SQL_C_CHAR ? textCopy : nullptr;
-    case DS_WCHAR:
-    case DS_WSTRING:
-      if (cType == SQL_C_CHAR) return wideToCharCopy;
-      return cType == SQL_C_WCHAR ? wideCopy : nullptr;
-    default: return nullptr;
-  }
+  return choose(dsType, cType).cell;
+}
+
+RunCopy ChooseRunCopy(int32_t dsType, int32_t cType) noexcept {
+  return choose(dsType, cType).run;
 }

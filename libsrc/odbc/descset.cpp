@@ -182,11 +182,15 @@ SQLRETURN header_field(Stmt* stmt, bool app, bool row, bool attached, Desc* desc
     case SQL_DESC_BIND_OFFSET_PTR:
       if (!app) return desc_fail(desc, ERR_DESC_TYPE);
       desc->de_bindOffsetPtr = ptr;
+      if (attached && row) StmtBindingsChanged(stmt);
       return SQL_SUCCESS;
     case SQL_DESC_BIND_TYPE:
       if (!app) return desc_fail(desc, ERR_DESC_TYPE);
       desc->de_bindType = static_cast<int32_t>(value);
-      if (attached && row) stmt->st_bindType = desc->de_bindType;
+      if (attached && row) {
+        stmt->st_bindType = desc->de_bindType;
+        StmtBindingsChanged(stmt);
+      }
       return SQL_SUCCESS;
     case SQL_DESC_ROWS_PROCESSED_PTR:
       if (app) return desc_fail(desc, ERR_DESC_TYPE);
@@ -271,6 +275,8 @@ SQLRETURN DescSetField(Stmt* stmt, bool app, bool row, bool attached, Desc* desc
     pb = StmtFindParamBinding(static_cast<uint16_t>(rec), stmt);
     if (pb != nullptr && pb->pb_number == 0) pb = nullptr;
   }
+  // The binding changes in place below: its copy is chosen again.
+  if (cb != nullptr) StmtBindingsChanged(stmt);
   if (detaches) {
     if (cb != nullptr) cb->cb_data = nullptr;
     if (pb != nullptr && app) pb->pb_data = nullptr;

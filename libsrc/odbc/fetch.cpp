@@ -10,6 +10,7 @@
 
 #include "odbc/fetch.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -78,18 +79,44 @@ bool ignored(const ColBinding& row) {
   return row.cb_octetLengthPtr != nullptr && *row.cb_octetLengthPtr == SQL_COLUMN_IGNORE;
 }
 
-// The copy a bound column's cells take in this fetch, or null for the general road:
-// decided once per fetch from what GetColumn would find for every cell of the column.
-CellCopy bound_copy(const Stmt* stmt, const ColBinding& cb, const Dataset* data) {
-  // The trace shows each conversion; an output-parameter read describes its cells otherwise.
-  if (TraceLevel.load(std::memory_order_relaxed) != 0 || stmt->errCode == ERR_OUTPUT_PARAMS ||
-      stmt->st_colInfo == nullptr)
-    return nullptr;
+// The column a bound column's cells are copied from, or null when every cell of it
+// takes the general road: what GetColumn would find for every cell of the column.
+const DatasetColumn* copied_column(const Stmt* stmt, const ColBinding& cb, const Dataset* data) {
+  if (stmt->st_colInfo == nullptr) return nullptr;
   const uint16_t c = cb.cb_column;
   if (c == 0 || c > data->colCount || c > stmt->st_numCols) return nullptr;
   const DatasetColumn& col = data->cols[c - 1];
   if (col.data == nullptr || col.ind == nullptr) return nullptr;
-  return ChooseCellCopy(col.type, cb.cb_cType);
+  return &col;
+}
+
+// The trace shows each conversion; an output-parameter read describes its cells otherwise.
+bool copies_allowed(const Stmt* stmt) {
+  return TraceLevel.load(std::memory_order_relaxed) == 0 && stmt->errCode != ERR_OUTPUT_PARAMS;
+}
+
+// The copy a bound column's cells take in this fetch, or null for the general road.
+CellCopy bound_copy(const Stmt* stmt, const ColBinding& cb, const Dataset* data) {
+  if (!copies_allowed(stmt)) return nullptr;
+  const DatasetColumn* col = copied_column(stmt, cb, data);
+  return col != nullptr ? ChooseCellCopy(col->type, cb.cb_cType) : nullptr;
+}
+
+// The same for runs of the column's cells; whether copies are allowed is the caller's.
+RunCopy bound_run(const Stmt* stmt, const ColBinding& cb, const Dataset* data) {
+  const DatasetColumn* col = copied_column(stmt, cb, data);
+  return col != nullptr ? ChooseRunCopy(col->type, cb.cb_cType) : nullptr;
+}
+
+// The piece state after a copied cell, as GetColumn leaves it after a whole value.
+void name_copied_cell(Stmt* stmt, uint32_t row, uint16_t column, const Dataset* data) {
+  GetDataState& gd = stmt->st_getData;
+  gd.gd_column = column;
+  gd.gd_row = row + 1;
+  if (gd.gd_owned != 0) GetDataStateFree(&gd);
+  gd.gd_left = 0;
+  gd.gd_tailLen = 0;
+  gd.gd_type = static_cast<uint32_t>(data->cols[column - 1].type);
 }
 
 // One bound cell, by its copy when the copy takes it and by GetColumn otherwise; the
@@ -100,13 +127,7 @@ SQLRETURN deliver_cell(Stmt* stmt, uint32_t row, ColBinding* b, CellCopy copy, D
     if (copy(col, row, b->cb_data, b->cb_bufferLength, b->cb_octetLengthPtr)) {
       if (b->cb_indicatorPtr != nullptr && b->cb_indicatorPtr != b->cb_octetLengthPtr)
         *b->cb_indicatorPtr = 0;
-      GetDataState& gd = stmt->st_getData;
-      gd.gd_column = b->cb_column;
-      gd.gd_row = row + 1;
-      if (gd.gd_owned != 0) GetDataStateFree(&gd);
-      gd.gd_left = 0;
-      gd.gd_tailLen = 0;
-      gd.gd_type = static_cast<uint32_t>(col.type);
+      name_copied_cell(stmt, row, b->cb_column, data);
       return SQL_SUCCESS;
     }
   }
@@ -132,20 +153,67 @@ void merge(SQLRETURN r, SQLRETURN* result) {
     *result = SQL_SUCCESS_WITH_INFO;
 }
 
-// The bound columns of the block's current row. skip says which bindings an
-// ODBC 3 fetch leaves alone.
-template <typename Skip>
-SQLRETURN deliver_block_row(Stmt* stmt, Skip skip) {
+// The bound columns' copies for the block's rows, chosen again only when the
+// bindings or the block's layout moved st_bindGen; null when the plan has no storage.
+const BoundRowPlan* row_plan(Stmt* stmt) {
+  BoundRowPlan& p = stmt->st_rowPlan;
+  if (p.made != 0 && p.gen == stmt->st_bindGen) return &p;
+  uint32_t n = 0;
+  for (const ColBindingNode* b = stmt->st_boundCols; b != nullptr; b = b->next) ++n;
+  if (n > p.capacity) {
+    auto* cells = static_cast<BoundRowCell*>(std::realloc(p.cells, n * sizeof(BoundRowCell)));
+    if (cells == nullptr) return nullptr;
+    p.cells = cells;
+    p.capacity = n;
+  }
+  uint32_t i = 0;
+  for (const ColBindingNode* b = stmt->st_boundCols; b != nullptr; b = b->next, ++i) {
+    const DatasetColumn* col = copied_column(stmt, b->cb, &stmt->st_block);
+    const CellCopy copy = col != nullptr ? ChooseCellCopy(col->type, b->cb.cb_cType) : nullptr;
+    p.cells[i] = BoundRowCell{b, copy, copy != nullptr ? col : nullptr};
+  }
+  p.count = n;
+  p.gen = stmt->st_bindGen;
+  p.made = 1;
+  return &p;
+}
+
+// The bound columns of the block's current row. An ODBC 3 fetch (odbc3) leaves the
+// bookmark column, every column when data is not retrieved, and a column whose length
+// says SQL_COLUMN_IGNORE alone.
+SQLRETURN deliver_block_row(Stmt* stmt, bool odbc3) {
+  const BoundRowPlan* plan = row_plan(stmt);
+  if (plan == nullptr) return fail(stmt, ERR_MEMORY);
+  if (odbc3 && stmt->st_cursor.sc_retrieveData == 0) return SQL_SUCCESS;
   const int64_t offset = bind_offset(stmt);
+  const uint32_t row = stmt->st_blockRow;
+  Dataset* data = &stmt->st_block;
+  const bool inBlock = row < static_cast<uint32_t>(data->rowCount);
   SQLRETURN result = SQL_SUCCESS;
-  for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next) {
-    ColBinding row = row_binding(n->cb, offset, 0, 0, 0);
-    if (skip(row)) continue;
-    const SQLRETURN r = deliver_cell(stmt, stmt->st_blockRow, &row,
-                                     bound_copy(stmt, n->cb, &stmt->st_block), &stmt->st_block);
+  // The cell delivered last, when its copy delivered it: the piece state names it.
+  const ColBinding* named = nullptr;
+  for (uint32_t i = 0; i < plan->count; ++i) {
+    const BoundRowCell& cell = plan->cells[i];
+    const ColBinding& cb = cell.node->cb;
+    if (odbc3 && cb.cb_column == 0) continue;
+    int64_t* len = advance(cb.cb_octetLengthPtr, offset);
+    const bool ignore = len != nullptr && *len == SQL_COLUMN_IGNORE;
+    if (odbc3 && ignore) continue;
+    if (cell.copy != nullptr && !ignore && cb.cb_data != nullptr && inBlock &&
+        copies_allowed(stmt) &&
+        cell.copy(*cell.col, row, advance(cb.cb_data, offset), cb.cb_bufferLength, len)) {
+      int64_t* ind = advance(cb.cb_indicatorPtr, offset);
+      if (ind != nullptr && ind != len) *ind = 0;
+      named = &cb;
+      continue;
+    }
+    named = nullptr;
+    ColBinding general = row_binding(cb, offset, 0, 0, 0);
+    const SQLRETURN r = GetColumn(stmt, row, &general, data);
     merge(r, &result);
     if (r == SQL_ERROR) break;
   }
+  if (named != nullptr) name_copied_cell(stmt, row, named->cb_column, data);
   return result;
 }
 
@@ -155,6 +223,7 @@ struct RowsetPlan {
   static constexpr int kKept = 64;
   int64_t strides[kKept];
   CellCopy copies[kKept];
+  RunCopy runs[kKept];
   ColBindingNode* nodes[kKept];
   int kept = 0;
   bool allCopies = false;  // every binding is kept and has a copy
@@ -173,11 +242,13 @@ void plan_rowset(Stmt* stmt, Dataset* rows, RowsetPlan* p) {
   p->rows = rows;
   if (stmt->st_colInfo == nullptr) return;
   bool all = p->retrieve;
+  const bool allowed = copies_allowed(stmt);
   ColBindingNode* n = stmt->st_boundCols;
   for (; n != nullptr && p->kept < RowsetPlan::kKept; n = n->next) {
     p->nodes[p->kept] = n;
-    p->copies[p->kept] = bound_copy(stmt, n->cb, rows);
-    all = all && p->copies[p->kept] != nullptr;
+    p->copies[p->kept] = allowed ? bound_copy(stmt, n->cb, rows) : nullptr;
+    p->runs[p->kept] = allowed ? bound_run(stmt, n->cb, rows) : nullptr;
+    all = all && p->runs[p->kept] != nullptr;
     p->strides[p->kept++] = p->rowWise ? stmt->st_bindType : element_size(stmt, n->cb);
   }
   p->allCopies = all && n == nullptr && p->kept > 0;
@@ -220,46 +291,68 @@ void copy_run(Stmt* stmt, const RowStatusTable* table, const RowsetPlan& p, int3
     from[k - run] = st == SQL_ROW_NOROW || st == SQL_ROW_ERROR || st == SQL_ROW_DELETED ? -2 : -1;
   }
   const uint32_t rowCount = p.rows->rowCount > 0 ? static_cast<uint32_t>(p.rows->rowCount) : 0;
+  const auto end = static_cast<uint32_t>(runEnd);
+  // Rows past the Dataset's end are the general road's.
+  const uint32_t stop = std::min(end, std::max(rowCount, static_cast<uint32_t>(run)));
+  bool clean = true;  // no row of the run is the row pass's yet
+  for (uint32_t k = static_cast<uint32_t>(run); k < end && clean; ++k) clean = from[k - run] == -1;
   bool copied = false;
   for (int b = 0; b < p.kept; ++b) {
     const ColBinding& cb = p.nodes[b]->cb;
     const DatasetColumn& col = p.rows->cols[cb.cb_column - 1];
-    const CellCopy copy = p.copies[b];
-    // The row's buffers as row_binding places them, without a copy of the binding per cell.
+    // The run's buffers as row_binding places them, without a copy of the binding per cell.
     const ColBinding first = row_binding(cb, p.offset, run, p.strides[b], p.lengthStride);
-    char* data = static_cast<char*>(first.cb_data);
-    char* len = reinterpret_cast<char*>(first.cb_octetLengthPtr);
-    char* ind = reinterpret_cast<char*>(first.cb_indicatorPtr);
-    const int64_t dataStep = data != nullptr ? p.strides[b] : 0;
-    const int64_t lenStep = len != nullptr ? p.lengthStride : 0;
-    const int64_t indStep = ind != nullptr ? p.lengthStride : 0;
-    for (int32_t k = run; k < runEnd; ++k, data += dataStep, len += lenStep, ind += indStep) {
-      if (from[k - run] != -1) continue;
-      auto* lenPtr = reinterpret_cast<int64_t*>(len);
-      if (lenPtr != nullptr && *lenPtr == SQL_COLUMN_IGNORE) continue;
-      if (data == nullptr || static_cast<uint32_t>(k) >= rowCount ||
-          !copy(col, static_cast<uint32_t>(k), data, cb.cb_bufferLength, lenPtr)) {
-        from[k - run] = static_cast<int16_t>(b);
-        continue;
+    CellRun at{static_cast<char*>(first.cb_data), p.strides[b], cb.cb_bufferLength,
+               reinterpret_cast<char*>(first.cb_octetLengthPtr), 0,
+               reinterpret_cast<char*>(first.cb_indicatorPtr), 0};
+    at.lenStep = at.len != nullptr ? p.lengthStride : 0;
+    at.indStep = at.ind != nullptr ? p.lengthStride : 0;
+    // Element k of the run: the rows from k on.
+    const auto from_row = [&](uint32_t k) {
+      const int64_t i = static_cast<int64_t>(k) - run;
+      CellRun r = at;
+      r.data += i * r.dataStep;
+      if (r.len != nullptr) r.len += i * r.lenStep;
+      if (r.ind != nullptr) r.ind += i * r.indStep;
+      return r;
+    };
+    uint32_t k = static_cast<uint32_t>(run);
+    if (at.data != nullptr) {
+      while (k < stop) {
+        if (from[k - run] != -1) {
+          ++k;
+          continue;
+        }
+        uint32_t segment = k + 1;
+        if (clean)
+          segment = stop;
+        else
+          while (segment < stop && from[segment - run] == -1) ++segment;
+        const uint32_t took = p.runs[b](col, k, segment, from_row(k));
+        copied = copied || took > 0;
+        k += took;
+        if (k < segment) {
+          from[k - run] = static_cast<int16_t>(b);
+          clean = false;
+          ++k;
+        }
       }
-      if (ind != nullptr && ind != len) *reinterpret_cast<int64_t*>(ind) = 0;
-      copied = true;
-      if (k == last - 1) *lastCopied = b;
+    }
+    // What no copy took: past the Dataset's end, or a column bound without a buffer.
+    for (; k < end; ++k) {
+      if (from[k - run] != -1) continue;
+      from[k - run] = static_cast<int16_t>(b);
+      clean = false;
+    }
+    // The rowset's last row: its cell was copied when no copy declined it and its
+    // length did not say it was left alone (a copy writes a length of 0 or more).
+    if (last - 1 >= run && last - 1 < runEnd && from[last - 1 - run] == -1) {
+      const int64_t* lastLen = reinterpret_cast<const int64_t*>(from_row(last - 1).len);
+      if (lastLen == nullptr || *lastLen != SQL_COLUMN_IGNORE) *lastCopied = b;
     }
   }
   // As the first copied cell of the row-order road would.
   if (copied && stmt->st_getData.gd_owned != 0) GetDataStateFree(&stmt->st_getData);
-}
-
-// The piece state after a copied cell, as deliver_cell leaves it.
-void name_copied_cell(Stmt* stmt, int32_t k, const ColBinding& cb, const Dataset* rows) {
-  GetDataState& gd = stmt->st_getData;
-  gd.gd_column = cb.cb_column;
-  gd.gd_row = static_cast<uint32_t>(k) + 1;
-  if (gd.gd_owned != 0) GetDataStateFree(&gd);
-  gd.gd_left = 0;
-  gd.gd_tailLen = 0;
-  gd.gd_type = static_cast<uint32_t>(rows->cols[cb.cb_column - 1].type);
 }
 
 }  // namespace
@@ -276,6 +369,8 @@ SQLRETURN StmtFetchBlock(Stmt* stmt) {
   // Even a row wider than a block travels: a block of none would read as the end.
   const uint16_t rows = stmt->st_rowsPerBlock > 0 ? stmt->st_rowsPerBlock : 1;
   stmt->errCode = stmt->st_drv->ops->DRV_Fetch(stmt->st_hCursor, rows, &stmt->st_block);
+  // The block may come back laid out anew: its copies are chosen again.
+  StmtBindingsChanged(stmt);
   return stmt->errCode == 0 ? SQL_SUCCESS : SQL_ERROR;
 }
 
@@ -284,7 +379,7 @@ SQLRETURN FetchForwardBound(Stmt* stmt) {
   if (SQLRETURN rc = next_block_row(stmt); rc != SQL_SUCCESS) return rc;
   stmt->st_getData.gd_column = 0;
   stmt->st_getData.gd_row = 0;
-  const SQLRETURN result = deliver_block_row(stmt, [](const ColBinding&) { return false; });
+  const SQLRETURN result = deliver_block_row(stmt, false);
   ++stmt->st_blockRow;
   return result;
 }
@@ -300,10 +395,7 @@ SQLRETURN FetchSingleRow(Stmt* stmt) {
   if (status != nullptr) *status = SQL_ROW_SUCCESS;
   if (rows != nullptr) *rows = 1;
   ++stmt->st_rowNumber;
-  const bool retrieve = stmt->st_cursor.sc_retrieveData != 0;
-  const SQLRETURN result = deliver_block_row(stmt, [retrieve](const ColBinding& row) {
-    return !retrieve || row.cb_column == 0 || ignored(row);
-  });
+  const SQLRETURN result = deliver_block_row(stmt, true);
   if (status != nullptr && result != SQL_SUCCESS)
     *status = result == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS_WITH_INFO;
   ++stmt->st_blockRow;
@@ -415,7 +507,7 @@ SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mo
           // The cells from the first one a copy declined on, in the order of a row.
           rowResult = deliver_row(stmt, k, st, p, p.nodes[b], b);
         } else if (k == last - 1 && lastCopied >= 0) {
-          name_copied_cell(stmt, k, p.nodes[lastCopied]->cb, p.rows);
+          name_copied_cell(stmt, static_cast<uint32_t>(k), p.nodes[lastCopied]->cb.cb_column, p.rows);
         }
         if (rowResult != SQL_SUCCESS && rowStatus != nullptr)
           rowStatus[k] = rowResult == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS_WITH_INFO;

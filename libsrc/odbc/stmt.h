@@ -71,6 +71,10 @@ struct Stmt {
   ColBindingNode** st_boundIndex;
   uint32_t st_boundIndexSize;
   ColBindingNode* st_boundTail;
+  // Moves whenever what a bound column's copy was chosen for may have changed: a
+  // binding, the row binding type or offset pointer, or the block's layout.
+  uint32_t st_bindGen;
+  BoundRowPlan st_rowPlan;  // the row-by-row fetch's copies, chosen under st_bindGen
   ParamBinding* st_params;       // slot n - 1 for parameter n
   uint16_t st_numParamSlots;     // slots of st_params and st_paramShadow
   ParamShadow* st_paramShadow;

@@ -215,7 +215,10 @@ SQLRETURN StmtSetOption(Stmt* stmt, uint16_t option, uint64_t value) {
     }
     case SQL_MAX_LENGTH: return set_max_length(stmt, value);
     case SQL_ASYNC_ENABLE: stmt->st_async = value != 0 ? 1 : 0; return SQL_SUCCESS;
-    case SQL_BIND_TYPE: stmt->st_bindType = static_cast<int32_t>(value); return SQL_SUCCESS;
+    case SQL_BIND_TYPE:
+      stmt->st_bindType = static_cast<int32_t>(value);
+      StmtBindingsChanged(stmt);
+      return SQL_SUCCESS;
     case SQL_CURSOR_TYPE: return cursor_setting(stmt, option, value, &scs.sc_cursorType);
     case SQL_CONCURRENCY: return cursor_setting(stmt, option, value, &scs.sc_concurrency);
     case SQL_KEYSET_SIZE: return cursor_setting(stmt, option, value, &scs.sc_keysetSize);

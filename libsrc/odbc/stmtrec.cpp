@@ -98,6 +98,7 @@ void drop_node(Stmt* stmt, ColBindingNode** p, ColBindingNode* before) {
 }  // namespace
 
 SQLRETURN StmtAddColBinding(Stmt* stmt, const ColBinding* cb) {
+  StmtBindingsChanged(stmt);
   if (ColBindingNode* n = bound_node(stmt, cb->cb_column)) {
     // The rebound column keeps its place and its data-at-execution buffers
     // go with the old binding.
@@ -122,6 +123,7 @@ SQLRETURN StmtAddColBinding(Stmt* stmt, const ColBinding* cb) {
 }
 
 int32_t StmtRemoveColBinding(Stmt* stmt, const ColBinding* cb) {
+  StmtBindingsChanged(stmt);
   if (bound_node(stmt, cb->cb_column) == nullptr) return 0;
   ColBindingNode* before = nullptr;
   for (ColBindingNode** p = &stmt->st_boundCols; *p != nullptr; before = *p, p = &(*p)->next) {
@@ -134,6 +136,10 @@ int32_t StmtRemoveColBinding(Stmt* stmt, const ColBinding* cb) {
 }
 
 void StmtDropColBindings(Stmt* stmt) {
+  StmtBindingsChanged(stmt);
+  // The copies chosen for the bindings go with them.
+  free(stmt->st_rowPlan.cells);
+  stmt->st_rowPlan = BoundRowPlan{};
   while (stmt->st_boundCols != nullptr) {
     ColBindingNode* node = stmt->st_boundCols;
     stmt->st_boundCols = node->next;
@@ -146,6 +152,7 @@ void StmtDropColBindings(Stmt* stmt) {
 }
 
 void StmtDropColBindingsAbove(Stmt* stmt, uint16_t n) {
+  StmtBindingsChanged(stmt);
   ColBindingNode* before = nullptr;
   for (ColBindingNode** p = &stmt->st_boundCols; *p != nullptr;) {
     if ((*p)->cb.cb_column > n) {
@@ -329,6 +336,7 @@ void StmtDropParamDAE(Stmt* stmt) {
 }
 
 int32_t StmtAllocColDAE(Stmt* stmt, uint64_t rows) {
+  StmtBindingsChanged(stmt);
   for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next) {
     ColBinding* cb = &n->cb;
     DAEBuffersFree(&cb->cb_daeBuffers, cb->cb_daeRows, &cb->cb_daeLengths);
@@ -531,6 +539,7 @@ void StmtFreeParamInfo(Stmt* stmt) {
 void StmtFreeColumnInfo(Stmt* stmt) {
   // The block's storage was laid out for these columns.
   DatasetFree(&stmt->st_block);
+  StmtBindingsChanged(stmt);
   ColumnInfoFree(stmt->st_colInfo, stmt->st_numCols);
   stmt->st_colInfo = nullptr;
   stmt->st_numCols = 0;
@@ -586,6 +595,7 @@ void StmtFreeResult(Stmt* stmt) {
     DatasetResetRows(&stmt->st_block);
   else
     DatasetFree(&stmt->st_block);
+  StmtBindingsChanged(stmt);
   SCS_FreeRowStatus(&stmt->st_cursor);
   stmt->st_blockRow = 0;
 }

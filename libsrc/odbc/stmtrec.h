@@ -36,6 +36,10 @@ void StmtParamTypesChanged(Stmt* stmt, uint16_t n);
 // previous binding makes them go to the back end again.
 SQLRETURN StmtSetParamBinding(Stmt* stmt, const ParamBinding* pb);
 ColBinding* StmtFindColBinding(uint16_t column, Stmt* stmt);
+// Says that a bound column's copy may no longer be the one chosen for it: called on every
+// change of a binding (a found binding changed in place too), of how rows are bound, and
+// of the block's layout.
+inline void StmtBindingsChanged(Stmt* stmt) { ++stmt->st_bindGen; }
 // Parameter n, 1 <= n <= the slot count; null otherwise.
 ParamBinding* StmtFindParamBinding(uint16_t n, Stmt* stmt);
 

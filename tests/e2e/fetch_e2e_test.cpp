@@ -370,6 +370,124 @@ TEST_P(DmFetch, APreparedQueryExecutedAgainDeliversWhatAFreshStatementDelivers) 
   SQLFreeHandle(SQL_HANDLE_STMT, prepared);
 }
 
+// The application's memory for the binding tests: every buffer, length and status lies
+// in `bytes`, so two statements' deliveries compare byte for byte.
+struct Memory {
+  alignas(8) unsigned char bytes[4096];
+  SQLULEN offset;
+  SQLULEN fetched;
+};
+
+char* At(Memory& m, size_t at) { return reinterpret_cast<char*>(m.bytes + at); }
+SQLLEN* Len(Memory& m, int k) { return reinterpret_cast<SQLLEN*>(m.bytes + 2048 + 64 * k); }
+SQLHDESC Ard(SQLHSTMT st) {
+  SQLHDESC ard = nullptr;
+  SQLGetStmtAttr(st, SQL_ATTR_APP_ROW_DESC, &ard, 0, nullptr);
+  return ard;
+}
+
+// Changes of the bindings between fetches, each one what an application may do.
+using Change = void (*)(SQLHSTMT st, Memory& m);
+const Change kChanges[] = {
+    [](SQLHSTMT st, Memory& m) {  // four columns
+      SQLSetStmtAttr(st, SQL_ATTR_ROW_STATUS_PTR, At(m, 3072), 0);
+      SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &m.fetched, 0);
+      SQLBindCol(st, 1, SQL_C_SLONG, At(m, 0), 0, Len(m, 0));
+      SQLBindCol(st, 2, SQL_C_CHAR, At(m, 64), 21, Len(m, 1));
+      SQLBindCol(st, 3, SQL_C_DOUBLE, At(m, 160), 0, Len(m, 2));
+      SQLBindCol(st, 4, SQL_C_TYPE_DATE, At(m, 240), 0, Len(m, 3));
+    },
+    [](SQLHSTMT st, Memory& m) {  // rebound: a name cut short, the amount as text, the id as a double
+      SQLBindCol(st, 2, SQL_C_CHAR, At(m, 64), 6, Len(m, 1));
+      SQLBindCol(st, 3, SQL_C_CHAR, At(m, 160), 16, Len(m, 2));
+      SQLBindCol(st, 1, SQL_C_DOUBLE, At(m, 0), 0, Len(m, 0));
+    },
+    [](SQLHSTMT st, Memory& m) {  // through the ARD: a data pointer moves, an indicator parts from its length
+      SQLSetDescField(Ard(st), 1, SQL_DESC_DATA_PTR, At(m, 300), 0);
+      SQLSetDescField(Ard(st), 2, SQL_DESC_INDICATOR_PTR, Len(m, 5), 0);
+      SQLSetDescField(Ard(st), 4, SQL_DESC_OCTET_LENGTH_PTR, Len(m, 6), 0);
+    },
+    [](SQLHSTMT st, Memory& m) {  // a bind offset
+      m.offset = 512;
+      SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_OFFSET_PTR, &m.offset, 0);
+    },
+    [](SQLHSTMT, Memory& m) { m.offset = 1024; },  // the offset moves without a call
+    [](SQLHSTMT, Memory& m) {  // a column the application leaves alone
+      *reinterpret_cast<SQLLEN*>(At(m, 2048 + 64 + m.offset)) = SQL_COLUMN_IGNORE;
+    },
+    [](SQLHSTMT st, Memory& m) {  // a record's type changes, and its data pointer is set again
+      SQLSetDescField(Ard(st), 3, SQL_DESC_CONCISE_TYPE, (SQLPOINTER)SQL_C_DOUBLE, 0);
+      SQLSetDescField(Ard(st), 3, SQL_DESC_DATA_PTR, At(m, 160), 0);
+    },
+    [](SQLHSTMT st, Memory&) {  // the ARD's count drops the date
+      SQLSetDescField(Ard(st), 0, SQL_DESC_COUNT, (SQLPOINTER)3, 0);
+    },
+    [](SQLHSTMT st, Memory& m) {  // rows bound as records of 96 bytes
+      SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)96, 0);
+      SQLBindCol(st, 1, SQL_C_SLONG, At(m, 0), 0, reinterpret_cast<SQLLEN*>(At(m, 64)));
+      SQLBindCol(st, 2, SQL_C_CHAR, At(m, 8), 21, reinterpret_cast<SQLLEN*>(At(m, 72)));
+      SQLBindCol(st, 3, SQL_C_DOUBLE, At(m, 32), 0, reinterpret_cast<SQLLEN*>(At(m, 80)));
+      SQLBindCol(st, 4, SQL_C_TYPE_DATE, At(m, 40), 0, reinterpret_cast<SQLLEN*>(At(m, 88)));
+    },
+    [](SQLHSTMT st, Memory& m) {  // every column unbound, then the name alone by column again
+      SQLFreeStmt(st, SQL_UNBIND);
+      SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)SQL_BIND_BY_COLUMN, 0);
+      SQLBindCol(st, 2, SQL_C_CHAR, At(m, 64), 21, Len(m, 1));
+    },
+    [](SQLHSTMT st, Memory& m) {  // a whole ARD record set at once
+      SQLSetDescRec(Ard(st), 1, SQL_C_SLONG, 0, 4, 0, 0, At(m, 0), Len(m, 0), Len(m, 0));
+    },
+};
+
+// A statement reading rows 1 to 60 with every change above made between two fetches
+// delivers, at each fetch, what a fresh statement given the same changes (and the same
+// memory) delivers for the same rows: the same answer, the same bytes everywhere, and
+// the same SQLGetData afterwards.
+TEST_P(DmFetch, ChangedBindingsDeliverWhatAFreshStatementDelivers) {
+  for (const SQLULEN size : {1, 4}) {
+    SCOPED_TRACE("rowsets of " + std::to_string(size));
+    Memory kept{};
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0), SQL_SUCCESS);
+    const std::string query = "SELECT id, name, amount, born FROM fetch_rows WHERE id <= 60 AND id >= ";
+    Query((query + "1 ORDER BY id").c_str());
+    int first = 1;
+    for (size_t step = 0; step < std::size(kChanges); ++step, first += static_cast<int>(size)) {
+      SCOPED_TRACE("after change " + std::to_string(step));
+      kChanges[step](stmt_, kept);
+      SQLHSTMT fresh = nullptr;
+      ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &fresh), SQL_SUCCESS);
+      Memory same{};
+      ASSERT_EQ(SQLSetStmtAttr(fresh, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0), SQL_SUCCESS);
+      for (size_t k = 0; k <= step; ++k) kChanges[k](fresh, same);
+      std::memcpy(same.bytes, kept.bytes, sizeof kept.bytes);
+      same.offset = kept.offset;
+      ASSERT_EQ(SQLExecDirect(fresh, (SQLCHAR*)(query + std::to_string(first) + " ORDER BY id").c_str(),
+                              SQL_NTS),
+                SQL_SUCCESS);
+      const SQLRETURN want = SQLFetch(fresh);
+      ASSERT_EQ(SQLFetch(stmt_), want) << Message(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(kept.fetched, same.fetched);
+      ASSERT_EQ(0, std::memcmp(kept.bytes, same.bytes, sizeof kept.bytes));
+      // SQLGetData on a bound column and on the last column after the fetch.
+      for (SQLUSMALLINT c : {2, 4}) {
+        char got[2][32] = {};
+        SQLLEN lens[2] = {};
+        EXPECT_EQ(SQLGetData(stmt_, c, SQL_C_CHAR, got[0], sizeof got[0], &lens[0]),
+                  SQLGetData(fresh, c, SQL_C_CHAR, got[1], sizeof got[1], &lens[1]))
+            << "column " << c;
+        EXPECT_EQ(lens[0], lens[1]);
+        EXPECT_EQ(0, std::memcmp(got[0], got[1], sizeof got[0]));
+      }
+      SQLFreeHandle(SQL_HANDLE_STMT, fresh);
+    }
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(stmt_, SQL_UNBIND);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_OFFSET_PTR, nullptr, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, DmFetch,
                          ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
                          [](const auto& info) { return std::string(info.param.name); });
