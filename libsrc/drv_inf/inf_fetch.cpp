@@ -27,6 +27,7 @@
 #include "drv_inf/inf_ops.h"
 #include "drv_inf/inf_proccols.h"
 #include "util/conv.h"
+#include "util/smallcopy.h"
 
 namespace {
 
@@ -268,7 +269,7 @@ void widenAsciiInPlace(char* text, size_t n, size_t width) {
     alignas(16) char units[32];
     _mm_store_si128(reinterpret_cast<__m128i*>(units), _mm_unpacklo_epi8(v, zero));
     _mm_store_si128(reinterpret_cast<__m128i*>(units + 16), _mm_unpackhi_epi8(v, zero));
-    std::memcpy(text, units, 2 * n);
+    CopySmall(text, units, 2 * n);
     return;
   }
   while (i >= 16) {
@@ -339,6 +340,22 @@ int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
       return ERR_GENERAL;
     default: return 0;
   }
+}
+
+// Every indicator of the first `rows` that is not DS_IND_NULL becomes 0 (a value present),
+// eight at a time where the platform has the registers for it.
+void markPresent(int16_t* ind, uint32_t rows) {
+  uint32_t r = 0;
+#if defined(__SSE2__)
+  // Equal lanes become all ones, which is DS_IND_NULL again; the others become 0.
+  static_assert(DS_IND_NULL == -1);
+  const __m128i null = _mm_set1_epi16(DS_IND_NULL);
+  for (; r + 8 <= rows; r += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ind + r));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(ind + r), _mm_cmpeq_epi16(v, null));
+  }
+#endif
+  for (; r < rows; ++r) ind[r] = ind[r] == DS_IND_NULL ? DS_IND_NULL : 0;
 }
 
 // True when a whole block can be read with one runtime call: every value lands in its
@@ -436,14 +453,24 @@ int32_t fetchBlock(InfCursor* cur, Dataset* ds, uint32_t n, uint16_t visible, bo
     ErrListAddInformix(&cur->errors, code);
     result = InfCodeToDrvCode(code, ERR_SYNTAX);
   }
+  const auto rows = static_cast<uint32_t>(fetched);
   for (uint16_t j = 0, d = 0; j < visible; ++j) {
     DatasetColumn& col = ds->cols[j];
-    const IxrDate* days = col.type == DS_DATE ? scratch.blockDates.data() + n * d++ : nullptr;
-    for (uint32_t r = 0; r < static_cast<uint32_t>(fetched); ++r) {
-      if (col.ind[r] == DS_IND_NULL) continue;
-      col.ind[r] = 0;
-      if (days != nullptr) dateToSlot(days[r], col.data + static_cast<size_t>(r) * col.width);
-      if (wide && col.type == DS_WSTRING) (void)widen(col, r, b);
+    if (col.type == DS_DATE) {
+      const IxrDate* days = scratch.blockDates.data() + n * d++;
+      for (uint32_t r = 0; r < rows; ++r) {
+        if (col.ind[r] == DS_IND_NULL) continue;
+        col.ind[r] = 0;
+        dateToSlot(days[r], col.data + static_cast<size_t>(r) * col.width);
+      }
+    } else if (wide && col.type == DS_WSTRING) {
+      for (uint32_t r = 0; r < rows; ++r) {
+        if (col.ind[r] == DS_IND_NULL) continue;
+        col.ind[r] = 0;
+        (void)widen(col, r, b);
+      }
+    } else {
+      markPresent(col.ind, rows);
     }
   }
   cur->rowCount += static_cast<uint32_t>(fetched);

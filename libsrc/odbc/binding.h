@@ -28,12 +28,18 @@ struct ColBindingNode {
   ColBinding cb;
 };
 
-// One bound column's copy for the rows of the current block, and the block's column it
-// copies from (both null: the general road).
+// One bound column's copy for the rows of the current block (null: the general road),
+// the block's column it copies from, and the binding's buffers as the copy needs them
+// (before the bind offset; ind null when it is the length or there is none).
 struct BoundRowCell {
   const ColBindingNode* node;
   CellCopy copy;
   const DatasetColumn* col;
+  void* data;
+  int64_t bufLen;
+  int64_t* len;
+  int64_t* ind;
+  uint16_t column;
 };
 
 // The copies of every bound column, in binding order, chosen under the statement's

@@ -19,6 +19,7 @@
 #include "drv/dataset.h"
 #include "odbc/cvt.h"
 #include "util/conv.h"
+#include "util/smallcopy.h"
 
 namespace {
 
@@ -47,8 +48,12 @@ bool textCopy(const DatasetColumn& col, uint32_t row, void* data, int64_t bufLen
   const char* cell = cellOf(col, row);
   const size_t n = strnlen(cell, col.width);
   if (bufLen < 0 || static_cast<uint64_t>(bufLen) <= n) return false;
-  std::memcpy(data, cell, n);
-  static_cast<char*>(data)[n] = '\0';
+  if (n < col.width && n < 32) {
+    CopySmall(data, cell, n + 1);  // the text and the NUL that ends it in the slot
+  } else {
+    std::memcpy(data, cell, n);
+    static_cast<char*>(data)[n] = '\0';
+  }
   if (lenPtr != nullptr) *lenPtr = static_cast<int64_t>(n);
   return true;
 }
@@ -122,8 +127,8 @@ bool wideToCharCopy(const DatasetColumn& col, uint32_t row, void* data, int64_t 
     if (n + k > room) return false;
     alignas(16) char bytes[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(bytes), _mm_packus_epi16(v, v));
-    std::memcpy(out + n, bytes, k);
-    out[n + k] = '\0';
+    // The unit that ends the text packs to the NUL that ends the copy.
+    CopySmall(out + n, bytes, k + 1);
     if (lenPtr != nullptr) *lenPtr = static_cast<int64_t>(n + k);
     return true;
   }
@@ -184,25 +189,47 @@ uint32_t runCopy(const DatasetColumn& col, uint32_t row, uint32_t end, const Cel
   return k - row;
 }
 
+// A run of fixed-size values: the slot size is checked once and the cells are walked
+// by their width.
+template <uint32_t kSize>
+uint32_t fixedRun(const DatasetColumn& col, uint32_t row, uint32_t end, const CellRun& run) {
+  if (col.width < kSize) return 0;
+  const char* cell = cellOf(col, row);
+  char* data = run.data;
+  char* len = run.len;
+  char* ind = run.ind != run.len ? run.ind : nullptr;
+  const int64_t indStep = ind != nullptr ? run.indStep : 0;
+  uint32_t k = row;
+  for (; k < end; ++k, cell += col.width, data += run.dataStep, len += run.lenStep, ind += indStep) {
+    auto* lenPtr = reinterpret_cast<int64_t*>(len);
+    if (lenPtr != nullptr && *lenPtr == SQL_COLUMN_IGNORE) continue;
+    if (!present(col, k)) break;
+    std::memcpy(data, cell, kSize);
+    if (lenPtr != nullptr) *lenPtr = kSize;
+    if (ind != nullptr) *reinterpret_cast<int64_t*>(ind) = 0;
+  }
+  return k - row;
+}
+
 struct Copies {
   CellCopy cell;
   RunCopy run;
 };
 
-template <CellCopy kCopy>
-constexpr Copies kBoth{kCopy, runCopy<kCopy>};
+template <CellCopy kCopy, RunCopy kRun = runCopy<kCopy>>
+constexpr Copies kBoth{kCopy, kRun};
 
 constexpr Copies kNone{nullptr, nullptr};
 
 Copies choose(int32_t dsType, int32_t cType) noexcept {
   switch (dsType) {
     case DS_INTEGER:
-      return cType == SQL_C_SLONG || cType == SQL_C_LONG ? kBoth<fixedCopy<4>> : kNone;
+      return cType == SQL_C_SLONG || cType == SQL_C_LONG ? kBoth<fixedCopy<4>, fixedRun<4>> : kNone;
     case DS_SMALLINT:
-      return cType == SQL_C_SSHORT || cType == SQL_C_SHORT ? kBoth<fixedCopy<2>> : kNone;
-    case DS_DOUBLE: return cType == SQL_C_DOUBLE ? kBoth<fixedCopy<8>> : kNone;
+      return cType == SQL_C_SSHORT || cType == SQL_C_SHORT ? kBoth<fixedCopy<2>, fixedRun<2>> : kNone;
+    case DS_DOUBLE: return cType == SQL_C_DOUBLE ? kBoth<fixedCopy<8>, fixedRun<8>> : kNone;
     case DS_DATE:
-      return cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE ? kBoth<fixedCopy<6>> : kNone;
+      return cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE ? kBoth<fixedCopy<6>, fixedRun<6>> : kNone;
     case DS_CHAR:
     case DS_STRING:
       if (cType == SQL_C_DOUBLE) return kBoth<textToDoubleCopy>;

@@ -168,9 +168,14 @@ const BoundRowPlan* row_plan(Stmt* stmt) {
   }
   uint32_t i = 0;
   for (const ColBindingNode* b = stmt->st_boundCols; b != nullptr; b = b->next, ++i) {
-    const DatasetColumn* col = copied_column(stmt, b->cb, &stmt->st_block);
-    const CellCopy copy = col != nullptr ? ChooseCellCopy(col->type, b->cb.cb_cType) : nullptr;
-    p.cells[i] = BoundRowCell{b, copy, copy != nullptr ? col : nullptr};
+    const ColBinding& cb = b->cb;
+    const DatasetColumn* col = copied_column(stmt, cb, &stmt->st_block);
+    CellCopy copy = col != nullptr ? ChooseCellCopy(col->type, cb.cb_cType) : nullptr;
+    if (cb.cb_data == nullptr) copy = nullptr;
+    int64_t* ind = cb.cb_indicatorPtr != cb.cb_octetLengthPtr ? cb.cb_indicatorPtr : nullptr;
+    p.cells[i] = BoundRowCell{b,         copy,  copy != nullptr ? col : nullptr,
+                              cb.cb_data, cb.cb_bufferLength, cb.cb_octetLengthPtr,
+                              ind,        cb.cb_column};
   }
   p.count = n;
   p.gen = stmt->st_bindGen;
@@ -191,29 +196,29 @@ SQLRETURN deliver_block_row(Stmt* stmt, bool odbc3) {
   const bool inBlock = row < static_cast<uint32_t>(data->rowCount);
   SQLRETURN result = SQL_SUCCESS;
   // The cell delivered last, when its copy delivered it: the piece state names it.
-  const ColBinding* named = nullptr;
-  for (uint32_t i = 0; i < plan->count; ++i) {
-    const BoundRowCell& cell = plan->cells[i];
-    const ColBinding& cb = cell.node->cb;
-    if (odbc3 && cb.cb_column == 0) continue;
-    int64_t* len = advance(cb.cb_octetLengthPtr, offset);
+  const BoundRowCell* named = nullptr;
+  bool copying = inBlock && copies_allowed(stmt);
+  const BoundRowCell* const end = plan->cells + plan->count;
+  for (const BoundRowCell* cell = plan->cells; cell != end; ++cell) {
+    if (odbc3 && cell->column == 0) continue;
+    int64_t* len = advance(cell->len, offset);
     const bool ignore = len != nullptr && *len == SQL_COLUMN_IGNORE;
     if (odbc3 && ignore) continue;
-    if (cell.copy != nullptr && !ignore && cb.cb_data != nullptr && inBlock &&
-        copies_allowed(stmt) &&
-        cell.copy(*cell.col, row, advance(cb.cb_data, offset), cb.cb_bufferLength, len)) {
-      int64_t* ind = advance(cb.cb_indicatorPtr, offset);
-      if (ind != nullptr && ind != len) *ind = 0;
-      named = &cb;
+    if (copying && cell->copy != nullptr && !ignore &&
+        cell->copy(*cell->col, row, advance(cell->data, offset), cell->bufLen, len)) {
+      if (cell->ind != nullptr) *advance(cell->ind, offset) = 0;
+      named = cell;
       continue;
     }
     named = nullptr;
-    ColBinding general = row_binding(cb, offset, 0, 0, 0);
+    ColBinding general = row_binding(cell->node->cb, offset, 0, 0, 0);
     const SQLRETURN r = GetColumn(stmt, row, &general, data);
     merge(r, &result);
     if (r == SQL_ERROR) break;
+    // The cell may have been an output parameter's, whose mark GetColumn clears.
+    copying = inBlock && copies_allowed(stmt);
   }
-  if (named != nullptr) name_copied_cell(stmt, row, named->cb_column, data);
+  if (named != nullptr) name_copied_cell(stmt, row, named->column, data);
   return result;
 }
 
@@ -283,10 +288,14 @@ constexpr int32_t kRunRows = 128;
 // nothing, -2 a row that delivers no cells (no row, a failed or deleted one), b >= 0 the
 // cells from binding b on, the first whose copy declined. *lastCopied becomes the last
 // binding copied in the rowset's last row. The piece state is left to the row pass.
-void copy_run(Stmt* stmt, const RowStatusTable* table, const RowsetPlan& p, int32_t run,
+// true when every row of the run was copied whole (nothing is left to the row pass).
+bool copy_run(Stmt* stmt, const RowStatusTable* table, const RowsetPlan& p, int32_t run,
               int32_t runEnd, int32_t last, uint16_t* status, int16_t* from, int* lastCopied) {
+  // The run lies inside the table (last <= count); a table without statuses has
+  // only failed rows, as SCS_GetRowStatus answers.
+  const uint16_t* statuses = table->status;
   for (int32_t k = run; k < runEnd; ++k) {
-    const uint16_t st = SCS_GetRowStatus(table, k + 1);
+    const uint16_t st = statuses != nullptr ? statuses[k] : SQL_ROW_ERROR;
     status[k - run] = st;
     from[k - run] = st == SQL_ROW_NOROW || st == SQL_ROW_ERROR || st == SQL_ROW_DELETED ? -2 : -1;
   }
@@ -353,6 +362,7 @@ void copy_run(Stmt* stmt, const RowStatusTable* table, const RowsetPlan& p, int3
   }
   // As the first copied cell of the row-order road would.
   if (copied && stmt->st_getData.gd_owned != 0) GetDataStateFree(&stmt->st_getData);
+  return clean;
 }
 
 }  // namespace
@@ -487,7 +497,18 @@ SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mo
   int lastCopied = -1;
   for (int32_t run = first; run < last; run += kRunRows) {
     const int32_t runEnd = last - run < kRunRows ? last : run + kRunRows;
-    if (byColumn) copy_run(stmt, table, p, run, runEnd, last, runStatus, runFrom, &lastCopied);
+    if (byColumn && copy_run(stmt, table, p, run, runEnd, last, runStatus, runFrom, &lastCopied)) {
+      // Rows copied whole end as the row pass below would leave them.
+      stmt->st_getData.gd_column = 0;
+      stmt->st_getData.gd_row = 0;
+      if (rowStatus != nullptr)
+        std::memcpy(rowStatus + run, runStatus, static_cast<size_t>(runEnd - run) * sizeof *runStatus);
+      processed += runEnd - run;
+      if (last - 1 < runEnd && lastCopied >= 0)
+        name_copied_cell(stmt, static_cast<uint32_t>(last - 1), p.nodes[lastCopied]->cb.cb_column,
+                         p.rows);
+      continue;
+    }
     for (int32_t k = run; k < runEnd; ++k) {
       if (mode != -1 && operations != nullptr && operations[k] == SQL_ROW_IGNORE) continue;
       stmt->st_getData.gd_column = 0;
