@@ -21,6 +21,7 @@
 
 #include "drv/errtab.h"
 #include "drv_inf/inf_connect.h"
+#include "drv_inf/inf_date.h"
 #include "drv_inf/inf_error.h"
 #include "drv_inf/inf_esql.h"
 #include "drv_inf/inf_log.h"
@@ -46,9 +47,8 @@ unsigned digitsAt(const char* text, size_t at, size_t n) {
 
 // The {year, month, day} a Dataset holds for a day number.
 void dateToSlot(IxrDate days, char* slot) {
-  int16_t mdy[3] = {};
-  (void)ixr_date_to_mdy(days, mdy);
-  const int16_t ymd[3] = {mdy[2], mdy[0], mdy[1]};
+  int16_t ymd[3];
+  InfDateToYmd(days, ymd);
   std::memcpy(slot, ymd, 6);
 }
 
@@ -293,6 +293,31 @@ void widenAsciiInPlace(char* text, size_t n, size_t width) {
   }
 }
 
+// The common case of widen() for a DS_WSTRING slot, without its call: ASCII text of
+// fewer than sixteen bytes, found with one load, widened as widenAsciiInPlace widens it.
+// false, with the slot untouched, for anything else.
+bool widenShortAscii(char* slot, uint32_t width) {
+#if defined(__SSE2__)
+  if (width < 16) return false;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slot));
+  const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
+  if (ends == 0) return false;
+  const unsigned len = static_cast<unsigned>(std::countr_zero(ends));
+  const unsigned top = static_cast<unsigned>(_mm_movemask_epi8(v)) & ((1u << len) - 1);
+  if (top != 0 || len + 1 > width / 2) return false;
+  alignas(16) char units[32];
+  _mm_store_si128(reinterpret_cast<__m128i*>(units), _mm_unpacklo_epi8(v, zero));
+  _mm_store_si128(reinterpret_cast<__m128i*>(units + 16), _mm_unpackhi_epi8(v, zero));
+  CopySmall(slot, units, 2 * (len + 1));
+  return true;
+#else
+  (void)slot;
+  (void)width;
+  return false;
+#endif
+}
+
 int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
   char* slot = col.data + static_cast<size_t>(r) * col.width;
   switch (col.type) {
@@ -467,7 +492,8 @@ int32_t fetchBlock(InfCursor* cur, Dataset* ds, uint32_t n, uint16_t visible, bo
       for (uint32_t r = 0; r < rows; ++r) {
         if (col.ind[r] == DS_IND_NULL) continue;
         col.ind[r] = 0;
-        (void)widen(col, r, b);
+        if (!widenShortAscii(col.data + static_cast<size_t>(r) * col.width, col.width))
+          (void)widen(col, r, b);
       }
     } else {
       markPresent(col.ind, rows);

@@ -9,6 +9,7 @@
 #include "agent_support.h"
 #include "drv/errtab.h"
 #include "drv_inf/inf_connect.h"
+#include "drv_inf/inf_date.h"
 #include "platform/informix/ixr_api.h"
 
 namespace {
@@ -30,6 +31,27 @@ std::string getLong(const Dataset& ds, uint16_t c, int32_t r) {
   DatasetLong lv;
   std::memcpy(&lv, ds.cols[c].data + static_cast<size_t>(r) * ds.cols[c].width, sizeof lv);
   return std::string(static_cast<const char*>(lv.data), lv.length);
+}
+
+// Every day of the years 1 to 9999 and a margin on both sides, and the extremes: the
+// agent's reckoning gives what the runtime gives (zeros where the runtime refuses).
+TEST(DateToYmd, AgreesWithTheRuntimeOnEveryDay) {
+  int16_t first[3] = {1, 1, 1};
+  int16_t last[3] = {12, 31, 9999};
+  IxrDate from = 0;
+  IxrDate to = 0;
+  ASSERT_EQ(ixr_date_from_mdy(first, &from), 0);
+  ASSERT_EQ(ixr_date_from_mdy(last, &to), 0);
+  const auto agree = [](IxrDate days) {
+    int16_t mdy[3] = {};
+    (void)ixr_date_to_mdy(days, mdy);
+    int16_t ymd[3] = {-1, -1, -1};
+    InfDateToYmd(days, ymd);
+    return ymd[0] == mdy[2] && ymd[1] == mdy[0] && ymd[2] == mdy[1];
+  };
+  for (IxrDate d = from - 400; d <= to + 400; ++d) ASSERT_TRUE(agree(d)) << "day " << d;
+  for (IxrDate d : {INT32_MIN, INT32_MIN + 1, -1000000000, 1000000000, INT32_MAX})
+    EXPECT_TRUE(agree(d)) << "day " << d;
 }
 
 TEST_F(Fetching, BlocksStopAtMaxRows) {
