@@ -318,9 +318,18 @@ IxError Catalog::lookupById(int tabid, const std::string& schema, TableRefPtr& o
   return load(schema, true, std::to_string(tabid), tabid, out);
 }
 
+bool Catalog::attachSysmaster() {
+  // One that cannot be attached now (its file busy, say) is tried again by the next
+  // statement that names it.
+  if (!sysmaster_ && !sysmasterPath_.empty())
+    sysmaster_ =
+        execSql(db_, "ATTACH DATABASE " + quoteStr(sysmasterPath_) + " AS sysmaster") == SQLITE_OK;
+  return sysmaster_;
+}
+
 IxError Catalog::lookup(const TableName& tn, TableRefPtr& out) {
   if (tn.db == "sysmaster") {
-    if (!sysmaster_) return ixErr(IXR_E_NO_TABLE, tn.name);
+    if (!attachSysmaster()) return ixErr(IXR_E_NO_TABLE, tn.name);
     std::string key = "sysmaster:" + tn.name;
     if (auto it = cache_.find(key); it != cache_.end()) {
       out = it->second;

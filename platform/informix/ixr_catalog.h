@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ixr {
@@ -88,15 +89,20 @@ class Catalog {
   }
   void clearTemps() { temps_.clear(); }
   const std::map<std::string, std::shared_ptr<TableDef>>& temps() const { return temps_; }
-  void setSysmaster(bool attached) { sysmaster_ = attached; }
+  // The server's sysmaster file (a URI for a connection that only reads), attached when
+  // a statement first names one of its tables: most sessions never do, and attaching it
+  // reads its schema.
+  void setSysmaster(std::string path) { sysmasterPath_ = std::move(path); }
   void setDbName(const std::string& n) { dbname_ = n; }
 
  private:
   IxError load(const std::string& schema, bool byId, const std::string& key, int64_t id,
                TableRefPtr& out);
+  bool attachSysmaster();
 
   sqlite3* db_;
-  bool sysmaster_ = false;
+  std::string sysmasterPath_;
+  bool sysmaster_ = false;  // attached
   std::string dbname_;
   std::map<std::string, TableRefPtr> cache_;
   int64_t schema_ = -1;

@@ -216,7 +216,7 @@ void sessionCloseDb(Session& s) {
 namespace {
 
 // A new connection to database db (lower case; empty: none) of the session's server, with
-// the session's functions and handlers and sysmaster attached, and its catalog.
+// the session's functions and handlers, and its catalog (which attaches sysmaster).
 IxError openHandle(Session& s, const std::string& db, sqlite3*& out, int& mode,
                    std::unique_ptr<Catalog>& cat) {
   std::string path = ":memory:";
@@ -244,15 +244,13 @@ IxError openHandle(Session& s, const std::string& db, sqlite3*& out, int& mode,
   registerFunctions(h, &s.fn);
   std::string sysPath = sysmasterPath(s.server);
   if (readOnly) sysPath = "file:" + sysPath + "?mode=ro";
-  std::string attach = "ATTACH DATABASE " + quoteStr(sysPath) + " AS sysmaster";
-  bool sysmaster = execSql(h, attach) == SQLITE_OK;
   sqlite3_busy_handler(h, busyHandler, &s);
   sqlite3_progress_handler(h, 1000, progressHandler, &s);
   cat = std::make_unique<Catalog>(h);
   // A rollback can take back catalog rows this connection wrote without touching SQLite's
   // schema (a synonym, a privilege): the kept descriptions may no longer hold.
   sqlite3_rollback_hook(h, [](void* c) { static_cast<Catalog*>(c)->invalidate(); }, cat.get());
-  cat->setSysmaster(sysmaster);
+  cat->setSysmaster(std::move(sysPath));
   cat->setDbName(db);
   out = h;
   return {};

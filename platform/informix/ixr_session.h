@@ -172,7 +172,8 @@ struct Session {
 };
 
 // Opens the database (or none) on a session: SQLite connection, functions, handlers,
-// sysmaster attached, catalog. Answers IXR_E_NO_DATABASE for a missing database.
+// catalog (sysmaster attached when first named). Answers IXR_E_NO_DATABASE for a missing
+// database.
 IxError sessionOpenDb(Session& s, const std::string& dbname);
 void sessionCloseDb(Session& s);
 

@@ -184,6 +184,7 @@ TEST_F(SessionTest, AReadOnlyConnectionReadsWithoutWriting) {
   *ixr_conninfo() = IxrConnInfo{};
   EXPECT_EQ(scalar("select x from t"), "7");
   EXPECT_NE(exec("insert into t values (8)"), 0);
+  EXPECT_EQ(scalar("select name from sysmaster:sysdatabases"), "db");
   EXPECT_EQ(ixr_disconnect("r"), 0);
   chmod(dir.c_str(), 0755);
   ASSERT_EQ(ixr_connect("db@srv", "w"), 0);
