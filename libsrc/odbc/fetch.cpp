@@ -395,6 +395,9 @@ SQLRETURN FetchForwardBound(Stmt* stmt) {
 }
 
 SQLRETURN FetchSingleRow(Stmt* stmt) {
+  // Rowsets fetched before the rowset size went down to 1 leave their table, whose rows
+  // are no longer current: SQLGetData and SetPos read the block's row from here on.
+  if (stmt->st_cursor.sc_rowStatus != nullptr) SCS_FreeRowStatus(&stmt->st_cursor);
   uint16_t* status = stmt->st_ird != nullptr ? stmt->st_ird->de_arrayStatusPtr : nullptr;
   uint64_t* rows = stmt->st_rowsFetchedPtr;
   if (status != nullptr) *status = SQL_ROW_NOROW;

@@ -115,8 +115,11 @@ SQLRETURN set_rowset_size(Stmt* stmt, uint64_t value) {
   SCS& scs = stmt->st_cursor;
   const int32_t rowsInBlock = stmt->st_block.rowCount;
   if (stmt->state == STMT_STATE_PREPARED && scs.sc_cursorType == SQL_CURSOR_FORWARD_ONLY &&
-      scs.sc_rowsetSize == 1 && stmt->st_blockRow > 0 && stmt->st_blockRow < rowsInBlock)
+      scs.sc_rowsetSize == 1 && stmt->st_blockRow > 0 && stmt->st_blockRow < rowsInBlock) {
+    // The size it has already is no change (a new ARD of the same size is applied whole).
+    if (value == 1) return SQL_SUCCESS;
     return changed(stmt);
+  }
   int32_t code = send(stmt, DRVP_STMT_OPTION + SQL_ROWSET_SIZE, value);
   int32_t size = static_cast<int32_t>(value);
   SQLRETURN rc = SQL_SUCCESS;

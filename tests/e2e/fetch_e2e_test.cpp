@@ -376,6 +376,7 @@ struct Memory {
   alignas(8) unsigned char bytes[4096];
   SQLULEN offset;
   SQLULEN fetched;
+  SQLHDBC dbc;
 };
 
 char* At(Memory& m, size_t at) { return reinterpret_cast<char*>(m.bytes + at); }
@@ -437,6 +438,13 @@ const Change kChanges[] = {
     [](SQLHSTMT st, Memory& m) {  // a whole ARD record set at once
       SQLSetDescRec(Ard(st), 1, SQL_C_SLONG, 0, 4, 0, 0, At(m, 0), Len(m, 0), Len(m, 0));
     },
+    [](SQLHSTMT st, Memory& m) {  // an explicit descriptor with records of its own as the ARD
+      SQLHDESC desc = nullptr;
+      SQLAllocHandle(SQL_HANDLE_DESC, m.dbc, &desc);
+      SQLSetDescRec(desc, 2, SQL_C_CHAR, 0, 21, 0, 0, At(m, 64), Len(m, 1), Len(m, 1));
+      SQLSetDescRec(desc, 4, SQL_C_TYPE_DATE, 0, 6, 0, 0, At(m, 240), Len(m, 3), Len(m, 3));
+      SQLSetStmtAttr(st, SQL_ATTR_APP_ROW_DESC, desc, 0);
+    },
 };
 
 // A statement reading rows 1 to 60 with every change above made between two fetches
@@ -447,16 +455,21 @@ TEST_P(DmFetch, ChangedBindingsDeliverWhatAFreshStatementDelivers) {
   for (const SQLULEN size : {1, 4}) {
     SCOPED_TRACE("rowsets of " + std::to_string(size));
     Memory kept{};
-    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0), SQL_SUCCESS);
+    kept.dbc = dbc_;
+    // A statement of its own for each size: its descriptors start as a fresh one's do.
+    SQLHSTMT st = nullptr;
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0), SQL_SUCCESS);
     const std::string query = "SELECT id, name, amount, born FROM fetch_rows WHERE id <= 60 AND id >= ";
-    Query((query + "1 ORDER BY id").c_str());
+    ASSERT_EQ(SQLExecDirect(st, (SQLCHAR*)(query + "1 ORDER BY id").c_str(), SQL_NTS), SQL_SUCCESS);
     int first = 1;
     for (size_t step = 0; step < std::size(kChanges); ++step, first += static_cast<int>(size)) {
       SCOPED_TRACE("after change " + std::to_string(step));
-      kChanges[step](stmt_, kept);
+      kChanges[step](st, kept);
       SQLHSTMT fresh = nullptr;
       ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &fresh), SQL_SUCCESS);
       Memory same{};
+      same.dbc = dbc_;
       ASSERT_EQ(SQLSetStmtAttr(fresh, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0), SQL_SUCCESS);
       for (size_t k = 0; k <= step; ++k) kChanges[k](fresh, same);
       std::memcpy(same.bytes, kept.bytes, sizeof kept.bytes);
@@ -465,14 +478,14 @@ TEST_P(DmFetch, ChangedBindingsDeliverWhatAFreshStatementDelivers) {
                               SQL_NTS),
                 SQL_SUCCESS);
       const SQLRETURN want = SQLFetch(fresh);
-      ASSERT_EQ(SQLFetch(stmt_), want) << Message(SQL_HANDLE_STMT, stmt_);
+      ASSERT_EQ(SQLFetch(st), want) << Message(SQL_HANDLE_STMT, st);
       EXPECT_EQ(kept.fetched, same.fetched);
       ASSERT_EQ(0, std::memcmp(kept.bytes, same.bytes, sizeof kept.bytes));
       // SQLGetData on a bound column and on the last column after the fetch.
       for (SQLUSMALLINT c : {2, 4}) {
         char got[2][32] = {};
         SQLLEN lens[2] = {};
-        EXPECT_EQ(SQLGetData(stmt_, c, SQL_C_CHAR, got[0], sizeof got[0], &lens[0]),
+        EXPECT_EQ(SQLGetData(st, c, SQL_C_CHAR, got[0], sizeof got[0], &lens[0]),
                   SQLGetData(fresh, c, SQL_C_CHAR, got[1], sizeof got[1], &lens[1]))
             << "column " << c;
         EXPECT_EQ(lens[0], lens[1]);
@@ -480,11 +493,7 @@ TEST_P(DmFetch, ChangedBindingsDeliverWhatAFreshStatementDelivers) {
       }
       SQLFreeHandle(SQL_HANDLE_STMT, fresh);
     }
-    SQLFreeStmt(stmt_, SQL_CLOSE);
-    SQLFreeStmt(stmt_, SQL_UNBIND);
-    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_OFFSET_PTR, nullptr, 0);
-    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
-    SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
   }
 }
 
