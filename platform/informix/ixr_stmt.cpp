@@ -501,8 +501,8 @@ IxError runParts(Session& s, Prepared& p, const IxrSqlda* input, IxrCommArea& ca
 // reads inside it instead of opening a read transaction of its own: an Informix
 // transaction's SQL one starts here rather than in the statement, and one of the
 // statement's own is ended by the statement's inStatement.
-IxError executeParts(Session& s, std::shared_ptr<Prepared> keep, const IxrSqlda* input,
-                     IxrCommArea& ca) {
+IxError executeParts(Session& s, const std::shared_ptr<Prepared>& keep,
+                     const IxrSqlda* input, IxrCommArea& ca) {
   Prepared& p = *keep;
   const Prepared::Part& first = p.parts[0];
   if (!s.db || p.parts.size() != 1 || !first.dml || !first.ready || first.tr.op == Op::Read)
