@@ -278,22 +278,41 @@ int _describe(InfSession* s, const char* stmt, IxrSqlda** out, InfErrorList* lis
   });
 }
 
+namespace {
+
+// Runs run(id) with the runtime's id of the statement: the one kept from the last
+// execution of the same name, or the name's, kept for the next one.
+template <class Run>
+int byStatementId(InfSession* s, const char* stmt, Run&& run) {
+  if (s->execStatementId > 0 && stmt != nullptr && std::strcmp(s->execStatementName, stmt) == 0) {
+    const int code = run(s->execStatementId);
+    // As for cursors: an id the runtime no longer knows sends the name to decide.
+    if (code != IXR_E_NOT_PREPARED) return code;
+  }
+  s->execStatementId = 0;
+  const int32_t id = ixr_name_id(stmt, IXR_ID_STATEMENT);
+  if (id <= 0) return ixr_sqlca()->sqlcode;
+  if (stmt != nullptr && std::strlen(stmt) < sizeof s->execStatementName) {
+    std::strcpy(s->execStatementName, stmt);
+    s->execStatementId = id;
+  }
+  return run(id);
+}
+
+}  // namespace
+
 int _execute(InfSession* s, const char* stmt, const IxrSqlda* input, InfErrorList* list) noexcept {
   return runWrapped(s, list, false, [&] {
     const IxrSqlda* in = input != nullptr && input->sqld != 0 ? input : nullptr;
-    if (s->execStatementId > 0 && stmt != nullptr && std::strcmp(s->execStatementName, stmt) == 0) {
-      const int code = ixr_execute(s->execStatementId, in);
-      // As for cursors: an id the runtime no longer knows sends the name to decide.
-      if (code != IXR_E_NOT_PREPARED) return code;
-    }
-    s->execStatementId = 0;
-    const int32_t id = ixr_name_id(stmt, IXR_ID_STATEMENT);
-    if (id <= 0) return ixr_sqlca()->sqlcode;
-    if (stmt != nullptr && std::strlen(stmt) < sizeof s->execStatementName) {
-      std::strcpy(s->execStatementName, stmt);
-      s->execStatementId = id;
-    }
-    return ixr_execute(id, in);
+    return byStatementId(s, stmt, [&](int32_t id) { return ixr_execute(id, in); });
+  });
+}
+
+int _execute_sets(InfSession* s, const char* stmt, int32_t sets, IxrSetInput next,
+                  IxrSetDone done, void* ctx, InfErrorList* list) noexcept {
+  return runWrapped(s, list, false, [&] {
+    return byStatementId(s, stmt,
+                         [&](int32_t id) { return ixr_execute_sets(id, sets, next, done, ctx); });
   });
 }
 

@@ -38,6 +38,9 @@ int _prepare(InfSession* s, const char* stmt, const char* text, InfErrorList* li
 // (null for statements without one), freed with _free_sqlda.
 int _describe(InfSession* s, const char* stmt, IxrSqlda** out, InfErrorList* list) noexcept;
 int _execute(InfSession* s, const char* stmt, const IxrSqlda* input, InfErrorList* list) noexcept;
+// The statement once per set of values, in one runtime call (ixr_execute_sets).
+int _execute_sets(InfSession* s, const char* stmt, int32_t sets, IxrSetInput next,
+                  IxrSetDone done, void* ctx, InfErrorList* list) noexcept;
 int _free_statement(InfSession* s, const char* stmt, InfErrorList* list) noexcept;
 int _declare_cursor(InfSession* s, const char* stmt, const char* cursor,
                     InfErrorList* list) noexcept;

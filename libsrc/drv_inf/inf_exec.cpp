@@ -595,6 +595,92 @@ int32_t OpenSelect(InfCursor* cur, uint16_t row) noexcept {
   return 0;
 }
 
+namespace {
+
+// What each set of an execution binds: its values, then the conversions the
+// statement's markers ask for.
+int32_t bindSet(InfCursor* cur, uint32_t i) noexcept {
+  if (cur->paramCount + cur->hiddenCount > 0) {
+    if (int32_t rc = BindParams(cur, i); rc != 0) return rc;
+  }
+  if ((cur->flags & CF_DECIMAL_DOUBLE) != 0) DecimalParamsAsText(cur);
+  if ((cur->flags & (CF_LONG_PARAM | CF_BLOB_REWRITE)) != 0) ConvertParams(cur);
+  return 0;
+}
+
+struct SetRun {
+  InfCursor* cur;
+  int32_t rc;      // a set that could not be bound
+  uint32_t done;   // sets run
+  uint32_t total;  // rows they processed
+};
+
+int nextSet(void* ctx, int32_t k, const IxrSqlda** input) {
+  auto* run = static_cast<SetRun*>(ctx);
+  InfCursor* cur = run->cur;
+  // The first set was bound before the run began.
+  if (k > 0) {
+    if (int32_t rc = bindSet(cur, static_cast<uint32_t>(k)); rc != 0) {
+      run->rc = rc;
+      return 1;
+    }
+  }
+  const IxrSqlda* area = cur->inputArea;
+  *input = area != nullptr && area->sqld != 0 ? area : nullptr;
+  return 0;
+}
+
+void setDone(void* ctx, int32_t) {
+  auto* run = static_cast<SetRun*>(ctx);
+  InfCursor* cur = run->cur;
+  // No rows found is a success that touched nothing.
+  const IxrCommArea* ca = ixr_sqlca();
+  if (ca->sqlcode != IXR_NOTFOUND) run->total += static_cast<uint32_t>(ca->sqlerrd[2]);
+  ++run->done;
+  cur->rowCount = run->total;
+  cur->serialValue = static_cast<uint32_t>(ca->sqlerrd[1]);
+  cur->rowId = static_cast<uint32_t>(ca->sqlerrd[5]);
+  cur->flags |= CF_EOD;
+}
+
+// The sets of an array of changes inside the application's transaction run in one
+// call of the runtime, which then checks the statement's tables once, not per set:
+// nothing commits between the sets. In autocommit each set is a transaction of its
+// own and takes the road of one set at a time. -> the agent's code; *total the rows.
+int32_t executeSets(InfCursor* cur, uint32_t sets, uint32_t* total) noexcept {
+  InfConn* conn = cur->conn;
+  if (int32_t rc = bindSet(cur, 0); rc != 0) {
+    cur->rowCount = 0;
+    return rc;
+  }
+  if (int32_t rc = INF_TxnControl(conn, TXN_BEGIN); rc != 0) return rc;
+  SetRun run{cur, 0, 0, 0};
+  const int code = _execute_sets(conn->session, cur->statementName, static_cast<int32_t>(sets),
+                                 nextSet, setDone, &run, nullptr);
+  *total = run.total;
+  if (run.rc != 0) {
+    cur->rowCount = run.done;
+    return run.rc;
+  }
+  if (code != 0 && code != IXR_NOTFOUND) {
+    // As for one set: the communication area carries the ISAM code.
+    if (ixr_sqlca()->sqlcode == code)
+      ErrListAddSqlca(&cur->errors);
+    else
+      ErrListAddInformix(&cur->errors, code);
+    cur->rowCount = run.done;
+    return InfCodeToDrvCode(code, ERR_SYNTAX);
+  }
+  return 0;
+}
+
+bool changesRows(int32_t statementType) {
+  return statementType == IXR_STMT_INSERT || statementType == IXR_STMT_UPDATE ||
+         statementType == IXR_STMT_DELETE;
+}
+
+}  // namespace
+
 int32_t ExecuteCore(InfCursor* cur) noexcept {
   InfConn* conn = cur->conn;
   InfSession* s = conn->session;
@@ -619,15 +705,15 @@ int32_t ExecuteCore(InfCursor* cur) noexcept {
   }
   // The count of a parameter array covers every set that ran.
   uint32_t total = 0;
-  for (uint32_t i = 0; i < rows; ++i) {
-    if (cur->paramCount + cur->hiddenCount > 0) {
-      if (int32_t rc = BindParams(cur, i); rc != 0) {
-        cur->rowCount = i;
-        return rc;
-      }
+  const bool together = rows > 1 && conn->autocommit == 0 && changesRows(cur->statementType);
+  if (together) {
+    if (int32_t rc = executeSets(cur, rows, &total); rc != 0) return rc;
+  }
+  for (uint32_t i = 0; !together && i < rows; ++i) {
+    if (int32_t rc = bindSet(cur, i); rc != 0) {
+      cur->rowCount = i;
+      return rc;
     }
-    if ((cur->flags & CF_DECIMAL_DOUBLE) != 0) DecimalParamsAsText(cur);
-    if ((cur->flags & (CF_LONG_PARAM | CF_BLOB_REWRITE)) != 0) ConvertParams(cur);
 
     const bool wasOpen = (conn->txnState & TXN_OPEN) != 0;
     // In autocommit a failure rolls back the transaction begun for the statement

@@ -388,6 +388,19 @@ void ixr_free_sqlda(IxrSqlda* area);
  * sqlerrd[5] = the rowid after an INSERT. */
 int ixr_execute(int32_t statement, const IxrSqlda* input);
 
+/* EXECUTE a prepared non-cursor statement once for each of `sets` sets of input values,
+ * in one call. Before set k, next(ctx, k, &input) supplies the set's input area (NULL: no
+ * markers); an answer other than 0 ends the run there with 0 and set k not run. After set
+ * k ran, done(ctx, k) reads its outcome from the communication area as after ixr_execute.
+ * The first set that fails ends the run with its code; the sets before it stay done. The
+ * callbacks must not call the runtime. The statement's tables are checked for changes
+ * before the first set, and before each later one unless the sets run inside one open
+ * transaction, which keeps other connections from changing them meanwhile. */
+typedef int (*IxrSetInput)(void* ctx, int32_t set, const IxrSqlda** input);
+typedef void (*IxrSetDone)(void* ctx, int32_t set);
+int ixr_execute_sets(int32_t statement, int32_t sets, IxrSetInput next, IxrSetDone done,
+                     void* ctx);
+
 /* DECLARE cursor FOR statement (a SELECT). Cursors hold across COMMIT WORK. */
 int ixr_declare(int32_t cursor, const char* cursor_name, int32_t statement);
 

@@ -495,21 +495,23 @@ using namespace ixr;
 
 namespace {
 
-IxError runParts(Session& s, Prepared& p, const IxrSqlda* input, IxrCommArea& ca);
+// checked: the caller knows the statement's tables unchanged since its last EXECUTE.
+IxError runParts(Session& s, Prepared& p, const IxrSqlda* input, IxrCommArea& ca,
+                 bool checked = false);
 
 // A statement that writes begins its SQL transaction before the schema check, which then
 // reads inside it instead of opening a read transaction of its own: an Informix
 // transaction's SQL one starts here rather than in the statement, and one of the
 // statement's own is ended by the statement's inStatement.
 IxError executeParts(Session& s, const std::shared_ptr<Prepared>& keep,
-                     const IxrSqlda* input, IxrCommArea& ca) {
+                     const IxrSqlda* input, IxrCommArea& ca, bool checked = false) {
   Prepared& p = *keep;
   const Prepared::Part& first = p.parts[0];
   if (!s.db || p.parts.size() != 1 || !first.dml || !first.ready || first.tr.op == Op::Read)
     return runParts(s, p, input, ca);
   if (s.inTxn || s.ansi()) {
     if (auto e = txnImplicit(s, true, first.tr.op)) return e;
-    return runParts(s, p, input, ca);
+    return runParts(s, p, input, ca, checked);
   }
   if (!sqlite3_get_autocommit(s.db)) return runParts(s, p, input, ca);
   if (auto e = beginWrite(s, first.tr.op)) return e;
@@ -523,8 +525,9 @@ IxError executeParts(Session& s, const std::shared_ptr<Prepared>& keep,
   return e;
 }
 
-IxError runParts(Session& s, Prepared& p, const IxrSqlda* input, IxrCommArea& ca) {
-  if (s.db && p.version != schemaVersion(s))
+IxError runParts(Session& s, Prepared& p, const IxrSqlda* input, IxrCommArea& ca,
+                 bool checked) {
+  if (s.db && !checked && p.version != schemaVersion(s))
     if (auto e = prepareParts(s, p, false)) return e;
   for (size_t i = 0; i < p.parts.size(); ++i) {
     auto& part = p.parts[i];
@@ -792,6 +795,44 @@ int ixr_execute(int32_t statement, const IxrSqlda* input) {
   std::shared_ptr<Prepared> keep = it->second;
   IxError e = executeParts(s, keep, input, c.ca());
   if (e) return c.end(e);
+  return c.endKeep();
+}
+
+int ixr_execute_sets(int32_t statement, int32_t sets, IxrSetInput next, IxrSetDone done,
+                     void* ctx) {
+  Call c("EXECUTE", nullptr);
+  if (!c.ok()) return c.code();
+  Session& s = *c.s;
+  auto it = s.stmtIds.find(statement);
+  if (it == s.stmtIds.end()) return c.end(ixErr(IXR_E_NOT_PREPARED));
+  std::shared_ptr<Prepared> keep = it->second;
+  IxrCommArea& ca = c.ca();
+  const Prepared& p = *keep;
+  // executeParts checks a writing statement's schema inside the session's transaction.
+  const auto checksInTxn = [&] {
+    const Prepared::Part& first = p.parts[0];
+    return s.db && p.parts.size() == 1 && first.dml && first.ready && first.tr.op != Op::Read &&
+           (s.inTxn || s.ansi());
+  };
+  bool before = false;  // the set before was checked inside the open transaction
+  for (int32_t k = 0; k < sets; ++k) {
+    const IxrSqlda* input = nullptr;
+    if (next(ctx, k, &input) != 0) break;
+    // Each set reports as an EXECUTE of its own.
+    ca.sqlcode = 0;
+    std::memset(ca.sqlerrd, 0, sizeof ca.sqlerrd);
+    std::memset(ca.sqlwarn, ' ', sizeof ca.sqlwarn);
+    ca.sqlerrm[0] = 0;
+    // Between two sets only the caller's callbacks ran. When the set before was checked
+    // inside the session's transaction and that transaction is still open, the database
+    // was held for it all along (no other connection can change a table before it
+    // ends): what the set before was checked against still holds.
+    const bool inTxn = checksInTxn();
+    const bool checked = before && inTxn && s.sqlTxn && !sqlite3_get_autocommit(s.db);
+    if (IxError e = executeParts(s, keep, input, ca, checked)) return c.end(e);
+    before = inTxn;
+    done(ctx, k);
+  }
   return c.endKeep();
 }
 

@@ -256,6 +256,170 @@ TEST_P(DmParams, SelectOncePerSetAndExecDirect) {
   EXPECT_EQ(rows, 3);
 }
 
+// The same arrays of changes in autocommit and inside the application's transaction
+// (where the sets run together) must end alike: the rows, the statuses and processed
+// count, the row count, a refused set in the middle, a searched UPDATE that finds no row.
+// Inside the transaction the sets before a refused one stay in it until the application
+// ends it.
+TEST_P(DmParams, ArraysOfChangesEndAlikeInAndOutOfATransaction) {
+  const auto run = [&](bool autocommit) {
+    std::string got;
+    const auto note = [&](const std::string& what, const SQLULEN& processed,
+                          const SQLUSMALLINT* status, size_t sets) {
+      const SQLRETURN rc = SQLExecute(stmt_);
+      got += what + ": " + std::to_string(rc) + " processed " + std::to_string(processed) + " [";
+      for (size_t k = 0; k < sets; ++k) got += std::to_string(status[k]) + " ";
+      SQLLEN count = -2;
+      if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) SQLRowCount(stmt_, &count);
+      got += "] rows " + std::to_string(count) + "\n";
+    };
+    // On a handle of its own: the arrays' statement stays prepared.
+    const auto emptyTable = [&] {
+      SQLHSTMT d = nullptr;
+      EXPECT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &d), SQL_SUCCESS);
+      (void)SQLExecDirect(d, (SQLCHAR*)("DELETE FROM " + table_).c_str(), SQL_NTS);
+      SQLFreeHandle(SQL_HANDLE_STMT, d);
+    };
+    const auto readAll = [&] {
+      for (const auto& row : Read()) {
+        for (const std::string& v : row) got += v + "|";
+        got += "\n";
+      }
+    };
+    emptyTable();
+    EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
+                                (SQLPOINTER)(autocommit ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
+                                0),
+              SQL_SUCCESS);
+    Prepare();
+    constexpr size_t kSets = 5;
+    SQLINTEGER id[kSets] = {1, 2, 3, 2, 5};
+    char name[kSets][8] = {"a", "", "c", "d", "e"};
+    SQLLEN nameLen[kSets] = {SQL_NTS, SQL_NULL_DATA, SQL_NTS, SQL_NTS, 1};
+    double amount[kSets] = {1.25, 2.5, -3, 4, 5.75};
+    SQL_DATE_STRUCT born[kSets] = {{2001, 1, 2}, {2002, 3, 4}, {1999, 12, 31}, {2010, 5, 6},
+                                   {2024, 2, 29}};
+    SQLLEN none[kSets] = {SQL_NULL_DATA, SQL_NULL_DATA, SQL_NULL_DATA, SQL_NULL_DATA,
+                          SQL_NULL_DATA};
+    SQLUSMALLINT status[kSets] = {};
+    SQLUSMALLINT ops[kSets] = {SQL_PARAM_PROCEED, SQL_PARAM_IGNORE, SQL_PARAM_PROCEED,
+                               SQL_PARAM_PROCEED, SQL_PARAM_PROCEED};
+    SQLULEN processed = 0;
+    EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)kSets, 0), SQL_SUCCESS);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, status, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0);
+    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, id, 0, nullptr);
+    SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, name, 8, nameLen);
+    SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DECIMAL, 10, 2, amount, 0,
+                     nullptr);
+    SQLBindParameter(stmt_, 4, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, born, 0,
+                     nullptr);
+    for (SQLUSMALLINT p : {5, 6, 7})
+      SQLBindParameter(stmt_, p, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, none);
+    // The fourth set repeats an id: the sets before it ran, the rest did not.
+    note("refused", processed, status, kSets);
+    readAll();
+    if (autocommit) {
+      emptyTable();
+    } else {
+      // Nothing of the array was committed.
+      EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK), SQL_SUCCESS);
+      EXPECT_TRUE(Read().empty());
+    }
+    // Every set but an ignored one.
+    id[3] = 4;
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_OPERATION_PTR, ops, 0);
+    note("ignored", processed, status, kSets);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_OPERATION_PTR, nullptr, 0);
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT), SQL_SUCCESS);
+    readAll();
+    EXPECT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
+
+    // A searched UPDATE counts the rows of every set; none found at all is no data.
+    const std::string update = "UPDATE " + table_ + " SET name = ? WHERE id = ?";
+    EXPECT_EQ(SQLPrepare(stmt_, (SQLCHAR*)update.c_str(), SQL_NTS), SQL_SUCCESS);
+    char text[3][4] = {"x", "y", "z"};
+    SQLINTEGER key[3] = {1, 99, 3};
+    EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
+    SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 3, 0, text, 4, nullptr);
+    SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, key, 0, nullptr);
+    note("update", processed, status, 3);
+    key[0] = 97;
+    key[2] = 98;
+    note("update none", processed, status, 3);
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT), SQL_SUCCESS);
+    readAll();
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
+    SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);
+    return got;
+  };
+  const std::string inTxn = run(false);
+  EXPECT_EQ(inTxn, run(true));
+  EXPECT_EQ(inTxn,
+            "refused: -1 processed 4 [0 0 0 5 7 ] rows -2\n"
+            "1|a|1.25|2001-01-02|NULL|NULL|NULL|\n"
+            "2|NULL|2.50|2002-03-04|NULL|NULL|NULL|\n"
+            "3|c|-3.00|1999-12-31|NULL|NULL|NULL|\n"
+            "ignored: 0 processed 4 [0 7 0 0 0 ] rows 4\n"
+            "1|a|1.25|2001-01-02|NULL|NULL|NULL|\n"
+            "3|c|-3.00|1999-12-31|NULL|NULL|NULL|\n"
+            "4|d|4.00|2010-05-06|NULL|NULL|NULL|\n"
+            "5|e|5.75|2024-02-29|NULL|NULL|NULL|\n"
+            "update: 0 processed 3 [0 0 0 ] rows 2\n"
+            "update none: 100 processed 3 [0 0 0 ] rows 0\n"
+            "1|x|1.25|2001-01-02|NULL|NULL|NULL|\n"
+            "3|z|-3.00|1999-12-31|NULL|NULL|NULL|\n"
+            "4|d|4.00|2010-05-06|NULL|NULL|NULL|\n"
+            "5|e|5.75|2024-02-29|NULL|NULL|NULL|\n");
+}
+
+// Tables changed by another connection between two executions of a prepared array inside
+// a transaction are seen by the next execution's first set.
+TEST_P(DmParams, AnArrayInATransactionSeesTablesChangedSinceTheLastExecution) {
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+            SQL_SUCCESS);
+  const std::string insert = "INSERT INTO " + table_ + " (id, name) VALUES (?, ?)";
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)insert.c_str(), SQL_NTS), SQL_SUCCESS);
+  SQLINTEGER id[2] = {1, 2};
+  char name[2][8] = {"abcdef", "ghijkl"};
+  EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)2, 0), SQL_SUCCESS);
+  SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, id, 0, nullptr);
+  SQLLEN nts[2] = {SQL_NTS, SQL_NTS};
+  SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, name, 8, nts);
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT), SQL_SUCCESS);
+
+  SQLHDBC other = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, env_, &other), SQL_SUCCESS);
+  std::string in =
+      std::string("DSN=") + GetParam().dsn + ";UID=u;PWD=p;DATABASE=paramsdb@kes_params";
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(other, nullptr, (SQLCHAR*)in.c_str(), SQL_NTS,
+                                             nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)));
+  SQLHSTMT alter = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, other, &alter), SQL_SUCCESS);
+  const std::string narrow = "ALTER TABLE " + table_ + " MODIFY (name VARCHAR(3))";
+  ASSERT_EQ(SQLExecDirect(alter, (SQLCHAR*)narrow.c_str(), SQL_NTS), SQL_SUCCESS)
+      << Message(SQL_HANDLE_STMT, alter);
+  SQLFreeHandle(SQL_HANDLE_STMT, alter);
+  SQLDisconnect(other);
+  SQLFreeHandle(SQL_HANDLE_DBC, other);
+
+  id[0] = 3;
+  id[1] = 4;
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT), SQL_SUCCESS);
+  const Rows rows = Read();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0][1], "abc");  // cut by the ALTER itself
+  EXPECT_EQ(rows[2][1], "abc");  // cut as the new column takes it
+  EXPECT_EQ(rows[3][1], "ghi");
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
+  SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, DmParams,
                          ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
                          [](const auto& info) { return std::string(info.param.name); });

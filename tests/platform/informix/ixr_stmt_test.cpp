@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <string>
+#include <vector>
 
 // The replacements below are a matched pair (malloc and free) that GCC cannot see as one.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -395,6 +397,56 @@ TEST_F(StmtTest, ExecuteReportsRowsSerialAndRowid) {
   EXPECT_EQ(ixr_sqlca()->sqlerrd[2], 4);
   EXPECT_EQ(ixr_execute(prepare("x", "insert into t (name) values (?)"), nullptr),
             IXR_E_HOSTVAR_COUNT);
+}
+
+// The sets of one EXECUTE call: each is asked for before it runs and reported after it
+// ran; the first that fails ends the call with its code and the sets before it stay done;
+// a caller that has no further set ends the call without an error.
+TEST_F(StmtTest, ExecuteSetsRunsEachSetUntilTheFirstFailure) {
+  struct Run {
+    std::vector<int32_t> ids;
+    int32_t stopAt = -1;
+    Area in{2};
+    std::vector<int32_t> asked;
+    std::vector<std::string> done;  // "set:rows:serial"
+  };
+  const IxrSetInput next = [](void* ctx, int32_t k, const IxrSqlda** input) {
+    auto* r = static_cast<Run*>(ctx);
+    r->asked.push_back(k);
+    if (k == r->stopAt) return 1;
+    r->in.i32(0, r->ids[static_cast<size_t>(k)]).str(1, "set");
+    *input = r->in.get();
+    return 0;
+  };
+  const IxrSetDone done = [](void* ctx, int32_t k) {
+    auto* r = static_cast<Run*>(ctx);
+    const IxrCommArea* ca = ixr_sqlca();
+    r->done.push_back(std::to_string(k) + ":" + std::to_string(ca->sqlerrd[2]) + ":" +
+                      std::to_string(ca->sqlerrd[1]));
+  };
+  const int32_t s = prepare("s", "insert into t (id, name) values (?, ?)");
+  for (bool inTxn : {false, true}) {
+    SCOPED_TRACE(inTxn ? "in a transaction" : "each set on its own");
+    ASSERT_EQ(exec("delete from t where id >= 10"), 0);
+    if (inTxn) {
+      ASSERT_EQ(exec("begin work"), 0);
+    }
+    Run failing;
+    failing.ids = {10, 11, 10, 12};
+    EXPECT_LT(ixr_execute_sets(s, 4, next, done, &failing), 0);
+    EXPECT_EQ(failing.asked, (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_EQ(failing.done, (std::vector<std::string>{"0:1:10", "1:1:11"}));
+    Run stopped;
+    stopped.ids = {20, 21, 22};
+    stopped.stopAt = 2;
+    EXPECT_EQ(ixr_execute_sets(s, 3, next, done, &stopped), 0);
+    EXPECT_EQ(stopped.done, (std::vector<std::string>{"0:1:20", "1:1:21"}));
+    if (inTxn) {
+      ASSERT_EQ(exec("commit work"), 0);
+    }
+    EXPECT_EQ(scalar("select count(*) from t where id >= 10"), "4");
+  }
+  EXPECT_EQ(ixr_execute_sets(12345, 1, next, done, nullptr), IXR_E_NOT_PREPARED);
 }
 
 TEST_F(StmtTest, FreeForgetsNamesAndReprepareReplaces) {
