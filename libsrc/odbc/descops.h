@@ -43,7 +43,9 @@ void DescRecTypeFromConcise(DescRec* rec);
 // Makes desc (already stored as st_ard / st_apd) effective on the statement:
 // the bindings of the previous descriptor go, desc's header becomes the
 // statement's settings and its records with a data pointer are bound.
-// 0, ERR_GENERAL, or the first failed binding's code.
+// 0; ERR_OPTION_CHANGED when the statement kept its rowset size (desc is
+// applied all the same); otherwise the failure's code, desc half applied (the
+// caller puts the previous descriptor back).
 int32_t StmtApplyArd(Stmt* stmt, Desc* desc);
 int32_t StmtApplyApd(Stmt* stmt, Desc* desc);
 // Binds parameter n from its application record and the statement's IPD

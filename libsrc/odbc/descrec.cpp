@@ -165,10 +165,14 @@ int32_t StmtApplyArd(Stmt* stmt, Desc* desc) {
       StmtSetAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, static_cast<uint32_t>(desc->de_bindType), 4, 'A') !=
           SQL_SUCCESS ||
       StmtSetAttr(stmt, SQL_ATTR_ROW_OPERATION_PTR, ptr(desc->de_arrayStatusPtr), 8, 'A') !=
-          SQL_SUCCESS ||
-      StmtSetAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, static_cast<uint64_t>(desc->de_arraySize), 8,
-                  'A') != SQL_SUCCESS)
+          SQL_SUCCESS)
     return ERR_GENERAL;
+  // A rowset size the statement cannot take now (in the middle of a forward-only
+  // block) is answered as setting it directly is, and the descriptor still becomes
+  // the statement's whole.
+  const SQLRETURN sized = StmtSetAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE,
+                                      static_cast<uint64_t>(desc->de_arraySize), 8, 'A');
+  if (!SQL_SUCCEEDED(sized)) return stmt->errCode != 0 ? stmt->errCode : ERR_GENERAL;
   for (int16_t n = 0; n <= desc->de_count; ++n) {
     DescRec* rec = DescGetRec(desc, n);
     if (rec == nullptr || rec->dr_dataPtr == nullptr) continue;
@@ -177,7 +181,7 @@ int32_t StmtApplyArd(Stmt* stmt, Desc* desc) {
         static_cast<int64_t*>(rec->dr_octetLengthPtr), static_cast<int64_t*>(rec->dr_indicatorPtr));
     if (code != 0) return code;
   }
-  return 0;
+  return sized == SQL_SUCCESS ? 0 : ERR_OPTION_CHANGED;
 }
 
 SQLRETURN StmtBindParamRecord(Stmt* stmt, int16_t n, const DescRec* app) {

@@ -397,23 +397,28 @@ SQLRETURN DescSetFieldHandle(Desc* desc, int16_t rec, int16_t field, uint64_t va
   const bool row = desc->de_type == DESC_ARD || desc->de_type == DESC_IRD;
   if (TraceLevel.load() != 0) TraceODBC("Descriptor Type: %s", DescTypeName(desc));
   if (read_only_field(field)) return desc_fail(desc, ERR_DESC_TYPE);
-  if (!explicitDesc)
-    return DescSetField(desc->de_stmt, app, row, true, desc, rec, field, value, length, marker);
+  if (!explicitDesc) {
+    // A statement's own ARD or APD set aside for an explicit one binds nothing until
+    // it is current again, when its records are bound from what they hold then.
+    Stmt* stmt = desc->de_stmt;
+    const bool attached = !app || (row ? stmt->st_ard : stmt->st_apd) == desc;
+    return DescSetField(stmt, app, row, attached, desc, rec, field, value, length, marker);
+  }
 
+  // Every statement using the descriptor takes the change, a warning for one
+  // (a rowset size it cannot take yet) stopping none of the others.
   bool used = false;
+  SQLRETURN answer = SQL_SUCCESS;
   for (Stmt* s = desc->de_dbc->stmts; s != nullptr; s = s->next) {
-    if (s->st_ard == desc) {
+    for (const bool asArd : {true, false}) {
+      if ((asArd ? s->st_ard : s->st_apd) != desc) continue;
       used = true;
-      SQLRETURN rc = DescSetField(s, true, true, true, desc, rec, field, value, length, marker);
-      if (rc != SQL_SUCCESS) return rc;
-    }
-    if (s->st_apd == desc) {
-      used = true;
-      SQLRETURN rc = DescSetField(s, true, false, true, desc, rec, field, value, length, marker);
-      if (rc != SQL_SUCCESS) return rc;
+      SQLRETURN rc = DescSetField(s, true, asArd, true, desc, rec, field, value, length, marker);
+      if (!SQL_SUCCEEDED(rc)) return rc;
+      if (rc != SQL_SUCCESS) answer = rc;
     }
   }
-  if (used) return SQL_SUCCESS;
+  if (used) return answer;
   return DescSetField(nullptr, true, false, false, desc, rec, field, value, length, marker);
 }
 

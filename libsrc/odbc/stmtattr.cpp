@@ -173,8 +173,15 @@ SQLRETURN app_desc(Stmt* stmt, int32_t attr, uint64_t value) {
   }
   int32_t code = 0;
   if (row) {
+    Desc* before = stmt->st_ard;
     stmt->st_ard = desc;
     code = StmtApplyArd(stmt, desc);
+    if (code == ERR_OPTION_CHANGED) return changed(stmt);
+    // Refused whole: the descriptor that was current stays so, with its bindings.
+    if (code != 0 && before != desc) {
+      stmt->st_ard = before;
+      (void)StmtApplyArd(stmt, before);
+    }
   } else {
     stmt->st_apd = desc;
     code = StmtApplyApd(stmt, desc);

@@ -445,6 +445,19 @@ const Change kChanges[] = {
       SQLSetDescRec(desc, 4, SQL_C_TYPE_DATE, 0, 6, 0, 0, At(m, 240), Len(m, 3), Len(m, 3));
       SQLSetStmtAttr(st, SQL_ATTR_APP_ROW_DESC, desc, 0);
     },
+    [](SQLHSTMT st, Memory& m) {  // the explicit descriptor's record changed through its handle
+      SQLSetDescField(Ard(st), 2, SQL_DESC_DATA_PTR, At(m, 400), 0);
+    },
+    [](SQLHSTMT st, Memory&) {  // the statement's own ARD again
+      SQLSetStmtAttr(st, SQL_ATTR_APP_ROW_DESC, SQL_NULL_HDESC, 0);
+    },
+    [](SQLHSTMT st, Memory& m) {  // its handle, read back, changes a record and sets another whole
+      SQLSetDescField(Ard(st), 2, SQL_DESC_DATA_PTR, At(m, 464), 0);
+      SQLSetDescRec(Ard(st), 3, SQL_C_CHAR, 0, 16, 0, 0, At(m, 160), Len(m, 2), Len(m, 2));
+    },
+    [](SQLHSTMT st, Memory& m) {  // and SQLBindCol still reaches it
+      SQLBindCol(st, 1, SQL_C_SLONG, At(m, 0), 0, Len(m, 0));
+    },
 };
 
 // A statement reading rows 1 to 60 with every change above made between two fetches
@@ -463,7 +476,7 @@ TEST_P(DmFetch, ChangedBindingsDeliverWhatAFreshStatementDelivers) {
     const std::string query = "SELECT id, name, amount, born FROM fetch_rows WHERE id <= 60 AND id >= ";
     ASSERT_EQ(SQLExecDirect(st, (SQLCHAR*)(query + "1 ORDER BY id").c_str(), SQL_NTS), SQL_SUCCESS);
     int first = 1;
-    for (size_t step = 0; step < std::size(kChanges); ++step, first += static_cast<int>(size)) {
+    for (size_t step = 0; step < std::size(kChanges); ++step, first += static_cast<int>(kept.fetched)) {
       SCOPED_TRACE("after change " + std::to_string(step));
       kChanges[step](st, kept);
       SQLHSTMT fresh = nullptr;
@@ -472,6 +485,11 @@ TEST_P(DmFetch, ChangedBindingsDeliverWhatAFreshStatementDelivers) {
       same.dbc = dbc_;
       ASSERT_EQ(SQLSetStmtAttr(fresh, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)size, 0), SQL_SUCCESS);
       for (size_t k = 0; k <= step; ++k) kChanges[k](fresh, same);
+      // A rowset size the statement was given in the middle of a block is refused
+      // (and answered so); the fresh statement reads rowsets of the size it kept.
+      SQLULEN rows = 0;
+      ASSERT_EQ(SQLGetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, &rows, 0, nullptr), SQL_SUCCESS);
+      ASSERT_EQ(SQLSetStmtAttr(fresh, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rows, 0), SQL_SUCCESS);
       std::memcpy(same.bytes, kept.bytes, sizeof kept.bytes);
       same.offset = kept.offset;
       ASSERT_EQ(SQLExecDirect(fresh, (SQLCHAR*)(query + std::to_string(first) + " ORDER BY id").c_str(),
@@ -494,6 +512,61 @@ TEST_P(DmFetch, ChangedBindingsDeliverWhatAFreshStatementDelivers) {
       SQLFreeHandle(SQL_HANDLE_STMT, fresh);
     }
     SQLFreeHandle(SQL_HANDLE_STMT, st);
+  }
+}
+
+// In the middle of a forward-only block read row by row, a new rowset size waits: set
+// directly or brought by a new ARD, it is refused with 01S02 in the same way, and the
+// new ARD still becomes the statement's whole, its bindings delivering the next row.
+// The statement's own ARD, set aside meanwhile, binds nothing until it is current again.
+TEST_P(DmFetch, ARowsetSizeRefusedInTheMiddleOfABlockLeavesTheNewArdWhole) {
+  for (const bool throughArd : {false, true}) {
+    SCOPED_TRACE(throughArd ? "through a new ARD" : "set directly");
+    SQLINTEGER id[3] = {};
+    SQLLEN ind[3] = {};
+    SQLINTEGER own = 0;
+    SQLLEN ownInd = 0;
+    ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, &own, 0, &ownInd), SQL_SUCCESS);
+    Query("SELECT id FROM fetch_rows ORDER BY id");
+    ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+    ASSERT_EQ(own, 1);
+    const SQLHDESC implicitArd = Ard(stmt_);
+    SQLHDESC desc = nullptr;
+    SQLRETURN rc;
+    if (throughArd) {
+      ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DESC, dbc_, &desc), SQL_SUCCESS);
+      ASSERT_EQ(SQLSetDescField(desc, 0, SQL_DESC_ARRAY_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
+      ASSERT_EQ(SQLSetDescRec(desc, 1, SQL_C_SLONG, 0, 4, 0, 0, id, ind, ind), SQL_SUCCESS);
+      rc = SQLSetStmtAttr(stmt_, SQL_ATTR_APP_ROW_DESC, desc, 0);
+    } else {
+      rc = SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0);
+    }
+    EXPECT_EQ(rc, SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "01S02");
+    SQLULEN rows = 0;
+    ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, &rows, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(rows, 1u);
+    if (throughArd) {
+      EXPECT_EQ(Ard(stmt_), desc);
+      SQLINTEGER elsewhere = 0;
+      ASSERT_EQ(SQLSetDescField(implicitArd, 1, SQL_DESC_DATA_PTR, &elsewhere, 0), SQL_SUCCESS);
+      ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(id[0], 2);
+      EXPECT_EQ(elsewhere, 0);
+      EXPECT_EQ(own, 1);
+      // Back to its own ARD, whose record now names the other buffer.
+      ASSERT_TRUE(SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_APP_ROW_DESC, SQL_NULL_HDESC, 0)));
+      ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+      EXPECT_EQ(elsewhere, 3);
+      EXPECT_EQ(id[0], 2);
+      SQLFreeHandle(SQL_HANDLE_DESC, desc);
+    } else {
+      ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+      EXPECT_EQ(own, 2);
+    }
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(stmt_, SQL_UNBIND);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0), SQL_SUCCESS);
   }
 }
 
