@@ -22,6 +22,8 @@ class Dae : public DbTest {
     return SQLPutData(stmt_, const_cast<void*>(data), len);
   }
 
+  void AskForEachValueRowByRow(bool autocommit);
+
   // Every row of a query, each value as SQL_C_CHAR text ("NULL" for NULL).
   std::vector<std::vector<std::string>> Rows(const std::string& sql) {
     std::vector<std::vector<std::string>> rows;
@@ -77,9 +79,21 @@ class Dae : public DbTest {
 // Three parameter sets, two parameters of each sent at execution: the values
 // are asked for set by set and within a set in parameter order, each with its
 // own token, and the processed count names the set.
+// In autocommit and inside the application's transaction alike.
 TEST_P(Dae, ArrayAsksForEachValueRowByRow) {
+  for (bool autocommit : {true, false}) {
+    SCOPED_TRACE(autocommit ? "autocommit" : "in a transaction");
+    AskForEachValueRowByRow(autocommit);
+    if (HasFatalFailure()) return;
+  }
+}
+
+void Dae::AskForEachValueRowByRow(bool autocommit) {
   const std::string t = Table("dae_arr");
   ASSERT_TRUE(Recreate(t, "id INTEGER, tx TEXT, vc VARCHAR(40)"));
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
+                              (SQLPOINTER)(autocommit ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), 0),
+            SQL_SUCCESS);
   SQLINTEGER ids[3] = {1, 2, 3};
   char txToken = 0;
   char vcToken = 0;
@@ -139,6 +153,12 @@ TEST_P(Dae, ArrayAsksForEachValueRowByRow) {
       {"3", "", "zz"},
   };
   EXPECT_EQ(Rows("SELECT id, tx, vc FROM " + t + " ORDER BY id"), want);
+  EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0),
+            SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0), SQL_SUCCESS);
 }
 
 // A refused piece ends the dialogue: the Driver Manager returns the statement
