@@ -570,6 +570,46 @@ TEST_P(DmFetch, ARowsetSizeRefusedInTheMiddleOfABlockLeavesTheNewArdWhole) {
   }
 }
 
+// An explicit ARD two statements use: a change through its handle, of a record or of
+// the header, reaches the next fetch of each.
+TEST_P(DmFetch, AnArdSharedByTwoStatementsChangesForBoth) {
+  SQLHSTMT other = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &other), SQL_SUCCESS);
+  SQLHDESC desc = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DESC, dbc_, &desc), SQL_SUCCESS);
+  SQLINTEGER id = 0;
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQLSetDescRec(desc, 1, SQL_C_SLONG, 0, 4, 0, 0, &id, &ind, &ind), SQL_SUCCESS);
+  for (SQLHSTMT st : {stmt_, other}) {
+    ASSERT_EQ(SQLSetStmtAttr(st, SQL_ATTR_APP_ROW_DESC, desc, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLExecDirect(st, (SQLCHAR*)"SELECT id FROM fetch_rows ORDER BY id", SQL_NTS),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(st), SQL_SUCCESS);
+    EXPECT_EQ(id, 1);
+  }
+  char text[2][8] = {};
+  SQLLEN lens[2] = {};
+  ASSERT_EQ(SQLSetDescRec(desc, 1, SQL_C_CHAR, 0, 8, 0, 0, text[0], &lens[0], &lens[0]),
+            SQL_SUCCESS);
+  for (SQLHSTMT st : {stmt_, other}) {
+    std::memset(text, 0, sizeof text);
+    ASSERT_EQ(SQLFetch(st), SQL_SUCCESS);
+    EXPECT_STREQ(text[0], "2");
+    EXPECT_EQ(lens[0], 1);
+  }
+  SQLLEN offset = sizeof text[0];
+  ASSERT_EQ(SQLSetDescField(desc, 0, SQL_DESC_BIND_OFFSET_PTR, &offset, 0), SQL_SUCCESS);
+  for (SQLHSTMT st : {stmt_, other}) {
+    std::memset(text, 0, sizeof text);
+    ASSERT_EQ(SQLFetch(st), SQL_SUCCESS);
+    EXPECT_STREQ(text[0], "");
+    EXPECT_STREQ(text[1], "3");
+  }
+  EXPECT_EQ(id, 1);
+  SQLFreeHandle(SQL_HANDLE_STMT, other);
+  SQLFreeHandle(SQL_HANDLE_DESC, desc);
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, DmFetch,
                          ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
                          [](const auto& info) { return std::string(info.param.name); });
