@@ -6,6 +6,7 @@
 
 #include "drv_inf/inf_escape.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -548,9 +549,30 @@ int translateOutermost(std::string& out, std::string& escape, bool firstPass, in
   }
 }
 
+// A character the copy below may change or count: an escape's start or end, a quote, a
+// marker, a separator, a control character.
+bool special(char c) {
+  switch (c) {
+    case '{':
+    case '}':
+    case '-':
+    case ';':
+    case '\'':
+    case '"':
+    case '?': return true;
+    default: return static_cast<unsigned char>(c) < 32;
+  }
+}
+
 int translate(std::string& out, std::string_view text, InfRequest* req, int* escFlags,
               bool countMarkers, int level) {
   if (level > kMaxNesting) return ERR_SYNTAX;
+  // Most statements hold none of them and are copied whole.
+  if (std::none_of(text.begin(), text.end(), special)) {
+    *escFlags = 0;
+    out.append(text);
+    return 0;
+  }
   EscKind kinds[kMaxNesting];
   int depth = 0;
   char quote = 0;
