@@ -171,20 +171,16 @@ SQLRETURN app_desc(Stmt* stmt, int32_t attr, uint64_t value) {
       return fail(stmt, ERR_ATTR_VALUE);
     }
   }
-  int32_t code = 0;
-  if (row) {
-    Desc* before = stmt->st_ard;
-    stmt->st_ard = desc;
-    code = StmtApplyArd(stmt, desc);
-    if (code == ERR_OPTION_CHANGED) return changed(stmt);
-    // Refused whole: the descriptor that was current stays so, with its bindings.
-    if (code != 0 && before != desc) {
-      stmt->st_ard = before;
-      (void)StmtApplyArd(stmt, before);
-    }
-  } else {
-    stmt->st_apd = desc;
-    code = StmtApplyApd(stmt, desc);
+  Desc*& current = row ? stmt->st_ard : stmt->st_apd;
+  int32_t (*apply)(Stmt*, Desc*) = row ? StmtApplyArd : StmtApplyApd;
+  Desc* before = current;
+  current = desc;
+  const int32_t code = apply(stmt, desc);
+  if (code == ERR_OPTION_CHANGED) return changed(stmt);
+  // Refused whole: the descriptor that was current stays so, with its bindings.
+  if (code != 0 && before != desc) {
+    current = before;
+    (void)apply(stmt, before);
   }
   return code != 0 ? fail(stmt, code) : SQL_SUCCESS;
 }

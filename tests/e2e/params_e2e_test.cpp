@@ -420,6 +420,59 @@ TEST_P(DmParams, AnArrayInATransactionSeesTablesChangedSinceTheLastExecution) {
   SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0);
 }
 
+// A new APD whose record cannot be bound is refused whole: the descriptor that was
+// current stays so with its bindings, and the next execution sends their values.
+// Freeing an explicit APD while it is current hands the statement its own back.
+TEST_P(DmParams, ARefusedApdSwitchKeepsTheCurrentDescriptorAndItsBindings) {
+  const std::string sql = "INSERT INTO " + table_ + " (id, name) VALUES (?, ?)";
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS);
+  SQLINTEGER id = 1;
+  char name[8] = "abc";
+  SQLLEN nameLen = SQL_NTS;
+  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &id, 0,
+                             nullptr),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, name,
+                             sizeof name, &nameLen),
+            SQL_SUCCESS);
+
+  // Record 2 holds an SQL type where a C type belongs, which only binding finds out.
+  SQLHDESC bad = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DESC, dbc_, &bad), SQL_SUCCESS);
+  SQLINTEGER otherId = 9;
+  char otherName[8] = "zzz";
+  ASSERT_EQ(SQLSetDescField(bad, 1, SQL_DESC_CONCISE_TYPE, (SQLPOINTER)SQL_C_SLONG, 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetDescField(bad, 1, SQL_DESC_DATA_PTR, &otherId, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetDescField(bad, 2, SQL_DESC_CONCISE_TYPE, (SQLPOINTER)SQL_VARCHAR, 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetDescField(bad, 2, SQL_DESC_DATA_PTR, otherName, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_APP_PARAM_DESC, bad, 0), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY003");
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+
+  // A sound explicit APD freed while current: the statement's own bindings again.
+  SQLHDESC good = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DESC, dbc_, &good), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetDescField(good, 1, SQL_DESC_CONCISE_TYPE, (SQLPOINTER)SQL_C_SLONG, 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetDescField(good, 1, SQL_DESC_DATA_PTR, &otherId, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_APP_PARAM_DESC, good, 0), SQL_SUCCESS)
+      << Message(SQL_HANDLE_STMT, stmt_);
+  ASSERT_EQ(SQLFreeHandle(SQL_HANDLE_DESC, good), SQL_SUCCESS);
+  id = 2;
+  std::strcpy(name, "def");
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Message(SQL_HANDLE_STMT, stmt_);
+  SQLFreeHandle(SQL_HANDLE_DESC, bad);
+
+  const Rows rows = Read();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0], "1");
+  EXPECT_EQ(rows[0][1], "abc");
+  EXPECT_EQ(rows[1][0], "2");
+  EXPECT_EQ(rows[1][1], "def");
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, DmParams,
                          ::testing::Values(DmBuild{"w", "kes_w"}, DmBuild{"a", "kes_a"}),
                          [](const auto& info) { return std::string(info.param.name); });
