@@ -102,12 +102,6 @@ CellCopy bound_copy(const Stmt* stmt, const ColBinding& cb, const Dataset* data)
   return col != nullptr ? ChooseCellCopy(col->type, cb.cb_cType) : nullptr;
 }
 
-// The same for runs of the column's cells; whether copies are allowed is the caller's.
-RunCopy bound_run(const Stmt* stmt, const ColBinding& cb, const Dataset* data) {
-  const DatasetColumn* col = copied_column(stmt, cb, data);
-  return col != nullptr ? ChooseRunCopy(col->type, cb.cb_cType) : nullptr;
-}
-
 // The piece state after a copied cell, as GetColumn leaves it after a whole value.
 void name_copied_cell(Stmt* stmt, uint32_t row, uint16_t column, const Dataset* data) {
   GetDataState& gd = stmt->st_getData;
@@ -251,8 +245,9 @@ void plan_rowset(Stmt* stmt, Dataset* rows, RowsetPlan* p) {
   ColBindingNode* n = stmt->st_boundCols;
   for (; n != nullptr && p->kept < RowsetPlan::kKept; n = n->next) {
     p->nodes[p->kept] = n;
-    p->copies[p->kept] = allowed ? bound_copy(stmt, n->cb, rows) : nullptr;
-    p->runs[p->kept] = allowed ? bound_run(stmt, n->cb, rows) : nullptr;
+    const DatasetColumn* col = allowed ? copied_column(stmt, n->cb, rows) : nullptr;
+    p->copies[p->kept] = col != nullptr ? ChooseCellCopy(col->type, n->cb.cb_cType) : nullptr;
+    p->runs[p->kept] = col != nullptr ? ChooseRunCopy(col->type, n->cb.cb_cType) : nullptr;
     all = all && p->runs[p->kept] != nullptr;
     p->strides[p->kept++] = p->rowWise ? stmt->st_bindType : element_size(stmt, n->cb);
   }

@@ -11,6 +11,8 @@ namespace ixr {
 
 IxrCommArea& commArea();
 void commAreaSet(IxrCommArea& ca, const IxError& e);
+// As an operation finds it: no code, no counts, no warnings, no message.
+void commAreaClear(IxrCommArea& ca);
 
 class Call {
  public:

@@ -114,6 +114,13 @@ std::atomic<int> g_testActive{0};
 
 IxrCommArea& commArea() { return tl_ca; }
 
+void commAreaClear(IxrCommArea& ca) {
+  ca.sqlcode = 0;
+  std::memset(ca.sqlerrd, 0, sizeof ca.sqlerrd);
+  std::memset(ca.sqlwarn, ' ', sizeof ca.sqlwarn);
+  ca.sqlerrm[0] = 0;
+}
+
 void commAreaSet(IxrCommArea& ca, const IxError& e) {
   ca.sqlcode = e.code;
   if (e.code < 0) {
@@ -138,10 +145,7 @@ void setCurrentSession(Session* s) {
 }
 
 Call::Call(const char* op, const char* text, bool needSession) : ca_(tl_ca), op_(op), text_(text) {
-  ca_.sqlcode = 0;
-  std::memset(ca_.sqlerrd, 0, sizeof ca_.sqlerrd);
-  std::memset(ca_.sqlwarn, ' ', sizeof ca_.sqlwarn);
-  ca_.sqlerrm[0] = 0;
+  commAreaClear(ca_);
   s = currentSession();
   if (g_testActive.load(std::memory_order_relaxed)) {
     int32_t code, isam;

@@ -503,12 +503,17 @@ IxError runParts(Session& s, Prepared& p, const IxrSqlda* input, IxrCommArea& ca
 // reads inside it instead of opening a read transaction of its own: an Informix
 // transaction's SQL one starts here rather than in the statement, and one of the
 // statement's own is ended by the statement's inStatement.
+// One statement that writes: executeParts begins its transaction before the schema check.
+bool singleWrite(const Session& s, const Prepared& p) {
+  const Prepared::Part& first = p.parts[0];
+  return s.db && p.parts.size() == 1 && first.dml && first.ready && first.tr.op != Op::Read;
+}
+
 IxError executeParts(Session& s, const std::shared_ptr<Prepared>& keep,
                      const IxrSqlda* input, IxrCommArea& ca, bool checked = false) {
   Prepared& p = *keep;
+  if (!singleWrite(s, p)) return runParts(s, p, input, ca);
   const Prepared::Part& first = p.parts[0];
-  if (!s.db || p.parts.size() != 1 || !first.dml || !first.ready || first.tr.op == Op::Read)
-    return runParts(s, p, input, ca);
   if (s.inTxn || s.ansi()) {
     if (auto e = txnImplicit(s, true, first.tr.op)) return e;
     return runParts(s, p, input, ca, checked);
@@ -807,22 +812,14 @@ int ixr_execute_sets(int32_t statement, int32_t sets, IxrSetInput next, IxrSetDo
   if (it == s.stmtIds.end()) return c.end(ixErr(IXR_E_NOT_PREPARED));
   std::shared_ptr<Prepared> keep = it->second;
   IxrCommArea& ca = c.ca();
-  const Prepared& p = *keep;
   // executeParts checks a writing statement's schema inside the session's transaction.
-  const auto checksInTxn = [&] {
-    const Prepared::Part& first = p.parts[0];
-    return s.db && p.parts.size() == 1 && first.dml && first.ready && first.tr.op != Op::Read &&
-           (s.inTxn || s.ansi());
-  };
+  const auto checksInTxn = [&] { return singleWrite(s, *keep) && (s.inTxn || s.ansi()); };
   bool before = false;  // the set before was checked inside the open transaction
   for (int32_t k = 0; k < sets; ++k) {
     const IxrSqlda* input = nullptr;
     if (next(ctx, k, &input) != 0) break;
     // Each set reports as an EXECUTE of its own.
-    ca.sqlcode = 0;
-    std::memset(ca.sqlerrd, 0, sizeof ca.sqlerrd);
-    std::memset(ca.sqlwarn, ' ', sizeof ca.sqlwarn);
-    ca.sqlerrm[0] = 0;
+    commAreaClear(ca);
     // Between two sets only the caller's callbacks ran. When the set before was checked
     // inside the session's transaction and that transaction is still open, the database
     // was held for it all along (no other connection can change a table before it

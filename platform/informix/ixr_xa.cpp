@@ -67,13 +67,7 @@ XaState& xa() {
   return *x;
 }
 
-void clearCommArea() {
-  IxrCommArea& ca = commArea();
-  ca.sqlcode = 0;
-  std::memset(ca.sqlerrd, 0, sizeof ca.sqlerrd);
-  std::memset(ca.sqlwarn, ' ', sizeof ca.sqlwarn);
-  ca.sqlerrm[0] = 0;
-}
+void clearCommArea() { commAreaClear(commArea()); }
 
 void tell(const IxError& e) { commAreaSet(commArea(), e); }
 
