@@ -243,7 +243,9 @@ bool bindIntAsIs(sqlite3_stmt* st, int idx, int64_t v, const IxType& to) {
 
 bool bindTextAsIs(sqlite3_stmt* st, int idx, const Val& in, const IxType& to, bool borrow) {
   if (in.kind != Val::Text || !in.data) return false;
-  return bindTextAsIs(st, idx, in.data, static_cast<size_t>(in.size), to, borrow);
+  // Text the value made for itself goes with the value: only a view may be borrowed.
+  const bool made = in.data == in.own.data();
+  return bindTextAsIs(st, idx, in.data, static_cast<size_t>(in.size), to, borrow && !made);
 }
 
 bool bindHostAsIs(sqlite3_stmt* st, int idx, const IxrSqlVar& var, const IxType* to,

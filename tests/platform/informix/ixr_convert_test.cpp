@@ -304,6 +304,27 @@ TEST(BindTextAsIs, BindsOnlyWhatTheConversionWouldKeep) {
   sqlite3_close(db);
 }
 
+// Borrowing is for text that outlives the binding: text a value made for itself (a host
+// variable converted on the way) is copied, since the value goes before the statement runs.
+TEST(BindTextAsIs, TextAValueMadeItselfIsCopiedEvenWhenBorrowing) {
+  using namespace ixr;
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT ?1", -1, &st, nullptr), SQLITE_OK);
+  {
+    // Long enough to live on the heap, where a dangling binding is caught.
+    Val made = Val::ofText(std::string(40, 'x') + "made here");
+    ASSERT_TRUE(bindTextAsIs(st, 1, made, tVarchar(100), true));
+    made.own.assign(made.own.size(), '?');  // what the value's bytes may become once freed
+  }
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))),
+            std::string(40, 'x') + "made here");
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+}
+
 // A host variable bound directly must give SQLite the very value the general road (a value,
 // converted to the marker's type) gives, and every value that road refuses or changes in
 // a way the direct binding does not know must be left to it.
