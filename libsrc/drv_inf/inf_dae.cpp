@@ -58,7 +58,7 @@ bool compatible(int32_t piece, int32_t column) {
   return text8(piece) && text8(column);
 }
 
-void freeBuffers(DaeColumnBuffer*& set, uint16_t& columns) {
+void DaeBufferSetFree(DaeColumnBuffer*& set, uint16_t& columns) {
   if (set != nullptr) {
     for (uint16_t c = 0; c < columns; ++c) {
       DaeColumnBuffer& b = set[c];
@@ -75,8 +75,8 @@ void freeBuffers(DaeColumnBuffer*& set, uint16_t& columns) {
   columns = 0;
 }
 
-int32_t allocBuffers(DaeColumnBuffer*& set, uint16_t& columns, uint16_t cols, uint32_t rows) {
-  freeBuffers(set, columns);
+int32_t DaeBufferSetAlloc(DaeColumnBuffer*& set, uint16_t& columns, uint16_t cols, uint32_t rows) {
+  DaeBufferSetFree(set, columns);
   set = static_cast<DaeColumnBuffer*>(std::calloc(cols > 0 ? cols : 1, sizeof(DaeColumnBuffer)));
   if (set == nullptr) return ERR_MEMORY;
   columns = cols;
@@ -90,7 +90,7 @@ int32_t allocBuffers(DaeColumnBuffer*& set, uint16_t& columns, uint16_t cols, ui
     b.indicators = static_cast<int16_t*>(std::calloc(n, sizeof(int16_t)));
     if (b.values == nullptr || b.lengths == nullptr || b.capacities == nullptr ||
         b.indicators == nullptr) {
-      freeBuffers(set, columns);
+      DaeBufferSetFree(set, columns);
       return ERR_MEMORY;
     }
   }
@@ -98,7 +98,7 @@ int32_t allocBuffers(DaeColumnBuffer*& set, uint16_t& columns, uint16_t cols, ui
 }
 
 // The first DS_IND_DAE cell after `from`, row by row; kNoCell when none is left.
-DaeCell findNextCell(const Dataset* ds, DaeCell from) {
+DaeCell DaeFindNextCell(const Dataset* ds, DaeCell from) {
   if (ds == nullptr || ds->cols == nullptr) return kNoCell;
   int32_t col = from.column + 1;
   for (int32_t r = std::max(from.row, 0); r < ds->rowCount; ++r, col = 0) {
@@ -114,7 +114,7 @@ DaeCell findNextCell(const Dataset* ds, DaeCell from) {
 // empty first piece leaves the row without a block, so the next piece starts
 // it. Blocks grow geometrically: a value sent in many small pieces is copied a
 // bounded number of times.
-int32_t addPiece(DaeColumnBuffer& b, uint32_t row, int32_t type, int16_t indicator,
+int32_t DaeBufferAddPiece(DaeColumnBuffer& b, uint32_t row, int32_t type, int16_t indicator,
                  const char* data, uint32_t length) {
   if (indicator == DS_IND_NULL) {
     std::free(b.values[row]);
@@ -230,7 +230,7 @@ uint32_t usable(int32_t type, uint32_t bytes) { return isWide(type) ? bytes & ~1
 // Rebuilds a variable-length column with slots as wide as its longest value.
 // The collected blocks are released as they are copied; a single row takes its
 // block over as the column's storage, so a large value is never held twice.
-int32_t replaceColumn(DatasetColumn& col, DaeColumnBuffer& b, uint32_t rows) {
+int32_t DAEDatasetColReplace(DatasetColumn& col, DaeColumnBuffer& b, uint32_t rows) {
   const int32_t type = col.type;
   if (isLong(type)) {
     // A long slot holds a pointer: the collected block becomes the value.
@@ -314,7 +314,7 @@ int32_t replaceColumn(DatasetColumn& col, DaeColumnBuffer& b, uint32_t rows) {
 }
 
 // Puts the collected values into the marked cells of ds.
-int32_t mergeDataset(Dataset* ds, DaeColumnBuffer* set, uint16_t columns) {
+int32_t DAEDatasetMerge(Dataset* ds, DaeColumnBuffer* set, uint16_t columns) {
   if (ds == nullptr || set == nullptr) return ERR_GENERAL;
   const uint32_t rows = static_cast<uint32_t>(std::max(ds->rowCount, 0));
   for (uint16_t c = 0; c < ds->colCount && c < columns; ++c) {
@@ -330,7 +330,7 @@ int32_t mergeDataset(Dataset* ds, DaeColumnBuffer* set, uint16_t columns) {
       return ERR_GENERAL;
     }
     if (isVariable(col.type)) {
-      if (int32_t rc = replaceColumn(col, b, rows); rc != 0) return rc;
+      if (int32_t rc = DAEDatasetColReplace(col, b, rows); rc != 0) return rc;
       continue;
     }
     for (uint32_t r = 0; r < rows; ++r) {
@@ -349,12 +349,12 @@ int32_t mergeDataset(Dataset* ds, DaeColumnBuffer* set, uint16_t columns) {
 // Starts a dialogue over ds: the piece buffers, the first cell, the state.
 int32_t start(InfCursor* cur, const Dataset* ds, DaeColumnBuffer*& set, uint16_t& columns,
               int32_t state) {
-  freeBuffers(set, columns);
+  DaeBufferSetFree(set, columns);
   if (ds == nullptr) return 0;
   cur->daeCurrent = kBeforeFirst;
-  cur->daeNext = findNextCell(ds, kBeforeFirst);
+  cur->daeNext = DaeFindNextCell(ds, kBeforeFirst);
   if (cur->daeNext.row < 0) return 0;
-  if (int32_t rc = allocBuffers(set, columns, ds->colCount,
+  if (int32_t rc = DaeBufferSetAlloc(set, columns, ds->colCount,
                                 static_cast<uint32_t>(std::max(ds->rowCount, 0)));
       rc != 0)
     return rc;
@@ -380,8 +380,8 @@ int32_t DAEStartSetPos(DrvHandle hCursor) {
 }
 
 void DaeReset(InfCursor* cur) noexcept {
-  freeBuffers(cur->daeExec, cur->daeExecColumns);
-  freeBuffers(cur->daeSetPos, cur->daeSetPosColumns);
+  DaeBufferSetFree(cur->daeExec, cur->daeExecColumns);
+  DaeBufferSetFree(cur->daeSetPos, cur->daeSetPosColumns);
   cur->daeState = kDaeNone;
   cur->daeNext = kNoCell;
   cur->daeCurrent = kBeforeFirst;
@@ -401,7 +401,7 @@ int32_t INF_ParamData(DrvHandle hCursor, int32_t* index, int32_t* row, uint16_t*
     case kDaeExec:
     case kDaeSetPos: {
       const Dataset* ds = cur->daeState == kDaeExec ? cur->params : cur->scs.sc_setPosRows;
-      cur->daeNext = findNextCell(ds, cur->daeCurrent);
+      cur->daeNext = DaeFindNextCell(ds, cur->daeCurrent);
       if (cur->daeNext.row < 0)
         cur->daeState = cur->daeState == kDaeExec ? kDaeExecReady : kDaeSetPosReady;
       rc = ERR_NEED_DAE;
@@ -412,8 +412,8 @@ int32_t INF_ParamData(DrvHandle hCursor, int32_t* index, int32_t* row, uint16_t*
       // The dialogue ends here whatever the outcome: a second ParamData must
       // not run the work again.
       const bool exec = cur->daeState == kDaeExecReady;
-      rc = exec ? mergeDataset(cur->params, cur->daeExec, cur->daeExecColumns)
-                : mergeDataset(cur->scs.sc_setPosRows, cur->daeSetPos, cur->daeSetPosColumns);
+      rc = exec ? DAEDatasetMerge(cur->params, cur->daeExec, cur->daeExecColumns)
+                : DAEDatasetMerge(cur->scs.sc_setPosRows, cur->daeSetPos, cur->daeSetPosColumns);
       DaeReset(cur);
       cur->daeCurrent = kNoCell;
       if (rc == 0)
@@ -458,6 +458,6 @@ int32_t INF_PutData(DrvHandle hCursor, uint32_t dsType, int16_t indicator, const
       static_cast<uint32_t>(at.row) >= set[at.column].rows)
     return ERR_SEQUENCE;
   if (length < 0 || (data == nullptr && length > 0 && indicator != DS_IND_NULL)) return ERR_GENERAL;
-  return addPiece(set[at.column], static_cast<uint32_t>(at.row), type, indicator,
+  return DaeBufferAddPiece(set[at.column], static_cast<uint32_t>(at.row), type, indicator,
                   static_cast<const char*>(data), static_cast<uint32_t>(length));
 }

@@ -84,7 +84,7 @@ const char* InfLiteralQuote(int16_t type) {
 }
 
 // REQUIRES: the row is a copy of a template row; strings become its own copies.
-bool fillColAttr(ColAttr& a, int16_t type) {
+bool FillColAttr(ColAttr& a, int16_t type) {
   switch (a.attrId) {
     case SQL_COLUMN_UPDATABLE:
       a.value.intVal = type == IXR_TYPE_SERIAL ? SQL_ATTR_READONLY : SQL_ATTR_READWRITE_UNKNOWN;
@@ -117,7 +117,7 @@ void freeStrings(ColAttr* rows, size_t n, const ColAttr* kept, uint16_t keptCoun
   }
 }
 
-int32_t buildColAttrs(InfCursor* cur, uint16_t n, int16_t* count, ColAttr** out) {
+int32_t BuildColAttrs(InfCursor* cur, uint16_t n, int16_t* count, ColAttr** out) {
   const size_t stride = static_cast<size_t>(n) + 1;
   auto* rows = static_cast<ColAttr*>(std::calloc(kAttrRows * stride, sizeof(ColAttr)));
   if (rows == nullptr) return ERR_MEMORY;
@@ -128,7 +128,7 @@ int32_t buildColAttrs(InfCursor* cur, uint16_t n, int16_t* count, ColAttr** out)
       a = INF_ColAttrTemplate[t];
       if (j == 0) continue;
       a.column = static_cast<uint16_t>(j);
-      ok = ok && fillColAttr(a, cur->results[j - 1].nativeType);
+      ok = ok && FillColAttr(a, cur->results[j - 1].nativeType);
     }
   }
   if (ok && (cur->scs.sc_flags & SCS_F_SELECT_REWRITTEN) != 0) {
@@ -164,7 +164,7 @@ int32_t INF_ColAttributes(DrvHandle hCursor, uint16_t* colCount, int16_t* attrCo
   uint16_t n = 0;
   ColumnInfo* info = nullptr;
   if (int32_t rc = INF_DescribeColumns(hCursor, &n, &info); rc != 0) return rc;
-  if (int32_t rc = buildColAttrs(cur, n, attrCount, attrs); rc != 0) {
+  if (int32_t rc = BuildColAttrs(cur, n, attrCount, attrs); rc != 0) {
     ColumnInfoFree(info, n);
     return rc;
   }

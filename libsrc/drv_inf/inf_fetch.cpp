@@ -52,7 +52,7 @@ void dateToSlot(IxrDate days, char* slot) {
   std::memcpy(slot, ymd, 6);
 }
 
-bool hasLongColumn(const ColumnInfo* info, uint16_t n) {
+bool HasLongColumn(const ColumnInfo* info, uint16_t n) {
   for (uint16_t i = 0; i < n; ++i)
     if (InfIsBlobType(info[i].nativeType)) return true;
   return false;
@@ -521,7 +521,7 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
     DatasetFree(ds);
     return DatasetInit(ds, 0);
   }
-  if (hasLongColumn(cur->results, cur->resultCount)) n = 1;
+  if (HasLongColumn(cur->results, cur->resultCount)) n = 1;
   if (keepsLayout(cur, ds, n)) {
     DatasetResetRows(ds);
     ds->colCount = cur->resultCount;

@@ -75,7 +75,7 @@ struct ProcContext {
   std::vector<ProcColumn>* out;
 };
 
-void columnAdd(const ProcContext& p, int32_t columnType, int32_t ordinal, const DeclParts& x) {
+void ProcColumnAdd(const ProcContext& p, int32_t columnType, int32_t ordinal, const DeclParts& x) {
   ProcColumn c;
   c.schema = p.schema;
   c.procedure = p.name;
@@ -120,7 +120,7 @@ void columnAdd(const ProcContext& p, int32_t columnType, int32_t ordinal, const 
 // Splits a parameter list (columnType 1) or a return list (5) into items. A
 // character-driven reader of the parts name, type, size, scale, a word after
 // the type and a default; a quoted default keeps its blanks and commas.
-void itemListParse(std::string_view list, int32_t columnType, const ProcContext& p) {
+void ProcItemListParse(std::string_view list, int32_t columnType, const ProcContext& p) {
   enum {
     kStart,
     kName,
@@ -140,7 +140,7 @@ void itemListParse(std::string_view list, int32_t columnType, const ProcContext&
   char quote = 0;  // the quote a default is inside, or 0
   for (size_t i = 0;; ++i) {
     if (i == list.size()) {
-      if (state != kStart) columnAdd(p, columnType, ordinal, x);
+      if (state != kStart) ProcColumnAdd(p, columnType, ordinal, x);
       return;
     }
     const auto c = static_cast<unsigned char>(list[i]);
@@ -150,7 +150,7 @@ void itemListParse(std::string_view list, int32_t columnType, const ProcContext&
       continue;
     }
     if (c == ',' && state != kSize) {
-      columnAdd(p, columnType, ordinal, x);
+      ProcColumnAdd(p, columnType, ordinal, x);
       ++ordinal;
       x.clear();
       state = kStart;
@@ -278,7 +278,7 @@ bool v3(const InfCursor* cur) { return cur->conn->odbcVersion == 3; }
 
 // The SQL type of a recorded type name: the same as the result columns of that
 // type are described with, so that the two agree.
-int32_t procSqlType(const std::string& t, bool wide, bool odbc3) {
+int32_t ProcTypeSqlType(const std::string& t, bool wide, bool odbc3) {
   int32_t s = 1;
   if (t == "CHAR" || t == "CHARACTER" || t == "NCHAR")
     s = wide ? -8 : 1;
@@ -307,13 +307,13 @@ int32_t procSqlType(const std::string& t, bool wide, bool odbc3) {
   return s;
 }
 
-int32_t verboseSqlType(int32_t t) {
+int32_t VerboseSqlType(int32_t t) {
   if ((t >= 9 && t <= 11) || (t >= 91 && t <= 93)) return 9;
   if (t >= 101 && t <= 113) return 10;
   return t;
 }
 
-int32_t procColumnSize(int32_t t, int32_t size) {
+int32_t ProcColumnSize(int32_t t, int32_t size) {
   switch (t) {
     case 1:
     case 2:
@@ -344,7 +344,7 @@ int32_t procColumnSize(int32_t t, int32_t size) {
   }
 }
 
-int32_t procBufferLength(int32_t t, int32_t size) {
+int32_t ProcBufferLength(int32_t t, int32_t size) {
   switch (t) {
     case 1:
     case 12:
@@ -407,7 +407,7 @@ struct HeaderCol {
   uint32_t size;
 };
 
-constexpr HeaderCol kHeader[kResultCols] = {
+constexpr HeaderCol INF_ProcColumnsHeader[kResultCols] = {
     {"PROCEDURE_CAT", 0, 128},  {"PROCEDURE_SCHEM", 0, 32},  {"PROCEDURE_NAME", 0, 128},
     {"COLUMN_NAME", 0, 128},    {"COLUMN_TYPE", 1, 0},       {"DATA_TYPE", 1, 0},
     {"TYPE_NAME", 0, 32},       {"COLUMN_SIZE", 2, 0},       {"BUFFER_LENGTH", 2, 0},
@@ -430,7 +430,7 @@ ColumnInfo* header(bool wide) {
   ColumnInfo* cols = ColumnInfoAlloc(kResultCols);
   if (cols == nullptr) return nullptr;
   for (int i = 0; i < kResultCols; ++i) {
-    const HeaderCol& h = kHeader[i];
+    const HeaderCol& h = INF_ProcColumnsHeader[i];
     const bool w = wide && h.kind == 0;
     const int32_t type = h.kind == 1 ? 5 : h.kind == 2 ? 4 : w ? -9 : 12;
     cols[i] = CatalogDescribe(h.name, type, w ? DS_WSTRING : DS_VARCHAR2, h.size);
@@ -476,8 +476,8 @@ void setText(DatasetColumn& col, uint32_t r, const std::string& text) {
 
 void writeRow(Dataset* ds, uint32_t r, const ProcColumn& c, bool wide, bool odbc3) {
   DatasetColumn* col = ds->cols;
-  const int32_t type = procSqlType(c.typeName, wide, odbc3);
-  const int32_t size = procColumnSize(type, c.size);
+  const int32_t type = ProcTypeSqlType(c.typeName, wide, odbc3);
+  const int32_t size = ProcColumnSize(type, c.size);
   setText(col[kSchem], r, c.schema);
   setText(col[kProc], r, c.procedure);
   setText(col[kColumnName], r, c.name);
@@ -485,12 +485,12 @@ void writeRow(Dataset* ds, uint32_t r, const ProcColumn& c, bool wide, bool odbc
   setShort(col[kDataType], r, type);
   setText(col[kTypeName], r, c.typeName);
   setInt(col[kColumnSize], r, size);
-  setInt(col[kBufferLength], r, procBufferLength(type, size));
+  setInt(col[kBufferLength], r, ProcBufferLength(type, size));
   setShort(col[kDigits], r, type == 11 || type == 93 ? 5 : c.scale);
   setShort(col[kRadix], r, 10);
   setShort(col[kNullable], r, c.nullable);
   if (!c.defaultText.empty()) setText(col[kDefault], r, c.defaultText);
-  setShort(col[kSqlDataType], r, verboseSqlType(type));
+  setShort(col[kSqlDataType], r, VerboseSqlType(type));
   switch (type) {
     case 9:
     case 91: setShort(col[kSub], r, 1); break;
@@ -508,7 +508,7 @@ void writeRow(Dataset* ds, uint32_t r, const ProcColumn& c, bool wide, bool odbc
     case -3:
     case -4: setInt(col[kOctets], r, size); break;
     case -8:
-    case -9: setInt(col[kOctets], r, procBufferLength(type, size)); break;
+    case -9: setInt(col[kOctets], r, ProcBufferLength(type, size)); break;
     case -10: setInt(col[kOctets], r, 2147483640); break;
     default: break;
   }
@@ -660,13 +660,13 @@ int32_t ProcTextParse(const std::string& schema, const std::string& name, int32_
   if (close == text.size()) return ERR_SYNTAX;
   const ProcContext p{schema, name, id, out};
   const std::string_view params = std::string_view(text).substr(open + 1, close - open - 1);
-  if (!params.empty()) itemListParse(params, 1, p);
+  if (!params.empty()) ProcItemListParse(params, 1, p);
   const std::string_view rest = std::string_view(text).substr(close + 1);
   const size_t semi = rest.find(';');
   if (semi == std::string_view::npos) return 0;
   const std::string_view head = rest.substr(0, semi);
   const size_t ret = findReturning(head);
-  if (ret != std::string_view::npos) itemListParse(head.substr(ret + 9), 5, p);
+  if (ret != std::string_view::npos) ProcItemListParse(head.substr(ret + 9), 5, p);
   return 0;
 }
 

@@ -75,7 +75,7 @@ ColumnInfo describe(const char* name, int32_t sqlType, uint32_t size) {
 }
 
 // The 19 columns of the result, the same in both builds.
-void typeInfoColumns(ColumnInfo* out) {
+void INF_TypeInfoColumns(ColumnInfo* out) {
   int i = 0;
   out[i++] = describe("TYPE_NAME", 12, 32);
   out[i++] = describe("DATA_TYPE", 5, 0);
@@ -254,7 +254,7 @@ int32_t INF_DDTypeInfo(DrvHandle hCursor, int16_t sqlType) {
   cur->rowCallback = nullptr;
   ColumnInfo* cols = ColumnInfoAlloc(kTypeInfoColumns);
   if (cols == nullptr) return ERR_MEMORY;
-  typeInfoColumns(cols);
+  INF_TypeInfoColumns(cols);
   cur->results = cols;
   cur->resultCount = kTypeInfoColumns;
   cur->kind = 2;

@@ -57,7 +57,7 @@ bool in_rowset(const Stmt* stmt, uint32_t bookmark) {
 }
 
 // One 32-bit bookmark per row, each naming a row of the current rowset.
-int32_t bookmark_list(Stmt* stmt) {
+int32_t BulkBookmarkList(Stmt* stmt) {
   const uint16_t size = stmt->st_bulkSize;
   ColBinding* cb = BindingOfColumn(stmt, 0, nullptr);
   if (cb == nullptr) return ERR_GENERAL;
@@ -260,7 +260,7 @@ SQLRETURN StmtBulkOperations(Stmt* stmt, uint16_t op) {
         rc != 0)
       return fail(stmt, rc);
   }
-  if (int32_t rc = bookmark_list(stmt); rc != 0) return fail(stmt, rc);
+  if (int32_t rc = BulkBookmarkList(stmt); rc != 0) return fail(stmt, rc);
   switch (op) {
     case SQL_UPDATE_BY_BOOKMARK: {
       const SQLRETURN rc =

@@ -156,7 +156,7 @@ int32_t append_piece(Stmt* stmt, const Collected<Block>& c, const void* data, in
   return 0;
 }
 
-int32_t param_append(Stmt* stmt, ParamBinding& pb, const void* data, int64_t length, uint64_t row) {
+int32_t ParamDAEAppend(Stmt* stmt, ParamBinding& pb, const void* data, int64_t length, uint64_t row) {
   return append_piece(stmt, collected(pb), data, length, row);
 }
 
@@ -182,7 +182,7 @@ void free_collected(Stmt* stmt) {
   }
 }
 
-SQLRETURN next_param(Stmt* stmt, void** token) {
+SQLRETURN DAENextParam(Stmt* stmt, void** token) {
   const uint32_t r = stmt->st_daeScanRow;
   stmt->st_daeRow = r;
   if (stmt->st_paramsProcessedPtr != nullptr) *stmt->st_paramsProcessedPtr = r + 1;
@@ -205,7 +205,7 @@ SQLRETURN next_param(Stmt* stmt, void** token) {
   return SQL_NEED_DATA;
 }
 
-SQLRETURN next_column(Stmt* stmt, void** token) {
+SQLRETURN DAENextColumn(Stmt* stmt, void** token) {
   const uint32_t r = stmt->st_daeScanRow;
   stmt->st_daeRow = r;
   if (stmt->st_daeState == DAE_SETPOS_READY) return SetPosResume(stmt);
@@ -229,25 +229,25 @@ SQLRETURN next_column(Stmt* stmt, void** token) {
   return SQL_NEED_DATA;
 }
 
-SQLRETURN param_data_local(Stmt* stmt, void** token) {
+SQLRETURN ParamDataNext(Stmt* stmt, void** token) {
   switch (stmt->st_daeState) {
     case DAE_EXEC:
-    case DAE_EXEC_READY: return next_param(stmt, token);
+    case DAE_EXEC_READY: return DAENextParam(stmt, token);
     case DAE_SETPOS:
     case DAE_BULK:
     case DAE_SETPOS_READY:
-    case DAE_BULK_READY: return next_column(stmt, token);
+    case DAE_BULK_READY: return DAENextColumn(stmt, token);
     default: return fail(stmt, ERR_SEQUENCE);
   }
 }
 
-SQLRETURN put_data_local(Stmt* stmt, const void* data, int64_t length) {
+SQLRETURN PutDataAppend(Stmt* stmt, const void* data, int64_t length) {
   int32_t rc = ERR_SEQUENCE;
   switch (stmt->st_daeState) {
     case DAE_EXEC:
     case DAE_EXEC_READY:
       if (stmt->st_daeCol >= 0 && stmt->st_daeCol < stmt->st_numParamSlots)
-        rc = param_append(stmt, stmt->st_params[stmt->st_daeCol], data, length, stmt->st_daeRow);
+        rc = ParamDAEAppend(stmt, stmt->st_params[stmt->st_daeCol], data, length, stmt->st_daeRow);
       break;
     case DAE_SETPOS:
     case DAE_BULK:
@@ -285,7 +285,7 @@ bool is_high_surrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 // UTF-16 bytes as 8-bit text of the ANSI code page. A piece may end inside a
 // character (an odd byte, the first half of a surrogate pair): that end is held
 // back in the statement and goes before the next piece.
-int32_t narrow_piece(Stmt* stmt, Piece& p) {
+int32_t DAEPieceToNarrow(Stmt* stmt, Piece& p) {
   const uint64_t held = stmt->st_daeCarryLen;
   const uint64_t total = held + p.length;
   char* joined = static_cast<char*>(std::malloc(total > 0 ? total : 1));
@@ -426,7 +426,7 @@ int32_t shape_piece(Stmt* stmt, const ParamBinding& pb, const void* data, int64_
           p.data = p.text;
         }
       }
-      if (wide && !BackEndTakesWide(stmt)) return narrow_piece(stmt, p);
+      if (wide && !BackEndTakesWide(stmt)) return DAEPieceToNarrow(stmt, p);
       return 0;
     }
     case SQL_C_BINARY:
@@ -510,7 +510,7 @@ SQLRETURN exec_cell(Stmt* stmt, int32_t index, int32_t row, void** token) {
   return SQL_NEED_DATA;
 }
 
-SQLRETURN param_data_driver(Stmt* stmt, void** token) {
+SQLRETURN ParamDataDriver(Stmt* stmt, void** token) {
   const bool setPos = stmt->st_daeState == DAE_SETPOS;
   if (stmt->st_daeState != DAE_EXEC && !setPos) return fail(stmt, ERR_SEQUENCE);
   // The value before ends here: what a wide piece held back goes with it.
@@ -540,7 +540,7 @@ SQLRETURN param_data_driver(Stmt* stmt, void** token) {
   return ExecuteFinish(stmt, stmt->st_daeSets);
 }
 
-SQLRETURN put_data_driver(Stmt* stmt, const void* data, int64_t length) {
+SQLRETURN PutDataDriver(Stmt* stmt, const void* data, int64_t length) {
   ParamBinding target{};
   const int32_t index = stmt->st_daeDrvIndex;
   if (stmt->st_daeState == DAE_EXEC) {
@@ -602,14 +602,14 @@ int DAEScanParams(Stmt* stmt) {
 SQLRETURN ParamDataImpl(Stmt* stmt, const CallSlot* args) {
   auto** token = SlotAs<void**>(args[0]);
   if (stmt->st_daeState == DAE_NONE) return fail(stmt, ERR_SEQUENCE);
-  if (on_driver_road(stmt)) return param_data_driver(stmt, token);
-  return param_data_local(stmt, token);
+  if (on_driver_road(stmt)) return ParamDataDriver(stmt, token);
+  return ParamDataNext(stmt, token);
 }
 
 SQLRETURN PutDataImpl(Stmt* stmt, const CallSlot* args) {
   const auto* data = SlotAs<const void*>(args[0]);
   const int64_t length = SlotI64(args[1]);
   if (stmt->st_daeState == DAE_NONE) return fail(stmt, ERR_SEQUENCE);
-  if (on_driver_road(stmt)) return put_data_driver(stmt, data, length);
-  return put_data_local(stmt, data, length);
+  if (on_driver_road(stmt)) return PutDataDriver(stmt, data, length);
+  return PutDataAppend(stmt, data, length);
 }

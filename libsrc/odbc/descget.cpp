@@ -57,15 +57,15 @@ SQLRETURN out_value(T v, void* buf, int64_t* outLen) {
   return SQL_SUCCESS;
 }
 
-SQLRETURN out_short(int64_t v, void* buf, int64_t* outLen) {
+SQLRETURN DescOutShort(int64_t v, void* buf, int64_t* outLen) {
   return out_value(static_cast<int16_t>(v), buf, outLen);
 }
-SQLRETURN out_int(int64_t v, void* buf, int64_t* outLen) {
+SQLRETURN DescOutInt(int64_t v, void* buf, int64_t* outLen) {
   return out_value(static_cast<int32_t>(v), buf, outLen);
 }
-SQLRETURN out_len(int64_t v, void* buf, int64_t* outLen) { return out_value(v, buf, outLen); }
+SQLRETURN DescOutLen(int64_t v, void* buf, int64_t* outLen) { return out_value(v, buf, outLen); }
 
-SQLRETURN out_ptr(Desc* desc, const void* p, void* buf, int64_t bufLen, int64_t* outLen) {
+SQLRETURN DescOutPtr(Desc* desc, const void* p, void* buf, int64_t bufLen, int64_t* outLen) {
   // SQL_IS_POINTER and the other negative markers pass as large unsigned
   // values; 0 means the length was not given.
   if (bufLen != 0 && static_cast<uint64_t>(bufLen) < sizeof(void*)) return fail(desc, ERR_ARGUMENT);
@@ -227,42 +227,42 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
 
   switch (field) {
     case SQL_DESC_CONCISE_TYPE:
-      if (bookmark) return out_short(SQL_CHAR, buf, outLen);
-      if (typed) return out_short((ird || ipd) ? SqlTypeForVersion(t, s.stmt) : t, buf, outLen);
+      if (bookmark) return DescOutShort(SQL_CHAR, buf, outLen);
+      if (typed) return DescOutShort((ird || ipd) ? SqlTypeForVersion(t, s.stmt) : t, buf, outLen);
       if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
-      return out_short(r->dr_conciseType, buf, outLen);
+      return DescOutShort(r->dr_conciseType, buf, outLen);
     case SQL_DESC_TYPE:
-      if (bookmark) return out_short(SQL_CHAR, buf, outLen);
-      if (typed) return out_short(verbose_of(t), buf, outLen);
+      if (bookmark) return DescOutShort(SQL_CHAR, buf, outLen);
+      if (typed) return DescOutShort(verbose_of(t), buf, outLen);
       if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
-      return out_short(r->dr_type, buf, outLen);
+      return DescOutShort(r->dr_type, buf, outLen);
     case SQL_DESC_DATETIME_INTERVAL_CODE:
-      if (bookmark) return out_short(0, buf, outLen);
-      if (typed) return out_short(code_of(t), buf, outLen);
+      if (bookmark) return DescOutShort(0, buf, outLen);
+      if (typed) return DescOutShort(code_of(t), buf, outLen);
       if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
-      return out_short(r->dr_intervalCode, buf, outLen);
+      return DescOutShort(r->dr_intervalCode, buf, outLen);
     case SQL_DESC_DATETIME_INTERVAL_PRECISION:
-      return out_int(r != nullptr ? r->dr_intervalPrecision : 0, buf, outLen);
+      return DescOutInt(r != nullptr ? r->dr_intervalPrecision : 0, buf, outLen);
     case SQL_DESC_LENGTH:
-      if (bookmark) return out_len(8, buf, outLen);
+      if (bookmark) return DescOutLen(8, buf, outLen);
       if (s.kind == Kind::Ard && s.cb != nullptr) {
         const int64_t len = s.cb->cb_bufferLength;
         const int64_t b = (t == SQL_C_WCHAR || t == SQL_WVARCHAR) ? len / 2 - 1 : len - 1;
-        return out_len(length_of(t, len - 1, b), buf, outLen);
+        return DescOutLen(length_of(t, len - 1, b), buf, outLen);
       }
       if (s.kind == Kind::Apd && s.pb != nullptr) {
         const int64_t len = s.pb->pb_bufferLength;
         const int64_t b = (t == SQL_C_WCHAR || t == SQL_WVARCHAR) ? len / 2 - 1 : len - 1;
-        return out_len(length_of(t, s.pb->pb_transferSize, b), buf, outLen);
+        return DescOutLen(length_of(t, s.pb->pb_transferSize, b), buf, outLen);
       }
       if (info != nullptr) {
         const int64_t p = static_cast<uint32_t>(info->precision);
-        return out_len(length_of(t, p, p), buf, outLen);
+        return DescOutLen(length_of(t, p, p), buf, outLen);
       }
       if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
-      return out_len(static_cast<int64_t>(r->dr_length), buf, outLen);
+      return DescOutLen(static_cast<int64_t>(r->dr_length), buf, outLen);
     case SQL_DESC_OCTET_LENGTH: {
-      if (bookmark) return out_len(8, buf, outLen);
+      if (bookmark) return DescOutLen(8, buf, outLen);
       int64_t v = 0;
       if (s.kind == Kind::Ard && s.cb != nullptr)
         v = s.cb->cb_bufferLength;
@@ -272,28 +272,28 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
         v = ColumnOctetLength(t, static_cast<uint32_t>(info->precision));
       else {
         if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
-        return out_len(r->dr_octetLength, buf, outLen);
+        return DescOutLen(r->dr_octetLength, buf, outLen);
       }
-      if (implicitApp) return out_len(OctetLengthOf(t, v), buf, outLen);
-      return out_len(v, buf, outLen);
+      if (implicitApp) return DescOutLen(OctetLengthOf(t, v), buf, outLen);
+      return DescOutLen(v, buf, outLen);
     }
     case SQL_DESC_PRECISION:
-      if (bookmark) return out_short(0, buf, outLen);
+      if (bookmark) return DescOutShort(0, buf, outLen);
       if (info != nullptr)
-        return out_short(precision_of(t, info->precision, info->scale), buf, outLen);
+        return DescOutShort(precision_of(t, info->precision, info->scale), buf, outLen);
       if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
-      return out_short(r->dr_precision, buf, outLen);
+      return DescOutShort(r->dr_precision, buf, outLen);
     case SQL_DESC_SCALE:
-      if (bookmark) return out_short(0, buf, outLen);
+      if (bookmark) return DescOutShort(0, buf, outLen);
       if (info != nullptr)
-        return out_short((t == SQL_NUMERIC || t == SQL_DECIMAL) ? info->scale : 0, buf, outLen);
+        return DescOutShort((t == SQL_NUMERIC || t == SQL_DECIMAL) ? info->scale : 0, buf, outLen);
       if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
-      return out_short(r->dr_scale, buf, outLen);
+      return DescOutShort(r->dr_scale, buf, outLen);
     case SQL_DESC_NUM_PREC_RADIX:
-      if (bookmark) return out_int(0, buf, outLen);
-      if (typed) return out_int(radix_of(t), buf, outLen);
+      if (bookmark) return DescOutInt(0, buf, outLen);
+      if (typed) return DescOutInt(radix_of(t), buf, outLen);
       if (need_record(s) != SQL_SUCCESS) return SQL_ERROR;
-      return out_int(r->dr_radix, buf, outLen);
+      return DescOutInt(r->dr_radix, buf, outLen);
     case SQL_DESC_OCTET_LENGTH_PTR:
     case SQL_DESC_INDICATOR_PTR:
     case SQL_DESC_DATA_PTR: {
@@ -315,7 +315,7 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
             : field == SQL_DESC_INDICATOR_PTR ? r->dr_indicatorPtr
                                               : r->dr_octetLengthPtr;
       }
-      return out_ptr(s.desc, p, buf, bufLen, outLen);
+      return DescOutPtr(s.desc, p, buf, bufLen, outLen);
     }
     default: break;
   }
@@ -334,30 +334,30 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
   bool found = false;
   switch (field) {
     case SQL_DESC_NULLABLE:
-      if (ipd) return out_short(SQL_NULLABLE, buf, outLen);
-      return out_short(bookmark ? 0 : (s.col->flags & 0xF), buf, outLen);
+      if (ipd) return DescOutShort(SQL_NULLABLE, buf, outLen);
+      return DescOutShort(bookmark ? 0 : (s.col->flags & 0xF), buf, outLen);
     case SQL_DESC_NAME:
       if (ipd)
         return out_text(s.desc, r != nullptr ? r->dr_name : nullptr, buf, bufLen, outLen, marker);
       return out_text(s.desc, bookmark ? "BOOKMARK" : ColumnDisplayName(s.col), buf, bufLen, outLen,
                       marker);
     case SQL_DESC_UNNAMED:
-      if (ipd) return out_short(r != nullptr ? r->dr_unnamed : 0, buf, outLen);
-      if (bookmark) return out_short(SQL_NAMED, buf, outLen);
-      return out_short(ColumnDisplayName(s.col)[0] != '\0' ? SQL_NAMED : SQL_UNNAMED, buf, outLen);
+      if (ipd) return DescOutShort(r != nullptr ? r->dr_unnamed : 0, buf, outLen);
+      if (bookmark) return DescOutShort(SQL_NAMED, buf, outLen);
+      return DescOutShort(ColumnDisplayName(s.col)[0] != '\0' ? SQL_NAMED : SQL_UNNAMED, buf, outLen);
     case SQL_DESC_UNSIGNED:
-      if (bookmark) return out_short(SQL_TRUE, buf, outLen);
-      if (ird) return out_short(ColumnUnsigned(s.col), buf, outLen);
-      if (s.par != nullptr) return out_short(ColumnUnsigned(s.par), buf, outLen);
-      return out_short(r != nullptr ? r->dr_unsigned : 0, buf, outLen);
+      if (bookmark) return DescOutShort(SQL_TRUE, buf, outLen);
+      if (ird) return DescOutShort(ColumnUnsigned(s.col), buf, outLen);
+      if (s.par != nullptr) return DescOutShort(ColumnUnsigned(s.par), buf, outLen);
+      return DescOutShort(r != nullptr ? r->dr_unsigned : 0, buf, outLen);
     case SQL_DESC_FIXED_PREC_SCALE:
-      if (bookmark) return out_short(0, buf, outLen);
-      if (info != nullptr) return out_short(FixedPrecScaleOf(t, info->scale), buf, outLen);
-      return out_short(r != nullptr ? r->dr_fixedPrecScale : 0, buf, outLen);
+      if (bookmark) return DescOutShort(0, buf, outLen);
+      if (info != nullptr) return DescOutShort(FixedPrecScaleOf(t, info->scale), buf, outLen);
+      return DescOutShort(r != nullptr ? r->dr_fixedPrecScale : 0, buf, outLen);
     case SQL_DESC_CASE_SENSITIVE: {
-      if (ipd || bookmark) return out_int(SQL_TRUE, buf, outLen);
+      if (ipd || bookmark) return DescOutInt(SQL_TRUE, buf, outLen);
       const int32_t v = override_int(s, field, &found);
-      return out_int(found ? v : (is_char_sql(t) ? SQL_TRUE : SQL_FALSE), buf, outLen);
+      return DescOutInt(found ? v : (is_char_sql(t) ? SQL_TRUE : SQL_FALSE), buf, outLen);
     }
     case SQL_DESC_TYPE_NAME: {
       if (ipd) {
@@ -377,8 +377,8 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
     case SQL_DESC_LOCAL_TYPE_NAME: return out_text(s.desc, "", buf, bufLen, outLen, marker);
     case SQL_DESC_PARAMETER_TYPE:
       if (!ipd) return fail(s.desc, ERR_DESC_TYPE);
-      if (s.pb != nullptr) return out_short(s.pb->pb_paramType, buf, outLen);
-      return out_short(r != nullptr ? r->dr_paramType : 0, buf, outLen);
+      if (s.pb != nullptr) return DescOutShort(s.pb->pb_paramType, buf, outLen);
+      return DescOutShort(r != nullptr ? r->dr_paramType : 0, buf, outLen);
     default: break;
   }
 
@@ -395,23 +395,23 @@ SQLRETURN record_field(Source& s, int16_t field, void* buf, int64_t bufLen, int6
   }
   switch (field) {
     case SQL_DESC_DISPLAY_SIZE:
-      return out_len(bookmark ? 8 : static_cast<int64_t>(static_cast<uint32_t>(s.col->displaySize)),
+      return DescOutLen(bookmark ? 8 : static_cast<int64_t>(static_cast<uint32_t>(s.col->displaySize)),
                      buf, outLen);
     case SQL_DESC_UPDATABLE:
-      return out_short(bookmark ? 0 : ColumnUpdatable(s.stmt, s.col, s.rec), buf, outLen);
+      return DescOutShort(bookmark ? 0 : ColumnUpdatable(s.stmt, s.col, s.rec), buf, outLen);
     case SQL_DESC_AUTO_UNIQUE_VALUE:
     case SQL_DESC_ROWVER:
     case COLATTR_KEY_COLUMN:
     case COLATTR_EXPRESSION: {
       const int32_t v = bookmark ? 0 : override_int(s, field, &found);
       const int32_t answer = found ? v : 0;
-      return field == SQL_DESC_AUTO_UNIQUE_VALUE ? out_int(answer, buf, outLen)
-                                                 : out_short(answer, buf, outLen);
+      return field == SQL_DESC_AUTO_UNIQUE_VALUE ? DescOutInt(answer, buf, outLen)
+                                                 : DescOutShort(answer, buf, outLen);
     }
     case SQL_DESC_SEARCHABLE: {
-      if (bookmark) return out_short(SQL_PRED_NONE, buf, outLen);
+      if (bookmark) return DescOutShort(SQL_PRED_NONE, buf, outLen);
       const int32_t v = override_int(s, field, &found);
-      return out_short(found ? v : SearchableOf(t), buf, outLen);
+      return DescOutShort(found ? v : SearchableOf(t), buf, outLen);
     }
     case SQL_DESC_TABLE_NAME:
     case SQL_DESC_BASE_TABLE_NAME:
@@ -447,7 +447,7 @@ SQLRETURN header_field(Desc* desc, Kind kind, int16_t field, void* buf, int64_t 
   Stmt* stmt = desc->de_stmt;
   const bool app = kind == Kind::Explicit || kind == Kind::Ard || kind == Kind::Apd;
   switch (field) {
-    case SQL_DESC_ALLOC_TYPE: return out_short(desc->de_allocType, buf, outLen);
+    case SQL_DESC_ALLOC_TYPE: return DescOutShort(desc->de_allocType, buf, outLen);
     case SQL_DESC_ARRAY_SIZE:
       switch (kind) {
         case Kind::Explicit:
@@ -459,24 +459,24 @@ SQLRETURN header_field(Desc* desc, Kind kind, int16_t field, void* buf, int64_t 
         case Kind::Apd: return out_value<uint64_t>(stmt->st_paramsetSize, buf, outLen);
         default: return fail(desc, ERR_DESC_TYPE);
       }
-    case SQL_DESC_ARRAY_STATUS_PTR: return out_ptr(desc, desc->de_arrayStatusPtr, buf, 0, outLen);
+    case SQL_DESC_ARRAY_STATUS_PTR: return DescOutPtr(desc, desc->de_arrayStatusPtr, buf, 0, outLen);
     case SQL_DESC_BIND_OFFSET_PTR:
       if (!app) return fail(desc, ERR_DESC_TYPE);
-      return out_ptr(desc, desc->de_bindOffsetPtr, buf, 0, outLen);
+      return DescOutPtr(desc, desc->de_bindOffsetPtr, buf, 0, outLen);
     case SQL_DESC_BIND_TYPE:
-      if (kind == Kind::Ard) return out_int(stmt->st_bindType, buf, outLen);
+      if (kind == Kind::Ard) return DescOutInt(stmt->st_bindType, buf, outLen);
       if (!app) return fail(desc, ERR_DESC_TYPE);
-      return out_int(desc->de_bindType, buf, outLen);
+      return DescOutInt(desc->de_bindType, buf, outLen);
     case SQL_DESC_ROWS_PROCESSED_PTR:
-      if (kind == Kind::Ird) return out_ptr(desc, stmt->st_rowsFetchedPtr, buf, 0, outLen);
-      if (kind == Kind::Ipd) return out_ptr(desc, stmt->st_paramsProcessedPtr, buf, 0, outLen);
+      if (kind == Kind::Ird) return DescOutPtr(desc, stmt->st_rowsFetchedPtr, buf, 0, outLen);
+      if (kind == Kind::Ipd) return DescOutPtr(desc, stmt->st_paramsProcessedPtr, buf, 0, outLen);
       return fail(desc, ERR_DESC_TYPE);
     default: {
       // SQL_DESC_COUNT.
-      if (kind != Kind::Ird) return out_short(DescRecCount(desc), buf, outLen);
+      if (kind != Kind::Ird) return DescOutShort(DescRecCount(desc), buf, outLen);
       int16_t n = 0;
       if (int32_t code = StmtNumResultCols(stmt, &n); code != 0) return fail(desc, code);
-      return out_short(n, buf, outLen);
+      return DescOutShort(n, buf, outLen);
     }
   }
 }

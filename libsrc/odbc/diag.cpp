@@ -248,7 +248,7 @@ Found diag_record(const DiagRecordView& v, int mode, std::string* text, char* st
 }
 
 // Number of diagnostic records: the messages, or the errCode row alone.
-int32_t record_count(const DiagRecordView& v) {
+int32_t DiagCount(const DiagRecordView& v) {
   int32_t n = 0;
   for (DiagMsg* m = v.list->head; m != nullptr; m = m->next) ++n;
   if (n == 0 && *v.errCode != 0) n = 1;
@@ -359,7 +359,7 @@ SQLRETURN error_rec(const DiagRecordView& v, const CallSlot* args) {
 
 // String output of SQLGetDiagField: bufLen in bytes in both forms; the length
 // reported is in bytes as well.
-SQLRETURN string_field(const std::string& text, void* buf, int64_t bufLen, SQLSMALLINT* lenOut,
+SQLRETURN DiagStringOut(const std::string& text, void* buf, int64_t bufLen, SQLSMALLINT* lenOut,
                        bool wide) {
   if (bufLen < 0) return SQL_ERROR;
   int64_t full = 0;
@@ -371,14 +371,14 @@ SQLRETURN string_field(const std::string& text, void* buf, int64_t bufLen, SQLSM
 
 // kind: 1 environment, 2 connection, 3 statement, 4 descriptor.
 // args: [recNumber, identifier, value, bufLen, lenPtr, marker].
-SQLRETURN get_diag_field(int kind, const DiagRecordView& v, Stmt* stmt, const CallSlot* args) {
+SQLRETURN GetDiagFieldCore(int kind, const DiagRecordView& v, Stmt* stmt, const CallSlot* args) {
   const int16_t recNo = SlotI16(args[0]);
   const int16_t id = SlotI16(args[1]);
   void* value = SlotAs<void*>(args[2]);
   const int64_t bufLen = SlotI64(args[3]);
   auto* lenOut = SlotAs<SQLSMALLINT*>(args[4]);
   const bool wide = SlotIsWide(args[5]);
-  const int32_t count = record_count(v);
+  const int32_t count = DiagCount(v);
 
   if (recNo == 0) {
     switch (id) {
@@ -397,7 +397,7 @@ SQLRETURN get_diag_field(int kind, const DiagRecordView& v, Stmt* stmt, const Ca
       }
       case SQL_DIAG_DYNAMIC_FUNCTION:
         if (kind != 3) return SQL_ERROR;
-        return string_field(stmt->st_isSelect != 0 ? "SELECT CURSOR" : "", value, bufLen, lenOut,
+        return DiagStringOut(stmt->st_isSelect != 0 ? "SELECT CURSOR" : "", value, bufLen, lenOut,
                             wide);
       case SQL_DIAG_DYNAMIC_FUNCTION_CODE:
         if (kind != 3) return SQL_ERROR;
@@ -416,20 +416,20 @@ SQLRETURN get_diag_field(int kind, const DiagRecordView& v, Stmt* stmt, const Ca
   const bool found = diag_record(v, DIAG_MODE_READ, &text, state, &native) != Found::None;
   switch (id) {
     case SQL_DIAG_SQLSTATE:
-      return string_field(found ? state : "00000", value, bufLen, lenOut, wide);
+      return DiagStringOut(found ? state : "00000", value, bufLen, lenOut, wide);
     case SQL_DIAG_NATIVE: store<SQLINTEGER>(value, native); return SQL_SUCCESS;
     case SQL_DIAG_MESSAGE_TEXT:
       if (!found) return SQL_NO_DATA;
-      return string_field(text, value, bufLen, lenOut, wide);
+      return DiagStringOut(text, value, bufLen, lenOut, wide);
     case SQL_DIAG_CLASS_ORIGIN:
     case SQL_DIAG_SUBCLASS_ORIGIN:
       if (!found) return SQL_NO_DATA;
-      return string_field(memcmp(state, "IM", 2) == 0 ? "ODBC 3.0" : "ISO 9075", value, bufLen,
+      return DiagStringOut(memcmp(state, "IM", 2) == 0 ? "ODBC 3.0" : "ISO 9075", value, bufLen,
                           lenOut, wide);
     case SQL_DIAG_CONNECTION_NAME:
     case SQL_DIAG_SERVER_NAME: {
       const char* dsn = (v.conn != nullptr && v.conn->cn_dsn != nullptr) ? v.conn->cn_dsn : "";
-      return string_field(dsn, value, bufLen, lenOut, wide);
+      return DiagStringOut(dsn, value, bufLen, lenOut, wide);
     }
     case SQL_DIAG_ROW_NUMBER:
       if (kind != 3) return SQL_ERROR;
@@ -490,14 +490,14 @@ SQLRETURN GetDiagRecDescImpl(Desc* desc, const CallSlot* args) {
 }
 
 SQLRETURN GetDiagFieldEnvImpl(Envr* env, const CallSlot* args) {
-  return get_diag_field(1, view_of(env, nullptr, nullptr, nullptr), nullptr, args);
+  return GetDiagFieldCore(1, view_of(env, nullptr, nullptr, nullptr), nullptr, args);
 }
 SQLRETURN GetDiagFieldDbcImpl(Conn* conn, const CallSlot* args) {
-  return get_diag_field(2, view_of(nullptr, conn, nullptr, nullptr), nullptr, args);
+  return GetDiagFieldCore(2, view_of(nullptr, conn, nullptr, nullptr), nullptr, args);
 }
 SQLRETURN GetDiagFieldStmtImpl(Stmt* stmt, const CallSlot* args) {
-  return get_diag_field(3, view_of(nullptr, nullptr, stmt, nullptr), stmt, args);
+  return GetDiagFieldCore(3, view_of(nullptr, nullptr, stmt, nullptr), stmt, args);
 }
 SQLRETURN GetDiagFieldDescImpl(Desc* desc, const CallSlot* args) {
-  return get_diag_field(4, view_of(nullptr, nullptr, nullptr, desc), nullptr, args);
+  return GetDiagFieldCore(4, view_of(nullptr, nullptr, nullptr, desc), nullptr, args);
 }

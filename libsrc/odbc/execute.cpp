@@ -86,7 +86,7 @@ int64_t bind_offset(const Stmt* stmt) {
 }
 
 // Bytes between two sets of a column-wise bound value.
-uint64_t element_size(const ParamBinding& pb) {
+uint64_t ParamElementSize(const ParamBinding& pb) {
   switch (pb.pb_cType) {
     case SQL_C_CHAR:
     case SQL_C_BINARY:
@@ -156,7 +156,7 @@ int32_t read_value(const ParamBinding& pb, const Layout& l, uint64_t r, Value* o
     lenAt = address(pb.pb_lengthPtr, l.offset, r, l.rowSize);
     indAt = address(pb.pb_indicatorPtr, l.offset, r, l.rowSize);
   } else {
-    value = address(pb.pb_data, l.offset, r, element_size(pb));
+    value = address(pb.pb_data, l.offset, r, ParamElementSize(pb));
     lenAt = address(pb.pb_lengthPtr, l.offset, r, sizeof(int64_t));
     indAt = address(pb.pb_indicatorPtr, l.offset, r, sizeof(int64_t));
   }
@@ -196,8 +196,8 @@ int32_t read_value(const ParamBinding& pb, const Layout& l, uint64_t r, Value* o
     uint64_t bound = SIZE_MAX / 4;
     if (pb.pb_bufferLength > 0)
       bound = static_cast<uint64_t>(pb.pb_bufferLength);
-    else if (l.rowSize == 0 && l.sets > 1 && element_size(pb) > 0)
-      bound = element_size(pb);
+    else if (l.rowSize == 0 && l.sets > 1 && ParamElementSize(pb) > 0)
+      bound = ParamElementSize(pb);
     n = pb.pb_cType == SQL_C_WCHAR ? measure_wide(value, bound / 2) : strnlen(value, bound);
   } else if (len < 0) {
     return ERR_BUFFER_LENGTH;
@@ -805,7 +805,7 @@ SQLRETURN execute_params(Stmt* stmt, bool localDae) {
         continue;
       }
       const char* from = address(pb.pb_data, l.offset, 0, 0);
-      const uint64_t stride = l.rowSize != 0 ? l.rowSize : element_size(pb);
+      const uint64_t stride = l.rowSize != 0 ? l.rowSize : ParamElementSize(pb);
       const uint64_t bytes =
           std::min<uint64_t>(static_cast<uint64_t>(pb.pb_transferSize), col.width);
       uint64_t k = 0;

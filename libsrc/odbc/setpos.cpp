@@ -492,7 +492,7 @@ SQLRETURN send(Stmt* stmt, const Request& q, Dataset* rows, uint16_t* cols, uint
 }
 
 // The operation Dataset of a DELETE: one indicator per addressed row.
-int32_t delete_rows(Stmt* stmt, Dataset** out) {
+int32_t SetPosOpDataset(Stmt* stmt, Dataset** out) {
   auto* ds = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
   if (ds == nullptr) return ERR_MEMORY;
   const uint32_t n = stmt->st_setPosCount;
@@ -517,7 +517,7 @@ int32_t delete_rows(Stmt* stmt, Dataset** out) {
 
 SQLRETURN erase(Stmt* stmt, const Request& q) {
   Dataset* rows = nullptr;
-  if (int32_t rc = delete_rows(stmt, &rows); rc != 0) return fail(stmt, rc);
+  if (int32_t rc = SetPosOpDataset(stmt, &rows); rc != 0) return fail(stmt, rc);
   return send(stmt, q, rows, nullptr, 0);
 }
 

@@ -247,7 +247,7 @@ int32_t complete_types(SCS* scs) {
   return 0;
 }
 
-int free_cached(void* value, const void*, void*) {
+int scs_p_FreeCacheEntry(void* value, const void*, void*) {
   auto* cols = static_cast<DynArray*>(value);
   DynArrayFree(&cols, nullptr);
   return 0;
@@ -268,7 +268,7 @@ KeyColCache* KeyColCacheNew() {
 
 void KeyColCacheFree(KeyColCache* cache) {
   if (cache == nullptr) return;
-  (void)hash_foreach(cache->table, free_cached, nullptr);
+  (void)hash_foreach(cache->table, scs_p_FreeCacheEntry, nullptr);
   hash_destroy(cache->table);
   std::free(cache);
 }

@@ -78,19 +78,19 @@ class Describer {
   int32_t statement();
 
  private:
-  int32_t predicate(ParseNode* pred, Work& w);
+  int32_t ParamDescPredicate(ParseNode* pred, Work& w);
   int32_t clause(ParseNode* clauseNode, Work& w);
-  int32_t where(ParseNode* container, Work& w);
-  int32_t having(ParseNode* te, Work& w);
-  int32_t tables(ParseNode* te, Work& w);
-  int32_t probe(const Work& w);
-  int32_t tableProbe(const std::string& table);
+  int32_t ParamDescWhere(ParseNode* container, Work& w);
+  int32_t ParamDescHaving(ParseNode* te, Work& w);
+  int32_t ParamDescTables(ParseNode* te, Work& w);
+  int32_t ParamDescProbe(const Work& w);
+  int32_t ParamDescProbeTable(const std::string& table);
   int32_t store(const std::string& text, int32_t counted);
-  int32_t select(ParseNode* firstSpec);
-  int32_t querySpec(ParseNode* spec);
+  int32_t ParamDescSelect(ParseNode* firstSpec);
+  int32_t ParamDescQuerySpec(ParseNode* spec);
   int32_t update(ParseNode* root);
   int32_t updateCurrent(ParseNode* root);
-  int32_t setList(ParseNode* list, Work& w);
+  int32_t ParamDescSetList(ParseNode* list, Work& w);
   int32_t remove(ParseNode* root);
   int32_t insert(ParseNode* root);
 
@@ -99,7 +99,7 @@ class Describer {
 
 // The operand whose type the parameters of a predicate take, appended once
 // for every operand that holds a parameter.
-int32_t Describer::predicate(ParseNode* pred, Work& w) {
+int32_t Describer::ParamDescPredicate(ParseNode* pred, Work& w) {
   ParseNode* p = pred->firstChild;
   if (p == nullptr) return ERR_GENERAL;
   auto addFor = [&w](ParseNode* target, std::initializer_list<ParseNode*> operands) {
@@ -180,23 +180,23 @@ int32_t Describer::clause(ParseNode* clauseNode, Work& w) {
   if (cond == nullptr || cond->type != PN_SEARCH_COND) return ERR_GENERAL;
   std::vector<ParseNode*> preds = collect(cond, PN_PREDICATE, PN_SUBQUERY);
   for (ParseNode* pred : preds)
-    if (int32_t rc = predicate(pred, w); rc != 0) return rc;
+    if (int32_t rc = ParamDescPredicate(pred, w); rc != 0) return rc;
   return 0;
 }
 
-int32_t Describer::where(ParseNode* container, Work& w) {
+int32_t Describer::ParamDescWhere(ParseNode* container, Work& w) {
   ParseNode* opt = childOfType(container, PN_WHERE_OPT);
   ParseNode* clauseNode = childOfType(opt, PN_WHERE);
   return clauseNode == nullptr ? 0 : clause(clauseNode, w);
 }
 
-int32_t Describer::having(ParseNode* te, Work& w) {
+int32_t Describer::ParamDescHaving(ParseNode* te, Work& w) {
   ParseNode* h = childOfType(te, PN_HAVING);
   if (h == nullptr || h->childCount == 0) return 0;
   return clause(h, w);
 }
 
-int32_t Describer::tables(ParseNode* te, Work& w) {
+int32_t Describer::ParamDescTables(ParseNode* te, Work& w) {
   ParseNode* list = childOfType(te, PN_TABLE_LIST);
   if (list == nullptr) return 0;
   std::vector<ParseNode*> refs = collect(list, PN_TABLE_REF, kNoStop);
@@ -221,7 +221,7 @@ int32_t Describer::store(const std::string& text, int32_t counted) {
 }
 
 // One probe over the work's tables with a column per entry.
-int32_t Describer::probe(const Work& w) {
+int32_t Describer::ParamDescProbe(const Work& w) {
   // A statement without tables gives nothing to describe its parameters by.
   if (w.columns.empty() || w.tables.empty()) return 0;
   const bool qualify = pd_->pd_kind == PN_UPDATE || pd_->pd_kind == PN_UPDATE_CURRENT;
@@ -271,33 +271,33 @@ int32_t Describer::probe(const Work& w) {
   return store(s, counted);
 }
 
-int32_t Describer::tableProbe(const std::string& table) {
+int32_t Describer::ParamDescProbeTable(const std::string& table) {
   const int32_t n = pd_->pd_markers != nullptr ? static_cast<int32_t>(std::strlen(pd_->pd_markers)) : 0;
   return store("SELECT * FROM " + table + " WHERE 1=0 ", n);
 }
 
-int32_t Describer::querySpec(ParseNode* spec) {
+int32_t Describer::ParamDescQuerySpec(ParseNode* spec) {
   ParseNode* te = ParseChild(spec, 3);
   if (te == nullptr || te->type != PN_TABLE_EXPR) return 0;
   Work w;
-  if (int32_t rc = tables(te, w); rc != 0) return rc;
-  (void)where(te, w);  // a failure ends only that clause
-  (void)having(te, w);
-  return probe(w);
+  if (int32_t rc = ParamDescTables(te, w); rc != 0) return rc;
+  (void)ParamDescWhere(te, w);  // a failure ends only that clause
+  (void)ParamDescHaving(te, w);
+  return ParamDescProbe(w);
 }
 
 // Every SELECT block of a UNION chain, one probe each.
-int32_t Describer::select(ParseNode* spec) {
+int32_t Describer::ParamDescSelect(ParseNode* spec) {
   if (spec == nullptr || spec->type != PN_QUERY_SPEC) return ERR_GENERAL;
   while (spec != nullptr) {
-    if (int32_t rc = querySpec(spec); rc != 0) return rc;
+    if (int32_t rc = ParamDescQuerySpec(spec); rc != 0) return rc;
     ParseNode* un = childOfType(childOfType(ParseChild(spec, 3), PN_UNION_OPT), PN_UNION);
     spec = childOfType(un, PN_QUERY_SPEC);
   }
   return 0;
 }
 
-int32_t Describer::setList(ParseNode* list, Work& w) {
+int32_t Describer::ParamDescSetList(ParseNode* list, Work& w) {
   std::vector<ParseNode*> assigns = collect(list, PN_ASSIGN, kNoStop);
   if (list->type == PN_ASSIGN) assigns.insert(assigns.begin(), list);
   for (ParseNode* as : assigns) {
@@ -318,7 +318,7 @@ int32_t Describer::update(ParseNode* root) {
     if (c->type == PN_TABLE_LIST) {
       for (ParseNode* r : collect(c, PN_TABLE_REF, kNoStop)) w.tables.emplace_back(textOf(r));
     } else if (c->type == PN_ASSIGN_LIST) {
-      rc = setList(c, w);
+      rc = ParamDescSetList(c, w);
     } else if (c->type == PN_WHERE_OPT) {
       ParseNode* clauseNode = childOfType(c, PN_WHERE);
       if (clauseNode != nullptr) rc = clause(clauseNode, whereCols);
@@ -326,7 +326,7 @@ int32_t Describer::update(ParseNode* root) {
     if (rc != 0) return rc;
   }
   w.columns.insert(w.columns.end(), whereCols.columns.begin(), whereCols.columns.end());
-  return probe(w);
+  return ParamDescProbe(w);
 }
 
 int32_t Describer::updateCurrent(ParseNode* root) {
@@ -336,9 +336,9 @@ int32_t Describer::updateCurrent(ParseNode* root) {
   Work w;
   w.tables.emplace_back(textOf(target));
   if (list != nullptr && list->type == PN_ASSIGN_LIST) {
-    if (int32_t rc = setList(list, w); rc != 0) return rc;
+    if (int32_t rc = ParamDescSetList(list, w); rc != 0) return rc;
   }
-  return probe(w);
+  return ParamDescProbe(w);
 }
 
 int32_t Describer::remove(ParseNode* root) {
@@ -346,8 +346,8 @@ int32_t Describer::remove(ParseNode* root) {
   if (target == nullptr) return ERR_GENERAL;
   Work w;
   w.tables.emplace_back(textOf(target));
-  if (int32_t rc = where(root, w); rc != 0) return rc;
-  return probe(w);
+  if (int32_t rc = ParamDescWhere(root, w); rc != 0) return rc;
+  return ParamDescProbe(w);
 }
 
 int32_t Describer::insert(ParseNode* root) {
@@ -370,7 +370,7 @@ int32_t Describer::insert(ParseNode* root) {
       for (ParseNode* it : items) markers += HasParamMarker(it) ? '?' : 'X';
       pd_->pd_markers = strdup(markers.c_str());
       if (pd_->pd_markers == nullptr) return ERR_MEMORY;
-      return tableProbe(w.tables.front());
+      return ParamDescProbeTable(w.tables.front());
     }
   } else if (body->type == PN_QUERY_SPEC) {
     if (body->childCount < 3) return ERR_GENERAL;
@@ -385,15 +385,15 @@ int32_t Describer::insert(ParseNode* root) {
     if (i >= insertCols.size()) return ERR_GENERAL;
     w.columns.push_back(insertCols[i]);
   }
-  if (int32_t rc = probe(w); rc != 0) return rc;
-  return body->type == PN_QUERY_SPEC ? select(body) : 0;
+  if (int32_t rc = ParamDescProbe(w); rc != 0) return rc;
+  return body->type == PN_QUERY_SPEC ? ParamDescSelect(body) : 0;
 }
 
 int32_t Describer::statement() {
   ParseNode* root = pd_->pd_root;
   try {
     switch (pd_->pd_kind) {
-      case PN_SELECT: return select(ParseChild(root, 1));
+      case PN_SELECT: return ParamDescSelect(ParseChild(root, 1));
       case PN_INSERT: return insert(root);
       case PN_DELETE: return remove(root);
       case PN_UPDATE: return update(root);

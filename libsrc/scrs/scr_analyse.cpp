@@ -98,7 +98,7 @@ void setFlag(SCR_Analysis* a, uint16_t bit, bool on) {
 }
 
 // The parts of a column reference by its shape: a, t.a or o.t.a.
-void columnRefSplit(const ParseNode* ref, char* name, char* table, char* owner) {
+void ColumnRefSplit(const ParseNode* ref, char* name, char* table, char* owner) {
   name[0] = table[0] = owner[0] = '\0';
   const int32_t n = ref->childCount;
   if (n == 0) {
@@ -165,7 +165,7 @@ bool tableNameParts(const ParseNode* name, NameParts* out) {
   return true;
 }
 
-int32_t tableRefSplit(ParseNode* ref, DynArray* tables, int32_t keepQualifier, bool* remote) {
+int32_t TableRefSplit(ParseNode* ref, DynArray* tables, int32_t keepQualifier, bool* remote) {
   ParseNode* aliasNode = ParseFindBelow(ref, PN_TABLE_ALIAS);
   ParseNode* name = ParseFindBelow(ref, PN_TABLE_NAME);
   NameParts parts;
@@ -336,7 +336,7 @@ int32_t SCR_TablesGet(SCR_Analysis* a, DynArray* tables, int32_t keepQualifier) 
   int32_t rc = refs->count == 0 ? ERR_GENERAL : 0;
   bool remote = false;
   for (uint32_t i = 0; rc == 0 && i < refs->count; ++i)
-    rc = tableRefSplit(nodeAt(refs, i), tables, keepQualifier, &remote);
+    rc = TableRefSplit(nodeAt(refs, i), tables, keepQualifier, &remote);
   DynArrayFree(&refs, nullptr);
   return rc;
 }
@@ -408,7 +408,7 @@ int32_t SCR_SelectColsGet(SCR_Analysis* a, DynArray* cols) noexcept {
       }
       if (column && n != nullptr && n->type == PN_COLUMN_REF) {
         d.itemKind = COLDESC_COLUMN;
-        columnRefSplit(n, d.name, d.table, d.owner);
+        ColumnRefSplit(n, d.name, d.table, d.owner);
       }
     }
     if (DynArrayAppend(cols, &d) == 0) rc = ERR_MEMORY;
@@ -440,7 +440,7 @@ int32_t SCR_OrderByColsGet(SCR_Analysis* a, DynArray* out) noexcept {
       o.ordinal = static_cast<uint8_t>(std::atoi(textOf(key)));
     } else if (key->type == PN_COLUMN_REF) {
       copyField(o.text, sizeof o.text, textOf(key));
-      columnRefSplit(key, o.name, o.table, o.owner);
+      ColumnRefSplit(key, o.name, o.table, o.owner);
     } else {
       rc = ERR_GENERAL;
       break;

@@ -160,7 +160,7 @@ int32_t agent_int(DrvHandle h, DriverPropId id, int32_t* v) {
   return base().DRV_GetInfo(h, id, v, 4, &len);
 }
 
-int32_t capability_string(DrvHandle hConn, char* buf, uint16_t bufLen, uint16_t* outLen) {
+int32_t SCS_CapabilityString(DrvHandle hConn, char* buf, uint16_t bufLen, uint16_t* outLen) {
   const int32_t three = 3;
   (void)base().DRV_SetOption(hConn, DRVP_ODBC_VERSION, &three);
   int d[13] = {};
@@ -201,7 +201,7 @@ int32_t capability_string(DrvHandle hConn, char* buf, uint16_t bufLen, uint16_t*
 int32_t SCS_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, uint16_t* outLen) {
   if (id == DRVP_CAPS_STRING) {
     if (!INF_ConnExists(h)) return ERR_ARGUMENT;
-    return capability_string(h, static_cast<char*>(buf), bufLen, outLen);
+    return SCS_CapabilityString(h, static_cast<char*>(buf), bufLen, outLen);
   }
   int32_t v = 0;
   if (DrvpClass(id) == DRVP_CLASS_CONN) {

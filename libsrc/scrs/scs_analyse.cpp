@@ -54,7 +54,7 @@ void copy_field(char (&dst)[kScrNameSize], const char* src) {
 }
 
 // Every ordinal sort key named by the select item it stands for.
-int32_t order_by_ordinals(SCS* scs) {
+int32_t scs_p_OrderByOrdinals(SCS* scs) {
   DynArray* cols = DynArrayNew(sizeof(ColDesc));
   if (cols == nullptr) return ERR_MEMORY;
   int32_t rc = scs_p_SelectColsGet(scs, cols, nullptr);
@@ -92,7 +92,7 @@ int32_t order_by_ordinals(SCS* scs) {
 }
 
 // Sort keys named the way the catalog names the columns and tables.
-void order_by_prepare(SCS* scs) {
+void scs_p_OrderByColsPrepare(SCS* scs) {
   auto* items = static_cast<OrderByItem*>(scs->sc_orderBy->items);
   auto* tables = static_cast<TblDesc*>(scs->sc_tables->items);
   for (uint32_t i = 0; i < scs->sc_orderBy->count; ++i) {
@@ -116,19 +116,19 @@ void order_by_prepare(SCS* scs) {
   }
 }
 
-int32_t order_by_cols_get(SCS* scs) {
+int32_t scs_p_OrderByColsGet(SCS* scs) {
   if (int32_t rc = fresh_array(&scs->sc_orderBy, sizeof(OrderByItem), nullptr); rc != 0) return rc;
   if (int32_t rc = SCR_OrderByColsGet(scs->sc_analysis, scs->sc_orderBy); rc != 0) return rc;
   scs->sc_analysisFlags |= scs->sc_analysis->sa_flags;
   if ((scs->sc_analysisFlags & SA_ORDERBY_ORDINAL) != 0) {
-    if (int32_t rc = order_by_ordinals(scs); rc != 0) return rc;
+    if (int32_t rc = scs_p_OrderByOrdinals(scs); rc != 0) return rc;
   }
-  order_by_prepare(scs);
+  scs_p_OrderByColsPrepare(scs);
   return 0;
 }
 
 // The 1-based ORDER BY position of every key column (0 when none names it).
-void key_cols_order_by_pos(SCS* scs) {
+void scs_p_KeyColsOrderByPos(SCS* scs) {
   KS* ks = scs->sc_keyset;
   if (ks == nullptr || ks->keyCols == nullptr || scs->sc_orderBy == nullptr) return;
   auto* keys = static_cast<ColDesc*>(ks->keyCols->items);
@@ -155,7 +155,7 @@ int scs_p_NeedsQuote(const char* name, const char* dbms) {
 }
 
 // Every select column named as its table column is, with the table's names.
-void select_cols_complete(SCS* scs) {
+void scs_p_SelectCol_ColDescComplete(SCS* scs) {
   auto* sel = static_cast<ColDesc*>(scs->sc_selectCols->items);
   const auto* cols = static_cast<const ColDesc*>(scs->sc_tableCols->items);
   const uint32_t tables = scs->sc_tables->count;
@@ -269,7 +269,7 @@ int32_t forward_only_rewrite(SCS* scs, TblDesc* tables, int32_t count) {
     log_printf(LOG_DEBUG, kSrc, __LINE__, "scs_p_SelectColsGet failed");
     return rc;
   }
-  select_cols_complete(scs);
+  scs_p_SelectCol_ColDescComplete(scs);
   bool changed = false;
   rc = sel_list_add_keys(scs, raw, &changed);
   DynArrayFree(&raw, nullptr);
@@ -469,7 +469,7 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
   if (int32_t rc = scs_p_GetTblDescs(scs, tables, count); rc != 0) return rc;
 
   if ((a->sa_flags & SA_ORDERBY) != 0) {
-    if (int32_t rc = order_by_cols_get(scs); rc != 0) return rc;
+    if (int32_t rc = scs_p_OrderByColsGet(scs); rc != 0) return rc;
     if ((scs->sc_analysisFlags & SA_ORDERBY_ORDINAL) != 0) {
       if (int32_t rc = SCR_OrderByOrdinalsToNames(a, scs->sc_orderBy); rc != 0) return rc;
       char* regenerated = strdup(a->sa_root->text);
@@ -491,7 +491,7 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
     log_printf(LOG_DEBUG, kSrc, __LINE__, "KS_GetKeyColDescs failed");
     return rc;
   }
-  if ((a->sa_flags & SA_ORDERBY) != 0) key_cols_order_by_pos(scs);
+  if ((a->sa_flags & SA_ORDERBY) != 0) scs_p_KeyColsOrderByPos(scs);
   if (dynamic || scs->sc_keysetSize > 0) return scs_p_MapKeyCols(scs);
   return 0;
 }

@@ -155,7 +155,7 @@ int32_t SCS_AllocPrepare(DrvHandle hConn, const char* sql, int32_t cursorType, i
   return 0;
 }
 
-int32_t execute_describe(DrvHandle hCursor, const char* sql, Dataset* params, uint16_t typeCount,
+int32_t scs_p_ExecuteDescribe(DrvHandle hCursor, const char* sql, Dataset* params, uint16_t typeCount,
                          const ParamShadow* types, int32_t* rowsetSize, uint16_t* colCount,
                          ColumnInfo** cols, uint16_t* paramCount, ColumnInfo** paramInfo,
                          int32_t* rowCount, int16_t* attrCount, ColAttr** attrs) {
@@ -200,7 +200,7 @@ int32_t SCS_ExecuteDescribe(DrvHandle hCursor, const char* sql, Dataset* params,
                             const ParamShadow* types, int32_t* rowsetSize, uint16_t* colCount,
                             ColumnInfo** cols, uint16_t* paramCount, ColumnInfo** paramInfo,
                             int32_t* rowCount) {
-  return execute_describe(hCursor, sql, params, typeCount, types, rowsetSize, colCount, cols,
+  return scs_p_ExecuteDescribe(hCursor, sql, params, typeCount, types, rowsetSize, colCount, cols,
                           paramCount, paramInfo, rowCount, nullptr, nullptr);
 }
 
@@ -209,7 +209,7 @@ int32_t SCS_ExecuteDescribe2(DrvHandle hCursor, const char* sql, Dataset* params
                              uint16_t* colCount, ColumnInfo** cols, uint16_t* paramCount,
                              ColumnInfo** paramInfo, int32_t* rowCount, int16_t* attrCount,
                              ColAttr** attrs) {
-  return execute_describe(hCursor, sql, params, typeCount, types, rowsetSize, colCount, cols,
+  return scs_p_ExecuteDescribe(hCursor, sql, params, typeCount, types, rowsetSize, colCount, cols,
                           paramCount, paramInfo, rowCount, attrCount, attrs);
 }
 
@@ -254,7 +254,7 @@ int32_t SCS_DescribeBindings(DrvHandle hCursor, uint16_t* count, ColumnInfo** co
 // The long values of the new rowset longer than the inline limit move aside
 // into sc_longValues (laid out as the rowset), and the rowset marks them
 // unread, so that they are asked for piece by piece.
-int32_t take_long_values(SCS* scs, Dataset* rows) {
+int32_t scs_p_TakeLongValues(SCS* scs, Dataset* rows) {
   if (rows == nullptr || rows->rowCount == 0 || scs->sc_longValues == nullptr) return 0;
   bool anyLong = false;
   for (uint16_t c = 0; c < rows->colCount; ++c) anyLong = anyLong || is_long(rows->cols[c].type);
@@ -300,7 +300,7 @@ int32_t SCS_FetchDeferLong(DrvHandle hCursor, RowStatusTable** table, int32_t ta
           layer().DRV_ExtendedFetch2(hCursor, table, target, rows, rowCount, orientation);
       rc != 0)
     return rc;
-  return take_long_values(scs, *table != nullptr ? (*table)->rows : nullptr);
+  return scs_p_TakeLongValues(scs, *table != nullptr ? (*table)->rows : nullptr);
 }
 
 int32_t SCS_GetCachedLongData(DrvHandle hCursor, uint32_t column, uint32_t row, uint32_t maxUnits,

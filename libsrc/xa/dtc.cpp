@@ -455,7 +455,7 @@ HRESULT COdbcResourceDispenser::TMDown() {
 
 // The dispenser behind a pointer the core holds, or null for one that is not
 // a live dispenser.
-COdbcResourceDispenser* listed(void* p) {
+COdbcResourceDispenser* DtcHandleToDispenser(void* p) {
   if (p == nullptr) return nullptr;
   OsScopedLock g(g_listLock.get());
   for (COdbcResourceDispenser* d : g_dispensers)
@@ -519,25 +519,25 @@ void* DtcCreateDispenser(void* transaction, uint32_t hServer, uint32_t hConn, Dr
 }
 
 int32_t DtcReleaseDispenser(void* dispenser) {
-  COdbcResourceDispenser* d = listed(dispenser);
+  COdbcResourceDispenser* d = DtcHandleToDispenser(dispenser);
   if (d == nullptr) return -1;
   return static_cast<int32_t>(d->Release());
 }
 
 int16_t DtcRMConnect(void* dispenser) {
-  COdbcResourceDispenser* d = listed(dispenser);
+  COdbcResourceDispenser* d = DtcHandleToDispenser(dispenser);
   if (d == nullptr) return -1;
   return SUCCEEDED(d->RMConnect()) ? 0 : -1;
 }
 
 int16_t DtcRMEnlist(void* dispenser) {
-  COdbcResourceDispenser* d = listed(dispenser);
+  COdbcResourceDispenser* d = DtcHandleToDispenser(dispenser);
   if (d == nullptr) return -1;
   return SUCCEEDED(d->RMEnlist()) ? 0 : -1;
 }
 
 int32_t DtcDispenserBranch(void* dispenser, void* transaction) {
-  COdbcResourceDispenser* d = listed(dispenser);
+  COdbcResourceDispenser* d = DtcHandleToDispenser(dispenser);
   if (d == nullptr) return -1;
   return d->branchOf(static_cast<const ITransaction*>(transaction));
 }
