@@ -56,10 +56,17 @@ bool in_rowset(const Stmt* stmt, uint32_t bookmark) {
          std::find(marks, marks + stmt->st_rowsetMarkCount, bookmark) != marks + stmt->st_rowsetMarkCount;
 }
 
+// The bookmark column's binding; one without a data buffer (a descriptor's data
+// pointer cleared, its indicator kept) binds no bookmarks.
+ColBinding* bookmark_binding(Stmt* stmt) {
+  ColBinding* cb = BindingOfColumn(stmt, 0, nullptr);
+  return cb != nullptr && cb->cb_data != nullptr ? cb : nullptr;
+}
+
 // One 32-bit bookmark per row, each naming a row of the current rowset.
 int32_t BulkBookmarkList(Stmt* stmt) {
   const uint16_t size = stmt->st_bulkSize;
-  ColBinding* cb = BindingOfColumn(stmt, 0, nullptr);
+  ColBinding* cb = bookmark_binding(stmt);
   if (cb == nullptr) return ERR_GENERAL;
   auto* list = static_cast<uint32_t*>(std::malloc(size * sizeof(uint32_t)));
   if (list == nullptr) return ERR_MEMORY;
@@ -201,7 +208,7 @@ SQLRETURN fetch(Stmt* stmt) {
     answer = RowsetToBound(stmt, merged, 0, -1);
     // The rows are no run from a start: each row's bookmark is the one it was
     // fetched by.
-    if (ColBinding* cb = BindingOfColumn(stmt, 0, nullptr); cb != nullptr && code == 0)
+    if (ColBinding* cb = bookmark_binding(stmt); cb != nullptr && code == 0)
       for (uint16_t k = 0; k < stmt->st_bulkSize; ++k) {
         const int64_t wide = stmt->st_bulkBookmarks[k];
         std::memcpy(BoundValue(stmt, *cb, k), &wide, sizeof wide);
@@ -235,7 +242,7 @@ SQLRETURN StmtBulkOperations(Stmt* stmt, uint16_t op) {
   // One status per row travels in a 16-bit count.
   if (scs.sc_rowsetSize > UINT16_MAX) return fail(stmt, ERR_ROW_VALUE);
   if (op != SQL_ADD) {
-    if (scs.sc_useBookmarks == 0 || BindingOfColumn(stmt, 0, nullptr) == nullptr)
+    if (scs.sc_useBookmarks == 0 || bookmark_binding(stmt) == nullptr)
       return fail(stmt, ERR_OPTION_TYPE);
     if (stmt->st_drv->ops->DRV_BulkOperations == nullptr) return fail(stmt, ERR_NOT_CAPABLE);
   }

@@ -80,8 +80,7 @@ const int64_t* length_at(const Stmt* stmt, const int64_t* base, uint64_t k) {
                                           static_cast<int64_t>(k) * length_stride(stmt));
 }
 
-// The row-operation array has an entry for each row of the rowset; a row added
-// from past the rowset has none.
+// The row-operation array has an entry for each row of the rowset.
 bool row_ignored(const Stmt* stmt, uint64_t k) {
   const uint16_t* ops = stmt->st_ard != nullptr ? stmt->st_ard->de_arrayStatusPtr : nullptr;
   if (ops == nullptr || k >= static_cast<uint64_t>(std::max(stmt->st_cursor.sc_rowsetSize, 0)))
@@ -287,6 +286,16 @@ uint32_t rowset_rows(const Stmt* stmt) {
   return n > 0 ? static_cast<uint32_t>(n) : 0;
 }
 
+// The rows an ADD may take its values from: the rowset's, for which the
+// application's arrays were sized, and never more than the rowset fetched last
+// had (a larger size takes effect at the next fetch).
+uint64_t add_rows(const Stmt* stmt) {
+  const SCS& scs = stmt->st_cursor;
+  int32_t n = std::max(scs.sc_rowsetSize, 1);
+  if (scs.sc_rowStatus != nullptr) n = std::min(n, std::max(scs.sc_rowStatus->count, 1));
+  return static_cast<uint64_t>(n);
+}
+
 // The back end's results of the addressed rows go to the rowset's statuses and
 // to the application, row by row, stopping at whichever array ends first.
 void write_statuses(Stmt* stmt, const uint16_t* statuses, int32_t given, bool rowOps) {
@@ -336,7 +345,7 @@ int32_t check(Stmt* stmt, const Request& q) {
         scs.sc_rowStatus == nullptr)
       return ERR_CURSOR_STATE;
     if (q.row > rows) return ERR_ROW_VALUE;
-  } else if (q.row > INT32_MAX) {
+  } else if (q.row > add_rows(stmt)) {
     return ERR_ROW_VALUE;
   }
   if (q.row > 0 && q.row <= rows) {

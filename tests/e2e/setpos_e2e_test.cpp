@@ -297,6 +297,35 @@ TEST_P(DmPositioned, UpdateDeleteAndAddThroughSetPos) {
   EXPECT_EQ(std::string(name_[2]), "theirs");
 }
 
+// An ADD names a row of the rowset, whose buffers the application has; past it
+// nothing is read and nothing is added.
+TEST_P(DmPositioned, AddPastTheRowsetIsRefused) {
+  SQLINTEGER id[1] = {7}, qty[1] = {70};
+  char name[1][24] = {"seven"};
+  SQLLEN idInd[1] = {sizeof id[0]}, nameInd[1] = {SQL_NTS}, qtyInd[1] = {sizeof qty[0]};
+  SQLUSMALLINT status[1] = {};
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_STATUS_PTR, status, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(cur_, 1, SQL_C_SLONG, id, 0, idInd), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(cur_, 2, SQL_C_CHAR, name, sizeof name[0], nameInd), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(cur_, 3, SQL_C_SLONG, qty, 0, qtyInd), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_LAST, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  id[0] = 7;
+  std::strcpy(name[0], "seven");
+  qty[0] = 70;
+  idInd[0] = qtyInd[0] = sizeof id[0];
+  nameInd[0] = SQL_NTS;
+  for (SQLSETPOSIROW row : {SQLSETPOSIROW{2}, SQLSETPOSIROW{65535}, SQLSETPOSIROW{65536}}) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(SQLSetPos(cur_, row, SQL_ADD, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "HY107");
+  }
+  EXPECT_EQ(Table(), "1:n1:10;2:n2:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60");
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_ADD, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(), "1:n1:10;2:n2:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60;7:seven:70");
+}
+
 TEST_P(DmPositioned, BookmarksUpdatedAndDeletedInTheOrderGiven) {
   ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
   ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_ABSOLUTE, 4), SQL_SUCCESS);
@@ -615,6 +644,28 @@ TEST_P(DmBookmarkRows, SetPosAfterBookmarkFetches) {
       << Diags(SQL_HANDLE_STMT, cur_);
   EXPECT_EQ(BookmarkOf(2), 10);
   EXPECT_EQ(Table(), "1:n1:10;3:n3:30;4:n4:40;6:n6:60;7:n7:70;8:n8:80;9:nine:90;10:ten:100");
+}
+
+// A copy of the IRD onto the ARD leaves the bookmark column with its indicator
+// and without its buffer: it binds no bookmarks, and nothing is read through it.
+TEST_P(DmBookmarkRows, ABookmarkColumnWithoutItsBufferBindsNoBookmarks) {
+  WholeTableThenThreeRows();
+  SQLLEN markInd[3] = {};
+  ASSERT_EQ(SQLBindCol(cur_, 0, SQL_C_VARBOOKMARK, marks_, sizeof marks_[0], markInd), SQL_SUCCESS);
+  SQLHDESC ird = nullptr, ard = nullptr;
+  ASSERT_EQ(SQLGetStmtAttr(cur_, SQL_ATTR_IMP_ROW_DESC, &ird, 0, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLGetStmtAttr(cur_, SQL_ATTR_APP_ROW_DESC, &ard, 0, nullptr), SQL_SUCCESS);
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLCopyDesc(ird, ard))) << Diags(SQL_HANDLE_DESC, ard);
+  SQLPOINTER data = &data;
+  ASSERT_EQ(SQLGetDescField(ard, 0, SQL_DESC_DATA_PTR, &data, 0, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(data, nullptr);
+  for (SQLUSMALLINT op : {SQL_DELETE_BY_BOOKMARK, SQL_UPDATE_BY_BOOKMARK, SQL_FETCH_BY_BOOKMARK}) {
+    SCOPED_TRACE(op);
+    EXPECT_EQ(SQLBulkOperations(cur_, op), SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "HY092");
+  }
+  EXPECT_EQ(Table(),
+            "1:n1:10;2:n2:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60;7:n7:70;8:n8:80;9:n9:90;10:n10:100");
 }
 
 KES_E2E_BUILDS(DmBookmarkRows);

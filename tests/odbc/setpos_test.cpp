@@ -76,6 +76,11 @@ TEST_F(SetPosRoadTest, RefusalsSendNothing) {
        SQL_UPDATE, SQL_LOCK_NO_CHANGE, "HY107"},
       {"no 16-bit wrap", SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_VALUES, 65537, SQL_POSITION,
        SQL_LOCK_NO_CHANGE, "HY107"},
+      // The application's arrays hold the rowset's rows and no more.
+      {"add beyond the rowset", SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_VALUES, 4, SQL_ADD,
+       SQL_LOCK_NO_CHANGE, "HY107"},
+      {"add far beyond the rowset", SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_VALUES, 65535, SQL_ADD,
+       SQL_LOCK_NO_CHANGE, "HY107"},
       {"deleted row", SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_VALUES, 2, SQL_DELETE,
        SQL_LOCK_NO_CHANGE, "HY109"},
   };
@@ -243,9 +248,9 @@ TEST_F(SetPosRoadTest, ChangesByOthersComeBackAsStatuses) {
   }
 }
 
-TEST_F(SetPosRoadTest, AddTakesItsRowFromPastTheRowset) {
-  Fetched(3, 2);
-  // Buffers for three rows; the third is not part of the rowset.
+TEST_F(SetPosRoadTest, AddTakesItsRowFromPastTheRowsFetched) {
+  Fetched(2, 3);
+  // The rowset's third row fetched nothing; its buffers hold the new row.
   Name(2, "new");
   a_.id[2] = 9;
   PFake().statuses = {SQL_ROW_ADDED};
@@ -253,7 +258,12 @@ TEST_F(SetPosRoadTest, AddTakesItsRowFromPastTheRowset) {
   const SetPosCall& call = PFake().setPos.at(0);
   EXPECT_EQ(call.op, SQL_ADD);
   EXPECT_EQ(call.rows.at(0).cells.at(0).bytes, "new");
-  EXPECT_EQ(a_.status[2], 0);  // beyond the rowset: no status to write
+  // A larger rowset size takes effect at the next fetch: until then an ADD takes
+  // its row from the rowset fetched.
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)8, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetPos(stmt_, 4, SQL_ADD, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+  EXPECT_EQ(State(), "HY107");
+  EXPECT_EQ(PFake().setPos.size(), 1u);
 }
 
 // Values sent at execution on the local road: asked for row by row, collected
