@@ -11,6 +11,7 @@
 #include "odbc/fetch.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -421,7 +422,9 @@ SQLRETURN StmtFetchScroll(Stmt* stmt, int16_t orientation, int64_t offset) {
   if (orientation == SQL_FETCH_BOOKMARK && stmt->st_fetchBookmarkPtr != nullptr) {
     int32_t bookmark = 0;
     std::memcpy(&bookmark, stmt->st_fetchBookmarkPtr, sizeof bookmark);
-    offset += bookmark;
+    // Far past either end of the result is where it stays.
+    if (__builtin_add_overflow(offset, int64_t{bookmark}, &offset))
+      offset = bookmark < 0 ? INT64_MIN : INT64_MAX;
   }
   const SQLRETURN r =
       StmtExtendedFetch(stmt, static_cast<uint16_t>(orientation), offset, rows, status);
@@ -458,7 +461,7 @@ SQLRETURN StmtExtendedFetch(Stmt* stmt, uint16_t fetchType, int64_t offset, uint
   StmtFreeResult(stmt);
   scs.sc_rowStatus = kept;
   uint32_t rows = 0;
-  const int32_t code = SCS_FetchScroll(&scs, fetchType, static_cast<int32_t>(offset), &rows);
+  const int32_t code = SCS_FetchScroll(&scs, fetchType, offset, &rows);
   if (code == ERR_NO_DATA) {
     if (rowsFetched != nullptr) *rowsFetched = 0;
     return SQL_NO_DATA;

@@ -11,6 +11,8 @@
 
 #include <sqlext.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "drv/errtab.h"
@@ -70,24 +72,24 @@ int32_t off_the_end(SCS* scs, int32_t position, uint32_t* rows) {
 
 }  // namespace
 
-int scs_p_ClassifyRowset(int32_t start, int32_t target, int32_t size, int32_t count) {
+int scs_p_ClassifyRowset(int64_t start, int64_t target, int32_t size, int32_t count) {
   if (count == -1) {
     if (target > start) return SCS_ROWSET_FORWARD;
   } else if (target > count) {
     return SCS_ROWSET_AFTER;
   }
-  if (target <= 1 - size) return SCS_ROWSET_BEFORE;
+  if (target <= 1 - int64_t{size}) return SCS_ROWSET_BEFORE;
   // A rowset that starts before row 1 starts at row 1, even in a result
   // shorter than one rowset.
   if (target < 1) return SCS_ROWSET_OVERLAPS_START;
-  if (count != -1 && target > count - size + 1) return SCS_ROWSET_SHORT;
+  if (count != -1 && target > int64_t{count} - size + 1) return SCS_ROWSET_SHORT;
   return SCS_ROWSET_INSIDE;
 }
 
-int scs_p_ResolveRowset(uint16_t orientation, int32_t offset, int32_t rowsetStart, int32_t rowCount,
-                        int32_t rowsetSize, int32_t prevRowsetSize, int32_t* target) {
-  const int32_t start = rowsetStart == SCS_POS_AFTER_END ? rowCount + 1 : rowsetStart;
-  auto classify = [&](int32_t t) {
+int scs_p_ResolveRowset(uint16_t orientation, int64_t offset, int32_t rowsetStart, int32_t rowCount,
+                        int32_t rowsetSize, int32_t prevRowsetSize, int64_t* target) {
+  const int64_t start = rowsetStart == SCS_POS_AFTER_END ? int64_t{rowCount} + 1 : rowsetStart;
+  auto classify = [&](int64_t t) {
     *target = t;
     return scs_p_ClassifyRowset(start, t, rowsetSize, rowCount);
   };
@@ -95,7 +97,8 @@ int scs_p_ResolveRowset(uint16_t orientation, int32_t offset, int32_t rowsetStar
     case SQL_FETCH_NEXT: return classify(start + prevRowsetSize);
     case SQL_FETCH_FIRST: *target = 1; return SCS_ROWSET_INSIDE;
     case SQL_FETCH_LAST:
-      *target = rowCount == -1 ? 0 : rowCount - rowsetSize + 1;
+      // A result shorter than one rowset is all of its last rowset.
+      *target = rowCount == -1 ? 0 : std::max<int64_t>(int64_t{rowCount} - rowsetSize + 1, 1);
       return SCS_ROWSET_INSIDE;
     case SQL_FETCH_PRIOR: return classify(start - rowsetSize);
     case SQL_FETCH_ABSOLUTE: {
@@ -108,12 +111,22 @@ int scs_p_ResolveRowset(uint16_t orientation, int32_t offset, int32_t rowsetStar
         *target = offset;
         return SCS_ROWSET_FORWARD;
       }
-      const int cls = classify(rowCount + offset + 1);
-      // Counting back past the first rowset names no row at all.
-      if (cls == SCS_ROWSET_OVERLAPS_START && -offset > rowsetSize) return SCS_ROWSET_BEFORE;
-      return cls;
+      if (offset >= -int64_t{rowCount}) return classify(int64_t{rowCount} + offset + 1);
+      // Counting back past row 1 names the first rowset while it stays within one
+      // rowset's length of the end, and no row beyond that.
+      *target = 1;
+      return offset < -int64_t{rowsetSize} ? SCS_ROWSET_BEFORE : SCS_ROWSET_OVERLAPS_START;
     }
-    case SQL_FETCH_RELATIVE: return classify(start + offset);
+    case SQL_FETCH_RELATIVE: {
+      int64_t t = 0;
+      if (__builtin_add_overflow(start, offset, &t)) t = offset < 0 ? INT64_MIN : INT64_MAX;
+      if (t >= 1 || start < 1) return classify(t);
+      // Moving back past row 1 from the first rowset, or by more than a rowset,
+      // leaves the result; by less it lands on the first rowset.
+      *target = t;
+      return start == 1 || offset < -int64_t{rowsetSize} ? SCS_ROWSET_BEFORE
+                                                         : SCS_ROWSET_OVERLAPS_START;
+    }
     default: *target = 0; return SCS_ROWSET_FORWARD;
   }
 }
@@ -137,7 +150,7 @@ int32_t scs_p_DriverScroll(SCS* scs, uint16_t orientation, int32_t target, uint3
   return rc;
 }
 
-int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t* rows) {
+int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int64_t offset, uint32_t* rows) {
   *rows = 0;
   const bool forwardOnly = scs->sc_cursorType == SCS_FORWARD_ONLY;
   // A forward-only cursor's table goes down again to carry the next rowset; an answer
@@ -169,14 +182,15 @@ int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t
         if (dynMix) return ERR_FETCH_TYPE;
         orientation = SQL_FETCH_ABSOLUTE;
         absoluteChecks = false;
-      } else if ((pos == SCS_POS_AFTER_END && offset > 0) ||
-                 (pos == SCS_POS_BEFORE_START && offset < 0)) {
+      } else if ((pos == SCS_POS_AFTER_END && offset >= 0) ||
+                 (pos == SCS_POS_BEFORE_START && offset <= 0)) {
+        // No move leaves either end for the other side.
         return ERR_NO_DATA;
       }
       break;
     case SQL_FETCH_BOOKMARK:
       if (dynMix) return ERR_FETCH_TYPE;
-      if (offset <= 0) return ERR_NO_DATA;
+      if (offset <= 0) return off_the_end(scs, SCS_POS_BEFORE_START, rows);
       orientation = SQL_FETCH_ABSOLUTE;
       break;
     default: break;
@@ -186,10 +200,16 @@ int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t
     if (offset == 0) return off_the_end(scs, SCS_POS_BEFORE_START, rows);
   }
 
-  int32_t target = offset;
+  // Row numbers, counts and the back end's targets are 32-bit: a row beyond them
+  // lies past the end of any result, one before -INT32_MAX before its start, and a
+  // move by more than INT32_MAX rows leaves the result whichever row it starts from.
+  int64_t target = offset;
   if (forwardOnly) {
-    target = scs->sc_rowsetStart + scs->sc_prevRowsetSize;
-  } else if (!dynMix) {
+    // Only a count of rows delivered: it stops at the largest row number.
+    target = std::min<int64_t>(int64_t{scs->sc_rowsetStart} + scs->sc_prevRowsetSize, INT32_MAX);
+  } else if (dynMix) {
+    target = std::clamp<int64_t>(offset, -INT32_MAX, INT32_MAX);
+  } else {
     switch (scs_p_ResolveRowset(orientation, offset, scs->sc_rowsetStart, scs->sc_rowCount,
                                 scs->sc_rowsetSize, scs->sc_prevRowsetSize, &target)) {
       case SCS_ROWSET_BEFORE: return off_the_end(scs, SCS_POS_BEFORE_START, rows);
@@ -200,22 +220,25 @@ int32_t SCS_FetchScroll(SCS* scs, uint16_t orientation, int32_t offset, uint32_t
         break;
       default: break;
     }
+    if (target > INT32_MAX) return off_the_end(scs, SCS_POS_AFTER_END, rows);
+    if (target < -INT32_MAX) return off_the_end(scs, SCS_POS_BEFORE_START, rows);
   }
   scs->sc_flags &= static_cast<uint16_t>(~SCS_F_ROWSET_CHANGED);
 
   std::swap(kept.table, scs->sc_rowStatus);
-  const int32_t rc = scs_p_DriverScroll(scs, orientation, target, rows);
+  const auto target32 = static_cast<int32_t>(target);
+  const int32_t rc = scs_p_DriverScroll(scs, orientation, target32, rows);
   if (rc == ERR_BEFORE_START) return off_the_end(scs, SCS_POS_BEFORE_START, rows);
   if (rc == ERR_AFTER_END) return off_the_end(scs, SCS_POS_AFTER_END, rows);
   if (rc != 0) return rc;
   (void)SCS_SetPosition(scs, 1);
-  scs->sc_rowsetStart = dynMix ? SCS_START_UNKNOWN : target;
+  scs->sc_rowsetStart = dynMix ? SCS_START_UNKNOWN : target32;
   // A target counted from the end while the count was unknown names its row
   // only now that the fetch told the count.
   if (!dynMix && !forwardOnly && target <= 0 && scs->sc_rowCount >= 0) {
-    const int32_t fromEnd = target == 0 ? scs->sc_rowCount - scs->sc_rowsetSize + 1
-                                        : scs->sc_rowCount + target + 1;
-    scs->sc_rowsetStart = fromEnd < 1 ? 1 : fromEnd;
+    const int64_t fromEnd = target == 0 ? int64_t{scs->sc_rowCount} - scs->sc_rowsetSize + 1
+                                        : int64_t{scs->sc_rowCount} + target + 1;
+    scs->sc_rowsetStart = fromEnd < 1 ? 1 : static_cast<int32_t>(fromEnd);
   }
   return 0;
 }

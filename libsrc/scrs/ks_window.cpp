@@ -13,6 +13,8 @@
 
 #include <sqlext.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -359,14 +361,16 @@ int32_t KS_FetchWindow(SCS* scs, int16_t orientation, int32_t offset) {
   int32_t kind = KS_MOVE_FAR;
   int32_t grow = 0;
   bool trim = false;
+  // The rows moved by, as wide as a move of INT32_MIN needs.
+  const int64_t v = offset < 0 ? -int64_t{offset} : offset;
   if (orientation == SQL_FETCH_RELATIVE) {
-    const int32_t v = offset < 0 ? -offset : offset;
     dir = offset < 0 ? SQL_FETCH_PRIOR : SQL_FETCH_NEXT;
     if (offset == 0) kind = KS_MOVE_REREAD;
     else if (v >= K) kind = KS_MOVE_FAR;
     else if (W < K && offset < 0) kind = KS_MOVE_REREAD;
     else kind = KS_MOVE_NEAR;
-    if (offset != 0) grow = v < K ? v - 1 : v - K;
+    if (offset != 0)
+      grow = static_cast<int32_t>(std::min<int64_t>(v < K ? v - 1 : v - K, INT32_MAX - K));
     trim = offset != 0;
   }
   // Without a window there is nothing to continue from: the scan starts at
@@ -414,16 +418,18 @@ int32_t KS_FetchWindow(SCS* scs, int16_t orientation, int32_t offset) {
   if (rc != 0) return rc;
   if (ks->keys->rowCount == 0) return ERR_NO_DATA;
   if (trim) {
-    const int32_t v = offset < 0 ? -offset : offset;
-    int32_t s = 0, c = K;
+    int64_t s = 0, c = K;
     if (kind == KS_MOVE_FAR) s = v - K;
     else if (kind == KS_MOVE_NEAR) s = v - 1;
     else {
-      const int32_t m = W + v;
+      const int64_t m = W + v;
       c = m < K ? m : K;
       s = m - K > 0 ? m - K : 0;
     }
-    if (int32_t r = keep_rows(ks, s, c); r != 0) return r;
+    // Keys read stop at the end of the result, well inside 32 bits.
+    s = std::min<int64_t>(s, ks->keys->rowCount);
+    if (int32_t r = keep_rows(ks, static_cast<int32_t>(s), static_cast<int32_t>(c)); r != 0)
+      return r;
   }
   if (ks->keys->rowCount > 0 && (dir == SQL_FETCH_PRIOR || dir == SQL_FETCH_LAST)) {
     if (int32_t r = DatasetReverse(&ks->keys); r != 0) return r;

@@ -9,6 +9,8 @@
 
 #include <sqlext.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -211,6 +213,8 @@ int32_t scs_p_FetchMixed(SCS* scs, int32_t offset, uint16_t orientation, RowStat
       }
       rc = load(SQL_FETCH_RELATIVE, S - size - 1);
       if (rc == ERR_NO_DATA) {
+        // The window read nothing and holds nothing.
+        W = -6;
         rc = ERR_BEFORE_START;
         break;
       }
@@ -225,26 +229,44 @@ int32_t scs_p_FetchMixed(SCS* scs, int32_t offset, uint16_t orientation, RowStat
       }
       break;
     case SQL_FETCH_RELATIVE: {
-      if (W != -6 && W != -5) {
-        a = S + offset - 1;
-        if (a >= 0 && a + R <= keys_held(scs)) break;
+      // The move from the window's first key; far moves leave any result whichever
+      // way they are cut to the window's 32 bits.
+      const int64_t to = int64_t{S} + offset - 1;
+      if (W != -6 && W != -5 && to >= 0 && to + R <= keys_held(scs)) {
+        a = static_cast<int32_t>(to);
+        break;
       }
       const int32_t K0 = keys_held(scs);
-      rc = load(SQL_FETCH_RELATIVE, W == -5 ? offset : S + offset - 1);
+      const int32_t move =
+          W == -5 ? offset : static_cast<int32_t>(std::clamp<int64_t>(to, -INT32_MAX, INT32_MAX));
+      rc = load(SQL_FETCH_RELATIVE, move);
       if (rc == ERR_NO_DATA) {
+        // The window read nothing and holds nothing.
         rc = offset < 0 ? ERR_BEFORE_START : ERR_AFTER_END;
-        if (offset >= 0) W = -5;
+        W = offset >= 0 ? -5 : -6;
         break;
       }
       if (rc != 0) break;
       a = 0;
       W = -1;
+      if (move >= 0) break;
+      // A window moved back that holds fewer keys than it should starts at row 1, and
+      // how many it holds tells how many rows there were before the rowset (as in
+      // fetch_dynamic, with the keyset size for the rowset size).
+      const int64_t v = -int64_t{move};
       const int32_t K = keys_held(scs);
-      const int32_t back = -offset;
-      if (K < R && offset < 0 && (back > R || K < K0)) {
-        if ((rc = load(SQL_FETCH_FIRST, 0)) != 0) break;
-        W = -2;
+      const bool fromShort = v < size && K0 < size && K0 + v <= size;
+      if (fromShort ? K >= K0 + v : K >= size) break;
+      const int64_t p = (fromShort ? K - K0 : K + v - size) + S - 1;
+      // ODBC's rules: from row 1, or back by more than a rowset, no row; else the
+      // first rowset, from the first window.
+      if (p <= 0 || -int64_t{offset} > R) {
+        W = -6;
+        rc = ERR_BEFORE_START;
+        break;
       }
+      if ((rc = load(SQL_FETCH_FIRST, 0)) != 0) break;
+      W = -2;
       break;
     }
     default: return ERR_FETCH_TYPE;
@@ -302,7 +324,6 @@ namespace {
 
 int32_t fetch_dynamic(SCS* scs, int32_t offset, uint16_t orientation, RowStatusTable* table) {
   const int32_t R = scs->sc_rowsetSize;
-  const int32_t before = scs->sc_rowsetStart;
   const int32_t K0 = keys_held(scs);
   int32_t n = 0;
   auto fetch = [&](uint16_t o, int32_t v) {
@@ -348,12 +369,22 @@ int32_t fetch_dynamic(SCS* scs, int32_t offset, uint16_t orientation, RowStatusT
         scs->sc_rowsetStart = -4;
         return 0;
       }
-      const int32_t count = scs->sc_rowCount;
-      const int32_t back = -offset;
-      const bool first = before != -4 ||
-                         ((count >= R || count == -1) && back >= R - 1) ||
-                         (count < R && count >= 0 && count < K0 + back);
-      if (!first) return 0;
+      // A short rowset after a move back either ends at the end of the result or
+      // starts at row 1, which the rows the window read tell (KS_FetchWindow): a
+      // window that held fewer keys than a rowset read back from its last key, the
+      // rowset's rows with those before; otherwise the rows before the rowset's first.
+      // p: the rows there were before the rowset moved from.
+      const int64_t back = -int64_t{offset};
+      const bool fromShort = back < R && K0 < R && K0 + back <= R;
+      const bool landedBefore = fromShort ? n < K0 + back : n < R;
+      if (!landedBefore) {
+        scs->sc_rowsetStart = -4;
+        return 0;
+      }
+      const int64_t p = fromShort ? n - K0 : n + back - R;
+      // ODBC's rules: from row 1, or back by more than a rowset, no row; else the
+      // first rowset.
+      if (p <= 0 || back > R) return before_start();
       scs->sc_rowsetStart = SCS_START_UNKNOWN;
       return fetch(SQL_FETCH_FIRST, 0);
     }

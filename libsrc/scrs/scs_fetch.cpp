@@ -18,10 +18,14 @@
 namespace {
 
 // The 0-based first row of the rowset a static fetch names: a target counted
-// from the end when negative, the last full rowset for 0.
+// from the end when negative (past row 1 by no more than a rowset's length: the
+// first rowset), the last full rowset for 0.
 int64_t static_first_row(const SCS& scs, int32_t target) {
   if (target >= 1) return int64_t(target) - 1;
-  if (target < 0) return int64_t(target) + scs.sc_rowCount;
+  if (target < 0) {
+    const int64_t a = int64_t(target) + scs.sc_rowCount;
+    return a < 0 && -int64_t(target) <= scs.sc_rowsetSize ? 0 : a;
+  }
   const int64_t last = int64_t(scs.sc_rowCount) - scs.sc_rowsetSize;
   return last < 0 ? 0 : last;
 }

@@ -269,7 +269,10 @@ int32_t scs_p_FetchKeyset(SCS* scs, RowStatusTable* table, int32_t target) {
     } else if (target == 0) {
       first = scs->sc_rowCount - size > 0 ? scs->sc_rowCount - size : 0;
     } else {
-      first = scs->sc_rowCount + target;
+      // Counted from the end; past row 1 by no more than a rowset's length it is the
+      // first rowset.
+      const int64_t back = int64_t{scs->sc_rowCount} + target;
+      first = back >= 0 ? static_cast<int32_t>(back) : -int64_t{target} <= size ? 0 : -1;
     }
     if (first < 0) {
       (void)SCS_SetPosition(scs, SCS_POS_BEFORE_START);

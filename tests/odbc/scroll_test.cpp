@@ -44,8 +44,9 @@ TEST(ScrollArithmetic, ResolvesOrientations) {
   struct Case {
     std::string_view name;
     uint16_t orientation;
-    int32_t offset, start, count, size, prev;
-    int32_t target;
+    int64_t offset;
+    int32_t start, count, size, prev;
+    int64_t target;
     int cls;
   };
   constexpr Case kCases[] = {
@@ -57,15 +58,38 @@ TEST(ScrollArithmetic, ResolvesOrientations) {
        SCS_ROWSET_INSIDE},
       {"ABSOLUTE 0", SQL_FETCH_ABSOLUTE, 0, 1, 100, 10, 10, 0, SCS_ROWSET_BEFORE},
       {"ABSOLUTE -1", SQL_FETCH_ABSOLUTE, -1, 1, 100, 10, 10, 100, SCS_ROWSET_SHORT},
-      {"ABSOLUTE -105", SQL_FETCH_ABSOLUTE, -105, 1, 100, 10, 10, -4, SCS_ROWSET_BEFORE},
-      {"ABSOLUTE -7 of 5 rows", SQL_FETCH_ABSOLUTE, -7, 1, 5, 10, 10, -1,
-       SCS_ROWSET_OVERLAPS_START},
+      {"ABSOLUTE -105", SQL_FETCH_ABSOLUTE, -105, 1, 100, 10, 10, 1, SCS_ROWSET_BEFORE},
+      {"ABSOLUTE -7 of 5 rows", SQL_FETCH_ABSOLUTE, -7, 1, 5, 10, 10, 1, SCS_ROWSET_OVERLAPS_START},
       {"ABSOLUTE -3, count unknown", SQL_FETCH_ABSOLUTE, -3, 1, -1, 10, 10, -3, SCS_ROWSET_FORWARD},
       {"RELATIVE 3", SQL_FETCH_RELATIVE, 3, 11, 100, 10, 10, 14, SCS_ROWSET_INSIDE},
+      {"LAST of a result shorter than a rowset", SQL_FETCH_LAST, 0, 1, 5, 10, 10, 1,
+       SCS_ROWSET_INSIDE},
+      {"ABSOLUTE -10 of 5 rows", SQL_FETCH_ABSOLUTE, -10, 1, 5, 10, 10, 1,
+       SCS_ROWSET_OVERLAPS_START},
+      {"ABSOLUTE -11 of 5 rows", SQL_FETCH_ABSOLUTE, -11, 1, 5, 10, 10, 1, SCS_ROWSET_BEFORE},
+      {"ABSOLUTE 2^32 + 1", SQL_FETCH_ABSOLUTE, 4294967297LL, 1, 100, 10, 10, 4294967297LL,
+       SCS_ROWSET_AFTER},
+      {"ABSOLUTE INT64_MIN", SQL_FETCH_ABSOLUTE, INT64_MIN, 1, 100, 10, 10, 1, SCS_ROWSET_BEFORE},
+      {"ABSOLUTE 2^32 + 1, count unknown", SQL_FETCH_ABSOLUTE, 4294967297LL, 1, -1, 10, 10,
+       4294967297LL, SCS_ROWSET_FORWARD},
+      {"RELATIVE 2^32 + 10", SQL_FETCH_RELATIVE, 4294967306LL, 1, 100, 10, 10, 4294967307LL,
+       SCS_ROWSET_AFTER},
+      {"RELATIVE INT64_MAX", SQL_FETCH_RELATIVE, INT64_MAX, 11, 100, 10, 10, INT64_MAX,
+       SCS_ROWSET_AFTER},
+      {"RELATIVE INT64_MIN", SQL_FETCH_RELATIVE, INT64_MIN, 11, 100, 10, 10, INT64_MIN + 11,
+       SCS_ROWSET_BEFORE},
+      {"RELATIVE INT64_MIN after the end", SQL_FETCH_RELATIVE, INT64_MIN, SCS_POS_AFTER_END, 100,
+       10, 10, INT64_MIN + 101, SCS_ROWSET_BEFORE},
+      // Back past row 1: from the first rowset, or by more than a rowset, no row;
+      // by less, the first rowset.
+      {"RELATIVE -1 from row 1", SQL_FETCH_RELATIVE, -1, 1, 100, 10, 10, 0, SCS_ROWSET_BEFORE},
+      {"RELATIVE -10 from row 3", SQL_FETCH_RELATIVE, -10, 3, 100, 10, 10, -7,
+       SCS_ROWSET_OVERLAPS_START},
+      {"RELATIVE -11 from row 3", SQL_FETCH_RELATIVE, -11, 3, 100, 10, 10, -8, SCS_ROWSET_BEFORE},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    int32_t target = 12345;
+    int64_t target = 12345;
     EXPECT_EQ(
         scs_p_ResolveRowset(c.orientation, c.offset, c.start, c.count, c.size, c.prev, &target),
         c.cls);
@@ -143,7 +167,7 @@ class ScrollTest : public ::testing::Test {
     g.calls.clear();
     g.rowCount = 100;
   }
-  int32_t Scroll(uint16_t orientation, int32_t offset) {
+  int32_t Scroll(uint16_t orientation, int64_t offset) {
     uint32_t rows = 99;
     int32_t rc = SCS_FetchScroll(&scs_, orientation, offset, &rows);
     rows_ = rows;
@@ -175,7 +199,7 @@ TEST_F(ScrollTest, PositionDecidesWithoutTheBackEnd) {
     std::string_view name;
     int32_t position;
     uint16_t orientation;
-    int32_t offset;
+    int64_t offset;
     int32_t rc;
     int32_t positionAfter;
   };
@@ -183,8 +207,18 @@ TEST_F(ScrollTest, PositionDecidesWithoutTheBackEnd) {
       {"RELATIVE -1 before the start", SCS_POS_BEFORE_START, SQL_FETCH_RELATIVE, -1, ERR_NO_DATA,
        0},
       {"RELATIVE 1 after the end", SCS_POS_AFTER_END, SQL_FETCH_RELATIVE, 1, ERR_NO_DATA, -3},
+      {"RELATIVE 0 before the start", SCS_POS_BEFORE_START, SQL_FETCH_RELATIVE, 0, ERR_NO_DATA, 0},
+      {"RELATIVE 0 after the end", SCS_POS_AFTER_END, SQL_FETCH_RELATIVE, 0, ERR_NO_DATA, -3},
       {"ABSOLUTE 0", 1, SQL_FETCH_ABSOLUTE, 0, ERR_NO_DATA, 0},
-      {"BOOKMARK 0", 1, SQL_FETCH_BOOKMARK, 0, ERR_NO_DATA, 1},
+      {"BOOKMARK 0", 1, SQL_FETCH_BOOKMARK, 0, ERR_NO_DATA, 0},
+      {"ABSOLUTE 2^32 + 1", 1, SQL_FETCH_ABSOLUTE, 4294967297LL, ERR_NO_DATA, -3},
+      {"ABSOLUTE INT64_MAX", 1, SQL_FETCH_ABSOLUTE, INT64_MAX, ERR_NO_DATA, -3},
+      {"ABSOLUTE INT64_MIN", 1, SQL_FETCH_ABSOLUTE, INT64_MIN, ERR_NO_DATA, 0},
+      {"RELATIVE 2^32 + 10", 1, SQL_FETCH_RELATIVE, 4294967306LL, ERR_NO_DATA, -3},
+      {"RELATIVE INT64_MAX before the start", SCS_POS_BEFORE_START, SQL_FETCH_RELATIVE, INT64_MAX,
+       ERR_NO_DATA, -3},
+      {"RELATIVE INT64_MIN after the end", SCS_POS_AFTER_END, SQL_FETCH_RELATIVE, INT64_MIN,
+       ERR_NO_DATA, 0},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -246,6 +280,21 @@ TEST_F(ScrollTest, DynamicCursorsRefuseAbsolutePositions) {
   EXPECT_EQ(Scroll(SQL_FETCH_BOOKMARK, 3), ERR_FETCH_TYPE);
   Cursor(SCS_KEYSET, 10, 50);
   EXPECT_EQ(Scroll(SQL_FETCH_ABSOLUTE, 3), ERR_FETCH_TYPE);
+}
+
+// A move of a dynamic cursor by more rows than any result holds reaches the layer
+// below as the farthest move its 32 bits carry, keeping its direction.
+TEST_F(ScrollTest, DynamicMovesBeyond32BitsKeepTheirDirection) {
+  Cursor(SCS_DYNAMIC, 10);
+  for (const int64_t offset :
+       {int64_t{4294967306LL}, int64_t{-4294967296LL}, INT64_MAX, INT64_MIN}) {
+    SCOPED_TRACE(offset);
+    scs_.sc_position = 1;
+    scs_.sc_rowsetStart = SCS_START_UNKNOWN;
+    ASSERT_EQ(Scroll(SQL_FETCH_RELATIVE, offset), 0);
+    EXPECT_EQ(g.calls.back(),
+              offset > 0 ? "ExtendedFetch 2147483647" : "ExtendedFetch -2147483647");
+  }
 }
 
 TEST_F(ScrollTest, FetchDirectionsComeOnceAndLimitOrientations) {
