@@ -97,20 +97,56 @@ size_t config_len(const char* v, int32_t maxLen) {
   return len;
 }
 
-void complete_from_configuration() {
+enum class Source { Dsn, FileDsn, Default };
+
+// A row's configuration value through the installer's wide functions, the road
+// of a connect through a wide entry point, as UTF-8 cut to the row's room.
+void read_wide(Source src, const char16_t* dsn, const char16_t* file, const ConnKeyword& row,
+               char* out, int32_t maxLen) {
+  char16_t value[255] = {};
+  char16_t name[128];
+  switch (src) {
+    case Source::Dsn:
+      if (dsn != nullptr)
+        (void)SQLGetPrivateProfileStringW(dsn, utf8_to_wcs_copy(name, row.iniName, 128), u"", value,
+                                          255, u"odbc.ini");
+      break;
+    case Source::FileDsn: {
+      uint16_t len = 0;
+      if (file == nullptr ||
+          SQLReadFileDSNW(file, u"ODBC", utf8_to_wcs_copy(name, row.keyword, 128), value, 255,
+                          &len) == 0)
+        value[0] = 0;
+      break;
+    }
+    case Source::Default:
+      (void)SQLGetPrivateProfileStringW(u"Default", utf8_to_wcs_copy(name, row.iniName, 128), u"",
+                                        value, 255, u"odbc.ini");
+      break;
+  }
+  (void)wcs_to_utf8_buf(value, out, maxLen, nullptr);
+}
+
+void complete_from_configuration(bool wide) {
   const char* dsn = ConnKeywordValue(CK_DSN);
   const char* filedsn = ConnKeywordValue(CK_FILEDSN);
-  enum class Source { Dsn, FileDsn, Default };
   Source src = dsn[0] != '\0'       ? Source::Dsn
                : filedsn[0] != '\0' ? Source::FileDsn
                                     : Source::Default;
   std::string dsnCopy = dsn;
   std::string fileCopy = filedsn;
+  char16_t* dsnWide = wide ? utf8_to_wcs_dup(dsnCopy.c_str()) : nullptr;
+  char16_t* fileWide = wide ? utf8_to_wcs_dup(fileCopy.c_str()) : nullptr;
   for (int i = 0; i < CONN_KEYWORD_COUNT; ++i) {
     ConnKeyword& row = ConnKeywordTable[i];
     if (row.iniName == nullptr || row.supplied != 0) continue;
     char buf[1024];
     buf[0] = '\0';
+    if (wide) {
+      read_wide(src, dsnWide, fileWide, row, buf, row.maxLen);
+      set_value(i, buf, strlen(buf));
+      continue;
+    }
     switch (src) {
       case Source::Dsn:
         SQLGetPrivateProfileString(dsnCopy.c_str(), row.iniName, "", buf, sizeof buf, "odbc.ini");
@@ -127,6 +163,8 @@ void complete_from_configuration() {
     }
     set_value(i, buf, config_len(buf, row.maxLen));
   }
+  free(dsnWide);
+  free(fileWide);
 }
 
 // What users write for "on" in connection strings and odbc.ini, in any case;
@@ -253,15 +291,24 @@ char* dialog_driver_name() {
 bool needs_login(const char* v) { return v == nullptr || v[0] == '\0' || v[0] == ' '; }
 
 // A user that any source gave (the string, the data source, a file DSN) stays;
-// only an empty one is filled from the data source's last user.
-void fill_last_user() {
+// only an empty one is filled from the data source's last user. The wide road
+// names the section whole, however long the data source's name.
+void fill_last_user(char marker) {
   const char* uid = ConnKeywordTable[CK_UID].value;
   if (uid != nullptr && uid[0] != '\0') return;
   std::string section = ConnKeywordValue(CK_DSN);
   if (section.empty() && ConnKeywordValue(CK_FILEDSN)[0] == '\0') section = "Default";
   char buf[129] = {};
-  if (!section.empty())
+  if (!section.empty() && marker == 'W') {
+    char16_t* sectionWide = utf8_to_wcs_dup(section.c_str());
+    char16_t value[129] = {};
+    if (sectionWide != nullptr)
+      (void)SQLGetPrivateProfileStringW(sectionWide, u"LastUser", u"", value, 129, u"odbc.ini");
+    free(sectionWide);
+    (void)wcs_to_utf8_buf(value, buf, sizeof buf, nullptr);
+  } else if (!section.empty()) {
     SQLGetPrivateProfileString(section.c_str(), "LastUser", "", buf, sizeof buf, "odbc.ini");
+  }
   set_value(CK_UID, buf, strlen(buf));
   ConnKeywordTable[CK_UID].supplied = 1;
 }
@@ -350,7 +397,6 @@ std::string ConnStringValue(std::string_view value) {
 }
 
 void ParseConnectPairs(const std::vector<ConnPair>& pairs, char marker) {
-  (void)marker;  // the installer's 8-bit functions serve both forms
   clear_table();
   for (const ConnPair& p : pairs) {
     int row = find_row(p.keyword);
@@ -358,7 +404,7 @@ void ParseConnectPairs(const std::vector<ConnPair>& pairs, char marker) {
     set_value(row, p.value.data(), p.value.size());
     ConnKeywordTable[row].supplied = 1;
   }
-  complete_from_configuration();
+  complete_from_configuration(marker == 'W');
 }
 
 void ParseConnectString(const char* text, char marker) {
@@ -523,7 +569,7 @@ SQLRETURN ConnDriverConnect(Conn* conn, const CallSlot* args) {
     default: break;
   }
   if (ConnKeywordTrue(CK_NLB)) prompt = false;
-  fill_last_user();
+  fill_last_user(marker);
 
   // Without a window of the application's there is nobody to ask: a dialog
   // that would be needed fails instead of reading the process's terminal.
@@ -560,36 +606,44 @@ SQLRETURN DriverConnectImpl(Conn* conn, const CallSlot* args) {
   return ConnDriverConnect(conn, args);
 }
 
+SQLRETURN CallDriverConnect(Conn* conn, void* window, const char* in, int16_t inLen, void* out,
+                            int16_t outMax, SQLSMALLINT* outLen, uint16_t completion, char marker) {
+  const CallSlot args[8] = {
+      Slot(window), Slot(in),     Slot(inLen),      Slot(out),
+      Slot(outMax), Slot(outLen), Slot(completion), marker == 'W' ? CALL_MARKER_W : CALL_MARKER_A};
+  return DriverConnectImpl(conn, args);
+}
+
 SQLRETURN ConnectImpl(Conn* conn, const CallSlot* args) {
   if (conn->state == CONN_STATE_CONNECTED) {
     conn->errCode = ERR_CONN_IN_USE;
     return SQL_ERROR;
   }
-  const char* texts[3];
   std::string values[3];
   for (int i = 0; i < 3; ++i) {
-    texts[i] = SlotAs<const char*>(args[2 * i]);
+    const char* text = SlotAs<const char*>(args[2 * i]);
     int16_t len = SlotI16(args[2 * i + 1]);
     if (len < 0 && len != SQL_NTS) {
       conn->errCode = ERR_BUFFER_LENGTH;
       return SQL_ERROR;
     }
-    if (texts[i] != nullptr)
-      values[i] =
-          len == SQL_NTS ? std::string(texts[i]) : std::string(texts[i], static_cast<size_t>(len));
+    if (text == nullptr) continue;
+    values[i] = len == SQL_NTS ? std::string(text) : std::string(text, static_cast<size_t>(len));
+    // A text ends at its NUL, as it always has: what follows it is not the value.
+    values[i].resize(strnlen(values[i].c_str(), values[i].size()));
   }
   const char marker = SlotIsWide(args[6]) ? 'W' : 'A';
-  // The three texts fill their keyword rows as they are, so a ';' in a user
-  // or password can never add a keyword of its own.
-  std::vector<ConnPair> pairs = {{"DSN", values[0]}, {"UID", values[1]}, {"PWD", values[2]}};
   if (TraceLevel.load() != 0)
     TraceODBC("DSN=%s;UID=%s;PWD=***", values[0].c_str(), values[1].c_str());
-  CriticalSectionLock g(&DriverLock);
-  ParseConnectPairs(pairs, marker);
+  // Each text is written as one value (braced when it holds a separator), so a
+  // ';' in a user or password can never add a keyword of its own. The completed
+  // string has nowhere to go: none is asked for, and none can be cut.
+  std::string text = "DSN=" + ConnStringValue(values[0]) + ";UID=" + ConnStringValue(values[1]) +
+                     ";PWD=" + ConnStringValue(values[2]);
   std::fill(values[2].begin(), values[2].end(), '\0');
-  std::fill(pairs[2].value.begin(), pairs[2].value.end(), '\0');
-  fill_last_user();
-  std::string traceText =
-      "DSN=" + ConnStringValue(values[0]) + ";UID=" + ConnStringValue(values[1]) + ";PWD=***";
-  return connect_from_table(conn, traceText.c_str(), nullptr, 0, nullptr, marker);
+  SQLSMALLINT completedLen = 0;
+  const SQLRETURN rc = CallDriverConnect(conn, nullptr, text.c_str(), SQL_NTS, nullptr, 0,
+                                         &completedLen, SQL_DRIVER_NOPROMPT, marker);
+  std::fill(text.begin(), text.end(), '\0');
+  return rc;
 }

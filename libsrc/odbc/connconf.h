@@ -95,5 +95,9 @@ const char* CursSensitivityName(int32_t value);
 // args: [window, in, inLen, out, outMax, outLen, completion, marker].
 SQLRETURN ConnDriverConnect(Conn* conn, const CallSlot* args);
 SQLRETURN DriverConnectImpl(Conn* conn, const CallSlot* args);
-// args: [dsn, dsnLen, uid, uidLen, pwd, pwdLen, marker].
+// args: [dsn, dsnLen, uid, uidLen, pwd, pwdLen, marker]. Connects through
+// DriverConnectImpl with the three texts as a connection string, no prompt.
 SQLRETURN ConnectImpl(Conn* conn, const CallSlot* args);
+// DriverConnectImpl with its arguments given one by one, as a fresh slot block.
+SQLRETURN CallDriverConnect(Conn* conn, void* window, const char* in, int16_t inLen, void* out,
+                            int16_t outMax, SQLSMALLINT* outLen, uint16_t completion, char marker);

@@ -1,9 +1,12 @@
 #pragma once
 // odbcinst.h -- the ODBC installer library (odbc.ini, file DSNs), loaded by name
 // at the first use and kept for the life of the process.
-// Only its 8-bit functions are used, in both builds: its wide forms narrow
-// every UTF-16 unit to one byte. Buffers are zeroed before every call, because
-// the library leaves them untouched for an absent value.
+// Only its 8-bit functions are called, in both builds: its wide forms narrow
+// every UTF-16 unit to one byte. The wide forms here take and give UTF-16 and
+// reach the library's 8-bit functions through UTF-8. Buffers are zeroed before
+// every call, because the library leaves them untouched for an absent value.
+// These are C++ functions of the driver's own: the library's exports of the
+// same names (C functions) are never bound to them, nor they to the library.
 // Threading: the library is loaded once under a lock; the calls may run on any
 // thread.
 
@@ -16,6 +19,13 @@ int SQLGetPrivateProfileString(const char* section, const char* entry, const cha
 // Non-zero when the file DSN's key was read.
 int SQLReadFileDSN(const char* file, const char* section, const char* key, char* buf, uint16_t size,
                    uint16_t* len);
+
+// The same with UTF-16 texts; sizes and lengths count UTF-16 units, and a value
+// is cut to the buffer at a whole character.
+int SQLGetPrivateProfileStringW(const char16_t* section, const char16_t* entry, const char16_t* def,
+                                char16_t* buf, int size, const char16_t* file);
+int SQLReadFileDSNW(const char16_t* file, const char16_t* section, const char16_t* key,
+                    char16_t* buf, uint16_t size, uint16_t* len);
 
 // Address of an installer function, loading the library on first use; null
 // (after one message box per process) when the library or function is missing.

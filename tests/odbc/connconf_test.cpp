@@ -17,6 +17,7 @@
 #include "odbc/conn.h"
 #include "odbc/connconf.h"
 #include "odbc/dispatch.h"
+#include "util/conv.h"
 
 namespace {
 
@@ -172,6 +173,66 @@ TEST_F(ConnectTest, ConnectTextsCannotInjectKeywords) {
   ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
   EXPECT_EQ(SQLConnect(dbc_, (SQLCHAR*)"sales", -5, nullptr, 0, nullptr, 0), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HY090");
+}
+
+// SQLConnect reaches the connect as a connection string: every text arrives as
+// it was given, whatever separators or blanks it holds, and ends at its NUL.
+TEST_F(ConnectTest, ConnectTextsArriveWhole) {
+  const std::string pwd(5000, 'p');
+  const struct {
+    std::string dsn, uid, pwd;
+    std::string wantUid, wantPwd;
+  } cases[] = {
+      {"sales", "u}{;x", " p ", "u}{;x", " p "},
+      {"sales", "{u}", "}}", "{u}", "}}"},
+      {std::string("sales\0junk", 10), "u", std::string("p\0q", 3), "u", "p"},
+      // A completed string longer than any buffer is no warning: none is returned.
+      {"sales", "u", pwd, "u", pwd},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.uid);
+    ASSERT_EQ(SQLConnect(dbc_, (SQLCHAR*)c.dsn.data(), static_cast<SQLSMALLINT>(c.dsn.size()),
+                         (SQLCHAR*)c.uid.data(), static_cast<SQLSMALLINT>(c.uid.size()),
+                         (SQLCHAR*)c.pwd.data(), static_cast<SQLSMALLINT>(c.pwd.size())),
+              SQL_SUCCESS);
+    EXPECT_EQ(Fake().lastUid, c.wantUid);
+    EXPECT_EQ(Fake().lastPwd, c.wantPwd);
+    EXPECT_EQ(std::string(Record()->cn_dsn), "sales");
+    EXPECT_EQ(std::string(Record()->cn_dbpath), "salesdb");
+    ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+  }
+}
+
+// A wide connect reads the configuration through the installer's wide forms:
+// texts beyond ASCII arrive as the 8-bit road gives them.
+TEST_F(ConnectTest, WideConnectsReadTheSameConfiguration) {
+  const std::string section = "wide \xC3\xBC";
+  const std::string database = "\xCE\xB4\xCE\xB2_\xD0\xB1\xD0\xB0\xF0\x9D\x84\x9E";
+  const std::string user = "us\xC3\xA9r";
+  char16_t* dsn = utf8_to_wcs_dup(section.c_str());
+  ASSERT_NE(dsn, nullptr);
+  for (bool wide : {false, true}) {
+    SCOPED_TRACE(wide);
+    const SQLRETURN rc =
+        wide ? SQLConnectW(dbc_, (SQLWCHAR*)dsn, SQL_NTS, nullptr, 0, (SQLWCHAR*)u"p", SQL_NTS)
+             : SQLConnect(dbc_, (SQLCHAR*)section.c_str(), SQL_NTS, nullptr, 0, (SQLCHAR*)"p",
+                          SQL_NTS);
+    ASSERT_EQ(rc, SQL_SUCCESS);
+    EXPECT_EQ(Fake().lastUid, user);
+    EXPECT_EQ(std::string(Record()->cn_dbpath), database);
+    ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+  }
+  free(dsn);
+
+  const std::string in = std::string("FILEDSN=") + getenv("KES_TEST_WIDE_FILEDSN") + ";PWD=p";
+  char16_t* win = utf8_to_wcs_dup(in.c_str());
+  ASSERT_NE(win, nullptr);
+  ASSERT_EQ(SQLDriverConnectW(dbc_, nullptr, (SQLWCHAR*)win, SQL_NTS, nullptr, 0, nullptr,
+                              SQL_DRIVER_NOPROMPT),
+            SQL_SUCCESS);
+  EXPECT_EQ(Fake().lastUid, user);
+  EXPECT_EQ(std::string(Record()->cn_dbpath), "\xCE\xB4\xCE\xB2");
+  free(win);
 }
 
 TEST_F(ConnectTest, LongValuesReachTheBackEndWhole) {

@@ -209,7 +209,9 @@ void private_odbc_ini() {
       "Driver\nDatabase=salesdb\nLastUser=dsnuser\nFetchBufferSize=25\n"
       "JET=yes\nHost=dsnhost\n\n"
       "[nopwd]\nDatabase=db2\n\n"
-      "[Default]\nDatabase=defaultdb\nLastUser=defuser\nPWD=defpwd\n",
+      "[Default]\nDatabase=defaultdb\nLastUser=defuser\nPWD=defpwd\n\n"
+      "[wide \xC3\xBC]\nDatabase=\xCE\xB4\xCE\xB2_\xD0\xB1\xD0\xB0\xF0\x9D\x84\x9E\n"
+      "LastUser=us\xC3\xA9r\n",
       f);
   fclose(f);
   f = fopen((d + "/odbcinst.ini").c_str(), "w");
@@ -219,9 +221,14 @@ void private_odbc_ini() {
   ASSERT_NE(f, nullptr);
   fputs("[ODBC]\nDATABASE=filedb\nUID=fileuser\n", f);
   fclose(f);
+  f = fopen((d + "/wide.dsn").c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  fputs("[ODBC]\nDATABASE=\xCE\xB4\xCE\xB2\nUID=us\xC3\xA9r\n", f);
+  fclose(f);
   setenv("ODBCSYSINI", dir, 1);
   setenv("ODBCINI", (d + "/odbc.ini").c_str(), 1);
   setenv("KES_TEST_FILEDSN", (d + "/file.dsn").c_str(), 1);
+  setenv("KES_TEST_WIDE_FILEDSN", (d + "/wide.dsn").c_str(), 1);
   unsetenv("KES_PROMPT_ANSWER");
 }
 
