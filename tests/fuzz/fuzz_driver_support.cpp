@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "drv_inf/inf_ops.h"
 #include "odbc/conn.h"
@@ -37,8 +39,17 @@ bool makeDatabase() {
       "create table p (c char(20), v varchar(50), i integer, s smallint, f float, "
       "r smallfloat, d decimal(10,2), m money(12,2), dt date, ts datetime year to fraction(5), "
       "ds interval day to second, ym interval year to month, l lvarchar(200))",
+      ("create table k (id integer primary key, name varchar(20), qty integer, d date, "
+       "amt decimal(10,2), note lvarchar(200))"),
   };
-  for (const char* sql : statements) {
+  std::vector<std::string> all(std::begin(statements), std::end(statements));
+  for (int i = 1; i <= 12; ++i)
+    all.push_back("insert into k values (" + std::to_string(i) + ", 'n" + std::to_string(i) +
+                  "', " + (i % 5 == 0 ? std::string("null") : std::to_string(i * 10)) + ", '0" +
+                  std::to_string(1 + i % 9) + "/1" + std::to_string(i % 10) + "/2024', " +
+                  std::to_string(i) + ".25, 'note " + std::to_string(i) + "')");
+  for (const std::string& text : all) {
+    const char* sql = text.c_str();
     if (ixr_execute_immediate(sql) != 0) {
       std::fprintf(stderr, "fuzz set-up: %s: %d %s\n", sql, ixr_sqlca()->sqlcode,
                    ixr_sqlca()->sqlerrm);
