@@ -482,21 +482,25 @@ int16_t OleTxInit() {
   if (FAILED(CoGetMalloc(1, &m)) || m == nullptr) return -1;
   g_malloc = m;
   OleTxTraceOpen();
+  OleTxTraceDepthAlloc();
   (void)xa_switch_setup();
   g_oleReady = true;
   return 0;
 }
 
-// Ends the support when it was set up: every dispenser goes, the trace closes.
+// Ends the support when it was set up: the trace tells how many dispensers are
+// still alive, every dispenser goes, the trace closes.
 static void OleTxTerm() {
   {
     OsScopedLock g(g_oleLock.get());
     if (!g_oleReady) return;
     g_oleReady = false;
   }
+  CObjCounter::DumpObjCounts();
   DtcDestroyAllDispensers();
   OleTxTraceClose();
   NoOpHook();
+  OleTxTraceDepthFree();
   OsScopedLock g(g_oleLock.get());
   if (g_malloc != nullptr) g_malloc->Release();
   g_malloc = nullptr;

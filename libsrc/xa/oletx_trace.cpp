@@ -2,15 +2,18 @@
 
 #include "xa/oletx_trace.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
 #include "drv/layercalls.h"
-#include "xa/osprim.h"
+#include "platform/windows/registry.h"
 #include "platform/windows/thread.h"
+#include "xa/osprim.h"
 
 namespace {
 
@@ -18,8 +21,10 @@ std::atomic<bool> g_on{false};
 OsProcessLock g_lock;  // one line at a time
 std::atomic<int32_t> g_objects{0};
 
-// Lines are never indented: nothing nests the trace's calls.
+std::atomic<uint32_t> g_depthSlot{TLS_OUT_OF_INDEXES};
+
 constexpr int kMaxBody = 2047;
+constexpr intptr_t kMaxDepth = 30;
 
 struct HResultNameRow {
   uint32_t value;
@@ -97,6 +102,10 @@ bool OleTxTraceOn() { return g_on.load(); }
 
 void OleTxTrace(const char* format, ...) {
   if (!g_on.load()) return;
+  const uint32_t slot = g_depthSlot.load();
+  const intptr_t depth =
+      slot == TLS_OUT_OF_INDEXES ? 0 : reinterpret_cast<intptr_t>(TlsGetValue(slot));
+  if (depth > kMaxDepth) return;
   char body[kMaxBody + 1];
   va_list ap;
   va_start(ap, format);
@@ -104,8 +113,34 @@ void OleTxTrace(const char* format, ...) {
   va_end(ap);
   char prefix[32];
   std::snprintf(prefix, sizeof prefix, "[%ld] ", static_cast<long>(GetCurrentThreadId()));
-  writeLine(std::string(prefix) + body);
+  writeLine(std::string(prefix) + std::string(depth > 0 ? 2 * depth : 0, ' ') + body);
 }
+
+void OleTxTraceRaw(int32_t, int32_t, const char* format, ...) {
+  if (!g_on.load()) return;
+  char body[kMaxBody + 1];
+  va_list ap;
+  va_start(ap, format);
+  std::vsnprintf(body, sizeof body, format, ap);
+  va_end(ap);
+  writeLine(std::string("> ") + body);
+}
+
+void OleTxTraceDepthAlloc() {
+  if (g_depthSlot.load() != TLS_OUT_OF_INDEXES) return;
+  const uint32_t slot = TlsAlloc();
+  uint32_t none = TLS_OUT_OF_INDEXES;
+  // A slot another thread set up first stays; this one goes back.
+  if (slot != TLS_OUT_OF_INDEXES && !g_depthSlot.compare_exchange_strong(none, slot))
+    (void)TlsFree(slot);
+}
+
+void OleTxTraceDepthFree() {
+  const uint32_t slot = g_depthSlot.exchange(TLS_OUT_OF_INDEXES);
+  if (slot != TLS_OUT_OF_INDEXES) (void)TlsFree(slot);
+}
+
+uint32_t OleTxTraceDepthSlot() { return g_depthSlot.load(); }
 
 const char* HResultName(HRESULT hr) {
   for (const HResultNameRow& r : kNames)
@@ -126,6 +161,56 @@ uint32_t OleTxTraceCount(uint32_t n) {
   return n;
 }
 
+void GuidName(char (&out)[256], REFIID id) {
+  if (id == IID_IUnknown) {
+    std::snprintf(out, sizeof out, "IID_IUnknown");
+    return;
+  }
+  char text[40];
+  std::snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                static_cast<unsigned long>(id.Data1), id.Data2, id.Data3, id.Data4[0], id.Data4[1],
+                id.Data4[2], id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
+  std::snprintf(out, sizeof out, "%s", text);
+  // The default value of a key below HKEY_CLASSES_ROOT, when it has one.
+  auto defaultOf = [&out](HKEY parent, const char* sub) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, sub, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    char value[512];
+    uint32_t type = 0;
+    uint32_t size = sizeof value;
+    const int32_t rc =
+        RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<uint8_t*>(value), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || type != REG_SZ || size == 0) return false;
+    value[std::min<uint32_t>(size, sizeof value) - 1] = '\0';
+    if (value[0] == '\0') return false;
+    // Cut to the output on a whole UTF-8 character.
+    size_t n = std::min(std::strlen(value), sizeof out - 1);
+    if (n < std::strlen(value))
+      while (n > 0 && (static_cast<unsigned char>(value[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(out, value, n);
+    out[n] = '\0';
+    return true;
+  };
+  HKEY interfaces = nullptr;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "Interface", 0, KEY_READ, &interfaces) != ERROR_SUCCESS)
+    return;
+  const bool named = defaultOf(interfaces, text);
+  RegCloseKey(interfaces);
+  if (!named) (void)defaultOf(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + text).c_str());
+}
+
 void CObjCounter::Increment(int32_t) { g_objects.fetch_add(1); }
 void CObjCounter::Decrement(int32_t) { g_objects.fetch_sub(1); }
 int32_t CObjCounter::Count() { return g_objects.load(); }
+
+const char* CObjCounter::KindName(int32_t kind) {
+  return kind == 1 ? "Resource Dispenser" : "Unknown";
+}
+
+void CObjCounter::DumpObjCounts() {
+  if (!g_on.load()) return;
+  OleTxTrace("CObjCounter::DumpObjCounts:\n");
+  // The count is one for every kind: the dispensers are the only objects counted.
+  OleTxTrace("  %s: %ld\n", KindName(1), static_cast<long>(Count()));
+}

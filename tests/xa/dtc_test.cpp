@@ -20,6 +20,7 @@
 #include "drv/xa_types.h"
 #include "platform/dtc/dtc_testing.h"
 #include "platform/windows/critsec.h"
+#include "platform/windows/thread.h"
 #include "tests/tmpdir.h"
 #include "xa/oletx_trace.h"
 
@@ -67,6 +68,14 @@ DriverOps makeOps() {
   return o;
 }
 const DriverOps kOps = makeOps();
+
+// The XA trace file (where the OLE transactions lines go) of a debug file in dir.
+std::string xaTrace(const std::string& dir) {
+  std::ifstream in(dir + "/t.trc-xa");
+  std::stringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
 
 // The connect text the core builds, for a data source whose Driver value is a
 // driver of odbcinst.ini.
@@ -310,10 +319,7 @@ TEST(OleTxTrace, WritesEachCallAndEachResultWithItsName) {
   OleTxTraceClose();
   unsetenv("KES_DEBUGFILE");
 
-  std::ifstream in(dir + "/t.trc-xa");
-  std::stringstream all;
-  all << in.rdbuf();
-  const std::string text = all.str();
+  const std::string text = xaTrace(dir);
   EXPECT_NE(text.find("** Kestrane OLE Transactions Interface: Trace file **"), std::string::npos);
   EXPECT_NE(text.find("] Call success    : Returned HRESULT: 0x0004d002(XACT_S_READONLY)\n"),
             std::string::npos)
@@ -323,6 +329,100 @@ TEST(OleTxTrace, WritesEachCallAndEachResultWithItsName) {
   // A body is cut at 2047 characters.
   EXPECT_NE(text.find(std::string(2047, 'x') + "\n"), std::string::npos);
   EXPECT_EQ(text.find(std::string(2048, 'x')), std::string::npos);
+}
+
+// What the support's trace shows when it ends: the dispensers still alive.
+TEST_F(DtcTest, TheObjectCountsAreDumpedWhenTheSupportEnds) {
+  const std::string dir = MakeProcessTempDir("kes_dtc_dump_");
+  ASSERT_FALSE(dir.empty());
+  setenv("KES_DEBUGFILE", (dir + "/t.trc").c_str(), 1);
+  OleTxTraceOpen();
+  ITransaction* tx = begin();
+  void* d = enlist(tx);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(DtcTestAbort(tx), XACT_E_ABORTED);
+  EXPECT_EQ(CObjCounter::Count(), 1);
+  // The last dispenser goes with the support.
+  (void)XA_Shutdown();
+  unsetenv("KES_DEBUGFILE");
+  EXPECT_EQ(CObjCounter::Count(), 0);
+  DtcTestRelease(tx);
+
+  const std::string text = xaTrace(dir);
+  const size_t dump = text.find("] CObjCounter::DumpObjCounts:\n");
+  ASSERT_NE(dump, std::string::npos) << text;
+  EXPECT_NE(text.find("]   Resource Dispenser: 1\n", dump), std::string::npos) << text;
+  EXPECT_STREQ(CObjCounter::KindName(1), "Resource Dispenser");
+  EXPECT_STREQ(CObjCounter::KindName(2), "Unknown");
+}
+
+// A line is indented by its thread's depth and dropped beyond 30 levels; a raw
+// line has neither the thread nor the indent.
+TEST(OleTxTrace, DepthAndRawLines) {
+  const std::string dir = MakeProcessTempDir("kes_dtc_depth_");
+  ASSERT_FALSE(dir.empty());
+  setenv("KES_DEBUGFILE", (dir + "/t.trc").c_str(), 1);
+  OleTxTraceOpen();
+  OleTxTraceDepthAlloc();
+  const uint32_t slot = OleTxTraceDepthSlot();
+  ASSERT_NE(slot, TLS_OUT_OF_INDEXES);
+  OleTxTrace("level zero\n");
+  ASSERT_NE(TlsSetValue(slot, reinterpret_cast<void*>(intptr_t{2})), 0);
+  OleTxTrace("level two\n");
+  std::thread([] { OleTxTrace("other thread\n"); }).join();
+  ASSERT_NE(TlsSetValue(slot, reinterpret_cast<void*>(intptr_t{30})), 0);
+  OleTxTrace("level thirty\n");
+  ASSERT_NE(TlsSetValue(slot, reinterpret_cast<void*>(intptr_t{31})), 0);
+  OleTxTrace("level thirty-one\n");
+  OleTxTraceRaw(7, 8, "raw %d\n", 5);
+  OleTxTraceDepthFree();
+  EXPECT_EQ(OleTxTraceDepthSlot(), TLS_OUT_OF_INDEXES);
+  OleTxTraceClose();
+  unsetenv("KES_DEBUGFILE");
+
+  const std::string text = xaTrace(dir);
+  EXPECT_NE(text.find("] level zero\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("]     level two\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("] other thread\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("] " + std::string(60, ' ') + "level thirty\n"), std::string::npos);
+  EXPECT_EQ(text.find("level thirty-one"), std::string::npos);
+  EXPECT_NE(text.find("\n> raw 5\n"), std::string::npos) << text;
+}
+
+// Interface ids by name: IID_IUnknown by itself, others from the registry
+// (the interface's key, then the class's), else the id written out.
+TEST(OleTxTrace, GuidNames) {
+  const std::string dir = MakeProcessTempDir("kes_dtc_guid_");
+  ASSERT_FALSE(dir.empty());
+  const std::string longName(400, 'n');
+  std::ofstream(dir + "/registry.ini")
+      << "[HKEY_CLASSES_ROOT\\Interface\\{69E971F0-23CE-11CF-AD60-00AA00A74CCD}]\n"
+      << "@=ITransactionResourceAsync\n"
+      << "[HKEY_CLASSES_ROOT\\Interface\\{47ED4971-53B3-11D1-BBB9-00C04FD658F6}]\n"
+      << "Other=x\n"
+      << "[HKEY_CLASSES_ROOT\\CLSID\\{0FB15084-AF41-11CE-BD2B-204C4F4F5020}]\n"
+      << "@=Transaction Class\n"
+      << "[HKEY_CLASSES_ROOT\\CLSID\\{0FB15081-AF41-11CE-BD2B-204C4F4F5020}]\n"
+      << "@=" << longName << "\n";
+  setenv("KES_REGISTRY", (dir + "/registry.ini").c_str(), 1);
+  char name[256];
+  GuidName(name, IID_IUnknown);
+  EXPECT_STREQ(name, "IID_IUnknown");
+  GuidName(name, IID_ITransactionResourceAsync);
+  EXPECT_STREQ(name, "ITransactionResourceAsync");
+  GuidName(name, IID_ITransaction);
+  EXPECT_STREQ(name, "Transaction Class");
+  GuidName(name, IID_ITransactionEnlistmentAsync);
+  EXPECT_EQ(std::string(name), longName.substr(0, 255));
+  // A key without a default value names nothing.
+  GuidName(name, IID_IDtcToXaHelperSinglePipe);
+  EXPECT_STREQ(name, "{47ED4971-53B3-11D1-BBB9-00C04FD658F6}");
+
+  std::ofstream(dir + "/empty.ini") << "";
+  setenv("KES_REGISTRY", (dir + "/empty.ini").c_str(), 1);
+  GuidName(name, IID_ITransactionResourceAsync);
+  EXPECT_STREQ(name, "{69E971F0-23CE-11CF-AD60-00AA00A74CCD}");
+  unsetenv("KES_REGISTRY");
 }
 
 TEST(OleTxTrace, HResultNames) {
