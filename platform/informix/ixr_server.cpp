@@ -19,17 +19,42 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace ixr {
 namespace {
 
+// Makes path and its missing parents. Every directory made here is its owner's alone
+// (0700, whatever the umask): a server's files hold what only its users may read.
+// Directories that exist keep the modes they have.
 bool makeDirs(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::create_directories(path, ec);
-  return std::filesystem::is_directory(path, ec);
+  std::string at;
+  size_t from = 0;
+  while (from <= path.size()) {
+    size_t cut = path.find('/', from);
+    if (cut == std::string::npos) cut = path.size();
+    at = path.substr(0, cut);
+    from = cut + 1;
+    if (at.empty()) continue;
+    if (mkdir(at.c_str(), 0700) == 0) {
+      if (chmod(at.c_str(), 0700) != 0) return false;
+    } else if (errno != EEXIST) {
+      return false;
+    }
+  }
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Makes an empty file for SQLite to build a database in, readable and writable by its
+// owner alone (0600, whatever the umask). SQLite gives the journal, WAL and
+// shared-memory files it adds beside a database the database file's own mode.
+bool makePrivateFile(const std::string& path) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const bool ok = fchmod(fd, 0600) == 0;
+  return close(fd) == 0 && ok;
 }
 
 bool validServerName(const std::string& s) {
@@ -283,7 +308,7 @@ IxError sysmasterEnsure(const ServerInfo& s) {
   std::string tmp = path + ".new";
   std::remove(tmp.c_str());
   sqlite3* db = nullptr;
-  int rc = openSqlite(tmp, true, &db);
+  int rc = makePrivateFile(tmp) ? openSqlite(tmp, true, &db) : SQLITE_CANTOPEN;
   IxError e;
   if (rc) {
     e = ixErr(IXR_E_NO_SERVER, s.name);
@@ -312,7 +337,7 @@ IxError dbCreate(const ServerInfo& s, const std::string& db0, int logMode,
   std::remove(tmp.c_str());
   sqlite3* h = nullptr;
   IxError e;
-  if (openSqlite(tmp, true, &h)) {
+  if (!makePrivateFile(tmp) || openSqlite(tmp, true, &h)) {
     e = ixErr(IXR_E_DATABASE_EXISTS, db);
   } else {
     execSql(h, "BEGIN");

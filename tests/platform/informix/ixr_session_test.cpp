@@ -124,6 +124,30 @@ TEST_F(SessionTest, PasswordsAreKeptAsPrivateDigests) {
   EXPECT_EQ(login("nopw", ""), 0);
 }
 
+// What a server writes is its owner's alone whatever the umask: directories 0700,
+// files 0600, SQLite's WAL and shared-memory files included.
+TEST_F(SessionTest, ServerFilesAreTheirOwnersAlone) {
+  const mode_t was = umask(0);
+  const std::string servers = root_ + "/deep/servers";
+  setenv("KES_INFORMIX_SERVERS", servers.c_str(), 1);
+  const bool made =
+      ixr_server_create("own", IXR_SERVER_ONLINE, nullptr) == 0 && ixr_connect("@own", "c") == 0 &&
+      exec("create database private with log") == 0 && exec("database private") == 0 &&
+      exec("create table t (x int)") == 0 && exec("insert into t values (1)") == 0;
+  umask(was);
+  ASSERT_TRUE(made) << ixr_sqlca()->sqlcode;
+  auto mode = [](const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 01;
+  };
+  for (const std::string& dir : {root_ + "/deep", servers, servers + "/own"})
+    EXPECT_EQ(mode(dir), 0700u) << dir;
+  for (const char* file :
+       {"server.conf", "sysmaster.db", "private.db", "private.db-wal", "private.db-shm"})
+    EXPECT_EQ(mode(servers + "/own/" + file), 0600u) << file;
+  EXPECT_EQ(ixr_disconnect("c"), 0);
+}
+
 // A damaged database file is reported as damaged (ISAM bad format), never as a
 // missing database or table that an application might create again.
 TEST_F(SessionTest, DamagedDatabasesSayTheyAreDamaged) {

@@ -2,6 +2,8 @@
 // from standard input, prints rows, and reports errors with a failing exit status.
 #include "tests/platform/informix/ixr_fixture.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
 
@@ -27,8 +29,16 @@ class ToolTest : public IxrTest {
 
 TEST_F(ToolTest, CreatesADatabaseAndRunsAScript) {
   int rc = 0;
+  // What the shell makes is its owner's alone, whatever the umask it runs under.
+  const mode_t was = umask(0);
   tool("--create-server shop --se -e \"create database sales with log\"", "", &rc);
+  umask(was);
   ASSERT_EQ(rc, 0);
+  for (const char* path : {"", "/sales.db", "/sysmaster.db"}) {
+    struct stat st {};
+    ASSERT_EQ(stat((root_ + "/shop" + path).c_str(), &st), 0) << path;
+    EXPECT_EQ(st.st_mode & 0777, *path != '\0' ? 0600u : 0700u) << path;
+  }
   std::string script = root_ + "/load.sql";
   std::ofstream(script)
       << "create table item (id serial, name varchar(20), price money(8,2));\n"
