@@ -1,6 +1,7 @@
 // rvc.cpp -- row versions of dynamic cursors in the table DIVAZA, on a
 // separate connection per cursor (see rvc.h).
-// The per-server lists own their entries; an RVC refers to its list only.
+// The per-server lists own their entries and live while they have one; an RVC
+// refers to its list only, and only while its entry is there.
 // Threading: the lists are process-wide and guarded by SCR_ConnListLock, which
 // is held while a separate connection is made, never while a statement runs.
 
@@ -161,10 +162,24 @@ int32_t session_of(const RVC& rvc, uint32_t* session) {
   return succeeded(rc) ? 0 : rc;
 }
 
+// REQUIRES: SCR_ConnListLock held.
 RvcConnList* list_of(DrvHandle hServer) {
   for (RvcConnList* l = lists; l != nullptr; l = l->next)
     if (l->hServer == hServer) return l;
   return nullptr;
+}
+
+// A server's list goes with its last separate connection: the next cursor of the
+// server makes a new one.
+// REQUIRES: SCR_ConnListLock held.
+void drop_if_empty(RvcConnList* list) {
+  if (list->head != nullptr) return;
+  for (RvcConnList** p = &lists; *p != nullptr; p = &(*p)->next) {
+    if (*p != list) continue;
+    *p = list->next;
+    std::free(list);
+    return;
+  }
 }
 
 }  // namespace
@@ -202,6 +217,7 @@ int32_t RVC_Open(RVC* rvc, DriverRecord* driver, uint32_t hConn, uint32_t hCurso
     }
     if (rc != 0) {
       std::free(conn);
+      drop_if_empty(list);
       return rc;
     }
     conn->refs = 1;
@@ -396,6 +412,7 @@ int32_t RVC_Release(RVC* rvc) {
       break;
     }
     driver = list->driver;
+    drop_if_empty(list);
   }
   if (gone != nullptr) {
     (void)driver->ops->DRV_EndCursor(gone->hCursor);

@@ -20,6 +20,21 @@
 #include "drv_inf/inf_types.h"
 #include "scrs/scs_p.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KES_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KES_ASAN 1
+#endif
+#endif
+#ifndef KES_ASAN
+#define KES_ASAN 0
+#endif
+#if KES_ASAN
+// The address sanitizer's runtime (not every compiler installs its header).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
 namespace {
 
 struct VersionRow {
@@ -401,6 +416,34 @@ TEST_F(RowVersionTest, FailuresReachTheUsersCursor) {
   EXPECT_EQ(RVC_DeleteRows(&rvc), ERR_GENERAL);
   EXPECT_EQ(Messages(), (std::vector<std::string>{"S1000", "IM926"}));
   EXPECT_EQ(RVC_Release(&rvc), 0);
+}
+
+// A server's record of its separate connections goes with the last of them
+// (it used to stay for the life of the process, one per server).
+TEST_F(RowVersionTest, AServersRecordGoesWithItsLastSeparateConnection) {
+#if KES_ASAN
+  DriverConnectParams params{};
+  params.uid = params.pwd = "";
+  auto cycle = [&](DrvHandle server) {
+    DrvHandle conn = 0, cursor = 0;
+    ASSERT_EQ(SCS_Connect(server, &params, &conn), 0);
+    ASSERT_EQ(alloc_cursor(conn, &cursor), 0);
+    RVC one{}, two{};
+    ASSERT_EQ(RVC_Open(&one, &fakeDriver, conn, cursor, 0), 0);
+    ASSERT_EQ(RVC_Open(&two, &fakeDriver, conn, cursor, 0), 0);
+    EXPECT_EQ(RVC_Release(&one), 0);
+    EXPECT_EQ(RVC_Release(&two), 0);
+    (void)end_cursor(cursor);
+    EXPECT_EQ(SCS_EndConnect(conn), 0);
+    f = Fake{};  // what the fake keeps is not the layer's
+  };
+  cycle(0x20000);
+  const size_t before = __sanitizer_get_current_allocated_bytes();
+  for (DrvHandle server = 0x20001; server < 0x20041; ++server) cycle(server);
+  EXPECT_EQ(__sanitizer_get_current_allocated_bytes(), before);
+#else
+  GTEST_SKIP() << "counts the heap's bytes through the address sanitizer";
+#endif
 }
 
 TEST_F(RowVersionTest, AVersionThatCannotBeStoredMarksItsRow) {
