@@ -10,9 +10,12 @@
 #include <md5.h>
 #include <sqlext.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "drv/dataset.h"
 #include "drv/errtab.h"
@@ -162,6 +165,78 @@ int32_t session_of(const RVC& rvc, uint32_t* session) {
   return succeeded(rc) ? 0 : rc;
 }
 
+// Every row of the result prepared and run on the separate cursor, read in blocks.
+int32_t read_all(const RVC& rvc, Dataset* all) {
+  constexpr uint16_t kBlock = 32;
+  int32_t rc = ops(rvc).DRV_Fetch(rvc.rvcCursor, kBlock, all);
+  for (int32_t got = succeeded(rc) ? all->rowCount : 0; succeeded(rc) && got >= kBlock;) {
+    Dataset more{};
+    rc = ops(rvc).DRV_Fetch(rvc.rvcCursor, kBlock, &more);
+    got = succeeded(rc) ? more.rowCount : 0;
+    if (succeeded(rc) && got > 0 && DatasetAppend(all, &more) != 0) rc = ERR_MEMORY;
+    DatasetFree(&more);
+  }
+  (void)ops(rvc).DRV_CloseCursor(rvc.rvcCursor);
+  return rc == ERR_NO_DATA ? 0 : rc;
+}
+
+// 8 upper-case hexadecimal digits, as this driver writes HCONN.
+bool hconn_value(const std::string& text, uint32_t* out) {
+  if (text.size() != 8) return false;
+  uint32_t v = 0;
+  for (char c : text) {
+    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (d < 0) return false;
+    v = v << 4 | static_cast<uint32_t>(d);
+  }
+  *out = v;
+  return true;
+}
+
+// Rows of sessions that no longer exist (a process that was killed, or ended without
+// freeing its cursors) are no cursor's: they go, so that the table does not grow for
+// good. The sessions are read after the rows, so that a session that wrote rows meanwhile
+// is found alive. Rows whose HCONN this driver did not write are left alone. Best
+// effort: a server without a list of its sessions keeps them.
+void forget_dead_sessions(const RVC& rvc) {
+  Dataset owners{};
+  Dataset live{};
+  std::vector<uint32_t> dead;
+  int32_t rc = ops(rvc).DRV_Prepare(rvc.rvcCursor, "SELECT DISTINCT HCONN FROM DIVAZA");
+  if (succeeded(rc)) rc = ops(rvc).DRV_Execute(rvc.rvcCursor);
+  if (succeeded(rc)) rc = read_all(rvc, &owners);
+  if (succeeded(rc) && owners.rowCount > 0) {
+    rc = ops(rvc).DRV_Prepare(rvc.rvcCursor, "SELECT sid FROM sysmaster:syssessions");
+    if (succeeded(rc)) rc = ops(rvc).DRV_Execute(rvc.rvcCursor);
+    if (succeeded(rc)) rc = read_all(rvc, &live);
+  }
+  if (succeeded(rc) && live.rowCount > 0) {
+    std::set<uint32_t> alive;
+    for (int32_t r = 0; r < live.rowCount; ++r) {
+      int64_t sid = 0;
+      if (scs_p_CellInt(&live, static_cast<uint32_t>(r), 0, &sid))
+        alive.insert(static_cast<uint32_t>(sid));
+    }
+    std::string text;
+    uint32_t session = 0;
+    for (int32_t r = 0; r < owners.rowCount; ++r)
+      if (scs_p_CellText(&owners, static_cast<uint32_t>(r), 0, &text) == 0 &&
+          hconn_value(text, &session) && alive.count(session) == 0)
+        dead.push_back(session);
+  }
+  DatasetFree(&owners);
+  DatasetFree(&live);
+  for (uint32_t session : dead) {
+    char sql[64];
+    std::snprintf(sql, sizeof sql, "DELETE FROM DIVAZA WHERE HCONN = '%08lX'",
+                  static_cast<unsigned long>(session));
+    int32_t done = ops(rvc).DRV_Prepare(rvc.rvcCursor, sql);
+    if (succeeded(done)) done = ops(rvc).DRV_Execute(rvc.rvcCursor);
+    // Another cursor's opening may have removed them first.
+    if (!succeeded(done) && done != ERR_NO_DATA) break;
+  }
+}
+
 // REQUIRES: SCR_ConnListLock held.
 RvcConnList* list_of(DrvHandle hServer) {
   for (RvcConnList* l = lists; l != nullptr; l = l->next)
@@ -232,6 +307,7 @@ int32_t RVC_Open(RVC* rvc, DriverRecord* driver, uint32_t hConn, uint32_t hCurso
     (void)RVC_Release(&opened);
     return rc;
   }
+  forget_dead_sessions(opened);
   *rvc = opened;
   return 0;
 }
@@ -274,27 +350,28 @@ int32_t RVC_CheckRowset(RVC* rvc, const Dataset* keys, const Dataset* rows, uint
     if (rc != 0) break;
     param_set(&one, 0, kd);
     rc = run(*rvc, &one);
-    if (succeeded(rc)) rc = ops(*rvc).DRV_Fetch(rvc->rvcCursor, 2, &fetched);
-    // No stored version: the row is new to the cursor.
-    if (rc == ERR_NO_DATA) rc = 0;
+    // No stored version (ERR_NO_DATA): the row is new to the cursor.
+    if (succeeded(rc)) rc = read_all(*rvc, &fetched);
     if (!succeeded(rc)) break;
     rc = 0;
     if (fetched.rowCount == 0) {
       statuses[k] = SQL_ROW_ADDED;
       ++added;
-    } else if (fetched.rowCount == 1) {
+    } else {
       // The stored text comes back in the agent's character form (UTF-16
-      // from a wide agent), so it is compared as text.
-      std::string stored;
+      // from a wide agent), so it is compared as text. Rows the cursor did
+      // not write may share its key (a copy of a row, another program's):
+      // the row counts as unchanged only when every stored version is its
+      // version now, and the refresh then sets them all.
       char now[kHexLen + 1];
       RVC_ToHex(rd, now, sizeof now);
-      const bool same = scs_p_CellText(&fetched, 0, 0, &stored) == 0 && stored == now;
+      bool same = true;
+      std::string stored;
+      for (int32_t r = 0; same && r < fetched.rowCount; ++r)
+        same = scs_p_CellText(&fetched, static_cast<uint32_t>(r), 0, &stored) == 0 && stored == now;
       statuses[k] = same ? SQL_ROW_SUCCESS : SQL_ROW_UPDATED;
       if (!same) ++changed;
-    } else {
-      rc = ERR_GENERAL;
     }
-    (void)ops(*rvc).DRV_CloseCursor(rvc->rvcCursor);
     DatasetFree(&fetched);
   }
   if (rc == 0 && changed > 0) rc = RVC_UpdateRowVer(rvc, keyDigests, rowDigests, statuses, n);

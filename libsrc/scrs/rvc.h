@@ -4,9 +4,10 @@
 // DIVAZA, so that a later fetch tells which rows other users changed.
 // The statements on DIVAZA run on a connection of their own, opened with the
 // user's connection's parameters, one per cursor; the rows of a cursor are
-// told apart by that connection's server session (unique across the server
-// while the cursor lives, unlike any handle value of this process) and the
-// user's cursor handle.
+// told apart by that connection's server session (unique across the server,
+// every process's sessions included, unlike any handle value of this process)
+// and the user's cursor handle. Opening one removes the rows of sessions the
+// server no longer has.
 // Threading: the per-server lists of those connections are guarded by
 // SCR_ConnListLock; everything else runs under the user's connection's call
 // serialisation.
@@ -38,7 +39,9 @@ int32_t RVC_DeleteRows(RVC* rvc);
 // Versions the rows of a fetched window: row k of keys holds the key values of
 // row k of rows. statuses (one per row) get SQL_ROW_SUCCESS, SQL_ROW_UPDATED
 // for a row whose values changed since the cursor last saw it, or
-// SQL_ROW_ERROR / SQL_ROW_ADDED for a row that could not be recorded.
+// SQL_ROW_ERROR / SQL_ROW_ADDED for a row that could not be recorded. Several
+// stored versions of one key are taken as the row's: it is unchanged only when
+// each of them is its version now.
 [[nodiscard]] int32_t RVC_CheckRowset(RVC* rvc, const Dataset* keys, const Dataset* rows,
                                       uint16_t* statuses);
 // Stores the version of every row whose status is SQL_ROW_UPDATED; a row whose

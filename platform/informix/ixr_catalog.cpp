@@ -79,6 +79,11 @@ constexpr CatalogTable kSysmaster[] = {
      "name varchar(128), partnum integer, owner char(32), created date, is_logging integer, "
      "is_buff_log integer, is_ansi integer, is_nls integer, flags smallint",
      "name"},
+    // Sessions of the server (ixr_server.cpp keeps them).
+    {"syssessions",
+     "sid integer, username char(32), uid integer, pid integer, hostname varchar(128), "
+     "connected integer",
+     "sid"},
 };
 
 IxError sqliteFail(sqlite3* db, int rc) { return fromSqlite(db, rc, Op::Other, false); }
@@ -127,8 +132,9 @@ int rowSize(const std::vector<ColumnDef>& cols) {
   return n;
 }
 
+// Creates tables[0..count) with their catalog rows, the first as tabid firstTabid.
 IxError createTables(sqlite3* db, const CatalogTable* tables, size_t count,
-                     const std::string& owner, const std::string& dbname) {
+                     const std::string& owner, const std::string& dbname, int64_t firstTabid = 1) {
   int32_t today = dateToday();
   std::vector<std::vector<ColumnDef>> all;
   for (size_t t = 0; t < count; ++t) {
@@ -160,13 +166,14 @@ IxError createTables(sqlite3* db, const CatalogTable* tables, size_t count,
   for (size_t t = 0; t < count; ++t) {
     const auto& cols = all[t];
     insTab.reset();
-    insTab.bind(1, tables[t].name).bind(2, owner).bind(3, static_cast<int64_t>(t + 1));
+    const int64_t tabid = firstTabid + static_cast<int64_t>(t);
+    insTab.bind(1, tables[t].name).bind(2, owner).bind(3, tabid);
     insTab.bind(4, rowSize(cols)).bind(5, static_cast<int64_t>(cols.size()));
     insTab.bind(6, tables[t].index ? 1 : 0).bind(7, today).bind(8, "T").bind(9, dbname);
     if (int rc = insTab.run()) return sqliteFail(db, rc);
     for (const auto& c : cols) {
       insCol.reset();
-      insCol.bind(1, c.name).bind(2, static_cast<int64_t>(t + 1)).bind(3, c.colno);
+      insCol.bind(1, c.name).bind(2, tabid).bind(3, c.colno);
       insCol.bind(4, catalogCode(c.type)).bind(5, c.type.len);
       if (int rc = insCol.run()) return sqliteFail(db, rc);
     }
@@ -225,6 +232,23 @@ IxError catalogCreateSysmaster(sqlite3* db) {
     return e;
   Sql s(db, "INSERT INTO ixr_serial (tabid, last) VALUES (1, 99)");
   if (int rc = s.run()) return sqliteFail(db, rc);
+  return {};
+}
+
+IxError catalogUpgradeSysmaster(sqlite3* db) {
+  // A sysmaster of an earlier release lacks the tables added since: each is made in the
+  // place (tabid) a new sysmaster gives it.
+  for (size_t t = 0; t < std::size(kSysmaster); ++t) {
+    Sql q(db, "SELECT 1 FROM systables WHERE tabname = ?1");
+    q.bind(1, kSysmaster[t].name);
+    if (q.prepared()) return sqliteFail(db, q.prepared());
+    const int rc = q.step();
+    if (rc == SQLITE_ROW) continue;
+    if (rc != SQLITE_DONE) return sqliteFail(db, rc);
+    if (auto e = createTables(db, &kSysmaster[t], 1, "informix", "sysmaster",
+                              static_cast<int64_t>(t + 1)))
+      return e;
+  }
   return {};
 }
 

@@ -47,8 +47,11 @@ using TableRefPtr = std::shared_ptr<const TableDef>;
 // Creates the catalog tables in a new, empty database file.
 IxError catalogCreate(sqlite3* db, const std::string& dbname, const std::string& owner,
                       int logMode);
-// Creates the server's sysmaster database (the list of databases).
+// Creates the server's sysmaster database (the lists of databases and sessions).
 IxError catalogCreateSysmaster(sqlite3* db);
+// Adds the sysmaster tables an older sysmaster.db lacks. Runs inside the caller's write
+// transaction.
+IxError catalogUpgradeSysmaster(sqlite3* db);
 // Reads the database kind recorded at creation; -1 when the file has no catalog.
 int catalogLogMode(sqlite3* db);
 

@@ -1,6 +1,8 @@
-// ixr_server.cpp -- server directories, their configuration and database files.
+// ixr_server.cpp -- server directories, their configuration and database files, and the
+// server's sessions across processes.
 // Threading: callers serialise creation and dropping; SQLite's file locks protect the
-// files against other processes.
+// files against other processes; the process's session lock files are guarded by a lock
+// of their own.
 #include "platform/informix/ixr_server.h"
 
 #include "platform/informix/ixr_api.h"
@@ -16,11 +18,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <vector>
 
 namespace ixr {
 namespace {
@@ -323,6 +329,169 @@ IxError sysmasterEnsure(const ServerInfo& s) {
   if (!e && std::rename(tmp.c_str(), path.c_str()) != 0) e = ixErr(IXR_E_NO_SERVER, s.name);
   std::remove(tmp.c_str());
   return e;
+}
+
+namespace {
+
+// The session lock files this process holds, one open description per server directory.
+// A live session holds a read lock on the byte at its number through it. The locks are
+// those of the open file description (F_OFD_*): a probe through another description sees
+// them, this process's own included, and they go when the process ends.
+struct LockFiles {
+  std::mutex mu;
+  pid_t pid = 0;                   // the process that opened fds
+  std::map<std::string, int> fds;  // server directory -> descriptor
+};
+
+LockFiles& lockFiles() {
+  static auto* l = new LockFiles();  // lives to the end of the process
+  return *l;
+}
+
+std::string lockPath(const ServerInfo& s) { return s.dir + "/sessions.lck"; }
+
+int openLockFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    if (fchmod(fd, 0600) != 0) {
+      close(fd);
+      return -1;
+    }
+    return fd;
+  }
+  fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  // Read locks need no write access: a directory this process may only read still has
+  // its sessions told apart.
+  if (fd < 0) fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  return fd;
+}
+
+// REQUIRES: lockFiles().mu held.
+int heldLockFile(const ServerInfo& s) {
+  LockFiles& l = lockFiles();
+  if (l.pid != getpid()) {
+    // A forked child shares its parent's descriptions and with them the parent's locks:
+    // it takes descriptions of its own. Closing its copies drops none of the parent's.
+    for (auto& [dir, fd] : l.fds) close(fd);
+    l.fds.clear();
+    l.pid = getpid();
+  }
+  if (auto it = l.fds.find(s.dir); it != l.fds.end()) return it->second;
+  int fd = openLockFile(lockPath(s));
+  if (fd >= 0) l.fds[s.dir] = fd;
+  return fd;
+}
+
+bool lockByte(int fd, int64_t at, short type) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(at);
+  fl.l_len = 1;
+  return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+// Whether some process holds session sid's lock. probe is a description of the lock
+// file that holds no lock. A session that cannot be told gone is taken as alive.
+bool sessionAlive(int probe, int64_t sid) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(sid);
+  fl.l_len = 1;
+  if (fcntl(probe, F_OFD_GETLK, &fl) != 0) return true;
+  return fl.l_type != F_UNLCK;
+}
+
+// The place of syssessions among the sysmaster tables: its numbers are the SERIAL of
+// that table, counted in ixr_serial.
+constexpr int64_t kSessionsTabid = 4;
+
+// Inside the registering transaction: the rows of sessions that are gone leave, and the
+// new session's number is counted and recorded. Answers the number, 0 on failure.
+int64_t registerIn(sqlite3* m, const ServerInfo& s, const std::string& user) {
+  if (catalogUpgradeSysmaster(m)) return 0;
+  if (int probe = open(lockPath(s).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC); probe >= 0) {
+    std::vector<int64_t> gone;
+    {
+      Sql q(m, "SELECT sid FROM syssessions");
+      while (q.step() == SQLITE_ROW)
+        if (!sessionAlive(probe, q.i64(0))) gone.push_back(q.i64(0));
+    }
+    close(probe);
+    Sql del(m, "DELETE FROM syssessions WHERE sid = ?1");
+    for (int64_t sid : gone) {
+      del.reset();
+      if (del.bind(1, sid).run() != SQLITE_OK) return 0;
+    }
+  }
+  int64_t sid = 0;
+  {
+    Sql first(m, "INSERT OR IGNORE INTO ixr_serial (tabid, last) VALUES (?1, 0)");
+    if (first.bind(1, kSessionsTabid).run() != SQLITE_OK) return 0;
+    Sql next(m, "UPDATE ixr_serial SET last = last + 1 WHERE tabid = ?1 RETURNING last");
+    if (next.bind(1, kSessionsTabid).step() == SQLITE_ROW) sid = next.i64(0);
+  }
+  // Numbers are INTEGERs to SQL; the row-version table writes them in 8 hex digits.
+  if (sid <= 0 || sid > INT32_MAX) return 0;
+  char host[256] = {};
+  (void)gethostname(host, sizeof host - 1);
+  Sql ins(m,
+          "INSERT INTO syssessions (sid, username, uid, pid, hostname, connected) "
+          "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+  ins.bind(1, sid).bind(2, user).bind(3, static_cast<int64_t>(getuid()));
+  ins.bind(4, static_cast<int64_t>(getpid())).bind(5, std::string(host));
+  ins.bind(6, static_cast<int64_t>(std::time(nullptr)));
+  return ins.run() == SQLITE_OK ? sid : 0;
+}
+
+}  // namespace
+
+int64_t sessionRegister(const ServerInfo& s, const std::string& user) {
+  int fd = -1;
+  {
+    std::lock_guard<std::mutex> g(lockFiles().mu);
+    fd = heldLockFile(s);
+  }
+  if (fd < 0 || sysmasterEnsure(s)) return 0;
+  sqlite3* m = nullptr;
+  int64_t sid = 0;
+  if (openSqlite(sysmasterPath(s), false, &m) == SQLITE_OK) {
+    sqlite3_busy_timeout(m, 10000);
+    if (execSql(m, "BEGIN IMMEDIATE") == SQLITE_OK) {
+      sid = registerIn(m, s, user);
+      // The lock is taken before the row is seen: no registration in between finds the
+      // new session gone.
+      if (sid != 0) {
+        std::lock_guard<std::mutex> g(lockFiles().mu);
+        if (!lockByte(fd, sid, F_RDLCK)) sid = 0;
+      }
+      if (sid != 0 && execSql(m, "COMMIT") != SQLITE_OK) {
+        std::lock_guard<std::mutex> g(lockFiles().mu);
+        (void)lockByte(fd, sid, F_UNLCK);
+        sid = 0;
+      }
+      if (sid == 0) execSql(m, "ROLLBACK");
+    }
+  }
+  sqlite3_close(m);
+  return sid;
+}
+
+void sessionUnregister(const ServerInfo& s, int64_t sid) {
+  sqlite3* m = nullptr;
+  // A row left behind goes with the next registration, once the lock is gone: a busy
+  // sysmaster does not hold the disconnect up for long.
+  if (openSqlite(sysmasterPath(s), false, &m) == SQLITE_OK) {
+    sqlite3_busy_timeout(m, 1000);
+    Sql del(m, "DELETE FROM syssessions WHERE sid = ?1");
+    (void)del.bind(1, sid).run();
+  }
+  sqlite3_close(m);
+  LockFiles& l = lockFiles();
+  std::lock_guard<std::mutex> g(l.mu);
+  if (l.pid != getpid()) return;
+  if (auto it = l.fds.find(s.dir); it != l.fds.end()) (void)lockByte(it->second, sid, F_UNLCK);
 }
 
 IxError dbCreate(const ServerInfo& s, const std::string& db0, int logMode,

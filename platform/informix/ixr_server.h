@@ -53,4 +53,16 @@ IxError dbDrop(const ServerInfo& s, const std::string& db);
 // Makes sure sysmaster.db exists.
 IxError sysmasterEnsure(const ServerInfo& s);
 
+// Sessions across every process of a server. A registered session has a number no other
+// session of the server has had, and a row in sysmaster:syssessions while it lives. A
+// killed process ends no session, so a live session also holds a lock on its number in
+// the server's sessions.lck, which the kernel drops with the process: registering a
+// session first removes the rows of sessions whose lock no one holds any more.
+// Answers the new session's number, or 0 when the server cannot register one (a
+// directory this process cannot write); the caller then numbers the session itself.
+int64_t sessionRegister(const ServerInfo& s, const std::string& user);
+// Removes a registered session's row and drops its lock. Only the process that
+// registered a number ends it (a forked child's copy of a session is not that session).
+void sessionUnregister(const ServerInfo& s, int64_t sid);
+
 }  // namespace ixr

@@ -28,6 +28,9 @@ struct Registry {
   int64_t sessions = 0;
 };
 
+// Numbers of sessions the server could not register (sessionRegister).
+constexpr int64_t kUnregisteredSessions = int64_t{1} << 30;
+
 Registry& reg() {
   static Registry* r = new Registry();  // lives to the end of the process
   return *r;
@@ -198,7 +201,10 @@ Prepared::~Prepared() {
 
 Cursor::~Cursor() { sqlite3_finalize(vm); }
 
-Session::~Session() { sessionCloseDb(*this); }
+Session::~Session() {
+  sessionCloseDb(*this);
+  if (registeredBy != 0 && registeredBy == getpid()) sessionUnregister(server, fn.sessionId);
+}
 
 void sessionCloseDb(Session& s) {
   s.lastCursor = nullptr;
@@ -592,9 +598,17 @@ int ixr_connect(const char* database, const char* name) {
   {
     std::lock_guard<std::mutex> g(reg().mu);
     if (reg().byName.count(s->name)) return c.end(ixErr(IXR_E_CONNECTION_IN_USE, s->name));
-    s->fn.sessionId = ++reg().sessions;
   }
   if (auto e = sessionOpenDb(*s, db)) return c.end(e);
+  // The server numbers its sessions across processes. One it cannot register takes a
+  // number of this process from a range the server does not reach.
+  if (int64_t sid = sessionRegister(s->server, user); sid != 0) {
+    s->fn.sessionId = sid;
+    s->registeredBy = getpid();
+  } else {
+    std::lock_guard<std::mutex> g(reg().mu);
+    s->fn.sessionId = kUnregisteredSessions + ++reg().sessions;
+  }
   IxrCommArea& ca = c.ca();
   if (s->logged()) ca.sqlwarn[1] = 'W';
   if (s->ansi()) ca.sqlwarn[2] = 'W';

@@ -14,6 +14,7 @@
 #include "platform/informix/ixr_translate.h"
 
 #include <sqlite3.h>
+#include <sys/types.h>
 
 #include <atomic>
 #include <functional>
@@ -119,6 +120,9 @@ struct Session {
   int isolation = kCommittedRead;
   int lockWaitMs = 0;   // 0 NOT WAIT, else the bound of a lock wait
   bool readOnly = false;  // the connection only reads (IxrConnInfo.readonly)
+  // The server's number of the session (fn.sessionId) was registered by this process
+  // (sessionRegister): it ends with the session.
+  pid_t registeredBy = 0;
   bool broken = false;  // lost its link (test support): every call answers IXR_E_LINK_LOST
   std::atomic<bool> interrupt{false};
   std::atomic<bool> inCall{false};

@@ -4,7 +4,13 @@
 // (a nullable sort column with duplicates, ascending and descending) while
 // another session adds, changes and removes rows; a mixed cursor seeing those
 // changes only outside its keyset window; refresh reading rows again; SetPos
-// under value concurrency; row versions telling rows others changed.
+// under value concurrency; row versions telling rows others changed, kept
+// apart for the cursors of several processes.
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -624,6 +630,127 @@ TEST_P(DmDynamic, RowVersionsTellRowsOthersChangedAndGuardTheCursorsChanges) {
   ASSERT_EQ(SQLExecute(cur_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
   ASSERT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({1, 3, 4})) << Diags(SQL_HANDLE_STMT, cur_);
   EXPECT_EQ(statuses(), none);
+  Close();
+}
+
+// Another process with a dynamic cursor under row versions (rowver_peer.cpp),
+// spoken to one command a line.
+class Peer {
+ public:
+  explicit Peer(const std::string& connect, const std::string& table) {
+    // A peer that died answers "gone" instead of ending this process.
+    signal(SIGPIPE, SIG_IGN);
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) return;
+    posix_spawn_file_actions_t io;
+    posix_spawn_file_actions_init(&io);
+    posix_spawn_file_actions_adddup2(&io, in[0], 0);
+    posix_spawn_file_actions_adddup2(&io, out[1], 1);
+    for (int fd : {in[0], in[1], out[0], out[1]}) posix_spawn_file_actions_addclose(&io, fd);
+    char* argv[] = {const_cast<char*>(KES_ROWVER_PEER), const_cast<char*>(connect.c_str()),
+                    const_cast<char*>(table.c_str()), nullptr};
+    if (posix_spawn(&pid_, KES_ROWVER_PEER, &io, nullptr, argv, environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&io);
+    close(in[0]);
+    close(out[1]);
+    to_ = in[1];
+    from_ = out[0];
+  }
+  ~Peer() {
+    close(to_);
+    close(from_);
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  }
+  Peer(const Peer&) = delete;
+  Peer& operator=(const Peer&) = delete;
+
+  // The peer's answer to one command, or "gone".
+  std::string Ask(const std::string& command) {
+    const std::string line = command + "\n";
+    if (pid_ <= 0 || write(to_, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+      return "gone";
+    std::string answer;
+    char c = 0;
+    while (read(from_, &c, 1) == 1 && c != '\n') answer += c;
+    return answer;
+  }
+  // Ends the peer as a crash would, whatever it holds.
+  void Kill() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int to_ = -1;
+  int from_ = -1;
+};
+
+// Dynamic cursors of two processes that make their connections alike keep
+// their versions apart (each used to miss the change the other saw first),
+// the rows of a killed process go when the next cursor opens, and copies of a
+// cursor's rows do not stop its fetches.
+TEST_P(DmDynamic, RowVersionsOfSeveralProcesses) {
+  const std::string server = std::string("kes_rv_") + GetParam().name;
+  MakeDatabase(server.c_str(), "rv");
+  ASSERT_TRUE(UseVersionedConnection("rv@" + server));
+  auto exec = [this](const std::string& sql) {
+    SQLHSTMT s = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, versioned_, &s);
+    const SQLRETURN rc = SQLExecDirect(s, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    return rc == SQL_SUCCESS || rc == SQL_NO_DATA;
+  };
+  auto versions = [this] {
+    SQLHSTMT s = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, versioned_, &s);
+    SQLINTEGER n = -1;
+    SQLLEN ind = 0;
+    if (SQL_SUCCEEDED(SQLExecDirect(s, (SQLCHAR*)"SELECT COUNT(*) FROM DIVAZA", SQL_NTS)))
+      SQLFetch(s), SQLGetData(s, 1, SQL_C_SLONG, &n, 0, &ind);
+    SQLFreeHandle(SQL_HANDLE_STMT, s);
+    return n;
+  };
+  (void)exec(
+      "CREATE TABLE DIVAZA (HCONN CHAR(8), HCURS CHAR(8), KEYVER CHAR(32), ROWVER CHAR(32))");
+  ASSERT_TRUE(exec("DELETE FROM DIVAZA"));
+  (void)exec("DROP TABLE pv");
+  ASSERT_TRUE(exec("CREATE TABLE pv (id INTEGER PRIMARY KEY, v INTEGER, name VARCHAR(20))"));
+  for (int i = 1; i <= 6; ++i)
+    ASSERT_TRUE(exec("INSERT INTO pv VALUES (" + std::to_string(i) + ", " + std::to_string(i) +
+                     ", 'n" + std::to_string(i) + "')"));
+
+  const std::string connect = std::string("DSN=") + GetParam().dsn + ";DATABASE=rv@" + server +
+                              ";DYN_CURS_SENSITIVITY=HIGH";
+  Peer a(connect, "pv");
+  Peer b(connect, "pv");
+  ASSERT_EQ(a.Ask("open"), "ok");
+  ASSERT_EQ(a.Ask("fetch"), "0 0 0");
+  ASSERT_EQ(b.Ask("open"), "ok");
+  ASSERT_EQ(b.Ask("fetch"), "0 0 0");
+  ASSERT_TRUE(exec("UPDATE pv SET name = 'theirs' WHERE id = 2"));
+  EXPECT_EQ(a.Ask("fetch"), "0 2 0");
+  EXPECT_EQ(b.Ask("fetch"), "0 2 0");
+
+  EXPECT_EQ(a.Ask("quit"), "bye");
+  EXPECT_EQ(b.Ask("fetch"), "0 0 0");
+  b.Kill();
+  EXPECT_EQ(versions(), 3) << "the killed process's rows";
+  Open(SQL_CURSOR_DYNAMIC, 3, "SELECT id, v, name FROM pv ORDER BY id", 0, SQL_CONCUR_ROWVER);
+  EXPECT_EQ(versions(), 0) << "a new cursor removed the rows of the session that is gone";
+  const std::vector<int> none{SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_SUCCESS};
+  auto statuses = [this] { return std::vector<int>{status_[0], status_[1], status_[2]}; };
+  ASSERT_EQ(Scroll(SQL_FETCH_FIRST, 0), Ids({1, 2, 3})) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(statuses(), none);
+
+  ASSERT_TRUE(exec("INSERT INTO DIVAZA SELECT * FROM DIVAZA"));
+  ASSERT_EQ(Scroll(SQL_FETCH_RELATIVE, 0), Ids({1, 2, 3})) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(statuses(), none);
+  ASSERT_TRUE(exec("UPDATE pv SET v = 99 WHERE id = 3"));
+  ASSERT_EQ(Scroll(SQL_FETCH_RELATIVE, 0), Ids({1, 2, 3})) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(statuses(), (std::vector<int>{SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_UPDATED}));
   Close();
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,13 +46,16 @@ struct Fake {
   std::vector<VersionRow> table;
   bool tableExists = true;
   bool sessionFails = false;
+  bool noSessionList = false;  // the server has no sysmaster:syssessions
   uint32_t nextSession = 0x5E550001;
   std::map<DrvHandle, uint32_t> sessionOf;  // connection -> server session
+  std::set<uint32_t> live;                  // sessions the server has
   std::map<DrvHandle, std::string> sql;     // cursor -> prepared text
   std::map<DrvHandle, std::vector<std::string>> params;
   std::map<DrvHandle, std::vector<std::string>> result;
   std::map<DrvHandle, int32_t> rowCount;
-  std::vector<std::string> executed;  // first word of each statement run
+  std::map<DrvHandle, size_t> fetched;  // rows of the result already fetched
+  std::vector<std::string> executed;    // first word of each statement run
   std::vector<int> typeCounts;        // DRV_SetParamTypes counts
   int connects = 0, endConnects = 0, endCursors = 0;
 };
@@ -71,11 +75,13 @@ int32_t connect(DrvHandle, const DriverConnectParams*, DrvHandle* hConn) {
   if (HandleAlloc(&INF_ConnHandles, hConn, conn) != 0) return ERR_MEMORY;
   conn->handle = *hConn;
   f.sessionOf[*hConn] = f.nextSession++;
+  f.live.insert(f.sessionOf[*hConn]);
   ++f.connects;
   return 0;
 }
 
 int32_t end_connect(DrvHandle h) {
+  f.live.erase(f.sessionOf[h]);
   delete static_cast<InfConn*>(HandleLookup(&INF_ConnHandles, h));
   HandleFree(&INF_ConnHandles, h);
   ++f.endConnects;
@@ -137,6 +143,7 @@ int32_t execute(DrvHandle h) {
   const std::vector<std::string>& p = f.params[h];
   f.executed.push_back(sql.substr(0, sql.find(' ')));
   f.result[h].clear();
+  f.fetched[h] = 0;
   f.rowCount[h] = -1;
   if (sql.find("DBINFO('sessionid')") != std::string::npos) {
     if (f.sessionFails) return ERR_GENERAL;
@@ -144,10 +151,27 @@ int32_t execute(DrvHandle h) {
     f.result[h].push_back(std::to_string(f.sessionOf[cur->conn->handle]));
     return 0;
   }
-  if (!f.tableExists) {
+  auto fail = [h] {
     auto* cur = static_cast<InfCursor*>(HandleLookup(&INF_CursorHandles, h));
     ErrListSetCode(&cur->errors, ERR_GENERAL);
     return ERR_GENERAL;
+  };
+  if (sql.find("sysmaster:syssessions") != std::string::npos) {
+    if (f.noSessionList) return fail();
+    for (uint32_t s : f.live) f.result[h].push_back(std::to_string(s));
+    return 0;
+  }
+  if (!f.tableExists) return fail();
+  if (sql == "SELECT DISTINCT HCONN FROM DIVAZA") {
+    std::set<std::string> owners;
+    for (const VersionRow& r : f.table) owners.insert(r.hconn);
+    f.result[h].assign(owners.begin(), owners.end());
+    return 0;
+  }
+  if (sql.find("HCURS") == std::string::npos && sql.rfind("DELETE", 0) == 0) {
+    const std::string c = sql.substr(sql.find('\'') + 1, 8);
+    std::erase_if(f.table, [&](const VersionRow& r) { return r.hconn == c; });
+    return 0;
   }
   std::string c, k;
   owner_of(sql, &c, &k);
@@ -173,23 +197,28 @@ int32_t execute(DrvHandle h) {
 int32_t fetch(DrvHandle h, uint16_t rows, Dataset* ds) {
   DatasetFree(ds);
   const std::vector<std::string>& res = f.result[h];
-  const bool number = f.sql[h].find("DBINFO") != std::string::npos;
+  const bool number = f.sql[h].find("DBINFO") != std::string::npos ||
+                      f.sql[h].find("syssessions") != std::string::npos;
   EXPECT_EQ(DatasetInit(ds, 1), 0);
   ds->colCount = 1;
   ds->cols[0].type = number ? DS_INTEGER : DS_CHAR;
   ds->cols[0].width = number ? 4 : 33;
-  const int32_t n = std::min<int32_t>(rows, static_cast<int32_t>(res.size()));
+  // Each fetch goes on where the last one ended.
+  size_t& at = f.fetched[h];
+  const int32_t n = std::min<int32_t>(rows, static_cast<int32_t>(res.size() - at));
   EXPECT_EQ(DatasetSetRows(ds, n > 0 ? n : 1), 0);
   for (int32_t r = 0; r < n; ++r) {
+    const std::string& v = res[at + r];
     if (number) {
-      const int32_t v = static_cast<int32_t>(std::stoul(res[r]));
-      std::memcpy(ds->cols[0].data, &v, 4);
+      const int32_t x = static_cast<int32_t>(std::stoul(v));
+      std::memcpy(ds->cols[0].data + 4 * r, &x, 4);
     } else {
-      std::memcpy(ds->cols[0].data + 33 * r, res[r].data(), res[r].size());
+      std::memcpy(ds->cols[0].data + 33 * r, v.data(), v.size());
     }
     ds->cols[0].ind[r] = 0;
   }
   ds->rowCount = n;
+  at += static_cast<size_t>(n);
   return 0;
 }
 
@@ -405,17 +434,42 @@ TEST_F(RowVersionTest, FailuresReachTheUsersCursor) {
   f.sessionFails = false;
 
   rvc = Open();
-  Rows keys({"k1", "k2"});
-  // Two stored versions for one key stop the check.
-  (void)Check(&rvc, keys, Rows({"a", "b"}));
-  f.table.push_back(f.table[1]);
-  (void)Check(&rvc, keys, Rows({"a", "b"}), ERR_GENERAL);
-
   // Without the table the database's message comes first, then IM926.
   f.tableExists = false;
   EXPECT_EQ(RVC_DeleteRows(&rvc), ERR_GENERAL);
   EXPECT_EQ(Messages(), (std::vector<std::string>{"S1000", "IM926"}));
   EXPECT_EQ(RVC_Release(&rvc), 0);
+}
+
+// Rows that are not the cursor's own: copies of its rows under its key, and
+// rows of sessions the server no longer has, which the next cursor removes.
+TEST_F(RowVersionTest, RowsThatAreNotTheCursorsOwn) {
+  RVC rvc = Open();
+  Rows keys({"k1", "k2"});
+  (void)Check(&rvc, keys, Rows({"a", "b"}));
+  f.table.push_back(f.table[1]);
+  EXPECT_EQ(Check(&rvc, keys, Rows({"a", "b"})), (std::vector<uint16_t>{S, S}));
+  // A copy that differs: the row may have changed; every copy takes its version.
+  f.table.back().rowver = std::string(32, '0');
+  EXPECT_EQ(Check(&rvc, keys, Rows({"a", "b"})), (std::vector<uint16_t>{S, U}));
+  EXPECT_EQ(Check(&rvc, keys, Rows({"a", "b"})), (std::vector<uint16_t>{S, S}));
+  EXPECT_EQ(f.table.size(), 3u);
+
+  // A killed process's rows, another program's, and a live cursor's.
+  f.table.push_back({"0000BEEF", "00000001", "k", "v"});
+  f.table.push_back({"0000BEEF", "00000002", "k", "v"});
+  f.table.push_back({"someone", "00000001", "k", "v"});
+  RVC next = Open();
+  ASSERT_EQ(f.table.size(), 4u);
+  EXPECT_EQ(f.table[3].hconn, "someone");
+  EXPECT_EQ(Check(&rvc, keys, Rows({"a", "b"})), (std::vector<uint16_t>{S, S}));
+  // Without a list of the server's sessions every row stays.
+  f.noSessionList = true;
+  EXPECT_EQ(RVC_Release(&rvc), 0);
+  RVC last = Open();
+  EXPECT_EQ(f.table.size(), 4u);
+  EXPECT_EQ(RVC_Release(&next), 0);
+  EXPECT_EQ(RVC_Release(&last), 0);
 }
 
 // A server's record of its separate connections goes with the last of them

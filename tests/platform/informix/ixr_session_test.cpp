@@ -3,7 +3,11 @@
 // work, bounded lock waits, interrupts from another thread, and the test support.
 #include "tests/platform/informix/ixr_fixture.h"
 
+#include <signal.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -146,6 +150,62 @@ TEST_F(SessionTest, ServerFilesAreTheirOwnersAlone) {
        {"server.conf", "sysmaster.db", "private.db", "private.db-wal", "private.db-shm"})
     EXPECT_EQ(mode(servers + "/own/" + file), 0600u) << file;
   EXPECT_EQ(ixr_disconnect("c"), 0);
+}
+
+// Session numbers are the server's, across processes: sysmaster:syssessions
+// lists the sessions that live, a killed process's included until the next
+// connection finds its lock gone, and a sysmaster of an earlier release gains
+// the list.
+TEST_F(SessionTest, SessionsAreNumberedAcrossProcesses) {
+  {
+    sqlite3* m = nullptr;
+    ASSERT_EQ(sqlite3_open((root_ + "/srv/sysmaster.db").c_str(), &m), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(m,
+                           "DROP TABLE syssessions; DELETE FROM syscolumns WHERE tabid = 4; "
+                           "DELETE FROM systables WHERE tabname = 'syssessions'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(m);
+  }
+  makeDb("db", "log", "one");
+  const std::string one = scalar("select dbinfo('sessionid') from systables where tabid = 1");
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // A session of another process, killed while it lives.
+    close(fds[0]);
+    if (ixr_connect("db@srv", "two") != 0) _exit(3);
+    const std::string two = scalar("select dbinfo('sessionid') from systables where tabid = 1");
+    if (write(fds[1], two.data(), two.size()) != static_cast<ssize_t>(two.size())) _exit(4);
+    close(fds[1]);
+    for (;;) pause();
+  }
+  close(fds[1]);
+  char buf[32] = {};
+  const ssize_t got = read(fds[0], buf, sizeof buf - 1);
+  close(fds[0]);
+  ASSERT_GT(got, 0);
+  const std::string two(buf);
+  EXPECT_NE(two, one);
+  auto listed = [this] {
+    std::string all;
+    for (const auto& row : query("select sid from sysmaster:syssessions order by sid"))
+      all += row[0] + " ";
+    return all;
+  };
+  EXPECT_EQ(listed(), one + " " + two + " ");
+  kill(child, SIGKILL);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  ASSERT_EQ(ixr_connect("db@srv", "three"), 0);
+  const std::string three = scalar("select dbinfo('sessionid') from systables where tabid = 1");
+  EXPECT_EQ(listed(), one + " " + three + " ") << "the killed process's session is gone";
+  EXPECT_EQ(ixr_disconnect("three"), 0);
+  ASSERT_EQ(ixr_set_connection("one", 0), 0);
+  EXPECT_EQ(listed(), one + " ");
+  EXPECT_EQ(ixr_disconnect("one"), 0);
 }
 
 // A damaged database file is reported as damaged (ISAM bad format), never as a
