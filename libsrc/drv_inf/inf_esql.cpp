@@ -110,6 +110,9 @@ void sessionKey(const InfSession* t, uint8_t key[16]) {
 }  // namespace
 
 int _read_delimident() noexcept {
+  // The client's environment first, then the Informix environment in the registry.
+  if (const char* env = std::getenv("DELIMIDENT"); env != nullptr && env[0] != '\0')
+    return env[0] == 'Y' || env[0] == 'y' ? 1 : 0;
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Informix\\Environment", 0, KEY_READ, &key) !=
       ERROR_SUCCESS)
@@ -146,6 +149,8 @@ void _set_conn_info(const InfSession* s) noexcept {
   ci->protocol = orEmpty(s->protocol);
   ci->locale = (s->wide != 0 && s->locale != nullptr && s->locale[0] != '\0') ? s->locale : nullptr;
   ci->readonly = s->readOnly;
+  // The server parses the session's statements by the client's setting.
+  ci->delimident = g_delimIdent;
 }
 
 int _connect(InfSession* s, InfErrorList* list) noexcept {

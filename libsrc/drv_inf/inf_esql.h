@@ -13,7 +13,8 @@
 
 // Fixes the process flags for the life of the agent's environment. -> 0.
 int _esql_init(int forceOnline, int forceDormant) noexcept;
-// 1 when the registry asks for delimited identifiers (DELIMIDENT=Y...), else 0.
+// 1 when the client's environment asks for delimited identifiers (DELIMIDENT=Y...), or
+// sets no DELIMIDENT and the Informix environment in the registry does; else 0.
 int _read_delimident() noexcept;
 // The process flag fixed by _esql_init.
 int InfForceDormant() noexcept;

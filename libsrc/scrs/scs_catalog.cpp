@@ -55,6 +55,14 @@ bool quoted(const char* text, char quote) {
   return quote != '\0' && n >= 2 && text[0] == quote && text[n - 1] == quote;
 }
 
+// The name inside a quoted identifier: the quotes gone, a doubled quote single.
+std::string inside(const char* text, char quote) {
+  char* u = str_unquote(text, STR_NTS, quote);
+  std::string s = u != nullptr ? u : text;
+  std::free(u);
+  return s;
+}
+
 // The catalog argument for a name as the statement wrote it: a quoted name
 // loses its quotes and takes the quoted-identifier case, any other the
 // identifier case.
@@ -62,7 +70,7 @@ std::string name_arg(const SCS& scs, const char* text) {
   std::string s(text);
   uint32_t idCase = scs.sc_idCase;
   if (quoted(text, scs.sc_quoteChar)) {
-    s = s.substr(1, s.size() - 2);
+    s = inside(text, scs.sc_quoteChar);
     idCase = scs.sc_quotedIdCase;
   }
   s.push_back('\0');
@@ -73,11 +81,7 @@ std::string name_arg(const SCS& scs, const char* text) {
 
 // The unquoted form of a stored name, for catalog arguments.
 std::string unquoted(const SCS& scs, const char* text) {
-  if (scs.sc_quoteChar == '\0') return text;
-  char* u = str_unquote(text, STR_NTS, scs.sc_quoteChar);
-  std::string s = u != nullptr ? u : text;
-  std::free(u);
-  return s;
+  return scs.sc_quoteChar == '\0' ? std::string(text) : inside(text, scs.sc_quoteChar);
 }
 
 const char* opt(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
@@ -432,8 +436,7 @@ void scs_p_CaseIdentifier(char* text, char quote, uint32_t quotedIdCase, uint32_
                           uint32_t wide, int requote) {
   if (text == nullptr || text[0] == '\0') return;
   const bool wasQuoted = quoted(text, quote);
-  std::string s(text);
-  if (wasQuoted) s = s.substr(1, s.size() - 2);
+  std::string s = wasQuoted ? inside(text, quote) : std::string(text);
   s.push_back('\0');
   fold(s.data(), wasQuoted ? quotedIdCase : idCase, wide);
   s.resize(std::strlen(s.c_str()));
@@ -456,9 +459,8 @@ int scs_p_SameIdentifier(const char* a, const char* b, char quote, uint32_t quot
                          uint32_t idCase, uint32_t wide) {
   if (a == nullptr || b == nullptr || a[0] == '\0' || b[0] == '\0') return 0;
   auto norm = [&](const char* t) {
-    std::string s(t);
     const bool q = quoted(t, quote);
-    if (q) s = s.substr(1, s.size() - 2);
+    std::string s = q ? inside(t, quote) : std::string(t);
     uint32_t c = q ? quotedIdCase : idCase;
     if (c == SCS_CASE_MIXED) c = SCS_CASE_UPPER;
     s.push_back('\0');

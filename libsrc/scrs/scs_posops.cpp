@@ -86,9 +86,7 @@ int32_t add_column(SCS* s, uint16_t column, std::string* text, std::vector<Param
   if (int32_t rc = scs_p_ResultColName(s, column, &info); rc != 0) return rc;
   const char* name =
       info->fullName != nullptr && info->fullName[0] != '\0' ? info->fullName : info->name;
-  if (s->sc_quoteChar != '\0') *text += s->sc_quoteChar;
-  *text += name;
-  if (s->sc_quoteChar != '\0') *text += s->sc_quoteChar;
+  *text += scs_p_CatalogIdentifier(s, name);
   ColDesc d{};
   d.sqlType = static_cast<int16_t>(info->sqlType);
   d.columnSize = info->precision > 0 ? static_cast<uint32_t>(info->precision) : 0;

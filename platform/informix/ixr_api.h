@@ -246,6 +246,8 @@ typedef struct IxrConnInfo {
   const char* locale;   /* client locale, NULL for the default; text is UTF-8 either way */
   int readonly;         /* 1: the connection only reads; a database in a directory this
                            process cannot write is then opened for reading */
+  int delimident;       /* 1: "x" is an identifier on the connection (the client's
+                           DELIMIDENT); 0: as the process environment's DELIMIDENT says */
 } IxrConnInfo;
 
 IxrConnInfo* ixr_conninfo(void);

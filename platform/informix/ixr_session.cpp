@@ -594,6 +594,7 @@ int ixr_connect(const char* database, const char* name) {
   }
   s->user = user;
   s->readOnly = tl_info.readonly != 0;
+  s->delimIdent = tl_info.delimident != 0;
   s->fn.user = user;
   {
     std::lock_guard<std::mutex> g(reg().mu);

@@ -120,6 +120,7 @@ struct Session {
   int isolation = kCommittedRead;
   int lockWaitMs = 0;   // 0 NOT WAIT, else the bound of a lock wait
   bool readOnly = false;  // the connection only reads (IxrConnInfo.readonly)
+  bool delimIdent = false;  // its client asked for delimited identifiers (IxrConnInfo)
   // The server's number of the session (fn.sessionId) was registered by this process
   // (sessionRegister): it ends with the session.
   pid_t registeredBy = 0;
@@ -282,7 +283,8 @@ IxError execDml(Session& s, int markers, Prepared::Part& part, const IxrSqlda* i
 IxError prepareParts(Session& s, Prepared& p, bool atPrepare);
 TransCtx transCtx(Session& s);
 int statementType(const Stmt& st);
-// DELIMIDENT is set: "x" is an identifier.
+// "x" is an identifier: the current connection's client asked for it, or the process
+// environment's DELIMIDENT is set.
 bool delimIdent();
 
 // XA (ixr_xa.cpp). A session of xa_open is about to be disconnected: its rmid is

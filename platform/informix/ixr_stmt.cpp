@@ -17,6 +17,7 @@
 namespace ixr {
 
 bool delimIdent() {
+  if (const Session* s = currentSession(); s != nullptr && s->delimIdent) return true;
   const char* d = std::getenv("DELIMIDENT");
   return d && (*d == 'y' || *d == 'Y');
 }

@@ -96,10 +96,12 @@ TEST(ScanTest, TokenStreams) {
       {"SELECT a *= b", "SELECT ID:a OJCMP:*= ID:b"},
       {"SELECT a != b", "SELECT ID:a CMP:!= ID:b"},
       {"SELECT 'it''s'", "SELECT STR:'it''s'"},
-      {"SELECT 1. .5 1e5 1.5E-3 0x1F 0x", "SELECT DEC:1. DEC:.5 APPROX:1e5 APPROX:1.5E-3 HEX:0x1F INT:0 ID:x"},
+      {"SELECT 1. .5 1e5 1.5E-3 0x1F 0x",
+       "SELECT DEC:1. DEC:.5 APPROX:1e5 APPROX:1.5E-3 HEX:0x1F INT:0 ID:x"},
       {"SELECT a || b", "SELECT ID:a || ID:b"},
       {"SELECT Name, NAME, 'ab', 'AB'", "SELECT ID:Name , ID:NAME , STR:'ab' , STR:'AB'"},
       {"SELECT \"a b!c\" FROM t", "SELECT ID:\"a b!c\" FROM ID:t"},
+      {"SELECT \"a.\"\"b\"\"\" FROM \"\"\"t\"", "SELECT ID:\"a.\"\"b\"\"\" FROM ID:\"\"\"t\""},
       {"SELECT `my col` FROM t", "SELECT ID:`my col` FROM ID:t"},
       {"SELECT * FROM t@s", "SELECT * FROM ID:t @ ID:s"},
       {"SELECT * FROM d@s:t", "SELECT * FROM ID:d @ ID:s : ID:t"},
@@ -109,7 +111,8 @@ TEST(ScanTest, TokenStreams) {
       {"SELECT a - -b -- comment\n, c", "SELECT ID:a - - ID:b , ID:c"},
       {"SELECT a FROM t WHERE b LIKE 'x%' ESCAPE '\\'",
        "SELECT ID:a FROM ID:t WHERE ID:b LIKE STR:'x%' LIKEESC:ESCAPE '\\'"},
-      {"SELECT COUNT(*) FROM t WHERE a = ? AND UNIQUE", "SELECT SETFUNC:COUNT ( * ) FROM ID:t WHERE ID:a CMP:= ? AND UNIQUE"},
+      {"SELECT COUNT(*) FROM t WHERE a = ? AND UNIQUE",
+       "SELECT SETFUNC:COUNT ( * ) FROM ID:t WHERE ID:a CMP:= ? AND UNIQUE"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.in);
