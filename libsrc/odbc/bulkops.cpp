@@ -111,7 +111,8 @@ SQLRETURN conclude(Stmt* stmt, int32_t code, const uint16_t* statuses, uint16_t 
   if (code != 0) {
     (void)StmtPostDriverErrors(stmt);
     stmt->errCode = code;
-    rc = code == ERR_MANY_ROWS_CHANGED && answer != SQL_ERROR ? SQL_SUCCESS_WITH_INFO : SQL_ERROR;
+    const bool made = code == ERR_MANY_ROWS_CHANGED || code == ERR_WARNING;
+    rc = made && answer != SQL_ERROR ? SQL_SUCCESS_WITH_INFO : SQL_ERROR;
   }
   if (uint16_t* out = ird_status(stmt); out != nullptr)
     for (uint16_t k = 0; k < size; ++k)

@@ -484,7 +484,7 @@ SQLRETURN send(Stmt* stmt, const Request& q, Dataset* rows, uint16_t* cols, uint
   SQLRETURN rc = SQL_SUCCESS;
   if (code != 0) {
     post_failure(stmt, code);
-    if (code == ERR_MANY_ROWS_CHANGED) {
+    if (code == ERR_MANY_ROWS_CHANGED || code == ERR_WARNING) {
       rc = SQL_SUCCESS_WITH_INFO;
     } else if (code == ERR_NO_ROWS_CHANGED) {
       // The rows that another user changed or deleted are named by their
@@ -850,7 +850,7 @@ SQLRETURN SetPosFinish(Stmt* stmt) {
   SQLRETURN rc = SQL_SUCCESS;
   if (code != 0) {
     post_failure(stmt, code);
-    if (code == ERR_MANY_ROWS_CHANGED) {
+    if (code == ERR_MANY_ROWS_CHANGED || code == ERR_WARNING) {
       rc = SQL_SUCCESS_WITH_INFO;
     } else if (code != ERR_NO_ROWS_CHANGED) {
       SetPosFreeTemps(stmt);

@@ -256,8 +256,11 @@ void scs_p_SetCursorMark(uint32_t hCursor, uint32_t value);
 // SQL_ROW_DELETED: a deleted keyset row stays deleted).
 [[nodiscard]] int32_t scs_p_FetchByKeys(SCS* scs, Dataset* keyRows, int32_t n,
                                         const uint16_t* gone, Dataset* out, uint8_t* found);
-// The old values of keyRows' keys [0, n) into sc_optValues, row i for key i.
-[[nodiscard]] int32_t scs_p_OldValuesByKeys(SCS* scs, Dataset* keyRows, int32_t n);
+// The old values of keyRows' keys [k0, k0 + n) into sc_optValues, row i for
+// key k0 + i; none for a row whose entry of gone (null: none) is
+// SQL_ROW_DELETED.
+[[nodiscard]] int32_t scs_p_OldValuesByKeys(SCS* scs, Dataset* keyRows, int32_t k0, int32_t n,
+                                            const uint16_t* gone);
 // Locks keyset rows [first, first + count) by updating each key to itself.
 [[nodiscard]] int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count);
 

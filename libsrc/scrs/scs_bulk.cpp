@@ -83,9 +83,9 @@ int32_t write(SCS* s, uint16_t op, const uint32_t* bookmarks, uint16_t count, Da
   }
   // Every bookmark has its status, changed or not.
   *countOut = count;
-  if (rc != 0) return rc;
+  if (rc != 0 && rc != ERR_WARNING) return rc;
   if (changed == 0) return ERR_NO_ROWS_CHANGED;
-  return changed < count ? ERR_MANY_ROWS_CHANGED : 0;
+  return changed < count ? ERR_MANY_ROWS_CHANGED : rc;
 }
 
 // The bookmarked rows of a static cursor, read from its static set in
@@ -162,7 +162,7 @@ int32_t fetch_keyset(SCS* s, const uint32_t* bookmarks, uint16_t count, uint16_t
   if (rc == 0) rc = RowStatusTableNew(&table, count);
   if (rc == 0) rc = scs_p_FetchByKeys(s, keys, count, gone.data(), table->rows, found.data());
   if (rc == 0 && s->sc_concurrency == SQL_CONCUR_VALUES && scs_p_CheckScrollable(s) == 0)
-    rc = scs_p_OldValuesByKeys(s, keys, count);
+    rc = scs_p_OldValuesByKeys(s, keys, 0, count, nullptr);
   if (rc != 0) {
     std::free(rows);
     if (keys != nullptr) {

@@ -195,14 +195,26 @@ int32_t empty_old_values(SCS* scs) {
   return 0;
 }
 
-// The old-value SELECT (every table column) ready on sc_auxCursor2.
-int32_t old_values_ready(SCS* scs) {
+// The old-value SELECT (every table column) ready on sc_auxCursor2, finding
+// the rows of blocks of `groups` keys. A keyset-driven cursor builds its key
+// predicate from the user's statement for the block size in force: the keyed
+// row SELECT on the user's cursor may still be the one of the rowset size
+// before, and a predicate with another number of markers than the blocks
+// carry fails after the rows were changed.
+int32_t old_values_ready(SCS* scs, int32_t groups) {
   if (scs->sc_cursorType != SCS_DYNAMIC && (scs->sc_aux2Prepared & SCS_AUX2_OLD_VALUES) != 0)
     return 0;
   scs->sc_aux2Prepared = 0;
-  const char* base = scs->sc_analysis->sa_generated != nullptr ? scs->sc_analysis->sa_generated
+  SCR_Analysis* a = scs->sc_aux2Analysis;
+  std::string base = scs->sc_analysis->sa_generated != nullptr ? scs->sc_analysis->sa_generated
                                                                : scs->sc_sqlText;
-  if (int32_t rc = scs_p_OptValuesSelect(scs, base, scs->sc_aux2Analysis); rc != 0) return rc;
+  if (scs->sc_cursorType == SCS_KEYSET && groups > 0) {
+    if (int32_t rc = scs_p_Reanalyse(scs, a, scs->sc_sqlText); rc != 0) return rc;
+    if (int32_t rc = KS_KeyWhere(a, scs->sc_keyset, static_cast<uint32_t>(groups)); rc != 0)
+      return rc;
+    base = a->sa_generated;
+  }
+  if (int32_t rc = scs_p_OptValuesSelect(scs, base.c_str(), a); rc != 0) return rc;
   if (int32_t rc = scs->sc_driver->ops->DRV_Prepare(scs->sc_auxCursor2,
                                                     scs->sc_aux2Analysis->sa_generated);
       rc != 0)
@@ -373,7 +385,9 @@ int32_t scs_p_GetOptConcColVals(SCS* scs, Dataset* params, int32_t first, int32_
   KS* ks = scs->sc_keyset;
   if (int32_t rc = empty_old_values(scs); rc != 0) return rc;
   const DrvHandle h = scs->sc_auxCursor2;
-  if (int32_t rc = old_values_ready(scs); rc != 0) return rc;
+  if (int32_t rc = old_values_ready(scs, scs->sc_cursorType == SCS_STATIC ? 0 : blockSize);
+      rc != 0)
+    return rc;
   if (scs->sc_cursorType == SCS_STATIC) {
     if (params != nullptr) {
       if (int32_t rc = ops.DRV_SetParams(h, params); rc != 0) return rc;
@@ -454,14 +468,15 @@ int32_t scs_p_FetchByKeys(SCS* scs, Dataset* keyRows, int32_t n, const uint16_t*
   return 0;
 }
 
-int32_t scs_p_OldValuesByKeys(SCS* scs, Dataset* keyRows, int32_t n) {
-  if (keyRows == nullptr || n <= 0 || n > keyRows->rowCount) return ERR_GENERAL;
+int32_t scs_p_OldValuesByKeys(SCS* scs, Dataset* keyRows, int32_t k0, int32_t n,
+                              const uint16_t* gone) {
+  if (keyRows == nullptr || k0 < 0 || n <= 0 || n > keyRows->rowCount - k0) return ERR_GENERAL;
   int32_t blocks = 0, lastBlock = 0, blockSize = 0;
   if (int32_t rc = scs_p_KeyBlockSizes(scs, &blocks, &lastBlock, &blockSize); rc != 0) return rc;
   blocks_for(n, blockSize, &blocks, &lastBlock);
   if (int32_t rc = empty_old_values(scs); rc != 0) return rc;
-  if (int32_t rc = old_values_ready(scs); rc != 0) return rc;
-  return old_values_by_keys(scs, keyRows, 0, n, nullptr, blocks, lastBlock, blockSize);
+  if (int32_t rc = old_values_ready(scs, blockSize); rc != 0) return rc;
+  return old_values_by_keys(scs, keyRows, k0, n, gone, blocks, lastBlock, blockSize);
 }
 
 int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count) {

@@ -27,8 +27,11 @@
 #include "scrs/posops.h"
 #include "scrs/scs_p.h"
 #include "util/dynarray.h"
+#include "util/log.h"
 
 namespace {
+
+constexpr const char* kSrc = "scrs/scs_posops";
 
 const DriverOps& ops(const SCS& s) { return *s.sc_driver->ops; }
 
@@ -404,7 +407,7 @@ int32_t keyed_op(SCS* s, int32_t row, uint16_t op, uint16_t** statuses, int32_t*
   const uint16_t mark = op == SQL_DELETE ? SQL_ROW_DELETED : SQL_ROW_UPDATED;
   for (size_t i = 0; i < targets.size(); ++i)
     if (done[i] != POS_NOT_RUN) ks.rowStatus[keysetRows[i]] = done[i] == POS_CHANGED ? mark : SQL_ROW_ERROR;
-  if (rc != 0) return rc;
+  if (rc != 0 && rc != ERR_WARNING) return rc;
   auto* out = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * static_cast<size_t>(entries)));
   if (out == nullptr) return ERR_MEMORY;
   for (int32_t k = 0; k < entries; ++k)
@@ -415,7 +418,7 @@ int32_t keyed_op(SCS* s, int32_t row, uint16_t op, uint16_t** statuses, int32_t*
   if (tried == 0) return 0;
   if (changed == 0) return ERR_NO_ROWS_CHANGED;
   // Another user changed or removed some of the rows meanwhile.
-  return changed < tried ? ERR_MANY_ROWS_CHANGED : 0;
+  return changed < tried ? ERR_MANY_ROWS_CHANGED : rc;
 }
 
 int32_t insert_rows(SCS* s, int32_t row, uint16_t** statuses, int32_t* count, Dataset* rows,
@@ -472,12 +475,32 @@ bool refreshes_old_values(const SCS& s) {
          rowset && s.sc_analysis != nullptr;
 }
 
+// The old values of the rows the last fetch brought, read again: as many as it
+// brought (a rowset size set since takes effect at the next fetch). When they
+// cannot be read the values held before stay, so that a row changed here
+// fails a later change as changed by another user, and the others still work.
 int32_t reread_old_values(SCS* s) {
   const KS& ks = *s->sc_keyset;
-  if (s->sc_rowsetStart == SCS_START_UNKNOWN) return scs_p_OldValuesByKeys(s, ks.markKeys, ks.markCount);
-  int32_t blocks = 0, lastBlock = 0, blockSize = 0;
-  if (int32_t rc = scs_p_KeyBlockSizes(s, &blocks, &lastBlock, &blockSize); rc != 0) return rc;
-  return scs_p_GetOptConcColVals(s, nullptr, s->sc_rowsetStart - 1, blocks, blockSize, lastBlock);
+  Dataset* before = s->sc_optValues;
+  int32_t rc = 0;
+  s->sc_optValues = nullptr;
+  if (s->sc_rowsetStart == SCS_START_UNKNOWN) {
+    rc = scs_p_OldValuesByKeys(s, ks.markKeys, 0, ks.markCount, nullptr);
+  } else {
+    const int32_t first = s->sc_rowsetStart - 1;
+    const int32_t held = ks.keys->rowCount + ks.windowStart - first;
+    int32_t n = before != nullptr ? before->rowCount : 0;
+    if (n > held) n = held;
+    if (n > 0)
+      rc = scs_p_OldValuesByKeys(s, ks.keys, first - ks.windowStart, n, ks.rowStatus + first);
+  }
+  if (rc != 0 || s->sc_optValues == nullptr) {
+    scs_p_FreeDataset(&s->sc_optValues);
+    s->sc_optValues = before;
+    return rc;
+  }
+  scs_p_FreeDataset(&before);
+  return 0;
 }
 
 struct Request {
@@ -534,20 +557,28 @@ int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets,
     }
   }
   scs->sc_rowsAffected = *changed;
+  if (rc != 0 || operation != SQL_UPDATE || *changed == 0) return rc;
   // The old values of rows this cursor updated are its own values now: read
   // again, so that its next change of the same row still finds it.
-  if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && refreshes_old_values(*scs))
-    rc = reread_old_values(scs);
-  else if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && scs_p_KeyedStatic(scs))
-    rc = reread_static_old_values(scs, table, targets, n, done);
-  if (rc == 0 && operation == SQL_UPDATE && *changed > 0 && scs->sc_cursorType == SCS_DYNAMIC &&
+  int32_t after = 0;
+  if (refreshes_old_values(*scs))
+    after = reread_old_values(scs);
+  else if (scs_p_KeyedStatic(scs))
+    after = reread_static_old_values(scs, table, targets, n, done);
+  if (after == 0 && scs->sc_cursorType == SCS_DYNAMIC &&
       (scs_p_ComparesOldValues(scs) || scs->sc_rvc != nullptr)) {
     std::vector<int32_t> updated;
     for (int32_t i = 0; i < n; ++i)
       if (done[i] == POS_CHANGED) updated.push_back(targets[i].keyRow);
-    rc = scs_p_AfterDynamicUpdate(scs, updated.data(), static_cast<uint32_t>(updated.size()));
+    after = scs_p_AfterDynamicUpdate(scs, updated.data(), static_cast<uint32_t>(updated.size()));
   }
-  return rc;
+  if (after == 0) return 0;
+  // The rows are changed and committed whatever failed after: the change is
+  // reported as made, with what failed as a warning.
+  log_printf(LOG_ERR, kSrc, __LINE__, "scs_p_KeyedWrite: rows changed, then error %d",
+             static_cast<int>(after));
+  scs_p_ClearAuxDiags(scs);
+  return ERR_WARNING;
 }
 
 int32_t scs_p_SetPosOp(SCS* scs, int32_t row, uint16_t operation, uint16_t** statuses,

@@ -389,6 +389,43 @@ TEST_P(DmPositioned, AValueSentAtExecutionInPieces) {
   EXPECT_EQ(Table(), "1:in_pieces:10;2:n2:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60");
 }
 
+// A rowset size set after the fetch takes effect at the next fetch: changes
+// of the rows fetched work, and the cursor still finds each row it changed,
+// whether the size shrank or grew.
+TEST_P(DmPositioned, ChangesAfterTheRowsetSizeChanged) {
+  // Row n of the rowset named, updated twice: the second update finds the row
+  // by the values the first one wrote.
+  auto updateTwice = [this](int n, const char* first, const char* second) {
+    for (const char* text : {first, second}) {
+      Name(n - 1, text);
+      ASSERT_EQ(SQLSetPos(cur_, n, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, cur_);
+      EXPECT_EQ(status_[n - 1], SQL_ROW_UPDATED);
+    }
+  };
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)2, 0), SQL_SUCCESS);
+  updateTwice(2, "two", "deux");
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(), "2:deux:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60");
+
+  int64_t marks[2] = {3, 2};
+  ASSERT_EQ(SQLBindCol(cur_, 0, SQL_C_VARBOOKMARK, marks, sizeof marks[0], nullptr), SQL_SUCCESS);
+  Name(0, "trois");
+  Name(1, "zwei");
+  ASSERT_EQ(SQLBulkOperations(cur_, SQL_UPDATE_BY_BOOKMARK), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ((std::vector<SQLUSMALLINT>{status_[0], status_[1]}),
+            (std::vector<SQLUSMALLINT>{SQL_ROW_UPDATED, SQL_ROW_UPDATED}));
+  EXPECT_EQ(Table(), "2:zwei:20;3:trois:30;4:n4:40;5:n5:50;6:n6:60");
+  ASSERT_EQ(SQLBindCol(cur_, 0, SQL_C_VARBOOKMARK, nullptr, 0, nullptr), SQL_SUCCESS);
+
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_ABSOLUTE, 4), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)5, 0), SQL_SUCCESS);
+  updateTwice(2, "five", "fuenf");
+  EXPECT_EQ(Table(), "2:zwei:20;3:trois:30;4:n4:40;5:fuenf:50;6:n6:60");
+}
+
 KES_E2E_BUILDS(DmPositioned);
 
 // A static cursor under value concurrency holds the keys and the values read of
