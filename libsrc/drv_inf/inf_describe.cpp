@@ -212,14 +212,23 @@ int32_t INF_DescribeColumns(DrvHandle hCursor, uint16_t* count, ColumnInfo** col
   return 0;
 }
 
+namespace {
+
+// Whether the parameter descriptions hold a slot for each hidden literal: an INSERT's
+// do from the start, any other statement's once they were merged in at execute.
+bool ParamInfoHoldsHidden(const InfCursor* cur) {
+  return (cur->flags & CF_BLOB_REWRITE) != 0 && cur->hiddenCount > 0 &&
+         (cur->statementType == STMT_INSERT || (cur->flags & CF_MERGE_INFO) == 0);
+}
+
+}  // namespace
+
 int32_t INF_DescribeParams(DrvHandle hCursor, uint16_t* count, ColumnInfo** params) {
   if (count != nullptr) *count = 0;
   InfCursor* cur = InfCursorLookup(hCursor);
   if (cur == nullptr) return ERR_ARGUMENT;
-  // The hidden literals stay hidden: an INSERT's description counts them from the
-  // start, any other statement's once they were merged in at execute.
-  const bool skipHidden = (cur->flags & CF_BLOB_REWRITE) != 0 && cur->hiddenCount > 0 &&
-                          (cur->statementType == STMT_INSERT || (cur->flags & CF_MERGE_INFO) == 0);
+  // The hidden literals stay hidden.
+  const bool skipHidden = ParamInfoHoldsHidden(cur);
   int n = cur->paramCount;
   if (skipHidden) n -= cur->hiddenCount;
   if (n < 0) n = 0;
@@ -262,6 +271,9 @@ int32_t DescribeParamsEarly(InfCursor* cur) noexcept {
       (pd.pd_markers != nullptr || pd.pd_total == cur->request.markers)) {
     rc = INF_AllocCursor(cur->conn->handle, &scratch);
     int32_t next = 0;  // the next parameter description, hidden literals skipped
+    // The probes describe the application's markers only; the descriptions have
+    // slots for the literals too only once those were merged in.
+    const int32_t hiddenSlots = ParamInfoHoldsHidden(cur) ? cur->hiddenCount : 0;
     int32_t hidden = 0;
     for (int32_t p = 0; rc == 0 && p < pd.pd_count && pd.pd_probes[p] != nullptr; ++p) {
       uint16_t n = 0;
@@ -272,7 +284,7 @@ int32_t DescribeParamsEarly(InfCursor* cur) noexcept {
       const size_t markers = pd.pd_markers != nullptr ? std::strlen(pd.pd_markers) : 0;
       for (uint16_t k = 0; k < n; ++k) {
         if (pd.pd_markers != nullptr && (k >= markers || pd.pd_markers[k] != '?')) continue;
-        while (hidden < cur->hiddenCount && next < cur->paramCount &&
+        while (hidden < hiddenSlots && next < cur->paramCount &&
                cur->hiddenParams[hidden].paramIndex == next) {
           ++hidden;
           ++next;

@@ -116,6 +116,24 @@ def fast_typed(cn):
     equal([r[0] for r in cur.fetchall()], [123], "row found by decimal and date parameters")
 
 
+def fast_update_with_literal(cn):
+    """fast_executemany over an UPDATE that holds a TEXT literal: the driver sends the
+    literal as a parameter of its own, which must not shift the descriptions pyodbc
+    sizes and binds the application's values by."""
+    cur = cn.cursor()
+    cur.execute("CREATE TABLE fu (id INTEGER, tx TEXT, sm SMALLINT, name VARCHAR(40), born DATE)")
+    for k in range(1, 4):
+        cur.execute("INSERT INTO fu (id) VALUES (?)", k)
+    data = [(10 * k, "a rather long name %d" % k, datetime.date(2000 + k, k, k), k)
+            for k in range(1, 4)]
+    cur.fast_executemany = True
+    cur.executemany("UPDATE fu SET tx = 'note', sm = ?, name = ?, born = ? WHERE id = ?", data)
+    cur.fast_executemany = False
+    cur.execute("SELECT tx, sm, name, born, id FROM fu ORDER BY id")
+    equal([tuple(r) for r in cur.fetchall()], [("note",) + d for d in data],
+          "rows of the array update with a TEXT literal")
+
+
 def run(args):
     import pyodbc
 
@@ -196,6 +214,7 @@ def run(args):
     cn.timeout = 5
     equal(cn.timeout, 5, "connection timeout")
     fast_typed(cn)
+    fast_update_with_literal(cn)
     cn.close()
 
 
