@@ -485,6 +485,73 @@ IxError convertValue(const Val& in, const IxType& from, const IxType& to, Val& o
   return ixErr(IXR_E_BAD_CONVERSION);
 }
 
+namespace {
+
+// A marker that is not stored keeps its value whole: the type it met picks the kind.
+enum class MarkerKind { AsTyped, Text, Number, Decimal };
+
+MarkerKind markerKind(const IxType& to, bool store) {
+  if (store) return MarkerKind::AsTyped;
+  const int tc = baseType(to.code);
+  switch (storeOf(tc)) {
+    case Store::Text: return tc == IXR_TYPE_TEXT ? MarkerKind::AsTyped : MarkerKind::Text;
+    case Store::Int:
+      return tc == IXR_TYPE_DATE || tc == IXR_TYPE_INTERVAL ? MarkerKind::AsTyped
+                                                            : MarkerKind::Number;
+    case Store::Real: return MarkerKind::Number;
+    case Store::Decimal: return MarkerKind::Decimal;
+    default: return MarkerKind::AsTyped;
+  }
+}
+
+}  // namespace
+
+IxError markerValue(const Val& in, const IxType& from, const IxType& to, bool store, Val& out) {
+  switch (markerKind(to, store)) {
+    case MarkerKind::AsTyped: return convertValue(in, from, to, out);
+    case MarkerKind::Text:
+      if (in.kind == Val::Text || in.kind == Val::Null) {
+        out = in;
+        return {};
+      }
+      return convertValue(in, from, tText(), out);
+    case MarkerKind::Decimal:
+      return convertValue(in, from, tDecimal(kDecMaxDigits, kDecFloating), out);
+    case MarkerKind::Number: {
+      if (in.kind == Val::Int || in.kind == Val::Real || in.kind == Val::Null) {
+        out = in;
+        return {};
+      }
+      const int fc = baseType(from.code);
+      if (fc == IXR_TYPE_DATETIME || fc == IXR_TYPE_INTERVAL) return convertValue(in, from, to, out);
+      Dec d;
+      const int rc = toDec(in, d);
+      if (rc == 1) {
+        out = Val::null();  // empty text
+        return {};
+      }
+      if (rc) return ixErr(rc);
+      int64_t v = 0;
+      if (storeOf(to.code) == Store::Int && decToInt64(d, v) == 0 && decCmp(decFromInt(v), d) == 0)
+        out = Val::ofInt(v);
+      else
+        out = Val::ofReal(decToDouble(d));
+      return {};
+    }
+  }
+  return convertValue(in, from, to, out);
+}
+
+const IxType* markerBindType(const IxType& to, bool store, IxType& room) {
+  switch (markerKind(to, store)) {
+    case MarkerKind::AsTyped: return &to;
+    case MarkerKind::Text: room = tText(); return &room;
+    case MarkerKind::Decimal: room = tDecimal(kDecMaxDigits, kDecFloating); return &room;
+    case MarkerKind::Number: return nullptr;
+  }
+  return &to;
+}
+
 std::string sqlLiteral(const Val& v) {
   switch (v.kind) {
     case Val::Null: return "NULL";

@@ -92,6 +92,19 @@ bool bindTextAsIs(sqlite3_stmt* st, int idx, const Val& in, const IxType& to, bo
 bool bindHostAsIs(sqlite3_stmt* st, int idx, const IxrSqlVar& var, const IxType* to,
                   bool borrow);
 
+// The value a marker's host variable binds as when the marker took type `to` from what
+// it meets. Stored into a column (`store`) it is converted to the column's type as a
+// literal would be. Anywhere else the type chooses only the kind of value: text keeps
+// every character (no cut, no padding), numbers every digit (an integer type takes an
+// integral value as an integer and any other as a float, a decimal type any decimal),
+// dates, datetimes, intervals and blobs convert as for a column.
+IxError markerValue(const Val& in, const IxType& from, const IxType& to, bool store, Val& out);
+
+// The type bindHostAsIs may bind a marker's host variable for (see markerValue): `to`
+// itself for a stored value, the kind's widest type otherwise, or null when a number is
+// to be bound as it is. Answers `to` when nothing widens it; `room` holds a made type.
+const IxType* markerBindType(const IxType& to, bool store, IxType& room);
+
 // The value as Informix shows it in text: DATE mm/dd/yyyy, DECIMAL with its scale, ...
 IxError valueToText(const Val& in, const IxType& from, std::string& out);
 

@@ -1221,7 +1221,8 @@ IxError topArgs(Session& s, Ast& ast, const Stmt& st, const IxrSqlda* input, std
         Val hv, cv;
         IxType ht;
         if ((r = host(base + static_cast<int>(m), hv, ht))) break;
-        if (tr.markers[m].known && (r = convertValue(hv, ht, tr.markers[m].type, cv))) break;
+        const MarkerTarget& mt = tr.markers[m];
+        if (mt.known && (r = markerValue(hv, ht, mt.type, mt.store, cv))) break;
         bindVal(vm, static_cast<int>(m) + 1, tr.markers[m].known ? cv : hv);
       }
       if (!r) {

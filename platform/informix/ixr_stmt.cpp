@@ -197,14 +197,16 @@ IxError bindInput(Session& s, int markers, Prepared::Part& part, sqlite3_stmt* v
   for (int k = 0; k < markers && k < count; ++k) {
     const IxrSqlVar& var = input->sqlvar[k];
     const MarkerTarget& m = part.tr.markers[static_cast<size_t>(k)];
-    if (bindHostAsIs(vm, k + 1, var, m.known ? &m.type : nullptr, borrow)) continue;
+    IxType room;
+    const IxType* to = m.known ? markerBindType(m.type, m.store, room) : nullptr;
+    if (bindHostAsIs(vm, k + 1, var, to, borrow)) continue;
     Val v;
     IxType ht;
     if (auto e = hostToVal(var, v, ht)) return e;
-    if (m.known && bindTextAsIs(vm, k + 1, v, m.type, borrow)) continue;
+    if (to && bindTextAsIs(vm, k + 1, v, *to, borrow)) continue;
     if (m.known) {
       Val cv;
-      if (auto e = convertValue(v, ht, m.type, cv)) return e;
+      if (auto e = markerValue(v, ht, m.type, m.store, cv)) return e;
       bindVal(vm, k + 1, cv);
     } else {
       bindVal(vm, k + 1, v);

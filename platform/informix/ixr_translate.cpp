@@ -396,7 +396,7 @@ IxError Translator::insert(Stmt* st) {
     for (size_t k = 0; k < st->values.size(); ++k) {
       Expr* v = st->values[k];
       const ColumnDef& col = t.cols[static_cast<size_t>(idx[k])];
-      if (v->kind == ExprKind::Marker) target(v, col.type, col.name);
+      if (v->kind == ExprKind::Marker) target(v, col.type, col.name, true);
       if (type(v, vs)) return err_;
       if (isBlobType(col.type.code) && v->kind == ExprKind::Literal &&
           v->literal == LiteralKind::String)
@@ -467,7 +467,7 @@ IxError Translator::update(Stmt* st) {
     if (baseType(col.type.code) == IXR_TYPE_SERIAL)
       return fail(ixErr(IXR_E_SERIAL_UPDATE, col.name));
     Expr* v = sets[k].second;
-    if (v->kind == ExprKind::Marker) target(v, col.type, col.name);
+    if (v->kind == ExprKind::Marker) target(v, col.type, col.name, true);
     if (type(v, sc)) return err_;
     if (isBlobType(col.type.code) && v->kind == ExprKind::Literal &&
         v->literal == LiteralKind::String)

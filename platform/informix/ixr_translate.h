@@ -20,9 +20,11 @@ struct ResultCol {
   IxType type;
 };
 
+// The type a marker took from what it met; its host value binds through markerValue.
 struct MarkerTarget {
   IxType type;
   bool known = false;  // false: bind the host value as it is
+  bool store = false;  // the value is stored into a column (INSERT values, UPDATE SET)
   std::string column;  // INSERT: the target column's name
 };
 

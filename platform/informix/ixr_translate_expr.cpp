@@ -31,6 +31,17 @@ IxType cmpType(const IxType& t) {
   return t;
 }
 
+// What a marker operand of arithmetic converts to beside a value of type t: a day count
+// beside a date, and beside another number a number of every digit the host value has
+// (a neighbour's scale or range must not round or refuse it).
+IxType arithMarkerType(const IxType& t) {
+  const int c = baseType(t.code);
+  if (c == IXR_TYPE_DATE) return tInteger();
+  if (isIntType(c) || isDecimalType(c)) return tDecimal(kDecMaxDigits, kDecFloating);
+  if (c == IXR_TYPE_SMALLFLOAT) return tFloat();
+  return t;
+}
+
 int commonDtQual(int a, int b) {
   int first = std::min(IXR_QUAL_FIRST(a), IXR_QUAL_FIRST(b));
   int last = std::max(IXR_QUAL_LAST(a), IXR_QUAL_LAST(b));
@@ -59,6 +70,14 @@ IxType numericResult(const IxType& a, const IxType& b, const std::string& op) {
 
 bool isNullLit(const Expr* e) {
   return e->kind == ExprKind::Literal && e->literal == LiteralKind::Null;
+}
+
+IxType markerResultType(const IxType& t) {
+  const int c = baseType(t.code);
+  if (isCharType(c) && c != IXR_TYPE_TEXT) return tLvarchar(32739);
+  if (isIntType(c) || isDecimalType(c)) return tDecimal(kDecMaxDigits, kDecFloating);
+  if (c == IXR_TYPE_SMALLFLOAT) return tFloat();
+  return t;
 }
 
 IxType litType(const Expr* e) {
@@ -176,11 +195,16 @@ IxError Translator::type(Expr* e, Scope* sc) {
     case ExprKind::Binary: {
       Expr* a = e->args[0];
       Expr* b = e->args[1];
-      if (a->kind == ExprKind::Marker && b->kind != ExprKind::Marker)
-        target(a, baseType(b->type.code) == IXR_TYPE_DATE && e->op != "|" ? tInteger() : b->type);
-      if (b->kind == ExprKind::Marker && a->kind != ExprKind::Marker) {
-        int ca = baseType(a->type.code);
-        target(b, (ca == IXR_TYPE_DATE && e->op != "|") ? tInteger() : a->type);
+      if (e->op == "|") {
+        // Text joins text of any length: a marker is neither cut to its neighbour's
+        // length nor does it bound the result's.
+        target(a, tText());
+        target(b, tText());
+      } else {
+        if (a->kind == ExprKind::Marker && b->kind != ExprKind::Marker)
+          target(a, arithMarkerType(b->type));
+        if (b->kind == ExprKind::Marker && a->kind != ExprKind::Marker)
+          target(b, arithMarkerType(a->type));
       }
       auto strLit = [](const Expr* x) {
         return x->kind == ExprKind::Literal && x->literal == LiteralKind::String;
@@ -312,6 +336,12 @@ IxError Translator::type(Expr* e, Scope* sc) {
         got = true;
       }
       if (!got) e->type = tChar(1);
+      bool markerResult = false;
+      for (k = e->hasOperand ? 2 : 1; k < e->args.size(); k += 2)
+        markerResult = markerResult || e->args[k]->kind == ExprKind::Marker;
+      if (e->hasElse && e->args.back()->kind == ExprKind::Marker) markerResult = true;
+      // A host value the CASE may answer is no shorter for its neighbours' types.
+      if (markerResult) e->type = markerResultType(e->type);
       for (k = e->hasOperand ? 2 : 1; k < e->args.size(); k += 2)
         if (e->args[k]->kind == ExprKind::Marker) target(e->args[k], e->type);
       if (e->hasElse && e->args.back()->kind == ExprKind::Marker) target(e->args.back(), e->type);

@@ -139,7 +139,10 @@ IxError Translator::typeFunc(Expr* e, Scope* sc) {
     if (!need(2, 2)) return err_;
     e->type = isNullLit(e->args[0]) ? argType(1) : argType(0);
     e->type.notnull = false;
-    if (e->args[1]->kind == ExprKind::Marker) target(e->args[1], e->type);
+    if (e->args[1]->kind == ExprKind::Marker) {
+      e->type = markerResultType(e->type);
+      target(e->args[1], e->type);
+    }
   } else if (f == "decode") {
     if (argc < 3) return fail(ixErr(IXR_E_SYNTAX, f));
     bool got = false;

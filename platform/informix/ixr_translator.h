@@ -29,6 +29,9 @@ struct Scope {
 };
 
 bool isNullLit(const Expr* e);
+// The type of a result one of whose values may be a marker's: wide enough for any value
+// of the kind `t` stands for, so that fetching it cuts nothing.
+IxType markerResultType(const IxType& t);
 // The value of an integer literal's text clamped to [lo, hi]: a literal may have any
 // number of digits.
 int literalInt(const std::string& text, int lo, int hi);
@@ -74,13 +77,15 @@ class Translator {
     return a;
   }
 
-  // A marker takes the first type it meets (a negated marker too).
-  void target(Expr* e, const IxType& t, const std::string& column = {}) {
+  // A marker takes the first type it meets (a negated marker too); `store` when its
+  // value is stored into that column.
+  void target(Expr* e, const IxType& t, const std::string& column = {}, bool store = false) {
     if (e->kind == ExprKind::Marker) {
       auto& m = out_.markers[static_cast<size_t>(e->marker)];
       if (!m.known) {
         m.type = t;
         m.known = true;
+        m.store = store;
         m.column = column;
       }
       e->type = t;

@@ -134,6 +134,19 @@ def fast_update_with_literal(cn):
           "rows of the array update with a TEXT literal")
 
 
+def like_pattern_piece(cn):
+    """A LIKE pattern built around a bound piece matches by the whole piece, however
+    short the literals beside its marker."""
+    cur = cn.cursor()
+    cur.execute("CREATE TABLE lk (t VARCHAR(20))")
+    for t in ("foobar", "boat", "obama", "xyz"):
+        cur.execute("INSERT INTO lk VALUES (?)", t)
+    cur.execute("SELECT t FROM lk WHERE t LIKE '%' || ? || '%' ORDER BY t", "oba")
+    equal([r[0] for r in cur.fetchall()], ["foobar", "obama"], "rows matching a bound LIKE piece")
+    cur.execute("SELECT 'a' || ? FROM lk WHERE t = 'xyz'", "xyz")
+    equal(cur.fetchone()[0], "axyz", "a literal joined to a bound value")
+
+
 def run(args):
     import pyodbc
 
@@ -215,6 +228,7 @@ def run(args):
     equal(cn.timeout, 5, "connection timeout")
     fast_typed(cn)
     fast_update_with_literal(cn)
+    like_pattern_piece(cn)
     cn.close()
 
 

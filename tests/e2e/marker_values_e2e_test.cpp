@@ -1,0 +1,90 @@
+// marker_values_e2e_test.cpp -- parameter values through the Driver Manager on each
+// driver library, wherever a marker stands in an expression: the server may take a
+// marker's type from what it meets, but the value the application bound arrives whole.
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e_db.h"
+
+namespace {
+
+class MarkerValues : public DbTest {
+ protected:
+  // The first column of every row the statement answers with the text parameters
+  // bound, as "a,b,c"; an error answers "error" and its diagnostics.
+  std::string Rows(const std::string& sql, const std::vector<std::string>& params) {
+    if (SQLPrepare(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS) != SQL_SUCCESS)
+      return "error " + Diags(SQL_HANDLE_STMT, stmt_);
+    std::vector<SQLLEN> lens(params.size(), SQL_NTS);
+    for (size_t i = 0; i < params.size(); ++i) {
+      SQLRETURN rc = SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                      SQL_C_CHAR, SQL_VARCHAR, params[i].size(), 0,
+                                      (SQLPOINTER)params[i].c_str(), 0, &lens[i]);
+      if (rc != SQL_SUCCESS) return "error " + Diags(SQL_HANDLE_STMT, stmt_);
+    }
+    std::string out;
+    SQLRETURN rc = SQLExecute(stmt_);
+    SQLSMALLINT cols = 0;
+    if (SQL_SUCCEEDED(rc) && SQLNumResultCols(stmt_, &cols) == SQL_SUCCESS && cols == 0) {
+      rc = SQL_NO_DATA;
+    } else if (SQL_SUCCEEDED(rc)) {
+      bool first = true;
+      while ((rc = SQLFetch(stmt_)) == SQL_SUCCESS) {
+        char buf[256] = {};
+        SQLLEN ind = 0;
+        rc = SQLGetData(stmt_, 1, SQL_C_CHAR, buf, sizeof buf, &ind);
+        if (rc != SQL_SUCCESS) break;
+        out += (first ? "" : ",") + (ind == SQL_NULL_DATA ? std::string("NULL") : buf);
+        first = false;
+      }
+    }
+    if (rc != SQL_NO_DATA) out = "error " + Diags(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+    return out;
+  }
+};
+
+// Each value is longer, or has more digits, than anything beside its marker: cut to
+// its neighbour's size it would answer other rows or another value.
+TEST_P(MarkerValues, EachPositionTakesTheWholeValue) {
+  ASSERT_TRUE(Recreate("mv", "id INTEGER, t VARCHAR(20), c CHAR(2), n SMALLINT, d DECIMAL(4,1)"));
+  ASSERT_TRUE(Exec("INSERT INTO mv VALUES (1, 'foobar', 'ab', 1, 1.5)"));
+  ASSERT_TRUE(Exec("INSERT INTO mv VALUES (2, 'boat', 'cc', 2, 2.0)"));
+  ASSERT_TRUE(Exec("INSERT INTO mv VALUES (3, 'obama', 'ab', 3, 2.5)"));
+  struct Case {
+    const char* sql;
+    std::vector<std::string> params;
+    const char* want;
+  };
+  const Case cases[] = {
+      {"SELECT id FROM mv WHERE t LIKE '%' || ? || '%' ORDER BY id", {"oba"}, "1,3"},
+      {"SELECT 'a' || ? FROM mv WHERE id = 1", {"xyz"}, "axyz"},
+      {"SELECT ? || c FROM mv WHERE id = 2", {"a long value"}, "a long valuecc"},
+      {"SELECT id FROM mv WHERE c || ? = 'abcde' ORDER BY id", {"cde"}, "1,3"},
+      {"SELECT CASE c WHEN ? THEN 'y' ELSE 'n' END FROM mv WHERE id = 1", {"abc"}, "n"},
+      {"SELECT CASE WHEN id = 1 THEN ? ELSE 'n' END FROM mv ORDER BY id", {"long"},
+       "long,n,n"},
+      {"SELECT n + ? FROM mv WHERE id = 1", {"2.25"}, "3.25"},
+      {"SELECT d * ? FROM mv WHERE id = 1", {"1.01"}, "1.515"},
+      {"SELECT id FROM mv WHERE n IN (?, ?) ORDER BY id", {"1.5", "3"}, "3"},
+      {"SELECT id FROM mv WHERE d BETWEEN ? AND ? ORDER BY id", {"1.55", "2.45"}, "2"},
+      {"SELECT id FROM mv WHERE n < ? ORDER BY id", {"100000"}, "1,2,3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    EXPECT_EQ(Rows(c.sql, c.params), c.want);
+  }
+  // A value stored into a column is the column's, as the same literal would be.
+  EXPECT_EQ(Rows("UPDATE mv SET c = ? WHERE id = 2", {"xyz"}), "");
+  EXPECT_TRUE(Exec("UPDATE mv SET c = 'xyz' WHERE id = 3"));
+  EXPECT_EQ(Rows("SELECT c FROM mv WHERE id = 2", {}), Rows("SELECT c FROM mv WHERE id = 3", {}));
+}
+
+KES_E2E_BUILDS(MarkerValues);
+
+}  // namespace
