@@ -8,6 +8,7 @@
 #include "platform/informix/ixr_db.h"
 #include "platform/informix/ixr_decimal.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -550,6 +551,34 @@ const IxType* markerBindType(const IxType& to, bool store, IxType& room) {
     case MarkerKind::Number: return nullptr;
   }
   return &to;
+}
+
+IxType hostDeclaredType(const IxrSqlVar& var) {
+  switch (var.sqltype) {
+    case IXR_HOST_SHORT: return tSmallint();
+    case IXR_HOST_INT: return tInteger();
+    case IXR_HOST_LONG: return tDecimal(19, 0);
+    case IXR_HOST_FLOAT: return tSmallfloat();
+    case IXR_HOST_DOUBLE: return tFloat();
+    case IXR_HOST_DATE: return tDate();
+    case IXR_HOST_DATETIME: {
+      const auto* r = reinterpret_cast<const IxrDateTime*>(var.sqldata);
+      if (r && qualValid(r->qual, false)) return tDatetime(r->qual);
+      break;
+    }
+    case IXR_HOST_CHAR:
+    case IXR_HOST_STRING:
+    case IXR_HOST_FIXCHAR: {
+      // A marker's own VARCHAR(255) holds shorter text whole.
+      const char* d = var.sqldata;
+      if (!d || (var.sqlind && *var.sqlind == -1)) break;
+      const size_t cap = var.sqllen > 0 ? static_cast<size_t>(var.sqllen) : SIZE_MAX;
+      if (strnlen(d, std::min<size_t>(cap, 256)) > 255) return tLvarchar(32739);
+      break;
+    }
+    default: break;
+  }
+  return IxType{-1, 0};
 }
 
 std::string sqlLiteral(const Val& v) {

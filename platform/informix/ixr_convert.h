@@ -105,6 +105,11 @@ IxError markerValue(const Val& in, const IxType& from, const IxType& to, bool st
 // to be bound as it is. Answers `to` when nothing widens it; `room` holds a made type.
 const IxType* markerBindType(const IxType& to, bool store, IxType& room);
 
+// The type a host variable declares for a marker that takes its host's type (see
+// MarkerTarget): numbers, dates and datetimes as themselves, text of more than 255 bytes
+// as LVARCHAR; a code of -1 for other text and for locators.
+IxType hostDeclaredType(const IxrSqlVar& var);
+
 // The value as Informix shows it in text: DATE mm/dd/yyyy, DECIMAL with its scale, ...
 IxError valueToText(const Val& in, const IxType& from, std::string& out);
 

@@ -58,6 +58,8 @@ struct Prepared {
   int type = 0;         // statement type of the first part
   int64_t version = 0;  // schema version of the translations
   bool reshaped = false;  // translated afresh with other result columns since DESCRIBE
+  std::vector<IxType> hosts;  // the host types the translations were made for
+  int64_t generation = 0;     // counts the translations; a cursor's VM is of one of them
 
   Prepared() = default;
   Prepared(const Prepared&) = delete;
@@ -89,6 +91,7 @@ struct Cursor {
   std::shared_ptr<Prepared> stmt;  // declared statement (kept alive across re-PREPARE)
   sqlite3_stmt* vm = nullptr;      // the cursor's own VM, made at OPEN
   int64_t vmVersion = -1;
+  int64_t vmGeneration = -1;       // the statement's translation vm was compiled from
   bool open = false;
   bool pending = false;  // OPEN already stepped onto the first row
   bool atEnd = false;

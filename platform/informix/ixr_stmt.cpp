@@ -357,6 +357,8 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
   else
     s.cat->invalidate();
   TransCtx ctx = transCtx(s);
+  ctx.hosts = &p.hosts;
+  ++p.generation;
   bool afterDdl = false;
   for (auto& part : p.parts) {
     if (!part.dml) {
@@ -388,6 +390,19 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
   p.type = statementType(*p.parts[0].st);
   p.version = hold.version();
   return {};
+}
+
+// Translates the statement again when a marker that takes its host variable's type
+// meets a host variable of another type than its translation was made for.
+IxError retypeForHosts(Session& s, Prepared& p, const IxrSqlda* input) {
+  std::vector<const Translation*> trs;
+  for (const auto& part : p.parts)
+    if (part.dml && part.ready) trs.push_back(&part.tr);
+  std::vector<IxType> sig = hostSignature(trs, p.ast->markers, input);
+  if (sig.size() == p.hosts.size() && std::equal(sig.begin(), sig.end(), p.hosts.begin()))
+    return {};
+  p.hosts = std::move(sig);
+  return prepareParts(s, p, false);
 }
 
 IxError execDml(Session& s, int markers, Prepared::Part& part, const IxrSqlda* input,
@@ -537,6 +552,8 @@ IxError runParts(Session& s, Prepared& p, const IxrSqlda* input, IxrCommArea& ca
                  bool checked) {
   if (s.db && !checked && p.version != schemaVersion(s))
     if (auto e = prepareParts(s, p, false)) return e;
+  if (s.db)
+    if (auto e = retypeForHosts(s, p, input)) return e;
   for (size_t i = 0; i < p.parts.size(); ++i) {
     auto& part = p.parts[i];
     if (part.dml && !part.ready) {
@@ -890,6 +907,8 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
   ReadHold hold(s);
   if (p.version != hold.version())
     if (auto e = prepareParts(s, p, false)) return c.end(e);
+  if (p.type != IXR_STMT_EXECUTE_PROCEDURE)
+    if (auto e = retypeForHosts(s, p, input)) return c.end(e);
   auto& part = p.parts[0];
   finishCursor(*cur);
   if (p.type == IXR_STMT_EXECUTE_PROCEDURE) {
@@ -905,7 +924,7 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
     warnReshaped(p, c.ca());
     return c.end({});
   }
-  if (!cur->vm || cur->vmVersion != p.version) {
+  if (!cur->vm || cur->vmVersion != p.version || cur->vmGeneration != p.generation) {
     sqlite3_finalize(cur->vm);
     cur->vm = nullptr;
     if (part.vm) {
@@ -920,6 +939,7 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
       return c.end(fromSqlite(s.db, rc, Op::Read, false));
     }
     cur->vmVersion = p.version;
+    cur->vmGeneration = p.generation;
     cur->visible = static_cast<int>(part.tr.cols.size());
     cur->hasRowid = part.tr.hasRowid;
     cur->plan.clear();

@@ -551,7 +551,38 @@ IxError translate(TransCtx& ctx, Ast& ast, Stmt* st, Translation& out) {
     Translator tr(ctx, ast, out);
     e = tr.stmt(st);
   });
+  // A marker nothing gave a type to has its host variable's, when that is known.
+  for (size_t k = 0; k < out.markers.size(); ++k) {
+    MarkerTarget& m = out.markers[k];
+    if (m.known || !m.seen) continue;
+    m.hostTyped = true;
+    if (ctx.hosts && k < ctx.hosts->size() && (*ctx.hosts)[k].code >= 0) {
+      m.type = (*ctx.hosts)[k];
+      m.known = true;
+    }
+  }
   return e;
+}
+
+std::vector<IxType> hostSignature(const std::vector<const Translation*>& parts, int markers,
+                                  const IxrSqlda* input) {
+  std::vector<IxType> sig;
+  if (!input) return sig;
+  bool any = false;
+  for (int k = 0; k < markers && k < input->sqld; ++k) {
+    bool typed = false;
+    for (const Translation* tr : parts)
+      typed = typed || (static_cast<size_t>(k) < tr->markers.size() &&
+                        tr->markers[static_cast<size_t>(k)].hostTyped);
+    IxType t{-1, 0};
+    if (typed) t = hostDeclaredType(input->sqlvar[k]);
+    if (t.code >= 0) {
+      if (!any) sig.assign(static_cast<size_t>(k), IxType{-1, 0});
+      any = true;
+    }
+    if (any) sig.push_back(t);
+  }
+  return sig;
 }
 
 IxError translateQuery(TransCtx& ctx, Ast& ast, Select* sel, std::string& sql,

@@ -21,11 +21,17 @@ struct ResultCol {
 };
 
 // The type a marker took from what it met; its host value binds through markerValue.
+// A marker that meets no column or expression (one alone in a select list, or beside a
+// constant or another marker) has the type of its host variable, as a literal of that
+// type would: such a marker is `hostTyped`, and the statement is translated again when
+// its host variable's type changes (TransCtx::hosts).
 struct MarkerTarget {
   IxType type;
-  bool known = false;  // false: bind the host value as it is
-  bool store = false;  // the value is stored into a column (INSERT values, UPDATE SET)
-  std::string column;  // INSERT: the target column's name
+  bool known = false;      // false: bind the host value as it is
+  bool store = false;      // the value is stored into a column (INSERT values, UPDATE SET)
+  bool hostTyped = false;  // the type is the host variable's own, or would be
+  bool seen = false;       // the marker belongs to this statement
+  std::string column;      // INSERT: the target column's name
 };
 
 struct Translation {
@@ -52,9 +58,19 @@ struct TransCtx {
   bool ansi = false;
   // The types of a procedure's variable slots, for the statements of its body.
   const std::vector<IxType>* varTypes = nullptr;
+  // The host variables' types of the markers, in marker order; a code below 0 (or no
+  // entry) for one whose type its neighbours choose (hostSignature).
+  const std::vector<IxType>* hosts = nullptr;
 };
 
 IxError translate(TransCtx& ctx, Ast& ast, Stmt* st, Translation& out);
+
+// The host types to translate a statement with for an input area, entries only for its
+// hostTyped markers (see TransCtx::hosts): numbers, dates and datetimes as themselves,
+// text longer than a marker's own VARCHAR(255) as LVARCHAR, other text as none. Empty
+// when no entry has a type.
+std::vector<IxType> hostSignature(const std::vector<const Translation*>& parts, int markers,
+                                  const IxrSqlda* input);
 
 // The select of a view or INSERT ... SELECT: SQL and result columns.
 IxError translateQuery(TransCtx& ctx, Ast& ast, Select* sel, std::string& sql,

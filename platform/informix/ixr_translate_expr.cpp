@@ -183,7 +183,14 @@ IxError Translator::type(Expr* e, Scope* sc) {
       return err_;
   switch (e->kind) {
     case ExprKind::Literal: e->type = litType(e); break;
-    case ExprKind::Marker: e->type = tVarchar(255); break;
+    case ExprKind::Marker: {
+      // Until something gives it a type, a marker has its host variable's.
+      MarkerTarget& m = out_.markers[static_cast<size_t>(e->marker)];
+      m.seen = true;
+      const IxType* h = m.known ? nullptr : hostOf(e->marker);
+      e->type = h ? *h : tVarchar(255);
+      break;
+    }
     case ExprKind::Variable:
       if (!ctx_.varTypes || e->slot < 0 || static_cast<size_t>(e->slot) >= ctx_.varTypes->size())
         return fail(ixErr(IXR_E_NO_COLUMN, e->text));
@@ -202,9 +209,9 @@ IxError Translator::type(Expr* e, Scope* sc) {
         target(b, tText());
       } else {
         if (a->kind == ExprKind::Marker && b->kind != ExprKind::Marker)
-          target(a, arithMarkerType(b->type));
+          target(a, arithMarkerType(b->type), {}, false, b);
         if (b->kind == ExprKind::Marker && a->kind != ExprKind::Marker)
-          target(b, arithMarkerType(a->type));
+          target(b, arithMarkerType(a->type), {}, false, a);
       }
       auto strLit = [](const Expr* x) {
         return x->kind == ExprKind::Literal && x->literal == LiteralKind::String;
@@ -279,10 +286,11 @@ IxError Translator::type(Expr* e, Scope* sc) {
           target(e->args[k], tLvarchar(32739));
           continue;
         }
-        if (e->args[k]->kind == ExprKind::Marker) target(e->args[k], cmpType(e->args[0]->type));
+        if (e->args[k]->kind == ExprKind::Marker)
+          target(e->args[k], cmpType(e->args[0]->type), {}, false, e->args[0]);
       }
       if (e->args[0]->kind == ExprKind::Marker && e->args.size() > 1)
-        target(e->args[0], cmpType(e->args[1]->type));
+        target(e->args[0], cmpType(e->args[1]->type), {}, false, e->args[1]);
       e->type = tSmallint();
       break;
     case ExprKind::In:
@@ -295,7 +303,8 @@ IxError Translator::type(Expr* e, Scope* sc) {
         if (e->args[0]->kind == ExprKind::Marker) target(e->args[0], cmpType(cols[0].type));
       } else {
         for (size_t k = 1; k < e->args.size(); ++k)
-          if (e->args[k]->kind == ExprKind::Marker) target(e->args[k], cmpType(e->args[0]->type));
+          if (e->args[k]->kind == ExprKind::Marker)
+            target(e->args[k], cmpType(e->args[0]->type), {}, false, e->args[0]);
       }
       e->type = tSmallint();
       break;
@@ -324,7 +333,7 @@ IxError Translator::type(Expr* e, Scope* sc) {
       bool got = false;
       for (; k + 1 < e->args.size(); k += 2) {
         if (e->hasOperand && e->args[k]->kind == ExprKind::Marker)
-          target(e->args[k], e->args[0]->type);
+          target(e->args[k], e->args[0]->type, {}, false, e->args[0]);
         Expr* res = e->args[k + 1];
         if (!got && !isNullLit(res) && res->kind != ExprKind::Marker) {
           e->type = res->type;

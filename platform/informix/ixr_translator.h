@@ -77,21 +77,35 @@ class Translator {
     return a;
   }
 
+  // The host variable's type of marker k, or null when its neighbours choose one.
+  const IxType* hostOf(int k) const {
+    if (!ctx_.hosts || k < 0 || static_cast<size_t>(k) >= ctx_.hosts->size()) return nullptr;
+    const IxType& t = (*ctx_.hosts)[static_cast<size_t>(k)];
+    return t.code >= 0 ? &t : nullptr;
+  }
+
   // A marker takes the first type it meets (a negated marker too); `store` when its
-  // value is stored into that column.
-  void target(Expr* e, const IxType& t, const std::string& column = {}, bool store = false) {
+  // value is stored into that column. Met `beside` a constant or another marker it keeps
+  // its host variable's type instead.
+  void target(Expr* e, const IxType& t, const std::string& column = {}, bool store = false,
+              const Expr* beside = nullptr) {
     if (e->kind == ExprKind::Marker) {
       auto& m = out_.markers[static_cast<size_t>(e->marker)];
       if (!m.known) {
-        m.type = t;
+        m.hostTyped = !store && beside &&
+                      (beside->kind == ExprKind::Literal || beside->kind == ExprKind::Marker ||
+                       beside->kind == ExprKind::DatetimeLiteral ||
+                       beside->kind == ExprKind::IntervalLiteral);
+        const IxType* h = m.hostTyped ? hostOf(e->marker) : nullptr;
+        m.type = h ? *h : t;
         m.known = true;
         m.store = store;
         m.column = column;
       }
-      e->type = t;
+      e->type = m.hostTyped && hostOf(e->marker) ? m.type : t;
       e->typed = true;
     } else if (e->kind == ExprKind::Negate && !e->args.empty()) {
-      target(e->args[0], t, column);
+      target(e->args[0], t, column, store, beside);
     }
   }
 

@@ -85,6 +85,80 @@ TEST_P(MarkerValues, EachPositionTakesTheWholeValue) {
   EXPECT_EQ(Rows("SELECT c FROM mv WHERE id = 2", {}), Rows("SELECT c FROM mv WHERE id = 3", {}));
 }
 
+// A host variable keeps the type it was declared with where no column gives its
+// marker one: a date selected is a date, an integer compared with a text constant
+// compares as a number, as a literal of its type would.
+TEST_P(MarkerValues, HostVariablesKeepTheirTypes) {
+  SQL_DATE_STRUCT date{2011, 4, 20};
+  SQLINTEGER six = 6;
+  const char* sql = "SELECT ? FROM systables WHERE tabid = 1";
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)sql, SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0,
+                             &date, 0, nullptr),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+  SQLSMALLINT type = 0;
+  ASSERT_EQ(SQLDescribeCol(stmt_, 1, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr),
+            SQL_SUCCESS);
+  EXPECT_EQ(type, SQL_TYPE_DATE);
+  ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+  char text[32] = {};
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQLGetData(stmt_, 1, SQL_C_CHAR, text, sizeof text, &ind), SQL_SUCCESS);
+  EXPECT_STREQ(text, "2011-04-20");
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+
+  struct Case {
+    const char* sql;
+    const char* want;
+  };
+  const Case cases[] = {
+      {"SELECT tabid FROM systables WHERE tabid = 1 AND '555' > ?", "1"},
+      {"SELECT tabid FROM systables WHERE tabid = 1 AND ? < '555'", "1"},
+      {"SELECT tabid FROM systables WHERE tabid = 1 AND ? IN ('6', '06')", "1"},
+      {"SELECT ? + 1 FROM systables WHERE tabid = 1", "7"},
+      {"SELECT 'n' || ? FROM systables WHERE tabid = 1", "n6"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)c.sql, SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10, 0, &six, 0,
+                               nullptr),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    std::string got;
+    while (SQLFetch(stmt_) == SQL_SUCCESS) {
+      char buf[32] = {};
+      ASSERT_EQ(SQLGetData(stmt_, 1, SQL_C_CHAR, buf, sizeof buf, &ind), SQL_SUCCESS);
+      got += buf;
+    }
+    EXPECT_EQ(got, c.want);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  }
+  // One prepared statement whose host variable changes type between executions: text
+  // compares as text, the integer as a number again.
+  const char* cmp = "SELECT tabid FROM systables WHERE tabid = 1 AND '555' > ?";
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)cmp, SQL_NTS), SQL_SUCCESS);
+  char sixText[] = "6";
+  SQLLEN nts = SQL_NTS;
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    const bool asText = round == 1;
+    ASSERT_EQ(asText ? SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0,
+                                        sixText, 0, &nts)
+                     : SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10,
+                                        0, &six, 0, nullptr),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    int rows = 0;
+    while (SQLFetch(stmt_) == SQL_SUCCESS) ++rows;
+    EXPECT_EQ(rows, asText ? 0 : 1);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+}
+
 KES_E2E_BUILDS(MarkerValues);
 
 }  // namespace
