@@ -4,7 +4,10 @@
 # table (ROWS, 20000 by default); only its second pass is counted.
 # With `short` as third argument, instructions per statement of each road of
 # odbc_short_bench instead (2000 statements counted), the peer driver's included.
-# Usage: bench/callgrind.sh [build dir, default build/release] [rows] [short]
+# With `scroll`, instructions of each road of odbc_scroll_bench over a table of ROWS
+# rows (100000 by default): per row for the forward scrolls, per jump for the 1000
+# random ABSOLUTE jumps.
+# Usage: bench/callgrind.sh [build dir, default build/release] [rows] [short|scroll]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
@@ -25,6 +28,28 @@ if [[ ${3:-} == short ]]; then
       ir=$(grep -h '^totals:' "$file".*.1 2>/dev/null | awk '{print $2}' | head -n 1)
       printf '%-40s %14s %14.0f\n' "$name" "${ir:-?}" "$(echo "${ir:-0} / 2000" | bc -l)"
     done
+  done
+  exit 0
+fi
+if [[ ${3:-} == scroll ]]; then
+  rows=${2:-100000}
+  printf '%-34s %14s %12s\n' road instructions per_unit
+  names="plain_sqlite/pass plain_sqlite/jumps_1 plain_sqlite/jumps_100"
+  for side in kesdrvw kesdrva; do
+    for road in forward_only_next_100 static_next_100 keyset_next_100 dynamic_next_100 \
+                static_jumps_1 static_jumps_100 keyset_jumps_1 keyset_jumps_100; do
+      names="$names $side/$road"
+    done
+  done
+  for name in $names; do
+    file=$out/$(echo "$name" | tr / _)
+    valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$file.%p" \
+      "$build/bench/odbc_scroll_bench" --rows "$rows" --callgrind "$name" >/dev/null \
+      2>"$file.log" || { echo "$name: failed (see $file.log)" >&2; continue; }
+    ir=$(grep -h '^totals:' "$file".*.1 2>/dev/null | awk '{print $2}' | head -n 1)
+    n=$rows
+    [[ $name == *jumps* ]] && n=1000
+    printf '%-34s %14s %12.0f\n' "$name" "${ir:-?}" "$(echo "${ir:-0} / $n" | bc -l)"
   done
   exit 0
 fi
