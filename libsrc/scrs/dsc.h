@@ -31,7 +31,8 @@ struct DSC {
   int32_t state;       // DSC_IN_MEMORY, DSC_FILES_OPEN or DSC_SPILLED
   FILE* data;          // header, column entries and rows; owned
   FILE* index;         // one 64-bit data-file offset per row; owned
-  int32_t windowRows;  // rows loaded per window; raised to twice a larger request
+  int32_t windowRows;  // rows asked for by the window last loaded: a jump loads
+                       // the rows requested, a scroll on from them some more ahead
 };
 
 void DSC_Init(DSC* dsc);
@@ -45,13 +46,17 @@ void DSC_Close(DSC* dsc);
                                int32_t* total);
 // Makes 0-based rows first .. first + count - 1 (as far as they exist) present
 // in ds, whose row 0 is result row *windowStart (-1: no window loaded). A cache
-// that never spilled holds every row from row 0.
+// that never spilled holds every row from row 0. Rows already present are not
+// read again; others are read by their offsets in the index, in one read of
+// the data file, so that a jump costs its own rows whatever the result's size.
 [[nodiscard]] int32_t DSC_GetWindow(DSC* dsc, int32_t first, uint32_t count,
                                     int32_t* windowStart, Dataset* ds);
 
 // The file codec. Numbers are little-endian; every scalar takes a 4-byte unit
-// except doubles (8); the index holds one 64-bit offset per row, so a data file
-// may pass 4 GiB.
+// except doubles (8); text is stored by its length, UTF-16 text in its 8-bit
+// form, so that a row takes the same room in both builds; the index holds one
+// 64-bit offset per row, so a data file may pass 4 GiB. Files are read and
+// written by position in whole ranges, never field by field.
 inline constexpr int32_t DSC_WRITE = 0;
 inline constexpr int32_t DSC_READ = 1;
 // Write: header, column entries and rows first.. (max 0: all) at the ends of
@@ -63,3 +68,6 @@ int DSC_StreamRows(int32_t direction, FILE* data, FILE* index, Dataset* ds, int3
 // Appends every row of ds to files written by DSC_StreamRows and raises the
 // stored row count. 1 or 0.
 int DSC_AppendRows(FILE* data, FILE* index, Dataset* ds);
+
+// Test hook: bytes the calling thread has read from cache files so far.
+uint64_t DSC_TestBytesRead() noexcept;

@@ -1,9 +1,13 @@
 // scroll_e2e_test.cpp -- scrollable cursors through the Driver Manager and each
 // driver library: every fetch orientation against the ordered result of the
 // same query, rowsets that overlap either end, bookmarks, row numbers,
-// SQLGetData on a scrolled rowset, and the cursor types a request gets.
+// SQLGetData on a scrolled rowset, the cursor types a request gets, and a
+// static result past the memory limit read at random from its temporary files.
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,6 +18,26 @@ namespace {
 
 constexpr int kRows = 23;
 constexpr SQLULEN kRowset = 5;
+// Rows of the table whose static result goes to the cache's files.
+constexpr int kBigRows = 6000;
+
+// The name of row i of scroll_big: text outside the BMP and the Latin-1
+// range, so that both builds' text goes through the files.
+std::u16string BigName(int i) {
+  const std::string n = std::to_string(i);
+  return u"\u00e9" + std::u16string(n.begin(), n.end()) + u"\U0001F600";
+}
+std::string BigNameUtf8(int i) { return "\xc3\xa9" + std::to_string(i) + "\xf0\x9f\x98\x80"; }
+
+// The bytes this process has read from files so far.
+long BytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long value = 0;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return -1;
+}
 
 class DmScroll : public DmTest {
  public:
@@ -32,6 +56,12 @@ class DmScroll : public DmTest {
       const std::string sql = "INSERT INTO scroll_rows VALUES (" + std::to_string(i) + ", 'n" +
                               std::to_string(100 - i) + "', " +
                               (i % 4 == 0 ? std::string("NULL") : std::to_string(i % 3)) + ")";
+      ASSERT_EQ(ixr_execute_immediate(sql.c_str()), 0);
+    }
+    ASSERT_EQ(ixr_execute_immediate("CREATE TABLE scroll_big (id INTEGER, name VARCHAR(20))"), 0);
+    for (int i = 1; i <= kBigRows; ++i) {
+      const std::string sql = "INSERT INTO scroll_big VALUES (" + std::to_string(i) + ", " +
+                              (i % 9 == 0 ? std::string("NULL") : "'" + BigNameUtf8(i) + "'") + ")";
       ASSERT_EQ(ixr_execute_immediate(sql.c_str()), 0);
     }
     ASSERT_EQ(ixr_disconnect("fill"), 0);
@@ -222,6 +252,56 @@ TEST_P(DmScroll, BookmarksRowNumbersAndGetData) {
   SQLRETURN rc = SQL_SUCCESS;
   Scroll(SQL_FETCH_BOOKMARK, 20, &rc);
   EXPECT_EQ(rc, SQL_NO_DATA);
+}
+
+// Past the rows kept in memory, a static cursor reads a rowset at an absolute
+// position from its files by the rowset's own rows, not a window around it,
+// and every row reads back as it was after the jumps, in both builds.
+TEST_P(DmScroll, RandomJumpsPastTheMemoryLimitReadTheirRowsetAndEveryRowIsIntact) {
+  constexpr SQLULEN kSize = 10;
+  OpenStatic(kSize, "SELECT id, name FROM scroll_big ORDER BY id");
+  SQLWCHAR names[kSize][24] = {};
+  SQLLEN nameInd[kSize] = {};
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_WCHAR, names, sizeof names[0], nameInd), SQL_SUCCESS);
+  const auto expectRowset = [&](int first) {
+    const int rows = std::min<int>(kSize, kBigRows - first + 1);
+    ASSERT_EQ(fetched_, static_cast<SQLULEN>(rows)) << "at " << first;
+    for (int k = 0; k < rows; ++k) {
+      const int id = first + k;
+      ASSERT_EQ(ids_[k], id);
+      if (id % 9 == 0) {
+        EXPECT_EQ(nameInd[k], SQL_NULL_DATA) << "row " << id;
+      } else {
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(names[k])), BigName(id))
+            << "row " << id;
+      }
+    }
+  };
+  // The first fetch reads the whole result into the files.
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_FIRST, 0), SQL_SUCCESS)
+      << Message(SQL_HANDLE_STMT, stmt_);
+  expectRowset(1);
+  std::mt19937 gen(11);
+  std::uniform_int_distribution<int> pick(1, kBigRows);
+  constexpr int kJumps = 200;
+  const long before = BytesRead();
+  for (int j = 0; j < kJumps; ++j) {
+    const int first = pick(gen);
+    ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_ABSOLUTE, first), SQL_SUCCESS)
+        << Message(SQL_HANDLE_STMT, stmt_);
+    expectRowset(first);
+  }
+  // A row is some 30 bytes in the files; a jump reads its rows, their offsets
+  // and the header. A window of the 5000 rows around it would be 150 KB.
+  const long perJump = (BytesRead() - before) / kJumps;
+  EXPECT_LT(perJump, 2048);
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_FIRST, 0), SQL_SUCCESS);
+  for (int first = 1;; first += kSize) {
+    expectRowset(first);
+    if (first + static_cast<int>(kSize) > kBigRows) break;
+    ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS) << "after " << first;
+  }
+  EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_NO_DATA);
 }
 
 TEST_P(DmScroll, RequestsGetTheTypesServedAndGetInfoSaysWhich) {

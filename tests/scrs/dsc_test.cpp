@@ -1,7 +1,8 @@
 // Tests of the dataset cache: the file codec over every Dataset type, the byte
-// layout others rely on, refusals of damaged files, offsets past 4 GiB, the
-// spill at the memory limit over a fetching fake, windows, and the privacy of
-// the temporary files.
+// layout others rely on, text stored by its length in both builds' forms,
+// refusals of damaged files, offsets past 4 GiB, the spill at the memory limit
+// over a fetching fake, windows that read only their rows and keep every value
+// across random jumps, and the privacy of the temporary files.
 
 #include "scrs/dsc.h"
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -206,6 +208,75 @@ TEST(DscCodec, RefusesReadsPastTheRowsAndValuesLongerThanTheirColumn) {
   EXPECT_EQ(DSC_StreamRows(DSC_READ, f.data, f.index, &back.ds, 0, 0), 0);
 }
 
+// Text takes its length, not its slot: a UTF-16 row stores the same bytes as
+// the 8-bit row of the same text, and every unit sequence (pairs, unpaired
+// surrogates, text filling its slot without a terminator) comes back whole.
+TEST(DscCodec, TextIsStoredByItsLengthAndWideTextInItsEightBitForm) {
+  const std::u16string wide[] = {u"abc", u"", u"\u00e9\u4e2d\U0001F600x",
+                                 std::u16string(1, char16_t(0xD800)) + u"a" + char16_t(0xDC00),
+                                 std::u16string(1, char16_t(0xDFFF)), u"twelve units"};
+  constexpr uint32_t kChars = 12;
+  const int32_t wideTypes[] = {DS_WCHAR, DS_WSTRING, DS_WVARCHAR4, DS_LONGWCHAR};
+  DatasetOwner ds, back;
+  ASSERT_EQ(DatasetInit(&ds.ds, 4), 0);
+  ds.ds.colCount = 4;
+  for (uint16_t c = 0; c < 4; ++c)
+    ds.ds.cols[c] = DatasetColumn{wideTypes[c], DatasetTypeWidth(wideTypes[c], kChars), nullptr,
+                                  nullptr};
+  const int rows = static_cast<int>(std::size(wide));
+  ASSERT_EQ(DatasetSetRows(&ds.ds, rows), 0);
+  ds.ds.rowCount = rows;
+  for (int r = 0; r < rows; ++r) {
+    const std::u16string& w = wide[r];
+    const auto n = static_cast<uint32_t>(w.size());
+    put(ds.ds, 0, r, w.data(), 2 * n);  // DS_WCHAR fills its slot only on the last row
+    put(ds.ds, 1, r, w.data(), 2 * n);
+    put_prefixed(ds.ds, 2, r, 4, w.data(), n, 2);
+    put_long(ds.ds, 3, r, w.data(), n, 2);
+  }
+  Files f;
+  ASSERT_EQ(DSC_StreamRows(DSC_WRITE, f.data, f.index, &ds.ds, 0, 0), 1);
+  ASSERT_EQ(DSC_StreamRows(DSC_READ, f.data, f.index, &back.ds, 0, 0), 1);
+  ASSERT_EQ(back.ds.rowCount, rows);
+  for (int r = 0; r < rows; ++r) expect_same(ds.ds, r, back.ds, r);
+  // The terminator a shorter value had in its slot is there again.
+  EXPECT_EQ(std::memcmp(slot(back.ds, 1, 0), u"abc", 8), 0);
+
+  // The same text, 8-bit, in slots of the same characters: files of one size.
+  const int32_t narrowTypes[] = {DS_CHAR, DS_STRING, DS_VARCHAR4, DS_LONGCHAR};
+  const char* texts[] = {"abc", "twelve units", "x"};
+  DatasetOwner w8, n8;
+  for (DatasetOwner* o : {&w8, &n8}) {
+    const bool isWide = o == &w8;
+    ASSERT_EQ(DatasetInit(&o->ds, 4), 0);
+    o->ds.colCount = 4;
+    for (uint16_t c = 0; c < 4; ++c) {
+      const int32_t t = isWide ? wideTypes[c] : narrowTypes[c];
+      o->ds.cols[c] = DatasetColumn{t, DatasetTypeWidth(t, kChars), nullptr, nullptr};
+    }
+    ASSERT_EQ(DatasetSetRows(&o->ds, 3), 0);
+    o->ds.rowCount = 3;
+    for (int r = 0; r < 3; ++r) {
+      const std::string t = texts[r];
+      const std::u16string w(t.begin(), t.end());
+      const auto n = static_cast<uint32_t>(t.size());
+      const void* bytes = isWide ? static_cast<const void*>(w.data()) : t.data();
+      const uint32_t unit = isWide ? 2 : 1;
+      put(o->ds, 0, r, bytes, n * unit);
+      put(o->ds, 1, r, bytes, n * unit);
+      put_prefixed(o->ds, 2, r, 4, bytes, n, unit);
+      put_long(o->ds, 3, r, bytes, n, unit);
+    }
+  }
+  Files fw, fn;
+  ASSERT_EQ(DSC_StreamRows(DSC_WRITE, fw.data, fw.index, &w8.ds, 0, 0), 1);
+  ASSERT_EQ(DSC_StreamRows(DSC_WRITE, fn.data, fn.index, &n8.ds, 0, 0), 1);
+  const size_t header = 8 + 8 * 4;
+  // Per row: four indicators, four lengths and the text four times.
+  EXPECT_EQ(fn.bytes().size(), header + 3 * 32 + 4 * (3 + 12 + 1));
+  EXPECT_EQ(fw.bytes().size(), fn.bytes().size());
+}
+
 TEST(DscCodec, RowsPastFourGigabytesOfDataAreFoundAgain) {
   const std::string dir = MakeProcessTempDir("kes_dsc_");
   ASSERT_FALSE(dir.empty());
@@ -232,8 +303,9 @@ TEST(DscCodec, RowsPastFourGigabytesOfDataAreFoundAgain) {
   std::fclose(index);
 }
 
-// An agent cursor of `total` rows (an integer and its text) handed out in
-// blocks, through a driver table holding only DRV_Fetch.
+// An agent cursor of `total` rows (an integer, its text and its text in
+// UTF-16 with a character outside the BMP) handed out in blocks, through a
+// driver table holding only DRV_Fetch.
 struct FetchFake {
   int32_t total = 0;
   int32_t next = 0;
@@ -241,19 +313,29 @@ struct FetchFake {
 };
 FetchFake fake;
 
+std::string row_text(int32_t v) { return "row" + std::to_string(v); }
+std::u16string row_wide(int32_t v) {
+  const std::string t = std::to_string(v);
+  return u"\u00e9" + std::u16string(t.begin(), t.end()) + u"\U0001F600";
+}
+
 int32_t fake_fetch(DrvHandle, uint16_t rows, Dataset* ds) {
   ++fake.fetches;
   const int32_t n = std::min<int32_t>(rows, fake.total - fake.next);
   DatasetFree(ds);
-  if (int32_t rc = DatasetInit(ds, 2); rc != 0) return rc;
-  ds->colCount = 2;
+  if (int32_t rc = DatasetInit(ds, 3); rc != 0) return rc;
+  ds->colCount = 3;
   ds->cols[0] = DatasetColumn{DS_INTEGER, 4, nullptr, nullptr};
   ds->cols[1] = DatasetColumn{DS_VARCHAR4, DatasetTypeWidth(DS_VARCHAR4, 12), nullptr, nullptr};
+  ds->cols[2] = DatasetColumn{DS_WSTRING, DatasetTypeWidth(DS_WSTRING, 16), nullptr, nullptr};
   if (int32_t rc = DatasetSetRows(ds, n); rc != 0) return rc;
   for (int32_t r = 0; r < n; ++r, ++fake.next) {
     put_scalar<int32_t>(*ds, 0, r, fake.next);
-    const std::string text = "row" + std::to_string(fake.next);
+    const std::string text = row_text(fake.next);
     put_prefixed(*ds, 1, r, 4, text.data(), static_cast<uint32_t>(text.size()), 1);
+    if (fake.next % 7 == 3) continue;  // a NULL now and then
+    const std::u16string wide = row_wide(fake.next);
+    put(*ds, 2, r, wide.data(), 2 * wide.size());
   }
   ds->rowCount = n;
   return 0;
@@ -263,6 +345,22 @@ int32_t row_value(const Dataset& ds, int r) {
   int32_t v = 0;
   std::memcpy(&v, ds.cols[0].data + uint64_t(r) * 4, 4);
   return v;
+}
+
+// Every value of window row r is the one the fake gave result row v.
+void expect_row(const Dataset& ds, int r, int32_t v) {
+  ASSERT_EQ(row_value(ds, r), v);
+  const std::string text = row_text(v);
+  uint32_t len = 0;
+  std::memcpy(&len, slot(const_cast<Dataset&>(ds), 1, r), 4);
+  EXPECT_EQ(std::string(slot(const_cast<Dataset&>(ds), 1, r) + 4, len), text) << "row " << v;
+  const char16_t* w = reinterpret_cast<const char16_t*>(slot(const_cast<Dataset&>(ds), 2, r));
+  if (v % 7 == 3) {
+    EXPECT_EQ(ds.cols[2].ind[r], DS_IND_NULL) << "row " << v;
+  } else {
+    EXPECT_EQ(ds.cols[2].ind[r], 0);
+    EXPECT_EQ(std::u16string(w), row_wide(v)) << "row " << v;
+  }
 }
 
 class DscFill : public ::testing::Test {
@@ -311,31 +409,85 @@ TEST_F(DscFill, AtTheLimitRowsStayInMemoryAndOnePastItTheySpillWithTheSameAnswer
   expect_rows(DSC_MEMORY_ROWS + 1, 700);
 }
 
-TEST_F(DscFill, LargeResultsAppendBatchAfterBatchAndLoadCentredWindows) {
+// A window holds the rows asked for: a jump reads them alone, by their
+// offsets; a scroll on from the rows loaded, either way, reads ahead in its
+// direction; rows present are not read again.
+TEST_F(DscFill, WindowsHoldTheRowsAskedForAndScrollsReadAhead) {
   ASSERT_EQ(fill(6000), 0);
   EXPECT_EQ(dsc.state, DSC_SPILLED);
   int32_t start = -1;
-  // A request larger than half the window doubles the window around it.
   ASSERT_EQ(DSC_GetWindow(&dsc, 2000, 3000, &start, &window.ds), 0);
-  EXPECT_EQ(dsc.windowRows, 6000);
-  EXPECT_EQ(start, 500);
-  EXPECT_EQ(window.ds.rowCount, 5500);  // up to the end
-  EXPECT_EQ(row_value(window.ds, 1500), 2000);
-  // Rows already present are not loaded again.
-  const int32_t before = start;
+  EXPECT_EQ(start, 2000);
+  EXPECT_EQ(window.ds.rowCount, 3000);
+  expect_row(window.ds, 0, 2000);
+  expect_row(window.ds, 2999, 4999);
+  // Inside the loaded rows nothing is read.
+  const uint64_t before = DSC_TestBytesRead();
   ASSERT_EQ(DSC_GetWindow(&dsc, 2500, 100, &start, &window.ds), 0);
-  EXPECT_EQ(start, before);
-  expect_rows(6000, 1000);
-  // The text column came back too.
-  const char* text = window.ds.cols[1].data + 4;
-  EXPECT_EQ(std::string(text, 3), "row");
+  EXPECT_EQ(DSC_TestBytesRead(), before);
+  EXPECT_EQ(start, 2000);
+  // On from the end: ahead up to the end of the result.
+  ASSERT_EQ(DSC_GetWindow(&dsc, 5000, 100, &start, &window.ds), 0);
+  EXPECT_EQ(start, 5000);
+  EXPECT_EQ(window.ds.rowCount, 800);
+  expect_row(window.ds, window.ds.rowCount - 1, 5000 + window.ds.rowCount - 1);
+  // A jump, then back from it: ahead downwards.
+  ASSERT_EQ(DSC_GetWindow(&dsc, 3000, 10, &start, &window.ds), 0);
+  EXPECT_EQ(start, 3000);
+  EXPECT_EQ(window.ds.rowCount, 10);
+  ASSERT_EQ(DSC_GetWindow(&dsc, 2990, 10, &start, &window.ds), 0);
+  EXPECT_EQ(start, 2920);
+  EXPECT_EQ(window.ds.rowCount, 80);
+  expect_row(window.ds, 0, 2920);
+  expect_row(window.ds, 79, 2999);
+  // Near the start the window stops at row 0 and still holds the request.
+  ASSERT_EQ(DSC_GetWindow(&dsc, 30, 10, &start, &window.ds), 0);
+  ASSERT_EQ(DSC_GetWindow(&dsc, 20, 10, &start, &window.ds), 0);
+  EXPECT_EQ(start, 0);
+  expect_row(window.ds, 20, 20);
+  expect_row(window.ds, 29, 29);
+}
+
+// A jump reads the header, its rows' offsets and its rows, whatever the size
+// of the result; after any jumps every row reads back whole.
+TEST_F(DscFill, RandomJumpsReadOnlyTheirRowsAndEveryRowStaysIntact) {
+  constexpr int32_t kTotal = 40000;
+  ASSERT_EQ(fill(kTotal), 0);
+  ASSERT_EQ(dsc.state, DSC_SPILLED);
+  std::mt19937 gen(7);
+  std::uniform_int_distribution<int32_t> pick(0, kTotal - 1);
+  int32_t start = -1;
+  constexpr uint32_t kRowset = 20;
+  // A row of the fake takes at most 60 bytes, the header with its column
+  // entries 32, an offset 8.
+  constexpr uint64_t kMaxRow = 60;
+  for (int j = 0; j < 300; ++j) {
+    const int32_t first = pick(gen);
+    const uint64_t before = DSC_TestBytesRead();
+    ASSERT_EQ(DSC_GetWindow(&dsc, first, kRowset, &start, &window.ds), 0);
+    const uint64_t read = DSC_TestBytesRead() - before;
+    EXPECT_LE(read, 32 + 8 * (kRowset + 1) + kMaxRow * kRowset) << "jump to " << first;
+    const int32_t rows = std::min<int32_t>(kRowset, kTotal - first);
+    ASSERT_GE(window.ds.rowCount + start - first, rows);
+    for (int32_t i = 0; i < rows; ++i) expect_row(window.ds, first - start + i, first + i);
+  }
+  // Every row, through windows of odd sizes in both directions.
+  for (int32_t first = 0; first < kTotal; first += 13) {
+    ASSERT_EQ(DSC_GetWindow(&dsc, first, 13, &start, &window.ds), 0);
+    for (int32_t v = first; v < std::min(first + 13, kTotal); ++v)
+      expect_row(window.ds, v - start, v);
+  }
+  for (int32_t first = kTotal - 13; first >= 0; first -= 13) {
+    ASSERT_EQ(DSC_GetWindow(&dsc, first, 13, &start, &window.ds), 0);
+    expect_row(window.ds, first - start, first);
+  }
 }
 
 TEST_F(DscFill, EmptyResultStaysInMemoryAndReloadOfAnUnspilledCacheIsRefused) {
   ASSERT_EQ(fill(0), 0);
   EXPECT_EQ(total, 0);
   EXPECT_EQ(dsc.state, DSC_IN_MEMORY);
-  EXPECT_EQ(window.ds.colCount, 2);  // laid out by the agent
+  EXPECT_EQ(window.ds.colCount, 3);  // laid out by the agent
   int32_t start = -1;
   EXPECT_EQ(DSC_GetWindow(&dsc, 0, 10, &start, &window.ds), 0);
   EXPECT_EQ(start, 0);
