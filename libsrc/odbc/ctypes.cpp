@@ -73,6 +73,9 @@ int16_t CTypeSize(int16_t cType) noexcept {
 
 namespace {
 
+// Source units the copy-out routines of this thread have read, measuring or copying.
+thread_local uint64_t t_unitsRead = 0;
+
 // The steps every copy-out shares once the lengths are known, in output bytes:
 // `report` is the length to report and `need` what the whole value and its
 // terminator take. room is what is left for the value's bytes (without the
@@ -127,6 +130,7 @@ bool wholeValue(uint64_t n, int64_t total) {
 // UTF-16 units of UTF-8 text. The library's measure stops at a NUL in first
 // place, so leading NUL bytes (one unit each) are counted here.
 uint64_t utf16Units(const char* src, uint64_t n) {
+  t_unitsRead += n;
   uint64_t units = 0;
   while (n > 0 && *src == '\0') {
     ++units;
@@ -137,20 +141,24 @@ uint64_t utf16Units(const char* src, uint64_t n) {
                : units;
 }
 
-// Most text is plain ASCII, which narrows unit for unit without the UTF-8
-// encoder measuring it and then encoding it a second time.
-bool allAscii(const char16_t* src, uint64_t n) {
-  for (uint64_t i = 0; i < n; ++i)
-    if (src[i] >= 0x80) return false;
-  return true;
-}
-
 void putUnit(void* dst, uint64_t unitIndex, char16_t u) {
   // Application buffers need not be aligned for 16-bit stores.
   std::memcpy(static_cast<char*>(dst) + unitIndex * 2, &u, 2);
 }
 
 }  // namespace
+
+uint64_t WideToCharLength(const char16_t* src, uint64_t n) noexcept {
+  if (src == nullptr || n == 0) return 0;
+  t_unitsRead += n;
+  return static_cast<uint64_t>(wcs_utf8_len(src, static_cast<int64_t>(n)));
+}
+
+uint64_t CharToWideLength(const char* src, uint64_t n) noexcept {
+  return src == nullptr ? 0 : 2 * utf16Units(src, n);
+}
+
+uint64_t CopyOutUnitsRead() noexcept { return t_unitsRead; }
 
 SQLRETURN CopyOutChar(const void* src, uint64_t n, int64_t avail, int64_t total, int32_t terminate,
                       int32_t allowTrunc, void* dst, uint64_t dstLen, SQLLEN* outLen, int32_t* err,
@@ -161,6 +169,7 @@ SQLRETURN CopyOutChar(const void* src, uint64_t n, int64_t avail, int64_t total,
   if (p.room < 0) return p.rc;
   const uint64_t count = static_cast<uint64_t>(p.room);
   if (count > 0) std::memcpy(dst, src, count);
+  t_unitsRead += count;
   if (terminate) static_cast<char*>(dst)[count] = '\0';
   setUsed(used, count);
   return answer(err);
@@ -170,10 +179,7 @@ SQLRETURN CopyOutWideToChar(const char16_t* src, uint64_t n, int64_t avail, int6
                             int32_t terminate, int32_t allowTrunc, void* dst, uint64_t dstLen,
                             SQLLEN* outLen, int32_t* err, uint64_t* used) noexcept {
   const uint64_t term = terminate ? 1 : 0;
-  const bool ascii = src != nullptr && allAscii(src, n);
-  const uint64_t bytes = ascii   ? n
-                         : n > 0 ? static_cast<uint64_t>(wcs_utf8_len(src, static_cast<int64_t>(n)))
-                                 : 0;
+  const uint64_t bytes = WideToCharLength(src, n);
   const SQLLEN report = wholeValue(n, total) ? static_cast<SQLLEN>(bytes) : SQL_NO_TOTAL;
   const Plan p =
       plan(report, bytes + term, term, avail, total, allowTrunc, dst, dstLen, outLen, err, used);
@@ -181,14 +187,8 @@ SQLRETURN CopyOutWideToChar(const char16_t* src, uint64_t n, int64_t avail, int6
   char* out = static_cast<char*>(dst);
   int64_t consumed = 0;
   int64_t written = 0;
-  if (ascii) {
-    const uint64_t count = std::min(n, static_cast<uint64_t>(p.room));
-    for (uint64_t i = 0; i < count; ++i) out[i] = static_cast<char>(src[i]);
-    written = static_cast<int64_t>(count);
-    consumed = written;
-  } else if (n > 0) {
-    written = wcsn_to_utf8(src, out, static_cast<int64_t>(n), p.room, &consumed);
-  }
+  if (n > 0) written = wcsn_to_utf8(src, out, static_cast<int64_t>(n), p.room, &consumed);
+  t_unitsRead += static_cast<uint64_t>(consumed);
   if (terminate) out[written] = '\0';
   setUsed(used, static_cast<uint64_t>(consumed));
   return answer(err);
@@ -225,6 +225,7 @@ SQLRETURN CopyOutCharToWide(const char* src, uint64_t n, int64_t avail, int64_t 
       consumed += took;
     }
   }
+  t_unitsRead += static_cast<uint64_t>(consumed);
   if (terminate) putUnit(dst, static_cast<uint64_t>(written), u'\0');
   setUsed(used, static_cast<uint64_t>(consumed));
   return answer(err);
@@ -247,6 +248,7 @@ SQLRETURN CopyOutWide(const void* src, uint64_t n, int64_t avail, int64_t total,
     }
   }
   if (count > 0) std::memcpy(dst, src, count);
+  t_unitsRead += count / 2;
   if (terminate) std::memset(static_cast<char*>(dst) + count, 0, 2);
   setUsed(used, count);
   return answer(err);

@@ -68,6 +68,17 @@ SQLRETURN CopyOutWide(const void* src, uint64_t n, int64_t avail, int64_t total,
                       int32_t allowTrunc, void* dst, uint64_t dstLen, SQLLEN* outLen, int32_t* err,
                       uint64_t* used = nullptr) noexcept;
 
+// Output bytes of n UTF-16 units as UTF-8, and of n bytes of UTF-8 as UTF-16: the
+// measures the transcoding copy-outs report, so that a caller delivering a value in
+// pieces can keep the length of what remains instead of measuring it again.
+uint64_t WideToCharLength(const char16_t* src, uint64_t n) noexcept;
+uint64_t CharToWideLength(const char* src, uint64_t n) noexcept;
+
+// Source units (bytes, or UTF-16 units) the copy-out routines and the measures above
+// have read on the calling thread since it started: what a caller delivering a long
+// value in pieces can check to be a bounded multiple of the value.
+uint64_t CopyOutUnitsRead() noexcept;
+
 // 0..15 for '0'-'9', 'a'-'f', 'A'-'F'; 0 for any other byte.
 int HexDigitValue(int ch) noexcept;
 

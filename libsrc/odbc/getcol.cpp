@@ -3,7 +3,9 @@
 // long values read on demand, and the piecewise state of SQLGetData.
 // A cut value continues from where the converter stopped (the source bytes it
 // reports as used), so text cut at a character boundary resumes at that
-// boundary whatever the encodings on either side.
+// boundary whatever the encodings on either side. Text transcoded in pieces is
+// measured once, by its first piece: later pieces report the length kept since and
+// hand the converter only what fits, so a long value costs time linear in its size.
 // Threading: under the statement's connection call lock.
 
 #include "odbc/getcol.h"
@@ -54,6 +56,53 @@ bool is_wide_ds(uint32_t t) {
 bool is_binary_ds(uint32_t t) {
   return t == DS_BINARY || t == DS_LONGBINARY || t == DS_VARBINARY1 || t == DS_VARBINARY2 ||
          t == DS_VARBINARY4;
+}
+
+bool is_char_ds(uint32_t t) {
+  return t == DS_CHAR || t == DS_STRING || t == DS_VARCHAR1 || t == DS_VARCHAR2 ||
+         t == DS_VARCHAR4 || t == DS_LONGCHAR;
+}
+
+bool held_in_pieces(int32_t dsType) {
+  const auto t = static_cast<uint32_t>(dsType);
+  return is_char_ds(t) || is_wide_ds(t) || is_binary_ds(t);
+}
+
+// Text whose length in the C type m is not its length in the cell: UTF-16 read as
+// 8-bit characters, 8-bit text read as UTF-16.
+bool transcodes(int32_t dsType, int32_t m) {
+  const auto t = static_cast<uint32_t>(dsType);
+  return is_wide_ds(t) ? m == SQL_C_CHAR : m == SQL_C_WCHAR && is_char_ds(t);
+}
+
+// Source bytes of transcoded text that overfill a buffer of b bytes whatever the
+// characters: a UTF-16 unit gives at least one byte of UTF-8, and a whole UTF-8
+// character of at most three bytes at least one UTF-16 unit (one more source
+// character, which the window may cut, is allowed for). len when b would take about
+// that much anyway.
+uint64_t transcode_window(int32_t m, SQLLEN b, uint64_t len) {
+  if (b < 0 || static_cast<uint64_t>(b) >= len / 2) return len;
+  const uint64_t bytes = static_cast<uint64_t>(b);
+  const uint64_t w = m == SQL_C_CHAR ? 2 * (bytes + 2) : 3 * (bytes / 2) + 6;
+  return std::min(w, len);
+}
+
+// Output bytes of the first `used` of the len source bytes of transcoded text whose
+// output length is outLeft. Text that takes one output character for every source
+// one (ASCII: any other character grows from UTF-16 to UTF-8 and shrinks from UTF-8
+// to UTF-16) is not measured again.
+uint64_t transcoded_bytes(int32_t m, const void* src, uint64_t used, uint64_t len,
+                          uint64_t outLeft) {
+  if (m == SQL_C_CHAR && outLeft == len / 2) return used / 2;
+  if (m == SQL_C_WCHAR && outLeft == 2 * len) return 2 * used;
+  return m == SQL_C_CHAR ? WideToCharLength(static_cast<const char16_t*>(src), used / 2)
+                         : CharToWideLength(static_cast<const char*>(src), used);
+}
+
+// What remains of a known output length after `delivered` bytes; 0 (unknown) when
+// the measures disagree.
+uint64_t out_left_after(uint64_t outLeft, uint64_t delivered) {
+  return outLeft > delivered ? outLeft - delivered : 0;
 }
 
 // The converter of a piece is chosen by its group only: bytes, UTF-16 text, or
@@ -148,22 +197,29 @@ SQLRETURN convert_after_tail(Stmt* stmt, int32_t dsType, const void* src, uint64
   if (n > 0) std::memcpy(out, gd.gd_tail, n);
   SQLLEN rest = 0;
   SQLRETURN rc = SQL_SUCCESS;
+  // The output length of the value after the tail, when the first piece measured it.
+  const uint64_t outLeft = gd.gd_outLeft;
+  const uint64_t afterTail = out_left_after(outLeft, tail);
   if (n < tail || len == 0) {
-    // The value after the tail is only measured.
+    // The value after the tail is only measured, unless its length is known.
     int32_t err = 0;
     uint64_t used = 0;
-    if (len > 0)
+    if (afterTail != 0)
+      rest = static_cast<SQLLEN>(afterTail);
+    else if (len > 0)
       (void)ConvertCellValue(piece_group(static_cast<uint32_t>(dsType)), src, len,
                              static_cast<SQLLEN>(len), m, nullptr, 0, &rest, &err, 0, 0, 0, &used);
     if (out != nullptr && req->cb_bufferLength >= term) std::memset(out + n, 0, term);
     std::memmove(gd.gd_tail, gd.gd_tail + n, tail - n);
     gd.gd_tailLen = static_cast<uint8_t>(tail - n);
+    gd.gd_outLeft = out_left_after(outLeft, n);
     if (n < tail) {
       stmt->errCode = ERR_TRUNCATED;
       rc = SQL_SUCCESS_WITH_INFO;
     }
   } else {
     gd.gd_tailLen = 0;
+    gd.gd_outLeft = afterTail;
     ColBinding after = *req;
     after.cb_data = out + n;
     after.cb_bufferLength = req->cb_bufferLength - static_cast<int64_t>(n);
@@ -172,6 +228,7 @@ SQLRETURN convert_after_tail(Stmt* stmt, int32_t dsType, const void* src, uint64
     rc = convert(stmt, dsType, src, len, static_cast<SQLLEN>(len), m, &after, 0, 0, 0);
     if (rc == SQL_ERROR) {
       gd.gd_tailLen = static_cast<uint8_t>(tail);
+      gd.gd_outLeft = outLeft;
       return rc;
     }
   }
@@ -188,25 +245,48 @@ SQLRETURN convert(Stmt* stmt, int32_t dsType, const void* src, uint64_t len, SQL
   GetDataState& gd = stmt->st_getData;
   if (gd.gd_tailLen != 0 && gd.gd_owned == 0)
     return convert_after_tail(stmt, dsType, src, len, m, req);
+  // Text transcoded from the row reports the length of what remains, measured by
+  // the first piece and kept since; once it is known, only a window of the source
+  // that is sure to fill the buffer is converted (with the rest of the value behind
+  // it, so the cut is answered as one).
+  const bool measured = gd.gd_owned == 0 && transcodes(dsType, m);
+  uint64_t n = len;
+  if (measured && gd.gd_outLeft != 0) {
+    n = transcode_window(m, req->cb_bufferLength, len);
+    if (n < len) total = static_cast<SQLLEN>(len);
+  }
+  SQLLEN reported = 0;
   int32_t err = 0;
   uint64_t used = 0;
-  const SQLRETURN rc =
-      ConvertCellValue(dsType, src, len, total, m, req->cb_data, req->cb_bufferLength,
-                       req->cb_octetLengthPtr, &err, numScale, numPrecision, colScale, &used);
+  const SQLRETURN rc = ConvertCellValue(
+      dsType, src, n, total, m, req->cb_data, req->cb_bufferLength,
+      measured ? &reported : req->cb_octetLengthPtr, &err, numScale, numPrecision, colScale, &used);
   if (rc != SQL_SUCCESS && err != 0) stmt->errCode = err;
   // A refused call leaves the value where it was.
   if (rc == SQL_ERROR) return rc;
+  if (measured) {
+    if (gd.gd_outLeft != 0) reported = static_cast<SQLLEN>(gd.gd_outLeft);
+    if (req->cb_octetLengthPtr != nullptr) *req->cb_octetLengthPtr = reported;
+  }
   if (gd.gd_owned != 0) {
     if (rc == SQL_SUCCESS_WITH_INFO && is_piecewise(m)) gd.gd_cType = m;
     return rc;
   }
-  if (rc == SQL_SUCCESS_WITH_INFO && is_piecewise(m) && used < len) {
-    if (used == 0 && m != SQL_C_BINARY && split_character(stmt, dsType, src, len, m, req)) return rc;
+  const uint64_t outLeft = measured && reported > 0 ? static_cast<uint64_t>(reported) : 0;
+  // Only text and bytes held as such continue where a cut left them: a number or a
+  // date cut as text has no source bytes that the next piece could read on from.
+  if (rc == SQL_SUCCESS_WITH_INFO && is_piecewise(m) && used < len && held_in_pieces(dsType)) {
+    if (used == 0 && m != SQL_C_BINARY && split_character(stmt, dsType, src, len, m, req)) {
+      gd.gd_outLeft = out_left_after(outLeft, static_cast<uint64_t>(piece_room(req, m)));
+      return rc;
+    }
     gd.gd_cType = m;
     gd.gd_data = static_cast<char*>(const_cast<void*>(src)) + used;
     gd.gd_left = static_cast<uint32_t>(len - used);
+    gd.gd_outLeft = outLeft != 0 ? out_left_after(outLeft, transcoded_bytes(m, src, used, len, outLeft)) : 0;
   } else {
     gd.gd_left = 0;
+    gd.gd_outLeft = 0;
   }
   return rc;
 }
@@ -414,6 +494,7 @@ GetDataState* GetDataStateFree(GetDataState* state) {
   state->gd_owned = 0;
   state->gd_retry = 0;
   state->gd_tailLen = 0;
+  state->gd_outLeft = 0;
   return state;
 }
 

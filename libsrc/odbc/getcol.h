@@ -35,6 +35,12 @@ struct GetDataState {
   // (C type gd_cType): the next piece begins with them.
   uint8_t gd_tail[4];
   uint8_t gd_tailLen;
+  // Output bytes (in C type gd_cType) of the rest of a value in the row that is
+  // being transcoded in pieces, tail included; 0 while unknown. Known once the first
+  // piece has measured the value, it lets every later piece report the remaining
+  // length and convert only what fits, so that a value read in pieces is scanned a
+  // bounded number of times whatever its size.
+  uint64_t gd_outLeft;
 };
 
 // Converts one cell (row is a 0-based index into data) into the buffer the

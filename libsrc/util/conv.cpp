@@ -5,10 +5,15 @@
 // Threading: no state.
 #include "util/conv.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "util/utf8_decode.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -48,6 +53,61 @@ void put_utf16(char32_t cp, W* out) {
   }
 }
 
+// ASCII runs, the bulk of most text, are found and moved sixteen characters at a
+// time, so that a long value costs a few instructions a character rather than a
+// decoding of each.
+
+// The end of the run of ASCII characters that begins at i and ends before end at
+// the latest.
+template <class W>
+int64_t ascii_run(const W* text, int64_t i, int64_t end) {
+  static_assert(sizeof(W) == 1 || sizeof(W) == 2);
+#if defined(__SSE2__)
+  constexpr int64_t kBlock = 16;
+  const __m128i high = sizeof(W) == 1 ? _mm_set1_epi8(static_cast<char>(0x80))
+                                      : _mm_set1_epi16(static_cast<short>(0xFF80));
+  while (end - i >= kBlock) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    if constexpr (sizeof(W) == 2)
+      v = _mm_or_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, high), _mm_setzero_si128())) != 0xFFFF)
+      break;
+    i += kBlock;
+  }
+#endif
+  while (i < end && static_cast<uint32_t>(text[i]) < 0x80) ++i;
+  return i;
+}
+
+// n ASCII units as bytes.
+template <class W>
+void narrow_ascii(const W* text, char* out, int64_t n) {
+  int64_t i = 0;
+#if defined(__SSE2__)
+  for (; n - i >= 16; i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(a, b));
+  }
+#endif
+  for (; i < n; ++i) out[i] = static_cast<char>(text[i]);
+}
+
+// n ASCII bytes as units.
+template <class W>
+void widen_ascii(const unsigned char* text, W* out, int64_t n) {
+  int64_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; n - i >= 16; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(v, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(v, zero));
+  }
+#endif
+  for (; i < n; ++i) out[i] = static_cast<W>(text[i]);
+}
+
 // UTF-16 to UTF-8. length: units or CONV_NTS (stop at the NUL unit). size:
 // bytes of room; out null only measures. Stops before a character that does
 // not fit whole. Answers the bytes produced.
@@ -58,6 +118,14 @@ int64_t to_utf8(const W* text, int64_t length, char* out, int64_t size, int64_t*
   int64_t i = 0;
   int64_t n = 0;
   while (i < avail && !(nts && text[i] == 0)) {
+    if (!nts && text[i] < 0x80) {
+      const int64_t j = ascii_run(text, i, i + std::min(avail - i, size - n));
+      if (j == i) break;
+      if (out != nullptr) narrow_ascii(text + i, out + n, j - i);
+      n += j - i;
+      i = j;
+      continue;
+    }
     Utf16Char c = decode_utf16(text + i, avail - i);
     int need = utf8_size(c.cp);
     if (need > size - n) break;
@@ -80,6 +148,14 @@ int64_t to_utf16(const char* text, int64_t length, W* out, int64_t maxUnits, int
   int64_t i = 0;
   int64_t n = 0;
   while (i < avail && !(nts && p[i] == 0)) {
+    if (!nts && p[i] < 0x80) {
+      const int64_t j = ascii_run(p, i, i + std::min(avail - i, maxUnits - n));
+      if (j == i) break;
+      if (out != nullptr) widen_ascii(p + i, out + n, j - i);
+      n += j - i;
+      i = j;
+      continue;
+    }
     Utf8Char c = decode_utf8(p + i, avail - i);
     if (c.incomplete) break;
     int need = utf16_size(c.cp);

@@ -6,7 +6,9 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "drv/dataset.h"
 #include "drv/errtab.h"
 #include "fetch_fake.h"
+#include "odbc/ctypes.h"
 #include "odbc/stmt.h"
 
 namespace {
@@ -183,6 +186,7 @@ TEST_F(GetColumnTest, PiecesContinueWhereTheLastOneStopped) {
     std::vector<Piece> pieces;
   };
   const SQLRETURN kCut = SQL_SUCCESS_WITH_INFO;
+  static constexpr double kDouble = 1.2345678;
   const Case kCases[] = {
       {"text into a short buffer",
        Col(SQL_VARCHAR, DS_STRING, 40),
@@ -218,6 +222,20 @@ TEST_F(GetColumnTest, PiecesContinueWhereTheLastOneStopped) {
        SQL_C_BINARY,
        2,
        {{kCut, "12", 5}, {kCut, "34", 3}, {SQL_SUCCESS, "5", 1}}},
+      // A number is not text in the cell: its digits cut are all it gives (the next
+      // call used to read the double's own bytes as the rest of the text).
+      {"a number cut as text",
+       Col(SQL_DOUBLE, DS_DOUBLE),
+       std::string(reinterpret_cast<const char*>(&kDouble), sizeof kDouble),
+       SQL_C_CHAR,
+       5,
+       {{kCut, "1.23", 9}}},
+      {"a number cut as UTF-16",
+       Col(SQL_DOUBLE, DS_DOUBLE),
+       std::string(reinterpret_cast<const char*>(&kDouble), sizeof kDouble),
+       SQL_C_WCHAR,
+       8,
+       {{kCut, u16bytes(u"1.2"), 18}}},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -465,6 +483,92 @@ TEST_F(GetColumnTest, ClosingMidValueReleasesThePiece) {
   EXPECT_EQ(gd.gd_owned, 0u);
   EXPECT_EQ(gd.gd_data, nullptr);
   EXPECT_EQ(gd.gd_column, 0);
+}
+
+// A long value read in pieces reads each unit of its source a bounded number of
+// times whatever its size (every piece used to measure all that remained, so the
+// work grew with the square of the value), and every piece still reports the exact
+// length that remains and delivers the value whole, its characters cut nowhere.
+TEST_F(GetColumnTest, LongValuesInPiecesReadEachUnitABoundedNumberOfTimes) {
+  // Characters of one, two, three and four UTF-8 bytes, in both encodings.
+  struct Char {
+    std::string_view utf8;
+    std::u16string_view utf16;
+  };
+  constexpr Char kAscii[] = {{"Lorem ipsum ", u"Lorem ipsum "}};
+  constexpr Char kMixed[] = {{"a", u"a"},
+                             {"\xC3\xA9", u"\u00e9"},
+                             {"\xE2\x82\xAC", u"\u20ac"},
+                             {"\xF0\x9F\x98\x80", u"\U0001F600"},
+                             {"xyz", u"xyz"}};
+  enum Source { Wide, Narrow, Bytes };
+  struct Case {
+    std::string_view name;
+    Source source;
+    bool mixed;
+    SQLSMALLINT cType;
+    size_t repeat;
+    SQLLEN bufLen;
+  };
+  const Case kCases[] = {
+      {"UTF-16 as 8-bit, ASCII", Wide, false, SQL_C_CHAR, 12000, 512},
+      {"UTF-16 as 8-bit, mixed", Wide, true, SQL_C_CHAR, 12000, 512},
+      {"UTF-16 as 8-bit, buffers of a byte", Wide, true, SQL_C_CHAR, 300, 2},
+      {"UTF-16 as UTF-16", Wide, true, SQL_C_WCHAR, 12000, 512},
+      {"UTF-8 as UTF-16, ASCII", Narrow, false, SQL_C_WCHAR, 12000, 512},
+      {"UTF-8 as UTF-16, mixed", Narrow, true, SQL_C_WCHAR, 12000, 513},
+      {"UTF-8 as UTF-16, buffers of a unit", Narrow, true, SQL_C_WCHAR, 300, 5},
+      {"UTF-8 as 8-bit", Narrow, true, SQL_C_CHAR, 12000, 512},
+      {"bytes", Bytes, false, SQL_C_BINARY, 12000, 512},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::string utf8;
+    std::u16string utf16;
+    for (size_t k = 0; k < c.repeat; ++k) {
+      for (const Char& ch : c.mixed ? std::span<const Char>(kMixed) : std::span<const Char>(kAscii)) {
+        utf8 += ch.utf8;
+        utf16 += ch.utf16;
+      }
+    }
+    const std::string wide = u16bytes(utf16);
+    const std::string& source = c.source == Wide ? wide : utf8;
+    const std::string& want = c.cType == SQL_C_WCHAR ? wide : c.cType == SQL_C_CHAR ? utf8 : source;
+    const uint64_t units = c.source == Wide ? utf16.size() : source.size();
+    Result({c.source == Wide    ? Col(SQL_WLONGVARCHAR, DS_LONGWCHAR)
+            : c.source == Narrow ? Col(SQL_LONGVARCHAR, DS_LONGCHAR)
+                                 : Col(SQL_LONGVARBINARY, DS_LONGBINARY)},
+           1);
+    Cell(0, 1, source.data(), source.size());
+    ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+
+    const uint64_t before = CopyOutUnitsRead();
+    std::vector<char> buf(static_cast<size_t>(c.bufLen));
+    std::string got;
+    SQLRETURN rc = SQL_SUCCESS_WITH_INFO;
+    uint64_t pieces = 0;
+    for (; rc == SQL_SUCCESS_WITH_INFO; ++pieces) {
+      SQLLEN len = 0;
+      rc = SQLGetData(stmt_, 1, c.cType, buf.data(), c.bufLen, &len);
+      ASSERT_TRUE(SQL_SUCCEEDED(rc)) << got.size();
+      ASSERT_EQ(len, static_cast<SQLLEN>(want.size() - got.size())) << got.size();
+      // The text delivered ends at its terminator (the value holds no NUL).
+      size_t n = std::min(static_cast<size_t>(len), buf.size());
+      if (c.cType == SQL_C_CHAR) n = strnlen(buf.data(), buf.size());
+      if (c.cType == SQL_C_WCHAR)
+        for (n = 0; n + 1 < buf.size() && (buf[n] != 0 || buf[n + 1] != 0);) n += 2;
+      got.append(buf.data(), n);
+    }
+    EXPECT_EQ(rc, SQL_SUCCESS);
+    EXPECT_TRUE(got == want) << "value differs from byte " << std::distance(
+        got.begin(), std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first);
+    // A few times the value, or the buffers it went into when they are tiny.
+    const uint64_t read = CopyOutUnitsRead() - before;
+    EXPECT_LE(read, 4 * (units + pieces * static_cast<uint64_t>(c.bufLen)))
+        << "units read " << read << " for a value of " << units << " in " << pieces << " pieces";
+    TearDown();
+    SetUp();
+  }
 }
 
 }  // namespace

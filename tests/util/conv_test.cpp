@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -300,6 +301,77 @@ TEST(Conv, UnsignedShortTwins) {
   EXPECT_EQ(utf8_to_wcs_us(s, few, 4), 3);
   free(back);
   free(s);
+}
+
+// Runs of ASCII move in blocks; whatever interrupts a run, wherever, and wherever the
+// length or the room ends, the result is the character-by-character one: the
+// interrupting character is a block's first, middle or last, or past a block.
+TEST(Conv, AsciiRunsAgreeWithCharacterByCharacter) {
+  struct Other {
+    U16 wide;
+    U8 utf8;
+  } const others[] = {{u"\u00E9", "\xC3\xA9"},
+                      {u"\u0080", "\xC2\x80"},
+                      {u"\U0001F600", "\xF0\x9F\x98\x80"},
+                      {u"\xFFFF", "\xEF\xBF\xBF"}};
+  for (const Other& o : others) {
+    for (size_t len = 0; len <= 40; ++len) {
+      for (size_t at = 0; at <= len; ++at) {  // at == len: no other character
+        U16 wide;
+        U8 utf8;
+        std::vector<size_t> ends8, ends16;  // where each character ends
+        for (size_t k = 0; k < len; ++k) {
+          if (k == at) {
+            wide += o.wide;
+            utf8 += o.utf8;
+          } else {
+            wide += static_cast<char16_t>('a' + k % 26);
+            utf8 += static_cast<char>('a' + k % 26);
+          }
+          ends8.push_back(utf8.size());
+          ends16.push_back(wide.size());
+        }
+        SCOPED_TRACE(hex(utf8));
+        const auto wn = static_cast<int64_t>(wide.size());
+        const auto un = static_cast<int64_t>(utf8.size());
+        EXPECT_EQ(wcs_utf8_len(wide.data(), wn), un);
+        EXPECT_EQ(utf8_char_count(utf8.data(), un), wn);
+        EXPECT_EQ(dup8(wide.data(), wn), utf8);
+        char16_t* back = utf8n_to_wcs_dup(utf8.data(), un);
+        EXPECT_EQ(U16(back, wide.size()), wide);
+        free(back);
+        // Every room: whole characters only, and what was consumed for them.
+        for (int64_t room = 0; room <= un; ++room) {
+          char out[64];
+          int64_t used = -1;
+          size_t chars = 0;
+          while (chars < len && static_cast<int64_t>(ends8[chars]) <= room) ++chars;
+          const int64_t bytes = chars ? static_cast<int64_t>(ends8[chars - 1]) : 0;
+          ASSERT_EQ(wcsn_to_utf8(wide.data(), out, wn, room, &used), bytes) << room;
+          EXPECT_EQ(used, chars ? static_cast<int64_t>(ends16[chars - 1]) : 0);
+          EXPECT_EQ(U8(out, static_cast<size_t>(bytes)), utf8.substr(0, static_cast<size_t>(bytes)));
+        }
+        for (int64_t room = 0; room <= wn; ++room) {
+          char16_t out[64];
+          int64_t used = -1;
+          size_t chars = 0;
+          while (chars < len && static_cast<int64_t>(ends16[chars]) <= room) ++chars;
+          const int64_t units = chars ? static_cast<int64_t>(ends16[chars - 1]) : 0;
+          ASSERT_EQ(utf8n_to_wcs(utf8.data(), out, un, room, &used), units) << room;
+          EXPECT_EQ(used, chars ? static_cast<int64_t>(ends8[chars - 1]) : 0);
+          EXPECT_EQ(U16(out, static_cast<size_t>(units)), wide.substr(0, static_cast<size_t>(units)));
+        }
+      }
+    }
+  }
+  // An invalid byte inside a run ends it like any other character.
+  U8 bad(40, 'x');
+  bad[21] = '\x80';
+  char16_t* w = utf8n_to_wcs_dup(bad.data(), static_cast<int64_t>(bad.size()));
+  EXPECT_EQ(w[20], u'x');
+  EXPECT_EQ(w[21], u'\uFFFD');
+  EXPECT_EQ(w[22], u'x');
+  free(w);
 }
 
 }  // namespace
