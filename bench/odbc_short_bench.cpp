@@ -16,8 +16,6 @@
 #include <sqlext.h>
 #include <valgrind/callgrind.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,7 +29,6 @@
 namespace {
 
 constexpr int kRows = 10000;
-constexpr const char* kPeerLibrary = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 
 std::string g_root;
 bool g_peer = false;
@@ -103,14 +100,9 @@ void setUp() {
     std::exit(1);
   }
   ixr_disconnect("load");
-  g_peer = access(kPeerLibrary, R_OK) == 0;
-  std::string inst, dsn;
-  if (g_peer) {
-    inst = std::string("[Peer]\nDriver=") + kPeerLibrary + "\nThreading=0\n";
-    dsn = "[peer]\nDriver=Peer\nDatabase=" + g_root + "/peer.db\n" +
-          "JournalMode=WAL\nSyncPragma=NORMAL\nStepAPI=1\n";
-  }
-  WriteOdbcConfig(g_root, "", inst, dsn);
+  const PeerSections peer = PeerConfig(g_root);
+  g_peer = peer.installed;
+  WriteOdbcConfig(g_root, "", peer.driver, peer.dsn);
   load("kes_a");
   if (g_peer) load("peer");
 }

@@ -9,6 +9,7 @@
 
 #include <errno.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -49,6 +50,29 @@ inline void WriteOdbcConfig(const std::string& root, const char* dsnLines,
                                     << extraDsn;
   setenv("ODBCSYSINI", root.c_str(), 1);
   setenv("ODBCINI", (root + "/odbc.ini").c_str(), 1);
+}
+
+// The same-engine peer driver (Debian's libsqliteodbc) as the data source "peer" on
+// root/peer.db with the embedded server's journal settings (WAL, synchronous NORMAL),
+// reading row by row: the sections to hand WriteOdbcConfig, empty when the peer is
+// not installed (`source scripts/deps.sh && kes_install_bench_deps`).
+inline constexpr const char* kPeerLibrary = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+
+struct PeerSections {
+  bool installed = false;
+  std::string driver;
+  std::string dsn;
+};
+
+inline PeerSections PeerConfig(const std::string& root) {
+  PeerSections p;
+  p.installed = access(kPeerLibrary, R_OK) == 0;
+  if (p.installed) {
+    p.driver = std::string("[Peer]\nDriver=") + kPeerLibrary + "\nThreading=0\n";
+    p.dsn = "[peer]\nDriver=Peer\nDatabase=" + root + "/peer.db\n" +
+            "JournalMode=WAL\nSyncPragma=NORMAL\nStepAPI=1\n";
+  }
+  return p;
 }
 
 // One connection with one statement, closed at the end of a benchmark.
