@@ -42,6 +42,13 @@ IxType arithMarkerType(const IxType& t) {
   return t;
 }
 
+// A decimal literal beside a value of type t keeps its own precision (an integer or
+// decimal t would cut its fraction or round it to t's scale).
+bool ownDecimal(const Expr* c, const IxType& t) {
+  return c->kind == ExprKind::Literal && c->literal == LiteralKind::Decimal &&
+         (isIntType(t.code) || isDecimalType(t.code));
+}
+
 int commonDtQual(int a, int b) {
   int first = std::min(IXR_QUAL_FIRST(a), IXR_QUAL_FIRST(b));
   int last = std::max(IXR_QUAL_LAST(a), IXR_QUAL_LAST(b));
@@ -498,6 +505,10 @@ std::string Translator::emitCmp(Expr* l, const std::string& op, Expr* r, Scope* 
   std::string collate;
   bool lc = isConst(l) && !isNullLit(l), rc = isConst(r) && !isNullLit(r);
   Store ls = storeOf(lt.code), rs = storeOf(rt.code);
+  // A decimal constant beside an integer or decimal value compares at its own precision:
+  // converted to that value's type it would lose its fraction or be rounded to a scale.
+  if (lc && !rc && ownDecimal(l, rt)) lc = false;
+  if (rc && !lc && ownDecimal(r, lt)) rc = false;
   if (lc && !rc) {
     a = constSql(l, cmpType(rt));
     b = emit(r, sc);
@@ -663,9 +674,19 @@ std::string Translator::emit(Expr* e, Scope* sc) {
       if (e->subquery) {
         s += subSql_[e->subquery];
       } else {
+        const IxType& t = e->args[0]->type;
         for (size_t k = 1; k < e->args.size(); ++k) {
           if (k > 1) s += ", ";
-          s += emitAs(e->args[k], cmpType(e->args[0]->type), sc);
+          Expr* item = e->args[k];
+          if (!ownDecimal(item, t)) {
+            s += emitAs(item, cmpType(t), sc);
+          } else if (isIntType(t.code)) {
+            Dec d;
+            decParse(item->text, d);
+            s += sqlLiteral(Val::ofReal(decToDouble(d)));
+          } else {
+            s += constSql(item, tDecimal(kDecMaxDigits, kDecFloating));
+          }
         }
       }
       s += "))";

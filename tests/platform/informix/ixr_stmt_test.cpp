@@ -129,6 +129,34 @@ TEST_F(StmtTest, InsertDescribesMarkerTargetsInOrder) {
   ixr_free_sqlda(d);
 }
 
+// A decimal constant compared with an integer or decimal column keeps its own digits:
+// cut to the column's type it would find the rows of another value.
+TEST_F(StmtTest, DecimalConstantsCompareAtTheirOwnPrecision) {
+  struct Case {
+    const char* where;
+    const char* names;
+  };
+  const Case cases[] = {
+      {"qty = 3.5", ""},
+      {"qty < 3.5", "apple fig"},
+      {"1.5 < qty", "apple pear"},
+      {"qty between 0.5 and 1.5", "fig"},
+      {"qty in (1.5, 5)", "pear"},
+      {"qty + 0 in (1.0, 3.5)", "fig"},
+      {"price = 1.251", ""},
+      {"price between 2.495 and 2.499", ""},
+      {"price in (9.991, 1.25)", "apple"},
+      {"price * 1 > 9.985", "fig"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    std::string names;
+    for (const auto& row : query(std::string("select name from t where ") + c.where + " order by id"))
+      names += (names.empty() ? "" : " ") + row[0];
+    EXPECT_EQ(names, c.names);
+  }
+}
+
 TEST_F(StmtTest, ManyMarkers) {
   std::string sql = "select count(*) from t where qty in (";
   for (int k = 0; k < 300; ++k) sql += k ? ",?" : "?";
