@@ -9,6 +9,8 @@
 
 #include "scrs/ks.h"
 
+#include <sqlext.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -457,13 +459,18 @@ int32_t KS_FetchRowsByKeys(SCS* scs, Dataset* keyRows, int32_t first, Dataset** 
   auto* found = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));
   if (found == nullptr) return ERR_MEMORY;
   *out = found;
-  return scs_p_RunKeyBlocks(scs, h, keyRows, first, static_cast<int32_t>(keyRows->rowCount - first),
-                            blocks, lastBlock, size, found);
+  // The keys of one rowset from first on.
+  const int32_t n = keyRows->rowCount - first < scs->sc_rowsetSize ? keyRows->rowCount - first
+                                                                    : scs->sc_rowsetSize;
+  return scs_p_RunKeyBlocks(scs, h, keyRows, first, n, blocks, lastBlock, size, found);
 }
 
 int32_t scs_p_RunKeyBlocks(SCS* scs, DrvHandle h, Dataset* keys, int32_t k0, int32_t n,
                            int32_t blocks, int32_t lastBlock, int32_t size, Dataset* found) {
   const DriverOps& ops = *scs->sc_driver->ops;
+  // Rows read for update stay locked while the user's cursor is open.
+  const bool keepOpen = h == scs->sc_hCursor && scs->sc_concurrency == SQL_CONCUR_LOCK &&
+                        scs->sc_lockByUpdate == 0;
   for (int32_t b = 0; b < blocks; ++b) {
     const int32_t start = k0 + b * size;
     if (start >= k0 + n) break;
@@ -486,7 +493,7 @@ int32_t scs_p_RunKeyBlocks(SCS* scs, DrvHandle h, Dataset* keys, int32_t k0, int
         DatasetFree(&more);
       }
     }
-    (void)ops.DRV_CloseCursor(h);
+    if (!keepOpen) (void)ops.DRV_CloseCursor(h);
     if (rc != 0) return rc;
   }
   return 0;

@@ -352,25 +352,6 @@ void SCR_TableEntryFree(void* element) noexcept {
   d->qualifier = d->owner = d->table = d->alias = d->server = nullptr;
 }
 
-char* SCR_TableFullName(const TblDesc* t) noexcept {
-  if (t == nullptr) return nullptr;
-  try {
-    std::string s;
-    auto has = [](const char* p) { return p != nullptr && *p != '\0'; };
-    if (has(t->qualifier)) {
-      s += t->qualifier;
-      if (has(t->server)) s += std::string("@") + t->server;
-      s += ':';
-    }
-    if (has(t->owner)) s += std::string(t->owner) + '.';
-    s += t->table != nullptr ? t->table : "";
-    if (!has(t->qualifier) && has(t->server)) s += std::string("@") + t->server;
-    return dupText(s.c_str());
-  } catch (...) {
-    return nullptr;
-  }
-}
-
 int32_t SCR_SelectColsGet(SCR_Analysis* a, DynArray* cols) noexcept {
   if (cols == nullptr) return ERR_GENERAL;
   ParseNode* list = ParseChild(querySpec(a), 2);

@@ -108,10 +108,6 @@ int32_t SCR_AnalyseSQL(SCR_Analysis* analysis, const char* text, int32_t noFlags
 // filled only when keepQualifier is non-zero.
 int32_t SCR_TablesGet(SCR_Analysis* analysis, DynArray* tables, int32_t keepQualifier) noexcept;
 void SCR_TableEntryFree(void* tblDesc) noexcept;
-// The table's name as the statement would write it: [database[@server]:]
-// [owner.]table, or table@server without a database. A new string (free()),
-// null when memory is short.
-char* SCR_TableFullName(const TblDesc* table) noexcept;
 // Appends one ColDesc per select item (a single COLDESC_ALL item for "*").
 int32_t SCR_SelectColsGet(SCR_Analysis* analysis, DynArray* cols) noexcept;
 // Appends one OrderByItem per sort key; sets SA_ORDERBY_ORDINAL when a key is

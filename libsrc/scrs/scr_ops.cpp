@@ -87,6 +87,14 @@ bool row_versions(DrvHandle hConn) {
   return base().DRV_GetInfo(hConn, DRVP_ROW_VERSIONS, &v, 4, &len) == 0 && v != 0;
 }
 
+// The agent takes lock concurrency: it says so of its own cursors.
+bool agent_locks(DrvHandle hConn) {
+  int32_t v = 0;
+  uint16_t len = 0;
+  return base().DRV_GetInfo(hConn, DRVP_GETINFO_INT + SQL_SCROLL_CONCURRENCY, &v, 4, &len) == 0 &&
+         (v & SQL_SCCO_LOCK) != 0;
+}
+
 // What the layer says of scrolling: the types and the concurrency it serves,
 // in place of the agent's answers, which describe every emulated type.
 bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
@@ -98,10 +106,12 @@ bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
       return true;
     // Keyset-driven, mixed and dynamic cursors also read under value
     // concurrency, keeping their rows' old values; dynamic ones under row
-    // versions where the connection keeps them.
+    // versions where the connection keeps them; every emulated type under
+    // lock concurrency where the agent takes it.
     case SQL_SCROLL_CONCURRENCY:
       *value = SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_VALUES |
-               (row_versions(hConn) ? SQL_SCCO_OPT_ROWVER : 0);
+               (row_versions(hConn) ? SQL_SCCO_OPT_ROWVER : 0) |
+               (agent_locks(hConn) ? SQL_SCCO_LOCK : 0);
       return true;
     case SQL_POS_OPERATIONS: *value = kPosOperations; return true;
     // Rows are never locked by SetPos.
@@ -126,14 +136,15 @@ bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
       // A static cursor sees no changes; under value concurrency it changes
       // rows. Its row count is exact once it is loaded.
       *value = row_limits(hConn, id) | SQL_CA2_READ_ONLY_CONCURRENCY |
-               SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_CRC_EXACT;
+               SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_CRC_EXACT |
+               (agent_locks(hConn) ? SQL_CA2_LOCK_CONCURRENCY : 0);
       return true;
     case SQL_KEYSET_CURSOR_ATTRIBUTES2:
       // A keyset-driven cursor reads its rows again by key at every fetch:
       // others' updates show, others' deletions show as deleted rows.
       *value = row_limits(hConn, id) | SQL_CA2_READ_ONLY_CONCURRENCY |
                SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_CRC_EXACT | SQL_CA2_SENSITIVITY_UPDATES |
-               SQL_CA2_SENSITIVITY_DELETIONS;
+               SQL_CA2_SENSITIVITY_DELETIONS | (agent_locks(hConn) ? SQL_CA2_LOCK_CONCURRENCY : 0);
       return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES1: *value = kDynamicAttributes1; return true;
     case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
@@ -143,7 +154,8 @@ bool scrolling_answer(DrvHandle hConn, DriverPropId id, int32_t* value) {
       *value = (row_limits(hConn, id) & ~SQL_CA2_MAX_ROWS_SELECT) | SQL_CA2_READ_ONLY_CONCURRENCY |
                SQL_CA2_OPT_VALUES_CONCURRENCY | SQL_CA2_SENSITIVITY_ADDITIONS |
                SQL_CA2_SENSITIVITY_UPDATES | SQL_CA2_SENSITIVITY_DELETIONS |
-               (row_versions(hConn) ? SQL_CA2_OPT_ROWVER_CONCURRENCY : 0);
+               (row_versions(hConn) ? SQL_CA2_OPT_ROWVER_CONCURRENCY : 0) |
+               (agent_locks(hConn) ? SQL_CA2_LOCK_CONCURRENCY : 0);
       return true;
     default: return false;
   }

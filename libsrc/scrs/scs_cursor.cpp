@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "drv/colinfo.h"
 #include "drv/dataset.h"
@@ -197,18 +198,17 @@ int32_t scs_p_PrepareScrollable(SCS* scs, const char* sql) {
   if (scs->sc_cursorType == SCS_FORWARD_ONLY) return 0;
   scs->sc_sqlText = strdup(sql);
   if (scs->sc_sqlText == nullptr) return ERR_MEMORY;
-  // A keyset-driven, mixed or dynamic cursor locks its rows or keeps their
-  // old values; a static one that changes rows keeps their keys and old
-  // values; only a dynamic cursor keeps row versions, and only where the
+  // Every emulated type that changes rows keeps their keys, and locks them or
+  // keeps their old values (lock concurrency is here only when the agent took
+  // it); only a dynamic cursor keeps row versions, and only where the
   // connection has them: elsewhere they are compared as values. The caller
   // reads the concurrency back.
   const int32_t asked = scs->sc_concurrency;
   int32_t served = SQL_CONCUR_READ_ONLY;
   const bool versions = scs->sc_cursorType == SCS_DYNAMIC && scs->sc_hasRowVersions != 0;
-  if (scs->sc_cursorType == SCS_KEYSET || scs->sc_cursorType == SCS_DYNAMIC)
+  if (scs->sc_cursorType == SCS_KEYSET || scs->sc_cursorType == SCS_DYNAMIC ||
+      scs->sc_cursorType == SCS_STATIC)
     served = asked == SQL_CONCUR_ROWVER && !versions ? SQL_CONCUR_VALUES : asked;
-  else if (scs->sc_cursorType == SCS_STATIC && asked != SQL_CONCUR_READ_ONLY)
-    served = SQL_CONCUR_VALUES;
   if (served != asked) {
     if (scs->sc_driver->ops->DRV_SetOption(scs->sc_hCursor, DRVP_STMT_OPTION + SQL_CONCURRENCY,
                                            &served) != 0)
@@ -236,7 +236,8 @@ bool scs_p_KeysetSelect(const SCS* scs) {
 }
 
 bool scs_p_KeyedStatic(const SCS* scs) {
-  return scs->sc_cursorType == SCS_STATIC && scs->sc_concurrency == SQL_CONCUR_VALUES &&
+  return scs->sc_cursorType == SCS_STATIC &&
+         (scs->sc_concurrency == SQL_CONCUR_VALUES || scs->sc_concurrency == SQL_CONCUR_LOCK) &&
          keyed_select(scs);
 }
 
@@ -257,10 +258,11 @@ int32_t scs_p_BeforeExecute(SCS* scs) {
   if (scs_p_KeyedStatic(scs)) {
     if (int32_t rc = KS_GetKeySet_KSD(scs); rc != 0) return rc;
     // The rows are read in the keyset's order, so that row n of the static
-    // set is the row of keyset entry n.
-    if (int32_t rc = scs->sc_driver->ops->DRV_Prepare(scs->sc_hCursor,
-                                                      scs->sc_analysis->sa_generated);
-        rc != 0)
+    // set is the row of keyset entry n; under lock concurrency the server
+    // locks them as they are read, unless the layer locks them itself.
+    std::string text = scs->sc_analysis->sa_generated;
+    if (scs->sc_concurrency == SQL_CONCUR_LOCK && scs->sc_lockByUpdate == 0) text += " FOR UPDATE";
+    if (int32_t rc = scs->sc_driver->ops->DRV_Prepare(scs->sc_hCursor, text.c_str()); rc != 0)
       return rc;
     return scs_p_SendKeptParams(scs, scs->sc_hCursor);
   }

@@ -138,11 +138,18 @@ int32_t scs_p_LoadStatic(SCS* scs) {
       rc != 0)
     return rc;
   // The old values of a static cursor that changes rows are read in the same
-  // order as its rows and keys.
+  // order as its rows and keys; under lock concurrency its rows are locked
+  // once they are read (by the server's FOR UPDATE, or by the layer when the
+  // agent asks it to).
   int32_t rc = 0;
-  if (scs_p_KeyedStatic(scs) && scs_p_CheckScrollable(scs) == 0 && scs->sc_stmtAttr1050 != 2) {
-    rc = scs_p_GetOptConcColVals(scs, nullptr, 0, 0, 0, 0);
-    if (rc == 0 && !reads_agree(scs)) rc = ERR_SERIALIZATION;
+  if (scs_p_KeyedStatic(scs) && scs_p_CheckScrollable(scs) == 0) {
+    if (scs->sc_concurrency == SQL_CONCUR_LOCK) {
+      if (scs->sc_keyset->rowStatusCount != scs->sc_rowCount) rc = ERR_SERIALIZATION;
+      if (rc == 0 && scs->sc_lockByUpdate != 0) rc = scs_p_LockRows(scs, 0, scs->sc_rowCount);
+    } else if (scs->sc_stmtAttr1050 != 2) {
+      rc = scs_p_GetOptConcColVals(scs, nullptr, 0, 0, 0, 0);
+      if (rc == 0 && !reads_agree(scs)) rc = ERR_SERIALIZATION;
+    }
   }
   // Every row is here now; only lock concurrency keeps the agent's cursor open,
   // as its rows stay locked while it is.

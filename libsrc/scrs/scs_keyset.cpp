@@ -481,15 +481,18 @@ int32_t scs_p_OldValuesByKeys(SCS* scs, Dataset* keyRows, int32_t k0, int32_t n,
 
 int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count) {
   KS* ks = scs->sc_keyset;
-  if (ks == nullptr || ks->keyCols == nullptr || scs->sc_tables == nullptr ||
-      scs->sc_tables->count == 0)
+  if (ks == nullptr || ks->keys == nullptr || ks->rowStatus == nullptr ||
+      scs_p_Count(ks->keyCols) == 0 || scs_p_Count(scs->sc_tables) == 0 || first < 0)
     return ERR_GENERAL;
-  const int32_t held = ks->keys->rowCount + ks->windowStart;
-  const int32_t last = first + count - 1 < held - 1 ? first + count - 1 : held - 1;
+  // Keys that went to the temporary files are brought back a window at a time.
+  const bool spilled = ks->cache.state == DSC_SPILLED;
+  int64_t held = spilled ? ks->rowStatusCount : int64_t{ks->keys->rowCount} + ks->windowStart;
+  if (held > ks->rowStatusCount) held = ks->rowStatusCount;
+  const int64_t end = int64_t{first} + count < held ? int64_t{first} + count : held;
   std::vector<int32_t> rows;
-  for (int32_t r = first; r <= last; ++r) {
+  for (int64_t r = first; r < end; ++r) {
     const uint16_t st = ks->rowStatus[r];
-    if (st == SQL_ROW_SUCCESS || st == SQL_ROW_UPDATED) rows.push_back(r);
+    if (st == SQL_ROW_SUCCESS || st == SQL_ROW_UPDATED) rows.push_back(static_cast<int32_t>(r));
   }
   if (rows.empty()) return 0;
   const DriverOps& ops = *scs->sc_driver->ops;
@@ -516,8 +519,17 @@ int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count) {
   if (rc == 0 && scs->sc_resendParamTypes != 0)
     rc = ops.DRV_SetParamTypes(h, scs->sc_genParamTypeCount, scs->sc_genParamTypes);
   if (rc != 0) return rc;
+  const auto inWindow = [ks](int32_t row) {
+    return row >= ks->windowStart && row < ks->windowStart + ks->keys->rowCount;
+  };
   size_t locked = 0;
   for (int32_t r : rows) {
+    if (!inWindow(r) && spilled) {
+      const int64_t want = end - r < DSC_MEMORY_ROWS / 2 ? end - r : DSC_MEMORY_ROWS / 2;
+      rc = DSC_GetWindow(&ks->cache, r, static_cast<uint32_t>(want), &ks->windowStart, ks->keys);
+      if (rc != 0) return rc;
+    }
+    if (!inWindow(r)) return ERR_GENERAL;
     Dataset* p = nullptr;
     const auto k = static_cast<uint32_t>(r - ks->windowStart);
     rc = KS_RowsToParamRow(ks->keys, k, 2, 1, &p, static_cast<int>(scs->sc_info04), 0, 0, nullptr,

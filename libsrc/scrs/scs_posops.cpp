@@ -563,7 +563,7 @@ int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets,
   int32_t after = 0;
   if (refreshes_old_values(*scs))
     after = reread_old_values(scs);
-  else if (scs_p_KeyedStatic(scs))
+  else if (scs_p_KeyedStatic(scs) && scs_p_ComparesOldValues(scs))
     after = reread_static_old_values(scs, table, targets, n, done);
   if (after == 0 && scs->sc_cursorType == SCS_DYNAMIC &&
       (scs_p_ComparesOldValues(scs) || scs->sc_rvc != nullptr)) {
