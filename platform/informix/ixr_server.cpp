@@ -24,6 +24,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <vector>
@@ -445,6 +446,57 @@ int64_t registerIn(sqlite3* m, const ServerInfo& s, const std::string& user) {
   return ins.run() == SQLITE_OK ? sid : 0;
 }
 
+// A process's connections to the sysmaster of each server it registers sessions in,
+// opened once: a connect and a disconnect used to open sysmaster anew and read its
+// catalog's schema each time, the larger part of their cost. One connection serves
+// every thread of the process, one registration or removal at a time; a sysmaster
+// replaced on disk (its server created again) is opened again, and a forked child
+// opens its own, leaving its parent's untouched.
+struct SysmasterLinks {
+  struct Link {
+    sqlite3* db = nullptr;
+    dev_t dev = 0;
+    ino_t ino = 0;
+  };
+  std::mutex mu;
+  pid_t pid = 0;
+  std::map<std::string, Link> open;  // server directory -> connection
+  std::vector<sqlite3*> inherited;   // a parent's, never used again
+};
+
+SysmasterLinks& sysmasterLinks() {
+  static auto* l = new SysmasterLinks();  // lives to the end of the process
+  return *l;
+}
+
+// This process's connection to the server's sysmaster, under l.mu (held by the caller);
+// null when it cannot be opened.
+sqlite3* sysmasterLink(SysmasterLinks& l, const ServerInfo& s) {
+  if (l.pid != getpid()) {
+    for (auto& [dir, link] : l.open) l.inherited.push_back(link.db);
+    l.open.clear();
+    l.pid = getpid();
+  }
+  const std::string path = sysmasterPath(s);
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return nullptr;
+  SysmasterLinks::Link& link = l.open[s.dir];
+  if (link.db != nullptr && (link.dev != st.st_dev || link.ino != st.st_ino)) {
+    sqlite3_close(link.db);
+    link.db = nullptr;
+  }
+  if (link.db == nullptr) {
+    if (openSqlite(path, false, &link.db) != SQLITE_OK) {
+      sqlite3_close(link.db);
+      link.db = nullptr;
+      return nullptr;
+    }
+    link.dev = st.st_dev;
+    link.ino = st.st_ino;
+  }
+  return link.db;
+}
+
 }  // namespace
 
 int64_t sessionRegister(const ServerInfo& s, const std::string& user) {
@@ -454,9 +506,11 @@ int64_t sessionRegister(const ServerInfo& s, const std::string& user) {
     fd = heldLockFile(s);
   }
   if (fd < 0 || sysmasterEnsure(s)) return 0;
-  sqlite3* m = nullptr;
+  SysmasterLinks& links = sysmasterLinks();
+  std::lock_guard<std::mutex> held(links.mu);
+  sqlite3* m = sysmasterLink(links, s);
   int64_t sid = 0;
-  if (openSqlite(sysmasterPath(s), false, &m) == SQLITE_OK) {
+  if (m != nullptr) {
     sqlite3_busy_timeout(m, 10000);
     if (execSql(m, "BEGIN IMMEDIATE") == SQLITE_OK) {
       sid = registerIn(m, s, user);
@@ -473,21 +527,24 @@ int64_t sessionRegister(const ServerInfo& s, const std::string& user) {
       }
       if (sid == 0) execSql(m, "ROLLBACK");
     }
+    // The connection outlives the call: it never keeps a transaction open.
+    if (sqlite3_get_autocommit(m) == 0) execSql(m, "ROLLBACK");
   }
-  sqlite3_close(m);
   return sid;
 }
 
 void sessionUnregister(const ServerInfo& s, int64_t sid) {
-  sqlite3* m = nullptr;
-  // A row left behind goes with the next registration, once the lock is gone: a busy
-  // sysmaster does not hold the disconnect up for long.
-  if (openSqlite(sysmasterPath(s), false, &m) == SQLITE_OK) {
-    sqlite3_busy_timeout(m, 1000);
-    Sql del(m, "DELETE FROM syssessions WHERE sid = ?1");
-    (void)del.bind(1, sid).run();
+  {
+    // A row left behind goes with the next registration, once the lock is gone: a busy
+    // sysmaster does not hold the disconnect up for long.
+    SysmasterLinks& links = sysmasterLinks();
+    std::lock_guard<std::mutex> held(links.mu);
+    if (sqlite3* m = sysmasterLink(links, s); m != nullptr) {
+      sqlite3_busy_timeout(m, 1000);
+      Sql del(m, "DELETE FROM syssessions WHERE sid = ?1");
+      (void)del.bind(1, sid).run();
+    }
   }
-  sqlite3_close(m);
   LockFiles& l = lockFiles();
   std::lock_guard<std::mutex> g(l.mu);
   if (l.pid != getpid()) return;
