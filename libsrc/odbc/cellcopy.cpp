@@ -182,7 +182,6 @@ uint32_t runCopy(const DatasetColumn& col, uint32_t row, uint32_t end, const Cel
   uint32_t k = row;
   for (; k < end; ++k, data += run.dataStep, len += run.lenStep, ind += indStep) {
     auto* lenPtr = reinterpret_cast<int64_t*>(len);
-    if (lenPtr != nullptr && *lenPtr == SQL_COLUMN_IGNORE) continue;
     if (!kCopy(col, k, data, run.bufLen, lenPtr)) break;
     if (ind != nullptr) *reinterpret_cast<int64_t*>(ind) = 0;
   }
@@ -202,7 +201,6 @@ uint32_t fixedRun(const DatasetColumn& col, uint32_t row, uint32_t end, const Ce
   uint32_t k = row;
   for (; k < end; ++k, cell += col.width, data += run.dataStep, len += run.lenStep, ind += indStep) {
     auto* lenPtr = reinterpret_cast<int64_t*>(len);
-    if (lenPtr != nullptr && *lenPtr == SQL_COLUMN_IGNORE) continue;
     if (!present(col, k)) break;
     std::memcpy(data, cell, kSize);
     if (lenPtr != nullptr) *lenPtr = kSize;

@@ -33,8 +33,8 @@ struct CellRun {
 };
 
 // Copies the cells of rows [row, end) into a run, each as the cell copy of the same pair
-// would, and sets each indicator that is not also the length to 0; a cell whose length
-// says SQL_COLUMN_IGNORE is left alone. Answers how many cells it went past: all of
+// would, and sets each indicator that is not also the length to 0. Answers how many
+// cells it went past: all of
 // them, or those before the first cell the copy declines (whose length and indicator
 // stay untouched).
 using RunCopy = uint32_t (*)(const DatasetColumn& col, uint32_t row, uint32_t end,

@@ -76,10 +76,6 @@ int64_t element_size(Stmt* stmt, const ColBinding& cb) {
   return size > 0 ? size : cb.cb_bufferLength;
 }
 
-bool ignored(const ColBinding& row) {
-  return row.cb_octetLengthPtr != nullptr && *row.cb_octetLengthPtr == SQL_COLUMN_IGNORE;
-}
-
 // The column a bound column's cells are copied from, or null when every cell of it
 // takes the general road: what GetColumn would find for every cell of the column.
 const DatasetColumn* copied_column(const Stmt* stmt, const ColBinding& cb, const Dataset* data) {
@@ -179,8 +175,9 @@ const BoundRowPlan* row_plan(Stmt* stmt) {
 }
 
 // The bound columns of the block's current row. An ODBC 3 fetch (odbc3) leaves the
-// bookmark column, every column when data is not retrieved, and a column whose length
-// says SQL_COLUMN_IGNORE alone.
+// bookmark column, and every column when data is not retrieved, alone. A length buffer
+// is only written: SQL_COLUMN_IGNORE in it speaks to SetPos and bulk operations, never
+// to a fetch, which would leave the previous row's value behind.
 SQLRETURN deliver_block_row(Stmt* stmt, bool odbc3) {
   const BoundRowPlan* plan = row_plan(stmt);
   if (plan == nullptr) return fail(stmt, ERR_MEMORY);
@@ -197,9 +194,7 @@ SQLRETURN deliver_block_row(Stmt* stmt, bool odbc3) {
   for (const BoundRowCell* cell = plan->cells; cell != end; ++cell) {
     if (odbc3 && cell->column == 0) continue;
     int64_t* len = advance(cell->len, offset);
-    const bool ignore = len != nullptr && *len == SQL_COLUMN_IGNORE;
-    if (odbc3 && ignore) continue;
-    if (copying && cell->copy != nullptr && !ignore &&
+    if (copying && cell->copy != nullptr &&
         cell->copy(*cell->col, row, advance(cell->data, offset), cell->bufLen, len)) {
       if (cell->ind != nullptr) *advance(cell->ind, offset) = 0;
       named = cell;
@@ -266,7 +261,6 @@ SQLRETURN deliver_row(Stmt* stmt, int32_t k, uint16_t st, const RowsetPlan& p,
     const int64_t dataStride =
         b < p.kept ? p.strides[b] : (p.rowWise ? stmt->st_bindType : element_size(stmt, cb));
     ColBinding copy = row_binding(cb, p.offset, k, dataStride, p.lengthStride);
-    if (ignored(copy)) continue;
     const SQLRETURN r = deliver_cell(stmt, static_cast<uint32_t>(k), &copy,
                                      b < p.kept ? p.copies[b] : nullptr, p.rows);
     merge(r, &rowResult);
@@ -349,12 +343,8 @@ bool copy_run(Stmt* stmt, const RowStatusTable* table, const RowsetPlan& p, int3
       from[k - run] = static_cast<int16_t>(b);
       clean = false;
     }
-    // The rowset's last row: its cell was copied when no copy declined it and its
-    // length did not say it was left alone (a copy writes a length of 0 or more).
-    if (last - 1 >= run && last - 1 < runEnd && from[last - 1 - run] == -1) {
-      const int64_t* lastLen = reinterpret_cast<const int64_t*>(from_row(last - 1).len);
-      if (lastLen == nullptr || *lastLen != SQL_COLUMN_IGNORE) *lastCopied = b;
-    }
+    // The rowset's last row: its cell was copied when no copy declined it.
+    if (last - 1 >= run && last - 1 < runEnd && from[last - 1 - run] == -1) *lastCopied = b;
   }
   // As the first copied cell of the row-order road would.
   if (copied && stmt->st_getData.gd_owned != 0) GetDataStateFree(&stmt->st_getData);

@@ -1,0 +1,90 @@
+// fetch_writes_e2e_test.cpp -- what a fetch owes the application's buffers: every bound
+// column written whatever its length buffer held before; both builds, each fetch road.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "e2e_db.h"
+
+namespace {
+
+class FetchWrites : public DbTest {
+ protected:
+  // rows numbered 1..n, each with its number as text beside it.
+  void Fill(int rows) {
+    ASSERT_TRUE(Recreate(table_, "id INTEGER PRIMARY KEY, name VARCHAR(10)"));
+    std::vector<SQLINTEGER> ids(static_cast<size_t>(rows));
+    for (int k = 0; k < rows; ++k) ids[static_cast<size_t>(k)] = k + 1;
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)(SQLULEN)rows, 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10, 0,
+                               ids.data(), 0, nullptr),
+              SQL_SUCCESS);
+    ASSERT_TRUE(Exec("INSERT INTO " + table_ + " (id) VALUES (?)"));
+    ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0), SQL_SUCCESS);
+    ASSERT_TRUE(Exec("UPDATE " + table_ + " SET name = 'n' || id"));
+  }
+
+  void Open(SQLULEN cursorType, SQLULEN rowset) {
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)cursorType, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)rowset, 0), SQL_SUCCESS);
+    const std::string sql = "SELECT id, name FROM " + table_ + " ORDER BY id";
+    ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, stmt_);
+  }
+
+  std::string table_ = std::string("fw_") + GetParam().name;
+};
+
+// SQL_COLUMN_IGNORE is what a SetPos or bulk operation left in a length buffer; the next
+// fetch must overwrite the value and the length all the same.
+TEST_P(FetchWrites, EveryBoundColumnIsWrittenWhateverItsLengthHeld) {
+  struct Case {
+    const char* name;
+    SQLULEN cursorType;
+    SQLULEN rowset;
+  };
+  const Case kCases[] = {
+      {"keyset-driven rowsets", SQL_CURSOR_KEYSET_DRIVEN, 2},
+      {"forward-only, one row", SQL_CURSOR_FORWARD_ONLY, 1},
+      {"forward-only rowsets", SQL_CURSOR_FORWARD_ONLY, 2},
+      {"static rowsets", SQL_CURSOR_STATIC, 2},
+      {"keyset-driven rowsets", SQL_CURSOR_KEYSET_DRIVEN, 2},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Fill(6);
+    Open(c.cursorType, c.rowset);
+    SQLINTEGER id[2] = {-1, -1};
+    SQLLEN idLen[2];
+    char name[2][12] = {};
+    SQLLEN nameLen[2];
+    ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, id, 0, idLen), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, name, sizeof name[0], nameLen), SQL_SUCCESS);
+    for (SQLINTEGER first = 1; first <= 5; first += static_cast<SQLINTEGER>(c.rowset)) {
+      for (int r = 0; r < 2; ++r) {
+        id[r] = -1;
+        std::snprintf(name[r], sizeof name[r], "old");
+        idLen[r] = nameLen[r] = SQL_COLUMN_IGNORE;
+      }
+      ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, stmt_);
+      for (SQLULEN r = 0; r < c.rowset; ++r) {
+        const SQLINTEGER want = first + static_cast<SQLINTEGER>(r);
+        EXPECT_EQ(id[r], want);
+        EXPECT_EQ(idLen[r], 4);
+        EXPECT_EQ(std::string(name[r]), "n" + std::to_string(want));
+        EXPECT_EQ(nameLen[r], 2);
+      }
+    }
+    // The next case starts from a statement of the default cursor type.
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_), SQL_SUCCESS);
+  }
+}
+
+KES_E2E_BUILDS(FetchWrites);
+
+}  // namespace
