@@ -230,6 +230,7 @@ int32_t CloseCursorCore(InfCursor* cur) noexcept {
   cur->flags &= static_cast<uint16_t>(~(CF_EXECUTED | CF_EOD));
   cur->rowCount = 0;
   cur->fetchedTotal = 0;
+  cur->openMaxRows = 0;
   if (cur->kind != 0) InfDescriptionChanged(cur);
   cur->kind = 0;
   if ((cur->flags & CF_OPEN) != 0) {

@@ -9,6 +9,7 @@
 // Threading: one call at a time per cursor (the core serialises a connection).
 // Not here: the application's C types (data exchange converts from Datasets).
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
@@ -515,8 +516,9 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
   if ((cur->flags & CF_EXECUTED) == 0) return ERR_SEQUENCE;
   InfConn* conn = cur->conn;
   uint32_t n = rows;
-  if (cur->maxRows != 0 && n > cur->maxRows - cur->fetchedTotal)
-    n = cur->maxRows - cur->fetchedTotal;
+  // A limit lowered below the rows already read lets none more through.
+  if (const uint32_t limit = InfRowLimit(cur); limit != 0)
+    n = cur->fetchedTotal >= limit ? 0 : std::min(n, limit - cur->fetchedTotal);
   if (n == 0 || (cur->flags & CF_EOD) != 0 || cur->outputArea == nullptr || cur->resultCount == 0) {
     DatasetFree(ds);
     return DatasetInit(ds, 0);

@@ -280,13 +280,20 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
   SCS& sc = cur->scs;
   switch (id) {
     case DRVP_STMT_OPTION + SQL_MAX_ROWS: {
+      const uint32_t before = InfRowLimit(cur);
       const int32_t m = conn->options.maxRows;
+      int32_t rc = 0;
       if (m > 0 && (v == 0 || v > m)) {
         cur->maxRows = static_cast<uint32_t>(m);
-        return ERR_OPTION_CHANGED;
+        rc = ERR_OPTION_CHANGED;
+      } else {
+        cur->maxRows = static_cast<uint32_t>(v < 0 ? 0 : v);
       }
-      cur->maxRows = static_cast<uint32_t>(v);
-      return 0;
+      // A result already open keeps the smaller limit (0 is none).
+      if ((cur->flags & CF_EXECUTED) != 0)
+        cur->openMaxRows =
+            before == 0 || (cur->maxRows != 0 && cur->maxRows < before) ? cur->maxRows : before;
+      return rc;
     }
     case DRVP_STMT_OPTION + SQL_NOSCAN: cur->noScan = v != 0 ? 1 : 0; return 0;
     case DRVP_STMT_OPTION + SQL_MAX_LENGTH: cur->maxLength = v; return 0;

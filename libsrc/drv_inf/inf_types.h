@@ -212,6 +212,9 @@ struct InfCursor {
   uint32_t rowCount = 0;        // rows of the last EXECUTE or of the last fetch call
   uint32_t fetchedTotal = 0;
   uint32_t maxRows = 0;
+  // The limit of the open result when MAX_ROWS was set while it was open: the smaller of
+  // the two, for the rows already read under the old one are not taken back; 0 none.
+  uint32_t openMaxRows = 0;
   uint32_t serialValue = 0;
   uint32_t rowId = 0;
   int32_t noScan = 0;
@@ -243,6 +246,10 @@ CRITICAL_SECTION* INF_Mutex();
 
 inline InfConn* InfConnLookup(DrvHandle h) {
   return static_cast<InfConn*>(HandleLookup(&INF_ConnHandles, h));
+}
+// The row limit a fetch of the cursor's result keeps to; 0 none.
+inline uint32_t InfRowLimit(const InfCursor* cur) {
+  return cur->openMaxRows != 0 ? cur->openMaxRows : cur->maxRows;
 }
 inline InfCursor* InfCursorLookup(DrvHandle h) {
   return static_cast<InfCursor*>(HandleLookup(&INF_CursorHandles, h));

@@ -46,6 +46,7 @@ SQLRETURN finish(Stmt* stmt, int32_t code) {
   }
   stmt->state = STMT_STATE_PREPARED;
   stmt->st_flags |= STMT_F_RESULT;
+  stmt->st_rowNumber = 0;
   return SQL_SUCCESS;
 }
 

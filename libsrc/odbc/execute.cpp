@@ -1105,6 +1105,7 @@ SQLRETURN ExecuteFinish(Stmt* stmt, uint32_t rows) {
     *processed = stmt->st_isSelect != 0 && stmt->st_paramsetSize > 1 ? 1 : rows;
   set_statuses(stmt, UINT64_MAX, SQL_PARAM_SUCCESS);
   stmt->st_blockRow = 0;
+  stmt->st_rowNumber = 0;
   stmt->state = STMT_STATE_PREPARED;
   stmt->st_flags |= STMT_F_RESULT;
   if (nothingChanged && stmt->st_dbc->envr->odbcVersion >= 3) return SQL_NO_DATA;

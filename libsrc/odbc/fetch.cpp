@@ -375,6 +375,7 @@ SQLRETURN FetchForwardBound(Stmt* stmt) {
   if (SQLRETURN rc = next_block_row(stmt); rc != SQL_SUCCESS) return rc;
   stmt->st_getData.gd_column = 0;
   stmt->st_getData.gd_row = 0;
+  ++stmt->st_rowNumber;
   const SQLRETURN result = deliver_block_row(stmt, false);
   ++stmt->st_blockRow;
   return result;

@@ -224,6 +224,7 @@ SQLRETURN MoreResultsImpl(Stmt* stmt, const CallSlot*) {
   StmtFreeResult(stmt);
   StmtFreeColumnInfo(stmt);
   (void)SCS_SetPosition(&stmt->st_cursor, 0);
+  stmt->st_rowNumber = 0;
   const DriverOps* ops = stmt->st_drv->ops;
   stmt->errCode = ops->DRV_MoreResults(stmt->st_hCursor);
   if (stmt->errCode == ERR_OUTPUT_PARAMS) {

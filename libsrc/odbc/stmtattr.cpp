@@ -40,6 +40,21 @@ SQLRETURN changed(Stmt* stmt) {
   return SQL_SUCCESS_WITH_INFO;
 }
 
+// Rows the fetch block read ahead of the application under the limit a result was opened
+// with are no rows of it once the limit went below them: the back end stops at the
+// smaller limit, and the block is cut to it here.
+void limit_block(Stmt* stmt) {
+  const uint64_t limit = stmt->st_maxRows;
+  if (limit == 0 || stmt->state != STMT_STATE_PREPARED ||
+      stmt->st_cursor.sc_cursorType != SQL_CURSOR_FORWARD_ONLY)
+    return;
+  const int32_t rows = stmt->st_block.rowCount;
+  if (rows <= stmt->st_blockRow) return;
+  const uint64_t left = limit > stmt->st_rowNumber ? limit - stmt->st_rowNumber : 0;
+  if (static_cast<uint64_t>(rows - stmt->st_blockRow) > left)
+    stmt->st_block.rowCount = stmt->st_blockRow + static_cast<int32_t>(left);
+}
+
 // Options the back end keeps for the statement without the statement storing them.
 bool is_backend_option(uint16_t option) {
   switch (option) {
@@ -206,12 +221,15 @@ SQLRETURN StmtSetOption(Stmt* stmt, uint16_t option, uint64_t value) {
     }
     case SQL_MAX_ROWS: {
       int32_t code = send(stmt, DRVP_STMT_OPTION + SQL_MAX_ROWS, value);
+      SQLRETURN rc = SQL_ERROR;
       if (code == 0) {
         stmt->st_maxRows = value;
-        return SQL_SUCCESS;
+        rc = SQL_SUCCESS;
+      } else if (code == ERR_OPTION_CHANGED) {
+        rc = read_back(stmt, SQL_MAX_ROWS, &stmt->st_maxRows);
       }
-      if (code == ERR_OPTION_CHANGED) return read_back(stmt, SQL_MAX_ROWS, &stmt->st_maxRows);
-      return SQL_ERROR;
+      if (SQL_SUCCEEDED(rc)) limit_block(stmt);
+      return rc;
     }
     case SQL_NOSCAN: {
       const uint32_t v = value != 0 ? 1 : 0;

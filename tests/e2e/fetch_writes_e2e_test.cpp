@@ -1,5 +1,7 @@
-// fetch_writes_e2e_test.cpp -- what a fetch owes the application's buffers: every bound
-// column written whatever its length buffer held before; both builds, each fetch road.
+// fetch_writes_e2e_test.cpp -- what a fetch owes the application's buffers and its row
+// limit: every bound column written whatever its length buffer held before, and a row
+// limit lowered in the middle of a result never letting more rows through than it says;
+// both builds, each fetch road.
 
 #include <cstdio>
 #include <string>
@@ -82,6 +84,50 @@ TEST_P(FetchWrites, EveryBoundColumnIsWrittenWhateverItsLengthHeld) {
     // The next case starts from a statement of the default cursor type.
     SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_), SQL_SUCCESS);
+  }
+}
+
+// A limit lowered after the first fetch holds from then on; one raised or lifted does not
+// let the open result past the limit it was opened with.
+TEST_P(FetchWrites, RowLimitChangedDuringAResultKeepsTheSmallerOne) {
+  struct Case {
+    SQLULEN rowset;
+    SQLULEN later;
+    int total;
+  };
+  const Case kCases[] = {{1, 6, 6}, {1, 2, 2}, {1, 1, 1}, {1, 12, 8},
+                         {1, 0, 8}, {3, 6, 6}, {3, 2, 3}, {3, 12, 8}};
+  Fill(16);
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "rowset " << c.rowset << ", limit 8 then " << c.later);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)8, 0), SQL_SUCCESS);
+    Open(SQL_CURSOR_FORWARD_ONLY, c.rowset);
+    SQLULEN fetched = 0;
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
+    SQLINTEGER id[3] = {};
+    ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, id, 0, nullptr), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+    int total = static_cast<int>(fetched);
+    EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)c.later, 0), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, stmt_);
+    SQLRETURN rc;
+    while ((rc = SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0)) == SQL_SUCCESS) {
+      EXPECT_EQ(id[0], total + 1);
+      total += static_cast<int>(fetched);
+    }
+    EXPECT_EQ(rc, SQL_NO_DATA) << Diags(SQL_HANDLE_STMT, stmt_);
+    EXPECT_EQ(total, c.total);
+    ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+    ASSERT_EQ(SQLFreeStmt(stmt_, SQL_UNBIND), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0), SQL_SUCCESS);
+    // The new limit is the next result's.
+    if (c.later == 6 && c.rowset == 1) {
+      Open(SQL_CURSOR_FORWARD_ONLY, 1);
+      int rows = 0;
+      while (SQLFetch(stmt_) == SQL_SUCCESS) ++rows;
+      EXPECT_EQ(rows, 6);
+      ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+    }
   }
 }
 
