@@ -550,6 +550,7 @@ int32_t INF_SetCursorName(DrvHandle hCursor, const char* name) {
   if (copy == nullptr) return ERR_MEMORY;
   std::free(cur->cursorName);
   cur->cursorName = copy;
+  cur->flags |= CF_NAMED;
   // A declared cursor that is not open is declared again at once, so that the
   // runtime knows it by the new name from now on.
   if (cur->declaredName != nullptr && (cur->flags & CF_OPEN) == 0) return InfEnsureDeclared(cur);

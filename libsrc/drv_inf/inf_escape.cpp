@@ -690,6 +690,31 @@ int translate(std::string& out, std::string_view text, InfRequest* req, int* esc
 
 bool belowBang(char c) { return static_cast<unsigned char>(c) < '!'; }
 
+// FOR UPDATE in a SELECT's text from its FROM on, outside quotes and parentheses.
+bool forUpdate(std::string_view t, size_t from) {
+  int depth = 0;
+  char quote = 0;
+  for (size_t k = from; k < t.size(); ++k) {
+    const char c = t[k];
+    if (quote != 0) {
+      // A doubled quote closes and opens again: the same state either way.
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (depth == 0 && (c == 'f' || c == 'F') && (belowBang(t[k - 1]) || t[k - 1] == ')')) {
+      std::string_view rest;
+      if (keyword(t.substr(k), "for", &rest) && keyword(rest, "update", nullptr)) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int TranslateEscapes(std::string& out, std::string_view text, InfRequest* req, int* escFlags) {
@@ -765,6 +790,7 @@ int AnalyseRequest(InfRequest* req, const char* text) noexcept {
           ++items;
       }
       req->columns = static_cast<uint16_t>(items + 1);
+      if (forUpdate(t, from)) req->flags |= REQF_FOR_UPDATE;
       kind = REQ_SELECT;
     } else if (keyword(t, "insert", nullptr) || keyword(t, "delete", nullptr) ||
                keyword(t, "update", nullptr)) {

@@ -23,10 +23,11 @@ inline constexpr int16_t REQ_SELECT = 1;
 inline constexpr int16_t REQ_DML = 2;  // INSERT, DELETE or UPDATE
 inline constexpr int16_t REQ_OTHER = 3;
 
-inline constexpr uint16_t REQF_STAR = 0x1;     // '*' in the select list
-inline constexpr uint16_t REQF_MARKERS = 0x2;  // the text has a '?'
-inline constexpr uint16_t REQF_CALL = 0x4;     // a CALL escape was translated
-inline constexpr uint16_t REQF_RETURN = 0x8;   // the CALL's first marker takes its return value
+inline constexpr uint16_t REQF_STAR = 0x1;         // '*' in the select list
+inline constexpr uint16_t REQF_MARKERS = 0x2;      // the text has a '?'
+inline constexpr uint16_t REQF_CALL = 0x4;         // a CALL escape was translated
+inline constexpr uint16_t REQF_RETURN = 0x8;       // the CALL's first marker takes its return value
+inline constexpr uint16_t REQF_FOR_UPDATE = 0x10;  // a SELECT ... FOR UPDATE
 
 // Escape flags answered by TranslateEscape.
 inline constexpr int ESC_OUTER_JOIN = 1;  // a following WHERE becomes AND

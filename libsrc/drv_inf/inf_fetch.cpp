@@ -524,6 +524,10 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
     return DatasetInit(ds, 0);
   }
   if (HasLongColumn(cur->results, cur->resultCount)) n = 1;
+  // A positioned statement names the row the server's cursor stands on, which must be
+  // the application's: a cursor whose rows it may name reads no row ahead.
+  if ((cur->flags & CF_NAMED) != 0 || (cur->request.flags & REQF_FOR_UPDATE) != 0)
+    n = std::min(n, 1u);
   if (keepsLayout(cur, ds, n)) {
     DatasetResetRows(ds);
     ds->colCount = cur->resultCount;

@@ -128,6 +128,7 @@ inline constexpr uint16_t CF_DECIMAL_DOUBLE = 0x40;
 inline constexpr uint16_t CF_BLOB_REWRITE = 0x80;
 inline constexpr uint16_t CF_MERGE_TYPES = 0x100;
 inline constexpr uint16_t CF_MERGE_INFO = 0x200;
+inline constexpr uint16_t CF_NAMED = 0x400;  // the application named the cursor
 
 // Informix statement types as DESCRIBE reports them.
 inline constexpr int32_t STMT_SELECT = 0;

@@ -109,6 +109,21 @@ struct Cursor {
   ~Cursor();
 };
 
+// Cursor names are identifiers, compared without regard to ASCII case: WHERE CURRENT OF c1
+// names the cursor declared as "C1".
+struct IdentLess {
+  bool operator()(const std::string& a, const std::string& b) const noexcept {
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+      const auto fold = [](char c) {
+        return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+      };
+      if (fold(a[i]) != fold(b[i])) return fold(a[i]) < fold(b[i]);
+    }
+    return a.size() < b.size();
+  }
+};
+
 struct Session {
   std::string name;
   ServerInfo server;
@@ -152,7 +167,7 @@ struct Session {
 
   std::map<std::string, std::shared_ptr<Prepared>> stmts;
   std::map<int32_t, std::shared_ptr<Prepared>> stmtIds;
-  std::map<std::string, std::unique_ptr<Cursor>> cursors;
+  std::map<std::string, std::unique_ptr<Cursor>, IdentLess> cursors;
   std::map<int32_t, Cursor*> cursorIds;
   Cursor* lastCursor = nullptr;  // the cursor of the last lookup (FETCH loops hit it)
   int32_t nextId = 1;

@@ -72,9 +72,21 @@ TEST_F(Agent, CursorNamesComeFromHandlesAndFollowSetCursorName) {
   bool declared = false;
   for (const std::string& c : calls(true)) declared = declared || c == "DECLARE mycursor";
   EXPECT_TRUE(declared);
+  // A positioned statement may name its rows: it reads none ahead of the application.
   std::vector<int32_t> sizes;
   EXPECT_EQ(fetchAll(a, 4, &sizes), 0);
+  EXPECT_EQ(sizes, (std::vector<int32_t>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}));
+  ASSERT_EQ(INF_Prepare(b, "select a from t where a <= 10"), 0);
+  ASSERT_EQ(INF_Execute(b), 0);
+  sizes.clear();
+  EXPECT_EQ(fetchAll(b, 4, &sizes), 0);
   EXPECT_EQ(sizes, (std::vector<int32_t>{4, 4, 2, 0}));
+  ASSERT_EQ(INF_CloseCursor(b), 0);
+  ASSERT_EQ(INF_Prepare(b, "select a from t where a <= 3 for update"), 0);
+  ASSERT_EQ(INF_Execute(b), 0);
+  sizes.clear();
+  EXPECT_EQ(fetchAll(b, 4, &sizes), 0);
+  EXPECT_EQ(sizes, (std::vector<int32_t>{1, 1, 1, 0}));
 }
 
 }  // namespace

@@ -76,6 +76,16 @@ constexpr Case kCases[] = {
      "select a from t where d = DATETIME(2001-02-03) YEAR TO DAY", 0, REQ_SELECT, 1, 0},
     // Unknown escapes vanish.
     {"select a from t {zz top}", "select a from t ", 0, REQ_SELECT, 1, 0},
+    // A cursor whose rows a positioned statement may name; not for a quoted or nested one.
+    {"select a from t FOR\nUpdate", "select a from t FOR\nUpdate", 0, REQ_SELECT, 1,
+     REQF_FOR_UPDATE},
+    {"select a from t where a > 0 for update of a", "select a from t where a > 0 for update of a",
+     0, REQ_SELECT, 1, REQF_FOR_UPDATE},
+    {"select a from t where b = 'for update'", "select a from t where b = 'for update'", 0,
+     REQ_SELECT, 1, 0},
+    {"select a from t where a in (select for from u for update)",
+     "select a from t where a in (select for from u for update)", 0, REQ_SELECT, 1, 0},
+    {"select a from t for read only", "select a from t for read only", 0, REQ_SELECT, 1, 0},
 };
 
 TEST(AnalyseRequest, TranslatesAndClassifies) {
