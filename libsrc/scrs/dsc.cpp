@@ -101,7 +101,7 @@ struct Buf {
     return true;
   }
   bool append(const void* b, size_t k) {
-    if (!reserve(k)) return false;
+    if (cap - n < k && !reserve(k)) return false;
     std::memcpy(p + n, b, k);
     n += k;
     return true;
@@ -131,18 +131,17 @@ bool raw(DSC_Stream& s, void* bytes, size_t n) {
   return false;
 }
 
-// A 4-byte little-endian unit.
-bool unit32(DSC_Stream& s, uint32_t* v) {
-  unsigned char b[4];
-  if (s.direction == DSC_WRITE)
-    for (int i = 0; i < 4; ++i) b[i] = static_cast<unsigned char>(*v >> (8 * i));
-  if (!raw(s, b, 4)) return false;
+// A 4-byte little-endian unit, copied as it lies on this little-endian host.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the files are little-endian");
+inline bool unit32(DSC_Stream& s, uint32_t* v) {
+  if (s.direction == DSC_WRITE) return s.out->append(v, 4);
   if (s.direction == DSC_READ) {
-    uint32_t x = 0;
-    for (int i = 0; i < 4; ++i) x |= uint32_t(b[i]) << (8 * i);
-    *v = x;
+    if (s.end - s.in < 4) return false;
+    std::memcpy(v, s.in, 4);
+    s.in += 4;
+    return true;
   }
-  return true;
+  return false;
 }
 
 bool unit64(DSC_Stream& s, uint64_t* v) {

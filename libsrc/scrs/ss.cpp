@@ -5,6 +5,7 @@
 #include "scrs/ss.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "drv/dataset.h"
 #include "drv/errtab.h"
@@ -13,6 +14,10 @@
 namespace {
 
 constexpr const char* kSrc = "libsrc/scrs/ss";
+
+bool is_long(int32_t type) {
+  return type == DS_LONGCHAR || type == DS_LONGBINARY || type == DS_LONGWCHAR;
+}
 
 // *out empty; a new record when there is none.
 int32_t empty_rowset(Dataset** out) {
@@ -87,10 +92,22 @@ int32_t SS_GetRowset(SS* ss, int32_t first, int32_t count, Dataset** out) {
     if (int32_t rc = empty_rowset(out); rc != 0) return rc;
   } else {
     if (int32_t rc = DatasetCloneLayout(out, ss->window, n); rc != 0) return rc;
-    for (int32_t i = 0; i < n; ++i) {
-      const int32_t rc =
-          DatasetCopyRow(*out, ss->window, static_cast<uint32_t>(i),
-                         static_cast<uint32_t>(p - ss->windowStart + i), 0);
+    const auto from = static_cast<uint32_t>(p - ss->windowStart);
+    // Rows of fixed slots are one run of each column; only long values are
+    // copied one by one.
+    bool longs = false;
+    for (uint16_t c = 0; c < ss->window->colCount && !longs; ++c)
+      longs = is_long(ss->window->cols[c].type);
+    for (uint16_t c = 0; c < ss->window->colCount && !longs; ++c) {
+      const DatasetColumn& src = ss->window->cols[c];
+      DatasetColumn& dst = (*out)->cols[c];
+      if (src.data == nullptr || dst.data == nullptr) continue;
+      std::memcpy(dst.data, src.data + uint64_t(from) * src.width, uint64_t(n) * src.width);
+      std::memcpy(dst.ind, src.ind + from, sizeof(int16_t) * static_cast<size_t>(n));
+    }
+    for (int32_t i = 0; i < n && longs; ++i) {
+      const int32_t rc = DatasetCopyRow(*out, ss->window, static_cast<uint32_t>(i),
+                                        from + static_cast<uint32_t>(i), 0);
       if (rc != 0) {
         DatasetFree(*out);
         if (created) {
