@@ -9,7 +9,9 @@
 // Truthful: every buffer the driver is handed is as large as the lengths, strides,
 // offsets and array sizes the application gives for it (the arrays hold the 100 rows
 // of the largest rowset the driver allows, a stride of a whole row-wise record and
-// an offset, and end in zeros), so that any read or write outside them is the
+// an offset, and end in zeros), and aligned as ODBC asks of applications (strides and
+// bind offsets are multiples of 8, so no length or value lands on an odd address), so
+// that any read or write outside them is the
 // driver's: the address sanitizer reports it, each buffer being followed by a long
 // poisoned stretch that a row far past an array lands in. A rowset count larger than
 // the rowset, a status outside ODBC's values, a move past 2^31 rows that answers a
@@ -248,6 +250,10 @@ SQLHDBC lasting() {
 int conn_index(Input& in) { return in.u8() % 3 == 1 && g_h.conn[1] != nullptr ? 1 : 0; }
 SQLHDBC conn_of(Input& in) { return g_h.conn[conn_index(in)]; }
 
+// A row-wise stride: 0 (column-wise) or the size of a record, which C pads to its
+// alignment.
+SQLULEN aligned_stride(Input& in) { return SQLULEN{in.u16() % (kRowSize / 8 + 1u)} * 8; }
+
 // A pointer the application may hand over: into one of its buffers, or null.
 uint8_t* element(Input& in, Buffer* arenas) {
   const uint8_t c = in.u8();
@@ -363,7 +369,7 @@ void set_stmt_attr(Input& in, SQLHSTMT s) {
       break;
     case 8:
       attr = SQL_ATTR_ROW_BIND_TYPE;
-      v = in.u16() % (kRowSize + 1);
+      v = aligned_stride(in);
       break;
     case 9:
       attr = SQL_ATTR_ROW_BIND_OFFSET_PTR;
@@ -396,7 +402,7 @@ void set_stmt_attr(Input& in, SQLHSTMT s) {
       break;
     case 15:
       attr = SQL_ATTR_PARAM_BIND_TYPE;
-      v = in.u16() % (kRowSize + 1);
+      v = aligned_stride(in);
       break;
     case 16:
       attr = SQL_ATTR_PARAM_BIND_OFFSET_PTR;
@@ -513,7 +519,7 @@ void write_memory(Input& in) {
     default: {
       const SQLLEN v = in.pick(kOffsets);
       if (which & 0x40)
-        *bind_offset() = static_cast<SQLLEN>(static_cast<uint64_t>(v) % (kMaxOffset + 1));
+        *bind_offset() = static_cast<SQLLEN>(static_cast<uint64_t>(v) % (kMaxOffset + 1) & ~7ULL);
       else
         *fetch_bookmark() = v;
       break;
@@ -619,7 +625,7 @@ void edit_desc(Input& in, SQLHSTMT s) {
       break;
     case 5:
       field = SQL_DESC_BIND_TYPE;
-      value = reinterpret_cast<SQLPOINTER>(SQLULEN{in.u16() % 641u});
+      value = reinterpret_cast<SQLPOINTER>(aligned_stride(in));
       break;
     case 6:
       field = SQL_DESC_OCTET_LENGTH;
