@@ -290,6 +290,26 @@ std::string FormatFixed(double v, int width, int scale) {
   return s;
 }
 
+namespace {
+
+// A double as decimal text for a DECIMAL parameter: at the scale the application declared
+// when that writes the value exactly, else whole (shortest text that reads back as the
+// same double); the declared digits choose a form, they never round the value away.
+std::string DecimalParamText(double v, int width, int scale) {
+  std::string s = FormatFixed(v, width, scale);
+  const char* b = s.data();
+  const char* e = b + s.size();
+  while (b < e && *b == ' ') ++b;
+  double back = 0;
+  const auto r = std::from_chars(b, e, back);
+  if (r.ec == std::errc() && r.ptr == e && back == v) return s;
+  char buf[64];
+  const auto w = std::to_chars(buf, buf + sizeof buf, v);
+  return w.ec == std::errc() ? std::string(buf, w.ptr) : s;
+}
+
+}  // namespace
+
 int32_t AllocInputSqlda(InfCursor* cur) noexcept {
   const int n = cur->params != nullptr ? cur->params->colCount : 0;
   // Set after set of a parameter array, and execution after execution, bind into
@@ -495,7 +515,7 @@ void DecimalParamsAsText(InfCursor* cur) noexcept {
     if (v.sqltype != IXR_HOST_DOUBLE) continue;
     double d;
     std::memcpy(&d, v.sqldata, sizeof d);
-    std::string s = FormatFixed(d, t.columnSize, t.scale);
+    std::string s = DecimalParamText(d, t.columnSize, t.scale);
     char* text = static_cast<char*>(keepBuffer(cur, i, 1, s_strdup(s.c_str())));
     v.sqltype = IXR_HOST_STRING;
     v.sqldata = text;

@@ -5,6 +5,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,58 @@ TEST_P(MarkerValues, HostVariablesKeepTheirTypes) {
     while (SQLFetch(stmt_) == SQL_SUCCESS) ++rows;
     EXPECT_EQ(rows, asText ? 0 : 1);
     SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+}
+
+// A double bound as DECIMAL is sent with every digit it has: the digits the application
+// declared choose how it is written, not how much of it arrives.
+TEST_P(MarkerValues, DoublesBoundAsDecimalKeepTheirDigits) {
+  ASSERT_TRUE(Recreate("md", "id INTEGER, price DECIMAL(8,2)"));
+  struct Step {
+    const char* sql;
+    double value;
+    SQLSMALLINT digits;
+  };
+  const Step inserts[] = {
+      {"INSERT INTO md VALUES (1, ?)", 1.25, 2},
+      {"INSERT INTO md VALUES (2, ?)", 2.5, 2},
+      {"INSERT INTO md VALUES (3, ?)", 3.75, 0},
+  };
+  for (const Step& st : inserts) {
+    SCOPED_TRACE(st.sql);
+    double v = st.value;
+    ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)st.sql, SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DECIMAL, 8, st.digits,
+                               &v, 0, nullptr),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  }
+  EXPECT_EQ(Rows("SELECT price FROM md ORDER BY id", {}), "1.25,2.50,3.75");
+  const Step finds[] = {
+      {"SELECT id FROM md WHERE price = ?", 1.251, 2},
+      {"SELECT id FROM md WHERE price > ? ORDER BY id", 2.495, 2},
+      {"SELECT id FROM md WHERE price = ?", 2.5, 2},
+  };
+  const char* want[] = {"", "23", "2"};
+  for (size_t i = 0; i < std::size(finds); ++i) {
+    SCOPED_TRACE(finds[i].sql);
+    double v = finds[i].value;
+    ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)finds[i].sql, SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DECIMAL, 8,
+                               finds[i].digits, &v, 0, nullptr),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    std::string got;
+    SQLINTEGER id = 0;
+    SQLLEN ind = 0;
+    while (SQLFetch(stmt_) == SQL_SUCCESS) {
+      ASSERT_EQ(SQLGetData(stmt_, 1, SQL_C_SLONG, &id, 0, &ind), SQL_SUCCESS);
+      got += std::to_string(id);
+    }
+    EXPECT_EQ(got, want[i]);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
   }
 }
 
