@@ -132,7 +132,8 @@ int32_t InfCodeToDrvCode(int32_t code, int32_t dflt) noexcept {
     case -691:
     case -692:
     case -703: return ERR_INTEGRITY;
-    case -1213: return ERR_CAST_CHAR;
+    case -1213:
+    case -1218: return ERR_CAST_CHAR;
     case -1214:
     case -1215:
     case -1226: return ERR_NUMERIC_RANGE;

@@ -5,10 +5,13 @@
 // character to number: blanks around the number are ignored, an exponent is
 // accepted, and a fraction going to an integer target is truncated with 01S07.
 // Pure functions, any thread; no locale is consulted.
-// Not here: text to date, time or timestamp targets (answered S1C00).
+// Text goes to date, time and timestamp targets when it is one of ODBC's forms of
+// such a value ("yyyy-mm-dd", "hh:mm:ss", "yyyy-mm-dd hh:mm:ss[.f...]", or an
+// escape clause around one); any other text is 22018.
 
 #include <cfloat>
 #include <cstring>
+#include <ctime>
 
 #include "drv/errtab.h"
 #include "odbc/cvt.h"
@@ -146,7 +149,136 @@ int toGuid(const C* text, uint64_t len, SQLGUID* out, int32_t* err) {
   return 0;
 }
 
-// The numeric, bit and GUID targets, shared by both text forms; `units` counts
+// ---- Text as a date, time or timestamp ------------------------------------------
+
+enum class Moment { None, Date, Time, Stamp };
+
+// Reads digits at *p (at most `most` of them, at least one) into *v.
+bool number(const char*& p, const char* end, int most, uint32_t* v) {
+  const char* start = p;
+  *v = 0;
+  while (p < end && *p >= '0' && *p <= '9' && p - start < most) *v = *v * 10 + (*p++ - '0');
+  return p > start;
+}
+
+bool leapYear(uint32_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+bool validDate(uint32_t y, uint32_t m, uint32_t d) {
+  static constexpr uint8_t kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (y < 1 || m < 1 || m > 12 || d < 1 || d > kDays[m - 1]) return false;
+  return m != 2 || d < 29 || leapYear(y);
+}
+
+// "yyyy-mm-dd", "hh:mm:ss" or both with a blank between and fraction digits after the
+// seconds, exactly: the whole of [p, end) is the value.
+Moment parseMoment(const char* p, const char* end, SQL_TIMESTAMP_STRUCT* ts) {
+  *ts = SQL_TIMESTAMP_STRUCT{};
+  uint32_t a = 0;
+  uint32_t b = 0;
+  uint32_t c = 0;
+  Moment kind = Moment::None;
+  const char* at = p;
+  if (number(p, end, 4, &a) && p < end && *p == '-') {
+    if (!number(++p, end, 2, &b) || p == end || *p != '-' || !number(++p, end, 2, &c) ||
+        !validDate(a, b, c))
+      return Moment::None;
+    ts->year = static_cast<SQLSMALLINT>(a);
+    ts->month = static_cast<SQLUSMALLINT>(b);
+    ts->day = static_cast<SQLUSMALLINT>(c);
+    if (p == end) return Moment::Date;
+    if (*p != ' ') return Moment::None;
+    while (p < end && *p == ' ') ++p;
+    kind = Moment::Stamp;
+  } else {
+    p = at;
+    kind = Moment::Time;
+  }
+  if (!number(p, end, 2, &a) || p == end || *p != ':' || !number(++p, end, 2, &b) || p == end ||
+      *p != ':' || !number(++p, end, 2, &c) || a > 23 || b > 59 || c > 59)
+    return Moment::None;
+  ts->hour = static_cast<SQLUSMALLINT>(a);
+  ts->minute = static_cast<SQLUSMALLINT>(b);
+  ts->second = static_cast<SQLUSMALLINT>(c);
+  if (p < end && *p == '.') {
+    uint32_t ns = 0;
+    int n = 0;
+    for (++p; p < end && *p >= '0' && *p <= '9'; ++p, ++n)
+      if (n < 9) ns = ns * 10 + static_cast<uint32_t>(*p - '0');
+    for (; n < 9; ++n) ns *= 10;
+    ts->fraction = ns;
+  }
+  return p == end ? kind : Moment::None;
+}
+
+// The value of text in one of the forms above, blanks around it ignored, or inside an
+// escape clause ({d '...'}, {t '...'}, {ts '...'}) of the same kind.
+template <class C>
+Moment textMoment(const C* text, uint64_t units, SQL_TIMESTAMP_STRUCT* ts) {
+  uint64_t b = 0;
+  uint64_t e = units;
+  while (b < e && CvtIsBlank(static_cast<uint32_t>(text[b]))) ++b;
+  while (e > b && (text[e - 1] == 0 || CvtIsBlank(static_cast<uint32_t>(text[e - 1])))) --e;
+  char work[64];
+  if (e - b >= sizeof work) return Moment::None;
+  for (uint64_t k = b; k < e; ++k) {
+    const auto u = static_cast<uint32_t>(text[k]) & (sizeof(C) == 1 ? 0xFFu : 0xFFFFu);
+    if (u == 0 || u > 0x7E) return Moment::None;
+    work[k - b] = static_cast<char>(u);
+  }
+  const char* p = work;
+  const char* end = work + (e - b);
+  if (p == end || *p != '{') return parseMoment(p, end, ts);
+  // An escape clause: its keyword names the kind the quoted text must be.
+  ++p;
+  while (p < end && *p == ' ') ++p;
+  Moment want = Moment::None;
+  if (end - p > 2 && (p[0] | 0x20) == 't' && (p[1] | 0x20) == 's' && p[2] == ' ') {
+    want = Moment::Stamp;
+    p += 2;
+  } else if (end - p > 1 && (p[0] | 0x20) == 'd' && p[1] == ' ') {
+    want = Moment::Date;
+    ++p;
+  } else if (end - p > 1 && (p[0] | 0x20) == 't' && p[1] == ' ') {
+    want = Moment::Time;
+    ++p;
+  } else {
+    return Moment::None;
+  }
+  while (p < end && *p == ' ') ++p;
+  if (end[-1] != '}') return Moment::None;
+  const char* close = end - 1;  // one past the closing quote, once the blanks are passed
+  while (close > p && close[-1] == ' ') --close;
+  if (close - p < 2 || *p != '\'' || close[-1] != '\'') return Moment::None;
+  return parseMoment(p + 1, close - 1, ts) == want ? want : Moment::None;
+}
+
+// Text to a date, time or timestamp target, by ODBC's rules: a date or timestamp for a
+// date (a time of day dropped with 01S07), a time or timestamp for a time (a fraction
+// dropped with 01S07), any of the three for a timestamp (a time's date is today's).
+template <class C>
+SQLRETURN toMoment(const C* text, uint64_t units, int32_t cType, void* data, SQLLEN* lenPtr,
+                   int32_t* err) {
+  SQL_TIMESTAMP_STRUCT ts;
+  const Moment kind = textMoment(text, units, &ts);
+  const bool date = cType == SQL_C_DATE || cType == SQL_C_TYPE_DATE;
+  const bool time = cType == SQL_C_TIME || cType == SQL_C_TYPE_TIME;
+  if (kind == Moment::None || (date && kind == Moment::Time) || (time && kind == Moment::Date)) {
+    *err = ERR_CAST_CHAR;
+    return SQL_ERROR;
+  }
+  if (kind == Moment::Time && !time) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local) != nullptr) {
+      ts.year = static_cast<SQLSMALLINT>(local.tm_year + 1900);
+      ts.month = static_cast<SQLUSMALLINT>(local.tm_mon + 1);
+      ts.day = static_cast<SQLUSMALLINT>(local.tm_mday);
+    }
+  }
+  return ConvertTIMESTAMP(&ts, cType, data, sizeof ts, lenPtr, 9, err);
+}
+
+// The numeric, bit, GUID and date-time targets, shared by both text forms; `units` counts
 // characters of C. Answers false when cType is not one of them.
 template <class C>
 bool parseTarget(const C* text, uint64_t units, int32_t cType, void* data, SQLLEN* lenPtr,
@@ -195,10 +327,7 @@ bool parseTarget(const C* text, uint64_t units, int32_t cType, void* data, SQLLE
     case SQL_C_TIMESTAMP:
     case SQL_C_TYPE_DATE:
     case SQL_C_TYPE_TIME:
-    case SQL_C_TYPE_TIMESTAMP:
-      *err = ERR_NOT_CAPABLE;
-      *rc = SQL_ERROR;
-      return true;
+    case SQL_C_TYPE_TIMESTAMP: *rc = toMoment(text, units, cType, data, lenPtr, err); return true;
     default: return false;
   }
 }

@@ -28,6 +28,7 @@
 #include "odbc/ctypes.h"
 #include "odbc/dae.h"
 #include "odbc/cvt.h"
+#include "odbc/cvt_core.h"
 #include "odbc/descops.h"
 #include "odbc/envr.h"
 #include "odbc/getcol.h"
@@ -65,6 +66,23 @@ bool is_datetime_sql(int32_t sqlType) {
     case SQL_TYPE_TIME:
     case SQL_TYPE_TIMESTAMP: return true;
     default: return false;
+  }
+}
+
+// The SQL types no text of blanks alone is a value of.
+bool takes_no_blank_text(int32_t sqlType) {
+  switch (sqlType) {
+    case SQL_BIT:
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT:
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE: return true;
+    default: return sqlType != SQL_UNKNOWN_TYPE && is_datetime_sql(sqlType);
   }
 }
 
@@ -356,11 +374,32 @@ struct Scan {
   uint64_t bigintLen = 0;  // text length of the last 64-bit integer
 };
 
+// Text of blanks alone (or none): the server would take it for NULL.
+bool blank_text(const Value& v, bool wide) {
+  if (!wide) {
+    for (uint64_t k = 0; k < v.len; ++k)
+      if (!CvtIsBlank(static_cast<unsigned char>(v.data[k]))) return false;
+    return true;
+  }
+  for (uint64_t k = 0; k + 1 < v.len; k += 2) {
+    char16_t u;
+    std::memcpy(&u, v.data + k, 2);
+    if (!CvtIsBlank(u)) return false;
+  }
+  return true;
+}
+
 // With `keep`, each set's value is kept there too (one entry per set not ignored).
-int32_t scan_column(const ParamBinding& pb, const Layout& l, Scan* s, Value* keep) {
+// ERR_CAST_CHAR for blank text where the bound SQL type or the type the marker was
+// described with (markerType) asks for a number, date or time: ODBC's 22018, where the
+// server would store NULL.
+int32_t scan_column(const ParamBinding& pb, int32_t markerType, const Layout& l, Scan* s,
+                    Value* keep) {
   const int16_t cType = pb.pb_cType;
   const bool text = cType == SQL_C_CHAR || cType == SQL_C_WCHAR;
   const bool literals = text && is_datetime_sql(pb.pb_sqlType);
+  const bool valueText =
+      text && (takes_no_blank_text(pb.pb_sqlType) || takes_no_blank_text(markerType));
   for (uint64_t r = 0; r < l.sets; ++r) {
     if (ignored(l, r)) continue;
     Value v;
@@ -371,6 +410,7 @@ int32_t scan_column(const ParamBinding& pb, const Layout& l, Scan* s, Value* kee
       if (v.cell == Cell::Dae) ++s->dae;
       continue;
     }
+    if (valueText && blank_text(v, cType == SQL_C_WCHAR)) return ERR_CAST_CHAR;
     ++s->present;
     s->maxlen = std::max(s->maxlen, v.len);
     if (literals) {
@@ -405,12 +445,12 @@ int32_t set_width(DatasetColumn* col, uint64_t width) {
 }
 
 // Settles the type and width of a parameter's column from all of its sets.
-int32_t plan_column(const Stmt* stmt, const ParamBinding& pb, const Layout& l, uint32_t rows,
-                    DatasetColumn* col, Plan* plan) {
+int32_t plan_column(const Stmt* stmt, const ParamBinding& pb, int32_t markerType, const Layout& l,
+                    uint32_t rows, DatasetColumn* col, Plan* plan) {
   Scan s;
   plan->direct = always_present(pb);
   if (!plan->direct) {
-    if (int32_t rc = scan_column(pb, l, &s, plan->kept); rc != 0) return rc;
+    if (int32_t rc = scan_column(pb, markerType, l, &s, plan->kept); rc != 0) return rc;
   }
   plan->pb = &pb;
   plan->fill = Fill::Copy;
@@ -767,8 +807,8 @@ SQLRETURN execute_params(Stmt* stmt, bool localDae) {
       if (direction_of(stmt, i) == SQL_PARAM_OUTPUT) continue;
       plans[c].kept = nullptr;
       if (kept && !always_present(stmt->st_params[i])) plans[c].kept = &kept[rows * slice++];
-      if (int32_t rc = plan_column(stmt, stmt->st_params[i], l, static_cast<uint32_t>(rows),
-                                   &ds->cols[c], &plans[c]);
+      if (int32_t rc = plan_column(stmt, stmt->st_params[i], stmt->st_paramInfo[i].sqlType, l,
+                                   static_cast<uint32_t>(rows), &ds->cols[c], &plans[c]);
           rc != 0) {
         free_dataset(ds);
         return fail(stmt, rc);

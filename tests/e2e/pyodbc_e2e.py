@@ -213,6 +213,8 @@ def run(args):
             ("INSERT INTO t (id) VALUES (?)", (3,), pyodbc.IntegrityError, "23000"),
             ("INSERT INTO t (id) VALUES (NULL)", (), pyodbc.IntegrityError, "23000"),
             ("INSERT INTO t (id, si) VALUES (100, 'many')", (), pyodbc.DataError, "22018"),
+            # pyodbc sends '' as text: the INTEGER marker refuses it instead of storing NULL.
+            ("INSERT INTO t (id, i) VALUES (101, ?)", ('',), pyodbc.DataError, "22018"),
             ("UPDATE t SET d = 1 / 0 WHERE id = ?", (3,), pyodbc.DataError, "22012")):
         try:
             cur.execute(sql, *params)
@@ -220,6 +222,8 @@ def run(args):
         except pyodbc.Error as e:
             check(isinstance(e, kind), "%s raises %s, not %s" % (sql, kind.__name__, type(e).__name__))
             equal(e.args[0], state, "SQLSTATE of " + sql)
+    cur.execute("SELECT COUNT(*) FROM t WHERE id = 101")
+    equal(cur.fetchone()[0], 0, "no row stored for a refused ''")
     # An UPDATE that finds no row is no error: its count is 0.
     cur.execute("UPDATE t SET vc = 'none' WHERE id < 0")
     equal(cur.rowcount, 0, "rowcount of an update that found nothing")

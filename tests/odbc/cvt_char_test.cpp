@@ -101,9 +101,28 @@ TEST(CvtChar, ConvertCHAR) {
       {"abcdefgh", SQL_C_CHAR, -1, 0, 0, ERR, ERR_BUFFER_LENGTH, kUnset, ""},
       {"abc", SQL_C_BINARY, 10, 0, 0, OK, 0, 3, "abc"},
       {"h\xC3\xA9", SQL_C_WCHAR, 10, 0, 0, OK, 0, 4, bytes16(u"h\u00e9\0"s)},
+      // Dates, times and timestamps in ODBC's forms or their escapes; a part the target
+      // has no room for warns; any other text is no value of theirs.
+      {" 2024-02-09 ", SQL_C_TYPE_DATE, 0, 0, 0, OK, 0, 6, le(SQL_DATE_STRUCT{2024, 2, 9})},
+      {"{d '2024-02-29'}", SQL_C_DATE, 0, 0, 0, OK, 0, 6, le(SQL_DATE_STRUCT{2024, 2, 29})},
+      {"2024-02-09", SQL_C_TYPE_TIMESTAMP, 0, 0, 0, OK, 0, 16,
+       le(SQL_TIMESTAMP_STRUCT{2024, 2, 9})},
+      {"2024-02-09 10:11:12.5", SQL_C_TYPE_TIMESTAMP, 0, 0, 0, OK, 0, 16,
+       le(SQL_TIMESTAMP_STRUCT{2024, 2, 9, 10, 11, 12, 500000000})},
+      {"{ts '2024-02-09 10:11:12'}", SQL_C_TYPE_DATE, 0, 0, 0, INFO, ERR_FRACTION_TRUNC, 6,
+       le(SQL_DATE_STRUCT{2024, 2, 9})},
+      {"2024-02-09 10:11:12.5", SQL_C_TYPE_TIME, 0, 0, 0, INFO, ERR_FRACTION_TRUNC, 6,
+       le(SQL_TIME_STRUCT{10, 11, 12})},
+      {"10:11:12", SQL_C_TIME, 0, 0, 0, OK, 0, 6, le(SQL_TIME_STRUCT{10, 11, 12})},
+      {"10:11:12", SQL_C_TYPE_DATE, 0, 0, 0, ERR, ERR_CAST_CHAR, kUnset, ""},
+      {"2024-02-09", SQL_C_TYPE_TIME, 0, 0, 0, ERR, ERR_CAST_CHAR, kUnset, ""},
+      {"2023-02-29", SQL_C_TYPE_DATE, 0, 0, 0, ERR, ERR_CAST_CHAR, kUnset, ""},
+      {"24:00:00", SQL_C_TIME, 0, 0, 0, ERR, ERR_CAST_CHAR, kUnset, ""},
+      {"{d '10:11:12'}", SQL_C_TYPE_TIMESTAMP, 0, 0, 0, ERR, ERR_CAST_CHAR, kUnset, ""},
+      {"2024-02-09x", SQL_C_TYPE_DATE, 0, 0, 0, ERR, ERR_CAST_CHAR, kUnset, ""},
+      {"  -42", SQL_C_TYPE_DATE, 0, 0, 0, ERR, ERR_CAST_CHAR, kUnset, ""},
+      {"", SQL_C_TYPE_TIMESTAMP, 0, 0, 0, ERR, ERR_CAST_CHAR, kUnset, ""},
       // Unreachable targets.
-      {"2024-02-09", SQL_C_TYPE_DATE, 0, 0, 0, ERR, ERR_NOT_CAPABLE, kUnset, ""},
-      {"10:11:12", SQL_C_TIME, 0, 0, 0, ERR, ERR_NOT_CAPABLE, kUnset, ""},
       {"1", 1234, 0, 0, 0, ERR, ERR_RESTRICTED_TYPE, kUnset, ""},
   };
   for (const Case& c : kCases) {
@@ -133,7 +152,10 @@ TEST(CvtChar, ConvertWCHAR) {
       {bytes16(u"abcd"), SQL_C_WCHAR, 6, 0, 0, INFO, ERR_TRUNCATED, 8, bytes16(u"ab\0"s)},
       {bytes16(u"abcd"), SQL_C_WCHAR, 1, 0, 0, INFO, ERR_TRUNCATED, 8, ""},
       {bytes16(u"ab"), SQL_C_BINARY, 10, 0, 0, OK, 0, 4, bytes16(u"ab")},
-      {bytes16(u"12"), SQL_C_TYPE_TIMESTAMP, 0, 0, 0, ERR, ERR_NOT_CAPABLE, kUnset, ""},
+      {bytes16(u"12"), SQL_C_TYPE_TIMESTAMP, 0, 0, 0, ERR, ERR_CAST_CHAR, kUnset, ""},
+      {bytes16(u" 2024-02-09\t"), SQL_C_TYPE_DATE, 0, 0, 0, OK, 0, 6,
+       le(SQL_DATE_STRUCT{2024, 2, 9})},
+      {bytes16(u"2024-02-0\u0669"), SQL_C_TYPE_DATE, 0, 0, 0, ERR, ERR_CAST_CHAR, kUnset, ""},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message()
