@@ -58,8 +58,9 @@ struct Prepared {
   int type = 0;         // statement type of the first part
   int64_t version = 0;  // schema version of the translations
   bool reshaped = false;  // translated afresh with other result columns since DESCRIBE
-  std::vector<IxType> hosts;  // the host types the translations were made for
-  int64_t generation = 0;     // counts the translations; a cursor's VM is of one of them
+  std::vector<IxType> hosts;    // the host types the translations were made for
+  std::vector<bool> hostTyped;  // the markers that take their host's type (MarkerTarget)
+  int64_t generation = 0;       // counts the translations; a cursor's VM is of one of them
 
   Prepared() = default;
   Prepared(const Prepared&) = delete;

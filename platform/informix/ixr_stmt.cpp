@@ -389,16 +389,21 @@ IxError prepareParts(Session& s, Prepared& p, bool atPrepare) {
   }
   p.type = statementType(*p.parts[0].st);
   p.version = hold.version();
+  // Which markers take their host's type depends on where they stand, not on the
+  // types: kept from a translation that succeeded for one that fails.
+  p.hostTyped.assign(static_cast<size_t>(p.ast->markers), false);
+  for (const auto& part : p.parts) {
+    if (!part.dml || !part.ready) continue;
+    for (size_t k = 0; k < part.tr.markers.size() && k < p.hostTyped.size(); ++k)
+      if (part.tr.markers[k].hostTyped) p.hostTyped[k] = true;
+  }
   return {};
 }
 
 // Translates the statement again when a marker that takes its host variable's type
 // meets a host variable of another type than its translation was made for.
 IxError retypeForHosts(Session& s, Prepared& p, const IxrSqlda* input) {
-  std::vector<const Translation*> trs;
-  for (const auto& part : p.parts)
-    if (part.dml && part.ready) trs.push_back(&part.tr);
-  std::vector<IxType> sig = hostSignature(trs, p.ast->markers, input);
+  std::vector<IxType> sig = hostSignature(p.hostTyped, input);
   if (sig.size() == p.hosts.size() && std::equal(sig.begin(), sig.end(), p.hosts.begin()))
     return {};
   p.hosts = std::move(sig);
@@ -907,8 +912,12 @@ int ixr_open(int32_t cursor, const IxrSqlda* input) {
   ReadHold hold(s);
   if (p.version != hold.version())
     if (auto e = prepareParts(s, p, false)) return c.end(e);
-  if (p.type != IXR_STMT_EXECUTE_PROCEDURE)
+  if (p.type != IXR_STMT_EXECUTE_PROCEDURE) {
     if (auto e = retypeForHosts(s, p, input)) return c.end(e);
+    // A query whose translation for these host types failed fails the same way again.
+    if (p.parts[0].dml && !p.parts[0].ready)
+      if (auto e = prepareParts(s, p, false)) return c.end(e);
+  }
   auto& part = p.parts[0];
   finishCursor(*cur);
   if (p.type == IXR_STMT_EXECUTE_PROCEDURE) {

@@ -564,20 +564,15 @@ IxError translate(TransCtx& ctx, Ast& ast, Stmt* st, Translation& out) {
   return e;
 }
 
-std::vector<IxType> hostSignature(const std::vector<const Translation*>& parts, int markers,
-                                  const IxrSqlda* input) {
+std::vector<IxType> hostSignature(const std::vector<bool>& typed, const IxrSqlda* input) {
   std::vector<IxType> sig;
   if (!input) return sig;
   bool any = false;
-  for (int k = 0; k < markers && k < input->sqld; ++k) {
-    bool typed = false;
-    for (const Translation* tr : parts)
-      typed = typed || (static_cast<size_t>(k) < tr->markers.size() &&
-                        tr->markers[static_cast<size_t>(k)].hostTyped);
+  for (size_t k = 0; k < typed.size() && k < static_cast<size_t>(input->sqld); ++k) {
     IxType t{-1, 0};
-    if (typed) t = hostDeclaredType(input->sqlvar[k]);
+    if (typed[k]) t = hostDeclaredType(input->sqlvar[k]);
     if (t.code >= 0) {
-      if (!any) sig.assign(static_cast<size_t>(k), IxType{-1, 0});
+      if (!any) sig.assign(k, IxType{-1, 0});
       any = true;
     }
     if (any) sig.push_back(t);

@@ -65,12 +65,11 @@ struct TransCtx {
 
 IxError translate(TransCtx& ctx, Ast& ast, Stmt* st, Translation& out);
 
-// The host types to translate a statement with for an input area, entries only for its
-// hostTyped markers (see TransCtx::hosts): numbers, dates and datetimes as themselves,
-// text longer than a marker's own VARCHAR(255) as LVARCHAR, other text as none. Empty
-// when no entry has a type.
-std::vector<IxType> hostSignature(const std::vector<const Translation*>& parts, int markers,
-                                  const IxrSqlda* input);
+// The host types to translate a statement with for an input area, entries only for the
+// markers `typed` marks (MarkerTarget::hostTyped, see TransCtx::hosts): numbers, dates
+// and datetimes as themselves, text longer than a marker's own VARCHAR(255) as LVARCHAR,
+// other text as none. Empty when no entry has a type.
+std::vector<IxType> hostSignature(const std::vector<bool>& typed, const IxrSqlda* input);
 
 // The select of a view or INSERT ... SELECT: SQL and result columns.
 IxError translateQuery(TransCtx& ctx, Ast& ast, Select* sel, std::string& sql,

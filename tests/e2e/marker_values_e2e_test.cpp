@@ -138,6 +138,22 @@ TEST_P(MarkerValues, HostVariablesKeepTheirTypes) {
     SQLFreeStmt(stmt_, SQL_CLOSE);
     SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
   }
+  // A host type the expression cannot take fails with the server's error, each time.
+  SQL_TIMESTAMP_STRUCT stamp{2024, 1, 2, 10, 0, 0, 0};
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)"SELECT ? + 1 FROM systables WHERE tabid = 1", SQL_NTS),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP,
+                             19, 0, &stamp, 0, nullptr),
+            SQL_SUCCESS);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    EXPECT_EQ(SQLExecute(stmt_), SQL_ERROR);
+    EXPECT_NE(Diags(SQL_HANDLE_STMT, stmt_).find("(-1266)"), std::string::npos)
+        << Diags(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+
   // One prepared statement whose host variable changes type between executions: text
   // compares as text, the integer as a number again.
   const char* cmp = "SELECT tabid FROM systables WHERE tabid = 1 AND '555' > ?";
