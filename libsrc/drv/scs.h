@@ -22,6 +22,7 @@ struct SS;            // the static result set of a static cursor
 struct SCR_Analysis;  // an analysed statement (cursor layer)
 struct DSC;           // a dataset cache (cursor layer)
 struct RVC;           // the row-version context of a dynamic cursor (cursor layer)
+struct PosStatements;  // the statements of positioned operations (cursor layer)
 struct DynArray;      // util/dynarray.h
 
 // Cursor types and the special positions without a current rowset.
@@ -128,6 +129,7 @@ struct SCS {
   SCR_Analysis* sc_aux2Analysis;   // the statement prepared on sc_auxCursor2
   DSC* sc_cache;                   // old values of a static cursor under value concurrency
   RVC* sc_rvc;                     // row versions (dynamic cursors); made and freed by rvc.cpp
+  PosStatements* sc_posStatements;  // positioned statements prepared once, by text; owned
 };
 
 // An ODBC SQLGetInfo item of the back end through rec's DRV_GetInfo: the

@@ -1,9 +1,9 @@
 #pragma once
 // posops.h -- the positioned operations of an emulated cursor: SetPos's
 // delete, update and add of rowset rows and the bookmark operations of
-// BulkOperations, run as generated SQL on the cursor's first auxiliary cursor
-// and finding each row by its key values (and, under value concurrency, by the
-// old values the cursor holds of it).
+// BulkOperations, run as generated SQL, each statement prepared once for the cursor
+// on an agent cursor of its own, and finding each row by its key values (and, under
+// value concurrency, by the old values the cursor holds of it).
 // A request's row Dataset and column list belong to the operation, which frees
 // them; the status array it hands out belongs to the caller.
 // Threading: inside calls on the cursor's connection, one at a time.
@@ -54,10 +54,16 @@ inline constexpr uint8_t POS_NOT_RUN = 2;   // the walk ended before it
 
 // Runs SQL_UPDATE (values and columns given: Dataset column c holds the new
 // values of result column columns[c]) or SQL_DELETE for every target on
-// sc_auxCursor; done[i] says how each target went and *changed counts the
-// rows changed. A statement that cannot be built or prepared ends
-// the walk with its code; a row that fails is only not done. The auxiliary
-// cursor's messages end on the user's cursor.
+// an agent cursor of its shape, prepared once for the cursor; done[i] says how each
+// target went and *changed counts the rows changed. A statement that cannot be built
+// or prepared ends the walk with its code; a row that fails is only not done. The
+// statements' messages end on the user's cursor.
 [[nodiscard]] int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets,
                                        int32_t n, Dataset* values, const uint16_t* columns,
                                        uint8_t* done, int32_t* changed);
+
+// Ends the agent cursors of the statements positioned operations prepared for the
+// cursor (its end, or a new statement prepared on it).
+void scs_p_FreePosStatements(SCS* scs);
+// Moves the messages waiting on those cursors to the user's cursor.
+void scs_p_PosStatementErrors(SCS* scs);

@@ -278,6 +278,8 @@ int32_t SCS_Prepare(DrvHandle hCursor, const char* sql) {
   if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
   SCS& scs = *cur.scs;
   scs.sc_rowsAffected = -1;
+  // The positioned statements of the statement before go with it.
+  scs_p_FreePosStatements(&scs);
   if (int32_t rc = base().DRV_Prepare(hCursor, sql); rc != 0) return rc;
   if (int32_t rc = scs_p_PrepareScrollable(&scs, sql); rc != 0) return rc;
   if (int32_t rc = scs_p_AnalyseStmt(&scs, sql); rc != 0) {

@@ -18,6 +18,7 @@
 #include "drv/rowstatus.h"
 #include "drv/scs.h"
 #include "scrs/ks.h"
+#include "scrs/posops.h"
 #include "scrs/rvc.h"
 #include "scrs/scs_p.h"
 #include "scrs/ss.h"
@@ -139,6 +140,7 @@ void SCS_FreeCursor(SCS* scs) {
   free_analysis(&scs->sc_auxAnalysis);
   free_analysis(&scs->sc_aux2Analysis);
   scs_p_CloseRowVersions(scs);
+  scs_p_FreePosStatements(scs);
   DriverRecord* drv = scs->sc_driver;
   for (uint32_t* aux : {&scs->sc_auxCursor, &scs->sc_auxCursor2}) {
     if (*aux != 0 && drv != nullptr) (void)drv->ops->DRV_EndCursor(*aux);

@@ -15,6 +15,7 @@
 #include "drv/errtab.h"
 #include "drv/layercalls.h"
 #include "scrs/ks.h"
+#include "scrs/posops.h"
 #include "scrs/scs_p.h"
 
 char* scs_p_QualifiedColName(uint32_t tableCount, const ColDesc* col) {
@@ -160,6 +161,7 @@ void scs_p_SetCursorMark(uint32_t hCursor, uint32_t value) { INF_CursorKeepError
 void scs_p_ClearAuxDiags(SCS* scs) {
   for (uint32_t aux : {scs->sc_auxCursor, scs->sc_auxCursor2})
     if (aux != 0) INF_CursorMoveErrors(aux, scs->sc_hCursor, 0);
+  scs_p_PosStatementErrors(scs);
 }
 
 int32_t scs_p_OpenAuxCursors(SCS* scs) {

@@ -11,6 +11,7 @@
 
 #include <sqlext.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -28,6 +29,23 @@
 #include "scrs/scs_p.h"
 #include "util/dynarray.h"
 #include "util/log.h"
+
+// The statements positioned operations prepared, each on an agent cursor of its own,
+// by text. The text names a statement's shape whole (the table, the columns set or
+// inserted, the key and old-value predicates), so a row whose statement has the same
+// text runs it again, in this call or a later one, and a change of the bound columns
+// or of the columns whose old values are compared, which changes the text, prepares
+// another; the one used least recently goes when more shapes are held than a cursor
+// has use for.
+struct PosStatements {
+  struct Entry {
+    std::string text;
+    DrvHandle cursor = 0;
+    uint64_t used = 0;
+  };
+  std::vector<Entry> entries;
+  uint64_t clock = 0;
+};
 
 namespace {
 
@@ -164,10 +182,10 @@ int32_t append(Dataset** all, Dataset* more) {
   return rc;
 }
 
-// Hands the parameters to the auxiliary cursor and runs what is prepared
-// there; a counted statement must change a row.
-int32_t run(const SCS& s, Dataset* params, const std::vector<ParamShadow>& types, bool counted) {
-  const DrvHandle aux = s.sc_auxCursor;
+// Hands the parameters to the agent cursor a statement is prepared on and runs it; a
+// counted statement must change a row.
+int32_t run(const SCS& s, DrvHandle aux, Dataset* params, const std::vector<ParamShadow>& types,
+            bool counted) {
   int32_t rc = ops(s).DRV_SetParams(aux, params);
   if ((s.sc_driver->caps & DRV_CAP_CALLER_OWNS_DATA) != 0) scs_p_FreeDataset(&params);
   if (rc == 0 && s.sc_resendParamTypes != 0)
@@ -183,26 +201,83 @@ int32_t run(const SCS& s, Dataset* params, const std::vector<ParamShadow>& types
   return rc;
 }
 
-// The statement last prepared on the auxiliary cursor by one operation: a
-// row whose text is the same runs without a new prepare.
-struct Prepared {
-  std::string text;
-  bool valid = false;
+// Messages of the generated statements gather on the agent cursors they run on
+// while the rows run and end on the user's cursor: the first auxiliary cursor's
+// replace what the user's cursor held, the positioned statements' follow them.
+class AuxMessages {
+ public:
+  explicit AuxMessages(const SCS& s) : s_(s) { scs_p_SetCursorMark(s.sc_auxCursor, 1); }
+  ~AuxMessages() {
+    scs_p_SetCursorMark(s_.sc_auxCursor, 0);
+    INF_CursorMoveErrors(s_.sc_auxCursor, s_.sc_hCursor, 1);
+    for (DrvHandle h : watched_) release(h, false);
+  }
+  AuxMessages(const AuxMessages&) = delete;
+  AuxMessages& operator=(const AuxMessages&) = delete;
+
+  void watch(DrvHandle h) {
+    if (std::find(watched_.begin(), watched_.end(), h) != watched_.end()) return;
+    scs_p_SetCursorMark(h, 1);
+    watched_.push_back(h);
+  }
+  // h's messages now, before the cursor goes.
+  void release(DrvHandle h) { release(h, true); }
+
+ private:
+  void release(DrvHandle h, bool forget) {
+    scs_p_SetCursorMark(h, 0);
+    INF_CursorMoveErrors(h, s_.sc_hCursor, 0);
+    if (forget) watched_.erase(std::remove(watched_.begin(), watched_.end(), h), watched_.end());
+  }
+  const SCS& s_;
+  std::vector<DrvHandle> watched_;
 };
 
-int32_t prepare(const SCS& s, Prepared* p, const std::string& text) {
-  if (p->valid && p->text == text) return 0;
-  p->valid = false;
-  if (int32_t rc = ops(s).DRV_Prepare(s.sc_auxCursor, text.c_str()); rc != 0) return rc;
-  p->text = text;
-  p->valid = true;
+// Shapes of positioned statement a cursor keeps prepared at most.
+constexpr size_t kPosStatements = 8;
+
+void end_statement(const SCS& s, AuxMessages* m, DrvHandle h) {
+  if (m != nullptr) m->release(h);
+  (void)ops(s).DRV_EndCursor(h);
+}
+
+// The agent cursor on which text is prepared: the one it was prepared on before for
+// this cursor, or a new one. Its messages gather in m when given; otherwise they wait
+// on it for scs_p_ClearAuxDiags.
+int32_t prepare(SCS* s, AuxMessages* m, const std::string& text, DrvHandle* out) {
+  *out = 0;
+  if (s->sc_posStatements == nullptr) s->sc_posStatements = new PosStatements();
+  PosStatements& kept = *s->sc_posStatements;
+  for (PosStatements::Entry& e : kept.entries) {
+    if (e.text != text) continue;
+    e.used = ++kept.clock;
+    if (m != nullptr) m->watch(e.cursor);
+    *out = e.cursor;
+    return 0;
+  }
+  if (kept.entries.size() >= kPosStatements) {
+    auto oldest = std::min_element(
+        kept.entries.begin(), kept.entries.end(),
+        [](const PosStatements::Entry& a, const PosStatements::Entry& b) { return a.used < b.used; });
+    end_statement(*s, m, oldest->cursor);
+    kept.entries.erase(oldest);
+  }
+  DrvHandle h = 0;
+  if (ops(*s).DRV_AllocCursor(s->sc_hConn, &h) != 0) return ERR_GENERAL;
+  if (m != nullptr) m->watch(h);
+  if (int32_t rc = ops(*s).DRV_Prepare(h, text.c_str()); rc != 0) {
+    end_statement(*s, m, h);
+    return rc;
+  }
+  kept.entries.push_back({text, h, ++kept.clock});
+  *out = h;
   return 0;
 }
 
 // One UPDATE or DELETE: fatal codes (the statement cannot be built or
 // prepared) are answered, a row that fails only leaves *done false.
 int32_t write_row(SCS* s, const std::string& table, uint16_t op, const PosTarget& t,
-                  Dataset* values, const uint16_t* columns, Prepared* prep, bool* done) {
+                  Dataset* values, const uint16_t* columns, AuxMessages& messages, bool* done) {
   *done = false;
   std::string text;
   std::vector<ParamShadow> types;
@@ -224,7 +299,8 @@ int32_t write_row(SCS* s, const std::string& table, uint16_t op, const PosTarget
   if (scs_p_ComparesOldValues(s)) {
     if (int32_t rc = add_old_values(*s, t.oldRow, &text, &types, &oldCols); rc != 0) return rc;
   }
-  if (int32_t rc = prepare(*s, prep, text); rc != 0) return rc;
+  DrvHandle h = 0;
+  if (int32_t rc = prepare(s, &messages, text, &h); rc != 0) return rc;
 
   Dataset* params = nullptr;
   Dataset* more = nullptr;
@@ -242,7 +318,7 @@ int32_t write_row(SCS* s, const std::string& table, uint16_t op, const PosTarget
     scs_p_FreeDataset(&params);
     return 0;
   }
-  *done = run(*s, params, types, true) == 0;
+  *done = run(*s, h, params, types, true) == 0;
   return 0;
 }
 
@@ -265,9 +341,8 @@ int32_t reread_static_old_values(SCS* s, const std::string& table, const PosTarg
   text += " FROM " + table;
   std::vector<ParamShadow> types;
   add_key_predicate(*s, &text, &types);
-  Prepared prep;
-  if (int32_t rc = prepare(*s, &prep, text); rc != 0) return rc;
-  const DrvHandle aux = s->sc_auxCursor;
+  DrvHandle aux = 0;
+  if (int32_t rc = prepare(s, nullptr, text, &aux); rc != 0) return rc;
   for (int32_t i = 0; i < n; ++i) {
     const PosTarget& t = targets[i];
     if (done[i] != POS_CHANGED || t.oldRow < 0 || t.oldRow >= old->rowCount) continue;
@@ -277,7 +352,7 @@ int32_t reread_static_old_values(SCS* s, const std::string& table, const PosTarg
         rc != 0)
       return rc;
     Dataset one{};
-    int32_t rc = run(*s, params, types, false);
+    int32_t rc = run(*s, aux, params, types, false);
     if (rc == 0) rc = ops(*s).DRV_Fetch(aux, 1, &one);
     (void)ops(*s).DRV_CloseCursor(aux);
     bool same = rc == 0 && one.rowCount == 1 && one.colCount == old->colCount;
@@ -289,19 +364,6 @@ int32_t reread_static_old_values(SCS* s, const std::string& table, const PosTarg
   }
   return 0;
 }
-
-// Messages of the generated statements gather on the auxiliary cursor while
-// the rows run and end on the user's cursor.
-struct AuxMessages {
-  explicit AuxMessages(const SCS& s) : s_(s) { scs_p_SetCursorMark(s.sc_auxCursor, 1); }
-  ~AuxMessages() {
-    scs_p_SetCursorMark(s_.sc_auxCursor, 0);
-    INF_CursorMoveErrors(s_.sc_auxCursor, s_.sc_hCursor, 1);
-  }
-  AuxMessages(const AuxMessages&) = delete;
-  AuxMessages& operator=(const AuxMessages&) = delete;
-  const SCS& s_;
-};
 
 // What every positioned statement needs: rows that keys can find, a
 // concurrency that allows changes, the table and the auxiliary cursor.
@@ -431,7 +493,6 @@ int32_t insert_rows(SCS* s, int32_t row, uint16_t** statuses, int32_t* count, Da
   for (int32_t l = 0; l < entries; ++l) out[l] = SQL_ROW_NOROW;
   *statuses = out;
   *count = entries;
-  Prepared prep;
   int32_t added = 0;
   int32_t tried = 0;
   int32_t rc = 0;
@@ -452,10 +513,12 @@ int32_t insert_rows(SCS* s, int32_t row, uint16_t** statuses, int32_t* count, Da
         rc = add_column(s, columns[cols[i]], &text, &types);
         marks += "?";
       }
-      if (rc == 0) rc = prepare(*s, &prep, text + " ) VALUES ( " + marks + " )");
+      DrvHandle h = 0;
+      if (rc == 0) rc = prepare(s, &messages, text + " ) VALUES ( " + marks + " )", &h);
       if (rc != 0) break;
       Dataset* params = nullptr;
-      const bool ok = piece(*s, rows, l, &cols, 1, &params) == 0 && run(*s, params, types, false) == 0;
+      const bool ok =
+          piece(*s, rows, l, &cols, 1, &params) == 0 && run(*s, h, params, types, false) == 0;
       out[l] = ok ? SQL_ROW_ADDED : SQL_ROW_ERROR;
       added += ok ? 1 : 0;
     }
@@ -514,6 +577,21 @@ struct Request {
 
 }  // namespace
 
+void scs_p_FreePosStatements(SCS* scs) {
+  PosStatements* kept = scs->sc_posStatements;
+  scs->sc_posStatements = nullptr;
+  if (kept == nullptr) return;
+  for (const PosStatements::Entry& e : kept->entries)
+    if (scs->sc_driver != nullptr) (void)scs->sc_driver->ops->DRV_EndCursor(e.cursor);
+  delete kept;
+}
+
+void scs_p_PosStatementErrors(SCS* scs) {
+  if (scs->sc_posStatements == nullptr) return;
+  for (const PosStatements::Entry& e : scs->sc_posStatements->entries)
+    INF_CursorMoveErrors(e.cursor, scs->sc_hCursor, 0);
+}
+
 int32_t scs_p_RowsetKey(const SCS& scs, int32_t r, Dataset** keys, int32_t* index) {
   const KS& ks = *scs.sc_keyset;
   if (ks.marks != nullptr && scs.sc_rowsetStart == SCS_START_UNKNOWN) {
@@ -541,7 +619,6 @@ int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets,
   if (operation == SQL_UPDATE && (values == nullptr || columns == nullptr)) return ERR_ARGUMENT;
   std::string table;
   if (int32_t rc = writable(scs, &table); rc != 0) return rc;
-  Prepared prep;
   int32_t rc = 0;
   {
     AuxMessages messages(*scs);
@@ -549,7 +626,7 @@ int32_t scs_p_KeyedWrite(SCS* scs, uint16_t operation, const PosTarget* targets,
     for (int32_t i = 0; i < n; ++i) {
       bool ok = false;
       if (targets[i].keyRow >= 0) {
-        rc = write_row(scs, table, operation, targets[i], values, columns, &prep, &ok);
+        rc = write_row(scs, table, operation, targets[i], values, columns, messages, &ok);
         if (rc != 0) break;
       }
       done[i] = ok ? POS_CHANGED : POS_FAILED;

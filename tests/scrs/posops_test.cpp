@@ -8,6 +8,8 @@
 #include <sqlext.h>
 
 #include <cstring>
+#include <deque>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,7 +33,6 @@ struct Run {
 };
 
 struct Fake {
-  std::string prepared;
   int prepares = 0;
   std::vector<std::string> params;
   std::vector<Run> runs;
@@ -41,6 +42,8 @@ struct Fake {
   int typeSends = 0;
 };
 Fake f;
+// The statement prepared on each cursor: the cursors outlive a Fake.
+std::map<DrvHandle, std::string> prepared;
 
 std::string value_of(const Dataset* ds, uint16_t c) {
   const DatasetColumn& col = ds->cols[c];
@@ -56,8 +59,8 @@ std::string value_of(const Dataset* ds, uint16_t c) {
   return std::string(buf, len).c_str();
 }
 
-int32_t prepare(DrvHandle, const char* sql) {
-  f.prepared = sql;
+int32_t prepare(DrvHandle h, const char* sql) {
+  prepared[h] = sql;
   ++f.prepares;
   return 0;
 }
@@ -77,10 +80,11 @@ int32_t set_param_types(DrvHandle, uint16_t count, const ParamShadow*) {
 }
 
 int32_t execute(DrvHandle h) {
-  f.runs.push_back(Run{f.prepared, f.params});
+  const std::string& sql = prepared[h];
+  f.runs.push_back(Run{sql, f.params});
   f.lastCount = 1;
   for (const std::string& p : f.params)
-    if (f.gone.count(p) != 0 && f.prepared.rfind("INSERT", 0) != 0) f.lastCount = 0;
+    if (f.gone.count(p) != 0 && sql.rfind("INSERT", 0) != 0) f.lastCount = 0;
   if (!f.params.empty() && f.refused.count(f.params[0]) != 0) {
     auto* cur = static_cast<InfCursor*>(HandleLookup(&INF_CursorHandles, h));
     ErrListSetCode(&cur->errors, ERR_GENERAL);
@@ -121,8 +125,30 @@ int32_t fetch(DrvHandle, uint16_t, Dataset* out) {
 
 int32_t close_cursor(DrvHandle) { return 0; }
 
+// The agent cursors the positioned statements are prepared on.
+std::deque<InfCursor> cursors;
+int allocs = 0;
+int ends = 0;
+
+int32_t alloc_cursor(DrvHandle, DrvHandle* h) {
+  ++allocs;
+  return HandleAlloc(&INF_CursorHandles, h, &cursors.emplace_back()) == 0 ? 0 : ERR_MEMORY;
+}
+
+int32_t end_cursor(DrvHandle h) {
+  auto* cur = static_cast<InfCursor*>(HandleLookup(&INF_CursorHandles, h));
+  if (cur == nullptr) return ERR_ARGUMENT;
+  ErrListClear(&cur->errors);
+  HandleFree(&INF_CursorHandles, h);
+  prepared.erase(h);
+  ++ends;
+  return 0;
+}
+
 DriverOps FakeOps() {
   DriverOps ops{};
+  ops.DRV_AllocCursor = alloc_cursor;
+  ops.DRV_EndCursor = end_cursor;
   ops.DRV_Fetch = fetch;
   ops.DRV_CloseCursor = close_cursor;
   ops.DRV_Prepare = prepare;
@@ -233,6 +259,10 @@ class PosOpsTest : public ::testing::Test {
     }
   }
   void TearDown() override {
+    scs_p_FreePosStatements(&s_);
+    cursors.clear();
+    prepared.clear();
+    allocs = ends = 0;
     KS_Free(&s_.sc_keyset);
     DynArrayFree(&s_.sc_tables, SCR_TableEntryFree);
     DynArrayFree(&s_.sc_tableCols, nullptr);
@@ -295,7 +325,7 @@ TEST_F(PosOpsTest, DeleteFindsRowsByTheirKeys) {
   ops->cols[0].ind[2] = DS_IND_NULL;
   ASSERT_EQ(Op(SCS_POS_NO_ROW, SQL_DELETE, ops, nullptr, &st), ERR_MANY_ROWS_CHANGED);
   EXPECT_EQ(st, (std::vector<uint16_t>{DEL, DEL, ERR})) << "row 2 keeps what it was";
-  EXPECT_EQ(f.prepares, 1) << "one statement serves every row";
+  EXPECT_EQ(f.prepares, 0) << "the first delete's statement serves every row";
   EXPECT_EQ(f.runs.size(), 2u);
   EXPECT_EQ(s_.sc_rowsAffected, 1);
 
@@ -340,7 +370,54 @@ TEST_F(PosOpsTest, UpdateSetsEachColumnWithItsOwnValue) {
   EXPECT_EQ(f.runs[1].sql, "UPDATE owner.t SET \"name\" = ? WHERE id = ?");
   EXPECT_EQ(f.runs[1].params, (std::vector<std::string>{"bob", "105"}));
   EXPECT_EQ(f.runs[2].params, (std::vector<std::string>{"9", "cy", "106"}));
-  EXPECT_EQ(f.prepares, 3) << "a row with other columns needs its own statement";
+  EXPECT_EQ(f.prepares, 2) << "a row with other columns needs its own statement";
+}
+
+// A grid changes one row at a time: each statement is prepared once for the cursor
+// and runs again for every later row of its shape, a row of another shape (other
+// columns bound, another operation) gets a statement of its own, and a cursor keeps
+// a bounded number of them, ending the one used least recently.
+TEST_F(PosOpsTest, EachStatementShapeIsPreparedOncePerCursor) {
+  std::vector<uint16_t> st;
+  for (int32_t row : {1, 2, 3, 1}) {
+    ASSERT_EQ(Op(row, SQL_UPDATE, TextRows({{"n" + std::to_string(row)}}), Columns({1}), &st), 0);
+    EXPECT_EQ(st, (std::vector<uint16_t>{UPD}));
+  }
+  EXPECT_EQ(f.prepares, 1);
+  EXPECT_EQ(allocs, 1);
+  ASSERT_EQ(f.runs.size(), 4u);
+  for (const auto& r : f.runs) EXPECT_EQ(r.sql, "UPDATE owner.t SET name = ? WHERE id = ?");
+  EXPECT_EQ(f.runs[3].params, (std::vector<std::string>{"n1", "104"}));
+
+  // Other columns bound, then the first ones again.
+  ASSERT_EQ(Op(2, SQL_UPDATE, TextRows({{"m", "4"}}), Columns({1, 2}), &st), 0);
+  ASSERT_EQ(Op(3, SQL_UPDATE, TextRows({{"k"}}), Columns({1}), &st), 0);
+  EXPECT_EQ(f.prepares, 2);
+  EXPECT_EQ(f.runs[4].sql, "UPDATE owner.t SET name = ?, qty = ? WHERE id = ?");
+  EXPECT_EQ(f.runs[4].params, (std::vector<std::string>{"m", "4", "105"}));
+  EXPECT_EQ(f.runs[5].sql, "UPDATE owner.t SET name = ? WHERE id = ?");
+
+  // More shapes than a cursor keeps: the oldest goes and is prepared again.
+  const std::vector<std::vector<uint16_t>> shapes = {{2}, {3}, {1, 3}, {2, 3}, {1, 2, 3}, {3, 2},
+                                                     {2, 1}, {3, 1}};
+  for (const auto& cols : shapes) {
+    std::vector<std::string> values(cols.size(), "v");
+    auto* list = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * cols.size()));
+    std::copy(cols.begin(), cols.end(), list);
+    ASSERT_EQ(Op(1, SQL_UPDATE, TextRows({values}), list, &st), 0);
+  }
+  EXPECT_EQ(f.prepares, 10);
+  EXPECT_EQ(allocs - ends, 8) << "cursors kept";
+  ASSERT_EQ(Op(1, SQL_UPDATE, TextRows({{"m", "4"}}), Columns({1, 2}), &st), 0);
+  EXPECT_EQ(f.prepares, 11) << "the least recently used shape went first";
+  ASSERT_EQ(Op(1, SQL_DELETE, nullptr, nullptr, &st), 0);
+  EXPECT_EQ(f.prepares, 12);
+  EXPECT_EQ(f.runs.back().sql, "DELETE FROM owner.t WHERE id = ?");
+
+  scs_p_FreePosStatements(&s_);
+  EXPECT_EQ(allocs, ends) << "the cursor's statements end with it";
+  ASSERT_EQ(Op(1, SQL_DELETE, nullptr, nullptr, &st), 0);
+  EXPECT_EQ(f.prepares, 13) << "a new statement on the cursor prepares its own";
 }
 
 TEST_F(PosOpsTest, ValueConcurrencyComparesTheHeldOldValues) {
@@ -362,7 +439,7 @@ TEST_F(PosOpsTest, ValueConcurrencyComparesTheHeldOldValues) {
   EXPECT_EQ(f.runs[1].sql, "DELETE FROM owner.t WHERE id = ? AND name IS NULL AND qty = ?");
   EXPECT_EQ(f.runs[1].params, (std::vector<std::string>{"105", "5"}));
   EXPECT_EQ(f.runs[2].sql, f.runs[0].sql);
-  EXPECT_EQ(f.prepares, 3);
+  EXPECT_EQ(f.prepares, 2);
   EXPECT_EQ(f.typeSends, 3);
 
   // A single row's old values are its own row of the rowset's.
