@@ -73,6 +73,32 @@ inline std::string FormatRatio(const RatioSpread& r) {
   return text;
 }
 
+// Takes `--callgrind NAME` out of the command line; answers NAME, "" when not given.
+inline std::string TakeCallgrindArg(int* argc, char** argv) {
+  std::string name;
+  int kept = 1;
+  for (int k = 1; k < *argc; ++k) {
+    if (std::strcmp(argv[k], "--callgrind") == 0 && k + 1 < *argc)
+      name = argv[++k];
+    else
+      argv[kept++] = argv[k];
+  }
+  *argc = kept;
+  return name;
+}
+
+// Initializes Google Benchmark with the command line, `reps` repetitions unless it
+// names its own.
+inline void InitializeWithRepetitions(int argc, char** argv, int reps) {
+  std::vector<char*> args(argv, argv + argc);
+  std::string flag = "--benchmark_repetitions=" + std::to_string(reps);
+  bool given = false;
+  for (char* a : args) given = given || std::strncmp(a, "--benchmark_repetitions", 23) == 0;
+  if (!given) args.push_back(flag.data());
+  int n = static_cast<int>(args.size());
+  benchmark::Initialize(&n, args.data());
+}
+
 // Copies a text column of the current row into a fixed buffer, as an application would.
 inline void copyText(sqlite3_stmt* st, int col, char* buf, size_t cap) {
   const unsigned char* p = sqlite3_column_text(st, col);

@@ -221,15 +221,7 @@ int callgrindRun(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string callgrind;
-  int kept = 1;
-  for (int k = 1; k < argc; ++k) {
-    if (std::strcmp(argv[k], "--callgrind") == 0 && k + 1 < argc)
-      callgrind = argv[++k];
-    else
-      argv[kept++] = argv[k];
-  }
-  argc = kept;
+  const std::string callgrind = TakeCallgrindArg(&argc, argv);
   setUp();
   if (!callgrind.empty()) {
     const int rc = callgrindRun(callgrind);
@@ -238,13 +230,7 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(g_root, ec);
     return rc;
   }
-  std::vector<char*> args(argv, argv + argc);
-  std::string reps = "--benchmark_repetitions=5";
-  bool repsGiven = false;
-  for (char* a : args) repsGiven = repsGiven || std::strncmp(a, "--benchmark_repetitions", 23) == 0;
-  if (!repsGiven) args.push_back(reps.data());
-  int n = static_cast<int>(args.size());
-  benchmark::Initialize(&n, args.data());
+  InitializeWithRepetitions(argc, argv, 5);
   for (const auto& r : kRoads)
     for (const auto& side : kSides) {
       if (!g_peer && std::strcmp(side.dsn, "peer") == 0) continue;
