@@ -23,6 +23,8 @@
 #include "drv/colinfo.h"
 #include "drv/dataset.h"
 #include "drv/errtab.h"
+#include "drv/rowstatus.h"
+#include "drv/scs.h"
 #include "odbc/binding.h"
 #include "odbc/conn.h"
 #include "odbc/ctypes.h"
@@ -34,6 +36,7 @@
 #include "odbc/getcol.h"
 #include "odbc/stmt.h"
 #include "odbc/stmtrec.h"
+#include "util/str.h"
 
 namespace {
 
@@ -754,8 +757,35 @@ int32_t send(Stmt* stmt, Dataset* ds, uint16_t n, bool* handed) {
 
 // ---- Marshalling ---------------------------------------------------------------
 
+// A positioned UPDATE or DELETE names the row the server's cursor stands on. A forward-only
+// cursor that fetched a rowset stands on its last row: naming another row of the rowset
+// (the first, after the fetch) is refused rather than changing the wrong row.
+// REQUIRES: the connection's call lock held (the statement list is walked).
+int32_t check_current_of(const Stmt* stmt) {
+  const DriverOps* ops = stmt->st_drv->ops;
+  for (const Stmt* other = stmt->st_dbc->stmts; other != nullptr; other = other->next) {
+    if (other == stmt || other->state != STMT_STATE_PREPARED) continue;
+    char name[256];
+    int16_t len = 0;
+    if (ops->DRV_GetCursorName(other->st_hCursor, name, sizeof name, &len) != 0) continue;
+    if (str_icmp(name, stmt->st_currentOf) != 0) continue;
+    const SCS& scs = other->st_cursor;
+    const RowStatusTable* table = scs.sc_rowStatus;
+    if (scs.sc_cursorType != SCS_FORWARD_ONLY || table == nullptr || table->status == nullptr)
+      return 0;
+    int32_t rows = 0;
+    for (int32_t k = 0; k < table->count; ++k)
+      if (table->status[k] != SQL_ROW_NOROW) rows = k + 1;
+    return rows > 1 && scs.sc_position != rows ? ERR_CURSOR_POSITION : 0;
+  }
+  return 0;
+}
+
 SQLRETURN execute_params(Stmt* stmt, bool localDae) {
   if ((stmt->st_flags & STMT_F_PREPARED) == 0) return fail(stmt, ERR_SEQUENCE);
+  if (stmt->st_currentOf != nullptr) {
+    if (int32_t rc = check_current_of(stmt); rc != 0) return fail(stmt, rc);
+  }
   const uint16_t n = std::min(stmt->st_numParams, stmt->st_numParamSlots);
   for (uint16_t i = 0; i < n; ++i) {
     const ParamBinding& pb = stmt->st_params[i];

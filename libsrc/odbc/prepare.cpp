@@ -70,6 +70,49 @@ void count_directions(Stmt* stmt) {
   }
 }
 
+bool ident_char(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+// The word at p, compared without regard to ASCII case, standing alone.
+bool word_at(const char* text, const char* p, const char* word) {
+  const size_t n = strlen(word);
+  return str_nicmp(p, word, n) == 0 && !ident_char(p[n]) && (p == text || !ident_char(p[-1]));
+}
+
+const char* skip_blanks(const char* p) {
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  return p;
+}
+
+// The cursor name of "CURRENT OF name" outside quotes, malloc'd; null for a statement
+// without one.
+char* positioned_cursor(const char* text) {
+  char quote = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (quote != 0) {
+      if (*p == quote) quote = 0;
+      continue;
+    }
+    if (*p == '\'' || *p == '"') {
+      quote = *p;
+      continue;
+    }
+    if ((*p != 'c' && *p != 'C') || !word_at(text, p, "current")) continue;
+    const char* of = skip_blanks(p + 7);
+    if (of == p + 7 || !word_at(text, of, "of")) continue;
+    const char* name = skip_blanks(of + 2);
+    const char* end = name;
+    while (ident_char(*end)) ++end;
+    if (end == name || name == of + 2) continue;
+    char* copy = nullptr;
+    (void)strdup_len(&copy, name, static_cast<int32_t>(end - name));
+    return copy;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 SQLRETURN StmtPrepare(Stmt* stmt, const char* text) {
@@ -77,6 +120,8 @@ SQLRETURN StmtPrepare(Stmt* stmt, const char* text) {
   StmtFreeResultInfo(stmt);
   // The previous preparation is gone whatever happens now.
   stmt->st_flags &= static_cast<uint16_t>(~STMT_F_PREPARED);
+  free(stmt->st_currentOf);
+  stmt->st_currentOf = nullptr;
   const DriverOps* ops = stmt->st_drv->ops;
   SCS& scs = stmt->st_cursor;
 
@@ -134,6 +179,7 @@ SQLRETURN StmtPrepare(Stmt* stmt, const char* text) {
   stmt->state = STMT_STATE_PREPARED;
   stmt->st_isSelect = str_nicmp(text, "SELECT", 5) == 0 ? 1 : 0;
   stmt->st_rowNumber = 0;
+  if (stmt->st_isSelect == 0) stmt->st_currentOf = positioned_cursor(text);
   return changedSettings ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }
 

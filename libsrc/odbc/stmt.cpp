@@ -135,6 +135,7 @@ void StmtFree(Stmt* stmt) {
   SetPosFreeTemps(stmt);
   BulkForgetRowset(stmt);
   unlink_stmt(stmt);
+  free(stmt->st_currentOf);
   CriticalSectionLock g(&GlobalHandleLock);
   DiagListFree(&stmt->diag);
   stmt->magic = RECORD_FREED;

@@ -53,6 +53,7 @@ struct Stmt {
   uint32_t st_async;
   uint16_t st_flags;  // STMT_F_* bits
   uint32_t st_isSelect;
+  char* st_currentOf;         // the cursor a positioned UPDATE or DELETE names; malloc'd, or null
   uint32_t st_paramInfoDone;  // parameters described for the current preparation
   uint16_t st_numParams;
   ColumnInfo* st_paramInfo;  // shares the agent cursor's strings

@@ -129,6 +129,43 @@ TEST_P(CurrentOf, PositionedStatementsNameTheFetchedRow) {
   }
 }
 
+// A rowset of a forward-only cursor leaves the server's cursor on its last row: that row
+// is the one a positioned statement names, and naming another is refused, never applied
+// to the wrong row.
+TEST_P(CurrentOf, ARowsetLetsOnlyItsLastRowBeNamed) {
+  Fill(10);
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetCursorName(stmt_, (SQLCHAR*)"c1", SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
+  const std::string select = "SELECT id FROM " + table_ + " FOR UPDATE";
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)select.c_str(), SQL_NTS), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, stmt_);
+  SQLINTEGER id[3] = {};
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, id, 0, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  SQLHSTMT other = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &other), SQL_SUCCESS);
+  const std::string update = "UPDATE " + table_ + " SET x = 'u' WHERE CURRENT OF c1";
+  // On the rowset's first row, as the fetch leaves it, then on its second.
+  EXPECT_EQ(SQLExecDirect(other, (SQLCHAR*)update.c_str(), SQL_NTS), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, other), "HY109");
+  ASSERT_EQ(SQLSetPos(stmt_, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+  EXPECT_EQ(SQLExecDirect(other, (SQLCHAR*)update.c_str(), SQL_NTS), SQL_ERROR);
+  ASSERT_EQ(SQLSetPos(stmt_, 3, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+  EXPECT_EQ(SQLExecDirect(other, (SQLCHAR*)update.c_str(), SQL_NTS), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, other);
+  const SQLINTEGER third = id[2];
+  SQLFreeHandle(SQL_HANDLE_STMT, other);
+  ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+  ASSERT_EQ(SQLFreeStmt(stmt_, SQL_UNBIND), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0),
+            SQL_SUCCESS);
+  EXPECT_EQ(Changed(), std::to_string(third) + "u;10");
+}
+
 KES_E2E_BUILDS(CurrentOf);
 
 }  // namespace
