@@ -297,6 +297,49 @@ TEST_P(DmPositioned, UpdateDeleteAndAddThroughSetPos) {
   EXPECT_EQ(std::string(name_[2]), "theirs");
 }
 
+// A grid changes one row at a time: each change runs the statement of its own shape,
+// whatever was changed before on the cursor (other columns, another rowset size), and
+// a change the server refuses reports the server's message and leaves the next alone.
+TEST_P(DmPositioned, ChangesOneRowAtATimeWhateverWasChangedBefore) {
+  Name(0, "a1");
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  Name(1, "a2");
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  // Only the quantity of row 3, then a name again.
+  qty_[2] = 333;
+  qtyInd_[2] = sizeof(SQLINTEGER);
+  idInd_[2] = nameInd_[2] = SQL_COLUMN_IGNORE;
+  ASSERT_EQ(SQLSetPos(cur_, 3, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  Name(0, "b1");
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(), "1:b1:10;2:a2:20;3:n3:333;4:n4:40;5:n5:50;6:n6:60");
+
+  // Rowsets of two rows from here: the next is rows 4 and 5.
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)2, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_NEXT, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  Name(1, "c5");
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(), "1:b1:10;2:a2:20;3:n3:333;4:n4:40;5:c5:50;6:n6:60");
+
+  // A new row whose key is taken, then one whose key is free.
+  id_[0] = 4;
+  qty_[0] = 1;
+  std::strcpy(name_[0], "dup");
+  idInd_[0] = qtyInd_[0] = sizeof(SQLINTEGER);
+  nameInd_[0] = SQL_NTS;
+  EXPECT_EQ(SQLSetPos(cur_, 1, SQL_ADD, SQL_LOCK_NO_CHANGE), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, cur_).substr(0, 2), "23") << Diags(SQL_HANDLE_STMT, cur_);
+  id_[0] = 7;
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_ADD, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(), "1:b1:10;2:a2:20;3:n3:333;4:n4:40;5:c5:50;6:n6:60;7:dup:1");
+}
+
 // An ADD names a row of the rowset, whose buffers the application has; past it
 // nothing is read and nothing is added.
 TEST_P(DmPositioned, AddPastTheRowsetIsRefused) {
