@@ -1,5 +1,5 @@
 // ks.cpp -- the keyset record and the statements generated from its key
-// columns: key select list, key ORDER BY, key WHERE of OR-groups, the one-row
+// columns: key select list, key ORDER BY, key WHERE of OR-groups or an IN list, the one-row
 // parameter set that feeds a key predicate, the keyset load and the key
 // re-select.
 // Generated pieces are spliced into the regenerated text at the placeholder
@@ -56,6 +56,11 @@ void or_groups(std::string& out, const std::string& group, uint32_t n) {
   out += ") OR (";
   or_groups(out, group, n - n / 2);
   out += ")";
+}
+
+bool integer_key(int16_t sqlType) {
+  return sqlType == SQL_INTEGER || sqlType == SQL_SMALLINT || sqlType == SQL_BIGINT ||
+         sqlType == SQL_TINYINT;
 }
 
 bool has_keys(const KS* ks) {
@@ -159,13 +164,25 @@ int32_t KS_KeyWhere(SCR_Analysis* a, KS* ks, uint32_t groups) {
   if (int32_t rc = SCR_WherePlaceholder(a); rc != 0) return rc;
   // The placeholder tells whether the statement keeps a condition of its own.
   const bool ownWhere = (a->sa_flags & SA_WHERE) != 0;
+  std::string piece = ownWhere ? "( " : " WHERE ( ";
+  // A single integer key takes its block of values as one IN list: the server
+  // then seeks the keys in their order and hands the rows over without a sort,
+  // where a long run of ORs is searched term by term and sorted afterwards.
+  // Text keys keep the equalities, whose comparison ignores trailing blanks.
+  if (groups > 1 && ks->keyCols->count == 1 && integer_key(key_col(ks, 0)->sqlType)) {
+    if (!append_key_name(piece, ks, 0)) return ERR_MEMORY;
+    piece.reserve(piece.size() + 3 * size_t{groups} + 8);
+    piece += " IN (?";
+    for (uint32_t g = 1; g < groups; ++g) piece += ", ?";
+    piece += ") )";
+    return scs_p_SplicePiece(a, piece.c_str());
+  }
   std::string group;
   for (uint32_t i = 0; i < ks->keyCols->count; ++i) {
     if (i > 0) group += " AND ";
     if (!append_key_name(group, ks, i)) return ERR_MEMORY;
     group += " = ?";
   }
-  std::string piece = ownWhere ? "( " : " WHERE ( ";
   piece.reserve(piece.size() + groups * (group.size() + 8) + 2);
   or_groups(piece, group, groups);
   piece += " )";

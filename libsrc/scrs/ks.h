@@ -79,7 +79,8 @@ void KS_ForgetMarks(KS* ks);
 
 // The select list becomes the key columns.
 [[nodiscard]] int32_t KS_KeySelect(SCR_Analysis* a, KS* ks);
-// WHERE ( k1 = ? AND k2 = ? OR ... ) [AND (own condition)], `groups` groups.
+// WHERE ( k1 = ? AND k2 = ? OR ... ) [AND (own condition)], `groups` groups;
+// WHERE ( k IN (?, ...) ) for more than one group of a single integer key.
 [[nodiscard]] int32_t KS_KeyWhere(SCR_Analysis* a, KS* ks, uint32_t groups);
 // The key columns not already sorted on join the ORDER BY (within
 // sc_maxOrderByCols when it is set).

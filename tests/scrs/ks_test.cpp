@@ -84,6 +84,9 @@ TEST(KeyStatements, SelectListOrderByAndWhere) {
        "SELECT a FROM t WHERE ( k1 = ? AND k2 = ? OR k1 = ? AND k2 = ? )"},
       {"SELECT a FROM t WHERE a > 5", {Key("k1")}, 1, 'W', 1, 0,
        "SELECT a FROM t WHERE ( k1 = ? ) AND (a > 5)"},
+      // A block of one integer key is an IN list the server seeks in key order.
+      {"SELECT a FROM t WHERE a > 5", {Key("k1")}, 1, 'W', 3, 0,
+       "SELECT a FROM t WHERE ( k1 IN (?, ?, ?) ) AND (a > 5)"},
       {"SELECT a FROM t", {Key("id")}, 1, 'O', 0, 0, "SELECT a FROM t ORDER BY id"},
       {"SELECT name FROM t ORDER BY name", {Key("id")}, 1, 'O', 0, 0,
        "SELECT name FROM t ORDER BY name, id"},
@@ -107,7 +110,9 @@ TEST(KeyStatements, SelectListOrderByAndWhere) {
 
 TEST(KeyStatements, LongKeyPredicatesNestShallowly) {
   // Every group once, in order, with no run of more than 16 ORs at one level.
-  Keyed k("SELECT a FROM t", {Key("id")});
+  ColDesc id = Key("id");
+  id.sqlType = SQL_VARCHAR;  // an integer key would take an IN list
+  Keyed k("SELECT a FROM t", {id});
   ASSERT_EQ(KS_KeyWhere(&k.a, k.scs.sc_keyset, 100), 0);
   const std::string text = k.Generated();
   size_t groups = 0;

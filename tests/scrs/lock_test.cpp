@@ -458,7 +458,7 @@ TEST_P(LockTest, KeysetCursorLocksTheRowsOfEachRowset) {
   EXPECT_EQ(ids, (std::vector<int32_t>{1, 0, 3}));
   EXPECT_EQ(st, (std::vector<uint16_t>{OK, DEL, OK}));
   const std::string keyed =
-      "SELECT id, name, id FROM t WHERE ( id = ? OR id = ? OR id = ? ) ORDER BY id";
+      "SELECT id, name, id FROM t WHERE ( id IN (?, ?, ?) ) ORDER BY id";
   if (ByUpdate()) {
     EXPECT_EQ(Reads(), (std::vector<std::string>{keyed}));
     EXPECT_EQ(LockedIds(), (std::vector<int32_t>{1, 3})) << "a deleted row has no lock to take";
@@ -505,7 +505,7 @@ TEST_P(LockTest, MissingRowsAreFoundByTheirKeys) {
   FreeDs(back);
   EXPECT_EQ(g.prepared,
             (std::vector<std::string>{
-                "SELECT id FROM t WHERE ( id = ? OR id = ? OR id = ? OR id = ? ) ORDER BY id"}));
+                "SELECT id FROM t WHERE ( id IN (?, ?, ?, ?) ) ORDER BY id"}));
   ASSERT_EQ(KS_FetchRowsByKeys(scs_, ks->keys, 3, &back), 0);
   FreeDs(back);
   EXPECT_EQ(g.prepared.size(), 1u) << "prepared once for every later rowset";
