@@ -386,11 +386,23 @@ int32_t scs_p_SendKeyParamTypes(SCS* scs, DrvHandle h, uint32_t groups) {
   const KS* ks = scs->sc_keyset;
   (void)scs_p_SetParamTypes(&scs->sc_genParamTypes, &scs->sc_genParamTypeCount, 0, nullptr);
   const auto* keys = static_cast<const ColDesc*>(ks->keyCols->items);
-  for (uint32_t g = 0; g < groups; ++g) {
-    if (int32_t rc = scs_p_AddParamDescs(scs, keys, ks->keyCols->count, g + 1 == groups ? 1 : 0);
-        rc != 0)
-      return rc;
-  }
+  const uint32_t nk = ks->keyCols->count;
+  // One group's types, then copies of it: the list is built in one piece for
+  // every block rather than grown group by group.
+  if (int32_t rc = scs_p_AddParamDescs(scs, keys, nk, 0); rc != 0) return rc;
+  const uint32_t kept = scs->sc_paramTypes != nullptr ? scs->sc_paramTypeCount : 0;
+  const uint64_t total = uint64_t{groups} * nk + kept;
+  if (total > UINT16_MAX) return ERR_MEMORY;
+  if (total == 0) return scs->sc_driver->ops->DRV_SetParamTypes(h, 0, nullptr);
+  auto* list = static_cast<ParamShadow*>(std::malloc(total * sizeof(ParamShadow)));
+  if (list == nullptr) return ERR_MEMORY;
+  for (uint32_t g = 0; g < groups; ++g)
+    std::memcpy(list + size_t{g} * nk, scs->sc_genParamTypes, nk * sizeof(ParamShadow));
+  if (kept > 0)
+    std::memcpy(list + size_t{groups} * nk, scs->sc_paramTypes, kept * sizeof(ParamShadow));
+  std::free(scs->sc_genParamTypes);
+  scs->sc_genParamTypes = list;
+  scs->sc_genParamTypeCount = static_cast<uint16_t>(total);
   return scs->sc_driver->ops->DRV_SetParamTypes(h, scs->sc_genParamTypeCount,
                                                 scs->sc_genParamTypes);
 }

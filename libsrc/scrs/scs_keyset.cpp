@@ -46,28 +46,48 @@ std::vector<uint16_t> columns_from(uint16_t first, uint16_t n) {
 // For keys' rows [k0, k0 + n): the row of found whose key columns (`at`) hold
 // that key, or -1 (always for a row `gone` marks deleted; gone may be null).
 // A found row serves one key row; a key asked for twice shares it.
+// The rows mostly come back in the keys' order, so each key is first tried on
+// the row after the one the key before it took, and only a miss searches.
 std::vector<int32_t> match_keys(const Dataset* found, const std::vector<uint16_t>& at,
                                 const Dataset* keys, int32_t k0, int32_t n, const uint16_t* gone) {
   std::vector<int32_t> from(static_cast<size_t>(n), -1);
   std::vector<bool> taken(static_cast<size_t>(found->rowCount), false);
+  const std::vector<uint16_t> own = columns_from(0, keys->colCount);
+  int32_t next = 0;
   for (int32_t j = 0; j < n; ++j) {
     if (gone != nullptr && gone[j] == SQL_ROW_DELETED) continue;
-    for (int32_t r = 0; r < found->rowCount; ++r) {
-      if (taken[r] || !same_key(found, r, at, keys, k0 + j)) continue;
-      from[j] = r;
-      taken[r] = true;
-      break;
+    if (next < found->rowCount && !taken[next] && same_key(found, next, at, keys, k0 + j)) {
+      from[j] = next;
+    } else {
+      for (int32_t r = 0; r < found->rowCount; ++r) {
+        if (taken[r] || !same_key(found, r, at, keys, k0 + j)) continue;
+        from[j] = r;
+        break;
+      }
+    }
+    if (from[j] >= 0) {
+      taken[from[j]] = true;
+      next = from[j] + 1;
     }
     for (int32_t i = 0; i < j && from[j] < 0; ++i)
-      if (from[i] >= 0 && same_key(keys, k0 + i, columns_from(0, keys->colCount), keys, k0 + j))
-        from[j] = from[i];
+      if (from[i] >= 0 && same_key(keys, k0 + i, own, keys, k0 + j)) from[j] = from[i];
   }
   return from;
 }
 
 // out := n rows laid out like found, row j a copy of found's row from[j]
-// (moved at its last use), or all NULL where from[j] is -1.
+// (moved at its last use), or all NULL where from[j] is -1; found is left
+// empty when its rows are moved over whole.
 int32_t arrange(Dataset* found, const std::vector<int32_t>& from, int32_t n, Dataset* out) {
+  // Rows that came back one for each key in the keys' order are the answer as they stand.
+  bool inOrder = found->rowCount == n;
+  for (int32_t j = 0; j < n && inOrder; ++j) inOrder = from[j] == j;
+  if (inOrder) {
+    DatasetFree(out);
+    *out = *found;
+    *found = Dataset{};
+    return 0;
+  }
   Dataset* laid = out;
   DatasetFree(out);
   if (int32_t rc = DatasetCloneLayout(&laid, found, n); rc != 0) return rc;
@@ -262,6 +282,10 @@ bool scs_p_SameCell(const Dataset* a, uint32_t ra, uint16_t ca, const Dataset* b
   const bool nx = x.ind[ra] == DS_IND_NULL;
   const bool ny = y.ind[rb] == DS_IND_NULL;
   if (nx || ny) return nx && ny;
+  // Numbers, dates and fixed slots are their whole slot: equal slots, equal values.
+  if (x.type == y.type && x.width == y.width && x.data != nullptr && y.data != nullptr &&
+      ((x.type >= DS_BIT && x.type <= DS_BINARY) || x.type == DS_CHAR || x.type == DS_WCHAR))
+    return std::memcmp(x.data + size_t(ra) * x.width, y.data + size_t(rb) * y.width, x.width) == 0;
   std::vector<char> vx(x.width + 16), vy(y.width + 16);
   auto lx = static_cast<uint32_t>(vx.size());
   auto ly = static_cast<uint32_t>(vy.size());
