@@ -63,3 +63,7 @@ ColumnInfo* ColumnInfoAlloc(uint16_t n) noexcept;
 // Frees the catalog, schema, table and fullName of each of the n entries, then the
 // array. NULL does nothing.
 void ColumnInfoFree(ColumnInfo* info, uint16_t n) noexcept;
+
+// True for the ODBC SQL types of numbers, dates and times, which no text of blanks alone
+// (or none) is a value of: a server would store NULL for it.
+bool SqlTypeRefusesBlankText(int32_t sqlType) noexcept;

@@ -153,6 +153,20 @@ int32_t DaeBufferAddPiece(DaeColumnBuffer& b, uint32_t row, int32_t type, int16_
 
 char* slotOf(const DatasetColumn& col, uint32_t r) { return col.data + uint64_t{r} * col.width; }
 
+bool isText(int32_t t) {
+  switch (t) {
+    case DS_CHAR:
+    case DS_STRING:
+    case DS_VARCHAR1:
+    case DS_VARCHAR2:
+    case DS_VARCHAR4:
+    case DS_WCHAR:
+    case DS_WSTRING:
+    case DS_WVARCHAR4: return true;
+    default: return false;
+  }
+}
+
 // Bytes of the value a present, unmarked cell holds (after its prefix).
 uint64_t cellBytes(const DatasetColumn& col, uint32_t r) {
   const char* s = slotOf(col, r);
@@ -314,6 +328,37 @@ int32_t DAEDatasetColReplace(DatasetColumn& col, DaeColumnBuffer& b, uint32_t ro
 }
 
 // Puts the collected values into the marked cells of ds.
+// Text sent at execution arrives whole only now: blank text for a marker whose bound or
+// described type is a number, date or time is refused (22018), as the generic layer refuses
+// it in a value bound whole, where the server would store NULL.
+int32_t refuseBlankText(const InfCursor* cur) {
+  const Dataset* ds = cur->params;
+  if (ds == nullptr || cur->paramTypes == nullptr) return 0;
+  uint16_t c = 0;  // the Dataset holds the input markers only
+  for (uint16_t i = 0; i < cur->paramTypeCount && c < ds->colCount; ++i) {
+    const ParamShadow& t = cur->paramTypes[i];
+    if (t.paramType == SQL_PARAM_OUTPUT) continue;
+    const DatasetColumn& col = ds->cols[c++];
+    const int32_t described = i < cur->paramCount ? cur->paramInfo[i].sqlType : 0;
+    if (!isText(col.type) || (!SqlTypeRefusesBlankText(t.sqlType) && !SqlTypeRefusesBlankText(described)))
+      continue;
+    const bool wide = isWide(col.type);
+    for (int32_t r = 0; r < ds->rowCount; ++r) {
+      if (col.ind[r] == DS_IND_NULL) continue;
+      const uint64_t bytes = cellBytes(col, static_cast<uint32_t>(r));
+      const char* s = slotOf(col, static_cast<uint32_t>(r)) + DatasetPrefixSize(col.type);
+      bool blank = true;
+      for (uint64_t k = 0; blank && k < bytes; k += wide ? 2 : 1) {
+        char16_t u = static_cast<unsigned char>(s[k]);
+        if (wide) std::memcpy(&u, s + k, 2);
+        blank = u == ' ' || (u >= '\t' && u <= '\r');
+      }
+      if (blank) return ERR_CAST_CHAR;
+    }
+  }
+  return 0;
+}
+
 int32_t DAEDatasetMerge(Dataset* ds, DaeColumnBuffer* set, uint16_t columns) {
   if (ds == nullptr || set == nullptr) return ERR_GENERAL;
   const uint32_t rows = static_cast<uint32_t>(std::max(ds->rowCount, 0));
@@ -416,6 +461,7 @@ int32_t INF_ParamData(DrvHandle hCursor, int32_t* index, int32_t* row, uint16_t*
                 : DAEDatasetMerge(cur->scs.sc_setPosRows, cur->daeSetPos, cur->daeSetPosColumns);
       DaeReset(cur);
       cur->daeCurrent = kNoCell;
+      if (rc == 0 && exec) rc = refuseBlankText(cur);
       if (rc == 0)
         rc = exec ? ExecuteCore(cur) : SCS_SetPosResume(&cur->scs, setPosStatuses, count);
       break;

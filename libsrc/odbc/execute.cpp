@@ -72,23 +72,6 @@ bool is_datetime_sql(int32_t sqlType) {
   }
 }
 
-// The SQL types no text of blanks alone is a value of.
-bool takes_no_blank_text(int32_t sqlType) {
-  switch (sqlType) {
-    case SQL_BIT:
-    case SQL_TINYINT:
-    case SQL_SMALLINT:
-    case SQL_INTEGER:
-    case SQL_BIGINT:
-    case SQL_DECIMAL:
-    case SQL_NUMERIC:
-    case SQL_REAL:
-    case SQL_FLOAT:
-    case SQL_DOUBLE: return true;
-    default: return sqlType != SQL_UNKNOWN_TYPE && is_datetime_sql(sqlType);
-  }
-}
-
 bool is_binary_sql(int32_t sqlType) {
   return sqlType == SQL_BINARY || sqlType == SQL_VARBINARY || sqlType == SQL_LONGVARBINARY;
 }
@@ -402,7 +385,7 @@ int32_t scan_column(const ParamBinding& pb, int32_t markerType, const Layout& l,
   const bool text = cType == SQL_C_CHAR || cType == SQL_C_WCHAR;
   const bool literals = text && is_datetime_sql(pb.pb_sqlType);
   const bool valueText =
-      text && (takes_no_blank_text(pb.pb_sqlType) || takes_no_blank_text(markerType));
+      text && (SqlTypeRefusesBlankText(pb.pb_sqlType) || SqlTypeRefusesBlankText(markerType));
   for (uint64_t r = 0; r < l.sets; ++r) {
     if (ignored(l, r)) continue;
     Value v;

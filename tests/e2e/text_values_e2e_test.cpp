@@ -82,6 +82,33 @@ TEST_P(TextValues, ParameterTextThatIsNoValueOfItsTypeIs22018) {
   }
 }
 
+// The same text sent at execution, as PDO_ODBC sends every value.
+TEST_P(TextValues, BlankTextSentAtExecutionIs22018) {
+  ASSERT_TRUE(Recreate(table_, "id INTEGER, i INTEGER"));
+  for (const SQLSMALLINT sqlType : {SQL_INTEGER, SQL_VARCHAR}) {
+    SCOPED_TRACE(sqlType);
+    SQLLEN len = SQL_LEN_DATA_AT_EXEC(0);
+    ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, sqlType, 10, 0, (SQLPOINTER)1,
+                               0, &len),
+              SQL_SUCCESS);
+    const std::string insert = "INSERT INTO " + table_ + " (id, i) VALUES (1, ?)";
+    ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)insert.c_str(), SQL_NTS), SQL_NEED_DATA);
+    SQLPOINTER token = nullptr;
+    ASSERT_EQ(SQLParamData(stmt_, &token), SQL_NEED_DATA);
+    ASSERT_EQ(SQLPutData(stmt_, (SQLPOINTER) " ", 1), SQL_SUCCESS);
+    EXPECT_EQ(SQLParamData(stmt_, &token), SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "22018") << Diags(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
+  }
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)("SELECT COUNT(*) FROM " + table_).c_str(), SQL_NTS),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+  SQLINTEGER n = -1;
+  ASSERT_EQ(SQLGetData(stmt_, 1, SQL_C_SLONG, &n, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(n, 0);
+}
+
 TEST_P(TextValues, FetchedTextBecomesADateOrTimeOnlyWhenItIsOne) {
   struct Case {
     const char* text;
