@@ -417,10 +417,7 @@ SQLRETURN StmtFetchScroll(Stmt* stmt, int16_t orientation, int64_t offset) {
     if (__builtin_add_overflow(offset, int64_t{bookmark}, &offset))
       offset = bookmark < 0 ? INT64_MIN : INT64_MAX;
   }
-  const SQLRETURN r =
-      StmtExtendedFetch(stmt, static_cast<uint16_t>(orientation), offset, rows, status);
-  if (forward_only(stmt)) stmt->st_rowNumber += *rows;
-  return r;
+  return StmtExtendedFetch(stmt, static_cast<uint16_t>(orientation), offset, rows, status);
 }
 
 SQLRETURN StmtExtendedFetch(Stmt* stmt, uint16_t fetchType, int64_t offset, uint64_t* rowsFetched,
@@ -459,6 +456,8 @@ SQLRETURN StmtExtendedFetch(Stmt* stmt, uint16_t fetchType, int64_t offset, uint
   }
   if (code != 0) return fail(stmt, code);
   if (rowsFetched != nullptr) *rowsFetched = rows;
+  // An ODBC 2 SQLExtendedFetch counts its rows as SQLFetchScroll does.
+  if (fwd) stmt->st_rowNumber += rows;
   return RowsetToBound(stmt, rowStatus, 0, -1);
 }
 

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "drv/errtab.h"
+#include "drv/rowstatus.h"
 #include "odbc/bulkops.h"
 #include "odbc/conn.h"
 #include "odbc/descops.h"
@@ -377,7 +378,20 @@ SQLRETURN StmtGetOption(Stmt* stmt, uint16_t option, void* value) {
     }
     case SQL_ROW_NUMBER: {
       if (stmt->state != STMT_STATE_PREPARED) return fail(stmt, ERR_CURSOR_STATE);
-      if (scs.sc_cursorType == SQL_CURSOR_FORWARD_ONLY) return put(value, stmt->st_rowNumber);
+      if (scs.sc_cursorType == SQL_CURSOR_FORWARD_ONLY) {
+        // st_rowNumber counts the rows delivered; the current row of a rowset is the one
+        // the cursor stands on in it (its first after the fetch).
+        const RowStatusTable* table = scs.sc_rowStatus;
+        uint64_t row = stmt->st_rowNumber;
+        if (table != nullptr && table->status != nullptr && scs.sc_position >= 1) {
+          uint64_t rows = 0;
+          for (int32_t k = 0; k < table->count; ++k)
+            if (table->status[k] != SQL_ROW_NOROW) rows = static_cast<uint64_t>(k) + 1;
+          if (rows <= row && static_cast<uint64_t>(scs.sc_position) <= rows)
+            row = row - rows + static_cast<uint64_t>(scs.sc_position);
+        }
+        return put(value, row);
+      }
       if (int32_t code =
               BulkRowBookmark(stmt, static_cast<uint32_t>(scs.sc_position - 1), true, &v);
           code != 0)

@@ -131,6 +131,37 @@ TEST_P(FetchWrites, RowLimitChangedDuringAResultKeepsTheSmallerOne) {
   }
 }
 
+// SQL_ATTR_ROW_NUMBER names the row the cursor stands on: a rowset's first after the
+// fetch, the one SQLSetPos moved to, counted afresh in each execution.
+TEST_P(FetchWrites, RowNumberIsTheCurrentRow) {
+  Fill(7);
+  const std::string sql = "SELECT id FROM " + table_ + " ORDER BY id";
+  ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS);
+  SQLINTEGER id[3] = {};
+  ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, id, 0, nullptr), SQL_SUCCESS);
+  const auto rowNumber = [&] {
+    SQLULEN n = 0;
+    EXPECT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_ROW_NUMBER, &n, 0, nullptr), SQL_SUCCESS);
+    return n;
+  };
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+    EXPECT_EQ(rowNumber(), 1u);
+    ASSERT_EQ(SQLSetPos(stmt_, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+    EXPECT_EQ(rowNumber(), 2u);
+    ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+    EXPECT_EQ(rowNumber(), 4u);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+    EXPECT_EQ(id[0], 7);
+    EXPECT_EQ(rowNumber(), 7u);
+    ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+  }
+}
+
 KES_E2E_BUILDS(FetchWrites);
 
 }  // namespace
