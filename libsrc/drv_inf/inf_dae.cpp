@@ -340,7 +340,8 @@ int32_t refuseBlankText(const InfCursor* cur) {
     if (t.paramType == SQL_PARAM_OUTPUT) continue;
     const DatasetColumn& col = ds->cols[c++];
     const int32_t described = i < cur->paramCount ? cur->paramInfo[i].sqlType : 0;
-    if (!isText(col.type) || (!SqlTypeRefusesBlankText(t.sqlType) && !SqlTypeRefusesBlankText(described)))
+    if (!isText(col.type) ||
+        (!SqlTypeRefusesBlankText(t.sqlType) && !SqlTypeRefusesBlankText(described)))
       continue;
     const bool wide = isWide(col.type);
     for (int32_t r = 0; r < ds->rowCount; ++r) {
