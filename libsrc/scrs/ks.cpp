@@ -106,6 +106,7 @@ void KS_ForgetMarks(KS* ks) {
 void KS_Close(KS* ks) {
   if (ks == nullptr) return;
   KS_Reset(ks);
+  KS_ForgetWindowTexts(ks);
   DynArrayFree(&ks->keyCols, nullptr);
 }
 
@@ -435,6 +436,7 @@ int32_t KS_GetKeySet_KSD(SCS* scs) {
   SCR_Analysis* aux = scs->sc_auxAnalysis;
   if (int32_t rc = scs_p_Reanalyse(scs, aux, scs->sc_analysis->sa_generated); rc != 0) return rc;
   if (int32_t rc = KS_KeySelect(aux, ks); rc != 0) return rc;
+  scs_p_AuxCursorTaken(scs);
   if (int32_t rc = ops.DRV_Prepare(scs->sc_auxCursor, aux->sa_generated); rc != 0) {
     INF_CursorMoveErrors(scs->sc_auxCursor, scs->sc_hCursor, 1);
     return rc;

@@ -40,6 +40,10 @@ struct KS {
   int32_t* marks;
   Dataset* markKeys;
   int32_t markCount;
+  // The window statements of dynamic and mixed cursors by their shape, kept
+  // from the first move of that shape until the statement is analysed again,
+  // and the text last prepared on sc_auxCursor for a window; null until used.
+  struct KsWindowTexts* windowTexts;
 };
 
 // The identifier case values of SQLGetInfo.
@@ -71,6 +75,11 @@ void KS_Close(KS* ks);
 void KS_Reset(KS* ks);
 // Forgets the rows of a rowset fetched by bookmarks.
 void KS_ForgetMarks(KS* ks);
+// Forgets the window statements kept and the one prepared on sc_auxCursor
+// (anything that prepares another statement there calls it).
+void KS_ForgetWindowTexts(KS* ks);
+// sc_auxCursor is to run another statement than the window's.
+void scs_p_AuxCursorTaken(SCS* scs);
 
 // ---------------------------------------------------------------------------
 // Generated statements. Each plants one placeholder in the analysis and

@@ -68,6 +68,7 @@ int32_t ask(SCS* scs, Route route, const TblDesc& t, Dataset* rows) {
   const std::string n = unquoted(*scs, t.table);
   int32_t rc = 0;
   const char* what = "";
+  scs_p_AuxCursorTaken(scs);
   switch (route) {
     case Route::kSpecialColumns: {
       const DDSpecialColumnArgs a{opt(q), opt(o), n.c_str(), SQL_BEST_ROWID, SQL_SCOPE_CURROW,
@@ -207,6 +208,7 @@ int32_t complete_types(SCS* scs) {
     const std::string t = unquoted(*scs, k.table);
     const std::string n = unquoted(*scs, k.name);
     const DDColumnArgs a{opt(q), o.empty() ? "%" : o.c_str(), t.c_str(), n.c_str()};
+    scs_p_AuxCursorTaken(scs);
     if (int32_t rc = ops.DRV_DDColumns(scs->sc_auxCursor, &a); rc != 0) {
       log_printf(LOG_ERR, kSrc, __LINE__, "KS_GetKeyColDescs: DRV_DDColumns failed.");
       return rc;

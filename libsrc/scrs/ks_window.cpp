@@ -17,7 +17,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "drv/dataset.h"
@@ -25,6 +27,28 @@
 #include "drv/layercalls.h"
 #include "scrs/ks.h"
 #include "scrs/scs_p.h"
+
+// The window statements of one cursor's statement by shape: the move's
+// direction and kind, which sort values of its boundary row are NULL and
+// whether qualifiers are kept, which is all a window text depends on beside
+// the statement; an empty text says that nothing can follow the boundary.
+struct KsWindowTexts {
+  std::string sqlText;  // the statement they were made from
+  std::unordered_map<std::string, std::string> texts;
+  std::string prepared;  // the window text prepared on preparedOn, empty for none
+  DrvHandle preparedOn = 0;
+};
+
+void KS_ForgetWindowTexts(KS* ks) {
+  if (ks == nullptr) return;
+  delete ks->windowTexts;
+  ks->windowTexts = nullptr;
+}
+
+void scs_p_AuxCursorTaken(SCS* scs) {
+  if (scs != nullptr && scs->sc_keyset != nullptr && scs->sc_keyset->windowTexts != nullptr)
+    scs->sc_keyset->windowTexts->prepared.clear();
+}
 
 namespace {
 
@@ -311,13 +335,22 @@ int32_t keep_rows(KS* ks, int32_t s, int32_t c) {
 
 // The window statement run on sc_auxCursor: the prepared text and its
 // parameters (the window's values first, the application's after them).
-int32_t run_window_statement(SCS* scs, SCR_Analysis* aux, Dataset* params) {
+int32_t run_window_statement(SCS* scs, const std::string& text, Dataset* params) {
   const DriverOps& ops = *scs->sc_driver->ops;
   const DrvHandle h = scs->sc_auxCursor;
-  if (int32_t rc = ops.DRV_Prepare(h, aux->sa_generated); rc != 0) {
-    DatasetFree(params);
-    std::free(params);
-    return rc;
+  KsWindowTexts* kept = scs->sc_keyset->windowTexts;
+  // The cursor keeps the statement last prepared on it while nothing else is.
+  if (kept == nullptr || kept->preparedOn != h || kept->prepared != text) {
+    if (kept != nullptr) kept->prepared.clear();
+    if (int32_t rc = ops.DRV_Prepare(h, text.c_str()); rc != 0) {
+      DatasetFree(params);
+      std::free(params);
+      return rc;
+    }
+    if (kept != nullptr) {
+      kept->prepared = text;
+      kept->preparedOn = h;
+    }
   }
   if (params == nullptr) {
     if (int32_t rc = scs_p_SendKeptParams(scs, h); rc != 0) return rc;
@@ -344,6 +377,58 @@ int32_t run_window_statement(SCS* scs, SCR_Analysis* aux, Dataset* params) {
       return rc;
   }
   return ops.DRV_Execute(h);
+}
+
+// The window texts of the cursor's statement, made or emptied for a new one.
+KsWindowTexts* window_texts(SCS* scs) {
+  KS* ks = scs->sc_keyset;
+  if (ks->windowTexts == nullptr) {
+    ks->windowTexts = new (std::nothrow) KsWindowTexts;
+    if (ks->windowTexts == nullptr) return nullptr;
+  }
+  KsWindowTexts* kept = ks->windowTexts;
+  if (kept->sqlText != scs->sc_sqlText) {
+    kept->texts.clear();
+    kept->sqlText = scs->sc_sqlText;
+  }
+  return kept;
+}
+
+// The shape of a move's window text; empty when the move has no shape to keep
+// (a boundary that cannot serve, whose error the text's making reports).
+int32_t window_shape(const SCS* scs, int16_t dir, int32_t kind, std::string* out) {
+  out->clear();
+  std::string shape = std::to_string(dir) + "/" + std::to_string(kind) + "/" +
+                      std::to_string(scs->sc_keepQualifier) + "/";
+  if (dir == SQL_FETCH_NEXT || dir == SQL_FETCH_PRIOR) {
+    std::vector<KsSortColumn> sort;
+    if (int32_t rc = KS_SortColumnMap(scs, &sort); rc != 0) return rc;
+    if (!usable_bound(scs, sort)) return 0;
+    const int row = KS_BoundaryRow(dir, kind);
+    for (const KsSortColumn& c : sort) shape += bound_null(scs, row, c) ? 'N' : 'v';
+  }
+  *out = std::move(shape);
+  return 0;
+}
+
+// The window text of a move made from the statement, with its parameters
+// (ERR_NO_DATA when nothing can follow the boundary).
+int32_t build_window_text(SCS* scs, int16_t dir, int32_t kind, Dataset** params,
+                          std::string* text) {
+  SCR_Analysis* aux = scs->sc_auxAnalysis;
+  if (int32_t rc = scs_p_Reanalyse(scs, aux, scs->sc_sqlText); rc != 0) return rc;
+  if (int32_t rc = KS_KeyOrderBy(aux, scs); rc != 0) return rc;
+  if (int32_t rc = scs_p_Reanalyse(scs, aux, aux->sa_generated); rc != 0) return rc;
+  if (int32_t rc = KS_WindowSelect(scs, aux, dir, kind, params); rc != 0) return rc;
+  if (dir == SQL_FETCH_PRIOR || dir == SQL_FETCH_LAST) {
+    int32_t rc = scs_p_Reanalyse(scs, aux, aux->sa_generated);
+    if (rc == 0) rc = SCR_OrderByReverse(aux);
+    if (rc != 0) return rc;
+    *text = aux->sa_root->text;
+    return 0;
+  }
+  *text = aux->sa_generated;
+  return 0;
 }
 
 }  // namespace
@@ -386,30 +471,38 @@ int32_t KS_FetchWindow(SCS* scs, int16_t orientation, int32_t offset) {
     (void)scs_p_SetParamTypes(&scs->sc_genParamTypes, &scs->sc_genParamTypeCount, 0, nullptr);
 
   // The window statement: the user's statement ordered by the keys too, the
-  // sort values as its select list, read backwards for PRIOR and LAST.
-  SCR_Analysis* aux = scs->sc_auxAnalysis;
-  if (int32_t rc = scs_p_Reanalyse(scs, aux, scs->sc_sqlText); rc != 0) return rc;
-  if (int32_t rc = KS_KeyOrderBy(aux, scs); rc != 0) return rc;
-  if (int32_t rc = scs_p_Reanalyse(scs, aux, aux->sa_generated); rc != 0) return rc;
+  // sort values as its select list, read backwards for PRIOR and LAST; made
+  // once for each shape, its parameters from the boundary every time.
+  std::string shape;
+  if (int32_t rc = window_shape(scs, dir, kind, &shape); rc != 0) return rc;
+  KsWindowTexts* kept = window_texts(scs);
+  if (kept == nullptr) return ERR_MEMORY;
   Dataset* params = nullptr;
-  if (int32_t rc = KS_WindowSelect(scs, aux, dir, kind, &params); rc != 0) {
-    scs_p_FreeDataset(&params);
-    return rc;
-  }
-  if (dir == SQL_FETCH_PRIOR || dir == SQL_FETCH_LAST) {
-    int32_t rc = scs_p_Reanalyse(scs, aux, aux->sa_generated);
-    if (rc == 0) rc = SCR_OrderByReverse(aux);
-    char* reversed = rc == 0 ? strdup(aux->sa_root->text) : nullptr;
-    if (rc == 0 && reversed == nullptr) rc = ERR_MEMORY;
+  std::string text;
+  if (auto it = shape.empty() ? kept->texts.end() : kept->texts.find(shape);
+      it != kept->texts.end()) {
+    if (it->second.empty()) return ERR_NO_DATA;
+    text = it->second;
+    if (dir == SQL_FETCH_NEXT || dir == SQL_FETCH_PRIOR) {
+      if (int32_t rc = KS_WindowParams(scs, dir, kind, &params); rc != 0) {
+        scs_p_FreeDataset(&params);
+        return rc;
+      }
+    }
+  } else {
+    const int32_t rc = build_window_text(scs, dir, kind, &params, &text);
+    if (rc != 0 && rc != ERR_NO_DATA) {
+      scs_p_FreeDataset(&params);
+      return rc;
+    }
+    if (!shape.empty()) kept->texts[shape] = rc == 0 ? text : std::string();
     if (rc != 0) {
       scs_p_FreeDataset(&params);
       return rc;
     }
-    std::free(aux->sa_generated);
-    aux->sa_generated = reversed;
   }
   const DriverOps& ops = *scs->sc_driver->ops;
-  int32_t rc = run_window_statement(scs, aux, params);
+  int32_t rc = run_window_statement(scs, text, params);
   if (rc == 0) {
     KS_Reset(ks);
     rc = read_keys(scs, scs->sc_auxCursor, K + grow, ks->keys);

@@ -253,6 +253,7 @@ int32_t scs_p_GetTblDescs(SCS* scs, TblDesc* tables, int32_t count) {
       const std::string qualifier = t.qualifier;
       const DDTablesArgs args{opt(qualifier), owner.empty() ? "%" : owner.c_str(), table.c_str(),
                               ""};
+      scs_p_AuxCursorTaken(scs);
       if (int32_t rc = ops.DRV_DDTables(scs->sc_auxCursor, &args); rc != 0) {
         log_printf(LOG_ERR, kSrc, __LINE__, "scs_p_GetTblAttribs: DRV_DDTables failed (%s).",
                    t.table);
@@ -332,6 +333,7 @@ int32_t scs_p_GetTblColDescs(SCS* scs, TblDesc* tables, int32_t count, int skipL
     const std::string table = unquoted(*scs, t.table);
     const DDColumnArgs args{opt(qualifier), owner.empty() ? "%" : owner.c_str(),
                             table.empty() ? "%" : table.c_str(), "%"};
+    scs_p_AuxCursorTaken(scs);
     if (int32_t rc = ops.DRV_DDColumns(scs->sc_auxCursor, &args); rc != 0) {
       log_printf(LOG_ERR, kSrc, __LINE__, "scs_p_GetTblColDescs: DRV_DDColumns failed.");
       return rc;

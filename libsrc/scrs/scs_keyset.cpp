@@ -539,6 +539,7 @@ int32_t scs_p_LockRows(SCS* scs, int32_t first, int32_t count) {
   sql += " WHERE ";
   for (uint32_t k = 0; k < nk; ++k)
     sql += std::string(k > 0 ? " AND " : "") + keys[k].name + " = ?";
+  scs_p_AuxCursorTaken(scs);
   int32_t rc = ops.DRV_Prepare(h, sql.c_str());
   if (rc == 0 && scs->sc_resendParamTypes != 0)
     rc = ops.DRV_SetParamTypes(h, scs->sc_genParamTypeCount, scs->sc_genParamTypes);

@@ -531,6 +531,33 @@ TEST_P(DmDynamic, SetPosUnderValueConcurrencyLeavesAnotherSessionsChangeAlone) {
   Close();
 }
 
+// The statements a dynamic cursor keeps for its moves stay right when other
+// work runs on its auxiliary cursor in between (a positioned change over
+// SELECT * reads the table's columns there) and when the rowset size changes.
+TEST_P(DmDynamic, KeptWindowStatementsFollowOtherWorkAndRowsetSizes) {
+  const std::string t = T("dyn_kept");
+  MakeRows(t, 12);
+  Open(SQL_CURSOR_DYNAMIC, 2, "SELECT * FROM " + t + " ORDER BY id", 0, SQL_CONCUR_VALUES);
+  ASSERT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({1, 2}));
+  ASSERT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({3, 4}));
+  std::strcpy(reinterpret_cast<char*>(names_[0]), "mine");
+  nameInd_[0] = SQL_NTS;
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({5, 6}));
+  EXPECT_EQ(Scroll(SQL_FETCH_PRIOR, 0), Ids({3, 4}));
+  EXPECT_STREQ(reinterpret_cast<char*>(names_[0]), "mine");
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)3, 0), SQL_SUCCESS);
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({5, 6, 7}));
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({8, 9, 10}));
+  EXPECT_EQ(Scroll(SQL_FETCH_PRIOR, 0), Ids({5, 6, 7}));
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0), SQL_SUCCESS);
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT, 0), Ids({8}));
+  EXPECT_EQ(Scroll(SQL_FETCH_LAST, 0), Ids({12}));
+  EXPECT_EQ(Scroll(SQL_FETCH_PRIOR, 0), Ids({11}));
+  Close();
+}
+
 TEST_P(DmDynamic, MixedCursorChangesRowsOfItsWindowUnderValueConcurrency) {
   const std::string t = T("dyn_mixed_setpos");
   MakeRows(t, 12);
