@@ -11,6 +11,7 @@
 #include "platform/informix/ixr_testing.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -89,10 +90,130 @@ void finalizeAll(sqlite3_stmt*& versionVm, sqlite3_stmt* (&ctlVm)[static_cast<in
   }
 }
 
-// The rollback hook points at the connection's catalog, which may go first.
+// Connections to databases that sessions of this process left, kept open for the next
+// session of the process on the same database: reading a database's schema is most of
+// what opening it costs. Only a connection back in the state it was opened in is kept
+// (no transaction, no statement, nothing in its temporary schema, sysmaster detached,
+// its settings as they were set at open); one whose file was replaced since (its
+// database dropped and created again) is closed instead of used, and a forked child
+// never uses its parent's.
+struct ParkedLinks {
+  // The files a kept connection has open, as they were when it was kept: a connection
+  // is used again only while nothing outside SQLite touched them.
+  struct Files {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime {};
+    ino_t shm = 0;  // the shared-memory index of the write-ahead log
+    bool operator==(const Files& o) const {
+      return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+             mtime.tv_nsec == o.mtime.tv_nsec && shm == o.shm;
+    }
+  };
+  struct Link {
+    sqlite3* db = nullptr;
+    std::string path;
+    Files files;
+  };
+  std::mutex mu;
+  pid_t pid = 0;
+  std::vector<Link> links;          // oldest first
+  std::vector<sqlite3*> inherited;  // a parent's, never used again
+};
+
+constexpr size_t kParkedLinks = 4;
+
+ParkedLinks& parkedLinks() {
+  static auto* p = new ParkedLinks();  // lives to the end of the process
+  return *p;
+}
+
+// REQUIRES: p.mu held.
+void parkedForThisProcess(ParkedLinks& p) {
+  if (p.pid == getpid()) return;
+  for (const ParkedLinks::Link& l : p.links) p.inherited.push_back(l.db);
+  p.links.clear();
+  p.pid = getpid();
+}
+
+bool filesOf(const std::string& path, ParkedLinks::Files& out) {
+  struct stat st;
+  struct stat shm;
+  if (stat(path.c_str(), &st) != 0 || stat((path + "-shm").c_str(), &shm) != 0) return false;
+  out.dev = st.st_dev;
+  out.ino = st.st_ino;
+  out.size = st.st_size;
+  out.mtime = st.st_mtim;
+  out.shm = shm.st_ino;
+  return true;
+}
+
+// Whether db is as a new connection would be, after undoing what a session may leave.
+bool parkable(sqlite3* db, std::string& path, ParkedLinks::Files& files) {
+  const char* file = sqlite3_db_filename(db, "main");
+  if (file == nullptr || file[0] == '\0' || sqlite3_db_readonly(db, "main") != 0 ||
+      sqlite3_get_autocommit(db) == 0 || sqlite3_next_stmt(db, nullptr) != nullptr)
+    return false;
+  path = file;
+  {
+    Sql temps(db, "SELECT 1 FROM temp.sqlite_master LIMIT 1");
+    if (temps.prepared() != SQLITE_OK || temps.step() != SQLITE_DONE) return false;
+  }
+  std::vector<std::string> attached;
+  {
+    Sql list(db, "PRAGMA database_list");
+    if (list.prepared() != SQLITE_OK) return false;
+    while (list.step() == SQLITE_ROW) {
+      std::string name = list.str(1);
+      if (name != "main" && name != "temp") attached.push_back(name);
+    }
+  }
+  for (const std::string& name : attached)
+    if (execSql(db, "DETACH DATABASE " + quoteId(name)) != SQLITE_OK) return false;
+  return execSql(db,
+                 "PRAGMA foreign_keys=ON; PRAGMA defer_foreign_keys=OFF; "
+                 "PRAGMA legacy_alter_table=OFF; PRAGMA synchronous=NORMAL") == SQLITE_OK &&
+         filesOf(path, files);
+}
+
+// A kept connection to the database file at path, or null.
+sqlite3* takeParked(const std::string& path) {
+  ParkedLinks::Files now;
+  const bool known = filesOf(path, now);
+  ParkedLinks& p = parkedLinks();
+  std::lock_guard<std::mutex> g(p.mu);
+  parkedForThisProcess(p);
+  for (auto it = p.links.begin(); it != p.links.end(); ++it) {
+    if (it->path != path) continue;
+    sqlite3* db = it->db;
+    const bool same = known && it->files == now;
+    p.links.erase(it);
+    if (same) return db;
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  return nullptr;
+}
+
+// The rollback hook points at the connection's catalog, which may go first; the
+// handlers and functions point at the session, which goes next.
 void closeHandle(sqlite3* db) {
   if (!db) return;
   sqlite3_rollback_hook(db, nullptr, nullptr);
+  sqlite3_busy_handler(db, nullptr, nullptr);
+  sqlite3_progress_handler(db, 0, nullptr, nullptr);
+  std::string path;
+  ParkedLinks::Files files;
+  if (parkable(db, path, files)) {
+    ParkedLinks& p = parkedLinks();
+    std::lock_guard<std::mutex> g(p.mu);
+    parkedForThisProcess(p);
+    p.links.push_back({db, path, files});
+    if (p.links.size() <= kParkedLinks) return;
+    db = p.links.front().db;
+    p.links.erase(p.links.begin());
+  }
   sqlite3_close_v2(db);
 }
 
@@ -239,7 +360,11 @@ IxError openHandle(Session& s, const std::string& db, sqlite3*& out, int& mode,
   // A connection that only reads opens the file for reading: it needs no write access
   // to the database or its directory.
   const bool readOnly = s.readOnly && !db.empty();
-  int rc = readOnly ? openSqliteReadOnly(path, &h) : openSqlite(path, false, &h);
+  int rc = SQLITE_OK;
+  if (readOnly)
+    rc = openSqliteReadOnly(path, &h);
+  else if (db.empty() || (h = takeParked(path)) == nullptr)
+    rc = openSqlite(path, false, &h);
   if (rc) {
     sqlite3_close_v2(h);
     // The file is there (dbExists): one SQLite cannot read is damaged, not missing.
