@@ -91,6 +91,15 @@ int32_t SCS_GetBaseColAttrs(SCS* scs, uint16_t column, ColumnInfo* info, uint16_
 // the caller's. -> a driver error code.
 int32_t SCS_SetPosResume(SCS* scs, uint16_t** statuses, int32_t* rows);
 
+// Performs the execution of a scrollable cursor whose parameter values were
+// supplied at execution, once the agent has put them into its parameter
+// Dataset (params, still the agent's, which the cursor layer copies): the
+// cursor layer keeps them for the statements it runs on the cursor's behalf,
+// and the execution runs with everything the layer does around it. Called
+// instead of the agent's own execution for a cursor whose parameters the
+// layer kept (SCS_F_PARAMS_KEPT). -> a driver error code.
+int32_t SCS_ExecuteResume(SCS* scs, const Dataset* params);
+
 // ---------------------------------------------------------------------------
 // Defined by the SQL analysis (libsrc/scrs), called by the agent, which finds
 // the types of a statement's parameters through probe queries: SELECTs over

@@ -392,6 +392,13 @@ int32_t DAEDatasetMerge(Dataset* ds, DaeColumnBuffer* set, uint16_t columns) {
   return 0;
 }
 
+// A scrollable cursor's execution is the cursor layer's, which kept the
+// parameters to run its own statements with: it runs once the values are in.
+bool scrollable(const InfCursor* cur) {
+  return cur->scs.sc_cursorType != SCS_FORWARD_ONLY &&
+         (cur->scs.sc_flags & SCS_F_PARAMS_KEPT) != 0;
+}
+
 // Starts a dialogue over ds: the piece buffers, the first cell, the state.
 int32_t start(InfCursor* cur, const Dataset* ds, DaeColumnBuffer*& set, uint16_t& columns,
               int32_t state) {
@@ -463,8 +470,10 @@ int32_t INF_ParamData(DrvHandle hCursor, int32_t* index, int32_t* row, uint16_t*
       DaeReset(cur);
       cur->daeCurrent = kNoCell;
       if (rc == 0 && exec) rc = refuseBlankText(cur);
-      if (rc == 0)
-        rc = exec ? ExecuteCore(cur) : SCS_SetPosResume(&cur->scs, setPosStatuses, count);
+      if (rc == 0 && !exec)
+        rc = SCS_SetPosResume(&cur->scs, setPosStatuses, count);
+      else if (rc == 0)
+        rc = scrollable(cur) ? SCS_ExecuteResume(&cur->scs, cur->params) : ExecuteCore(cur);
       break;
     }
     default: break;

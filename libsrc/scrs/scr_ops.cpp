@@ -318,15 +318,20 @@ int32_t SCS_SetParams(DrvHandle hCursor, Dataset* params) {
   return base().DRV_SetParams(hCursor, params);
 }
 
-int32_t SCS_Execute(DrvHandle hCursor) {
-  InfCursorView cur{};
-  if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
-  if (!cur.prepared) {
-    log_printf(LOG_WARNING, kSrc, __LINE__, "execute without prior prepare");
-    return ERR_SEQUENCE;
+// Some value of the parameters is still to come at execution.
+bool awaits_values(const Dataset* params) {
+  if (params == nullptr || params->cols == nullptr) return false;
+  for (uint16_t c = 0; c < params->colCount; ++c) {
+    const int16_t* ind = params->cols[c].ind;
+    for (int32_t r = 0; ind != nullptr && r < params->rowCount; ++r)
+      if (ind[r] == DS_IND_DAE) return true;
   }
-  SCS& scs = *cur.scs;
-  scs.sc_rowsAffected = -1;
+  return false;
+}
+
+// The execution proper: what the layer reads before the statement runs (the
+// keyset, with the parameters) and after (the description, a static result).
+int32_t execute(SCS& scs, DrvHandle hCursor) {
   if (int32_t rc = scs_p_BeforeExecute(&scs); rc != 0) {
     scs_p_ClearAuxDiags(&scs);
     return rc;
@@ -337,6 +342,24 @@ int32_t SCS_Execute(DrvHandle hCursor) {
   const int32_t rc = scs_p_AfterExecute(&scs);
   if (rc != 0) scs_p_ClearAuxDiags(&scs);
   return rc;
+}
+
+int32_t SCS_Execute(DrvHandle hCursor) {
+  InfCursorView cur{};
+  if (!INF_CursorView(hCursor, &cur)) return ERR_ARGUMENT;
+  if (!cur.prepared) {
+    log_printf(LOG_WARNING, kSrc, __LINE__, "execute without prior prepare");
+    return ERR_SEQUENCE;
+  }
+  SCS& scs = *cur.scs;
+  scs.sc_rowsAffected = -1;
+  // Nothing runs before every value sent at execution is in: the agent asks
+  // for them, and the last one resumes the execution here
+  // (SCS_ExecuteResume) with the values complete.
+  if (scs.sc_cursorType != SCS_FORWARD_ONLY && (scs.sc_flags & SCS_F_PARAMS_KEPT) != 0 &&
+      awaits_values(scs.sc_params))
+    return base().DRV_Execute(hCursor);
+  return execute(scs, hCursor);
 }
 
 int32_t SCS_Fetch(DrvHandle hCursor, uint16_t rows, Dataset* data) {
@@ -529,6 +552,16 @@ int32_t SCS_ExtendedFetch(DrvHandle hCursor, RowStatusTable** table, int32_t tar
 }
 
 }  // namespace
+
+int32_t SCS_ExecuteResume(SCS* scs, const Dataset* params) {
+  Dataset* copy = nullptr;
+  if (params != nullptr) {
+    if (int32_t rc = DatasetClone(&copy, params); rc != 0) return rc;
+  }
+  scs_p_FreeDataset(&scs->sc_params);
+  scs->sc_params = copy;
+  return execute(*scs, scs->sc_hCursor);
+}
 
 int32_t SCR_Interpose(DriverRecord* rec) {
   const DriverRecord below = *rec;

@@ -346,6 +346,81 @@ TEST_P(Dae, TenMegabyteValuesInFourKilobytePieces) {
   EXPECT_TRUE(gotBytes == bytes);
 }
 
+// Every cursor type takes a parameter sent at execution, through SQLExecute
+// and SQLExecDirect alike, and scrolls the rows it selects: PDO_ODBC sends
+// every parameter of a scrollable statement so.
+TEST_P(Dae, EveryCursorTypeTakesValuesAtExecution) {
+  const std::string t = Table("dae_scr");
+  ASSERT_TRUE(Recreate(t, "id INTEGER PRIMARY KEY, name VARCHAR(20)"));
+  for (int i = 1; i <= 8; ++i)
+    ASSERT_TRUE(Exec("INSERT INTO " + t + " VALUES (" + std::to_string(i) + ", 'n" +
+                     std::to_string(i) + "')"));
+  struct Kind {
+    const char* what;
+    SQLULEN type;
+    SQLULEN keyset;
+  };
+  const Kind kinds[] = {{"static", SQL_CURSOR_STATIC, 0},
+                        {"keyset-driven", SQL_CURSOR_KEYSET_DRIVEN, 0},
+                        {"mixed", SQL_CURSOR_KEYSET_DRIVEN, 4},
+                        {"dynamic", SQL_CURSOR_DYNAMIC, 0}};
+  const std::string sql = "SELECT id, name FROM " + t + " WHERE id > ? AND name <> ? ORDER BY id";
+  for (const Kind& k : kinds) {
+    for (bool direct : {false, true}) {
+      SCOPED_TRACE(std::string(k.what) + (direct ? " through SQLExecDirect" : " through SQLExecute"));
+      SQLHSTMT s = nullptr;
+      ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &s), SQL_SUCCESS);
+      ASSERT_EQ(SQLSetStmtAttr(s, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)k.type, 0), SQL_SUCCESS);
+      if (k.keyset > 0) {
+        ASSERT_EQ(SQLSetStmtAttr(s, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)k.keyset, 0), SQL_SUCCESS);
+      }
+      SQLINTEGER idToken = 0;
+      char nameToken = 0;
+      SQLLEN len = SQL_DATA_AT_EXEC;
+      ASSERT_EQ(SQLBindParameter(s, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &idToken, 0,
+                                 &len),
+                SQL_SUCCESS);
+      ASSERT_EQ(SQLBindParameter(s, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, &nameToken,
+                                 0, &len),
+                SQL_SUCCESS);
+      SQLRETURN rc = SQL_ERROR;
+      if (direct) {
+        rc = SQLExecDirect(s, (SQLCHAR*)sql.c_str(), SQL_NTS);
+      } else {
+        ASSERT_EQ(SQLPrepare(s, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
+            << Diags(SQL_HANDLE_STMT, s);
+        rc = SQLExecute(s);
+      }
+      ASSERT_EQ(rc, SQL_NEED_DATA) << Diags(SQL_HANDLE_STMT, s);
+      void* token = nullptr;
+      ASSERT_EQ(SQLParamData(s, &token), SQL_NEED_DATA) << Diags(SQL_HANDLE_STMT, s);
+      EXPECT_EQ(token, &idToken);
+      const SQLINTEGER five = 5;
+      ASSERT_EQ(SQLPutData(s, (SQLPOINTER)&five, sizeof five), SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, s);
+      ASSERT_EQ(SQLParamData(s, &token), SQL_NEED_DATA) << Diags(SQL_HANDLE_STMT, s);
+      EXPECT_EQ(token, &nameToken);
+      ASSERT_EQ(SQLPutData(s, (SQLPOINTER) "n", 1), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, s);
+      ASSERT_EQ(SQLPutData(s, (SQLPOINTER) "7", 1), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, s);
+      ASSERT_EQ(SQLParamData(s, &token), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, s);
+      SQLULEN type = 0;
+      ASSERT_EQ(SQLGetStmtAttr(s, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), SQL_SUCCESS);
+      EXPECT_EQ(type, k.type);
+      SQLINTEGER id = 0;
+      ASSERT_EQ(SQLBindCol(s, 1, SQL_C_SLONG, &id, 0, nullptr), SQL_SUCCESS);
+      std::vector<SQLINTEGER> ids;
+      while ((rc = SQLFetchScroll(s, SQL_FETCH_NEXT, 0)) == SQL_SUCCESS) ids.push_back(id);
+      EXPECT_EQ(rc, SQL_NO_DATA) << Diags(SQL_HANDLE_STMT, s);
+      EXPECT_EQ(ids, (std::vector<SQLINTEGER>{6, 8}));
+      ASSERT_EQ(SQLFetchScroll(s, SQL_FETCH_PRIOR, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, s);
+      EXPECT_EQ(id, 8);
+      ASSERT_EQ(SQLFetchScroll(s, SQL_FETCH_PRIOR, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, s);
+      EXPECT_EQ(id, 6);
+      SQLFreeHandle(SQL_HANDLE_STMT, s);
+    }
+  }
+}
+
 KES_E2E_BUILDS(Dae);
 
 }  // namespace
