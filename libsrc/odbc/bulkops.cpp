@@ -23,6 +23,7 @@
 #include "odbc/conn.h"
 #include "odbc/dae.h"
 #include "odbc/desc.h"
+#include "odbc/execute.h"
 #include "odbc/fetch.h"
 #include "odbc/setpos.h"
 #include "odbc/stmt.h"
@@ -141,7 +142,7 @@ SQLRETURN update(Stmt* stmt) {
   stmt->st_daeState = DAE_NONE;
   for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next)
     DAEBuffersFree(&n->cb.cb_daeBuffers, n->cb.cb_daeRows, &n->cb.cb_daeLengths);
-  if (code == 0 && stmt->st_dbc->cn_narrowDAE != 0) code = DatasetToAnsi(rows);
+  if (code == 0) code = NarrowForBackEnd(stmt, rows);
   const uint16_t count = stmt->st_setPosColCount;
   uint16_t* sent = nullptr;
   if (code == 0 && count > 0) {

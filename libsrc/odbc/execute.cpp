@@ -1046,6 +1046,10 @@ uint64_t DateTimeEscapeText(const void* text, uint64_t bytes, bool wide, int32_t
   return literal_text(t, parsed, out);
 }
 
+int32_t NarrowForBackEnd(const Stmt* stmt, Dataset* ds) {
+  return ds != nullptr && narrow_for(stmt, ds) ? DatasetToAnsi(ds) : 0;
+}
+
 bool BackEndTakesWide(const Stmt* stmt) {
   const Conn* conn = stmt->st_dbc;
   if (conn->cn_narrowDAE != 0) return false;

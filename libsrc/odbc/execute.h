@@ -48,6 +48,10 @@ uint64_t DateTimeEscapeText(const void* text, uint64_t bytes, bool wide, int32_t
 // true when the back end takes UTF-16 values as they are; otherwise wide values
 // and their types go to it as 8-bit text.
 bool BackEndTakesWide(const Stmt* stmt);
+// The wide text of rows handed to the back end as 8-bit text when the back end
+// takes no UTF-16 (the ANSI build's agent), whichever entry point connected.
+// -> 0 or the conversion's code.
+int32_t NarrowForBackEnd(const Stmt* stmt, Dataset* ds);
 
 // 24-byte type entries for DRV_PrepareExecute2: each shadow with the name of
 // its IPD record when that record is named. Null when memory is short. The

@@ -466,12 +466,10 @@ SQLRETURN refresh(Stmt* stmt, const Request& q) {
 SQLRETURN send(Stmt* stmt, const Request& q, Dataset* rows, uint16_t* cols, uint16_t colCount) {
   const DriverOps* ops = stmt->st_drv->ops;
   const bool callerOwns = (stmt->st_drv->caps & DRV_CAP_FREEPARAMS) != 0;
-  if (stmt->st_dbc->cn_narrowDAE != 0) {
-    if (int32_t rc = DatasetToAnsi(rows); rc != 0) {
-      free_rows(stmt, &rows);
-      std::free(cols);
-      return fail(stmt, rc);
-    }
+  if (int32_t rc = NarrowForBackEnd(stmt, rows); rc != 0) {
+    free_rows(stmt, &rows);
+    std::free(cols);
+    return fail(stmt, rc);
   }
   uint16_t* statuses = nullptr;
   int32_t given = -1;
@@ -587,7 +585,7 @@ SQLRETURN write_driver(Stmt* stmt, const Request& q) {
   uint16_t count = 0;
   Dataset* rows = nullptr;
   int32_t code = rows_from_bound(stmt, RowsRoad::Driver, &cols, &count, &rows);
-  if (code == 0 && stmt->st_dbc->cn_narrowDAE != 0) code = DatasetToAnsi(rows);
+  if (code == 0) code = NarrowForBackEnd(stmt, rows);
   // The core keeps its own copy of the column map: the values the back end
   // asks for are named by their place in it, whoever owns the list sent.
   uint16_t* sent = nullptr;

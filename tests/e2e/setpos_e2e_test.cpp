@@ -3,9 +3,11 @@
 // of them is what calling them gives, and what a scrollable cursor serves
 // (positioning, refresh, rows fetched by bookmarks) reads the database's rows.
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -467,6 +469,41 @@ TEST_P(DmPositioned, ChangesAfterTheRowsetSizeChanged) {
   ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)5, 0), SQL_SUCCESS);
   updateTwice(2, "five", "fuenf");
   EXPECT_EQ(Table(), "2:zwei:20;3:trois:30;4:n4:40;5:fuenf:50;6:n6:60");
+}
+
+// Text columns bound as UTF-16, as every application of the W functions binds
+// them: a row written back unchanged is no conflict, a new name is written,
+// and a rowset of new rows is added, on either library.
+TEST_P(DmPositioned, WideBuffersUpdateAndAdd) {
+  char16_t wide[3][24] = {};
+  SQLLEN wideInd[3] = {};
+  ASSERT_EQ(SQLBindCol(cur_, 2, SQL_C_WCHAR, wide, sizeof wide[0], wideInd), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_FIRST, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(std::u16string(wide[1]), u"n2");
+  ASSERT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(status_[0], SQL_ROW_UPDATED);
+  std::u16string(u"zw\u00e9i").copy(wide[1], 23);
+  wideInd[1] = SQL_NTS;
+  ASSERT_EQ(SQLSetPos(cur_, 2, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+      << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(), "1:n1:10;2:zw\xC3\xA9i:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60");
+
+  for (int k = 0; k < 3; ++k) {
+    id_[k] = 11 + k;
+    qty_[k] = 110 + 10 * k;
+    idInd_[k] = qtyInd_[k] = sizeof(SQLINTEGER);
+    const std::u16string name = k == 1 ? u"n\u00e9u" : u"new" + std::u16string(1, u'0' + k);
+    std::fill(std::begin(wide[k]), std::end(wide[k]), u'\0');
+    name.copy(wide[k], 23);
+    wideInd[k] = SQL_NTS;
+  }
+  ASSERT_EQ(SQLBulkOperations(cur_, SQL_ADD), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ((std::vector<SQLUSMALLINT>{status_[0], status_[1], status_[2]}),
+            (std::vector<SQLUSMALLINT>(3, SQL_ROW_ADDED)));
+  EXPECT_EQ(Table(),
+            "1:n1:10;2:zw\xC3\xA9i:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60;11:new0:110;"
+            "12:n\xC3\xA9u:120;13:new2:130");
 }
 
 KES_E2E_BUILDS(DmPositioned);
