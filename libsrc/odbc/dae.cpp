@@ -75,12 +75,13 @@ uint64_t piece_length(int16_t cType, const void* data, int64_t length) {
   return std::strlen(static_cast<const char*>(data));
 }
 
-// PutData's argument rules: a value pointer unless the length says there is
-// nothing to read, and no negative length but the few ODBC names.
-bool valid_piece(const void* data, int64_t length) {
-  if (length == SQL_NULL_DATA || length == SQL_DEFAULT_PARAM) return true;
-  if (length < 0 && length != SQL_NTS) return false;
-  return data != nullptr || length == 0;
+// PutData's argument rules: no negative length but the few ODBC names, and a
+// value pointer unless the length says there is nothing to read. -> 0 or the
+// code of the refusal.
+int32_t piece_fault(const void* data, int64_t length) {
+  if (length == SQL_NULL_DATA || length == SQL_DEFAULT_PARAM) return 0;
+  if (length < 0 && length != SQL_NTS) return ERR_BUFFER_LENGTH;
+  return data != nullptr || length == 0 ? 0 : ERR_ARGUMENT;
 }
 
 // ---- Local road ----------------------------------------------------------------
@@ -119,12 +120,15 @@ void drop_value(ParamBinding& pb, uint64_t row) { drop_value(collected(pb), row)
 template <typename Block>
 int32_t append_piece(Stmt* stmt, const Collected<Block>& c, const void* data, int64_t length,
                      uint64_t row) {
-  if (!valid_piece(data, length) || length == SQL_DEFAULT_PARAM) return ERR_ARGUMENT;
+  if (int32_t fault = piece_fault(data, length); fault != 0) return fault;
+  if (length == SQL_DEFAULT_PARAM) return ERR_ARGUMENT;
   if (c.buffers == nullptr || row >= c.rows) return ERR_SEQUENCE;
+  // Nothing follows a NULL.
+  if (c.buffers[row] == nullptr && c.lengths[row] == DAE_NULL_LENGTH) return ERR_CONCAT_NULL;
   // A number, a date or any other fixed-size value comes whole, once.
   const bool fixed = !is_variable(c.cType);
   if (fixed && data == nullptr && length != SQL_NULL_DATA) return ERR_ARGUMENT;
-  if (fixed && stmt->st_daePieces > 0) return ERR_SEQUENCE;
+  if (fixed && stmt->st_daePieces > 0) return ERR_FIXED_IN_PIECES;
   if (length == SQL_NULL_DATA) {
     drop_value(c, row);
     c.lengths[row] = DAE_NULL_LENGTH;
@@ -137,7 +141,6 @@ int32_t append_piece(Stmt* stmt, const Collected<Block>& c, const void* data, in
     if (c.buffers[row] == nullptr) c.lengths[row] = 0;  // empty, not NULL
     return 0;
   }
-  // Data after a NULL piece starts the value afresh.
   const uint64_t old = c.buffers[row] != nullptr ? c.lengths[row] : 0;
   char* block = static_cast<char*>(c.buffers[row]);
   const uint64_t need = old + n;
@@ -197,6 +200,7 @@ SQLRETURN DAENextParam(Stmt* stmt, void** token) {
   stmt->st_daeCol = col;
   stmt->st_daeScanCol = static_cast<int16_t>(col + 1);
   stmt->st_daePieces = 0;
+  stmt->st_daeNull = 0;
   ParamBinding& pb = stmt->st_params[col];
   // A value asked for again starts empty.
   if (pb.pb_daeBuffers != nullptr && r < pb.pb_daeRows) drop_value(pb, r);
@@ -220,6 +224,7 @@ SQLRETURN DAENextColumn(Stmt* stmt, void** token) {
   stmt->st_daeCol = col;
   stmt->st_daeScanCol = static_cast<int16_t>(col + 1);
   stmt->st_daePieces = 0;
+  stmt->st_daeNull = 0;
   const Collected<void*> c = collected(stmt, *cb);
   // A value asked for again starts empty.
   if (c.buffers != nullptr && r < c.rows) drop_value(c, r);
@@ -386,6 +391,47 @@ int32_t flush_carry(Stmt* stmt) {
   return send_piece(stmt, p);
 }
 
+// A date, time or timestamp sent as text: its escape ({d '...'}) can only be
+// read whole, so its pieces are held and go as one at the value's end.
+bool held_whole(const ParamBinding& pb, int64_t length) {
+  return (pb.pb_cType == SQL_C_CHAR || pb.pb_cType == SQL_C_WCHAR) &&
+         is_datetime_sql(pb.pb_sqlType) && length != SQL_NULL_DATA;
+}
+
+int32_t hold_text(Stmt* stmt, const ParamBinding& pb, const void* data, int64_t length) {
+  const uint64_t n = piece_length(pb.pb_cType, data, length);
+  const uint64_t total = uint64_t{stmt->st_daeTextLen} + n;
+  if (total > UINT32_MAX) return ERR_MEMORY;
+  if (n == 0 && stmt->st_daeText != nullptr) return 0;
+  char* grown = static_cast<char*>(std::realloc(stmt->st_daeText, total > 0 ? total : 1));
+  if (grown == nullptr) return ERR_MEMORY;
+  if (n > 0) std::memcpy(grown + stmt->st_daeTextLen, data, n);
+  stmt->st_daeText = grown;
+  stmt->st_daeTextLen = static_cast<uint32_t>(total);
+  return 0;
+}
+
+int32_t shape_piece(Stmt* stmt, const ParamBinding& pb, const void* data, int64_t length,
+                    Piece& p);
+
+// The held pieces of the value before, as one piece.
+int32_t flush_text(Stmt* stmt) {
+  char* text = stmt->st_daeText;
+  const uint32_t n = stmt->st_daeTextLen;
+  stmt->st_daeText = nullptr;
+  stmt->st_daeTextLen = 0;
+  if (text == nullptr) return 0;
+  const int32_t index = stmt->st_daeDrvIndex;
+  int32_t rc = 0;
+  if (stmt->st_daeState == DAE_EXEC && index >= 0 && index < stmt->st_numParamSlots) {
+    Piece p;
+    rc = shape_piece(stmt, stmt->st_params[index], text, n, p);
+    if (rc == 0) rc = send_piece(stmt, p);
+  }
+  std::free(text);
+  return rc;
+}
+
 // Shapes a piece of the application's C type as marshalling shapes a value of
 // that type: text stays text (a whole date-time escape becomes the plain text
 // of its value), hex text for a binary SQL type becomes bytes, NUMERIC and GUID
@@ -397,7 +443,11 @@ int32_t shape_piece(Stmt* stmt, const ParamBinding& pb, const void* data, int64_
   p.type = CTypeToDatasetType(cType, &width);
   if (length == SQL_NULL_DATA) {
     p.indicator = DS_IND_NULL;
-    stmt->st_daeCarryLen = 0;  // what was held belongs to the discarded value
+    // What was held belongs to the discarded value.
+    stmt->st_daeCarryLen = 0;
+    std::free(stmt->st_daeText);
+    stmt->st_daeText = nullptr;
+    stmt->st_daeTextLen = 0;
     return 0;
   }
   const auto* bytes = static_cast<const char*>(data);
@@ -488,6 +538,7 @@ SQLRETURN setpos_cell(Stmt* stmt, int32_t index, int32_t row, void** token) {
   stmt->st_daeDrvIndex = position;
   stmt->st_daeDrvRow = static_cast<int32_t>(k);
   stmt->st_daePieces = 0;
+  stmt->st_daeNull = 0;
   if (token != nullptr) *token = BoundValue(stmt, *cb, k);
   return SQL_NEED_DATA;
 }
@@ -504,6 +555,7 @@ SQLRETURN exec_cell(Stmt* stmt, int32_t index, int32_t row, void** token) {
   stmt->st_daeDrvIndex = param;
   stmt->st_daeDrvRow = static_cast<int32_t>(set);
   stmt->st_daePieces = 0;
+  stmt->st_daeNull = 0;
   if (stmt->st_paramsProcessedPtr != nullptr)
     *stmt->st_paramsProcessedPtr = static_cast<uint64_t>(set) + 1;
   if (token != nullptr) *token = stmt->st_params[param].pb_data;
@@ -513,7 +565,11 @@ SQLRETURN exec_cell(Stmt* stmt, int32_t index, int32_t row, void** token) {
 SQLRETURN ParamDataDriver(Stmt* stmt, void** token) {
   const bool setPos = stmt->st_daeState == DAE_SETPOS;
   if (stmt->st_daeState != DAE_EXEC && !setPos) return fail(stmt, ERR_SEQUENCE);
-  // The value before ends here: what a wide piece held back goes with it.
+  // The value before ends here: what was held of it goes now.
+  if (int32_t rc = flush_text(stmt); rc != 0) {
+    (void)StmtPostDriverErrors(stmt);
+    return fail(stmt, rc);
+  }
   if (int32_t rc = flush_carry(stmt); rc != 0) {
     (void)StmtPostDriverErrors(stmt);
     return fail(stmt, rc);
@@ -555,11 +611,18 @@ SQLRETURN PutDataDriver(Stmt* stmt, const void* data, int64_t length) {
   } else {
     return fail(stmt, ERR_SEQUENCE);
   }
-  if (!valid_piece(data, length)) return fail(stmt, ERR_ARGUMENT);
+  if (int32_t fault = piece_fault(data, length); fault != 0) return fail(stmt, fault);
+  // Nothing follows a NULL.
+  if (stmt->st_daeNull != 0) return fail(stmt, ERR_CONCAT_NULL);
   const bool fixed = !is_variable(target.pb_cType);
-  if (fixed && stmt->st_daePieces > 0) return fail(stmt, ERR_SEQUENCE);
+  if (fixed && stmt->st_daePieces > 0) return fail(stmt, ERR_FIXED_IN_PIECES);
   if (length == SQL_DEFAULT_PARAM) return fail(stmt, ERR_NOT_CAPABLE);
   if (fixed && data == nullptr && length != SQL_NULL_DATA) return fail(stmt, ERR_ARGUMENT);
+  if (stmt->st_daeState == DAE_EXEC && held_whole(target, length)) {
+    if (int32_t rc = hold_text(stmt, target, data, length); rc != 0) return fail(stmt, rc);
+    ++stmt->st_daePieces;
+    return SQL_SUCCESS;
+  }
   Piece p;
   if (int32_t rc = shape_piece(stmt, target, data, length, p); rc != 0) return fail(stmt, rc);
   if (int32_t rc = send_piece(stmt, p); rc != 0) {
@@ -567,6 +630,7 @@ SQLRETURN PutDataDriver(Stmt* stmt, const void* data, int64_t length) {
     return fail(stmt, rc);
   }
   ++stmt->st_daePieces;
+  if (length == SQL_NULL_DATA) stmt->st_daeNull = 1;
   return SQL_SUCCESS;
 }
 
@@ -599,17 +663,35 @@ int DAEScanParams(Stmt* stmt) {
   return 0;
 }
 
+void DAEAbandon(Stmt* stmt) {
+  const int16_t state = stmt->st_daeState;
+  if (state == DAE_NONE) return;
+  stmt->st_daeState = DAE_NONE;
+  StmtDropParamDAE(stmt);
+  if (state == DAE_EXEC || state == DAE_EXEC_READY) return;
+  for (ColBindingNode* n = stmt->st_boundCols; n != nullptr; n = n->next)
+    DAEBuffersFree(&n->cb.cb_daeBuffers, n->cb.cb_daeRows, &n->cb.cb_daeLengths);
+  SetPosFreeTemps(stmt);
+}
+
+// A dialogue that fails is over: the Driver Manager returns the statement to
+// where it was before the call that asked for data, and so does the driver,
+// so that the statement can execute again or the cursor be changed again.
 SQLRETURN ParamDataImpl(Stmt* stmt, const CallSlot* args) {
   auto** token = SlotAs<void**>(args[0]);
   if (stmt->st_daeState == DAE_NONE) return fail(stmt, ERR_SEQUENCE);
-  if (on_driver_road(stmt)) return ParamDataDriver(stmt, token);
-  return ParamDataNext(stmt, token);
+  const SQLRETURN rc =
+      on_driver_road(stmt) ? ParamDataDriver(stmt, token) : ParamDataNext(stmt, token);
+  if (rc == SQL_ERROR) DAEAbandon(stmt);
+  return rc;
 }
 
 SQLRETURN PutDataImpl(Stmt* stmt, const CallSlot* args) {
   const auto* data = SlotAs<const void*>(args[0]);
   const int64_t length = SlotI64(args[1]);
   if (stmt->st_daeState == DAE_NONE) return fail(stmt, ERR_SEQUENCE);
-  if (on_driver_road(stmt)) return PutDataDriver(stmt, data, length);
-  return PutDataAppend(stmt, data, length);
+  const SQLRETURN rc = on_driver_road(stmt) ? PutDataDriver(stmt, data, length)
+                                            : PutDataAppend(stmt, data, length);
+  if (rc == SQL_ERROR) DAEAbandon(stmt);
+  return rc;
 }

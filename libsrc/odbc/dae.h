@@ -28,6 +28,12 @@ SQLRETURN ParamDataImpl(Stmt* stmt, const CallSlot* args);
 // args: void* data, SQLLEN length.
 SQLRETURN PutDataImpl(Stmt* stmt, const CallSlot* args);
 
+// Ends the dialogue under way, as a refused piece or a cancel does: nothing
+// runs, every piece collected goes, and the statement is where it was before
+// the call that asked for data (prepared; a cursor open for SetPos or
+// BulkOperations stays open on its rowset).
+void DAEAbandon(Stmt* stmt);
+
 // Moves the scan position to the next parameter value sent at execution, from
 // the position itself on, row by row: 1 when there is one (the position is left
 // on it), 0 when none is left (the position goes back to the start).

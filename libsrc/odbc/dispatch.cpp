@@ -13,6 +13,7 @@
 
 #include "drv/errtab.h"
 #include "odbc/conn.h"
+#include "odbc/dae.h"
 #include "odbc/desc.h"
 #include "odbc/envr.h"
 #include "odbc/stmt.h"
@@ -438,14 +439,24 @@ SQLRETURN CancelStatement(uint32_t hstmt) {
     serial = mark_busy(conn, stmt);
   }
 
+  SQLRETURN rc = SQL_SUCCESS_WITH_INFO;
   {
     CallLocks locks(conn, serial);
-    StmtClose(stmt);
-    stmt->errCode = ERR_CANCEL_CLOSED;
+    if (stmt->st_daeState != DAE_NONE) {
+      // A cancel ends data at execution only: the statement stays prepared,
+      // and a cursor whose rows SetPos was changing stays open, as the Driver
+      // Manager takes it.
+      DAEAbandon(stmt);
+      stmt->errCode = 0;
+      rc = SQL_SUCCESS;
+    } else {
+      StmtClose(stmt);
+      stmt->errCode = ERR_CANCEL_CLOSED;
+    }
   }
   clear_busy(conn);
-  TraceODBC("SQLCancel: returning SQL_SUCCESS_WITH_INFO");
-  return SQL_SUCCESS_WITH_INFO;
+  TraceODBC("SQLCancel: returning %d", static_cast<int>(rc));
+  return rc;
 }
 
 int HandlesInit() {

@@ -91,6 +91,9 @@ struct Stmt {
   uint32_t st_daeSets;     // parameter sets of the Dataset the back end completes
   uint8_t st_daeCarry[3];  // the end of a UTF-16 piece held for the next one
   uint8_t st_daeCarryLen;
+  uint8_t st_daeNull;      // the current value was sent as NULL
+  char* st_daeText;        // a date-time value's pieces, sent whole at its end (owned)
+  uint32_t st_daeTextLen;
   uint64_t st_paramsetSize;
   uint64_t* st_paramsProcessedPtr;
   GetDataState st_getData;  // piecewise SQLGetData of the current row

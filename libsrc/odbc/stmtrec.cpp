@@ -333,6 +333,10 @@ void StmtDropParamDAE(Stmt* stmt) {
   stmt->st_paramDataset = nullptr;
   stmt->st_daePieces = 0;
   stmt->st_daeCarryLen = 0;
+  stmt->st_daeNull = 0;
+  free(stmt->st_daeText);
+  stmt->st_daeText = nullptr;
+  stmt->st_daeTextLen = 0;
 }
 
 int32_t StmtAllocColDAE(Stmt* stmt, uint64_t rows) {

@@ -181,13 +181,17 @@ TEST_P(Dae, RefusedPiecesEndTheDialogue) {
   struct Case {
     const char* what;
     int refusedAt;  // the value whose piece is refused, 0 or 1
+    const void* before;  // a piece of that value sent first: text, or NULL when len says so
+    SQLLEN beforeLen;
     const void* data;
     SQLLEN len;
     const char* state;
   };
   const Case cases[] = {
-      {"a second piece for an INTEGER", 0, &second, sizeof second, "HY010"},
-      {"SQL_DEFAULT_PARAM", 1, "x", SQL_DEFAULT_PARAM, "HYC00"},
+      {"a second piece for an INTEGER", 0, nullptr, 0, &second, sizeof second, "HY019"},
+      {"SQL_DEFAULT_PARAM", 1, "ab", 2, "x", SQL_DEFAULT_PARAM, "HYC00"},
+      {"a negative length", 1, "ab", 2, "x", -7, "HY090"},
+      {"text after a NULL piece", 1, nullptr, SQL_NULL_DATA, "x", 1, "HY020"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -196,7 +200,7 @@ TEST_P(Dae, RefusedPiecesEndTheDialogue) {
     ASSERT_EQ(Put(&first, sizeof first), SQL_SUCCESS);
     if (c.refusedAt == 1) {
       ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
-      ASSERT_EQ(Put("ab", 2), SQL_SUCCESS);
+      ASSERT_EQ(Put(c.before, c.beforeLen), SQL_SUCCESS);
     }
     EXPECT_EQ(Put(c.data, c.len), SQL_ERROR);
     EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), c.state);
@@ -344,6 +348,48 @@ TEST_P(Dae, TenMegabyteValuesInFourKilobytePieces) {
   const std::string gotBytes = ReadLong("SELECT raw FROM " + t, SQL_C_BINARY);
   EXPECT_EQ(gotBytes.size(), kSize);
   EXPECT_TRUE(gotBytes == bytes);
+}
+
+// A date sent as an escape in two pieces is read as the same escape in one,
+// as 8-bit and as UTF-16 text; the processed count of a parameter array that
+// ran whole counts every set.
+TEST_P(Dae, EscapesInPiecesAndArraysProcessedWhole) {
+  const std::string t = Table("dae_esc");
+  ASSERT_TRUE(Recreate(t, "id INTEGER, d DATE, w DATE"));
+  SQLINTEGER ids[2] = {1, 2};
+  char dToken = 0, wToken = 0;
+  SQLLEN lens[2] = {SQL_DATA_AT_EXEC, SQL_DATA_AT_EXEC};
+  SQLULEN processed = 0;
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)2, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, ids, 0, nullptr),
+      SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_DATE, 10, 0, &dToken,
+                             0, lens),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt_, 3, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_TYPE_DATE, 10, 0, &wToken,
+                             0, lens),
+            SQL_SUCCESS);
+  const std::string sql = "INSERT INTO " + t + " VALUES (?, ?, ?)";
+  ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_NEED_DATA)
+      << Diags(SQL_HANDLE_STMT, stmt_);
+  for (int set = 0; set < 2; ++set) {
+    ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA) << Diags(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(Put("{d '2024-05-0", SQL_NTS), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(Put(set == 0 ? "6'}" : "7'}", SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA) << Diags(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(Put(u"{d '2025-0", SQL_NTS), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(Put(u"1-3", 6), SQL_SUCCESS);
+    ASSERT_EQ(Put(set == 0 ? u"0'}" : u"1'}", SQL_NTS), SQL_SUCCESS);
+  }
+  ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+  EXPECT_EQ(processed, 2u);
+  const std::vector<std::vector<std::string>> want = {{"1", "2024-05-06", "2025-01-30"},
+                                                      {"2", "2024-05-07", "2025-01-31"}};
+  EXPECT_EQ(Rows("SELECT id, d, w FROM " + t + " ORDER BY id"), want);
+  EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0), SQL_SUCCESS);
 }
 
 // Every cursor type takes a parameter sent at execution, through SQLExecute

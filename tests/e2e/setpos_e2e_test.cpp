@@ -434,6 +434,55 @@ TEST_P(DmPositioned, AValueSentAtExecutionInPieces) {
   EXPECT_EQ(Table(), "1:in_pieces:10;2:n2:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60");
 }
 
+// A refused piece or a cancel ends a SetPos or BulkOperations dialogue and
+// nothing more: nothing is written, the cursor stays open on its rowset as
+// the Driver Manager takes it, and the next change and fetch work.
+TEST_P(DmPositioned, ARefusedPieceOrACancelEndsOnlyTheDialogue) {
+  for (bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "a cancel" : "a refused piece");
+    const std::string before = Table();
+    std::strcpy(name_[0], "token");
+    nameInd_[0] = SQL_LEN_DATA_AT_EXEC(4);
+    idInd_[0] = qtyInd_[0] = SQL_COLUMN_IGNORE;
+    ASSERT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_NEED_DATA)
+        << Diags(SQL_HANDLE_STMT, cur_);
+    SQLPOINTER token = nullptr;
+    ASSERT_EQ(SQLParamData(cur_, &token), SQL_NEED_DATA) << Diags(SQL_HANDLE_STMT, cur_);
+    ASSERT_EQ(SQLPutData(cur_, (SQLPOINTER) "lost", 4), SQL_SUCCESS);
+    if (cancel) {
+      ASSERT_TRUE(SQL_SUCCEEDED(SQLCancel(cur_))) << Diags(SQL_HANDLE_STMT, cur_);
+    } else {
+      EXPECT_EQ(SQLPutData(cur_, (SQLPOINTER) "x", -7), SQL_ERROR);
+      EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "HY090");
+    }
+    EXPECT_EQ(Table(), before);
+    Name(0, cancel ? "uno" : "one");
+    ASSERT_EQ(SQLSetPos(cur_, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, cur_);
+  }
+  EXPECT_EQ(Table(), "1:uno:10;2:n2:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60");
+
+  for (int k = 0; k < 3; ++k) {
+    id_[k] = 11 + k;
+    qty_[k] = 110;
+    idInd_[k] = qtyInd_[k] = sizeof(SQLINTEGER);
+    std::snprintf(name_[k], sizeof name_[k], "new%d", k);
+    nameInd_[k] = k == 1 ? SQL_DATA_AT_EXEC : SQL_NTS;
+  }
+  ASSERT_EQ(SQLBulkOperations(cur_, SQL_ADD), SQL_NEED_DATA) << Diags(SQL_HANDLE_STMT, cur_);
+  SQLPOINTER token = nullptr;
+  ASSERT_EQ(SQLParamData(cur_, &token), SQL_NEED_DATA) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(SQLPutData(cur_, nullptr, SQL_NULL_DATA), SQL_SUCCESS);
+  EXPECT_EQ(SQLPutData(cur_, (SQLPOINTER) "x", 1), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, cur_), "HY020");
+  nameInd_[1] = SQL_NTS;
+  ASSERT_EQ(SQLBulkOperations(cur_, SQL_ADD), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(Table(),
+            "1:uno:10;2:n2:20;3:n3:30;4:n4:40;5:n5:50;6:n6:60;11:new0:110;12:new1:110;13:new2:110");
+  ASSERT_EQ(SQLFetchScroll(cur_, SQL_FETCH_ABSOLUTE, 4), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, cur_);
+  EXPECT_EQ(id_[0], 4);
+}
+
 // A rowset size set after the fetch takes effect at the next fetch: changes
 // of the rows fetched work, and the cursor still finds each row it changed,
 // whether the size shrank or grew.

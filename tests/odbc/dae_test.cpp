@@ -195,35 +195,48 @@ TEST_F(DaeTest, LocalRoadNamesEveryValueRowByRowThenExecutes) {
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY010");
 }
 
-TEST_F(DaeTest, LocalRoadRefusesASecondPieceOfAFixedSizeValue) {
+// A refused piece ends the dialogue, as the Driver Manager takes it: nothing
+// runs, and the next execution starts afresh with nothing of the refused one.
+TEST_F(DaeTest, LocalRoadRefusedPiecesEndTheDialogue) {
   Prepared(kLocal, {"n"});
   SQLINTEGER token = 0;
   SQLLEN len = SQL_DATA_AT_EXEC;
   SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &token, 0, &len);
+  const SQLINTEGER first = 41, second = 42;
+  struct Case {
+    const char* what;
+    bool firstSent;  // a valid piece went before
+    const void* data;
+    SQLLEN len;
+    const char* state;
+  };
+  const Case cases[] = {
+      {"a second piece of a number", true, &second, sizeof second, "HY019"},
+      {"SQL_DEFAULT_PARAM", false, &first, SQL_DEFAULT_PARAM, "HY009"},
+      {"a negative length", false, &first, -7, "HY090"},
+      {"a value after NULL", false, &first, 0, "HY020"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(SQLExecute(stmt_), SQL_NEED_DATA);
+    ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
+    EXPECT_EQ(StmtOf(stmt_)->st_params[0].pb_daeBuffers[0], nullptr);
+    if (c.firstSent) ASSERT_EQ(Put(&first, 0), SQL_SUCCESS);
+    if (std::string(c.state) == "HY020") ASSERT_EQ(Put(nullptr, SQL_NULL_DATA), SQL_SUCCESS);
+    EXPECT_EQ(Put(c.data, c.len), SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), c.state);
+    EXPECT_EQ(SQLParamData(stmt_, nullptr), SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY010");
+    EXPECT_EQ(be.executions, 0);
+  }
   ASSERT_EQ(SQLExecute(stmt_), SQL_NEED_DATA);
   ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
-  const SQLINTEGER first = 41, second = 42;
   ASSERT_EQ(Put(&first, 0), SQL_SUCCESS);  // the length of a fixed-size value is its own
-  EXPECT_EQ(Put(&second, sizeof second), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY010");
-  EXPECT_EQ(Put(&first, SQL_DEFAULT_PARAM), SQL_ERROR);
   ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_SUCCESS);
   SQLINTEGER sent = 0;
   memcpy(&sent, be.params->cols[0].data, 4);
   EXPECT_EQ(sent, 41);
-
-  // The Driver Manager ends a dialogue whose piece was refused without telling
-  // the driver: the next execution starts afresh instead of being refused.
-  ASSERT_EQ(SQLExecute(stmt_), SQL_NEED_DATA);
-  ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
-  ASSERT_EQ(Put(&second, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLExecute(stmt_), SQL_NEED_DATA);
-  ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
-  EXPECT_EQ(StmtOf(stmt_)->st_params[0].pb_daeBuffers[0], nullptr);
-  ASSERT_EQ(Put(&first, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_SUCCESS);
-  memcpy(&sent, be.params->cols[0].data, 4);
-  EXPECT_EQ(sent, 41);
+  EXPECT_EQ(be.executions, 1);
 }
 
 // A large value in small pieces arrives whole; its buffer grows by doubling, so
@@ -432,21 +445,50 @@ TEST_F(DaeTest, DriverRoadRefusals) {
   SQLBindParameter(stmt_, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 9, 0, &t, 0, &len);
   EXPECT_EQ(Put("x", 1), SQL_ERROR);  // nothing waits yet
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY010");
+  const SQLINTEGER v = 7;
+  struct Case {
+    const char* what;
+    bool toText;  // refused for the text, after the number went
+    std::vector<std::pair<const void*, SQLLEN>> before;
+    const void* data;
+    SQLLEN len;
+    const char* state;
+  };
+  const Case cases[] = {
+      {"a second piece of a number", false, {{&v, 4}}, &v, 4, "HY019"},
+      {"SQL_DEFAULT_PARAM", true, {}, "x", SQL_DEFAULT_PARAM, "HYC00"},
+      {"no data for a length", true, {}, nullptr, 3, "HY009"},
+      {"a negative length", true, {{"ab", 2}}, "x", -7, "HY090"},
+      {"text after NULL", true, {{nullptr, SQL_NULL_DATA}}, "x", 1, "HY020"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    be.cells = {{0, 0}, {1, 0}};
+    be.asked = 0;
+    be.pieces.clear();
+    ASSERT_EQ(SQLExecute(stmt_), SQL_NEED_DATA);
+    ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
+    if (c.toText) {
+      ASSERT_EQ(Put(&v, 4), SQL_SUCCESS);
+      ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
+    }
+    for (const auto& [data, length] : c.before) ASSERT_EQ(Put(data, length), SQL_SUCCESS);
+    EXPECT_EQ(Put(c.data, c.len), SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), c.state);
+    // The dialogue is over: nothing runs.
+    EXPECT_EQ(SQLParamData(stmt_, nullptr), SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY010");
+    EXPECT_EQ(be.executions, 0);
+  }
+  // The execution the last ParamData runs fails, and says so.
   be.cells = {{0, 0}, {1, 0}};
+  be.asked = 0;
   be.finalCode = ERR_SYNTAX;
   ASSERT_EQ(SQLExecute(stmt_), SQL_NEED_DATA);
   ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
-  const SQLINTEGER v = 7;
   ASSERT_EQ(Put(&v, 4), SQL_SUCCESS);
-  EXPECT_EQ(Put(&v, 4), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY010");
   ASSERT_EQ(SQLParamData(stmt_, nullptr), SQL_NEED_DATA);
-  EXPECT_EQ(Put("x", SQL_DEFAULT_PARAM), SQL_ERROR);
-  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HYC00");
-  EXPECT_EQ(Put(nullptr, 3), SQL_ERROR);
-  EXPECT_EQ(Put("x", -7), SQL_ERROR);
-  EXPECT_EQ(be.pieces.size(), 1u);
-  // The execution the last ParamData runs fails, and says so.
+  ASSERT_EQ(Put("x", 1), SQL_SUCCESS);
   EXPECT_EQ(SQLParamData(stmt_, nullptr), SQL_ERROR);
   EXPECT_EQ(SQLParamData(stmt_, nullptr), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "HY010");
