@@ -43,12 +43,18 @@ SQLRETURN changed(Stmt* stmt) {
 
 // Rows the fetch block read ahead of the application under the limit a result was opened
 // with are no rows of it once the limit went below them: the back end stops at the
-// smaller limit, and the block is cut to it here.
+// smaller limit, and the block is cut to it here. A scrollable result's row count, which
+// places its last rowset and counts back from its end, is cut as the cursor layer cuts
+// the rows it holds.
 void limit_block(Stmt* stmt) {
   const uint64_t limit = stmt->st_maxRows;
-  if (limit == 0 || stmt->state != STMT_STATE_PREPARED ||
-      stmt->st_cursor.sc_cursorType != SQL_CURSOR_FORWARD_ONLY)
+  if (limit == 0 || stmt->state != STMT_STATE_PREPARED) return;
+  if (stmt->st_cursor.sc_cursorType != SQL_CURSOR_FORWARD_ONLY) {
+    if (stmt->st_cursor.sc_rowCount > 0 &&
+        static_cast<uint64_t>(stmt->st_cursor.sc_rowCount) > limit)
+      stmt->st_cursor.sc_rowCount = static_cast<int32_t>(limit);
     return;
+  }
   const int32_t rows = stmt->st_block.rowCount;
   if (rows <= stmt->st_blockRow) return;
   const uint64_t left = limit > stmt->st_rowNumber ? limit - stmt->st_rowNumber : 0;

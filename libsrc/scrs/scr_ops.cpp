@@ -172,6 +172,20 @@ int32_t agent_int(DrvHandle h, DriverPropId id, int32_t* v) {
   return base().DRV_GetInfo(h, id, v, 4, &len);
 }
 
+// A static set or keyset read under the limit its result was opened with holds no rows
+// past a lower one set afterwards; one raised or lifted does not stretch it.
+void limit_open_result(DrvHandle h, SCS* scs) {
+  const bool loaded =
+      (scs->sc_cursorType == SCS_STATIC && (scs->sc_flags & SCS_F_STATIC_LOADED) != 0) ||
+      (scs->sc_cursorType == SCS_KEYSET && scs->sc_keysetSize <= 0 &&
+       scs->sc_keyset != nullptr && scs->sc_keyset->rowStatus != nullptr);
+  int32_t limit = 0;
+  if (!loaded || (scs->sc_flags & SCS_F_CLOSED) != 0 ||
+      agent_int(h, DRVP_STMT_OPTION + SQL_MAX_ROWS, &limit) != 0)
+    return;
+  if (limit > 0 && scs->sc_rowCount > limit) scs->sc_rowCount = limit;
+}
+
 int32_t SCS_CapabilityString(DrvHandle hConn, char* buf, uint16_t bufLen, uint16_t* outLen) {
   const int32_t three = 3;
   (void)base().DRV_SetOption(hConn, DRVP_ODBC_VERSION, &three);
@@ -240,6 +254,12 @@ int32_t SCS_GetInfo(DrvHandle h, DriverPropId id, void* buf, uint16_t bufLen, ui
 // types serve them is settled when a statement is prepared.
 int32_t SCS_SetOption(DrvHandle h, DriverPropId id, const void* value) {
   InfCursorView cur{};
+  if (id == DRVP_STMT_OPTION + SQL_MAX_ROWS) {
+    const int32_t rc = base().DRV_SetOption(h, id, value);
+    if ((rc == 0 || rc == ERR_OPTION_CHANGED) && INF_CursorView(h, &cur))
+      limit_open_result(h, cur.scs);
+    return rc;
+  }
   if (id != DRVP_STMT_OPTION + SQL_CONCURRENCY || value == nullptr ||
       *static_cast<const int32_t*>(value) != SQL_CONCUR_ROWVER || !INF_CursorView(h, &cur) ||
       cur.scs->sc_hasRowVersions == 0)

@@ -116,6 +116,9 @@ int32_t scs_p_FetchStatic(SCS* sp, RowStatusTable* table, int32_t target) {
           SS_GetRowset(scs.sc_staticSet, static_cast<int32_t>(a), scs.sc_rowsetSize, &table->rows);
       rc != 0)
     return rc;
+  // The set may hold rows past a row limit lowered since it was read.
+  if (table->rows->rowCount > scs.sc_rowCount - a)
+    table->rows->rowCount = static_cast<int32_t>(scs.sc_rowCount - a);
   const int32_t n = table->rows->rowCount < table->count ? table->rows->rowCount : table->count;
   for (int32_t i = 0; i < n; ++i) {
     uint16_t st = SQL_ROW_SUCCESS;

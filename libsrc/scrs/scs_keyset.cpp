@@ -330,7 +330,9 @@ int32_t scs_p_FetchKeyset(SCS* scs, RowStatusTable* table, int32_t target) {
         rc != 0)
       return rc;
   }
-  const int32_t held = ks->keys->rowCount + ks->windowStart - first;
+  int32_t held = ks->keys->rowCount + ks->windowStart - first;
+  // The keyset may hold keys past a row limit lowered since it was read.
+  if (scs->sc_keysetSize <= 0 && held > scs->sc_rowCount - first) held = scs->sc_rowCount - first;
   const int32_t n = held < size ? held : size;
   if (n <= 0 || first + n > ks->rowStatusCount) return ERR_GENERAL;
   Dataset* found = static_cast<Dataset*>(std::calloc(1, sizeof(Dataset)));

@@ -3,6 +3,7 @@
 // limit lowered in the middle of a result never letting more rows through than it says;
 // both builds, each fetch road.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -159,6 +160,70 @@ TEST_P(FetchWrites, RowNumberIsTheCurrentRow) {
     EXPECT_EQ(id[0], 7);
     EXPECT_EQ(rowNumber(), 7u);
     ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+  }
+}
+
+// A scrollable cursor's rows were read under the limit it was opened with; a lower one
+// set after the first fetch holds for every later fetch, its row count and its row numbers.
+TEST_P(FetchWrites, RowLimitLoweredOnAScrollableCursorHoldsForEveryFetch) {
+  struct Type {
+    const char* name;
+    SQLULEN cursorType;
+    SQLULEN keysetSize;
+  };
+  const Type kTypes[] = {{"static", SQL_CURSOR_STATIC, 0},
+                         {"keyset-driven", SQL_CURSOR_KEYSET_DRIVEN, 0}};
+  const SQLULEN kLater[] = {6, 2, 1, 12, 0};
+  constexpr SQLULEN kRowset = 2;
+  Fill(16);
+  for (const Type& t : kTypes) {
+    for (const SQLULEN later : kLater) {
+      SCOPED_TRACE(testing::Message() << t.name << ", limit 8 then " << later);
+      const SQLINTEGER limit = later == 0 || later > 8 ? 8 : static_cast<SQLINTEGER>(later);
+      ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)8, 0), SQL_SUCCESS);
+      ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_KEYSET_SIZE, (SQLPOINTER)t.keysetSize, 0),
+                SQL_SUCCESS);
+      Open(t.cursorType, kRowset);
+      SQLULEN fetched = 0;
+      ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
+      SQLINTEGER id[kRowset] = {};
+      ASSERT_EQ(SQLBindCol(stmt_, 1, SQL_C_SLONG, id, 0, nullptr), SQL_SUCCESS);
+      ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0), SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, (SQLPOINTER)later, 0), SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, stmt_);
+      // Onwards to the end: no row past the limit.
+      SQLINTEGER last = static_cast<SQLINTEGER>(kRowset);
+      SQLRETURN rc;
+      while ((rc = SQLFetchScroll(stmt_, SQL_FETCH_NEXT, 0)) == SQL_SUCCESS) {
+        EXPECT_EQ(id[0], last + 1);
+        last = id[fetched - 1];
+      }
+      EXPECT_EQ(rc, SQL_NO_DATA) << Diags(SQL_HANDLE_STMT, stmt_);
+      EXPECT_EQ(last, std::max<SQLINTEGER>(limit, kRowset));
+      // The last rowset ends at the limit, and a row past it is none.
+      ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_LAST, 0), SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, stmt_);
+      const SQLINTEGER first = limit > SQLINTEGER{kRowset} ? limit - SQLINTEGER{kRowset} + 1 : 1;
+      EXPECT_EQ(id[0], first);
+      EXPECT_EQ(fetched, static_cast<SQLULEN>(limit - first + 1));
+      EXPECT_EQ(id[fetched - 1], limit);
+      SQLULEN number = 0;
+      ASSERT_EQ(SQLGetStmtAttr(stmt_, SQL_ATTR_ROW_NUMBER, &number, 0, nullptr), SQL_SUCCESS);
+      EXPECT_EQ(number, static_cast<SQLULEN>(first));
+      SQLLEN count = 0;
+      ASSERT_EQ(SQLRowCount(stmt_, &count), SQL_SUCCESS);
+      EXPECT_EQ(count, limit);
+      ASSERT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_ABSOLUTE, limit), SQL_SUCCESS);
+      EXPECT_EQ(id[0], limit);
+      EXPECT_EQ(fetched, 1u);
+      EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_ABSOLUTE, limit + 1), SQL_NO_DATA);
+      EXPECT_EQ(SQLFetchScroll(stmt_, SQL_FETCH_ABSOLUTE, -1), SQL_SUCCESS);
+      EXPECT_EQ(id[0], limit);
+      ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+      ASSERT_EQ(SQLFreeStmt(stmt_, SQL_UNBIND), SQL_SUCCESS);
+      ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0), SQL_SUCCESS);
+    }
   }
 }
 
