@@ -449,6 +449,44 @@ TEST_F(PosOpsTest, ValueConcurrencyComparesTheHeldOldValues) {
   EXPECT_EQ(f.runs[0].params, (std::vector<std::string>{"9", "105", "5"}));
 }
 
+// An update that changed its row is reported as made even when the old values
+// cannot be read again after it: its status says updated, the answer is a
+// warning, and the old values held before stay, so that a later change of the
+// other rows still finds them.
+TEST_F(PosOpsTest, AFailureAfterTheChangeIsAWarning) {
+  std::vector<uint16_t> st;
+  s_.sc_concurrency = SQL_CONCUR_VALUES;
+  s_.sc_tableCols = DynArrayNew(sizeof(ColDesc));
+  for (const ColDesc& c : {Col("name"), Col("qty")})
+    ASSERT_EQ(DynArrayAppend(s_.sc_tableCols, &c), 1);
+  s_.sc_optValues = TextRows({{"ann", "7"}, {"bob", "5"}, {"cy", "2"}});
+  const Dataset* held = s_.sc_optValues;
+  // With an analysis the cursor reads its old values again after an update;
+  // the statement they are read by cannot be made from this text.
+  SCR_Analysis analysis{}, aux2{};
+  SCR_AnalysisInit(&analysis);
+  SCR_AnalysisInit(&aux2);
+  s_.sc_analysis = &analysis;
+  s_.sc_aux2Analysis = &aux2;
+  s_.sc_sqlText = strdup("SELECT FROM WHERE");
+  EXPECT_EQ(Op(2, SQL_UPDATE, TextRows({{"9"}}), Columns({2}), &st), ERR_WARNING);
+  EXPECT_EQ(st, (std::vector<uint16_t>{UPD}));
+  EXPECT_EQ(Keyset()[4], UPD);
+  ASSERT_EQ(f.runs.size(), 1u);
+  EXPECT_EQ(f.runs[0].params, (std::vector<std::string>{"9", "105", "bob", "5"}));
+  EXPECT_EQ(s_.sc_optValues, held);
+  EXPECT_EQ(s_.sc_optValues->rowCount, 3);
+
+  // Another row still finds its old values.
+  EXPECT_EQ(Op(3, SQL_DELETE, nullptr, nullptr, &st), 0);
+  EXPECT_EQ(f.runs.back().params, (std::vector<std::string>{"106", "cy", "2"}));
+  std::free(s_.sc_sqlText);
+  s_.sc_sqlText = nullptr;
+  s_.sc_analysis = s_.sc_aux2Analysis = nullptr;
+  SCR_AnalysisFree(&analysis);
+  SCR_AnalysisFree(&aux2);
+}
+
 TEST_F(PosOpsTest, AddInsertsEachRowAndReportsTheFailedOnes) {
   std::vector<uint16_t> st;
   f.refused = {"bad"};
