@@ -340,7 +340,8 @@ int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
       const size_t count = n > 0 ? static_cast<size_t>(n) : 0;
       b.units[count] = 0;
       std::memcpy(slot, b.units.data(), (count + 1) * sizeof(char16_t));
-      return 0;
+      // More characters than the slot holds as UTF-16 are a value longer than described.
+      return consumed < static_cast<int64_t>(len) ? ERR_STRING_TRUNC : 0;
     }
     case DS_LONGWCHAR: {
       DatasetLong lv;
@@ -366,6 +367,33 @@ int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
       return ERR_GENERAL;
     default: return 0;
   }
+}
+
+// Text fetched into a slot of its column's described width comes back with the
+// indicator holding its whole length when it did not fit: the description promised a
+// width no value passes, and a value cut to it would reach the application as though it
+// were whole.
+bool cutText(const DatasetColumn& col, uint32_t r) {
+  return (col.type == DS_CHAR || col.type == DS_STRING || col.type == DS_WSTRING) &&
+         col.ind[r] > 0;
+}
+
+bool rowCut(const Dataset* ds, uint16_t visible, uint32_t r) {
+  for (uint16_t j = 0; j < visible; ++j)
+    if (cutText(ds->cols[j], r)) return true;
+  return false;
+}
+
+// The first of `rows` rows that holds a cut text value, or rows.
+uint32_t firstCutRow(const Dataset* ds, uint16_t visible, uint32_t rows) {
+  for (uint32_t r = 0; r < rows; ++r)
+    if (rowCut(ds, visible, r)) return r;
+  return rows;
+}
+
+int32_t refuseCut(InfCursor* cur) {
+  ErrListSetCode(&cur->errors, ERR_STRING_TRUNC);
+  return ERR_STRING_TRUNC;
 }
 
 // Every indicator of the first `rows` that is not DS_IND_NULL becomes 0 (a value present),
@@ -479,7 +507,12 @@ int32_t fetchBlock(InfCursor* cur, Dataset* ds, uint32_t n, uint16_t visible, bo
     ErrListAddInformix(&cur->errors, code);
     result = InfCodeToDrvCode(code, ERR_SYNTAX);
   }
-  const auto rows = static_cast<uint32_t>(fetched);
+  auto rows = static_cast<uint32_t>(fetched);
+  if (const uint32_t cut = firstCutRow(ds, visible, rows); cut < rows) {
+    rows = cut;
+    fetched = static_cast<int32_t>(cut);
+    if (result == 0) result = refuseCut(cur);
+  }
   for (uint16_t j = 0, d = 0; j < visible; ++j) {
     DatasetColumn& col = ds->cols[j];
     if (col.type == DS_DATE) {
@@ -493,8 +526,9 @@ int32_t fetchBlock(InfCursor* cur, Dataset* ds, uint32_t n, uint16_t visible, bo
       for (uint32_t r = 0; r < rows; ++r) {
         if (col.ind[r] == DS_IND_NULL) continue;
         col.ind[r] = 0;
-        if (!widenShortAscii(col.data + static_cast<size_t>(r) * col.width, col.width))
-          (void)widen(col, r, b);
+        if (!widenShortAscii(col.data + static_cast<size_t>(r) * col.width, col.width) &&
+            widen(col, r, b) == ERR_STRING_TRUNC && result == 0)
+          result = refuseCut(cur);
       }
     } else {
       markPresent(col.ind, rows);
@@ -574,6 +608,10 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
         cur->rowCallback(cur);
         if (ixr_sqlca()->sqlcode == IXR_NOTFOUND) break;
       }
+      if (rowCut(ds, visible, r)) {
+        result = refuseCut(cur);
+        break;
+      }
       ++cur->rowCount;
       for (uint16_t j = 0; j < visible && result == 0; ++j) {
         DatasetColumn& col = ds->cols[j];
@@ -584,6 +622,7 @@ int32_t Fetch(DrvHandle hCursor, uint16_t rows, Dataset* ds) {
       for (uint16_t j = 0; wide && j < visible && result == 0; ++j) {
         DatasetColumn& col = ds->cols[j];
         if (col.ind[r] == 0) result = widen(col, r, b);
+        if (result == ERR_STRING_TRUNC) result = refuseCut(cur);
       }
     }
   }

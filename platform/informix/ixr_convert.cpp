@@ -573,7 +573,20 @@ IxType hostDeclaredType(const IxrSqlVar& var) {
       const char* d = var.sqldata;
       if (!d || (var.sqlind && *var.sqlind == -1)) break;
       const size_t cap = var.sqllen > 0 ? static_cast<size_t>(var.sqllen) : SIZE_MAX;
-      if (strnlen(d, std::min<size_t>(cap, 256)) > 255) return tLvarchar(32739);
+      const size_t n = strnlen(d, std::min<size_t>(cap, 32740));
+      // Text too long for any other text type is TEXT, which holds it whole.
+      if (n > 32739) return tText();
+      if (n > 255) return tLvarchar(32739);
+      break;
+    }
+    case IXR_HOST_LOCATOR: {
+      // Text sent in a locator is typed by its length as text in a buffer is.
+      const auto* l = reinterpret_cast<const IxrLocator*>(var.sqldata);
+      if (!l || l->blobtype != IXR_TYPE_TEXT || l->indicator == -1 ||
+          (var.sqlind && *var.sqlind == -1))
+        break;
+      if (l->size > 32739) return tText();
+      if (l->size > 255) return tLvarchar(32739);
       break;
     }
     default: break;

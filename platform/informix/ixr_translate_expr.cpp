@@ -87,6 +87,15 @@ IxType markerResultType(const IxType& t) {
   return t;
 }
 
+IxType widerText(const IxType& t, const IxType& other) {
+  const int a = baseType(t.code), b = baseType(other.code);
+  if (!isCharType(a) || !isCharType(b) || a == IXR_TYPE_TEXT || b == IXR_TYPE_TEXT) return t;
+  const int n = std::max(charLength(t), charLength(other));
+  if (n <= charLength(t)) return t;
+  if (isPaddedChar(a) && isPaddedChar(b)) return tChar(n);
+  return n <= 255 ? tVarchar(n) : tLvarchar(std::min(n, 32739));
+}
+
 IxType litType(const Expr* e) {
   switch (e->literal) {
     case LiteralKind::Int: {
@@ -352,6 +361,12 @@ IxError Translator::type(Expr* e, Scope* sc) {
         got = true;
       }
       if (!got) e->type = tChar(1);
+      // Text as long as the longest text the CASE may answer.
+      for (k = e->hasOperand ? 2 : 1; k < e->args.size(); k += 2)
+        if (!isNullLit(e->args[k]) && e->args[k]->kind != ExprKind::Marker)
+          e->type = widerText(e->type, e->args[k]->type);
+      if (e->hasElse && !isNullLit(e->args.back()) && e->args.back()->kind != ExprKind::Marker)
+        e->type = widerText(e->type, e->args.back()->type);
       bool markerResult = false;
       for (k = e->hasOperand ? 2 : 1; k < e->args.size(); k += 2)
         markerResult = markerResult || e->args[k]->kind == ExprKind::Marker;

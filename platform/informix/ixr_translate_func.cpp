@@ -82,7 +82,11 @@ IxError Translator::typeFunc(Expr* e, Scope* sc) {
     for (size_t k = 1; k < argc; ++k) target(e->args[k], tInteger());
   } else if (f == "replace") {
     if (!need(2, 3)) return err_;
-    strFn(isCharType(argType(0).code) ? std::min(32739, charLength(argType(0)) * 2) : 255);
+    // Every character of the text may become the whole replacement.
+    const int64_t len = isCharType(argType(0).code) ? charLength(argType(0)) : 255;
+    const int64_t by =
+        argc < 3 ? 1 : isCharType(argType(2).code) ? std::max(1, charLength(argType(2))) : 255;
+    strFn(static_cast<int>(std::min<int64_t>(32739, len * by)));
   } else if (f == "lpad" || f == "rpad") {
     if (!need(2, 3)) return err_;
     int n = 255;
@@ -137,11 +141,16 @@ IxError Translator::typeFunc(Expr* e, Scope* sc) {
     e->type = tDate();
   } else if (f == "nvl") {
     if (!need(2, 2)) return err_;
-    e->type = isNullLit(e->args[0]) ? argType(1) : argType(0);
+    e->type = isNullLit(e->args[0]) ? argType(1) : widerText(argType(0), argType(1));
     e->type.notnull = false;
+    // A host value it may answer is no shorter for the other argument's type.
     if (e->args[1]->kind == ExprKind::Marker) {
       e->type = markerResultType(e->type);
       target(e->args[1], e->type);
+    } else if (e->args[0]->kind == ExprKind::Marker && isCharType(argType(1).code)) {
+      e->type = markerResultType(argType(1));
+      e->type.notnull = false;
+      target(e->args[0], e->type);
     }
   } else if (f == "decode") {
     if (argc < 3) return fail(ixErr(IXR_E_SYNTAX, f));
@@ -153,6 +162,22 @@ IxError Translator::typeFunc(Expr* e, Scope* sc) {
       }
     if (argc % 2 == 0 && !got) e->type = argType(argc - 1);
     if (!got && argc % 2 != 0) e->type = tChar(1);
+    // Text as long as the longest text it may answer, the default's too.
+    for (size_t k = 2; k < argc; k += 2)
+      if (!isNullLit(e->args[k])) e->type = widerText(e->type, argType(k));
+    if (argc % 2 == 0 && !isNullLit(e->args[argc - 1]))
+      e->type = widerText(e->type, argType(argc - 1));
+    bool markerResult = false;
+    for (size_t k = 2; k < argc; k += 2)
+      markerResult = markerResult || e->args[k]->kind == ExprKind::Marker;
+    if (argc % 2 == 0) markerResult = markerResult || e->args[argc - 1]->kind == ExprKind::Marker;
+    if (markerResult) {
+      e->type = markerResultType(e->type);
+      for (size_t k = 2; k < argc; k += 2)
+        if (e->args[k]->kind == ExprKind::Marker) target(e->args[k], e->type);
+      if (argc % 2 == 0 && e->args[argc - 1]->kind == ExprKind::Marker)
+        target(e->args[argc - 1], e->type);
+    }
     for (size_t k = 1; k + 1 < argc; k += 2) target(e->args[k], argType(0));
   } else if (f == "hex") {
     if (!need(1, 1)) return err_;

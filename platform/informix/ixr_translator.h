@@ -32,6 +32,9 @@ bool isNullLit(const Expr* e);
 // The type of a result one of whose values may be a marker's: wide enough for any value
 // of the kind `t` stands for, so that fetching it cuts nothing.
 IxType markerResultType(const IxType& t);
+// The type of a result that answers either a value of `t` or one of `other`: text as
+// long as the longer of the two, so that no value of either is cut; `t` for the rest.
+IxType widerText(const IxType& t, const IxType& other);
 // The value of an integer literal's text clamped to [lo, hi]: a literal may have any
 // number of digits.
 int literalInt(const std::string& text, int lo, int hi);

@@ -228,6 +228,75 @@ TEST_P(MarkerValues, DoublesBoundAsDecimalKeepTheirDigits) {
   }
 }
 
+// A result column's described size holds every value it delivers: a function or a
+// marker whose value is longer than the type the server first saw for it arrives whole,
+// and a value no text type can describe is refused, never cut to a shorter one.
+TEST_P(MarkerValues, ExpressionValuesArriveWhole) {
+  ASSERT_TRUE(Recreate("mw", "n INTEGER, a VARCHAR(5)"));
+  ASSERT_TRUE(Exec("INSERT INTO mw VALUES (1, 'abcde')"));
+  const std::string x300(300, 'x');
+  const std::string x40k(40000, 'y');
+  struct Case {
+    const char* sql;
+    const std::string* param;
+    std::string want;
+  };
+  const Case kCases[] = {
+      {"SELECT REPLACE(a, 'a', 'zzzzzzzz') FROM mw", nullptr, "zzzzzzzzbcde"},
+      {"SELECT REPLACE(a || a, 'bcd', 'xy') FROM mw", nullptr, "axyeaxye"},
+      {"SELECT NVL(CAST(NULL AS VARCHAR(2)), a) FROM mw", nullptr, "abcde"},
+      {"SELECT NVL(?, a) FROM mw", &x300, x300},
+      {"SELECT NVL(a, ?) FROM mw", &x300, "abcde"},
+      {"SELECT DECODE(n, 2, 'x', a) FROM mw", nullptr, "abcde"},
+      {"SELECT DECODE(n, 1, a, 'longer than five') FROM mw", nullptr, "abcde"},
+      {"SELECT DECODE(n, 2, a, 'longer than five') FROM mw", nullptr, "longer than five"},
+      {"SELECT DECODE(n, 1, ?, a) FROM mw", &x300, x300},
+      {"SELECT CASE WHEN n < 0 THEN a ELSE 'longer than five' END FROM mw", nullptr,
+       "longer than five"},
+      {"SELECT CASE n WHEN 2 THEN 'x' WHEN 1 THEN a END FROM mw", nullptr, "abcde"},
+      {"SELECT ? FROM mw", &x300, x300},
+      {"SELECT ? FROM mw", &x40k, x40k},
+      {"SELECT 'a' || ? FROM mw", &x40k, "a" + x40k},
+  };
+  std::vector<char> buf(x40k.size() + 16);
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sql);
+    ASSERT_EQ(SQLPrepare(stmt_, (SQLCHAR*)c.sql, SQL_NTS), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, stmt_);
+    SQLLEN len = SQL_NTS;
+    if (c.param != nullptr) {
+      ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
+                                 c.param->size(), 0, (SQLPOINTER)c.param->c_str(), 0, &len),
+                SQL_SUCCESS);
+    }
+    ASSERT_EQ(SQLExecute(stmt_), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+    SQLULEN size = 0;
+    SQLSMALLINT type = 0;
+    ASSERT_EQ(SQLDescribeCol(stmt_, 1, nullptr, 0, nullptr, &type, &size, nullptr, nullptr),
+              SQL_SUCCESS);
+    const SQLRETURN rc = SQLFetch(stmt_);
+    if (rc == SQL_ERROR) {
+      // Only a value longer than any text type may be refused, and not quietly.
+      EXPECT_GT(c.want.size(), 32739u);
+      EXPECT_NE(Diags(SQL_HANDLE_STMT, stmt_).find("22001"), std::string::npos)
+          << Diags(SQL_HANDLE_STMT, stmt_);
+    } else {
+      ASSERT_EQ(rc, SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, stmt_);
+      EXPECT_GE(size, c.want.size()) << "type " << type;
+      SQLLEN ind = 0;
+      ASSERT_EQ(SQLGetData(stmt_, 1, SQL_C_CHAR, buf.data(), static_cast<SQLLEN>(buf.size()),
+                           &ind),
+                SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, stmt_);
+      ASSERT_GE(ind, 0);
+      EXPECT_EQ(ind, static_cast<SQLLEN>(c.want.size()));
+      EXPECT_TRUE(std::string(buf.data(), static_cast<size_t>(ind)) == c.want);
+    }
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  }
+}
+
 KES_E2E_BUILDS(MarkerValues);
 
 }  // namespace
