@@ -546,6 +546,11 @@ SQLRETURN RowsetToBound(Stmt* stmt, uint16_t* rowStatus, int32_t row, int32_t mo
 SQLRETURN StmtGetData(Stmt* stmt, uint16_t column, int16_t cType, void* value, int64_t bufLen,
                       int64_t* lenInd) {
   if (stmt->state != STMT_STATE_PREPARED) return fail(stmt, ERR_SEQUENCE);
+  // The driver does not claim SQL_GD_BOUND: the fetch already delivered a bound
+  // column, and reading it again would answer SQL_NO_DATA with nothing said.
+  if (const ColBinding* bound = StmtFindColBinding(column, stmt);
+      bound != nullptr && bound->cb_data != nullptr)
+    return fail(stmt, ERR_COLUMN_NUMBER);
   ColBinding req{};
   req.cb_column = column;
   req.cb_cType = cType;

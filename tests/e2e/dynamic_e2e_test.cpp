@@ -398,7 +398,9 @@ TEST_P(DmDynamic, RefreshReadsTheRowsAgain) {
     ASSERT_EQ(SQLSetPos(cur_, 3, SQL_REFRESH, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
         << Diags(SQL_HANDLE_STMT, cur_);
     EXPECT_STREQ(reinterpret_cast<char*>(names_[2]), "again");
-    // A row of the rowset positioned and read by SQLGetData.
+    // A row of the rowset positioned and read by SQLGetData, which reads no bound
+    // column.
+    ASSERT_EQ(SQLBindCol(cur_, 3, SQL_C_CHAR, nullptr, 0, nullptr), SQL_SUCCESS);
     ASSERT_EQ(SQLSetPos(cur_, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
         << Diags(SQL_HANDLE_STMT, cur_);
     SQLCHAR name[24] = {};

@@ -355,6 +355,8 @@ TEST_P(DmKeyset, BookmarksRowNumbersAndGetData) {
   SQLLEN markInd[3] = {};
   ASSERT_EQ(SQLBindCol(cur_, 0, SQL_C_VARBOOKMARK, marks, sizeof marks[0], markInd), SQL_SUCCESS)
       << Diags(SQL_HANDLE_STMT, cur_);
+  // The name is read with SQLGetData, which reads no bound column.
+  ASSERT_EQ(SQLBindCol(cur_, 2, SQL_C_CHAR, nullptr, 0, nullptr), SQL_SUCCESS);
   EXPECT_EQ(Scroll(SQL_FETCH_ABSOLUTE, 10), Ids(10, 12));
   const SQLBIGINT eleventh = marks[1];
   SQLULEN number = 0;

@@ -736,15 +736,19 @@ class DmBookmarkRows : public DmPositioned {
   }
   std::vector<SQLINTEGER> Ids() const { return {id_[0], id_[1], id_[2]}; }
   std::vector<SQLUSMALLINT> Statuses() const { return {status_[0], status_[1], status_[2]}; }
-  // The bookmark of rowset row n, positioned and read as column 0.
+  // The bookmark of rowset row n, positioned and read as column 0 (unbound for the
+  // while: the driver reads no bound column with SQLGetData).
   int64_t BookmarkOf(int n) {
     EXPECT_EQ(SQLSetPos(cur_, static_cast<SQLSETPOSIROW>(n), SQL_POSITION, SQL_LOCK_NO_CHANGE),
               SQL_SUCCESS)
         << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_EQ(SQLBindCol(cur_, 0, SQL_C_VARBOOKMARK, nullptr, 0, nullptr), SQL_SUCCESS);
     int64_t mark = 0;
     SQLLEN len = 0;
     EXPECT_EQ(SQLGetData(cur_, 0, SQL_C_VARBOOKMARK, &mark, sizeof mark, &len), SQL_SUCCESS)
         << Diags(SQL_HANDLE_STMT, cur_);
+    EXPECT_EQ(SQLBindCol(cur_, 0, SQL_C_VARBOOKMARK, marks_, sizeof marks_[0], nullptr),
+              SQL_SUCCESS);
     return mark;
   }
   int64_t marks_[3] = {5, 2, 9};

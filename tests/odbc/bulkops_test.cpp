@@ -101,8 +101,13 @@ TEST_F(BulkTest, FetchUpdateAndDeleteByBookmarks) {
   EXPECT_EQ(done_, 3u);
   char text[12] = {};
   SQLLEN len = 0;
+  // SQLGetData reads the new rowset, but no bound column: the name is read unbound.
+  EXPECT_EQ(SQLGetData(stmt_, 2, SQL_C_CHAR, text, sizeof text, &len), SQL_ERROR);
+  EXPECT_EQ(State(), "07009");
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, nullptr, 0, nullptr), SQL_SUCCESS);
   ASSERT_EQ(SQLGetData(stmt_, 2, SQL_C_CHAR, text, sizeof text, &len), SQL_SUCCESS);
   EXPECT_EQ(std::string(text), "r5");
+  ASSERT_EQ(SQLBindCol(stmt_, 2, SQL_C_CHAR, name_, sizeof name_[0], nameLen_), SQL_SUCCESS);
 
   std::strcpy(name_[0], "five");
   std::strcpy(name_[1], "two");

@@ -142,8 +142,11 @@ static void browse(SQLHSTMT st) {
   if (ok_rc(SQLFetchScroll(st, SQL_FETCH_NEXT, 0), SQL_HANDLE_STMT, st, "next page"))
     check(ids[0] == 4 && status[2] == SQL_ROW_SUCCESS, "the second page starts at row 4");
   if (ok_rc(SQLSetPos(st, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_HANDLE_STMT, st, "position")) {
+    /* SQLGetData reads no bound column (no SQL_GD_BOUND): the name is unbound for it. */
+    SQLBindCol(st, 2, SQL_C_CHAR, NULL, 0, NULL);
     ok_rc(SQLGetData(st, 2, SQL_C_CHAR, name, sizeof name, &len), SQL_HANDLE_STMT, st, "get data");
     check(strcmp((char*)name, "e") == 0, "the current row is row 5");
+    SQLBindCol(st, 2, SQL_C_CHAR, names, sizeof names[0], nameLen);
   }
   if (ok_rc(SQLSetPos(st, 0, SQL_REFRESH, SQL_LOCK_NO_CHANGE), SQL_HANDLE_STMT, st, "refresh"))
     check(ids[1] == 5 && strcmp((char*)names[1], "e") == 0, "a refresh keeps the rows");
