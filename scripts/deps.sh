@@ -2,7 +2,7 @@
 # only those that are missing, so a warm machine pays nothing.
 KES_PACKAGES=(cmake ninja-build g++ pkg-config unixodbc unixodbc-dev odbcinst libsqlite3-dev sqlite3
               libmd-dev flex bison libgtest-dev libgmock-dev libbenchmark-dev python3-pyodbc
-              php-cli php-odbc libdbd-odbc-perl)
+              php-cli php-odbc libdbd-odbc-perl iodbc)
 
 # Only the benchmarks use these (a peer driver to compare with); no test needs them.
 KES_BENCH_PACKAGES=(libsqliteodbc)

@@ -145,6 +145,11 @@ int32_t InfCodeToDrvCode(int32_t code, int32_t dflt) noexcept {
     case -143: return ERR_SERIALIZATION;
     // The lock wait the session asked for ran out.
     case -154: return ERR_TIMEOUT;
+    // The server does not know the user, or not with that password, or does not
+    // trust the client: another login may succeed.
+    case -951:
+    case -952:
+    case -956: return ERR_AUTHORIZATION;
     default: return dflt;
   }
 }

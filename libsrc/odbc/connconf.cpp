@@ -290,6 +290,13 @@ char* dialog_driver_name() {
 
 bool needs_login(const char* v) { return v == nullptr || v[0] == '\0' || v[0] == ' '; }
 
+// The back end refused the user or the password: what a login dialog asks for.
+bool login_refused(const Conn* conn) {
+  for (const DiagMsg* m = conn->diag.head; m != nullptr; m = m->next)
+    if (m->text != nullptr && stristr(m->text, "[SQLSTATE:28000]") != nullptr) return true;
+  return false;
+}
+
 // A user that any source gave (the string, the data source, a file DSN) stays;
 // only an empty one is filled from the data source's last user. The wide road
 // names the section whole, however long the data source's name.
@@ -571,12 +578,24 @@ SQLRETURN ConnDriverConnect(Conn* conn, const CallSlot* args) {
   if (ConnKeywordTrue(CK_NLB)) prompt = false;
   fill_last_user(marker);
 
-  // Without a window of the application's there is nobody to ask: a dialog
-  // that would be needed fails instead of reading the process's terminal.
+  // Without a window of the application's there is nobody to ask, and the
+  // process's terminal is not read: a dialog asked for fails. A completion may
+  // have enough all the same (a server without users needs neither user nor
+  // password), so the connection is tried; only a refusal for want of a login
+  // is a failed dialog.
   if (prompt && window == nullptr) {
     free(driverName);
-    clear_table();
+    if (completion == SQL_DRIVER_PROMPT) {
+      clear_table();
+      std::fill(incoming.begin(), incoming.end(), '\0');
+      conn->errCode = ERR_DIALOG_FAILED;
+      return SQL_ERROR;
+    }
+    std::string traceText = masked_for_trace(incoming.c_str());
     std::fill(incoming.begin(), incoming.end(), '\0');
+    const SQLRETURN rc = connect_from_table(conn, traceText.c_str(), out, outMax, outLen, marker);
+    if (rc != SQL_ERROR || !login_refused(conn)) return rc;
+    DiagListFree(&conn->diag);
     conn->errCode = ERR_DIALOG_FAILED;
     return SQL_ERROR;
   }

@@ -211,7 +211,7 @@ TEST_F(Agent, ConnectFailuresReportTheirState) {
   badPw.dbpath = "logged@pw_test";
   badPw.uid = "Alice";
   badPw.pwd = "wrong";
-  for (const Case& c : {Case{noServer, "08001"}, Case{noDb, "S1000"}, Case{badPw, "S1000"}}) {
+  for (const Case& c : {Case{noServer, "08001"}, Case{noDb, "S1000"}, Case{badPw, "28000"}}) {
     SCOPED_TRACE(c.args.dbpath);
     DrvHandle conn = 0;
     EXPECT_EQ(connect(c.args, &conn), ERR_CONN_REJECTED);

@@ -49,6 +49,10 @@ TEST(InfCodeToDrvCode, MapsListedCodesAndTheLowHalfForSqlState) {
       {-107, ERR_GENERAL, ERR_SERIALIZATION, "40001"},
       {-143, ERR_GENERAL, ERR_SERIALIZATION, "40001"},
       {-154, ERR_GENERAL, ERR_TIMEOUT, "S1T00"},
+      // Logins the server refused: a user, a password, an untrusted client.
+      {-951, ERR_GENERAL, ERR_AUTHORIZATION, "28000"},
+      {-952, ERR_GENERAL, ERR_AUTHORIZATION, "28000"},
+      {-956, ERR_GENERAL, ERR_AUTHORIZATION, "28000"},
       {-271, ERR_SYNTAX, ERR_SYNTAX, "S1000"},
       {-65742, ERR_GENERAL, ERR_GENERAL, "42S02"},  // low half reads -206
       {-40000, ERR_GENERAL, ERR_GENERAL, "S1000"},

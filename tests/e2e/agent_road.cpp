@@ -168,7 +168,7 @@ TEST_P(OdbcRoad, RefusedConnectsCarryTheServersReason) {
   const Case cases[] = {
       {"DATABASE=roaddb@no_such_server", "08001", "(-908)"},
       {"DATABASE=no_such_db@road_ol", "HY000", "(-329)"},
-      {"DATABASE=pwdb@road_pw;UID=Alice;PWD=wrong", "HY000", "(-951)"},
+      {"DATABASE=pwdb@road_pw;UID=Alice;PWD=wrong", "28000", "(-951)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rest);
@@ -177,6 +177,43 @@ TEST_P(OdbcRoad, RefusedConnectsCarryTheServersReason) {
     const std::string expected = std::string(c.state) + " [Kestrane][ODBC][Informix Server]";
     EXPECT_EQ(d.rfind(expected, 0), 0u) << d;
     EXPECT_NE(d.find(c.code), std::string::npos) << d;
+  }
+}
+
+// A completion without a window tries the connection: a server without users takes
+// it without user or password; one with users refuses it, and only that refusal is the
+// dialog nobody could show (IM008); any other failure is the server's own.
+TEST_P(OdbcRoad, CompletionWithoutAWindowAsksForNothingTheServerTakes) {
+  struct Case {
+    const char* rest;
+    const char* state;  // null: connected
+  };
+  const Case cases[] = {
+      {"DATABASE=roaddb@road_ol", nullptr},
+      {"INFSERVER=road_ol;DATABASE=roaddb;UID=;PWD=", nullptr},
+      {"DATABASE=pwdb@road_pw", "IM008"},
+      {"DATABASE=pwdb@road_pw;UID=Alice", "IM008"},
+      {"DATABASE=pwdb@road_pw;UID=Alice;PWD=wrong", "28000"},
+      {"DATABASE=no_such_db@road_ol", "HY000"},
+  };
+  for (const Case& c : cases) {
+    for (SQLUSMALLINT mode : {SQL_DRIVER_COMPLETE, SQL_DRIVER_COMPLETE_REQUIRED}) {
+      SCOPED_TRACE(std::string(c.rest) + " completion " + std::to_string(mode));
+      std::string cs = std::string("DRIVER={") + GetParam().driver + "};" + c.rest;
+      SQLCHAR out[1024] = {};
+      SQLSMALLINT len = 0;
+      const SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(cs.data()),
+                                            SQL_NTS, out, sizeof out, &len, mode);
+      if (c.state == nullptr) {
+        EXPECT_TRUE(SQL_SUCCEEDED(rc)) << diagnostics();
+        EXPECT_NE(std::string(reinterpret_cast<char*>(out)).find("DATABASE="), std::string::npos);
+        EXPECT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
+      } else {
+        EXPECT_EQ(rc, SQL_ERROR);
+        const std::string d = diagnostics();
+        EXPECT_EQ(d.rfind(c.state, 0), 0u) << d;
+      }
+    }
   }
 }
 

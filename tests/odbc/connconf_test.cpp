@@ -279,28 +279,52 @@ struct PromptCase {
   bool prompted;
 };
 
-// Without a window nobody can be asked: a connect that needs the dialog fails
-// with IM008 (never SQL_NO_DATA without a record) and one that does not need it
-// connects.
+// Without a window nobody can be asked: a completion that lacks a login tries the
+// connection all the same, and only the back end's refusal of the login is IM008
+// (never SQL_NO_DATA without a record); any other refusal is reported as it came.
 TEST_F(ConnectTest, NoWindowNoDialog) {
-  const PromptCase cases[] = {
-      {"DSN=nopwd;UID=u", SQL_DRIVER_COMPLETE, true},
-      {"DSN=nopwd;UID=u", SQL_DRIVER_COMPLETE_REQUIRED, true},
-      {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_PROMPT, true},
-      {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_COMPLETE, false},
-      {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_COMPLETE_REQUIRED, false},
-      {"DSN=nopwd;UID=u;NLB=1", SQL_DRIVER_COMPLETE, false},
+  struct Case {
+    std::string in;
+    SQLUSMALLINT completion;
+    const char* refusal;  // the back end's message, or null when it connects
+    const char* state;    // null: connected
   };
-  for (const PromptCase& c : cases) {
-    SCOPED_TRACE(c.in + " completion " + std::to_string(c.completion));
+  const char* login = "[Informix Server]User u is not known (-951)[SQLSTATE:28000]";
+  const char* server = "[Informix Server]No such server (-908)[SQLSTATE:08001]";
+  const Case cases[] = {
+      {"DSN=nopwd;UID=u", SQL_DRIVER_COMPLETE, nullptr, nullptr},
+      {"DSN=nopwd;UID=u", SQL_DRIVER_COMPLETE_REQUIRED, nullptr, nullptr},
+      {"DSN=nopwd;UID=u", SQL_DRIVER_COMPLETE, login, "IM008"},
+      {"DSN=nopwd", SQL_DRIVER_COMPLETE_REQUIRED, login, "IM008"},
+      {"DSN=nopwd;UID=u", SQL_DRIVER_COMPLETE, server, "08001"},
+      {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_PROMPT, nullptr, "IM008"},
+      {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_COMPLETE, nullptr, nullptr},
+      {"DSN=sales;UID=u;PWD=p", SQL_DRIVER_COMPLETE, login, "28000"},
+      {"DSN=nopwd;UID=u;NLB=1", SQL_DRIVER_COMPLETE, login, "28000"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in + " completion " + std::to_string(c.completion) +
+                 (c.refusal != nullptr ? " refused" : ""));
+    Fake().connectCode = c.refusal != nullptr ? ERR_CONN_REJECTED : 0;
+    Fake().connectMessages.clear();
+    if (c.refusal != nullptr) Fake().connectMessages = {c.refusal};
     SQLRETURN rc = DriverConnect(c.in, nullptr, c.completion);
-    EXPECT_EQ(rc, c.prompted ? SQL_ERROR : SQL_SUCCESS);
+    EXPECT_EQ(rc, c.state != nullptr ? SQL_ERROR : SQL_SUCCESS);
     if (rc == SQL_SUCCESS) {
       ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
     } else {
-      EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "IM008");
+      EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), c.state);
+      // The refused login is not reported beside the failed dialog.
+      if (std::string(c.state) == "IM008") {
+        SQLCHAR state[6];
+        SQLINTEGER native = 0;
+        SQLSMALLINT len = 0;
+        EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc_, 2, state, &native, nullptr, 0, &len),
+                  SQL_NO_DATA);
+      }
     }
   }
+  Fake().connectCode = 0;
 }
 
 TEST_F(ConnectTest, PromptDecision) {
