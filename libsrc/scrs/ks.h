@@ -173,6 +173,12 @@ KeyColCache* scs_p_KeyColCache(DrvHandle hConn);
 // Appends one ColDesc per column of each table.
 [[nodiscard]] int32_t scs_p_GetTblColDescs(SCS* scs, TblDesc* tables, int32_t count, int skipLong,
                                            DynArray* out);
+// The row id of one of the session's temporary tables, which is its key: the
+// catalog knows neither such a table nor its indexes.
+void scs_p_RowIdColDesc(const TblDesc& table, ColDesc* out);
+// Appends the row id of each of the session's temporary tables among tables to the
+// columns whose old values are read, so that those rows are found by their key.
+[[nodiscard]] int32_t scs_p_AddRowIdCols(const TblDesc* tables, int32_t count, DynArray* out);
 // The select list with its all-columns items expanded; the raw items go to
 // *rawItems when asked (DynArrayFree by the caller).
 [[nodiscard]] int32_t scs_p_SelectColsGet(SCS* scs, DynArray* out, DynArray** rawItems);

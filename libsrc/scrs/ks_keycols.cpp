@@ -316,6 +316,22 @@ int32_t KS_GetKeyColDescs(SCS* scs, DynArray* tableArray) {
     std::free(keyFound);
     return ERR_MEMORY;
   }
+  // The catalog knows neither the session's temporary tables nor their indexes;
+  // their rows are found again by row id. Keys remembered under the same names
+  // may be those of a table that has since gone, so none are looked up or kept.
+  int32_t temps = 0;
+  for (int32_t j = 0; j < count; ++j) {
+    if (tables[j].sessionTemp == 0) continue;
+    ColDesc c;
+    scs_p_RowIdColDesc(tables[j], &c);
+    if (DynArrayAppend(ks->keyCols, &c) == 0) {
+      std::free(keyFound);
+      return ERR_MEMORY;
+    }
+    keyFound[j] = 1;
+    ++temps;
+  }
+  if (temps > 0) cache = nullptr;
   if (cache != nullptr) {
     if (auto* hit = static_cast<DynArray*>(hash_get(cache->table, digest)); hit != nullptr) {
       std::free(keyFound);
@@ -323,13 +339,16 @@ int32_t KS_GetKeyColDescs(SCS* scs, DynArray* tableArray) {
     }
   }
   bool untyped = false;
-  int32_t rc = KS_GetKeyColDescs_SpCols(scs, tables, count, keyFound);
-  if (rc == ERR_NO_KEY_COLUMNS || rc == ERR_NOT_CAPABLE) {
-    rc = KS_GetKeyColDescs_Stats(scs, tables, count, keyFound);
-    untyped = rc == 0;
+  int32_t rc = 0;
+  if (temps < count) {
+    rc = KS_GetKeyColDescs_SpCols(scs, tables, count, keyFound);
     if (rc == ERR_NO_KEY_COLUMNS || rc == ERR_NOT_CAPABLE) {
-      rc = KS_GetKeyColDescs_PKeys(scs, tables, count, keyFound);
+      rc = KS_GetKeyColDescs_Stats(scs, tables, count, keyFound);
       untyped = rc == 0;
+      if (rc == ERR_NO_KEY_COLUMNS || rc == ERR_NOT_CAPABLE) {
+        rc = KS_GetKeyColDescs_PKeys(scs, tables, count, keyFound);
+        untyped = rc == 0;
+      }
     }
   }
   std::free(keyFound);

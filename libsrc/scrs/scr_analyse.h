@@ -49,6 +49,8 @@ struct TblDesc {
   char* alias;      // correlation name
   char* server;     // the server after "@"; always kept, since dropping it
                     // would name another server's table
+  uint8_t sessionTemp;  // set by the cursor layer: one of the session's temporary
+                        // tables, which the server keeps out of its catalog
 };
 
 inline constexpr size_t kScrNameSize = 509;  // 508 characters and a NUL

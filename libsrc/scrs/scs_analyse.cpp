@@ -484,6 +484,7 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
       log_printf(LOG_DEBUG, kSrc, __LINE__, "scs_p_GetTblColDescs failed");
       return rc;
     }
+    if (int32_t rc = scs_p_AddRowIdCols(tables, count, scs->sc_tableCols); rc != 0) return rc;
   }
   int32_t rc = KS_GetKeyColDescs(scs, scs->sc_tables);
   if (rc == ERR_NO_KEY_COLUMNS) return scs_p_ChangeCursorType(scs);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "drv/colinfo.h"
 #include "drv/dataset.h"
 #include "drv/errtab.h"
 #include "drv/layercalls.h"
@@ -85,6 +86,48 @@ std::string unquoted(const SCS& scs, const char* text) {
 }
 
 const char* opt(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+// The columns of a table as the server describes a query over it, on the first
+// auxiliary cursor. The server keeps the session's temporary tables out of its
+// catalog, so this is how the layer finds them (and their columns); where the
+// server knows no such table either, its reason (-206 and the name) stays on the
+// auxiliary cursor.
+int32_t describe_table(SCS* scs, const TblDesc& t, uint16_t* count, ColumnInfo** cols) {
+  *count = 0;
+  *cols = nullptr;
+  // The table named as the statement named it: database (and server), owner, table.
+  auto has = [](const char* p) { return p != nullptr && *p != '\0'; };
+  std::string sql;
+  try {
+    sql = "SELECT * FROM ";
+    if (has(t.qualifier)) {
+      sql += t.qualifier;
+      if (has(t.server)) sql += std::string("@") + t.server;
+      sql += ':';
+    }
+    if (has(t.owner)) sql += std::string(t.owner) + '.';
+    sql += t.table != nullptr ? t.table : "";
+    if (!has(t.qualifier) && has(t.server)) sql += std::string("@") + t.server;
+  } catch (...) {
+    return ERR_MEMORY;
+  }
+  const DriverOps& ops = *scs->sc_driver->ops;
+  scs_p_AuxCursorTaken(scs);
+  int32_t rc = ops.DRV_Prepare(scs->sc_auxCursor, sql.c_str());
+  if (rc == 0) rc = ops.DRV_DescribeColumns(scs->sc_auxCursor, count, cols);
+  (void)ops.DRV_CloseCursor(scs->sc_auxCursor);
+  if (rc != 0) {
+    ColumnInfoFree(*cols, *count);
+    *cols = nullptr;
+    *count = 0;
+  }
+  return rc;
+}
+
+// The name of a described column: the whole name where the short one is cut.
+const char* described_name(const ColumnInfo& c) {
+  return c.fullName != nullptr && c.fullName[0] != '\0' ? c.fullName : c.name;
+}
 
 }  // namespace
 
@@ -283,10 +326,24 @@ int32_t scs_p_GetTblDescs(SCS* scs, TblDesc* tables, int32_t count) {
       }
       if (matches == 0) {
         DatasetFree(&rows);
-        INF_CursorSetError(scs->sc_hCursor, ERR_TABLE_NOT_FOUND);
-        log_printf(LOG_ERR, kSrc, __LINE__, "scs_p_GetTblDescs: Table %s does not exist.",
-                   t.table);
-        return ERR_TABLE_NOT_FOUND;
+        // One of the session's temporary tables, or the server's own reason why
+        // there is no such table.
+        uint16_t n = 0;
+        ColumnInfo* cols = nullptr;
+        rc = describe_table(scs, t, &n, &cols);
+        ColumnInfoFree(cols, n);
+        if (rc != 0) {
+          INF_CursorMoveErrors(scs->sc_auxCursor, scs->sc_hCursor, 1);
+          log_printf(LOG_ERR, kSrc, __LINE__, "scs_p_GetTblDescs: Table %s does not exist.",
+                     t.table);
+          return rc;
+        }
+        char* folded = strdup(scs_p_CatalogIdentifier(scs, table).c_str());
+        if (folded == nullptr) return ERR_MEMORY;
+        std::free(t.table);
+        t.table = folded;
+        t.sessionTemp = 1;
+        break;
       }
       if (matches > 1) {
         DatasetFree(&rows);
@@ -322,12 +379,52 @@ int32_t scs_p_GetTblDescs(SCS* scs, TblDesc* tables, int32_t count) {
   return 0;
 }
 
+namespace {
+
+// The columns of one of the session's temporary tables, as the server describes them.
+int32_t temp_table_cols(SCS* scs, const TblDesc& t, int skipLong, DynArray* out) {
+  uint16_t n = 0;
+  ColumnInfo* cols = nullptr;
+  int32_t rc = describe_table(scs, t, &n, &cols);
+  if (rc != 0) {
+    INF_CursorMoveErrors(scs->sc_auxCursor, scs->sc_hCursor, 1);
+    return rc;
+  }
+  for (uint16_t k = 0; k < n && rc == 0; ++k) {
+    const ColumnInfo& ci = cols[k];
+    const int32_t type = ci.sqlType;
+    if (skipLong != 0 &&
+        (type == SQL_LONGVARCHAR || type == SQL_LONGVARBINARY || type == SQL_WLONGVARCHAR))
+      continue;
+    ColDesc c{};
+    copy_name(c.name, scs_p_CatalogIdentifier(scs, described_name(ci)));
+    copy_name(c.table, t.table);
+    copy_name(c.alias, t.alias);
+    copy_name(c.owner, t.owner);
+    copy_name(c.qualifier, t.qualifier);
+    c.sqlType = static_cast<int16_t>(type);
+    c.columnSize = static_cast<uint32_t>(ci.precision);
+    c.decimalDigits = type == SQL_NUMERIC || type == SQL_DECIMAL ? ci.scale : 0;
+    c.itemKind = COLDESC_COLUMN;
+    if (DynArrayAppend(out, &c) == 0) rc = ERR_MEMORY;
+  }
+  ColumnInfoFree(cols, n);
+  if (rc == 0 && n == 0) rc = ERR_GENERAL;
+  return rc;
+}
+
+}  // namespace
+
 int32_t scs_p_GetTblColDescs(SCS* scs, TblDesc* tables, int32_t count, int skipLong,
                              DynArray* out) {
   if (scs == nullptr || tables == nullptr || out == nullptr) return ERR_GENERAL;
   const DriverOps& ops = *scs->sc_driver->ops;
   for (int32_t i = 0; i < count; ++i) {
     const TblDesc& t = tables[i];
+    if (t.sessionTemp != 0) {
+      if (int32_t rc = temp_table_cols(scs, t, skipLong, out); rc != 0) return rc;
+      continue;
+    }
     const std::string qualifier = unquoted(*scs, t.qualifier);
     const std::string owner = unquoted(*scs, t.owner);
     const std::string table = unquoted(*scs, t.table);
@@ -377,6 +474,28 @@ int32_t scs_p_GetTblColDescs(SCS* scs, TblDesc* tables, int32_t count, int skipL
     DatasetFree(&rows);
     if (rc != 0) return rc;
     if (taken == 0) return ERR_GENERAL;
+  }
+  return 0;
+}
+
+void scs_p_RowIdColDesc(const TblDesc& table, ColDesc* out) {
+  *out = ColDesc{};
+  copy_name(out->name, "rowid");
+  copy_name(out->table, table.table);
+  copy_name(out->alias, table.alias);
+  copy_name(out->owner, table.owner);
+  copy_name(out->qualifier, table.qualifier);
+  out->sqlType = SQL_INTEGER;
+  out->columnSize = 10;
+  out->itemKind = COLDESC_COLUMN;
+}
+
+int32_t scs_p_AddRowIdCols(const TblDesc* tables, int32_t count, DynArray* out) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (tables[i].sessionTemp == 0) continue;
+    ColDesc c;
+    scs_p_RowIdColDesc(tables[i], &c);
+    if (DynArrayAppend(out, &c) == 0) return ERR_MEMORY;
   }
   return 0;
 }

@@ -36,8 +36,11 @@ int32_t table_cols(SCS* scs) {
   if (scs->sc_tables == nullptr) return ERR_GENERAL;
   scs->sc_tableCols = DynArrayNew(sizeof(ColDesc));
   if (scs->sc_tableCols == nullptr) return ERR_MEMORY;
-  return scs_p_GetTblColDescs(scs, static_cast<TblDesc*>(scs->sc_tables->items),
-                              static_cast<int32_t>(scs->sc_tables->count), 1, scs->sc_tableCols);
+  auto* tables = static_cast<TblDesc*>(scs->sc_tables->items);
+  const auto count = static_cast<int32_t>(scs->sc_tables->count);
+  if (int32_t rc = scs_p_GetTblColDescs(scs, tables, count, 1, scs->sc_tableCols); rc != 0)
+    return rc;
+  return scs_p_AddRowIdCols(tables, count, scs->sc_tableCols);
 }
 
 int32_t block_sizes(const SCS* scs, int32_t* blocks, int32_t* last, int32_t* size) {

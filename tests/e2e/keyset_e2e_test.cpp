@@ -405,6 +405,100 @@ TEST_P(DmKeyset, ConcurrencyServedOrSubstituted) {
   }
 }
 
+// The session's temporary tables, which the server keeps out of its catalog, serve
+// the cursors that scroll and change rows by keys (they used to fail at execute with
+// 42S02 and native code 0): their rows are found again by row id, scrolled, changed
+// through SetPos and seen changed by a refresh where the cursor type sees changes.
+// A table that exists nowhere is the server's own 42S02, with its code and the name.
+TEST_P(DmKeyset, TemporaryTablesServeEveryCursorType) {
+  const std::string t = T("ks_temp");
+  ASSERT_TRUE(Exec("CREATE TEMP TABLE " + t + " (id INTEGER PRIMARY KEY, name VARCHAR(20))"));
+  for (int i = 1; i <= 5; ++i)
+    ASSERT_TRUE(Exec("INSERT INTO " + t + " VALUES (" + std::to_string(i) + ", 'n" +
+                     std::to_string(i) + "')"));
+  struct Case {
+    SQLULEN type;
+    const char* select;  // the list
+  };
+  const Case cases[] = {
+      {SQL_CURSOR_KEYSET_DRIVEN, "id, name"},
+      {SQL_CURSOR_DYNAMIC, "*"},
+      {SQL_CURSOR_STATIC, "id, name"},
+  };
+  int changed = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    SQLHSTMT st = nullptr;
+    ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(st, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)c.type, 0), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtAttr(st, SQL_ATTR_CONCURRENCY, (SQLPOINTER)SQL_CONCUR_VALUES, 0),
+              SQL_SUCCESS);
+    SQLINTEGER id = 0;
+    SQLCHAR name[24] = {};
+    SQLLEN idInd = 0, nameInd = SQL_NTS;
+    ASSERT_EQ(SQLBindCol(st, 1, SQL_C_SLONG, &id, 0, &idInd), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(st, 2, SQL_C_CHAR, name, sizeof name, &nameInd), SQL_SUCCESS);
+    const std::string sql = std::string("SELECT ") + c.select + " FROM " + t + " ORDER BY id";
+    ASSERT_EQ(SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, st);
+    SQLULEN type = 0, concurrency = 0;
+    ASSERT_EQ(SQLGetStmtAttr(st, SQL_ATTR_CURSOR_TYPE, &type, 0, nullptr), SQL_SUCCESS);
+    ASSERT_EQ(SQLGetStmtAttr(st, SQL_ATTR_CONCURRENCY, &concurrency, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(type, c.type);
+    EXPECT_EQ(concurrency, static_cast<SQLULEN>(SQL_CONCUR_VALUES));
+    ASSERT_EQ(SQLFetchScroll(st, SQL_FETCH_LAST, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, st);
+    EXPECT_EQ(id, 5);
+    ASSERT_EQ(SQLFetchScroll(st, SQL_FETCH_FIRST, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, st);
+    EXPECT_EQ(id, 1);
+    ASSERT_EQ(SQLFetchScroll(st, SQL_FETCH_NEXT, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, st);
+    EXPECT_EQ(id, 2);
+    const std::string before = changed == 0 ? "n2" : "c" + std::to_string(changed);
+    EXPECT_STREQ(reinterpret_cast<char*>(name), before.c_str());
+    const std::string now = "c" + std::to_string(++changed);
+    std::strcpy(reinterpret_cast<char*>(name), now.c_str());
+    nameInd = SQL_NTS;
+    ASSERT_EQ(SQLSetPos(st, 1, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+        << Diags(SQL_HANDLE_STMT, st);
+    if (c.type != SQL_CURSOR_STATIC) {  // a static cursor keeps the rows it read
+      std::strcpy(reinterpret_cast<char*>(name), "stale");
+      ASSERT_EQ(SQLSetPos(st, 1, SQL_REFRESH, SQL_LOCK_NO_CHANGE), SQL_SUCCESS)
+          << Diags(SQL_HANDLE_STMT, st);
+      EXPECT_STREQ(reinterpret_cast<char*>(name), now.c_str());
+      EXPECT_EQ(id, 2);
+    }
+    // The scroll goes on from the changed row.
+    ASSERT_EQ(SQLFetchScroll(st, SQL_FETCH_NEXT, 0), SQL_SUCCESS) << Diags(SQL_HANDLE_STMT, st);
+    EXPECT_EQ(id, 3);
+    EXPECT_STREQ(reinterpret_cast<char*>(name), "n3");
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+
+    // The change is the table's, as a plain query sees it.
+    SQLCHAR seen[24] = {};
+    SQLLEN seenInd = 0;
+    ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)("SELECT name FROM " + t + " WHERE id = 2").c_str(),
+                            SQL_NTS),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(stmt_), SQL_SUCCESS);
+    ASSERT_EQ(SQLGetData(stmt_, 1, SQL_C_CHAR, seen, sizeof seen, &seenInd), SQL_SUCCESS);
+    EXPECT_STREQ(reinterpret_cast<char*>(seen), now.c_str());
+    ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+  }
+  ASSERT_TRUE(Exec("DROP TABLE " + t));
+
+  ASSERT_EQ(SQLSetStmtAttr(cur_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0),
+            SQL_SUCCESS);
+  EXPECT_EQ(SQLExecDirect(cur_, (SQLCHAR*)("SELECT id FROM " + t).c_str(), SQL_NTS), SQL_ERROR);
+  SQLCHAR state[6] = {};
+  SQLINTEGER native = 0;
+  SQLCHAR text[512] = {};
+  SQLSMALLINT len = 0;
+  ASSERT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, cur_, 1, state, &native, text, sizeof text, &len),
+            SQL_SUCCESS);
+  EXPECT_STREQ(reinterpret_cast<char*>(state), "42S02");
+  EXPECT_EQ(native, -206);
+  EXPECT_NE(std::string(reinterpret_cast<char*>(text)).find(t), std::string::npos) << text;
+}
+
 TEST_P(DmKeyset, ForwardOnlySelectNamesItsBaseColumnsAndCarriesItsKeys) {
   const std::string t = T("ks_base");
   MakeRows(t, 3);
