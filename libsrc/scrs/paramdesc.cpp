@@ -440,10 +440,11 @@ int32_t ParamDescAnalyse(ParamDescriber* pd, const char* text) noexcept {
   ScrParse(pd->pd_text, std::strlen(pd->pd_text), &r);
   pd->pd_errPos = r.errPos;
   pd->pd_errMsg = r.errMsg;
+  if (r.rc == 2) return ERR_MEMORY;  // the parser ran out of memory
   if (r.rc != 0) return ERR_SYNTAX;
   pd->pd_root = r.root;
   pd->pd_kind = r.root->type;
-  ParseTreeRegenerate(pd->pd_root);
+  if (ParseTreeRegenerate(pd->pd_root) != 1) return ERR_MEMORY;
   // Shapes the builders do not know and allocation failures while building
   // are not reported: the probes written so far stay, and the caller sees
   // their count differ from the parameters'.

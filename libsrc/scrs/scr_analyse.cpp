@@ -86,8 +86,7 @@ bool isBlankText(const char* s) {
 }
 
 int32_t regenerate(SCR_Analysis* a) {
-  ParseTreeRegenerate(a->sa_root);
-  return 0;
+  return ParseTreeRegenerate(a->sa_root) == 1 ? 0 : ERR_MEMORY;
 }
 
 void setFlag(SCR_Analysis* a, uint16_t bit, bool on) {
@@ -257,10 +256,11 @@ int32_t SCR_AnalyseSQL(SCR_Analysis* a, const char* text, int32_t noFlags,
   ScrParse(a->sa_text, std::strlen(a->sa_text), &r);
   a->sa_errPos = r.errPos;
   a->sa_errMsg = r.errMsg;
+  if (r.rc == 2) return ERR_MEMORY;  // the parser ran out of memory
   if (r.rc != 0) return ERR_SYNTAX;
   a->sa_root = r.root;
   a->sa_kind = r.root->type;
-  ParseTreeRegenerate(a->sa_root);
+  if (int32_t rc = regenerate(a); rc != 0) return rc;
   if (noFlags != 0 || a->sa_kind != PN_SELECT) return 0;
   int32_t rc = SCR_HasOrderBy(a, nullptr);
   if (rc == 0) rc = SCR_HasGroupBy(a);
@@ -492,8 +492,8 @@ int32_t SCR_OrderByReverse(SCR_Analysis* a) noexcept {
     ordering->text = flipped;
   }
   DynArrayFree(&items, nullptr);
-  regenerate(a);
-  return rc;
+  const int32_t regen = regenerate(a);
+  return rc != 0 ? rc : regen;
 }
 
 int32_t SCR_SelListPlaceholder(SCR_Analysis* a) noexcept {

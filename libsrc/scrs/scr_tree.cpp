@@ -17,10 +17,20 @@
 
 namespace {
 
+// The allocation that ParseTreeTestFailAlloc makes fail, counted on this thread.
+thread_local uint32_t tFailAt = 0;
+thread_local uint32_t tAllocs = 0;
+
+void* treeAlloc(size_t n) {
+  ++tAllocs;
+  if (tFailAt != 0 && tAllocs == tFailAt) return nullptr;
+  return std::malloc(n);
+}
+
 char* dupText(const char* text) {
   if (text == nullptr) text = "";
   const size_t n = std::strlen(text) + 1;
-  char* p = static_cast<char*>(std::malloc(n));
+  char* p = static_cast<char*>(treeAlloc(n));
   if (p != nullptr) std::memcpy(p, text, n);
   return p;
 }
@@ -51,21 +61,23 @@ class WalkStack {
 // The walk of ParseTreeWalk without recursion: a node that the visitor lets
 // through puts its later sibling under its first child, so the child's whole
 // chain is done before the sibling, as the recursive definition orders it.
+// False when the walk stopped short for want of memory.
 template <typename Visit>
-void walk(ParseNode* start, bool withSiblings, Visit visit) noexcept {
-  if (start == nullptr) return;
+bool walk(ParseNode* start, bool withSiblings, Visit visit) noexcept {
+  if (start == nullptr) return true;
   if (!withSiblings) {
-    if (!visit(start) || start->firstChild == nullptr) return;
+    if (!visit(start) || start->firstChild == nullptr) return true;
     start = start->firstChild;
   }
   WalkStack stack;
-  if (!stack.push(start)) return;
+  if (!stack.push(start)) return false;
   while (!stack.empty()) {
     ParseNode* n = stack.pop();
     if (!visit(n)) continue;
-    if (n->nextSibling != nullptr && !stack.push(n->nextSibling)) return;
-    if (n->firstChild != nullptr && !stack.push(n->firstChild)) return;
+    if (n->nextSibling != nullptr && !stack.push(n->nextSibling)) return false;
+    if (n->firstChild != nullptr && !stack.push(n->firstChild)) return false;
   }
+  return true;
 }
 
 }  // namespace
@@ -219,9 +231,9 @@ ParseNode* ParseChild(const ParseNode* node, int32_t i) noexcept {
 
 NodeStack* NodeStackNew(uint32_t capacity) noexcept {
   if (capacity == 0) return nullptr;
-  auto* stack = static_cast<NodeStack*>(std::malloc(sizeof(NodeStack)));
+  auto* stack = static_cast<NodeStack*>(treeAlloc(sizeof(NodeStack)));
   if (stack == nullptr) return nullptr;
-  stack->items = static_cast<ParseNode**>(std::malloc(capacity * sizeof(ParseNode*)));
+  stack->items = static_cast<ParseNode**>(treeAlloc(capacity * sizeof(ParseNode*)));
   if (stack->items == nullptr) {
     std::free(stack);
     return nullptr;
@@ -311,9 +323,11 @@ struct Regen {
   bool failed = false;
 
   void complete(ParseNode* node, ParseNode* parent) {
-    std::free(node->text);
-    node->text = nullptr;
-    if (parent != nullptr && chainLink(parent, node)) return;  // text kept by the list's top
+    if (parent != nullptr && chainLink(parent, node)) {  // text kept by the list's top
+      std::free(node->text);
+      node->text = nullptr;
+      return;
+    }
     // Expand the bottom of the chain first, then append each level's own
     // text after it, up to node.
     std::vector<const ParseNode*> levels;
@@ -331,9 +345,16 @@ struct Regen {
     expandInto(&pool, bottom->templ, bottom);
     for (size_t i = levels.size(); i-- > 0;) expandInto(&pool, levels[i]->templ + 3, levels[i]);
     mpl_append_char(&pool, 0);
-    node->text = dupText(pool.base);
+    char* text = dupText(pool.base);
     mpl_release(&pool, nullptr);
-    if (node->text == nullptr) failed = true;
+    // Without memory for the new text the node keeps the one it had: a text is
+    // never null, and the failure is answered to the caller.
+    if (text == nullptr) {
+      failed = true;
+      return;
+    }
+    std::free(node->text);
+    node->text = text;
   }
 
   // One node of the pre-order walk; see ParseTreeRegenerate.
@@ -378,9 +399,14 @@ int32_t ParseTreeRegenerate(ParseNode* root) noexcept {
   }
   mpl_init(&r.pool);
   // A walk from the root alone: the root of a statement has no siblings.
-  walk(root, false, [&](ParseNode* n) { return r.visit(n); });
+  if (!walk(root, false, [&](ParseNode* n) { return r.visit(n); })) r.failed = true;
   mpl_destroy(&r.pool);
   NodeStackFree(r.met);
   NodeStackFree(r.open);
   return r.failed ? 0 : 1;
+}
+
+void ParseTreeTestFailAlloc(uint32_t n) noexcept {
+  tFailAt = n;
+  tAllocs = 0;
 }

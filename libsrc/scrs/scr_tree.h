@@ -199,11 +199,16 @@ ParseNode* NodeStackPeek(const NodeStack* stack) noexcept;
 ParseNode* NodeStackPop(NodeStack* stack) noexcept;
 
 // Rebuilds the text of every inner node, children before parents. 1 after
-// regenerating, 0 for a null root or when memory for the stacks is short (the
-// texts are then left as the previous run made them).
+// regenerating, 0 for a null root or when memory runs short: the walk then stops
+// and every node it did not finish keeps the text it had (never null, but not
+// the statement's text), so the caller must not use the tree's text.
 // A list node that continues a list of its own type (each level but the top
 // of a left-nested VALUES, IN, select, FROM, column, sort, SET or CASE list)
 // keeps no text of its own: its text is null and its items appear in the text
 // of the list's top node. Materialising every level would cost time and
 // memory quadratic in the length of the list.
 int32_t ParseTreeRegenerate(ParseNode* root) noexcept;
+
+// Tests only: the n-th allocation of the tree code on this thread from now on
+// fails (0: none does).
+void ParseTreeTestFailAlloc(uint32_t n) noexcept;

@@ -393,9 +393,9 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
     if (int32_t rc = scs_p_OpenAuxCursors(scs); rc != 0) return rc;
     SCR_Analysis* a = scs->sc_analysis;
     // A statement the analysis cannot read runs as it is, without base names.
-    if (SCR_AnalyseSQL(a, text, 0, static_cast<int32_t>(scs->sc_keepQualifier)) != 0 ||
-        a->sa_kind != PN_SELECT)
-      return 0;
+    const int32_t rc = SCR_AnalyseSQL(a, text, 0, static_cast<int32_t>(scs->sc_keepQualifier));
+    if (rc == ERR_MEMORY) return rc;
+    if (rc != 0 || a->sa_kind != PN_SELECT) return 0;
     scs->sc_analysisFlags = a->sa_flags;
     if (int32_t rc = fresh_array(&scs->sc_tables, sizeof(TblDesc), SCR_TableEntryFree); rc != 0)
       return rc;
@@ -429,7 +429,9 @@ int32_t scs_p_AnalyseStmt(SCS* scs, const char* text) {
     log_printf(LOG_DEBUG, kSrc, __LINE__, "SCR_AnalyseSQL failed: %s", text);
     log_printf(LOG_DEBUG, kSrc, __LINE__, "%s", a->sa_errMsg != nullptr ? a->sa_errMsg : "");
     log_printf(LOG_DEBUG, kSrc, __LINE__, "%s", a->sa_errPos != nullptr ? a->sa_errPos : "");
-    // A statement the analysis cannot read still runs; only not by keys.
+    // A statement the analysis cannot read still runs; only not by keys. Memory
+    // that ran out is no reason to run it otherwise than asked.
+    if (rc == ERR_MEMORY) return rc;
     return scs_p_ChangeCursorType(scs);
   }
   scs->sc_analysisFlags = SCS_NOT_SELECT;

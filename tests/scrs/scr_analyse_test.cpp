@@ -11,6 +11,7 @@
 
 #include "drv/errtab.h"
 #include "scrs/scr_analyse.h"
+#include "scrs/scr_tree.h"
 
 namespace {
 
@@ -251,6 +252,41 @@ TEST(AnalyseTest, OrderByKeysAndRewrites) {
   EXPECT_EQ(SCR_OrderByColsGet(&noOrder.a, items), ERR_GENERAL);
   EXPECT_EQ(SCR_OrderByReverse(&noOrder.a), ERR_GENERAL);
   DynArrayFree(&items, nullptr);
+}
+
+// Memory that runs out while a statement is parsed, edited or regenerated is
+// ERR_MEMORY at every allocation that can fail (a regeneration used to answer success
+// with the statement's text freed, which the cursor layer then copied), the tree
+// always keeps a text, and the first run with enough memory writes the whole edit.
+TEST(AnalyseTest, MemoryRunningOutIsAnError) {
+  const char* sql = "SELECT a, b FROM t WHERE a > 1 ORDER BY a, b DESC";
+  uint32_t n = 1;
+  for (;; ++n) {
+    SCOPED_TRACE("parse, failing allocation " + std::to_string(n));
+    ParseTreeTestFailAlloc(n);
+    Analysis an(sql);
+    ParseTreeTestFailAlloc(0);
+    if (an.rc == 0) break;
+    ASSERT_EQ(an.rc, ERR_MEMORY);
+    ASSERT_LT(n, 2000u);
+  }
+  EXPECT_GT(n, 1u);
+  for (n = 1;; ++n) {
+    SCOPED_TRACE("reverse, failing allocation " + std::to_string(n));
+    Analysis an(sql);
+    ASSERT_EQ(an.rc, 0);
+    ParseTreeTestFailAlloc(n);
+    const int32_t rc = SCR_OrderByReverse(&an.a);
+    ParseTreeTestFailAlloc(0);
+    ASSERT_NE(an.a.sa_root->text, nullptr);
+    if (rc == 0) {
+      EXPECT_EQ(an.text(), "SELECT a, b FROM t WHERE a > 1 ORDER BY a DESC, b");
+      break;
+    }
+    ASSERT_EQ(rc, ERR_MEMORY);
+    ASSERT_LT(n, 2000u);
+  }
+  EXPECT_GT(n, 1u);
 }
 
 TEST(AnalyseTest, FailuresAndOtherStatements) {
