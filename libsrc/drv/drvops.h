@@ -312,8 +312,8 @@ struct DriverOps {
   // 15, 16: the caller frees the array with ColumnInfoFree.
   int32_t (*DRV_DescribeColumns)(DrvHandle hCursor, uint16_t* count, ColumnInfo** cols);
   int32_t (*DRV_DescribeParams)(DrvHandle hCursor, uint16_t* count, ColumnInfo** params);
-  // 17: escape translation only; only the low 16 bits of bufSize count;
-  // ERR_STRING_TRUNC_WARNING when cut.
+  // 17: escape translation only; ERR_STRING_TRUNC_WARNING when cut to bufSize
+  // (all 32 bits count); *outLen is the length up to INT16_MAX.
   int32_t (*DRV_NativeSql)(DrvHandle hConn, const char* sql, char* buf, uint32_t bufSize,
                            int16_t* outLen);
   int32_t (*DRV_SetParamTypes)(DrvHandle hCursor, uint16_t count, const ParamShadow* types);  // 18

@@ -899,8 +899,9 @@ int32_t INF_NativeSql(DrvHandle hConn, const char* sql, char* buf, uint32_t bufS
   if (InfConnLookup(hConn) == nullptr) return ERR_ARGUMENT;
   InfRequest req;
   if (int rc = AnalyseRequest(&req, sql); rc != 0) return rc;
-  // Only the low 16 bits of the size count, as for every 16-bit string slot.
-  const size_t size = bufSize & 0xFFFF;
+  // The whole size counts: a translation of 64 KB or more reaches a caller whose
+  // buffer holds it.
+  const size_t size = bufSize;
   const size_t len = std::strlen(req.translated);
   if (outLen != nullptr) *outLen = static_cast<int16_t>(len > INT16_MAX ? INT16_MAX : len);
   int32_t rc = 0;

@@ -30,7 +30,9 @@ namespace {
 constexpr uint16_t kSettingsChanged = 0x800;
 
 // Room for the longest text the back end's translation can hand over.
-constexpr uint32_t kNativeSqlRoom = 0xFFFF;
+constexpr uint32_t kNativeSqlRoom = 0x10000;
+// The largest translation handed out; a longer one is cut (01004).
+constexpr uint32_t kNativeSqlMax = 0x40000000;
 
 SQLRETURN fail(Stmt* stmt, int32_t code) {
   stmt->errCode = code;
@@ -230,25 +232,32 @@ SQLRETURN NativeSqlImpl(Conn* conn, const CallSlot* args) {
   if (conn->state != CONN_STATE_CONNECTED) return conn_fail(ERR_CONN_NOT_OPEN);
   char* copy = nullptr;
   (void)strdup_len(&copy, text, length);
+  if (copy == nullptr) return conn_fail(ERR_MEMORY);
   // The translation goes to a buffer of the driver's own, so that neither the
-  // application's buffer length nor the translated length is cut to 16 bits.
-  auto* work = static_cast<char*>(malloc(kNativeSqlRoom));
-  if (copy == nullptr || work == nullptr) {
-    free(copy);
+  // application's buffer length nor the translated length is cut to 16 bits;
+  // the buffer grows until the whole translation fits, so that the application
+  // gets all of it whenever its own buffer holds it.
+  char* work = nullptr;
+  int32_t code = 0;
+  for (uint32_t room = kNativeSqlRoom;; room *= 2) {
     free(work);
-    return conn_fail(ERR_MEMORY);
+    work = static_cast<char*>(malloc(room));
+    if (work == nullptr) {
+      free(copy);
+      return conn_fail(ERR_MEMORY);
+    }
+    work[0] = '\0';
+    int16_t workLen = 0;
+    code = conn->driver.ops->DRV_NativeSql(conn->cn_hConn, copy, work, room, &workLen);
+    work[room - 1] = '\0';
+    if (code != ERR_STRING_TRUNC_WARNING || room > kNativeSqlMax / 2) break;
   }
-  work[0] = '\0';
-  int16_t workLen = 0;
-  int32_t code =
-      conn->driver.ops->DRV_NativeSql(conn->cn_hConn, copy, work, kNativeSqlRoom, &workLen);
   free(copy);
   if (code != 0 && code != ERR_STRING_TRUNC_WARNING) {
     free(work);
     (void)ConnTakeAgentMessages(conn, nullptr);
     return conn_fail(code);
   }
-  work[kNativeSqlRoom - 1] = '\0';
   // The wide form counts its buffer and the text's length in characters.
   int64_t full = 0;
   const int cut =

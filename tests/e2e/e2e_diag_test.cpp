@@ -3,6 +3,7 @@
 // the diagnostic records with the server's code, SQLSTATE and text; both builds.
 
 #include <string>
+#include <vector>
 
 #include "e2e_db.h"
 
@@ -218,6 +219,28 @@ TEST_P(Diag, ParamArrayStopsAtTheRefusedSet) {
   EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"INSERT INTO diag (k) VALUES (?)", SQL_NTS), SQL_ERROR);
   EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), "23000");
   EXPECT_EQ(processed, 3u);
+}
+
+// SQLNativeSql hands out a translation of 64 KB or more whole when the buffer holds
+// it (it used to cut it with 01004), and its full length when it does not.
+TEST_P(Diag, NativeSqlOf64KilobytesAndMore) {
+  std::string in = "SELECT {fn UCASE(v)} FROM diag WHERE v IN ('";
+  in += std::string(70000, 'x');
+  in += "')";
+  const std::string translated =
+      "SELECT  upper(v) FROM diag WHERE v IN ('" + std::string(70000, 'x') + "')";
+  std::vector<SQLCHAR> out(80000, 0);
+  SQLINTEGER len = 0;
+  ASSERT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)in.c_str(), SQL_NTS, out.data(),
+                         static_cast<SQLINTEGER>(out.size()), &len),
+            SQL_SUCCESS)
+      << Diags(SQL_HANDLE_DBC, dbc_);
+  EXPECT_EQ(len, static_cast<SQLINTEGER>(translated.size()));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.data())), translated);
+  EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)in.c_str(), SQL_NTS, out.data(), 70001, &len),
+            SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(len, static_cast<SQLINTEGER>(translated.size()));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.data())), translated.substr(0, 70000));
 }
 
 KES_E2E_BUILDS(Diag);

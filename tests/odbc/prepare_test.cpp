@@ -171,6 +171,19 @@ TEST_F(PrepareTest, NativeSql) {
   EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)"select 1", SQL_NTS, (SQLCHAR*)big.data(), 70000, &len),
             SQL_SUCCESS);
   EXPECT_STREQ(big.c_str(), SFake().nativeSql.c_str());
+  // Nor is a translation of 64 KB or more, whole in a buffer that holds it, and
+  // reported at its full length where the buffer is short.
+  SFake().nativeSql = std::string(69990, 'x') + " translated";
+  big.assign(80000, '\0');
+  EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)"select 1", SQL_NTS, (SQLCHAR*)big.data(), 80000, &len),
+            SQL_SUCCESS);
+  EXPECT_EQ(len, 70001);
+  EXPECT_EQ(big.c_str(), SFake().nativeSql);
+  EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)"select 1", SQL_NTS, (SQLCHAR*)big.data(), 70001, &len),
+            SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(len, 70001);
+  EXPECT_EQ(big.c_str(), SFake().nativeSql.substr(0, 70000));
+  SFake().nativeSql = "select {fn ucase(a)} from t translated";
 
   SQLWCHAR wide[64];
   EXPECT_EQ(SQLNativeSqlW(dbc_, (SQLWCHAR*)u"select 1", SQL_NTS, wide, 64, &len), SQL_SUCCESS);

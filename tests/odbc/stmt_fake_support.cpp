@@ -101,8 +101,7 @@ int32_t MoreResults(DrvHandle) {
 int32_t NativeSql(DrvHandle, const char*, char* buf, uint32_t bufSize, int16_t* outLen) {
   Fake().Log("NativeSql " + std::to_string(bufSize));
   if (sfake.nativeSqlCode != 0) return sfake.nativeSqlCode;
-  const size_t size = bufSize & 0xFFFF;
-  const size_t n = std::min(sfake.nativeSql.size(), size - 1);
+  const size_t n = std::min<size_t>(sfake.nativeSql.size(), bufSize - 1);
   memcpy(buf, sfake.nativeSql.data(), n);
   buf[n] = '\0';
   *outLen = static_cast<int16_t>(sfake.nativeSql.size());
