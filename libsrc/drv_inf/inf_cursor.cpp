@@ -564,6 +564,7 @@ int32_t INF_Prepare(DrvHandle hCursor, const char* sql) {
   cur->rowCallback = nullptr;
   if (int rc = AnalyseRequest(&cur->request, sql); rc != 0) {
     INF_LOG(LOG_DEBUG, kSrc, "INF_Prepare: Request prepare failed: %s", sql);
+    if (rc == ERR_SYNTAX) ErrListAddRequestSyntax(&cur->errors, sql);
     return rc;
   }
   InfSession* s = cur->conn->session;

@@ -98,6 +98,32 @@ InfError* InfErrorNew(int32_t code) noexcept {
   return e;
 }
 
+void ErrListAddInformixNear(InfErrorList* list, int32_t code, const char* object) noexcept {
+  if (list == nullptr) return;
+  startFailure(list);
+  InfError* e = new (std::nothrow) InfError;
+  if (e == nullptr) return;
+  (void)error_text_of(code, object != nullptr ? object : "", e->text, sizeof e->text);
+  e->native = code;
+  e->sqlstate = InfCodeToSqlState(static_cast<int16_t>(code & 0xFFFF));
+  ErrListAppend(list, e);
+}
+
+void ErrListAddRequestSyntax(InfErrorList* list, const char* sql) noexcept {
+  // The statement's first line, at most 60 bytes of whole characters, names where.
+  constexpr size_t kNear = 60;
+  char near[kNear + 1] = {};
+  size_t n = 0;
+  const char* p = sql != nullptr ? sql : "";
+  while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
+  while (n < kNear && p[n] != '\0' && p[n] != '\r' && p[n] != '\n') ++n;
+  if (n == kNear)
+    while (n > 0 && (static_cast<unsigned char>(p[n]) & 0xC0) == 0x80) --n;
+  std::memcpy(near, p, n);
+  near[n] = '\0';
+  ErrListAddInformixNear(list, IXR_E_SYNTAX, near);
+}
+
 InfError* DrvErrorNew(int32_t drvCode) noexcept {
   InfError* e = new (std::nothrow) InfError;
   if (e == nullptr) return nullptr;
@@ -159,10 +185,13 @@ const char* InfCodeToSqlState(int32_t code) noexcept {
 }
 
 int _error_text(int32_t code, char* buf, size_t size) noexcept {
+  return error_text_of(code, ixr_sqlca()->sqlerrm, buf, size);
+}
+
+int error_text_of(int32_t code, const char* object, char* buf, size_t size) noexcept {
   char fmt[300] = {};
   int32_t len = 0;
   const int status = ixr_error_message(code, fmt, sizeof fmt, &len);
-  const char* object = ixr_sqlca()->sqlerrm;
   std::string text;
   try {
     if (status >= -1230 && status <= -1227) {

@@ -21,6 +21,12 @@ void ErrListSetCode(InfErrorList* list, int32_t drvCode) noexcept;
 void ErrListAddSqlca(InfErrorList* list) noexcept;
 // Empties the list (unless `keep`) and records one Informix code.
 void ErrListAddInformix(InfErrorList* list, int32_t code) noexcept;
+// The same with `object` as the message's object name, for a failure the agent
+// finds itself, where the communication area names nothing of it.
+void ErrListAddInformixNear(InfErrorList* list, int32_t code, const char* object) noexcept;
+// Records the syntax error (-201) of a statement the request analysis refused,
+// near the statement's beginning.
+void ErrListAddRequestSyntax(InfErrorList* list, const char* sql) noexcept;
 
 // A new entry for an Informix code (text from the runtime's message, SQLSTATE by
 // the code's low 16 bits), or null when memory is short. Freed with delete.
@@ -37,3 +43,5 @@ const char* InfCodeToSqlState(int32_t code) noexcept;
 // the communication area filled in and " (code)" appended; logged at level 6.
 // Copies at most size bytes into buf (NUL-terminated); buf may be null. -> 0.
 int _error_text(int32_t code, char* buf, size_t size) noexcept;
+// The same with the object name given.
+int error_text_of(int32_t code, const char* object, char* buf, size_t size) noexcept;

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "drv/errtab.h"
+#include "drv_inf/inf_error.h"
 #include "drv_inf/inf_log.h"
 #include "drv_inf/inf_ops.h"
 #include "drv_inf/inf_text.h"
@@ -896,9 +897,13 @@ void InfProcNameFree(InfProcName* p) noexcept {
 int32_t INF_NativeSql(DrvHandle hConn, const char* sql, char* buf, uint32_t bufSize,
                       int16_t* outLen) {
   if (outLen != nullptr) *outLen = 0;
-  if (InfConnLookup(hConn) == nullptr) return ERR_ARGUMENT;
+  InfConn* conn = InfConnLookup(hConn);
+  if (conn == nullptr) return ERR_ARGUMENT;
   InfRequest req;
-  if (int rc = AnalyseRequest(&req, sql); rc != 0) return rc;
+  if (int rc = AnalyseRequest(&req, sql); rc != 0) {
+    if (rc == ERR_SYNTAX) ErrListAddRequestSyntax(&conn->errors, sql);
+    return rc;
+  }
   // The whole size counts: a translation of 64 KB or more reaches a caller whose
   // buffer holds it.
   const size_t size = bufSize;

@@ -221,6 +221,38 @@ TEST_P(Diag, ParamArrayStopsAtTheRefusedSet) {
   EXPECT_EQ(processed, 3u);
 }
 
+// A SELECT without FROM, which the driver's own reading of the statement refuses,
+// is reported as the server reports a syntax error, with its code and where: on
+// every cursor type and by SQLNativeSql (it used to be a bare "Syntax error or
+// access" with native code 0).
+TEST_P(Diag, AStatementTheDriverRefusesSaysWhy) {
+  const std::string want =
+      "[Kestrane][ODBC][Informix Server]A syntax error occurred near SELECT 42. (-201)";
+  auto check = [&](SQLSMALLINT type, SQLHANDLE h) {
+    SQLCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLCHAR text[512] = {};
+    SQLSMALLINT len = 0;
+    ASSERT_EQ(SQLGetDiagRec(type, h, 1, state, &native, text, sizeof text, &len), SQL_SUCCESS);
+    EXPECT_STREQ(reinterpret_cast<char*>(state), "42000");
+    EXPECT_EQ(native, -201);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(text)), want);
+  };
+  for (SQLULEN type :
+       {SQL_CURSOR_FORWARD_ONLY, SQL_CURSOR_STATIC, SQL_CURSOR_KEYSET_DRIVEN, SQL_CURSOR_DYNAMIC}) {
+    SCOPED_TRACE(type);
+    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)type, 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)"SELECT 42", SQL_NTS), SQL_ERROR);
+    check(SQL_HANDLE_STMT, stmt_);
+    ASSERT_EQ(SQLFreeStmt(stmt_, SQL_CLOSE), SQL_SUCCESS);
+  }
+  SQLCHAR out[64];
+  SQLINTEGER outLen = 0;
+  EXPECT_EQ(SQLNativeSql(dbc_, (SQLCHAR*)"SELECT 42", SQL_NTS, out, sizeof out, &outLen),
+            SQL_ERROR);
+  check(SQL_HANDLE_DBC, dbc_);
+}
+
 // SQLNativeSql hands out a translation of 64 KB or more whole when the buffer holds
 // it (it used to cut it with 01004), and its full length when it does not.
 TEST_P(Diag, NativeSqlOf64KilobytesAndMore) {
