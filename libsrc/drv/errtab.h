@@ -100,6 +100,7 @@ inline constexpr int32_t ERR_FILE_DSN_SAVE = 112;
 inline constexpr int32_t ERR_INVALID_KEYWORD = 113;
 inline constexpr int32_t ERR_INDICATOR_REQUIRED = 118;
 inline constexpr int32_t ERR_DATETIME_FORMAT = 119;
+inline constexpr int32_t ERR_INTERVAL_OVERFLOW = 120;
 inline constexpr int32_t ERR_CAST_CHAR = 121;
 inline constexpr int32_t ERR_HANDLE_LIMIT = 131;
 inline constexpr int32_t ERR_MODIFY_IRD = 132;

@@ -145,7 +145,17 @@ int32_t InfCodeToDrvCode(int32_t code, int32_t dflt) noexcept {
     case -25560:
     case -25588: return ERR_CONNECT;
     case -25580: return ERR_COMM_LINK;
-    case -1262: return ERR_DATE_OVERFLOW;
+    // A date or datetime field out of range (a 30th of February, a 13th month, hour 25)
+    // or text that is no datetime: the application's value, not the server, is at fault.
+    case -1204:
+    case -1205:
+    case -1206:
+    case -1262:
+    case -1263:
+    case -1264:
+    case -1267: return ERR_DATE_OVERFLOW;
+    // An interval too large for its qualifier.
+    case -1265: return ERR_INTERVAL_OVERFLOW;
     case -217: return ERR_COLUMN_NOT_FOUND;
     case -206: return ERR_TABLE_NOT_FOUND;
     case -201: return ERR_SYNTAX;

@@ -155,6 +155,34 @@ TEST_P(TextValues, FetchedTextBecomesADateOrTimeOnlyWhenItIsOne) {
   }
 }
 
+// A date or datetime the server finds out of range, or text it cannot read as one, is
+// the application's value at fault: a datetime SQLSTATE, never the general HY000.
+TEST_P(TextValues, ServerDatetimeFieldErrorsAreDatetimeStates) {
+  struct Case {
+    const char* value;  // into the column named first
+    const char* state;
+  };
+  const Case kCases[] = {
+      {"d) VALUES ('02/30/2020'", "22007"},                     // day of the month
+      {"d) VALUES ('13/01/2020'", "22007"},                     // month
+      {"dt) VALUES ('2020-02-30 00:00:00'", "22007"},           // datetime field
+      {"dt) VALUES ('2020-01-01 25:00:00'", "22007"},
+      {"dt) VALUES ('2020-01-01 00:00:00:00'", "22007"},        // characters left over
+      {"dt) VALUES ('2020-01-0x 00:00:00'", "22007"},           // not a number
+      {"iv) VALUES ('12345 00:00:00'", "22015"},                // interval too large
+      {"d) SELECT MDY(2, 30, 2020) FROM systables WHERE tabid = 1 --", "22007"},
+  };
+  ASSERT_TRUE(Recreate(table_, "d DATE, dt DATETIME YEAR TO SECOND, iv INTERVAL DAY TO SECOND"));
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.value);
+    std::string sql = "INSERT INTO " + table_ + " (" + c.value;
+    if (sql.find("--") == std::string::npos) sql += ")";
+    EXPECT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_ERROR);
+    EXPECT_EQ(State(SQL_HANDLE_STMT, stmt_), c.state) << Diags(SQL_HANDLE_STMT, stmt_);
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+}
+
 KES_E2E_BUILDS(TextValues);
 
 }  // namespace
