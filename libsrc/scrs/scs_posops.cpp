@@ -210,7 +210,10 @@ class AuxMessages {
   ~AuxMessages() {
     scs_p_SetCursorMark(s_.sc_auxCursor, 0);
     INF_CursorMoveErrors(s_.sc_auxCursor, s_.sc_hCursor, 1);
-    for (DrvHandle h : watched_) release(h, false);
+    for (DrvHandle h : watched_) {
+      scs_p_SetCursorMark(h, 0);
+      INF_CursorMoveErrors(h, s_.sc_hCursor, 0);
+    }
   }
   AuxMessages(const AuxMessages&) = delete;
   AuxMessages& operator=(const AuxMessages&) = delete;
@@ -220,15 +223,13 @@ class AuxMessages {
     scs_p_SetCursorMark(h, 1);
     watched_.push_back(h);
   }
-  // h's messages now, before the cursor goes.
-  void release(DrvHandle h) { release(h, true); }
+  // h goes before the operation ends; its messages are moved by the caller.
+  void forget(DrvHandle h) {
+    scs_p_SetCursorMark(h, 0);
+    watched_.erase(std::remove(watched_.begin(), watched_.end(), h), watched_.end());
+  }
 
  private:
-  void release(DrvHandle h, bool forget) {
-    scs_p_SetCursorMark(h, 0);
-    INF_CursorMoveErrors(h, s_.sc_hCursor, 0);
-    if (forget) watched_.erase(std::remove(watched_.begin(), watched_.end(), h), watched_.end());
-  }
   const SCS& s_;
   std::vector<DrvHandle> watched_;
 };
@@ -236,8 +237,12 @@ class AuxMessages {
 // Shapes of positioned statement a cursor keeps prepared at most.
 constexpr size_t kPosStatements = 8;
 
+// Ends the agent cursor of a positioned statement. Its messages join the first
+// auxiliary cursor's, which reach the user's cursor with the operation's others (a
+// refused prepare is reported, not lost with its cursor).
 void end_statement(const SCS& s, AuxMessages* m, DrvHandle h) {
-  if (m != nullptr) m->release(h);
+  if (m != nullptr) m->forget(h);
+  INF_CursorMoveErrors(h, s.sc_auxCursor != 0 ? s.sc_auxCursor : s.sc_hCursor, 0);
   (void)ops(s).DRV_EndCursor(h);
 }
 

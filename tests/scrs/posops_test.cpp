@@ -40,6 +40,7 @@ struct Fake {
   std::set<std::string> refused;  // first parameter values the server refuses
   int32_t lastCount = 0;
   int typeSends = 0;
+  std::string refusedText;  // a statement holding it is refused at prepare
 };
 Fake f;
 // The statement prepared on each cursor: the cursors outlive a Fake.
@@ -60,6 +61,11 @@ std::string value_of(const Dataset* ds, uint16_t c) {
 }
 
 int32_t prepare(DrvHandle h, const char* sql) {
+  if (!f.refusedText.empty() && std::strstr(sql, f.refusedText.c_str()) != nullptr) {
+    auto* cur = static_cast<InfCursor*>(HandleLookup(&INF_CursorHandles, h));
+    ErrListSetCode(&cur->errors, ERR_SYNTAX);
+    return ERR_SYNTAX;
+  }
   prepared[h] = sql;
   ++f.prepares;
   return 0;
@@ -413,6 +419,14 @@ TEST_F(PosOpsTest, EachStatementShapeIsPreparedOncePerCursor) {
   ASSERT_EQ(Op(1, SQL_DELETE, nullptr, nullptr, &st), 0);
   EXPECT_EQ(f.prepares, 12);
   EXPECT_EQ(f.runs.back().sql, "DELETE FROM owner.t WHERE id = ?");
+
+  // A statement the server refuses to prepare: its message reaches the user's cursor
+  // and its cursor ends.
+  f.refusedText = "notes";
+  EXPECT_EQ(Op(1, SQL_UPDATE, TextRows({{"x"}}), Columns({3}), &st), ERR_SYNTAX);
+  EXPECT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(allocs - ends, 7) << "the refused statement's cursor ended with it";
+  f.refusedText.clear();
 
   scs_p_FreePosStatements(&s_);
   EXPECT_EQ(allocs, ends) << "the cursor's statements end with it";
