@@ -210,6 +210,41 @@ TEST_F(SessionTest, SessionsAreNumberedAcrossProcesses) {
 
 // A damaged database file is reported as damaged (ISAM bad format), never as a
 // missing database or table that an application might create again.
+// A session on a database another session of the process left starts as on a new
+// connection: no temporary table, no unfinished change, and the database as it is now,
+// also when it was dropped and created again in between.
+TEST_F(SessionTest, ANewSessionStartsAfreshWhereAnotherLeft) {
+  makeDb("db", "log", "maker");
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  ASSERT_EQ(exec("insert into t values (1)"), 0);
+  ASSERT_EQ(ixr_disconnect("maker"), 0);
+  ASSERT_EQ(ixr_connect("db@srv", "a"), 0);
+  ASSERT_EQ(exec("create temp table tmp (y int)"), 0);
+  EXPECT_EQ(scalar("select count(*) from sysmaster:syssessions"), "1");
+  ASSERT_EQ(exec("begin work"), 0);
+  ASSERT_EQ(exec("insert into t values (2)"), 0);
+  ASSERT_EQ(ixr_disconnect("a"), 0);
+  for (int k = 0; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    ASSERT_EQ(ixr_connect("db@srv", "b"), 0);
+    int rc = 0;
+    query("select * from tmp", nullptr, &rc);
+    EXPECT_NE(rc, 0) << "another session's temporary table";
+    EXPECT_EQ(scalar("select count(*) from t"), "1") << "a change never committed";
+    EXPECT_EQ(scalar("select count(*) from sysmaster:syssessions"), "1");
+    ASSERT_EQ(ixr_disconnect("b"), 0);
+  }
+  ASSERT_EQ(ixr_connect("@srv", "m"), 0);
+  ASSERT_EQ(exec("drop database db"), 0);
+  ASSERT_EQ(exec("create database db with log"), 0);
+  ASSERT_EQ(ixr_disconnect("m"), 0);
+  ASSERT_EQ(ixr_connect("db@srv", "c"), 0);
+  int rc = 0;
+  query("select * from t", nullptr, &rc);
+  EXPECT_NE(rc, 0) << "the table of the database dropped";
+  ASSERT_EQ(ixr_disconnect("c"), 0);
+}
+
 TEST_F(SessionTest, DamagedDatabasesSayTheyAreDamaged) {
   makeDb("db", "log", "maker");
   ASSERT_EQ(exec("create table t (x int, pad char(200))"), 0);
