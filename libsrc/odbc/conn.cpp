@@ -382,6 +382,17 @@ void ConnFree(Conn* conn) {
 }
 
 void ConnRelease(Conn* conn) {
+  {
+    CriticalSectionLock g(&GlobalHandleLock);
+    if (conn->cn_waiters > 0) {
+      conn->cn_releasePending = 1;
+      return;
+    }
+  }
+  ConnReleaseNow(conn);
+}
+
+void ConnReleaseNow(Conn* conn) {
   DeleteCriticalSection(&conn->cn_callLock);
   free(conn);
 }

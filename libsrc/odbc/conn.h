@@ -87,6 +87,11 @@ struct Conn {
   int32_t lastStmtId;
   OpTable opTable;      // conversion table; type 1 while held
   void* cn_busy;        // the record whose call is in progress, or null
+  // Calls waiting for the call lock without a busy mark (diagnostics, allocations),
+  // and whether the record was freed meanwhile: the last waiter then releases it.
+  // Both under GlobalHandleLock.
+  int32_t cn_waiters;
+  int32_t cn_releasePending;
   int32_t cn_needbind;  // capability flags, settled by every ConnOpen
   int32_t cn_hasMoreRes;
   int32_t cn_hasParamOp;
@@ -129,8 +134,11 @@ int32_t ConnClose(Conn* conn);
 void ConnFree(Conn* conn);
 void ConnFreeStrings(Conn* conn);
 SQLRETURN ConnEndTran(Conn* conn, uint16_t type);
-// Releases the call lock and the memory of a freed connection.
+// Releases the call lock and the memory of a freed connection, or leaves that to
+// the last call still waiting for its call lock (dispatch.cpp).
 void ConnRelease(Conn* conn);
+// Deletes the call lock and frees the memory; only once no call waits any more.
+void ConnReleaseNow(Conn* conn);
 
 SQLRETURN TransactEnvImpl(Envr* env, const CallSlot* args);
 SQLRETURN TransactDbcImpl(Conn* conn, const CallSlot* args);

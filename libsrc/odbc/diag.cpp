@@ -5,7 +5,7 @@
 // The workers write text in the form their entry point asked for ('A' 8-bit,
 // 'W' UTF-16) straight from the whole formatted text, so the full length they
 // report is always the real one.
-// Threading: lists are changed under the lock their record's calls run under.
+// Threading: lists are changed and read under the locks diag.h names.
 
 #include "odbc/diag.h"
 

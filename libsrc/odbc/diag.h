@@ -4,7 +4,10 @@
 // ODBC 2 -> 3 SQLSTATE mapping and the diagnostic workers.
 // A record's diagnostics are its errCode and its DiagMsg list. Reading them never
 // changes them, except SQLError, which consumes one record per call.
-// Threading: a list is changed only under the lock its record's calls run under.
+// Threading: a list is changed only under the call lock of its record's connection
+// while the record is the connection's busy one, or under GlobalHandleLock when a
+// call beside the busy record is refused; diagnostics calls that wait for a busy
+// connection read under both (dispatch.cpp).
 
 #include <sql.h>
 #include <sqlext.h>

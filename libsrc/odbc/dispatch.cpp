@@ -165,17 +165,39 @@ class CallLocks {
 // A call that waits for the connection's call in progress instead of being refused:
 // it runs once that call has left the connection's call lock, without marking the
 // connection busy (the call lock alone keeps the two apart), and only if its handle
-// still names the same record then.
+// still names the same record then. The caller counted it among the connection's
+// waiters, which keeps the connection's memory (its call lock above all) alive even
+// when the call it waited for freed the connection.
+// A diagnostics call runs under GlobalHandleLock as well: a call refused beside the
+// connection's busy record clears that record's diagnostics under GlobalHandleLock
+// alone, and must not free the list this call is reading.
 SQLRETURN wait_and_run(const CallDescriptor* d, int32_t kind, uint32_t handle, Conn* conn,
                        void* rec, const CallSlot* args) {
-  CallLocks locks(conn, d->resetDiag != 0 && (latchValue.load() & DRV_CAP_THREADSAFE) == 0);
+  SQLRETURN rc = SQL_INVALID_HANDLE;
+  {
+    CallLocks locks(conn, d->resetDiag != 0 && (latchValue.load() & DRV_CAP_THREADSAFE) == 0);
+    bool run = false;
+    {
+      CriticalSectionLock g(&GlobalHandleLock);
+      Conn* again = nullptr;
+      if (lookup(kind, handle, &again) == rec && again == conn) {
+        if (d->resetDiag == 0) {
+          rc = d->worker(rec, args);
+        } else {
+          reset_diag(kind, rec);
+          run = true;
+        }
+      }
+    }
+    if (run) rc = d->worker(rec, args);
+  }
+  bool release = false;
   {
     CriticalSectionLock g(&GlobalHandleLock);
-    Conn* again = nullptr;
-    if (lookup(kind, handle, &again) != rec || again != conn) return SQL_INVALID_HANDLE;
+    release = --conn->cn_waiters == 0 && conn->cn_releasePending != 0;
   }
-  if (d->resetDiag != 0) reset_diag(kind, rec);
-  return d->worker(rec, args);
+  if (release) ConnReleaseNow(conn);
+  return rc;
 }
 
 }  // namespace
@@ -312,6 +334,7 @@ SQLRETURN CallODBC(const CallDescriptor* d, const CallSlot* slots, size_t count)
       rc = SQL_INVALID_HANDLE;
     } else if (busy != nullptr && (d->resetDiag == 0 || d->waitBusy != 0)) {
       wait = true;
+      ++conn->cn_waiters;
       rc = SQL_SUCCESS;
     } else if (busy == rec) {
       // The record's own call is still running on another thread.
@@ -339,9 +362,11 @@ SQLRETURN CallODBC(const CallDescriptor* d, const CallSlot* slots, size_t count)
     return rc;
   }
 
-  if (d->resetDiag != 0) reset_diag(kind, rec);
   {
     CallLocks locks(conn, serial);
+    // Cleared under the call lock: a diagnostics call that waited for the previous
+    // call may still be reading the list until it leaves the lock.
+    if (d->resetDiag != 0) reset_diag(kind, rec);
     rc = d->worker(rec, args);
   }
 
@@ -390,7 +415,12 @@ SQLRETURN NotifyFailover(Conn* conn, int32_t kind, SQLRETURN result) {
     event = FAILOVER_ABORTED;
     result = SQL_ERROR;
   } else {
-    int32_t found = DiagFindFailover(list);
+    int32_t found;
+    {
+      // A diagnostics call that waited for this one may be reading the list.
+      CriticalSectionLock g(&GlobalHandleLock);
+      found = DiagFindFailover(list);
+    }
     if (found == ERR_FAILOVER_COMPLETED) {
       event = FAILOVER_COMPLETED;
       result = SQL_ERROR;

@@ -128,7 +128,8 @@ Envr* EnvrFirst() { return envList; }
 
 bool EnvrAnyBusy(const Envr* env) {
   for (Conn* c = env->conns; c != nullptr; c = c->next)
-    if (__atomic_load_n(&c->cn_busy, __ATOMIC_ACQUIRE) != nullptr) return true;
+    if (__atomic_load_n(&c->cn_busy, __ATOMIC_ACQUIRE) != nullptr || c->cn_waiters > 0)
+      return true;
   return false;
 }
 

@@ -50,7 +50,8 @@ void EnvrDisconnectAll(Envr* env);
 void EnvrFree(Envr* env);
 // First environment of the global list, or null. REQUIRES: GlobalHandleLock.
 Envr* EnvrFirst();
-// 1 when any connection of the environment has a call in progress.
+// 1 when any connection of the environment has a call in progress or waiting.
+// REQUIRES: GlobalHandleLock.
 bool EnvrAnyBusy(const Envr* env);
 
 SQLRETURN AllocHandleEnvImpl(void* none, const CallSlot* args);

@@ -120,6 +120,41 @@ TEST_F(DispatchTest, AllocationWaitsForTheConnection) {
   EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, late), SQL_SUCCESS);
 }
 
+// Calls that wait for the connection hold on to it: a connection freed by the call
+// they waited for answers them SQL_INVALID_HANDLE, its memory gone only after them.
+TEST_F(DispatchTest, CallsWaitingWhileTheConnectionIsFreedFindItGone) {
+  Record(other_)->state = STMT_STATE_PREPARED;
+  latch_.Arm();
+  Fake().blockCloseCursor = &latch_;
+  SQLRETURN freeRc = SQL_ERROR;
+  worker_ = std::thread([&] { freeRc = SQLFreeHandle(SQL_HANDLE_DBC, dbc_); });
+  latch_.WaitEntered();
+
+  SQLRETURN rcs[3] = {SQL_SUCCESS, SQL_SUCCESS, SQL_SUCCESS};
+  std::vector<std::thread> waiting;
+  waiting.emplace_back([&] {
+    SQLCHAR state[6];
+    rcs[0] = SQLGetDiagRec(SQL_HANDLE_DBC, dbc_, 1, state, nullptr, nullptr, 0, nullptr);
+  });
+  waiting.emplace_back([&] {
+    SQLCHAR state[6];
+    rcs[1] = SQLGetDiagRec(SQL_HANDLE_STMT, busy_, 1, state, nullptr, nullptr, 0, nullptr);
+  });
+  waiting.emplace_back([&] {
+    SQLHSTMT late = nullptr;
+    rcs[2] = SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &late);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The environment cannot go while calls wait on one of its connections.
+  EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_ENV, env_), SQL_ERROR);
+  latch_.Open();
+  worker_.join();
+  for (auto& t : waiting) t.join();
+  EXPECT_EQ(freeRc, SQL_SUCCESS);
+  for (SQLRETURN rc : rcs) EXPECT_EQ(rc, SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_ENV, env_), SQL_SUCCESS);
+}
+
 TEST_F(DispatchTest, CancelOfTheRunningStatementReachesTheBackEnd) {
   Record(busy_)->state = STMT_STATE_PREPARED;
   StartBlockedCall();
