@@ -63,14 +63,17 @@ class Names {
     for (char* t : text_) std::free(t);
   }
   // Copies the name in slots (text, length): a length of SQL_NTS reads to the
-  // terminator, any other a byte count; one pair of enclosing quotes goes.
+  // terminator, any other a byte count; one pair of enclosing quotes goes. A NUL
+  // inside the length followed by more of the name is refused, whatever checkLength
+  // says: the name looked up would not be the one given.
   int32_t add(const CallSlot* args, Absent absent, bool required, bool checkLength) {
     const char* text = SlotAs<const char*>(args[0]);
-    int16_t length = SlotI16(args[1]);
+    int64_t length = SlotI16(args[1]);
     if (length < 0 && length != SQL_NTS) {
       if (checkLength) return ERR_BUFFER_LENGTH;
       length = SQL_NTS;
     }
+    if (!str_settle_length(text, &length)) return ERR_BUFFER_LENGTH;
     if (text == nullptr && required) return ERR_ARGUMENT;
     char* copy = nullptr;
     if (text == nullptr && absent == kAll)
@@ -247,8 +250,9 @@ SQLRETURN TablesImpl(Stmt* stmt, const CallSlot* args) {
   // A bad length reads as a NUL-terminated name here.
   if (int32_t rc = copyNames(args, 0, kRules, 3, &n, false); rc != 0) return fail(stmt, rc);
   const char* types = SlotAs<const char*>(args[6]);
-  int16_t typesLength = SlotI16(args[7]);
+  int64_t typesLength = SlotI16(args[7]);
   if (typesLength < 0) typesLength = SQL_NTS;
+  if (!str_settle_length(types, &typesLength)) return fail(stmt, ERR_BUFFER_LENGTH);
   char* raw = nullptr;
   (void)strdup_len(&raw, types, typesLength);
   if (raw == nullptr) return fail(stmt, ERR_MEMORY);

@@ -22,6 +22,7 @@
 #include "odbc/stmt.h"
 #include "odbc/stmtattr.h"
 #include "util/conv.h"
+#include "util/str.h"
 
 namespace {
 
@@ -58,10 +59,23 @@ std::string text_arg(const void* value, bool wide, int64_t units = SQL_NTS) {
     const char* s = static_cast<const char*>(value);
     return units == SQL_NTS ? std::string(s) : std::string(s, static_cast<size_t>(units));
   }
-  char* utf8 = wcsn_to_utf8_dup(static_cast<const char16_t*>(value), units);
-  std::string out = utf8 != nullptr ? utf8 : "";
+  const auto* w = static_cast<const char16_t*>(value);
+  char* utf8 = wcsn_to_utf8_dup(w, units);
+  std::string out;
+  if (utf8 != nullptr)
+    out = units == SQL_NTS ? std::string(utf8)
+                           : std::string(utf8, static_cast<size_t>(wcs_utf8_len(w, units)));
   free(utf8);
   return out;
+}
+
+// A counted text keeps NULs it holds: padding at its end goes, and false means a NUL
+// with more text after it, which would cut the value short.
+bool settle_text(std::string* text) {
+  int64_t n = static_cast<int64_t>(text->size());
+  if (!str_settle_length(text->data(), &n)) return false;
+  text->resize(static_cast<size_t>(n));
+  return true;
 }
 
 // The text options' answers; 0, SQL_NO_DATA's marker (-1) or a driver error code.
@@ -408,6 +422,7 @@ SQLRETURN SetConnectAttrImpl(Conn* conn, const CallSlot* args) {
       if (length < 0) return fail(conn, ERR_BUFFER_LENGTH);
       // A counted value becomes a terminated one of its own.
       std::string name = text_arg(p, wide, wide ? length / 2 : length);
+      if (!settle_text(&name)) return fail(conn, ERR_BUFFER_LENGTH);
       return set_option(conn, attr, Slot(name.c_str()), false);
     }
     return set_option(conn, attr, value, wide);

@@ -555,13 +555,16 @@ SQLRETURN ConnDriverConnect(Conn* conn, const CallSlot* args) {
     conn->errCode = ERR_CONN_IN_USE;
     return SQL_ERROR;
   }
-  if (outMax < 0 || (inLen < 0 && inLen != SQL_NTS)) {
+  // A NUL inside the length followed by more of the string is refused: the keywords
+  // after it would be dropped without a word.
+  int64_t settled = inLen;
+  if (outMax < 0 || (inLen < 0 && inLen != SQL_NTS) || !str_settle_length(in, &settled)) {
     conn->errCode = ERR_BUFFER_LENGTH;
     return SQL_ERROR;
   }
   std::string incoming;
   if (in != nullptr)
-    incoming = inLen == SQL_NTS ? std::string(in) : std::string(in, static_cast<size_t>(inLen));
+    incoming = settled == SQL_NTS ? std::string(in) : std::string(in, static_cast<size_t>(settled));
   ParseConnectString(incoming.c_str(), marker);
 
   char* driverName = dialog_driver_name();
@@ -641,15 +644,15 @@ SQLRETURN ConnectImpl(Conn* conn, const CallSlot* args) {
   std::string values[3];
   for (int i = 0; i < 3; ++i) {
     const char* text = SlotAs<const char*>(args[2 * i]);
-    int16_t len = SlotI16(args[2 * i + 1]);
-    if (len < 0 && len != SQL_NTS) {
+    int64_t len = SlotI16(args[2 * i + 1]);
+    // A text ends at its NUL, as it always has, when only NULs follow it; anything
+    // else after a NUL would be dropped from the value given, and is refused.
+    if ((len < 0 && len != SQL_NTS) || !str_settle_length(text, &len)) {
       conn->errCode = ERR_BUFFER_LENGTH;
       return SQL_ERROR;
     }
     if (text == nullptr) continue;
     values[i] = len == SQL_NTS ? std::string(text) : std::string(text, static_cast<size_t>(len));
-    // A text ends at its NUL, as it always has: what follows it is not the value.
-    values[i].resize(strnlen(values[i].c_str(), values[i].size()));
   }
   const char marker = SlotIsWide(args[6]) ? 'W' : 'A';
   if (TraceLevel.load() != 0)

@@ -149,13 +149,24 @@ char* name_copy(uint64_t value, int32_t length, char marker, int32_t* code) {
     return nullptr;
   }
   char* copy = nullptr;
+  int64_t bytes = text != nullptr ? length : SQL_NTS;
   if (marker == 'W') {
     const auto* w = static_cast<const char16_t*>(text);
     copy = length == SQL_NTS ? wcs_to_utf8_dup(w) : wcsn_to_utf8_dup(w, length / 2);
+    if (bytes != SQL_NTS) bytes = wcs_utf8_len(w, length / 2);
   } else {
     (void)strdup_len(&copy, static_cast<const char*>(text), length);
   }
-  if (copy == nullptr) *code = ERR_MEMORY;
+  if (copy == nullptr) {
+    *code = ERR_MEMORY;
+    return nullptr;
+  }
+  // A NUL with more of the name after it would cut the name given short.
+  if (!str_settle_length(copy, &bytes)) {
+    free(copy);
+    *code = ERR_BUFFER_LENGTH;
+    return nullptr;
+  }
   return copy;
 }
 

@@ -42,13 +42,17 @@ SQLRETURN fail(Stmt* stmt, int32_t code) {
 SQLRETURN delegated(Stmt* stmt, int32_t code) { return code == 0 ? SQL_SUCCESS : fail(stmt, code); }
 
 // A copy of the application's statement text, or null with errCode set.
+// A NUL inside the length, followed by more text, is refused: the statement run
+// would be shorter than the one given.
 char* text_copy(Stmt* stmt, const char* text, int32_t length) {
-  if (text == nullptr || (length < 0 && length != SQL_NTS)) {
+  int64_t settled = length;
+  if (text == nullptr || (length < 0 && length != SQL_NTS) ||
+      !str_settle_length(text, &settled)) {
     stmt->errCode = ERR_BUFFER_LENGTH;
     return nullptr;
   }
   char* copy = nullptr;
-  (void)strdup_len(&copy, text, length);
+  (void)strdup_len(&copy, text, settled);
   if (copy == nullptr) stmt->errCode = ERR_MEMORY;
   return copy;
 }
@@ -229,9 +233,11 @@ SQLRETURN NativeSqlImpl(Conn* conn, const CallSlot* args) {
   };
   if (text == nullptr) return conn_fail(ERR_ARGUMENT);
   if ((length < 0 && length != SQL_NTS) || outMax < 0) return conn_fail(ERR_BUFFER_LENGTH);
+  int64_t settled = length;
+  if (!str_settle_length(text, &settled)) return conn_fail(ERR_BUFFER_LENGTH);
   if (conn->state != CONN_STATE_CONNECTED) return conn_fail(ERR_CONN_NOT_OPEN);
   char* copy = nullptr;
-  (void)strdup_len(&copy, text, length);
+  (void)strdup_len(&copy, text, settled);
   if (copy == nullptr) return conn_fail(ERR_MEMORY);
   // The translation goes to a buffer of the driver's own, so that neither the
   // application's buffer length nor the translated length is cut to 16 bits;
@@ -381,9 +387,11 @@ SQLRETURN SetCursorNameImpl(Stmt* stmt, const CallSlot* args) {
   const auto* name = SlotAs<const char*>(args[0]);
   const int16_t length = SlotI16(args[1]);
   if (name == nullptr) return fail(stmt, ERR_ARGUMENT);
-  if (length < 0 && length != SQL_NTS) return fail(stmt, ERR_BUFFER_LENGTH);
+  int64_t settled = length;
+  if ((length < 0 && length != SQL_NTS) || !str_settle_length(name, &settled))
+    return fail(stmt, ERR_BUFFER_LENGTH);
   char* copy = nullptr;
-  (void)strdup_len(&copy, name, length);
+  (void)strdup_len(&copy, name, settled);
   if (copy != nullptr && TraceLevel.load() != 0) TraceODBC("SetCursorName [%s]\n", copy);
   if (copy == nullptr) return fail(stmt, ERR_MEMORY);
   const int32_t checked = check_cursor_name(stmt, copy);

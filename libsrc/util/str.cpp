@@ -112,6 +112,16 @@ int list_index(const char* list, const char* name) noexcept {
   }
 }
 
+bool str_settle_length(const char* text, int64_t* length) noexcept {
+  if (text == nullptr || *length < 0) return true;
+  const auto n = static_cast<size_t>(*length);
+  const size_t used = strnlen(text, n);
+  for (size_t i = used; i < n; ++i)
+    if (text[i] != '\0') return false;
+  *length = static_cast<int64_t>(used);
+  return true;
+}
+
 int strdup_len(char** out, const char* text, int64_t length) noexcept {
   int64_t n = text_length(text, length);
   *out = n < 0 ? nullptr : copy_bytes(text, static_cast<size_t>(n));

@@ -32,6 +32,13 @@ char* rtrim(char* text) noexcept;
 // 1-based position of name in a comma-separated list, 0 when absent.
 int list_index(const char* list, const char* name) noexcept;
 
+// Settles the length of a text the application gave with an explicit length: NULs at
+// its end are padding and go, so the length then ends at the first NUL. Answers false
+// when a NUL inside the length is followed by anything else: such a text would be cut
+// short by every NUL-terminated copy, and must be refused rather than passed on.
+// STR_NTS, a negative length and a null text are left as they are.
+bool str_settle_length(const char* text, int64_t* length) noexcept;
+
 // *out = malloc'ed copy of length bytes (or the whole text for STR_NTS) plus
 // a NUL; a null text counts as empty. *out is null when memory is short or
 // the length is negative other than STR_NTS. Always answers 0.

@@ -190,6 +190,17 @@ TEST_F(ConnAttrTest, CurrentCatalogTextInBothForms) {
   EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER) "salesXX", 5),
             SQL_SUCCESS);
   EXPECT_TRUE(Fake().Called("SetOption BBBB0001,2103006D,sales"));
+  // NULs that pad it go; a NUL with more after it would name another catalog.
+  Fake().Reset();
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER) "shop\0\0", 6),
+            SQL_SUCCESS);
+  EXPECT_TRUE(Fake().Called("SetOption BBBB0001,2103006D,shop"));
+  EXPECT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER) "shop\0x", 6),
+            SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HY090");
+  SQLWCHAR wide2[] = {'s', 0, 'x', 0};
+  EXPECT_EQ(SQLSetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, wide2, 6), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HY090");
 }
 
 }  // namespace

@@ -176,7 +176,8 @@ TEST_F(ConnectTest, ConnectTextsCannotInjectKeywords) {
 }
 
 // SQLConnect reaches the connect as a connection string: every text arrives as
-// it was given, whatever separators or blanks it holds, and ends at its NUL.
+// it was given, whatever separators or blanks it holds; NULs that pad it end it,
+// and a NUL with more text after it is refused rather than cutting the text short.
 TEST_F(ConnectTest, ConnectTextsArriveWhole) {
   const std::string pwd(5000, 'p');
   const struct {
@@ -185,7 +186,7 @@ TEST_F(ConnectTest, ConnectTextsArriveWhole) {
   } cases[] = {
       {"sales", "u}{;x", " p ", "u}{;x", " p "},
       {"sales", "{u}", "}}", "{u}", "}}"},
-      {std::string("sales\0junk", 10), "u", std::string("p\0q", 3), "u", "p"},
+      {std::string("sales\0\0", 7), "u", std::string("p\0", 2), "u", "p"},
       // A completed string longer than any buffer is no warning: none is returned.
       {"sales", "u", pwd, "u", pwd},
   };
@@ -201,6 +202,11 @@ TEST_F(ConnectTest, ConnectTextsArriveWhole) {
     EXPECT_EQ(std::string(Record()->cn_dbpath), "salesdb");
     ASSERT_EQ(SQLDisconnect(dbc_), SQL_SUCCESS);
   }
+  const std::string cut("sales\0junk", 10);
+  EXPECT_EQ(SQLConnect(dbc_, (SQLCHAR*)cut.data(), static_cast<SQLSMALLINT>(cut.size()),
+                       (SQLCHAR*)"u", SQL_NTS, (SQLCHAR*)"p", SQL_NTS),
+            SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DBC, dbc_), "HY090");
 }
 
 // A wide connect reads the configuration through the installer's wide forms:

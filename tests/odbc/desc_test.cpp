@@ -216,6 +216,13 @@ TEST_F(DescTest, ParameterRecordsGrowTheImplementationDescriptorToo) {
   EXPECT_EQ(SQLGetDescField(ipd, 3, SQL_DESC_NAME, got, sizeof got, nullptr), SQL_SUCCESS);
   EXPECT_STREQ(got, "abcde");
   EXPECT_EQ(GetShort(ipd, 3, SQL_DESC_UNNAMED), SQL_NAMED);
+  // A NUL with more of the name after it would cut the name given short.
+  EXPECT_EQ(SQLSetDescField(ipd, 3, SQL_DESC_NAME, (SQLPOINTER) "ab\0cd", 5), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DESC, ipd), "HY090");
+  SQLWCHAR cut[] = {'a', 0, 'b', 0};
+  EXPECT_EQ(SQLSetDescFieldW(ipd, 3, SQL_DESC_NAME, cut, 6), SQL_ERROR);
+  EXPECT_EQ(SQLGetDescField(ipd, 3, SQL_DESC_NAME, got, sizeof got, nullptr), SQL_SUCCESS);
+  EXPECT_STREQ(got, "abcde");
 }
 
 TEST_F(DescTest, ImplementationRowRecordsDescribeTheResult) {

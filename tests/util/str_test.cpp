@@ -133,6 +133,28 @@ TEST(Str, CopiesHonourTheLength) {
   free(out);
 }
 
+// Trailing NULs pad a counted text; a NUL followed by more text would cut it.
+TEST(Str, SettledLengthDropsPaddingAndRefusesAnInnerNul) {
+  struct Case {
+    const char* text;
+    int64_t length;
+    bool accepted;
+    int64_t settled;
+  } const cases[] = {
+      {"abc", 3, true, 3},          {"abc\0\0", 5, true, 3},
+      {"ab\0c", 4, false, 4},       {"\0\0x", 3, false, 3},
+      {"\0\0", 2, true, 0},         {"abc", STR_NTS, true, STR_NTS},
+      {"ab\0c", 2, true, 2},        {nullptr, 5, true, 5},
+      {"abc", -1, true, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(show(c.text) + " length " + std::to_string(c.length));
+    int64_t n = c.length;
+    EXPECT_EQ(str_settle_length(c.text, &n), c.accepted);
+    EXPECT_EQ(n, c.settled);
+  }
+}
+
 TEST(Str, QuoteAndUnquote) {
   struct Case {
     const char* text;
