@@ -263,7 +263,11 @@ SQLRETURN StmtSetOption(Stmt* stmt, uint16_t option, uint64_t value) {
     // Variable-length bookmarks are read back as such, not as the fixed ones
     // of ODBC 2.
     case SQL_USE_BOOKMARKS:
-      scs.sc_useBookmarks = value == SQL_UB_VARIABLE ? SQL_UB_VARIABLE : value != 0 ? 1 : 0;
+      // Off, on (the fixed bookmarks) and variable are all there is: any other value
+      // would switch bookmarks on by a number that means nothing.
+      if (value != SQL_UB_OFF && value != SQL_UB_ON && value != SQL_UB_VARIABLE)
+        return fail(stmt, ERR_ATTR_VALUE);
+      scs.sc_useBookmarks = static_cast<uint32_t>(value);
       return SQL_SUCCESS;
     case kAttr1050: {
       int32_t code = send(stmt, DRVP_ATTR_1050, value);

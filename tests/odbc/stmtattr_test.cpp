@@ -59,8 +59,9 @@ TEST_F(StmtAttrTest, OptionsAreSentAndTheValueInForceIsKept) {
        SQL_RD_ON},
       {"variable bookmarks read back as such", SQL_USE_BOOKMARKS, SQL_UB_VARIABLE, 0, 0,
        SQL_SUCCESS, nullptr, SQL_UB_VARIABLE},
-      {"any other value turns bookmarks on", SQL_USE_BOOKMARKS, 7, 0, 0, SQL_SUCCESS, nullptr,
-       SQL_UB_ON},
+      {"any other bookmark value is refused", SQL_USE_BOOKMARKS, 7, 0, 0, SQL_ERROR, "HY024",
+       SQL_UB_OFF},
+      {"fixed bookmarks", SQL_USE_BOOKMARKS, SQL_UB_ON, 0, 0, SQL_SUCCESS, nullptr, SQL_UB_ON},
       {"bind type stored", SQL_BIND_TYPE, 24, 0, 0, SQL_SUCCESS, nullptr, 24},
       {"unknown option", 13, 0, 0, 0, SQL_ERROR, "HY092", 0},
   };
