@@ -28,11 +28,15 @@ IxError lex(const std::string& s, std::vector<Token>& out) {
       } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
         while (i < n && s[i] != '\n') ++i;
       } else if (c == '{') {
+        // A comment left open is a syntax error, not the end of the statement: what
+        // it swallows (a WHERE clause) would otherwise silently go.
         size_t e = s.find('}', i);
-        i = e == std::string::npos ? n : e + 1;
+        if (e == std::string::npos) return ixErr(IXR_E_SYNTAX, "{");
+        i = e + 1;
       } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
         size_t e = s.find("*/", i + 2);
-        i = e == std::string::npos ? n : e + 2;
+        if (e == std::string::npos) return ixErr(IXR_E_SYNTAX, "/*");
+        i = e + 2;
       } else {
         break;
       }

@@ -407,6 +407,23 @@ TEST_F(StmtTest, PrepareTakesSeveralStatements) {
   EXPECT_EQ(scalar("select sum(a) from u"), "3");
 }
 
+// A comment left open swallows the rest of the statement: a syntax error, never a
+// shorter statement run in its place.
+TEST_F(StmtTest, AnUnterminatedCommentIsASyntaxError) {
+  ASSERT_EQ(exec("create table victim (id integer); insert into victim values (4);"
+                 "insert into victim values (5)"),
+            0)
+      << ixr_sqlca()->sqlerrm;
+  for (const char* sql : {"delete from victim /* where id = 5", "delete from victim { where id = 5",
+                          "delete from victim /* where id = 5 *"}) {
+    SCOPED_TRACE(sql);
+    EXPECT_EQ(exec(sql), IXR_E_SYNTAX);
+  }
+  EXPECT_EQ(scalar("select count(*) from victim"), "2");
+  EXPECT_EQ(exec("delete from victim /* closed */ where id = 5 { closed too }"), 0);
+  EXPECT_EQ(scalar("select count(*) from victim"), "1");
+}
+
 TEST_F(StmtTest, ExecuteReportsRowsSerialAndRowid) {
   int32_t s = prepare("s", "insert into t (id, name) values (?, ?)");
   Area in(2);
