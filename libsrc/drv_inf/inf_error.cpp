@@ -186,6 +186,8 @@ int32_t InfCodeToDrvCode(int32_t code, int32_t dflt) noexcept {
     case -951:
     case -952:
     case -956: return ERR_AUTHORIZATION;
+    // The request was interrupted (SQLCancel).
+    case -213: return ERR_CANCELLED;
     default: return dflt;
   }
 }

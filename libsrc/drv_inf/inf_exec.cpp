@@ -939,6 +939,3 @@ int32_t INF_PrepareExecute(DrvHandle hCursor, const char* sql, Dataset* params, 
   return INF_Execute(hCursor);
 }
 
-int32_t INF_Cancel(DrvHandle hCursor) {
-  return InfCursorLookup(hCursor) != nullptr ? 0 : ERR_ARGUMENT;
-}

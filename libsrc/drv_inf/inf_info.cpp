@@ -295,6 +295,9 @@ int32_t setCursorOption(InfCursor* cur, DriverPropId id, const void* value) {
             before == 0 || (cur->maxRows != 0 && cur->maxRows < before) ? cur->maxRows : before;
       return rc;
     }
+    case DRVP_STMT_OPTION + SQL_QUERY_TIMEOUT:
+      cur->queryTimeout = v > 0 ? static_cast<uint32_t>(v) : 0;
+      return 0;
     case DRVP_STMT_OPTION + SQL_NOSCAN: cur->noScan = v != 0 ? 1 : 0; return 0;
     case DRVP_STMT_OPTION + SQL_MAX_LENGTH: cur->maxLength = v; return 0;
     case DRVP_STMT_OPTION + SQL_CURSOR_TYPE: {

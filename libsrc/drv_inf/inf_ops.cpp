@@ -8,6 +8,7 @@
 #include "drv/errtab.h"
 #include "drv/scs.h"
 #include "drv_inf/inf_ops.h"
+#include "drv_inf/inf_run.h"
 #include "drv_inf/inf_types.h"
 
 const DriverOps INF_Ops = {
@@ -24,37 +25,37 @@ const DriverOps INF_Ops = {
     INF_SetCursorName,
     INF_Prepare,
     INF_SetParams,
-    INF_Execute,
+    INF_GUARDED(INF_Execute),
     INF_Reserved14,
     INF_DescribeColumns,
     INF_DescribeParams,
     INF_NativeSql,
     INF_SetParamTypes,
-    Fetch,
+    INF_GUARDED(Fetch),
     INF_CloseCursor,
     INF_Commit,
     INF_Rollback,
     INF_GetOpTable,
-    INF_MoreResults,
-    INF_DDColumnPrivileges,
-    INF_DDColumns,
-    INF_DDForeignKeys,
-    INF_DDPrimaryKeys,
-    INF_DDProcedureColumns,
-    INF_DDProcedures,
-    INF_DDSpecialColumns,
-    INF_DDStatistics,
-    INF_DDTablePrivileges,
-    INF_DDTables,
+    INF_GUARDED(INF_MoreResults),
+    INF_GUARDED(INF_DDColumnPrivileges),
+    INF_GUARDED(INF_DDColumns),
+    INF_GUARDED(INF_DDForeignKeys),
+    INF_GUARDED(INF_DDPrimaryKeys),
+    INF_GUARDED(INF_DDProcedureColumns),
+    INF_GUARDED(INF_DDProcedures),
+    INF_GUARDED(INF_DDSpecialColumns),
+    INF_GUARDED(INF_DDStatistics),
+    INF_GUARDED(INF_DDTablePrivileges),
+    INF_GUARDED(INF_DDTables),
     INF_DDTypeInfo,
     nullptr,  // 36 ExtendedFetch: the cursor layer's
     nullptr,  // 37 SetPos: the cursor layer's
-    INF_ParamData,
+    INF_GUARDED(INF_ParamData),
     INF_PutData,
     INF_GetLongData,
     nullptr,  // 41
     nullptr,  // 42
-    INF_PrepareExecute,
+    INF_GUARDED(INF_PrepareExecute),
     nullptr,  // 44
     nullptr,  // 45
     nullptr,  // 46

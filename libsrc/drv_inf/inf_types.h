@@ -7,6 +7,7 @@
 // layer serialises them); shared state of the agent is guarded by INF_Mutex.
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "drv/colinfo.h"
@@ -46,6 +47,8 @@ struct InfEnv {
   CRITICAL_SECTION lock;  // guards `errors` only: connect failures of many threads
   InfErrorList errors;    // Informix errors of failed connects
 };
+
+struct InfCursor;
 
 // One client connection of the runtime.
 struct InfSession {
@@ -105,6 +108,11 @@ struct InfConn {
   ConnectOptionsBlock options{};  // owns initialSql, clientLocale, sqlDbmsName
   int32_t wide = 0;
   char* lastUser = nullptr;  // SQL_USER_NAME answer (a lower-cased copy)
+  // The cursor whose operation runs on the session now, and whether SQLCancel stopped
+  // it (inf_run.cpp); under stopLock, which INF_Cancel takes from another thread.
+  std::mutex stopLock;
+  InfCursor* running = nullptr;
+  bool cancelled = false;
 };
 
 inline constexpr uint32_t TXN_OPEN = 0x1;
@@ -156,7 +164,6 @@ struct DaeCell {
   int32_t column;
 };
 
-struct InfCursor;
 using InfRowCallback = void (*)(InfCursor*);
 
 // Fetch's host-variable buffers, kept with the cursor so that fetching one row at a
@@ -189,6 +196,7 @@ struct InfCursor {
   DaeColumnBuffer* daeSetPos = nullptr;  // for the SetPos row Dataset of the context
   uint16_t daeSetPosColumns = 0;
   int32_t maxLength = 0;  // MAX_LENGTH option, 0 = none
+  uint32_t queryTimeout = 0;  // QUERY_TIMEOUT option in seconds, 0 = none
   SCS scs{};
   uint32_t handle = 0;
   char* cursorName = nullptr;     // "CN%X"

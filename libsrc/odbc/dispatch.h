@@ -83,6 +83,9 @@ SQLRETURN CancelStatement(uint32_t hstmt);
 //   INF_Mutex (the agent)  the agent's sessions and server reference count,
 //                          then its server record's lock
 //   the handle-table locks (util/handle.h)
+//   the agent's stopLock of a connection (drv_inf/inf_run.cpp), taken by SQLCancel
+//                          under GlobalHandleLock and around a running operation,
+//                          then only the runtime's own lock
 //   TraceLock and the installer loader's lock (trace.cpp, odbcinst.cpp),
 //                          which wait for no other lock
 // The XA support's locks come after cn_callLock: a DTC dispenser's own lock,

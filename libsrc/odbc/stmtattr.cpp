@@ -329,6 +329,10 @@ void StmtSendCursorDefaults(Stmt* stmt) {
   scs.sc_retrieveData = initial.sc_retrieveData;
   for (const Default& d : defaults)
     if (d.wanted != d.cursors) (void)StmtSetOption(stmt, d.option, static_cast<uint64_t>(d.wanted));
+  // A query timeout the connection gives its statements reaches the cursor, which
+  // starts without one.
+  if (stmt->st_timeout != 0)
+    (void)StmtSetOption(stmt, SQL_QUERY_TIMEOUT, static_cast<uint32_t>(stmt->st_timeout));
   // The rowset size is where the statement starts, not a change of it.
   scs.sc_prevRowsetSize = scs.sc_rowsetSize;
   scs.sc_flags &= static_cast<uint16_t>(~SCS_F_ROWSET_CHANGED);

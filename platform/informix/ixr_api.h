@@ -439,6 +439,13 @@ int ixr_run_static(const char* const* parts);
  * connection that runs nothing is not affected. Answers 0, or IXR_E_NO_CONNECTION. */
 int ixr_interrupt(const char* name);
 
+/* Sets when the requests of the named connection stop, from any thread: ms >= 0 stops
+ * every request running or begun from ms milliseconds on (0: at once), each failing with
+ * IXR_E_INTERRUPTED as an interrupted one does, until a negative ms clears it. A request
+ * notices within a few thousand steps of its statement or while it waits for a lock.
+ * Answers 0, or IXR_E_NO_CONNECTION. */
+int ixr_set_deadline(const char* name, int64_t ms);
+
 /* ---------------------------------------------------------------------------------
  * Messages, widths and conversions. These do not touch sqlca.
  * ------------------------------------------------------------------------------- */

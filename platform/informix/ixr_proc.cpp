@@ -1030,7 +1030,7 @@ IxError ProcRun::step(bool& produced) {
       return {};
     }
     case POp::Jump:
-      if (in.target <= f.pc && s_.interrupt.load(std::memory_order_relaxed))
+      if (in.target <= f.pc && s_.stopRequested())
         return ixErr(IXR_E_INTERRUPTED);
       jump(f, in.target);
       return {};
@@ -1039,7 +1039,7 @@ IxError ProcRun::step(bool& produced) {
       ++f.pc;
       return {};
     case POp::ForNext: {
-      if (s_.interrupt.load(std::memory_order_relaxed)) return ixErr(IXR_E_INTERRUPTED);
+      if (s_.stopRequested()) return ixErr(IXR_E_INTERRUPTED);
       bool more = false;
       if (auto e = forNext(f, in, more)) return e;
       if (more)
@@ -1053,7 +1053,7 @@ IxError ProcRun::step(bool& produced) {
       ++f.pc;
       return {};
     case POp::ForeachNext: {
-      if (s_.interrupt.load(std::memory_order_relaxed)) return ixErr(IXR_E_INTERRUPTED);
+      if (s_.stopRequested()) return ixErr(IXR_E_INTERRUPTED);
       if (f.cursors.empty() || f.cursors.back().loop() != in.index)
         return ixErr(IXR_E_CURSOR_NOT_OPEN);
       ProcCursor& c = f.cursors.back();

@@ -61,7 +61,7 @@ thread_local uint64_t tl_token = 0;
 
 int busyHandler(void* p, int count) {
   auto* s = static_cast<Session*>(p);
-  if (s->interrupt.load(std::memory_order_relaxed)) return 0;
+  if (s->stopRequested()) return 0;
   constexpr int kStepMs = 5;
   if (s->lockWaitMs <= 0 || static_cast<int64_t>(count) * kStepMs >= s->lockWaitMs) {
     s->lockTimedOut = s->lockWaitMs > 0;
@@ -72,7 +72,7 @@ int busyHandler(void* p, int count) {
 }
 
 int progressHandler(void* p) {
-  return static_cast<Session*>(p)->interrupt.load(std::memory_order_relaxed) ? 1 : 0;
+  return static_cast<Session*>(p)->stopRequested() ? 1 : 0;
 }
 
 std::string osUser() {
@@ -838,6 +838,22 @@ int ixr_interrupt(const char* name) {
   // Only a request under way is interrupted; the next call clears the flag.
   if (target->inCall.load(std::memory_order_acquire))
     target->interrupt.store(true, std::memory_order_relaxed);
+  return 0;
+}
+
+int ixr_set_deadline(const char* name, int64_t ms) {
+  std::lock_guard<std::mutex> g(reg().mu);
+  auto it = reg().byName.find(name ? name : "");
+  if (it == reg().byName.end()) return IXR_E_NO_CONNECTION;
+  int64_t at = 0;
+  if (ms >= 0) {
+    constexpr int64_t kCentury = int64_t{100} * 366 * 24 * 3600 * 1000;
+    if (ms > kCentury) ms = kCentury;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    at = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() + ms * 1000000;
+    if (at == 0) at = 1;
+  }
+  it->second->deadline.store(at, std::memory_order_relaxed);
   return 0;
 }
 

@@ -17,6 +17,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -146,6 +147,17 @@ struct Session {
   bool broken = false;  // lost its link (test support): every call answers IXR_E_LINK_LOST
   std::atomic<bool> interrupt{false};
   std::atomic<bool> inCall{false};
+  // Steady-clock nanoseconds from which every request stops as an interrupted one,
+  // whoever set it and whenever the request began; 0 for none (ixr_set_deadline).
+  std::atomic<int64_t> deadline{0};
+  // Whether the request under way must stop: interrupted, or past the deadline.
+  bool stopRequested() const {
+    if (interrupt.load(std::memory_order_relaxed)) return true;
+    const int64_t d = deadline.load(std::memory_order_relaxed);
+    return d != 0 && std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                             .count() >= d;
+  }
   bool lockTimedOut = false;
   int64_t ddlVersion = 0;
   sqlite3_stmt* versionVm = nullptr;

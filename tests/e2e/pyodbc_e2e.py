@@ -7,7 +7,8 @@ parameterised DML (one row at a time and as parameter arrays), fetches every
 Informix type back as Python values and checks that text outside the Basic
 Multilingual Plane survives the round trip (the Unicode build; an ANSI driver is
 reached through the Driver Manager's UCS-2 conversion, which cannot carry it),
-and that integrity and data errors raise the exceptions of their class.
+that integrity and data errors raise the exceptions of their class, and that the
+connection's timeout ends a statement that runs past it.
 
 Usage: pyodbc_e2e.py --driver LIBRARY --dbsh KESDBSH [--ansi]
 """
@@ -20,6 +21,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 FAILURES = []
 
@@ -52,6 +54,10 @@ COLUMNS = ("id INTEGER NOT NULL PRIMARY KEY, sr SERIAL, c CHAR(6), nc NCHAR(16),
            "nvc NVARCHAR(60), lvc LVARCHAR(4000), si SMALLINT, i INTEGER, f FLOAT, sf SMALLFLOAT, "
            "d DECIMAL(12,3), m MONEY(10,2), dt DATE, ts DATETIME YEAR TO FRACTION(5), "
            "iv INTERVAL DAY TO SECOND, tx TEXT, by BYTE")
+# Many seconds of work on six copies of the system catalog.
+SLOW_QUERY = ("SELECT COUNT(*) FROM systables a, systables b, systables c, systables d, "
+              "systables e, systables f WHERE a.tabid + b.tabid + c.tabid + d.tabid + e.tabid "
+              "+ f.tabid > 0")
 INSERTED = "id, c, nc, vc, nvc, lvc, si, i, f, sf, d, m, dt, ts, iv, tx, by"
 
 
@@ -230,6 +236,21 @@ def run(args):
     # The connection timeout is kept (the embedded server has no network).
     cn.timeout = 5
     equal(cn.timeout, 5, "connection timeout")
+    # pyodbc gives the cursors it makes from now on the connection's timeout as their
+    # query timeout: a statement that would run for many seconds ends after one.
+    cn.timeout = 1
+    slow = cn.cursor()
+    started = time.monotonic()
+    try:
+        slow.execute(SLOW_QUERY)
+        slow.fetchone()
+        check(False, "a statement past its query timeout raises")
+    except pyodbc.Error as e:
+        equal(e.args[0], "HYT00", "SQLSTATE of a statement past its query timeout")
+    elapsed = time.monotonic() - started
+    check(elapsed < 8, "the query timeout ended the statement (%.1f s)" % elapsed)
+    slow.close()
+    cn.timeout = 0
     fast_typed(cn)
     fast_update_with_literal(cn)
     like_pattern_piece(cn)

@@ -62,6 +62,7 @@ TEST_F(StmtAttrTest, OptionsAreSentAndTheValueInForceIsKept) {
       {"any other bookmark value is refused", SQL_USE_BOOKMARKS, 7, 0, 0, SQL_ERROR, "HY024",
        SQL_UB_OFF},
       {"fixed bookmarks", SQL_USE_BOOKMARKS, SQL_UB_ON, 0, 0, SQL_SUCCESS, nullptr, SQL_UB_ON},
+      {"query timeout accepted", SQL_QUERY_TIMEOUT, 30, 0, 0, SQL_SUCCESS, nullptr, 30},
       {"bind type stored", SQL_BIND_TYPE, 24, 0, 0, SQL_SUCCESS, nullptr, 24},
       {"unknown option", 13, 0, 0, 0, SQL_ERROR, "HY092", 0},
   };

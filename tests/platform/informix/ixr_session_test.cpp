@@ -568,6 +568,28 @@ TEST_F(SessionTest, InterruptStopsTheRunningRequest) {
   EXPECT_EQ(ixr_interrupt("nosuch"), IXR_E_NO_CONNECTION);
 }
 
+// A deadline stops every request from its moment on, one already running and one begun
+// after it alike, until it is cleared; one far off stops nothing.
+TEST_F(SessionTest, DeadlineStopsRequestsUntilCleared) {
+  makeDb("db", "", "a");
+  ASSERT_EQ(exec("create table t (x int)"), 0);
+  ASSERT_EQ(exec("insert into t values (1); insert into t values (2)"), 0);
+  for (int k = 0; k < 10; ++k) ASSERT_EQ(exec("insert into t select x from t"), 0);
+  const char* slow = "select count(*) from t a, t b, (select first 50 x from t) c into temp big";
+  ASSERT_EQ(ixr_set_deadline("a", 30), 0);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(exec(slow), IXR_E_INTERRUPTED);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  // Still past it: the next request stops too.
+  EXPECT_EQ(exec("select count(*) from t a, t b into temp big2"), IXR_E_INTERRUPTED);
+  ASSERT_EQ(ixr_set_deadline("a", -1), 0);
+  EXPECT_EQ(scalar("select count(*) from t"), "2048");
+  ASSERT_EQ(ixr_set_deadline("a", 3600 * 1000), 0);
+  EXPECT_EQ(scalar("select count(*) from t a, t b"), "4194304");
+  ASSERT_EQ(ixr_set_deadline("a", -1), 0);
+  EXPECT_EQ(ixr_set_deadline("nosuch", 0), IXR_E_NO_CONNECTION);
+}
+
 TEST_F(SessionTest, RecordAndFaultInjection) {
   makeDb("db", "log", "a");
   ixr_test_record(true);
