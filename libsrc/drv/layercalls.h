@@ -161,6 +161,8 @@ void INF_CursorMoveErrors(DrvHandle from, DrvHandle to, int32_t replace);
 void INF_CursorErrorsToConn(DrvHandle from, DrvHandle hConn);
 // Records a driver error code on the cursor as its latest failure.
 void INF_CursorSetError(DrvHandle hCursor, int32_t drvCode);
+// Leaves a message of the driver's own (SQLSTATE HY000) as the cursor's error.
+void INF_CursorSetErrorText(DrvHandle hCursor, const char* text);
 // 1: the cursor's errors accumulate until moved; 0: each failure replaces them.
 void INF_CursorKeepErrors(DrvHandle hCursor, uint32_t keep);
 

@@ -522,6 +522,10 @@ void INF_CursorSetError(DrvHandle hCursor, int32_t drvCode) {
     ErrListSetCode(&cur->errors, drvCode);
 }
 
+void INF_CursorSetErrorText(DrvHandle hCursor, const char* text) {
+  if (InfCursor* cur = InfCursorLookup(hCursor); cur != nullptr) ErrListSetText(&cur->errors, text);
+}
+
 void INF_CursorKeepErrors(DrvHandle hCursor, uint32_t keep) {
   if (InfCursor* cur = InfCursorLookup(hCursor); cur != nullptr) cur->errors.keep = keep;
 }

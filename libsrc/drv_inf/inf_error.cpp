@@ -66,6 +66,16 @@ void ErrListSetCode(InfErrorList* list, int32_t drvCode) noexcept {
   ErrListAppend(list, DrvErrorNew(drvCode));
 }
 
+void ErrListSetText(InfErrorList* list, const char* text) noexcept {
+  if (list == nullptr || text == nullptr) return;
+  startFailure(list);
+  InfError* e = new (std::nothrow) InfError;
+  if (e == nullptr) return;
+  copyText(e->text, sizeof e->text, text);
+  e->sqlstate = "S1000";
+  ErrListAppend(list, e);
+}
+
 void ErrListAddSqlca(InfErrorList* list) noexcept {
   if (list == nullptr) return;
   const IxrCommArea* ca = ixr_sqlca();

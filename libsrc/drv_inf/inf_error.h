@@ -16,6 +16,8 @@ void ErrListClear(InfErrorList* list) noexcept;
 void ErrListMove(InfErrorList* from, InfErrorList* to) noexcept;
 // Empties the list (unless `keep`) and records one driver error code.
 void ErrListSetCode(InfErrorList* list, int32_t drvCode) noexcept;
+// As ErrListSetCode, with a message of the driver's own under S1000 (HY000).
+void ErrListSetText(InfErrorList* list, const char* text) noexcept;
 // Empties the list (unless `keep`) and records the communication area's code,
 // then its ISAM code when there is one.
 void ErrListAddSqlca(InfErrorList* list) noexcept;

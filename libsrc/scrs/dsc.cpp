@@ -23,6 +23,7 @@
 
 #include "drv/dataset.h"
 #include "drv/errtab.h"
+#include "drv/layercalls.h"
 #include "platform/windows/sysinfo.h"
 #include "platform/windows/thread.h"
 #include "util/log.h"
@@ -583,13 +584,36 @@ FILE* dsc_CreateTempFile(uint32_t* counter) {
   }
 }
 
+// Says on the cursor what became of its temporary file, from the errno of the
+// failure: an application told only "General error" cannot tell a full disk.
+void report_temp_failure(DrvHandle hCursor, int err) {
+  char dir[260] = "";
+  const uint32_t n = GetTempPathA(sizeof dir, dir);
+  if (n == 0 || n >= sizeof dir) dir[0] = '\0';
+  char text[400];
+  if (err == ENOSPC || err == EDQUOT || err == EFBIG)
+    std::snprintf(text, sizeof text, "No space left for the cursor's temporary file in %s", dir);
+  else if (err == ENOENT || err == ENOTDIR)
+    std::snprintf(text, sizeof text,
+                  "The directory %s for the cursor's temporary file does not exist", dir);
+  else if (err == EACCES || err == EPERM || err == EROFS)
+    std::snprintf(text, sizeof text,
+                  "The cursor's temporary file cannot be made in %s: permission denied", dir);
+  else
+    std::snprintf(text, sizeof text,
+                  "The cursor's temporary file in %s could not be written (error %d)", dir, err);
+  INF_CursorSetErrorText(hCursor, text);
+}
+
 int32_t dsc_Open(DSC* dsc) {
   uint32_t counter = 0;
   dsc->data = dsc_CreateTempFile(&counter);
   if (dsc->data != nullptr) dsc->index = dsc_CreateTempFile(&counter);
   if (dsc->index == nullptr) {
+    const int err = errno;
     if (dsc->data != nullptr) std::fclose(dsc->data);
     dsc->data = nullptr;
+    errno = err;
     return ERR_GENERAL;
   }
   log_printf(LOG_DEBUG, kSrc, __LINE__, "dsc_Open: Opened temporary files for pDSC=%p",
@@ -767,7 +791,10 @@ int32_t DSC_Fill(DSC* dsc, DriverRecord* drv, uint32_t hCursor, Dataset* ds, int
       bool written = true;
       if (!spilling) {
         if (dsc->state != DSC_SPILLED) {
-          if (int32_t orc = dsc_Open(dsc); orc != 0) return orc;
+          if (int32_t orc = dsc_Open(dsc); orc != 0) {
+            report_temp_failure(hCursor, errno);
+            return orc;
+          }
         }
         // Files still holding an earlier result start again empty.
         Buf head;
@@ -781,14 +808,19 @@ int32_t DSC_Fill(DSC* dsc, DriverRecord* drv, uint32_t hCursor, Dataset* ds, int
       }
       written = written && ds->colCount == cols && spill_rows(sp, ds, 0, ds->rowCount) &&
                 (sp.data.n < kFlushBytes || spill_flush(sp, dsc->data, dsc->index, cols));
-      if (!written) rc = ERR_GENERAL;
+      if (!written) {
+        report_temp_failure(hCursor, errno);
+        rc = ERR_GENERAL;
+      }
       DatasetResetRows(ds);
     }
     *total += got;
     if (rc != 0 || got == 0) break;
   }
-  if (spilling && rc == 0 && !spill_flush(sp, dsc->data, dsc->index, cols))
+  if (spilling && rc == 0 && !spill_flush(sp, dsc->data, dsc->index, cols)) {
+    report_temp_failure(hCursor, errno);
     rc = ERR_GENERAL;
+  }
   return rc;
 }
 
