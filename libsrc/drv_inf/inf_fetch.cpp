@@ -373,10 +373,11 @@ int32_t widen(DatasetColumn& col, uint32_t r, CallBuffers& b) {
 // indicator holding its whole length when it did not fit: the description promised a
 // width no value passes, and a value cut to it would reach the application as though it
 // were whole.
-bool cutText(const DatasetColumn& col, uint32_t r) {
-  return (col.type == DS_CHAR || col.type == DS_STRING || col.type == DS_WSTRING) &&
-         col.ind[r] > 0;
+bool slotText(const DatasetColumn& col) {
+  return col.type == DS_CHAR || col.type == DS_STRING || col.type == DS_WSTRING;
 }
+
+bool cutText(const DatasetColumn& col, uint32_t r) { return slotText(col) && col.ind[r] > 0; }
 
 bool rowCut(const Dataset* ds, uint16_t visible, uint32_t r) {
   for (uint16_t j = 0; j < visible; ++j)
@@ -384,11 +385,20 @@ bool rowCut(const Dataset* ds, uint16_t visible, uint32_t r) {
   return false;
 }
 
-// The first of `rows` rows that holds a cut text value, or rows.
+// The first of `rows` rows that holds a cut text value, or rows. Walked a column at a
+// time, so that a block without text columns costs one look at each column.
 uint32_t firstCutRow(const Dataset* ds, uint16_t visible, uint32_t rows) {
-  for (uint32_t r = 0; r < rows; ++r)
-    if (rowCut(ds, visible, r)) return r;
-  return rows;
+  uint32_t first = rows;
+  for (uint16_t j = 0; j < visible; ++j) {
+    const DatasetColumn& col = ds->cols[j];
+    if (!slotText(col)) continue;
+    for (uint32_t r = 0; r < first; ++r)
+      if (col.ind[r] > 0) {
+        first = r;
+        break;
+      }
+  }
+  return first;
 }
 
 int32_t refuseCut(InfCursor* cur) {

@@ -14,16 +14,7 @@ class CurrentOf : public DbTest {
  protected:
   void Fill(int rows) {
     ASSERT_TRUE(Recreate(table_, "id INTEGER, x CHAR(1)"));
-    std::vector<SQLINTEGER> ids(static_cast<size_t>(rows));
-    for (int k = 0; k < rows; ++k) ids[static_cast<size_t>(k)] = k + 1;
-    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)(SQLULEN)rows, 0),
-              SQL_SUCCESS);
-    ASSERT_EQ(SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10, 0,
-                               ids.data(), 0, nullptr),
-              SQL_SUCCESS);
-    ASSERT_TRUE(Exec("INSERT INTO " + table_ + " VALUES (?, 'o')"));
-    ASSERT_EQ(SQLFreeStmt(stmt_, SQL_RESET_PARAMS), SQL_SUCCESS);
-    ASSERT_EQ(SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0), SQL_SUCCESS);
+    ASSERT_TRUE(InsertIds("INSERT INTO " + table_ + " VALUES (?, 'o')", rows));
   }
 
   // The ids whose x is not 'o', and the count of rows left.

@@ -22,6 +22,8 @@ class DbTest : public DmTest {
   ::testing::AssertionResult Exec(const std::string& sql);
   // Drops the table when it exists and creates it with the given column list.
   ::testing::AssertionResult Recreate(const std::string& table, const std::string& columns);
+  // Runs an INSERT whose one integer marker takes 1..rows, as one parameter array.
+  ::testing::AssertionResult InsertIds(const std::string& insert, int rows);
 
   SQLHSTMT stmt_ = nullptr;
 };

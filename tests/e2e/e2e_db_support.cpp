@@ -3,6 +3,8 @@
 
 #include "e2e_db.h"
 
+#include <vector>
+
 namespace {
 constexpr const char* kTarget = "e2edata@kes_e2e_data";
 }
@@ -52,4 +54,18 @@ std::string DbTest::Diags(SQLSMALLINT type, SQLHANDLE h) {
   SQLExecDirect(stmt_, (SQLCHAR*)("DROP TABLE " + table).c_str(), SQL_NTS);
   SQLFreeStmt(stmt_, SQL_CLOSE);
   return Exec("CREATE TABLE " + table + " (" + columns + ")");
+}
+
+::testing::AssertionResult DbTest::InsertIds(const std::string& insert, int rows) {
+  std::vector<SQLINTEGER> ids(static_cast<size_t>(rows));
+  for (int k = 0; k < rows; ++k) ids[static_cast<size_t>(k)] = k + 1;
+  const bool bound =
+      SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)(SQLULEN)rows, 0) == SQL_SUCCESS &&
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10, 0, ids.data(), 0,
+                       nullptr) == SQL_SUCCESS;
+  ::testing::AssertionResult result =
+      bound ? Exec(insert) : ::testing::AssertionFailure() << "binding ids: " << Diags(SQL_HANDLE_STMT, stmt_);
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  SQLSetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, (SQLPOINTER)1, 0);
+  return result;
 }
