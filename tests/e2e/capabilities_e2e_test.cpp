@@ -763,7 +763,9 @@ TEST_P(DmClaims, CursorTypesAndConcurrencies) {
   for (const Kind& k : kKinds) {
     SCOPED_TRACE(k.name);
     if ((options & k.option) == 0) {
-      if (k.option != SQL_SO_MIXED) EXPECT_EQ(Info(k.attributes1), 0u) << "a type not claimed";
+      if (k.option != SQL_SO_MIXED) {
+        EXPECT_EQ(Info(k.attributes1), 0u) << "a type not claimed";
+      }
       continue;
     }
     const SQLUINTEGER a2 = k.attributes2 != 0 ? Info(k.attributes2) : SQL_CA2_READ_ONLY_CONCURRENCY;
@@ -865,8 +867,9 @@ TEST_P(DmClaims, CursorAttributes1) {
         case SQL_CA1_POS_REFRESH:
           OtherExec("UPDATE " + table_ + " SET name = 'theirs' WHERE id = 2");
           EXPECT_EQ(SQLSetPos(c.s, 0, SQL_REFRESH, SQL_LOCK_NO_CHANGE), SQL_SUCCESS) << State(c.s);
-          if ((Info(k.attributes2) & SQL_CA2_SENSITIVITY_UPDATES) != 0)
+          if ((Info(k.attributes2) & SQL_CA2_SENSITIVITY_UPDATES) != 0) {
             EXPECT_EQ(std::string(c.name[1]), "theirs");
+          }
           break;
         case SQL_CA1_POS_UPDATE:
           c.Rename(1, "mine");
@@ -930,13 +933,17 @@ TEST_P(DmClaims, CursorAttributes1) {
       {SQL_LCK_EXCLUSIVE, SQL_CA1_LOCK_EXCLUSIVE},
       {SQL_LCK_UNLOCK, SQL_CA1_LOCK_UNLOCK}};
   for (const auto& [item, bit] : lockMap)
-    if ((locks & item) != 0) EXPECT_NE(lockBits & bit, 0u) << "lock type " << item;
+    if ((locks & item) != 0) {
+      EXPECT_NE(lockBits & bit, 0u) << "lock type " << item;
+    }
   const std::pair<SQLUINTEGER, SQLUINTEGER> posMap[] = {{SQL_POS_POSITION, SQL_CA1_POS_POSITION},
                                                         {SQL_POS_REFRESH, SQL_CA1_POS_REFRESH},
                                                         {SQL_POS_UPDATE, SQL_CA1_POS_UPDATE},
                                                         {SQL_POS_DELETE, SQL_CA1_POS_DELETE}};
   for (const auto& [item, bit] : posMap)
-    if ((posOps & item) != 0) EXPECT_NE(posBits & bit, 0u) << "position operation " << item;
+    if ((posOps & item) != 0) {
+      EXPECT_NE(posBits & bit, 0u) << "position operation " << item;
+    }
 }
 
 // Every other SQL_CA2_* bit a claimed cursor type claims: what it sees of
@@ -1118,8 +1125,9 @@ TEST_P(DmClaims, BatchesAndGetData) {
         continue;
       }
       // Without SQL_GD_BOUND only a column left unbound is read so.
-      if ((getData & SQL_GD_BOUND) == 0)
+      if ((getData & SQL_GD_BOUND) == 0) {
         ASSERT_EQ(SQLBindCol(c.s, 2, SQL_C_CHAR, nullptr, 0, nullptr), SQL_SUCCESS);
+      }
       ASSERT_EQ(c.Fetch(SQL_FETCH_NEXT), SQL_SUCCESS) << State(c.s);
       ASSERT_EQ(SQLSetPos(c.s, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS) << State(c.s);
       SQLCHAR second[16] = {};

@@ -67,9 +67,10 @@ TEST_P(CurrentOf, PositionedStatementsNameTheFetchedRow) {
       ASSERT_EQ(SQLGetCursorName(stmt_, (SQLCHAR*)got, sizeof got, &len), SQL_SUCCESS);
       name = got;
     }
-    if (!c.autocommit)
+    if (!c.autocommit) {
       ASSERT_EQ(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0),
                 SQL_SUCCESS);
+    }
     ASSERT_EQ(SQLExecDirect(stmt_, (SQLCHAR*)select.c_str(), SQL_NTS), SQL_SUCCESS)
         << Diags(SQL_HANDLE_STMT, stmt_);
     SQLINTEGER id = 0;

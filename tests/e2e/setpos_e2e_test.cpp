@@ -695,7 +695,7 @@ TEST_P(DmStaticPositioned, RowsPastTheMemoryLimitChangeTheirOwnRows) {
 
 // Where a static cursor cannot hold keys, it runs read-only and says so.
 TEST_P(DmStaticPositioned, StatementsWithoutOneRowPerKeyRunReadOnly) {
-  for (const std::string sql : {"SELECT DISTINCT qty FROM " + table_,
+  for (const std::string& sql : {"SELECT DISTINCT qty FROM " + table_,
                                 "SELECT COUNT(*) FROM " + table_,
                                 "SELECT qty, COUNT(*) FROM " + table_ + " GROUP BY qty"}) {
     SCOPED_TRACE(sql);

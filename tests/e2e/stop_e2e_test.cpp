@@ -41,7 +41,9 @@ class StopRunning : public DmTest {
     ASSERT_EQ(api_.AllocHandle(SQL_HANDLE_STMT, conn_, &stmt_), SQL_SUCCESS);
   }
   void TearDown() override {
-    if (stmt_ != nullptr) EXPECT_EQ(api_.FreeHandle(SQL_HANDLE_STMT, stmt_), SQL_SUCCESS);
+    if (stmt_ != nullptr) {
+      EXPECT_EQ(api_.FreeHandle(SQL_HANDLE_STMT, stmt_), SQL_SUCCESS);
+    }
     if (conn_ != nullptr) api_.Release(denv_, conn_);
     DmTest::TearDown();
   }
@@ -79,7 +81,9 @@ TEST_P(StopRunning, CancelFromAnotherThreadEndsTheStatement) {
   // starts running closes an idle statement and changes nothing.
   while (!done.load() && Seconds(started) < 30) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (!done.load()) EXPECT_TRUE(SQL_SUCCEEDED(api_.Cancel(stmt_)));
+    if (!done.load()) {
+      EXPECT_TRUE(SQL_SUCCEEDED(api_.Cancel(stmt_)));
+    }
   }
   runner.join();
   EXPECT_LT(Seconds(started), 5.0);

@@ -96,7 +96,9 @@ TEST_P(TextLength, ANulInsideTheLengthIsRefusedEverywhere) {
     ASSERT_EQ(api.FreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
     ASSERT_EQ(api.AllocHandle(SQL_HANDLE_DBC, env, &fresh), SQL_SUCCESS);
     EXPECT_EQ(c.call(), c.rc) << api.DiagRec(c.type, *c.handle);
-    if (c.rc == SQL_ERROR) EXPECT_EQ(api.State(c.type, *c.handle), c.state);
+    if (c.rc == SQL_ERROR) {
+      EXPECT_EQ(api.State(c.type, *c.handle), c.state);
+    }
     EXPECT_EQ(api.FreeHandle(SQL_HANDLE_DBC, fresh), SQL_SUCCESS);
   }
   // The padded statement's rows, and nothing deleted.
